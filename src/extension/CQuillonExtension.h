@@ -1,0 +1,57 @@
+// The extension object: the request handler behind HttpExtensionProc. It admits or refuses an
+// HTTP request, hands an admitted body to the SOAP layer, writes the complete HTTP response
+// itself through WriteClient, and leaves one trace record per request.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "extension/ExtensionControlBlock.h"
+#include "extension/TraceLog.h"
+
+namespace zeb {
+
+namespace zdl {
+class CZDLDatabase;
+}
+
+struct ExtensionOptions {
+  std::string traceDir = "trace";  // created (one level only) when the extension loads
+  zdl::CZDLDatabase* database = nullptr;  // borrowed; null runs without a configuration database
+};
+
+class CQuillonExtension {
+ public:
+  explicit CQuillonExtension(const ExtensionOptions& options);
+  ~CQuillonExtension();
+  CQuillonExtension(const CQuillonExtension&) = delete;
+  CQuillonExtension& operator=(const CQuillonExtension&) = delete;
+
+  BOOL GetExtensionVersion(HSE_VERSION_INFO* info) const;
+  // The framework's dispatch: filters the method, collects a POST body, calls CallFunction.
+  DWORD HttpExtensionProc(EXTENSION_CONTROL_BLOCK* ecb);
+  BOOL TerminateExtension(DWORD flags);
+
+  // The per-request handler. Returns 0.
+  int CallFunction(EXTENSION_CONTROL_BLOCK* ecb);
+
+  TraceLog& trace() { return trace_; }
+
+ private:
+  void Refuse(EXTENSION_CONTROL_BLOCK* ecb, int which, std::string* responseText) const;
+
+  const std::string successHeaderPrefix_;
+  ExtensionOptions options_;
+  TraceLog trace_;
+  std::atomic<std::uint32_t> requestCounter_{0};
+};
+
+// Installs the process-wide extension object that the free entry points use. The object lives
+// until UnloadExtension (or process end).
+void LoadExtension(const ExtensionOptions& options);
+void UnloadExtension();
+CQuillonExtension* LoadedExtension();
+
+}  // namespace zeb
