@@ -13,6 +13,7 @@ set(ZEB_SOURCES
   src/zdl/CItem.cc
   src/zdl/CItemList.cc
   src/zdl/Integrity.cc
+  src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
   src/zdl/CTypeList.cc
   src/soap/CXMLElement.cc
@@ -48,4 +49,6 @@ set(ZEB_TEST_SOURCES
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
+  tests/builders/CXMLCallingSearchSpace_test.cc
+  tests/support/DatabaseSnapshot.cc
 )

@@ -3,6 +3,7 @@
 #include "zdl/CZDLException.h"
 #include "zdl/Dialect.h"
 #include "zdl/Integrity.h"
+#include "zdl/WriteHooks.h"
 
 namespace zeb::zdl {
 
@@ -95,6 +96,7 @@ void CItemListBase::Write() {
         values.push_back(item->values_[i]);
       }
       session_.Execute("INSERT INTO " + table_.name + " (" + names + ") VALUES (" + marks + ")", values);
+      AfterInsert(session_, *item);
     } else {
       std::string sets;
       for (std::size_t i = 1; i < table_.columns.size(); ++i) {

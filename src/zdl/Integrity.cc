@@ -112,25 +112,6 @@ void CheckDeleteFrom(CZDLSession& session, const TableDef& table, const CZDLValu
   }
 }
 
-void FillDeviceColumns(CZDLSession& session, CItem& item) {
-  const TableDef& table = item.table();
-  const int product = table.Find("tkProduct");
-  const int deviceClass = table.Find("tkClass");
-  const int model = table.Find("tkModel");
-  if (item.IsNew() || item.IsDirty(product)) {
-    const ResultSet row =
-        session.Query("SELECT tkClass, tkModel FROM TypeProduct WHERE Enum = ?", {item.Value(product)});
-    if (!row.rows.empty()) {
-      if (!item.IsDirty(deviceClass)) item.SetValue(deviceClass, row.rows[0][0]);
-      if (!item.IsDirty(model)) item.SetValue(model, row.rows[0][1]);
-    }
-  }
-  const int ctiId = table.Find("CtiId");
-  if (item.IsNew() && !item.IsDirty(ctiId)) {
-    item.SetValue(ctiId, session.Query("SELECT COALESCE(MAX(CtiId), 0) + 1 FROM Device").rows[0][0]);
-  }
-}
-
 }  // namespace
 
 std::string RowLabel(CZDLSession& session, const TableDef& table, const CZDLValue& key) {
@@ -160,8 +141,5 @@ void CheckDelete(CZDLSession& session, const TableDef& table, const CZDLValue& k
   CheckDeleteFrom(session, table, key, table, key, 0);
 }
 
-void BeforeWrite(CZDLSession& session, CItem& item) {
-  if (item.table().ident == "Device") FillDeviceColumns(session, item);
-}
 
 }  // namespace zeb::zdl

@@ -23,8 +23,5 @@ void CheckDelete(CZDLSession& session, const TableDef& table, const CZDLValue& k
 // The text that names a row in messages: its label column in quotes, else its key.
 std::string RowLabel(CZDLSession& session, const TableDef& table, const CZDLValue& key);
 
-// Fills columns the library derives (a device's class and model from its product, the CTI
-// identifier of a new device) before a record is written.
-void BeforeWrite(CZDLSession& session, CItem& item);
 
 }  // namespace zeb::zdl

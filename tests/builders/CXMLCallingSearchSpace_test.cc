@@ -1,0 +1,94 @@
+#include "builders/CXMLCallingSearchSpace.h"
+
+#include <gtest/gtest.h>
+
+#include "builders/CXMLRoutePartition.h"
+#include "soap/ProcessSOAPRequest.h"
+#include "support/SoapText.h"
+#include "support/TempDir.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+namespace {
+
+class CallingSearchSpaceBuilderTest : public ::testing::Test {
+ protected:
+  CallingSearchSpaceBuilderTest() : db_(zdl::CZDLDatabase::Open(dir_ / "zeb.db")), session_(db_->Session()) {
+    zdl::CRoutePartitionList partitions(session_);
+    auto partition = partitions.Insert();
+    partition->PutName("P<1>");
+    partitions.Update();
+    partition_ = partition->GetID();
+    zdl::CCallingSearchSpaceList list(session_);
+    auto css = list.Insert();
+    css->PutName("C");
+    list.Update();
+    css_ = css->GetID();
+    zdl::CCallingSearchSpaceMemberList members(session_);
+    auto member = members.Insert();
+    member->PutCallingSearchSpaceID(css_);
+    member->PutRoutePartitionID(partition_);
+    member->PutSortOrder(4);
+    members.Update();
+  }
+
+  std::string Build(int mode) {
+    CXMLCallingSearchSpace element;
+    element.BuildFromDatabase(session_, css_, mode);
+    return element.ToString();
+  }
+
+  // Runs one request in-process against this database.
+  std::string Process(const std::string& request) {
+    zdl::CGenericBuffer buffer;
+    RequestContext context;
+    context.db = &session_;
+    ProcessSOAPRequest(test::RequestEnvelope(request).c_str(), buffer, context);
+    return buffer.str();
+  }
+
+  test::TempDir dir_;
+  std::unique_ptr<zdl::CZDLDatabase> db_;
+  zdl::CZDLSession& session_;
+  zdl::CZDLID partition_, css_;
+};
+
+TEST_F(CallingSearchSpaceBuilderTest, ModesRenderNamesOrTheCachedFullPartition) {
+  EXPECT_EQ("<callingSearchSpaceName>C</callingSearchSpaceName>\r\n", Build(kModeNames));
+  EXPECT_NE(std::string::npos,
+            Build(kModeFull).find("<member  index=\"4\">\r\n<routePartitionName>P&lt;1&gt;</routePartitionName>\r\n"));
+  EXPECT_NE(std::string::npos, Build(kModeNamespaces)
+                                   .find("<member  index=\"4\">\r\n<routePartition  uuid=\"" + partition_.str() +
+                                         "\">\r\n<name>P&lt;1&gt;</name>\r\n<description></description>\r\n"
+                                         "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n"
+                                         "</member>\r\n"));
+}
+
+TEST_F(CallingSearchSpaceBuilderTest, CacheKeepsTextUntilThisServerChangesThePartition) {
+  Build(kModeNamespaces);
+  session_.Execute("UPDATE RoutePartition SET Name = 'Elsewhere' WHERE pkid = ?", {partition_});
+  EXPECT_NE(std::string::npos, Build(kModeNamespaces).find("<name>P&lt;1&gt;</name>"));
+  const std::string response =
+      Process("<updateRoutePartition><uuid>" + partition_.str() + "</uuid><newName>Renamed</newName></updateRoutePartition>");
+  EXPECT_NE(std::string::npos, response.find("<return>" + partition_.str() + "</return>"));
+  EXPECT_NE(std::string::npos, Build(kModeNamespaces).find("<name>Renamed</name>"));
+}
+
+TEST_F(CallingSearchSpaceBuilderTest, UnknownOrNullIdentifierBuildsNothing) {
+  CXMLCallingSearchSpace none, unknown;
+  none.BuildFromDatabase(session_, zdl::CZDLID(), kModeFull);
+  unknown.BuildFromDatabase(session_, zdl::CZDLID::New(), kModeFull);
+  EXPECT_TRUE(none.IsEmpty());
+  EXPECT_EQ("", unknown.ToString());
+}
+
+TEST_F(CallingSearchSpaceBuilderTest, AutoSearchSpacePutsMembersBeforeTheWizardNumber) {
+  CXMLAutoSearchSpace element;
+  element.BuildFromDatabase(session_, css_, kModeFull);
+  const std::string text = element.ToString();
+  EXPECT_EQ(0u, text.find("<autoSearchSpace  uuid=\"" + css_.str() + "\">\r\n<name>C</name>\r\n"));
+  EXPECT_LT(text.find("<members>"), text.find("<dialPlanWizardGenID>"));
+}
+
+}  // namespace
+}  // namespace zeb

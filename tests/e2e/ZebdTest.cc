@@ -1,0 +1,40 @@
+#include "e2e/ZebdTest.h"
+
+#include "dispatch/CRequestHandler.h"
+
+namespace zeb::test {
+
+const std::string& SchemaHost() { return LocalHostName(); }
+
+std::string ZebdTest::Call(const std::string& requestElement) {
+  const std::string response = PostSoap(zebd_.port(), SoapEnvelope(requestElement));
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(response));
+  return BodyOf(response);
+}
+
+std::string ZebdTest::ReturnOf(const std::string& envelope) {
+  const std::size_t start = envelope.find("<return>");
+  const std::size_t end = envelope.find("</return>");
+  if (start == std::string::npos || end == std::string::npos) {
+    ADD_FAILURE() << "no return element in:\n" << envelope;
+    return "";
+  }
+  return envelope.substr(start + 8, end - start - 8);
+}
+
+std::string ZebdTest::CallForId(const std::string& method, const std::string& requestElement) {
+  const std::string envelope = Call(requestElement);
+  const std::string id = ReturnOf(envelope);
+  EXPECT_EQ(Standard(method, id), envelope);
+  EXPECT_EQ(38u, id.size()) << envelope;
+  return id;
+}
+
+void ZebdTest::ExpectRefused(const std::string& requestElement, const std::string& method, int code,
+                             const std::string& message) {
+  const std::string before = Snapshot();
+  EXPECT_EQ(Fault(method, code, message), Call(requestElement)) << requestElement;
+  EXPECT_EQ(before, Snapshot()) << "the refused request changed the database: " << requestElement;
+}
+
+}  // namespace zeb::test
