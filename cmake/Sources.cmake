@@ -17,7 +17,10 @@ set(ZEB_SOURCES
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/ConnectionRegistry.cc
+  src/server/ExtensionCall.cc
   src/server/HttpHost.cc
+  src/server/HttpSession.cc
   src/server/ServerOptions.cc
   src/server/main.cc
 )
@@ -30,4 +33,5 @@ set(ZEB_TEST_SOURCES
   tests/extension/CQuillonExtension_test.cc
   tests/e2e/ZebdProcess.cc
   tests/e2e/RequestRoad_e2e_test.cc
+  tests/e2e/HttpHost_e2e_test.cc
 )
