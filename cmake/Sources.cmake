@@ -1,8 +1,7 @@
 # Every source file of the project, listed explicitly.
 
 set(ZEB_SOURCES
-  src/zdl/CGenericBuffer.cc
-  src/zdl/CZDLException.cc
+  src/zdl/CZDLID.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -28,10 +27,8 @@ set(ZEB_SERVER_SOURCES
 set(ZEB_TEST_SOURCES
   tests/soap/CXMLElement_test.cc
   tests/soap/ProcessSOAPRequest_test.cc
-  tests/dispatch/CreateHandler_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/e2e/ZebdProcess.cc
-  tests/e2e/RequestRoad_e2e_test.cc
   tests/e2e/HttpHost_e2e_test.cc
 )

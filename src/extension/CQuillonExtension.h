@@ -5,21 +5,24 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "extension/ExtensionControlBlock.h"
+#include "extension/RefusalResponses.h"
 #include "extension/TraceLog.h"
 
 namespace zeb {
 
 namespace zdl {
-class CZDLDatabase;
+class CZDLSession;
 }
 
 struct ExtensionOptions {
   std::string traceDir = "trace";  // created (one level only) when the extension loads
-  zdl::CZDLDatabase* database = nullptr;  // borrowed; null runs without a configuration database
+  // Returns the calling thread's database session; empty runs without a configuration database.
+  std::function<zdl::CZDLSession*()> session;
 };
 
 class CQuillonExtension {
@@ -40,7 +43,7 @@ class CQuillonExtension {
   TraceLog& trace() { return trace_; }
 
  private:
-  void Refuse(EXTENSION_CONTROL_BLOCK* ecb, int which, std::string* responseText) const;
+  void Refuse(EXTENSION_CONTROL_BLOCK* ecb, Refusal which, std::string* responseText) const;
 
   const std::string successHeaderPrefix_;
   ExtensionOptions options_;

@@ -1,0 +1,34 @@
+#include "dispatch/CreateHandler.h"
+
+#include <new>
+#include <unordered_map>
+
+#include "soap/ZebExceptions.h"
+#include "zdl/CZDLException.h"
+
+namespace zeb {
+
+const std::vector<MethodEntry>& MethodTable() {
+  // One line per method, in the order of the method table; a family adds its lines when its
+  // handlers exist, so a method that is not built answers as unknown.
+  static const std::vector<MethodEntry> table = {
+  };
+  return table;
+}
+
+std::unique_ptr<CRequestHandler> CreateHandler(const std::string& localName, RequestContext& context) {
+  static const auto index = [] {
+    std::unordered_map<std::string, HandlerFactory> byName;
+    for (const MethodEntry& entry : MethodTable()) byName.emplace(entry.name, entry.create);
+    return byName;
+  }();
+  auto found = index.find(localName);
+  if (found == index.end()) throw CUnknownMethodException(localName);
+  try {
+    return found->second(context, localName);
+  } catch (const std::bad_alloc&) {
+    throw zdl::CZDLException(zdl::kZDLOutOfMemory, "Not enough memory to process request.");
+  }
+}
+
+}  // namespace zeb

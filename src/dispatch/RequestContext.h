@@ -1,0 +1,21 @@
+// Everything one request carries down the road besides the XML itself. Built by the front end
+// for each admitted request and handed by reference to the SOAP layer, the dispatcher, the
+// handler and the element builders; never stored beyond the request.
+#pragma once
+
+#include <string>
+
+namespace zeb {
+
+namespace zdl {
+class CZDLSession;
+}
+
+struct RequestContext {
+  // "{" + a fresh upper-case GUID + "}", made once per admitted request.
+  std::string versionStamp;
+  // The calling thread's database session, or null when the server runs without a database.
+  zdl::CZDLSession* db = nullptr;
+};
+
+}  // namespace zeb

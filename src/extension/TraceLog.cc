@@ -1,0 +1,99 @@
+#include "extension/TraceLog.h"
+
+#include <sys/stat.h>
+
+namespace zeb {
+
+namespace {
+
+// Appends text as a text-mode stream writes it: each LF becomes CR LF.
+void AppendTextMode(std::string& out, const std::string& text) {
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+}
+
+void AppendLine(std::string& out, const std::string& text) {
+  AppendTextMode(out, text);
+  out += "\r\n";
+}
+
+bool FileSize(const std::string& name, std::uint64_t* size) {
+  struct stat info;
+  if (stat(name.c_str(), &info) != 0) return false;
+  *size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+}  // namespace
+
+TraceLog::TraceLog(std::string directory, std::uint64_t limitBytes)
+    : directory_(std::move(directory)), limit_(limitBytes) {}
+
+TraceLog::~TraceLog() { CloseTraceLog(); }
+
+void TraceLog::CreateDirectory() const { mkdir(directory_.c_str(), 0755); }
+
+std::string TraceLog::FileName(unsigned number) const {
+  return directory_ + "/ZEBAPI-" + std::to_string(number) + ".txt";
+}
+
+// REQUIRES: mutex_ held, stream_ closed.
+void TraceLog::Open() {
+  const char* mode = "wb";
+  std::uint64_t size = 0;
+  if (currentFile_.empty()) {
+    rotation_ = 0;
+    currentFile_ = FileName(rotation_);
+  } else if (FileSize(currentFile_, &size)) {
+    if (size >= limit_ + 1) {
+      rotation_ = (rotation_ + 1) % kFileCount;
+      currentFile_ = FileName(rotation_);
+    } else {
+      mode = "ab";
+    }
+  }
+  stream_ = std::fopen(currentFile_.c_str(), mode);
+}
+
+void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
+                                const std::string& responseText, const std::string& clientAddress,
+                                const std::string& clientUser) {
+  char when[64] = {};
+  std::tm local{};
+  localtime_r(&requestTime, &local);
+  std::strftime(when, sizeof when, "%m/%d/%Y-%H:%M:%S", &local);
+
+  std::string record;
+  record.reserve(requestText.size() + responseText.size() + 256);
+  AppendLine(record, std::string("RequestTime: ") + when);
+  AppendLine(record, "Client IP: " + clientAddress);
+  AppendLine(record, "Client User ID: " + clientUser);
+  AppendLine(record, "RequestID: " + std::to_string(requestId));
+  AppendLine(record, "RequestContents: ");
+  AppendLine(record, requestText);
+  AppendLine(record, "ResponseContents: ");
+  AppendLine(record, responseText);
+
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!stream_) Open();
+  if (!stream_) return;
+  std::fwrite(record.data(), 1, record.size(), stream_);
+  std::fflush(stream_);
+  std::uint64_t size = 0;
+  if (FileSize(currentFile_, &size) && size > limit_) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
+}
+
+void TraceLog::CloseTraceLog() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stream_) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
+}
+
+}  // namespace zeb

@@ -1,0 +1,50 @@
+// The request trace log: one record per request (time, client, ID, request and response texts)
+// in ZEBAPI-0.txt .. ZEBAPI-49.txt of one directory, rotating when a file grows past the size
+// limit. Files are written the way a text-mode stream writes them: every line feed, those inside
+// the request and response texts included, becomes CR LF. One lock serialises everything.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <string>
+
+namespace zeb {
+
+class TraceLog {
+ public:
+  static constexpr std::uint64_t kDefaultLimit = 1024000;
+  static constexpr unsigned kFileCount = 50;
+
+  // limitBytes exists for tests; the server always uses kDefaultLimit.
+  explicit TraceLog(std::string directory, std::uint64_t limitBytes = kDefaultLimit);
+  ~TraceLog();
+  TraceLog(const TraceLog&) = delete;
+  TraceLog& operator=(const TraceLog&) = delete;
+
+  // Creates the directory itself (not its parents); failures are ignored.
+  void CreateDirectory() const;
+
+  // Writes one record and flushes it. A file that cannot be opened drops the record silently.
+  void WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
+                        const std::string& responseText, const std::string& clientAddress,
+                        const std::string& clientUser);
+
+  void CloseTraceLog();
+
+  const std::string& directory() const { return directory_; }
+
+ private:
+  std::string FileName(unsigned number) const;
+  void Open();
+
+  const std::string directory_;
+  const std::uint64_t limit_;
+  std::mutex mutex_;
+  std::string currentFile_;
+  unsigned rotation_ = 0;
+  std::FILE* stream_ = nullptr;
+};
+
+}  // namespace zeb

@@ -1,0 +1,128 @@
+#include "soap/ProcessSOAPRequest.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "dispatch/CreateHandler.h"
+#include "soap/Namespaces.h"
+#include "soap/ZebExceptions.h"
+#include "zdl/CZDLException.h"
+
+namespace zeb {
+
+namespace {
+
+const char kClient[] = "SOAP-ENV:Client";
+const char kServer[] = "SOAP-ENV:Server";
+
+std::string ComErrorText(const CComError& error) {
+  return "\n<![CDATA[\nAn error occured during parsing\nMessage: " + error.Description() + "\nSource = " +
+         error.Source() + "\nCode meaning = " + error.ErrorMessage() + "\n]]>\n";
+}
+
+}  // namespace
+
+std::uint32_t ParseSequence(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::uint64_t value = 0;
+  bool overflow = false;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    if (value > 0xFFFFFFFFull) overflow = true, value = 0xFFFFFFFFull;
+  }
+  if (overflow) return 0xFFFFFFFFu;
+  const auto result = static_cast<std::uint32_t>(value);
+  return negative ? static_cast<std::uint32_t>(0u - result) : result;
+}
+
+std::string ParseErrorText(const XmlParseError& error) {
+  char code[16];
+  std::snprintf(code, sizeof code, "%x", static_cast<unsigned>(error.code));
+  return "\n<![CDATA[\nAn error occured during parsing\n   Message: " + error.reason + "\nSource = Line : " +
+         std::to_string(error.line) + ", Char : " + std::to_string(error.linepos) + "\nCode : " + code +
+         ", Source Text : " + error.srcText + "\n]]>\n";
+}
+
+long ProcessSOAPRequest(const char* requestText, zdl::CGenericBuffer& out, RequestContext& context) {
+  if (!requestText) throw std::invalid_argument("Request parameter cannot be NULL.");
+  CXMLElement root;
+  CSOAPRequest(requestText).Process(&root, context);
+  root.Serialize(out.str());
+  return static_cast<long>(out.GetLength());
+}
+
+void CSOAPRequest::Process(CXMLElement* root, RequestContext& context) {
+  root->SetTag("SOAP-ENV:Envelope");
+  root->AddAttribute("xmlns:SOAP-ENV", kSoapEnvelopeNs);
+  root->AddAttribute("SOAP-ENV:encodingStyle", kSoapEncodingNs);
+  CXMLElement* body;
+  try {
+    body = root->AddNewChild("SOAP-ENV:Body");
+  } catch (const std::bad_alloc&) {
+    throw zdl::CZDLException(zdl::kZDLOutOfMemory, "Could not allocate memory while creating new XML element.");
+  }
+
+  try {
+    XmlDocument document;
+    if (!document.LoadXML(text_, std::strlen(text_))) {
+      AddFault(body, kClient, ParseErrorText(document.error()));
+      return;
+    }
+    XmlNode envelope = document.FirstChild();
+    while (envelope && !envelope.IsElement()) envelope = envelope.NextSibling();
+    if (!envelope || envelope.LocalName() != "Envelope") {
+      AddFault(body, kClient, "SOAP Envelope element not found!");
+      return;
+    }
+    XmlNode bodyElement = envelope.FirstElementChild();
+    if (bodyElement && bodyElement.LocalName() == "Header") bodyElement = bodyElement.NextElementSibling();
+    if (!bodyElement || bodyElement.LocalName() != "Body") {
+      AddFault(body, kClient, "SOAP Body element not found!");
+      return;
+    }
+    XmlNode request = bodyElement.FirstElementChild();
+    if (!request) {
+      AddFault(body, kClient, "No request method found in SOAP Body!");
+      return;
+    }
+    CSOAPRequestElement(request).Process(body, context);
+  } catch (const CComError& error) {
+    if (error.Error() == kComNotInitialized) throw;
+    AddFault(body, kServer, ComErrorText(error));
+  } catch (...) {
+    AddFault(body, kServer, "An unknown error occured on the server. Please try again later.");
+  }
+}
+
+void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
+  std::unique_ptr<CRequestHandler> handler;
+  Sequence sequence;
+  std::string method;
+  auto schemaLocation = [&]() -> const std::string& {
+    static const std::string moduleWide = kSchemaLocation;
+    return handler ? handler->GetSchemaLocation() : moduleWide;
+  };
+  try {
+    if (!node_) throw CInvalidValueException("No request element found.");
+    if (auto value = node_.Attribute("sequence")) sequence = ParseSequence(*value);
+    method = node_.LocalName();
+    handler = CreateHandler(method, context);
+    handler->Execute(node_, body, sequence);
+  } catch (const zdl::CZDLException& error) {
+    AddDetailedFault(schemaLocation(), body, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
+  } catch (const CZEBException& error) {
+    AddDetailedFault(schemaLocation(), body, method, error.GetCode(), sequence, error.what());
+  } catch (const std::string& text) {
+    AddFault(body, kClient, text);
+  } catch (...) {
+    AddFault(body, kServer, "Unknown error occured on server. Please check your XML for errors.");
+  }
+}
+
+}  // namespace zeb

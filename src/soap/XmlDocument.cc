@@ -1,0 +1,232 @@
+#include "soap/XmlDocument.h"
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "soap/ZebExceptions.h"
+
+namespace zeb {
+
+namespace {
+
+constexpr std::uint32_t kXmlCodeBase = 0xC00CE000u;
+
+void IgnoreGenericError(void*, const char*, ...) {}
+
+void InitLibxml() {
+  static std::once_flag once;
+  std::call_once(once, [] { xmlInitParser(); });
+  // The generic handler is per thread in libxml2; keep the parser quiet on every thread.
+  xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+}
+
+struct ParseState {
+  bool doctype = false;
+  long doctypeLine = 0;
+  long doctypeColumn = 0;
+  bool haveError = false;
+  bool haveFatal = false;
+  std::string firstMessage;
+  std::string fatalMessage;
+  int firstCode = 0, fatalCode = 0;
+  long firstLine = 0, firstColumn = 0, fatalLine = 0, fatalColumn = 0;
+};
+
+void OnStructuredError(void* userData, xmlErrorPtr error) {
+  auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
+  auto* state = static_cast<ParseState*>(ctxt->_private);
+  if (!state || !error || error->level < XML_ERR_ERROR) return;
+  std::string message = error->message ? error->message : "";
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  if (!state->haveError) {
+    state->haveError = true;
+    state->firstMessage = message;
+    state->firstCode = error->code;
+    state->firstLine = error->line;
+    state->firstColumn = error->int2;
+  }
+  if (error->level == XML_ERR_FATAL && !state->haveFatal) {
+    state->haveFatal = true;
+    state->fatalMessage = message;
+    state->fatalCode = error->code;
+    state->fatalLine = error->line;
+    state->fatalColumn = error->int2;
+  }
+}
+
+// A document type declaration may carry entity definitions; requests never need one, so the
+// parse stops at the first.
+void OnInternalSubset(void* userData, const xmlChar*, const xmlChar*, const xmlChar*) {
+  auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
+  auto* state = static_cast<ParseState*>(ctxt->_private);
+  state->doctype = true;
+  state->doctypeLine = ctxt->input ? ctxt->input->line : 0;
+  state->doctypeColumn = ctxt->input ? ctxt->input->col : 0;
+  xmlStopParser(ctxt);
+}
+
+std::string SourceLine(const char* text, std::size_t length, long line) {
+  if (line < 1) line = 1;
+  std::size_t pos = 0;
+  for (long current = 1; current < line && pos < length; ++pos) {
+    if (text[pos] == '\n') ++current;
+  }
+  std::size_t end = pos;
+  while (end < length && text[end] != '\n' && text[end] != '\r') ++end;
+  return std::string(text + pos, end - pos);
+}
+
+std::string ContentOf(const xmlNode* node) {
+  return node->content ? reinterpret_cast<const char*>(node->content) : "";
+}
+
+}  // namespace
+
+// --- XmlNode ---
+
+bool XmlNode::IsElement() const { return node_ && node_->type == XML_ELEMENT_NODE; }
+
+std::string XmlNode::Name() const {
+  if (!node_ || !node_->name) return "";
+  std::string name = reinterpret_cast<const char*>(node_->name);
+  if (node_->ns && node_->ns->prefix && (node_->type == XML_ELEMENT_NODE || node_->type == XML_ATTRIBUTE_NODE)) {
+    return reinterpret_cast<const char*>(node_->ns->prefix) + (":" + name);
+  }
+  return name;
+}
+
+std::string XmlNode::LocalName() const {
+  std::string name = Name();
+  std::size_t colon = name.rfind(':');
+  return colon == std::string::npos ? name : name.substr(colon + 1);
+}
+
+bool XmlNode::Is(const char* localName) const { return node_ && LocalName() == localName; }
+
+XmlNode XmlNode::FirstChild() const { return XmlNode(node_ ? node_->children : nullptr); }
+XmlNode XmlNode::NextSibling() const { return XmlNode(node_ ? node_->next : nullptr); }
+
+XmlNode XmlNode::FirstElementChild() const {
+  XmlNode child = FirstChild();
+  while (child && !child.IsElement()) child = child.NextSibling();
+  return child;
+}
+
+XmlNode XmlNode::NextElementSibling() const {
+  XmlNode next = NextSibling();
+  while (next && !next.IsElement()) next = next.NextSibling();
+  return next;
+}
+
+std::optional<std::string> XmlNode::NodeValue() const {
+  if (!node_) return std::nullopt;
+  switch (node_->type) {
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+      return ContentOf(node_);
+    case XML_ATTRIBUTE_NODE: {
+      xmlChar* value = xmlNodeListGetString(node_->doc, node_->children, 1);
+      std::string text = value ? reinterpret_cast<const char*>(value) : "";
+      xmlFree(value);
+      return text;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<std::string> XmlNode::Value() const {
+  if (!node_) throw CComError(kComPointer, "Invalid pointer");
+  XmlNode first = FirstChild();
+  if (!first) return std::nullopt;
+  auto value = first.NodeValue();
+  if (!value) throw CComError(kComTypeMismatch, "Type mismatch.");
+  return value;
+}
+
+bool XmlNode::HasAttributes() const { return node_ && node_->type == XML_ELEMENT_NODE && node_->properties; }
+
+std::optional<std::string> XmlNode::Attribute(const char* name) const {
+  if (!HasAttributes()) return std::nullopt;
+  for (xmlAttr* attr = node_->properties; attr; attr = attr->next) {
+    XmlNode handle(reinterpret_cast<xmlNode*>(attr));
+    if (handle.Name() == name) return handle.NodeValue();
+  }
+  return std::nullopt;
+}
+
+std::string XmlNode::Xml() const {
+  if (!node_) return "";
+  xmlBufferPtr buffer = xmlBufferCreate();
+  xmlNodeDump(buffer, node_->doc, node_, 0, 0);
+  std::string text(reinterpret_cast<const char*>(xmlBufferContent(buffer)), xmlBufferLength(buffer));
+  xmlBufferFree(buffer);
+  return text;
+}
+
+// --- XmlDocument ---
+
+XmlDocument::XmlDocument() { InitLibxml(); }
+
+XmlDocument::~XmlDocument() {
+  if (doc_) xmlFreeDoc(doc_);
+}
+
+bool XmlDocument::LoadXML(const char* text, std::size_t length) {
+  if (doc_) {
+    xmlFreeDoc(doc_);
+    doc_ = nullptr;
+  }
+  error_ = XmlParseError{};
+  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+  if (!ctxt) throw CComError(0x8007000Eu, "Not enough storage is available to complete this operation.");
+  ParseState state;
+  ctxt->_private = &state;
+  ctxt->sax->serror = OnStructuredError;
+  ctxt->sax->internalSubset = OnInternalSubset;
+  ctxt->vctxt.error = nullptr;
+  ctxt->vctxt.warning = nullptr;
+  const int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR | XML_PARSE_IGNORE_ENC;
+  doc_ = xmlCtxtReadMemory(ctxt, length ? text : "", static_cast<int>(length), nullptr, "UTF-8", options);
+  const bool ok = doc_ && ctxt->wellFormed && !state.doctype;
+  xmlFreeParserCtxt(ctxt);
+  if (ok) return true;
+
+  if (doc_) {
+    xmlFreeDoc(doc_);
+    doc_ = nullptr;
+  }
+  if (state.doctype) {
+    error_.code = kXmlDoctypeRefused;
+    error_.reason = "A document type declaration is not allowed in a request.";
+    error_.line = state.doctypeLine;
+    error_.linepos = state.doctypeColumn;
+  } else if (state.haveFatal || state.haveError) {
+    const bool fatal = state.haveFatal;
+    error_.code = kXmlCodeBase + static_cast<std::uint32_t>(fatal ? state.fatalCode : state.firstCode);
+    error_.reason = fatal ? state.fatalMessage : state.firstMessage;
+    error_.line = fatal ? state.fatalLine : state.firstLine;
+    error_.linepos = fatal ? state.fatalColumn : state.firstColumn;
+  } else {
+    error_.code = kXmlCodeBase + XML_ERR_DOCUMENT_EMPTY;
+    error_.reason = "Document is empty";
+    error_.line = 1;
+    error_.linepos = 1;
+  }
+  error_.srcText = SourceLine(text, length, error_.line);
+  return false;
+}
+
+XmlNode XmlDocument::FirstChild() const {
+  return XmlNode(doc_ ? doc_->children : nullptr);
+}
+
+}  // namespace zeb

@@ -1,0 +1,113 @@
+#include "extension/TraceLog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace zeb {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+std::time_t FixedTime() {
+  std::tm when{};
+  when.tm_year = 126;
+  when.tm_mon = 11;
+  when.tm_mday = 5;
+  when.tm_hour = 9;
+  when.tm_min = 8;
+  when.tm_sec = 7;
+  when.tm_isdst = -1;
+  return std::mktime(&when);
+}
+
+TEST(TraceLogTest, RecordFormatUsesCrLfEverywhere) {
+  TempDir dir;
+  TraceLog log(dir.path());
+  log.WriteTraceRecord("<a>\n</a>", 17, FixedTime(), "<r/>\r\n", "127.0.0.1", "alice");
+  log.CloseTraceLog();
+  EXPECT_EQ("RequestTime: 12/05/2026-09:08:07\r\nClient IP: 127.0.0.1\r\nClient User ID: alice\r\nRequestID: 17\r\n"
+            "RequestContents: \r\n<a>\r\n</a>\r\nResponseContents: \r\n<r/>\r\r\n\r\n",
+            ReadFile(dir / "ZEBAPI-0.txt"));
+}
+
+TEST(TraceLogTest, FirstRecordOfARunTruncatesFileZero) {
+  TempDir dir;
+  { std::ofstream(dir / "ZEBAPI-0.txt") << "old run"; }
+  TraceLog log(dir.path());
+  log.WriteTraceRecord("", 1, FixedTime(), "x", "", "");
+  log.WriteTraceRecord("", 2, FixedTime(), "y", "", "");
+  log.CloseTraceLog();
+  const std::string text = ReadFile(dir / "ZEBAPI-0.txt");
+  EXPECT_EQ(std::string::npos, text.find("old run"));
+  EXPECT_NE(std::string::npos, text.find("RequestID: 1\r\n"));
+  EXPECT_NE(std::string::npos, text.find("RequestID: 2\r\n"));
+}
+
+TEST(TraceLogTest, RecordThatCrossesTheLimitStaysWholeAndTheNextMovesOn) {
+  TempDir dir;
+  TraceLog log(dir.path(), 1000);
+  log.WriteTraceRecord(std::string(700, 'a'), 1, FixedTime(), "", "", "");
+  log.WriteTraceRecord(std::string(300, 'b'), 2, FixedTime(), "", "", "");  // crosses 1000
+  log.WriteTraceRecord("c", 3, FixedTime(), "", "", "");
+  log.CloseTraceLog();
+  const std::string first = ReadFile(dir / "ZEBAPI-0.txt");
+  EXPECT_NE(std::string::npos, first.find(std::string(300, 'b') + "\r\n"));
+  EXPECT_GT(first.size(), 1000u);
+  EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-1.txt").find("RequestID: 3\r\n"));
+}
+
+TEST(TraceLogTest, RotationWrapsFromFortyNineToZero) {
+  TempDir dir;
+  TraceLog log(dir.path(), 10);  // every record fills a file
+  for (std::uint32_t id = 1; id <= 51; ++id) log.WriteTraceRecord("", id, FixedTime(), "", "", "");
+  log.CloseTraceLog();
+  EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-49.txt").find("RequestID: 50\r\n"));
+  const std::string zero = ReadFile(dir / "ZEBAPI-0.txt");
+  EXPECT_NE(std::string::npos, zero.find("RequestID: 51\r\n"));
+  EXPECT_EQ(std::string::npos, zero.find("RequestID: 1\r\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "ZEBAPI-50.txt"));
+}
+
+TEST(TraceLogTest, MissingDirectoryDropsRecordsSilently) {
+  TempDir dir;
+  TraceLog log(dir / "missing/trace");
+  log.CreateDirectory();
+  log.WriteTraceRecord("", 1, FixedTime(), "", "", "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+TEST(TraceLogTest, ConcurrentRecordsNeverInterleave) {
+  TempDir dir;
+  TraceLog log(dir.path(), 100000000);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&log, t] {
+      for (int i = 0; i < 200; ++i) {
+        const std::string body(500, static_cast<char>('a' + t));
+        log.WriteTraceRecord(body, static_cast<std::uint32_t>(t * 1000 + i), FixedTime(), body, "", "");
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  log.CloseTraceLog();
+  const std::string text = ReadFile(dir / "ZEBAPI-0.txt");
+  std::size_t records = 0;
+  for (std::size_t at = text.find("RequestContents: \r\n"); at != std::string::npos;
+       at = text.find("RequestContents: \r\n", at + 1)) {
+    const std::size_t start = at + 19;
+    const char letter = text[start];
+    ASSERT_EQ(std::string(500, letter) + "\r\nResponseContents: \r\n" + std::string(500, letter) + "\r\n",
+              text.substr(start, 500 + 22 + 500 + 2));
+    ++records;
+  }
+  EXPECT_EQ(1600u, records);
+}
+
+}  // namespace
+}  // namespace zeb

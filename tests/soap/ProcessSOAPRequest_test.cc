@@ -1,0 +1,140 @@
+#include "soap/ProcessSOAPRequest.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "soap/ZebExceptions.h"
+#include "support/SoapText.h"
+
+namespace zeb {
+namespace {
+
+using test::Envelope;
+using test::FaultEnvelope;
+using test::PlainFault;
+using test::RequestEnvelope;
+
+std::string Process(const std::string& text) {
+  zdl::CGenericBuffer buffer(20480);
+  RequestContext context;
+  const long length = ProcessSOAPRequest(text.c_str(), buffer, context);
+  EXPECT_EQ(static_cast<long>(buffer.GetLength()), length);
+  return buffer.str();
+}
+
+std::string ClientFault(const std::string& text) { return Envelope(PlainFault("SOAP-ENV:Client", text)); }
+
+TEST(ProcessSOAPRequestTest, UnknownMethodWithoutSequence) {
+  EXPECT_EQ(FaultEnvelope("localhost", "fooBar", 5002, "Unknown method: fooBar"),
+            Process(RequestEnvelope("<zeb:fooBar><name>x</name></zeb:fooBar>")));
+}
+
+TEST(ProcessSOAPRequestTest, SequenceIsEchoedAsSigned32BitDecimal) {
+  struct Case {
+    const char* attribute;
+    const char* echoed;
+  } cases[] = {{"7", "7"},          {"12abc", "12"},         {"", "0"},        {"  42", "42"},
+               {"4294967295", "-1"}, {"99999999999", "-1"}, {"2147483648", "-2147483648"},
+               {"-1", "-1"},         {"abc", "0"}};
+  for (const Case& c : cases) {
+    const std::string request = std::string("<fooBar sequence=\"") + c.attribute + "\"/>";
+    EXPECT_EQ(FaultEnvelope("localhost", "fooBar", 5002, "Unknown method: fooBar", c.echoed),
+              Process(RequestEnvelope(request)))
+        << c.attribute;
+  }
+}
+
+TEST(ProcessSOAPRequestTest, MethodNamesAreCaseSensitiveAndExact) {
+  for (const char* name : {"AddPhone", "addphone", "updateRegion", "getphone"}) {
+    EXPECT_EQ(FaultEnvelope("localhost", name, 5002, std::string("Unknown method: ") + name),
+              Process(RequestEnvelope(std::string("<") + name + "/>")));
+  }
+}
+
+TEST(ProcessSOAPRequestTest, EnvelopeAcceptsAnyPrefixOrNone) {
+  const std::string expected = FaultEnvelope("localhost", "fooBar", 5002, "Unknown method: fooBar");
+  EXPECT_EQ(expected, Process("<Envelope><Body><fooBar/></Body></Envelope>"));
+  EXPECT_EQ(expected, Process("<x:Envelope xmlns:x=\"urn:other\"><x:Body><y:fooBar xmlns:y=\"urn:y\"/></x:Body>"
+                              "</x:Envelope>"));
+  // A prefix that is never declared is still only a prefix.
+  EXPECT_EQ(expected, Process("<s:Envelope><s:Body><zeb:fooBar/></s:Body></s:Envelope>"));
+}
+
+TEST(ProcessSOAPRequestTest, CommentsProcessingInstructionsAndHeaderAreSkipped) {
+  EXPECT_EQ(FaultEnvelope("localhost", "second", 5002, "Unknown method: second"),
+            Process("<?xml version=\"1.0\"?><!-- before --><?pi data?>\n<Envelope>\n<!-- c --><Header><a/></Header>"
+                    "<?pi?><!-- between --><Body>\n  <!-- x --><second/><third/></Body></Envelope>"));
+}
+
+TEST(ProcessSOAPRequestTest, EnvelopeShapeFaults) {
+  const std::string noEnvelope = ClientFault("SOAP Envelope element not found!");
+  const std::string noBody = ClientFault("SOAP Body element not found!");
+  EXPECT_EQ(noEnvelope, Process("<Envelop><Body><fooBar/></Body></Envelop>"));
+  EXPECT_EQ(noBody, Process("<Envelope/>"));
+  EXPECT_EQ(noBody, Process("<Envelope><Header/></Envelope>"));
+  EXPECT_EQ(noBody, Process("<Envelope><Header/><Other/><Body><fooBar/></Body></Envelope>"));
+  EXPECT_EQ(noBody, Process("<Envelope><Other/><Body><fooBar/></Body></Envelope>"));
+  EXPECT_EQ(ClientFault("No request method found in SOAP Body!"),
+            Process("<Envelope><Body> text only <!-- c --></Body></Envelope>"));
+}
+
+TEST(ProcessSOAPRequestTest, EmptyBodyIsAParseError) {
+  EXPECT_EQ(ClientFault("\n&lt;![CDATA[\nAn error occured during parsing\n   Message: Document is empty\n"
+                        "Source = Line : 1, Char : 1\nCode : c00ce004, Source Text : \n]]&gt;\n"),
+            Process(""));
+}
+
+TEST(ProcessSOAPRequestTest, MalformedXmlNamesLineColumnCodeAndSourceLine) {
+  EXPECT_EQ(ClientFault("\n&lt;![CDATA[\nAn error occured during parsing\n   Message: Opening and ending tag "
+                        "mismatch: b line 2 and a\nSource = Line : 2, Char : 9\nCode : c00ce04c, Source Text :  "
+                        "&lt;b&gt;&lt;/a&gt;\n]]&gt;\n"),
+            Process("<Envelope>\n <b></a>\n</Envelope>"));
+}
+
+TEST(ProcessSOAPRequestTest, DocumentTypeDeclarationIsRefused) {
+  const std::string laughs =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;\">]>\n"
+      "<Envelope><Body><fooBar>&lol2;</fooBar></Body></Envelope>";
+  const std::string response = Process(laughs);
+  EXPECT_NE(std::string::npos, response.find("A document type declaration is not allowed in a request."));
+  EXPECT_NE(std::string::npos, response.find("Code : c00cefff"));
+  EXPECT_EQ(std::string::npos, response.find("lollol"));
+}
+
+TEST(ProcessSOAPRequestTest, EncodingDeclarationIsIgnoredTextIsUtf8) {
+  EXPECT_EQ(FaultEnvelope("localhost", "caf\xc3\xa9", 5002, "Unknown method: caf\xc3\xa9"),
+            Process("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Envelope><Body><caf\xc3\xa9/></Body>"
+                    "</Envelope>"));
+}
+
+TEST(ProcessSOAPRequestTest, UndefinedEntityIsAParseErrorNotAFetch) {
+  const std::string response = Process("<Envelope><Body><fooBar>&ext;</fooBar></Body></Envelope>");
+  EXPECT_NE(std::string::npos, response.find("Entity &apos;ext&apos; not defined"));
+}
+
+TEST(ProcessSOAPRequestTest, NullTextThrows) {
+  zdl::CGenericBuffer buffer;
+  RequestContext context;
+  EXPECT_THROW(ProcessSOAPRequest(nullptr, buffer, context), std::invalid_argument);
+}
+
+TEST(FaultsTest, DetailedFaultKeepsMessageRawPlainFaultEscapesIt) {
+  CXMLElement body("SOAP-ENV:Body");
+  AddDetailedFault("loc", &body, "getPhone", 2, 7u, "a & <b>");
+  AddFault(&body, "SOAP-ENV:Client", "a & <b>");
+  const std::string text = body.ToString();
+  EXPECT_NE(std::string::npos, text.find("<faultstring>\r\n<![CDATA[a & <b>]]></faultstring>\r\n"));
+  EXPECT_NE(std::string::npos, text.find("<message>\r\n<![CDATA[a & <b>]]></message>\r\n"));
+  EXPECT_NE(std::string::npos, text.find("xsi:schemaLocation=\"loc\" sequence=\"7\">\r\n<code>2</code>"));
+  EXPECT_NE(std::string::npos, text.find("<faultstring>a &amp; &lt;b&gt;</faultstring>"));
+}
+
+TEST(ComErrorMessageTest, FallsBackToDispatchAndUnknownTexts) {
+  EXPECT_EQ("IDispatch error #1", ComErrorMessage(0x80040201u));
+  EXPECT_EQ("Unknown error 0x80040200", ComErrorMessage(0x80040200u));
+  EXPECT_EQ("Unknown error 0x1234", ComErrorMessage(0x1234u));
+}
+
+}  // namespace
+}  // namespace zeb
