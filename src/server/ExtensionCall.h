@@ -12,11 +12,11 @@
 namespace zeb::server {
 
 struct ExtensionRequest {
-  std::string_view method;         // as sent by the client
-  std::string_view queryString;    // without '?'
-  std::string_view contentType;    // "" when the header is absent
-  std::string_view remoteAddress;  // peer IP as text
-  std::string_view body;           // the body bytes held by the host
+  std::string_view method;          // as sent by the client
+  std::string_view queryString;     // without '?'
+  std::string_view contentType;     // "" when the header is absent
+  std::string_view remoteAddress;   // peer IP as text
+  std::string_view body;            // the body bytes held by the host
   std::uint64_t declaredBytes = 0;  // body size the client announced; > body.size() when the
                                     // body was too large to be read
 };

@@ -30,9 +30,8 @@ HttpHost::~HttpHost() {
 
 std::string HttpHost::Listen() {
   tcp::resolver resolver(ioc_);
-  tcp::endpoint endpoint = *resolver.resolve(options_.host, std::to_string(options_.port),
-                                             tcp::resolver::numeric_service)
-                                .begin();
+  tcp::endpoint endpoint =
+      *resolver.resolve(options_.host, std::to_string(options_.port), tcp::resolver::numeric_service).begin();
   acceptor_.open(endpoint.protocol());
   acceptor_.set_option(net::socket_base::reuse_address(true));
   acceptor_.bind(endpoint);

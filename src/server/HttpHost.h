@@ -3,8 +3,8 @@
 // socket, the worker threads and the set of open connections, and shuts down on SIGINT/SIGTERM.
 #pragma once
 
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <condition_variable>
 #include <mutex>
@@ -30,7 +30,7 @@ class HttpHost {
 
   // REQUIRES: Listen succeeded. Serves on options.threads worker threads until Shutdown is
   // called or SIGINT/SIGTERM arrives, then stops accepting, closes idle connections, lets
-  // requests already read finish (waiting at most kShutdownGrace) and returns once every
+  // requests under way finish (waiting at most kShutdownGrace) and returns once every
   // worker thread has ended.
   void Run();
 

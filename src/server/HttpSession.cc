@@ -4,9 +4,9 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
-#include <boost/beast/core/string.hpp>
 #include <iostream>
 #include <limits>
 
@@ -24,9 +24,8 @@ constexpr std::size_t kIdleReadBytes = 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
 bool IsExpectedEnd(beast::error_code ec) {
-  return ec == http::error::end_of_stream || ec == net::error::eof ||
-         ec == net::error::operation_aborted || ec == beast::error::timeout ||
-         ec == net::error::connection_reset || ec == net::error::broken_pipe;
+  return ec == http::error::end_of_stream || ec == net::error::eof || ec == net::error::operation_aborted ||
+         ec == beast::error::timeout || ec == net::error::connection_reset || ec == net::error::broken_pipe;
 }
 
 std::string_view QueryOf(beast::string_view target) {
@@ -71,10 +70,11 @@ void HttpSession::Start() {
 void HttpSession::Stop() {
   net::post(stream_.get_executor(), [self = shared_from_this()] {
     self->stopping_ = true;
-    // Waiting for input means no request is owed an answer; writing or closing ends soon.
-    if (self->phase_ == Phase::kIdle || self->phase_ == Phase::kHeader || self->phase_ == Phase::kBody) {
-      self->stream_.cancel();
-    }
+    // Only a connection with no request under way is cut; a request that has begun to arrive
+    // is read and answered, within the host's shutdown grace.
+    bool waiting =
+        self->phase_ == Phase::kIdle || (self->phase_ == Phase::kHeader && self->buffer_.size() == 0);
+    if (waiting) self->stream_.cancel();
   });
 }
 
@@ -90,7 +90,7 @@ void HttpSession::WaitForRequest() {
 
 void HttpSession::OnIdleRead(beast::error_code ec, std::size_t bytes) {
   buffer_.commit(bytes);
-  if (ec || stopping_) {
+  if (ec) {
     fail(ec, "idle read from " + remoteAddress_);
     return Close();
   }
@@ -111,7 +111,7 @@ void HttpSession::ReadHeader() {
 }
 
 void HttpSession::OnHeader(beast::error_code ec, std::size_t /*bytes*/) {
-  if (ec || stopping_) {
+  if (ec) {
     fail(ec, "read header from " + remoteAddress_);
     return Close();
   }
@@ -130,7 +130,7 @@ void HttpSession::SendContinue() {
   stream_.expires_after(options_.bodyTimeout);
   net::async_write(stream_, net::buffer(kContinue.data(), kContinue.size()),
                    [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                     if (ec || self->stopping_) {
+                     if (ec) {
                        fail(ec, "write 100 Continue to " + self->remoteAddress_);
                        return self->Close();
                      }
@@ -147,8 +147,8 @@ void HttpSession::ReadBody() {
 
 void HttpSession::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
   // A chunked body that grows past the limit: its size is unknown, only that it is too large.
-  if (ec == http::error::body_limit && !stopping_) return Handle(kMaxBodyBytes + 1, false);
-  if (ec || stopping_) {
+  if (ec == http::error::body_limit) return Handle(kMaxBodyBytes + 1, false);
+  if (ec) {
     fail(ec, "read body from " + remoteAddress_);
     return Close();
   }

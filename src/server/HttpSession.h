@@ -48,9 +48,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   // Starts reading the first request.
   void Start();
 
-  // Ends the session soon: a connection waiting for a request, header or body is closed; a
-  // request already read is answered first, and the connection closed after the response.
-  // Thread-safe.
+  // Ends the session soon: a connection waiting for its next request is closed at once; a
+  // request that has begun to arrive is still read and answered, and the connection closed
+  // after the response. Thread-safe.
   void Stop();
 
  private:
@@ -76,7 +76,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   const std::string remoteAddress_;
   boost::beast::flat_buffer buffer_;
   boost::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
-  std::string response_;  // bytes being written; kept alive until the write completes
+  std::string response_;          // bytes being written; kept alive until the write completes
   std::array<char, 4096> drain_;  // discarded bytes of a lingering close
   Phase phase_ = Phase::kHeader;
   bool stopping_ = false;

@@ -40,8 +40,8 @@ bool ParseSeconds(std::string_view text, std::chrono::milliseconds* out) {
   std::string copy(text);
   char* end = nullptr;
   double seconds = std::strtod(copy.c_str(), &end);
-  if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(seconds) ||
-      seconds <= 0 || seconds > kMaxSeconds) {
+  if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(seconds) || seconds <= 0 ||
+      seconds > kMaxSeconds) {
     return false;
   }
   auto ms = static_cast<std::chrono::milliseconds::rep>(std::ceil(seconds * 1000));
@@ -71,8 +71,8 @@ unsigned DefaultThreads() {
 
 const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> kOptions = {
-      {"listen", "HOST:PORT", "address and port to listen on; port 0 picks a free port",
-       "127.0.0.1:8080", ParseListen},
+      {"listen", "HOST:PORT", "address and port to listen on; port 0 picks a free port", "127.0.0.1:8080",
+       ParseListen},
       {"trace-dir", "DIR", "directory of the request trace files", "trace",
        [](std::string_view v, ServerOptions* o) {
          o->traceDir = std::string(v);
@@ -83,7 +83,7 @@ const std::vector<OptionSpec>& Options() {
          o->database = std::string(v);
          return !v.empty();
        }},
-      {"threads", "N", "worker threads handling requests", "number of cores",
+      {"threads", "N", "worker threads handling requests", "the number of cores",
        [](std::string_view v, ServerOptions* o) {
          std::uint64_t n = 0;
          if (!ParseUnsigned(v, 1, 1024, &n)) return false;
@@ -108,8 +108,8 @@ const std::vector<OptionSpec>& Options() {
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->headerTimeout); }},
       {"body-timeout", "S", "seconds to receive a request body after its header", "10",
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->bodyTimeout); }},
-      {"idle-timeout", "S", "seconds a kept-alive connection may wait for its next request",
-       "60", [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->idleTimeout); }},
+      {"idle-timeout", "S", "seconds a kept-alive connection may wait for its next request", "60",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->idleTimeout); }},
   };
   return kOptions;
 }
@@ -171,7 +171,10 @@ std::string HelpText() {
   for (const OptionSpec& spec : Options()) {
     std::string left = std::string("  --") + spec.name + " " + spec.placeholder;
     left.resize(std::max<std::size_t>(left.size() + 2, 32), ' ');
-    text += left + spec.description + " (default: " + spec.defaultText + ")\n";
+    std::string defaultText = spec.defaultText;
+    if (std::string_view(spec.name) == "threads")
+      defaultText += ", " + std::to_string(DefaultThreads()) + " here";
+    text += left + spec.description + " (default: " + defaultText + ")\n";
   }
   text += "  --help                        print this help and exit\n";
   return text;

@@ -15,7 +15,7 @@ struct ServerOptions {
   std::uint16_t port = 8080;       // 0 binds a free port
   std::string traceDir = "trace";  // relative paths are taken from the working directory
   std::string database = "zeb.db";
-  unsigned threads = 0;            // 0 until parsed: then the number of cores
+  unsigned threads = 0;  // 0 until parsed: then the number of cores
   std::size_t maxConnections = 1024;
   std::uint32_t maxHeaderBytes = 8 * 1024;
   std::chrono::milliseconds headerTimeout{10'000};  // first byte of a request to end of header
@@ -32,8 +32,7 @@ enum class ParseResult {
 // Parses argv (argv[0] is the program name). Accepts "--name VALUE" and "--name=VALUE".
 // On kRun, *options holds every value, defaults filled in (threads >= 1). On kError, *error
 // holds a one-line message naming the offending option; *options is unspecified.
-ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions* options,
-                               std::string* error);
+ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions* options, std::string* error);
 
 // The --help text: usage and one line per option with its default.
 std::string HelpText();

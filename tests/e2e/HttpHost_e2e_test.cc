@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <memory>
 #include <string>
 #include <thread>
@@ -316,6 +317,24 @@ TEST(HttpHostShutdown, IdleKeptAliveConnectionDoesNotDelayShutdown) {
   EXPECT_TRUE(client.WaitClosedWithoutData(Millis(1000)));
 }
 
+TEST(HttpHostShutdown, RequestUnderWayIsAnsweredWhileNewConnectionsAreRefused) {
+  ZebdProcess zebd;
+  RawConnection client(zebd.port());
+  std::string request = SoapRequest(kUnknownMethodBody);
+  std::size_t half = request.size() / 2;
+  ASSERT_TRUE(client.Send(request.substr(0, half)));
+  std::this_thread::sleep_for(Millis(100));  // the server has the first half
+
+  zebd.Signal(SIGTERM);
+  std::this_thread::sleep_for(Millis(200));  // ... and has begun to shut down
+  EXPECT_THROW(RawConnection(zebd.port()), std::runtime_error);
+
+  ASSERT_TRUE(client.Send(request.substr(half)));
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(client.ReadResponse()));
+  EXPECT_TRUE(client.WaitClosedWithoutData(Millis(3000)));
+  EXPECT_EQ(0, zebd.Stop());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Command line
 
@@ -332,9 +351,9 @@ TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefault) {
 
 TEST(ZebdCommandLine, BadOptionsExitWithStatus2AndAMessage) {
   const std::vector<std::vector<std::string>> bad = {
-      {"--bogus"},          {"--threads", "0"},         {"--listen", "127.0.0.1"},
-      {"--listen", "h:x"},  {"--header-timeout", "-1"}, {"--max-connections"},
-      {"stray"},            {"--listen=127.0.0.1:99999"},
+      {"--bogus"},         {"--threads", "0"},           {"--listen", "127.0.0.1"},
+      {"--listen", "h:x"}, {"--header-timeout", "-1"},   {"--max-connections"},
+      {"stray"},           {"--listen=127.0.0.1:99999"},
   };
   for (const auto& args : bad) {
     CommandResult result = RunZebd(args);
@@ -346,8 +365,8 @@ TEST(ZebdCommandLine, BadOptionsExitWithStatus2AndAMessage) {
 
 TEST(ZebdCommandLine, AddressInUseFailsWithStatus1) {
   ZebdProcess first;
-  CommandResult result = RunZebd({"--listen", "127.0.0.1:" + std::to_string(first.port()), "--trace-dir",
-                                  first.traceDir()});
+  CommandResult result =
+      RunZebd({"--listen", "127.0.0.1:" + std::to_string(first.port()), "--trace-dir", first.traceDir()});
   EXPECT_EQ(1, result.exitCode);
   EXPECT_NE(std::string::npos, result.err.find("zebd: ")) << result.err;
 }

@@ -42,7 +42,8 @@ std::string DatabaseArgument(const std::string& dir) {
 std::string MakeTempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zebd-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp: " + std::string(strerror(errno)));
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("mkdtemp: " + std::string(strerror(errno)));
   return pattern;
 }
 
@@ -189,6 +190,10 @@ int ZebdProcess::Stop(Millis timeout) {
     pid_ = -1;
   }
   return exitCode_;
+}
+
+void ZebdProcess::Signal(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
 }
 
 std::string ZebdProcess::StderrText() const { return ReadFile(stderrPath_); }

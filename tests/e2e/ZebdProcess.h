@@ -45,6 +45,8 @@ class ZebdProcess {
   // return the first result.
   int Stop(Millis timeout = kDefaultTimeout);
   bool running() const { return pid_ > 0; }
+  // Sends a signal without waiting (SIGTERM to begin a shutdown that Stop then awaits).
+  void Signal(int signal);
 
   // What zebd wrote to stderr so far.
   std::string StderrText() const;
