@@ -2,6 +2,19 @@
 
 set(ZEB_SOURCES
   src/zdl/CZDLID.cc
+  src/zdl/CZDLValue.cc
+  src/zdl/Schema.cc
+  src/zdl/Dialect.cc
+  src/zdl/sqlite/SqliteConnection.cc
+  src/zdl/CZDLSession.cc
+  src/zdl/TypeTableCache.cc
+  src/zdl/CZDLDatabase.cc
+  src/zdl/SeedData.cc
+  src/zdl/CItem.cc
+  src/zdl/CItemList.cc
+  src/zdl/Integrity.cc
+  src/zdl/CFastAccess.cc
+  src/zdl/CTypeList.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -29,6 +42,8 @@ set(ZEB_TEST_SOURCES
   tests/soap/ProcessSOAPRequest_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
+  tests/zdl/CZDLDatabase_test.cc
+  tests/zdl/CItemList_test.cc
   tests/e2e/ZebdProcess.cc
   tests/e2e/HttpHost_e2e_test.cc
 )

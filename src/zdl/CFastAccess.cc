@@ -1,0 +1,36 @@
+#include "zdl/CFastAccess.h"
+
+#include "zdl/CZDLException.h"
+#include "zdl/Schema.h"
+
+namespace zeb::zdl {
+
+CFastAccess::CFastAccess(CZDLSession& session, std::string table) : session_(session), table_(std::move(table)) {
+  if (!FindTable(table_)) throw CZDLException(kZDLInvalidParameter, "Unknown table: " + table_);
+}
+
+void CFastAccess::SelectAll() { SelectCustom("SELECT * FROM " + FindTable(table_)->name); }
+
+void CFastAccess::SelectByID(const CZDLID& id) {
+  const TableDef* table = FindTable(table_);
+  SelectCustom("SELECT * FROM " + table->name + " WHERE " + table->keyName() + " = ?", {CZDLValue(id)});
+}
+
+void CFastAccess::SelectCustom(const std::string& sql, const std::vector<CZDLValue>& values) {
+  result_ = session_.Query(sql, values);
+  row_ = 0;
+}
+
+const CZDLValue& CFastAccess::Get(const std::string& column) const {
+  if (IsEOF()) throw CZDLException(kZDLInvalidOperation, "No current row of " + table_ + ".");
+  const int index = result_.Column(column);
+  if (index < 0) throw CZDLException(kZDLInvalidParameter, "Unknown column " + column + " of " + table_ + ".");
+  return result_.rows[row_][index];
+}
+
+CZDLID CFastAccess::getID(const std::string& column) const {
+  const CZDLValue& value = Get(column);
+  return value.IsNull() ? CZDLID() : CZDLID::FromCanonical(value.AsText());
+}
+
+}  // namespace zeb::zdl

@@ -1,0 +1,115 @@
+#include "zdl/CZDLSession.h"
+
+#include <strings.h>
+
+#include "zdl/CZDLDatabase.h"
+#include "zdl/CZDLException.h"
+
+namespace zeb::zdl {
+
+namespace {
+constexpr std::size_t kStatementCacheLimit = 1000;
+}
+
+int ResultSet::Column(const std::string& name) const {
+  for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+    if (strcasecmp(columns[i].c_str(), name.c_str()) == 0) return i;
+  }
+  return -1;
+}
+
+CZDLSession::CZDLSession(CZDLDatabase& database, std::unique_ptr<DbConnection> connection)
+    : database_(database), connection_(std::move(connection)) {}
+
+CZDLSession::~CZDLSession() = default;
+
+const Dialect& CZDLSession::dialect() const { return database_.dialect(); }
+
+DbStatement& CZDLSession::Prepared(const std::string& sql) {
+  auto found = statements_.find(sql);
+  if (found != statements_.end()) return *found->second;
+  if (statements_.size() >= kStatementCacheLimit) statements_.clear();
+  auto statement = connection_->Prepare(sql);
+  DbStatement& result = *statement;
+  statements_.emplace(sql, std::move(statement));
+  return result;
+}
+
+ResultSet CZDLSession::Query(const std::string& sql, const std::vector<CZDLValue>& values) {
+  DbStatement& statement = Prepared(sql);
+  statement.Bind(values);
+  ResultSet result;
+  const int count = statement.ColumnCount();
+  result.columns.reserve(count);
+  for (int i = 0; i < count; ++i) result.columns.push_back(statement.ColumnName(i));
+  while (statement.Step()) {
+    std::vector<CZDLValue> row;
+    row.reserve(count);
+    for (int i = 0; i < count; ++i) row.push_back(statement.Column(i));
+    result.rows.push_back(std::move(row));
+  }
+  return result;
+}
+
+long long CZDLSession::Execute(const std::string& sql, const std::vector<CZDLValue>& values) {
+  DbStatement& statement = Prepared(sql);
+  statement.Bind(values);
+  while (statement.Step()) {
+  }
+  return statement.Changes();
+}
+
+void CZDLSession::ExecScript(const std::string& sql) { connection_->ExecScript(sql); }
+
+void CZDLSession::Begin() {
+  if (depth_++ == 0) {
+    failed_ = false;
+    try {
+      connection_->BeginWrite();
+    } catch (...) {
+      depth_ = 0;
+      throw;
+    }
+  }
+}
+
+void CZDLSession::Commit() {
+  if (depth_ == 0) return;
+  if (--depth_ > 0) return;
+  if (failed_) {
+    connection_->Rollback();
+    throw CZDLException(kZDLGeneralError, "The transaction was rolled back by an inner failure.");
+  }
+  try {
+    connection_->Commit();
+  } catch (...) {
+    try {
+      connection_->Rollback();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void CZDLSession::Rollback() {
+  if (depth_ == 0) return;
+  failed_ = true;
+  if (--depth_ > 0) return;
+  connection_->Rollback();
+}
+
+CZDLTransaction::~CZDLTransaction() {
+  if (!done_) {
+    try {
+      session_.Rollback();
+    } catch (...) {
+    }
+  }
+}
+
+void CZDLTransaction::Commit() {
+  done_ = true;
+  session_.Commit();
+}
+
+}  // namespace zeb::zdl

@@ -1,0 +1,75 @@
+// One thread's connection to the configuration database: statement cache, queries with bound
+// values, and nested transactions. Obtained from CZDLDatabase::Session(); used by one thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "zdl/CZDLValue.h"
+#include "zdl/DbDriver.h"
+
+namespace zeb::zdl {
+
+class CZDLDatabase;
+class Dialect;
+
+// A fully read result: column names and rows of values.
+struct ResultSet {
+  std::vector<std::string> columns;
+  std::vector<std::vector<CZDLValue>> rows;
+
+  // Index of the column (case-insensitive), or -1.
+  int Column(const std::string& name) const;
+};
+
+class CZDLSession {
+ public:
+  CZDLSession(CZDLDatabase& database, std::unique_ptr<DbConnection> connection);
+  ~CZDLSession();
+  CZDLSession(const CZDLSession&) = delete;
+  CZDLSession& operator=(const CZDLSession&) = delete;
+
+  CZDLDatabase& database() const { return database_; }
+  const Dialect& dialect() const;
+
+  // Runs a statement with ? placeholders bound to values, reading every row.
+  ResultSet Query(const std::string& sql, const std::vector<CZDLValue>& values = {});
+  // Runs a statement that returns no rows; returns the number of rows it changed.
+  long long Execute(const std::string& sql, const std::vector<CZDLValue>& values = {});
+  void ExecScript(const std::string& sql);
+
+  // Transactions nest: the outermost Begin starts a write transaction, inner ones only count.
+  // A Rollback at any depth rolls the whole transaction back once the outermost level ends.
+  void Begin();
+  void Commit();
+  void Rollback();
+  bool InTransaction() const { return depth_ > 0; }
+
+ private:
+  DbStatement& Prepared(const std::string& sql);
+
+  CZDLDatabase& database_;
+  std::unique_ptr<DbConnection> connection_;
+  std::unordered_map<std::string, std::unique_ptr<DbStatement>> statements_;
+  int depth_ = 0;
+  bool failed_ = false;
+};
+
+// Holds a write transaction for a scope: rolled back unless Commit was called.
+class CZDLTransaction {
+ public:
+  explicit CZDLTransaction(CZDLSession& session) : session_(session) { session_.Begin(); }
+  ~CZDLTransaction();
+  CZDLTransaction(const CZDLTransaction&) = delete;
+  CZDLTransaction& operator=(const CZDLTransaction&) = delete;
+
+  void Commit();
+
+ private:
+  CZDLSession& session_;
+  bool done_ = false;
+};
+
+}  // namespace zeb::zdl

@@ -1,0 +1,40 @@
+// The small interface a database back end implements: prepared statements with bound values,
+// row stepping, column reads, and transactions. Failures are thrown as CZDLException.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zdl/CZDLValue.h"
+
+namespace zeb::zdl {
+
+class DbStatement {
+ public:
+  virtual ~DbStatement() = default;
+  // Clears earlier results and bindings and binds values to the ? placeholders in order.
+  virtual void Bind(const std::vector<CZDLValue>& values) = 0;
+  // Advances to the next row; false when there is none (or the statement returns no rows).
+  virtual bool Step() = 0;
+  virtual int ColumnCount() = 0;
+  virtual std::string ColumnName(int index) = 0;
+  virtual CZDLValue Column(int index) = 0;
+  // Rows changed by the last INSERT, UPDATE or DELETE.
+  virtual long long Changes() = 0;
+};
+
+class DbConnection {
+ public:
+  virtual ~DbConnection() = default;
+  // SQL uses ? placeholders and unquoted identifiers.
+  virtual std::unique_ptr<DbStatement> Prepare(const std::string& sql) = 0;
+  // Runs statements without results or parameters (DDL, pragmas).
+  virtual void ExecScript(const std::string& sql) = 0;
+  // Starts a write transaction that holds the write lock from its first statement.
+  virtual void BeginWrite() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+};
+
+}  // namespace zeb::zdl
