@@ -21,7 +21,14 @@ set(ZEB_SOURCES
   src/soap/XmlDocument.cc
   src/soap/ProcessSOAPRequest.cc
   src/dispatch/CRequestHandler.cc
+  src/dispatch/RequestReader.cc
   src/dispatch/CreateHandler.cc
+  src/builders/BuilderSupport.cc
+  src/builders/CXMLRoutePartition.cc
+  src/builders/CXMLCallingSearchSpace.cc
+  src/handlers/device/CRemoveDeviceHandler.cc
+  src/handlers/dialplan/RoutePartitionHandlers.cc
+  src/handlers/dialplan/CCSSHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc

@@ -39,6 +39,7 @@ void CRequestHandler::AddElementResponse(CXMLElement* body, const std::string& r
                                          CXMLElement& holder) const {
   CXMLElement* ret = AddResponseElement(body, responseName, sequence)->AddNewChild("return");
   ret->AdoptChildren(holder);
+  ret->RemoveEmptyChildren();
 }
 
 zdl::CZDLSession& CRequestHandler::db() const {

@@ -3,6 +3,9 @@
 #include <new>
 #include <unordered_map>
 
+#include "handlers/device/CRemoveDeviceHandler.h"
+#include "handlers/dialplan/CCSSHandler.h"
+#include "handlers/dialplan/RoutePartitionHandlers.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
 
@@ -12,6 +15,16 @@ const std::vector<MethodEntry>& MethodTable() {
   // One line per method, in the order of the method table; a family adds its lines when its
   // handlers exist, so a method that is not built answers as unknown.
   static const std::vector<MethodEntry> table = {
+      {"removePhone", Make<CRemoveDeviceHandler>},
+      {"removeDeviceProfile", Make<CRemoveDeviceHandler>},
+      {"addRoutePartition", Make<CAddRoutePartitionHandler>},
+      {"updateRoutePartition", Make<CUpdateRoutePartitionHandler>},
+      {"removeRoutePartition", Make<CRemoveRoutePartitionHandler>},
+      {"getRoutePartition", Make<CGetRoutePartitionHandler>},
+      {"addCSS", Make<CCSSHandler>},
+      {"updateCSS", Make<CCSSHandler>},
+      {"removeCSS", Make<CCSSHandler>},
+      {"getCSS", Make<CCSSHandler>},
   };
   return table;
 }

@@ -1,5 +1,7 @@
 #include "soap/CXMLElement.h"
 
+#include <algorithm>
+
 namespace zeb {
 
 std::string EscapeXML(const std::string& text) {
@@ -45,6 +47,12 @@ CXMLElement* CXMLElement::AddChild(const CXMLElement& element) { return AddNewCh
 void CXMLElement::AdoptChildren(CXMLElement& other) {
   for (auto& child : other.children_) children_.push_back(std::move(child));
   other.children_.clear();
+}
+
+void CXMLElement::RemoveEmptyChildren() {
+  children_.erase(std::remove_if(children_.begin(), children_.end(),
+                                 [](const std::unique_ptr<CXMLElement>& child) { return child->IsEmpty(); }),
+                  children_.end());
 }
 
 CXMLElement* CXMLElement::AddRawChild(std::string raw) {

@@ -58,6 +58,8 @@ class CXMLElement {
   }
   // Moves every child of other to the end of this node's children, in order.
   void AdoptChildren(CXMLElement& other);
+  // Drops the direct children that would write nothing (builders that found nothing to build).
+  void RemoveEmptyChildren();
   // Appends a node that writes raw text only (a CDATA section, a cached element text).
   CXMLElement* AddRawChild(std::string raw);
 

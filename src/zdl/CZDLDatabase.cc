@@ -117,6 +117,12 @@ void CZDLDatabase::Initialise() {
   transaction.Commit();
 }
 
+void CZDLDatabase::InvalidateCaches() {
+  types_.Invalidate();
+  std::lock_guard<std::mutex> lock(cachesMutex_);
+  for (auto& entry : caches_) entry.second->Invalidate();
+}
+
 CZDLSession& CZDLDatabase::Session() {
   thread_local std::unordered_map<std::uint64_t, CZDLSession*> mine;
   auto found = mine.find(instance_);

@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <typeindex>
+#include <unordered_map>
 #include <vector>
 
 #include "zdl/CZDLSession.h"
@@ -20,6 +22,14 @@ namespace zeb::zdl {
 // Bumped with every upgrade step that is more than adding tables, columns, indexes and type
 // rows (those are applied by comparing the declaration with the database).
 constexpr int kSchemaVersion = 1;
+
+// A module-wide cache of database content. Each kind exists once per database and is dropped
+// by InvalidateCaches (when another writer may have changed what it holds).
+class ModuleCache {
+ public:
+  virtual ~ModuleCache() = default;
+  virtual void Invalidate() = 0;
+};
 
 class CZDLDatabase {
  public:
@@ -39,6 +49,17 @@ class CZDLDatabase {
   const Dialect& dialect() const { return *dialect_; }
   TypeTableCache& types() { return types_; }
 
+  // The one cache of kind T (a ModuleCache with a default constructor), made on first use.
+  template <class T>
+  T& Cache() {
+    std::lock_guard<std::mutex> lock(cachesMutex_);
+    std::unique_ptr<ModuleCache>& slot = caches_[std::type_index(typeid(T))];
+    if (!slot) slot = std::make_unique<T>();
+    return static_cast<T&>(*slot);
+  }
+  // Drops the type tables and every module cache.
+  void InvalidateCaches();
+
   // A hash of the schema declaration; stored in the database to detect upgrades.
   static std::string SchemaFingerprint(const Dialect& dialect);
 
@@ -51,6 +72,8 @@ class CZDLDatabase {
   const std::uint64_t instance_;
   std::unique_ptr<Dialect> dialect_;
   TypeTableCache types_;
+  std::mutex cachesMutex_;
+  std::unordered_map<std::type_index, std::unique_ptr<ModuleCache>> caches_;
   std::mutex sessionsMutex_;
   std::vector<std::unique_ptr<CZDLSession>> sessions_;
 };

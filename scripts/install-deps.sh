@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs the Debian packages zebd needs to build, run and be tested.
+set -euo pipefail
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends \
+  build-essential cmake pkg-config ca-certificates \
+  libboost-dev libssl-dev libxml2-dev libsqlite3-dev uuid-dev \
+  libgtest-dev googletest \
+  curl openssl sqlite3 wrk nginx-light

@@ -1,0 +1,45 @@
+#include "builders/CXMLCallingSearchSpace.h"
+
+#include "builders/CXMLRoutePartition.h"
+
+namespace zeb {
+
+void CXMLCallingSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+  BuildReference(*this, session, "CallingSearchSpace", "callingSearchSpace", id, mode,
+                 [&](CXMLElement& element, const zdl::CFastAccess& row) {
+                   element.AddChild("description", row.getString("Description"));
+                   element.AddChild("clause", row.getString("Clause"));
+                   element.AddChild("dialPlanWizardGenID", std::to_string(row.getInt("DialPlanWizardGenID")));
+                   element.AddNewChild<CXMLCallingSearchSpaceMembers>()->BuildFromDatabase(session, id, mode);
+                 });
+}
+
+void CXMLCallingSearchSpaceMembers::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& cssId, int mode) {
+  SetTag("members");
+  zdl::CFastAccess rows(session, "callingSearchSpaceMember");
+  rows.SelectCustom("SELECT * FROM callingSearchSpaceMember where fkCallingSearchSpace = ?", {cssId});
+  for (; !rows.IsEOF(); rows.MoveNext()) AddNewChild<CXMLCallingSearchSpaceMember>()->BuildFromRow(session, rows, mode);
+}
+
+void CXMLCallingSearchSpaceMember::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
+  SetTag("member");
+  AddAttribute("index", std::to_string(row.getInt("SortOrder")));
+  const zdl::CZDLID partition = row.getID("fkRoutePartition");
+  if (mode == kModeNames || mode == kModeFull) {
+    AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(session, partition, kModeNames);
+  } else {
+    AddRawChild(session.database().Cache<CXMLRoutePartitionCache>().Lookup(session, partition));
+  }
+}
+
+void CXMLAutoSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+  BuildReference(*this, session, "CallingSearchSpace", "autoSearchSpace", id, mode,
+                 [&](CXMLElement& element, const zdl::CFastAccess& row) {
+                   element.AddChild("description", row.getString("Description"));
+                   element.AddChild("clause", row.getString("Clause"));
+                   element.AddNewChild<CXMLCallingSearchSpaceMembers>()->BuildFromDatabase(session, id, mode);
+                   element.AddChild("dialPlanWizardGenID", std::to_string(row.getInt("DialPlanWizardGenID")));
+                 });
+}
+
+}  // namespace zeb

@@ -1,0 +1,112 @@
+#include "dispatch/RequestReader.h"
+
+#include <cctype>
+#include <climits>
+
+#include "zdl/CTypeList.h"
+
+namespace zeb {
+
+ElementCursor ElementCursor::Enter(XmlNode parent) { return ElementCursor(parent.FirstElementChild()); }
+
+void ElementCursor::RequireNotNull(const std::string& nullText) const {
+  if (!node_) throw CUnexpectedNodeException(nullText);
+}
+
+void ElementCursor::Expect(const char* localName, const std::string& expected, const std::string& nullText) const {
+  RequireNotNull(nullText);
+  if (!Is(localName)) ThrowFound(expected);
+}
+
+void ElementCursor::ThrowFound(const std::string& expected) const {
+  throw CUnexpectedNodeException("Found <" + node_.Name() + ">, expecting " + expected + ".");
+}
+
+void ElementCursor::RequireEnd(bool withStop) const {
+  if (!node_) return;
+  throw CUnexpectedNodeException("<" + node_.Name() + "> is not a valid element of this request type" +
+                                 (withStop ? "." : ""));
+}
+
+std::optional<std::string> ValueOf(XmlNode element) { return element.Value(); }
+
+std::string MissingValueText(const std::string& name, ValueWording wording) {
+  switch (wording) {
+    case ValueWording::kMustContain: return "The element, <" + name + ">, must contain a value.";
+    case ValueWording::kMustHave: return "The element, <" + name + ">, must have a value.";
+    default: return "Then element, <" + name + ">, must have a value.";
+  }
+}
+
+std::string RequireValue(XmlNode element, ValueWording wording, const std::string& label) {
+  auto value = element.Value();
+  if (!value) throw CInvalidValueException(MissingValueText(label.empty() ? element.LocalName() : label, wording));
+  return *value;
+}
+
+std::string ValueOrEmpty(XmlNode element) { return element.Value().value_or(""); }
+
+std::optional<std::string> AttributeOf(XmlNode element, const char* name) { return element.Attribute(name); }
+
+std::string RequireAttribute(XmlNode element, const char* name, bool withStop) {
+  auto value = element.Attribute(name);
+  if (!value) {
+    throw CUnexpectedNodeException(std::string("No \"") + name + "\" attribute found in <" + element.LocalName() + ">" +
+                                   (withStop ? "." : ""));
+  }
+  return *value;
+}
+
+bool ParseBoolean(const std::string& text) {
+  if (text == "true") return true;
+  if (text == "false") return false;
+  throw CInvalidValueException("Invalid boolean value: " + text);
+}
+
+long ParseLong(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 2147483648LL) value = 2147483648LL;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) value = INT32_MAX;
+  if (value < INT32_MIN) value = INT32_MIN;
+  return static_cast<long>(value);
+}
+
+std::optional<long> FindTypeEnum(zdl::CZDLSession& session, const std::string& table, const std::string& text) {
+  zdl::CTypeList types(session, table);
+  if (types.IsBOF()) throw zdl::CZDLException(zdl::kZDLInvalidParameter, "Invalid Parameter: " + text);
+  if (!types.Find(text)) return std::nullopt;
+  return types.GetEnum();
+}
+
+long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::string& text) {
+  auto number = FindTypeEnum(session, table, text);
+  if (!number) throw zdl::CZDLException(zdl::kZDLInvalidParameter, "Invalid Parameter: " + text);
+  return *number;
+}
+
+void ThrowNotFound(const std::string& message) { throw zdl::CZDLException(zdl::kZDLRecordNotFound, message); }
+
+Identified ReadIdentifier(ElementCursor& cursor, const Identification& spec) {
+  cursor.RequireNotNull(spec.nullText);
+  Identified which;
+  if (cursor.Is(spec.nameElement)) {
+    which.value = RequireValue(cursor.node(), spec.nameWording);
+  } else if (cursor.Is(spec.idElement)) {
+    which.byId = true;
+    which.value = RequireValue(cursor.node(), spec.idWording);
+  } else {
+    cursor.ThrowFound(spec.expected);
+  }
+  cursor.Advance();
+  return which;
+}
+
+}  // namespace zeb

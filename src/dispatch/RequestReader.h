@@ -1,0 +1,145 @@
+// The shared toolkit by which every handler reads its request: a cursor over element children
+// (text, comments and processing instructions are never seen), local-name tests, element and
+// attribute values, and the checks with their message shapes. Messages that vary per handler
+// are parameters; the fixed shapes ("Found <x>, expecting ...", "The element, <x>, must contain a
+// value.", ...) live here once.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "soap/XmlDocument.h"
+#include "soap/ZebExceptions.h"
+#include "zdl/CZDLException.h"
+#include "zdl/CZDLID.h"
+
+namespace zeb {
+
+namespace zdl {
+class CZDLSession;
+}
+
+// The three wordings of a missing required value.
+enum class ValueWording {
+  kMustContain,  // "The element, <x>, must contain a value."
+  kMustHave,     // "The element, <x>, must have a value."
+  kThenMustHave  // "Then element, <x>, must have a value."
+};
+
+class ElementCursor {
+ public:
+  // A cursor on the first element child of parent (NULL when there is none).
+  static ElementCursor Enter(XmlNode parent);
+
+  XmlNode node() const { return node_; }
+  bool AtEnd() const { return !node_; }
+  // True when the cursor is on an element of that local name.
+  bool Is(const char* localName) const { return node_ && node_.LocalName() == localName; }
+  // The qualified name as the client wrote it.
+  std::string Name() const { return node_.Name(); }
+  // Moves to the next element sibling (NULL after the last).
+  void Advance() { node_ = node_.NextElementSibling(); }
+  // A cursor on the first element child of the current element.
+  ElementCursor EnterCurrent() const { return Enter(node_); }
+
+  // Throws CUnexpectedNodeException(nullText) when the cursor is NULL.
+  void RequireNotNull(const std::string& nullText) const;
+  // Required element: NULL throws nullText; another element throws the "Found" message with
+  // expected (for example "<name>"). Does not advance.
+  void Expect(const char* localName, const std::string& expected, const std::string& nullText) const;
+  // Throws "Found <current>, expecting <expected>." REQUIRES: !AtEnd().
+  [[noreturn]] void ThrowFound(const std::string& expected) const;
+  // Throws "<current> is not a valid element of this request type." when the cursor is not
+  // NULL; withStop false leaves out the final full stop.
+  void RequireEnd(bool withStop = true) const;
+
+ private:
+  explicit ElementCursor(XmlNode node) : node_(node) {}
+  XmlNode node_;
+};
+
+// --- values ---
+
+// The element's value, or nothing (see XmlNode::Value).
+std::optional<std::string> ValueOf(XmlNode element);
+// The value, or the missing-value exception in the given wording. label overrides the element
+// name shown in the message (for example "pattern" for newPattern).
+std::string RequireValue(XmlNode element, ValueWording wording, const std::string& label = "");
+// The missing-value message text.
+std::string MissingValueText(const std::string& name, ValueWording wording);
+// The value, or "" when the element has none.
+std::string ValueOrEmpty(XmlNode element);
+
+std::optional<std::string> AttributeOf(XmlNode element, const char* name);
+// The attribute, or CUnexpectedNodeException "No "<name>" attribute found in <element>." naming
+// the element by its local name (with the final full stop when withStop).
+std::string RequireAttribute(XmlNode element, const char* name, bool withStop = true);
+
+// "true" or "false" exactly; anything else throws CInvalidValueException
+// "Invalid boolean value: <text>".
+bool ParseBoolean(const std::string& text);
+// The C library's decimal conversion of a leading integer (32-bit): blanks skipped, optional
+// sign, digits up to the first other character; no digits give 0; out of range clamps.
+long ParseLong(const std::string& text);
+
+// The enumeration number of text in the type table (for example "TypeStatus"). An empty table
+// throws CZDLException 8 "Invalid Parameter: <text>"; so does a text that names no row.
+long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::string& text);
+// The enumeration number, or nothing when the text names no row; an empty table throws as above.
+std::optional<long> FindTypeEnum(zdl::CZDLSession& session, const std::string& table, const std::string& text);
+
+// An identifier from request text; malformed text throws CZDLException kZDLInvalidParameter.
+inline zdl::CZDLID ParseID(const std::string& text) { return zdl::CZDLID(text); }
+
+// Throws CZDLException(kZDLRecordNotFound, message).
+[[noreturn]] void ThrowNotFound(const std::string& message);
+
+// The identifier of the first record named name in the list type, or the not-found exception.
+template <class List>
+zdl::CZDLID FindIdByName(zdl::CZDLSession& session, const std::string& name, const std::string& notFound) {
+  List list(session);
+  list.SelectByName(name);
+  if (list.Count() == 0) ThrowNotFound(notFound);
+  return list.GetCurrentItem()->GetID();
+}
+
+// How a get, update or remove request names its record: by an identifier element or a name
+// element, as the first child of the request.
+struct Identification {
+  std::string nullText;           // thrown when the request has no element child
+  std::string expected;           // the "Found" message's expected list, e.g. "<uuid> or <name>"
+  const char* nameElement = "name";
+  ValueWording nameWording = ValueWording::kMustHave;
+  const char* idElement = "uuid";
+  ValueWording idWording = ValueWording::kMustHave;
+  std::string notFound;           // thrown (ID 2) when the selection is empty
+};
+
+struct Identified {
+  bool byId = false;
+  std::string value;  // the element's value
+};
+
+// Reads the identifying element under the cursor and selects into list (SelectByID or
+// SelectByName); throws the messages of spec when something is missing or nothing is found.
+// Advances past the element. On return list holds at least one record, current is the first.
+template <class List>
+Identified Identify(ElementCursor& cursor, List& list, const Identification& spec);
+
+// Reads only the identifying element (no selection); for get methods that build by identifier.
+Identified ReadIdentifier(ElementCursor& cursor, const Identification& spec);
+
+template <class List>
+Identified Identify(ElementCursor& cursor, List& list, const Identification& spec) {
+  Identified which = ReadIdentifier(cursor, spec);
+  if (which.byId) {
+    list.SelectByID(ParseID(which.value));
+  } else {
+    list.SelectByName(which.value);
+  }
+  if (list.Count() == 0) ThrowNotFound(spec.notFound);
+  list.MoveFirst();
+  return which;
+}
+
+}  // namespace zeb

@@ -1,0 +1,142 @@
+#include "handlers/dialplan/CCSSHandler.h"
+
+#include "builders/CXMLCallingSearchSpace.h"
+
+namespace zeb {
+
+namespace {
+
+const char kMoreElements[] = "NULL element found. Expecting more elements.";
+const char kNotFound[] = "The specified calling search space was not found.";
+
+Identification ByUuidOrName(const char* nullText, ValueWording nameWording, const char* notFound) {
+  return {nullText, "<uuid> or <name>", "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
+}
+
+}  // namespace
+
+void CCSSHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addCSS") return Add(request, body, sequence);
+  if (method == "updateCSS") return Update(request, body, sequence);
+  if (method == "removeCSS") return Remove(request, body, sequence);
+  if (method == "getCSS") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CCSSHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <newCSS>");
+  zdl::CCallingSearchSpaceList list(db());
+  auto css = list.Insert();
+  zdl::CCallingSearchSpaceMemberList members(db());
+
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  css->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  cursor.RequireNotNull(kMoreElements);
+  if (cursor.Is("description")) {
+    css->PutDescription(ValueOrEmpty(cursor.node()));
+    cursor.Advance();
+    cursor.RequireNotNull(kMoreElements);
+  }
+  if (cursor.Is("clause")) {
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <dialPlanWizardGenId> or <members>");
+  }
+  if (cursor.Is("dialPlanWizardGenId")) {
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <members>");
+  }
+  if (!cursor.Is("members")) cursor.ThrowFound("<members>");
+  ReadMembers(css->GetID(), members, cursor.node());
+
+  // The calling search space and its members are one unit: a failed member write leaves neither.
+  zdl::CZDLTransaction transaction(db());
+  list.Update();
+  if (members.Count() > 0) members.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "addCSSResponse", css->GetID(), sequence);
+}
+
+void CCSSHandler::ReadMembers(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members, XmlNode element) {
+  members.SelectByCallingSearchSpaceID(css);
+  members.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
+    ReadMember(css, members, member);
+  }
+}
+
+void CCSSHandler::ReadMember(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members,
+                             const ElementCursor& member) {
+  if (!member.Is("member")) member.ThrowFound("<member>");
+  auto row = members.Insert();
+  row->PutCallingSearchSpaceID(css);
+  row->PutSortOrder(ParseLong(RequireAttribute(member.node(), "index")));
+  ElementCursor partition = member.EnterCurrent();
+  partition.RequireNotNull("NULL element found. Expecting <routePartitionName> or <routePartitionId>.");
+  if (partition.Is("routePartitionName")) {
+    const std::string name = RequireValue(partition.node(), ValueWording::kMustContain);
+    row->PutRoutePartitionID(
+        FindIdByName<zdl::CRoutePartitionList>(db(), name, "The specified route partition was not found."));
+  } else if (partition.Is("routePartition")) {
+    row->PutRoutePartitionID(ParseID(RequireAttribute(partition.node(), "uuid")));
+  } else if (partition.Is("routePartitionId")) {
+    throw CUnexpectedNodeException("Deprecated element. Please use <routePartition> or <routePartitionName.");
+  } else {
+    partition.ThrowFound("<routePartitionName> or <routePartitionId>");
+  }
+}
+
+void CCSSHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CCallingSearchSpaceList list(db());
+  Identify(cursor, list,
+           ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                        "Calling search space not found."));
+  auto css = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    css->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("description")) {
+    css->PutDescription(ValueOrEmpty(cursor.node()));
+    cursor.Advance();
+  }
+  zdl::CCallingSearchSpaceMemberList members(db());
+  const bool replaceMembers = cursor.Is("members");
+  if (replaceMembers) {
+    ReadMembers(css->GetID(), members, cursor.node());
+    cursor.Advance();
+  }
+  cursor.RequireEnd();
+  zdl::CZDLTransaction transaction(db());
+  if (replaceMembers) members.Update();
+  list.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "updateCSSResponse", css->GetID(), sequence);
+}
+
+void CCSSHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CCallingSearchSpaceList list(db());
+  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeCSSResponse", id, sequence);
+}
+
+void CCSSHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  const Identified which =
+      ReadIdentifier(cursor, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
+  const zdl::CZDLID id = which.byId ? ParseID(which.value)
+                                    : FindIdByName<zdl::CCallingSearchSpaceList>(db(), which.value, kNotFound);
+  CXMLElement holder;
+  holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, kModeFull);
+  AddElementResponse(body, "getCSSResponse", sequence, holder);
+}
+
+}  // namespace zeb

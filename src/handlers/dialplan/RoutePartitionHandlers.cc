@@ -1,0 +1,94 @@
+#include "handlers/dialplan/RoutePartitionHandlers.h"
+
+#include "builders/CXMLRoutePartition.h"
+#include "dispatch/RequestReader.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+namespace {
+
+const Identification kByPartitionIdOrName{"Found NULL, expecting <partitionId> or <partitionName>",
+                                          "<partitionId> or <partitionName>",
+                                          "partitionName",
+                                          ValueWording::kMustHave,
+                                          "partitionId",
+                                          ValueWording::kMustHave,
+                                          "The specified route partition was not found."};
+
+void DropCached(zdl::CZDLSession& session, const zdl::CZDLID& id) {
+  session.database().Cache<CXMLRoutePartitionCache>().Drop(id);
+}
+
+}  // namespace
+
+void CAddRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <newRoutePartition>");
+  zdl::CRoutePartitionList list(db());
+  auto partition = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.RequireNotNull("Found NULL, expecting <name>");
+  if (cursor.Is("name")) {
+    partition->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("description")) {
+    if (auto value = ValueOf(cursor.node())) partition->PutDescription(*value);
+    cursor.Advance();
+  }
+  if (cursor.Is("dialPlanWizardGenId")) cursor.Advance();
+  list.Update();
+  AddStandardResponse(body, "addRoutePartitionResponse", partition->GetID(), sequence);
+}
+
+void CUpdateRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRoutePartitionList list(db());
+  Identify(cursor, list,
+           {"Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", "name", ValueWording::kMustHave, "uuid",
+            ValueWording::kMustHave, "Route Partition not found."});
+  auto partition = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    partition->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("description")) {
+    partition->PutDescription(ValueOrEmpty(cursor.node()));
+    cursor.Advance();
+  }
+  if (cursor.Is("dialPlanWizardGenId")) cursor.Advance();
+  cursor.RequireEnd();
+  list.Update();
+  DropCached(db(), partition->GetID());
+  AddStandardResponse(body, "updateRoutePartitionResponse", partition->GetID(), sequence);
+}
+
+void CRemoveRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRoutePartitionList list(db());
+  Identify(cursor, list, kByPartitionIdOrName);
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  DropCached(db(), id);
+  AddStandardResponse(body, "removeRoutePartitionResponse", id, sequence);
+}
+
+void CGetRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  Identification spec = kByPartitionIdOrName;
+  spec.nameWording = ValueWording::kMustContain;
+  const Identified which = ReadIdentifier(cursor, spec);
+  zdl::CZDLID id;
+  if (which.byId) {
+    id = ParseID(which.value);
+  } else {
+    id = FindIdByName<zdl::CRoutePartitionList>(db(), which.value, spec.notFound);
+  }
+  CXMLElement holder;
+  holder.AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(db(), id, kModeFull);
+  AddElementResponse(body, "getRoutePartitionResponse", sequence, holder);
+}
+
+}  // namespace zeb
