@@ -37,7 +37,10 @@ set(ZEB_SOURCES
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/ConnectionRegistry.cc
+  src/server/ExtensionCall.cc
   src/server/HttpHost.cc
+  src/server/HttpSession.cc
   src/server/ServerOptions.cc
   src/server/main.cc
 )
@@ -51,4 +54,8 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CItemList_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/support/DatabaseSnapshot.cc
+  tests/e2e/ZebdProcess.cc
+  tests/e2e/ZebdTest.cc
+  tests/e2e/HttpHost_e2e_test.cc
+  tests/e2e/RoutePartition_e2e_test.cc
 )

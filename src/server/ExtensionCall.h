@@ -1,0 +1,35 @@
+// One call of the extension for one HTTP request: fills an extension control block from the
+// request, serves the control block's callbacks, and collects every byte the extension writes.
+// Knows nothing of sockets; the caller sends the collected bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "extension/ExtensionControlBlock.h"
+
+namespace zeb::server {
+
+struct ExtensionRequest {
+  std::string_view method;          // as sent by the client
+  std::string_view queryString;     // without '?'
+  std::string_view contentType;     // "" when the header is absent
+  std::string_view remoteAddress;   // peer IP as text
+  std::string_view body;            // the body bytes held by the host
+  std::uint64_t declaredBytes = 0;  // body size the client announced; > body.size() when the
+                                    // body was too large to be read
+};
+
+struct ExtensionResult {
+  DWORD status = HSE_STATUS_ERROR;  // what HttpExtensionProc returned
+  std::string response;             // the bytes written through WriteClient, in order
+  bool threw = false;               // HttpExtensionProc raised an exception; response is empty
+  std::string error;                // its what() when threw
+};
+
+// Calls zeb::HttpExtensionProc once. REQUIRES: the extension is loaded. Never throws for an
+// exception of the extension; it is reported in the result instead.
+ExtensionResult CallExtension(const ExtensionRequest& request);
+
+}  // namespace zeb::server

@@ -1,0 +1,110 @@
+#include "server/HttpHost.h"
+
+#include <boost/asio/ip/address.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/strand.hpp>
+#include <csignal>
+#include <exception>
+#include <memory>
+
+#include "server/HttpSession.h"
+
+namespace zeb::server {
+
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+HttpHost::HttpHost(const ServerOptions& options)
+    : options_(options),
+      registry_(options.maxConnections),
+      ioc_(static_cast<int>(options.threads)),
+      acceptor_(net::make_strand(ioc_)),
+      signals_(ioc_, SIGINT, SIGTERM) {}
+
+HttpHost::~HttpHost() {
+  Shutdown();
+  for (auto& worker : workers_) {
+    if (worker.joinable()) worker.join();
+  }
+}
+
+std::string HttpHost::Listen() {
+  tcp::resolver resolver(ioc_);
+  tcp::endpoint endpoint =
+      *resolver.resolve(options_.host, std::to_string(options_.port), tcp::resolver::numeric_service).begin();
+  acceptor_.open(endpoint.protocol());
+  acceptor_.set_option(net::socket_base::reuse_address(true));
+  acceptor_.bind(endpoint);
+  acceptor_.listen(net::socket_base::max_listen_connections);
+  tcp::endpoint bound = acceptor_.local_endpoint();
+  std::string address = bound.address().to_string();
+  if (bound.address().is_v6()) address = "[" + address + "]";
+  return address + ":" + std::to_string(bound.port());
+}
+
+void HttpHost::Run() {
+  signals_.async_wait([this](boost::system::error_code ec, int /*signal*/) {
+    if (!ec) Shutdown();
+  });
+  DoAccept();
+  for (unsigned i = 0; i < options_.threads; ++i) workers_.emplace_back([this] { RunWorker(); });
+
+  WaitForShutdownRequest();
+  net::post(acceptor_.get_executor(), [this] {
+    boost::system::error_code ignored;
+    acceptor_.close(ignored);
+    signals_.cancel(ignored);
+  });
+  registry_.StopAll();
+  if (!registry_.WaitUntilEmpty(kShutdownGrace)) {
+    fail({}, "shutting down with " + std::to_string(registry_.size()) + " connections still open");
+  }
+  ioc_.stop();
+  for (auto& worker : workers_) worker.join();
+  workers_.clear();
+}
+
+void HttpHost::Shutdown() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  shutdown_ = true;
+  shutdownRequested_.notify_all();
+}
+
+void HttpHost::WaitForShutdownRequest() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  shutdownRequested_.wait(lock, [this] { return shutdown_; });
+}
+
+void HttpHost::DoAccept() {
+  // Each connection gets its own strand, so its handlers never run concurrently.
+  acceptor_.async_accept(net::make_strand(ioc_), [this](boost::system::error_code ec, tcp::socket socket) {
+    OnAccept(ec, std::move(socket));
+  });
+}
+
+void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
+  if (ec == net::error::operation_aborted || !acceptor_.is_open()) return;
+  if (ec) {
+    fail(ec, "accept");
+  } else {
+    auto session = std::make_shared<HttpSession>(std::move(socket), options_, registry_);
+    // Past the cap the connection is closed at once, when the session is released here.
+    if (registry_.TryAdd(session)) session->Start();
+  }
+  DoAccept();
+}
+
+// A worker keeps serving when a handler throws; sessions catch what the extension raises, so
+// this is only a last line of defence.
+void HttpHost::RunWorker() {
+  for (;;) {
+    try {
+      ioc_.run();
+      return;
+    } catch (const std::exception& e) {
+      fail({}, std::string("worker: ") + e.what());
+    }
+  }
+}
+
+}  // namespace zeb::server

@@ -1,0 +1,183 @@
+#include "server/ServerOptions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <string_view>
+#include <thread>
+
+namespace zeb::server {
+
+namespace {
+
+// Stores a parsed value into the options; returns false when the text is not acceptable.
+using Setter = std::function<bool(std::string_view value, ServerOptions* options)>;
+
+struct OptionSpec {
+  const char* name;  // without the leading "--"
+  const char* placeholder;
+  const char* description;
+  const char* defaultText;
+  Setter set;
+};
+
+// Unsigned decimal within [min, max]; no sign, no blanks, no suffix.
+bool ParseUnsigned(std::string_view text, std::uint64_t min, std::uint64_t max, std::uint64_t* out) {
+  std::uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) return false;
+  *out = value;
+  return true;
+}
+
+// Seconds as a positive decimal number ("10", "0.25"), at most a day.
+bool ParseSeconds(std::string_view text, std::chrono::milliseconds* out) {
+  constexpr double kMaxSeconds = 86400;
+  std::string copy(text);
+  char* end = nullptr;
+  double seconds = std::strtod(copy.c_str(), &end);
+  if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(seconds) || seconds <= 0 ||
+      seconds > kMaxSeconds) {
+    return false;
+  }
+  auto ms = static_cast<std::chrono::milliseconds::rep>(std::ceil(seconds * 1000));
+  *out = std::chrono::milliseconds(ms);
+  return true;
+}
+
+// HOST:PORT, where HOST may be a bracketed IPv6 literal ("[::1]:8080").
+bool ParseListen(std::string_view text, ServerOptions* options) {
+  auto colon = text.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  std::string_view host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
+  std::uint64_t port = 0;
+  if (host.empty() || !ParseUnsigned(text.substr(colon + 1), 0, 65535, &port)) return false;
+  options->host = std::string(host);
+  options->port = static_cast<std::uint16_t>(port);
+  return true;
+}
+
+unsigned DefaultThreads() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+const std::vector<OptionSpec>& Options() {
+  static const std::vector<OptionSpec> kOptions = {
+      {"listen", "HOST:PORT", "address and port to listen on; port 0 picks a free port", "127.0.0.1:8080",
+       ParseListen},
+      {"trace-dir", "DIR", "directory of the request trace files", "trace",
+       [](std::string_view v, ServerOptions* o) {
+         o->traceDir = std::string(v);
+         return !v.empty();
+       }},
+      {"db", "PATH", "configuration database (SQLite file or postgresql:// URI)", "zeb.db",
+       [](std::string_view v, ServerOptions* o) {
+         o->database = std::string(v);
+         return !v.empty();
+       }},
+      {"threads", "N", "worker threads handling requests", "the number of cores",
+       [](std::string_view v, ServerOptions* o) {
+         std::uint64_t n = 0;
+         if (!ParseUnsigned(v, 1, 1024, &n)) return false;
+         o->threads = static_cast<unsigned>(n);
+         return true;
+       }},
+      {"max-connections", "N", "open connections; past this, new ones are closed at once", "1024",
+       [](std::string_view v, ServerOptions* o) {
+         std::uint64_t n = 0;
+         if (!ParseUnsigned(v, 1, 1'000'000, &n)) return false;
+         o->maxConnections = static_cast<std::size_t>(n);
+         return true;
+       }},
+      {"max-header-bytes", "N", "largest request header accepted", "8192",
+       [](std::string_view v, ServerOptions* o) {
+         std::uint64_t n = 0;
+         if (!ParseUnsigned(v, 256, 1 << 20, &n)) return false;
+         o->maxHeaderBytes = static_cast<std::uint32_t>(n);
+         return true;
+       }},
+      {"header-timeout", "S", "seconds to receive a request header", "10",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->headerTimeout); }},
+      {"body-timeout", "S", "seconds to receive a request body after its header", "10",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->bodyTimeout); }},
+      {"idle-timeout", "S", "seconds a kept-alive connection may wait for its next request", "60",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->idleTimeout); }},
+  };
+  return kOptions;
+}
+
+const OptionSpec* FindOption(std::string_view name) {
+  for (const OptionSpec& spec : Options()) {
+    if (name == spec.name) return &spec;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions* options,
+                               std::string* error) {
+  *options = ServerOptions();
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") return ParseResult::kHelp;
+    if (arg.substr(0, 2) != "--") {
+      *error = "unexpected argument '" + std::string(arg) + "'";
+      return ParseResult::kError;
+    }
+    std::string_view name = arg.substr(2);
+    std::string_view value;
+    bool hasValue = false;
+    if (auto eq = name.find('='); eq != std::string_view::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+      hasValue = true;
+    }
+    const OptionSpec* spec = FindOption(name);
+    if (spec == nullptr) {
+      *error = "unknown option '--" + std::string(name) + "'";
+      return ParseResult::kError;
+    }
+    if (!hasValue) {
+      if (i + 1 >= argc) {
+        *error = "option '--" + std::string(name) + "' needs a value " + spec->placeholder;
+        return ParseResult::kError;
+      }
+      value = argv[++i];
+    }
+    if (!spec->set(value, options)) {
+      *error = "invalid value '" + std::string(value) + "' for option '--" + std::string(name) +
+               "' (expected " + spec->placeholder + ")";
+      return ParseResult::kError;
+    }
+  }
+  if (options->threads == 0) options->threads = DefaultThreads();
+  return ParseResult::kRun;
+}
+
+std::string HelpText() {
+  std::string text =
+      "Usage: zebd [OPTION]...\n"
+      "Serves the ZEB API (SOAP 1.1 over HTTP/1.1).\n\n"
+      "Options:\n";
+  for (const OptionSpec& spec : Options()) {
+    std::string left = std::string("  --") + spec.name + " " + spec.placeholder;
+    left.resize(std::max<std::size_t>(left.size() + 2, 32), ' ');
+    std::string defaultText = spec.defaultText;
+    if (std::string_view(spec.name) == "threads")
+      defaultText += ", " + std::to_string(DefaultThreads()) + " here";
+    text += left + spec.description + " (default: " + defaultText + ")\n";
+  }
+  text += "  --help                        print this help and exit\n";
+  return text;
+}
+
+}  // namespace zeb::server

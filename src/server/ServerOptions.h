@@ -1,0 +1,40 @@
+// Command-line options of zebd: where it listens, where the extension keeps its trace files and
+// database, and the limits the HTTP host enforces on every connection.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zeb::server {
+
+struct ServerOptions {
+  std::string host = "127.0.0.1";  // address to bind; a name or an IPv4/IPv6 literal
+  std::uint16_t port = 8080;       // 0 binds a free port
+  std::string traceDir = "trace";  // relative paths are taken from the working directory
+  std::string database = "zeb.db";
+  unsigned threads = 0;  // 0 until parsed: then the number of cores
+  std::size_t maxConnections = 1024;
+  std::uint32_t maxHeaderBytes = 8 * 1024;
+  std::chrono::milliseconds headerTimeout{10'000};  // first byte of a request to end of header
+  std::chrono::milliseconds bodyTimeout{10'000};    // end of header to end of body
+  std::chrono::milliseconds idleTimeout{60'000};    // keep-alive wait; also bounds one response write
+};
+
+enum class ParseResult {
+  kRun,    // options are valid; start the server
+  kHelp,   // --help was given; print HelpText() and exit 0
+  kError,  // *error says what is wrong; exit 2
+};
+
+// Parses argv (argv[0] is the program name). Accepts "--name VALUE" and "--name=VALUE".
+// On kRun, *options holds every value, defaults filled in (threads >= 1). On kError, *error
+// holds a one-line message naming the offending option; *options is unspecified.
+ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions* options, std::string* error);
+
+// The --help text: usage and one line per option with its default.
+std::string HelpText();
+
+}  // namespace zeb::server

@@ -1,0 +1,137 @@
+// End-to-end test harness: runs the real zebd binary on a free loopback port in a fresh
+// temporary directory, and talks raw HTTP to it over plain sockets.
+//
+//   ZebdProcess zebd({"--idle-timeout", "2"});
+//   std::string response = PostSoap(zebd.port(), SoapEnvelope("<getPhone>...</getPhone>"));
+//   EXPECT_EQ(expected, response);
+//
+// Every wait is bounded (kDefaultTimeout unless given), so a broken server fails a test
+// instead of hanging it. Failures to start throw std::runtime_error with zebd's stderr.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zeb::test {
+
+using Millis = std::chrono::milliseconds;
+
+// Generous, for sanitizer builds on a busy machine; a healthy server answers in milliseconds.
+constexpr Millis kDefaultTimeout{10'000};
+
+// A running zebd. Not copyable; the destructor stops it and removes its directory.
+class ZebdProcess {
+ public:
+  // Starts zebd with --listen 127.0.0.1:0, --trace-dir and --db inside a new temporary
+  // directory, then extraArgs (later options override earlier ones). Returns once zebd has
+  // printed its listening line.
+  explicit ZebdProcess(const std::vector<std::string>& extraArgs = {});
+  ~ZebdProcess();
+  ZebdProcess(const ZebdProcess&) = delete;
+  ZebdProcess& operator=(const ZebdProcess&) = delete;
+
+  int port() const { return port_; }
+  const std::string& dir() const { return dir_; }
+  const std::string& traceDir() const { return traceDir_; }
+  // The --db argument: a file in dir(), or the value of ZEB_TEST_DB when that is set.
+  const std::string& dbPath() const { return dbPath_; }
+
+  // Sends SIGTERM and waits for the exit (SIGKILL after the timeout). Returns the exit code,
+  // 128 + N when killed by signal N, or -1 when it had to be killed. Idempotent: later calls
+  // return the first result.
+  int Stop(Millis timeout = kDefaultTimeout);
+  bool running() const { return pid_ > 0; }
+  // Sends a signal without waiting (SIGTERM to begin a shutdown that Stop then awaits).
+  void Signal(int signal);
+
+  // What zebd wrote to stderr so far.
+  std::string StderrText() const;
+  // The contents of the trace directory's file `name` ("" when missing).
+  std::string TraceFile(const std::string& name = "ZEBAPI-0.txt") const;
+
+ private:
+  void Spawn(const std::vector<std::string>& args);
+  void ReadListeningLine();
+
+  std::string dir_;
+  std::string traceDir_;
+  std::string dbPath_;
+  std::string stderrPath_;
+  pid_t pid_ = -1;
+  int stdoutFd_ = -1;
+  int port_ = 0;
+  int exitCode_ = -1;
+};
+
+// Runs zebd with exactly these arguments to completion (for --help and option errors).
+struct CommandResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout = kDefaultTimeout);
+
+// One client connection over a plain socket, for sending arbitrary bytes and reading raw
+// responses. Not copyable; closes on destruction.
+class RawConnection {
+ public:
+  // Connects to 127.0.0.1:port; throws std::runtime_error when it cannot.
+  explicit RawConnection(int port);
+  ~RawConnection();
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  // Sends all bytes. Returns false when the peer has gone.
+  bool Send(std::string_view bytes);
+  // Sends the bytes in pieces of `chunk` bytes with `pause` between them.
+  bool SendSlowly(std::string_view bytes, std::size_t chunk, Millis pause);
+  // Half-closes: the server sees end of input, the connection stays readable.
+  void ShutdownWrite();
+
+  // Reads one complete response: status line, headers and a Content-Length body (up to close
+  // when there is no Content-Length). Returns its raw bytes, or whatever arrived before the
+  // connection closed or the timeout passed (then complete() is false). Bytes past the
+  // response stay buffered for the next call.
+  std::string ReadResponse(Millis timeout = kDefaultTimeout);
+  // Reads until the server closes the connection; returns every byte received first.
+  // closed() tells whether the close came within the timeout.
+  std::string ReadUntilClose(Millis timeout = kDefaultTimeout);
+  // True when the server closes the connection (end of stream or reset) within the timeout
+  // without sending any byte.
+  bool WaitClosedWithoutData(Millis timeout = kDefaultTimeout);
+
+  bool complete() const { return complete_; }  // the last ReadResponse got a whole response
+  bool closed() const { return closed_; }      // the server closed the connection
+  bool reset() const { return reset_; }        // ... with a reset rather than an orderly close
+
+ private:
+  // Appends what arrives before the deadline to pending_; false on close or timeout.
+  bool ReceiveMore(std::chrono::steady_clock::time_point deadline);
+
+  int fd_ = -1;
+  std::string pending_;  // received, not yet returned
+  bool complete_ = false;
+  bool closed_ = false;
+  bool reset_ = false;
+};
+
+// A POST request with Content-Type text/xml and the given body, keep-alive, as raw bytes.
+// extraHeaders are full header lines ending in "\r\n".
+std::string SoapRequest(std::string_view body, std::string_view extraHeaders = "");
+
+// POSTs the body on a new connection and returns the raw response bytes.
+std::string PostSoap(int port, std::string_view body);
+
+// A SOAP 1.1 envelope around one request element, as an administrative client sends it.
+std::string SoapEnvelope(std::string_view innerXml);
+
+// Splits a raw response at the blank line: the part after it.
+std::string BodyOf(const std::string& response);
+// The status line without CR LF.
+std::string StatusLineOf(const std::string& response);
+
+}  // namespace zeb::test
