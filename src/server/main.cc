@@ -6,6 +6,7 @@
 #include "extension/CQuillonExtension.h"
 #include "server/HttpHost.h"
 #include "server/ServerOptions.h"
+#include "zdl/CZDLDatabase.h"
 
 namespace {
 
@@ -45,8 +46,17 @@ int main(int argc, char** argv) {
   // A client that disconnects while we write must not kill the process.
   std::signal(SIGPIPE, SIG_IGN);
 
+  std::unique_ptr<zeb::zdl::CZDLDatabase> database;
+  try {
+    database = zeb::zdl::CZDLDatabase::Open(options.database);
+  } catch (const std::exception& e) {
+    std::cerr << "zebd: " << e.what() << std::endl;
+    return kExitFailure;
+  }
+
   zeb::ExtensionOptions extensionOptions;
   extensionOptions.traceDir = options.traceDir;
+  extensionOptions.session = [db = database.get()] { return &db->Session(); };
   zeb::LoadExtension(extensionOptions);
   zeb::HSE_VERSION_INFO version;
   zeb::GetExtensionVersion(&version);

@@ -52,10 +52,19 @@ class SchemaBuilder {
         if (table->labelColumn < 0) table->labelColumn = table->Find(label);
       }
     }
-    // The tables live as long as the process.
     std::vector<const TableDef*> all;
-    for (auto& table : tables_) all.push_back(table.release());
+    for (auto& table : tables_) all.push_back(table.get());
     return all;
+  }
+
+  // The tables live as long as the process.
+  static std::vector<std::unique_ptr<TableDef>>& Owner() {
+    static std::vector<std::unique_ptr<TableDef>> tables;
+    return tables;
+  }
+
+  ~SchemaBuilder() {
+    for (auto& table : tables_) Owner().push_back(std::move(table));
   }
 
  private:
