@@ -3,11 +3,14 @@
 # same size, both on loopback, measured with wrk over kept-alive connections.
 #
 # Usage: bench/http/run.sh [-b BUILD_DIR] [-z ZEBD] [-d SECONDS] [-c CONNECTIONS] [-t THREADS]
-#                          [NAME=ENVELOPE_FILE ...]
+#                          [-p PREPARE_SCRIPT] [NAME=ENVELOPE_FILE ...]
 #
 # Always measures the unknown-method request (<fooBar/>) and nginx; every NAME=FILE adds one
 # more zebd measurement POSTing that envelope file. Builds nothing: ZEBD defaults to
 # BUILD_DIR/zebd and BUILD_DIR to ./build. Needs wrk and nginx (Debian nginx-light).
+# PREPARE_SCRIPT runs once zebd is up, before any measurement, with ZEBD_PORT, ZEBD_DB and
+# BENCH_WORK (a scratch directory) in its environment: it creates the records the envelopes
+# need (and may write the envelope files themselves).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -16,25 +19,29 @@ zebd=""
 duration=10
 connections=32
 threads=2
+prepare=""
 
-usage() { sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 
-while getopts "b:z:d:c:t:h" opt; do
+while getopts "b:z:d:c:t:p:h" opt; do
   case "$opt" in
     b) build_dir="$OPTARG" ;;
     z) zebd="$OPTARG" ;;
     d) duration="$OPTARG" ;;
     c) connections="$OPTARG" ;;
     t) threads="$OPTARG" ;;
+    p) prepare="$OPTARG" ;;
     *) usage ;;
   esac
 done
 shift $((OPTIND - 1))
 zebd="${zebd:-$build_dir/zebd}"
 
-for arg in "$@"; do
-  [[ "$arg" == *=* && -f "${arg#*=}" ]] || { echo "run.sh: '$arg' is not NAME=ENVELOPE_FILE" >&2; exit 2; }
-done
+if [[ -z "$prepare" ]]; then
+  for arg in "$@"; do
+    [[ "$arg" == *=* && -f "${arg#*=}" ]] || { echo "run.sh: '$arg' is not NAME=ENVELOPE_FILE" >&2; exit 2; }
+  done
+fi
 [[ -x "$zebd" ]] || { echo "run.sh: no zebd at '$zebd' (build first, or pass -z/-b)" >&2; exit 2; }
 command -v wrk >/dev/null || { echo "run.sh: wrk is not installed (apt-get install wrk)" >&2; exit 2; }
 nginx_bin="$(command -v nginx || echo /usr/sbin/nginx)"
@@ -144,6 +151,10 @@ printf '<?xml version="1.0" encoding="utf-8"?>\r\n<SOAP-ENV:Envelope xmlns:SOAP-
   >"$work/unknown-method.xml"
 
 start_zebd
+if [[ -n "$prepare" ]]; then
+  ZEBD_PORT="$zebd_port" ZEBD_DB="$work/zeb.db" BENCH_WORK="$work" bash "$prepare" || {
+    echo "run.sh: $prepare failed" >&2; exit 1; }
+fi
 body_size="$(response_body_size "$work/unknown-method.xml")"
 names=(unknown-method)
 files=("$work/unknown-method.xml")
@@ -164,9 +175,10 @@ start_nginx "$body_size"
 echo "nginx: GET of a ${body_size}-byte static file" >&2
 nginx_rps="$(measure "http://127.0.0.1:$nginx_port/static.xml")"
 
-printf '\n%-24s %12s %10s\n' "request" "requests/s" "vs nginx"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+printf '\n%-28s %12s %10s %12s\n' "request" "requests/s" "vs nginx" "vs unknown"
 for name in "${names[@]}"; do
-  printf '%-24s %12s %10s\n' "zebd $name" "${rps[$name]}" \
-    "$(awk -v a="${rps[$name]}" -v b="$nginx_rps" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
+  printf '%-28s %12s %10s %12s\n' "zebd $name" "${rps[$name]}" "$(ratio "${rps[$name]}" "$nginx_rps")" \
+    "$(ratio "${rps[$name]}" "${rps[unknown-method]}")"
 done
-printf '%-24s %12s %10s\n' "nginx static ${body_size} B" "$nginx_rps" "1.00"
+printf '%-28s %12s %10s\n' "nginx static ${body_size} B" "$nginx_rps" "1.00"
