@@ -6,6 +6,9 @@ set(ZEB_SOURCES
   src/zdl/Schema.cc
   src/zdl/Dialect.cc
   src/zdl/sqlite/SqliteConnection.cc
+  src/zdl/postgresql/PgConnection.cc
+  src/zdl/postgresql/PgDialect.cc
+  src/zdl/postgresql/PgChangeListener.cc
   src/zdl/CZDLSession.cc
   src/zdl/TypeTableCache.cc
   src/zdl/CZDLDatabase.cc
@@ -16,6 +19,7 @@ set(ZEB_SOURCES
   src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
   src/zdl/CTypeList.cc
+  src/zdl/CopyDatabase.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -54,6 +58,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CItemList_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/support/DatabaseSnapshot.cc
+  tests/support/PgScratchDatabase.cc
   tests/e2e/ZebdProcess.cc
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc

@@ -7,6 +7,7 @@
 #include "server/HttpHost.h"
 #include "server/ServerOptions.h"
 #include "zdl/CZDLDatabase.h"
+#include "zdl/CopyDatabase.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ int Serve(const zeb::server::ServerOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // `zebd copy --from A --to B` moves a configuration database instead of serving.
+  if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr);
   zeb::server::ServerOptions options;
   std::string error;
   switch (zeb::server::ParseServerOptions(argc, argv, &options, &error)) {
