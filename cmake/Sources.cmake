@@ -56,6 +56,10 @@ set(ZEB_TEST_SOURCES
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
+  tests/zdl/PostgresText_test.cc
+  tests/zdl/PostgresLibrary_test.cc
+  tests/zdl/PostgresShared_test.cc
+  tests/zdl/PostgresCopy_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/support/PgScratchDatabase.cc

@@ -26,11 +26,14 @@ using Connection = std::unique_ptr<PGconn, Closer>;
 // The key of the session lock that makes test processes build a template one at a time.
 constexpr char kTemplateLock[] = "SELECT pg_advisory_lock(1514488404)";
 
+void IgnoreNotice(void*, const char*) {}
+
 Connection ConnectTo(const std::string& location) {
   Connection conn(PQconnectdb(location.c_str()));
   if (PQstatus(conn.get()) != CONNECTION_OK) {
     throw std::runtime_error("cannot connect to " + location + ": " + PQerrorMessage(conn.get()));
   }
+  PQsetNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
   return conn;
 }
 
@@ -110,6 +113,11 @@ std::string EnsureTemplate(PGconn* admin, const std::string& server, const std::
 
 }  // namespace
 
+std::string PgRun(const std::string& location, const std::string& sql) {
+  Connection conn = ConnectTo(location);
+  return Run(conn.get(), sql);
+}
+
 std::string PgLocationOf(const std::string& server, const std::string& database) {
   char* error = nullptr;
   PQconninfoOption* options = PQconninfoParse(server.c_str(), &error);
@@ -135,10 +143,11 @@ std::string PgScratchDatabase::ServerForTests() {
   return "";
 }
 
-PgScratchDatabase::PgScratchDatabase(const std::string& server, const std::string& buildStamp)
+PgScratchDatabase::PgScratchDatabase(const std::string& server, const std::string& buildStamp, Contents contents)
     : server_(server), name_("zeb_t_" + RandomHex(16)) {
   Connection admin = ConnectTo(server_);
-  const std::string source = EnsureTemplate(admin.get(), server_, buildStamp);
+  const std::string source =
+      contents == Contents::kEmpty ? "template0" : EnsureTemplate(admin.get(), server_, buildStamp);
   // A concurrent copy of the same template may hold it for a moment.
   std::string error;
   for (int attempt = 0; attempt < 50; ++attempt) {

@@ -9,10 +9,14 @@ namespace zeb::test {
 
 class PgScratchDatabase {
  public:
+  enum class Contents { kSeeded, kEmpty };
+
   // Creates a database with a random name on the server that server (a PostgreSQL location
-  // naming a database the test may connect to, such as "postgres") reaches. buildStamp names
-  // the build whose schema and seed data the template holds. Throws std::runtime_error.
-  PgScratchDatabase(const std::string& server, const std::string& buildStamp);
+  // naming a database the test may connect to, such as "postgres") reaches: a copy of the
+  // template of the build that buildStamp names, or with kEmpty a database without tables.
+  // Throws std::runtime_error.
+  PgScratchDatabase(const std::string& server, const std::string& buildStamp,
+                    Contents contents = Contents::kSeeded);
   // Drops the database, closing whatever connections it still has.
   ~PgScratchDatabase();
   PgScratchDatabase(const PgScratchDatabase&) = delete;
@@ -31,6 +35,10 @@ class PgScratchDatabase {
   std::string name_;
   std::string location_;
 };
+
+// Runs SQL on a connection of its own to location; "" on success, else the server's message.
+// Throws std::runtime_error when it cannot connect.
+std::string PgRun(const std::string& location, const std::string& sql);
 
 // The location of database on the server that server reaches, as a libpq key=value string.
 std::string PgLocationOf(const std::string& server, const std::string& database);

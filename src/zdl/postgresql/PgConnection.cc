@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "zdl/CZDLException.h"
@@ -191,13 +192,19 @@ class PgStatement : public DbStatement {
 
 bool IsPostgresLocation(const std::string& location) {
   if (location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0) return true;
-  // A key=value string starts with a keyword and an equals sign; a file path has no '='
-  // directly after its first word.
+  // A key=value string starts with one of libpq's keywords and an equals sign.
   std::size_t at = 0;
-  while (at < location.size() && (std::isalpha(static_cast<unsigned char>(location[at])) || location[at] == '_')) ++at;
-  if (at == 0) return false;
-  at = SkipBlanks(location, at);
-  return at < location.size() && location[at] == '=';
+  while (at < location.size() && (std::isalnum(static_cast<unsigned char>(location[at])) || location[at] == '_')) ++at;
+  const std::size_t equals = SkipBlanks(location, at);
+  if (at == 0 || equals >= location.size() || location[equals] != '=') return false;
+  static const std::set<std::string> keywords = [] {
+    std::set<std::string> names;
+    PQconninfoOption* defaults = PQconndefaults();
+    for (PQconninfoOption* option = defaults; option && option->keyword; ++option) names.insert(option->keyword);
+    PQconninfoFree(defaults);
+    return names;
+  }();
+  return keywords.count(location.substr(0, at)) > 0;
 }
 
 std::string PostgresDisplayName(const std::string& location) {

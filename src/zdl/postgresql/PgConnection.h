@@ -22,7 +22,8 @@ namespace zeb::zdl {
 extern const char kChangeChannel[];
 
 // True when location names a PostgreSQL database: a postgresql:// or postgres:// URI, or a libpq
-// key=value connection string. Anything else is a file path for the embedded back end.
+// key=value connection string (one that starts with a libpq keyword and '='). Anything else is
+// a file path for the embedded back end.
 bool IsPostgresLocation(const std::string& location);
 
 // The location without its password, for messages and logs.
