@@ -16,6 +16,14 @@ set(ZEB_SOURCES
   src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
   src/zdl/CTypeList.cc
+  src/zdl/CProcessConfigList.cc
+  src/zdl/CXMLParse.cc
+  src/zdl/CDeviceReportList.cc
+  src/zdl/directory/SecretHash.cc
+  src/zdl/directory/DatabaseDirectory.cc
+  src/zdl/directory/CUserInfo.cc
+  src/zdl/directory/CUserInfoList.cc
+  src/zdl/directory/CLdapConfig.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc

@@ -2,12 +2,15 @@
 // a small catalogue of products and models, the enterprise-wide pseudo node and one
 // call-processing node with their parameters, per-model defaults, and the default records every
 // cluster starts with. Seeded rows have fixed identifiers so that every installation agrees.
+#include <algorithm>
+#include <cctype>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Dialect.h"
+#include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
 
@@ -208,12 +211,29 @@ void SeedCluster(Seeder& seed) {
             {{kDevicePool, "Default", kDateTime, kDialcoreGroup, kRegion, kSoftkeyStandard, 1, 1, kHavenDisable}});
 }
 
+// The user directory with its manager entry, and the cluster's copy of the manager's credentials
+// (enterprise-wide parameters of the Directory service). The password is made afresh for each
+// new cluster; the directory keeps only its hash.
+void SeedDirectory(Seeder& seed) {
+  std::string password = CZDLID::New().str();
+  password.erase(std::remove_if(password.begin(), password.end(), [](unsigned char c) { return !std::isxdigit(c); }),
+                 password.end());
+  const char kManagerDn[] = "cn=Directory Manager,o=zeb";
+  seed.Rows("ProcessConfig", {"pkid", "fkProcessNode", "tkService", "paramName", "paramValue", "tkParam", "isPrimaryData"},
+            {Row{"{5EED0000-0000-0000-0010-000000000201}", kEnterpriseNode, 2, "DirectoryManagerDn", kManagerDn, 0, 0},
+             Row{"{5EED0000-0000-0000-0010-000000000202}", kEnterpriseNode, 2, "DirectoryManagerPassword", password, 0,
+                 0}});
+  seed.Rows("DirectoryConfig", {"pkid", "ManagerDn", "ManagerSecret", "UserBase"},
+            {Row{"{5EED0000-0000-0000-0014-000000000001}", kManagerDn, HashSecret(password), "ou=Users,o=zeb"}});
+}
+
 }  // namespace
 
 void SeedDatabase(CZDLSession& session, bool typesOnly) {
   Seeder seed(session);
   SeedTypes(seed);
   if (!typesOnly) SeedCluster(seed);
+  if (!typesOnly) SeedDirectory(seed);
 }
 
 }  // namespace zeb::zdl
