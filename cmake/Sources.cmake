@@ -38,6 +38,11 @@ set(ZEB_SOURCES
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
+  src/builders/CXMLServiceParameter.cc
+  src/builders/CXMLUser.cc
+  src/handlers/system/ServiceParameterHandlers.cc
+  src/handlers/system/UserHandlers.cc
+  src/handlers/system/ListQueryHandlers.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc

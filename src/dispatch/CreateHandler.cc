@@ -6,6 +6,9 @@
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/dialplan/CCSSHandler.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
+#include "handlers/system/ListQueryHandlers.h"
+#include "handlers/system/ServiceParameterHandlers.h"
+#include "handlers/system/UserHandlers.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
 
@@ -17,6 +20,10 @@ const std::vector<MethodEntry>& MethodTable() {
   static const std::vector<MethodEntry> table = {
       {"removePhone", Make<CRemoveDeviceHandler>},
       {"removeDeviceProfile", Make<CRemoveDeviceHandler>},
+      {"getUser", Make<CGetUserHandler>},
+      {"addUser", Make<CAddUserHandler>},
+      {"removeUser", Make<CRemoveUserHandler>},
+      {"updateUser", Make<CUpdateUserHandler>},
       {"addRoutePartition", Make<CAddRoutePartitionHandler>},
       {"updateRoutePartition", Make<CUpdateRoutePartitionHandler>},
       {"removeRoutePartition", Make<CRemoveRoutePartitionHandler>},
@@ -25,6 +32,16 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCSS", Make<CCSSHandler>},
       {"removeCSS", Make<CCSSHandler>},
       {"getCSS", Make<CCSSHandler>},
+      {"listPhoneByName", Make<CListPhoneByNameHandler>},
+      {"listPhoneByDescription", Make<CListPhoneByDescriptionHandler>},
+      {"listUserByName", Make<CListUserByNameHandler>},
+      {"listRoutePlanByType", Make<CListRoutePlanByTypeHandler>},
+      {"listRoutePartitionByName", Make<CListRoutePartitionByNameHandler>},
+      {"listCSSByName", Make<CListCSSByNameHandler>},
+      {"getNumDevices", Make<CGetNumDevicesHandler>},
+      {"listServiceParameters", Make<CListServiceParametersHandler>},
+      {"updateServiceParameter", Make<CServiceParameterHandler>},
+      {"getServiceParameter", Make<CServiceParameterHandler>},
   };
   return table;
 }
