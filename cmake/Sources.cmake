@@ -65,6 +65,8 @@ set(ZEB_TEST_SOURCES
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
+  tests/zdl/CXMLParse_test.cc
+  tests/zdl/Directory_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/e2e/ZebdProcess.cc
