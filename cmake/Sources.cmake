@@ -75,4 +75,5 @@ set(ZEB_TEST_SOURCES
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/ServiceParameter_e2e_test.cc
   tests/e2e/User_e2e_test.cc
+  tests/e2e/ListQuery_e2e_test.cc
 )
