@@ -2,8 +2,6 @@
 // a small catalogue of products and models, the enterprise-wide pseudo node and one
 // call-processing node with their parameters, per-model defaults, and the default records every
 // cluster starts with. Seeded rows have fixed identifiers so that every installation agrees.
-#include <algorithm>
-#include <cctype>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -215,9 +213,7 @@ void SeedCluster(Seeder& seed) {
 // (enterprise-wide parameters of the Directory service). The password is made afresh for each
 // new cluster; the directory keeps only its hash.
 void SeedDirectory(Seeder& seed) {
-  std::string password = CZDLID::New().str();
-  password.erase(std::remove_if(password.begin(), password.end(), [](unsigned char c) { return !std::isxdigit(c); }),
-                 password.end());
+  const std::string password = RandomSecret();
   const char kManagerDn[] = "cn=Directory Manager,o=zeb";
   seed.Rows("ProcessConfig", {"pkid", "fkProcessNode", "tkService", "paramName", "paramValue", "tkParam", "isPrimaryData"},
             {Row{"{5EED0000-0000-0000-0010-000000000201}", kEnterpriseNode, 2, "DirectoryManagerDn", kManagerDn, 0, 0},

@@ -49,13 +49,28 @@ Bytes Derive(const std::string& secret, const Bytes& salt, int iterations) {
   return key;
 }
 
+Bytes RandomBytes(std::size_t count) {
+  Bytes bytes(count);
+  if (RAND_bytes(bytes.data(), static_cast<int>(count)) != 1) {
+    throw CZDLException(kZDLGeneralError, "No random bytes are available for a secret.");
+  }
+  return bytes;
+}
+
 }  // namespace
 
-std::string HashSecret(const std::string& secret) {
-  Bytes salt(kSaltBytes);
-  if (RAND_bytes(salt.data(), kSaltBytes) != 1) {
-    throw CZDLException(kZDLGeneralError, "No random bytes are available to salt a secret.");
+std::string RandomSecret() {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned char byte : RandomBytes(16)) {
+    text += kHex[byte >> 4];
+    text += kHex[byte & 0x0F];
   }
+  return text;
+}
+
+std::string HashSecret(const std::string& secret) {
+  const Bytes salt = RandomBytes(kSaltBytes);
   return kScheme + std::to_string(kSecretIterations) + "$" + Base64(salt) + "$" +
          Base64(Derive(secret, salt, kSecretIterations));
 }

@@ -16,6 +16,10 @@ constexpr int kSecretIterations = 100000;
 // CZDLException kZDLGeneralError when the system cannot supply random bytes.
 std::string HashSecret(const std::string& secret);
 
+// A fresh random secret of 32 upper-case hex digits (128 bits), for credentials made by the
+// system itself. Throws like HashSecret when there are no random bytes.
+std::string RandomSecret();
+
 // True when secret hashes to stored (compared in constant time). False for a stored text that
 // is not of the form above.
 bool VerifySecret(const std::string& secret, const std::string& stored);
