@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "zdl/CZDLException.h"
 
@@ -50,12 +51,13 @@ bool HasElementChild(const xmlNode* node) {
   return false;
 }
 
-// The occurrence-th child element of parent named name (0 is the first), or null.
-xmlNode* NthChildNamed(xmlNode* parent, const std::string& name, int occurrence) {
+// The child elements of parent by qualified name, in document order.
+std::map<std::string, std::vector<xmlNode*>> ChildrenByName(xmlNode* parent) {
+  std::map<std::string, std::vector<xmlNode*>> children;
   for (xmlNode* child = parent->children; child; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && QualifiedName(child) == name && occurrence-- == 0) return child;
+    if (child->type == XML_ELEMENT_NODE) children[QualifiedName(child)].push_back(child);
   }
-  return nullptr;
+  return children;
 }
 
 std::string Serialize(const xmlNode* first) {
@@ -89,12 +91,17 @@ void ReplaceContent(const xmlNode* from, xmlNode* to) {
   if (from->children) xmlAddChildList(to, xmlDocCopyNodeList(to->doc, from->children));
 }
 
+// Pairs by index, so that a change with many siblings costs linear time.
 void MergeChildren(const xmlNode* change, xmlNode* target) {
-  std::map<std::string, int> occurrences;
+  const std::map<std::string, std::vector<xmlNode*>> current = ChildrenByName(target);
+  std::map<std::string, std::size_t> occurrences;
   for (const xmlNode* element = change->children; element; element = element->next) {
     if (element->type != XML_ELEMENT_NODE) continue;
     const std::string name = QualifiedName(element);
-    xmlNode* paired = NthChildNamed(target, name, occurrences[name]++);
+    const std::size_t occurrence = occurrences[name]++;
+    auto sameName = current.find(name);
+    xmlNode* paired =
+        sameName != current.end() && occurrence < sameName->second.size() ? sameName->second[occurrence] : nullptr;
     if (!paired) {
       xmlAddChild(target, xmlDocCopyNode(const_cast<xmlNode*>(element), target->doc, 1));
       continue;
