@@ -7,12 +7,13 @@ namespace {
 constexpr long kClassGateway = 2;
 constexpr long kClassRouteList = 7;
 
-}  // namespace
-
+// The Name column of the record id names in table, or "" when there is none.
 std::string NameOf(zdl::CZDLSession& session, const char* table, const zdl::CZDLID& id) {
   zdl::CFastAccess row(session, table);
   return ReadRecord(row, id) ? row.getString("Name") : std::string();
 }
+
+}  // namespace
 
 void CXMLNPPattern::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row) {
   SetTag("pattern");

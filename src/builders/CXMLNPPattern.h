@@ -33,7 +33,4 @@ class CXMLRoutePattern : public CXMLNPPattern {
   void AddDestination(zdl::CZDLSession& session, const zdl::CZDLID& id);
 };
 
-// The Name column of the record id names in table, or "" when there is none.
-std::string NameOf(zdl::CZDLSession& session, const char* table, const zdl::CZDLID& id);
-
 }  // namespace zeb
