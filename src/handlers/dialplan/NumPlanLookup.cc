@@ -55,19 +55,19 @@ void SelectByDNPatternAndPartitionIDAndFilterID(zdl::CNumPlanList& list, const s
 }
 
 void IdentifyNumPlan(ElementCursor& cursor, zdl::CZDLSession& session, zdl::CNumPlanList& list,
-                     const NumPlanIdentification& spec) {
-  cursor.RequireNotNull(spec.nullText);
+                     const NumPlanIdentification& how) {
+  cursor.RequireNotNull(how.nullText);
   if (cursor.Is("uuid")) {
     list.SelectByID(ParseID(RequireValue(cursor.node(), ValueWording::kMustHave)));
     cursor.Advance();
     return;
   }
   if (!cursor.Is("pattern")) cursor.ThrowFound("<uuid> or <pattern>");
-  const std::string pattern = spec.patternNeedsValue ? RequireValue(cursor.node(), ValueWording::kMustHave)
+  const std::string pattern = how.patternNeedsValue ? RequireValue(cursor.node(), ValueWording::kMustHave)
                                                      : ValueOrEmpty(cursor.node());
   cursor.Advance();
   const zdl::CZDLID partition = ReadPartition(cursor, session);
-  const zdl::CZDLID filter = ReadFilter(cursor, session, spec.filterByName);
+  const zdl::CZDLID filter = ReadFilter(cursor, session, how.filterByName);
   SelectByDNPatternAndPartitionIDAndFilterID(list, pattern, partition, filter);
 }
 

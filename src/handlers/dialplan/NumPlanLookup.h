@@ -39,7 +39,7 @@ struct NumPlanIdentification {
 // Reads the identifying elements and selects into list; advances past them. The selection may
 // be empty (see RequireNumPlan).
 void IdentifyNumPlan(ElementCursor& cursor, zdl::CZDLSession& session, zdl::CNumPlanList& list,
-                     const NumPlanIdentification& spec);
+                     const NumPlanIdentification& how);
 
 // Throws CZDLException 2 with notFound when list is empty, and with wrongUsage when its first
 // record is not of the usage. Leaves the list on its first record.
