@@ -35,9 +35,18 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
+  src/builders/CXMLNPDirectoryNumber.cc
+  src/builders/CXMLNPPattern.cc
+  src/builders/CXMLCallPark.cc
+  src/builders/CXMLCallPickup.cc
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
+  src/handlers/dialplan/NumPlanLookup.cc
+  src/handlers/dialplan/LineHandlers.cc
+  src/handlers/dialplan/PatternHandlers.cc
+  src/handlers/dialplan/CallParkHandler.cc
+  src/handlers/dialplan/CallPickupHandler.cc
   src/builders/CXMLServiceParameter.cc
   src/builders/CXMLUser.cc
   src/handlers/system/ServiceParameterHandlers.cc
@@ -73,6 +82,8 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/Line_e2e_test.cc
+  tests/e2e/Pattern_e2e_test.cc
   tests/e2e/ServiceParameter_e2e_test.cc
   tests/e2e/User_e2e_test.cc
   tests/e2e/ListQuery_e2e_test.cc
