@@ -122,20 +122,6 @@ TEST_F(DirectoryTest, EntriesKeepAttributesSecretsAndValueLists) {
   EXPECT_TRUE(session_.Query("SELECT * FROM DirectoryAttribute").rows.empty());
 }
 
-TEST_F(DirectoryTest, DuplicateNamesAreRefusedWithoutRegardToCase) {
-  AddUser("jdoe", "J", "Doe");
-  auto users = Open();
-  users->Insert("JDoe");
-  try {
-    users->Update();
-    ADD_FAILURE() << "a second jdoe was written";
-  } catch (const CZDLException& error) {
-    EXPECT_EQ(kZDLDuplicate, error.GetExceptionID());
-    EXPECT_STREQ("A User named \"JDoe\" already exists.", error.what());
-  }
-  EXPECT_EQ(1u, session_.Query("SELECT * FROM DirectoryEntry").rows.size());
-}
-
 TEST_F(DirectoryTest, NamePatternsUseWildcardsIgnoreCaseAndTreatEmptyAsAny) {
   AddUser("ann", "Ann", "Lee");
   AddUser("anna", "Anna", "O'Neil");
