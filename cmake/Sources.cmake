@@ -91,6 +91,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/TwoNodes_e2e_test.cc
   tests/e2e/Line_e2e_test.cc
   tests/e2e/Pattern_e2e_test.cc
   tests/e2e/ServiceParameter_e2e_test.cc

@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "builders/CXMLRoutePartition.h"
 #include "e2e/ZebdProcess.h"
 #include "support/PgScratchDatabase.h"
 #include "zdl/CTypeList.h"
@@ -169,6 +170,22 @@ TEST_F(PostgresSharedTest, LostConnectionsAreMadeAgain) {
   EXPECT_EQ(2u, CountPartitions(session));
 }
 
+TEST_F(PostgresSharedTest, ATransactionWithAFailedStatementDoesNotCommitQuietly) {
+  auto db = CZDLDatabase::Open(Fresh());
+  CZDLSession& session = db->Session();
+  EXPECT_EQ(kZDLGeneralError, ExceptionId([&] {
+              CZDLTransaction transaction(session);
+              AddPartition(session, "Written");
+              EXPECT_EQ(kZDLDuplicate, ExceptionId([&] {
+                          session.Execute("INSERT INTO RoutePartition (pkid, Name) VALUES (?, ?)",
+                                          {CZDLID::New(), "written"});
+                        }));
+              transaction.Commit();
+            }));
+  EXPECT_EQ(0u, CountPartitions(session));
+  AddPartition(session, "Later");
+}
+
 TEST_F(PostgresSharedTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   const std::string location = Fresh();
   auto node = CZDLDatabase::Open(location);
@@ -192,6 +209,23 @@ TEST_F(PostgresSharedTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   EXPECT_EQ("", CTypeList(node->Session(), "TypeClass").GetStringRef(77));
   other->Session().Execute("INSERT INTO TypeClass (Enum, Name) VALUES (?, ?)", {77, "Test Class"});
   EXPECT_TRUE(Eventually([&] { return CTypeList(node->Session(), "TypeClass").GetStringRef(77) == "Test Class"; }));
+}
+
+TEST_F(PostgresSharedTest, ACachedPartitionRenamedElsewhereIsReadAnew) {
+  const std::string location = Fresh();
+  auto node = CZDLDatabase::Open(location);
+  auto other = CZDLDatabase::Open(location);
+  const CZDLID id = AddPartition(other->Session(), "Before");
+  CXMLRoutePartitionCache& cache = node->Cache<CXMLRoutePartitionCache>();
+  EXPECT_NE(std::string::npos, cache.Lookup(node->Session(), id).find("<name>Before</name>"));
+  CRoutePartitionList list(other->Session());
+  list.SelectByID(id);
+  list.GetCurrentItem()->PutName("After");
+  list.Update();
+  EXPECT_TRUE(Eventually([&] {
+    CZDLReadScope snapshot(node->Session());
+    return cache.Lookup(node->Session(), id).find("<name>After</name>") != std::string::npos;
+  }));
 }
 
 TEST_F(PostgresSharedTest, CachesFilledFromAnOlderSnapshotAreDroppedWhenItEnds) {

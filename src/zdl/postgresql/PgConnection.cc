@@ -417,6 +417,12 @@ void PgConnection::BeginWrite() {
 
 void PgConnection::Commit() {
   inTransaction_ = false;
+  if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+    // The server would answer COMMIT with a silent rollback: say so instead.
+    written_.clear();
+    Run("ROLLBACK");
+    throw CZDLException(kZDLGeneralError, "The transaction was rolled back by an earlier failure.");
+  }
   Announce();
   Run("COMMIT");
 }
