@@ -114,7 +114,7 @@ TEST_F(TwoNodesTest, ANodeLivesThroughLosingItsDatabase) {
   const std::string id = ReturnedId(Call(*a_, AddPartitionRequest("Kept")));
   const std::string name = database_->name();  // hex digits: no quoting needed
   const std::string cut =
-      "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + name + "'";
+      "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = '" + name + "'";
   // A server restart ends every connection; the next request connects again.
   ASSERT_EQ("", PgRun(server_, cut));
   EXPECT_EQ(PartitionResponse(id, "Kept"), GetPartition(*a_, "Kept"));

@@ -81,7 +81,7 @@ class PostgresSharedTest : public ::testing::Test {
   void CutConnections(const std::string& location) { Admin(location, kCutOthers); }
 
   static constexpr char kCutOthers[] =
-      "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND pid <> "
+      "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = current_database() AND pid <> "
       "pg_backend_pid()";
 
   std::string server_;
@@ -161,7 +161,7 @@ TEST_F(PostgresSharedTest, LostConnectionsAreMadeAgain) {
   // While the database refuses connections every request fails; then they work again.
   // (The harness makes database names of hex digits: they need no quoting.)
   const std::string name = scratch_.back()->name();
-  Admin(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false; SELECT pg_terminate_backend(pid) FROM "
+  Admin(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false; SELECT pg_terminate_backend(pid, 10000) FROM "
                  "pg_stat_activity WHERE datname = '" + name + "'");
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CZDLReadScope snapshot(session); }));
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CountPartitions(session); }));

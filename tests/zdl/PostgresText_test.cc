@@ -26,6 +26,8 @@ TEST(PostgresTextTest, PlaceholdersAreNumberedOutsideQuotes) {
        2},
       {"SELECT * FROM t WHERE Name LIKE ? ESCAPE '!'", "SELECT * FROM t WHERE Name ILIKE $1 ESCAPE '!'", 1},
       {"SELECT * FROM t WHERE Name LIKE 'a%'", "SELECT * FROM t WHERE Name ILIKE 'a%'", 0},
+      {"SELECT * FROM t WHERE Name LIKE ? || '%'", "SELECT * FROM t WHERE Name ILIKE $1 || '%'", 1},
+      {"SELECT * FROM t WHERE (Name LIKE ?)", "SELECT * FROM t WHERE (Name ILIKE $1 ESCAPE '')", 1},
       {"SELECT isLike, LIKEly FROM t WHERE x = 'LIKE ?'", "SELECT isLike, LIKEly FROM t WHERE x = 'LIKE ?'", 0},
   };
   for (const Case& c : cases) {

@@ -1,6 +1,7 @@
 #include "zdl/postgresql/PgConnection.h"
 
 #include <libpq-fe.h>
+#include <strings.h>
 
 #include <cctype>
 #include <cerrno>
@@ -17,12 +18,11 @@ const char kChangeChannel[] = "zeb_changes";
 
 namespace {
 
-// The key of the advisory lock every write transaction holds ("ZEBW").
-constexpr long long kWriteLockKey = 0x5A454257;
 // How long a writer waits for another node's write transaction, as the embedded back end waits.
 constexpr char kSessionSettings[] = "SET lock_timeout = 10000";
+// Every write transaction holds this advisory lock of the database (key "ZEBW", 0x5A454257)
+// until it ends, so that writers take turns across all nodes as they do on the embedded back end.
 constexpr char kBeginWrite[] = "BEGIN; SELECT pg_advisory_xact_lock(1514488407)";
-static_assert(kWriteLockKey == 1514488407, "the key in kBeginWrite");
 constexpr char kBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
 // Type OIDs of the result columns read back as integers.
@@ -242,8 +242,12 @@ std::string NumberPlaceholders(const std::string& sql, int* count) {
       // character; ILIKE on "C"-collated text does the same when the escape is switched off.
       out += "ILIKE";
       i += 4;
+      // A pattern that is one placeholder gets the ESCAPE clause; a pattern expression goes on
+      // past its placeholder and keeps the default.
       const std::size_t pattern = SkipBlanks(sql, i);
-      if (pattern < sql.size() && sql[pattern] == '?' && !KeywordAt(sql, SkipBlanks(sql, pattern + 1), "ESCAPE")) {
+      const std::size_t after = SkipBlanks(sql, pattern + 1);
+      const bool whole = after >= sql.size() || !std::strchr("|+-*/%^:", sql[after]);
+      if (pattern < sql.size() && sql[pattern] == '?' && whole && !KeywordAt(sql, after, "ESCAPE")) {
         out += " $" + std::to_string(++number) + " ESCAPE ''";
         i = pattern + 1;
       }
@@ -305,6 +309,7 @@ void PgConnection::Connect() {
 
 void PgConnection::Reset() {
   PQreset(conn_);
+  broken_ = false;
   ++epoch_;
   written_.clear();
   unused_.clear();
@@ -316,8 +321,10 @@ void PgConnection::Reset() {
   Run(kSessionSettings);
 }
 
+bool PgConnection::Usable() const { return !broken_ && PQstatus(conn_) == CONNECTION_OK; }
+
 void PgConnection::EnsureUsable() {
-  if (PQstatus(conn_) == CONNECTION_OK) return;
+  if (Usable()) return;
   if (inTransaction_) {
     // What the transaction did is gone with the connection; going on outside it would be wrong.
     throw CZDLException(kZDLDatabaseUnavailable,
@@ -332,13 +339,22 @@ void PgConnection::Forget(const std::string& statement, unsigned long epoch) {
 
 std::string PgConnection::NextStatementName() { return "zeb" + std::to_string(++nextStatement_); }
 
+bool PgConnection::ConnectionLost(const PGresult* result) const {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  const std::string code = state ? state : "";
+  // Class 08 is a connection exception; 57P01 to 57P03 a server shutting down or starting.
+  return PQstatus(conn_) != CONNECTION_OK || code.rfind("08", 0) == 0 || code.rfind("57P", 0) == 0;
+}
+
 void PgConnection::Fail(PGresult* result) {
   const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
   const std::string code = state ? state : "";
   std::string message = Trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
   if (message.empty()) message = Trimmed(PQerrorMessage(conn_));
+  const bool lost = ConnectionLost(result);
   PQclear(result);
-  if (PQstatus(conn_) != CONNECTION_OK || code.rfind("08", 0) == 0 || code.rfind("57P", 0) == 0) {
+  if (lost) {
+    broken_ = true;
     throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: " + message);
   }
   if (code == "55P03" || code == "40001" || code == "40P01") {
@@ -373,7 +389,7 @@ void PgConnection::Start(const char* sql) {
     inTransaction_ = true;
     return;
   }
-  if (PQstatus(conn_) == CONNECTION_OK) {
+  if (!ConnectionLost(result)) {
     // The transaction began but its lock was not granted: nobody else will end it.
     if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
     Fail(result);
@@ -417,7 +433,7 @@ void PgConnection::BeginWrite() {
 
 void PgConnection::Commit() {
   inTransaction_ = false;
-  if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+  if (Usable() && PQtransactionStatus(conn_) == PQTRANS_INERROR) {
     // The server would answer COMMIT with a silent rollback: say so instead.
     written_.clear();
     Run("ROLLBACK");
@@ -430,7 +446,7 @@ void PgConnection::Commit() {
 void PgConnection::Rollback() {
   inTransaction_ = false;
   written_.clear();
-  if (PQstatus(conn_) != CONNECTION_OK || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+  if (!Usable() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
   Run("ROLLBACK");
 }
 
@@ -438,7 +454,7 @@ void PgConnection::BeginRead() { Start(kBeginRead); }
 
 void PgConnection::EndRead() {
   inTransaction_ = false;
-  if (PQstatus(conn_) != CONNECTION_OK || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+  if (!Usable() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
   Run("COMMIT");
 }
 

@@ -63,6 +63,8 @@ class PgConnection : public DbConnection {
   void EnsureUsable();
   // Throws the library exception for a failed result (which is freed).
   [[noreturn]] void Fail(pg_result* result);
+  // Whether the failed result says the connection is gone.
+  bool ConnectionLost(const pg_result* result) const;
   // Notes rows written to table, to be announced when the transaction commits (at once outside
   // a transaction).
   void NoteWrite(const std::string& table);
@@ -72,6 +74,7 @@ class PgConnection : public DbConnection {
  private:
   void Connect();
   void Reset();
+  bool Usable() const;
   // Runs a parameterless command; throws on failure.
   void Run(const char* sql);
   // Runs a command that opens a transaction; reconnects once and repeats it when the
@@ -85,6 +88,7 @@ class PgConnection : public DbConnection {
   unsigned long epoch_ = 0;
   unsigned long nextStatement_ = 0;
   bool inTransaction_ = false;
+  bool broken_ = false;  // the server said the connection is going, libpq may not know yet
   std::string unused_;  // DEALLOCATE commands for the next transaction start
   std::set<std::string> written_;
 };
