@@ -8,7 +8,8 @@
 #
 # PostgreSQL: ZEB_BENCH_PG (a postgresql:// URI of a database the benchmark may connect to
 # and create databases from, ending in /DBNAME) when set, else a throw-away cluster started with
-# tests/pg/cluster.sh. Needs wrk, curl and psql. Builds nothing: BUILD_DIR defaults to ./build.
+# tests/pg/cluster.sh, which flushes every commit to disk as the embedded database does. Needs
+# wrk, curl and psql. Builds nothing: BUILD_DIR defaults to ./build.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -20,7 +21,7 @@ while getopts "b:d:c:h" opt; do
     b) build_dir="$OPTARG" ;;
     d) duration="$OPTARG" ;;
     c) connections="$OPTARG" ;;
-    *) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 zebd="$build_dir/zebd"
@@ -42,13 +43,13 @@ trap cleanup EXIT
 admin="${ZEB_BENCH_PG:-}"
 if [[ -z "$admin" ]]; then
   pg_dir="$(mktemp -d "${TMPDIR:-/tmp}/zeb-bench-pg-XXXXXX")"
-  admin="$(bash "$here/../../tests/pg/cluster.sh" start "$pg_dir")"
+  admin="$(bash "$here/../../tests/pg/cluster.sh" start "$pg_dir" durable)"
 fi
 
 # Prints the location of a new, empty PostgreSQL database.
 fresh_pg() {
   local name="zeb_bench_$1_$$"
-  psql "$admin" -qc "DROP DATABASE IF EXISTS $name" -c \
+  PGOPTIONS='-c client_min_messages=warning' psql "$admin" -qc "DROP DATABASE IF EXISTS $name" -c \
     "CREATE DATABASE $name TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'" >&2
   echo "${admin%/*}/$name"
 }

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # A throw-away PostgreSQL cluster for the tests: initdb in a directory of its own, a free
-# loopback port, trust authentication, durability switched off for speed.
+# loopback port, trust authentication, durability switched off for speed unless asked for.
 #
-#   tests/pg/cluster.sh start DIR   creates and starts the cluster in DIR (which must not exist
-#                                   or be empty); prints the superuser's connection URI
+#   tests/pg/cluster.sh start DIR [durable]
+#                                   creates and starts the cluster in DIR (which must not exist
+#                                   or be empty); prints the superuser's connection URI. With
+#                                   "durable", commits are flushed to disk as by default (for
+#                                   benchmarks that compare with the embedded database)
 #   tests/pg/cluster.sh stop DIR    stops it and removes DIR
 #
 # The server refuses to run as root: under root it runs as the unprivileged user "postgres"
@@ -11,10 +14,11 @@
 # Needs Debian's postgresql package (initdb and pg_ctl under /usr/lib/postgresql/*/bin).
 set -euo pipefail
 
-usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
-[[ $# -eq 2 ]] || usage
+usage() { sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+[[ $# -eq 2 || $# -eq 3 ]] || usage
 action="$1"
 dir="$2"
+durable="${3:-}"
 
 bindir="$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)"
 [[ -x "$bindir/initdb" ]] || { echo "cluster.sh: no initdb (apt-get install postgresql)" >&2; exit 1; }
@@ -63,10 +67,10 @@ port = $port
 unix_socket_directories = '$dir'
 max_connections = 300
 shared_buffers = 64MB
-fsync = off
-synchronous_commit = off
-full_page_writes = off
 CONF
+  if [[ "$durable" != durable ]]; then
+    printf 'fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n' >>"$dir/data/postgresql.conf"
+  fi
   as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null || {
     cat "$dir/server.log" >&2; exit 1; }
   echo "postgresql://zeb@127.0.0.1:$port/postgres"
