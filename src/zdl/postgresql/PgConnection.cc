@@ -308,6 +308,7 @@ void PgConnection::Connect() {
 }
 
 void PgConnection::Reset() {
+  endingRead_ = false;
   PQreset(conn_);
   broken_ = false;
   ++epoch_;
@@ -324,6 +325,7 @@ void PgConnection::Reset() {
 bool PgConnection::Usable() const { return !broken_ && PQstatus(conn_) == CONNECTION_OK; }
 
 void PgConnection::EnsureUsable() {
+  CollectEndOfRead();
   if (Usable()) return;
   if (inTransaction_) {
     // What the transaction did is gone with the connection; going on outside it would be wrong.
@@ -455,7 +457,19 @@ void PgConnection::BeginRead() { Start(kBeginRead); }
 void PgConnection::EndRead() {
   inTransaction_ = false;
   if (!Usable() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
-  Run("COMMIT");
+  // Ending a read-only snapshot cannot fail in a way that matters to the request: its answer
+  // need not wait for the server's, which the next command collects.
+  if (PQsendQuery(conn_, "COMMIT")) {
+    endingRead_ = true;
+  } else {
+    broken_ = true;
+  }
+}
+
+void PgConnection::CollectEndOfRead() {
+  if (!endingRead_) return;
+  endingRead_ = false;
+  while (PGresult* result = PQgetResult(conn_)) PQclear(result);
 }
 
 }  // namespace zeb::zdl

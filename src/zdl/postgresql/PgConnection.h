@@ -75,6 +75,8 @@ class PgConnection : public DbConnection {
   void Connect();
   void Reset();
   bool Usable() const;
+  // Reads the answer to the COMMIT that ended the last read-only snapshot.
+  void CollectEndOfRead();
   // Runs a parameterless command; throws on failure.
   void Run(const char* sql);
   // Runs a command that opens a transaction; reconnects once and repeats it when the
@@ -89,6 +91,7 @@ class PgConnection : public DbConnection {
   unsigned long nextStatement_ = 0;
   bool inTransaction_ = false;
   bool broken_ = false;  // the server said the connection is going, libpq may not know yet
+  bool endingRead_ = false;  // a COMMIT was sent and its answer not yet read
   std::string unused_;  // DEALLOCATE commands for the next transaction start
   std::set<std::string> written_;
 };
