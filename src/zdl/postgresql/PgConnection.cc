@@ -286,9 +286,7 @@ std::string WrittenTable(const std::string& sql) {
 }
 
 PgConnection::PgConnection(const std::string& location, std::string token)
-    : location_(location), token_(std::move(token)) {
-  Connect();
-}
+    : location_(location), token_(std::move(token)) {}
 
 PgConnection::~PgConnection() { PQfinish(conn_); }
 
@@ -303,12 +301,14 @@ void PgConnection::Connect() {
     throw CZDLException(kZDLDatabaseUnavailable, "Cannot connect to the configuration database " +
                                                      PostgresDisplayName(location_) + ": " + message);
   }
+  ++epoch_;
   PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
   Run(kSessionSettings);
 }
 
 void PgConnection::Reset() {
   endingRead_ = false;
+  if (!conn_) return Connect();
   PQreset(conn_);
   broken_ = false;
   ++epoch_;
@@ -322,7 +322,7 @@ void PgConnection::Reset() {
   Run(kSessionSettings);
 }
 
-bool PgConnection::Usable() const { return !broken_ && PQstatus(conn_) == CONNECTION_OK; }
+bool PgConnection::Usable() const { return conn_ && !broken_ && PQstatus(conn_) == CONNECTION_OK; }
 
 void PgConnection::EnsureUsable() {
   CollectEndOfRead();

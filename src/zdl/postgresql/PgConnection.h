@@ -39,8 +39,9 @@ std::string WrittenTable(const std::string& sql);
 
 class PgConnection : public DbConnection {
  public:
-  // Connects to location. token names this process in change announcements. Throws
-  // kZDLDatabaseUnavailable when the server cannot be reached or refuses the connection.
+  // A connection to location, made by the first command (so that a server that cannot be
+  // reached fails a request, not the making of a session). token names this process in change
+  // announcements.
   PgConnection(const std::string& location, std::string token);
   ~PgConnection() override;
 
@@ -58,8 +59,9 @@ class PgConnection : public DbConnection {
   unsigned long epoch() const { return epoch_; }
   // A fresh name for a server-side prepared statement.
   std::string NextStatementName();
-  // Reconnects when the connection is known to be broken. Throws kZDLDatabaseUnavailable when
-  // that fails, and when the connection broke inside a transaction (the transaction is lost).
+  // Connects, or reconnects when the connection is known to be broken. Throws
+  // kZDLDatabaseUnavailable when that fails, and when the connection broke inside a transaction
+  // (the transaction is lost).
   void EnsureUsable();
   // Throws the library exception for a failed result (which is freed).
   [[noreturn]] void Fail(pg_result* result);
