@@ -27,6 +27,9 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
+  src/builders/CXMLDevicePool.cc
+  src/builders/CXMLDialcore.cc
+  src/builders/CXMLLocation.cc
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
@@ -53,6 +56,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
+  tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/e2e/ZebdProcess.cc
   tests/e2e/ZebdTest.cc
