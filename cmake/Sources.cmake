@@ -33,6 +33,10 @@ set(ZEB_SOURCES
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
+  src/handlers/system/DialcoreGroupHandler.cc
+  src/handlers/system/DialcoreHandler.cc
+  src/handlers/system/LocationHandler.cc
+  src/handlers/system/RegionHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc
@@ -62,4 +66,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/Dialcore_e2e_test.cc
+  tests/e2e/Region_e2e_test.cc
+  tests/e2e/Location_e2e_test.cc
 )

@@ -6,6 +6,10 @@
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/dialplan/CCSSHandler.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
+#include "handlers/system/DialcoreGroupHandler.h"
+#include "handlers/system/DialcoreHandler.h"
+#include "handlers/system/LocationHandler.h"
+#include "handlers/system/RegionHandler.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
 
@@ -25,6 +29,22 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCSS", Make<CCSSHandler>},
       {"removeCSS", Make<CCSSHandler>},
       {"getCSS", Make<CCSSHandler>},
+      {"addDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"updateDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"removeDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"getDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"addLocation", Make<CLocationHandler>},
+      {"updateLocation", Make<CLocationHandler>},
+      {"removeLocation", Make<CLocationHandler>},
+      {"getLocation", Make<CLocationHandler>},
+      {"addRegion", Make<CRegionHandler>},
+      {"updateRegionMatrix", Make<CRegionHandler>},
+      {"removeRegion", Make<CRegionHandler>},
+      {"getRegion", Make<CRegionHandler>},
+      {"addDialcore", Make<CDialcoreHandler>},
+      {"updateDialcore", Make<CDialcoreHandler>},
+      {"removeDialcore", Make<CDialcoreHandler>},
+      {"getDialcore", Make<CDialcoreHandler>},
   };
   return table;
 }
