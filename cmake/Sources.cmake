@@ -33,6 +33,7 @@ set(ZEB_SOURCES
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
+  src/handlers/system/DevicePoolHandler.cc
   src/handlers/system/DialcoreGroupHandler.cc
   src/handlers/system/DialcoreHandler.cc
   src/handlers/system/LocationHandler.cc
@@ -66,6 +67,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/DevicePool_e2e_test.cc
   tests/e2e/Dialcore_e2e_test.cc
   tests/e2e/Region_e2e_test.cc
   tests/e2e/Location_e2e_test.cc

@@ -6,6 +6,7 @@
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/dialplan/CCSSHandler.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
+#include "handlers/system/DevicePoolHandler.h"
 #include "handlers/system/DialcoreGroupHandler.h"
 #include "handlers/system/DialcoreHandler.h"
 #include "handlers/system/LocationHandler.h"
@@ -29,6 +30,10 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCSS", Make<CCSSHandler>},
       {"removeCSS", Make<CCSSHandler>},
       {"getCSS", Make<CCSSHandler>},
+      {"addDevicePool", Make<CDevicePoolHandler>},
+      {"updateDevicePool", Make<CDevicePoolHandler>},
+      {"removeDevicePool", Make<CDevicePoolHandler>},
+      {"getDevicePool", Make<CDevicePoolHandler>},
       {"addDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"updateDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"removeDialcoreGroup", Make<CDialcoreGroupHandler>},
