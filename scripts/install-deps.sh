@@ -7,6 +7,6 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
-  libboost-dev libssl-dev libxml2-dev libsqlite3-dev uuid-dev \
+  libboost-dev libssl-dev libxml2-dev libsqlite3-dev \
   libgtest-dev googletest \
   curl openssl sqlite3 wrk nginx-light
