@@ -8,13 +8,14 @@ namespace {
 class LocationTest : public ZebdTest {
  protected:
   std::string AddLocation(const std::string& name, const std::string& kbits) {
-    return CallForId("addLocation", "<addLocation><location><name>" + name + "</name><id>99</id><kbits>" + kbits +
-                                        "</kbits></location></addLocation>");
+    return CallForId("addLocation", "<addLocation><location><name>" + name + "</name><id>99</id><kbits>" +
+                                        kbits + "</kbits></location></addLocation>");
   }
   std::string LocationResponse(const std::string& id, const std::string& name, const std::string& number,
                                const std::string& kbits, const std::string& sequence = "") {
-    return Response("getLocation", "<return>\r\n<location  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<id>" +
-                                       number + "</id>\r\n<kbits>" + kbits + "</kbits>\r\n</location>\r\n</return>\r\n",
+    return Response("getLocation",
+                    "<return>\r\n<location  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<id>" +
+                        number + "</id>\r\n<kbits>" + kbits + "</kbits>\r\n</location>\r\n</return>\r\n",
                     sequence);
   }
 };
@@ -26,13 +27,15 @@ TEST_F(LocationTest, AddGetUpdateRemoveRoundTrip) {
   EXPECT_EQ(LocationResponse(branch, "Branch", "2", "12", "8"),
             Call("<zeb:getLocation sequence=\"8\"><zeb:uuid>" + branch + "</zeb:uuid></zeb:getLocation>"));
 
-  EXPECT_EQ(Standard("updateLocation", branch),
-            Call("<updateLocation><uuid>" + branch + "</uuid><newName>Annex</newName><kbits>256</kbits>"
-                 "</updateLocation>"));
-  EXPECT_EQ(LocationResponse(branch, "Annex", "2", "256"), Call("<getLocation><name>Annex</name></getLocation>"));
+  EXPECT_EQ(Standard("updateLocation", branch), Call("<updateLocation><uuid>" + branch +
+                                                     "</uuid><newName>Annex</newName><kbits>256</kbits>"
+                                                     "</updateLocation>"));
+  EXPECT_EQ(LocationResponse(branch, "Annex", "2", "256"),
+            Call("<getLocation><name>Annex</name></getLocation>"));
   EXPECT_EQ(Standard("updateLocation", branch),
             Call("<updateLocation><name>Annex</name><kbits>8</kbits></updateLocation>"));
-  EXPECT_EQ(LocationResponse(branch, "Annex", "2", "8"), Call("<getLocation><name>Annex</name></getLocation>"));
+  EXPECT_EQ(LocationResponse(branch, "Annex", "2", "8"),
+            Call("<getLocation><name>Annex</name></getLocation>"));
 
   EXPECT_EQ(Standard("removeLocation", branch), Call("<removeLocation><name>Annex</name></removeLocation>"));
   EXPECT_EQ(Fault("getLocation", kNotFound, "The specified Location was not found."),
@@ -53,26 +56,32 @@ TEST_F(LocationTest, RefusalsNameTheProblemAndChangeNothing) {
     int code;
     std::string message;
   } cases[] = {
-      {"<addLocation/>", "addLocation", kUnexpectedNode, "Unexpected element. Found NULL, expecting <location>"},
+      {"<addLocation/>", "addLocation", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <location>"},
       {add(""), "addLocation", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<id>1</id>"), "addLocation", kUnexpectedNode, "Unexpected element. Found <id>, expecting <name>."},
+      {add("<id>1</id>"), "addLocation", kUnexpectedNode,
+       "Unexpected element. Found <id>, expecting <name>."},
       {add("<name/>"), "addLocation", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>L</name>"), "addLocation", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <id>."},
+      {add("<name>L</name>"), "addLocation", kUnexpectedNode,
+       "Unexpected element. NULL element found. Expecting <id>."},
       {add("<name>L</name><id>1</id>"), "addLocation", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <kbits>."},
       {add("<name>L</name><kbits>1</kbits>"), "addLocation", kUnexpectedNode,
        "Unexpected element. Found <kbits>, expecting <id>."},
       {add("<name>L</name><id/><bits>1</bits>"), "addLocation", kUnexpectedNode,
        "Unexpected element. Found <bits>, expecting <kbits>."},
-      {add("<name>L</name><id/><kbits/>"), "addLocation", kInvalidValue, "The element, <kbits>, must contain a value."},
-      {add("<name>HUB</name><id/><kbits>1</kbits>"), "addLocation", 3, "A Location named \"HUB\" already exists."},
+      {add("<name>L</name><id/><kbits/>"), "addLocation", kInvalidValue,
+       "The element, <kbits>, must contain a value."},
+      {add("<name>HUB</name><id/><kbits>1</kbits>"), "addLocation", 3,
+       "A Location named \"HUB\" already exists."},
       {"<updateLocation/>", "updateLocation", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name> or <uuid>"},
       {"<updateLocation><id>1</id></updateLocation>", "updateLocation", kUnexpectedNode,
        "Unexpected element. Found <id>, expecting <uuid> or <name>."},
       {"<updateLocation><name/></updateLocation>", "updateLocation", kInvalidValue,
        "The element, <name>, must have a value."},
-      {"<updateLocation><name>Nope</name></updateLocation>", "updateLocation", kNotFound, "Location not found."},
+      {"<updateLocation><name>Nope</name></updateLocation>", "updateLocation", kNotFound,
+       "Location not found."},
       {"<updateLocation><name>Hub</name><newName/></updateLocation>", "updateLocation", kInvalidValue,
        "The element, <newName>, must contain a value."},
       {"<updateLocation><name>Hub</name><kbits/></updateLocation>", "updateLocation", kInvalidValue,
@@ -83,8 +92,10 @@ TEST_F(LocationTest, RefusalsNameTheProblemAndChangeNothing) {
        "The specified Location was not found."},
       {"<removeLocation><uuid>" + hub + "</uuid></removeLocation>", "removeLocation", 4,
        "The Location \"Hub\" cannot be removed because it is still used by Device \"Lobby phone\"."},
-      {"<getLocation><name/></getLocation>", "getLocation", kInvalidValue, "The element, <name>, must contain a value."},
-      {"<getLocation><uuid/></getLocation>", "getLocation", kInvalidValue, "The element, <uuid>, must have a value."},
+      {"<getLocation><name/></getLocation>", "getLocation", kInvalidValue,
+       "The element, <name>, must contain a value."},
+      {"<getLocation><uuid/></getLocation>", "getLocation", kInvalidValue,
+       "The element, <uuid>, must have a value."},
   };
   for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
 }

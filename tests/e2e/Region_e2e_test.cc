@@ -12,7 +12,9 @@ class RegionTest : public ZebdTest {
   std::string AddRegion(const std::string& name) {
     return CallForId("addRegion", "<addRegion><region><name>" + name + "</name></region></addRegion>");
   }
-  std::string GetRegion(const std::string& name) { return Call("<getRegion><name>" + name + "</name></getRegion>"); }
+  std::string GetRegion(const std::string& name) {
+    return Call("<getRegion><name>" + name + "</name></getRegion>");
+  }
   // The identifier of the matrix entry of the region named related in a getRegion response.
   std::string EntryId(const std::string& response, const std::string& related) {
     const std::size_t name = response.find("<name>" + related + "</name>\r\n<bandwidth>");
@@ -28,9 +30,10 @@ class RegionTest : public ZebdTest {
            "</bandwidth>\r\n</relatedRegion>\r\n";
   }
   std::string RegionResponse(const std::string& id, const std::string& name, const std::string& related) {
-    return Response("getRegion", "<return>\r\n<region  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n" +
-                                     (related.empty() ? "" : "<relatedRegions>\r\n" + related + "</relatedRegions>\r\n") +
-                                     "</region>\r\n</return>\r\n");
+    return Response("getRegion",
+                    "<return>\r\n<region  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n" +
+                        (related.empty() ? "" : "<relatedRegions>\r\n" + related + "</relatedRegions>\r\n") +
+                        "</region>\r\n</return>\r\n");
   }
 };
 
@@ -41,14 +44,17 @@ TEST_F(RegionTest, EveryPairOfRegionsHasOneMatrixEntry) {
   const std::string west = AddRegion("West"), east = AddRegion("East");
   const std::string westView = GetRegion("west");
   const std::string defaultWest = EntryId(westView, "Default"), eastWest = EntryId(westView, "East");
-  EXPECT_EQ(RegionResponse(west, "West", Related(defaultWest, "Default", "G.711") + Related(eastWest, "East", "G.711")),
+  EXPECT_EQ(RegionResponse(west, "West",
+                           Related(defaultWest, "Default", "G.711") + Related(eastWest, "East", "G.711")),
             westView);
 
   EXPECT_EQ(Standard("updateRegionMatrix", eastWest),
-            Call("<updateRegionMatrix><uuid>" + eastWest + "</uuid><bandwidth>G.729</bandwidth></updateRegionMatrix>"));
+            Call("<updateRegionMatrix><uuid>" + eastWest +
+                 "</uuid><bandwidth>G.729</bandwidth></updateRegionMatrix>"));
   const std::string eastView = GetRegion("East");
   EXPECT_EQ(RegionResponse(east, "East",
-                           Related(EntryId(eastView, "Default"), "Default", "G.711") + Related(eastWest, "West", "G.729")),
+                           Related(EntryId(eastView, "Default"), "Default", "G.711") +
+                               Related(eastWest, "West", "G.729")),
             eastView);
 
   // A region's entries go with it.
@@ -56,13 +62,15 @@ TEST_F(RegionTest, EveryPairOfRegionsHasOneMatrixEntry) {
   EXPECT_EQ(RegionResponse(east, "East", Related(EntryId(eastView, "Default"), "Default", "G.711")),
             Call("<getRegion><uuid>" + east + "</uuid></getRegion>"));
   EXPECT_EQ(Fault("updateRegionMatrix", kNotFound, "Region Matrix not found."),
-            Call("<updateRegionMatrix><uuid>" + eastWest + "</uuid><bandwidth>G.711</bandwidth></updateRegionMatrix>"));
+            Call("<updateRegionMatrix><uuid>" + eastWest +
+                 "</uuid><bandwidth>G.711</bandwidth></updateRegionMatrix>"));
 }
 
 TEST_F(RegionTest, NewEntriesTakeTheEnterpriseDefaultBandwidth) {
   {
     auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-    db->Session().Execute("UPDATE ProcessConfig SET paramValue = '3' WHERE paramName = 'DefaultRegionBandwidth'");
+    db->Session().Execute(
+        "UPDATE ProcessConfig SET paramValue = '3' WHERE paramName = 'DefaultRegionBandwidth'");
   }
   const std::string north = AddRegion("North");
   const std::string view = GetRegion("North");
@@ -70,8 +78,9 @@ TEST_F(RegionTest, NewEntriesTakeTheEnterpriseDefaultBandwidth) {
 }
 
 TEST_F(RegionTest, PrefixedElementsAndSequenceEcho) {
-  const std::string id = CallForId("addRegion", "<zeb:addRegion><zeb:r><zeb:name>South</zeb:name><zeb:extra/></zeb:r>"
-                                                "</zeb:addRegion>");
+  const std::string id = CallForId("addRegion",
+                                   "<zeb:addRegion><zeb:r><zeb:name>South</zeb:name><zeb:extra/></zeb:r>"
+                                   "</zeb:addRegion>");
   const std::string view = GetRegion("South");
   EXPECT_EQ(Standard("updateRegionMatrix", EntryId(view, "Default"), "3"),
             Call("<zeb:updateRegionMatrix sequence=\"3\"><zeb:uuid>" + EntryId(view, "Default") +
@@ -82,41 +91,51 @@ TEST_F(RegionTest, PrefixedElementsAndSequenceEcho) {
 TEST_F(RegionTest, RefusalsNameTheProblemAndChangeNothing) {
   AddRegion("West");
   const std::string entry = EntryId(GetRegion("West"), "Default");
-  auto matrix = [](const std::string& content) { return "<updateRegionMatrix>" + content + "</updateRegionMatrix>"; };
+  auto matrix = [](const std::string& content) {
+    return "<updateRegionMatrix>" + content + "</updateRegionMatrix>";
+  };
   struct Case {
     std::string request, method;
     int code;
     std::string message;
   } cases[] = {
       {"<addRegion/>", "addRegion", kUnexpectedNode, "Unexpected element. Found NULL, expecting <region>"},
-      {"<addRegion><r/></addRegion>", "addRegion", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
+      {"<addRegion><r/></addRegion>", "addRegion", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <name>"},
       {"<addRegion><r><id/></r></addRegion>", "addRegion", kUnexpectedNode,
        "Unexpected element. Found <id>, expecting <name>."},
-      {"<addRegion><r><name/></r></addRegion>", "addRegion", kInvalidValue, "The element, <name>, must contain a value."},
-      {"<addRegion><r><name>west</name></r></addRegion>", "addRegion", 3, "A Region named \"west\" already exists."},
+      {"<addRegion><r><name/></r></addRegion>", "addRegion", kInvalidValue,
+       "The element, <name>, must contain a value."},
+      {"<addRegion><r><name>west</name></r></addRegion>", "addRegion", 3,
+       "A Region named \"west\" already exists."},
       {matrix(""), "updateRegionMatrix", kUnexpectedNode, "Unexpected element. Found NULL, expecting <uuid>"},
       {matrix("<name>West</name>"), "updateRegionMatrix", kUnexpectedNode,
        "Unexpected element. Found <name>, expecting <uuid>."},
       {matrix("<uuid/>"), "updateRegionMatrix", kInvalidValue, "The element, <uuid>, must have a value."},
-      {matrix("<uuid>" + std::string(kDefaultRegion) + "</uuid><bandwidth>G.711</bandwidth>"), "updateRegionMatrix",
-       kNotFound, "Region Matrix not found."},
+      {matrix("<uuid>" + std::string(kDefaultRegion) + "</uuid><bandwidth>G.711</bandwidth>"),
+       "updateRegionMatrix", kNotFound, "Region Matrix not found."},
       {matrix("<uuid>" + entry + "</uuid>"), "updateRegionMatrix", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <bandwidth>"},
       {matrix("<uuid>" + entry + "</uuid><bandwidth/>"), "updateRegionMatrix", kInvalidValue,
        "The element, <bandwidth>, must contain a value."},
       {matrix("<uuid>" + entry + "</uuid><bandwidth>G.999</bandwidth>"), "updateRegionMatrix", 8,
        "Invalid Parameter: G.999"},
-      {"<removeRegion/>", "removeRegion", kUnexpectedNode, "Unexpected element. Found NULL, expecting <uuid> or <name>"},
+      {"<removeRegion/>", "removeRegion", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
       {"<removeRegion><regionName>West</regionName></removeRegion>", "removeRegion", kUnexpectedNode,
        "Unexpected element. Found <regionName>, expecting <uuid> or <name>."},
-      {"<removeRegion><name/></removeRegion>", "removeRegion", kInvalidValue, "The element, <name>, must have a value."},
+      {"<removeRegion><name/></removeRegion>", "removeRegion", kInvalidValue,
+       "The element, <name>, must have a value."},
       {"<removeRegion><name>Nope</name></removeRegion>", "removeRegion", kNotFound,
        "The specified Region was not found."},
       {"<removeRegion><name>Default</name></removeRegion>", "removeRegion", 4,
        "The Region \"Default\" cannot be removed because it is still used by Device Pool \"Default\"."},
-      {"<getRegion/>", "getRegion", kUnexpectedNode, "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<getRegion><name/></getRegion>", "getRegion", kInvalidValue, "The element, <name>, must contain a value."},
-      {"<getRegion><uuid/></getRegion>", "getRegion", kInvalidValue, "The element, <uuid>, must have a value."},
+      {"<getRegion/>", "getRegion", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
+      {"<getRegion><name/></getRegion>", "getRegion", kInvalidValue,
+       "The element, <name>, must contain a value."},
+      {"<getRegion><uuid/></getRegion>", "getRegion", kInvalidValue,
+       "The element, <uuid>, must have a value."},
       {"<getRegion><uuid>" + entry + "</uuid></getRegion>", "getRegion", kNotFound,
        "The specified Region was not found."},
   };

@@ -26,33 +26,62 @@ struct PoolReference {
 };
 
 using Pool = zdl::CDevicePool;
-const PoolReference kAutoSearchSpace{"autoSearchSpace", "autoSearchSpaceName", true, kMoreComma,
+const PoolReference kAutoSearchSpace{"autoSearchSpace",
+                                     "autoSearchSpaceName",
+                                     true,
+                                     kMoreComma,
                                      "Calling Search Space not found.",
                                      &FindIdByName<zdl::CCallingSearchSpaceList>,
                                      &Pool::PutCallingSearchSpaceIDForAutoregistration};
-const PoolReference kDateTimeSetting{"dateTimeSetting", "dateTimeSettingName", false,
-                                     "NULL element found, expecting <dateTimeSetting> or <dateTimeSettingName>.",
-                                     "DateTimeSetting not found.", &FindIdByName<zdl::CDateTimeSettingList>,
-                                     &Pool::PutDateTimeSettingID};
-const PoolReference kDialcoreGroup{"dialcoreGroup", "dialcoreGroupName", false,
+const PoolReference kDateTimeSetting{
+    "dateTimeSetting",
+    "dateTimeSettingName",
+    false,
+    "NULL element found, expecting <dateTimeSetting> or <dateTimeSettingName>.",
+    "DateTimeSetting not found.",
+    &FindIdByName<zdl::CDateTimeSettingList>,
+    &Pool::PutDateTimeSettingID};
+const PoolReference kDialcoreGroup{"dialcoreGroup",
+                                   "dialcoreGroupName",
+                                   false,
                                    "NULL element found, expecting <dialcoreGroup> or <dialcoreGroupName>.",
-                                   "Dialcore Group not found.", &FindIdByName<zdl::CDialcoreGroupList>,
+                                   "Dialcore Group not found.",
+                                   &FindIdByName<zdl::CDialcoreGroupList>,
                                    &Pool::PutDialcoreGroupID};
-const PoolReference kMediaResourceList{"mediaResourceList", "mediaResourceListName", true, kMoreComma,
+const PoolReference kMediaResourceList{"mediaResourceList",
+                                       "mediaResourceListName",
+                                       true,
+                                       kMoreComma,
                                        "Media Resource List not found.",
-                                       &FindIdByName<zdl::CMediaResourceListList>, &Pool::PutMediaResourceListID};
-const PoolReference kRegion{"region", "regionName", false, "NULL element found, expecting <region> or <regionName>.",
-                            "Region not found.", &FindIdByName<zdl::CRegionList>, &Pool::PutRegionID};
-const PoolReference kSoftkeyTemplate{"softkeyTemplate", "softkeyTemplateName", false,
-                                     "NULL element found, expecting <softkeyTemplate> or <softkeyTemplateName>.",
-                                     "Softkey Template not found.", &FindIdByName<zdl::CSoftkeyTemplateList>,
-                                     &Pool::PutSoftkeyTemplateID};
-const PoolReference kHaven{"havenInfo", "havenName", false, "NULL element found. Expecting <havenInfo>.",
-                           "Haven Reference not found.", &FindIdByName<zdl::CHavenList>, &Pool::PutHavenID};
+                                       &FindIdByName<zdl::CMediaResourceListList>,
+                                       &Pool::PutMediaResourceListID};
+const PoolReference kRegion{"region",
+                            "regionName",
+                            false,
+                            "NULL element found, expecting <region> or <regionName>.",
+                            "Region not found.",
+                            &FindIdByName<zdl::CRegionList>,
+                            &Pool::PutRegionID};
+const PoolReference kSoftkeyTemplate{
+    "softkeyTemplate",
+    "softkeyTemplateName",
+    false,
+    "NULL element found, expecting <softkeyTemplate> or <softkeyTemplateName>.",
+    "Softkey Template not found.",
+    &FindIdByName<zdl::CSoftkeyTemplateList>,
+    &Pool::PutSoftkeyTemplateID};
+const PoolReference kHaven{"havenInfo",
+                           "havenName",
+                           false,
+                           "NULL element found. Expecting <havenInfo>.",
+                           "Haven Reference not found.",
+                           &FindIdByName<zdl::CHavenList>,
+                           &Pool::PutHavenID};
 
 // The reference at an add position: required ones must be there; an optional one that is absent,
 // or named by an empty name element, stores nothing.
-void ReadAddedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool& pool, const PoolReference& ref) {
+void ReadAddedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool& pool,
+                        const PoolReference& ref) {
   cursor.RequireNotNull(ref.nullText);
   if (!cursor.Is(ref.element) && !cursor.Is(ref.nameElement)) {
     if (ref.optional) return;
@@ -65,12 +94,13 @@ void ReadAddedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool& 
 }
 
 // The reference at an update position, when the element there is one of its two forms.
-void ReadUpdatedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool& pool, const PoolReference& ref) {
+void ReadUpdatedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool& pool,
+                          const PoolReference& ref) {
   const bool byId = cursor.Is(ref.IdElement().c_str());
   if (!byId && !cursor.Is(ref.nameElement)) return;
   const auto value = ValueOf(cursor.node());
-  if (!value && !ref.optional) throw CInvalidValueException(MissingValueText(cursor.node().LocalName(),
-                                                                             ValueWording::kThenMustHave));
+  if (!value && !ref.optional)
+    throw CInvalidValueException(MissingValueText(cursor.node().LocalName(), ValueWording::kThenMustHave));
   if (!value) {
     (pool.*ref.put)(zdl::CZDLID::NULLID());
   } else {
@@ -80,7 +110,12 @@ void ReadUpdatedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool
 }
 
 Identification ByNameOrUuid(const char* expected, ValueWording nameWording, const char* notFound) {
-  return {"Found NULL, expecting <name> or <uuid>", expected, "name", nameWording, "uuid", ValueWording::kMustHave,
+  return {"Found NULL, expecting <name> or <uuid>",
+          expected,
+          "name",
+          nameWording,
+          "uuid",
+          ValueWording::kMustHave,
           notFound};
 }
 

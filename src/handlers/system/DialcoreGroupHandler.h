@@ -21,7 +21,8 @@ class CDialcoreGroupHandler : public CRequestHandler {
   void Get(XmlNode request, CXMLElement* body, Sequence sequence);
   // Replaces the members of group in members by the children of the "members" element.
   void ReadMembers(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members, XmlNode element);
-  void ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members, const ElementCursor& member);
+  void ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,
+                  const ElementCursor& member);
 };
 
 }  // namespace zeb

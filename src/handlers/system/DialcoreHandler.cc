@@ -29,7 +29,8 @@ void ReadOptional(ElementCursor& cursor, const char* element, Node& node, void (
   (node.*put)(ParseLong(ValueOrEmpty(cursor.node())));
   cursor.Advance();
 }
-void ReadOptional(ElementCursor& cursor, const char* element, Node& node, void (Node::*put)(const std::string&)) {
+void ReadOptional(ElementCursor& cursor, const char* element, Node& node,
+                  void (Node::*put)(const std::string&)) {
   if (!cursor.Is(element)) return;
   (node.*put)(ValueOrEmpty(cursor.node()));
   cursor.Advance();
@@ -73,8 +74,8 @@ void CDialcoreHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence
   if (!cursor.Is("processNode") && !cursor.Is("processNodeName")) {
     cursor.ThrowFound("<processNode> or <processNodeName>");
   }
-  node->PutProcessNodeID(ReadReference(db(), cursor.node(), "processNodeName", &FindIdByName<zdl::CProcessNodeList>,
-                                       "Process Node not found."));
+  node->PutProcessNodeID(ReadReference(db(), cursor.node(), "processNodeName",
+                                       &FindIdByName<zdl::CProcessNodeList>, "Process Node not found."));
   list.Update();
   AddStandardResponse(body, "addDialcoreResponse", node->GetID(), sequence);
 }
@@ -95,8 +96,9 @@ void CDialcoreHandler::ReadPartition(ElementCursor& cursor, Node& node, bool add
   if (adding) {
     // An empty name stores nothing.
     if (!byName || value) {
-      node.PutRoutePartitionIDForAutoregistration(ReadReference(
-          db(), cursor.node(), "routePartitionName", &FindIdByName<zdl::CRoutePartitionList>, kPartitionNotFound));
+      node.PutRoutePartitionIDForAutoregistration(ReadReference(db(), cursor.node(), "routePartitionName",
+                                                                &FindIdByName<zdl::CRoutePartitionList>,
+                                                                kPartitionNotFound));
     }
   } else if (!value) {
     node.PutRoutePartitionIDForAutoregistration(zdl::CZDLID::NULLID());
@@ -121,8 +123,9 @@ void CDialcoreHandler::ReadPorts(XmlNode element, Node& node) {
 void CDialcoreHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreList list(db());
-  Identify(cursor, list,
-           ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Dialcore not found."));
+  Identify(
+      cursor, list,
+      ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Dialcore not found."));
   auto node = list.GetCurrentItem();
   if (cursor.Is("newName")) {
     node->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -141,7 +144,8 @@ void CDialcoreHandler::Update(XmlNode request, CXMLElement* body, Sequence seque
 void CDialcoreHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreList list(db());
-  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
+  Identify(cursor, list,
+           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();

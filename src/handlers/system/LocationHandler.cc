@@ -46,8 +46,9 @@ void CLocationHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence
 void CLocationHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CLocationList list(db());
-  Identify(cursor, list,
-           ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Location not found."));
+  Identify(
+      cursor, list,
+      ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Location not found."));
   auto location = list.GetCurrentItem();
   if (cursor.Is("newName")) {
     location->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -64,7 +65,8 @@ void CLocationHandler::Update(XmlNode request, CXMLElement* body, Sequence seque
 void CLocationHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CLocationList list(db());
-  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
+  Identify(cursor, list,
+           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();

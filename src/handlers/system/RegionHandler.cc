@@ -9,8 +9,13 @@ namespace zeb {
 namespace {
 
 Identification ByUuidOrName(ValueWording nameWording) {
-  return {"Found NULL, expecting <uuid> or <name>", "<uuid> or <name>", "name", nameWording, "uuid",
-          ValueWording::kMustHave, "The specified Region was not found."};
+  return {"Found NULL, expecting <uuid> or <name>",
+          "<uuid> or <name>",
+          "name",
+          nameWording,
+          "uuid",
+          ValueWording::kMustHave,
+          "The specified Region was not found."};
 }
 
 }  // namespace
@@ -45,7 +50,8 @@ void CRegionHandler::UpdateMatrix(XmlNode request, CXMLElement* body, Sequence s
   cursor.Advance();
   cursor.Expect("bandwidth", "<bandwidth>", "Found NULL, expecting <bandwidth>");
   auto entry = list.GetCurrentItem();
-  entry->PutBandwidthEnum(TypeEnum(db(), "TypeBandwidth", RequireValue(cursor.node(), ValueWording::kMustContain)));
+  entry->PutBandwidthEnum(
+      TypeEnum(db(), "TypeBandwidth", RequireValue(cursor.node(), ValueWording::kMustContain)));
   list.Update();
   AddStandardResponse(body, "updateRegionMatrixResponse", entry->GetID(), sequence);
 }
