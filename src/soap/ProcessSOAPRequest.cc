@@ -10,6 +10,7 @@
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
+#include "zdl/CZDLSession.h"
 
 namespace zeb {
 
@@ -124,6 +125,9 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
       return;
     }
     handler = CreateHandler(method, context);
+    // The request's reads share one snapshot (a write ends it and takes the write lock).
+    std::optional<zdl::CZDLReadScope> snapshot;
+    if (context.db) snapshot.emplace(*context.db);
     handler->Execute(node_, body, sequence);
   } catch (const zdl::CZDLException& error) {
     AddDetailedFault(schemaLocation(), body, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
