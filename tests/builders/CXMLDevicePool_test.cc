@@ -11,7 +11,6 @@ namespace {
 
 // Seeded records of a fresh database.
 const char kSeededPool[] = "{5EED0000-0000-0000-0007-000000000001}";
-const char kSeededRegion[] = "{5EED0000-0000-0000-0004-000000000001}";
 
 const std::string kSeededNodeGroup =
     "<dialcoreGroup  uuid=\"{5EED0000-0000-0000-0002-000000000001}\">\r\n<name>Default</name>\r\n"
@@ -46,17 +45,6 @@ class DevicePoolBuilderTest : public ::testing::Test {
     return pool->GetID();
   }
 
-  // A region written behind the library's back, so it has only the matrix entries a test adds.
-  std::string AddRegionRow(const std::string& id, const std::string& name) {
-    session_.Execute("INSERT INTO Region (pkid, Name) VALUES (?, ?)", {id, name});
-    return id;
-  }
-  void AddMatrixRow(const std::string& id, const std::string& a, const std::string& b, int bandwidth) {
-    session_.Execute(
-        "INSERT INTO RegionMatrix (pkid, fkRegion_A, fkRegion_B, tkBandwidth) VALUES (?, ?, ?, ?)",
-        {id, a, b, bandwidth});
-  }
-
   test::TempDir dir_;
   std::unique_ptr<zdl::CZDLDatabase> db_;
   zdl::CZDLSession& session_;
@@ -68,8 +56,9 @@ TEST_F(DevicePoolBuilderTest, SeededPoolNestsEveryReferencedRecordInOrder) {
           "<dateTimeSetting  uuid=\"{5EED0000-0000-0000-0003-000000000001}\">\r\n<name>Default</name>\r\n"
           "<dateTemplate>M/D/Y</dateTemplate>\r\n<timeZone>Greenwich Mean Time</timeZone>\r\n"
           "</dateTimeSetting>\r\n" +
-          kSeededNodeGroup + "<region  uuid=\"" + kSeededRegion +
-          "\">\r\n<name>Default</name>\r\n</region>\r\n" +
+          kSeededNodeGroup +
+          "<region  "
+          "uuid=\"{5EED0000-0000-0000-0004-000000000001}\">\r\n<name>Default</name>\r\n</region>\r\n" +
           "<softkeyTemplate  uuid=\"{5EED0000-0000-0000-0005-000000000001}\"></softkeyTemplate>\r\n"
           "<networkLocale>United States</networkLocale>\r\n<userLocale>English United States</userLocale>\r\n"
           "<networkHoldMOHAudioSourceId>0</networkHoldMOHAudioSourceId>\r\n"
@@ -150,27 +139,6 @@ TEST_F(DevicePoolBuilderTest, AutoSearchSpaceAndMediaResourceListFollowThePool) 
                       "\">\r\n<name>Lobby</name>\r\n<description></description>\r\n"
                       "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n" +
                       afterMembers));
-}
-
-TEST_F(DevicePoolBuilderTest, RelatedRegionsComeFromEitherSideOfTheMatrixByName) {
-  const std::string a = AddRegionRow("{00000000-0000-0000-0000-00000000000A}", "alpha");
-  const std::string b = AddRegionRow("{00000000-0000-0000-0000-00000000000B}", "Bravo");
-  const std::string c = AddRegionRow("{00000000-0000-0000-0000-00000000000C}", "charlie");
-  AddRegionRow("{00000000-0000-0000-0000-00000000000D}", "Unrelated");
-  AddMatrixRow("{00000000-0000-0000-0001-00000000000A}", c, a, 2);  // a on the B side
-  AddMatrixRow("{00000000-0000-0000-0001-00000000000B}", a, b, 1);  // a on the A side
-  AddMatrixRow("{00000000-0000-0000-0001-00000000000C}", b, c, 3);  // not a's
-  EXPECT_EQ("<region  uuid=\"" + a +
-                "\">\r\n<name>alpha</name>\r\n<relatedRegions>\r\n"
-                "<relatedRegion  uuid=\"{00000000-0000-0000-0001-00000000000B}\">\r\n<name>Bravo</name>\r\n"
-                "<bandwidth>G.711</bandwidth>\r\n</relatedRegion>\r\n"
-                "<relatedRegion  uuid=\"{00000000-0000-0000-0001-00000000000A}\">\r\n<name>charlie</name>\r\n"
-                "<bandwidth>G.729</bandwidth>\r\n</relatedRegion>\r\n</relatedRegions>\r\n</region>\r\n",
-            Build<CXMLRegion>(a, kModeFull));
-  EXPECT_EQ(
-      "<region  uuid=\"{00000000-0000-0000-0000-00000000000D}\">\r\n<name>Unrelated</name>\r\n</region>\r\n",
-      Build<CXMLRegion>("{00000000-0000-0000-0000-00000000000D}", kModeFull));
-  EXPECT_EQ("<regionName>Bravo</regionName>\r\n", Build<CXMLRegion>(b, kModeNames));
 }
 
 }  // namespace

@@ -107,6 +107,9 @@ TEST_F(DialcoreTest, PrefixedElementsAndSequenceEcho) {
 TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
   const std::string ports = PortsRequest({"1", "2", "3", "4", "5"});
   const std::string node = "<processNodeName>ZEBNODE1</processNodeName>";
+  const std::string firstPorts =
+      "<analogAccessPort>1</analogAccessPort><digitalAccessPort>2</digitalAccessPort>"
+      "<ethernetPhonePort>3</ethernetPhonePort>";
   auto add = [](const std::string& content) { return "<addDialcore><d>" + content + "</d></addDialcore>"; };
   struct Case {
     std::string request, method;
@@ -121,8 +124,6 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
       {add("<name/>"), "addDialcore", kInvalidValue, "The element, <name>, must contain a value."},
       {add("<name>N</name>"), "addDialcore", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>N</name><description>d</description>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
       {add("<name>N</name><autoregistration/>"), "addDialcore", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <ports>."},
       {add("<name>N</name>" + node), "addDialcore", kUnexpectedNode,
@@ -131,26 +132,14 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. NULL element found. Expecting <analogAccessPort>."},
       {add("<name>N</name><ports><digitalAccessPort>1</digitalAccessPort></ports>"), "addDialcore",
        kUnexpectedNode, "Unexpected element. Found <digitalAccessPort>, expecting <analogAccessPort>."},
-      {add("<name>N</name><ports><analogAccessPort/></ports>"), "addDialcore", kInvalidValue,
-       "The element, <analogAccessPort>, must contain a value."},
-      {add("<name>N</name><ports><analogAccessPort>1</analogAccessPort><digitalAccessPort>2</"
-           "digitalAccessPort>"
-           "<ethernetPhonePort>3</ethernetPhonePort></ports>"),
-       "addDialcore", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <mgcpPorts>."},
-      {add("<name>N</name><ports><analogAccessPort>1</analogAccessPort><digitalAccessPort>2</"
-           "digitalAccessPort>"
-           "<ethernetPhonePort>3</ethernetPhonePort><mgcpPorts><listen/></mgcpPorts></ports>"),
-       "addDialcore", kInvalidValue, "The element, <listen>, must contain a value."},
-      {add("<name>N</name><ports><analogAccessPort>1</analogAccessPort><digitalAccessPort>2</"
-           "digitalAccessPort>"
-           "<ethernetPhonePort>3</ethernetPhonePort><mgcpPorts><listen>4</listen></mgcpPorts></ports>"),
-       "addDialcore", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <keepAlive>."},
+      {add("<name>N</name><ports>" + firstPorts + "</ports>"), "addDialcore", kUnexpectedNode,
+       "Unexpected element. NULL element found. Expecting <mgcpPorts>."},
+      {add("<name>N</name><ports>" + firstPorts + "<mgcpPorts><listen/></mgcpPorts></ports>"), "addDialcore",
+       kInvalidValue, "The element, <listen>, must contain a value."},
       {add("<name>N</name>" + ports), "addDialcore", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <processNode> or <processNodeName>."},
       {add("<name>N</name>" + ports + "<processNodeId>x</processNodeId>"), "addDialcore", kUnexpectedNode,
        "Unexpected element. Found <processNodeId>, expecting <processNode> or <processNodeName>."},
-      {add("<name>N</name>" + ports + "<processNode/>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <processNode>."},
       {add("<name>N</name>" + ports + "<processNodeName/>"), "addDialcore", kInvalidValue,
        "The element, <processNodeName>, must contain a value."},
       {add("<name>N</name>" + ports + "<processNodeName>Elsewhere</processNodeName>"), "addDialcore",
@@ -159,17 +148,12 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
            "autoregistration>" +
            ports + node),
        "addDialcore", kNotFound, "Route Partition not found."},
-      {add("<name>N</name><autoregistration><routePartition/></autoregistration>" + ports + node),
-       "addDialcore", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <routePartition>."},
       {add("<name>zebnode1</name>" + ports + node), "addDialcore", 3,
        "A Dialcore named \"zebnode1\" already exists."},
       {"<updateDialcore/>", "updateDialcore", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name> or <uuid>"},
       {"<updateDialcore><id/></updateDialcore>", "updateDialcore", kUnexpectedNode,
        "Unexpected element. Found <id>, expecting <uuid> or <name>."},
-      {"<updateDialcore><name/></updateDialcore>", "updateDialcore", kInvalidValue,
-       "The element, <name>, must have a value."},
       {"<updateDialcore><name>Nope</name></updateDialcore>", "updateDialcore", kNotFound,
        "Dialcore not found."},
       {"<updateDialcore><name>ZEBNODE1</name><newName/></updateDialcore>", "updateDialcore", kInvalidValue,
@@ -183,8 +167,6 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. NULL element found. Expecting <digitalAccessPort>."},
       {"<removeDialcore/>", "removeDialcore", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeDialcore><uuid/></removeDialcore>", "removeDialcore", kInvalidValue,
-       "The element, <uuid>, must have a value."},
       {"<removeDialcore><name>Nope</name></removeDialcore>", "removeDialcore", kNotFound,
        "The specified Dialcore was not found."},
       {"<removeDialcore><name>ZEBNODE1</name></removeDialcore>", "removeDialcore", 4,
@@ -308,18 +290,10 @@ TEST_F(DialcoreGroupTest, GroupRefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found <dialcoreId>, expecting <dialcore> or <dialcoreName>."},
       {add("<name>G</name><members><member priority=\"1\"><dialcore/></member></members>"),
        "addDialcoreGroup", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <dialcore>."},
-      {add("<name>G</name><members><member priority=\"1\"><dialcoreName/></member></members>"),
-       "addDialcoreGroup", kInvalidValue, "The element, <dialcoreName>, must contain a value."},
       // The group is written before its members are read; a bad member leaves no group behind.
       {add("<name>G</name><members>" + member +
            "<member priority=\"2\"><dialcoreName>Nope</dialcoreName></member></members>"),
        "addDialcoreGroup", kNotFound, "The specified Dialcore was not found."},
-      {add("<name>G</name><members><member priority=\"1\"><dialcore "
-           "uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"
-           "</member></members>"),
-       "addDialcoreGroup", 5,
-       "The Dialcore {00000000-0000-0000-0000-00000000DEAD} referred to by this Dialcore Group member does "
-       "not exist."},
       {add("<name>default</name><members><node/></members>"), "addDialcoreGroup", 3,
        "A Dialcore Group named \"default\" already exists."},
       {"<updateDialcoreGroup/>", "updateDialcoreGroup", kUnexpectedNode,
