@@ -5,12 +5,19 @@
 
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/dialplan/CCSSHandler.h"
+#include "handlers/dialplan/CallParkHandler.h"
+#include "handlers/dialplan/CallPickupHandler.h"
+#include "handlers/dialplan/LineHandlers.h"
+#include "handlers/dialplan/PatternHandlers.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
 #include "handlers/system/DevicePoolHandler.h"
 #include "handlers/system/DialcoreGroupHandler.h"
 #include "handlers/system/DialcoreHandler.h"
+#include "handlers/system/ListQueryHandlers.h"
 #include "handlers/system/LocationHandler.h"
 #include "handlers/system/RegionHandler.h"
+#include "handlers/system/ServiceParameterHandlers.h"
+#include "handlers/system/UserHandlers.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
 
@@ -22,6 +29,14 @@ const std::vector<MethodEntry>& MethodTable() {
   static const std::vector<MethodEntry> table = {
       {"removePhone", Make<CRemoveDeviceHandler>},
       {"removeDeviceProfile", Make<CRemoveDeviceHandler>},
+      {"getUser", Make<CGetUserHandler>},
+      {"addUser", Make<CAddUserHandler>},
+      {"removeUser", Make<CRemoveUserHandler>},
+      {"updateUser", Make<CUpdateUserHandler>},
+      {"addLine", Make<CAddLineHandler>},
+      {"updateLine", Make<CUpdateLineHandler>},
+      {"removeLine", Make<CRemoveLineHandler>},
+      {"getLine", Make<CGetLineHandler>},
       {"addRoutePartition", Make<CAddRoutePartitionHandler>},
       {"updateRoutePartition", Make<CUpdateRoutePartitionHandler>},
       {"removeRoutePartition", Make<CRemoveRoutePartitionHandler>},
@@ -30,6 +45,30 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCSS", Make<CCSSHandler>},
       {"removeCSS", Make<CCSSHandler>},
       {"getCSS", Make<CCSSHandler>},
+      {"addTransPattern", Make<CAddTransPatternHandler>},
+      {"updateTransPattern", Make<CUpdateTransPatternHandler>},
+      {"removeTransPattern", Make<CRemoveTransPatternHandler>},
+      {"getTransPattern", Make<CGetTransPatternHandler>},
+      {"addRoutePattern", Make<CAddRoutePatternHandler>},
+      {"updateRoutePattern", Make<CUpdateRoutePatternHandler>},
+      {"removeRoutePattern", Make<CRemoveRoutePatternHandler>},
+      {"getRoutePattern", Make<CGetRoutePatternHandler>},
+      {"listPhoneByName", Make<CListPhoneByNameHandler>},
+      {"listPhoneByDescription", Make<CListPhoneByDescriptionHandler>},
+      {"listUserByName", Make<CListUserByNameHandler>},
+      {"listRoutePlanByType", Make<CListRoutePlanByTypeHandler>},
+      {"listRoutePartitionByName", Make<CListRoutePartitionByNameHandler>},
+      {"listCSSByName", Make<CListCSSByNameHandler>},
+      {"getNumDevices", Make<CGetNumDevicesHandler>},
+      {"listServiceParameters", Make<CListServiceParametersHandler>},
+      {"addCallPark", Make<CCallParkHandler>},
+      {"updateCallPark", Make<CCallParkHandler>},
+      {"removeCallPark", Make<CCallParkHandler>},
+      {"getCallPark", Make<CCallParkHandler>},
+      {"addCallPickupGroup", Make<CCallPickupHandler>},
+      {"updateCallPickupGroup", Make<CCallPickupHandler>},
+      {"removeCallPickupGroup", Make<CCallPickupHandler>},
+      {"getCallPickupGroup", Make<CCallPickupHandler>},
       {"addDevicePool", Make<CDevicePoolHandler>},
       {"updateDevicePool", Make<CDevicePoolHandler>},
       {"removeDevicePool", Make<CDevicePoolHandler>},
@@ -38,6 +77,8 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"removeDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"getDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"updateServiceParameter", Make<CServiceParameterHandler>},
+      {"getServiceParameter", Make<CServiceParameterHandler>},
       {"addLocation", Make<CLocationHandler>},
       {"updateLocation", Make<CLocationHandler>},
       {"removeLocation", Make<CLocationHandler>},
