@@ -27,9 +27,20 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
+  src/builders/CXMLRouteList.cc
+  src/builders/CXMLRouteGroup.cc
+  src/builders/CXMLRouteFilter.cc
+  src/builders/CXMLDialPlan.cc
+  src/builders/CXMLDigitDiscardInstruction.cc
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
+  src/handlers/dialplan/RouteGroupHandlers.cc
+  src/handlers/dialplan/RouteListHandlers.cc
+  src/handlers/dialplan/DialPlanHandler.cc
+  src/handlers/dialplan/DialPlanTagHandler.cc
+  src/handlers/dialplan/RouteFilterHandler.cc
+  src/handlers/dialplan/DDIHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc
@@ -58,4 +69,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/RouteListGroup_e2e_test.cc
+  tests/e2e/DialPlan_e2e_test.cc
+  tests/handlers/RouteListHandlers_test.cc
 )

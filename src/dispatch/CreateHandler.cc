@@ -5,6 +5,12 @@
 
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/dialplan/CCSSHandler.h"
+#include "handlers/dialplan/DDIHandler.h"
+#include "handlers/dialplan/DialPlanHandler.h"
+#include "handlers/dialplan/DialPlanTagHandler.h"
+#include "handlers/dialplan/RouteFilterHandler.h"
+#include "handlers/dialplan/RouteGroupHandlers.h"
+#include "handlers/dialplan/RouteListHandlers.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
@@ -25,6 +31,30 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCSS", Make<CCSSHandler>},
       {"removeCSS", Make<CCSSHandler>},
       {"getCSS", Make<CCSSHandler>},
+      {"addRouteGroup", Make<CAddRouteGroupHandler>},
+      {"updateRouteGroup", Make<CUpdateRouteGroupHandler>},
+      {"removeRouteGroup", Make<CRemoveRouteGroupHandler>},
+      {"getRouteGroup", Make<CGetRouteGroupHandler>},
+      {"addRouteList", Make<CAddRouteListHandler>},
+      {"updateRouteList", Make<CUpdateRouteListHandler>},
+      {"removeRouteList", Make<CRemoveRouteListHandler>},
+      {"getRouteList", Make<CGetRouteListHandler>},
+      {"addDialPlan", Make<CDialPlanHandler>},
+      {"updateDialPlan", Make<CDialPlanHandler>},
+      {"removeDialPlan", Make<CDialPlanHandler>},
+      {"getDialPlan", Make<CDialPlanHandler>},
+      {"addDialPlanTag", Make<CDialPlanTagHandler>},
+      {"updateDialPlanTag", Make<CDialPlanTagHandler>},
+      {"removeDialPlanTag", Make<CDialPlanTagHandler>},
+      {"getDialPlanTag", Make<CDialPlanTagHandler>},
+      {"addDDI", Make<CDDIHandler>},
+      {"updateDDI", Make<CDDIHandler>},
+      {"removeDDI", Make<CDDIHandler>},
+      {"getDDI", Make<CDDIHandler>},
+      {"addRouteFilter", Make<CRouteFilterHandler>},
+      {"updateRouteFilter", Make<CRouteFilterHandler>},
+      {"removeRouteFilter", Make<CRouteFilterHandler>},
+      {"getRouteFilter", Make<CRouteFilterHandler>},
   };
   return table;
 }
