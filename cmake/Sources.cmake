@@ -27,6 +27,10 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
+  src/builders/CXMLNPDirectoryNumber.cc
+  src/builders/CXMLNPPattern.cc
+  src/builders/CXMLCallPark.cc
+  src/builders/CXMLCallPickup.cc
   src/builders/CXMLRouteList.cc
   src/builders/CXMLRouteGroup.cc
   src/builders/CXMLRouteFilter.cc
@@ -35,6 +39,11 @@ set(ZEB_SOURCES
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
+  src/handlers/dialplan/NumPlanLookup.cc
+  src/handlers/dialplan/LineHandlers.cc
+  src/handlers/dialplan/PatternHandlers.cc
+  src/handlers/dialplan/CallParkHandler.cc
+  src/handlers/dialplan/CallPickupHandler.cc
   src/handlers/dialplan/RouteGroupHandlers.cc
   src/handlers/dialplan/RouteListHandlers.cc
   src/handlers/dialplan/DialPlanHandler.cc
@@ -69,6 +78,8 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/Line_e2e_test.cc
+  tests/e2e/Pattern_e2e_test.cc
   tests/e2e/RouteListGroup_e2e_test.cc
   tests/e2e/DialPlan_e2e_test.cc
   tests/handlers/RouteListHandlers_test.cc

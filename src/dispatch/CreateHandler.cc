@@ -5,9 +5,13 @@
 
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/dialplan/CCSSHandler.h"
+#include "handlers/dialplan/CallParkHandler.h"
+#include "handlers/dialplan/CallPickupHandler.h"
 #include "handlers/dialplan/DDIHandler.h"
 #include "handlers/dialplan/DialPlanHandler.h"
 #include "handlers/dialplan/DialPlanTagHandler.h"
+#include "handlers/dialplan/LineHandlers.h"
+#include "handlers/dialplan/PatternHandlers.h"
 #include "handlers/dialplan/RouteFilterHandler.h"
 #include "handlers/dialplan/RouteGroupHandlers.h"
 #include "handlers/dialplan/RouteListHandlers.h"
@@ -23,6 +27,10 @@ const std::vector<MethodEntry>& MethodTable() {
   static const std::vector<MethodEntry> table = {
       {"removePhone", Make<CRemoveDeviceHandler>},
       {"removeDeviceProfile", Make<CRemoveDeviceHandler>},
+      {"addLine", Make<CAddLineHandler>},
+      {"updateLine", Make<CUpdateLineHandler>},
+      {"removeLine", Make<CRemoveLineHandler>},
+      {"getLine", Make<CGetLineHandler>},
       {"addRoutePartition", Make<CAddRoutePartitionHandler>},
       {"updateRoutePartition", Make<CUpdateRoutePartitionHandler>},
       {"removeRoutePartition", Make<CRemoveRoutePartitionHandler>},
@@ -31,6 +39,14 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCSS", Make<CCSSHandler>},
       {"removeCSS", Make<CCSSHandler>},
       {"getCSS", Make<CCSSHandler>},
+      {"addTransPattern", Make<CAddTransPatternHandler>},
+      {"updateTransPattern", Make<CUpdateTransPatternHandler>},
+      {"removeTransPattern", Make<CRemoveTransPatternHandler>},
+      {"getTransPattern", Make<CGetTransPatternHandler>},
+      {"addRoutePattern", Make<CAddRoutePatternHandler>},
+      {"updateRoutePattern", Make<CUpdateRoutePatternHandler>},
+      {"removeRoutePattern", Make<CRemoveRoutePatternHandler>},
+      {"getRoutePattern", Make<CGetRoutePatternHandler>},
       {"addRouteGroup", Make<CAddRouteGroupHandler>},
       {"updateRouteGroup", Make<CUpdateRouteGroupHandler>},
       {"removeRouteGroup", Make<CRemoveRouteGroupHandler>},
@@ -47,6 +63,14 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateDialPlanTag", Make<CDialPlanTagHandler>},
       {"removeDialPlanTag", Make<CDialPlanTagHandler>},
       {"getDialPlanTag", Make<CDialPlanTagHandler>},
+      {"addCallPark", Make<CCallParkHandler>},
+      {"updateCallPark", Make<CCallParkHandler>},
+      {"removeCallPark", Make<CCallParkHandler>},
+      {"getCallPark", Make<CCallParkHandler>},
+      {"addCallPickupGroup", Make<CCallPickupHandler>},
+      {"updateCallPickupGroup", Make<CCallPickupHandler>},
+      {"removeCallPickupGroup", Make<CCallPickupHandler>},
+      {"getCallPickupGroup", Make<CCallPickupHandler>},
       {"addDDI", Make<CDDIHandler>},
       {"updateDDI", Make<CDDIHandler>},
       {"removeDDI", Make<CDDIHandler>},
