@@ -224,6 +224,11 @@ TEST_F(RouteListTest, RefusalsNameTheProblemAndChangeNothing) {
   AddGroup("G1", "");
   AddList("Taken", SimpleMember("G1", "1"));
   InsertDevice("GW1");
+  CallForId("addRoutePattern",
+            "<addRoutePattern><p><pattern>9.@</pattern><usage/><blockEnable/><calledPartyTransformationMask/>"
+            "<callingPartyTransformationMask/><useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/>"
+            "<digitDiscardInstruction/><messageWaiting/><networkLocation/><patternUrgency/><prefixDigitsOut/>"
+            "<routeFilter/><destination><routeListName>Taken</routeListName></destination></p></addRoutePattern>");
   const std::string head = "<routeGroupName>G1</routeGroupName><routeGroupSelectionOrder>1</routeGroupSelectionOrder>";
   auto add = [](const std::string& inner) { return "<addRouteList><r>" + inner + "</r></addRouteList>"; };
   auto member = [&](const std::string& inner) {
@@ -299,6 +304,8 @@ TEST_F(RouteListTest, RefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found NULL, expecting <name> or <uuid>"},
       {"<removeRouteList><name>Nope</name></removeRouteList>", "removeRouteList", kNotFound,
        "The specified Route List was not found."},
+      {"<removeRouteList><name>Taken</name></removeRouteList>", "removeRouteList", 4,
+       "The Device \"Taken\" cannot be removed because it is still the destination of Route Pattern \"9.@\"."},
       {"<getRouteList><name>Nope</name></getRouteList>", "getRouteList", kNotFound, "Route List not found."},
       // A device without route list members is no route list to show.
       {"<getRouteList><name>GW1</name></getRouteList>", "getRouteList", kNotFound, "Route List not found."},
