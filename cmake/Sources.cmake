@@ -16,6 +16,14 @@ set(ZEB_SOURCES
   src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
   src/zdl/CTypeList.cc
+  src/zdl/CProcessConfigList.cc
+  src/zdl/CXMLParse.cc
+  src/zdl/CDeviceReportList.cc
+  src/zdl/directory/SecretHash.cc
+  src/zdl/directory/DatabaseDirectory.cc
+  src/zdl/directory/CUserInfo.cc
+  src/zdl/directory/CUserInfoList.cc
+  src/zdl/directory/CLdapConfig.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -50,6 +58,11 @@ set(ZEB_SOURCES
   src/handlers/dialplan/DialPlanTagHandler.cc
   src/handlers/dialplan/RouteFilterHandler.cc
   src/handlers/dialplan/DDIHandler.cc
+  src/builders/CXMLServiceParameter.cc
+  src/builders/CXMLUser.cc
+  src/handlers/system/ServiceParameterHandlers.cc
+  src/handlers/system/UserHandlers.cc
+  src/handlers/system/ListQueryHandlers.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc
@@ -72,6 +85,8 @@ set(ZEB_TEST_SOURCES
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
+  tests/zdl/CXMLParse_test.cc
+  tests/zdl/Directory_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/e2e/ZebdProcess.cc
@@ -83,4 +98,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/RouteListGroup_e2e_test.cc
   tests/e2e/DialPlan_e2e_test.cc
   tests/handlers/RouteListHandlers_test.cc
+  tests/e2e/ServiceParameter_e2e_test.cc
+  tests/e2e/User_e2e_test.cc
+  tests/e2e/ListQuery_e2e_test.cc
 )

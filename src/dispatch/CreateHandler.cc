@@ -16,6 +16,9 @@
 #include "handlers/dialplan/RouteGroupHandlers.h"
 #include "handlers/dialplan/RouteListHandlers.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
+#include "handlers/system/ListQueryHandlers.h"
+#include "handlers/system/ServiceParameterHandlers.h"
+#include "handlers/system/UserHandlers.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
 
@@ -27,6 +30,10 @@ const std::vector<MethodEntry>& MethodTable() {
   static const std::vector<MethodEntry> table = {
       {"removePhone", Make<CRemoveDeviceHandler>},
       {"removeDeviceProfile", Make<CRemoveDeviceHandler>},
+      {"getUser", Make<CGetUserHandler>},
+      {"addUser", Make<CAddUserHandler>},
+      {"removeUser", Make<CRemoveUserHandler>},
+      {"updateUser", Make<CUpdateUserHandler>},
       {"addLine", Make<CAddLineHandler>},
       {"updateLine", Make<CUpdateLineHandler>},
       {"removeLine", Make<CRemoveLineHandler>},
@@ -55,6 +62,14 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateRouteList", Make<CUpdateRouteListHandler>},
       {"removeRouteList", Make<CRemoveRouteListHandler>},
       {"getRouteList", Make<CGetRouteListHandler>},
+      {"listPhoneByName", Make<CListPhoneByNameHandler>},
+      {"listPhoneByDescription", Make<CListPhoneByDescriptionHandler>},
+      {"listUserByName", Make<CListUserByNameHandler>},
+      {"listRoutePlanByType", Make<CListRoutePlanByTypeHandler>},
+      {"listRoutePartitionByName", Make<CListRoutePartitionByNameHandler>},
+      {"listCSSByName", Make<CListCSSByNameHandler>},
+      {"getNumDevices", Make<CGetNumDevicesHandler>},
+      {"listServiceParameters", Make<CListServiceParametersHandler>},
       {"addDialPlan", Make<CDialPlanHandler>},
       {"updateDialPlan", Make<CDialPlanHandler>},
       {"removeDialPlan", Make<CDialPlanHandler>},
@@ -79,6 +94,8 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateRouteFilter", Make<CRouteFilterHandler>},
       {"removeRouteFilter", Make<CRouteFilterHandler>},
       {"getRouteFilter", Make<CRouteFilterHandler>},
+      {"updateServiceParameter", Make<CServiceParameterHandler>},
+      {"getServiceParameter", Make<CServiceParameterHandler>},
   };
   return table;
 }
