@@ -42,6 +42,11 @@ set(ZEB_SOURCES
   src/builders/CXMLDevicePool.cc
   src/builders/CXMLDialcore.cc
   src/builders/CXMLLocation.cc
+  src/builders/CXMLRouteList.cc
+  src/builders/CXMLRouteGroup.cc
+  src/builders/CXMLRouteFilter.cc
+  src/builders/CXMLDialPlan.cc
+  src/builders/CXMLDigitDiscardInstruction.cc
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
@@ -50,6 +55,12 @@ set(ZEB_SOURCES
   src/handlers/dialplan/PatternHandlers.cc
   src/handlers/dialplan/CallParkHandler.cc
   src/handlers/dialplan/CallPickupHandler.cc
+  src/handlers/dialplan/RouteGroupHandlers.cc
+  src/handlers/dialplan/RouteListHandlers.cc
+  src/handlers/dialplan/DialPlanHandler.cc
+  src/handlers/dialplan/DialPlanTagHandler.cc
+  src/handlers/dialplan/RouteFilterHandler.cc
+  src/handlers/dialplan/DDIHandler.cc
   src/builders/CXMLServiceParameter.cc
   src/builders/CXMLUser.cc
   src/handlers/system/ServiceParameterHandlers.cc
@@ -93,6 +104,9 @@ set(ZEB_TEST_SOURCES
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/Line_e2e_test.cc
   tests/e2e/Pattern_e2e_test.cc
+  tests/e2e/RouteListGroup_e2e_test.cc
+  tests/e2e/DialPlan_e2e_test.cc
+  tests/handlers/RouteListHandlers_test.cc
   tests/e2e/ServiceParameter_e2e_test.cc
   tests/e2e/User_e2e_test.cc
   tests/e2e/ListQuery_e2e_test.cc
