@@ -37,11 +37,18 @@ set(ZEB_SOURCES
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/AuthFile.cc
+  src/server/Authenticator.cc
+  src/server/BasicCredentials.cc
   src/server/ConnectionRegistry.cc
   src/server/ExtensionCall.cc
   src/server/HttpHost.cc
+  src/server/FailureThrottle.cc
   src/server/HttpSession.cc
+  src/server/ListenAddress.cc
+  src/server/PasswordHash.cc
   src/server/ServerOptions.cc
+  src/server/TlsContext.cc
   src/server/main.cc
 )
 
