@@ -65,4 +65,11 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/TlsConnection.cc
+  tests/e2e/Secure_e2e_test.cc
+  tests/server/BasicCredentials_test.cc
+  tests/server/AuthFile_test.cc
+  tests/server/FailureThrottle_test.cc
+  tests/server/Authenticator_test.cc
+  tests/server/ListenAddress_test.cc
 )

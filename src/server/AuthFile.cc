@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <ctime>
 
 #include "server/PasswordHash.h"
 
@@ -30,6 +31,10 @@ std::string ProblemOf(std::string_view line, std::size_t colon) {
 }
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// How long after a write its file times may still fail to tell a later write apart (file
+// systems with two-second times included).
+constexpr long kRacySeconds = 3;
 
 }  // namespace
 
@@ -83,10 +88,8 @@ AuthFile::Identity AuthFile::IdentityOf(const std::string& path) {
 }
 
 AuthFile::AuthFile(std::string path, Warn warn) : path_(std::move(path)), warn_(std::move(warn)) {
-  identity_ = IdentityOf(path_);
   std::string error;
-  table_ = Read(&error);
-  if (!table_) throw std::runtime_error(error);
+  if (!Refresh(IdentityOf(path_), &error)) throw std::runtime_error(error);
   if (table_->size() == 0) warn_("auth file '" + path_ + "' names no user: every request will be refused");
 }
 
@@ -102,29 +105,39 @@ bool AuthFile::ReadText(std::string* text, std::string* error) const {
   return true;
 }
 
-std::shared_ptr<const UserTable> AuthFile::Read(std::string* error) const {
+bool AuthFile::Refresh(const Identity& identity, std::string* error) {
+  identity_ = identity;
+  racy_ = false;
   std::string text;
-  if (!ReadText(&text, error)) return nullptr;
+  if (!ReadText(&text, error)) {
+    text_.reset();
+    return false;
+  }
+  // File times advance in coarse steps: a write soon after this reading could leave size and
+  // times as they are now. Until the time has moved on, the file is read on every look.
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  racy_ = now.tv_sec - identity.modified.tv_sec < kRacySeconds;
+  if (text_ && *text_ == text) return true;
   std::vector<std::string> warnings;
-  auto table = std::make_shared<const UserTable>(UserTable::Parse(text, &warnings));
+  table_ = std::make_shared<const UserTable>(UserTable::Parse(text, &warnings));
+  text_ = std::move(text);
   for (const std::string& warning : warnings) warn_("auth file '" + path_ + "' " + warning);
-  return table;
+  return true;
 }
 
 std::shared_ptr<const UserTable> AuthFile::Current() {
-  Identity now = IdentityOf(path_);
+  Identity identity = IdentityOf(path_);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (now == identity_) return table_;
-  identity_ = now;
+  if (identity == identity_ && !racy_) return table_;
+  bool wasReadable = text_.has_value();
+  std::shared_ptr<const UserTable> before = table_;
   std::string error;
-  std::shared_ptr<const UserTable> table = now.exists ? Read(&error) : nullptr;
-  if (!now.exists) error = "auth file '" + path_ + "' has gone";
-  if (table) {
-    warn_("auth file '" + path_ + "' read again: " + std::to_string(table->size()) + " users");
-    table_ = std::move(table);
-  } else {
-    warn_(error + "; no request is accepted until it can be read");
+  if (!Refresh(identity, &error)) {
+    if (wasReadable) warn_(error + "; no request is accepted until it can be read");
     table_ = std::make_shared<const UserTable>();
+  } else if (table_ != before) {
+    warn_("auth file '" + path_ + "' read again: " + std::to_string(table_->size()) + " users");
   }
   return table_;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -55,8 +56,9 @@ class AuthFile {
   AuthFile& operator=(const AuthFile&) = delete;
 
   // The users as of now. Costs one stat() when the file did not change; re-reads it when its
-  // inode, size, modification or change time differ from the last reading. While the file
-  // cannot be read, the table is empty: nobody gets in until it can be read again.
+  // inode, size, modification or change time differ from the last reading, and also while its
+  // modification time is too recent to tell a later write of the same size apart. While the
+  // file cannot be read, the table is empty: nobody gets in until it can be read again.
   std::shared_ptr<const UserTable> Current();
 
   const std::string& path() const { return path_; }
@@ -75,13 +77,18 @@ class AuthFile {
   static Identity IdentityOf(const std::string& path);
   // Reads the file into *text; false with *error set when it cannot.
   bool ReadText(std::string* text, std::string* error) const;
-  std::shared_ptr<const UserTable> Read(std::string* error) const;
+  // Takes in what the file holds now: parses it when its text changed. False with *error set
+  // when the file cannot be read. REQUIRES: mutex_ is held.
+  bool Refresh(const Identity& identity, std::string* error);
 
   const std::string path_;
   const Warn warn_;
   std::mutex mutex_;
-  Identity identity_;                      // guarded by mutex_
-  std::shared_ptr<const UserTable> table_;  // guarded by mutex_
+  // Guarded by mutex_:
+  Identity identity_;
+  bool racy_ = false;  // the last reading was so soon after a write that another might follow unseen
+  std::optional<std::string> text_;  // what was read last; nullopt while the file cannot be read
+  std::shared_ptr<const UserTable> table_;
 };
 
 }  // namespace zeb::server
