@@ -22,8 +22,8 @@ Authenticator::Authenticator(const std::string& authFile, AuthFile::Warn warn, P
 std::string Authenticator::CacheKey(std::string_view authorization) const {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  HMAC(EVP_sha256(), cacheSecret_, sizeof cacheSecret_, reinterpret_cast<const unsigned char*>(authorization.data()),
-       authorization.size(), digest, &length);
+  HMAC(EVP_sha256(), cacheSecret_, sizeof cacheSecret_,
+       reinterpret_cast<const unsigned char*>(authorization.data()), authorization.size(), digest, &length);
   return std::string(reinterpret_cast<const char*>(digest), length);
 }
 
@@ -70,7 +70,8 @@ bool Authenticator::Check(const Attempt& attempt) {
   return matches && attempt.knownUser;
 }
 
-void Authenticator::Finish(const Attempt& attempt, bool passed, const std::string& address, Clock::time_point now) {
+void Authenticator::Finish(const Attempt& attempt, bool passed, const std::string& address,
+                           Clock::time_point now) {
   if (passed) {
     Remember(attempt, now);
   } else {

@@ -44,7 +44,8 @@ class Authenticator {
 
   // Reads the auth file; throws std::runtime_error when it cannot. warn as for AuthFile.
   Authenticator(const std::string& authFile, AuthFile::Warn warn, Policy policy);
-  Authenticator(const std::string& authFile, AuthFile::Warn warn) : Authenticator(authFile, std::move(warn), Policy()) {}
+  Authenticator(const std::string& authFile, AuthFile::Warn warn)
+      : Authenticator(authFile, std::move(warn), Policy()) {}
   Authenticator(const Authenticator&) = delete;
   Authenticator& operator=(const Authenticator&) = delete;
 
@@ -71,7 +72,8 @@ class Authenticator {
   // A keyed digest of the header value: the cache holds no password, nor anything a password
   // can be tested against without the process's random key.
   std::string CacheKey(std::string_view authorization) const;
-  bool IsCached(const std::string& key, const std::string& user, const std::string* hash, Clock::time_point now);
+  bool IsCached(const std::string& key, const std::string& user, const std::string* hash,
+                Clock::time_point now);
   void Remember(const Attempt& attempt, Clock::time_point now);
 
   const Policy policy_;

@@ -9,9 +9,7 @@ namespace zeb::server {
 
 namespace {
 
-bool IsBase64Char(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '/';
-}
+bool IsBase64Char(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '/'; }
 
 // Strict base64: whole groups of four, padding only at the end. EVP_DecodeBlock alone would
 // accept blanks and count padding as zero bytes.

@@ -206,10 +206,11 @@ void HttpSession<Stream>::Authenticate() {
   // An address with recent failures waits its turn on a timer; the worker thread moves on.
   phase_ = Phase::kThrottled;
   throttle_.expires_at(attempt.notBefore);
-  throttle_.async_wait([self = this->shared_from_this(), attempt = std::move(attempt)](beast::error_code ec) mutable {
-    if (ec) return self->Close();
-    self->CheckPassword(std::move(attempt));
-  });
+  throttle_.async_wait(
+      [self = this->shared_from_this(), attempt = std::move(attempt)](beast::error_code ec) mutable {
+        if (ec) return self->Close();
+        self->CheckPassword(std::move(attempt));
+      });
 }
 
 // The hash is computed on the check pool, so that its deliberate slowness does not hold up the
@@ -219,9 +220,8 @@ void HttpSession<Stream>::CheckPassword(Authenticator::Attempt attempt) {
   phase_ = Phase::kChecking;
   net::post(*services_.checkPool, [self = this->shared_from_this(), attempt = std::move(attempt)]() mutable {
     bool passed = Authenticator::Check(attempt);
-    net::post(self->stream_.get_executor(), [self, attempt = std::move(attempt), passed] {
-      self->OnChecked(attempt, passed);
-    });
+    net::post(self->stream_.get_executor(),
+              [self, attempt = std::move(attempt), passed] { self->OnChecked(attempt, passed); });
   });
 }
 
@@ -338,7 +338,8 @@ void HttpSession<Stream>::CloseLingering() {
   phase_ = Phase::kClosing;
   if constexpr (kTls) {
     Lowest().expires_after(kLingerTime);
-    stream_.async_shutdown([self = this->shared_from_this()](beast::error_code) { self->CloseTcpLingering(); });
+    stream_.async_shutdown(
+        [self = this->shared_from_this()](beast::error_code) { self->CloseTcpLingering(); });
   } else {
     CloseTcpLingering();
   }

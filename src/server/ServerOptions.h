@@ -24,9 +24,9 @@ struct ServerOptions {
   std::chrono::milliseconds bodyTimeout{10'000};    // end of header to end of body
   std::chrono::milliseconds idleTimeout{60'000};    // keep-alive wait for the next request
   std::chrono::milliseconds writeTimeout{30'000};   // sending one response
-  std::string tlsCert;   // PEM certificate chain; with tlsKey, the listener speaks HTTPS
-  std::string tlsKey;    // PEM private key of tlsCert, unencrypted
-  std::string authFile;  // "user:hash" lines; when set, every request needs HTTP Basic credentials
+  std::string tlsCert;    // PEM certificate chain; with tlsKey, the listener speaks HTTPS
+  std::string tlsKey;     // PEM private key of tlsCert, unencrypted
+  std::string authFile;   // "user:hash" lines; when set, every request needs HTTP Basic credentials
   bool insecure = false;  // allows a non-loopback listener without TLS and authentication
 
   bool tls() const { return !tlsCert.empty(); }

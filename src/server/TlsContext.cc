@@ -36,7 +36,9 @@ int NoPassphrase(char*, int, int, void*) { return 0; }
 // Throws with the system's reason when the file cannot be opened for reading.
 void RequireReadable(const std::string& file, const char* what) {
   std::FILE* f = std::fopen(file.c_str(), "rb");
-  if (f == nullptr) throw std::runtime_error(std::string("cannot read the ") + what + " '" + file + "': " + std::strerror(errno));
+  if (f == nullptr)
+    throw std::runtime_error(std::string("cannot read the ") + what + " '" + file +
+                             "': " + std::strerror(errno));
   std::fclose(f);
 }
 
@@ -46,7 +48,8 @@ EVP_PKEY* ReadPrivateKey(const std::string& keyFile) {
   if (bio == nullptr) Fail("cannot read the TLS private key '" + keyFile + "'");
   EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, NoPassphrase, nullptr);
   BIO_free(bio);
-  if (key == nullptr) Fail("cannot load the TLS private key from '" + keyFile + "' (it must be an unencrypted PEM key)");
+  if (key == nullptr)
+    Fail("cannot load the TLS private key from '" + keyFile + "' (it must be an unencrypted PEM key)");
   return key;
 }
 
@@ -57,7 +60,8 @@ std::unique_ptr<ssl::context> MakeTlsContext(const std::string& certFile, const 
   SSL_CTX* native = context->native_handle();
   ERR_clear_error();
   if (SSL_CTX_set_min_proto_version(native, TLS1_2_VERSION) != 1) Fail("cannot restrict TLS versions");
-  SSL_CTX_set_options(native, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
+  SSL_CTX_set_options(native,
+                      SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
   if (SSL_CTX_set_cipher_list(native, kTls12Ciphers) != 1) Fail("cannot set the TLS 1.2 ciphers");
   SSL_CTX_set_default_passwd_cb(native, NoPassphrase);
 
@@ -73,8 +77,8 @@ std::unique_ptr<ssl::context> MakeTlsContext(const std::string& certFile, const 
   EVP_PKEY_free(key);
   if (!matches) {
     ERR_clear_error();
-    throw std::runtime_error("the TLS private key in '" + keyFile + "' does not belong to the certificate in '" +
-                             certFile + "'");
+    throw std::runtime_error("the TLS private key in '" + keyFile +
+                             "' does not belong to the certificate in '" + certFile + "'");
   }
   if (!installed) Fail("cannot use the TLS private key from '" + keyFile + "'");
   return context;

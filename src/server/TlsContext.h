@@ -12,6 +12,7 @@ namespace zeb::server {
 // and the unencrypted PEM private key in keyFile. Throws std::runtime_error with a one-line
 // message naming the file when a file cannot be read or parsed (an encrypted key is refused
 // rather than prompted for) and when the key does not belong to the certificate.
-std::unique_ptr<boost::asio::ssl::context> MakeTlsContext(const std::string& certFile, const std::string& keyFile);
+std::unique_ptr<boost::asio::ssl::context> MakeTlsContext(const std::string& certFile,
+                                                          const std::string& keyFile);
 
 }  // namespace zeb::server

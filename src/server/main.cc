@@ -32,7 +32,8 @@ struct Security {
 Security LoadSecurity(const server::ServerOptions& options) {
   Security security;
   if (options.tls()) security.tls = server::MakeTlsContext(options.tlsCert, options.tlsKey);
-  if (!options.authFile.empty()) security.authenticator = std::make_unique<server::Authenticator>(options.authFile, Warn);
+  if (!options.authFile.empty())
+    security.authenticator = std::make_unique<server::Authenticator>(options.authFile, Warn);
   return security;
 }
 
@@ -79,8 +80,10 @@ int main(int argc, char** argv) {
       std::cerr << "zebd: " << problem << "\n";
       return kExitUsage;
     }
-    if (options.insecure && !server::IsLoopback(endpoint.address()) && (!options.tls() || options.authFile.empty()))
-      Warn("warning: listening on " + endpoint.address().to_string() + " without TLS and authentication (--insecure)");
+    if (options.insecure && !server::IsLoopback(endpoint.address()) &&
+        (!options.tls() || options.authFile.empty()))
+      Warn("warning: listening on " + endpoint.address().to_string() +
+           " without TLS and authentication (--insecure)");
     security = LoadSecurity(options);
     database = zeb::zdl::CZDLDatabase::Open(options.database);
   } catch (const std::exception& e) {

@@ -43,19 +43,23 @@ TEST(UserTable, ParsesUsableLinesAndExplainsTheOthers) {
   const std::string yes = MakeHash("$y$", "a");
   const std::string bcrypt = MakeHash("$2b$", "b");
   const std::string md5 = MakeHash("$1$", "c");
-  const std::string text = "# operators\n"              // 1
-                           "alice:" + yes + "\r\n"      // 2
-                           "\n"                         // 3
-                           "bob:" + bcrypt + "\n"       // 4
-                           "carol:" + md5 + "\n"        // 5
-                           "dave\n"                     // 6
-                           ":" + yes + "\n"             // 7
-                           "alice:" + bcrypt + "\n"     // 8
-                           "abcdefghijklmnopqrstuvwxy:" + yes + "\n"  // 9: 25 bytes
-                           "abcdefghijklmnopqrstuvwx:" + yes + "\n"   // 10: 24 bytes
-                           "e\tve:" + yes + "\n"        // 11
-                           "frank:" + yes + ":19000:0\n"  // 12: shadow-style fields
-                           "Bob:" + yes;                // 13: no final line feed
+  const std::vector<std::string> lines = {
+      "# operators",                       // 1
+      "alice:" + yes + "\r",               // 2: written with CR LF
+      "",                                  // 3
+      "bob:" + bcrypt,                     // 4
+      "carol:" + md5,                      // 5
+      "dave",                              // 6
+      ":" + yes,                           // 7
+      "alice:" + bcrypt,                   // 8
+      "abcdefghijklmnopqrstuvwxy:" + yes,  // 9: 25 bytes
+      "abcdefghijklmnopqrstuvwx:" + yes,   // 10: 24 bytes
+      "e\tve:" + yes,                      // 11
+      "frank:" + yes + ":19000:0",         // 12: shadow-style fields
+      "Bob:" + yes,                        // 13: no final line feed
+  };
+  std::string text;
+  for (const std::string& line : lines) text += line + (&line == &lines.back() ? "" : "\n");
   std::vector<std::string> warnings;
   UserTable table = UserTable::Parse(text, &warnings);
 
@@ -70,13 +74,15 @@ TEST(UserTable, ParsesUsableLinesAndExplainsTheOthers) {
   EXPECT_EQ(yes, table.decoyHash());
 
   const std::vector<std::string> expected = {
-      "line 5: not a yescrypt, bcrypt or SHA-512 crypt hash (make one with mkpasswd or htpasswd -B); the line is ignored",
+      "line 5: not a yescrypt, bcrypt or SHA-512 crypt hash (make one with mkpasswd or htpasswd -B); the "
+      "line is ignored",
       "line 6: not of the form user:hash; the line is ignored",
       "line 7: empty user name; the line is ignored",
       "line 8: user 'alice' appears again; the line is ignored",
       "line 9: user name longer than 24 bytes; the line is ignored",
       "line 11: control character in the user name; the line is ignored",
-      "line 12: not a yescrypt, bcrypt or SHA-512 crypt hash (make one with mkpasswd or htpasswd -B); the line is "
+      "line 12: not a yescrypt, bcrypt or SHA-512 crypt hash (make one with mkpasswd or htpasswd -B); the "
+      "line is "
       "ignored",
   };
   EXPECT_EQ(expected, warnings);
@@ -131,7 +137,8 @@ TEST_F(AuthFileTest, FollowsTheFileOnDiskAndLetsNobodyInWhileItIsGone) {
   const std::vector<std::string> expected = {
       "auth file '" + path_ + "' line 2: not of the form user:hash; the line is ignored",
       "auth file '" + path_ + "' read again: 1 users",
-      "cannot read auth file '" + path_ + "': No such file or directory; no request is accepted until it can be read",
+      "cannot read auth file '" + path_ +
+          "': No such file or directory; no request is accepted until it can be read",
       "auth file '" + path_ + "' read again: 1 users",
   };
   EXPECT_EQ(expected, warnings_);

@@ -35,10 +35,13 @@ TEST(ExposureProblem, OtherListenersNeedTlsAndAnAuthFileOrInsecure) {
 
   for (const char* address : {"0.0.0.0", "::", "192.0.2.7", "2001:db8::7", "::ffff:192.0.2.7"}) {
     EXPECT_FALSE(IsLoopback(At(address).address())) << address;
-    const std::string start = std::string("refusing to listen on ") + At(address).address().to_string() + " without ";
+    const std::string start =
+        std::string("refusing to listen on ") + At(address).address().to_string() + " without ";
     const std::string end =
-        ": anyone who reaches the port could read and change the configuration (give --insecure to accept that)";
-    EXPECT_EQ(start + "TLS (--tls-cert and --tls-key) and --auth-file" + end, ExposureProblem(none, At(address)));
+        ": anyone who reaches the port could read and change the configuration (give --insecure to accept "
+        "that)";
+    EXPECT_EQ(start + "TLS (--tls-cert and --tls-key) and --auth-file" + end,
+              ExposureProblem(none, At(address)));
     EXPECT_EQ(start + "--auth-file" + end, ExposureProblem(tlsOnly, At(address)));
     EXPECT_EQ(start + "TLS (--tls-cert and --tls-key)" + end, ExposureProblem(authOnly, At(address)));
     EXPECT_EQ("", ExposureProblem(both, At(address))) << address;
@@ -47,8 +50,17 @@ TEST(ExposureProblem, OtherListenersNeedTlsAndAnAuthFileOrInsecure) {
 }
 
 TEST(ParseServerOptions, SecurityOptionsAndFlags) {
-  const char* argv[] = {"zebd",          "--tls-cert",   "c.pem", "--tls-key=k.pem", "--auth-file", "users",
-                        "--insecure",    "--write-timeout", "2.5", "--max-connections-per-address", "3"};
+  const char* argv[] = {"zebd",
+                        "--tls-cert",
+                        "c.pem",
+                        "--tls-key=k.pem",
+                        "--auth-file",
+                        "users",
+                        "--insecure",
+                        "--write-timeout",
+                        "2.5",
+                        "--max-connections-per-address",
+                        "3"};
   ServerOptions options;
   std::string error;
   ASSERT_EQ(ParseResult::kRun, ParseServerOptions(std::size(argv), argv, &options, &error)) << error;
@@ -67,7 +79,8 @@ TEST(ParseServerOptions, SecurityOptionsAndFlags) {
       {"zebd", "--max-connections-per-address", "0"},
   };
   for (const auto& args : bad) {
-    EXPECT_EQ(ParseResult::kError, ParseServerOptions(static_cast<int>(args.size()), args.data(), &options, &error))
+    EXPECT_EQ(ParseResult::kError,
+              ParseServerOptions(static_cast<int>(args.size()), args.data(), &options, &error))
         << args[1];
   }
 }
