@@ -281,14 +281,6 @@ TEST_F(SecureTest, OnlyTls12AndTls13AreSpoken) {
   }
 }
 
-TEST_F(SecureTest, PlainHttpToTheTlsListenerIsClosedWithoutAnswer) {
-  auto zebd = StartSecure(AuthFile({"alice"}));
-  RawConnection client(zebd->port());
-  ASSERT_TRUE(client.Send(SoapRequest(kBody)));
-  EXPECT_EQ(std::string::npos, client.ReadUntilClose(Millis(3000)).find("HTTP/1.1"));
-  EXPECT_TRUE(client.closed());
-}
-
 TEST_F(SecureTest, BadCertificateOrKeyOrAuthFileStopsTheStartWithStatus1) {
   WriteFile(Path("garbage.pem"), "not a key\n");
   const std::string authFile = AuthFile({"alice"});

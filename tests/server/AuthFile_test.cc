@@ -144,14 +144,5 @@ TEST_F(AuthFileTest, FollowsTheFileOnDiskAndLetsNobodyInWhileItIsGone) {
   EXPECT_EQ(expected, warnings_);
 }
 
-TEST_F(AuthFileTest, UnreadableAtStartIsAnErrorAndEmptyIsAWarning) {
-  EXPECT_THROW(AuthFile(path_, Collect()), std::runtime_error);
-  Replace("# nobody yet\n");
-  AuthFile file(path_, Collect());
-  EXPECT_EQ(0u, file.Current()->size());
-  ASSERT_EQ(1u, warnings_.size());
-  EXPECT_EQ("auth file '" + path_ + "' names no user: every request will be refused", warnings_[0]);
-}
-
 }  // namespace
 }  // namespace zeb::server

@@ -49,41 +49,5 @@ TEST(ExposureProblem, OtherListenersNeedTlsAndAnAuthFileOrInsecure) {
   }
 }
 
-TEST(ParseServerOptions, SecurityOptionsAndFlags) {
-  const char* argv[] = {"zebd",
-                        "--tls-cert",
-                        "c.pem",
-                        "--tls-key=k.pem",
-                        "--auth-file",
-                        "users",
-                        "--insecure",
-                        "--write-timeout",
-                        "2.5",
-                        "--max-connections-per-address",
-                        "3"};
-  ServerOptions options;
-  std::string error;
-  ASSERT_EQ(ParseResult::kRun, ParseServerOptions(std::size(argv), argv, &options, &error)) << error;
-  EXPECT_EQ("c.pem", options.tlsCert);
-  EXPECT_EQ("k.pem", options.tlsKey);
-  EXPECT_EQ("users", options.authFile);
-  EXPECT_TRUE(options.insecure);
-  EXPECT_EQ(2500, options.writeTimeout.count());
-  EXPECT_EQ(3u, options.maxConnectionsPerAddress);
-
-  const std::vector<std::vector<const char*>> bad = {
-      {"zebd", "--tls-cert", "c.pem"},
-      {"zebd", "--tls-key", "k.pem"},
-      {"zebd", "--insecure=1"},
-      {"zebd", "--auth-file", ""},
-      {"zebd", "--max-connections-per-address", "0"},
-  };
-  for (const auto& args : bad) {
-    EXPECT_EQ(ParseResult::kError,
-              ParseServerOptions(static_cast<int>(args.size()), args.data(), &options, &error))
-        << args[1];
-  }
-}
-
 }  // namespace
 }  // namespace zeb::server
