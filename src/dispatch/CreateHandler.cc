@@ -5,7 +5,14 @@
 
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/dialplan/CCSSHandler.h"
+#include "handlers/dialplan/CallParkHandler.h"
+#include "handlers/dialplan/CallPickupHandler.h"
+#include "handlers/dialplan/LineHandlers.h"
+#include "handlers/dialplan/PatternHandlers.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
+#include "handlers/system/ListQueryHandlers.h"
+#include "handlers/system/ServiceParameterHandlers.h"
+#include "handlers/system/UserHandlers.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
 
@@ -17,6 +24,14 @@ const std::vector<MethodEntry>& MethodTable() {
   static const std::vector<MethodEntry> table = {
       {"removePhone", Make<CRemoveDeviceHandler>},
       {"removeDeviceProfile", Make<CRemoveDeviceHandler>},
+      {"getUser", Make<CGetUserHandler>},
+      {"addUser", Make<CAddUserHandler>},
+      {"removeUser", Make<CRemoveUserHandler>},
+      {"updateUser", Make<CUpdateUserHandler>},
+      {"addLine", Make<CAddLineHandler>},
+      {"updateLine", Make<CUpdateLineHandler>},
+      {"removeLine", Make<CRemoveLineHandler>},
+      {"getLine", Make<CGetLineHandler>},
       {"addRoutePartition", Make<CAddRoutePartitionHandler>},
       {"updateRoutePartition", Make<CUpdateRoutePartitionHandler>},
       {"removeRoutePartition", Make<CRemoveRoutePartitionHandler>},
@@ -25,6 +40,32 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCSS", Make<CCSSHandler>},
       {"removeCSS", Make<CCSSHandler>},
       {"getCSS", Make<CCSSHandler>},
+      {"addTransPattern", Make<CAddTransPatternHandler>},
+      {"updateTransPattern", Make<CUpdateTransPatternHandler>},
+      {"removeTransPattern", Make<CRemoveTransPatternHandler>},
+      {"getTransPattern", Make<CGetTransPatternHandler>},
+      {"addRoutePattern", Make<CAddRoutePatternHandler>},
+      {"updateRoutePattern", Make<CUpdateRoutePatternHandler>},
+      {"removeRoutePattern", Make<CRemoveRoutePatternHandler>},
+      {"getRoutePattern", Make<CGetRoutePatternHandler>},
+      {"listPhoneByName", Make<CListPhoneByNameHandler>},
+      {"listPhoneByDescription", Make<CListPhoneByDescriptionHandler>},
+      {"listUserByName", Make<CListUserByNameHandler>},
+      {"listRoutePlanByType", Make<CListRoutePlanByTypeHandler>},
+      {"listRoutePartitionByName", Make<CListRoutePartitionByNameHandler>},
+      {"listCSSByName", Make<CListCSSByNameHandler>},
+      {"getNumDevices", Make<CGetNumDevicesHandler>},
+      {"listServiceParameters", Make<CListServiceParametersHandler>},
+      {"addCallPark", Make<CCallParkHandler>},
+      {"updateCallPark", Make<CCallParkHandler>},
+      {"removeCallPark", Make<CCallParkHandler>},
+      {"getCallPark", Make<CCallParkHandler>},
+      {"addCallPickupGroup", Make<CCallPickupHandler>},
+      {"updateCallPickupGroup", Make<CCallPickupHandler>},
+      {"removeCallPickupGroup", Make<CCallPickupHandler>},
+      {"getCallPickupGroup", Make<CCallPickupHandler>},
+      {"updateServiceParameter", Make<CServiceParameterHandler>},
+      {"getServiceParameter", Make<CServiceParameterHandler>},
   };
   return table;
 }
