@@ -78,11 +78,18 @@ set(ZEB_SOURCES
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/AuthFile.cc
+  src/server/Authenticator.cc
+  src/server/BasicCredentials.cc
   src/server/ConnectionRegistry.cc
   src/server/ExtensionCall.cc
   src/server/HttpHost.cc
+  src/server/FailureThrottle.cc
   src/server/HttpSession.cc
+  src/server/ListenAddress.cc
+  src/server/PasswordHash.cc
   src/server/ServerOptions.cc
+  src/server/TlsContext.cc
   src/server/main.cc
 )
 
@@ -102,6 +109,13 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/TlsConnection.cc
+  tests/e2e/Secure_e2e_test.cc
+  tests/server/BasicCredentials_test.cc
+  tests/server/AuthFile_test.cc
+  tests/server/FailureThrottle_test.cc
+  tests/server/Authenticator_test.cc
+  tests/server/ListenAddress_test.cc
   tests/e2e/Line_e2e_test.cc
   tests/e2e/Pattern_e2e_test.cc
   tests/e2e/RouteListGroup_e2e_test.cc
