@@ -89,6 +89,13 @@ void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
   if (ec == net::error::operation_aborted || !acceptor_.is_open()) return;
   if (ec) {
     fail(ec, "accept");
+  } else {
+    // Responses go out as soon as they are written; waiting to coalesce them only adds latency
+    // for clients that pipeline requests.
+    boost::system::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+  }
+  if (ec) {
   } else if (tls_) {
     StartSession(TlsStream(std::move(socket), *tls_));
   } else {
