@@ -94,12 +94,11 @@ void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
     // for clients that pipeline requests.
     boost::system::error_code ignored;
     socket.set_option(tcp::no_delay(true), ignored);
-  }
-  if (ec) {
-  } else if (tls_) {
-    StartSession(TlsStream(std::move(socket), *tls_));
-  } else {
-    StartSession(PlainStream(std::move(socket)));
+    if (tls_) {
+      StartSession(TlsStream(std::move(socket), *tls_));
+    } else {
+      StartSession(PlainStream(std::move(socket)));
+    }
   }
   DoAccept();
 }
