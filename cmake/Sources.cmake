@@ -43,6 +43,14 @@ set(ZEB_SOURCES
   src/builders/CXMLNPPattern.cc
   src/builders/CXMLCallPark.cc
   src/builders/CXMLCallPickup.cc
+  src/builders/CXMLDevicePool.cc
+  src/builders/CXMLDialcore.cc
+  src/builders/CXMLLocation.cc
+  src/builders/CXMLRouteList.cc
+  src/builders/CXMLRouteGroup.cc
+  src/builders/CXMLRouteFilter.cc
+  src/builders/CXMLDialPlan.cc
+  src/builders/CXMLDigitDiscardInstruction.cc
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
@@ -51,11 +59,22 @@ set(ZEB_SOURCES
   src/handlers/dialplan/PatternHandlers.cc
   src/handlers/dialplan/CallParkHandler.cc
   src/handlers/dialplan/CallPickupHandler.cc
+  src/handlers/dialplan/RouteGroupHandlers.cc
+  src/handlers/dialplan/RouteListHandlers.cc
+  src/handlers/dialplan/DialPlanHandler.cc
+  src/handlers/dialplan/DialPlanTagHandler.cc
+  src/handlers/dialplan/RouteFilterHandler.cc
+  src/handlers/dialplan/DDIHandler.cc
   src/builders/CXMLServiceParameter.cc
   src/builders/CXMLUser.cc
   src/handlers/system/ServiceParameterHandlers.cc
   src/handlers/system/UserHandlers.cc
   src/handlers/system/ListQueryHandlers.cc
+  src/handlers/system/DevicePoolHandler.cc
+  src/handlers/system/DialcoreGroupHandler.cc
+  src/handlers/system/DialcoreHandler.cc
+  src/handlers/system/LocationHandler.cc
+  src/handlers/system/RegionHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc
@@ -63,11 +82,18 @@ set(ZEB_SOURCES
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/AuthFile.cc
+  src/server/Authenticator.cc
+  src/server/BasicCredentials.cc
   src/server/ConnectionRegistry.cc
   src/server/ExtensionCall.cc
   src/server/HttpHost.cc
+  src/server/FailureThrottle.cc
   src/server/HttpSession.cc
+  src/server/ListenAddress.cc
+  src/server/PasswordHash.cc
   src/server/ServerOptions.cc
+  src/server/TlsContext.cc
   src/server/main.cc
 )
 
@@ -85,6 +111,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresShared_test.cc
   tests/zdl/PostgresCopy_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
+  tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/support/PgScratchDatabase.cc
   tests/e2e/ZebdProcess.cc
@@ -92,9 +119,23 @@ set(ZEB_TEST_SOURCES
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/TwoNodes_e2e_test.cc
+  tests/e2e/TlsConnection.cc
+  tests/e2e/Secure_e2e_test.cc
+  tests/server/BasicCredentials_test.cc
+  tests/server/AuthFile_test.cc
+  tests/server/FailureThrottle_test.cc
+  tests/server/Authenticator_test.cc
+  tests/server/ListenAddress_test.cc
   tests/e2e/Line_e2e_test.cc
   tests/e2e/Pattern_e2e_test.cc
+  tests/e2e/RouteListGroup_e2e_test.cc
+  tests/e2e/DialPlan_e2e_test.cc
+  tests/handlers/RouteListHandlers_test.cc
   tests/e2e/ServiceParameter_e2e_test.cc
   tests/e2e/User_e2e_test.cc
   tests/e2e/ListQuery_e2e_test.cc
+  tests/e2e/DevicePool_e2e_test.cc
+  tests/e2e/Dialcore_e2e_test.cc
+  tests/e2e/Region_e2e_test.cc
+  tests/e2e/Location_e2e_test.cc
 )

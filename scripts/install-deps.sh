@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages zebd needs to build, run and be tested.
+# Installs the Debian packages zebd needs to build, run and be tested. whois brings mkpasswd and
+# apache2-utils htpasswd: the tests make their password hashes with them.
 set -euo pipefail
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -7,6 +8,7 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
-  libboost-dev libssl-dev libxml2-dev libsqlite3-dev libpq-dev \
+  libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev \
   libgtest-dev googletest libbenchmark-dev \
-  curl openssl sqlite3 wrk nginx-light postgresql
+  curl openssl sqlite3 wrk nginx-light postgresql \
+  whois apache2-utils

@@ -21,12 +21,21 @@ namespace {
 
 constexpr std::size_t kResponseBufferSize = 20480;
 
+// The variable's value, cut to its first 24 characters; "" when the server has none.
 std::string ServerVariable(EXTENSION_CONTROL_BLOCK* ecb, const char* name) {
+  if (!ecb->GetServerVariable) return "";
   char buffer[25] = {};
   DWORD size = sizeof buffer;
-  if (!ecb->GetServerVariable || !ecb->GetServerVariable(ecb->ConnID, name, buffer, &size)) return "";
-  buffer[24] = '\0';
-  return buffer;
+  if (ecb->GetServerVariable(ecb->ConnID, name, buffer, &size)) {
+    buffer[24] = '\0';
+    return buffer;
+  }
+  // A longer value does not fit the buffer; fetch it whole and keep its start.
+  if (size <= sizeof buffer || size > 4096) return "";
+  std::string value(size, '\0');
+  if (!ecb->GetServerVariable(ecb->ConnID, name, value.data(), &size)) return "";
+  value.resize(std::min<std::size_t>(std::strlen(value.c_str()), 24));
+  return value;
 }
 
 void Write(EXTENSION_CONTROL_BLOCK* ecb, const char* bytes, std::size_t length) {

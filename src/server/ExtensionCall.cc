@@ -31,7 +31,7 @@ BOOL GetServerVariable(HCONN conn, const char* name, char* buf, DWORD* size) {
   if (name == nullptr || size == nullptr) return kFalse;
   std::string_view variable(name);
   if (variable == "REMOTE_ADDR") return CopyVariable(ContextOf(conn)->request->remoteAddress, buf, size);
-  if (variable == "REMOTE_USER") return CopyVariable("", buf, size);
+  if (variable == "REMOTE_USER") return CopyVariable(ContextOf(conn)->request->remoteUser, buf, size);
   return kFalse;
 }
 

@@ -16,6 +16,7 @@ struct ExtensionRequest {
   std::string_view queryString;     // without '?'
   std::string_view contentType;     // "" when the header is absent
   std::string_view remoteAddress;   // peer IP as text
+  std::string_view remoteUser;      // authenticated user name; "" for anonymous access
   std::string_view body;            // the body bytes held by the host
   std::uint64_t declaredBytes = 0;  // body size the client announced; > body.size() when the
                                     // body was too large to be read

@@ -7,17 +7,20 @@
 #include <exception>
 #include <memory>
 
-#include "server/HttpSession.h"
-
 namespace zeb::server {
 
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-HttpHost::HttpHost(const ServerOptions& options)
+HttpHost::HttpHost(const ServerOptions& options, std::unique_ptr<net::ssl::context> tls,
+                   std::unique_ptr<Authenticator> authenticator)
     : options_(options),
-      registry_(options.maxConnections),
+      tls_(std::move(tls)),
+      authenticator_(std::move(authenticator)),
+      registry_(options.maxConnections, options.maxConnectionsPerAddress),
       ioc_(static_cast<int>(options.threads)),
+      checkPool_(authenticator_ ? kCheckThreads : 1),
+      services_{&options_, &registry_, authenticator_.get(), &checkPool_},
       acceptor_(net::make_strand(ioc_)),
       signals_(ioc_, SIGINT, SIGTERM) {}
 
@@ -28,10 +31,7 @@ HttpHost::~HttpHost() {
   }
 }
 
-std::string HttpHost::Listen() {
-  tcp::resolver resolver(ioc_);
-  tcp::endpoint endpoint =
-      *resolver.resolve(options_.host, std::to_string(options_.port), tcp::resolver::numeric_service).begin();
+std::string HttpHost::Listen(const tcp::endpoint& endpoint) {
   acceptor_.open(endpoint.protocol());
   acceptor_.set_option(net::socket_base::reuse_address(true));
   acceptor_.bind(endpoint);
@@ -62,6 +62,9 @@ void HttpHost::Run() {
   ioc_.stop();
   for (auto& worker : workers_) worker.join();
   workers_.clear();
+  // Checks still queued are abandoned: their sessions can no longer answer.
+  checkPool_.stop();
+  checkPool_.join();
 }
 
 void HttpHost::Shutdown() {
@@ -87,11 +90,24 @@ void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
   if (ec) {
     fail(ec, "accept");
   } else {
-    auto session = std::make_shared<HttpSession>(std::move(socket), options_, registry_);
-    // Past the cap the connection is closed at once, when the session is released here.
-    if (registry_.TryAdd(session)) session->Start();
+    // Responses go out as soon as they are written; waiting to coalesce them only adds latency
+    // for clients that pipeline requests.
+    boost::system::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+    if (tls_) {
+      StartSession(TlsStream(std::move(socket), *tls_));
+    } else {
+      StartSession(PlainStream(std::move(socket)));
+    }
   }
   DoAccept();
+}
+
+template <class Stream>
+void HttpHost::StartSession(Stream&& stream) {
+  auto session = std::make_shared<HttpSession<Stream>>(std::move(stream), services_);
+  // Past a cap the connection is closed at once, when the session is released here.
+  if (registry_.TryAdd(session, session->remoteAddress())) session->Start();
 }
 
 // A worker keeps serving when a handler throws; sessions catch what the extension raises, so

@@ -1,32 +1,42 @@
-// The HTTP/1.1 host of zebd: accepts connections on one address, reads requests on a pool of
-// worker threads and hands each one to the extension (see HttpSession.h). It owns the listening
-// socket, the worker threads and the set of open connections, and shuts down on SIGINT/SIGTERM.
+// The HTTP/1.1 host of zebd: accepts connections on one address, over TLS when it has a TLS
+// context, reads requests on a pool of worker threads, asks for credentials when it has an
+// authenticator, and hands each admitted request to the extension (see HttpSession.h). It owns
+// the listening socket, the worker threads, the password check pool and the set of open
+// connections, and shuts down on SIGINT/SIGTERM.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
+#include <boost/asio/ssl/context.hpp>
+#include <boost/asio/thread_pool.hpp>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "server/Authenticator.h"
 #include "server/ConnectionRegistry.h"
+#include "server/HttpSession.h"
 #include "server/ServerOptions.h"
 
 namespace zeb::server {
 
 class HttpHost {
  public:
-  explicit HttpHost(const ServerOptions& options);
+  // tls: serve HTTPS with this context (nullptr: plain HTTP). authenticator: require HTTP Basic
+  // credentials (nullptr: none).
+  HttpHost(const ServerOptions& options, std::unique_ptr<boost::asio::ssl::context> tls,
+           std::unique_ptr<Authenticator> authenticator);
   ~HttpHost();
   HttpHost(const HttpHost&) = delete;
   HttpHost& operator=(const HttpHost&) = delete;
 
-  // Binds and listens on options.host:options.port. Returns the bound address as
-  // "HOST:PORT" with the real port. Throws boost::system::system_error when it cannot.
-  std::string Listen();
+  // Binds and listens on endpoint. Returns the bound address as "HOST:PORT" with the real
+  // port. Throws boost::system::system_error when it cannot.
+  std::string Listen(const boost::asio::ip::tcp::endpoint& endpoint);
 
   // REQUIRES: Listen succeeded. Serves on options.threads worker threads until Shutdown is
   // called or SIGINT/SIGTERM arrives, then stops accepting, closes idle connections, lets
@@ -38,16 +48,26 @@ class HttpHost {
   void Shutdown();
 
   static constexpr std::chrono::seconds kShutdownGrace{5};
+  // Threads that compute password hashes; each check also holds its hash's working memory.
+  static constexpr std::size_t kCheckThreads = 2;
 
  private:
   void DoAccept();
   void OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
+  template <class Stream>
+  void StartSession(Stream&& stream);
   void RunWorker();
   void WaitForShutdownRequest();
 
   const ServerOptions options_;
+  const std::unique_ptr<boost::asio::ssl::context> tls_;
+  const std::unique_ptr<Authenticator> authenticator_;
   ConnectionRegistry registry_;  // declared before ioc_: sessions deregister as ioc_ dies
   boost::asio::io_context ioc_;
+  // Declared after ioc_: destroyed first, dropping the sessions of abandoned checks while the
+  // I/O objects they hold can still be closed.
+  boost::asio::thread_pool checkPool_;
+  SessionServices services_;
   boost::asio::ip::tcp::acceptor acceptor_;
   boost::asio::signal_set signals_;
   std::vector<std::thread> workers_;

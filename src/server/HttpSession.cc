@@ -2,6 +2,7 @@
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/ssl/error.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/string.hpp>
@@ -9,8 +10,6 @@
 #include <boost/beast/http/read.hpp>
 #include <iostream>
 #include <limits>
-
-#include "server/ConnectionRegistry.h"
 
 namespace zeb::server {
 
@@ -22,10 +21,12 @@ namespace {
 
 constexpr std::size_t kIdleReadBytes = 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+constexpr std::string_view kUnauthorizedBody = "Authentication required.\n";
 
 bool IsExpectedEnd(beast::error_code ec) {
   return ec == http::error::end_of_stream || ec == net::error::eof || ec == net::error::operation_aborted ||
-         ec == beast::error::timeout || ec == net::error::connection_reset || ec == net::error::broken_pipe;
+         ec == beast::error::timeout || ec == net::error::connection_reset || ec == net::error::broken_pipe ||
+         ec.category() == net::error::get_ssl_category() || ec == net::ssl::error::stream_truncated;
 }
 
 std::string_view QueryOf(beast::string_view target) {
@@ -46,15 +47,36 @@ void fail(beast::error_code ec, std::string_view what) {
   std::cerr << line << std::flush;
 }
 
-HttpSession::HttpSession(net::ip::tcp::socket&& socket, const ServerOptions& options,
-                         ConnectionRegistry& registry)
-    : stream_(std::move(socket)), options_(options), registry_(registry), remoteAddress_(PeerAddress()) {}
+std::string UnauthorizedResponse(bool closeAfter) {
+  std::string response =
+      "HTTP/1.1 401 Unauthorized\r\n"
+      "WWW-Authenticate: Basic realm=\"ZEB API\"\r\n"
+      "Content-Type: text/plain\r\n"
+      "Content-Length: " +
+      std::to_string(kUnauthorizedBody.size()) + "\r\n";
+  if (closeAfter) response += "Connection: close\r\n";
+  response += "\r\n";
+  response += kUnauthorizedBody;
+  return response;
+}
 
-HttpSession::~HttpSession() { registry_.Remove(this); }
+template <class Stream>
+HttpSession<Stream>::HttpSession(Stream&& stream, const SessionServices& services)
+    : stream_(std::move(stream)),
+      services_(services),
+      options_(*services.options),
+      remoteAddress_(PeerAddress()),
+      throttle_(stream_.get_executor()) {}
 
-std::string HttpSession::PeerAddress() {
+template <class Stream>
+HttpSession<Stream>::~HttpSession() {
+  services_.registry->Remove(this);
+}
+
+template <class Stream>
+std::string HttpSession<Stream>::PeerAddress() {
   beast::error_code ec;
-  auto address = stream_.socket().remote_endpoint(ec).address();
+  auto address = Lowest().socket().remote_endpoint(ec).address();
   if (ec) return "";
   // A dual-stack listener sees IPv4 clients as ::ffff:a.b.c.d; report them as a.b.c.d.
   if (address.is_v6() && address.to_v6().is_v4_mapped()) {
@@ -63,32 +85,65 @@ std::string HttpSession::PeerAddress() {
   return address.to_string();
 }
 
-void HttpSession::Start() {
-  net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->ReadHeader(); });
+template <class Stream>
+void HttpSession<Stream>::Start() {
+  net::dispatch(stream_.get_executor(), [self = this->shared_from_this()] {
+    if constexpr (kTls) {
+      self->Handshake();
+    } else {
+      self->ReadHeader();
+    }
+  });
 }
 
-void HttpSession::Stop() {
-  net::post(stream_.get_executor(), [self = shared_from_this()] {
+template <class Stream>
+void HttpSession<Stream>::Stop() {
+  net::post(stream_.get_executor(), [self = this->shared_from_this()] {
     self->stopping_ = true;
     // Only a connection with no request under way is cut; a request that has begun to arrive
     // is read and answered, within the host's shutdown grace.
-    bool waiting =
-        self->phase_ == Phase::kIdle || (self->phase_ == Phase::kHeader && self->buffer_.size() == 0);
-    if (waiting) self->stream_.cancel();
+    Phase phase = self->phase_;
+    bool waiting = phase == Phase::kHandshake || phase == Phase::kIdle ||
+                   (phase == Phase::kHeader && self->buffer_.size() == 0);
+    if (waiting) self->Lowest().cancel();
+    if (phase == Phase::kThrottled) self->throttle_.cancel();
   });
+}
+
+// The handshake counts against the header time-out: a client that stalls in it is a client
+// that stalls before its header.
+template <class Stream>
+void HttpSession<Stream>::Handshake() {
+  if constexpr (kTls) {
+    phase_ = Phase::kHandshake;
+    Lowest().expires_after(options_.headerTimeout);
+    stream_.async_handshake(net::ssl::stream_base::server,
+                            beast::bind_front_handler(&HttpSession::OnHandshake, this->shared_from_this()));
+  }
+}
+
+template <class Stream>
+void HttpSession<Stream>::OnHandshake(beast::error_code ec) {
+  if (ec) {
+    fail(ec, "TLS handshake with " + remoteAddress_);
+    return Close();
+  }
+  ReadHeader();
 }
 
 // Between requests: wait for the first byte of the next one under the idle time-out; the
 // header time-out starts only when it arrives.
-void HttpSession::WaitForRequest() {
+template <class Stream>
+void HttpSession<Stream>::WaitForRequest() {
   if (buffer_.size() > 0) return ReadHeader();
   phase_ = Phase::kIdle;
-  stream_.expires_after(options_.idleTimeout);
+  Lowest().expires_after(options_.idleTimeout);
   stream_.async_read_some(buffer_.prepare(kIdleReadBytes),
-                          beast::bind_front_handler(&HttpSession::OnIdleRead, shared_from_this()));
+                          beast::bind_front_handler(&HttpSession::OnIdleRead, this->shared_from_this()));
 }
 
-void HttpSession::OnIdleRead(beast::error_code ec, std::size_t bytes) {
+template <class Stream>
+void HttpSession<Stream>::OnIdleRead(beast::error_code ec, std::size_t bytes) {
   buffer_.commit(bytes);
   if (ec) {
     fail(ec, "idle read from " + remoteAddress_);
@@ -97,7 +152,8 @@ void HttpSession::OnIdleRead(beast::error_code ec, std::size_t bytes) {
   ReadHeader();
 }
 
-void HttpSession::ReadHeader() {
+template <class Stream>
+void HttpSession<Stream>::ReadHeader() {
   phase_ = Phase::kHeader;
   parser_.emplace();
   parser_->header_limit(options_.maxHeaderBytes);
@@ -105,31 +161,104 @@ void HttpSession::ReadHeader() {
   // (A maximum, not boost::none: this Beast compares the length with the optional, and any
   // length is greater than none.)
   parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
-  stream_.expires_after(options_.headerTimeout);
+  Lowest().expires_after(options_.headerTimeout);
   http::async_read_header(stream_, buffer_, *parser_,
-                          beast::bind_front_handler(&HttpSession::OnHeader, shared_from_this()));
+                          beast::bind_front_handler(&HttpSession::OnHeader, this->shared_from_this()));
 }
 
-void HttpSession::OnHeader(beast::error_code ec, std::size_t /*bytes*/) {
+template <class Stream>
+void HttpSession<Stream>::OnHeader(beast::error_code ec, std::size_t /*bytes*/) {
   if (ec) {
     fail(ec, "read header from " + remoteAddress_);
     return Close();
   }
   const auto& request = parser_->get();
   keepAlive_ = request.version() >= 11 && request.keep_alive();
+  user_.clear();
+  if (services_.authenticator == nullptr) return Admit(true);
+  Authenticate();
+}
+
+// Credentials are settled before the body is read and before the extension could take a
+// request ID: a refused request leaves no trace record.
+template <class Stream>
+void HttpSession<Stream>::Authenticate() {
+  const auto& request = parser_->get();
+  std::string_view value;
+  const std::string_view* authorization = nullptr;
+  // Two Authorization fields are ambiguous; such a request is treated as one without any.
+  if (request.count(http::field::authorization) == 1) {
+    value = ToStd(request[http::field::authorization]);
+    authorization = &value;
+  }
+  auto now = Authenticator::Clock::now();
+  Authenticator::Attempt attempt = services_.authenticator->Begin(authorization, remoteAddress_, now);
+  switch (attempt.verdict) {
+    case Authenticator::Verdict::kAccepted:
+      user_ = std::move(attempt.user);
+      return Admit(true);
+    case Authenticator::Verdict::kRefused:
+      return Admit(false);
+    case Authenticator::Verdict::kCheck:
+      break;
+  }
+  if (attempt.notBefore <= now) return CheckPassword(std::move(attempt));
+  // An address with recent failures waits its turn on a timer; the worker thread moves on.
+  phase_ = Phase::kThrottled;
+  throttle_.expires_at(attempt.notBefore);
+  throttle_.async_wait(
+      [self = this->shared_from_this(), attempt = std::move(attempt)](beast::error_code ec) mutable {
+        if (ec) return self->Close();
+        self->CheckPassword(std::move(attempt));
+      });
+}
+
+// The hash is computed on the check pool, so that its deliberate slowness does not hold up the
+// I/O threads; the outcome comes back to the session's strand.
+template <class Stream>
+void HttpSession<Stream>::CheckPassword(Authenticator::Attempt attempt) {
+  phase_ = Phase::kChecking;
+  net::post(*services_.checkPool, [self = this->shared_from_this(), attempt = std::move(attempt)]() mutable {
+    bool passed = Authenticator::Check(attempt);
+    net::post(self->stream_.get_executor(),
+              [self, attempt = std::move(attempt), passed] { self->OnChecked(attempt, passed); });
+  });
+}
+
+template <class Stream>
+void HttpSession<Stream>::OnChecked(const Authenticator::Attempt& attempt, bool passed) {
+  services_.authenticator->Finish(attempt, passed, remoteAddress_, Authenticator::Clock::now());
+  if (!passed) {
+    fail({}, "authentication of '" + attempt.user + "' from " + remoteAddress_ + " failed");
+    return Admit(false);
+  }
+  user_ = attempt.user;
+  Admit(true);
+}
+
+// Goes on with the request once its credentials are settled. A refused request's body is still
+// read when it is small and already on its way, so that the connection can carry the retry.
+template <class Stream>
+void HttpSession<Stream>::Admit(bool authorized) {
+  authorized_ = authorized;
   if (parser_->is_done()) return Handle(0, true);
   auto declared = parser_->content_length();
   if (declared && *declared > kMaxBodyBytes) return Handle(*declared, false);
   parser_->body_limit(kMaxBodyBytes);
-  if (beast::iequals(request[http::field::expect], "100-continue")) return SendContinue();
+  if (beast::iequals(parser_->get()[http::field::expect], "100-continue")) {
+    // A refused client is not invited to send its body.
+    if (!authorized_) return Handle(declared.value_or(0), false);
+    return SendContinue();
+  }
   ReadBody();
 }
 
 // Clients that announce a body with "Expect: 100-continue" wait for this interim answer.
-void HttpSession::SendContinue() {
-  stream_.expires_after(options_.bodyTimeout);
+template <class Stream>
+void HttpSession<Stream>::SendContinue() {
+  Lowest().expires_after(options_.bodyTimeout);
   net::async_write(stream_, net::buffer(kContinue.data(), kContinue.size()),
-                   [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                   [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
                      if (ec) {
                        fail(ec, "write 100 Continue to " + self->remoteAddress_);
                        return self->Close();
@@ -138,14 +267,16 @@ void HttpSession::SendContinue() {
                    });
 }
 
-void HttpSession::ReadBody() {
+template <class Stream>
+void HttpSession<Stream>::ReadBody() {
   phase_ = Phase::kBody;
-  stream_.expires_after(options_.bodyTimeout);
+  Lowest().expires_after(options_.bodyTimeout);
   http::async_read(stream_, buffer_, *parser_,
-                   beast::bind_front_handler(&HttpSession::OnBody, shared_from_this()));
+                   beast::bind_front_handler(&HttpSession::OnBody, this->shared_from_this()));
 }
 
-void HttpSession::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
+template <class Stream>
+void HttpSession<Stream>::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
   // A chunked body that grows past the limit: its size is unknown, only that it is too large.
   if (ec == http::error::body_limit) return Handle(kMaxBodyBytes + 1, false);
   if (ec) {
@@ -155,31 +286,42 @@ void HttpSession::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
   Handle(parser_->get().body().size(), true);
 }
 
-// Runs the extension synchronously on this thread, then sends what it wrote. A body that was
-// not read leaves the connection unusable for another request.
-void HttpSession::Handle(std::uint64_t declaredBytes, bool bodyRead) {
+// Runs the extension synchronously on this thread, then sends what it wrote; a request without
+// valid credentials gets the 401 answer instead. A body that was not read leaves the connection
+// unusable for another request.
+template <class Stream>
+void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   phase_ = Phase::kWriting;
+  bool closeAfter = !bodyRead || !keepAlive_;
+  if (!authorized_) return Respond(UnauthorizedResponse(closeAfter), closeAfter);
+
   const auto& request = parser_->get();
   ExtensionRequest call;
   call.method = ToStd(request.method_string());
   call.queryString = QueryOf(request.target());
   call.contentType = ToStd(request[http::field::content_type]);
   call.remoteAddress = remoteAddress_;
+  call.remoteUser = user_;
   if (bodyRead) call.body = request.body();
   call.declaredBytes = declaredBytes;
 
   ExtensionResult result = CallExtension(call);
   if (result.threw) fail({}, "extension failed: " + result.error);
   // An error status ends the connection after whatever was written (often nothing).
-  bool closeAfter = !bodyRead || !keepAlive_ || result.status == HSE_STATUS_ERROR;
-  response_ = std::move(result.response);
-  if (response_.empty()) return OnWrite(closeAfter, {}, 0);
-  stream_.expires_after(options_.idleTimeout);
-  net::async_write(stream_, net::buffer(response_),
-                   beast::bind_front_handler(&HttpSession::OnWrite, shared_from_this(), closeAfter));
+  Respond(std::move(result.response), closeAfter || result.status == HSE_STATUS_ERROR);
 }
 
-void HttpSession::OnWrite(bool closeAfter, beast::error_code ec, std::size_t /*bytes*/) {
+template <class Stream>
+void HttpSession<Stream>::Respond(std::string response, bool closeAfter) {
+  response_ = std::move(response);
+  if (response_.empty()) return OnWrite(closeAfter, {}, 0);
+  Lowest().expires_after(options_.writeTimeout);
+  net::async_write(stream_, net::buffer(response_),
+                   beast::bind_front_handler(&HttpSession::OnWrite, this->shared_from_this(), closeAfter));
+}
+
+template <class Stream>
+void HttpSession<Stream>::OnWrite(bool closeAfter, beast::error_code ec, std::size_t /*bytes*/) {
   if (ec) {
     fail(ec, "write response to " + remoteAddress_);
     return Close();
@@ -189,30 +331,49 @@ void HttpSession::OnWrite(bool closeAfter, beast::error_code ec, std::size_t /*b
   WaitForRequest();
 }
 
+// A TLS connection first says goodbye in TLS (close_notify), waiting a moment for the
+// client's own; then both kinds close their TCP side gently.
+template <class Stream>
+void HttpSession<Stream>::CloseLingering() {
+  phase_ = Phase::kClosing;
+  if constexpr (kTls) {
+    Lowest().expires_after(kLingerTime);
+    stream_.async_shutdown(
+        [self = this->shared_from_this()](beast::error_code) { self->CloseTcpLingering(); });
+  } else {
+    CloseTcpLingering();
+  }
+}
+
 // Sends FIN and discards what the client still sends until it closes or kLingerTime passes.
 // Closing with unread input would make the kernel answer with a reset, which can destroy the
 // response before the client has read it.
-void HttpSession::CloseLingering() {
-  phase_ = Phase::kClosing;
+template <class Stream>
+void HttpSession<Stream>::CloseTcpLingering() {
   beast::error_code ec;
-  stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ec);
+  Lowest().socket().shutdown(net::ip::tcp::socket::shutdown_send, ec);
   if (ec) return Close();
-  stream_.expires_after(kLingerTime);
-  stream_.async_read_some(net::buffer(drain_),
-                          beast::bind_front_handler(&HttpSession::OnDrain, shared_from_this()));
+  Lowest().expires_after(kLingerTime);
+  Lowest().async_read_some(net::buffer(drain_),
+                           beast::bind_front_handler(&HttpSession::OnDrain, this->shared_from_this()));
 }
 
-void HttpSession::OnDrain(beast::error_code ec, std::size_t /*bytes*/) {
+template <class Stream>
+void HttpSession<Stream>::OnDrain(beast::error_code ec, std::size_t /*bytes*/) {
   if (ec) return Close();
-  stream_.async_read_some(net::buffer(drain_),
-                          beast::bind_front_handler(&HttpSession::OnDrain, shared_from_this()));
+  Lowest().async_read_some(net::buffer(drain_),
+                           beast::bind_front_handler(&HttpSession::OnDrain, this->shared_from_this()));
 }
 
-void HttpSession::Close() {
+template <class Stream>
+void HttpSession<Stream>::Close() {
   phase_ = Phase::kClosing;
   beast::error_code ec;
-  stream_.socket().shutdown(net::ip::tcp::socket::shutdown_both, ec);
-  stream_.socket().close(ec);
+  Lowest().socket().shutdown(net::ip::tcp::socket::shutdown_both, ec);
+  Lowest().socket().close(ec);
 }
+
+template class HttpSession<PlainStream>;
+template class HttpSession<TlsStream>;
 
 }  // namespace zeb::server

@@ -1,86 +1,127 @@
-// One client connection: reads HTTP/1.1 requests with Beast's parser, hands each to the
-// extension on the thread that read it, and sends back exactly the bytes the extension wrote.
-// Keeps the connection alive between requests unless the client asks otherwise.
+// One client connection: reads HTTP/1.1 requests with Beast's parser, checks the client's
+// credentials when the host asks for them, hands each admitted request to the extension on the
+// thread that read it, and sends back exactly the bytes the extension wrote. Keeps the
+// connection alive between requests unless the client asks otherwise.
 //
-// Life of a connection: [idle wait] -> header -> [100 Continue] -> body -> extension -> write,
-// then back to idle wait, or to a lingering close. Every step runs on the session's strand
-// under its own time-out. The session owns itself through shared_ptr copies held by its
-// pending handlers and dies after the last one.
+// Life of a connection: [TLS handshake] -> [idle wait] -> header -> [credentials] ->
+// [100 Continue] -> body -> extension (or 401) -> write, then back to idle wait, or to a
+// lingering close. Every step runs on the session's strand under its own time-out. The session
+// owns itself through shared_ptr copies held by its pending handlers and dies after the last one.
 #pragma once
 
 #include <array>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
+#include <boost/beast/ssl/ssl_stream.hpp>
 #include <boost/optional.hpp>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "server/Authenticator.h"
+#include "server/ConnectionRegistry.h"
 #include "server/ExtensionCall.h"
 #include "server/ServerOptions.h"
 
 namespace zeb::server {
 
-class ConnectionRegistry;
-
 // Reports a failure on stderr, once per failure. Expected ends of a connection (end of
-// stream, cancellation, time-outs, resets) are not failures and print nothing.
+// stream, cancellation, time-outs, resets, failed TLS handshakes) are not failures and print
+// nothing.
 void fail(boost::beast::error_code ec, std::string_view what);
 
-class HttpSession : public std::enable_shared_from_this<HttpSession> {
+// What the sessions of one host share. The host owns all of it and outlives its sessions.
+struct SessionServices {
+  const ServerOptions* options = nullptr;
+  ConnectionRegistry* registry = nullptr;
+  Authenticator* authenticator = nullptr;         // nullptr: requests need no credentials
+  boost::asio::thread_pool* checkPool = nullptr;  // runs password checks when authenticator is set
+};
+
+using PlainStream = boost::beast::tcp_stream;
+using TlsStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
+
+// The host's answer to a request without valid credentials. closeAfter adds
+// "Connection: close".
+std::string UnauthorizedResponse(bool closeAfter);
+
+// Stream is PlainStream or TlsStream.
+template <class Stream>
+class HttpSession : public Connection, public std::enable_shared_from_this<HttpSession<Stream>> {
  public:
   // Largest body handed to the extension; a larger one is refused by the extension (413).
   static constexpr std::uint64_t kMaxBodyBytes = 40960;
   // How long a closing connection keeps reading what the client still sends.
   static constexpr std::chrono::seconds kLingerTime{1};
 
-  // The registry must outlive the session; the session removes itself on destruction.
-  HttpSession(boost::asio::ip::tcp::socket&& socket, const ServerOptions& options,
-              ConnectionRegistry& registry);
-  ~HttpSession();
+  // stream wraps the accepted socket (and the TLS context). The services must outlive the
+  // session; the session removes itself from the registry on destruction.
+  HttpSession(Stream&& stream, const SessionServices& services);
+  ~HttpSession() override;
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
-  // Starts reading the first request.
+  const std::string& remoteAddress() const { return remoteAddress_; }
+
+  // Starts the TLS handshake, or reading the first request.
   void Start();
 
-  // Ends the session soon: a connection waiting for its next request is closed at once; a
-  // request that has begun to arrive is still read and answered, and the connection closed
-  // after the response. Thread-safe.
-  void Stop();
+  // Ends the session soon: a connection waiting for its next request (or for its handshake,
+  // or for its turn to have a password checked) is closed at once; a request that has begun to
+  // arrive is still read and answered, and the connection closed after the response.
+  // Thread-safe.
+  void Stop() override;
 
  private:
-  enum class Phase { kIdle, kHeader, kBody, kWriting, kClosing };
+  enum class Phase { kHandshake, kIdle, kHeader, kThrottled, kChecking, kBody, kWriting, kClosing };
+  static constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
 
+  boost::beast::tcp_stream& Lowest() { return boost::beast::get_lowest_layer(stream_); }
+  void Handshake();
+  void OnHandshake(boost::beast::error_code ec);
   void WaitForRequest();
   void OnIdleRead(boost::beast::error_code ec, std::size_t bytes);
   void ReadHeader();
   void OnHeader(boost::beast::error_code ec, std::size_t bytes);
+  void Authenticate();
+  void CheckPassword(Authenticator::Attempt attempt);
+  void OnChecked(const Authenticator::Attempt& attempt, bool passed);
+  void Admit(bool authorized);
   void SendContinue();
   void ReadBody();
   void OnBody(boost::beast::error_code ec, std::size_t bytes);
   void Handle(std::uint64_t declaredBytes, bool bodyRead);
+  void Respond(std::string response, bool closeAfter);
   void OnWrite(bool closeAfter, boost::beast::error_code ec, std::size_t bytes);
   void CloseLingering();
+  void CloseTcpLingering();
   void OnDrain(boost::beast::error_code ec, std::size_t bytes);
   void Close();
   std::string PeerAddress();
 
-  boost::beast::tcp_stream stream_;
+  Stream stream_;
+  const SessionServices& services_;
   const ServerOptions& options_;
-  ConnectionRegistry& registry_;
   const std::string remoteAddress_;
+  boost::asio::steady_timer throttle_;  // holds back a password check from a failing address
   boost::beast::flat_buffer buffer_;
   boost::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   std::string response_;          // bytes being written; kept alive until the write completes
   std::array<char, 4096> drain_;  // discarded bytes of a lingering close
   Phase phase_ = Phase::kHeader;
   bool stopping_ = false;
-  bool keepAlive_ = false;  // the current request allows another after it
+  bool keepAlive_ = false;   // the current request allows another after it
+  bool authorized_ = false;  // the current request may reach the extension
+  std::string user_;         // who sent the current request; "" without authentication
 };
+
+extern template class HttpSession<PlainStream>;
+extern template class HttpSession<TlsStream>;
 
 }  // namespace zeb::server

@@ -17,8 +17,8 @@ namespace {
 using Setter = std::function<bool(std::string_view value, ServerOptions* options)>;
 
 struct OptionSpec {
-  const char* name;  // without the leading "--"
-  const char* placeholder;
+  const char* name;         // without the leading "--"
+  const char* placeholder;  // nullptr for a flag, which takes no value
   const char* description;
   const char* defaultText;
   Setter set;
@@ -64,6 +64,14 @@ bool ParseListen(std::string_view text, ServerOptions* options) {
   return true;
 }
 
+// A file name option: any non-empty text.
+Setter FileName(std::string ServerOptions::*member) {
+  return [member](std::string_view v, ServerOptions* o) {
+    o->*member = std::string(v);
+    return !v.empty();
+  };
+}
+
 unsigned DefaultThreads() {
   unsigned cores = std::thread::hardware_concurrency();
   return cores == 0 ? 1 : cores;
@@ -97,6 +105,13 @@ const std::vector<OptionSpec>& Options() {
          o->maxConnections = static_cast<std::size_t>(n);
          return true;
        }},
+      {"max-connections-per-address", "N", "open connections from one client address", "256",
+       [](std::string_view v, ServerOptions* o) {
+         std::uint64_t n = 0;
+         if (!ParseUnsigned(v, 1, 1'000'000, &n)) return false;
+         o->maxConnectionsPerAddress = static_cast<std::size_t>(n);
+         return true;
+       }},
       {"max-header-bytes", "N", "largest request header accepted", "8192",
        [](std::string_view v, ServerOptions* o) {
          std::uint64_t n = 0;
@@ -110,6 +125,19 @@ const std::vector<OptionSpec>& Options() {
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->bodyTimeout); }},
       {"idle-timeout", "S", "seconds a kept-alive connection may wait for its next request", "60",
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->idleTimeout); }},
+      {"write-timeout", "S", "seconds to send one response to a client that reads slowly", "30",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->writeTimeout); }},
+      {"tls-cert", "FILE", "PEM certificate chain; with --tls-key, serve HTTPS (TLS 1.2 and 1.3)", "none",
+       FileName(&ServerOptions::tlsCert)},
+      {"tls-key", "FILE", "unencrypted PEM private key of the --tls-cert certificate", "none",
+       FileName(&ServerOptions::tlsKey)},
+      {"auth-file", "FILE", "require HTTP Basic authentication against user:crypt-hash lines", "none",
+       FileName(&ServerOptions::authFile)},
+      {"insecure", nullptr, "allow a non-loopback --listen address without TLS and authentication", "off",
+       [](std::string_view, ServerOptions* o) {
+         o->insecure = true;
+         return true;
+       }},
   };
   return kOptions;
 }
@@ -146,6 +174,14 @@ ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions*
       *error = "unknown option '--" + std::string(name) + "'";
       return ParseResult::kError;
     }
+    if (spec->placeholder == nullptr) {
+      if (hasValue) {
+        *error = "option '--" + std::string(name) + "' takes no value";
+        return ParseResult::kError;
+      }
+      spec->set({}, options);
+      continue;
+    }
     if (!hasValue) {
       if (i + 1 >= argc) {
         *error = "option '--" + std::string(name) + "' needs a value " + spec->placeholder;
@@ -159,24 +195,33 @@ ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions*
       return ParseResult::kError;
     }
   }
+  if (options->tlsCert.empty() != options->tlsKey.empty()) {
+    *error = "options '--tls-cert' and '--tls-key' must be given together";
+    return ParseResult::kError;
+  }
   if (options->threads == 0) options->threads = DefaultThreads();
   return ParseResult::kRun;
 }
 
 std::string HelpText() {
+  constexpr std::size_t kHelpColumn = 40;
   std::string text =
       "Usage: zebd [OPTION]...\n"
       "Serves the ZEB API (SOAP 1.1 over HTTP/1.1).\n\n"
       "Options:\n";
   for (const OptionSpec& spec : Options()) {
-    std::string left = std::string("  --") + spec.name + " " + spec.placeholder;
-    left.resize(std::max<std::size_t>(left.size() + 2, 32), ' ');
+    std::string left = std::string("  --") + spec.name;
+    if (spec.placeholder != nullptr) left += std::string(" ") + spec.placeholder;
+    left.resize(std::max<std::size_t>(left.size() + 2, kHelpColumn), ' ');
     std::string defaultText = spec.defaultText;
     if (std::string_view(spec.name) == "threads")
       defaultText += ", " + std::to_string(DefaultThreads()) + " here";
     text += left + spec.description + " (default: " + defaultText + ")\n";
   }
-  text += "  --help                        print this help and exit\n";
+  text += std::string("  --help").append(kHelpColumn - 8, ' ') + "print this help and exit\n";
+  text +=
+      "\nA --listen address other than a loopback one needs --tls-cert, --tls-key and --auth-file,\n"
+      "or --insecure.\n";
   return text;
 }
 

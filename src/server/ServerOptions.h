@@ -1,5 +1,6 @@
 // Command-line options of zebd: where it listens, where the extension keeps its trace files and
-// database, and the limits the HTTP host enforces on every connection.
+// database, how clients are authenticated and encrypted, and the limits the HTTP host enforces on
+// every connection.
 #pragma once
 
 #include <chrono>
@@ -17,10 +18,18 @@ struct ServerOptions {
   std::string database = "zeb.db";
   unsigned threads = 0;  // 0 until parsed: then the number of cores
   std::size_t maxConnections = 1024;
+  std::size_t maxConnectionsPerAddress = 256;  // from one client address
   std::uint32_t maxHeaderBytes = 8 * 1024;
   std::chrono::milliseconds headerTimeout{10'000};  // first byte of a request to end of header
   std::chrono::milliseconds bodyTimeout{10'000};    // end of header to end of body
-  std::chrono::milliseconds idleTimeout{60'000};    // keep-alive wait; also bounds one response write
+  std::chrono::milliseconds idleTimeout{60'000};    // keep-alive wait for the next request
+  std::chrono::milliseconds writeTimeout{30'000};   // sending one response
+  std::string tlsCert;    // PEM certificate chain; with tlsKey, the listener speaks HTTPS
+  std::string tlsKey;     // PEM private key of tlsCert, unencrypted
+  std::string authFile;   // "user:hash" lines; when set, every request needs HTTP Basic credentials
+  bool insecure = false;  // allows a non-loopback listener without TLS and authentication
+
+  bool tls() const { return !tlsCert.empty(); }
 };
 
 enum class ParseResult {
@@ -30,8 +39,9 @@ enum class ParseResult {
 };
 
 // Parses argv (argv[0] is the program name). Accepts "--name VALUE" and "--name=VALUE".
-// On kRun, *options holds every value, defaults filled in (threads >= 1). On kError, *error
-// holds a one-line message naming the offending option; *options is unspecified.
+// Options without a value (flags) take none. On kRun, *options holds every value, defaults filled
+// in (threads >= 1), and --tls-cert and --tls-key are either both given or both absent. On
+// kError, *error holds a one-line message naming the offending option; *options is unspecified.
 ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions* options, std::string* error);
 
 // The --help text: usage and one line per option with its default.

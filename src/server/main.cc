@@ -1,24 +1,49 @@
-// zebd: loads the extension, serves HTTP until SIGINT/SIGTERM, then unloads the extension.
+// zebd: checks that the listener may start as configured, loads the extension, serves HTTP(S)
+// until SIGINT/SIGTERM, then unloads the extension.
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <memory>
 
 #include "extension/CQuillonExtension.h"
+#include "server/Authenticator.h"
 #include "server/HttpHost.h"
+#include "server/ListenAddress.h"
 #include "server/ServerOptions.h"
+#include "server/TlsContext.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CopyDatabase.h"
 
 namespace {
 
-constexpr int kExitUsage = 2;
+namespace server = zeb::server;
+
+constexpr int kExitUsage = 2;  // bad options, or a listener that would be exposed
 constexpr int kExitFailure = 1;
 
+void Warn(const std::string& message) { std::cerr << "zebd: " + message + "\n" << std::flush; }
+
+// What the host needs besides the options: made before anything else starts, so that a bad
+// certificate, key or auth file stops the start before a database is opened.
+struct Security {
+  std::unique_ptr<boost::asio::ssl::context> tls;
+  std::unique_ptr<server::Authenticator> authenticator;
+};
+
+Security LoadSecurity(const server::ServerOptions& options) {
+  Security security;
+  if (options.tls()) security.tls = server::MakeTlsContext(options.tlsCert, options.tlsKey);
+  if (!options.authFile.empty())
+    security.authenticator = std::make_unique<server::Authenticator>(options.authFile, Warn);
+  return security;
+}
+
 // Serves until shutdown. Returns the process exit code.
-int Serve(const zeb::server::ServerOptions& options) {
+int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endpoint& endpoint,
+          Security security) {
   try {
-    zeb::server::HttpHost host(options);
-    std::string address = host.Listen();
+    server::HttpHost host(options, std::move(security.tls), std::move(security.authenticator));
+    std::string address = host.Listen(endpoint);
     // Tests and scripts read this line to learn the port; it must be flushed at once.
     std::cout << "zebd listening on " << address << std::endl;
     host.Run();
@@ -34,23 +59,35 @@ int Serve(const zeb::server::ServerOptions& options) {
 int main(int argc, char** argv) {
   // `zebd copy --from A --to B` moves a configuration database instead of serving.
   if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr);
-  zeb::server::ServerOptions options;
+  server::ServerOptions options;
   std::string error;
-  switch (zeb::server::ParseServerOptions(argc, argv, &options, &error)) {
-    case zeb::server::ParseResult::kHelp:
-      std::cout << zeb::server::HelpText();
+  switch (server::ParseServerOptions(argc, argv, &options, &error)) {
+    case server::ParseResult::kHelp:
+      std::cout << server::HelpText();
       return 0;
-    case zeb::server::ParseResult::kError:
+    case server::ParseResult::kError:
       std::cerr << "zebd: " << error << "\nTry 'zebd --help' for the list of options.\n";
       return kExitUsage;
-    case zeb::server::ParseResult::kRun:
+    case server::ParseResult::kRun:
       break;
   }
   // A client that disconnects while we write must not kill the process.
   std::signal(SIGPIPE, SIG_IGN);
 
+  boost::asio::ip::tcp::endpoint endpoint;
+  Security security;
   std::unique_ptr<zeb::zdl::CZDLDatabase> database;
   try {
+    endpoint = server::ResolveListenEndpoint(options.host, options.port);
+    if (std::string problem = server::ExposureProblem(options, endpoint); !problem.empty()) {
+      std::cerr << "zebd: " << problem << "\n";
+      return kExitUsage;
+    }
+    if (options.insecure && !server::IsLoopback(endpoint.address()) &&
+        (!options.tls() || options.authFile.empty()))
+      Warn("warning: listening on " + endpoint.address().to_string() +
+           " without TLS and authentication (--insecure)");
+    security = LoadSecurity(options);
     database = zeb::zdl::CZDLDatabase::Open(options.database);
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
@@ -64,7 +101,7 @@ int main(int argc, char** argv) {
   zeb::HSE_VERSION_INFO version;
   zeb::GetExtensionVersion(&version);
 
-  int exitCode = Serve(options);
+  int exitCode = Serve(options, endpoint, std::move(security));
 
   zeb::TerminateExtension(0);
   zeb::UnloadExtension();

@@ -104,9 +104,9 @@ std::vector<char*> Argv(std::vector<std::string>& args) {
   return argv;
 }
 
-// Starts ZEBD_PATH with args; the child's stdout goes to stdoutFd and stderr to stderrFd.
-pid_t SpawnZebd(std::vector<std::string> args, int stdoutFd, int stderrFd) {
-  args.insert(args.begin(), ZEBD_PATH);
+// Starts args[0] (searched on PATH when it has no '/'); the child's stdout goes to stdoutFd
+// and stderr to stderrFd.
+pid_t SpawnProgram(std::vector<std::string> args, int stdoutFd, int stderrFd) {
   std::vector<char*> argv = Argv(args);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -114,10 +114,15 @@ pid_t SpawnZebd(std::vector<std::string> args, int stdoutFd, int stderrFd) {
   posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
   posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, ZEBD_PATH, &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " ZEBD_PATH ": " + std::string(strerror(rc)));
+  if (rc != 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::string(strerror(rc)));
   return pid;
+}
+
+pid_t SpawnZebd(std::vector<std::string> args, int stdoutFd, int stderrFd) {
+  args.insert(args.begin(), ZEBD_PATH);
+  return SpawnProgram(std::move(args), stdoutFd, stderrFd);
 }
 
 }  // namespace
@@ -218,6 +223,12 @@ std::string ZebdBuildStamp() {
 }
 
 CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout) {
+  std::vector<std::string> argv = args;
+  argv.insert(argv.begin(), ZEBD_PATH);
+  return RunCommand(argv, timeout);
+}
+
+CommandResult RunCommand(const std::vector<std::string>& args, Millis timeout) {
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   if (pipe2(err, O_CLOEXEC) != 0) {
@@ -225,7 +236,13 @@ CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout) {
     close(out[1]);
     throw std::runtime_error("pipe failed");
   }
-  pid_t pid = SpawnZebd(args, out[1], err[1]);
+  pid_t pid = -1;
+  try {
+    pid = SpawnProgram(args, out[1], err[1]);
+  } catch (...) {
+    for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+    throw;
+  }
   close(out[1]);
   close(err[1]);
 
@@ -259,9 +276,17 @@ CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout) {
 // ---------------------------------------------------------------------------------------------
 // RawConnection
 
-RawConnection::RawConnection(int port) {
+RawConnection::RawConnection(int port, const std::string& sourceAddress) {
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw std::runtime_error("socket: " + std::string(strerror(errno)));
+  sockaddr_in source{};
+  source.sin_family = AF_INET;
+  if (inet_pton(AF_INET, sourceAddress.c_str(), &source.sin_addr) != 1 ||
+      bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+    std::string error = strerror(errno);
+    close(fd_);
+    throw std::runtime_error("bind to " + sourceAddress + ": " + error);
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));

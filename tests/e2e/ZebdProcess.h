@@ -83,13 +83,17 @@ struct CommandResult {
   std::string err;
 };
 CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout = kDefaultTimeout);
+// Runs a program found on PATH (argv[0]) with standard input from /dev/null, to completion.
+// A program still running at the timeout is killed (exitCode -1).
+CommandResult RunCommand(const std::vector<std::string>& argv, Millis timeout = kDefaultTimeout);
 
 // One client connection over a plain socket, for sending arbitrary bytes and reading raw
 // responses. Not copyable; closes on destruction.
 class RawConnection {
  public:
-  // Connects to 127.0.0.1:port; throws std::runtime_error when it cannot.
-  explicit RawConnection(int port);
+  // Connects to 127.0.0.1:port from sourceAddress (any loopback address, so that tests can
+  // play several clients); throws std::runtime_error when it cannot.
+  explicit RawConnection(int port, const std::string& sourceAddress = "127.0.0.1");
   ~RawConnection();
   RawConnection(const RawConnection&) = delete;
   RawConnection& operator=(const RawConnection&) = delete;

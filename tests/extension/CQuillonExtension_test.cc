@@ -33,7 +33,10 @@ struct FakeRequest {
       const std::string value = std::strcmp(name, "REMOTE_ADDR") == 0   ? self->remoteAddr
                                 : std::strcmp(name, "REMOTE_USER") == 0 ? self->remoteUser
                                                                         : std::string();
-      if (value.size() + 1 > *size) return kFalse;
+      if (value.size() + 1 > *size) {
+        *size = static_cast<DWORD>(value.size() + 1);
+        return kFalse;
+      }
       std::memcpy(buf, value.c_str(), value.size() + 1);
       return kTrue;
     };
@@ -153,7 +156,7 @@ TEST_F(CQuillonExtensionTest, TraceRecordsCarryIdsClientAndTexts) {
   extension_.HttpExtensionProc(&post.ecb);
   const std::string trace = TraceText();
   const std::string refusal = get.Response();
-  EXPECT_NE(std::string::npos, trace.find("Client IP: 10.1.2.3\r\nClient User ID: \r\nRequestID: 1\r\n"
+  EXPECT_NE(std::string::npos, trace.find("Client IP: 10.1.2.3\r\nClient User ID: a-user-name-longer-than-\r\nRequestID: 1\r\n"
                                           "RequestContents: \r\n\r\nResponseContents: \r\n"));
   // The refusal text itself holds CR LF, which the text-mode file writes as CR CR LF.
   EXPECT_NE(std::string::npos, trace.find("HTTP/1.1 405 Method Not Allowed\r\r\nAllow: POST\r\r\n"));

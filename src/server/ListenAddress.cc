@@ -1,0 +1,34 @@
+#include "server/ListenAddress.h"
+
+#include <boost/asio/io_context.hpp>
+
+namespace zeb::server {
+
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+tcp::endpoint ResolveListenEndpoint(const std::string& host, std::uint16_t port) {
+  net::io_context ioc;
+  tcp::resolver resolver(ioc);
+  return *resolver.resolve(host, std::to_string(port), tcp::resolver::numeric_service).begin();
+}
+
+bool IsLoopback(const net::ip::address& address) {
+  if (address.is_v4()) return address.to_v4().is_loopback();
+  const net::ip::address_v6 v6 = address.to_v6();
+  if (v6.is_v4_mapped()) return net::ip::make_address_v4(net::ip::v4_mapped, v6).is_loopback();
+  return v6.is_loopback();
+}
+
+std::string ExposureProblem(const ServerOptions& options, const tcp::endpoint& endpoint) {
+  if (options.insecure || IsLoopback(endpoint.address())) return "";
+  std::string missing;
+  if (!options.tls()) missing = "TLS (--tls-cert and --tls-key)";
+  if (options.authFile.empty()) missing += std::string(missing.empty() ? "" : " and ") + "--auth-file";
+  if (missing.empty()) return "";
+  return "refusing to listen on " + endpoint.address().to_string() + " without " + missing +
+         ": anyone who reaches the port could read and change the configuration (give --insecure to "
+         "accept that)";
+}
+
+}  // namespace zeb::server

@@ -1,0 +1,148 @@
+#include "server/AuthFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "server/PasswordHash.h"
+#include "server/TestHashes.h"
+
+namespace zeb::server {
+namespace {
+
+using test::MakeHash;
+
+TEST(PasswordHash, VerifiesEverySupportedSchemeAndNothingElse) {
+  for (const char* prefix : {"$y$", "$2b$", "$6$"}) {
+    const std::string hash = MakeHash(prefix, "pass word:1");
+    EXPECT_TRUE(IsSupportedHash(hash)) << hash;
+    EXPECT_TRUE(VerifyPassword("pass word:1", hash)) << hash;
+    for (const char* wrong : {"", "pass word:", "pass word:12", "Pass word:1"}) {
+      EXPECT_FALSE(VerifyPassword(wrong, hash)) << prefix << " '" << wrong << "'";
+    }
+  }
+  // bcrypt as htpasswd -B writes it.
+  std::string htpasswd = MakeHash("$2b$", "pw");
+  htpasswd[2] = 'y';
+  EXPECT_TRUE(VerifyPassword("pw", htpasswd));
+
+  // Fast schemes are refused even with the right password; so is what is no hash at all.
+  const std::string md5 = MakeHash("$1$", "pw");
+  for (const std::string& refused : {md5, std::string("$apr1$abc$def"), std::string("pw"), std::string(""),
+                                     std::string("$y$"), std::string("$6$")}) {
+    EXPECT_FALSE(IsSupportedHash(refused)) << refused;
+    EXPECT_FALSE(VerifyPassword("pw", refused)) << refused;
+  }
+  EXPECT_FALSE(VerifyPassword("pw", "$y$j9T$broken"));
+}
+
+TEST(UserTable, ParsesUsableLinesAndExplainsTheOthers) {
+  const std::string yes = MakeHash("$y$", "a");
+  const std::string bcrypt = MakeHash("$2b$", "b");
+  const std::string md5 = MakeHash("$1$", "c");
+  const std::vector<std::string> lines = {
+      "# operators",                       // 1
+      "alice:" + yes + "\r",               // 2: written with CR LF
+      "",                                  // 3
+      "bob:" + bcrypt,                     // 4
+      "carol:" + md5,                      // 5
+      "dave",                              // 6
+      ":" + yes,                           // 7
+      "alice:" + bcrypt,                   // 8
+      "abcdefghijklmnopqrstuvwxy:" + yes,  // 9: 25 bytes
+      "abcdefghijklmnopqrstuvwx:" + yes,   // 10: 24 bytes
+      "e\tve:" + yes,                      // 11
+      "frank:" + yes + ":19000:0",         // 12: shadow-style fields
+      "Bob:" + yes,                        // 13: no final line feed
+  };
+  std::string text;
+  for (const std::string& line : lines) text += line + (&line == &lines.back() ? "" : "\n");
+  std::vector<std::string> warnings;
+  UserTable table = UserTable::Parse(text, &warnings);
+
+  EXPECT_EQ(4u, table.size());
+  ASSERT_NE(nullptr, table.Find("alice"));
+  EXPECT_EQ(yes, *table.Find("alice"));  // the first line of a name counts; no CR kept
+  ASSERT_NE(nullptr, table.Find("bob"));
+  EXPECT_EQ(bcrypt, *table.Find("bob"));
+  EXPECT_NE(nullptr, table.Find("Bob"));  // names match exactly
+  EXPECT_NE(nullptr, table.Find("abcdefghijklmnopqrstuvwx"));
+  EXPECT_EQ(nullptr, table.Find("carol"));
+  EXPECT_EQ(yes, table.decoyHash());
+
+  const std::vector<std::string> expected = {
+      "line 5: not a yescrypt, bcrypt or SHA-512 crypt hash (make one with mkpasswd or htpasswd -B); the "
+      "line is ignored",
+      "line 6: not of the form user:hash; the line is ignored",
+      "line 7: empty user name; the line is ignored",
+      "line 8: user 'alice' appears again; the line is ignored",
+      "line 9: user name longer than 24 bytes; the line is ignored",
+      "line 11: control character in the user name; the line is ignored",
+      "line 12: not a yescrypt, bcrypt or SHA-512 crypt hash (make one with mkpasswd or htpasswd -B); the "
+      "line is "
+      "ignored",
+  };
+  EXPECT_EQ(expected, warnings);
+}
+
+class AuthFileTest : public ::testing::Test {
+ protected:
+  AuthFileTest() {
+    char pattern[] = "/tmp/zeb-authfile-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    path_ = dir_ + "/users";
+  }
+  ~AuthFileTest() override { std::filesystem::remove_all(dir_); }
+
+  // Writes a new file and renames it over the old one, as editors and tools do.
+  void Replace(const std::string& text) {
+    std::ofstream(path_ + ".new") << text;
+    std::filesystem::rename(path_ + ".new", path_);
+  }
+
+  AuthFile::Warn Collect() {
+    return [this](const std::string& message) { warnings_.push_back(message); };
+  }
+
+  std::string dir_;
+  std::string path_;
+  std::vector<std::string> warnings_;
+};
+
+TEST_F(AuthFileTest, FollowsTheFileOnDiskAndLetsNobodyInWhileItIsGone) {
+  const std::string hash = MakeHash("$y$", "pw");
+  Replace("alice:" + hash + "\n");
+  AuthFile file(path_, Collect());
+  auto first = file.Current();
+  EXPECT_NE(nullptr, first->Find("alice"));
+  EXPECT_EQ(first, file.Current());  // unchanged: the same table, not read again
+  EXPECT_TRUE(warnings_.empty());
+
+  Replace("bob:" + hash + "\nbroken\n");
+  auto second = file.Current();
+  EXPECT_EQ(nullptr, second->Find("alice"));
+  EXPECT_NE(nullptr, second->Find("bob"));
+  EXPECT_NE(nullptr, first->Find("alice"));  // a table once handed out does not change
+
+  std::filesystem::remove(path_);
+  EXPECT_EQ(0u, file.Current()->size());
+  EXPECT_EQ(0u, file.Current()->size());
+
+  Replace("carol:" + hash + "\n");
+  EXPECT_NE(nullptr, file.Current()->Find("carol"));
+
+  const std::vector<std::string> expected = {
+      "auth file '" + path_ + "' line 2: not of the form user:hash; the line is ignored",
+      "auth file '" + path_ + "' read again: 1 users",
+      "cannot read auth file '" + path_ +
+          "': No such file or directory; no request is accepted until it can be read",
+      "auth file '" + path_ + "' read again: 1 users",
+  };
+  EXPECT_EQ(expected, warnings_);
+}
+
+}  // namespace
+}  // namespace zeb::server
