@@ -114,7 +114,8 @@ std::unique_ptr<CZDLDatabase> CZDLDatabase::CreateEmpty(const std::string& locat
 }
 
 void CZDLDatabase::Initialise(Setup setup) {
-  CZDLSession session(*this, Connect());
+  // The opening thread's session: it usually goes on to use it.
+  CZDLSession& session = Session();
   {
     // The write lock makes concurrent starts of several nodes on a new database take turns.
     CZDLTransaction transaction(session);

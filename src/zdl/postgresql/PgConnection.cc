@@ -132,7 +132,7 @@ class PgStatement : public DbStatement {
   }
 
   // Prepares the statement on the current connection (again after a reconnect) and learns the
-  // types of its parameters, if it has any.
+  // types of its parameters.
   void EnsurePrepared() {
     connection_.EnsureUsable();
     if (prepared_ && epoch_ == connection_.epoch()) return;
@@ -140,21 +140,22 @@ class PgStatement : public DbStatement {
     PGresult* result = PQprepare(connection_.handle(), name.c_str(), sql_.c_str(), 0, nullptr);
     if (PQresultStatus(result) != PGRES_COMMAND_OK) connection_.Fail(result);
     PQclear(result);
-    if (parameters_ > 0) {
-      result = PQdescribePrepared(connection_.handle(), name.c_str());
-      if (PQresultStatus(result) != PGRES_COMMAND_OK) connection_.Fail(result);
-      types_.assign(static_cast<std::size_t>(PQnparams(result)), 0);
-      for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQparamtype(result, static_cast<int>(i));
-      PQclear(result);
-    }
+    result = PQdescribePrepared(connection_.handle(), name.c_str());
+    if (PQresultStatus(result) != PGRES_COMMAND_OK) connection_.Fail(result);
+    types_.assign(static_cast<std::size_t>(PQnparams(result)), 0);
+    for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQparamtype(result, static_cast<int>(i));
+    PQclear(result);
     name_ = name;
     epoch_ = connection_.epoch();
     prepared_ = true;
   }
 
-  // Runs the statement once after each Bind.
+  // Runs the statement once after each Bind. One without parameters is sent whole each time
+  // (one round trip, as cheap as running a prepared one); one with parameters is prepared on
+  // first use.
   void Execute() {
     if (result_) return;
+    if (parameters_ == 0) return Finish(RunUnprepared());
     EnsurePrepared();
     std::vector<std::string> texts(values_.size());
     std::vector<const char*> pointers(values_.size(), nullptr);
@@ -166,8 +167,17 @@ class PgStatement : public DbStatement {
       if (i < types_.size() && IsIntegerType(types_[i]) && !IsIntegerText(texts[i])) continue;
       pointers[i] = texts[i].c_str();
     }
-    PGresult* result = PQexecPrepared(connection_.handle(), name_.c_str(), static_cast<int>(pointers.size()),
-                                      pointers.data(), nullptr, nullptr, 0);
+    Finish(PQexecPrepared(connection_.handle(), name_.c_str(), static_cast<int>(pointers.size()), pointers.data(),
+                          nullptr, nullptr, 0));
+  }
+
+  PGresult* RunUnprepared() {
+    connection_.EnsureUsable();
+    return PQexecParams(connection_.handle(), sql_.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  }
+
+  // Takes the result of an execution (throwing for a failure) and notes rows written.
+  void Finish(PGresult* result) {
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) connection_.Fail(result);
     result_ = result;
