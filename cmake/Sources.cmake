@@ -16,6 +16,7 @@ set(ZEB_SOURCES
   src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
   src/zdl/CTypeList.cc
+  src/zdl/CSystem.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -27,7 +28,15 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
+  src/builders/CXMLURLCache.cc
+  src/builders/CXMLComponentVersionCache.cc
+  src/builders/CXMLIPPhone.cc
+  src/builders/CXMLDeviceProfile.cc
   src/handlers/device/CRemoveDeviceHandler.cc
+  src/handlers/device/DeviceReaders.cc
+  src/handlers/device/PhoneHandlers.cc
+  src/handlers/device/DeviceProfileHandlers.cc
+  src/handlers/device/LoginHandlers.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
   src/extension/RefusalResponses.cc
