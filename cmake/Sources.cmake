@@ -67,4 +67,6 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/DeviceTest.cc
+  tests/e2e/Phone_e2e_test.cc
 )
