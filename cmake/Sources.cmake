@@ -69,4 +69,5 @@ set(ZEB_TEST_SOURCES
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
+  tests/e2e/DeviceProfile_e2e_test.cc
 )
