@@ -28,6 +28,9 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
+  src/builders/CXMLDevicePool.cc
+  src/builders/CXMLDialcore.cc
+  src/builders/CXMLLocation.cc
   src/builders/CXMLURLCache.cc
   src/builders/CXMLComponentVersionCache.cc
   src/builders/CXMLIPPhone.cc
@@ -62,6 +65,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
+  tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/e2e/ZebdProcess.cc
   tests/e2e/ZebdTest.cc
