@@ -65,6 +65,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
+  tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/e2e/ZebdProcess.cc

@@ -4,6 +4,7 @@
 
 #include "builders/CXMLCallingSearchSpace.h"
 #include "builders/CXMLComponentVersionCache.h"
+#include "builders/CXMLDevicePool.h"
 #include "builders/CXMLURLCache.h"
 #include "dispatch/CRequestHandler.h"
 #include "soap/Namespaces.h"
@@ -117,9 +118,8 @@ void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess
 
 void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode) {
   AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace"), mode);
-  // The full device pool element belongs to the device pool family; until it is merged every
-  // mode names the pool.
-  BuildReference(*AddNewChild(), session, "DevicePool", "devicePool", device.getID("fkDevicePool"), kModeNames);
+  AddNewChild<CXMLDevicePool>()->BuildFromDatabase(session, device.getID("fkDevicePool"), mode);
+  // The phone's location carries no number, unlike the location family's element.
   BuildReference(*AddNewChild(), session, "Location", "location", device.getID("fkLocation"), mode,
                  [](CXMLElement& element, const zdl::CFastAccess& row) {
                    element.AddChild("kbits", Decimal(row.getInt("Kbits")));
