@@ -7,6 +7,6 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
-  libboost-dev libssl-dev libxml2-dev libsqlite3-dev uuid-dev \
-  libgtest-dev googletest \
+  libboost-dev libssl-dev libxml2-dev libsqlite3-dev \
+  libgtest-dev googletest libbenchmark-dev \
   curl openssl sqlite3 wrk nginx-light

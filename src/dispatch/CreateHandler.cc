@@ -42,16 +42,21 @@ const std::vector<MethodEntry>& MethodTable() {
   return table;
 }
 
-std::unique_ptr<CRequestHandler> CreateHandler(const std::string& localName, RequestContext& context) {
+HandlerFactory FindHandlerFactory(const std::string& localName) {
   static const auto index = [] {
     std::unordered_map<std::string, HandlerFactory> byName;
     for (const MethodEntry& entry : MethodTable()) byName.emplace(entry.name, entry.create);
     return byName;
   }();
   auto found = index.find(localName);
-  if (found == index.end()) throw CUnknownMethodException(localName);
+  return found == index.end() ? nullptr : found->second;
+}
+
+std::unique_ptr<CRequestHandler> CreateHandler(const std::string& localName, RequestContext& context) {
+  HandlerFactory create = FindHandlerFactory(localName);
+  if (!create) throw CUnknownMethodException(localName);
   try {
-    return found->second(context, localName);
+    return create(context, localName);
   } catch (const std::bad_alloc&) {
     throw zdl::CZDLException(zdl::kZDLOutOfMemory, "Not enough memory to process request.");
   }

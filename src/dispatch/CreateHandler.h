@@ -20,6 +20,9 @@ struct MethodEntry {
 // CUnknownMethodException naming localName as sent when no method of that name is built.
 std::unique_ptr<CRequestHandler> CreateHandler(const std::string& localName, RequestContext& context);
 
+// The factory of the method, or null when no method of that name is built.
+HandlerFactory FindHandlerFactory(const std::string& localName);
+
 // The methods this build serves, in dispatch order.
 const std::vector<MethodEntry>& MethodTable();
 

@@ -94,16 +94,16 @@ long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::st
 
 void ThrowNotFound(const std::string& message) { throw zdl::CZDLException(zdl::kZDLRecordNotFound, message); }
 
-Identified ReadIdentifier(ElementCursor& cursor, const Identification& spec) {
-  cursor.RequireNotNull(spec.nullText);
+Identified ReadIdentifier(ElementCursor& cursor, const Identification& how) {
+  cursor.RequireNotNull(how.nullText);
   Identified which;
-  if (cursor.Is(spec.nameElement)) {
-    which.value = RequireValue(cursor.node(), spec.nameWording);
-  } else if (cursor.Is(spec.idElement)) {
+  if (cursor.Is(how.nameElement)) {
+    which.value = RequireValue(cursor.node(), how.nameWording);
+  } else if (cursor.Is(how.idElement)) {
     which.byId = true;
-    which.value = RequireValue(cursor.node(), spec.idWording);
+    which.value = RequireValue(cursor.node(), how.idWording);
   } else {
-    cursor.ThrowFound(spec.expected);
+    cursor.ThrowFound(how.expected);
   }
   cursor.Advance();
   return which;

@@ -123,23 +123,23 @@ struct Identified {
 };
 
 // Reads the identifying element under the cursor and selects into list (SelectByID or
-// SelectByName); throws the messages of spec when something is missing or nothing is found.
+// SelectByName); throws the messages of how when something is missing or nothing is found.
 // Advances past the element. On return list holds at least one record, current is the first.
 template <class List>
-Identified Identify(ElementCursor& cursor, List& list, const Identification& spec);
+Identified Identify(ElementCursor& cursor, List& list, const Identification& how);
 
 // Reads only the identifying element (no selection); for get methods that build by identifier.
-Identified ReadIdentifier(ElementCursor& cursor, const Identification& spec);
+Identified ReadIdentifier(ElementCursor& cursor, const Identification& how);
 
 template <class List>
-Identified Identify(ElementCursor& cursor, List& list, const Identification& spec) {
-  Identified which = ReadIdentifier(cursor, spec);
+Identified Identify(ElementCursor& cursor, List& list, const Identification& how) {
+  Identified which = ReadIdentifier(cursor, how);
   if (which.byId) {
     list.SelectByID(ParseID(which.value));
   } else {
     list.SelectByName(which.value);
   }
-  if (list.Count() == 0) ThrowNotFound(spec.notFound);
+  if (list.Count() == 0) ThrowNotFound(how.notFound);
   list.MoveFirst();
   return which;
 }

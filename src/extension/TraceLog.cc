@@ -8,10 +8,13 @@ namespace {
 
 // Appends text as a text-mode stream writes it: each LF becomes CR LF.
 void AppendTextMode(std::string& out, const std::string& text) {
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
+  std::size_t from = 0;
+  for (std::size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', from)) {
+    out.append(text, from, lf - from);
+    out += "\r\n";
+    from = lf + 1;
   }
+  out.append(text, from, std::string::npos);
 }
 
 void AppendLine(std::string& out, const std::string& text) {
@@ -55,6 +58,8 @@ void TraceLog::Open() {
     }
   }
   stream_ = std::fopen(currentFile_.c_str(), mode);
+  size_ = 0;
+  if (stream_ && mode[0] == 'a' && !FileSize(currentFile_, &size_)) size_ = 0;
 }
 
 void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
@@ -81,8 +86,9 @@ void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t re
   if (!stream_) return;
   std::fwrite(record.data(), 1, record.size(), stream_);
   std::fflush(stream_);
-  std::uint64_t size = 0;
-  if (FileSize(currentFile_, &size) && size > limit_) {
+  // The file grows only by our records while it is open, so its size is counted, not asked for.
+  size_ += record.size();
+  if (size_ > limit_) {
     std::fclose(stream_);
     stream_ = nullptr;
   }

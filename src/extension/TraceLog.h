@@ -45,6 +45,7 @@ class TraceLog {
   std::string currentFile_;
   unsigned rotation_ = 0;
   std::FILE* stream_ = nullptr;
+  std::uint64_t size_ = 0;  // bytes in the open file
 };
 
 }  // namespace zeb

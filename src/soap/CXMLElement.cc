@@ -4,19 +4,33 @@
 
 namespace zeb {
 
-std::string EscapeXML(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 4);
-  for (char c : text) {
-    switch (c) {
+namespace {
+
+const char kMarkup[] = "&<>'\"";
+
+// Appends text to out with the five markup characters replaced.
+void AppendEscaped(std::string& out, const std::string& text) {
+  std::size_t from = 0;
+  for (std::size_t at = text.find_first_of(kMarkup); at != std::string::npos; at = text.find_first_of(kMarkup, from)) {
+    out.append(text, from, at - from);
+    switch (text[at]) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '\'': out += "&apos;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      default: out += "&quot;"; break;
     }
+    from = at + 1;
   }
+  out.append(text, from, std::string::npos);
+}
+
+}  // namespace
+
+std::string EscapeXML(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  AppendEscaped(out, text);
   return out;
 }
 
@@ -34,7 +48,7 @@ void CXMLElement::AddAttribute(const std::string& name, const std::string& value
   attributes_ += ' ';
   attributes_ += name;
   attributes_ += "=\"";
-  attributes_ += EscapeXML(value);
+  AppendEscaped(attributes_, value);
   attributes_ += '"';
 }
 

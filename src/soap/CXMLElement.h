@@ -35,6 +35,9 @@ class CXMLElement {
   // Appends ` name="escaped value"` to the attribute list.
   void AddAttribute(const std::string& name, const std::string& value);
   const std::string& GetAttributeText() const { return attributes_; }
+  // Appends attribute text already in written form (" name=\"escaped\"..."); for constant
+  // attribute sets prepared once.
+  void AppendAttributeText(const std::string& written) { attributes_ += written; }
 
   // When raw is not empty it is written verbatim in place of the whole element.
   void SetRaw(std::string raw) { raw_ = std::move(raw); }

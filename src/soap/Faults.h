@@ -24,4 +24,8 @@ void AddDetailedFault(const std::string& schemaLocation, CXMLElement* parent, co
 // xsi:schemaLocation and, when present, sequence written as a signed 32-bit decimal.
 void AddZebAttributes(CXMLElement* element, const std::string& schemaLocation, Sequence sequence);
 
+// The written form of the first three of those attributes for a schema location.
+// REQUIRES: the result is used before the next call on this thread.
+const std::string& ZebAttributeText(const std::string& schemaLocation);
+
 }  // namespace zeb

@@ -10,6 +10,7 @@
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
+#include "zdl/CZDLSession.h"
 
 namespace zeb {
 
@@ -58,9 +59,14 @@ long ProcessSOAPRequest(const char* requestText, zdl::CGenericBuffer& out, Reque
 }
 
 void CSOAPRequest::Process(CXMLElement* root, RequestContext& context) {
+  static const std::string envelopeAttributes = [] {
+    CXMLElement element;
+    element.AddAttribute("xmlns:SOAP-ENV", kSoapEnvelopeNs);
+    element.AddAttribute("SOAP-ENV:encodingStyle", kSoapEncodingNs);
+    return element.GetAttributeText();
+  }();
   root->SetTag("SOAP-ENV:Envelope");
-  root->AddAttribute("xmlns:SOAP-ENV", kSoapEnvelopeNs);
-  root->AddAttribute("SOAP-ENV:encodingStyle", kSoapEncodingNs);
+  root->AppendAttributeText(envelopeAttributes);
   CXMLElement* body;
   try {
     body = root->AddNewChild("SOAP-ENV:Body");
@@ -112,7 +118,16 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     if (!node_) throw CInvalidValueException("No request element found.");
     if (auto value = node_.Attribute("sequence")) sequence = ParseSequence(*value);
     method = node_.LocalName();
+    if (!FindHandlerFactory(method)) {
+      // Most unknown names come from clients probing; answer without unwinding an exception.
+      const CUnknownMethodException unknown(method);
+      AddDetailedFault(schemaLocation(), body, method, unknown.GetCode(), sequence, unknown.what());
+      return;
+    }
     handler = CreateHandler(method, context);
+    // The request's reads share one snapshot (a write ends it and takes the write lock).
+    std::optional<zdl::CZDLReadScope> snapshot;
+    if (context.db) snapshot.emplace(*context.db);
     handler->Execute(node_, body, sequence);
   } catch (const zdl::CZDLException& error) {
     AddDetailedFault(schemaLocation(), body, method, error.GetExceptionID(), sequence, error.GetExceptionStr());

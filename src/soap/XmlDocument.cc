@@ -4,6 +4,7 @@
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
+#include <libxml/dict.h>
 #include <libxml/xmlsave.h>
 
 #include <cstring>
@@ -70,6 +71,35 @@ void OnInternalSubset(void* userData, const xmlChar*, const xmlChar*, const xmlC
   state->doctypeColumn = ctxt->input ? ctxt->input->col : 0;
   xmlStopParser(ctxt);
 }
+
+// One parser context per thread, reused across requests: making and freeing a context and its
+// name dictionary costs more than a small request's parse. The context is replaced when its
+// dictionary has grown large, so that requests full of distinct names cannot grow it forever.
+class ThreadParser {
+ public:
+  ~ThreadParser() {
+    if (ctxt_) xmlFreeParserCtxt(ctxt_);
+  }
+  xmlParserCtxtPtr Get() {
+    if (ctxt_ && ctxt_->dict && static_cast<std::size_t>(xmlDictSize(ctxt_->dict)) > kMaxDictionaryNames) {
+      xmlFreeParserCtxt(ctxt_);
+      ctxt_ = nullptr;
+    }
+    if (!ctxt_) {
+      ctxt_ = xmlNewParserCtxt();
+      if (!ctxt_) throw CComError(0x8007000Eu, "Not enough storage is available to complete this operation.");
+      ctxt_->sax->serror = OnStructuredError;
+      ctxt_->sax->internalSubset = OnInternalSubset;
+      ctxt_->vctxt.error = nullptr;
+      ctxt_->vctxt.warning = nullptr;
+    }
+    return ctxt_;
+  }
+
+ private:
+  static constexpr std::size_t kMaxDictionaryNames = 4096;
+  xmlParserCtxtPtr ctxt_ = nullptr;
+};
 
 std::string SourceLine(const char* text, std::size_t length, long line) {
   if (line < 1) line = 1;
@@ -186,18 +216,14 @@ bool XmlDocument::LoadXML(const char* text, std::size_t length) {
     doc_ = nullptr;
   }
   error_ = XmlParseError{};
-  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-  if (!ctxt) throw CComError(0x8007000Eu, "Not enough storage is available to complete this operation.");
+  thread_local ThreadParser parser;
+  xmlParserCtxtPtr ctxt = parser.Get();
   ParseState state;
   ctxt->_private = &state;
-  ctxt->sax->serror = OnStructuredError;
-  ctxt->sax->internalSubset = OnInternalSubset;
-  ctxt->vctxt.error = nullptr;
-  ctxt->vctxt.warning = nullptr;
   const int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR | XML_PARSE_IGNORE_ENC;
-  doc_ = xmlCtxtReadMemory(ctxt, length ? text : "", static_cast<int>(length), nullptr, "UTF-8", options);
+  doc_ = xmlCtxtReadMemory(ctxt, length ? text : "", static_cast<int>(length), nullptr, nullptr, options);
   const bool ok = doc_ && ctxt->wellFormed && !state.doctype;
-  xmlFreeParserCtxt(ctxt);
+  ctxt->_private = nullptr;
   if (ok) return true;
 
   if (doc_) {

@@ -5,15 +5,14 @@
 
 namespace zeb::zdl {
 
-CFastAccess::CFastAccess(CZDLSession& session, std::string table) : session_(session), table_(std::move(table)) {
-  if (!FindTable(table_)) throw CZDLException(kZDLInvalidParameter, "Unknown table: " + table_);
+CFastAccess::CFastAccess(CZDLSession& session, std::string table) : session_(session), table_(FindTable(table)) {
+  if (!table_) throw CZDLException(kZDLInvalidParameter, "Unknown table: " + table);
 }
 
-void CFastAccess::SelectAll() { SelectCustom("SELECT * FROM " + FindTable(table_)->name); }
+void CFastAccess::SelectAll() { SelectCustom("SELECT * FROM " + table_->name); }
 
 void CFastAccess::SelectByID(const CZDLID& id) {
-  const TableDef* table = FindTable(table_);
-  SelectCustom("SELECT * FROM " + table->name + " WHERE " + table->keyName() + " = ?", {CZDLValue(id)});
+  SelectCustom("SELECT * FROM " + table_->name + " WHERE " + table_->keyName() + " = ?", {CZDLValue(id)});
 }
 
 void CFastAccess::SelectCustom(const std::string& sql, const std::vector<CZDLValue>& values) {
@@ -22,9 +21,9 @@ void CFastAccess::SelectCustom(const std::string& sql, const std::vector<CZDLVal
 }
 
 const CZDLValue& CFastAccess::Get(const std::string& column) const {
-  if (IsEOF()) throw CZDLException(kZDLInvalidOperation, "No current row of " + table_ + ".");
+  if (IsEOF()) throw CZDLException(kZDLInvalidOperation, "No current row of " + table_->name + ".");
   const int index = result_.Column(column);
-  if (index < 0) throw CZDLException(kZDLInvalidParameter, "Unknown column " + column + " of " + table_ + ".");
+  if (index < 0) throw CZDLException(kZDLInvalidParameter, "Unknown column " + column + " of " + table_->name + ".");
   return result_.rows[row_][index];
 }
 

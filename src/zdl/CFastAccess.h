@@ -7,6 +7,7 @@
 
 #include "zdl/CZDLID.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/Schema.h"
 
 namespace zeb::zdl {
 
@@ -40,7 +41,7 @@ class CFastAccess {
 
  private:
   CZDLSession& session_;
-  std::string table_;
+  const TableDef* table_;
   ResultSet result_;
   std::size_t row_ = 0;
 };

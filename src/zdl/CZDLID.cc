@@ -1,8 +1,10 @@
 #include "zdl/CZDLID.h"
 
-#include <uuid/uuid.h>
+#include <sys/random.h>
 
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 
 #include "zdl/CZDLException.h"
 
@@ -36,12 +38,44 @@ CZDLID::CZDLID(const std::string& text) {
   text_ = "{" + body + "}";
 }
 
+namespace {
+
+// Random bytes from the kernel's generator, fetched a page at a time per thread so that making
+// an identifier costs no system call in the common case.
+void RandomBytes(unsigned char* out, std::size_t n) {
+  thread_local unsigned char pool[4096];
+  thread_local std::size_t used = sizeof pool;
+  if (used + n > sizeof pool) {
+    std::size_t filled = 0;
+    while (filled < sizeof pool) {
+      const ssize_t got = getrandom(pool + filled, sizeof pool - filled, 0);
+      if (got > 0) filled += static_cast<std::size_t>(got);
+    }
+    used = 0;
+  }
+  std::memcpy(out, pool + used, n);
+  std::memset(pool + used, 0, n);
+  used += n;
+}
+
+}  // namespace
+
 CZDLID CZDLID::New() {
-  uuid_t raw;
-  uuid_generate_random(raw);
-  char text[37];
-  uuid_unparse_upper(raw, text);
-  return FromCanonical(std::string("{") + text + "}");
+  unsigned char raw[16];
+  RandomBytes(raw, sizeof raw);
+  raw[6] = static_cast<unsigned char>((raw[6] & 0x0F) | 0x40);  // version 4: random
+  raw[8] = static_cast<unsigned char>((raw[8] & 0x3F) | 0x80);  // the RFC 4122 variant
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(38);
+  text += '{';
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+    text += kHex[raw[i] >> 4];
+    text += kHex[raw[i] & 0x0F];
+  }
+  text += '}';
+  return FromCanonical(std::move(text));
 }
 
 CZDLID CZDLID::FromCanonical(std::string text) {

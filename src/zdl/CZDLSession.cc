@@ -62,6 +62,11 @@ long long CZDLSession::Execute(const std::string& sql, const std::vector<CZDLVal
 void CZDLSession::ExecScript(const std::string& sql) { connection_->ExecScript(sql); }
 
 void CZDLSession::Begin() {
+  if (depth_ == 0 && reading_) {
+    // A write inside a read scope: the snapshot ends, the write transaction takes over.
+    reading_ = false;
+    connection_->EndRead();
+  }
   if (depth_++ == 0) {
     failed_ = false;
     try {
@@ -96,6 +101,31 @@ void CZDLSession::Rollback() {
   failed_ = true;
   if (--depth_ > 0) return;
   connection_->Rollback();
+}
+
+void CZDLSession::BeginRead() {
+  connection_->BeginRead();
+  reading_ = true;
+}
+
+void CZDLSession::EndRead() {
+  if (!reading_) return;
+  reading_ = false;
+  connection_->EndRead();
+}
+
+CZDLReadScope::CZDLReadScope(CZDLSession& session) : session_(session) {
+  if (session_.InTransaction()) return;
+  session_.BeginRead();
+  active_ = true;
+}
+
+CZDLReadScope::~CZDLReadScope() {
+  if (!active_) return;
+  try {
+    session_.EndRead();
+  } catch (...) {
+  }
 }
 
 CZDLTransaction::~CZDLTransaction() {

@@ -46,6 +46,9 @@ class CZDLSession {
   void Commit();
   void Rollback();
   bool InTransaction() const { return depth_ > 0; }
+  // A read-only snapshot; see CZDLReadScope.
+  void BeginRead();
+  void EndRead();
 
  private:
   DbStatement& Prepared(const std::string& sql);
@@ -55,6 +58,21 @@ class CZDLSession {
   std::unordered_map<std::string, std::unique_ptr<DbStatement>> statements_;
   int depth_ = 0;
   bool failed_ = false;
+  bool reading_ = false;
+};
+
+// Holds one read snapshot for a scope, so that the reads of one request see one state of the
+// database and pay for the snapshot once. Does nothing inside a transaction.
+class CZDLReadScope {
+ public:
+  explicit CZDLReadScope(CZDLSession& session);
+  ~CZDLReadScope();
+  CZDLReadScope(const CZDLReadScope&) = delete;
+  CZDLReadScope& operator=(const CZDLReadScope&) = delete;
+
+ private:
+  CZDLSession& session_;
+  bool active_ = false;
 };
 
 // Holds a write transaction for a scope: rolled back unless Commit was called.

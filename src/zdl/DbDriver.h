@@ -35,6 +35,9 @@ class DbConnection {
   virtual void BeginWrite() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+  // A read-only transaction (one snapshot for several statements) and its end.
+  virtual void BeginRead() = 0;
+  virtual void EndRead() = 0;
 };
 
 }  // namespace zeb::zdl

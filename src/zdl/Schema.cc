@@ -2,7 +2,9 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <unordered_map>
 #include <memory>
 
 #include "zdl/CZDLValue.h"
@@ -131,13 +133,26 @@ const std::vector<const TableDef*>& AllTables() {
   return tables;
 }
 
+namespace {
+
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
 const TableDef* FindTable(const std::string& name) {
-  for (const TableDef* table : AllTables()) {
-    if (strcasecmp(table->name.c_str(), name.c_str()) == 0 || strcasecmp(table->ident.c_str(), name.c_str()) == 0) {
-      return table;
+  static const auto index = [] {
+    std::unordered_map<std::string, const TableDef*> byName;
+    for (const TableDef* table : AllTables()) {
+      byName.emplace(Lowered(table->name), table);
+      byName.emplace(Lowered(table->ident), table);
     }
-  }
-  return nullptr;
+    return byName;
+  }();
+  auto found = index.find(Lowered(name));
+  return found == index.end() ? nullptr : found->second;
 }
 
 const TableDef& TableOf(const char* ident) {

@@ -77,14 +77,14 @@ void CRemoveRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, S
 
 void CGetRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  Identification spec = kByPartitionIdOrName;
-  spec.nameWording = ValueWording::kMustContain;
-  const Identified which = ReadIdentifier(cursor, spec);
+  Identification how = kByPartitionIdOrName;
+  how.nameWording = ValueWording::kMustContain;
+  const Identified which = ReadIdentifier(cursor, how);
   zdl::CZDLID id;
   if (which.byId) {
     id = ParseID(which.value);
   } else {
-    id = FindIdByName<zdl::CRoutePartitionList>(db(), which.value, spec.notFound);
+    id = FindIdByName<zdl::CRoutePartitionList>(db(), which.value, how.notFound);
   }
   CXMLElement holder;
   holder.AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(db(), id, kModeFull);

@@ -141,6 +141,11 @@ void SqliteConnection::Rollback() {
   if (!sqlite3_get_autocommit(db_)) ExecScript("ROLLBACK");
 }
 
+void SqliteConnection::BeginRead() { ExecScript("BEGIN DEFERRED"); }
+void SqliteConnection::EndRead() {
+  if (!sqlite3_get_autocommit(db_)) ExecScript("COMMIT");
+}
+
 std::string SqliteDialect::ColumnType(const ColumnDef& column) const {
   switch (column.kind) {
     case ColKind::kEnumKey:

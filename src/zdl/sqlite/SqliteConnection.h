@@ -24,6 +24,8 @@ class SqliteConnection : public DbConnection {
   void BeginWrite() override;
   void Commit() override;
   void Rollback() override;
+  void BeginRead() override;
+  void EndRead() override;
 
  private:
   sqlite3* db_ = nullptr;
