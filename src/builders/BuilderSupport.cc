@@ -6,19 +6,6 @@
 
 namespace zeb {
 
-ReadSnapshot::ReadSnapshot(zdl::CZDLSession& session) : session_(session), active_(!session.InTransaction()) {
-  if (active_) session_.Execute("BEGIN");
-}
-
-ReadSnapshot::~ReadSnapshot() {
-  if (!active_) return;
-  try {
-    session_.Execute("COMMIT");
-  } catch (...) {
-    // Nothing was written; a failed end of a read transaction loses nothing.
-  }
-}
-
 std::string TypeText(zdl::CZDLSession& session, const std::string& table, long number) {
   zdl::CTypeList types(session, table);
   if (types.IsBOF()) return "";

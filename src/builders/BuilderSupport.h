@@ -22,21 +22,6 @@ constexpr int kModeNamespaces = 2; // the top element carries the namespace attr
 constexpr int kModeFull = 3;       // references as nested elements
 constexpr int kModeTftp = 0;       // as full, and the phone's user locale in its TFTP form
 
-// Holds one read transaction for a scope: a builder that reads many rows then sees one state of
-// the database and takes its read lock once instead of once per query. Does nothing when the
-// session is inside a transaction already. Only for reads: a write inside it is refused.
-class ReadSnapshot {
- public:
-  explicit ReadSnapshot(zdl::CZDLSession& session);
-  ~ReadSnapshot();
-  ReadSnapshot(const ReadSnapshot&) = delete;
-  ReadSnapshot& operator=(const ReadSnapshot&) = delete;
-
- private:
-  zdl::CZDLSession& session_;
-  bool active_;
-};
-
 // The text of a number in a type table; "" when the table is empty or has no such row.
 std::string TypeText(zdl::CZDLSession& session, const std::string& table, long number);
 

@@ -174,7 +174,6 @@ void CUpdateDeviceProfileHandler::Execute(XmlNode request, CXMLElement* body, Se
 void CGetDeviceProfileHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.RequireNotNull("NULL element found.  Expecting a device Id or Name.");
-  ReadSnapshot snapshot(db());
   zdl::CFastAccess device(db(), "Device");
   if (cursor.Is("profileId")) {
     device.SelectByID(ParseID(RequireValue(cursor.node(), ValueWording::kMustContain)));

@@ -347,8 +347,6 @@ void CUpdatePhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CD
 void CGetPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.RequireNotNull("NULL element found.  Expecting a device Id or Name.");
-  // One read transaction for the dozen reads of the phone element.
-  ReadSnapshot snapshot(db());
   CXMLElement holder;
   auto* phone = holder.AddNewChild<CXMLIPPhone>();
   if (cursor.Is("phoneId")) {
