@@ -1,6 +1,7 @@
 #include "builders/CXMLIPPhone.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "builders/CXMLCallingSearchSpace.h"
 #include "builders/CXMLComponentVersionCache.h"
@@ -11,6 +12,13 @@
 #include "zdl/CTypeList.h"
 
 namespace zeb {
+
+// The names of the records a phone refers to, and whether its product has phone services, read
+// with one statement: rendering them is most of getPhone's work.
+struct PhoneLookups {
+  std::optional<std::string> css, devicePool, location, mediaResourceList, aarCss, aarNeighborhood, softkeyTemplate;
+  bool phoneServices = false;
+};
 
 namespace {
 
@@ -39,6 +47,32 @@ long WithFallBacks(zdl::CZDLSession& session, const zdl::CFastAccess& device, co
   if (value == 0) value = DevicePoolNumber(session, device, column);
   if (value == 0) value = EnterpriseNumber(session, enterpriseParameter);
   return value;
+}
+
+PhoneLookups ReadLookups(zdl::CZDLSession& session, const zdl::CFastAccess& device) {
+  static const char kSql[] =
+      "SELECT (SELECT Name FROM CallingSearchSpace WHERE pkid = ?), (SELECT Name FROM DevicePool WHERE pkid = ?), "
+      "(SELECT Name FROM Location WHERE pkid = ?), (SELECT Name FROM MediaResourceList WHERE pkid = ?), "
+      "(SELECT Name FROM CallingSearchSpace WHERE pkid = ?), (SELECT Name FROM AARNeighborhood WHERE pkid = ?), "
+      "(SELECT Name FROM SoftkeyTemplate WHERE pkid = ?), "
+      "(SELECT COUNT(*) FROM ProductSupportsFeature WHERE tkProduct = ? AND tkFeature = ?)";
+  const zdl::ResultSet result =
+      session.Query(kSql, {device.Get("fkCallingSearchSpace"), device.Get("fkDevicePool"), device.Get("fkLocation"),
+                           device.Get("fkMediaResourceList"), device.Get("fkCallingSearchSpace_AAR"),
+                           device.Get("fkAARNeighborhood"), device.Get("fkSoftkeyTemplate"), device.Get("tkProduct"),
+                           kFeaturePhoneServices});
+  const std::vector<zdl::CZDLValue>& row = result.rows.at(0);
+  auto name = [&](int column) -> std::optional<std::string> {
+    if (row[column].IsNull()) return std::nullopt;
+    return row[column].AsText();
+  };
+  PhoneLookups lookups{name(0), name(1), name(2), name(3), name(4), name(5), name(6)};
+  lookups.phoneServices = row[7].AsInt() > 0;
+  return lookups;
+}
+
+void AddName(CXMLElement& parent, const char* tag, const std::optional<std::string>& name) {
+  if (name) parent.AddChild(tag, *name);
 }
 
 void AddTypeText(CXMLElement& parent, const char* tag, zdl::CZDLSession& session, const char* table, long number) {
@@ -92,7 +126,8 @@ void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess
   AddAttribute("ctiid", Decimal(device.getInt("CtiId")));
   AddAttribute("uuid", device.getGuid("pkid"));
   AddDeviceIdentity(*this, session, device);
-  AddReferences(session, device, mode);
+  const PhoneLookups lookups = ReadLookups(session, device);
+  AddReferences(session, device, mode, lookups);
   AddNewChild<CXMLLoadInformation>()->BuildFromDatabase(session, device.getString("SpecialLoadInformation"),
                                                         device.getInt("tkModel"));
   AddChild("vendorConfig", device.getString("xml"));
@@ -110,28 +145,40 @@ void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess
   AddNewChild<CXMLAddOnModuleList>()->BuildFromDatabase(session, id);
   CXMLDeviceLocale::BuildDeviceUserLocale(*this, session, device, mode);
   CXMLDeviceLocale::BuildDeviceNetworkLocale(*this, session, device, mode);
-  if (ProductSupportsFeature(session, device.getInt("tkProduct"), kFeaturePhoneServices)) {
-    AddPhoneServices(session, device);
-  }
+  if (lookups.phoneServices) AddPhoneServices(session, device, lookups.softkeyTemplate);
   RemoveEmptyChildren();
 }
 
-void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode) {
-  AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace"), mode);
-  AddNewChild<CXMLDevicePool>()->BuildFromDatabase(session, device.getID("fkDevicePool"), mode);
-  // The phone's location carries no number, unlike the location family's element.
-  BuildReference(*AddNewChild(), session, "Location", "location", device.getID("fkLocation"), mode,
-                 [](CXMLElement& element, const zdl::CFastAccess& row) {
-                   element.AddChild("kbits", Decimal(row.getInt("Kbits")));
-                 });
-  BuildReference(*AddNewChild(), session, "MediaResourceList", "mediaResourceList",
-                 device.getID("fkMediaResourceList"), kModeNames);
-  AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace_AAR"), mode);
-  BuildReference(*AddNewChild(), session, "AARNeighborhood", "aarNeighborhood", device.getID("fkAARNeighborhood"),
-                 kModeFull);
+void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+                                const PhoneLookups& lookups) {
+  if (mode == kModeNames) {
+    AddName(*this, "callingSearchSpaceName", lookups.css);
+    AddName(*this, "devicePoolName", lookups.devicePool);
+    AddName(*this, "locationName", lookups.location);
+  } else {
+    AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace"), mode);
+    AddNewChild<CXMLDevicePool>()->BuildFromDatabase(session, device.getID("fkDevicePool"), mode);
+    // The phone's location carries no number, unlike the location family's element.
+    BuildReference(*AddNewChild(), session, "Location", "location", device.getID("fkLocation"), mode,
+                   [](CXMLElement& element, const zdl::CFastAccess& row) {
+                     element.AddChild("kbits", Decimal(row.getInt("Kbits")));
+                   });
+  }
+  AddName(*this, "mediaResourceListName", lookups.mediaResourceList);
+  if (mode == kModeNames) {
+    AddName(*this, "callingSearchSpaceName", lookups.aarCss);
+  } else {
+    AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace_AAR"), mode);
+  }
+  if (lookups.aarNeighborhood) {
+    CXMLElement* neighborhood = AddNewChild("aarNeighborhood");
+    neighborhood->AddAttribute("uuid", device.getGuid("fkAARNeighborhood"));
+    neighborhood->AddChild("name", *lookups.aarNeighborhood);
+  }
 }
 
-void CXMLIPPhone::AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAccess& device) {
+void CXMLIPPhone::AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                                   const std::optional<std::string>& softkeyTemplate) {
   const zdl::CZDLID id = device.getID("pkid");
   zdl::CFastAccess settings(session, "Voxbeam");
   SelectChildRows(settings, "Voxbeam", id);
@@ -146,8 +193,7 @@ void CXMLIPPhone::AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAc
   AddChild("proxyServerURL", text("ProxyURL"));
   AddChild("servicesURL", text("VoiceMailURL2"));
   AddNewChild<CXMLSubscribedServices>()->BuildFromDatabase(session, id);
-  BuildReference(*AddNewChild(), session, "SoftkeyTemplate", "softkeyTemplate", device.getID("fkSoftkeyTemplate"),
-                 kModeNames);
+  AddName(*this, "softkeyTemplateName", softkeyTemplate);
   const zdl::CZDLID defaultProfile = device.getID("ikDevice_DefaultProfile");
   if (!defaultProfile.isNull()) AddNewChild("defaultProfile")->AddAttribute("uuid", defaultProfile.str());
   AddChild("enableExtensionMobility", BoolText(device.getBool("allowHotelingFlag")));

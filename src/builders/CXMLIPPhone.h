@@ -4,6 +4,7 @@
 // and by the other device builders (voice-mail ports, route points, gateway ports).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "builders/BuilderSupport.h"
@@ -25,6 +26,9 @@ void AddDeviceNamespaces(CXMLElement& element);
 // protocolSide of a device row.
 void AddDeviceIdentity(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device);
 
+// What one statement reads about the records a phone refers to (CXMLIPPhone.cc).
+struct PhoneLookups;
+
 class CXMLIPPhone : public CXMLElement {
  public:
   // Builds the phone with that identifier; nothing when there is no such device. Mode 1 renders
@@ -36,8 +40,10 @@ class CXMLIPPhone : public CXMLElement {
                     const std::string& versionStamp);
 
  private:
-  void AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode);
-  void AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAccess& device);
+  void AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+                     const PhoneLookups& lookups);
+  void AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                        const std::optional<std::string>& softkeyTemplate);
 };
 
 // "lines": one "line" per line appearance of the device, in the order the database returns them.
