@@ -327,10 +327,15 @@ void CUpdatePhoneHandler::ReadLists(ElementCursor& cursor, zdl::CDevice& device,
 
 void CUpdatePhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device) {
   ReadUpdateReference(db(), cursor, device, kUpdateSoftkeyTemplate);
-  if (cursor.Is("defaultProfile") || cursor.Is("defaultProfileId")) {
-    const zdl::CZDLID profile = cursor.Is("defaultProfile")
-                                    ? ParseID(RequireAttribute(cursor.node(), "uuid"))
-                                    : ParseID(RequireValue(cursor.node(), ValueWording::kMustContain));
+  if (cursor.Is("defaultProfile")) {
+    // Without its attribute the element leaves the default profile as it is.
+    if (auto uuid = AttributeOf(cursor.node(), "uuid")) {
+      RequireProfileClass(db(), ParseID(*uuid));
+      device.PutDeviceDefaultProfileID(ParseID(*uuid));
+    }
+    cursor.Advance();
+  } else if (cursor.Is("defaultProfileId")) {
+    const zdl::CZDLID profile = ParseID(RequireValue(cursor.node(), ValueWording::kMustContain));
     RequireProfileClass(db(), profile);
     device.PutDeviceDefaultProfileID(profile);
     cursor.Advance();
