@@ -17,6 +17,14 @@ set(ZEB_SOURCES
   src/zdl/CFastAccess.cc
   src/zdl/CTypeList.cc
   src/zdl/CSystem.cc
+  src/zdl/CProcessConfigList.cc
+  src/zdl/CXMLParse.cc
+  src/zdl/CDeviceReportList.cc
+  src/zdl/directory/SecretHash.cc
+  src/zdl/directory/DatabaseDirectory.cc
+  src/zdl/directory/CUserInfo.cc
+  src/zdl/directory/CUserInfoList.cc
+  src/zdl/directory/CLdapConfig.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -35,6 +43,10 @@ set(ZEB_SOURCES
   src/builders/CXMLComponentVersionCache.cc
   src/builders/CXMLIPPhone.cc
   src/builders/CXMLDeviceProfile.cc
+  src/builders/CXMLNPDirectoryNumber.cc
+  src/builders/CXMLNPPattern.cc
+  src/builders/CXMLCallPark.cc
+  src/builders/CXMLCallPickup.cc
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/device/DeviceReaders.cc
   src/handlers/device/PhoneHandlers.cc
@@ -42,6 +54,16 @@ set(ZEB_SOURCES
   src/handlers/device/LoginHandlers.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
+  src/handlers/dialplan/NumPlanLookup.cc
+  src/handlers/dialplan/LineHandlers.cc
+  src/handlers/dialplan/PatternHandlers.cc
+  src/handlers/dialplan/CallParkHandler.cc
+  src/handlers/dialplan/CallPickupHandler.cc
+  src/builders/CXMLServiceParameter.cc
+  src/builders/CXMLUser.cc
+  src/handlers/system/ServiceParameterHandlers.cc
+  src/handlers/system/UserHandlers.cc
+  src/handlers/system/ListQueryHandlers.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc
@@ -64,6 +86,8 @@ set(ZEB_TEST_SOURCES
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/CItemList_test.cc
+  tests/zdl/CXMLParse_test.cc
+  tests/zdl/Directory_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLDevicePool_test.cc
@@ -75,4 +99,9 @@ set(ZEB_TEST_SOURCES
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
   tests/e2e/DeviceProfile_e2e_test.cc
+  tests/e2e/Line_e2e_test.cc
+  tests/e2e/Pattern_e2e_test.cc
+  tests/e2e/ServiceParameter_e2e_test.cc
+  tests/e2e/User_e2e_test.cc
+  tests/e2e/ListQuery_e2e_test.cc
 )

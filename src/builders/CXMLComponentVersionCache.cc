@@ -1,9 +1,8 @@
 #include "builders/CXMLComponentVersionCache.h"
 
-#include "builders/CXMLURLCache.h"
 #include "dispatch/CRequestHandler.h"
 #include "zdl/CFastAccess.h"
-#include "zdl/Records.h"
+#include "zdl/CProcessConfigList.h"
 
 namespace zeb {
 
@@ -43,7 +42,7 @@ zdl::CZDLID LocalProcessNodeID(zdl::CZDLSession& session) {
   zdl::CProcessNodeList nodes(session);
   nodes.SelectByName(LocalHostName());
   if (nodes.Count() > 0) return nodes.GetCurrentItem()->GetID();
-  nodes.SelectWhere("pkid <> ?", {EnterpriseNodeID()}, "Name");
+  nodes.SelectWhere("pkid <> ?", {zdl::EnterpriseWideNode()}, "Name");
   return nodes.Count() > 0 ? nodes.GetCurrentItem()->GetID() : zdl::CZDLID();
 }
 

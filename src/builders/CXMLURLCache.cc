@@ -1,9 +1,7 @@
 #include "builders/CXMLURLCache.h"
 
-#include <cstdlib>
-
 #include "zdl/CZDLException.h"
-#include "zdl/Records.h"
+#include "zdl/CProcessConfigList.h"
 
 namespace zeb {
 
@@ -17,7 +15,7 @@ const char* const kParameterNames[] = {"URLInformation", "URLDirectories", "URLM
 std::optional<std::string> EnterpriseParameter(zdl::CZDLSession& session, const std::string& name) {
   zdl::CProcessConfigList parameters(session);
   parameters.SelectWhere("fkProcessNode = ? AND tkService = ? AND paramName = ?",
-                         {EnterpriseNodeID(), kEnterpriseWideService, name});
+                         {zdl::EnterpriseWideNode(), kEnterpriseWideService, name});
   if (parameters.Count() == 0) return std::nullopt;
   return parameters.GetCurrentItem()->GetParamValue();
 }
@@ -29,8 +27,10 @@ std::string CXMLURLCache::Text(zdl::CZDLSession& session, Url url) {
     entry.text.clear();
     // A failed read leaves the value empty and unloaded, so the next call reads again.
     try {
-      auto value = EnterpriseParameter(session, kParameterNames[url]);
-      if (value && !value->empty()) entry.text = *value;
+      zdl::CProcessConfigList parameters(session);
+      zdl::SelectEnterpriseWide(parameters);
+      const char* name = kParameterNames[url];
+      if (zdl::GetParamExists(parameters, name)) entry.text = zdl::GetStringParam(parameters, name);
       entry.loaded = true;
     } catch (const zdl::CZDLException&) {
     }
@@ -43,8 +43,9 @@ std::uint32_t CXMLURLCache::GetIdleTimeout(zdl::CZDLSession& session) {
   if (!idleTimeoutLoaded_) {
     idleTimeout_ = 0;
     try {
-      auto value = EnterpriseParameter(session, "URLIdleTime");
-      if (value) idleTimeout_ = static_cast<std::uint32_t>(std::strtoul(value->c_str(), nullptr, 10));
+      zdl::CProcessConfigList parameters(session);
+      zdl::SelectEnterpriseWide(parameters);
+      idleTimeout_ = static_cast<std::uint32_t>(zdl::GetUnsignedParam(parameters, "URLIdleTime"));
       idleTimeoutLoaded_ = true;
     } catch (const zdl::CZDLException&) {
     }

@@ -13,14 +13,10 @@
 
 namespace zeb {
 
-// The pseudo node that holds the enterprise-wide parameters, and their service number.
-inline const zdl::CZDLID& EnterpriseNodeID() {
-  static const zdl::CZDLID id("{00000000-1111-0000-0000-000000000000}");
-  return id;
-}
+// The service number of the enterprise-wide parameters.
 constexpr long kEnterpriseWideService = 11;
 
-// The value of the enterprise parameter name, or nothing when it does not exist.
+// The value of the enterprise-wide parameter name of that service, or nothing when it does not exist.
 std::optional<std::string> EnterpriseParameter(zdl::CZDLSession& session, const std::string& name);
 
 class CXMLURLCache : public zdl::ModuleCache {

@@ -80,6 +80,7 @@ void CItemListBase::DeleteAll() {
 void CItemListBase::Write() {
   const std::string& key = table_.keyName();
   for (const auto& item : deleted_) {
+    BeforeDelete(session_, table_, item->values_[0]);
     CheckDelete(session_, table_, item->values_[0]);
     session_.Execute("DELETE FROM " + table_.name + " WHERE " + key + " = ?", {item->values_[0]});
   }

@@ -8,6 +8,7 @@
 
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Dialect.h"
+#include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
 
@@ -208,12 +209,27 @@ void SeedCluster(Seeder& seed) {
             {{kDevicePool, "Default", kDateTime, kDialcoreGroup, kRegion, kSoftkeyStandard, 1, 1, kHavenDisable}});
 }
 
+// The user directory with its manager entry, and the cluster's copy of the manager's credentials
+// (enterprise-wide parameters of the Directory service). The password is made afresh for each
+// new cluster; the directory keeps only its hash.
+void SeedDirectory(Seeder& seed) {
+  const std::string password = RandomSecret();
+  const char kManagerDn[] = "cn=Directory Manager,o=zeb";
+  seed.Rows("ProcessConfig", {"pkid", "fkProcessNode", "tkService", "paramName", "paramValue", "tkParam", "isPrimaryData"},
+            {Row{"{5EED0000-0000-0000-0010-000000000201}", kEnterpriseNode, 2, "DirectoryManagerDn", kManagerDn, 0, 0},
+             Row{"{5EED0000-0000-0000-0010-000000000202}", kEnterpriseNode, 2, "DirectoryManagerPassword", password, 0,
+                 0}});
+  seed.Rows("DirectoryConfig", {"pkid", "ManagerDn", "ManagerSecret", "UserBase"},
+            {Row{"{5EED0000-0000-0000-0014-000000000001}", kManagerDn, HashSecret(password), "ou=Users,o=zeb"}});
+}
+
 }  // namespace
 
 void SeedDatabase(CZDLSession& session, bool typesOnly) {
   Seeder seed(session);
   SeedTypes(seed);
   if (!typesOnly) SeedCluster(seed);
+  if (!typesOnly) SeedDirectory(seed);
 }
 
 }  // namespace zeb::zdl

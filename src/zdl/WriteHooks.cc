@@ -1,5 +1,8 @@
 #include "zdl/WriteHooks.h"
 
+#include "zdl/CZDLException.h"
+#include "zdl/Integrity.h"
+
 namespace zeb::zdl {
 
 namespace {
@@ -24,6 +27,20 @@ void FillDeviceColumns(CZDLSession& session, CItem& item) {
   }
 }
 
+// A route pattern keeps its destination (a gateway or route list) in a device map that goes
+// with the device; the device may not be removed while a route pattern still sends calls to it.
+void RefuseRouteDestinationRemoval(CZDLSession& session, const TableDef& table, const CZDLValue& key) {
+  constexpr long kRoutePatternUsage = 5;
+  const ResultSet patterns = session.Query(
+      "SELECT NumPlan.DNOrPattern FROM DeviceNumPlanMap JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan "
+      "WHERE DeviceNumPlanMap.fkDevice = ? AND NumPlan.tkPatternUsage = ?",
+      {key, kRoutePatternUsage});
+  if (patterns.rows.empty()) return;
+  throw CZDLException(kZDLStillReferenced, "The " + table.display + " " + RowLabel(session, table, key) +
+                                               " cannot be removed because it is still the destination of Route "
+                                               "Pattern \"" + patterns.rows[0][0].AsText() + "\".");
+}
+
 }  // namespace
 
 void BeforeWrite(CZDLSession& session, CItem& item) {
@@ -32,5 +49,9 @@ void BeforeWrite(CZDLSession& session, CItem& item) {
 }
 
 void AfterInsert(CZDLSession&, const CItem&) {}
+
+void BeforeDelete(CZDLSession& session, const TableDef& table, const CZDLValue& key) {
+  if (table.ident == "Device") RefuseRouteDestinationRemoval(session, table, key);
+}
 
 }  // namespace zeb::zdl

@@ -12,5 +12,8 @@ namespace zeb::zdl {
 void BeforeWrite(CZDLSession& session, CItem& item);
 // After a new record has been inserted.
 void AfterInsert(CZDLSession& session, const CItem& item);
+// Before the row of table keyed key is deleted (ahead of the declared integrity checks). Throws
+// CZDLException kZDLStillReferenced to refuse a removal the declarations cannot express.
+void BeforeDelete(CZDLSession& session, const TableDef& table, const CZDLValue& key);
 
 }  // namespace zeb::zdl

@@ -1,0 +1,129 @@
+#include "handlers/system/ListQueryHandlers.h"
+
+#include "builders/CXMLCallingSearchSpace.h"
+#include "builders/CXMLRoutePartition.h"
+#include "dispatch/RequestReader.h"
+#include "zdl/CDeviceReportList.h"
+#include "zdl/CTypeList.h"
+#include "zdl/directory/CUserInfoList.h"
+
+namespace zeb {
+
+namespace {
+
+constexpr long kPhoneClass = 1;
+
+// The value of the request's first element, which must be "searchString" ("" when empty).
+std::string ReadSearchString(XmlNode request) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  cursor.Expect("searchString", "<searchString>", "Found NULL, expecting <searchString>");
+  return ValueOrEmpty(cursor.node());
+}
+
+// One "phone" per device of the report.
+void AddPhones(zdl::CZDLSession& session, zdl::CDeviceReportList& devices, CXMLElement* list) {
+  zdl::CTypeList products(session, "TypeProduct");
+  zdl::CTypeList models(session, "TypeModel");
+  for (; !devices.IsEOF(); devices.MoveNext()) {
+    CXMLElement* phone = list->AddNewChild("phone");
+    phone->AddAttribute("uuid", devices.GetDeviceID());
+    phone->AddChild("name", devices.GetDeviceName());
+    phone->AddChild("product", products.GetStringRef(devices.GetProductEnum()));
+    phone->AddChild("model", models.GetStringRef(devices.GetDeviceModel()));
+  }
+}
+
+}  // namespace
+
+void CListPhoneByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string pattern = ReadSearchString(request);
+  zdl::CDeviceReportList devices(db());
+  devices.SelectDeviceByDeviceName(kPhoneClass, pattern);
+  AddPhones(db(), devices, AddResponseElement(body, "listPhoneByNameResponse", sequence)->AddNewChild("return"));
+}
+
+void CListPhoneByDescriptionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string pattern = ReadSearchString(request);
+  zdl::CDeviceReportList devices(db());
+  devices.SelectDeviceByDescription(kPhoneClass, pattern);
+  AddPhones(db(), devices,
+            AddResponseElement(body, "listPhoneByDescriptionResponse", sequence)->AddNewChild("return"));
+}
+
+void CListUserByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  cursor.Expect("firstname", "<firstname>", "Found NULL, expecting <firstname>");
+  const std::string firstName = ValueOrEmpty(cursor.node());
+  cursor.Advance();
+  cursor.Expect("lastname", "<lastname>", "Found NULL, expecting <lastname>");
+  const std::string lastName = ValueOrEmpty(cursor.node());
+
+  auto users = zdl::OpenUserDirectory(db());
+  users->SelectByName(firstName, lastName);
+  CXMLElement* list = AddResponseElement(body, "listUserByNameResponse", sequence)->AddNewChild("return");
+  for (users->MoveFirst(); !users->IsEOF(); users->MoveNext()) {
+    auto user = users->GetCurrentItem();
+    CXMLElement* item = list->AddNewChild("user");
+    item->AddChild("ldapRN", user->GetCn());
+    item->AddChild("firstname", user->GetGivenName());
+    item->AddChild("lastname", user->GetSn());
+  }
+}
+
+void CListRoutePlanByTypeHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  cursor.Expect("usage", "<usage>", "Found NULL, expecting <usage>");
+  std::string where;
+  std::vector<zdl::CZDLValue> values;
+  if (auto usage = ValueOf(cursor.node())) {
+    where = " WHERE NumPlan.tkPatternUsage = ?";
+    values.push_back(TypeEnum(db(), "TypePatternUsage", *usage));
+  }
+  zdl::CFastAccess rows(db(), "NumPlan");
+  rows.SelectCustom(
+      "SELECT NumPlan.pkid, NumPlan.DNOrPattern, NumPlan.tkPatternUsage, RoutePartition.Name AS PartitionName, "
+      "RouteFilter.Name AS FilterName FROM NumPlan "
+      "LEFT JOIN RoutePartition ON RoutePartition.pkid = NumPlan.fkRoutePartition "
+      "LEFT JOIN RouteFilter ON RouteFilter.pkid = NumPlan.fkRouteFilter" +
+          where + " ORDER BY NumPlan.DNOrPattern, RoutePartition.Name",
+      values);
+  zdl::CTypeList usages(db(), "TypePatternUsage");
+  CXMLElement* list = AddResponseElement(body, "listRoutePlanByTypeResponse", sequence)->AddNewChild("return");
+  for (; !rows.IsEOF(); rows.MoveNext()) {
+    CXMLElement* plan = list->AddNewChild("routePlan");
+    plan->AddAttribute("uuid", rows.getGuid("pkid"));
+    plan->AddChild("directoryNumber", rows.getString("DNOrPattern"));
+    plan->AddChild("routePartitionName", rows.getString("PartitionName"));
+    plan->AddChild("usage", usages.GetStringRef(rows.getInt("tkPatternUsage")));
+    plan->AddChild("routeFilterName", rows.getString("FilterName"));
+  }
+}
+
+void CListRoutePartitionByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string pattern = ReadSearchString(request);
+  zdl::CFastAccess rows(db(), "RoutePartition");
+  rows.SelectCustom("SELECT * FROM RoutePartition WHERE Name LIKE ? ORDER BY Name", {pattern});
+  CXMLElement* list = AddResponseElement(body, "listRoutePartitionByNameResponse", sequence)->AddNewChild("return");
+  for (; !rows.IsEOF(); rows.MoveNext()) list->AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, kModeNamespaces);
+}
+
+void CListCSSByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string pattern = ReadSearchString(request);
+  zdl::CFastAccess rows(db(), "CallingSearchSpace");
+  rows.SelectCustom("SELECT pkid FROM CallingSearchSpace WHERE Name LIKE ? ORDER BY Name", {pattern});
+  CXMLElement* list = AddResponseElement(body, "listCSSByNameResponse", sequence)->AddNewChild("return");
+  for (; !rows.IsEOF(); rows.MoveNext()) {
+    list->AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), rows.getID("pkid"), kModeFull);
+  }
+}
+
+void CGetNumDevicesHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  cursor.Expect("class", "<class>", "Found NULL, expecting <class>");
+  const long deviceClass = TypeEnum(db(), "TypeClass", RequireValue(cursor.node(), ValueWording::kThenMustHave));
+  zdl::CDeviceReportList devices(db());
+  const std::size_t count = devices.CountDeviceByDeviceName(deviceClass, "%");
+  AddResponseElement(body, "getNumDevicesResponse", sequence)->AddChild("return", std::to_string(count));
+}
+
+}  // namespace zeb

@@ -1,0 +1,36 @@
+// listServiceParameters; getServiceParameter and updateServiceParameter (one handler object
+// that chooses by the request element's name).
+#pragma once
+
+#include "dispatch/CRequestHandler.h"
+#include "dispatch/RequestReader.h"
+
+namespace zeb {
+
+namespace zdl {
+class CProcessConfigList;
+}
+
+class CListServiceParametersHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+};
+
+class CServiceParameterHandler : public CRequestHandler {
+ public:
+  CServiceParameterHandler(RequestContext& context, const std::string& method)
+      : CRequestHandler(context), method_(method) {}
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+
+ private:
+  // Reads the identifying elements and leaves list on the parameter they name, the cursor after
+  // them. Throws the not-found messages.
+  void SelectParameter(ElementCursor& cursor, zdl::CProcessConfigList& list);
+  void Get(zdl::CProcessConfigList& list, CXMLElement* body, Sequence sequence);
+  void Update(ElementCursor& cursor, zdl::CProcessConfigList& list, CXMLElement* body, Sequence sequence);
+
+  std::string method_;
+};
+
+}  // namespace zeb

@@ -1,0 +1,253 @@
+// The list and count queries through real HTTP.
+#include "e2e/ZebdTest.h"
+#include "zdl/CZDLDatabase.h"
+#include "zdl/Records.h"
+
+namespace zeb::test {
+namespace {
+
+class ListQueryTest : public ZebdTest {
+ protected:
+  ListQueryTest() : db_(zdl::CZDLDatabase::Open(zebd_.dbPath())), session_(db_->Session()) {}
+
+  // Devices, patterns and route filters the API cannot create yet, written through the library.
+  std::string AddDevice(const std::string& name, long product, const std::string& description = "",
+                        long deviceClass = 0) {
+    zdl::CDeviceList devices(session_);
+    auto device = devices.Insert();
+    device->PutName(name);
+    device->PutDescription(description);
+    device->PutProduct(product);
+    if (deviceClass) device->PutClass(deviceClass);
+    devices.Update();
+    return device->GetID().str();
+  }
+  std::string AddNumber(const std::string& pattern, long usage, const std::string& partition = "",
+                        const std::string& filter = "") {
+    zdl::CNumPlanList numbers(session_);
+    auto number = numbers.Insert();
+    number->PutDNOrPattern(pattern);
+    number->PutPatternUsageType(usage);
+    if (!partition.empty()) number->PutRoutePartitionID(zdl::CZDLID(partition));
+    if (!filter.empty()) number->PutRouteFilterID(zdl::CZDLID(filter));
+    numbers.Update();
+    return number->GetID().str();
+  }
+  std::string AddRouteFilter(const std::string& name) {
+    zdl::CRouteFilterList filters(session_);
+    auto filter = filters.Insert();
+    filter->PutName(name);
+    filters.Update();
+    return filter->GetID().str();
+  }
+  std::string AddPartition(const std::string& name) {
+    return CallForId("addRoutePartition", "<addRoutePartition><p><name>" + name + "</name><description>" + name +
+                                              " numbers</description></p></addRoutePartition>");
+  }
+
+  static std::string Phone(const std::string& id, const std::string& name, const std::string& model) {
+    return "<phone  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<product>" + model + "</product>\r\n<model>" +
+           model + "</model>\r\n</phone>\r\n";
+  }
+  // The response of a list method whose return holds items (empty: an empty return).
+  std::string Listed(const std::string& method, const std::string& items, const std::string& sequence = "") {
+    return Response(method, items.empty() ? "<return></return>\r\n" : "<return>\r\n" + items + "</return>\r\n",
+                    sequence);
+  }
+  std::string Search(const std::string& method, const std::string& text) {
+    return Call("<" + method + "><searchString>" + text + "</searchString></" + method + ">");
+  }
+
+  std::unique_ptr<zdl::CZDLDatabase> db_;
+  zdl::CZDLSession& session_;
+};
+
+TEST_F(ListQueryTest, PhonesMatchNameOrDescriptionPatternsWithoutRegardToCase) {
+  const std::string a = AddDevice("SEPAAA", 7, "Lobby phone");
+  const std::string b = AddDevice("sepabb", 8, "Front 100% desk");
+  const std::string c = AddDevice("SEPX_Y", 35, "O'Brien's phone");
+  AddDevice("SEPGATE", 30, "Lobby gateway");
+  AddDevice("SEPPROFILE", 7, "Lobby profile", 254);
+  const std::string pa = Phone(a, "SEPAAA", "Desk Phone 12"), pb = Phone(b, "sepabb", "Desk Phone 40"),
+                    pc = Phone(c, "SEPX_Y", "Desk Phone 60");
+  struct Case {
+    std::string method, text, items;
+  } cases[] = {
+      {"listPhoneByName", "sep%", pa + pb + pc},
+      {"listPhoneByName", "SEP_A%", pa},
+      {"listPhoneByName", "%x_y", pc},
+      {"listPhoneByName", "SEPAAA", pa},
+      {"listPhoneByName", "SEPAA", ""},
+      {"listPhoneByName", "", ""},
+      {"listPhoneByName", "SEPAAA' OR '1'='1", ""},
+      {"listPhoneByDescription", "lobby%", pa},
+      {"listPhoneByDescription", "%100%%", pb},
+      {"listPhoneByDescription", "%o'brien%", pc},
+      {"listPhoneByDescription", "%", pa + pb + pc},
+  };
+  for (const Case& t : cases) EXPECT_EQ(Listed(t.method, t.items), Search(t.method, t.text)) << t.text;
+  EXPECT_EQ(Listed("listPhoneByName", pa, "5"),
+            Call("<zeb:listPhoneByName sequence=\"5\"><zeb:searchString>sepaaa</zeb:searchString><ignored/>"
+                 "</zeb:listPhoneByName>"));
+}
+
+TEST_F(ListQueryTest, GetNumDevicesCountsTheClass) {
+  AddDevice("SEP1", 7);
+  AddDevice("SEP2", 8);
+  AddDevice("GW1", 30);
+  AddDevice("PROFILE1", 7, "", 254);
+  const std::pair<const char*, const char*> cases[] = {
+      {"Phone", "2"}, {"Gateway", "1"}, {"Device Profile", "1"}, {"Route List", "0"}};
+  for (const auto& [deviceClass, count] : cases) {
+    EXPECT_EQ(Standard("getNumDevices", count),
+              Call(std::string("<getNumDevices><class>") + deviceClass + "</class></getNumDevices>"));
+  }
+}
+
+TEST_F(ListQueryTest, RoutePlansListByUsageOrAllInPatternOrder) {
+  const std::string internal = AddPartition("Internal"), pub = AddPartition("Public");
+  const std::string local = AddRouteFilter("Local & Free");
+  const std::string line = AddNumber("1000", 2, internal);
+  const std::string translation = AddNumber("1000", 3, pub);
+  const std::string orphan = AddNumber("2000", 2);
+  const std::string route = AddNumber("9.@", 5, pub, local);
+  auto plan = [](const std::string& id, const std::string& pattern, const std::string& partition,
+                 const std::string& usage, const std::string& filter) {
+    return "<routePlan  uuid=\"" + id + "\">\r\n<directoryNumber>" + pattern + "</directoryNumber>\r\n"
+           "<routePartitionName>" + partition + "</routePartitionName>\r\n<usage>" + usage + "</usage>\r\n"
+           "<routeFilterName>" + filter + "</routeFilterName>\r\n</routePlan>\r\n";
+  };
+  EXPECT_EQ(Listed("listRoutePlanByType", plan(line, "1000", "Internal", "Device", "") +
+                                              plan(orphan, "2000", "", "Device", "")),
+            Call("<listRoutePlanByType><usage>Device</usage></listRoutePlanByType>"));
+  EXPECT_EQ(Listed("listRoutePlanByType", plan(line, "1000", "Internal", "Device", "") +
+                                              plan(translation, "1000", "Public", "Translation", "") +
+                                              plan(orphan, "2000", "", "Device", "") +
+                                              plan(route, "9.@", "Public", "Route", "Local &amp; Free")),
+            Call("<listRoutePlanByType><usage/></listRoutePlanByType>"));
+  EXPECT_EQ(Listed("listRoutePlanByType", ""),
+            Call("<listRoutePlanByType><usage>Call Park</usage></listRoutePlanByType>"));
+}
+
+TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
+  const std::string internal = AddPartition("Internal"), lab = AddPartition("INT_Lab"), pub = AddPartition("Public");
+  const std::string lobby = CallForId(
+      "addCSS", "<addCSS><c><name>Lobby</name><members><member index=\"1\"><routePartitionName>Public"
+                "</routePartitionName></member><member index=\"2\"><routePartitionName>Internal</routePartitionName>"
+                "</member></members></c></addCSS>");
+  const std::string staff = CallForId("addCSS", "<addCSS><c><name>Staff</name><members/></c></addCSS>");
+  auto partition = [](const std::string& id, const std::string& name) {
+    return "<routePartition  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<description>" + name +
+           " numbers</description>\r\n<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n";
+  };
+  EXPECT_EQ(Listed("listRoutePartitionByName", partition(lab, "INT_Lab") + partition(internal, "Internal")),
+            Search("listRoutePartitionByName", "int%"));
+  EXPECT_EQ(Listed("listRoutePartitionByName", partition(lab, "INT_Lab")),
+            Search("listRoutePartitionByName", "int_l%"));
+  EXPECT_EQ(Listed("listRoutePartitionByName", ""), Search("listRoutePartitionByName", "x' OR 'a'='a"));
+  EXPECT_EQ(Listed("listRoutePartitionByName",
+                   partition(lab, "INT_Lab") + partition(internal, "Internal") + partition(pub, "Public")),
+            Search("listRoutePartitionByName", "%"));
+  const std::string lobbyElement =
+      "<callingSearchSpace  uuid=\"" + lobby + "\">\r\n<name>Lobby</name>\r\n<description></description>\r\n"
+      "<clause></clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members>\r\n"
+      "<member  index=\"1\">\r\n<routePartitionName>Public</routePartitionName>\r\n</member>\r\n"
+      "<member  index=\"2\">\r\n<routePartitionName>Internal</routePartitionName>\r\n</member>\r\n"
+      "</members>\r\n</callingSearchSpace>\r\n";
+  const std::string staffElement =
+      "<callingSearchSpace  uuid=\"" + staff + "\">\r\n<name>Staff</name>\r\n<description></description>\r\n"
+      "<clause></clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members></members>\r\n"
+      "</callingSearchSpace>\r\n";
+  EXPECT_EQ(Listed("listCSSByName", lobbyElement + staffElement), Search("listCSSByName", "%"));
+  EXPECT_EQ(Listed("listCSSByName", staffElement), Search("listCSSByName", "STAFF"));
+}
+
+TEST_F(ListQueryTest, UsersMatchGivenNameAndSurnamePatterns) {
+  for (const auto& [rn, first, last] : {std::tuple{"ann", "Ann", "Lee"}, {"bob", "Bob", "Lee"}, {"cy", "Cy", "Ng"}}) {
+    EXPECT_EQ(Standard("addUser", "true"),
+              Call(std::string("<addUser><u><firstname>") + first + "</firstname><lastname>" + last +
+                   "</lastname><ldapRN>" + rn + "</ldapRN><ldapDN/><email/><password>p</password><pin>1</pin>"
+                   "</u></addUser>"));
+  }
+  auto user = [](const std::string& rn, const std::string& first, const std::string& last) {
+    return "<user>\r\n<ldapRN>" + rn + "</ldapRN>\r\n<firstname>" + first + "</firstname>\r\n<lastname>" + last +
+           "</lastname>\r\n</user>\r\n";
+  };
+  auto list = [&](const std::string& first, const std::string& last) {
+    return Call("<listUserByName><firstname>" + first + "</firstname><lastname>" + last +
+                "</lastname></listUserByName>");
+  };
+  EXPECT_EQ(Listed("listUserByName", user("ann", "Ann", "Lee") + user("bob", "Bob", "Lee")), list("", "lee"));
+  EXPECT_EQ(Listed("listUserByName", user("bob", "Bob", "Lee")), list("b%", "L__"));
+  EXPECT_EQ(Listed("listUserByName", user("ann", "Ann", "Lee") + user("bob", "Bob", "Lee") + user("cy", "Cy", "Ng")),
+            list("%", ""));
+  EXPECT_EQ(Listed("listUserByName", ""), list("Ann", "Ng"));
+}
+
+TEST_F(ListQueryTest, TenThousandPhonesAreReturnedWhole) {
+  constexpr int kPhones = 10000;
+  {
+    zdl::CZDLTransaction transaction(session_);
+    for (int i = 0; i < kPhones; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "SEP%06d", i);
+      session_.Execute("INSERT INTO Device (pkid, Name, tkClass, tkModel, tkProduct, CtiId) VALUES (?, ?, 1, 7, 7, ?)",
+                       {zdl::CZDLID::New(), std::string(name), i + 1});
+    }
+    transaction.Commit();
+  }
+  const std::string response = Search("listPhoneByName", "SEP%");
+  std::size_t phones = 0;
+  for (std::size_t at = response.find("<phone  uuid="); at != std::string::npos;
+       at = response.find("<phone  uuid=", at + 1)) {
+    ++phones;
+  }
+  EXPECT_EQ(static_cast<std::size_t>(kPhones), phones);
+  EXPECT_NE(std::string::npos, response.find("<name>SEP000000</name>"));
+  const std::string tail = "<name>SEP009999</name>\r\n<product>Desk Phone 12</product>\r\n<model>Desk Phone 12"
+                           "</model>\r\n</phone>\r\n</return>\r\n</zeb:listPhoneByNameResponse>\r\n" + kEnvelopeEnd;
+  EXPECT_EQ(tail, response.substr(response.size() - tail.size()));
+  EXPECT_EQ(Standard("getNumDevices", std::to_string(kPhones)),
+            Call("<getNumDevices><class>Phone</class></getNumDevices>"));
+}
+
+TEST_F(ListQueryTest, RefusalsNameTheProblem) {
+  struct Case {
+    std::string request, method;
+    int code;
+    std::string message;
+  } cases[] = {
+      {"<listPhoneByName/>", "listPhoneByName", kUnexpectedNode, "Found NULL, expecting <searchString>"},
+      {"<listPhoneByDescription><text>x</text></listPhoneByDescription>", "listPhoneByDescription", kUnexpectedNode,
+       "Found <text>, expecting <searchString>."},
+      {"<listRoutePartitionByName/>", "listRoutePartitionByName", kUnexpectedNode,
+       "Found NULL, expecting <searchString>"},
+      {"<listCSSByName><zeb:name>x</zeb:name></listCSSByName>", "listCSSByName", kUnexpectedNode,
+       "Found <zeb:name>, expecting <searchString>."},
+      {"<listUserByName/>", "listUserByName", kUnexpectedNode, "Found NULL, expecting <firstname>"},
+      {"<listUserByName><lastname/></listUserByName>", "listUserByName", kUnexpectedNode,
+       "Found <lastname>, expecting <firstname>."},
+      {"<listUserByName><firstname/></listUserByName>", "listUserByName", kUnexpectedNode,
+       "Found NULL, expecting <lastname>"},
+      {"<listUserByName><firstname/><surname/></listUserByName>", "listUserByName", kUnexpectedNode,
+       "Found <surname>, expecting <lastname>."},
+      {"<listRoutePlanByType/>", "listRoutePlanByType", kUnexpectedNode, "Found NULL, expecting <usage>"},
+      {"<listRoutePlanByType><type/></listRoutePlanByType>", "listRoutePlanByType", kUnexpectedNode,
+       "Found <type>, expecting <usage>."},
+      {"<listRoutePlanByType><usage>Nope</usage></listRoutePlanByType>", "listRoutePlanByType", 8,
+       "Invalid Parameter: Nope"},
+      {"<getNumDevices/>", "getNumDevices", kUnexpectedNode, "Found NULL, expecting <class>"},
+      {"<getNumDevices><kind>Phone</kind></getNumDevices>", "getNumDevices", kUnexpectedNode,
+       "Found <kind>, expecting <class>."},
+      {"<getNumDevices><class/></getNumDevices>", "getNumDevices", kInvalidValue,
+       "Then element, <class>, must have a value."},
+      {"<getNumDevices><class>Nope</class></getNumDevices>", "getNumDevices", 8, "Invalid Parameter: Nope"},
+  };
+  for (const Case& c : cases) {
+    const std::string message = c.code == kUnexpectedNode ? "Unexpected element. " + c.message : c.message;
+    EXPECT_EQ(Fault(c.method, c.code, message), Call(c.request)) << c.request;
+  }
+}
+
+}  // namespace
+}  // namespace zeb::test

@@ -1,0 +1,186 @@
+// Service parameters through real HTTP.
+#include "e2e/ZebdTest.h"
+#include "zdl/CProcessConfigList.h"
+#include "zdl/CZDLDatabase.h"
+
+namespace zeb::test {
+namespace {
+
+const std::string kNode1 = "{5EED0000-0000-0000-0000-000000000001}";
+const std::string kEnterprise = "{00000000-1111-0000-0000-000000000000}";
+const std::string kMaxCallDuration = "{5EED0000-0000-0000-0010-000000000101}";
+
+class ServiceParameterTest : public ZebdTest {
+ protected:
+  // Writes rows the API cannot create: a node, and a parameter of a node.
+  std::string AddNode(const std::string& name) {
+    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
+    zdl::CProcessNodeList nodes(db->Session());
+    auto node = nodes.Insert();
+    node->PutName(name);
+    nodes.Update();
+    return node->GetID().str();
+  }
+  void AddParameter(const std::string& node, long service, const std::string& name, const std::string& value) {
+    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
+    zdl::CProcessConfigList parameters(db->Session());
+    auto parameter = parameters.Insert();
+    parameter->PutProcessNodeID(zdl::CZDLID(node));
+    parameter->PutServiceType(service);
+    parameter->PutParamName(name);
+    parameter->PutParamValue(value);
+    parameters.Update();
+  }
+
+  std::string List(const std::string& node, const std::string& service) {
+    return Call("<listServiceParameters><nodeName>" + node + "</nodeName><serviceType>" + service +
+                "</serviceType></listServiceParameters>");
+  }
+  static std::string Param(const std::string& name, const std::string& value) {
+    return "<param>\r\n<name>" + name + "</name>\r\n<value>" + value + "</value>\r\n</param>\r\n";
+  }
+  std::string Listed(const std::string& params) {
+    return Response("listServiceParameters",
+                    params.empty() ? "<return></return>\r\n" : "<return>\r\n" + params + "</return>\r\n");
+  }
+
+  std::string GetMaxCallDuration() {
+    return Call("<getServiceParameter><uuid>" + kMaxCallDuration + "</uuid></getServiceParameter>");
+  }
+  std::string MaxCallDurationElement(const std::string& escapedValue) {
+    return Response("getServiceParameter",
+                    "<return>\r\n<serviceParameter  uuid=\"" + kMaxCallDuration +
+                        "\">\r\n<processNodeName>ZEBNODE1</processNodeName>\r\n<name>MaxCallDuration</name>\r\n"
+                        "<service>Call Processing</service>\r\n<value>" + escapedValue +
+                        "</value>\r\n<valueType>Integer</valueType>\r\n<primaryData>false</primaryData>\r\n"
+                        "</serviceParameter>\r\n</return>\r\n");
+  }
+  void SetMaxCallDuration(const std::string& newValue) {
+    EXPECT_EQ(Standard("updateServiceParameter", kMaxCallDuration),
+              Call("<updateServiceParameter><uuid>" + kMaxCallDuration + "</uuid>" + newValue +
+                   "</updateServiceParameter>"));
+  }
+};
+
+TEST_F(ServiceParameterTest, ListMergesTheNodesAndTheEnterpriseWideParametersByName) {
+  AddParameter(kEnterprise, 1, "AlarmThreshold", "5 & more");
+  AddParameter(kEnterprise, 3, "TraceLevel", "3");
+  AddNode("ZEBNODE2");
+  EXPECT_EQ(Listed(Param("AlarmThreshold", "5 &amp; more") + Param("MaxCallDuration", "720") +
+                   Param("StatisticsEnabled", "false")),
+            List("ZEBNODE1", "Call Processing"));
+  EXPECT_EQ(Listed(Param("AlarmThreshold", "5 &amp; more")), List("zebnode2", "Call Processing"));
+  EXPECT_EQ(Listed(""), List("ZEBNODE1", "Media Server"));
+  EXPECT_EQ(Response("listServiceParameters", "<return>\r\n" + Param("TraceLevel", "3") + "</return>\r\n", "9"),
+            Call("<zeb:listServiceParameters sequence=\"9\"><zeb:nodeName>ZEBNODE1</zeb:nodeName>"
+                 "<zeb:serviceType>Trace Collector</zeb:serviceType></zeb:listServiceParameters>"));
+}
+
+TEST_F(ServiceParameterTest, GetNamesTheParameterByUuidOrByNodeServiceAndName) {
+  const std::string expected = MaxCallDurationElement("720");
+  EXPECT_EQ(expected, GetMaxCallDuration());
+  EXPECT_EQ(expected, Call("<getServiceParameter><name>MaxCallDuration</name><processNodeName>zebnode1"
+                           "</processNodeName><service>Call Processing</service></getServiceParameter>"));
+  EXPECT_EQ(expected, Call("<getServiceParameter><name>MaxCallDuration</name><processNodeId>" + kNode1 +
+                           "</processNodeId><service>Call Processing</service></getServiceParameter>"));
+  // Enterprise-wide parameters belong to the pseudo node, not to each node.
+  const std::string dn = Call("<getServiceParameter><name>DirectoryManagerDn</name><processNodeId>" + kEnterprise +
+                              "</processNodeId><service>Directory</service></getServiceParameter>");
+  EXPECT_NE(std::string::npos, dn.find("<processNodeName>EnterpriseWideData</processNodeName>\r\n<name>"
+                                       "DirectoryManagerDn</name>\r\n<service>Directory</service>\r\n<value>"
+                                       "cn=Directory Manager,o=zeb</value>\r\n<valueType>String</valueType>"))
+      << dn;
+  EXPECT_EQ(Fault("getServiceParameter", kNotFound, "Service Parameter not found."),
+            Call("<getServiceParameter><name>DirectoryManagerDn</name><processNodeName>ZEBNODE1</processNodeName>"
+                 "<service>Directory</service></getServiceParameter>"));
+}
+
+TEST_F(ServiceParameterTest, UpdateReplacesTextClearsOnEmptyAndMergesXml) {
+  SetMaxCallDuration("<newValue>900</newValue>");
+  EXPECT_EQ(MaxCallDurationElement("900"), GetMaxCallDuration());
+  SetMaxCallDuration("<newValue/>");
+  EXPECT_EQ(MaxCallDurationElement(""), GetMaxCallDuration());
+  SetMaxCallDuration("<newValue>a &amp; b</newValue>");
+  EXPECT_EQ(MaxCallDurationElement("a &amp; b"), GetMaxCallDuration());
+  SetMaxCallDuration("<newValue><limits><day>60</day><night>30</night></limits></newValue>");
+  SetMaxCallDuration("<newValue>\n  <limits><night>90</night></limits>\n</newValue>");
+  EXPECT_EQ(MaxCallDurationElement("&lt;limits&gt;&lt;day&gt;60&lt;/day&gt;&lt;night&gt;90&lt;/night&gt;"
+                                   "&lt;/limits&gt;"),
+            GetMaxCallDuration());
+  EXPECT_EQ(Standard("updateServiceParameter", kMaxCallDuration, "7"),
+            Call("<zeb:updateServiceParameter sequence=\"7\"><zeb:name>MaxCallDuration</zeb:name>"
+                 "<zeb:processNodeName>ZEBNODE1</zeb:processNodeName><zeb:service>Call Processing</zeb:service>"
+                 "<zeb:newValue>720</zeb:newValue></zeb:updateServiceParameter>"));
+  EXPECT_EQ(MaxCallDurationElement("720"), GetMaxCallDuration());
+}
+
+TEST_F(ServiceParameterTest, RefusalsNameTheProblemAndChangeNothing) {
+  const std::string byName = "<name>MaxCallDuration</name><processNodeName>ZEBNODE1</processNodeName>";
+  struct Case {
+    std::string request, method;
+    int code;
+    std::string message;
+  } cases[] = {
+      {"<listServiceParameters/>", "listServiceParameters", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <nodeName>"},
+      {"<listServiceParameters><node>x</node></listServiceParameters>", "listServiceParameters", kUnexpectedNode,
+       "Unexpected element. Found <node>, expecting <nodeName>."},
+      {"<listServiceParameters><nodeName/></listServiceParameters>", "listServiceParameters", kInvalidValue,
+       "The element, <nodeName>, must contain a value."},
+      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName></listServiceParameters>", "listServiceParameters",
+       kUnexpectedNode, "Unexpected element. Found NULL, expecting <serviceType>"},
+      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><service>x</service></listServiceParameters>",
+       "listServiceParameters", kUnexpectedNode, "Unexpected element. Found <service>, expecting <serviceType>."},
+      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><serviceType/></listServiceParameters>",
+       "listServiceParameters", kInvalidValue, "The element, <serviceType>, must contain a value."},
+      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><serviceType>Nope</serviceType></listServiceParameters>",
+       "listServiceParameters", 8, "Invalid Parameter: Nope"},
+      {"<getServiceParameter/>", "getServiceParameter", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
+      {"<getServiceParameter><id>x</id></getServiceParameter>", "getServiceParameter", kUnexpectedNode,
+       "Unexpected element. Found <id>, expecting <uuid> or <name>."},
+      {"<getServiceParameter><name/></getServiceParameter>", "getServiceParameter", kInvalidValue,
+       "The element, <name>, must have a value."},
+      {"<getServiceParameter><uuid/></getServiceParameter>", "getServiceParameter", kInvalidValue,
+       "The element, <uuid>, must have a value."},
+      {"<getServiceParameter><uuid>{00000000-0000-0000-0000-00000000BEEF}</uuid></getServiceParameter>",
+       "getServiceParameter", kNotFound, "Service Parameter not found."},
+      {"<getServiceParameter><name>MaxCallDuration</name></getServiceParameter>", "getServiceParameter",
+       kUnexpectedNode, "Unexpected element. Found NULL, expecting <processNodeId>"},
+      {"<getServiceParameter><name>MaxCallDuration</name><node/></getServiceParameter>", "getServiceParameter",
+       kUnexpectedNode, "Unexpected element. Found <node>, expecting <processNodeId> or <processNodeName>."},
+      {"<getServiceParameter><name>MaxCallDuration</name><processNodeId/></getServiceParameter>",
+       "getServiceParameter", kInvalidValue, "The element, <processNodeId>, must have a value."},
+      {"<getServiceParameter><name>MaxCallDuration</name><processNodeId>{00000000-0000-0000-0000-00000000BEEF}"
+       "</processNodeId><service>Call Processing</service></getServiceParameter>",
+       "getServiceParameter", kNotFound, "Process Node not found."},
+      {"<getServiceParameter><name>MaxCallDuration</name><processNodeName/></getServiceParameter>",
+       "getServiceParameter", kInvalidValue, "The element, <processNodeName>, must have a value."},
+      {"<getServiceParameter>" + byName + "</getServiceParameter>", "getServiceParameter", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <service>"},
+      {"<getServiceParameter>" + byName + "<serviceType>x</serviceType></getServiceParameter>",
+       "getServiceParameter", kUnexpectedNode, "Unexpected element. Found <serviceType>, expecting <service>."},
+      {"<getServiceParameter>" + byName + "<service/></getServiceParameter>", "getServiceParameter", kInvalidValue,
+       "The element, <service>, must have a value."},
+      {"<getServiceParameter>" + byName + "<service>Nope</service></getServiceParameter>", "getServiceParameter", 8,
+       "Invalid Parameter: Nope"},
+      // The parameter exists, but for another service; and a node that does not exist has none.
+      {"<getServiceParameter>" + byName + "<service>Directory</service></getServiceParameter>",
+       "getServiceParameter", kNotFound, "Service Parameter not found."},
+      {"<getServiceParameter><name>MaxCallDuration</name><processNodeName>NONODE</processNodeName>"
+       "<service>Call Processing</service></getServiceParameter>",
+       "getServiceParameter", kNotFound, "Service Parameter not found."},
+      {"<updateServiceParameter><uuid>" + kMaxCallDuration + "</uuid></updateServiceParameter>",
+       "updateServiceParameter", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newValue>"},
+      {"<updateServiceParameter>" + byName + "<service>Call Processing</service><value>1</value>"
+       "</updateServiceParameter>",
+       "updateServiceParameter", kUnexpectedNode, "Unexpected element. Found <value>, expecting <newValue>."},
+      {"<updateServiceParameter><name>Nope</name><processNodeName>ZEBNODE1</processNodeName><service>Call "
+       "Processing</service><newValue>1</newValue></updateServiceParameter>",
+       "updateServiceParameter", kNotFound, "Service Parameter not found."},
+  };
+  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+}
+
+}  // namespace
+}  // namespace zeb::test

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+#include "zdl/CProcessConfigList.h"
+#include "zdl/CZDLDatabase.h"
+#include "zdl/CZDLException.h"
+#include "zdl/directory/CLdapConfig.h"
+#include "zdl/directory/CUserInfoList.h"
+#include "zdl/directory/SecretHash.h"
+
+namespace zeb::zdl {
+namespace {
+
+TEST(SecretHashTest, HashesAreSaltedSlowAndVerifiable) {
+  const std::string first = HashSecret("s3cret"), second = HashSecret("s3cret");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(0u, first.find("$pbkdf2-sha256$100000$")) << first;
+  EXPECT_EQ(std::string::npos, first.find("s3cret"));
+  EXPECT_TRUE(VerifySecret("s3cret", first));
+  EXPECT_TRUE(VerifySecret("s3cret", second));
+  EXPECT_FALSE(VerifySecret("s3creT", first));
+  EXPECT_FALSE(VerifySecret("", first));
+}
+
+TEST(SecretHashTest, DamagedStoredFormsNeverVerify) {
+  const std::string good = HashSecret("x");
+  const std::string salt = good.substr(22, 24);
+  const std::vector<std::string> damaged = {
+       "", "x", "$pbkdf2-sha256$", "$pbkdf2-sha256$abc$" + salt + "$AAAA",
+        "$pbkdf2-sha256$0$" + good.substr(22), "$pbkdf2-sha256$99999999999$" + good.substr(22),
+        good.substr(0, good.size() - 4), "$pbkdf2-sha1$" + good.substr(15)};
+  for (const std::string& stored : damaged) {
+    EXPECT_FALSE(VerifySecret("x", stored)) << stored;
+  }
+}
+
+class DirectoryTest : public ::testing::Test {
+ protected:
+  DirectoryTest() : db_(CZDLDatabase::Open(dir_ / "zeb.db")), session_(db_->Session()) {}
+
+  std::unique_ptr<CUserInfoList> Open() { return OpenUserDirectory(session_); }
+
+  void AddUser(const std::string& rn, const std::string& given, const std::string& surname) {
+    auto users = Open();
+    auto user = users->Insert(rn);
+    user->PutCn(rn);
+    user->PutGivenName(given);
+    user->PutSn(surname);
+    users->Update();
+  }
+
+  std::vector<std::string> NamesMatching(const std::string& given, const std::string& surname) {
+    auto users = Open();
+    users->SelectByName(given, surname);
+    std::vector<std::string> names;
+    for (users->MoveFirst(); !users->IsEOF(); users->MoveNext()) names.push_back(users->GetCurrentItem()->GetRn());
+    return names;
+  }
+
+  test::TempDir dir_;
+  std::unique_ptr<CZDLDatabase> db_;
+  CZDLSession& session_;
+};
+
+TEST_F(DirectoryTest, OpensOnlyWithTheManagerCredentials) {
+  const CLdapConfig config(session_);
+  EXPECT_EQ("cn=Directory Manager,o=zeb", config.GetManagerDn());
+  EXPECT_EQ(32u, config.GetManagerPassword().size());
+  EXPECT_NO_THROW(CUserInfoList(session_, "CN=directory manager,O=ZEB", config.GetManagerPassword()));
+  for (const auto& [dn, password] : {std::pair<std::string, std::string>{config.GetManagerDn(), "wrong"},
+                                     {config.GetManagerDn(), ""},
+                                     {"cn=someone,o=zeb", config.GetManagerPassword()}}) {
+    try {
+      CUserInfoList refused(session_, dn, password);
+      ADD_FAILURE() << "opened with " << dn << " / " << password;
+    } catch (const CZDLException& error) {
+      EXPECT_EQ(kZDLDatabaseUnavailable, error.GetExceptionID());
+      EXPECT_STREQ("The directory refused the manager credentials of the cluster configuration.", error.what());
+    }
+  }
+}
+
+TEST_F(DirectoryTest, EntriesKeepAttributesSecretsAndValueLists) {
+  {
+    auto users = Open();
+    auto user = users->Insert("jdoe");
+    user->PutVal("password", "pw");
+    user->PutPIN("1234");
+    user->PutVal("telephoneNumber", "5550");
+    user->PutDeviceNames("SEP1 ~ SEP2 ~ SEP3");
+    user->PutCTIEnabled(true);
+    users->Update();
+  }
+  auto users = Open();
+  users->SelectByRn("JDOE");
+  ASSERT_EQ(1u, users->Count());
+  auto user = users->GetCurrentItem();
+  EXPECT_EQ("jdoe", user->GetRn());
+  EXPECT_EQ("jdoe", user->GetUserId());
+  EXPECT_EQ("cn=jdoe,ou=Users,o=zeb", user->GetDn());
+  EXPECT_TRUE(VerifySecret("pw", user->GetVal("password")));
+  EXPECT_TRUE(VerifySecret("1234", user->GetPIN()));
+  EXPECT_EQ((std::vector<std::string>{"SEP1", "SEP2", "SEP3"}), user->GetValues("deviceName"));
+  EXPECT_EQ("SEP1 ~ SEP2 ~ SEP3", user->GetDeviceNames());
+  EXPECT_TRUE(user->GetCTIEnabled());
+  EXPECT_EQ("false", user->GetAllDevices());
+
+  user->PutVal("telephoneNumber", "");
+  user->PutDeviceNames("SEP9");
+  users->Update();
+  users->SelectByTelephoneNumber("5550");
+  EXPECT_EQ(0u, users->Count());
+  users->SelectByRn("jdoe");
+  EXPECT_EQ("", users->GetCurrentItem()->GetVal("telephoneNumber"));
+  EXPECT_EQ("SEP9", users->GetCurrentItem()->GetDeviceNames());
+  EXPECT_TRUE(VerifySecret("pw", users->GetCurrentItem()->GetVal("password")));
+
+  users->Delete();
+  users->Update();
+  users->SelectByRn("jdoe");
+  EXPECT_EQ(0u, users->Count());
+  EXPECT_TRUE(session_.Query("SELECT * FROM DirectoryAttribute").rows.empty());
+}
+
+TEST_F(DirectoryTest, NamePatternsUseWildcardsIgnoreCaseAndTreatEmptyAsAny) {
+  AddUser("ann", "Ann", "Lee");
+  AddUser("anna", "Anna", "O'Neil");
+  AddUser("bob", "Bob", "Lee");
+  AddUser("pct", "100%", "Sure_ly");
+  using Names = std::vector<std::string>;
+  EXPECT_EQ((Names{"ann", "anna"}), NamesMatching("an%", ""));
+  EXPECT_EQ((Names{"ann", "bob"}), NamesMatching("", "LEE"));
+  EXPECT_EQ((Names{"ann"}), NamesMatching("a_n", "l%"));
+  EXPECT_EQ((Names{"anna"}), NamesMatching("", "o'neil"));
+  EXPECT_EQ((Names{"ann", "anna", "bob", "pct"}), NamesMatching("", ""));
+  EXPECT_EQ((Names{"pct"}), NamesMatching("100%", "sure_ly"));
+  EXPECT_EQ((Names{}), NamesMatching("Ann", "Doe"));
+}
+
+}  // namespace
+}  // namespace zeb::zdl
