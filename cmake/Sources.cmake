@@ -36,9 +36,6 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
-  src/builders/CXMLDevicePool.cc
-  src/builders/CXMLDialcore.cc
-  src/builders/CXMLLocation.cc
   src/builders/CXMLURLCache.cc
   src/builders/CXMLComponentVersionCache.cc
   src/builders/CXMLIPPhone.cc
@@ -47,6 +44,14 @@ set(ZEB_SOURCES
   src/builders/CXMLNPPattern.cc
   src/builders/CXMLCallPark.cc
   src/builders/CXMLCallPickup.cc
+  src/builders/CXMLDevicePool.cc
+  src/builders/CXMLDialcore.cc
+  src/builders/CXMLLocation.cc
+  src/builders/CXMLRouteList.cc
+  src/builders/CXMLRouteGroup.cc
+  src/builders/CXMLRouteFilter.cc
+  src/builders/CXMLDialPlan.cc
+  src/builders/CXMLDigitDiscardInstruction.cc
   src/handlers/device/CRemoveDeviceHandler.cc
   src/handlers/device/DeviceReaders.cc
   src/handlers/device/PhoneHandlers.cc
@@ -59,11 +64,22 @@ set(ZEB_SOURCES
   src/handlers/dialplan/PatternHandlers.cc
   src/handlers/dialplan/CallParkHandler.cc
   src/handlers/dialplan/CallPickupHandler.cc
+  src/handlers/dialplan/RouteGroupHandlers.cc
+  src/handlers/dialplan/RouteListHandlers.cc
+  src/handlers/dialplan/DialPlanHandler.cc
+  src/handlers/dialplan/DialPlanTagHandler.cc
+  src/handlers/dialplan/RouteFilterHandler.cc
+  src/handlers/dialplan/DDIHandler.cc
   src/builders/CXMLServiceParameter.cc
   src/builders/CXMLUser.cc
   src/handlers/system/ServiceParameterHandlers.cc
   src/handlers/system/UserHandlers.cc
   src/handlers/system/ListQueryHandlers.cc
+  src/handlers/system/DevicePoolHandler.cc
+  src/handlers/system/DialcoreGroupHandler.cc
+  src/handlers/system/DialcoreHandler.cc
+  src/handlers/system/LocationHandler.cc
+  src/handlers/system/RegionHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc
@@ -101,7 +117,14 @@ set(ZEB_TEST_SOURCES
   tests/e2e/DeviceProfile_e2e_test.cc
   tests/e2e/Line_e2e_test.cc
   tests/e2e/Pattern_e2e_test.cc
+  tests/e2e/RouteListGroup_e2e_test.cc
+  tests/e2e/DialPlan_e2e_test.cc
+  tests/handlers/RouteListHandlers_test.cc
   tests/e2e/ServiceParameter_e2e_test.cc
   tests/e2e/User_e2e_test.cc
   tests/e2e/ListQuery_e2e_test.cc
+  tests/e2e/DevicePool_e2e_test.cc
+  tests/e2e/Dialcore_e2e_test.cc
+  tests/e2e/Region_e2e_test.cc
+  tests/e2e/Location_e2e_test.cc
 )

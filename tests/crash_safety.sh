@@ -25,7 +25,7 @@ start_zebd() {
   rm -f "$work/zebd.out"
   "$zebd" --listen 127.0.0.1:0 --db "$work/zeb.db" --trace-dir "$work/trace" >"$work/zebd.out" 2>>"$work/zebd.err" &
   zebd_pid=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     grep -q "^zebd listening on " "$work/zebd.out" 2>/dev/null && break
     sleep 0.1
   done
@@ -51,9 +51,9 @@ client() {
     if [[ "$(call "<addRoutePartition><p><name>$p</name></p></addRoutePartition>")" == *"<return>{"* ]]; then
       echo "$p" >>"$work/acked-partitions-$c"
     fi
-    echo "$n" >"$work/attempted-update-$c"
+    echo "$n" >"$work/attempted-update-$c.tmp" && mv "$work/attempted-update-$c.tmp" "$work/attempted-update-$c"
     if [[ "$(call "<updateRoutePartition><name>C${c}P1</name><description>v$n</description></updateRoutePartition>")" == *"<return>{"* ]]; then
-      echo "$n" >"$work/acked-update-$c"
+      echo "$n" >"$work/acked-update-$c.tmp" && mv "$work/acked-update-$c.tmp" "$work/acked-update-$c"
     fi
     local members="" m
     for m in 1 2 3; do members+="<member index=\"$m\"><routePartitionName>C${c}P${m}</routePartitionName></member>"; done

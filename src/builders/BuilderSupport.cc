@@ -33,6 +33,12 @@ void BuildReference(CXMLElement& element, zdl::CZDLSession& session, const char*
   if (fill) fill(element, row);
 }
 
+CXMLElement* AddUuidChild(CXMLElement& parent, const std::string& tag, const zdl::CZDLID& id) {
+  CXMLElement* child = parent.AddNewChild(tag);
+  if (!id.isNull()) child->AddAttribute("uuid", id.str());
+  return child;
+}
+
 void CXMLCountryInfo::BuildFromDatabase(zdl::CZDLSession& session, long number) {
   SetTag("country");
   SetText(TypeText(session, "TypeCountry", number));

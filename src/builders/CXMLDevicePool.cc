@@ -7,7 +7,9 @@ namespace zeb {
 
 namespace {
 
-std::string Decimal(const zdl::CFastAccess& row, const char* column) { return std::to_string(row.getInt(column)); }
+std::string Decimal(const zdl::CFastAccess& row, const char* column) {
+  return std::to_string(row.getInt(column));
+}
 
 // A region's matrix entries with the name of the region at the other end of each.
 const char kRelatedRegions[] =
@@ -28,8 +30,8 @@ void CXMLDevicePool::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZD
 void CXMLDevicePool::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
   AddNewChild<CXMLDateTimeSetting>()->BuildFromDatabase(session, row.getID("fkDateTimeSetting"), mode);
   AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(session, row.getID("fkDialcoreGroup"), mode);
-  AddNewChild<CXMLAutoSearchSpace>()->BuildFromDatabase(session, row.getID("fkCallingSearchSpace_Autoregistration"),
-                                                        mode);
+  AddNewChild<CXMLAutoSearchSpace>()->BuildFromDatabase(
+      session, row.getID("fkCallingSearchSpace_Autoregistration"), mode);
   if (!row.isNull("fkMediaResourceList")) {
     AddNewChild("mediaResourceList")->AddAttribute("uuid", row.getGuid("fkMediaResourceList"));
   }
@@ -74,16 +76,17 @@ void CXMLRegion::AddRelatedRegions(zdl::CZDLSession& session, const zdl::CZDLID&
 
 void CXMLHavenInfo::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
   SetTag("havenInfo");
-  BuildReference(*this, session, "Haven", "haven", id, mode, [&](CXMLElement& element, const zdl::CFastAccess& row) {
-    // The full form is named after the element, not the record: rename it after the shared start.
-    element.SetTag("havenInfo");
-    element.AddChild("havenOption", TypeText(session, "TypeHavenOption", row.getInt("tkHavenOption")));
-    element.AddChild("userModifiable", BoolText(row.getBool("isUserModifiable")));
-    for (const char* n : {"1", "2", "3"}) {
-      element.AddChild(std::string("ipAddr") + n, row.getString(std::string("IPAddr") + n));
-      element.AddChild(std::string("port") + n, Decimal(row, (std::string("Port") + n).c_str()));
-    }
-  });
+  BuildReference(
+      *this, session, "Haven", "haven", id, mode, [&](CXMLElement& element, const zdl::CFastAccess& row) {
+        // The full form is named after the element, not the record: rename it after the shared start.
+        element.SetTag("havenInfo");
+        element.AddChild("havenOption", TypeText(session, "TypeHavenOption", row.getInt("tkHavenOption")));
+        element.AddChild("userModifiable", BoolText(row.getBool("isUserModifiable")));
+        for (const char* n : {"1", "2", "3"}) {
+          element.AddChild(std::string("ipAddr") + n, row.getString(std::string("IPAddr") + n));
+          element.AddChild(std::string("port") + n, Decimal(row, (std::string("Port") + n).c_str()));
+        }
+      });
 }
 
 }  // namespace zeb

@@ -6,7 +6,9 @@ namespace zeb {
 
 namespace {
 
-std::string Decimal(const zdl::CFastAccess& row, const char* column) { return std::to_string(row.getInt(column)); }
+std::string Decimal(const zdl::CFastAccess& row, const char* column) {
+  return std::to_string(row.getInt(column));
+}
 
 // One node with the name of its process node, which lives in its own table.
 const char kNodeWithProcessNode[] =
@@ -24,17 +26,20 @@ void CXMLDialcoreGroup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::
                  });
 }
 
-void CXMLDialcoreGroupMembers::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& groupId, int mode) {
+void CXMLDialcoreGroupMembers::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& groupId,
+                                                 int mode) {
   SetTag("members");
   zdl::CFastAccess rows(session, "DialcoreGroupMember");
   rows.SelectCustom("SELECT * FROM DialcoreGroupMember where fkDialcoreGroup = ?", {groupId});
-  for (; !rows.IsEOF(); rows.MoveNext()) AddNewChild<CXMLDialcoreGroupMember>()->BuildFromRow(session, rows, mode);
+  for (; !rows.IsEOF(); rows.MoveNext())
+    AddNewChild<CXMLDialcoreGroupMember>()->BuildFromRow(session, rows, mode);
 }
 
 void CXMLDialcoreGroupMember::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
   SetTag("member");
   AddAttribute("priority", Decimal(row, "Priority"));
-  AddNewChild<CXMLDialcore>()->BuildFromDatabase(session, row.getID("fkDialcore"), mode == kModeNames ? kModeFull : mode);
+  AddNewChild<CXMLDialcore>()->BuildFromDatabase(session, row.getID("fkDialcore"),
+                                                 mode == kModeNames ? kModeFull : mode);
 }
 
 void CXMLDialcore::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
@@ -61,7 +66,8 @@ void CXMLAutoRegistration::BuildFromRow(zdl::CZDLSession& session, const zdl::CF
   AddChild("startDN", Decimal(row, "AutoregistrationStartDN"));
   AddChild("endDN", Decimal(row, "AutoregistrationEndDN"));
   AddChild("nextDN", Decimal(row, "AutoregistrationNextDN"));
-  AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(session, row.getID("fkRoutePartition_Autoregistration"), mode);
+  AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(session,
+                                                       row.getID("fkRoutePartition_Autoregistration"), mode);
   AddChild("e164Mask", row.getString("E164MaskAutoregistration"));
 }
 

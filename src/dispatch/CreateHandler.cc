@@ -10,10 +10,21 @@
 #include "handlers/dialplan/CCSSHandler.h"
 #include "handlers/dialplan/CallParkHandler.h"
 #include "handlers/dialplan/CallPickupHandler.h"
+#include "handlers/dialplan/DDIHandler.h"
+#include "handlers/dialplan/DialPlanHandler.h"
+#include "handlers/dialplan/DialPlanTagHandler.h"
 #include "handlers/dialplan/LineHandlers.h"
 #include "handlers/dialplan/PatternHandlers.h"
+#include "handlers/dialplan/RouteFilterHandler.h"
+#include "handlers/dialplan/RouteGroupHandlers.h"
+#include "handlers/dialplan/RouteListHandlers.h"
 #include "handlers/dialplan/RoutePartitionHandlers.h"
+#include "handlers/system/DevicePoolHandler.h"
+#include "handlers/system/DialcoreGroupHandler.h"
+#include "handlers/system/DialcoreHandler.h"
 #include "handlers/system/ListQueryHandlers.h"
+#include "handlers/system/LocationHandler.h"
+#include "handlers/system/RegionHandler.h"
 #include "handlers/system/ServiceParameterHandlers.h"
 #include "handlers/system/UserHandlers.h"
 #include "soap/ZebExceptions.h"
@@ -61,6 +72,14 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateRoutePattern", Make<CUpdateRoutePatternHandler>},
       {"removeRoutePattern", Make<CRemoveRoutePatternHandler>},
       {"getRoutePattern", Make<CGetRoutePatternHandler>},
+      {"addRouteGroup", Make<CAddRouteGroupHandler>},
+      {"updateRouteGroup", Make<CUpdateRouteGroupHandler>},
+      {"removeRouteGroup", Make<CRemoveRouteGroupHandler>},
+      {"getRouteGroup", Make<CGetRouteGroupHandler>},
+      {"addRouteList", Make<CAddRouteListHandler>},
+      {"updateRouteList", Make<CUpdateRouteListHandler>},
+      {"removeRouteList", Make<CRemoveRouteListHandler>},
+      {"getRouteList", Make<CGetRouteListHandler>},
       {"listPhoneByName", Make<CListPhoneByNameHandler>},
       {"listPhoneByDescription", Make<CListPhoneByDescriptionHandler>},
       {"listUserByName", Make<CListUserByNameHandler>},
@@ -69,6 +88,14 @@ const std::vector<MethodEntry>& MethodTable() {
       {"listCSSByName", Make<CListCSSByNameHandler>},
       {"getNumDevices", Make<CGetNumDevicesHandler>},
       {"listServiceParameters", Make<CListServiceParametersHandler>},
+      {"addDialPlan", Make<CDialPlanHandler>},
+      {"updateDialPlan", Make<CDialPlanHandler>},
+      {"removeDialPlan", Make<CDialPlanHandler>},
+      {"getDialPlan", Make<CDialPlanHandler>},
+      {"addDialPlanTag", Make<CDialPlanTagHandler>},
+      {"updateDialPlanTag", Make<CDialPlanTagHandler>},
+      {"removeDialPlanTag", Make<CDialPlanTagHandler>},
+      {"getDialPlanTag", Make<CDialPlanTagHandler>},
       {"addCallPark", Make<CCallParkHandler>},
       {"updateCallPark", Make<CCallParkHandler>},
       {"removeCallPark", Make<CCallParkHandler>},
@@ -77,8 +104,36 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateCallPickupGroup", Make<CCallPickupHandler>},
       {"removeCallPickupGroup", Make<CCallPickupHandler>},
       {"getCallPickupGroup", Make<CCallPickupHandler>},
+      {"addDDI", Make<CDDIHandler>},
+      {"updateDDI", Make<CDDIHandler>},
+      {"removeDDI", Make<CDDIHandler>},
+      {"getDDI", Make<CDDIHandler>},
+      {"addDevicePool", Make<CDevicePoolHandler>},
+      {"updateDevicePool", Make<CDevicePoolHandler>},
+      {"removeDevicePool", Make<CDevicePoolHandler>},
+      {"getDevicePool", Make<CDevicePoolHandler>},
+      {"addDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"updateDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"removeDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"getDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"addRouteFilter", Make<CRouteFilterHandler>},
+      {"updateRouteFilter", Make<CRouteFilterHandler>},
+      {"removeRouteFilter", Make<CRouteFilterHandler>},
+      {"getRouteFilter", Make<CRouteFilterHandler>},
       {"updateServiceParameter", Make<CServiceParameterHandler>},
       {"getServiceParameter", Make<CServiceParameterHandler>},
+      {"addLocation", Make<CLocationHandler>},
+      {"updateLocation", Make<CLocationHandler>},
+      {"removeLocation", Make<CLocationHandler>},
+      {"getLocation", Make<CLocationHandler>},
+      {"addRegion", Make<CRegionHandler>},
+      {"updateRegionMatrix", Make<CRegionHandler>},
+      {"removeRegion", Make<CRegionHandler>},
+      {"getRegion", Make<CRegionHandler>},
+      {"addDialcore", Make<CDialcoreHandler>},
+      {"updateDialcore", Make<CDialcoreHandler>},
+      {"removeDialcore", Make<CDialcoreHandler>},
+      {"getDialcore", Make<CDialcoreHandler>},
   };
   return table;
 }

@@ -94,6 +94,12 @@ long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::st
 
 void ThrowNotFound(const std::string& message) { throw zdl::CZDLException(zdl::kZDLRecordNotFound, message); }
 
+zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char* nameElement, NameLookup find,
+                          const std::string& notFound, ValueWording wording) {
+  if (element.Is(nameElement)) return find(session, RequireValue(element, wording), notFound);
+  return ParseID(RequireAttribute(element, "uuid"));
+}
+
 Identified ReadIdentifier(ElementCursor& cursor, const Identification& how) {
   cursor.RequireNotNull(how.nullText);
   Identified which;

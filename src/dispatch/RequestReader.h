@@ -105,6 +105,16 @@ zdl::CZDLID FindIdByName(zdl::CZDLSession& session, const std::string& name, con
   return list.GetCurrentItem()->GetID();
 }
 
+// Looks a record up by name: its identifier, or the not-found exception (FindIdByName<List>).
+using NameLookup = zdl::CZDLID (*)(zdl::CZDLSession& session, const std::string& name, const std::string& notFound);
+
+// The identifier a reference element gives. The element named nameElement holds a record name,
+// looked up with find (an empty one throws the missing-value message in wording, an unknown one
+// notFound); any other element carries it in its "uuid" attribute, stored without a look-up ("No
+// "uuid" attribute found in <element>." when missing). The caller has matched the element.
+zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char* nameElement, NameLookup find,
+                          const std::string& notFound, ValueWording wording = ValueWording::kMustContain);
+
 // How a get, update or remove request names its record: by an identifier element or a name
 // element, as the first child of the request.
 struct Identification {

@@ -159,6 +159,7 @@ void SeedCluster(Seeder& seed) {
              param("{5EED0000-0000-0000-0010-000000000009}", "URLIdleTime", "0", 1),
              param("{5EED0000-0000-0000-0010-00000000000A}", "DefaultUserLocale", "1", 1),
              param("{5EED0000-0000-0000-0010-00000000000B}", "DefaultNetworkLocale", "1", 1),
+             param("{5EED0000-0000-0000-0010-00000000000C}", "DefaultRegionBandwidth", "1", 1),
              Row{"{5EED0000-0000-0000-0010-000000000101}", kNode, 1, "MaxCallDuration", "720", 1, 0},
              Row{"{5EED0000-0000-0000-0010-000000000102}", kNode, 1, "StatisticsEnabled", "false", 2, 0}});
   seed.Rows("ComponentVersion", {"pkid", "fkProcessNode", "softwareComponent", "version"},

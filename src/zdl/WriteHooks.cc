@@ -27,6 +27,33 @@ void FillDeviceColumns(CZDLSession& session, CItem& item) {
   }
 }
 
+// A new location gets the next location number.
+void NumberLocation(CZDLSession& session, CItem& item) {
+  const int number = item.table().Find("ID");
+  if (item.IsNew()) item.SetValue(number, session.Query("SELECT COALESCE(MAX(ID), 0) + 1 FROM Location").rows[0][0]);
+}
+
+// The bandwidth of new region matrix entries: the enterprise parameter DefaultRegionBandwidth (a
+// TypeBandwidth number), or G.711 (1) when it is missing or names no bandwidth.
+CZDLValue DefaultRegionBandwidth(CZDLSession& session) {
+  const ResultSet param = session.Query(
+      "SELECT paramValue FROM ProcessConfig WHERE fkProcessNode = ? AND tkService = ? AND paramName = ?",
+      {"{00000000-1111-0000-0000-000000000000}", 11, "DefaultRegionBandwidth"});
+  const long long number = param.rows.empty() ? 0 : param.rows[0][0].AsInt();
+  const bool known = !session.Query("SELECT Enum FROM TypeBandwidth WHERE Enum = ?", {number}).rows.empty();
+  return CZDLValue(known ? number : 1);
+}
+
+// Every pair of regions has one matrix entry, so a new region gets one with each other region.
+void AddRegionMatrixEntries(CZDLSession& session, const CItem& region) {
+  const CZDLValue bandwidth = DefaultRegionBandwidth(session);
+  const ResultSet others = session.Query("SELECT pkid FROM Region WHERE pkid <> ?", {region.Value(0)});
+  for (const auto& other : others.rows) {
+    session.Execute("INSERT INTO RegionMatrix (pkid, fkRegion_A, fkRegion_B, tkBandwidth) VALUES (?, ?, ?, ?)",
+                    {CZDLValue(CZDLID::New()), other[0], region.Value(0), bandwidth});
+  }
+}
+
 // A route pattern keeps its destination (a gateway or route list) in a device map that goes
 // with the device; the device may not be removed while a route pattern still sends calls to it.
 void RefuseRouteDestinationRemoval(CZDLSession& session, const TableDef& table, const CZDLValue& key) {
@@ -46,9 +73,12 @@ void RefuseRouteDestinationRemoval(CZDLSession& session, const TableDef& table, 
 void BeforeWrite(CZDLSession& session, CItem& item) {
   const std::string& table = item.table().ident;
   if (table == "Device") FillDeviceColumns(session, item);
+  if (table == "Location") NumberLocation(session, item);
 }
 
-void AfterInsert(CZDLSession&, const CItem&) {}
+void AfterInsert(CZDLSession& session, const CItem& item) {
+  if (item.table().ident == "Region") AddRegionMatrixEntries(session, item);
+}
 
 void BeforeDelete(CZDLSession& session, const TableDef& table, const CZDLValue& key) {
   if (table.ident == "Device") RefuseRouteDestinationRemoval(session, table, key);

@@ -11,17 +11,18 @@ namespace {
 
 // Seeded records of a fresh database.
 const char kSeededPool[] = "{5EED0000-0000-0000-0007-000000000001}";
-const char kSeededRegion[] = "{5EED0000-0000-0000-0004-000000000001}";
 
 const std::string kSeededNodeGroup =
     "<dialcoreGroup  uuid=\"{5EED0000-0000-0000-0002-000000000001}\">\r\n<name>Default</name>\r\n"
     "<tftpDefault>true</tftpDefault>\r\n<members>\r\n<member  priority=\"0\">\r\n"
     "<dialcore  uuid=\"{5EED0000-0000-0000-0001-000000000001}\">\r\n<name>ZEBNODE1</name>\r\n"
-    "<description>Call-processing node ZEBNODE1</description>\r\n<autoRegistration>\r\n<startDN>0</startDN>\r\n"
+    "<description>Call-processing node "
+    "ZEBNODE1</description>\r\n<autoRegistration>\r\n<startDN>0</startDN>\r\n"
     "<endDN>0</endDN>\r\n<nextDN>0</nextDN>\r\n<e164Mask></e164Mask>\r\n</autoRegistration>\r\n<ports>\r\n"
     "<analogAccessPort>2002</analogAccessPort>\r\n<digitalAccessPort>2001</digitalAccessPort>\r\n"
     "<ethernetPhonePort>2000</ethernetPhonePort>\r\n<mgcpPorts>\r\n<listen>2427</listen>\r\n"
-    "<keepAlive>2428</keepAlive>\r\n</mgcpPorts>\r\n</ports>\r\n<processNodeName>ZEBNODE1</processNodeName>\r\n"
+    "<keepAlive>2428</keepAlive>\r\n</mgcpPorts>\r\n</ports>\r\n<processNodeName>ZEBNODE1</"
+    "processNodeName>\r\n"
     "</dialcore>\r\n</member>\r\n</members>\r\n</dialcoreGroup>\r\n";
 
 class DevicePoolBuilderTest : public ::testing::Test {
@@ -44,36 +45,29 @@ class DevicePoolBuilderTest : public ::testing::Test {
     return pool->GetID();
   }
 
-  // A region written behind the library's back, so it has only the matrix entries a test adds.
-  std::string AddRegionRow(const std::string& id, const std::string& name) {
-    session_.Execute("INSERT INTO Region (pkid, Name) VALUES (?, ?)", {id, name});
-    return id;
-  }
-  void AddMatrixRow(const std::string& id, const std::string& a, const std::string& b, int bandwidth) {
-    session_.Execute("INSERT INTO RegionMatrix (pkid, fkRegion_A, fkRegion_B, tkBandwidth) VALUES (?, ?, ?, ?)",
-                     {id, a, b, bandwidth});
-  }
-
   test::TempDir dir_;
   std::unique_ptr<zdl::CZDLDatabase> db_;
   zdl::CZDLSession& session_;
 };
 
 TEST_F(DevicePoolBuilderTest, SeededPoolNestsEveryReferencedRecordInOrder) {
-  EXPECT_EQ(std::string("<devicePool  uuid=\"") + kSeededPool + "\">\r\n<name>Default</name>\r\n" +
-                "<dateTimeSetting  uuid=\"{5EED0000-0000-0000-0003-000000000001}\">\r\n<name>Default</name>\r\n"
-                "<dateTemplate>M/D/Y</dateTemplate>\r\n<timeZone>Greenwich Mean Time</timeZone>\r\n"
-                "</dateTimeSetting>\r\n" +
-                kSeededNodeGroup + "<region  uuid=\"" + kSeededRegion + "\">\r\n<name>Default</name>\r\n</region>\r\n" +
-                "<softkeyTemplate  uuid=\"{5EED0000-0000-0000-0005-000000000001}\"></softkeyTemplate>\r\n"
-                "<networkLocale>United States</networkLocale>\r\n<userLocale>English United States</userLocale>\r\n"
-                "<networkHoldMOHAudioSourceId>0</networkHoldMOHAudioSourceId>\r\n"
-                "<userHoldMOHAudioSourceId>0</userHoldMOHAudioSourceId>\r\n"
-                "<havenInfo  uuid=\"{5EED0000-0000-0000-0006-000000000001}\">\r\n<name>Disable</name>\r\n"
-                "<havenOption>Disable</havenOption>\r\n<userModifiable>false</userModifiable>\r\n"
-                "<ipAddr1></ipAddr1>\r\n<port1>0</port1>\r\n<ipAddr2></ipAddr2>\r\n<port2>0</port2>\r\n"
-                "<ipAddr3></ipAddr3>\r\n<port3>0</port3>\r\n</havenInfo>\r\n</devicePool>\r\n",
-            Build<CXMLDevicePool>(kSeededPool, kModeFull));
+  EXPECT_EQ(
+      std::string("<devicePool  uuid=\"") + kSeededPool + "\">\r\n<name>Default</name>\r\n" +
+          "<dateTimeSetting  uuid=\"{5EED0000-0000-0000-0003-000000000001}\">\r\n<name>Default</name>\r\n"
+          "<dateTemplate>M/D/Y</dateTemplate>\r\n<timeZone>Greenwich Mean Time</timeZone>\r\n"
+          "</dateTimeSetting>\r\n" +
+          kSeededNodeGroup +
+          "<region  "
+          "uuid=\"{5EED0000-0000-0000-0004-000000000001}\">\r\n<name>Default</name>\r\n</region>\r\n" +
+          "<softkeyTemplate  uuid=\"{5EED0000-0000-0000-0005-000000000001}\"></softkeyTemplate>\r\n"
+          "<networkLocale>United States</networkLocale>\r\n<userLocale>English United States</userLocale>\r\n"
+          "<networkHoldMOHAudioSourceId>0</networkHoldMOHAudioSourceId>\r\n"
+          "<userHoldMOHAudioSourceId>0</userHoldMOHAudioSourceId>\r\n"
+          "<havenInfo  uuid=\"{5EED0000-0000-0000-0006-000000000001}\">\r\n<name>Disable</name>\r\n"
+          "<havenOption>Disable</havenOption>\r\n<userModifiable>false</userModifiable>\r\n"
+          "<ipAddr1></ipAddr1>\r\n<port1>0</port1>\r\n<ipAddr2></ipAddr2>\r\n<port2>0</port2>\r\n"
+          "<ipAddr3></ipAddr3>\r\n<port3>0</port3>\r\n</havenInfo>\r\n</devicePool>\r\n",
+      Build<CXMLDevicePool>(kSeededPool, kModeFull));
 }
 
 TEST_F(DevicePoolBuilderTest, NameFormsAndMissingRecords) {
@@ -94,13 +88,15 @@ TEST_F(DevicePoolBuilderTest, NameFormsAndMissingRecords) {
 
 TEST_F(DevicePoolBuilderTest, PoolWithoutReferencesKeepsItsAlwaysPresentElements) {
   const zdl::CZDLID id = AddBarePool("Bare");
-  EXPECT_EQ("<devicePool  uuid=\"" + id.str() + "\">\r\n<name>Bare</name>\r\n"
-                "<dateTimeSetting></dateTimeSetting>\r\n<dialcoreGroup></dialcoreGroup>\r\n"
-                "<softkeyTemplate  uuid=\"\"></softkeyTemplate>\r\n<networkLocale></networkLocale>\r\n"
-                "<userLocale></userLocale>\r\n<networkHoldMOHAudioSourceId>0</networkHoldMOHAudioSourceId>\r\n"
-                "<userHoldMOHAudioSourceId>0</userHoldMOHAudioSourceId>\r\n<havenInfo></havenInfo>\r\n"
-                "</devicePool>\r\n",
-            Build<CXMLDevicePool>(id.str(), kModeFull));
+  EXPECT_EQ(
+      "<devicePool  uuid=\"" + id.str() +
+          "\">\r\n<name>Bare</name>\r\n"
+          "<dateTimeSetting></dateTimeSetting>\r\n<dialcoreGroup></dialcoreGroup>\r\n"
+          "<softkeyTemplate  uuid=\"\"></softkeyTemplate>\r\n<networkLocale></networkLocale>\r\n"
+          "<userLocale></userLocale>\r\n<networkHoldMOHAudioSourceId>0</networkHoldMOHAudioSourceId>\r\n"
+          "<userHoldMOHAudioSourceId>0</userHoldMOHAudioSourceId>\r\n<havenInfo></havenInfo>\r\n"
+          "</devicePool>\r\n",
+      Build<CXMLDevicePool>(id.str(), kModeFull));
 }
 
 TEST_F(DevicePoolBuilderTest, AutoSearchSpaceAndMediaResourceListFollowThePool) {
@@ -120,45 +116,29 @@ TEST_F(DevicePoolBuilderTest, AutoSearchSpaceAndMediaResourceListFollowThePool) 
   const std::string list = "{00000000-0000-0000-0000-0000000000AA}";
   session_.Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES (?, 'Music')", {list});
   const zdl::CZDLID pool = AddBarePool("Lobby pool");
-  session_.Execute("UPDATE DevicePool SET fkCallingSearchSpace_Autoregistration = ?, fkMediaResourceList = ? "
-                   "WHERE pkid = ?",
-                   {css->GetID(), list, pool});
+  session_.Execute(
+      "UPDATE DevicePool SET fkCallingSearchSpace_Autoregistration = ?, fkMediaResourceList = ? "
+      "WHERE pkid = ?",
+      {css->GetID(), list, pool});
 
-  const std::string autoSearchSpace = "<dialcoreGroup></dialcoreGroup>\r\n<autoSearchSpace  uuid=\"" +
-                                      css->GetID().str() +
-                                      "\">\r\n<name>Auto</name>\r\n<description></description>\r\n<clause></clause>\r\n"
-                                      "<members>\r\n<member  index=\"0\">\r\n";
-  const std::string afterMembers = "</member>\r\n</members>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n"
-                                   "</autoSearchSpace>\r\n<mediaResourceList  uuid=\"" + list +
-                                   "\"></mediaResourceList>\r\n<softkeyTemplate";
+  const std::string autoSearchSpace =
+      "<dialcoreGroup></dialcoreGroup>\r\n<autoSearchSpace  uuid=\"" + css->GetID().str() +
+      "\">\r\n<name>Auto</name>\r\n<description></description>\r\n<clause></clause>\r\n"
+      "<members>\r\n<member  index=\"0\">\r\n";
+  const std::string afterMembers =
+      "</member>\r\n</members>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n"
+      "</autoSearchSpace>\r\n<mediaResourceList  uuid=\"" +
+      list + "\"></mediaResourceList>\r\n<softkeyTemplate";
   // Mode 3 names the member partitions; the device modes (0, 2) nest them in full.
-  EXPECT_NE(std::string::npos, Build<CXMLDevicePool>(pool.str(), kModeFull)
-                                   .find(autoSearchSpace + "<routePartitionName>Lobby</routePartitionName>\r\n" +
-                                         afterMembers));
-  EXPECT_NE(std::string::npos, Build<CXMLDevicePool>(pool.str(), kModeTftp)
-                                   .find(autoSearchSpace + "<routePartition  uuid=\"" + partition->GetID().str() +
-                                         "\">\r\n<name>Lobby</name>\r\n<description></description>\r\n"
-                                         "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n" +
-                                         afterMembers));
-}
-
-TEST_F(DevicePoolBuilderTest, RelatedRegionsComeFromEitherSideOfTheMatrixByName) {
-  const std::string a = AddRegionRow("{00000000-0000-0000-0000-00000000000A}", "alpha");
-  const std::string b = AddRegionRow("{00000000-0000-0000-0000-00000000000B}", "Bravo");
-  const std::string c = AddRegionRow("{00000000-0000-0000-0000-00000000000C}", "charlie");
-  AddRegionRow("{00000000-0000-0000-0000-00000000000D}", "Unrelated");
-  AddMatrixRow("{00000000-0000-0000-0001-00000000000A}", c, a, 2);  // a on the B side
-  AddMatrixRow("{00000000-0000-0000-0001-00000000000B}", a, b, 1);  // a on the A side
-  AddMatrixRow("{00000000-0000-0000-0001-00000000000C}", b, c, 3);  // not a's
-  EXPECT_EQ("<region  uuid=\"" + a + "\">\r\n<name>alpha</name>\r\n<relatedRegions>\r\n"
-                "<relatedRegion  uuid=\"{00000000-0000-0000-0001-00000000000B}\">\r\n<name>Bravo</name>\r\n"
-                "<bandwidth>G.711</bandwidth>\r\n</relatedRegion>\r\n"
-                "<relatedRegion  uuid=\"{00000000-0000-0000-0001-00000000000A}\">\r\n<name>charlie</name>\r\n"
-                "<bandwidth>G.729</bandwidth>\r\n</relatedRegion>\r\n</relatedRegions>\r\n</region>\r\n",
-            Build<CXMLRegion>(a, kModeFull));
-  EXPECT_EQ("<region  uuid=\"{00000000-0000-0000-0000-00000000000D}\">\r\n<name>Unrelated</name>\r\n</region>\r\n",
-            Build<CXMLRegion>("{00000000-0000-0000-0000-00000000000D}", kModeFull));
-  EXPECT_EQ("<regionName>Bravo</regionName>\r\n", Build<CXMLRegion>(b, kModeNames));
+  EXPECT_NE(std::string::npos,
+            Build<CXMLDevicePool>(pool.str(), kModeFull)
+                .find(autoSearchSpace + "<routePartitionName>Lobby</routePartitionName>\r\n" + afterMembers));
+  EXPECT_NE(std::string::npos,
+            Build<CXMLDevicePool>(pool.str(), kModeTftp)
+                .find(autoSearchSpace + "<routePartition  uuid=\"" + partition->GetID().str() +
+                      "\">\r\n<name>Lobby</name>\r\n<description></description>\r\n"
+                      "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n" +
+                      afterMembers));
 }
 
 }  // namespace

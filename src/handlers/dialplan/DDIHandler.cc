@@ -1,0 +1,166 @@
+#include "handlers/dialplan/DDIHandler.h"
+
+#include "builders/CXMLDigitDiscardInstruction.h"
+#include "handlers/dialplan/DialPlanHandler.h"
+#include "handlers/dialplan/DialPlanTagHandler.h"
+
+namespace zeb {
+
+namespace {
+
+const char kUpdateNotFound[] = "Digit Discard Instruction not found.";
+const char kNotFound[] = "The specified Digit Discard Instruction was not found.";
+const char kDialPlanNotFound[] = "Dial Plan not found.";
+const char kTagNotFound[] = "The specified Dial Plan Tag was not found.";
+const char kDialPlanBeforeMembers[] = "NULL element found. Expecting <dialPlan> or <dialPlanName>";
+
+Identification DDIIdentification(DialPlanOperation operation) {
+  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound);
+}
+
+// A tag may be discarded only by an instruction of its own dial plan.
+void RequireTagOfPlan(const zdl::CZDLID& tagPlan, const zdl::CZDLID& plan) {
+  if (tagPlan == plan) return;
+  throw CInvalidValueException(
+      "Invalid Dial Plan Tag.  The Dial Plan Tag used must contain a reference to the same Dial Plan specified for "
+      "this Digit Discard Instruction.");
+}
+
+zdl::CZDLID FindDialPlanByName(zdl::CZDLSession& session, XmlNode element) {
+  return FindIdByName<zdl::CDialPlanList>(session, RequireValue(element, ValueWording::kMustContain),
+                                          kDialPlanNotFound);
+}
+
+}  // namespace
+
+void CDDIHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addDDI") return Add(request, body, sequence);
+  if (method == "updateDDI") return Update(request, body, sequence);
+  if (method == "removeDDI") return Remove(request, body, sequence);
+  if (method == "getDDI") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CDDIHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <ddi>");
+  zdl::CDigitDiscardInstructionList list(db());
+  auto ddi = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  ddi->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  cursor.RequireNotNull(kDialPlanBeforeMembers);
+  if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
+    cursor.Advance();
+    cursor.RequireNotNull(kDialPlanBeforeMembers);
+  }
+  if (cursor.Is("dialPlan")) {
+    ddi->PutDialPlanID(ParseID(RequireAttribute(cursor.node(), "uuid")));
+  } else if (cursor.Is("dialPlanName")) {
+    ddi->PutDialPlanID(FindDialPlanByName(db(), cursor.node()));
+  } else {
+    cursor.ThrowFound("<dialPlan> or <dialPlanName>");
+  }
+  cursor.Advance();
+  if (cursor.Is("digitAnalysisId")) cursor.Advance();
+  zdl::CDigitDiscardInstructionMemberList members(db());
+  if (!cursor.AtEnd()) {
+    if (!cursor.Is("members")) cursor.ThrowFound("<members>");
+    ReadMembers(ddi->GetID(), ddi->GetDialPlanID(), members, cursor.node());
+  }
+  zdl::CZDLTransaction transaction(db());
+  list.Update();
+  if (members.Count() > 0) members.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "addDDIResponse", ddi->GetID(), sequence);
+}
+
+void CDDIHandler::ReadMembers(const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
+                              zdl::CDigitDiscardInstructionMemberList& members, XmlNode element) {
+  members.SelectByDDIID(ddi);
+  members.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
+    ReadMember(ddi, plan, members, member);
+  }
+}
+
+void CDDIHandler::ReadMember(const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
+                             zdl::CDigitDiscardInstructionMemberList& members, const ElementCursor& member) {
+  if (!member.Is("member")) member.ThrowFound("<member>");
+  auto row = members.Insert();
+  row->PutDDIID(ddi);
+  ElementCursor cursor = member.EnterCurrent();
+  cursor.RequireNotNull("NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>.");
+  zdl::SmartItemPtr<zdl::CDialPlanTag> tag;
+  if (cursor.Is("dialPlanTagName")) {
+    tag = FindTagByName(db(), RequireValue(cursor.node(), ValueWording::kMustContain), plan, kTagNotFound);
+  } else if (cursor.Is("dialPlanTag")) {
+    tag = FindTagById(db(), ParseID(RequireAttribute(cursor.node(), "uuid")), kTagNotFound);
+  } else {
+    cursor.ThrowFound("<dialPlanTagName> or <dialPlanTag>");
+  }
+  RequireTagOfPlan(tag->GetDialPlanID(), plan);
+  row->PutDialPlanTagID(tag->GetID());
+}
+
+void CDDIHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDigitDiscardInstructionList list(db());
+  Identify(cursor, list, DDIIdentification(DialPlanOperation::kUpdate));
+  auto ddi = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    ddi->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("dialPlanId")) {
+    ddi->PutDialPlanID(ParseID(RequireValue(cursor.node(), ValueWording::kMustContain)));
+    cursor.Advance();
+  } else if (cursor.Is("dialPlanName")) {
+    ddi->PutDialPlanID(FindDialPlanByName(db(), cursor.node()));
+    cursor.Advance();
+  }
+  zdl::CDigitDiscardInstructionMemberList members(db());
+  const bool replaceMembers = cursor.Is("members");
+  if (replaceMembers) {
+    ReadMembers(ddi->GetID(), ddi->GetDialPlanID(), members, cursor.node());
+    cursor.Advance();
+  } else {
+    // Members that stay must still fit the instruction's (possibly new) dial plan.
+    members.SelectByDDIID(ddi->GetID());
+    for (std::size_t i = 0; i < members.Count(); ++i) {
+      RequireTagOfPlan(FindTagById(db(), members.GetItem(i)->GetDialPlanTagID(), kTagNotFound)->GetDialPlanID(),
+                       ddi->GetDialPlanID());
+    }
+  }
+  cursor.RequireEnd();
+  zdl::CZDLTransaction transaction(db());
+  if (replaceMembers) members.Update();
+  list.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "updateDDIResponse", ddi->GetID(), sequence);
+}
+
+void CDDIHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDigitDiscardInstructionList list(db());
+  Identify(cursor, list, DDIIdentification(DialPlanOperation::kRemove));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeDDIResponse", id, sequence);
+}
+
+void CDDIHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  const Identification how = DDIIdentification(DialPlanOperation::kGet);
+  const Identified which = ReadIdentifier(cursor, how);
+  const zdl::CZDLID id = which.byId ? ParseID(which.value)
+                                    : FindIdByName<zdl::CDigitDiscardInstructionList>(db(), which.value, how.notFound);
+  CXMLElement holder;
+  holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, kModeFull);
+  AddElementResponse(body, "getDDIResponse", sequence, holder);
+}
+
+}  // namespace zeb

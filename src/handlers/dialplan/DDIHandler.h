@@ -1,0 +1,28 @@
+// addDDI, updateDDI, removeDDI and getDDI: digit discard instructions, one handler that picks the
+// operation by the request element's name.
+#pragma once
+
+#include "dispatch/CRequestHandler.h"
+#include "dispatch/RequestReader.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+class CDDIHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+
+ private:
+  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  // Replaces the members of ddi by the children of "members"; each tag must be of dial plan plan.
+  void ReadMembers(const zdl::CZDLID& ddi, const zdl::CZDLID& plan, zdl::CDigitDiscardInstructionMemberList& members,
+                   XmlNode element);
+  void ReadMember(const zdl::CZDLID& ddi, const zdl::CZDLID& plan, zdl::CDigitDiscardInstructionMemberList& members,
+                  const ElementCursor& member);
+};
+
+}  // namespace zeb

@@ -1,0 +1,97 @@
+#include "handlers/dialplan/DialPlanHandler.h"
+
+#include "builders/CXMLDialPlan.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+namespace {
+
+const char kUpdateNotFound[] = "Dial Plan not found.";
+const char kNotFound[] = "The specified dial plan was not found.";
+
+Identification PlanIdentification(DialPlanOperation operation) {
+  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound);
+}
+
+}  // namespace
+
+Identification DialPlanFamilyIdentification(DialPlanOperation operation, const char* updateNotFound,
+                                            const char* notFound, bool uuidFirst) {
+  const bool update = operation == DialPlanOperation::kUpdate;
+  const char* named = update || !uuidFirst ? "<name> or <uuid>" : "<uuid> or <name>";
+  const char* expected = update || uuidFirst ? "<uuid> or <name>" : "<name> or <uuid>";
+  return {std::string("Found NULL, expecting ") + named,
+          expected,
+          "name",
+          operation == DialPlanOperation::kGet ? ValueWording::kMustContain : ValueWording::kMustHave,
+          "uuid",
+          ValueWording::kMustHave,
+          update ? updateNotFound : notFound};
+}
+
+void CDialPlanHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addDialPlan") return Add(request, body, sequence);
+  if (method == "updateDialPlan") return Update(request, body, sequence);
+  if (method == "removeDialPlan") return Remove(request, body, sequence);
+  if (method == "getDialPlan") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CDialPlanHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <dialPlan>");
+  zdl::CDialPlanList list(db());
+  auto plan = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  plan->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  if (cursor.Is("description")) {
+    if (auto value = ValueOf(cursor.node())) plan->PutDescription(*value);
+  }
+  list.Update();
+  AddStandardResponse(body, "addDialPlanResponse", plan->GetID(), sequence);
+}
+
+void CDialPlanHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDialPlanList list(db());
+  Identify(cursor, list, PlanIdentification(DialPlanOperation::kUpdate));
+  auto plan = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    plan->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("description")) {
+    plan->PutDescription(ValueOrEmpty(cursor.node()));
+    cursor.Advance();
+  }
+  cursor.RequireEnd();
+  list.Update();
+  AddStandardResponse(body, "updateDialPlanResponse", plan->GetID(), sequence);
+}
+
+void CDialPlanHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDialPlanList list(db());
+  Identify(cursor, list, PlanIdentification(DialPlanOperation::kRemove));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeDialPlanResponse", id, sequence);
+}
+
+void CDialPlanHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  const Identification how = PlanIdentification(DialPlanOperation::kGet);
+  const Identified which = ReadIdentifier(cursor, how);
+  const zdl::CZDLID id =
+      which.byId ? ParseID(which.value) : FindIdByName<zdl::CDialPlanList>(db(), which.value, how.notFound);
+  CXMLElement holder;
+  holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, kModeFull);
+  AddElementResponse(body, "getDialPlanResponse", sequence, holder);
+}
+
+}  // namespace zeb

@@ -1,0 +1,33 @@
+// addDialPlan, updateDialPlan, removeDialPlan and getDialPlan: one handler that picks the
+// operation by the request element's name. Also the way the dial plan families (dial plans,
+// tags, route filters, digit discard instructions) name the record of their update, remove and
+// get methods.
+#pragma once
+
+#include "dispatch/CRequestHandler.h"
+#include "dispatch/RequestReader.h"
+
+namespace zeb {
+
+enum class DialPlanOperation { kUpdate, kRemove, kGet };
+
+// The identification of an update, remove or get method of a dial plan family: "name" or
+// "uuid". Update reports a missing record with updateNotFound, remove and get with notFound;
+// get words a "name" without value "must contain". uuidFirst names the elements "<uuid> or
+// <name>" in the remove and get messages (else "<name> or <uuid>").
+Identification DialPlanFamilyIdentification(DialPlanOperation operation, const char* updateNotFound,
+                                            const char* notFound, bool uuidFirst = false);
+
+class CDialPlanHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+
+ private:
+  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+};
+
+}  // namespace zeb

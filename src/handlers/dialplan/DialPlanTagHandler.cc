@@ -1,0 +1,146 @@
+#include "handlers/dialplan/DialPlanTagHandler.h"
+
+#include "builders/CXMLDialPlan.h"
+#include "dispatch/RequestReader.h"
+#include "handlers/dialplan/DialPlanHandler.h"
+
+namespace zeb {
+
+namespace {
+
+const char kUpdateNotFound[] = "Dial Plan Tag not found.";
+const char kNotFound[] = "The specified dial plan tag was not found.";
+
+// A tag list that the shared identification can select by name: a tag's name is its "Tag".
+class TagsByName : public zdl::CDialPlanTagList {
+ public:
+  using CDialPlanTagList::CDialPlanTagList;
+  void SelectByName(const std::string& name) { SelectByTag(name); }
+};
+
+Identification TagIdentification(DialPlanOperation operation) {
+  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound);
+}
+
+// The "uuid" attribute of a "dialPlan" element.
+zdl::CZDLID ReadDialPlanUuid(XmlNode element) {
+  if (!element.HasAttributes()) throw CInvalidValueException("The \"uuid\" attribute of <dialPlan> cannot be NULL.");
+  auto uuid = AttributeOf(element, "uuid");
+  if (!uuid) throw CInvalidValueException("The element, <dialPlan>, must contain a \"uuid\" attribute.");
+  return ParseID(*uuid);
+}
+
+}  // namespace
+
+zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagByName(zdl::CZDLSession& session, const std::string& name,
+                                                   const zdl::CZDLID& preferred, const std::string& notFound) {
+  zdl::CDialPlanTagList tags(session);
+  tags.SelectByTag(name);
+  if (tags.Count() == 0) ThrowNotFound(notFound);
+  for (std::size_t i = 0; i < tags.Count(); ++i) {
+    if (tags.GetItem(i)->GetDialPlanID() == preferred) return tags.GetItem(i);
+  }
+  return tags.GetItem(0);
+}
+
+zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagById(zdl::CZDLSession& session, const zdl::CZDLID& id,
+                                                 const std::string& notFound) {
+  zdl::CDialPlanTagList tags(session);
+  tags.SelectByID(id);
+  if (tags.Count() == 0) ThrowNotFound(notFound);
+  return tags.GetItem(0);
+}
+
+long TagOperatorNumber(const std::string& text) {
+  if (text == "NOT-SELECTED") return 0;
+  if (text == "EXISTS") return 1;
+  if (text == "DOES-NOT-EXIST") return 2;
+  return 3;
+}
+
+void CDialPlanTagHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addDialPlanTag") return Add(request, body, sequence);
+  if (method == "updateDialPlanTag") return Update(request, body, sequence);
+  if (method == "removeDialPlanTag") return Remove(request, body, sequence);
+  if (method == "getDialPlanTag") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CDialPlanTagHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <dialPlanTag>");
+  zdl::CDialPlanTagList list(db());
+  auto tag = list.Insert();
+  tag->PutSuppressFromRouteFilter(false);
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  tag->PutTag(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  cursor.RequireNotNull("NULL element found. Expecting <dialPlan> or <dialPlanName>");
+  if (cursor.Is("dialPlan")) {
+    tag->PutDialPlanID(ReadDialPlanUuid(cursor.node()));
+  } else if (cursor.Is("dialPlanName")) {
+    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    tag->PutDialPlanID(FindIdByName<zdl::CDialPlanList>(db(), name, "Dial Plan not found."));
+  } else {
+    cursor.ThrowFound("<dialPlan> or <dialPlanName>");
+  }
+  cursor.Advance();
+  cursor.Expect("operator", "<operator>", "NULL element found. Expecting <operator>");
+  tag->PutMaxOperator(TagOperatorNumber(RequireValue(cursor.node(), ValueWording::kMustContain)));
+  cursor.Advance();
+  if (cursor.Is("suppressFromRouteFilter")) {
+    if (auto value = ValueOf(cursor.node())) tag->PutSuppressFromRouteFilter(ParseBoolean(*value));
+  }
+  list.Update();
+  AddStandardResponse(body, "addDialPlanTagResponse", tag->GetID(), sequence);
+}
+
+void CDialPlanTagHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  TagsByName list(db());
+  Identify(cursor, list, TagIdentification(DialPlanOperation::kUpdate));
+  auto tag = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    tag->PutTag(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("dialPlan")) {
+    tag->PutDialPlanID(ReadDialPlanUuid(cursor.node()));
+    cursor.Advance();
+  }
+  if (cursor.Is("operator")) {
+    tag->PutMaxOperator(TagOperatorNumber(RequireValue(cursor.node(), ValueWording::kMustContain)));
+    cursor.Advance();
+  }
+  if (cursor.Is("suppressFromRouteFilter")) {
+    tag->PutSuppressFromRouteFilter(ParseBoolean(RequireValue(cursor.node(), ValueWording::kMustContain)));
+    cursor.Advance();
+  }
+  cursor.RequireEnd();
+  list.Update();
+  AddStandardResponse(body, "updateDialPlanTagResponse", tag->GetID(), sequence);
+}
+
+void CDialPlanTagHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  TagsByName list(db());
+  Identify(cursor, list, TagIdentification(DialPlanOperation::kRemove));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeDialPlanTagResponse", id, sequence);
+}
+
+void CDialPlanTagHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  const Identification how = TagIdentification(DialPlanOperation::kGet);
+  const Identified which = ReadIdentifier(cursor, how);
+  const zdl::CZDLID id = which.byId ? ParseID(which.value) : FindIdByName<TagsByName>(db(), which.value, how.notFound);
+  CXMLElement holder;
+  holder.AddNewChild<CXMLDialPlanTag>()->BuildFromDatabase(db(), id);
+  AddElementResponse(body, "getDialPlanTagResponse", sequence, holder);
+}
+
+}  // namespace zeb

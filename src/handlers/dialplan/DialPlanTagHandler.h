@@ -1,0 +1,38 @@
+// addDialPlanTag, updateDialPlanTag, removeDialPlanTag and getDialPlanTag: one handler that picks
+// the operation by the request element's name. Also the tag look-ups that route filter and
+// digit discard instruction members share.
+#pragma once
+
+#include <string>
+
+#include "dispatch/CRequestHandler.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+// The tag named name (compared without regard to case). Tag names are unique only within a
+// dial plan: of several tags of that name, the one of dial plan preferred is taken when there is
+// one, else the first. Throws CZDLException 2 with notFound when there is none.
+zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagByName(zdl::CZDLSession& session, const std::string& name,
+                                                   const zdl::CZDLID& preferred, const std::string& notFound);
+// The tag with identifier id, or CZDLException 2 with notFound.
+zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagById(zdl::CZDLSession& session, const zdl::CZDLID& id,
+                                                 const std::string& notFound);
+
+// The operator number of a dial plan tag: "NOT-SELECTED" 0, "EXISTS" 1, "DOES-NOT-EXIST" 2 and
+// any other text 3, compared exactly.
+long TagOperatorNumber(const std::string& text);
+
+class CDialPlanTagHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+
+ private:
+  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+};
+
+}  // namespace zeb

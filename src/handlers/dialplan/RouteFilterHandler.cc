@@ -1,0 +1,161 @@
+#include "handlers/dialplan/RouteFilterHandler.h"
+
+#include "builders/CXMLRouteFilter.h"
+#include "handlers/dialplan/DialPlanHandler.h"
+#include "handlers/dialplan/DialPlanTagHandler.h"
+
+namespace zeb {
+
+namespace {
+
+const char kMoreElements[] = "NULL element found. Expecting more elements.";
+const char kUpdateNotFound[] = "Route Filter not found.";
+const char kNotFound[] = "The specified Route Filter was not found.";
+const char kDialPlanNotFound[] = "The specified Dial Plan was not found.";
+const char kTagNotFound[] = "The specified Dial Plan Tag was not found.";
+
+Identification FilterIdentification(DialPlanOperation operation) {
+  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound, /*uuidFirst=*/true);
+}
+
+}  // namespace
+
+void CRouteFilterHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addRouteFilter") return Add(request, body, sequence);
+  if (method == "updateRouteFilter") return Update(request, body, sequence);
+  if (method == "removeRouteFilter") return Remove(request, body, sequence);
+  if (method == "getRouteFilter") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CRouteFilterHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <rfPtr>");
+  zdl::CRouteFilterList list(db());
+  auto filter = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  filter->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  cursor.RequireNotNull(kMoreElements);
+  if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <dialPlan> or <dialPlanName>");
+  }
+  filter->PutDialPlanID(ReadAddDialPlan(cursor));
+  cursor.Advance();
+  cursor.RequireNotNull(kMoreElements);
+  if (cursor.Is("dialPlanWizardGenId")) {
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <members>");
+  }
+  if (!cursor.Is("members")) cursor.ThrowFound("<members>");
+  zdl::CRouteFilterMemberList members(db());
+  ReadMembers(filter->GetID(), filter->GetDialPlanID(), members, cursor.node());
+  zdl::CZDLTransaction transaction(db());
+  list.Update();
+  if (members.Count() > 0) members.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "addRouteFilterResponse", filter->GetID(), sequence);
+}
+
+zdl::CZDLID CRouteFilterHandler::ReadAddDialPlan(const ElementCursor& cursor) {
+  if (cursor.Is("dialPlanName")) {
+    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    return FindIdByName<zdl::CDialPlanList>(db(), name, kDialPlanNotFound);
+  }
+  if (cursor.Is("dialPlan")) return ParseID(RequireAttribute(cursor.node(), "uuid"));
+  cursor.ThrowFound("<dialPlanName> or <dialPlan>");
+}
+
+void CRouteFilterHandler::ReadMembers(const zdl::CZDLID& filter, const zdl::CZDLID& plan,
+                                      zdl::CRouteFilterMemberList& members, XmlNode element) {
+  members.SelectByRouteFilterID(filter);
+  members.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
+    ReadMember(filter, plan, members, member);
+  }
+}
+
+void CRouteFilterHandler::ReadMember(const zdl::CZDLID& filter, const zdl::CZDLID& plan,
+                                     zdl::CRouteFilterMemberList& members, const ElementCursor& member) {
+  if (!member.Is("member")) member.ThrowFound("<member>");
+  auto row = members.Insert();
+  row->PutRouteFilterID(filter);
+  row->PutPrecedence(ParseLong(RequireAttribute(member.node(), "priority")));
+  ElementCursor cursor = member.EnterCurrent();
+  cursor.RequireNotNull("NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>.");
+  if (cursor.Is("dialPlanTagName")) {
+    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    row->PutDialPlanTagID(FindTagByName(db(), name, plan, kTagNotFound)->GetID());
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <digits>.");
+  } else if (cursor.Is("dialPlanTag")) {
+    row->PutDialPlanTagID(ParseID(RequireAttribute(cursor.node(), "uuid")));
+    cursor.Advance();
+    cursor.RequireNotNull(kMoreElements);
+  } else {
+    cursor.ThrowFound("<dialPlanTagName> or <dialPlanTag>");
+  }
+  if (cursor.Is("digits")) {
+    row->PutDigits(ValueOrEmpty(cursor.node()));
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <operator>.");
+  }
+  cursor.Expect("operator", "<operator>", "NULL element found. Expecting <operator>.");
+  row->PutOperator(TypeEnum(db(), "TypeOperator", RequireValue(cursor.node(), ValueWording::kMustContain)));
+  cursor.Advance();
+  if (!cursor.AtEnd()) cursor.ThrowFound("no more elements");
+}
+
+void CRouteFilterHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRouteFilterList list(db());
+  Identify(cursor, list, FilterIdentification(DialPlanOperation::kUpdate));
+  auto filter = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    filter->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("dialPlanName")) {
+    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    filter->PutDialPlanID(FindIdByName<zdl::CDialPlanList>(db(), name, kDialPlanNotFound));
+    cursor.Advance();
+  } else if (cursor.Is("dialPlanId")) {
+    filter->PutDialPlanID(ParseID(RequireValue(cursor.node(), ValueWording::kMustContain)));
+    cursor.Advance();
+  }
+  zdl::CRouteFilterMemberList members(db());
+  const bool replaceMembers = cursor.Is("members");
+  if (replaceMembers) ReadMembers(filter->GetID(), filter->GetDialPlanID(), members, cursor.node());
+  // Whatever follows is not looked at.
+  zdl::CZDLTransaction transaction(db());
+  if (replaceMembers) members.Update();
+  list.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "updateRouteFilterResponse", filter->GetID(), sequence);
+}
+
+void CRouteFilterHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRouteFilterList list(db());
+  Identify(cursor, list, FilterIdentification(DialPlanOperation::kRemove));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeRouteFilterResponse", id, sequence);
+}
+
+void CRouteFilterHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  const Identification how = FilterIdentification(DialPlanOperation::kGet);
+  const Identified which = ReadIdentifier(cursor, how);
+  const zdl::CZDLID id =
+      which.byId ? ParseID(which.value) : FindIdByName<zdl::CRouteFilterList>(db(), which.value, how.notFound);
+  CXMLElement holder;
+  holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, kModeFull);
+  AddElementResponse(body, "getRouteFilterResponse", sequence, holder);
+}
+
+}  // namespace zeb

@@ -1,0 +1,30 @@
+// addRouteFilter, updateRouteFilter, removeRouteFilter and getRouteFilter: one handler that
+// picks the operation by the request element's name.
+#pragma once
+
+#include "dispatch/CRequestHandler.h"
+#include "dispatch/RequestReader.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+class CRouteFilterHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+
+ private:
+  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  // The filter's dial plan as "dialPlanName" or "dialPlan" (add).
+  zdl::CZDLID ReadAddDialPlan(const ElementCursor& cursor);
+  // Replaces the members of filter (whose dial plan is plan) by the children of "members".
+  void ReadMembers(const zdl::CZDLID& filter, const zdl::CZDLID& plan, zdl::CRouteFilterMemberList& members,
+                   XmlNode element);
+  void ReadMember(const zdl::CZDLID& filter, const zdl::CZDLID& plan, zdl::CRouteFilterMemberList& members,
+                  const ElementCursor& member);
+};
+
+}  // namespace zeb

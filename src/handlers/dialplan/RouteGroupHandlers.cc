@@ -1,0 +1,139 @@
+#include "handlers/dialplan/RouteGroupHandlers.h"
+
+#include "builders/CXMLRouteGroup.h"
+#include "dispatch/RequestReader.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+namespace {
+
+const char kGroupNotFound[] = "Route Group not found.";
+const char kSpecifiedGroupNotFound[] = "The specified route group was not found.";
+
+Identification ByNameOrUuid(const char* nullText, const char* expected, ValueWording nameWording,
+                            const char* notFound) {
+  return {nullText, expected, "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
+}
+
+// The device of a member: "device" by its mandatory uuid, or "deviceName".
+zdl::CZDLID ReadMemberDevice(zdl::CZDLSession& session, const ElementCursor& cursor) {
+  if (cursor.Is("device")) return ParseID(RequireAttribute(cursor.node(), "uuid"));
+  if (cursor.Is("deviceName")) {
+    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    return FindIdByName<zdl::CDeviceList>(session, name, "Device not found.");
+  }
+  if (cursor.Is("deviceId")) {
+    throw CUnexpectedNodeException("Deprecated element <deviceId>. Please use <device> or <deviceName.");
+  }
+  cursor.ThrowFound("<device> or <deviceName>");
+}
+
+// One "member": its port attribute, selection order, wizard number and device.
+void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRouteGroupDeviceMapList& map,
+                const ElementCursor& member) {
+  if (!member.Is("member")) member.ThrowFound("<member>");
+  auto row = map.Insert();
+  row->PutRouteGroupID(group);
+  row->PutPort(ParseLong(RequireAttribute(member.node(), "port")));
+  ElementCursor cursor = member.EnterCurrent();
+  cursor.Expect("deviceSelectionOrder", "<deviceSelectionOrder>", "NULL element found, expecting <deviceSelectionOrder>");
+  row->PutDeviceSelectionOrder(ParseLong(ValueOrEmpty(cursor.node())));
+  cursor.Advance();
+  cursor.Expect("dialPlanWizardGenId", "<dialPlanWizardGenId>", "NULL element found, expecting <dialPlanWizardGenId>");
+  cursor.Advance();
+  cursor.RequireNotNull("NULL element found, expecting <device> or <deviceName>");
+  row->PutDeviceID(ReadMemberDevice(session, cursor));
+}
+
+// Replaces the group's device map by the children of the "members" element.
+void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRouteGroupDeviceMapList& map,
+                 XmlNode members) {
+  map.SelectByRouteGroupID(group);
+  map.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(members); !member.AtEnd(); member.Advance()) {
+    ReadMember(session, group, map, member);
+  }
+}
+
+}  // namespace
+
+void CAddRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <routeGroup>");
+  zdl::CRouteGroupList list(db());
+  auto group = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  cursor.RequireNotNull("NULL element found. Expecting <description> or <dialPlanWizardGenId>");
+  if (cursor.Is("description")) {  // accepted, not stored
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <dialPlanWizardGenId>");
+  }
+  if (cursor.Is("dialPlanWizardGenId")) {
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <members>");
+  }
+  // The group is written before its members are read, so a refused group is reported first;
+  // a failure with the members rolls the group back with them.
+  zdl::CZDLTransaction transaction(db());
+  list.Update();
+  if (!cursor.Is("members")) cursor.ThrowFound("<members>");
+  zdl::CRouteGroupDeviceMapList map(db());
+  ReadMembers(db(), group->GetID(), map, cursor.node());
+  map.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "addRouteGroupResponse", group->GetID(), sequence);
+}
+
+void CUpdateRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRouteGroupList list(db());
+  Identify(cursor, list,
+           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", ValueWording::kMustHave,
+                        kGroupNotFound));
+  auto group = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  zdl::CRouteGroupDeviceMapList map(db());
+  const bool replaceMembers = cursor.Is("members");
+  if (replaceMembers) {
+    ReadMembers(db(), group->GetID(), map, cursor.node());
+    cursor.Advance();
+  }
+  cursor.RequireEnd();
+  zdl::CZDLTransaction transaction(db());
+  list.Update();
+  if (replaceMembers) map.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "updateRouteGroupResponse", group->GetID(), sequence);
+}
+
+void CRemoveRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRouteGroupList list(db());
+  Identify(cursor, list,
+           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", "<name> or <uuid>", ValueWording::kMustHave,
+                        kSpecifiedGroupNotFound));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeRouteGroupResponse", id, sequence);
+}
+
+void CGetRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRouteGroupList list(db());
+  Identify(cursor, list,
+           ByNameOrUuid("Found NULL, expecting <uuid> or <name>", "<name> or <uuid>", ValueWording::kMustContain,
+                        kSpecifiedGroupNotFound));
+  CXMLElement holder;
+  holder.AddNewChild<CXMLRouteGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  AddElementResponse(body, "getRouteGroupResponse", sequence, holder);
+}
+
+}  // namespace zeb

@@ -1,0 +1,41 @@
+// addRouteList, updateRouteList, removeRouteList and getRouteList. A route list is a device of
+// the route list product whose member rows name its route groups in order, each with its own
+// digit manipulation.
+#pragma once
+
+#include <string>
+
+#include "dispatch/CRequestHandler.h"
+
+namespace zeb {
+
+// The variant conversion of text to a signed 32-bit integer: blanks around, an optional sign,
+// digits with an optional fraction (rounded half to even). Other text throws CComError
+// kComTypeMismatch; a number out of range throws CComError with the overflow code.
+long VariantToLong(const std::string& text);
+
+class CAddRouteListHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+};
+
+class CUpdateRouteListHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+};
+
+class CRemoveRouteListHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+};
+
+class CGetRouteListHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+};
+
+}  // namespace zeb

@@ -1,0 +1,123 @@
+#include "handlers/system/DialcoreGroupHandler.h"
+
+#include "builders/CXMLDialcore.h"
+
+namespace zeb {
+
+namespace {
+
+const char kNotFound[] = "The specified Dialcore group was not found.";
+
+Identification ByUuidOrName(const char* nullText, ValueWording nameWording) {
+  return {nullText, "<uuid> or <name>", "name", nameWording, "uuid", ValueWording::kMustHave, kNotFound};
+}
+
+}  // namespace
+
+void CDialcoreGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addDialcoreGroup") return Add(request, body, sequence);
+  if (method == "updateDialcoreGroup") return Update(request, body, sequence);
+  if (method == "removeDialcoreGroup") return Remove(request, body, sequence);
+  if (method == "getDialcoreGroup") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <dialcoreGroup>");
+  zdl::CDialcoreGroupList list(db());
+  auto group = list.Insert();
+
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  cursor.RequireNotNull("NULL element found. Expecting <tftpDefault> or <members>");
+  if (cursor.Is("tftpDefault")) {
+    if (auto value = ValueOf(cursor.node())) group->PutIsTFTPDefault(ParseBoolean(*value));
+    cursor.Advance();
+  }
+  cursor.Expect("members", "<members>", "NULL element found. Expecting <members>");
+
+  // The group is written before its members are read, so a refused group is reported first; a
+  // failure among the members takes the group back with them.
+  zdl::CZDLTransaction transaction(db());
+  list.Update();
+  zdl::CDialcoreGroupMemberList members(db());
+  ReadMembers(group->GetID(), members, cursor.node());
+  if (members.Count() > 0) members.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "addDialcoreGroupResponse", group->GetID(), sequence);
+}
+
+void CDialcoreGroupHandler::ReadMembers(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,
+                                        XmlNode element) {
+  members.SelectByDialcoreGroupID(group);
+  members.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
+    ReadMember(group, members, member);
+  }
+}
+
+void CDialcoreGroupHandler::ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,
+                                       const ElementCursor& member) {
+  if (!member.Is("member")) member.ThrowFound("<member>");
+  auto row = members.Insert();
+  row->PutDialcoreGroupID(group);
+  row->PutPriority(ParseLong(RequireAttribute(member.node(), "priority")));
+  ElementCursor node = member.EnterCurrent();
+  node.RequireNotNull("NULL element found. Expecting <dialcore>");
+  if (!node.Is("dialcore") && !node.Is("dialcoreName")) node.ThrowFound("<dialcore> or <dialcoreName>");
+  row->PutDialcoreID(ReadReference(db(), node.node(), "dialcoreName", &FindIdByName<zdl::CDialcoreList>,
+                                   "The specified Dialcore was not found."));
+}
+
+void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDialcoreGroupList list(db());
+  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave));
+  auto group = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("tftpDefault")) {
+    // An empty element clears the flag.
+    group->PutIsTFTPDefault(ParseBoolean(ValueOf(cursor.node()).value_or("false")));
+    cursor.Advance();
+  }
+  zdl::CDialcoreGroupMemberList members(db());
+  const bool replaceMembers = cursor.Is("members");
+  if (replaceMembers) {
+    ReadMembers(group->GetID(), members, cursor.node());
+    cursor.Advance();
+  }
+  cursor.RequireEnd();
+  zdl::CZDLTransaction transaction(db());
+  if (replaceMembers) members.Update();
+  list.Update();
+  transaction.Commit();
+  AddStandardResponse(body, "updateDialcoreGroupResponse", group->GetID(), sequence);
+}
+
+void CDialcoreGroupHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDialcoreGroupList list(db());
+  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeDialcoreGroupResponse", id, sequence);
+}
+
+void CDialcoreGroupHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDialcoreGroupList list(db());
+  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain));
+  CXMLElement holder;
+  holder.AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  AddElementResponse(body, "getDialcoreGroupResponse", sequence, holder);
+}
+
+}  // namespace zeb

@@ -1,0 +1,86 @@
+#include "handlers/system/LocationHandler.h"
+
+#include "builders/CXMLLocation.h"
+#include "dispatch/RequestReader.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+namespace {
+
+const char kNotFound[] = "The specified Location was not found.";
+
+Identification ByUuidOrName(const char* nullText, ValueWording nameWording, const char* notFound) {
+  return {nullText, "<uuid> or <name>", "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
+}
+
+}  // namespace
+
+void CLocationHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addLocation") return Add(request, body, sequence);
+  if (method == "updateLocation") return Update(request, body, sequence);
+  if (method == "removeLocation") return Remove(request, body, sequence);
+  if (method == "getLocation") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CLocationHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <location>");
+  zdl::CLocationList list(db());
+  auto location = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  location->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  // The location number is the library's to assign; the one given is read past.
+  cursor.Expect("id", "<id>", "NULL element found. Expecting <id>.");
+  cursor.Advance();
+  cursor.Expect("kbits", "<kbits>", "NULL element found. Expecting <kbits>.");
+  location->PutKbits(ParseLong(RequireValue(cursor.node(), ValueWording::kMustContain)));
+  list.Update();
+  AddStandardResponse(body, "addLocationResponse", location->GetID(), sequence);
+}
+
+void CLocationHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CLocationList list(db());
+  Identify(
+      cursor, list,
+      ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Location not found."));
+  auto location = list.GetCurrentItem();
+  if (cursor.Is("newName")) {
+    location->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+    cursor.Advance();
+  }
+  if (cursor.Is("kbits")) {
+    location->PutKbits(ParseLong(RequireValue(cursor.node(), ValueWording::kMustContain)));
+    cursor.Advance();
+  }
+  list.Update();
+  AddStandardResponse(body, "updateLocationResponse", location->GetID(), sequence);
+}
+
+void CLocationHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CLocationList list(db());
+  Identify(cursor, list,
+           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeLocationResponse", id, sequence);
+}
+
+void CLocationHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CLocationList list(db());
+  Identify(cursor, list,
+           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
+  CXMLElement holder;
+  holder.AddNewChild<CXMLLocation>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  AddElementResponse(body, "getLocationResponse", sequence, holder);
+}
+
+}  // namespace zeb

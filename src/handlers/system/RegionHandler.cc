@@ -1,0 +1,78 @@
+#include "handlers/system/RegionHandler.h"
+
+#include "builders/CXMLDevicePool.h"
+#include "dispatch/RequestReader.h"
+#include "zdl/Records.h"
+
+namespace zeb {
+
+namespace {
+
+Identification ByUuidOrName(ValueWording nameWording) {
+  return {"Found NULL, expecting <uuid> or <name>",
+          "<uuid> or <name>",
+          "name",
+          nameWording,
+          "uuid",
+          ValueWording::kMustHave,
+          "The specified Region was not found."};
+}
+
+}  // namespace
+
+void CRegionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  const std::string method = request.LocalName();
+  if (method == "addRegion") return Add(request, body, sequence);
+  if (method == "updateRegionMatrix") return UpdateMatrix(request, body, sequence);
+  if (method == "removeRegion") return Remove(request, body, sequence);
+  if (method == "getRegion") return Get(request, body, sequence);
+  throw CUnknownMethodException(request.Name());
+}
+
+void CRegionHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <region>");
+  zdl::CRegionList list(db());
+  auto region = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  region->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  list.Update();
+  AddStandardResponse(body, "addRegionResponse", region->GetID(), sequence);
+}
+
+void CRegionHandler::UpdateMatrix(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  cursor.Expect("uuid", "<uuid>", "Found NULL, expecting <uuid>");
+  zdl::CRegionMatrixList list(db());
+  list.SelectByID(ParseID(RequireValue(cursor.node(), ValueWording::kMustHave)));
+  if (list.Count() == 0) ThrowNotFound("Region Matrix not found.");
+  cursor.Advance();
+  cursor.Expect("bandwidth", "<bandwidth>", "Found NULL, expecting <bandwidth>");
+  auto entry = list.GetCurrentItem();
+  entry->PutBandwidthEnum(
+      TypeEnum(db(), "TypeBandwidth", RequireValue(cursor.node(), ValueWording::kMustContain)));
+  list.Update();
+  AddStandardResponse(body, "updateRegionMatrixResponse", entry->GetID(), sequence);
+}
+
+void CRegionHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRegionList list(db());
+  Identify(cursor, list, ByUuidOrName(ValueWording::kMustHave));
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  AddStandardResponse(body, "removeRegionResponse", id, sequence);
+}
+
+void CRegionHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CRegionList list(db());
+  Identify(cursor, list, ByUuidOrName(ValueWording::kMustContain));
+  CXMLElement holder;
+  holder.AddNewChild<CXMLRegion>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  AddElementResponse(body, "getRegionResponse", sequence, holder);
+}
+
+}  // namespace zeb

@@ -1,0 +1,138 @@
+// Regions and their bandwidth matrix through real HTTP.
+#include "e2e/ZebdTest.h"
+#include "zdl/CZDLDatabase.h"
+
+namespace zeb::test {
+namespace {
+
+const char kDefaultRegion[] = "{5EED0000-0000-0000-0004-000000000001}";
+
+class RegionTest : public ZebdTest {
+ protected:
+  std::string AddRegion(const std::string& name) {
+    return CallForId("addRegion", "<addRegion><region><name>" + name + "</name></region></addRegion>");
+  }
+  std::string GetRegion(const std::string& name) {
+    return Call("<getRegion><name>" + name + "</name></getRegion>");
+  }
+  // The identifier of the matrix entry of the region named related in a getRegion response.
+  std::string EntryId(const std::string& response, const std::string& related) {
+    const std::size_t name = response.find("<name>" + related + "</name>\r\n<bandwidth>");
+    const std::size_t uuid = response.rfind("<relatedRegion  uuid=\"", name);
+    if (name == std::string::npos || uuid == std::string::npos) {
+      ADD_FAILURE() << "no entry for " << related << " in:\n" << response;
+      return "";
+    }
+    return response.substr(uuid + 22, 38);
+  }
+  std::string Related(const std::string& entry, const std::string& name, const std::string& bandwidth) {
+    return "<relatedRegion  uuid=\"" + entry + "\">\r\n<name>" + name + "</name>\r\n<bandwidth>" + bandwidth +
+           "</bandwidth>\r\n</relatedRegion>\r\n";
+  }
+  std::string RegionResponse(const std::string& id, const std::string& name, const std::string& related) {
+    return Response("getRegion",
+                    "<return>\r\n<region  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n" +
+                        (related.empty() ? "" : "<relatedRegions>\r\n" + related + "</relatedRegions>\r\n") +
+                        "</region>\r\n</return>\r\n");
+  }
+};
+
+TEST_F(RegionTest, EveryPairOfRegionsHasOneMatrixEntry) {
+  // Alone, the seeded region has no entry, not even with itself.
+  EXPECT_EQ(RegionResponse(kDefaultRegion, "Default", ""), GetRegion("Default"));
+
+  const std::string west = AddRegion("West"), east = AddRegion("East");
+  const std::string westView = GetRegion("west");
+  const std::string defaultWest = EntryId(westView, "Default"), eastWest = EntryId(westView, "East");
+  EXPECT_EQ(RegionResponse(west, "West",
+                           Related(defaultWest, "Default", "G.711") + Related(eastWest, "East", "G.711")),
+            westView);
+
+  EXPECT_EQ(Standard("updateRegionMatrix", eastWest),
+            Call("<updateRegionMatrix><uuid>" + eastWest +
+                 "</uuid><bandwidth>G.729</bandwidth></updateRegionMatrix>"));
+  const std::string eastView = GetRegion("East");
+  EXPECT_EQ(RegionResponse(east, "East",
+                           Related(EntryId(eastView, "Default"), "Default", "G.711") +
+                               Related(eastWest, "West", "G.729")),
+            eastView);
+
+  // A region's entries go with it.
+  EXPECT_EQ(Standard("removeRegion", west), Call("<removeRegion><uuid>" + west + "</uuid></removeRegion>"));
+  EXPECT_EQ(RegionResponse(east, "East", Related(EntryId(eastView, "Default"), "Default", "G.711")),
+            Call("<getRegion><uuid>" + east + "</uuid></getRegion>"));
+  EXPECT_EQ(Fault("updateRegionMatrix", kNotFound, "Region Matrix not found."),
+            Call("<updateRegionMatrix><uuid>" + eastWest +
+                 "</uuid><bandwidth>G.711</bandwidth></updateRegionMatrix>"));
+}
+
+TEST_F(RegionTest, NewEntriesTakeTheEnterpriseDefaultBandwidth) {
+  {
+    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
+    db->Session().Execute(
+        "UPDATE ProcessConfig SET paramValue = '3' WHERE paramName = 'DefaultRegionBandwidth'");
+  }
+  const std::string north = AddRegion("North");
+  const std::string view = GetRegion("North");
+  EXPECT_EQ(RegionResponse(north, "North", Related(EntryId(view, "Default"), "Default", "G.723")), view);
+}
+
+TEST_F(RegionTest, PrefixedElementsAndSequenceEcho) {
+  const std::string id = CallForId("addRegion",
+                                   "<zeb:addRegion><zeb:r><zeb:name>South</zeb:name><zeb:extra/></zeb:r>"
+                                   "</zeb:addRegion>");
+  const std::string view = GetRegion("South");
+  EXPECT_EQ(Standard("updateRegionMatrix", EntryId(view, "Default"), "3"),
+            Call("<zeb:updateRegionMatrix sequence=\"3\"><zeb:uuid>" + EntryId(view, "Default") +
+                 "</zeb:uuid><zeb:bandwidth>Wideband</zeb:bandwidth></zeb:updateRegionMatrix>"));
+  EXPECT_NE(std::string::npos, GetRegion("South").find("<bandwidth>Wideband</bandwidth>")) << id;
+}
+
+TEST_F(RegionTest, RefusalsNameTheProblemAndChangeNothing) {
+  AddRegion("West");
+  const std::string entry = EntryId(GetRegion("West"), "Default");
+  auto matrix = [](const std::string& content) {
+    return "<updateRegionMatrix>" + content + "</updateRegionMatrix>";
+  };
+  struct Case {
+    std::string request, method;
+    int code;
+    std::string message;
+  } cases[] = {
+      {"<addRegion/>", "addRegion", kUnexpectedNode, "Unexpected element. Found NULL, expecting <region>"},
+      {"<addRegion><r/></addRegion>", "addRegion", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <name>"},
+      {"<addRegion><r><name/></r></addRegion>", "addRegion", kInvalidValue,
+       "The element, <name>, must contain a value."},
+      {"<addRegion><r><name>west</name></r></addRegion>", "addRegion", 3,
+       "A Region named \"west\" already exists."},
+      {matrix(""), "updateRegionMatrix", kUnexpectedNode, "Unexpected element. Found NULL, expecting <uuid>"},
+      {matrix("<name>West</name>"), "updateRegionMatrix", kUnexpectedNode,
+       "Unexpected element. Found <name>, expecting <uuid>."},
+      {matrix("<uuid/>"), "updateRegionMatrix", kInvalidValue, "The element, <uuid>, must have a value."},
+      {matrix("<uuid>" + std::string(kDefaultRegion) + "</uuid><bandwidth>G.711</bandwidth>"),
+       "updateRegionMatrix", kNotFound, "Region Matrix not found."},
+      {matrix("<uuid>" + entry + "</uuid>"), "updateRegionMatrix", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <bandwidth>"},
+      {matrix("<uuid>" + entry + "</uuid><bandwidth/>"), "updateRegionMatrix", kInvalidValue,
+       "The element, <bandwidth>, must contain a value."},
+      {matrix("<uuid>" + entry + "</uuid><bandwidth>G.999</bandwidth>"), "updateRegionMatrix", 8,
+       "Invalid Parameter: G.999"},
+      {"<removeRegion/>", "removeRegion", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
+      {"<removeRegion><regionName>West</regionName></removeRegion>", "removeRegion", kUnexpectedNode,
+       "Unexpected element. Found <regionName>, expecting <uuid> or <name>."},
+      {"<removeRegion><name>Nope</name></removeRegion>", "removeRegion", kNotFound,
+       "The specified Region was not found."},
+      {"<removeRegion><name>Default</name></removeRegion>", "removeRegion", 4,
+       "The Region \"Default\" cannot be removed because it is still used by Device Pool \"Default\"."},
+      {"<getRegion><name/></getRegion>", "getRegion", kInvalidValue,
+       "The element, <name>, must contain a value."},
+      {"<getRegion><uuid>" + entry + "</uuid></getRegion>", "getRegion", kNotFound,
+       "The specified Region was not found."},
+  };
+  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+}
+
+}  // namespace
+}  // namespace zeb::test
