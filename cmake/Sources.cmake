@@ -19,6 +19,7 @@ set(ZEB_SOURCES
   src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
   src/zdl/CTypeList.cc
+  src/zdl/CSystem.cc
   src/zdl/CProcessConfigList.cc
   src/zdl/CXMLParse.cc
   src/zdl/CDeviceReportList.cc
@@ -39,6 +40,10 @@ set(ZEB_SOURCES
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
+  src/builders/CXMLURLCache.cc
+  src/builders/CXMLComponentVersionCache.cc
+  src/builders/CXMLIPPhone.cc
+  src/builders/CXMLDeviceProfile.cc
   src/builders/CXMLNPDirectoryNumber.cc
   src/builders/CXMLNPPattern.cc
   src/builders/CXMLCallPark.cc
@@ -52,6 +57,10 @@ set(ZEB_SOURCES
   src/builders/CXMLDialPlan.cc
   src/builders/CXMLDigitDiscardInstruction.cc
   src/handlers/device/CRemoveDeviceHandler.cc
+  src/handlers/device/DeviceReaders.cc
+  src/handlers/device/PhoneHandlers.cc
+  src/handlers/device/DeviceProfileHandlers.cc
+  src/handlers/device/LoginHandlers.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
   src/handlers/dialplan/NumPlanLookup.cc
@@ -111,6 +120,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresShared_test.cc
   tests/zdl/PostgresCopy_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
+  tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/support/PgScratchDatabase.cc
@@ -126,6 +136,9 @@ set(ZEB_TEST_SOURCES
   tests/server/FailureThrottle_test.cc
   tests/server/Authenticator_test.cc
   tests/server/ListenAddress_test.cc
+  tests/e2e/DeviceTest.cc
+  tests/e2e/Phone_e2e_test.cc
+  tests/e2e/DeviceProfile_e2e_test.cc
   tests/e2e/Line_e2e_test.cc
   tests/e2e/Pattern_e2e_test.cc
   tests/e2e/RouteListGroup_e2e_test.cc

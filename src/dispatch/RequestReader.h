@@ -30,6 +30,8 @@ class ElementCursor {
  public:
   // A cursor on the first element child of parent (NULL when there is none).
   static ElementCursor Enter(XmlNode parent);
+  // A cursor on node itself (an element, or NULL).
+  static ElementCursor At(XmlNode node) { return ElementCursor(node); }
 
   XmlNode node() const { return node_; }
   bool AtEnd() const { return !node_; }

@@ -1,0 +1,325 @@
+#include "builders/CXMLIPPhone.h"
+
+#include <cstdlib>
+#include <optional>
+
+#include "builders/CXMLCallingSearchSpace.h"
+#include "builders/CXMLComponentVersionCache.h"
+#include "builders/CXMLDevicePool.h"
+#include "builders/CXMLURLCache.h"
+#include "dispatch/CRequestHandler.h"
+#include "soap/Namespaces.h"
+#include "zdl/CTypeList.h"
+
+namespace zeb {
+
+// The names of the records a phone refers to, and whether its product has phone services, read
+// with one statement: rendering them is most of getPhone's work.
+struct PhoneLookups {
+  std::optional<std::string> css, devicePool, location, mediaResourceList, aarCss, aarNeighborhood, softkeyTemplate;
+  bool phoneServices = false;
+};
+
+namespace {
+
+std::string Decimal(long value) { return std::to_string(value); }
+
+// The rows of a child table of the device, in the order the database returns them.
+void SelectChildRows(zdl::CFastAccess& rows, const char* table, const zdl::CZDLID& device) {
+  rows.SelectCustom(std::string("SELECT * FROM ") + table + " WHERE fkDevice = ?", {device});
+}
+
+// A column of the device's device pool (0 when the device has none).
+long DevicePoolNumber(zdl::CZDLSession& session, const zdl::CFastAccess& device, const char* column) {
+  zdl::CFastAccess pool(session, "DevicePool");
+  return ReadRecord(pool, device.getID("fkDevicePool")) ? pool.getInt(column) : 0;
+}
+
+long EnterpriseNumber(zdl::CZDLSession& session, const char* parameter) {
+  auto value = EnterpriseParameter(session, parameter);
+  return value ? std::strtol(value->c_str(), nullptr, 10) : 0;
+}
+
+// The first non-zero of the device's own value, its device pool's and the enterprise default.
+long WithFallBacks(zdl::CZDLSession& session, const zdl::CFastAccess& device, const char* column,
+                   const char* enterpriseParameter) {
+  long value = device.getInt(column);
+  if (value == 0) value = DevicePoolNumber(session, device, column);
+  if (value == 0) value = EnterpriseNumber(session, enterpriseParameter);
+  return value;
+}
+
+PhoneLookups ReadLookups(zdl::CZDLSession& session, const zdl::CFastAccess& device) {
+  static const char kSql[] =
+      "SELECT (SELECT Name FROM CallingSearchSpace WHERE pkid = ?), (SELECT Name FROM DevicePool WHERE pkid = ?), "
+      "(SELECT Name FROM Location WHERE pkid = ?), (SELECT Name FROM MediaResourceList WHERE pkid = ?), "
+      "(SELECT Name FROM CallingSearchSpace WHERE pkid = ?), (SELECT Name FROM AARNeighborhood WHERE pkid = ?), "
+      "(SELECT Name FROM SoftkeyTemplate WHERE pkid = ?), "
+      "(SELECT COUNT(*) FROM ProductSupportsFeature WHERE tkProduct = ? AND tkFeature = ?)";
+  const zdl::ResultSet result =
+      session.Query(kSql, {device.Get("fkCallingSearchSpace"), device.Get("fkDevicePool"), device.Get("fkLocation"),
+                           device.Get("fkMediaResourceList"), device.Get("fkCallingSearchSpace_AAR"),
+                           device.Get("fkAARNeighborhood"), device.Get("fkSoftkeyTemplate"), device.Get("tkProduct"),
+                           kFeaturePhoneServices});
+  const std::vector<zdl::CZDLValue>& row = result.rows.at(0);
+  auto name = [&](int column) -> std::optional<std::string> {
+    if (row[column].IsNull()) return std::nullopt;
+    return row[column].AsText();
+  };
+  PhoneLookups lookups{name(0), name(1), name(2), name(3), name(4), name(5), name(6)};
+  lookups.phoneServices = row[7].AsInt() > 0;
+  return lookups;
+}
+
+void AddName(CXMLElement& parent, const char* tag, const std::optional<std::string>& name) {
+  if (name) parent.AddChild(tag, *name);
+}
+
+void AddTypeText(CXMLElement& parent, const char* tag, zdl::CZDLSession& session, const char* table, long number) {
+  parent.AddChild(tag, TypeText(session, table, number));
+}
+
+}  // namespace
+
+bool ProductSupportsFeature(zdl::CZDLSession& session, long product, long feature) {
+  return !session
+              .Query("SELECT pkid FROM ProductSupportsFeature WHERE tkProduct = ? AND tkFeature = ?",
+                     {product, feature})
+              .rows.empty();
+}
+
+long ModelButtonCount(zdl::CZDLSession& session, long model) {
+  zdl::CTypeList models(session, "TypeModel");
+  return models.Find(model) ? static_cast<long>(models.GetColumn("NumButtons").AsInt()) : 0;
+}
+
+void AddDeviceNamespaces(CXMLElement& element) {
+  element.AddAttribute("xmlns", kZebNs);
+  element.AddAttribute("xsi:xmlns", kXsiNs);
+  element.AddAttribute("xsi:schemaLocation",
+                       std::string(kZebNs) + " http://" + LocalHostName() + "/QMSApi/ZEB/V1/zebsoap.xsd");
+}
+
+void AddDeviceIdentity(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device) {
+  element.AddChild("name", device.getString("Name"));
+  element.AddChild("description", device.getString("Description"));
+  element.AddNewChild<CXMLProductInfo>()->BuildFromDatabase(session, device.getInt("tkProduct"));
+  element.AddNewChild<CXMLModelInfo>()->BuildFromDatabase(session, device.getInt("tkModel"));
+  element.AddNewChild<CXMLClassInfo>()->BuildFromDatabase(session, device.getInt("tkClass"));
+  element.AddNewChild<CXMLProtocolInfo>()->BuildFromDatabase(session, device.getInt("tkDeviceProtocol"));
+  element.AddNewChild<CXMLProtocolSideInfo>()->BuildFromDatabase(session, device.getInt("tkProtocolSide"));
+}
+
+// --- the phone ---
+
+void CXMLIPPhone::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+                                    const std::string& versionStamp) {
+  zdl::CFastAccess device(session, "Device");
+  if (ReadRecord(device, id)) BuildFromRow(session, device, mode, versionStamp);
+}
+
+void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+                               const std::string& versionStamp) {
+  SetTag("device");
+  if (mode == kModeNamespaces) AddDeviceNamespaces(*this);
+  AddAttribute("xsi:type", "zeb:XIPPhone");
+  AddAttribute("ctiid", Decimal(device.getInt("CtiId")));
+  AddAttribute("uuid", device.getGuid("pkid"));
+  AddDeviceIdentity(*this, session, device);
+  const PhoneLookups lookups = ReadLookups(session, device);
+  AddReferences(session, device, mode, lookups);
+  AddNewChild<CXMLLoadInformation>()->BuildFromDatabase(session, device.getString("SpecialLoadInformation"),
+                                                        device.getInt("tkModel"));
+  AddChild("vendorConfig", device.getString("xml"));
+  AddChild("versionStamp", versionStamp);
+  AddChild("traceFlag", BoolText(device.getBool("DeviceLevelTraceFlag")));
+  AddChild("associatedPC", device.getString("AssocPC"));
+
+  const zdl::CZDLID id = device.getID("pkid");
+  if (mode == kModeNames) {
+    AddNewChild<CXMLPhoneLines>()->BuildFromDatabase(session, id);
+    AddChild("numberOfButtons", Decimal(ModelButtonCount(session, device.getInt("tkModel"))));
+    AddChild("phoneTemplateId", device.getGuid("fkPhoneTemplate"));
+    AddNewChild<CXMLSpeeddialList>()->BuildFromDatabase(session, id);
+  }
+  AddNewChild<CXMLAddOnModuleList>()->BuildFromDatabase(session, id);
+  CXMLDeviceLocale::BuildDeviceUserLocale(*this, session, device, mode);
+  CXMLDeviceLocale::BuildDeviceNetworkLocale(*this, session, device, mode);
+  if (lookups.phoneServices) AddPhoneServices(session, device, lookups.softkeyTemplate);
+  RemoveEmptyChildren();
+}
+
+void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+                                const PhoneLookups& lookups) {
+  if (mode == kModeNames) {
+    AddName(*this, "callingSearchSpaceName", lookups.css);
+    AddName(*this, "devicePoolName", lookups.devicePool);
+    AddName(*this, "locationName", lookups.location);
+  } else {
+    AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace"), mode);
+    AddNewChild<CXMLDevicePool>()->BuildFromDatabase(session, device.getID("fkDevicePool"), mode);
+    // The phone's location carries no number, unlike the location family's element.
+    BuildReference(*AddNewChild(), session, "Location", "location", device.getID("fkLocation"), mode,
+                   [](CXMLElement& element, const zdl::CFastAccess& row) {
+                     element.AddChild("kbits", Decimal(row.getInt("Kbits")));
+                   });
+  }
+  AddName(*this, "mediaResourceListName", lookups.mediaResourceList);
+  if (mode == kModeNames) {
+    AddName(*this, "callingSearchSpaceName", lookups.aarCss);
+  } else {
+    AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace_AAR"), mode);
+  }
+  if (lookups.aarNeighborhood) {
+    CXMLElement* neighborhood = AddNewChild("aarNeighborhood");
+    neighborhood->AddAttribute("uuid", device.getGuid("fkAARNeighborhood"));
+    neighborhood->AddChild("name", *lookups.aarNeighborhood);
+  }
+}
+
+void CXMLIPPhone::AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                                   const std::optional<std::string>& softkeyTemplate) {
+  const zdl::CZDLID id = device.getID("pkid");
+  zdl::CFastAccess settings(session, "Voxbeam");
+  SelectChildRows(settings, "Voxbeam", id);
+  // A device without a settings row shows the defaults such a row starts with.
+  auto text = [&](const char* column) { return settings.IsEOF() ? std::string() : settings.getString(column); };
+  AddChild("idleTimeout", Decimal(settings.IsEOF() ? 0 : settings.getInt("IdleTimeout")));
+  AddChild("authenticationURL", text("AuthenticationURL"));
+  AddChild("directoryURL", text("DirectoryServicesURL2"));
+  AddChild("idleURL", text("IdleURL"));
+  AddChild("informationURL", text("DirectoryServicesURL1"));
+  AddChild("messagesURL", text("VoiceMailURL1"));
+  AddChild("proxyServerURL", text("ProxyURL"));
+  AddChild("servicesURL", text("VoiceMailURL2"));
+  AddNewChild<CXMLSubscribedServices>()->BuildFromDatabase(session, id);
+  AddName(*this, "softkeyTemplateName", softkeyTemplate);
+  const zdl::CZDLID defaultProfile = device.getID("ikDevice_DefaultProfile");
+  if (!defaultProfile.isNull()) AddNewChild("defaultProfile")->AddAttribute("uuid", defaultProfile.str());
+  AddChild("enableExtensionMobility", BoolText(device.getBool("allowHotelingFlag")));
+}
+
+// --- companions ---
+
+void CXMLPhoneLines::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& device) {
+  SetTag("lines");
+  zdl::CFastAccess rows(session, "DeviceNumPlanMap");
+  for (SelectChildRows(rows, "DeviceNumPlanMap", device); !rows.IsEOF(); rows.MoveNext()) {
+    AddNewChild<CXMLPhoneLine>()->BuildFromRow(session, rows);
+  }
+}
+
+void CXMLPhoneLine::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& device) {
+  zdl::CFastAccess rows(session, "DeviceNumPlanMap");
+  SelectChildRows(rows, "DeviceNumPlanMap", device);
+  if (!rows.IsEOF()) BuildFromRow(session, rows);
+}
+
+void CXMLPhoneLine::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row) {
+  SetTag("line");
+  AddAttribute("uuid", row.getGuid("pkid"));
+  AddAttribute("index", Decimal(row.getInt("NumPlanIndex")));
+  AddChild("label", row.getString("Label"));
+  AddChild("display", row.getString("Display"));
+  AddNewChild("dirn")->AddAttribute("uuid", row.getGuid("fkNumPlan"));
+  AddTypeText(*this, "ringSetting", session, "TypeRingSetting", row.getInt("tkRingSetting"));
+  AddTypeText(*this, "consecutiveRingSetting", session, "TypeRingSetting", row.getInt("tkRingSetting_Consecutive"));
+  AddChild("e164Mask", row.getString("E164Mask"));
+  AddChild("dialPlanWizardId", Decimal(row.getInt("DialPlanWizardGenID")));
+  AddTypeText(*this, "mwlPolicy", session, "TypeMWLPolicy", row.getInt("tkMWLPolicy"));
+}
+
+void CXMLSpeeddialList::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& device) {
+  SetTag("speeddials");
+  zdl::CFastAccess rows(session, "SpeedDial");
+  for (SelectChildRows(rows, "SpeedDial", device); !rows.IsEOF(); rows.MoveNext()) {
+    CXMLElement* speeddial = AddNewChild("speeddial");
+    speeddial->AddAttribute("index", Decimal(rows.getInt("SpeeddialIndex")));
+    speeddial->AddChild("dirn", rows.getString("SpeeddialNumber"));
+    speeddial->AddChild("label", rows.getString("Label"));
+  }
+}
+
+void CXMLAddOnModuleList::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& device) {
+  SetTag("addOnModules");
+  zdl::CFastAccess rows(session, "DeviceAddOnModuleMap");
+  for (SelectChildRows(rows, "DeviceAddOnModuleMap", device); !rows.IsEOF(); rows.MoveNext()) {
+    CXMLElement* module = AddNewChild("addOnModule");
+    module->AddAttribute("uuid", rows.getGuid("pkid"));
+    module->AddAttribute("index", Decimal(rows.getInt("ModuleIndex")));
+    module->AddChild("loadInformation", rows.getString("SpecialLoadInformation"));
+    module->AddChild("phoneTemplateId", rows.getGuid("fkPhoneTemplate"));
+  }
+}
+
+void CXMLSubscribedServices::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& device) {
+  SetTag("services");
+  zdl::CFastAccess rows(session, "VoxbeamSubscribedService");
+  for (SelectChildRows(rows, "VoxbeamSubscribedService", device); !rows.IsEOF(); rows.MoveNext()) {
+    AddNewChild<CXMLSubscribedService>()->BuildFromRow(rows);
+  }
+}
+
+void CXMLSubscribedService::BuildFromRow(const zdl::CFastAccess& row) {
+  SetTag("service");
+  AddAttribute("uuid", row.getGuid("pkid"));
+  AddChild("name", row.getString("serviceName"));
+  AddChild("url", row.getString("serviceURL"));
+  AddNewChild("voxbeamService")->AddAttribute("uuid", row.getGuid("fkVoxbeamService"));
+}
+
+void CXMLLoadInformation::BuildFromDatabase(zdl::CZDLSession& session, const std::string& specialLoad, long model) {
+  SetTag("loadInformation");
+  SetText(!specialLoad.empty() ? specialLoad : session.database().Cache<DefaultLoadCache>().DefaultLoad(session, model));
+}
+
+// --- locales ---
+
+void CXMLUserLocaleInfo::BuildFromDatabase(zdl::CZDLSession& session, long locale) {
+  zdl::CTypeList locales(session, "TypeUserLocale");
+  if (!locales.Find(locale)) return;
+  SetTag("userLocale");
+  AddChild("name", locales.GetText());
+  AddChild("DialcoreVersion", locales.GetColumn("DialcoreVersion").AsText());
+  AddChild("componentVersion", locales.GetColumn("ComponentVersion").AsText());
+  AddTypeText(*this, "writtenLanguage", session, "TypeLanguage", static_cast<long>(locales.GetColumn("tkLanguage").AsInt()));
+  AddTypeText(*this, "SpokenLanguage", session, "TypeLanguage",
+              static_cast<long>(locales.GetColumn("tkLanguage_Spoken").AsInt()));
+  AddNewChild<CXMLWinCharSetInfo>()->BuildFromDatabase(session, static_cast<long>(locales.GetColumn("tkWinCharSet").AsInt()));
+}
+
+void CXMLUserLocaleInfo::BuildFromDatabaseForTftp(zdl::CZDLSession& session, long locale) {
+  zdl::CTypeList locales(session, "TypeUserLocale");
+  if (!locales.Find(locale)) return;
+  SetTag("userLocale");
+  AddChild("name", locales.GetColumn("DirectoryName").AsText());
+  AddChild("uid", Decimal(locale));
+  AddNewChild<CXMLLanguageInfo>()->BuildFromDatabase(session, static_cast<long>(locales.GetColumn("tkLanguage").AsInt()));
+  AddChild("version", session.database().Cache<CXMLComponentVersionCache>().GetVersion(
+                          session, LocalProcessNodeID(session), "Locale - " + locales.GetText()));
+  AddNewChild<CXMLWinCharSetInfo>()->BuildFromDatabase(session, static_cast<long>(locales.GetColumn("tkWinCharSet").AsInt()));
+}
+
+void CXMLDeviceLocale::BuildDeviceUserLocale(CXMLElement& parent, zdl::CZDLSession& session,
+                                             const zdl::CFastAccess& device, int mode) {
+  if (mode == kModeTftp) {
+    parent.AddNewChild<CXMLUserLocaleInfo>()->BuildFromDatabaseForTftp(
+        session, WithFallBacks(session, device, "tkUserLocale", "DefaultUserLocale"));
+  } else {
+    parent.AddNewChild<CXMLUserLocaleInfo>()->BuildFromDatabase(session, device.getInt("tkUserLocale"));
+  }
+}
+
+void CXMLDeviceLocale::BuildDeviceNetworkLocale(CXMLElement& parent, zdl::CZDLSession& session,
+                                                const zdl::CFastAccess& device, int mode) {
+  auto* locale = parent.AddNewChild<CXMLCountryInfo>();
+  if (mode == kModeTftp) {
+    locale->BuildFromDatabaseAsNetworkLocale(session, WithFallBacks(session, device, "tkCountry", "DefaultNetworkLocale"));
+  } else if (mode == kModeNames || mode == kModeFull) {
+    locale->BuildFromDatabase(session, device.getInt("tkCountry"));
+  } else {
+    locale->BuildFromDatabaseAsNetworkLocale(session, device.getInt("tkCountry"));
+  }
+}
+
+}  // namespace zeb

@@ -1,0 +1,372 @@
+#include "handlers/device/PhoneHandlers.h"
+
+#include "builders/CXMLIPPhone.h"
+#include "zdl/CSystem.h"
+
+namespace zeb {
+
+namespace {
+
+using Cols = zdl::DeviceCols;
+
+// What the product table's conversion yields for a name it does not know.
+constexpr long kUnknownProduct = 38;
+
+const AddReference kAddReferences[] = {
+    {"callingSearchSpace", "callingSearchSpaceId",
+     "Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName.", "callingSearchSpaceName",
+     nullptr, "Calling search space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
+     Cols::kCallingSearchSpaceID},
+    {"devicePool", "devicePoolId", "Deprecated element. Please use <devicePool> or <devicePoolName.",
+     "devicePoolName", "The element, <devicePoolName>, must contain a value.", "Device Pool not found.",
+     FindIdByName<zdl::CDevicePoolList>, Cols::kDevicePoolID},
+    {"location", "locationId", "Deprecated element. Please use <location> or <locationName>.", "locationName",
+     nullptr, "Location not found.", FindIdByName<zdl::CLocationList>, Cols::kLocationID},
+    {"mediaResourceList", "mediaResourceListId",
+     "Deprecated element. Please use <mediaResourceList> or <mediaResourceListName>.", "mediaResourceListName",
+     nullptr, "Media Resource List not found.", FindIdByName<zdl::CMediaResourceListList>,
+     Cols::kMediaResourceListID},
+    {"automatedAlternateRoutingCSS", nullptr, nullptr, "automatedAlternateRoutingCSSName", nullptr,
+     "AAR Calling search space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
+     Cols::kAARCallingSearchSpaceID},
+    {"aarNeighborhood", nullptr, nullptr, "aarNeighborhoodName",
+     "The element, <aarNeighborhoodName> must contain a value.", "AAR Neighborhood not found.",
+     FindIdByName<zdl::CAARNeighborhoodList>, Cols::kAARNeighborhoodID},
+};
+
+const UpdateReference kUpdateReferences[] = {
+    {"devicePool", "devicePoolId", "devicePoolName", "Device Pool not found.", FindIdByName<zdl::CDevicePoolList>,
+     Cols::kDevicePoolID},
+    {"location", "locationId", "locationName", "Location not found.", FindIdByName<zdl::CLocationList>,
+     Cols::kLocationID},
+    {"mediaResourceList", "mediaResourceListId", "mediaResourceListName", "Media Resource List not found.",
+     FindIdByName<zdl::CMediaResourceListList>, Cols::kMediaResourceListID},
+    {"automatedAlternateRoutingCSS", "automatedAlternateRoutingCSSId", "automatedAlternateRoutingCSSName",
+     "AAR Calling Search Space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
+     Cols::kAARCallingSearchSpaceID},
+    {"aarNeighborhood", "aarNeighborhoodId", "aarNeighborhoodName", "AAR Neighborhood not found.",
+     FindIdByName<zdl::CAARNeighborhoodList>, Cols::kAARNeighborhoodID},
+};
+
+const AddReference kAddPhoneTemplate = {"phoneTemplate", nullptr, nullptr, "phoneTemplateName", nullptr,
+                                        "Phone Template not found.", FindIdByName<zdl::CPhoneTemplateList>,
+                                        Cols::kPhoneTemplateID};
+const AddReference kAddSoftkeyTemplate = {"softkeyTemplate", nullptr, nullptr, "softkeyTemplateName", nullptr,
+                                          "Softkey Template not found.", FindSoftkeyTemplateByExactName,
+                                          Cols::kSoftkeyTemplateID};
+
+const char kNotAProfile[] = "The default device profile specified is not a device profile.";
+
+// A profile given by identifier must be a profile when it exists; the library refuses one
+// that does not exist when the phone is written.
+void RequireProfileClass(zdl::CZDLSession& session, const zdl::CZDLID& id) {
+  zdl::CDeviceList devices(session);
+  devices.SelectByID(id);
+  if (devices.Count() > 0 && devices.GetCurrentItem()->GetClass() != zdl::kClassDeviceProfile) {
+    ThrowNotFound(kNotAProfile);
+  }
+}
+
+// <enableExtensionMobility>: only on a device that has a default profile.
+void ReadExtensionMobility(ElementCursor& cursor, zdl::CDevice& device) {
+  if (!cursor.Is("enableExtensionMobility")) return;
+  const bool enable = ParseBoolean(RequireValue(cursor.node(), ValueWording::kMustContain));
+  if (device.GetDeviceDefaultProfileID().isNull()) {
+    throw CInvalidValueException("Default Profile must be set before enableExtensionMobility.");
+  }
+  device.PutHotelingFlag(enable);
+  cursor.Advance();
+}
+
+bool AtPhoneServiceSetting(const ElementCursor& cursor) {
+  for (const char* name : {"idleTimeout", "authenticationURL", "directoryURL", "idleURL", "informationURL",
+                           "messagesURL", "proxyServerURL", "servicesURL"}) {
+    if (cursor.Is(name)) return true;
+  }
+  return false;
+}
+
+// Writes the device and the rows that hang off it as one unit: a phone never exists without
+// the line appearances its request asked for.
+void WriteDevice(zdl::CZDLSession& session, zdl::CDeviceList& devices, DeviceChildren& children) {
+  zdl::CZDLTransaction transaction(session);
+  devices.Update();
+  children.Update();
+  transaction.Commit();
+}
+
+}  // namespace
+
+const Identification kIdentifyDevice{"Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", "name",
+                                     ValueWording::kThenMustHave, "uuid", ValueWording::kThenMustHave,
+                                     "Device not found."};
+
+// The device profile of that name: exactly one device, of the device profile class.
+zdl::CZDLID FindDefaultProfile(zdl::CZDLSession& session, const std::string& name, const std::string& notFound) {
+  zdl::CDeviceList devices(session);
+  devices.SelectByName(name);
+  if (devices.Count() != 1) ThrowNotFound(notFound);
+  if (devices.GetCurrentItem()->GetClass() != zdl::kClassDeviceProfile) ThrowNotFound(kNotAProfile);
+  return devices.GetCurrentItem()->GetID();
+}
+
+const UpdateReference kUpdatePhoneTemplate = {"phoneTemplate", "phoneTemplateId", "phoneTemplateName",
+                                              "Phone Template not found.", FindIdByName<zdl::CPhoneTemplateList>,
+                                              Cols::kPhoneTemplateID};
+const UpdateReference kUpdateSoftkeyTemplate = {"softkeyTemplate", "softkeyTemplateId", "softkeyTemplateName",
+                                                "Softkey Template not found.", FindSoftkeyTemplateByExactName,
+                                                Cols::kSoftkeyTemplateID};
+
+zdl::CZDLID FindSoftkeyTemplateByExactName(zdl::CZDLSession& session, const std::string& name,
+                                           const std::string& notFound) {
+  zdl::CSoftkeyTemplateList templates(session);
+  templates.SelectByName(name);
+  for (; !templates.IsEOF(); templates.MoveNext()) {
+    if (templates.GetCurrentItem()->GetName() == name) return templates.GetCurrentItem()->GetID();
+  }
+  ThrowNotFound(notFound);
+}
+
+void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpdate) {
+  auto text = [&](const char* element, void (zdl::CDevice::*put)(const std::string&)) {
+    if (!cursor.Is(element)) return;
+    auto value = ValueOf(cursor.node());
+    if (value || isUpdate) (device.*put)(value.value_or(""));
+    cursor.Advance();
+  };
+  text("loadInformation", &zdl::CDevice::PutSpecialLoadInformation);
+  text("vendorConfig", &zdl::CDevice::PutXML);
+  if (!isUpdate && cursor.Is("versionStamp")) cursor.Advance();
+  if (cursor.Is("traceFlag")) {
+    const auto wording = isUpdate ? ValueWording::kThenMustHave : ValueWording::kMustContain;
+    device.PutDeviceLevelTraceFlag(ParseBoolean(RequireValue(cursor.node(), wording)));
+    cursor.Advance();
+  }
+  text("associatedPC", &zdl::CDevice::PutAssociatedPC);
+}
+
+// --- addPhone ---
+
+void CAddPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <newPhone>");
+  zdl::CDeviceList devices(db());
+  auto device = devices.Insert();
+  const zdl::CZDLID id = device->GetID();
+  DeviceChildren children(db());
+
+  ElementCursor cursor = wrapper.EnterCurrent();
+  ReadIdentity(cursor, *device);
+  for (const AddReference& reference : kAddReferences) ReadAddReference(db(), cursor, *device, reference);
+  ReadDeviceSettings(cursor, *device, false);
+  ReadLines(cursor, *device, children);
+  ReadServices(cursor, id, children);
+  ReadTemplatesAndProfile(cursor, *device);
+  cursor.RequireEnd();
+
+  WriteDevice(db(), devices, children);
+  AddStandardResponse(body, "addPhoneResponse", id, sequence);
+}
+
+void CAddPhoneHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  cursor.Advance();
+  cursor.RequireNotNull("NULL element found. Expecting <description> or <product>");
+  if (cursor.Is("description")) {
+    if (auto value = ValueOf(cursor.node())) device.PutDescription(*value);
+    cursor.Advance();
+  }
+  ReadProduct(cursor, device);
+  cursor.Expect("model", "<model>", "NULL element found. Expecting <model>");
+  cursor.Advance();
+  cursor.Expect("class", "<class>", "NULL element found. Expecting <class>");
+  cursor.Advance();
+  cursor.Expect("protocol", "<protocol>", "NULL element found. Expecting <protocol>");
+  device.PutDeviceProtocol(
+      TypeEnum(db(), "TypeDeviceProtocol", RequireValue(cursor.node(), ValueWording::kMustContain)));
+  cursor.Advance();
+  cursor.Expect("protocolSide", "<protocolSide>", "NULL element found. Expecting <protocolSide>");
+  device.PutProtocolSide(TypeEnum(db(), "TypeProtocolSide", RequireValue(cursor.node(), ValueWording::kMustContain)));
+  cursor.Advance();
+}
+
+void CAddPhoneHandler::ReadProduct(ElementCursor& cursor, zdl::CDevice& device) {
+  cursor.RequireNotNull("NULL element found. Expecting <product>");
+  if (cursor.Is("product")) {
+    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    const long product = FindTypeEnum(db(), "TypeProduct", name).value_or(kUnknownProduct);
+    if (product == kUnknownProduct) throw CInvalidValueException("Unkown product type specified: " + name);
+    device.PutProduct(product);
+  } else if (cursor.Is("productInfo")) {
+    const std::string name = RequireAttribute(cursor.node(), "name");
+    device.PutProduct(FindTypeEnum(db(), "TypeProduct", name).value_or(kUnknownProduct));
+  } else {
+    cursor.ThrowFound("<product> or <productInfo>");
+  }
+  cursor.Advance();
+}
+
+void CAddPhoneHandler::ReadLines(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children) {
+  const zdl::CZDLID id = device.GetID();
+  if (cursor.Is("lines")) {
+    RequireNoLineAppearances(db(), id);
+    zeb::ReadLines(db(), cursor.node().FirstElementChild(), id, children.lines, LineRules());
+    cursor.Advance();
+  }
+  if (cursor.Is("numberOfButtons")) cursor.Advance();
+  if (cursor.Is("phoneTemplateId")) {
+    device.PutPhoneTemplateID(ParseID(ValueOrEmpty(cursor.node())));
+    cursor.Advance();
+  } else {
+    ReadAddReference(db(), cursor, device, kAddPhoneTemplate);
+  }
+  if (cursor.Is("speeddials")) {
+    ReadSpeeddials(cursor.node(), id, children.speeddials);
+    cursor.Advance();
+  }
+  if (cursor.Is("addOnModules")) {
+    ReadAddOnModules(cursor.node(), id, children.addOnModules);
+    cursor.Advance();
+  }
+}
+
+void CAddPhoneHandler::ReadServices(ElementCursor& cursor, const zdl::CZDLID& id, DeviceChildren& children) {
+  ReadPhoneServiceSettings(cursor, *SettingsOf(children.settings, id, true), false);
+  if (cursor.Is("services")) {
+    ReadSubscribedServices(db(), cursor.node(), id, children.services);
+    cursor.Advance();
+  }
+}
+
+void CAddPhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device) {
+  ReadAddReference(db(), cursor, device, kAddSoftkeyTemplate);
+  const bool hasProfile = cursor.Is("defaultProfile") || cursor.Is("defaultProfileName");
+  if (cursor.Is("defaultProfile")) {
+    const zdl::CZDLID profile = ParseID(RequireAttribute(cursor.node(), "uuid"));
+    RequireProfileClass(db(), profile);
+    device.PutDeviceDefaultProfileID(profile);
+    cursor.Advance();
+  } else if (cursor.Is("defaultProfileName")) {
+    device.PutDeviceDefaultProfileID(FindDefaultProfile(db(), ValueOrEmpty(cursor.node()), "Device Profile not found."));
+    cursor.Advance();
+  }
+  if (hasProfile) {
+    cursor.Expect("enableExtensionMobility", "<enableExtensionMobility>",
+                  "NULL element found. Expecting <enableExtensionMobility>.");
+  }
+  ReadExtensionMobility(cursor, device);
+}
+
+// --- updatePhone ---
+
+void CUpdatePhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CDeviceList devices(db());
+  Identify(cursor, devices, kIdentifyDevice);
+  auto device = devices.GetCurrentItem();
+  DeviceChildren children(db());
+
+  if (cursor.Is("newName")) {
+    device->PutName(RequireValue(cursor.node(), ValueWording::kThenMustHave));
+    cursor.Advance();
+  }
+  if (cursor.Is("description")) {
+    device->PutDescription(ValueOrEmpty(cursor.node()));
+    cursor.Advance();
+  }
+  // The protocol cannot be changed; the elements are accepted and ignored.
+  if (cursor.Is("protocol")) cursor.Advance();
+  if (cursor.Is("protocolSide")) cursor.Advance();
+  ReadReferences(cursor, *device);
+  ReadDeviceSettings(cursor, *device, true);
+  ReadLists(cursor, *device, children);
+  ReadTemplatesAndProfile(cursor, *device);
+  cursor.RequireEnd();
+
+  WriteDevice(db(), devices, children);
+  AddStandardResponse(body, "updatePhoneResponse", device->GetID(), sequence);
+}
+
+void CUpdatePhoneHandler::ReadReferences(ElementCursor& cursor, zdl::CDevice& device) {
+  // Any element named callingSearchSpace...: one ending in 'd' carries the identifier, one
+  // ending in 'e' (callingSearchSpace itself included) the name.
+  const std::string name = cursor.AtEnd() ? "" : cursor.node().LocalName();
+  if (name.rfind("callingSearchSpace", 0) == 0 && (name.back() == 'd' || name.back() == 'e')) {
+    const std::string value = ValueOrEmpty(cursor.node());
+    zdl::CZDLID css;
+    if (name.back() == 'd') {
+      css = ParseID(value);
+    } else if (!value.empty()) {
+      css = FindIdByName<zdl::CCallingSearchSpaceList>(db(), value, "Calling Search Space not found.");
+    }
+    device.PutCallingSearchSpaceID(css);
+    cursor.Advance();
+  }
+  for (const UpdateReference& reference : kUpdateReferences) ReadUpdateReference(db(), cursor, device, reference);
+}
+
+void CUpdatePhoneHandler::ReadLists(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children) {
+  const zdl::CZDLID id = device.GetID();
+  if (cursor.Is("lines")) {
+    ReplaceLines(db(), cursor.node(), id, children.lines, LineRules{false, true, false});
+    cursor.Advance();
+  }
+  ReadUpdateReference(db(), cursor, device, kUpdatePhoneTemplate);
+  if (cursor.Is("ringSetting")) {
+    device.PutRingSetting(TypeEnum(db(), "TypeRingSetting", RequireValue(cursor.node(), ValueWording::kMustContain)));
+    cursor.Advance();
+  }
+  ReplaceSpeeddialsAndModules(cursor, id, children);
+  if (AtPhoneServiceSetting(cursor)) ReadPhoneServiceSettings(cursor, *SettingsOf(children.settings, id, false), true);
+  if (cursor.Is("services")) {
+    ReadSubscribedServices(db(), cursor.node(), id, children.services);
+    cursor.Advance();
+  }
+}
+
+void CUpdatePhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device) {
+  ReadUpdateReference(db(), cursor, device, kUpdateSoftkeyTemplate);
+  if (cursor.Is("defaultProfile")) {
+    // Without its attribute the element leaves the default profile as it is.
+    if (auto uuid = AttributeOf(cursor.node(), "uuid")) {
+      RequireProfileClass(db(), ParseID(*uuid));
+      device.PutDeviceDefaultProfileID(ParseID(*uuid));
+    }
+    cursor.Advance();
+  } else if (cursor.Is("defaultProfileId")) {
+    const zdl::CZDLID profile = ParseID(RequireValue(cursor.node(), ValueWording::kMustContain));
+    RequireProfileClass(db(), profile);
+    device.PutDeviceDefaultProfileID(profile);
+    cursor.Advance();
+  } else if (cursor.Is("defaultProfileName")) {
+    device.PutDeviceDefaultProfileID(FindDefaultProfile(
+        db(), RequireValue(cursor.node(), ValueWording::kMustContain), "Device Profile not found."));
+    cursor.Advance();
+  }
+  ReadExtensionMobility(cursor, device);
+}
+
+// --- getPhone ---
+
+void CGetPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  cursor.RequireNotNull("NULL element found.  Expecting a device Id or Name.");
+  CXMLElement holder;
+  auto* phone = holder.AddNewChild<CXMLIPPhone>();
+  if (cursor.Is("phoneId")) {
+    const zdl::CZDLID id = ParseID(RequireValue(cursor.node(), ValueWording::kMustContain));
+    phone->BuildFromDatabase(db(), id, kModeNames, context().versionStamp);
+  } else if (cursor.Is("phoneName")) {
+    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    zdl::CFastAccess device(db(), "Device");
+    device.SelectCustom("SELECT * FROM Device WHERE " + db().dialect().Equals("Name", true), {name});
+    if (device.IsEOF()) ThrowNotFound("The specified phone was not found.");
+    phone->BuildFromRow(db(), device, kModeNames, context().versionStamp);
+  } else {
+    cursor.ThrowFound("<phoneName> or <phoneId>.");
+  }
+  AddElementResponse(body, "getPhoneResponse", sequence, holder);
+}
+
+}  // namespace zeb

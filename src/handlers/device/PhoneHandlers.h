@@ -1,0 +1,63 @@
+// addPhone, updatePhone and getPhone (removePhone is the generic device removal).
+#pragma once
+
+#include "dispatch/CRequestHandler.h"
+#include "handlers/device/DeviceReaders.h"
+
+namespace zeb {
+
+class CAddPhoneHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  // Reads <newPhone> and writes the phone with its line appearances, speed dials, add-on
+  // modules, phone-service settings and subscribed services in one transaction.
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+
+ private:
+  void ReadIdentity(ElementCursor& cursor, zdl::CDevice& device);
+  void ReadProduct(ElementCursor& cursor, zdl::CDevice& device);
+  // lines, numberOfButtons, the phone template, speeddials and addOnModules.
+  void ReadLines(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children);
+  // The phone-service settings and the subscribed services.
+  void ReadServices(ElementCursor& cursor, const zdl::CZDLID& id, DeviceChildren& children);
+  // The softkey template, the default profile and enableExtensionMobility.
+  void ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device);
+};
+
+class CUpdatePhoneHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  // Changes the elements the request names; lines, speed dials, add-on modules and services
+  // are replaced as a whole.
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+
+ private:
+  void ReadReferences(ElementCursor& cursor, zdl::CDevice& device);
+  void ReadLists(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children);
+  void ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device);
+};
+
+class CGetPhoneHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  // Answers the phone element (rendering mode 1) of the phone named by <phoneId> or <phoneName>.
+  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+};
+
+// --- pieces the device profile handlers share ---
+
+// Reads the optional device settings loadInformation, vendorConfig, (add only) versionStamp,
+// traceFlag and associatedPC at the cursor. In an update an empty value clears the setting.
+void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpdate);
+// The softkey template whose name is exactly name (case included).
+zdl::CZDLID FindSoftkeyTemplateByExactName(zdl::CZDLSession& session, const std::string& name,
+                                           const std::string& notFound);
+// How update requests name their device.
+extern const Identification kIdentifyDevice;
+// Finds the default profile of that name, refusing a device that is not a profile.
+zdl::CZDLID FindDefaultProfile(zdl::CZDLSession& session, const std::string& name, const std::string& notFound);
+// The references of the phone template and softkey template in an update request.
+extern const UpdateReference kUpdatePhoneTemplate;
+extern const UpdateReference kUpdateSoftkeyTemplate;
+
+}  // namespace zeb

@@ -1,0 +1,280 @@
+// Device profiles, auto-generated profiles, login, logout and reset through real HTTP.
+#include "e2e/DeviceTest.h"
+
+namespace zeb::test {
+namespace {
+
+const char kTemplate60[] = "{5EED0000-0000-0000-0008-000000000003}";
+const char kRoomsService[] = "{5EED0000-0000-0000-0009-000000000002}";
+
+class DeviceProfileTest : public DeviceTest {
+ protected:
+  void SetUp() override {
+    internal_ = AddPartition("Internal");
+    dn1000_ = AddNumber("1000", internal_);
+  }
+  std::string Device(const std::string& column, const std::string& id) {
+    return Column("SELECT " + column + " FROM Device WHERE pkid = ?", id);
+  }
+
+  std::string internal_, dn1000_;
+};
+
+std::string Element(const std::string& tag, const std::string& text) { return "<" + tag + ">" + text + "</" + tag + ">\r\n"; }
+
+struct Refusal {
+  std::string request, method;
+  int code;
+  std::string message;
+};
+
+TEST_F(DeviceProfileTest, AddStoresTheFixedProductAndGetRendersTheProfile) {
+  const std::string id = AddProfile(
+      "Roamer", "<callingSearchSpaceName>ignored</callingSearchSpaceName><traceFlag>bad</traceFlag>"
+                "<lines><line index=\"1\"><label>L</label><display>D</display><dirnId>" + dn1000_ +
+                "</dirnId></line></lines><numberOfButtons>1</numberOfButtons><phoneTemplateName>Standard Desk Phone 60"
+                "</phoneTemplateName><speeddials><speeddial index=\"2\"><dirn>55</dirn><label>x</label></speeddial>"
+                "</speeddials><idleTimeout>9</idleTimeout><servicesURL>http://s</servicesURL><services><service><name>R"
+                "</name><url>u</url><voxbeamService uuid=\"" + std::string(kRoomsService) + "\"/></service></services>"
+                "<softkeyTemplateName>Standard User</softkeyTemplateName>");
+  const std::string line = Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", id);
+  const std::string service = Column("SELECT pkid FROM VoxbeamSubscribedService WHERE fkDevice = ?", id);
+  const std::string expected =
+      "<return>\r\n<profile  uuid=\"" + id + "\" ctiid=\"" + Device("CtiId", id) + "\">\r\n" + Element("name", "Roamer") +
+      Element("description", "") + Element("product", "Desk Phone 60") + Element("model", "Desk Phone 60") +
+      Element("class", "Device Profile") + Element("protocol", "Station") + Element("protocolSide", "User") +
+      "<lines>\r\n<line  uuid=\"" + line + "\" index=\"1\">\r\n" + Element("label", "L") + Element("display", "D") +
+      "<dirn  uuid=\"" + dn1000_ + "\"></dirn>\r\n" + Element("ringSetting", "Use System Default") +
+      Element("consecutiveRingSetting", "Use System Default") + Element("e164Mask", "") +
+      Element("dialPlanWizardId", "0") + Element("mwlPolicy", "Use System Policy") + "</line>\r\n</lines>\r\n" +
+      Element("numberOfButtons", "6") + Element("phoneTemplateId", kTemplate60) +
+      "<speeddials>\r\n<speeddial  index=\"2\">\r\n" + Element("dirn", "55") + Element("label", "x") +
+      "</speeddial>\r\n</speeddials>\r\n" + Element("addOnModules", "") + "<services>\r\n<service  uuid=\"" + service +
+      "\">\r\n" + Element("name", "R") + Element("url", "u") + "<voxbeamService  uuid=\"" + kRoomsService +
+      "\"></voxbeamService>\r\n</service>\r\n</services>\r\n" + Element("deviceProfile", "User Profile") +
+      "</profile>\r\n</return>\r\n";
+  EXPECT_EQ(Response("getDeviceProfile", expected),
+            Call("<getDeviceProfile><profileName>ROAMER</profileName></getDeviceProfile>"));
+  EXPECT_EQ(Response("getDeviceProfile", expected, "3"),
+            Call("<zeb:getDeviceProfile sequence=\"3\"><zeb:profileId>" + id + "</zeb:profileId></zeb:getDeviceProfile>"));
+  EXPECT_EQ("35|254|1|0", Column("SELECT tkProduct || '|' || tkClass || '|' || tkProtocolSide || '|' || "
+                                 "tkDeviceProtocol FROM Device WHERE pkid = ?", id));
+  // Phone-service URLs are accepted and have no effect.
+  EXPECT_EQ("0", Column("SELECT count(*) FROM Voxbeam WHERE fkDevice = ?", id));
+}
+
+TEST_F(DeviceProfileTest, UpdateReplacesTheListsItNames) {
+  const std::string id = AddProfile("P1");
+  AddNumber("1001", internal_);
+  EXPECT_EQ(Standard("updateDeviceProfile", id),
+            Call("<updateDeviceProfile><name>P1</name><newName>P2</newName><description>d</description><lines>"
+                 "<lineIdentifier><directoryNumber>1001</directoryNumber><routePartitionName>Internal"
+                 "</routePartitionName></lineIdentifier><lineIdentifier><directoryNumber>1000</directoryNumber>"
+                 "<routePartitionName>Internal</routePartitionName></lineIdentifier></lines><phoneTemplateId/>"
+                 "<softkeyTemplateName>Standard User</softkeyTemplateName></updateDeviceProfile>"));
+  EXPECT_EQ("P2|d", Column("SELECT Name || '|' || Description FROM Device WHERE pkid = ?", id));
+  EXPECT_EQ("2", Column("SELECT count(*) FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
+}
+
+TEST_F(DeviceProfileTest, AutoGeneratedProfileCopiesThePhoneAndGoesWithIt) {
+  const std::string phone = AddPhone(
+      PhoneHead("SEP9") + "<lines><line index=\"1\"><label>L</label><display/><dirn uuid=\"" + dn1000_ +
+      "\"/></line></lines><phoneTemplateName>Standard Desk Phone 12</phoneTemplateName><speeddials><speeddial "
+      "index=\"1\"><dirn>7</dirn><label/></speeddial></speeddials><services><service><name>R</name><url>u</url>"
+      "<voxbeamService uuid=\"" + std::string(kRoomsService) + "\"/></service></services>");
+  const std::string profile = CallForId("createAutogeneratedProfile",
+                                        "<createAutogeneratedProfile><phoneName>SEP9</phoneName>"
+                                        "</createAutogeneratedProfile>");
+  const std::string text = Call("<getDeviceProfile><profileId>" + profile + "</profileId></getDeviceProfile>");
+  EXPECT_NE(std::string::npos, text.find("<name>AutoProfile_SEP9</name>")) << text;
+  EXPECT_NE(std::string::npos, text.find("<deviceProfile>Autogenerated Profile</deviceProfile>")) << text;
+  EXPECT_NE(std::string::npos, text.find("<numberOfButtons>2</numberOfButtons>")) << text;
+  for (const char* table : {"DeviceNumPlanMap", "SpeedDial", "VoxbeamSubscribedService"}) {
+    EXPECT_EQ("1", Column(std::string("SELECT count(*) FROM ") + table + " WHERE fkDevice = ?", profile)) << table;
+  }
+  EXPECT_EQ(Device("fkPhoneTemplate", phone), Device("fkPhoneTemplate", profile));
+
+  ExpectRefused("<createAutogeneratedProfile><phoneId>" + phone + "</phoneId></createAutogeneratedProfile>",
+                "createAutogeneratedProfile", 3,
+                "The phone \"SEP9\" already has an auto-generated profile, \"AutoProfile_SEP9\".");
+  ExpectRefused("<removeDeviceProfile><deviceId>" + profile + "</deviceId></removeDeviceProfile>",
+                "removeDeviceProfile", kNotFound, "Cannot delete an auto-generated profile.");
+  EXPECT_EQ(Standard("removePhone", phone), Call("<removePhone><deviceId>" + phone + "</deviceId></removePhone>"));
+  EXPECT_EQ("", Device("Name", profile));
+}
+
+TEST_F(DeviceProfileTest, LoginAndLogoutAreRecordedOnTheDevice) {
+  const std::string profile = AddProfile("Visitor");
+  const std::string phone = AddPhone(PhoneHead("SEP7"));
+  EXPECT_EQ(Standard("doDeviceLogin", "true"),
+            Call("<doDeviceLogin><deviceName>sep7</deviceName><loginDuration>90</loginDuration><profileName>Visitor"
+                 "</profileName><userId>jdoe</userId></doDeviceLogin>"));
+  EXPECT_EQ(profile + "|jdoe|90|5400",
+            Column("SELECT ikDevice_CurrentLoginProfile || '|' || LoginUserID || '|' || LoginDuration || '|' || "
+                   "(LoginExpiry - LoginTime) FROM Device WHERE pkid = ?", phone));
+  ExpectRefused("<doDeviceLogin><deviceId>" + phone + "</deviceId><loginDuration>0</loginDuration><profileId>" +
+                    profile + "</profileId><userId>other</userId></doDeviceLogin>",
+                "doDeviceLogin", 11, "A user is logged in to the device \"SEP7\" already; log that user out first.");
+  ExpectRefused("<removeDeviceProfile><deviceName>Visitor</deviceName></removeDeviceProfile>", "removeDeviceProfile",
+                4, "The Device \"Visitor\" cannot be removed because it is still used by Device \"SEP7\".");
+  EXPECT_EQ(Standard("doDeviceLogout", "true"),
+            Call("<doDeviceLogout><deviceId>" + phone + "</deviceId></doDeviceLogout>"));
+  EXPECT_EQ("|||0", Column("SELECT COALESCE(ikDevice_CurrentLoginProfile, '') || '|' || LoginUserID || '|' || "
+                           "'|' || LoginExpiry FROM Device WHERE pkid = ?", phone));
+  ExpectRefused("<doDeviceLogout><deviceName>SEP7</deviceName></doDeviceLogout>", "doDeviceLogout", 11,
+                "Nobody is logged in to the device \"SEP7\".");
+  EXPECT_EQ(Standard("removeDeviceProfile", profile),
+            Call("<removeDeviceProfile><deviceName>Visitor</deviceName></removeDeviceProfile>"));
+}
+
+TEST_F(DeviceProfileTest, ResetsAreRecordedWithTheirType) {
+  const std::string phone = AddPhone(PhoneHead("SEP8"));
+  EXPECT_EQ(Standard("doDeviceReset", "true"),
+            Call("<doDeviceReset><deviceName>SEP8</deviceName><isHardReset>false</isHardReset></doDeviceReset>"));
+  EXPECT_EQ(Standard("doDeviceReset", "true"),
+            Call("<doDeviceReset><deviceId>" + phone + "</deviceId><isHardReset>true</isHardReset></doDeviceReset>"));
+  EXPECT_EQ("SEP8:7:2,SEP8:7:1",
+            Column("SELECT group_concat(DeviceName || ':' || tkModel || ':' || ResetType) FROM "
+                   "(SELECT * FROM DeviceReset WHERE fkDevice = ? ORDER BY ResetTime, ResetType DESC)", phone));
+}
+
+TEST_F(DeviceProfileTest, RefusalsNameTheProblemAndChangeNothing) {
+  const std::string phone = AddPhone(PhoneHead("SEP1"));
+  const std::string profile = AddProfile("Prof");
+  const std::string head = "<name>N</name><product/><model/><class/><protocol/><protocolSide/>";
+  auto add = [&](const std::string& tail) {
+    return "<addDeviceProfile><newProfile>" + head + tail + "</newProfile></addDeviceProfile>";
+  };
+  auto login = [&](const std::string& device, const std::string& profileElement) {
+    return "<doDeviceLogin>" + device + "<loginDuration>5</loginDuration>" + profileElement + "<userId>u</userId>"
+           "</doDeviceLogin>";
+  };
+  const std::string unknown = "{00000000-0000-0000-0000-00000000BEEF}";
+  const Refusal cases[] = {
+      {"<addDeviceProfile/>", "addDeviceProfile", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <newProfile>"},
+      {"<addDeviceProfile><p/></addDeviceProfile>", "addDeviceProfile", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <name>"},
+      {"<addDeviceProfile><p><name/></p></addDeviceProfile>", "addDeviceProfile", kInvalidValue,
+       "The element, <name>, must contain a value."},
+      {"<addDeviceProfile><p><name>N</name></p></addDeviceProfile>", "addDeviceProfile", kUnexpectedNode,
+       "Unexpected element. NULL element found. Expecting <description> or <product>"},
+      {"<addDeviceProfile><p><name>N</name><model/></p></addDeviceProfile>", "addDeviceProfile", kUnexpectedNode,
+       "Unexpected element. Found <model>, expecting <product> or <productInfo>."},
+      {"<addDeviceProfile><p><name>N</name><product/><model/><protocol/></p></addDeviceProfile>", "addDeviceProfile",
+       kUnexpectedNode, "Unexpected element. Found <protocol>, expecting <class>."},
+      {add(""), "addDeviceProfile", kUnexpectedNode, "Unexpected element. NULL element found. Expecting more elements."},
+      {add("<devicePoolName>x</devicePoolName>"), "addDeviceProfile", kUnexpectedNode,
+       "Unexpected element. NULL element found. Expecting more elements."},
+      {add("<phoneTemplateId>" + std::string(kTemplate60) + "</phoneTemplateId>"), "addDeviceProfile",
+       kUnexpectedNode, "Unexpected element. NULL element found. Expecting more elements."},
+      {add("<lines><line index=\"1\"><label/><display/><dirnId/></line></lines>"), "addDeviceProfile", kInvalidValue,
+       "The element, <dirnId>, must contain a value."},
+      {add("<phoneTemplateName>Nope</phoneTemplateName>"), "addDeviceProfile", kNotFound, "Phone Template not found."},
+      {add("<softkeyTemplateName>Nope</softkeyTemplateName>"), "addDeviceProfile", kNotFound,
+       "Softkey Template not found."},
+      {"<createAutogeneratedProfile/>", "createAutogeneratedProfile", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <phoneName> or <phoneId>"},
+      {"<createAutogeneratedProfile><name/></createAutogeneratedProfile>", "createAutogeneratedProfile",
+       kUnexpectedNode, "Unexpected element. Found <name>, expecting <phoneId> or <phoneName>."},
+      {"<createAutogeneratedProfile><phoneName/></createAutogeneratedProfile>", "createAutogeneratedProfile",
+       kInvalidValue, "Then element, <phoneName>, must have a value."},
+      {"<createAutogeneratedProfile><phoneId/></createAutogeneratedProfile>", "createAutogeneratedProfile",
+       kInvalidValue, "Then element, <phoneId>, must have a value."},
+      {"<createAutogeneratedProfile><phoneName>Nope</phoneName></createAutogeneratedProfile>",
+       "createAutogeneratedProfile", kNotFound, "Device not found."},
+      {"<createAutogeneratedProfile><phoneName>Prof</phoneName></createAutogeneratedProfile>",
+       "createAutogeneratedProfile", 11,
+       "The device \"Prof\" is not a phone; only a phone can have an auto-generated profile."},
+      {"<updateDeviceProfile><name>Prof</name></updateDeviceProfile>", "updateDeviceProfile", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <newName>"},
+      {"<updateDeviceProfile><name>Nope</name><newName>x</newName></updateDeviceProfile>", "updateDeviceProfile",
+       kNotFound, "Device not found."},
+      {"<updateDeviceProfile><name>Prof</name><newName/></updateDeviceProfile>", "updateDeviceProfile", kInvalidValue,
+       "Then element, <newName>, must have a value."},
+      {"<updateDeviceProfile><name>Prof</name><phoneTemplateName>Nope</phoneTemplateName></updateDeviceProfile>",
+       "updateDeviceProfile", kNotFound, "Phone Template not found."},
+      {"<updateDeviceProfile><name>Prof</name><x/></updateDeviceProfile>", "updateDeviceProfile", kUnexpectedNode,
+       "Unexpected element. <x> is not a valid element of this request type."},
+      {"<getDeviceProfile/>", "getDeviceProfile", kUnexpectedNode,
+       "Unexpected element. NULL element found.  Expecting a device Id or Name."},
+      {"<getDeviceProfile><profileId/></getDeviceProfile>", "getDeviceProfile", kInvalidValue,
+       "The element, <profileId>, must contain a value."},
+      {"<getDeviceProfile><profileName/></getDeviceProfile>", "getDeviceProfile", kInvalidValue,
+       "The element, <profileName>, must contain a value."},
+      {"<getDeviceProfile><name>Prof</name></getDeviceProfile>", "getDeviceProfile", kUnexpectedNode,
+       "Unexpected element. Found <name>, expecting <profileName> or <profileId>.."},
+      {"<getDeviceProfile><profileId>" + unknown + "</profileId></getDeviceProfile>", "getDeviceProfile", kNotFound,
+       "The specified profile was not found."},
+      {"<removePhone><deviceName>Prof</deviceName></removePhone>", "removePhone", kNotFound,
+       "The device [Prof] is not of type [Device Profile].  Cannot delete with removePhone method."},
+      {"<doDeviceLogin/>", "doDeviceLogin", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <deviceName> or <deviceId>"},
+      {"<doDeviceLogin><name/></doDeviceLogin>", "doDeviceLogin", kUnexpectedNode,
+       "Unexpected element. Found <name>, expecting <deviceName> or <deviceId>."},
+      {"<doDeviceLogin><deviceName/></doDeviceLogin>", "doDeviceLogin", kInvalidValue,
+       "The element, <deviceName>, must contain a value."},
+      {"<doDeviceLogin><deviceId/></doDeviceLogin>", "doDeviceLogin", kInvalidValue,
+       "The element, <deviceId>, must contain a value."},
+      {"<doDeviceLogin><deviceName>Nope</deviceName></doDeviceLogin>", "doDeviceLogin", kNotFound,
+       "Device not found with name Nope."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName></doDeviceLogin>", "doDeviceLogin", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <loginDuration>."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName><userId/></doDeviceLogin>", "doDeviceLogin", kUnexpectedNode,
+       "Unexpected element. Found <userId>, expecting <loginDuration>.."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName><loginDuration/></doDeviceLogin>", "doDeviceLogin",
+       kInvalidValue, "The element, <loginDuration>, must contain a value."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName><loginDuration>1</loginDuration></doDeviceLogin>",
+       "doDeviceLogin", kUnexpectedNode, "Unexpected element. Found NULL, expecting <profileId>."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName><loginDuration>1</loginDuration><x/></doDeviceLogin>",
+       "doDeviceLogin", kUnexpectedNode, "Unexpected element. Found <x>, expecting <profileId> or <profileName>.."},
+      {login("<deviceName>SEP1</deviceName>", "<profileId/>"), "doDeviceLogin", kInvalidValue,
+       "The element, <profileId>, must contain a value."},
+      {login("<deviceName>SEP1</deviceName>", "<profileName/>"), "doDeviceLogin", kInvalidValue,
+       "The element, <profileName>, must contain a value."},
+      {login("<deviceName>SEP1</deviceName>", "<profileName>Ghost</profileName>"), "doDeviceLogin", kNotFound,
+       "Profile not found with name Ghost."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName><loginDuration>1</loginDuration><profileName>Prof</profileName>"
+       "</doDeviceLogin>",
+       "doDeviceLogin", kUnexpectedNode, "Unexpected element. Found NULL, expecting <userId>."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName><loginDuration>1</loginDuration><profileName>Prof</profileName>"
+       "<userId/></doDeviceLogin>",
+       "doDeviceLogin", kInvalidValue, "The element, <userId>, must contain a value."},
+      // What the cluster refuses.
+      {login("<deviceName>SEP1</deviceName>", "<profileName>SEP1</profileName>"), "doDeviceLogin", 11,
+       "The device \"SEP1\" is not a device profile."},
+      {login("<deviceName>Prof</deviceName>", "<profileName>Prof</profileName>"), "doDeviceLogin", 11,
+       "The device \"Prof\" is not a phone; nobody can log in to it."},
+      {login("<deviceId>" + unknown + "</deviceId>", "<profileId>" + profile + "</profileId>"), "doDeviceLogin",
+       kNotFound, "The device " + unknown + " does not exist."},
+      {login("<deviceId>" + phone + "</deviceId>", "<profileId>" + unknown + "</profileId>"), "doDeviceLogin",
+       kNotFound, "The device profile " + unknown + " does not exist."},
+      {"<doDeviceLogin><deviceName>SEP1</deviceName><loginDuration>-5</loginDuration><profileName>Prof</profileName>"
+       "<userId>u</userId></doDeviceLogin>",
+       "doDeviceLogin", 8, "The login duration must not be negative."},
+      {"<doDeviceLogout/>", "doDeviceLogout", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <deviceName> or <deviceId>"},
+      {"<doDeviceLogout><deviceName>Nope</deviceName></doDeviceLogout>", "doDeviceLogout", kNotFound,
+       "Device not found with name Nope."},
+      {"<doDeviceLogout><deviceId>" + unknown + "</deviceId></doDeviceLogout>", "doDeviceLogout", kNotFound,
+       "The device " + unknown + " does not exist."},
+      {"<doDeviceReset/>", "doDeviceReset", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <deviceName> or <deviceId>"},
+      {"<doDeviceReset><deviceId/></doDeviceReset>", "doDeviceReset", kInvalidValue,
+       "The element, <deviceId>, must contain a value."},
+      {"<doDeviceReset><deviceName>Nope</deviceName></doDeviceReset>", "doDeviceReset", kNotFound,
+       "The specified device was not found."},
+      {"<doDeviceReset><deviceName>SEP1</deviceName></doDeviceReset>", "doDeviceReset", kUnexpectedNode,
+       "Unexpected element. Found NULL, expecting <isHardReset>."},
+      {"<doDeviceReset><deviceName>SEP1</deviceName><hard/></doDeviceReset>", "doDeviceReset", kUnexpectedNode,
+       "Unexpected element. Found <hard>, expecting <isHardReset>.."},
+      {"<doDeviceReset><deviceName>SEP1</deviceName><isHardReset/></doDeviceReset>", "doDeviceReset", kInvalidValue,
+       "The element, <isHardReset>, must contain a value."},
+      {"<doDeviceReset><deviceName>SEP1</deviceName><isHardReset>yes</isHardReset></doDeviceReset>", "doDeviceReset",
+       kInvalidValue, "Invalid boolean value: yes"},
+  };
+  for (const Refusal& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+}
+
+}  // namespace
+}  // namespace zeb::test

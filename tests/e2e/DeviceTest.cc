@@ -1,0 +1,71 @@
+#include "e2e/DeviceTest.h"
+
+#include "zdl/Records.h"
+
+namespace zeb::test {
+
+zdl::CZDLSession& DeviceTest::Db() {
+  if (!db_) db_ = zdl::CZDLDatabase::Open(zebd_.dbPath());
+  return db_->Session();
+}
+
+std::string DeviceTest::Column(const std::string& sql, const std::string& value) {
+  const zdl::ResultSet result = Db().Query(sql, {value});
+  return result.rows.empty() ? "" : result.rows[0][0].AsText();
+}
+
+std::string DeviceTest::AddPartition(const std::string& name) {
+  return CallForId("addRoutePartition",
+                   "<addRoutePartition><p><name>" + name + "</name></p></addRoutePartition>");
+}
+
+std::string DeviceTest::AddNumber(const std::string& pattern, const std::string& partition, long usage) {
+  zdl::CNumPlanList numbers(Db());
+  auto number = numbers.Insert();
+  number->PutDNOrPattern(pattern);
+  number->PutPatternUsageType(usage);
+  number->PutRoutePartitionID(zdl::CZDLID(partition));
+  numbers.Update();
+  return number->GetID().str();
+}
+
+std::string DeviceTest::AddNamed(const std::string& table, const std::string& name) {
+  const std::string id = zdl::CZDLID::New().str();
+  Db().Execute("INSERT INTO " + table + " (pkid, Name) VALUES (?, ?)", {id, name});
+  return id;
+}
+
+std::string DeviceTest::AddCSS(const std::string& name, const std::string& memberPartition) {
+  const std::string members = memberPartition.empty() ? "<members/>"
+                                                      : "<members><member index=\"1\"><routePartitionName>" +
+                                                            memberPartition + "</routePartitionName></member></members>";
+  return CallForId("addCSS", "<addCSS><c><name>" + name + "</name>" + members + "</c></addCSS>");
+}
+
+std::string PhoneHead(const std::string& name, const std::string& product,
+                                  const std::string& description) {
+  return "<name>" + name + "</name>" + (description.empty() ? "" : "<description>" + description + "</description>") +
+         "<product>" + product +
+         "</product><model/><class/><protocol>Station</protocol><protocolSide>User</protocolSide>";
+}
+
+std::string DeviceTest::AddPhone(const std::string& elements) {
+  return CallForId("addPhone", "<addPhone><newPhone>" + elements + "</newPhone></addPhone>");
+}
+
+std::string DeviceTest::AddProfile(const std::string& name, const std::string& rest) {
+  return CallForId("addDeviceProfile", "<addDeviceProfile><newProfile><name>" + name +
+                                           "</name><product>Desk Phone 12</product><model/><class/><protocol/>"
+                                           "<protocolSide/>" + rest + "</newProfile></addDeviceProfile>");
+}
+
+std::string DeviceTest::WithoutStamp(std::string response) {
+  const std::size_t start = response.find("<versionStamp>");
+  const std::size_t end = response.find("</versionStamp>");
+  if (start != std::string::npos && end != std::string::npos) {
+    response.replace(start + 14, end - start - 14, "{STAMP}");
+  }
+  return response;
+}
+
+}  // namespace zeb::test

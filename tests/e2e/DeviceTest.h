@@ -1,0 +1,47 @@
+// The fixture of the device end-to-end tests: a real zebd, plus the records the device methods
+// refer to (partitions through the API; directory numbers, locations and the like written
+// straight into the database beside the server, since their families are built elsewhere).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "e2e/ZebdTest.h"
+#include "zdl/CZDLDatabase.h"
+
+namespace zeb::test {
+
+// The elements every addPhone request needs, from name to protocolSide.
+std::string PhoneHead(const std::string& name, const std::string& product = "Desk Phone 12",
+                      const std::string& description = "");
+
+class DeviceTest : public ZebdTest {
+ protected:
+  // The database zebd serves, opened in this process on first use.
+  zdl::CZDLSession& Db();
+  // The first column of the first row of sql with one bound value ("" when there is no row).
+  std::string Column(const std::string& sql, const std::string& value);
+
+  std::string AddPartition(const std::string& name);
+  // A number plan row (usage 2 is a directory number) in the partition ("" for none).
+  std::string AddNumber(const std::string& pattern, const std::string& partition, long usage = 2);
+  // A record with only a name in table Location, MediaResourceList or AARNeighborhood.
+  std::string AddNamed(const std::string& table, const std::string& name);
+  // A calling search space whose members are the partitions named.
+  std::string AddCSS(const std::string& name, const std::string& memberPartition = "");
+
+  std::string AddPhone(const std::string& elements);
+  std::string AddProfile(const std::string& name, const std::string& rest = "<lines><lineIdentifier>"
+                                                                             "<directoryNumber>1000</directoryNumber>"
+                                                                             "<routePartitionName>Internal"
+                                                                             "</routePartitionName></lineIdentifier>"
+                                                                             "</lines>");
+
+  // The response with the version stamp's value replaced by {STAMP}.
+  static std::string WithoutStamp(std::string response);
+
+ private:
+  std::unique_ptr<zdl::CZDLDatabase> db_;
+};
+
+}  // namespace zeb::test
