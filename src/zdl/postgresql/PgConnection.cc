@@ -308,7 +308,7 @@ void PgConnection::Connect() {
     const std::string message = Trimmed(PQerrorMessage(conn_));
     PQfinish(conn_);
     conn_ = nullptr;
-    throw CZDLException(kZDLDatabaseUnavailable, "Cannot connect to the configuration database " +
+    throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: cannot connect to " +
                                                      PostgresDisplayName(location_) + ": " + message);
   }
   ++epoch_;
