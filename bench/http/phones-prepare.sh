@@ -8,7 +8,7 @@
 #   bash bench/http/run.sh -c 32 -p bench/http/phones-prepare.sh getPhone=bench/http/phones/getPhone.xml
 #   PHONES=100000 bash bench/http/run.sh -c 32 -p bench/http/phones-prepare.sh getPhone=...
 #
-# Needs curl and the sqlite3 shell (directory numbers and locations have no API here yet).
+# Needs curl. Works on either back end (ZEBD_DB may be a PostgreSQL location).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -31,16 +31,11 @@ call() {
 call '<addRoutePartition><p><name>Internal</name></p></addRoutePartition>'
 call '<addCSS><c><name>Office</name><members><member index="1"><routePartitionName>Internal</routePartitionName></member></members></c></addCSS>'
 call '<addCSS><c><name>Overflow</name><members/></c></addCSS>'
-sqlite3 "$ZEBD_DB" <<'SQL'
-.timeout 10000
-INSERT INTO NumPlan (pkid, DNOrPattern, tkPatternUsage, fkRoutePartition)
-  SELECT '{BE0C0000-0000-0000-0000-000000001000}', '1000', 2, pkid FROM RoutePartition WHERE Name = 'Internal';
-INSERT INTO NumPlan (pkid, DNOrPattern, tkPatternUsage, fkRoutePartition)
-  SELECT '{BE0C0000-0000-0000-0000-000000001001}', '1001', 2, pkid FROM RoutePartition WHERE Name = 'Internal';
-INSERT INTO Location (pkid, Name, Kbits) VALUES ('{BE0C0000-0000-0000-0001-000000000001}', 'HQ', 512);
-SQL
+call '<addLine><newLine><pattern>1000</pattern><usage/><routePartitionName>Internal</routePartitionName><callPickupGroup/><callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Default</useFullyQualCallingPartyNum></newLine></addLine>'
+call '<addLine><newLine><pattern>1001</pattern><usage/><routePartitionName>Internal</routePartitionName><callPickupGroup/><callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Default</useFullyQualCallingPartyNum></newLine></addLine>'
+call '<addLocation><location><name>HQ</name><id>1</id><kbits>512</kbits></location></addLocation>'
 call '<addDeviceProfile><p><name>Roaming</name><product/><model/><class/><protocol/><protocolSide/><lines><lineIdentifier><directoryNumber>1000</directoryNumber><routePartitionName>Internal</routePartitionName></lineIdentifier></lines></p></addDeviceProfile>'
-call '<addPhone><newPhone><name>BENCHPHONE</name><description>Reception</description><product>Desk Phone 40</product><model/><class/><protocol>Station</protocol><protocolSide>User</protocolSide><callingSearchSpaceName>Office</callingSearchSpaceName><devicePoolName>Default</devicePoolName><locationName>HQ</locationName><automatedAlternateRoutingCSSName>Overflow</automatedAlternateRoutingCSSName><lines><line index="1"><label>Main</label><display>Reception</display><dirn><pattern>1000</pattern><usage>Device</usage><routePartitionName>Internal</routePartitionName></dirn><ringSetting>Ring</ringSetting></line><line index="2"><label>Second</label><display>Back</display><dirn uuid="{BE0C0000-0000-0000-0000-000000001001}"/></line></lines><phoneTemplateName>Standard Desk Phone 40</phoneTemplateName><speeddials><speeddial index="1"><dirn>2000</dirn><label>Boss</label></speeddial><speeddial index="2"><dirn>2001</dirn><label>Desk</label></speeddial></speeddials><addOnModules><addOnModule index="1"><loadInformation>AM.1-0</loadInformation><phoneTemplateId>{5EED0000-0000-0000-0008-000000000004}</phoneTemplateId></addOnModule></addOnModules><idleTimeout>30</idleTimeout><servicesURL>http://svc</servicesURL><services><service><name>Directory</name><url>http://d</url><voxbeamServiceName>Corporate Directory</voxbeamServiceName></service><service><name>Rooms</name><url>http://r</url><voxbeamServiceName>Conference Rooms</voxbeamServiceName></service></services><softkeyTemplateName>Standard Feature</softkeyTemplateName><defaultProfileName>Roaming</defaultProfileName><enableExtensionMobility>true</enableExtensionMobility></newPhone></addPhone>'
+call '<addPhone><newPhone><name>BENCHPHONE</name><description>Reception</description><product>Desk Phone 40</product><model/><class/><protocol>Station</protocol><protocolSide>User</protocolSide><callingSearchSpaceName>Office</callingSearchSpaceName><devicePoolName>Default</devicePoolName><locationName>HQ</locationName><automatedAlternateRoutingCSSName>Overflow</automatedAlternateRoutingCSSName><lines><line index="1"><label>Main</label><display>Reception</display><dirn><pattern>1000</pattern><usage>Device</usage><routePartitionName>Internal</routePartitionName></dirn><ringSetting>Ring</ringSetting></line><line index="2"><label>Second</label><display>Back</display><dirn><pattern>1001</pattern><usage>Device</usage><routePartitionName>Internal</routePartitionName></dirn></line></lines><phoneTemplateName>Standard Desk Phone 40</phoneTemplateName><speeddials><speeddial index="1"><dirn>2000</dirn><label>Boss</label></speeddial><speeddial index="2"><dirn>2001</dirn><label>Desk</label></speeddial></speeddials><addOnModules><addOnModule index="1"><loadInformation>AM.1-0</loadInformation><phoneTemplateId>{5EED0000-0000-0000-0008-000000000004}</phoneTemplateId></addOnModule></addOnModules><idleTimeout>30</idleTimeout><servicesURL>http://svc</servicesURL><services><service><name>Directory</name><url>http://d</url><voxbeamServiceName>Corporate Directory</voxbeamServiceName></service><service><name>Rooms</name><url>http://r</url><voxbeamServiceName>Conference Rooms</voxbeamServiceName></service></services><softkeyTemplateName>Standard Feature</softkeyTemplateName><defaultProfileName>Roaming</defaultProfileName><enableExtensionMobility>true</enableExtensionMobility></newPhone></addPhone>'
 
 if (( phones > 0 )); then
   "$loader" "$ZEBD_DB" "$phones" LOAD
