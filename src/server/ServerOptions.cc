@@ -16,7 +16,7 @@ namespace {
 // Stores a parsed value into the options; returns false when the text is not acceptable.
 using Setter = std::function<bool(std::string_view value, ServerOptions* options)>;
 
-struct OptionSpec {
+struct OptionEntry {
   const char* name;         // without the leading "--"
   const char* placeholder;  // nullptr for a flag, which takes no value
   const char* description;
@@ -77,8 +77,8 @@ unsigned DefaultThreads() {
   return cores == 0 ? 1 : cores;
 }
 
-const std::vector<OptionSpec>& Options() {
-  static const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionEntry>& Options() {
+  static const std::vector<OptionEntry> kOptions = {
       {"listen", "HOST:PORT", "address and port to listen on; port 0 picks a free port", "127.0.0.1:8080",
        ParseListen},
       {"trace-dir", "DIR", "directory of the request trace files", "trace",
@@ -142,9 +142,9 @@ const std::vector<OptionSpec>& Options() {
   return kOptions;
 }
 
-const OptionSpec* FindOption(std::string_view name) {
-  for (const OptionSpec& spec : Options()) {
-    if (name == spec.name) return &spec;
+const OptionEntry* FindOption(std::string_view name) {
+  for (const OptionEntry& option : Options()) {
+    if (name == option.name) return &option;
   }
   return nullptr;
 }
@@ -169,29 +169,29 @@ ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions*
       name = name.substr(0, eq);
       hasValue = true;
     }
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) {
+    const OptionEntry* option = FindOption(name);
+    if (option == nullptr) {
       *error = "unknown option '--" + std::string(name) + "'";
       return ParseResult::kError;
     }
-    if (spec->placeholder == nullptr) {
+    if (option->placeholder == nullptr) {
       if (hasValue) {
         *error = "option '--" + std::string(name) + "' takes no value";
         return ParseResult::kError;
       }
-      spec->set({}, options);
+      option->set({}, options);
       continue;
     }
     if (!hasValue) {
       if (i + 1 >= argc) {
-        *error = "option '--" + std::string(name) + "' needs a value " + spec->placeholder;
+        *error = "option '--" + std::string(name) + "' needs a value " + option->placeholder;
         return ParseResult::kError;
       }
       value = argv[++i];
     }
-    if (!spec->set(value, options)) {
+    if (!option->set(value, options)) {
       *error = "invalid value '" + std::string(value) + "' for option '--" + std::string(name) +
-               "' (expected " + spec->placeholder + ")";
+               "' (expected " + option->placeholder + ")";
       return ParseResult::kError;
     }
   }
@@ -209,14 +209,14 @@ std::string HelpText() {
       "Usage: zebd [OPTION]...\n"
       "Serves the ZEB API (SOAP 1.1 over HTTP/1.1).\n\n"
       "Options:\n";
-  for (const OptionSpec& spec : Options()) {
-    std::string left = std::string("  --") + spec.name;
-    if (spec.placeholder != nullptr) left += std::string(" ") + spec.placeholder;
+  for (const OptionEntry& option : Options()) {
+    std::string left = std::string("  --") + option.name;
+    if (option.placeholder != nullptr) left += std::string(" ") + option.placeholder;
     left.resize(std::max<std::size_t>(left.size() + 2, kHelpColumn), ' ');
-    std::string defaultText = spec.defaultText;
-    if (std::string_view(spec.name) == "threads")
+    std::string defaultText = option.defaultText;
+    if (std::string_view(option.name) == "threads")
       defaultText += ", " + std::to_string(DefaultThreads()) + " here";
-    text += left + spec.description + " (default: " + defaultText + ")\n";
+    text += left + option.description + " (default: " + defaultText + ")\n";
   }
   text += std::string("  --help").append(kHelpColumn - 8, ' ') + "print this help and exit\n";
   text +=
