@@ -57,6 +57,8 @@ set(ZEB_SOURCES
   src/handlers/device/PhoneHandlers.cc
   src/handlers/device/DeviceProfileHandlers.cc
   src/handlers/device/LoginHandlers.cc
+  src/builders/CXMLGatewayEndpoint.cc
+  src/handlers/device/GatewayEndpointHandlers.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
   src/handlers/dialplan/NumPlanLookup.cc
@@ -141,4 +143,6 @@ set(ZEB_TEST_SOURCES
   tests/e2e/Dialcore_e2e_test.cc
   tests/e2e/Region_e2e_test.cc
   tests/e2e/Location_e2e_test.cc
+  tests/e2e/GatewayTest.cc
+  tests/e2e/GatewayEndpoint_e2e_test.cc
 )

@@ -5,6 +5,7 @@
 
 #include "handlers/device/CRemoveDeviceHandler.h"
 #include "handlers/device/DeviceProfileHandlers.h"
+#include "handlers/device/GatewayEndpointHandlers.h"
 #include "handlers/device/LoginHandlers.h"
 #include "handlers/device/PhoneHandlers.h"
 #include "handlers/dialplan/CCSSHandler.h"
@@ -116,6 +117,10 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"removeDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"getDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"addGatewayEndpoint", Make<CAddGatewayEndpointHandler>},
+      {"updateGatewayEndpoint", Make<CUpdateGatewayEndpointHandler>},
+      {"removeGatewayEndpoint", Make<CRemoveGatewayEndpointHandler>},
+      {"getGatewayEndpoint", Make<CGetGatewayEndpointHandler>},
       {"addRouteFilter", Make<CRouteFilterHandler>},
       {"updateRouteFilter", Make<CRouteFilterHandler>},
       {"removeRouteFilter", Make<CRouteFilterHandler>},
