@@ -59,6 +59,8 @@ set(ZEB_SOURCES
   src/handlers/device/LoginHandlers.cc
   src/builders/CXMLGatewayEndpoint.cc
   src/handlers/device/GatewayEndpointHandlers.cc
+  src/builders/CXMLMGCP.cc
+  src/handlers/device/MGCPHandlers.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
   src/handlers/dialplan/NumPlanLookup.cc
@@ -145,4 +147,5 @@ set(ZEB_TEST_SOURCES
   tests/e2e/Location_e2e_test.cc
   tests/e2e/GatewayTest.cc
   tests/e2e/GatewayEndpoint_e2e_test.cc
+  tests/e2e/MGCP_e2e_test.cc
 )

@@ -7,6 +7,7 @@
 #include "handlers/device/DeviceProfileHandlers.h"
 #include "handlers/device/GatewayEndpointHandlers.h"
 #include "handlers/device/LoginHandlers.h"
+#include "handlers/device/MGCPHandlers.h"
 #include "handlers/device/PhoneHandlers.h"
 #include "handlers/dialplan/CCSSHandler.h"
 #include "handlers/dialplan/CallParkHandler.h"
@@ -135,6 +136,16 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateRegionMatrix", Make<CRegionHandler>},
       {"removeRegion", Make<CRegionHandler>},
       {"getRegion", Make<CRegionHandler>},
+      {"addMGCP", Make<CMGCPHandler>},
+      {"addMGCPUnit", Make<CMGCPHandler>},
+      {"addMGCPSubunit", Make<CMGCPHandler>},
+      {"addMGCPEndpoint", Make<CMGCPHandler>},
+      {"getMGCP", Make<CMGCPHandler>},
+      {"updateMGCP", Make<CMGCPHandler>},
+      {"removeMGCP", Make<CMGCPHandler>},
+      {"removeMGCPUnit", Make<CMGCPHandler>},
+      {"removeMGCPSubunit", Make<CMGCPHandler>},
+      {"removeMGCPEndpoint", Make<CMGCPHandler>},
       {"addDialcore", Make<CDialcoreHandler>},
       {"updateDialcore", Make<CDialcoreHandler>},
       {"removeDialcore", Make<CDialcoreHandler>},
