@@ -6,6 +6,9 @@ set(ZEB_SOURCES
   src/zdl/Schema.cc
   src/zdl/Dialect.cc
   src/zdl/sqlite/SqliteConnection.cc
+  src/zdl/postgresql/PgConnection.cc
+  src/zdl/postgresql/PgDialect.cc
+  src/zdl/postgresql/PgChangeListener.cc
   src/zdl/CZDLSession.cc
   src/zdl/TypeTableCache.cc
   src/zdl/CZDLDatabase.cc
@@ -25,6 +28,7 @@ set(ZEB_SOURCES
   src/zdl/directory/CUserInfo.cc
   src/zdl/directory/CUserInfoList.cc
   src/zdl/directory/CLdapConfig.cc
+  src/zdl/CopyDatabase.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -119,14 +123,20 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CItemList_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
+  tests/zdl/PostgresText_test.cc
+  tests/zdl/PostgresLibrary_test.cc
+  tests/zdl/PostgresShared_test.cc
+  tests/zdl/PostgresCopy_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
+  tests/support/PgScratchDatabase.cc
   tests/e2e/ZebdProcess.cc
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
+  tests/e2e/TwoNodes_e2e_test.cc
   tests/e2e/TlsConnection.cc
   tests/e2e/Secure_e2e_test.cc
   tests/server/BasicCredentials_test.cc

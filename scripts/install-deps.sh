@@ -8,7 +8,7 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
-  libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev \
+  libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev \
   libgtest-dev googletest libbenchmark-dev \
-  curl openssl sqlite3 wrk nginx-light \
+  curl openssl sqlite3 wrk nginx-light postgresql \
   whois apache2-utils

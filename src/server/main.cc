@@ -12,6 +12,7 @@
 #include "server/ServerOptions.h"
 #include "server/TlsContext.h"
 #include "zdl/CZDLDatabase.h"
+#include "zdl/CopyDatabase.h"
 
 namespace {
 
@@ -56,6 +57,8 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
 }  // namespace
 
 int main(int argc, char** argv) {
+  // `zebd copy --from A --to B` moves a configuration database instead of serving.
+  if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr);
   server::ServerOptions options;
   std::string error;
   switch (server::ParseServerOptions(argc, argv, &options, &error)) {

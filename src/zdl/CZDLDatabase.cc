@@ -5,6 +5,9 @@
 
 #include "zdl/CZDLException.h"
 #include "zdl/Schema.h"
+#include "zdl/postgresql/PgChangeListener.h"
+#include "zdl/postgresql/PgConnection.h"
+#include "zdl/postgresql/PgDialect.h"
 #include "zdl/sqlite/SqliteConnection.h"
 
 namespace zeb::zdl {
@@ -12,9 +15,6 @@ namespace zeb::zdl {
 namespace {
 
 std::atomic<std::uint64_t> gNextInstance{1};
-
-// The value of PRAGMA application_id that marks a file as ours ("ZEB1").
-constexpr int kApplicationId = 0x5A454231;
 
 const char kMetaTable[] = "ZebSchema";
 
@@ -29,13 +29,13 @@ std::string Fnv1a(const std::string& text) {
   return out;
 }
 
-void CreateAll(CZDLSession& session) {
+void CreateAll(CZDLSession& session, bool seed) {
   const Dialect& dialect = session.dialect();
   session.Execute(std::string("CREATE TABLE ") + kMetaTable + " (version INTEGER NOT NULL, fingerprint TEXT NOT NULL)");
   for (const TableDef* table : AllTables()) {
     for (const std::string& sql : dialect.CreateTable(*table)) session.Execute(sql);
   }
-  SeedDatabase(session, false);
+  if (seed) SeedDatabase(session, false);
   session.Execute(std::string("INSERT INTO ") + kMetaTable + " (version, fingerprint) VALUES (?, ?)",
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
@@ -63,6 +63,13 @@ void Upgrade(CZDLSession& session) {
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
 
+bool HasRows(CZDLSession& session) {
+  for (const TableDef* table : AllTables()) {
+    if (!session.Query("SELECT 1 FROM " + table->name + " LIMIT 1").rows.empty()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string CZDLDatabase::SchemaFingerprint(const Dialect& dialect) {
@@ -74,47 +81,87 @@ std::string CZDLDatabase::SchemaFingerprint(const Dialect& dialect) {
 }
 
 CZDLDatabase::CZDLDatabase(std::string location)
-    : location_(std::move(location)), instance_(gNextInstance++), dialect_(std::make_unique<SqliteDialect>()) {}
+    : location_(std::move(location)),
+      instance_(gNextInstance++),
+      shared_(IsPostgresLocation(location_)),
+      token_(CZDLID::New().str()) {
+  if (shared_) {
+    dialect_ = std::make_unique<PgDialect>();
+  } else {
+    dialect_ = std::make_unique<SqliteDialect>();
+  }
+}
 
-CZDLDatabase::~CZDLDatabase() = default;
+CZDLDatabase::~CZDLDatabase() { listener_.reset(); }
 
-std::unique_ptr<DbConnection> CZDLDatabase::Connect() const { return std::make_unique<SqliteConnection>(location_); }
+std::unique_ptr<DbConnection> CZDLDatabase::Connect() const {
+  if (shared_) return std::make_unique<PgConnection>(location_, token_);
+  return std::make_unique<SqliteConnection>(location_);
+}
+
+std::string CZDLDatabase::DisplayName() const { return shared_ ? PostgresDisplayName(location_) : location_; }
 
 std::unique_ptr<CZDLDatabase> CZDLDatabase::Open(const std::string& location) {
   std::unique_ptr<CZDLDatabase> database(new CZDLDatabase(location));
-  database->Initialise();
+  database->Initialise(Setup::kOpenOrCreate);
   return database;
 }
 
-void CZDLDatabase::Initialise() {
-  CZDLSession session(*this, Connect());
-  const long long applicationId = session.Query("PRAGMA application_id").rows.at(0).at(0).AsInt();
-  const long long tables = session.Query("SELECT count(*) FROM sqlite_master WHERE type = 'table'").rows.at(0).at(0).AsInt();
-  if (tables == 0) {
-    session.ExecScript("PRAGMA journal_mode = WAL; PRAGMA application_id = " + std::to_string(kApplicationId));
+std::unique_ptr<CZDLDatabase> CZDLDatabase::CreateEmpty(const std::string& location) {
+  std::unique_ptr<CZDLDatabase> database(new CZDLDatabase(location));
+  database->Initialise(Setup::kCreateEmpty);
+  return database;
+}
+
+void CZDLDatabase::Initialise(Setup setup) {
+  // The opening thread's session: it usually goes on to use it.
+  CZDLSession& session = Session();
+  {
+    // The write lock makes concurrent starts of several nodes on a new database take turns.
     CZDLTransaction transaction(session);
-    CreateAll(session);
+    if (dialect_->CountTables(session) == 0) {
+      dialect_->PrepareSchema(session);
+      CreateAll(session, setup == Setup::kOpenOrCreate);
+    } else {
+      CheckSchema(session);
+      // An empty schema of ours (left by a copy that failed) may be filled.
+      if (setup == Setup::kCreateEmpty && HasRows(session)) {
+        throw CZDLException(kZDLInvalidOperation, "The database " + DisplayName() + " is not empty.");
+      }
+    }
     transaction.Commit();
-    return;
   }
-  if (applicationId != kApplicationId || !dialect_->TableExists(session, kMetaTable)) {
-    throw CZDLException(kZDLSchemaMismatch, "The file " + location_ + " is not a ZEB configuration database.");
+  dialect_->AfterOpen(session);
+}
+
+// REQUIRES: a write transaction on a database that has tables.
+void CZDLDatabase::CheckSchema(CZDLSession& session) {
+  const std::string what = (shared_ ? "The database " : "The file ") + DisplayName();
+  if (!dialect_->CarriesOurMark(session) || !dialect_->TableExists(session, kMetaTable)) {
+    throw CZDLException(kZDLSchemaMismatch, what + " is not a ZEB configuration database.");
   }
-  session.ExecScript("PRAGMA journal_mode = WAL");
   const ResultSet meta = session.Query(std::string("SELECT version, fingerprint FROM ") + kMetaTable);
   if (meta.rows.empty()) {
-    throw CZDLException(kZDLSchemaMismatch, "The configuration database " + location_ + " has no schema version.");
+    throw CZDLException(kZDLSchemaMismatch, "The configuration database " + DisplayName() + " has no schema version.");
   }
   const long long version = meta.rows[0][0].AsInt();
   if (version > kSchemaVersion) {
-    throw CZDLException(kZDLSchemaMismatch, "The configuration database " + location_ + " has schema version " +
+    throw CZDLException(kZDLSchemaMismatch, "The configuration database " + DisplayName() + " has schema version " +
                                                 std::to_string(version) + ", newer than this build's " +
                                                 std::to_string(kSchemaVersion) + ".");
   }
   if (version == kSchemaVersion && meta.rows[0][1].AsText() == SchemaFingerprint(*dialect_)) return;
-  CZDLTransaction transaction(session);
+  dialect_->PrepareSchema(session);
   Upgrade(session);
-  transaction.Commit();
+}
+
+void CZDLDatabase::StartListener() {
+  listener_ = std::make_unique<PgChangeListener>(
+      location_, token_, [this](const std::vector<std::string>& tables) { InvalidateForTables(tables); },
+      [this] {
+        InvalidateCaches();
+        NoteForeignChange();
+      });
 }
 
 void CZDLDatabase::InvalidateCaches() {
@@ -123,6 +170,25 @@ void CZDLDatabase::InvalidateCaches() {
   for (auto& entry : caches_) entry.second->Invalidate();
 }
 
+void CZDLDatabase::InvalidateForTables(const std::vector<std::string>& tables) {
+  bool typeTable = false;
+  for (const std::string& name : tables) {
+    const TableDef* table = FindTable(name);
+    typeTable = typeTable || !table || table->isType;
+  }
+  if (typeTable) types_.Invalidate();
+  {
+    std::lock_guard<std::mutex> lock(cachesMutex_);
+    for (auto& entry : caches_) {
+      for (const std::string& table : tables) {
+        if (!entry.second->DependsOn(table)) continue;
+        entry.second->Invalidate();
+        break;
+      }
+    }
+  }
+  NoteForeignChange();
+}
 CZDLSession& CZDLDatabase::Session() {
   thread_local std::unordered_map<std::uint64_t, CZDLSession*> mine;
   auto found = mine.find(instance_);

@@ -29,15 +29,28 @@ class ModuleCache {
  public:
   virtual ~ModuleCache() = default;
   virtual void Invalidate() = 0;
+  // Whether a change of the table (lower-cased SQL name) may make the cache stale. A cache that
+  // does not say is dropped whenever another node writes anything.
+  virtual bool DependsOn(const std::string& /*table*/) const { return true; }
 };
+
+class PgChangeListener;
 
 class CZDLDatabase {
  public:
-  // Opens the database at location (a file path for the embedded back end). A missing or empty
-  // database is created with the schema and the seed data; one made by an older build is
-  // upgraded in place. Throws CZDLException (kZDLSchemaMismatch) for a database that is not one
-  // of ours or was made by a newer build, and kZDLDatabaseUnavailable when it cannot be opened.
+  // Opens the database at location: a postgresql:// or postgres:// URI or a libpq key=value
+  // string selects the shared back end, anything else is the path of an embedded database
+  // file. A missing or empty database is created with the schema and the seed data; one made
+  // by an older build is upgraded in place (one process at a time). Throws CZDLException
+  // (kZDLSchemaMismatch) for a database that is not one of ours or was made by a newer build,
+  // and kZDLDatabaseUnavailable when it cannot be opened. On the shared back end a background
+  // thread drops the caches when other processes change the database (see ListenForChanges).
   static std::unique_ptr<CZDLDatabase> Open(const std::string& location);
+  // Creates the schema without seed rows in a database that has no tables yet (the target of a
+  // copy); a database that has our schema but no rows is accepted as it is. Throws
+  // kZDLInvalidOperation when the database has rows, kZDLSchemaMismatch when it has tables of
+  // another program.
+  static std::unique_ptr<CZDLDatabase> CreateEmpty(const std::string& location);
   ~CZDLDatabase();
   CZDLDatabase(const CZDLDatabase&) = delete;
   CZDLDatabase& operator=(const CZDLDatabase&) = delete;
@@ -47,11 +60,15 @@ class CZDLDatabase {
 
   const std::string& location() const { return location_; }
   const Dialect& dialect() const { return *dialect_; }
-  TypeTableCache& types() { return types_; }
+  TypeTableCache& types() {
+    ListenForChanges();
+    return types_;
+  }
 
   // The one cache of kind T (a ModuleCache with a default constructor), made on first use.
   template <class T>
   T& Cache() {
+    ListenForChanges();
     std::lock_guard<std::mutex> lock(cachesMutex_);
     std::unique_ptr<ModuleCache>& slot = caches_[std::type_index(typeid(T))];
     if (!slot) slot = std::make_unique<T>();
@@ -59,23 +76,46 @@ class CZDLDatabase {
   }
   // Drops the type tables and every module cache.
   void InvalidateCaches();
+  // Drops what another process's change of these tables (lower-cased) made stale.
+  void InvalidateForTables(const std::vector<std::string>& tables);
+  // Counts the invalidations caused by other processes. A session that filled a cache from a
+  // snapshot taken before the count moved drops the caches again (see CZDLSession).
+  std::uint64_t foreignChanges() const { return foreignChanges_.load(std::memory_order_acquire); }
+  // The location without secrets, for messages.
+  std::string DisplayName() const;
 
   // A hash of the schema declaration; stored in the database to detect upgrades.
   static std::string SchemaFingerprint(const Dialect& dialect);
 
  private:
+  enum class Setup { kOpenOrCreate, kCreateEmpty };
+
   explicit CZDLDatabase(std::string location);
   std::unique_ptr<DbConnection> Connect() const;
-  void Initialise();
+  void Initialise(Setup setup);
+  void CheckSchema(CZDLSession& session);
+  // On the shared back end, starts the thread that drops the caches when other processes
+  // change the database; once, when a cache is first used (before, nothing can be stale).
+  void ListenForChanges() {
+    if (shared_) std::call_once(listening_, [this] { StartListener(); });
+  }
+  void StartListener();
+  void NoteForeignChange() { foreignChanges_.fetch_add(1, std::memory_order_acq_rel); }
 
   const std::string location_;
   const std::uint64_t instance_;
+  const bool shared_;         // the PostgreSQL back end
+  const std::string token_;   // names this process in change announcements
   std::unique_ptr<Dialect> dialect_;
   TypeTableCache types_;
   std::mutex cachesMutex_;
   std::unordered_map<std::type_index, std::unique_ptr<ModuleCache>> caches_;
   std::mutex sessionsMutex_;
   std::vector<std::unique_ptr<CZDLSession>> sessions_;
+  std::atomic<std::uint64_t> foreignChanges_{0};
+  // Last: stopped before the caches it invalidates go.
+  std::once_flag listening_;
+  std::unique_ptr<PgChangeListener> listener_;
 };
 
 // Writes the seed data of a fresh cluster. With typesOnly, only the rows of the enumerated type

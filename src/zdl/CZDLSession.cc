@@ -59,6 +59,12 @@ long long CZDLSession::Execute(const std::string& sql, const std::vector<CZDLVal
   return statement.Changes();
 }
 
+void CZDLSession::RememberForeignChanges() { foreignChanges_ = database_.foreignChanges(); }
+
+void CZDLSession::DropCachesFilledFromStaleSnapshot() {
+  if (database_.foreignChanges() != foreignChanges_) database_.InvalidateCaches();
+}
+
 void CZDLSession::ExecScript(const std::string& sql) { connection_->ExecScript(sql); }
 
 void CZDLSession::Begin() {
@@ -69,6 +75,7 @@ void CZDLSession::Begin() {
   }
   if (depth_++ == 0) {
     failed_ = false;
+    RememberForeignChanges();
     try {
       connection_->BeginWrite();
     } catch (...) {
@@ -81,6 +88,7 @@ void CZDLSession::Begin() {
 void CZDLSession::Commit() {
   if (depth_ == 0) return;
   if (--depth_ > 0) return;
+  DropCachesFilledFromStaleSnapshot();
   if (failed_) {
     connection_->Rollback();
     throw CZDLException(kZDLGeneralError, "The transaction was rolled back by an inner failure.");
@@ -100,10 +108,12 @@ void CZDLSession::Rollback() {
   if (depth_ == 0) return;
   failed_ = true;
   if (--depth_ > 0) return;
+  DropCachesFilledFromStaleSnapshot();
   connection_->Rollback();
 }
 
 void CZDLSession::BeginRead() {
+  RememberForeignChanges();
   connection_->BeginRead();
   reading_ = true;
 }
@@ -111,6 +121,7 @@ void CZDLSession::BeginRead() {
 void CZDLSession::EndRead() {
   if (!reading_) return;
   reading_ = false;
+  DropCachesFilledFromStaleSnapshot();
   connection_->EndRead();
 }
 

@@ -2,6 +2,7 @@
 // values, and nested transactions. Obtained from CZDLDatabase::Session(); used by one thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -52,6 +53,10 @@ class CZDLSession {
 
  private:
   DbStatement& Prepared(const std::string& sql);
+  // Caches may have been filled from a snapshot older than a change another process made
+  // meanwhile: they are dropped again when the snapshot ends.
+  void RememberForeignChanges();
+  void DropCachesFilledFromStaleSnapshot();
 
   CZDLDatabase& database_;
   std::unique_ptr<DbConnection> connection_;
@@ -59,6 +64,7 @@ class CZDLSession {
   int depth_ = 0;
   bool failed_ = false;
   bool reading_ = false;
+  std::uint64_t foreignChanges_ = 0;  // the database's count when the snapshot began
 };
 
 // Holds one read snapshot for a scope, so that the reads of one request see one state of the

@@ -1,5 +1,6 @@
 // What differs between SQL back ends: column types, case-insensitive comparison, inserting seed
-// rows that may exist already, and reading the catalogue for upgrades.
+// rows that may exist already, reading the catalogue for upgrades, and marking a database as
+// ours.
 #pragma once
 
 #include <set>
@@ -29,6 +30,14 @@ class Dialect {
   virtual bool TableExists(CZDLSession& session, const std::string& table) const = 0;
   // Lower-cased column names of an existing table.
   virtual std::set<std::string> TableColumns(CZDLSession& session, const std::string& table) const = 0;
+  // The number of tables in the database (0 for a new one).
+  virtual long long CountTables(CZDLSession& session) const = 0;
+  // Inside the transaction that creates or upgrades the schema, before any table is made.
+  virtual void PrepareSchema(CZDLSession&) const {}
+  // False when the database carries another program's mark.
+  virtual bool CarriesOurMark(CZDLSession&) const { return true; }
+  // After a database of ours was opened (outside any transaction).
+  virtual void AfterOpen(CZDLSession&) const {}
 
   // The statements that create the table with its indexes.
   std::vector<std::string> CreateTable(const TableDef& table) const;

@@ -134,8 +134,8 @@ TEST_F(DeviceProfileTest, ResetsAreRecordedWithTheirType) {
   EXPECT_EQ(Standard("doDeviceReset", "true"),
             Call("<doDeviceReset><deviceId>" + phone + "</deviceId><isHardReset>true</isHardReset></doDeviceReset>"));
   EXPECT_EQ("SEP8:7:2,SEP8:7:1",
-            Column("SELECT group_concat(DeviceName || ':' || tkModel || ':' || ResetType) FROM "
-                   "(SELECT * FROM DeviceReset WHERE fkDevice = ? ORDER BY ResetTime, ResetType DESC)", phone));
+            Joined("SELECT DeviceName || ':' || tkModel || ':' || ResetType FROM DeviceReset WHERE fkDevice = ? "
+                   "ORDER BY ResetTime, ResetType DESC", phone));
 }
 
 TEST_F(DeviceProfileTest, RefusalsNameTheProblemAndChangeNothing) {

@@ -14,6 +14,12 @@ std::string DeviceTest::Column(const std::string& sql, const std::string& value)
   return result.rows.empty() ? "" : result.rows[0][0].AsText();
 }
 
+std::string DeviceTest::Joined(const std::string& sql, const std::string& value) {
+  std::string joined;
+  for (const auto& row : Db().Query(sql, {value}).rows) joined += (joined.empty() ? "" : ",") + row[0].AsText();
+  return joined;
+}
+
 std::string DeviceTest::AddPartition(const std::string& name) {
   return CallForId("addRoutePartition",
                    "<addRoutePartition><p><name>" + name + "</name></p></addRoutePartition>");

@@ -21,6 +21,8 @@ class DeviceTest : public ZebdTest {
   zdl::CZDLSession& Db();
   // The first column of the first row of sql with one bound value ("" when there is no row).
   std::string Column(const std::string& sql, const std::string& value);
+  // The first column of every row, joined with commas.
+  std::string Joined(const std::string& sql, const std::string& value);
 
   std::string AddPartition(const std::string& name);
   // A number plan row (usage 2 is a directory number) in the partition ("" for none).

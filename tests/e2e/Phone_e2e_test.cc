@@ -139,8 +139,7 @@ TEST_F(PhoneTest, LineIdentifiersAreNumberedByPosition) {
                                   "</directoryNumber><routePartitionName>internal</routePartitionName></lineIdentifier>"
                                   "<lineIdentifier><directoryNumber>1000</directoryNumber><routePartitionName>Internal"
                                   "</routePartitionName></lineIdentifier></lines>");
-  EXPECT_EQ("1,2,3", Column("SELECT group_concat(NumPlanIndex) FROM (SELECT NumPlanIndex FROM DeviceNumPlanMap "
-                            "WHERE fkDevice = ? ORDER BY NumPlanIndex)",
+  EXPECT_EQ("1,2,3", Joined("SELECT NumPlanIndex FROM DeviceNumPlanMap WHERE fkDevice = ? ORDER BY NumPlanIndex",
                             id));
 }
 

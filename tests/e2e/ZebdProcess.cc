@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,9 @@
 #include <thread>
 #include <utility>
 
+#include "support/PgScratchDatabase.h"
+#include "zdl/postgresql/PgConnection.h"
+
 extern char** environ;
 
 namespace zeb::test {
@@ -34,9 +38,16 @@ using Clock = std::chrono::steady_clock;
 constexpr std::string_view kListeningPrefix = "zebd listening on ";
 
 // The one place that decides which database the tests run against.
-std::string DatabaseArgument(const std::string& dir) {
-  if (const char* uri = std::getenv("ZEB_TEST_DB"); uri != nullptr && *uri != '\0') return uri;
-  return dir + "/zeb.db";
+std::string DatabaseArgument(const std::string& dir, const std::vector<std::string>& extraArgs,
+                             std::unique_ptr<PgScratchDatabase>* scratch) {
+  for (std::size_t i = 0; i + 1 < extraArgs.size(); ++i) {
+    if (extraArgs[i] == "--db") return extraArgs[i + 1];
+  }
+  const char* uri = std::getenv("ZEB_TEST_DB");
+  if (uri == nullptr || *uri == '\0') return dir + "/zeb.db";
+  if (!zdl::IsPostgresLocation(uri)) return uri;
+  *scratch = std::make_unique<PgScratchDatabase>(uri, ZebdBuildStamp());
+  return (*scratch)->location();
 }
 
 std::string MakeTempDir() {
@@ -122,7 +133,7 @@ pid_t SpawnZebd(std::vector<std::string> args, int stdoutFd, int stderrFd) {
 ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
     : dir_(MakeTempDir()),
       traceDir_(dir_ + "/trace"),
-      dbPath_(DatabaseArgument(dir_)),
+      dbPath_(DatabaseArgument(dir_, extraArgs, &scratch_)),
       stderrPath_(dir_ + "/zebd.stderr") {
   std::vector<std::string> args = {"--listen", "127.0.0.1:0", "--trace-dir", traceDir_, "--db", dbPath_};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
@@ -204,6 +215,12 @@ void ZebdProcess::Signal(int signal) {
 std::string ZebdProcess::StderrText() const { return ReadFile(stderrPath_); }
 
 std::string ZebdProcess::TraceFile(const std::string& name) const { return ReadFile(traceDir_ + "/" + name); }
+
+std::string ZebdBuildStamp() {
+  struct stat info {};
+  if (stat(ZEBD_PATH, &info) != 0) return "";
+  return std::to_string(info.st_mtime) + ":" + std::to_string(info.st_size);
+}
 
 CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout) {
   std::vector<std::string> argv = args;

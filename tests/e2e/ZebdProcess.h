@@ -12,11 +12,14 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zeb::test {
+
+class PgScratchDatabase;
 
 using Millis = std::chrono::milliseconds;
 
@@ -28,7 +31,8 @@ class ZebdProcess {
  public:
   // Starts zebd with --listen 127.0.0.1:0, --trace-dir and --db inside a new temporary
   // directory, then extraArgs (later options override earlier ones). Returns once zebd has
-  // printed its listening line.
+  // printed its listening line. When ZEB_TEST_DB names a PostgreSQL server, --db is a fresh
+  // database made on it for this process and dropped with it, unless extraArgs give --db.
   explicit ZebdProcess(const std::vector<std::string>& extraArgs = {});
   ~ZebdProcess();
   ZebdProcess(const ZebdProcess&) = delete;
@@ -37,7 +41,8 @@ class ZebdProcess {
   int port() const { return port_; }
   const std::string& dir() const { return dir_; }
   const std::string& traceDir() const { return traceDir_; }
-  // The --db argument: a file in dir(), or the value of ZEB_TEST_DB when that is set.
+  // The --db argument: a file in dir(), a fresh database on the PostgreSQL server ZEB_TEST_DB
+  // names, the value of ZEB_TEST_DB when that is another path, or the --db of extraArgs.
   const std::string& dbPath() const { return dbPath_; }
 
   // Sends SIGTERM and waits for the exit (SIGKILL after the timeout). Returns the exit code,
@@ -59,6 +64,7 @@ class ZebdProcess {
 
   std::string dir_;
   std::string traceDir_;
+  std::unique_ptr<PgScratchDatabase> scratch_;  // before dbPath_, which may name it
   std::string dbPath_;
   std::string stderrPath_;
   pid_t pid_ = -1;
@@ -66,6 +72,9 @@ class ZebdProcess {
   int port_ = 0;
   int exitCode_ = -1;
 };
+
+// Identifies the zebd binary the tests run (its time and size), for caches of what it makes.
+std::string ZebdBuildStamp();
 
 // Runs zebd with exactly these arguments to completion (for --help and option errors).
 struct CommandResult {

@@ -1,6 +1,7 @@
 #include "support/DatabaseSnapshot.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "zdl/CZDLDatabase.h"
@@ -8,9 +9,25 @@
 
 namespace zeb::test {
 
+namespace {
+
+// The database of the last snapshot stays open: tests take many snapshots of one database, and
+// opening it (connecting, checking the schema) costs more than reading it.
+zdl::CZDLSession& SessionFor(const std::string& location) {
+  static std::string openLocation;
+  static std::unique_ptr<zdl::CZDLDatabase> db;
+  if (!db || openLocation != location) {
+    db.reset();
+    db = zdl::CZDLDatabase::Open(location);
+    openLocation = location;
+  }
+  return db->Session();
+}
+
+}  // namespace
+
 std::string DatabaseSnapshot(const std::string& location) {
-  auto db = zdl::CZDLDatabase::Open(location);
-  zdl::CZDLSession& session = db->Session();
+  zdl::CZDLSession& session = SessionFor(location);
   std::string text;
   for (const zdl::TableDef* table : zdl::AllTables()) {
     const zdl::ResultSet result = session.Query("SELECT * FROM " + table->name);

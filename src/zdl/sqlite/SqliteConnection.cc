@@ -13,6 +13,8 @@ namespace zeb::zdl {
 namespace {
 
 constexpr int kBusyTimeoutMs = 10000;
+// The value of PRAGMA application_id that marks a file as ours ("ZEB1").
+constexpr int kApplicationId = 0x5A454231;
 
 [[noreturn]] void Fail(sqlite3* db, int rc) {
   const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -191,5 +193,19 @@ std::set<std::string> SqliteDialect::TableColumns(CZDLSession& session, const st
   }
   return names;
 }
+
+long long SqliteDialect::CountTables(CZDLSession& session) const {
+  return session.Query("SELECT count(*) FROM sqlite_master WHERE type = 'table'").rows.at(0).at(0).AsInt();
+}
+
+void SqliteDialect::PrepareSchema(CZDLSession& session) const {
+  session.ExecScript("PRAGMA application_id = " + std::to_string(kApplicationId));
+}
+
+bool SqliteDialect::CarriesOurMark(CZDLSession& session) const {
+  return session.Query("PRAGMA application_id").rows.at(0).at(0).AsInt() == kApplicationId;
+}
+
+void SqliteDialect::AfterOpen(CZDLSession& session) const { session.ExecScript("PRAGMA journal_mode = WAL"); }
 
 }  // namespace zeb::zdl

@@ -40,6 +40,10 @@ class SqliteDialect : public Dialect {
                            const std::string& key) const override;
   bool TableExists(CZDLSession& session, const std::string& table) const override;
   std::set<std::string> TableColumns(CZDLSession& session, const std::string& table) const override;
+  long long CountTables(CZDLSession& session) const override;
+  void PrepareSchema(CZDLSession& session) const override;
+  bool CarriesOurMark(CZDLSession& session) const override;
+  void AfterOpen(CZDLSession& session) const override;
 };
 
 }  // namespace zeb::zdl

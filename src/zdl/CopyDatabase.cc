@@ -1,0 +1,131 @@
+#include "zdl/CopyDatabase.h"
+
+#include <filesystem>
+#include <iomanip>
+#include <ostream>
+#include <utility>
+
+#include "zdl/CZDLDatabase.h"
+#include "zdl/CZDLException.h"
+#include "zdl/Schema.h"
+#include "zdl/postgresql/PgConnection.h"
+
+namespace zeb::zdl {
+
+namespace {
+
+// Columns that refer to a row of their own table are written after every row is in.
+std::vector<int> SelfReferences(const TableDef& table) {
+  std::vector<int> columns;
+  for (int i = 0; i < static_cast<int>(table.columns.size()); ++i) {
+    if (table.columns[i].kind == ColKind::kRef && table.columns[i].target == &table) columns.push_back(i);
+  }
+  return columns;
+}
+
+std::string InsertStatement(const TableDef& table) {
+  std::string names, marks;
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    names += (i ? ", " : "") + table.columns[i].name;
+    marks += i ? ", ?" : "?";
+  }
+  return "INSERT INTO " + table.name + " (" + names + ") VALUES (" + marks + ")";
+}
+
+void CopyTable(CZDLSession& source, CZDLSession& target, const TableDef& table) {
+  const ResultSet rows = source.Query("SELECT * FROM " + table.name);
+  std::vector<int> from(table.columns.size());
+  for (std::size_t i = 0; i < table.columns.size(); ++i) from[i] = rows.Column(table.columns[i].name);
+  const std::vector<int> selfReferences = SelfReferences(table);
+  const std::string insert = InsertStatement(table);
+  std::vector<std::pair<std::vector<CZDLValue>, int>> later;  // (value, key) and the column
+  for (const auto& row : rows.rows) {
+    std::vector<CZDLValue> values(table.columns.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      values[i] = from[i] >= 0 ? row[from[i]] : DefaultValue(table.columns[i]);
+    }
+    for (int column : selfReferences) {
+      if (values[column].IsNull()) continue;
+      later.push_back({{values[column], values[0]}, column});
+      values[column] = CZDLValue();
+    }
+    target.Execute(insert, values);
+  }
+  for (const auto& [values, column] : later) {
+    target.Execute("UPDATE " + table.name + " SET " + table.columns[column].name + " = ? WHERE " + table.keyName() +
+                       " = ?",
+                   values);
+  }
+}
+
+long long CountRows(CZDLSession& session, const TableDef& table) {
+  return session.Query("SELECT count(*) FROM " + table.name).rows.at(0).at(0).AsInt();
+}
+
+}  // namespace
+
+std::vector<TableCount> CopyDatabase(const std::string& from, const std::string& to) {
+  if (!IsPostgresLocation(from) && !std::filesystem::exists(from)) {
+    throw CZDLException(kZDLDatabaseUnavailable, "There is no configuration database " + from + ".");
+  }
+  auto source = CZDLDatabase::Open(from);
+  auto target = CZDLDatabase::CreateEmpty(to);
+  CZDLSession& in = source->Session();
+  CZDLSession& out = target->Session();
+  {
+    CZDLReadScope snapshot(in);
+    CZDLTransaction transaction(out);
+    for (const TableDef* table : AllTables()) CopyTable(in, out, *table);
+    transaction.Commit();
+  }
+  std::vector<TableCount> counts;
+  CZDLReadScope snapshot(in);
+  for (const TableDef* table : AllTables()) counts.push_back({table->name, CountRows(in, *table), CountRows(out, *table)});
+  return counts;
+}
+
+int RunCopyCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  std::string from, to;
+  for (int i = 0; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--from") {
+      from = argv[i + 1];
+    } else if (option == "--to") {
+      to = argv[i + 1];
+    } else {
+      from.clear();
+      break;
+    }
+  }
+  if (argc % 2 != 0 || from.empty() || to.empty()) {
+    err << "usage: zebd copy --from LOCATION --to LOCATION\n"
+           "Copies every row of a configuration database (an embedded database file or a\n"
+           "postgresql:// location) into a database that has none yet, then compares the\n"
+           "row counts of every table.\n";
+    return 2;
+  }
+  std::vector<TableCount> counts;
+  try {
+    counts = CopyDatabase(from, to);
+  } catch (const std::exception& error) {
+    err << "zebd copy: " << error.what() << "\n";
+    return 1;
+  }
+  int mismatches = 0;
+  out << std::left << std::setw(34) << "table" << std::right << std::setw(10) << "source" << std::setw(10)
+      << "target" << "\n";
+  for (const TableCount& count : counts) {
+    const bool same = count.source == count.target;
+    mismatches += same ? 0 : 1;
+    out << std::left << std::setw(34) << count.table << std::right << std::setw(10) << count.source
+        << std::setw(10) << count.target << (same ? "" : "  MISMATCH") << "\n";
+  }
+  if (mismatches) {
+    err << "zebd copy: " << mismatches << " table(s) differ\n";
+    return 1;
+  }
+  out << "copied " << counts.size() << " tables, every count matches\n";
+  return 0;
+}
+
+}  // namespace zeb::zdl

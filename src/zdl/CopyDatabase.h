@@ -1,0 +1,30 @@
+// Moving a configuration database to another location, typically from the embedded back end to
+// a shared PostgreSQL database: every row of every table is copied into a database that has no
+// rows yet, and the copy is checked by counting each table's rows on both sides.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace zeb::zdl {
+
+struct TableCount {
+  std::string table;
+  long long source = 0;
+  long long target = 0;
+};
+
+// Copies the database at from (which must exist; an older one is upgraded first) into the
+// database at to, which must have no tables or only our empty schema. The rows are written in
+// one transaction. Returns the row counts of every table, read back after the copy. Throws
+// CZDLException when a database cannot be opened, the target is not empty, or a write fails
+// (the target then has no rows).
+std::vector<TableCount> CopyDatabase(const std::string& from, const std::string& to);
+
+// `zebd copy --from LOCATION --to LOCATION`: copies, prints one line per table with both
+// counts, and returns the process exit code: 0 when every count matches, 1 on a mismatch or a
+// failure, 2 for wrong arguments.
+int RunCopyCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+}  // namespace zeb::zdl

@@ -1,0 +1,485 @@
+#include "zdl/postgresql/PgConnection.h"
+
+#include <libpq-fe.h>
+#include <strings.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <utility>
+
+#include "zdl/CZDLException.h"
+
+namespace zeb::zdl {
+
+const char kChangeChannel[] = "zeb_changes";
+
+namespace {
+
+// How long a writer waits for another node's write transaction, as the embedded back end waits.
+constexpr char kSessionSettings[] = "SET lock_timeout = 10000";
+// Every write transaction holds this advisory lock of the database (key "ZEBW", 0x5A454257)
+// until it ends, so that writers take turns across all nodes as they do on the embedded back end.
+constexpr char kBeginWrite[] = "BEGIN; SELECT pg_advisory_xact_lock(1514488407)";
+constexpr char kBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+
+// Type OIDs of the result columns read back as integers.
+constexpr Oid kBoolOid = 16;
+constexpr Oid kInt8Oid = 20;
+constexpr Oid kInt2Oid = 21;
+constexpr Oid kInt4Oid = 23;
+constexpr Oid kNumericOid = 1700;
+
+void IgnoreNotice(void*, const char*) {}
+
+std::string Trimmed(const char* text) {
+  std::string result = text ? text : "";
+  while (!result.empty() && std::isspace(static_cast<unsigned char>(result.back()))) result.pop_back();
+  return result;
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool KeywordAt(const std::string& sql, std::size_t at, const char* word) {
+  const std::size_t length = std::strlen(word);
+  if (at + length > sql.size() || strncasecmp(sql.c_str() + at, word, length) != 0) return false;
+  if (at > 0 && IsWordChar(sql[at - 1])) return false;
+  return at + length == sql.size() || !IsWordChar(sql[at + length]);
+}
+
+std::size_t SkipBlanks(const std::string& sql, std::size_t at) {
+  while (at < sql.size() && std::isspace(static_cast<unsigned char>(sql[at]))) ++at;
+  return at;
+}
+
+// The end of the quoted text that starts at sql[at] (a ' or "), doubled quotes included.
+std::size_t QuotedEnd(const std::string& sql, std::size_t at) {
+  const char quote = sql[at];
+  for (std::size_t i = at + 1; i < sql.size(); ++i) {
+    if (sql[i] != quote) continue;
+    if (i + 1 < sql.size() && sql[i + 1] == quote) {
+      ++i;
+      continue;
+    }
+    return i + 1;
+  }
+  return sql.size();
+}
+
+bool IsIntegerText(const std::string& text) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str()) return false;
+  while (*end && std::isspace(static_cast<unsigned char>(*end))) ++end;
+  return *end == '\0';
+}
+
+bool IsIntegerType(Oid type) { return type == kInt8Oid || type == kInt4Oid || type == kInt2Oid; }
+
+class PgStatement : public DbStatement {
+ public:
+  PgStatement(PgConnection& connection, const std::string& sql)
+      : connection_(connection), sql_(NumberPlaceholders(sql, &parameters_)), table_(WrittenTable(sql)) {}
+  ~PgStatement() override {
+    PQclear(result_);
+    if (prepared_) connection_.Forget(name_, epoch_);
+  }
+
+  void Bind(const std::vector<CZDLValue>& values) override {
+    Clear();
+    values_ = values;
+  }
+
+  bool Step() override {
+    Execute();
+    return ++row_ < PQntuples(result_);
+  }
+
+  int ColumnCount() override {
+    Execute();
+    return PQnfields(result_);
+  }
+
+  std::string ColumnName(int index) override {
+    Execute();
+    return PQfname(result_, index);
+  }
+
+  CZDLValue Column(int index) override {
+    if (PQgetisnull(result_, row_, index)) return CZDLValue();
+    const char* text = PQgetvalue(result_, row_, index);
+    const Oid type = PQftype(result_, index);
+    if (IsIntegerType(type)) return CZDLValue(std::strtoll(text, nullptr, 10));
+    if (type == kBoolOid) return CZDLValue(text[0] == 't');
+    if (type == kNumericOid && IsIntegerText(text)) return CZDLValue(std::strtoll(text, nullptr, 10));
+    return CZDLValue(std::string(text, static_cast<std::size_t>(PQgetlength(result_, row_, index))));
+  }
+
+  long long Changes() override {
+    Execute();
+    return std::atoll(PQcmdTuples(result_));
+  }
+
+ private:
+  void Clear() {
+    PQclear(result_);
+    result_ = nullptr;
+    row_ = -1;
+  }
+
+  // Prepares the statement on the current connection (again after a reconnect) and learns the
+  // types of its parameters.
+  void EnsurePrepared() {
+    connection_.EnsureUsable();
+    if (prepared_ && epoch_ == connection_.epoch()) return;
+    const std::string name = connection_.NextStatementName();
+    PGresult* result = PQprepare(connection_.handle(), name.c_str(), sql_.c_str(), 0, nullptr);
+    if (PQresultStatus(result) != PGRES_COMMAND_OK) connection_.Fail(result);
+    PQclear(result);
+    result = PQdescribePrepared(connection_.handle(), name.c_str());
+    if (PQresultStatus(result) != PGRES_COMMAND_OK) connection_.Fail(result);
+    types_.assign(static_cast<std::size_t>(PQnparams(result)), 0);
+    for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQparamtype(result, static_cast<int>(i));
+    PQclear(result);
+    name_ = name;
+    epoch_ = connection_.epoch();
+    prepared_ = true;
+  }
+
+  // Runs the statement once after each Bind. One without parameters is sent whole each time
+  // (one round trip, as cheap as running a prepared one); one with parameters is prepared on
+  // first use.
+  void Execute() {
+    if (result_) return;
+    if (parameters_ == 0) return Finish(RunUnprepared());
+    EnsurePrepared();
+    std::vector<std::string> texts(values_.size());
+    std::vector<const char*> pointers(values_.size(), nullptr);
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      if (values_[i].IsNull()) continue;
+      texts[i] = values_[i].AsText();
+      // Text that is no integer never equals an integer column's value: as NULL it matches
+      // nothing instead of failing the statement.
+      if (i < types_.size() && IsIntegerType(types_[i]) && !IsIntegerText(texts[i])) continue;
+      pointers[i] = texts[i].c_str();
+    }
+    Finish(PQexecPrepared(connection_.handle(), name_.c_str(), static_cast<int>(pointers.size()), pointers.data(),
+                          nullptr, nullptr, 0));
+  }
+
+  PGresult* RunUnprepared() {
+    connection_.EnsureUsable();
+    return PQexecParams(connection_.handle(), sql_.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  }
+
+  // Takes the result of an execution (throwing for a failure) and notes rows written.
+  void Finish(PGresult* result) {
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) connection_.Fail(result);
+    result_ = result;
+    row_ = -1;
+    if (!table_.empty() && std::atoll(PQcmdTuples(result_)) > 0) connection_.NoteWrite(table_);
+  }
+
+  PgConnection& connection_;
+  int parameters_ = 0;
+  const std::string sql_;
+  const std::string table_;
+  std::string name_;
+  bool prepared_ = false;
+  unsigned long epoch_ = 0;
+  std::vector<Oid> types_;
+  std::vector<CZDLValue> values_;
+  PGresult* result_ = nullptr;
+  int row_ = -1;
+};
+
+}  // namespace
+
+bool IsPostgresLocation(const std::string& location) {
+  if (location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0) return true;
+  // A key=value string starts with one of libpq's keywords and an equals sign.
+  std::size_t at = 0;
+  while (at < location.size() && (std::isalnum(static_cast<unsigned char>(location[at])) || location[at] == '_')) ++at;
+  const std::size_t equals = SkipBlanks(location, at);
+  if (at == 0 || equals >= location.size() || location[equals] != '=') return false;
+  static const std::set<std::string> keywords = [] {
+    std::set<std::string> names;
+    PQconninfoOption* defaults = PQconndefaults();
+    for (PQconninfoOption* option = defaults; option && option->keyword; ++option) names.insert(option->keyword);
+    PQconninfoFree(defaults);
+    return names;
+  }();
+  return keywords.count(location.substr(0, at)) > 0;
+}
+
+std::string PostgresDisplayName(const std::string& location) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(location.c_str(), &error);
+  if (!options) {
+    PQfreemem(error);
+    return "(an unreadable PostgreSQL connection string)";
+  }
+  std::string text;
+  for (PQconninfoOption* option = options; option->keyword; ++option) {
+    if (!option->val || std::strcmp(option->keyword, "password") == 0) continue;
+    if (!text.empty()) text += ' ';
+    text += std::string(option->keyword) + "=" + option->val;
+  }
+  PQconninfoFree(options);
+  return text;
+}
+
+std::string NumberPlaceholders(const std::string& sql, int* count) {
+  std::string out;
+  out.reserve(sql.size() + 16);
+  int number = 0;
+  for (std::size_t i = 0; i < sql.size();) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      const std::size_t end = QuotedEnd(sql, i);
+      out.append(sql, i, end - i);
+      i = end;
+    } else if (c == '?') {
+      out += '$' + std::to_string(++number);
+      ++i;
+    } else if (KeywordAt(sql, i, "LIKE")) {
+      // The embedded back end's LIKE ignores the case of ASCII letters and knows no escape
+      // character; ILIKE on "C"-collated text does the same when the escape is switched off.
+      out += "ILIKE";
+      i += 4;
+      // A pattern that is one placeholder gets the ESCAPE clause; a pattern expression goes on
+      // past its placeholder and keeps the default.
+      const std::size_t pattern = SkipBlanks(sql, i);
+      const std::size_t after = SkipBlanks(sql, pattern + 1);
+      const bool whole = after >= sql.size() || !std::strchr("|+-*/%^:", sql[after]);
+      if (pattern < sql.size() && sql[pattern] == '?' && whole && !KeywordAt(sql, after, "ESCAPE")) {
+        out += " $" + std::to_string(++number) + " ESCAPE ''";
+        i = pattern + 1;
+      }
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  if (count) *count = number;
+  return out;
+}
+
+std::string WrittenTable(const std::string& sql) {
+  std::size_t at = SkipBlanks(sql, 0);
+  if (KeywordAt(sql, at, "INSERT")) {
+    at = SkipBlanks(sql, at + 6);
+    if (KeywordAt(sql, at, "OR")) return "";  // not our dialect
+    if (!KeywordAt(sql, at, "INTO")) return "";
+    at += 4;
+  } else if (KeywordAt(sql, at, "UPDATE")) {
+    at += 6;
+  } else if (KeywordAt(sql, at, "DELETE")) {
+    at = SkipBlanks(sql, at + 6);
+    if (!KeywordAt(sql, at, "FROM")) return "";
+    at += 4;
+  } else {
+    return "";
+  }
+  at = SkipBlanks(sql, at);
+  std::string table;
+  while (at < sql.size() && IsWordChar(sql[at])) {
+    table += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[at])));
+    ++at;
+  }
+  return table;
+}
+
+PgConnection::PgConnection(const std::string& location, std::string token)
+    : location_(location), token_(std::move(token)) {}
+
+PgConnection::~PgConnection() { PQfinish(conn_); }
+
+void PgConnection::Connect() {
+  const char* keywords[] = {"dbname", "client_encoding", "fallback_application_name", nullptr};
+  const char* values[] = {location_.c_str(), "UTF8", "zebd", nullptr};
+  conn_ = PQconnectdbParams(keywords, values, 1);
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    const std::string message = Trimmed(PQerrorMessage(conn_));
+    PQfinish(conn_);
+    conn_ = nullptr;
+    throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: cannot connect to " +
+                                                     PostgresDisplayName(location_) + ": " + message);
+  }
+  ++epoch_;
+  PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
+  Run(kSessionSettings);
+}
+
+void PgConnection::Reset() {
+  endingRead_ = false;
+  if (!conn_) return Connect();
+  PQreset(conn_);
+  broken_ = false;
+  ++epoch_;
+  written_.clear();
+  unused_.clear();
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    throw CZDLException(kZDLDatabaseUnavailable,
+                        "The configuration database cannot be used: " + Trimmed(PQerrorMessage(conn_)));
+  }
+  PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
+  Run(kSessionSettings);
+}
+
+bool PgConnection::Usable() const { return conn_ && !broken_ && PQstatus(conn_) == CONNECTION_OK; }
+
+void PgConnection::EnsureUsable() {
+  CollectEndOfRead();
+  if (Usable()) return;
+  if (inTransaction_) {
+    // What the transaction did is gone with the connection; going on outside it would be wrong.
+    throw CZDLException(kZDLDatabaseUnavailable,
+                        "The configuration database cannot be used: the connection was lost during a transaction.");
+  }
+  Reset();
+}
+
+void PgConnection::Forget(const std::string& statement, unsigned long epoch) {
+  if (epoch == epoch_) unused_ += "DEALLOCATE " + statement + "; ";
+}
+
+std::string PgConnection::NextStatementName() { return "zeb" + std::to_string(++nextStatement_); }
+
+bool PgConnection::ConnectionLost(const PGresult* result) const {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  const std::string code = state ? state : "";
+  // Class 08 is a connection exception; 57P01 to 57P03 a server shutting down or starting.
+  return PQstatus(conn_) != CONNECTION_OK || code.rfind("08", 0) == 0 || code.rfind("57P", 0) == 0;
+}
+
+void PgConnection::Fail(PGresult* result) {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  const std::string code = state ? state : "";
+  std::string message = Trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
+  if (message.empty()) message = Trimmed(PQerrorMessage(conn_));
+  const bool lost = ConnectionLost(result);
+  PQclear(result);
+  if (lost) {
+    broken_ = true;
+    throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: " + message);
+  }
+  if (code == "55P03" || code == "40001" || code == "40P01") {
+    throw CZDLException(kZDLBusy, "The configuration database is busy. Try the request again.");
+  }
+  if (code == "53200") throw CZDLException(kZDLOutOfMemory, "Not enough memory to process request.");
+  if (code == "23505") {
+    throw CZDLException(kZDLDuplicate, "A record with the same unique value exists already (" + message + ").");
+  }
+  if (code == "23503") {
+    throw CZDLException(kZDLStillReferenced, "The change would leave a reference between records dangling.");
+  }
+  if (code == "23502") throw CZDLException(kZDLRequiredValue, "A required value is missing (" + message + ").");
+  throw CZDLException(kZDLGeneralError, "Database error: " + message);
+}
+
+void PgConnection::Run(const char* sql) {
+  PGresult* result = PQexec(conn_, sql);
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail(result);
+  PQclear(result);
+}
+
+void PgConnection::Start(const char* sql) {
+  EnsureUsable();
+  // Statements the session no longer holds are released in the same round trip.
+  const std::string command = std::exchange(unused_, std::string()) + sql;
+  PGresult* result = PQexec(conn_, command.c_str());
+  const ExecStatusType status = PQresultStatus(result);
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+    PQclear(result);
+    inTransaction_ = true;
+    return;
+  }
+  if (!ConnectionLost(result)) {
+    // The transaction began but its lock was not granted: nobody else will end it.
+    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+    Fail(result);
+  }
+  // The server closed the idle connection (a restart, an administrator): one new attempt.
+  PQclear(result);
+  Reset();
+  Run(sql);
+  inTransaction_ = true;
+}
+
+void PgConnection::NoteWrite(const std::string& table) {
+  written_.insert(table);
+  if (PQtransactionStatus(conn_) == PQTRANS_IDLE) Announce();
+}
+
+void PgConnection::Announce() {
+  if (written_.empty()) return;
+  std::string payload = token_ + " ";
+  for (const std::string& table : written_) payload += (payload.back() == ' ' ? "" : ",") + table;
+  written_.clear();
+  const char* values[] = {kChangeChannel, payload.c_str()};
+  PGresult* result = PQexecParams(conn_, "SELECT pg_notify($1, $2)", 2, nullptr, values, nullptr, nullptr, 0);
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) Fail(result);
+  PQclear(result);
+}
+
+std::unique_ptr<DbStatement> PgConnection::Prepare(const std::string& sql) {
+  return std::make_unique<PgStatement>(*this, sql);
+}
+
+void PgConnection::ExecScript(const std::string& sql) {
+  EnsureUsable();
+  Run(sql.c_str());
+}
+
+void PgConnection::BeginWrite() {
+  written_.clear();
+  Start(kBeginWrite);
+}
+
+void PgConnection::Commit() {
+  inTransaction_ = false;
+  if (Usable() && PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+    // The server would answer COMMIT with a silent rollback: say so instead.
+    written_.clear();
+    Run("ROLLBACK");
+    throw CZDLException(kZDLGeneralError, "The transaction was rolled back by an earlier failure.");
+  }
+  Announce();
+  Run("COMMIT");
+}
+
+void PgConnection::Rollback() {
+  inTransaction_ = false;
+  written_.clear();
+  if (!Usable() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+  Run("ROLLBACK");
+}
+
+void PgConnection::BeginRead() { Start(kBeginRead); }
+
+void PgConnection::EndRead() {
+  inTransaction_ = false;
+  if (!Usable() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+  // Ending a read-only snapshot cannot fail in a way that matters to the request: its answer
+  // need not wait for the server's, which the next command collects.
+  if (PQsendQuery(conn_, "COMMIT")) {
+    endingRead_ = true;
+  } else {
+    broken_ = true;
+  }
+}
+
+void PgConnection::CollectEndOfRead() {
+  if (!endingRead_) return;
+  endingRead_ = false;
+  while (PGresult* result = PQgetResult(conn_)) PQclear(result);
+}
+
+}  // namespace zeb::zdl

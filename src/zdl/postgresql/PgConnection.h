@@ -1,0 +1,101 @@
+// The shared back end: one libpq connection to a PostgreSQL database. Statements are prepared
+// once per connection and re-prepared after a reconnect; values travel as text. Write
+// transactions hold a database-wide advisory lock, so the library's integrity checks see no
+// concurrent writer, whichever node the writer runs on. A transaction that wrote rows announces
+// the tables it wrote on the change channel when it commits (see PgChangeListener).
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "zdl/DbDriver.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace zeb::zdl {
+
+// The channel on which committed changes are announced. The payload is the writing process's
+// token, a blank, and the written tables separated by commas.
+extern const char kChangeChannel[];
+
+// True when location names a PostgreSQL database: a postgresql:// or postgres:// URI, or a libpq
+// key=value connection string (one that starts with a libpq keyword and '='). Anything else is
+// a file path for the embedded back end.
+bool IsPostgresLocation(const std::string& location);
+
+// The location without its password, for messages and logs.
+std::string PostgresDisplayName(const std::string& location);
+
+// The SQL text with each ? placeholder outside quoted strings and identifiers replaced by $1,
+// $2, ... in order. count receives the number of placeholders.
+std::string NumberPlaceholders(const std::string& sql, int* count);
+
+// The table an INSERT INTO, UPDATE or DELETE FROM statement writes, lower-cased; "" for other
+// statements.
+std::string WrittenTable(const std::string& sql);
+
+class PgConnection : public DbConnection {
+ public:
+  // A connection to location, made by the first command (so that a server that cannot be
+  // reached fails a request, not the making of a session). token names this process in change
+  // announcements.
+  PgConnection(const std::string& location, std::string token);
+  ~PgConnection() override;
+
+  std::unique_ptr<DbStatement> Prepare(const std::string& sql) override;
+  void ExecScript(const std::string& sql) override;
+  void BeginWrite() override;
+  void Commit() override;
+  void Rollback() override;
+  void BeginRead() override;
+  void EndRead() override;
+
+  // Used by the statements of this connection.
+  pg_conn* handle() const { return conn_; }
+  // Bumped by every reconnect: statements prepared under an older epoch are prepared again.
+  unsigned long epoch() const { return epoch_; }
+  // A fresh name for a server-side prepared statement.
+  std::string NextStatementName();
+  // Connects, or reconnects when the connection is known to be broken. Throws
+  // kZDLDatabaseUnavailable when that fails, and when the connection broke inside a transaction
+  // (the transaction is lost).
+  void EnsureUsable();
+  // Throws the library exception for a failed result (which is freed).
+  [[noreturn]] void Fail(pg_result* result);
+  // Whether the failed result says the connection is gone.
+  bool ConnectionLost(const pg_result* result) const;
+  // Notes rows written to table, to be announced when the transaction commits (at once outside
+  // a transaction).
+  void NoteWrite(const std::string& table);
+  // Releases a statement prepared under epoch on the server, with the next transaction start.
+  void Forget(const std::string& statement, unsigned long epoch);
+
+ private:
+  void Connect();
+  void Reset();
+  bool Usable() const;
+  // Reads the answer to the COMMIT that ended the last read-only snapshot.
+  void CollectEndOfRead();
+  // Runs a parameterless command; throws on failure.
+  void Run(const char* sql);
+  // Runs a command that opens a transaction; reconnects once and repeats it when the
+  // connection turns out to have been lost while idle.
+  void Start(const char* sql);
+  void Announce();
+
+  const std::string location_;
+  const std::string token_;
+  pg_conn* conn_ = nullptr;
+  unsigned long epoch_ = 0;
+  unsigned long nextStatement_ = 0;
+  bool inTransaction_ = false;
+  bool broken_ = false;  // the server said the connection is going, libpq may not know yet
+  bool endingRead_ = false;  // a COMMIT was sent and its answer not yet read
+  std::string unused_;  // DEALLOCATE commands for the next transaction start
+  std::set<std::string> written_;
+};
+
+}  // namespace zeb::zdl

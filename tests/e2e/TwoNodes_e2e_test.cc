@@ -1,0 +1,137 @@
+// Two zebd processes on one PostgreSQL database, as behind a load balancer: what one writes the
+// other reads, conflicting writes through both give one success and one duplicate fault, and a
+// node lives through losing its database connections. Skipped unless ZEB_TEST_PG (or
+// ZEB_TEST_DB) names a PostgreSQL server.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "e2e/ZebdProcess.h"
+#include "e2e/ZebdTest.h"
+#include "support/PgScratchDatabase.h"
+#include "support/SoapText.h"
+
+namespace zeb::test {
+namespace {
+
+class TwoNodesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_ = PgScratchDatabase::ServerForTests();
+    if (server_.empty()) GTEST_SKIP() << "no PostgreSQL server: set ZEB_TEST_PG (see tests/pg/cluster.sh)";
+    database_ = std::make_unique<PgScratchDatabase>(server_, ZebdBuildStamp());
+    a_ = std::make_unique<ZebdProcess>(std::vector<std::string>{"--db", database_->location()});
+    b_ = std::make_unique<ZebdProcess>(std::vector<std::string>{"--db", database_->location()});
+  }
+
+  static std::string Call(const ZebdProcess& node, const std::string& requestElement) {
+    return BodyOf(PostSoap(node.port(), SoapEnvelope(requestElement)));
+  }
+  static std::string Fault(const std::string& method, int code, const std::string& message) {
+    return FaultEnvelope(SchemaHost(), method, code, message);
+  }
+  static std::string Standard(const std::string& method, const std::string& text) {
+    return StandardResponse(SchemaHost(), method, text);
+  }
+  static std::string AddPartitionRequest(const std::string& name) {
+    return "<addRoutePartition><newRoutePartition><name>" + name + "</name></newRoutePartition></addRoutePartition>";
+  }
+  static std::string GetPartition(const ZebdProcess& node, const std::string& name) {
+    return Call(node, "<getRoutePartition><partitionName>" + name + "</partitionName></getRoutePartition>");
+  }
+  static std::string PartitionResponse(const std::string& id, const std::string& name) {
+    return ResponseEnvelope(SchemaHost(), "getRoutePartition",
+                            "<return>\r\n<routePartition  uuid=\"" + id + "\">\r\n<name>" + name +
+                                "</name>\r\n<description></description>\r\n<dialPlanWizardGenId>0</dialPlanWizardGenId>"
+                                "\r\n</routePartition>\r\n</return>\r\n");
+  }
+  // The identifier a standard response returns.
+  static std::string ReturnedId(const std::string& envelope) {
+    const std::size_t start = envelope.find("<return>");
+    return start == std::string::npos ? "" : envelope.substr(start + 8, 38);
+  }
+
+  std::string server_;
+  std::unique_ptr<PgScratchDatabase> database_;  // outlives the nodes
+  std::unique_ptr<ZebdProcess> a_;
+  std::unique_ptr<ZebdProcess> b_;
+};
+
+TEST_F(TwoNodesTest, WhatOneNodeWritesTheOtherReads) {
+  const std::string id = ReturnedId(Call(*a_, AddPartitionRequest("Lobby")));
+  ASSERT_EQ(38u, id.size());
+  EXPECT_EQ(PartitionResponse(id, "Lobby"), GetPartition(*b_, "LOBBY"));
+  const std::string css = ReturnedId(Call(*b_, "<addCSS><newCSS><name>Front</name><members><member index=\"1\">"
+                                               "<routePartitionName>lobby</routePartitionName></member></members>"
+                                               "</newCSS></addCSS>"));
+  ASSERT_EQ(38u, css.size());
+  EXPECT_EQ(Standard("updateRoutePartition", id),
+            Call(*a_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>Hall</newName></updateRoutePartition>"));
+  EXPECT_EQ(PartitionResponse(id, "Hall"), GetPartition(*b_, "hall"));
+  EXPECT_EQ(ResponseEnvelope(SchemaHost(), "getCSS",
+                             "<return>\r\n<callingSearchSpace  uuid=\"" + css +
+                                 "\">\r\n<name>Front</name>\r\n<description></description>\r\n<clause></clause>\r\n"
+                                 "<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members>\r\n<member  index=\"1\">"
+                                 "\r\n<routePartitionName>Hall</routePartitionName>\r\n</member>\r\n</members>\r\n"
+                                 "</callingSearchSpace>\r\n</return>\r\n"),
+            Call(*a_, "<getCSS><name>front</name></getCSS>"));
+  EXPECT_EQ(Fault("removeRoutePartition", 4,
+                  "The Route Partition \"Hall\" cannot be removed because it is still used by a Calling Search Space "
+                  "member of Calling Search Space \"Front\"."),
+            Call(*b_, "<removeRoutePartition><partitionName>Hall</partitionName></removeRoutePartition>"));
+}
+
+TEST_F(TwoNodesTest, TheSameNewNameThroughBothNodesAtOnceIsAddedOnce) {
+  for (int round = 0; round < 10; ++round) {
+    const std::string names[2] = {"Race" + std::to_string(round), "RACE" + std::to_string(round)};
+    std::string answers[2];
+    std::atomic<int> ready{0};
+    std::vector<std::thread> clients;
+    for (int i = 0; i < 2; ++i) {
+      clients.emplace_back([&, i] {
+        const ZebdProcess& node = i == 0 ? *a_ : *b_;
+        const std::string request = SoapRequest(SoapEnvelope(AddPartitionRequest(names[i])));
+        RawConnection connection(node.port());
+        ++ready;
+        while (ready < 2) std::this_thread::yield();
+        connection.Send(request);
+        answers[i] = BodyOf(connection.ReadResponse());
+      });
+    }
+    for (auto& client : clients) client.join();
+    const int winner = answers[0].find("<return>") != std::string::npos ? 0 : 1;
+    const int loser = 1 - winner;
+    EXPECT_EQ(Standard("addRoutePartition", ReturnedId(answers[winner])), answers[winner]) << round;
+    EXPECT_EQ(Fault("addRoutePartition", 3, "A Route Partition named \"" + names[loser] + "\" already exists."),
+              answers[loser])
+        << round;
+  }
+}
+
+TEST_F(TwoNodesTest, ANodeLivesThroughLosingItsDatabase) {
+  const std::string id = ReturnedId(Call(*a_, AddPartitionRequest("Kept")));
+  const std::string name = database_->name();  // hex digits: no quoting needed
+  const std::string cut =
+      "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = '" + name + "'";
+  // A server restart ends every connection; the next request connects again.
+  ASSERT_EQ("", PgRun(server_, cut));
+  EXPECT_EQ(PartitionResponse(id, "Kept"), GetPartition(*a_, "Kept"));
+
+  // While the database cannot be reached, requests are answered with the library's fault.
+  ASSERT_EQ("", PgRun(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false; " + cut));
+  const std::string refused = GetPartition(*a_, "Kept");
+  const std::string prefix = "<code>7</code>\r\n<message>\r\n<![CDATA[The configuration database cannot be used: ";
+  EXPECT_NE(std::string::npos, refused.find(prefix)) << refused;
+  EXPECT_NE(std::string::npos, refused.find("<request>getRoutePartition</request>")) << refused;
+  const std::string again = GetPartition(*a_, "Kept");
+  EXPECT_NE(std::string::npos, again.find("<code>7</code>")) << again;
+  ASSERT_EQ("", PgRun(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS true"));
+  EXPECT_EQ(PartitionResponse(id, "Kept"), GetPartition(*a_, "Kept"));
+  EXPECT_EQ(Standard("updateRoutePartition", id),
+            Call(*b_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>Back</newName></updateRoutePartition>"));
+}
+
+}  // namespace
+}  // namespace zeb::test
