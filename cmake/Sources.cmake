@@ -61,6 +61,14 @@ set(ZEB_SOURCES
   src/handlers/device/PhoneHandlers.cc
   src/handlers/device/DeviceProfileHandlers.cc
   src/handlers/device/LoginHandlers.cc
+  src/builders/CXMLGatewayEndpoint.cc
+  src/handlers/device/GatewayEndpointHandlers.cc
+  src/builders/CXMLMGCP.cc
+  src/handlers/device/MGCPHandlers.cc
+  src/builders/CXMLVoiceMailPort.cc
+  src/handlers/device/VoiceMailPortHandlers.cc
+  src/builders/CXMLCTIRoutePoint.cc
+  src/handlers/device/CTIRoutePointHandlers.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
   src/handlers/dialplan/NumPlanLookup.cc
@@ -151,4 +159,9 @@ set(ZEB_TEST_SOURCES
   tests/e2e/Dialcore_e2e_test.cc
   tests/e2e/Region_e2e_test.cc
   tests/e2e/Location_e2e_test.cc
+  tests/e2e/GatewayTest.cc
+  tests/e2e/GatewayEndpoint_e2e_test.cc
+  tests/e2e/MGCP_e2e_test.cc
+  tests/e2e/VoiceMailPort_e2e_test.cc
+  tests/e2e/CTIRoutePoint_e2e_test.cc
 )

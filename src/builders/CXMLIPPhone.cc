@@ -110,6 +110,16 @@ void AddDeviceIdentity(CXMLElement& element, zdl::CZDLSession& session, const zd
   element.AddNewChild<CXMLProtocolSideInfo>()->BuildFromDatabase(session, device.getInt("tkProtocolSide"));
 }
 
+void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode) {
+  element.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace"), mode);
+  element.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(session, device.getID("fkDevicePool"), mode);
+  // A device's location carries no number, unlike the location family's element.
+  BuildReference(*element.AddNewChild(), session, "Location", "location", device.getID("fkLocation"), mode,
+                 [](CXMLElement& location, const zdl::CFastAccess& row) {
+                   location.AddChild("kbits", Decimal(row.getInt("Kbits")));
+                 });
+}
+
 // --- the phone ---
 
 void CXMLIPPhone::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
@@ -156,13 +166,7 @@ void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAcces
     AddName(*this, "devicePoolName", lookups.devicePool);
     AddName(*this, "locationName", lookups.location);
   } else {
-    AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace"), mode);
-    AddNewChild<CXMLDevicePool>()->BuildFromDatabase(session, device.getID("fkDevicePool"), mode);
-    // The phone's location carries no number, unlike the location family's element.
-    BuildReference(*AddNewChild(), session, "Location", "location", device.getID("fkLocation"), mode,
-                   [](CXMLElement& element, const zdl::CFastAccess& row) {
-                     element.AddChild("kbits", Decimal(row.getInt("Kbits")));
-                   });
+    AddDeviceReferences(*this, session, device, mode);
   }
   AddName(*this, "mediaResourceListName", lookups.mediaResourceList);
   if (mode == kModeNames) {

@@ -26,6 +26,10 @@ void AddDeviceNamespaces(CXMLElement& element);
 // protocolSide of a device row.
 void AddDeviceIdentity(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device);
 
+// The calling search space, device pool and location of a device row, each rendered by its
+// builder in mode (name forms in mode 1); nothing for a reference that is not set.
+void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode);
+
 // What one statement reads about the records a phone refers to (CXMLIPPhone.cc).
 struct PhoneLookups;
 

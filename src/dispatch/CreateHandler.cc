@@ -4,9 +4,13 @@
 #include <unordered_map>
 
 #include "handlers/device/CRemoveDeviceHandler.h"
+#include "handlers/device/CTIRoutePointHandlers.h"
 #include "handlers/device/DeviceProfileHandlers.h"
+#include "handlers/device/GatewayEndpointHandlers.h"
 #include "handlers/device/LoginHandlers.h"
+#include "handlers/device/MGCPHandlers.h"
 #include "handlers/device/PhoneHandlers.h"
+#include "handlers/device/VoiceMailPortHandlers.h"
 #include "handlers/dialplan/CCSSHandler.h"
 #include "handlers/dialplan/CallParkHandler.h"
 #include "handlers/dialplan/CallPickupHandler.h"
@@ -80,6 +84,10 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateRouteList", Make<CUpdateRouteListHandler>},
       {"removeRouteList", Make<CRemoveRouteListHandler>},
       {"getRouteList", Make<CGetRouteListHandler>},
+      {"addCTIRoutePoint", Make<CCTIRoutePointHandler>},
+      {"updateCTIRoutePoint", Make<CCTIRoutePointHandler>},
+      {"removeCTIRoutePoint", Make<CCTIRoutePointHandler>},
+      {"getCTIRoutePoint", Make<CCTIRoutePointHandler>},
       {"listPhoneByName", Make<CListPhoneByNameHandler>},
       {"listPhoneByDescription", Make<CListPhoneByDescriptionHandler>},
       {"listUserByName", Make<CListUserByNameHandler>},
@@ -116,6 +124,14 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"removeDialcoreGroup", Make<CDialcoreGroupHandler>},
       {"getDialcoreGroup", Make<CDialcoreGroupHandler>},
+      {"addVoiceMailPort", Make<CVoiceMailPortHandler>},
+      {"updateVoiceMailPort", Make<CVoiceMailPortHandler>},
+      {"removeVoiceMailPort", Make<CVoiceMailPortHandler>},
+      {"getVoiceMailPort", Make<CVoiceMailPortHandler>},
+      {"addGatewayEndpoint", Make<CAddGatewayEndpointHandler>},
+      {"updateGatewayEndpoint", Make<CUpdateGatewayEndpointHandler>},
+      {"removeGatewayEndpoint", Make<CRemoveGatewayEndpointHandler>},
+      {"getGatewayEndpoint", Make<CGetGatewayEndpointHandler>},
       {"addRouteFilter", Make<CRouteFilterHandler>},
       {"updateRouteFilter", Make<CRouteFilterHandler>},
       {"removeRouteFilter", Make<CRouteFilterHandler>},
@@ -130,6 +146,16 @@ const std::vector<MethodEntry>& MethodTable() {
       {"updateRegionMatrix", Make<CRegionHandler>},
       {"removeRegion", Make<CRegionHandler>},
       {"getRegion", Make<CRegionHandler>},
+      {"addMGCP", Make<CMGCPHandler>},
+      {"addMGCPUnit", Make<CMGCPHandler>},
+      {"addMGCPSubunit", Make<CMGCPHandler>},
+      {"addMGCPEndpoint", Make<CMGCPHandler>},
+      {"getMGCP", Make<CMGCPHandler>},
+      {"updateMGCP", Make<CMGCPHandler>},
+      {"removeMGCP", Make<CMGCPHandler>},
+      {"removeMGCPUnit", Make<CMGCPHandler>},
+      {"removeMGCPSubunit", Make<CMGCPHandler>},
+      {"removeMGCPEndpoint", Make<CMGCPHandler>},
       {"addDialcore", Make<CDialcoreHandler>},
       {"updateDialcore", Make<CDialcoreHandler>},
       {"removeDialcore", Make<CDialcoreHandler>},

@@ -308,4 +308,19 @@ void ReadUpdateReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::
   cursor.Advance();
 }
 
+bool ReadRequiredReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,
+                           const UpdateReference& form, ValueWording wording) {
+  if (form.element && cursor.Is(form.element)) {
+    record.SetValue(form.column, ParseID(RequireAttribute(cursor.node(), "uuid")));
+  } else if (form.idElement && cursor.Is(form.idElement)) {
+    record.SetValue(form.column, ParseID(RequireValue(cursor.node(), wording)));
+  } else if (cursor.Is(form.nameElement)) {
+    record.SetValue(form.column, form.find(session, RequireValue(cursor.node(), wording), form.notFound));
+  } else {
+    return false;
+  }
+  cursor.Advance();
+  return true;
+}
+
 }  // namespace zeb

@@ -103,4 +103,11 @@ struct UpdateReference {
 void ReadUpdateReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,
                          const UpdateReference& form);
 
+// The same reference where a value is required: the element form needs its "uuid" attribute
+// ("No "uuid" attribute found in <element>."), and an identifier or name element without a
+// value throws the missing-value message in wording. form.element may be null (no such form).
+// Stores the identifier and advances when the cursor is on one of the forms; returns whether it was.
+bool ReadRequiredReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,
+                           const UpdateReference& form, ValueWording wording);
+
 }  // namespace zeb

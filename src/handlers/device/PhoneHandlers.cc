@@ -12,42 +12,6 @@ using Cols = zdl::DeviceCols;
 // What the product table's conversion yields for a name it does not know.
 constexpr long kUnknownProduct = 38;
 
-const AddReference kAddReferences[] = {
-    {"callingSearchSpace", "callingSearchSpaceId",
-     "Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName.", "callingSearchSpaceName",
-     nullptr, "Calling search space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
-     Cols::kCallingSearchSpaceID},
-    {"devicePool", "devicePoolId", "Deprecated element. Please use <devicePool> or <devicePoolName.",
-     "devicePoolName", "The element, <devicePoolName>, must contain a value.", "Device Pool not found.",
-     FindIdByName<zdl::CDevicePoolList>, Cols::kDevicePoolID},
-    {"location", "locationId", "Deprecated element. Please use <location> or <locationName>.", "locationName",
-     nullptr, "Location not found.", FindIdByName<zdl::CLocationList>, Cols::kLocationID},
-    {"mediaResourceList", "mediaResourceListId",
-     "Deprecated element. Please use <mediaResourceList> or <mediaResourceListName>.", "mediaResourceListName",
-     nullptr, "Media Resource List not found.", FindIdByName<zdl::CMediaResourceListList>,
-     Cols::kMediaResourceListID},
-    {"automatedAlternateRoutingCSS", nullptr, nullptr, "automatedAlternateRoutingCSSName", nullptr,
-     "AAR Calling search space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
-     Cols::kAARCallingSearchSpaceID},
-    {"aarNeighborhood", nullptr, nullptr, "aarNeighborhoodName",
-     "The element, <aarNeighborhoodName> must contain a value.", "AAR Neighborhood not found.",
-     FindIdByName<zdl::CAARNeighborhoodList>, Cols::kAARNeighborhoodID},
-};
-
-const UpdateReference kUpdateReferences[] = {
-    {"devicePool", "devicePoolId", "devicePoolName", "Device Pool not found.", FindIdByName<zdl::CDevicePoolList>,
-     Cols::kDevicePoolID},
-    {"location", "locationId", "locationName", "Location not found.", FindIdByName<zdl::CLocationList>,
-     Cols::kLocationID},
-    {"mediaResourceList", "mediaResourceListId", "mediaResourceListName", "Media Resource List not found.",
-     FindIdByName<zdl::CMediaResourceListList>, Cols::kMediaResourceListID},
-    {"automatedAlternateRoutingCSS", "automatedAlternateRoutingCSSId", "automatedAlternateRoutingCSSName",
-     "AAR Calling Search Space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
-     Cols::kAARCallingSearchSpaceID},
-    {"aarNeighborhood", "aarNeighborhoodId", "aarNeighborhoodName", "AAR Neighborhood not found.",
-     FindIdByName<zdl::CAARNeighborhoodList>, Cols::kAARNeighborhoodID},
-};
-
 const AddReference kAddPhoneTemplate = {"phoneTemplate", nullptr, nullptr, "phoneTemplateName", nullptr,
                                         "Phone Template not found.", FindIdByName<zdl::CPhoneTemplateList>,
                                         Cols::kPhoneTemplateID};
@@ -96,6 +60,42 @@ void WriteDevice(zdl::CZDLSession& session, zdl::CDeviceList& devices, DeviceChi
 }
 
 }  // namespace
+
+const AddReference kAddReferences[kDeviceReferenceCount] = {
+    {"callingSearchSpace", "callingSearchSpaceId",
+     "Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName.", "callingSearchSpaceName",
+     nullptr, "Calling search space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
+     Cols::kCallingSearchSpaceID},
+    {"devicePool", "devicePoolId", "Deprecated element. Please use <devicePool> or <devicePoolName.",
+     "devicePoolName", "The element, <devicePoolName>, must contain a value.", "Device Pool not found.",
+     FindIdByName<zdl::CDevicePoolList>, Cols::kDevicePoolID},
+    {"location", "locationId", "Deprecated element. Please use <location> or <locationName>.", "locationName",
+     nullptr, "Location not found.", FindIdByName<zdl::CLocationList>, Cols::kLocationID},
+    {"mediaResourceList", "mediaResourceListId",
+     "Deprecated element. Please use <mediaResourceList> or <mediaResourceListName>.", "mediaResourceListName",
+     nullptr, "Media Resource List not found.", FindIdByName<zdl::CMediaResourceListList>,
+     Cols::kMediaResourceListID},
+    {"automatedAlternateRoutingCSS", nullptr, nullptr, "automatedAlternateRoutingCSSName", nullptr,
+     "AAR Calling search space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
+     Cols::kAARCallingSearchSpaceID},
+    {"aarNeighborhood", nullptr, nullptr, "aarNeighborhoodName",
+     "The element, <aarNeighborhoodName> must contain a value.", "AAR Neighborhood not found.",
+     FindIdByName<zdl::CAARNeighborhoodList>, Cols::kAARNeighborhoodID},
+};
+
+const UpdateReference kUpdateReferences[kDeviceReferenceCount - 1] = {
+    {"devicePool", "devicePoolId", "devicePoolName", "Device Pool not found.", FindIdByName<zdl::CDevicePoolList>,
+     Cols::kDevicePoolID},
+    {"location", "locationId", "locationName", "Location not found.", FindIdByName<zdl::CLocationList>,
+     Cols::kLocationID},
+    {"mediaResourceList", "mediaResourceListId", "mediaResourceListName", "Media Resource List not found.",
+     FindIdByName<zdl::CMediaResourceListList>, Cols::kMediaResourceListID},
+    {"automatedAlternateRoutingCSS", "automatedAlternateRoutingCSSId", "automatedAlternateRoutingCSSName",
+     "AAR Calling Search Space not found.", FindIdByName<zdl::CCallingSearchSpaceList>,
+     Cols::kAARCallingSearchSpaceID},
+    {"aarNeighborhood", "aarNeighborhoodId", "aarNeighborhoodName", "AAR Neighborhood not found.",
+     FindIdByName<zdl::CAARNeighborhoodList>, Cols::kAARNeighborhoodID},
+};
 
 const Identification kIdentifyDevice{"Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", "name",
                                      ValueWording::kThenMustHave, "uuid", ValueWording::kThenMustHave,

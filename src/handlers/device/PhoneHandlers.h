@@ -56,6 +56,14 @@ zdl::CZDLID FindSoftkeyTemplateByExactName(zdl::CZDLSession& session, const std:
 extern const Identification kIdentifyDevice;
 // Finds the default profile of that name, refusing a device that is not a profile.
 zdl::CZDLID FindDefaultProfile(zdl::CZDLSession& session, const std::string& name, const std::string& notFound);
+// The optional references of a device in an add request, in their order: calling search space,
+// device pool, location, media resource list, AAR calling search space, AAR neighborhood. The
+// gateway endpoint, voice-mail port and route point readers share them.
+constexpr int kDeviceReferenceCount = 6;
+extern const AddReference kAddReferences[kDeviceReferenceCount];
+// The same references in an update request, from the device pool on (the calling search space
+// has a form of its own in each family).
+extern const UpdateReference kUpdateReferences[kDeviceReferenceCount - 1];
 // The references of the phone template and softkey template in an update request.
 extern const UpdateReference kUpdatePhoneTemplate;
 extern const UpdateReference kUpdateSoftkeyTemplate;

@@ -1,0 +1,26 @@
+// The MGCP gateway element ("mgcp", xsi:type zeb:XMGCP) with its units, their subunits and the
+// endpoint device behind each port.
+#pragma once
+
+#include <string>
+
+#include "builders/BuilderSupport.h"
+
+namespace zeb {
+
+class CXMLMGCP : public CXMLElement {
+ public:
+  // Builds the gateway with that identifier; nothing when there is none. Mode 2 adds the
+  // namespace attributes; the endpoint devices are rendered in mode (phones in mode 0).
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode, const std::string& versionStamp);
+};
+
+// "units": one "unit" per slot of the gateway with its "subunits", each holding its
+// "endpoints". Reads the slot rows and the endpoint devices with one statement each.
+class CXMLMGCPUnits : public CXMLElement {
+ public:
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& gateway, int mode,
+                         const std::string& versionStamp);
+};
+
+}  // namespace zeb
