@@ -84,7 +84,7 @@ TEST_F(CTIRoutePointTest, UpdateChangesNamedFieldsAndReplacesTheLines) {
                  "</devicePoolId><locationName/><lines>" + LineTo(5, "1001") + "</lines></updateCTIRoutePoint>"));
   EXPECT_EQ("RP3|d|", Column("SELECT Name || '|' || Description || '|' || COALESCE(fkLocation, '') FROM Device "
                              "WHERE pkid = ?", id));
-  EXPECT_EQ(dn1001_ + "|5", Column("SELECT group_concat(fkNumPlan || '|' || NumPlanIndex) FROM DeviceNumPlanMap "
+  EXPECT_EQ(dn1001_ + "|5", Joined("SELECT fkNumPlan || '|' || NumPlanIndex FROM DeviceNumPlanMap "
                                    "WHERE fkDevice = ?", id));
   EXPECT_EQ(Standard("updateCTIRoutePoint", id, "2"),
             Call("<zeb:updateCTIRoutePoint sequence=\"2\"><zeb:uuid>" + id + "</zeb:uuid><zeb:description/>"

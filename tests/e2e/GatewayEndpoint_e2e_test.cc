@@ -83,7 +83,7 @@ TEST_F(GatewayEndpointTest, UpdateReplacesPortsAndChangesFields) {
             Call("<updateGatewayEndpoint><name>AA2</name><newName>AA3</newName><description/><country>France</country>"
                  "<analog><ports>" + AnalogPort(3, false) + "</ports><trunkSelectionOrder>Top Down</trunkSelectionOrder>"
                  "</analog></updateGatewayEndpoint>"));
-  EXPECT_EQ("3", Column("SELECT group_concat(PortNum) FROM AnalogAccessPort WHERE fkDevice = ?", id));
+  EXPECT_EQ("3", Joined("SELECT PortNum FROM AnalogAccessPort WHERE fkDevice = ? ORDER BY PortNum", id));
   EXPECT_EQ("", Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
   EXPECT_EQ("4", Column("SELECT tkCountry FROM Device WHERE pkid = ?", id));
   EXPECT_EQ("0", Column("SELECT tkTrunkSelectionOrder FROM AnalogAccess WHERE fkDevice = ?", id));

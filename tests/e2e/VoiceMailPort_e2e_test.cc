@@ -75,7 +75,7 @@ TEST_F(VoiceMailPortTest, UpdateChangesNamedFieldsAndReplacesTheLine) {
                  "</ringSetting></line></updateVoiceMailPort>"));
   EXPECT_EQ("VM3|new||0", Column("SELECT Name || '|' || Description || '|' || COALESCE(fkLocation, '') || '|' || "
                                  "DeviceLevelTraceFlag FROM Device WHERE pkid = ?", id));
-  EXPECT_EQ(dn1001 + "|2|1", Column("SELECT group_concat(fkNumPlan || '|' || NumPlanIndex || '|' || tkRingSetting) "
+  EXPECT_EQ(dn1001 + "|2|1", Joined("SELECT fkNumPlan || '|' || NumPlanIndex || '|' || tkRingSetting "
                                     "FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
   // Without <line> the line appearances stay.
   EXPECT_EQ(Standard("updateVoiceMailPort", id, "7"),
