@@ -46,13 +46,6 @@ const char* const kSkipped[] = {"mediaResourceList",
 
 const LineRules kRoutePointLines{true, false, false};
 
-void WriteRoutePoint(zdl::CZDLSession& session, zdl::CDeviceList& devices, zdl::CDeviceNumPlanMapList& lines) {
-  zdl::CZDLTransaction transaction(session);
-  devices.Update();
-  lines.Update();
-  transaction.Commit();
-}
-
 }  // namespace
 
 void CCTIRoutePointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
@@ -82,7 +75,7 @@ void CCTIRoutePointHandler::Add(XmlNode request, CXMLElement* body, Sequence seq
   ReadLinesElement(cursor, id, lines);
   cursor.RequireEnd();
 
-  WriteRoutePoint(db(), devices, lines);
+  WriteDeviceAndLines(db(), devices, lines);
   AddStandardResponse(body, "addCTIRoutePointResponse", id, sequence);
 }
 
@@ -160,7 +153,7 @@ void CCTIRoutePointHandler::Update(XmlNode request, CXMLElement* body, Sequence 
   ReadLinesElement(cursor, id, lines);
   cursor.RequireEnd();
 
-  WriteRoutePoint(db(), devices, lines);
+  WriteDeviceAndLines(db(), devices, lines);
   AddStandardResponse(body, "updateCTIRoutePointResponse", id, sequence);
 }
 

@@ -171,6 +171,13 @@ void ReplaceLines(zdl::CZDLSession& session, XmlNode linesElement, const zdl::CZ
   ReadLines(session, linesElement.FirstElementChild(), device, lines, rules);
 }
 
+void WriteDeviceAndLines(zdl::CZDLSession& session, zdl::CDeviceList& devices, zdl::CDeviceNumPlanMapList& lines) {
+  zdl::CZDLTransaction transaction(session);
+  devices.Update();
+  lines.Update();
+  transaction.Commit();
+}
+
 void RequireNoLineAppearances(zdl::CZDLSession& session, const zdl::CZDLID& device) {
   zdl::CDeviceNumPlanMapList existing(session);
   existing.SelectByDeviceID(device);

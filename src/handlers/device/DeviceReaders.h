@@ -52,6 +52,9 @@ void ReplaceLines(zdl::CZDLSession& session, XmlNode linesElement, const zdl::CZ
                   zdl::CDeviceNumPlanMapList& lines, const LineRules& rules);
 // Throws when the new device already has line appearances (a device is written only once).
 void RequireNoLineAppearances(zdl::CZDLSession& session, const zdl::CZDLID& device);
+// Writes the device and its line appearances as one unit: a device exists only with the line
+// appearances its request asked for.
+void WriteDeviceAndLines(zdl::CZDLSession& session, zdl::CDeviceList& devices, zdl::CDeviceNumPlanMapList& lines);
 
 // Appends a speed dial per <speeddial> child of speeddials.
 void ReadSpeeddials(XmlNode speeddials, const zdl::CZDLID& device, zdl::CSpeedDialList& list);

@@ -29,14 +29,6 @@ const UpdateReference kUpdateDevicePool = {nullptr, "devicePoolId", "devicePoolN
 // The voice-mail port reads its lines with the rules of the gateway port: a ring setting per line.
 const LineRules kPortLines{true, false, false};
 
-// A port exists only with the line appearances its request asked for.
-void WritePort(zdl::CZDLSession& session, zdl::CDeviceList& devices, zdl::CDeviceNumPlanMapList& lines) {
-  zdl::CZDLTransaction transaction(session);
-  devices.Update();
-  lines.Update();
-  transaction.Commit();
-}
-
 }  // namespace
 
 void CVoiceMailPortHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
@@ -66,7 +58,7 @@ void CVoiceMailPortHandler::Add(XmlNode request, CXMLElement* body, Sequence seq
   RequireNoLineAppearances(db(), id);
   ReadLines(db(), cursor.node(), id, lines, kPortLines);
 
-  WritePort(db(), devices, lines);
+  WriteDeviceAndLines(db(), devices, lines);
   AddStandardResponse(body, "addVoiceMailPortResponse", id, sequence);
 }
 
@@ -128,7 +120,7 @@ void CVoiceMailPortHandler::Update(XmlNode request, CXMLElement* body, Sequence 
     cursor.RequireEnd();
   }
 
-  WritePort(db(), devices, lines);
+  WriteDeviceAndLines(db(), devices, lines);
   AddStandardResponse(body, "updateVoiceMailPortResponse", id, sequence);
 }
 
