@@ -45,7 +45,7 @@ fi
 free_port() {
   local port
   for _ in $(seq 100); do
-    port=$((20000 + RANDOM % 40000))
+    port=$((20000 + RANDOM % 12000))  # below the ephemeral range (32768 on)
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return 0; }
   done
   echo "cluster.sh: no free port found" >&2
