@@ -469,31 +469,29 @@ const UpdateReference kUpdateCallingSearchSpace = {
     "callingSearchSpace", "callingSearchSpaceId", "callingSearchSpaceName", "Calling Search Space not found.",
     FindIdByName<zdl::CCallingSearchSpaceList>, Cols::kCallingSearchSpaceID};
 
+// A <ports> element at the cursor replaces the device's ports and their line appearances.
+void ReplacePortsIfNamed(zdl::CZDLSession& session, ElementCursor& cursor, const zdl::CZDLID& device,
+                         AccessRows& rows, bool analog) {
+  if (!cursor.Is("ports")) return;
+  rows.lines.SelectByDeviceID(device);
+  rows.lines.DeleteAll();
+  CGenericGatewayPortList& ports = rows.Ports(session, analog);
+  ports.DeleteAllOf(device);
+  ReadPorts(session, cursor.node(), device, ports, rows.lines);
+  cursor.Advance();
+}
+
 // The fields of the T1 section of an update, every one optional; the ports are replaced.
 void UpdateT1(zdl::CZDLSession& session, ElementCursor& cursor, const zdl::CZDLID& device, AccessRows& rows) {
   auto t1 = AccessRows::RecordOf(rows.t1, device, false);
   ReadFields(session, cursor, *t1, kT1Head, NullStyle::kStop, true);
-  if (cursor.Is("ports")) {
-    rows.lines.SelectByDeviceID(device);
-    rows.lines.DeleteAll();
-    CGenericGatewayPortList& ports = rows.Ports(session, false);
-    ports.DeleteAllOf(device);
-    ReadPorts(session, cursor.node(), device, ports, rows.lines);
-    cursor.Advance();
-  }
+  ReplacePortsIfNamed(session, cursor, device, rows, false);
   ReadFields(session, cursor, *t1, kT1Tail, NullStyle::kStop, true);
 }
 
 void UpdateAnalog(zdl::CZDLSession& session, ElementCursor& cursor, const zdl::CZDLID& device, AccessRows& rows) {
   auto analog = AccessRows::RecordOf(rows.analog, device, false);
-  if (cursor.Is("ports")) {
-    rows.lines.SelectByDeviceID(device);
-    rows.lines.DeleteAll();
-    CGenericGatewayPortList& ports = rows.Ports(session, true);
-    ports.DeleteAllOf(device);
-    ReadPorts(session, cursor.node(), device, ports, rows.lines);
-    cursor.Advance();
-  }
+  ReplacePortsIfNamed(session, cursor, device, rows, true);
   ReadFields(session, cursor, *analog, kAnalogTail, NullStyle::kStop, true);
 }
 
