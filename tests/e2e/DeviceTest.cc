@@ -20,11 +20,6 @@ std::string DeviceTest::Joined(const std::string& sql, const std::string& value)
   return joined;
 }
 
-std::string DeviceTest::AddPartition(const std::string& name) {
-  return CallForId("addRoutePartition",
-                   "<addRoutePartition><p><name>" + name + "</name></p></addRoutePartition>");
-}
-
 std::string DeviceTest::AddNumber(const std::string& pattern, const std::string& partition, long usage) {
   zdl::CNumPlanList numbers(Db());
   auto number = numbers.Insert();

@@ -24,7 +24,6 @@ class DeviceTest : public ZebdTest {
   // The first column of every row, joined with commas.
   std::string Joined(const std::string& sql, const std::string& value);
 
-  std::string AddPartition(const std::string& name);
   // A number plan row (usage 2 is a directory number) in the partition ("" for none).
   std::string AddNumber(const std::string& pattern, const std::string& partition, long usage = 2);
   // A record with only a name in table Location, MediaResourceList or AARNeighborhood.

@@ -16,10 +16,6 @@ std::string Ref(const std::string& tag, const std::string& id) {
 
 class LineTest : public ZebdTest {
  protected:
-  std::string AddPartition(const std::string& name) {
-    return CallForId("addRoutePartition",
-                     "<addRoutePartition><p><name>" + name + "</name></p></addRoutePartition>");
-  }
   std::string AddCss(const std::string& name) {
     return CallForId("addCSS", "<addCSS><c><name>" + name + "</name><members/></c></addCSS>");
   }

@@ -40,7 +40,7 @@ class ListQueryTest : public ZebdTest {
     filters.Update();
     return filter->GetID().str();
   }
-  std::string AddPartition(const std::string& name) {
+  std::string AddDescribedPartition(const std::string& name) {
     return CallForId("addRoutePartition", "<addRoutePartition><p><name>" + name + "</name><description>" + name +
                                               " numbers</description></p></addRoutePartition>");
   }
@@ -105,7 +105,7 @@ TEST_F(ListQueryTest, GetNumDevicesCountsTheClass) {
 }
 
 TEST_F(ListQueryTest, RoutePlansListByUsageOrAllInPatternOrder) {
-  const std::string internal = AddPartition("Internal"), pub = AddPartition("Public");
+  const std::string internal = AddDescribedPartition("Internal"), pub = AddDescribedPartition("Public");
   const std::string local = AddRouteFilter("Local & Free");
   const std::string line = AddNumber("1000", 2, internal);
   const std::string translation = AddNumber("1000", 3, pub);
@@ -130,7 +130,8 @@ TEST_F(ListQueryTest, RoutePlansListByUsageOrAllInPatternOrder) {
 }
 
 TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
-  const std::string internal = AddPartition("Internal"), lab = AddPartition("INT_Lab"), pub = AddPartition("Public");
+  const std::string internal = AddDescribedPartition("Internal"), lab = AddDescribedPartition("INT_Lab"),
+                    pub = AddDescribedPartition("Public");
   const std::string lobby = CallForId(
       "addCSS", "<addCSS><c><name>Lobby</name><members><member index=\"1\"><routePartitionName>Public"
                 "</routePartitionName></member><member index=\"2\"><routePartitionName>Internal</routePartitionName>"

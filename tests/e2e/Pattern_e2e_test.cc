@@ -20,10 +20,6 @@ std::string Ref(const std::string& tag, const std::string& id) {
 
 class PatternTest : public ZebdTest {
  protected:
-  std::string AddPartition(const std::string& name) {
-    return CallForId("addRoutePartition",
-                     "<addRoutePartition><p><name>" + name + "</name></p></addRoutePartition>");
-  }
   std::unique_ptr<zdl::CZDLDatabase> OpenDatabase() { return zdl::CZDLDatabase::Open(zebd_.dbPath()); }
   // A record that only has a name, written where the API cannot write it.
   template <class List>

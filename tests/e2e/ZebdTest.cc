@@ -30,6 +30,10 @@ std::string ZebdTest::CallForId(const std::string& method, const std::string& re
   return id;
 }
 
+std::string ZebdTest::AddPartition(const std::string& name) {
+  return CallForId("addRoutePartition", "<addRoutePartition><p><name>" + name + "</name></p></addRoutePartition>");
+}
+
 void ZebdTest::ExpectRefused(const std::string& requestElement, const std::string& method, int code,
                              const std::string& message) {
   const std::string before = Snapshot();

@@ -27,6 +27,8 @@ class ZebdTest : public ::testing::Test {
   std::string ReturnOf(const std::string& envelope);
   // Calls and returns the identifier a standard response carries, checking the response bytes.
   std::string CallForId(const std::string& method, const std::string& requestElement);
+  // Adds a route partition by name and returns its identifier.
+  std::string AddPartition(const std::string& name);
 
   // The expected envelopes, with this server's schema host.
   std::string Fault(const std::string& method, int code, const std::string& message,
