@@ -71,6 +71,17 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
   EXPECT_EQ(Standard("removeDialPlanTag", tag), Call("<removeDialPlanTag><uuid>" + tag + "</uuid></removeDialPlanTag>"));
 }
 
+TEST_F(DialPlanTest, AnUnsetDialPlanKeepsAnEmptyUuid) {
+  const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><t><name>LOOSE</name><dialPlan uuid=\"\"/>"
+                                                      "<operator>EXISTS</operator></t></addDialPlanTag>");
+  EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "LOOSE", "", "EXISTS", "false"))),
+            Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
+  CallForId("addRouteFilter", "<addRouteFilter><f><name>Loose</name><dialPlan uuid=\"\"/><members/></f>"
+                              "</addRouteFilter>");
+  EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Loose</name></getRouteFilter>")
+                                   .find("<clause></clause>\r\n<dialPlan  uuid=\"\"></dialPlan>\r\n"));
+}
+
 TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPlan("NA");
   AddPlan("EU");
