@@ -40,10 +40,19 @@ void CreateAll(CZDLSession& session, bool seed) {
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
 
-// Brings an older database up to the declaration: new tables are created, new columns added,
-// missing indexes built and new type rows inserted. Nothing is dropped or rewritten.
-void Upgrade(CZDLSession& session) {
+// The steps of an upgrade from version that comparing the declaration with the database cannot
+// find; they run before the declared tables, columns and indexes are brought up to date.
+void UpgradeFromVersion(CZDLSession& session, long long version) {
+  // 2: the route filter joined the unique key of numbers, so the narrower key goes.
+  if (version < 2) session.Execute("DROP INDEX IF EXISTS ux_NumPlan_PatternInPartition");
+}
+
+// Brings an older database up to the declaration: the versioned steps, then new tables are
+// created, new columns added, missing indexes built and new type rows inserted. No row is
+// dropped or rewritten.
+void Upgrade(CZDLSession& session, long long version) {
   const Dialect& dialect = session.dialect();
+  UpgradeFromVersion(session, version);
   for (const TableDef* table : AllTables()) {
     if (!dialect.TableExists(session, table->name)) {
       for (const std::string& sql : dialect.CreateTable(*table)) session.Execute(sql);
@@ -152,7 +161,7 @@ void CZDLDatabase::CheckSchema(CZDLSession& session) {
   }
   if (version == kSchemaVersion && meta.rows[0][1].AsText() == SchemaFingerprint(*dialect_)) return;
   dialect_->PrepareSchema(session);
-  Upgrade(session);
+  Upgrade(session, version);
 }
 
 void CZDLDatabase::StartListener() {

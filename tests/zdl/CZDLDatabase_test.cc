@@ -34,6 +34,21 @@ void RawSql(const std::string& path, const std::string& sql) {
   sqlite3_close(db);
 }
 
+// Two numbers that share pattern and partition and differ in their route filter.
+void AddPatternPerFilter(CZDLSession& session) {
+  CRouteFilterList filters(session);
+  CNumPlanList numbers(session);
+  for (const char* name : {"RF1", "RF2"}) {
+    auto filter = filters.Insert();
+    filter->PutName(name);
+    filters.Update();
+    auto number = numbers.Insert();
+    number->PutDNOrPattern("9.@");
+    number->PutRouteFilterID(filter->GetID());
+  }
+  numbers.Update();
+}
+
 TEST(CZDLDatabaseTest, FreshDatabaseIsCreatedAndSeeded) {
   TempDir dir;
   auto db = CZDLDatabase::Open(dir / "zeb.db");
@@ -95,11 +110,14 @@ TEST(CZDLDatabaseTest, OlderSchemaIsUpgradedInPlace) {
     list.Insert()->PutName("Survivor");
     list.Update();
   }
-  // An older build: no MGCP tables, no Description column on partitions, fewer type rows.
+  // An older build: no MGCP tables, no Description column on partitions, fewer type rows, and
+  // numbers unique by pattern and partition alone.
   RawSql(dir / "zeb.db",
          "DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
          "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
-         "UPDATE ZebSchema SET fingerprint = 'older'");
+         "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition "
+         "ON NumPlan (DNOrPattern, COALESCE(fkRoutePartition, '')); UPDATE ZebSchema SET version = 1, "
+         "fingerprint = 'older'");
   auto db = CZDLDatabase::Open(dir / "zeb.db");
   CZDLSession& session = db->Session();
   CRoutePartitionList list(session);
@@ -111,6 +129,7 @@ TEST(CZDLDatabaseTest, OlderSchemaIsUpgradedInPlace) {
   gateways.SelectAll();
   EXPECT_EQ(0u, gateways.Count());
   EXPECT_EQ("Device Profile", CTypeList(session, "TypeClass").GetStringRef(254));
+  AddPatternPerFilter(session);
 }
 
 TEST(CZDLIDTest, ParsesClientTextIntoCanonicalForm) {
