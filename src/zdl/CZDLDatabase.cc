@@ -5,6 +5,7 @@
 
 #include "zdl/CZDLException.h"
 #include "zdl/Schema.h"
+#include "zdl/WriteHooks.h"
 #include "zdl/postgresql/PgChangeListener.h"
 #include "zdl/postgresql/PgConnection.h"
 #include "zdl/postgresql/PgDialect.h"
@@ -41,18 +42,23 @@ void CreateAll(CZDLSession& session, bool seed) {
 }
 
 // The steps of an upgrade from version that comparing the declaration with the database cannot
-// find; they run before the declared tables, columns and indexes are brought up to date.
+// find; they run once the declared tables, columns and indexes are there.
 void UpgradeFromVersion(CZDLSession& session, long long version) {
-  // 2: the route filter joined the unique key of numbers, so the narrower key goes.
-  if (version < 2) session.Execute("DROP INDEX IF EXISTS ux_NumPlan_PatternInPartition");
+  if (version < 2) {
+    // The route filter joined the unique key of numbers, so the narrower key goes; calling
+    // search spaces get the clauses that older builds left empty.
+    session.Execute("DROP INDEX IF EXISTS ux_NumPlan_PatternInPartition");
+    for (const auto& row : session.Query("SELECT pkid FROM CallingSearchSpace").rows) {
+      RefreshCallingSearchSpaceClause(session, row[0]);
+    }
+  }
 }
 
-// Brings an older database up to the declaration: the versioned steps, then new tables are
-// created, new columns added, missing indexes built and new type rows inserted. No row is
-// dropped or rewritten.
+// Brings an older database up to the declaration: new tables are created, new columns added,
+// missing indexes built and new type rows inserted; then the versioned steps run. No row is
+// dropped.
 void Upgrade(CZDLSession& session, long long version) {
   const Dialect& dialect = session.dialect();
-  UpgradeFromVersion(session, version);
   for (const TableDef* table : AllTables()) {
     if (!dialect.TableExists(session, table->name)) {
       for (const std::string& sql : dialect.CreateTable(*table)) session.Execute(sql);
@@ -68,6 +74,7 @@ void Upgrade(CZDLSession& session, long long version) {
     for (const std::string& sql : dialect.CreateIndexes(*table)) session.Execute(sql);
   }
   SeedDatabase(session, true);
+  UpgradeFromVersion(session, version);
   session.Execute(std::string("UPDATE ") + kMetaTable + " SET version = ?, fingerprint = ?",
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }

@@ -64,7 +64,7 @@ class DevicePoolTest : public ZebdTest {
   std::string AutoSearchSpaceElement() const {
     return "<autoSearchSpace  uuid=\"" + css_ +
            "\">\r\n<name>Auto</name>\r\n<description></description>\r\n"
-           "<clause></clause>\r\n<members>\r\n<member  "
+           "<clause>Lobby</clause>\r\n<members>\r\n<member  "
            "index=\"1\">\r\n<routePartitionName>Lobby</routePartitionName>"
            "\r\n</member>\r\n</members>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n</"
            "autoSearchSpace>\r\n";

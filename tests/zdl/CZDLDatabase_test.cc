@@ -109,14 +109,22 @@ TEST(CZDLDatabaseTest, OlderSchemaIsUpgradedInPlace) {
     CRoutePartitionList list(db->Session());
     list.Insert()->PutName("Survivor");
     list.Update();
+    CCallingSearchSpaceList spaces(db->Session());
+    spaces.Insert()->PutName("Front");
+    spaces.Update();
+    CCallingSearchSpaceMemberList members(db->Session());
+    members.Insert()->PutCallingSearchSpaceID(spaces.GetCurrentItem()->GetID());
+    members.GetCurrentItem()->PutRoutePartitionID(list.GetCurrentItem()->GetID());
+    members.Update();
   }
   // An older build: no MGCP tables, no Description column on partitions, fewer type rows, and
-  // numbers unique by pattern and partition alone.
+  // numbers unique by pattern and partition alone, and calling search spaces without clauses.
   RawSql(dir / "zeb.db",
          "DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
          "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
          "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition "
-         "ON NumPlan (DNOrPattern, COALESCE(fkRoutePartition, '')); UPDATE ZebSchema SET version = 1, "
+         "ON NumPlan (DNOrPattern, COALESCE(fkRoutePartition, '')); UPDATE CallingSearchSpace SET Clause = '';"
+         "UPDATE ZebSchema SET version = 1, "
          "fingerprint = 'older'");
   auto db = CZDLDatabase::Open(dir / "zeb.db");
   CZDLSession& session = db->Session();
@@ -130,6 +138,7 @@ TEST(CZDLDatabaseTest, OlderSchemaIsUpgradedInPlace) {
   EXPECT_EQ(0u, gateways.Count());
   EXPECT_EQ("Device Profile", CTypeList(session, "TypeClass").GetStringRef(254));
   AddPatternPerFilter(session);
+  EXPECT_EQ("Survivor", session.Query("SELECT Clause FROM CallingSearchSpace").rows.at(0).at(0).AsText());
 }
 
 TEST(CZDLIDTest, ParsesClientTextIntoCanonicalForm) {
