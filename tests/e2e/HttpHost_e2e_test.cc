@@ -295,6 +295,19 @@ TEST(HttpHostConnections, RemoteAddressReachesTheExtension) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// What reaches the extension, and what comes back when it fails
+
+TEST(HttpHostExtension, RequestTextAndItsTraceEndAtTheFirstNulByte) {
+  ZebdProcess zebd;
+  const std::string envelope = "<Envelope><Body><fooBar/></Body></Envelope>";
+  const std::string answer = BodyOf(PostSoap(zebd.port(), envelope + std::string("\0<bazQux/>", 10)));
+  EXPECT_NE(std::string::npos, answer.find("Unknown method: fooBar")) << answer;
+  ASSERT_EQ(0, zebd.Stop());
+  EXPECT_NE(std::string::npos, zebd.TraceFile().find("RequestContents: \r\n" + envelope + "\r\nResponseContents: "))
+      << zebd.TraceFile();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Shutdown
 
 TEST(HttpHostShutdown, SigtermExitsZeroWithTheTraceFileComplete) {
