@@ -222,8 +222,14 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
        kInvalidValue, "Then element, <country>, must have a value."},
       {"<updateGatewayEndpoint><name>AA5</name><t1/></updateGatewayEndpoint>", "updateGatewayEndpoint",
        kUnexpectedNode, "Unexpected element. Found <t1>, expecting <analog>."},
+      // A device of another protocol is refused before any element is read, access section or not.
       {"<updateGatewayEndpoint><name>SEP1</name><analog/></updateGatewayEndpoint>", "updateGatewayEndpoint",
        kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
+      {"<updateGatewayEndpoint><name>SEP1</name><description>changed</description></updateGatewayEndpoint>",
+       "updateGatewayEndpoint", kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
+      {"<updateGatewayEndpoint><name>SEP1</name><callingSearchSpaceName>Nope</callingSearchSpaceName>"
+       "</updateGatewayEndpoint>",
+       "updateGatewayEndpoint", kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
       {"<removeGatewayEndpoint/>", "removeGatewayEndpoint", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <uuid> or <name>"},
       {"<removeGatewayEndpoint><name>Nope</name></removeGatewayEndpoint>", "removeGatewayEndpoint", kNotFound,
