@@ -38,19 +38,11 @@ CZDLID AddPartition(CZDLSession& session, const std::string& name) {
 }
 
 // Two numbers that share pattern and partition and differ in their route filter.
-void AddPatternPerFilter(CZDLSession& session) {
-  CRouteFilterList filters(session);
-  CNumPlanList numbers(session);
-  for (const char* name : {"RF1", "RF2"}) {
-    auto filter = filters.Insert();
-    filter->PutName(name);
-    filters.Update();
-    auto number = numbers.Insert();
-    number->PutDNOrPattern("9.@");
-    number->PutRouteFilterID(filter->GetID());
-  }
-  numbers.Update();
-}
+const char kPatternWithAndWithoutFilter[] =
+    "INSERT INTO RouteFilter (pkid, Name) VALUES ('{F0000000-0000-0000-0000-000000000001}', 'RF');"
+    "INSERT INTO NumPlan (pkid, DNOrPattern) VALUES ('{F0000000-0000-0000-0000-000000000002}', '9.@');"
+    "INSERT INTO NumPlan (pkid, DNOrPattern, fkRouteFilter) VALUES ('{F0000000-0000-0000-0000-000000000003}', "
+    "'9.@', '{F0000000-0000-0000-0000-000000000001}')";
 
 std::size_t CountPartitions(CZDLSession& session) {
   CRoutePartitionList list(session);
@@ -141,7 +133,7 @@ TEST_F(PostgresSharedTest, OlderSchemaIsUpgradedAndForeignOrNewerOnesRefused) {
   gateways.SelectAll();
   EXPECT_EQ(0u, gateways.Count());
   EXPECT_EQ("Device Profile", CTypeList(db->Session(), "TypeClass").GetStringRef(254));
-  AddPatternPerFilter(db->Session());
+  Admin(older, kPatternWithAndWithoutFilter);
 
   const std::string newer = Fresh();
   Admin(newer, "UPDATE ZebSchema SET version = version + 1");
