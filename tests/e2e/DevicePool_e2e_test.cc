@@ -1,4 +1,5 @@
 // Device pools through real HTTP.
+#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 #include "zdl/CZDLDatabase.h"
 
@@ -19,22 +20,15 @@ const std::string kDateTimeElement = std::string("<dateTimeSetting  uuid=\"") + 
                                      "<timeZone>Greenwich Mean Time</timeZone>\r\n</dateTimeSetting>\r\n";
 
 std::string HavenElement(const std::string& id, const std::string& name) {
-  return "<havenInfo  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<havenOption>" + name +
-         "</havenOption>\r\n<userModifiable>false</userModifiable>\r\n<ipAddr1></ipAddr1>\r\n<port1>0</"
-         "port1>\r\n"
-         "<ipAddr2></ipAddr2>\r\n<port2>0</port2>\r\n<ipAddr3></ipAddr3>\r\n<port3>0</port3>\r\n</"
-         "havenInfo>\r\n";
+  return "<havenInfo  uuid=\"" + id + "\">\r\n" + El("name", name) + El("havenOption", name) +
+         El("userModifiable", "false") + El("ipAddr1", "") + El("port1", "0") + El("ipAddr2", "") + El("port2", "0") +
+         El("ipAddr3", "") + El("port3", "0") + "</havenInfo>\r\n";
 }
 
 std::string Settings(const std::string& network, const std::string& user, const std::string& networkHold,
                      const std::string& userHold) {
-  return "<networkLocale>" + network + "</networkLocale>\r\n<userLocale>" + user +
-         "</userLocale>\r\n"
-         "<networkHoldMOHAudioSourceId>" +
-         networkHold +
-         "</networkHoldMOHAudioSourceId>\r\n"
-         "<userHoldMOHAudioSourceId>" +
-         userHold + "</userHoldMOHAudioSourceId>\r\n";
+  return El("networkLocale", network) + El("userLocale", user) + El("networkHoldMOHAudioSourceId", networkHold) +
+         El("userHoldMOHAudioSourceId", userHold);
 }
 
 class DevicePoolTest : public ZebdTest {
@@ -56,25 +50,21 @@ class DevicePoolTest : public ZebdTest {
   }
 
   // A node group without members.
-  std::string GroupElement(const std::string& id, const std::string& name) const {
-    return "<dialcoreGroup  uuid=\"" + id + "\">\r\n<name>" + name +
-           "</name>\r\n<tftpDefault>false</tftpDefault>\r\n"
+  static std::string GroupElement(const std::string& id, const std::string& name) {
+    return "<dialcoreGroup  uuid=\"" + id + "\">\r\n" + El("name", name) + El("tftpDefault", "false") +
            "<members></members>\r\n</dialcoreGroup>\r\n";
   }
   std::string AutoSearchSpaceElement() const {
-    return "<autoSearchSpace  uuid=\"" + css_ +
-           "\">\r\n<name>Auto</name>\r\n<description></description>\r\n"
-           "<clause>Lobby</clause>\r\n<members>\r\n<member  "
-           "index=\"1\">\r\n<routePartitionName>Lobby</routePartitionName>"
-           "\r\n</member>\r\n</members>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n</"
-           "autoSearchSpace>\r\n";
+    return "<autoSearchSpace  uuid=\"" + css_ + "\">\r\n" + El("name", "Auto") + El("description", "") +
+           El("clause", "Lobby") + "<members>\r\n<member  index=\"1\">\r\n" + El("routePartitionName", "Lobby") +
+           "</member>\r\n</members>\r\n" + El("dialPlanWizardGenID", "0") + "</autoSearchSpace>\r\n";
   }
-  std::string WestElement() const {
-    return "<region  uuid=\"" + region_ +
-           "\">\r\n<name>West</name>\r\n<relatedRegions>\r\n<relatedRegion  uuid=\"" + entry_ +
-           "\">\r\n<name>Default</name>\r\n<bandwidth>G.711</bandwidth>\r\n</relatedRegion>\r\n"
-           "</relatedRegions>\r\n</region>\r\n";
+  std::string RegionElement(const std::string& id, const std::string& name, const std::string& related) const {
+    return "<region  uuid=\"" + id + "\">\r\n" + El("name", name) + "<relatedRegions>\r\n<relatedRegion  uuid=\"" +
+           entry_ + "\">\r\n" + El("name", related) + El("bandwidth", "G.711") +
+           "</relatedRegion>\r\n</relatedRegions>\r\n</region>\r\n";
   }
+  std::string WestElement() const { return RegionElement(region_, "West", "Default"); }
   std::string PoolResponse(const std::string& id, const std::string& name, const std::string& content,
                            const std::string& sequence = "") {
     return Response("getDevicePool",
@@ -102,9 +92,8 @@ TEST_F(DevicePoolTest, AddByNamesWithEveryElementAndGet) {
       "</devicePool></addDevicePool>");
   EXPECT_EQ(PoolResponse(id, "Branch &amp; Co",
                          kDateTimeElement + GroupElement(group_, "Pool nodes") + AutoSearchSpaceElement() +
-                             "<mediaResourceList  uuid=\"" + kMediaList + "\"></mediaResourceList>\r\n" +
-                             WestElement() + "<softkeyTemplate  uuid=\"" + kSoftkeyFeature +
-                             "\"></softkeyTemplate>\r\n" + Settings("Germany", "German Germany", "3", "4") +
+                             Ref("mediaResourceList", kMediaList) +
+                             WestElement() + Ref("softkeyTemplate", kSoftkeyFeature) + Settings("Germany", "German Germany", "3", "4") +
                              HavenElement(kHavenDefault, "Use Default Gateway")),
             GetPool("<name>branch &amp; co</name>"));
 }
@@ -167,11 +156,8 @@ TEST_F(DevicePoolTest, UpdateReplacesWhatItNamesAndClearsTheOptionalReferences) 
   // No search space or media resource list is left; the region now relates to West.
   EXPECT_EQ(PoolResponse(
                 id, "Annex",
-                kDateTimeElement + GroupElement(other, "Other nodes") + "<region  uuid=\"" + kDefaultRegion +
-                    "\">\r\n<name>Default</name>\r\n<relatedRegions>\r\n<relatedRegion  uuid=\"" + entry_ +
-                    "\">\r\n<name>West</name>\r\n<bandwidth>G.711</bandwidth>\r\n</relatedRegion>\r\n"
-                    "</relatedRegions>\r\n</region>\r\n<softkeyTemplate  uuid=\"" +
-                    kSoftkeyFeature + "\"></softkeyTemplate>\r\n" + Settings("", "French France", "7", "-2") +
+                kDateTimeElement + GroupElement(other, "Other nodes") + RegionElement(kDefaultRegion, "Default", "West") +
+                    Ref("softkeyTemplate", kSoftkeyFeature) + Settings("", "French France", "7", "-2") +
                     HavenElement(kHavenDefault, "Use Default Gateway")),
             GetPool("<uuid>" + id + "</uuid>"));
 }
@@ -211,111 +197,62 @@ TEST_F(DevicePoolTest, AddRefusalsNameTheProblemAndChangeNothing) {
   auto add = [](const std::string& content) {
     return "<addDevicePool><p>" + content + "</p></addDevicePool>";
   };
-  struct Case {
-    std::string content;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {"<uuid/>", kUnexpectedNode, "Unexpected element. Found <uuid>, expecting <name>."},
-      {"<name/>", kInvalidValue, "The element, <name>, must contain a value."},
-      {name, kUnexpectedNode, "Unexpected element. NULL element found, expecting more elements."},
-      {name + "<autoSearchSpace/>", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <autoSearchSpace>."},
-      {name + "<autoSearchSpaceName>Nope</autoSearchSpaceName>", kNotFound,
+  ExpectRefused("<addDevicePool/>", "addDevicePool", kUnexpectedNode,
+                "Unexpected element. Found NULL, expecting <devicePool>");
+  ExpectAllRefused(zebd_, {
+      {add("<uuid/>"), kUnexpectedNode, "Found <uuid>, expecting <name>."},
+      {add("<name/>"), kInvalidValue, "The element, <name>, must contain a value."},
+      {add(name), kUnexpectedNode, "NULL element found, expecting more elements."},
+      {add(name + "<autoSearchSpaceName>Nope</autoSearchSpaceName>"), kNotFound,
        "Calling Search Space not found."},
-      {name + "<autoSearchSpaceName>Auto</autoSearchSpaceName>", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <dateTimeSetting> or <dateTimeSettingName>."},
-      {name + "<dateTimeSettingId>x</dateTimeSettingId>", kUnexpectedNode,
-       "Unexpected element. Found <dateTimeSettingId>, expecting <dateTimeSetting> or "
-       "<dateTimeSettingName>."},
-      {name + "<dateTimeSettingName/>", kInvalidValue,
-       "The element, <dateTimeSettingName>, must contain a value."},
-      {name + "<dateTimeSettingName>Nope</dateTimeSettingName>", kNotFound, "DateTimeSetting not found."},
-      {name + dts, kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <dialcoreGroup> or <dialcoreGroupName>."},
-      {name + dts + "<dialcoreGroupName>Nope</dialcoreGroupName>", kNotFound, "Dialcore Group not found."},
-      {name + dts + group, kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting more elements."},
-      {name + dts + group + "<mediaResourceListName>Nope</mediaResourceListName>", kNotFound,
+      {add(name + "<autoSearchSpaceName>Auto</autoSearchSpaceName>"), kUnexpectedNode,
+       "NULL element found, expecting <dateTimeSetting> or <dateTimeSettingName>."},
+      {add(name + "<dateTimeSettingId>x</dateTimeSettingId>"), kUnexpectedNode,
+       "Found <dateTimeSettingId>, expecting <dateTimeSetting> or <dateTimeSettingName>."},
+      {add(name + "<dateTimeSettingName>Nope</dateTimeSettingName>"), kNotFound,
+       "DateTimeSetting not found."},
+      {add(name + dts + "<dialcoreGroupName>Nope</dialcoreGroupName>"), kNotFound,
+       "Dialcore Group not found."},
+      {add(name + dts + group + "<mediaResourceListName>Nope</mediaResourceListName>"), kNotFound,
        "Media Resource List not found."},
-      {name + dts + group + "<mediaResourceListName>Music</mediaResourceListName>", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <region> or <regionName>."},
-      {name + dts + group + "<regionName>Nope</regionName>", kNotFound, "Region not found."},
-      {name + dts + group + region, kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <softkeyTemplate> or <softkeyTemplateName>."},
-      {name + dts + group + region + "<softkeyTemplateName>Nope</softkeyTemplateName>", kNotFound,
+      {add(name + dts + group + "<regionName>Nope</regionName>"), kNotFound, "Region not found."},
+      {add(name + dts + group + region + "<softkeyTemplateName>Nope</softkeyTemplateName>"), kNotFound,
        "Softkey Template not found."},
-      {upToSoftkey, kUnexpectedNode, "Unexpected element. NULL element found, expecting more elements."},
-      {upToSoftkey + "<networkLocale>Atlantis</networkLocale>", 8, "Invalid Parameter: Atlantis"},
-      {upToSoftkey + "<networkLocale/>", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {upToSoftkey + "<userHoldMOHAudioSourceId/>", kInvalidValue,
-       "The element, <userHoldMOHAudioSourceId>, must contain a value."},
-      {upToSoftkey + "<userHoldMOHAudioSourceId>1</userHoldMOHAudioSourceId>", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <havenInfo>."},
-      {upToSoftkey + "<havenId>x</havenId>", kUnexpectedNode,
-       "Unexpected element. Found <havenId>, expecting <havenInfo> or <havenName>."},
-      {upToSoftkey + "<havenName>Nope</havenName>", kNotFound, "Haven Reference not found."},
-      {"<name>default</name>" + dts + group + region + softkey + "<havenName>Disable</havenName>", 3,
+      {add(upToSoftkey + "<networkLocale>Atlantis</networkLocale>"), 8, "Invalid Parameter: Atlantis"},
+      {add(upToSoftkey + "<networkLocale/>"), kUnexpectedNode,
+       "NULL element found. Expecting more elements."},
+      {add(upToSoftkey + "<userHoldMOHAudioSourceId>1</userHoldMOHAudioSourceId>"), kUnexpectedNode,
+       "NULL element found. Expecting <havenInfo>."},
+      {add(upToSoftkey + "<havenName>Nope</havenName>"), kNotFound, "Haven Reference not found."},
+      {add("<name>default</name>" + dts + group + region + softkey + "<havenName>Disable</havenName>"), 3,
        "A Device Pool named \"default\" already exists."},
-      {name + "<dateTimeSetting uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>" + group + region +
-           softkey + "<havenName>Disable</havenName>",
+      {add(name + "<dateTimeSetting uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"
+       + group + region + softkey + "<havenName>Disable</havenName>"),
        5,
        "The Date/Time Setting {00000000-0000-0000-0000-00000000DEAD} referred to by this Device Pool does "
        "not exist."},
-  };
-  ExpectRefused("<addDevicePool/>", "addDevicePool", kUnexpectedNode,
-                "Unexpected element. Found NULL, expecting <devicePool>");
-  for (const Case& c : cases) ExpectRefused(add(c.content), "addDevicePool", c.code, c.message);
+  });
 }
 
 TEST_F(DevicePoolTest, UpdateRemoveGetRefusalsNameTheProblemAndChangeNothing) {
   auto update = [](const std::string& content) {
     return "<updateDevicePool><name>Default</name>" + content + "</updateDevicePool>";
   };
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<updateDevicePool/>", "updateDevicePool", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateDevicePool><devicePoolName>x</devicePoolName></updateDevicePool>", "updateDevicePool",
-       kUnexpectedNode, "Unexpected element. Found <devicePoolName>, expecting <uuid> or <name>."},
-      {"<updateDevicePool><name/></updateDevicePool>", "updateDevicePool", kInvalidValue,
-       "The element, <name>, must have a value."},
-      {"<updateDevicePool><name>Nope</name></updateDevicePool>", "updateDevicePool", kNotFound,
-       "Device Pool not found."},
-      {update("<newName/>"), "updateDevicePool", kInvalidValue,
-       "The element, <newName>, must contain a value."},
-      {update("<autoSearchSpaceName>Nope</autoSearchSpaceName>"), "updateDevicePool", kNotFound,
+  ExpectAllRefused(zebd_, {
+      {"<updateDevicePool/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<updateDevicePool><name>Nope</name></updateDevicePool>", kNotFound, "Device Pool not found."},
+      {update("<autoSearchSpaceName>Nope</autoSearchSpaceName>"), kNotFound,
        "Calling Search Space not found."},
-      {update("<dateTimeSettingId/>"), "updateDevicePool", kInvalidValue,
+      {update("<dateTimeSettingId/>"), kInvalidValue,
        "Then element, <dateTimeSettingId>, must have a value."},
-      {update("<regionName/>"), "updateDevicePool", kInvalidValue,
-       "Then element, <regionName>, must have a value."},
-      {update("<userLocale>Klingon</userLocale>"), "updateDevicePool", 8, "Invalid Parameter: Klingon"},
-      {update("<userHoldMOHAudioSourceId/>"), "updateDevicePool", kInvalidValue,
-       "The element, <userHoldMOHAudioSourceId>, must contain a value."},
-      {update("<havenInfoId/>"), "updateDevicePool", kInvalidValue,
-       "Then element, <havenInfoId>, must have a value."},
-      {"<removeDevicePool/>", "removeDevicePool", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<removeDevicePool><x/></removeDevicePool>", "removeDevicePool", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <name> or <uuid>."},
-      {"<removeDevicePool><name/></removeDevicePool>", "removeDevicePool", kInvalidValue,
-       "The element, <name>, must have a value."},
-      {"<removeDevicePool><name>Nope</name></removeDevicePool>", "removeDevicePool", kNotFound,
+      {update("<userLocale>Klingon</userLocale>"), 8, "Invalid Parameter: Klingon"},
+      {update("<havenInfoId/>"), kInvalidValue, "Then element, <havenInfoId>, must have a value."},
+      {"<removeDevicePool><name>Nope</name></removeDevicePool>", kNotFound,
        "The specified Device Pool was not found."},
-      {"<getDevicePool><x/></getDevicePool>", "getDevicePool", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <name> or <uuid>."},
-      {"<getDevicePool><name/></getDevicePool>", "getDevicePool", kInvalidValue,
-       "The element, <name>, must contain a value."},
-      {"<getDevicePool><uuid>{00000000-0000-0000-0000-00000000ABCD}</uuid></getDevicePool>", "getDevicePool",
-       kNotFound, "The specified Device Pool was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+      {"<getDevicePool><name/></getDevicePool>", kInvalidValue, "The element, <name>, must contain a value."},
+      {"<getDevicePool><uuid>{00000000-0000-0000-0000-00000000ABCD}</uuid></getDevicePool>", kNotFound,
+       "The specified Device Pool was not found."},
+  });
 }
 
 }  // namespace

@@ -1,14 +1,9 @@
 // Dial plans, dial plan tags, route filters and digit discard instructions through real HTTP.
+#include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
 
 namespace zeb::test {
 namespace {
-
-struct Case {
-  std::string request, method;
-  int code;
-  std::string message;
-};
 
 class DialPlanTest : public RoutingTest {
  protected:
@@ -25,7 +20,7 @@ class DialPlanTest : public RoutingTest {
   }
   static std::string TagElement(const std::string& id, const std::string& name, const std::string& plan,
                                 const std::string& op, const std::string& suppress) {
-    return "<dialPlanTag  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n" + UuidElement("dialPlan", plan) +
+    return "<dialPlanTag  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n" + Ref("dialPlan", plan) +
            "<operator>" + op + "</operator>\r\n<suppressFromRouteFilter>" + suppress +
            "</suppressFromRouteFilter>\r\n</dialPlanTag>\r\n";
   }
@@ -35,11 +30,11 @@ TEST_F(DialPlanTest, DialPlanRoundTrip) {
   const std::string plan = CallForId(
       "addDialPlan", "<addDialPlan><zeb:x><zeb:name>North</zeb:name><description>A &lt; B</description></zeb:x>"
                      "</addDialPlan>");
-  EXPECT_EQ(Response("getDialPlan", Returned(PlanElement(plan, "North", "A &lt; B")), "3"),
+  EXPECT_EQ(Got("getDialPlan", PlanElement(plan, "North", "A &lt; B"), "3"),
             Call("<getDialPlan sequence=\"3\"><name>NORTH</name></getDialPlan>"));
   EXPECT_EQ(Standard("updateDialPlan", plan),
             Call("<updateDialPlan><uuid>" + plan + "</uuid><newName>South</newName><description/></updateDialPlan>"));
-  EXPECT_EQ(Response("getDialPlan", Returned(PlanElement(plan, "South", ""))),
+  EXPECT_EQ(Got("getDialPlan", PlanElement(plan, "South", "")),
             Call("<getDialPlan><uuid>" + plan + "</uuid></getDialPlan>"));
   EXPECT_EQ(Standard("removeDialPlan", plan), Call("<removeDialPlan><name>South</name></removeDialPlan>"));
   EXPECT_EQ(Response("getDialPlan", "<return></return>\r\n"),
@@ -53,20 +48,20 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
       CallForId("addDialPlanTag", "<addDialPlanTag><t><name>AREA-CODE</name><dialPlan uuid=\"" + plan +
                                       "\"/><operator>exists</operator><suppressFromRouteFilter>true"
                                       "</suppressFromRouteFilter></t></addDialPlanTag>");
-  EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "AREA-CODE", plan, "==", "true"))),
+  EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "AREA-CODE", plan, "==", "true")),
             Call("<getDialPlanTag><name>area-code</name></getDialPlanTag>"));
   const std::pair<std::string, std::string> operators[] = {
       {"NOT-SELECTED", "NOT-SELECTED"}, {"EXISTS", "EXISTS"}, {"DOES-NOT-EXIST", "DOES-NOT-EXIST"}, {"==", "=="}};
   for (const auto& [sent, shown] : operators) {
     EXPECT_EQ(Standard("updateDialPlanTag", tag),
               Call("<updateDialPlanTag><uuid>" + tag + "</uuid><operator>" + sent + "</operator></updateDialPlanTag>"));
-    EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "AREA-CODE", plan, shown, "true"))),
+    EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "AREA-CODE", plan, shown, "true")),
               Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
   }
   EXPECT_EQ(Standard("updateDialPlanTag", tag),
             Call("<updateDialPlanTag><name>AREA-CODE</name><newName>AREA</newName><dialPlan uuid=\"" + other +
                  "\"/><suppressFromRouteFilter>false</suppressFromRouteFilter></updateDialPlanTag>"));
-  EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "AREA", other, "==", "false"))),
+  EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "AREA", other, "==", "false")),
             Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
   EXPECT_EQ(Standard("removeDialPlanTag", tag), Call("<removeDialPlanTag><uuid>" + tag + "</uuid></removeDialPlanTag>"));
 }
@@ -74,12 +69,14 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
 TEST_F(DialPlanTest, AnUnsetDialPlanKeepsAnEmptyUuid) {
   const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><t><name>LOOSE</name><dialPlan uuid=\"\"/>"
                                                       "<operator>EXISTS</operator></t></addDialPlanTag>");
-  EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "LOOSE", "", "EXISTS", "false"))),
+  EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "LOOSE", "", "EXISTS", "false")),
             Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
-  CallForId("addRouteFilter", "<addRouteFilter><f><name>Loose</name><dialPlan uuid=\"\"/><members/></f>"
-                              "</addRouteFilter>");
-  EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Loose</name></getRouteFilter>")
-                                   .find("<clause></clause>\r\n<dialPlan  uuid=\"\"></dialPlan>\r\n"));
+  const std::string filter = CallForId(
+      "addRouteFilter", "<addRouteFilter><f><name>Loose</name><dialPlan uuid=\"\"/><members/></f></addRouteFilter>");
+  EXPECT_EQ(Got("getRouteFilter", "<routeFilter  uuid=\"" + filter + "\">\r\n" + El("name", "Loose") +
+                                      El("clause", "") + Ref("dialPlan", "") + El("dialPlanWizardGenId", "0") +
+                                      Members("") + "</routeFilter>\r\n"),
+            Call("<getRouteFilter><name>Loose</name></getRouteFilter>"));
 }
 
 TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
@@ -89,14 +86,14 @@ TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
     OpenDatabase()->Session().Execute("INSERT INTO DialPlan (pkid, Name) VALUES (?, ?)", {id, name});
   }
   const std::string betaTag = AddTag("CODE", "Beta"), alphaTag = AddTag("CODE", "alpha");
-  EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(alphaTag, "CODE", alpha, "==", "false"))),
+  EXPECT_EQ(Got("getDialPlanTag", TagElement(alphaTag, "CODE", alpha, "==", "false")),
             Call("<getDialPlanTag><name>code</name></getDialPlanTag>"));
   // A filter without a dial plan takes the same tag for a member named so.
-  CallForId("addRouteFilter", "<addRouteFilter><f><name>Any</name><dialPlan uuid=\"\"/><members><member priority=\"1\">"
-                              "<dialPlanTagName>CODE</dialPlanTagName><operator>EXISTS</operator></member></members>"
-                              "</f></addRouteFilter>");
-  EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Any</name></getRouteFilter>")
-                                   .find(UuidElement("dialPlanTag", alphaTag)));
+  const std::string filter = CallForId(
+      "addRouteFilter", "<addRouteFilter><f><name>Any</name><dialPlan uuid=\"\"/><members><member priority=\"1\">"
+                        "<dialPlanTagName>CODE</dialPlanTagName><operator>EXISTS</operator></member></members>"
+                        "</f></addRouteFilter>");
+  EXPECT_NE("", RowId("RouteFilterMember", "fkRouteFilter", filter, "fkDialPlanTag", alphaTag));
   CallForId("removeRouteFilter", "<removeRouteFilter><name>Any</name></removeRouteFilter>");
   EXPECT_EQ(Standard("removeDialPlanTag", alphaTag),
             Call("<removeDialPlanTag><name>CODE</name></removeDialPlanTag>"));
@@ -109,76 +106,53 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPlan("EU");
   AddTag("AREA-CODE", "NA");
   auto tag = [](const std::string& inner) { return "<addDialPlanTag><t>" + inner + "</t></addDialPlanTag>"; };
-  const Case cases[] = {
-      {"<addDialPlan/>", "addDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <dialPlan>"},
-      {"<addDialPlan><p/></addDialPlan>", "addDialPlan", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name>"},
-      {"<addDialPlan><p><description/></p></addDialPlan>", "addDialPlan", kUnexpectedNode,
-       "Unexpected element. Found <description>, expecting <name>."},
-      {"<addDialPlan><p><name/></p></addDialPlan>", "addDialPlan", kInvalidValue,
+  ExpectAllRefused(zebd_, {
+      {"<addDialPlan/>", kUnexpectedNode, "Found NULL, expecting <dialPlan>"},
+      {"<addDialPlan><p><description/></p></addDialPlan>", kUnexpectedNode,
+       "Found <description>, expecting <name>."},
+      {"<addDialPlan><p><name/></p></addDialPlan>", kInvalidValue,
        "The element, <name>, must contain a value."},
-      {"<addDialPlan><p><name>na</name></p></addDialPlan>", "addDialPlan", 3, "A Dial Plan named \"na\" already exists."},
-      {"<updateDialPlan/>", "updateDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateDialPlan><name/></updateDialPlan>", "updateDialPlan", kInvalidValue,
-       "The element, <name>, must have a value."},
-      {"<updateDialPlan><name>Nope</name></updateDialPlan>", "updateDialPlan", kNotFound, "Dial Plan not found."},
-      {"<updateDialPlan><name>NA</name><newName/></updateDialPlan>", "updateDialPlan", kInvalidValue,
+      {"<addDialPlan><p><name>na</name></p></addDialPlan>", 3, "A Dial Plan named \"na\" already exists."},
+      {"<updateDialPlan/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<updateDialPlan><name/></updateDialPlan>", kInvalidValue, "The element, <name>, must have a value."},
+      {"<updateDialPlan><name>Nope</name></updateDialPlan>", kNotFound, "Dial Plan not found."},
+      {"<updateDialPlan><name>NA</name><newName/></updateDialPlan>", kInvalidValue,
        "The element, <newName>, must contain a value."},
-      {"<updateDialPlan><name>NA</name><x/></updateDialPlan>", "updateDialPlan", kUnexpectedNode,
-       "Unexpected element. <x> is not a valid element of this request type."},
-      {"<removeDialPlan><id/></removeDialPlan>", "removeDialPlan", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <name> or <uuid>."},
-      {"<removeDialPlan><name>Nope</name></removeDialPlan>", "removeDialPlan", kNotFound,
+      {"<updateDialPlan><name>NA</name><x/></updateDialPlan>", kUnexpectedNode,
+       "<x> is not a valid element of this request type."},
+      {"<removeDialPlan><id/></removeDialPlan>", kUnexpectedNode, "Found <id>, expecting <name> or <uuid>."},
+      {"<removeDialPlan><name>Nope</name></removeDialPlan>", kNotFound,
        "The specified dial plan was not found."},
-      {"<removeDialPlan><name>NA</name></removeDialPlan>", "removeDialPlan", 4,
+      {"<removeDialPlan><name>NA</name></removeDialPlan>", 4,
        "The Dial Plan \"NA\" cannot be removed because it is still used by Dial Plan Tag \"AREA-CODE\"."},
-      {"<getDialPlan/>", "getDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<getDialPlan><name/></getDialPlan>", "getDialPlan", kInvalidValue, "The element, <name>, must contain a value."},
-      {"<getDialPlan><name>Nope</name></getDialPlan>", "getDialPlan", kNotFound, "The specified dial plan was not found."},
-      {"<addDialPlanTag/>", "addDialPlanTag", kUnexpectedNode, "Unexpected element. Found NULL, expecting <dialPlanTag>"},
-      {tag(""), "addDialPlanTag", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {tag("<name/>"), "addDialPlanTag", kInvalidValue, "The element, <name>, must contain a value."},
-      {tag("<name>T</name>"), "addDialPlanTag", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialPlan> or <dialPlanName>"},
-      {tag("<name>T</name><plan/>"), "addDialPlanTag", kUnexpectedNode,
-       "Unexpected element. Found <plan>, expecting <dialPlan> or <dialPlanName>."},
-      {tag("<name>T</name><dialPlan/>"), "addDialPlanTag", kInvalidValue,
+      {"<getDialPlan><name/></getDialPlan>", kInvalidValue, "The element, <name>, must contain a value."},
+      {"<getDialPlan><name>Nope</name></getDialPlan>", kNotFound, "The specified dial plan was not found."},
+      {"<addDialPlanTag/>", kUnexpectedNode, "Found NULL, expecting <dialPlanTag>"},
+      {tag("<name>T</name>"), kUnexpectedNode, "NULL element found. Expecting <dialPlan> or <dialPlanName>"},
+      {tag("<name>T</name><plan/>"), kUnexpectedNode,
+       "Found <plan>, expecting <dialPlan> or <dialPlanName>."},
+      {tag("<name>T</name><dialPlan/>"), kInvalidValue,
        "The \"uuid\" attribute of <dialPlan> cannot be NULL."},
-      {tag("<name>T</name><dialPlan id=\"1\"/>"), "addDialPlanTag", kInvalidValue,
+      {tag("<name>T</name><dialPlan id=\"1\"/>"), kInvalidValue,
        "The element, <dialPlan>, must contain a \"uuid\" attribute."},
-      {tag("<name>T</name><dialPlanName/>"), "addDialPlanTag", kInvalidValue,
-       "The element, <dialPlanName>, must contain a value."},
-      {tag("<name>T</name><dialPlanName>Nope</dialPlanName>"), "addDialPlanTag", kNotFound, "Dial Plan not found."},
-      {tag("<name>T</name><dialPlanName>NA</dialPlanName>"), "addDialPlanTag", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <operator>"},
-      {tag("<name>T</name><dialPlanName>NA</dialPlanName><operator/>"), "addDialPlanTag", kInvalidValue,
-       "The element, <operator>, must contain a value."},
+      {tag("<name>T</name><dialPlanName>Nope</dialPlanName>"), kNotFound, "Dial Plan not found."},
+      {tag("<name>T</name><dialPlanName>NA</dialPlanName>"), kUnexpectedNode,
+       "NULL element found. Expecting <operator>"},
       {tag("<name>T</name><dialPlanName>NA</dialPlanName><operator>==</operator><suppressFromRouteFilter>TRUE"
            "</suppressFromRouteFilter>"),
-       "addDialPlanTag", kInvalidValue, "Invalid boolean value: TRUE"},
-      {tag("<name>area-code</name><dialPlanName>NA</dialPlanName><operator>==</operator>"), "addDialPlanTag", 3,
+       kInvalidValue, "Invalid boolean value: TRUE"},
+      {tag("<name>area-code</name><dialPlanName>NA</dialPlanName><operator>==</operator>"), 3,
        "The dial plan tag area-code already exists in this dial plan."},
-      {"<updateDialPlanTag><name>Nope</name></updateDialPlanTag>", "updateDialPlanTag", kNotFound,
-       "Dial Plan Tag not found."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><newName/></updateDialPlanTag>", "updateDialPlanTag", kInvalidValue,
-       "The element, <newName>, must contain a value."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><dialPlan/></updateDialPlanTag>", "updateDialPlanTag", kInvalidValue,
-       "The \"uuid\" attribute of <dialPlan> cannot be NULL."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><operator/></updateDialPlanTag>", "updateDialPlanTag", kInvalidValue,
-       "The element, <operator>, must contain a value."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><suppressFromRouteFilter/></updateDialPlanTag>", "updateDialPlanTag",
+      {"<updateDialPlanTag><name>Nope</name></updateDialPlanTag>", kNotFound, "Dial Plan Tag not found."},
+      {"<updateDialPlanTag><name>AREA-CODE</name><suppressFromRouteFilter/></updateDialPlanTag>",
        kInvalidValue, "The element, <suppressFromRouteFilter>, must contain a value."},
       {"<updateDialPlanTag><name>AREA-CODE</name><dialPlanName>EU</dialPlanName></updateDialPlanTag>",
-       "updateDialPlanTag", kUnexpectedNode,
-       "Unexpected element. <dialPlanName> is not a valid element of this request type."},
-      {"<removeDialPlanTag><name>Nope</name></removeDialPlanTag>", "removeDialPlanTag", kNotFound,
+       kUnexpectedNode, "<dialPlanName> is not a valid element of this request type."},
+      {"<removeDialPlanTag><name>Nope</name></removeDialPlanTag>", kNotFound,
        "The specified dial plan tag was not found."},
-      {"<getDialPlanTag><x/></getDialPlanTag>", "getDialPlanTag", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <name> or <uuid>."},
-      {"<getDialPlanTag><name>Nope</name></getDialPlanTag>", "getDialPlanTag", kNotFound,
+      {"<getDialPlanTag><name>Nope</name></getDialPlanTag>", kNotFound,
        "The specified dial plan tag was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+  });
 }
 
 class RouteFilterTest : public DialPlanTest {
@@ -199,13 +173,13 @@ class RouteFilterTest : public DialPlanTest {
   std::string FilterMember(const std::string& filter, const std::string& tag, const std::string& priority,
                            const std::string& digits, const std::string& op) {
     return "<member  uuid=\"" + RowId("RouteFilterMember", "fkRouteFilter", filter, "fkDialPlanTag", tag) +
-           "\">\r\n<priority>" + priority + "</priority>\r\n" + UuidElement("dialPlanTag", tag) + "<digits>" + digits +
+           "\">\r\n<priority>" + priority + "</priority>\r\n" + Ref("dialPlanTag", tag) + "<digits>" + digits +
            "</digits>\r\n<operator>" + op + "</operator>\r\n</member>\r\n";
   }
   std::string FilterElement(const std::string& id, const std::string& name, const std::string& clause,
                             const std::string& members) {
     return "<routeFilter  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<clause>" + clause + "</clause>\r\n" +
-           UuidElement("dialPlan", plan_) + "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n" + Members(members) +
+           Ref("dialPlan", plan_) + "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n" + Members(members) +
            "</routeFilter>\r\n";
   }
 
@@ -223,7 +197,7 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
   const std::string members = FilterMember(filter, office_, "0", "5", "NOT-SELECTED") +
                               FilterMember(filter, area_, "1", "214", "==");
   // Members of one priority are one group; NOT-SELECTED members add nothing to the clause.
-  EXPECT_EQ(Response("getRouteFilter", Returned(FilterElement(filter, "Local", "(AREA-CODE == 214)", members))),
+  EXPECT_EQ(Got("getRouteFilter", FilterElement(filter, "Local", "(AREA-CODE == 214)", members)),
             Call("<getRouteFilter><name>local</name></getRouteFilter>"));
 
   EXPECT_EQ(Standard("updateRouteFilter", filter),
@@ -243,8 +217,10 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
   EXPECT_EQ(Standard("updateRouteFilter", filter),
             Call("<updateRouteFilter><name>Metro</name><members>" + MemberRequest("3", "AREA-CODE", "", "DOES-NOT-EXIST") +
                  MemberRequest("1", "OFFICE", "", "EXISTS") + "</members></updateRouteFilter>"));
-  EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Metro</name></getRouteFilter>")
-                                   .find("<clause>(OFFICE EXISTS) OR (AREA-CODE DOES-NOT-EXIST)</clause>"));
+  EXPECT_EQ(Got("getRouteFilter", FilterElement(filter, "Metro", "(OFFICE EXISTS) OR (AREA-CODE DOES-NOT-EXIST)",
+                                                FilterMember(filter, office_, "1", "", "EXISTS") +
+                                                    FilterMember(filter, area_, "3", "", "DOES-NOT-EXIST"))),
+            Call("<getRouteFilter><name>Metro</name></getRouteFilter>"));
 
   EXPECT_EQ(Standard("removeRouteFilter", filter), Call("<removeRouteFilter><name>Metro</name></removeRouteFilter>"));
   EXPECT_EQ(0, CountRows("RouteFilterMember"));
@@ -254,7 +230,7 @@ TEST_F(RouteFilterTest, AFilterWithoutMembersHasAnEmptyClause) {
   const std::string filter =
       CallForId("addRouteFilter", "<addRouteFilter><f><name>None</name><dialPlan uuid=\"" + plan_ +
                                       "\"/><members/></f></addRouteFilter>");
-  EXPECT_EQ(Response("getRouteFilter", Returned(FilterElement(filter, "None", "", ""))),
+  EXPECT_EQ(Got("getRouteFilter", FilterElement(filter, "None", "", "")),
             Call("<getRouteFilter><uuid>" + filter + "</uuid></getRouteFilter>"));
 }
 
@@ -275,87 +251,47 @@ TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
   auto add = [](const std::string& inner) { return "<addRouteFilter><f>" + inner + "</f></addRouteFilter>"; };
   const std::string head = "<name>N</name><dialPlanName>NA</dialPlanName><members>";
   auto member = [&](const std::string& inner) { return add(head + "<member priority=\"1\">" + inner + "</member></members>"); };
-  const Case cases[] = {
-      {"<addRouteFilter/>", "addRouteFilter", kUnexpectedNode, "Unexpected element. Found NULL, expecting <rfPtr>"},
-      {add(""), "addRouteFilter", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<name/>"), "addRouteFilter", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>N</name>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>N</name><clause/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialPlan> or <dialPlanName>"},
-      {add("<name>N</name><plan/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. Found <plan>, expecting <dialPlanName> or <dialPlan>."},
-      {add("<name>N</name><dialPlanName/>"), "addRouteFilter", kInvalidValue,
-       "The element, <dialPlanName>, must contain a value."},
-      {add("<name>N</name><dialPlanName>Nope</dialPlanName>"), "addRouteFilter", kNotFound,
+  ExpectAllRefused(zebd_, {
+      {"<addRouteFilter/>", kUnexpectedNode, "Found NULL, expecting <rfPtr>"},
+      {add("<name>N</name>"), kUnexpectedNode, "NULL element found. Expecting more elements."},
+      {add("<name>N</name><plan/>"), kUnexpectedNode,
+       "Found <plan>, expecting <dialPlanName> or <dialPlan>."},
+      {add("<name>N</name><dialPlanName>Nope</dialPlanName>"), kNotFound,
        "The specified Dial Plan was not found."},
-      {add("<name>N</name><dialPlan/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <dialPlan>."},
-      {add("<name>N</name><dialPlanName>NA</dialPlanName>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>N</name><dialPlanName>NA</dialPlanName><dialPlanWizardGenId/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <members>"},
-      {add("<name>N</name><dialPlanName>NA</dialPlanName><x/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <members>."},
-      {add(head + "<m/></members>"), "addRouteFilter", kUnexpectedNode, "Unexpected element. Found <m>, expecting <member>."},
-      {add(head + "<member/></members>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. No \"priority\" attribute found in <member>."},
-      {member(""), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>."},
-      {member("<tag/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. Found <tag>, expecting <dialPlanTagName> or <dialPlanTag>."},
-      {member("<dialPlanTagName/>"), "addRouteFilter", kInvalidValue,
-       "The element, <dialPlanTagName>, must contain a value."},
-      {member("<dialPlanTagName>Nope</dialPlanTagName>"), "addRouteFilter", kNotFound,
+      {add("<name>N</name><dialPlan/>"), kUnexpectedNode, "No \"uuid\" attribute found in <dialPlan>."},
+      {add("<name>N</name><dialPlanName>NA</dialPlanName>"), kUnexpectedNode,
+       "NULL element found. Expecting more elements."},
+      {add(head + "<member/></members>"), kUnexpectedNode, "No \"priority\" attribute found in <member>."},
+      {member(""), kUnexpectedNode, "NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>."},
+      {member("<dialPlanTagName>Nope</dialPlanTagName>"), kNotFound,
        "The specified Dial Plan Tag was not found."},
-      {member("<dialPlanTag/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <dialPlanTag>."},
-      {member("<dialPlanTagName>AREA-CODE</dialPlanTagName>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <digits>."},
-      {member("<dialPlanTag uuid=\"" + area_ + "\"/>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {member("<dialPlanTag uuid=\"" + area_ + "\"/><digits>1</digits>"), "addRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <operator>."},
-      {member("<dialPlanTag uuid=\"" + area_ + "\"/><operator/>"), "addRouteFilter", kInvalidValue,
-       "The element, <operator>, must contain a value."},
-      {member("<dialPlanTag uuid=\"" + area_ + "\"/><operator>EXISTS</operator><extra/>"), "addRouteFilter",
-       kUnexpectedNode, "Unexpected element. Found <extra>, expecting no more elements."},
-      {add("<name>used</name><dialPlanName>NA</dialPlanName><members/>"), "addRouteFilter", 3,
+      {member("<dialPlanTagName>AREA-CODE</dialPlanTagName>"), kUnexpectedNode,
+       "NULL element found. Expecting <digits>."},
+      {member("<dialPlanTag uuid=\"" + area_ + "\"/>"), kUnexpectedNode,
+       "NULL element found. Expecting more elements."},
+      {member("<dialPlanTag uuid=\"" + area_ + "\"/><digits>1</digits>"), kUnexpectedNode,
+       "NULL element found. Expecting <operator>."},
+      {member("<dialPlanTag uuid=\"" + area_ + "\"/><operator>EXISTS</operator><extra/>"), kUnexpectedNode,
+       "Found <extra>, expecting no more elements."},
+      {add("<name>used</name><dialPlanName>NA</dialPlanName><members/>"), 3,
        "A Route Filter named \"used\" already exists."},
-      {"<updateRouteFilter/>", "updateRouteFilter", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateRouteFilter><name>Nope</name></updateRouteFilter>", "updateRouteFilter", kNotFound,
-       "Route Filter not found."},
-      {"<updateRouteFilter><name>Used</name><newName/></updateRouteFilter>", "updateRouteFilter", kInvalidValue,
-       "The element, <newName>, must contain a value."},
-      {"<updateRouteFilter><name>Used</name><dialPlanName/></updateRouteFilter>", "updateRouteFilter", kInvalidValue,
-       "The element, <dialPlanName>, must contain a value."},
-      {"<updateRouteFilter><name>Used</name><dialPlanName>Nope</dialPlanName></updateRouteFilter>",
-       "updateRouteFilter", kNotFound, "The specified Dial Plan was not found."},
-      {"<updateRouteFilter><name>Used</name><dialPlanId/></updateRouteFilter>", "updateRouteFilter", kInvalidValue,
+      {"<updateRouteFilter><name>Nope</name></updateRouteFilter>", kNotFound, "Route Filter not found."},
+      {"<updateRouteFilter><name>Used</name><dialPlanName>Nope</dialPlanName></updateRouteFilter>", kNotFound,
+       "The specified Dial Plan was not found."},
+      {"<updateRouteFilter><name>Used</name><dialPlanId/></updateRouteFilter>", kInvalidValue,
        "The element, <dialPlanId>, must contain a value."},
-      {"<updateRouteFilter><name>Used</name><members><member priority=\"1\"/></members></updateRouteFilter>",
-       "updateRouteFilter", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>."},
-      {"<removeRouteFilter/>", "removeRouteFilter", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeRouteFilter><id/></removeRouteFilter>", "removeRouteFilter", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <uuid> or <name>."},
-      {"<removeRouteFilter><name>Nope</name></removeRouteFilter>", "removeRouteFilter", kNotFound,
+      {"<removeRouteFilter><name>Nope</name></removeRouteFilter>", kNotFound,
        "The specified Route Filter was not found."},
-      {"<removeRouteFilter><name>Used</name></removeRouteFilter>", "removeRouteFilter", 4,
+      {"<removeRouteFilter><name>Used</name></removeRouteFilter>", 4,
        "The Route Filter \"Used\" cannot be removed because it is still used by Number Plan entry \"9.@\"."},
-      {"<removeDialPlanTag><uuid>" + area_ + "</uuid></removeDialPlanTag>", "removeDialPlanTag", 4,
-       "The Dial Plan Tag \"AREA-CODE\" cannot be removed because it is still used by a Route Filter member of "
-       "Route Filter \"Used\"."},
-      {"<getRouteFilter/>", "getRouteFilter", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<getRouteFilter><name/></getRouteFilter>", "getRouteFilter", kInvalidValue,
+      {"<removeDialPlanTag><uuid>" + area_ + "</uuid></removeDialPlanTag>", 4,
+       "The Dial Plan Tag \"AREA-CODE\" cannot be removed because it is still used by a Route Filter member "
+       "of Route Filter \"Used\"."},
+      {"<getRouteFilter><name/></getRouteFilter>", kInvalidValue,
        "The element, <name>, must contain a value."},
-      {"<getRouteFilter><name>Nope</name></getRouteFilter>", "getRouteFilter", kNotFound,
+      {"<getRouteFilter><name>Nope</name></getRouteFilter>", kNotFound,
        "The specified Route Filter was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+  });
 }
 
 class DDITest : public DialPlanTest {
@@ -370,11 +306,11 @@ class DDITest : public DialPlanTest {
   static std::string DdiElement(const std::string& id, const std::string& name, const std::string& clause,
                                 const std::string& planName, const std::string& plan, const std::string& members) {
     return "<ddi  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<clause>" + clause + "</clause>\r\n<dialPlanName>" +
-           planName + "</dialPlanName>\r\n" + UuidElement("dialPlan", plan) +
+           planName + "</dialPlanName>\r\n" + Ref("dialPlan", plan) +
            "<digitAnalysisId>0</digitAnalysisId>\r\n" + Members(members) + "</ddi>\r\n";
   }
   static std::string DdiMember(const std::string& tag) {
-    return "<member>\r\n" + UuidElement("dialPlanTag", tag) + "</member>\r\n";
+    return "<member>\r\n" + Ref("dialPlanTag", tag) + "</member>\r\n";
   }
 
   std::string na_, eu_, access_, code_, euCode_;
@@ -385,8 +321,8 @@ TEST_F(DDITest, MembersRoundTripAndStayWithinTheDialPlan) {
       "addDDI", "<addDDI><ddi><name>Intl</name><clause>x</clause><dialPlanName>NA</dialPlanName>"
                 "<digitAnalysisId>7</digitAnalysisId><members><member><dialPlanTagName>code</dialPlanTagName></member>"
                 "<member><dialPlanTag uuid=\"" + access_ + "\"/></member></members></ddi></addDDI>");
-  EXPECT_EQ(Response("getDDI", Returned(DdiElement(ddi, "Intl", "ACCESS CODE", "NA", na_,
-                                                   DdiMember(access_) + DdiMember(code_)))),
+  EXPECT_EQ(Got("getDDI", DdiElement(ddi, "Intl", "ACCESS CODE", "NA", na_,
+                                                   DdiMember(access_) + DdiMember(code_))),
             Call("<getDDI><name>INTL</name></getDDI>"));
 
   // Moving the instruction to another plan needs members of that plan.
@@ -396,7 +332,7 @@ TEST_F(DDITest, MembersRoundTripAndStayWithinTheDialPlan) {
   EXPECT_EQ(Standard("updateDDI", ddi),
             Call("<updateDDI><uuid>" + ddi + "</uuid><newName>World</newName><dialPlanId>" + eu_ +
                  "</dialPlanId><members><member><dialPlanTagName>CODE</dialPlanTagName></member></members></updateDDI>"));
-  EXPECT_EQ(Response("getDDI", Returned(DdiElement(ddi, "World", "CODE", "EU", eu_, DdiMember(euCode_)))),
+  EXPECT_EQ(Got("getDDI", DdiElement(ddi, "World", "CODE", "EU", eu_, DdiMember(euCode_))),
             Call("<getDDI><uuid>" + ddi + "</uuid></getDDI>"));
   EXPECT_EQ(1, CountRows("DigitDiscardInstructionMember"));
 
@@ -416,60 +352,39 @@ TEST_F(DDITest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string wrongPlan =
       "Invalid Dial Plan Tag.  The Dial Plan Tag used must contain a reference to the same Dial Plan specified for "
       "this Digit Discard Instruction.";
-  const Case cases[] = {
-      {"<addDDI/>", "addDDI", kUnexpectedNode, "Unexpected element. Found NULL, expecting <ddi>"},
-      {add(""), "addDDI", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<name/>"), "addDDI", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>N</name>"), "addDDI", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialPlan> or <dialPlanName>"},
-      {add("<name>N</name><clause/>"), "addDDI", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialPlan> or <dialPlanName>"},
-      {add("<name>N</name><dialPlan/>"), "addDDI", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <dialPlan>."},
-      {add("<name>N</name><dialPlanName/>"), "addDDI", kInvalidValue,
-       "The element, <dialPlanName>, must contain a value."},
-      {add("<name>N</name><dialPlanName>Nope</dialPlanName>"), "addDDI", kNotFound, "Dial Plan not found."},
-      {add("<name>N</name><dialPlanName>NA</dialPlanName><x/>"), "addDDI", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <members>."},
-      {add("<name>N</name><dialPlanName>NA</dialPlanName><members><m/></members>"), "addDDI", kUnexpectedNode,
-       "Unexpected element. Found <m>, expecting <member>."},
-      {member(""), "addDDI", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>."},
-      {member("<dialPlanTagName/>"), "addDDI", kInvalidValue, "The element, <dialPlanTagName>, must contain a value."},
-      {member("<dialPlanTagName>Nope</dialPlanTagName>"), "addDDI", kNotFound,
+  ExpectAllRefused(zebd_, {
+      {"<addDDI/>", kUnexpectedNode, "Found NULL, expecting <ddi>"},
+      {add("<name>N</name>"), kUnexpectedNode, "NULL element found. Expecting <dialPlan> or <dialPlanName>"},
+      {add("<name>N</name><dialPlan/>"), kUnexpectedNode, "No \"uuid\" attribute found in <dialPlan>."},
+      {add("<name>N</name><dialPlanName>Nope</dialPlanName>"), kNotFound, "Dial Plan not found."},
+      {member(""), kUnexpectedNode, "NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>."},
+      {member("<dialPlanTagName>Nope</dialPlanTagName>"), kNotFound,
        "The specified Dial Plan Tag was not found."},
-      {member("<dialPlanTag/>"), "addDDI", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <dialPlanTag>."},
-      {member("<dialPlanTag uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"), "addDDI", kNotFound,
+      {member("<dialPlanTag uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"), kNotFound,
        "The specified Dial Plan Tag was not found."},
-      {member("<dialPlanTag uuid=\"" + euCode_ + "\"/>"), "addDDI", kInvalidValue, wrongPlan},
-      {add("<name>used</name><dialPlanName>NA</dialPlanName>"), "addDDI", 3,
+      {member("<dialPlanTag uuid=\"" + euCode_ + "\"/>"), kInvalidValue, wrongPlan},
+      {add("<name>used</name><dialPlanName>NA</dialPlanName>"), 3,
        "A Digit Discard Instruction named \"used\" already exists."},
-      {"<updateDDI/>", "updateDDI", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateDDI><name>Nope</name></updateDDI>", "updateDDI", kNotFound, "Digit Discard Instruction not found."},
-      {"<updateDDI><name>Used</name><newName/></updateDDI>", "updateDDI", kInvalidValue,
-       "The element, <newName>, must contain a value."},
-      {"<updateDDI><name>Used</name><dialPlanId/></updateDDI>", "updateDDI", kInvalidValue,
+      {"<updateDDI><name>Nope</name></updateDDI>", kNotFound, "Digit Discard Instruction not found."},
+      {"<updateDDI><name>Used</name><dialPlanId/></updateDDI>", kInvalidValue,
        "The element, <dialPlanId>, must contain a value."},
-      {"<updateDDI><name>Used</name><dialPlanName>Nope</dialPlanName></updateDDI>", "updateDDI", kNotFound,
+      {"<updateDDI><name>Used</name><dialPlanName>Nope</dialPlanName></updateDDI>", kNotFound,
        "Dial Plan not found."},
       {"<updateDDI><name>Used</name><members><member><dialPlanTag uuid=\"" + euCode_ +
-           "\"/></member></members></updateDDI>",
-       "updateDDI", kInvalidValue, wrongPlan},
-      {"<updateDDI><name>Used</name><clause/></updateDDI>", "updateDDI", kUnexpectedNode,
-       "Unexpected element. <clause> is not a valid element of this request type."},
-      {"<removeDDI><id/></removeDDI>", "removeDDI", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <name> or <uuid>."},
-      {"<removeDDI><name>Nope</name></removeDDI>", "removeDDI", kNotFound,
+       "\"/></member></members></updateDDI>",
+       kInvalidValue, wrongPlan},
+      {"<updateDDI><name>Used</name><clause/></updateDDI>", kUnexpectedNode,
+       "<clause> is not a valid element of this request type."},
+      {"<removeDDI><id/></removeDDI>", kUnexpectedNode, "Found <id>, expecting <name> or <uuid>."},
+      {"<removeDDI><name>Nope</name></removeDDI>", kNotFound,
        "The specified Digit Discard Instruction was not found."},
-      {"<removeDialPlanTag><name>ACCESS</name></removeDialPlanTag>", "removeDialPlanTag", 4,
-       "The Dial Plan Tag \"ACCESS\" cannot be removed because it is still used by a Digit Discard Instruction "
-       "member of Digit Discard Instruction \"Used\"."},
-      {"<getDDI/>", "getDDI", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<getDDI><name>Nope</name></getDDI>", "getDDI", kNotFound,
+      {"<removeDialPlanTag><name>ACCESS</name></removeDialPlanTag>", 4,
+       "The Dial Plan Tag \"ACCESS\" cannot be removed because it is still used by a Digit Discard "
+       "Instruction member of Digit Discard Instruction \"Used\"."},
+      {"<getDDI/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<getDDI><name>Nope</name></getDDI>", kNotFound,
        "The specified Digit Discard Instruction was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+  });
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // Call-processing nodes and node groups through real HTTP.
+#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 
 namespace zeb::test {
@@ -48,7 +49,9 @@ class DialcoreTest : public ZebdTest {
   std::string GetNode(const std::string& identifying) {
     return Call("<getDialcore>" + identifying + "</getDialcore>");
   }
-  std::string Returned(const std::string& content) { return "<return>\r\n" + content + "</return>\r\n"; }
+  std::string Got(const std::string& method, const std::string& element, const std::string& sequence = "") const {
+    return Response(method, Returned(element), sequence);
+  }
 };
 
 TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
@@ -61,13 +64,11 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
       "<routePartitionName>auto</routePartitionName><e164Mask>0611XXXX</e164Mask></autoregistration>" +
           PortsRequest({"2002", "2001", "2000", "2427", "2428"}) +
           "<processNode uuid=\"{5EED0000-0000-0000-0000-000000000001}\"/></dialcore></addDialcore>");
-  AutoRegistration registration{"1000", "1999", "1000",
-                                "<routePartition  uuid=\"" + partition +
-                                    "\">\r\n<name>Auto</name>\r\n<description></description>\r\n"
-                                    "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n",
-                                "0611XXXX"};
-  EXPECT_EQ(Response("getDialcore", Returned(NodeElement(id, "Node B", "Second &amp; spare", registration,
-                                                         {"2002", "2001", "2000", "2427", "2428"}))),
+  const std::string autoPartition = "<routePartition  uuid=\"" + partition + "\">\r\n" + El("name", "Auto") +
+                                    El("description", "") + El("dialPlanWizardGenId", "0") + "</routePartition>\r\n";
+  AutoRegistration registration{"1000", "1999", "1000", autoPartition, "0611XXXX"};
+  EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node B", "Second &amp; spare", registration,
+                                                         {"2002", "2001", "2000", "2427", "2428"})),
             GetNode("<name>node b</name>"));
 
   // An empty description and an empty partition clear them; the ports are replaced.
@@ -78,14 +79,14 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
                  PortsRequest({"7", "8", "9", "10", "11"}) + "</updateDialcore>"));
   registration.start = "2000";
   registration.partition = "";
-  EXPECT_EQ(Response("getDialcore",
-                     Returned(NodeElement(id, "Node C", "", registration, {"7", "8", "9", "10", "11"}))),
+  EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node C", "", registration, {"7", "8", "9", "10", "11"})),
             GetNode("<uuid>" + id + "</uuid>"));
   EXPECT_EQ(Standard("updateDialcore", id),
             Call("<updateDialcore><name>Node C</name><autoregistration><routePartitionId>" + partition +
                  "</routePartitionId></autoregistration></updateDialcore>"));
-  EXPECT_NE(std::string::npos,
-            GetNode("<name>Node C</name>").find("<routePartition  uuid=\"" + partition + "\">"));
+  registration.partition = autoPartition;
+  EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node C", "", registration, {"7", "8", "9", "10", "11"})),
+            GetNode("<name>Node C</name>"));
 
   EXPECT_EQ(Standard("removeDialcore", id), Call("<removeDialcore><name>Node C</name></removeDialcore>"));
   EXPECT_EQ(Fault("getDialcore", kNotFound, "The specified Dialcore was not found."),
@@ -100,7 +101,7 @@ TEST_F(DialcoreTest, PrefixedElementsAndSequenceEcho) {
       "</zeb:ethernetPhonePort><zeb:mgcpPorts><zeb:listen>4</zeb:listen><zeb:keepAlive>5</zeb:keepAlive>"
       "</zeb:mgcpPorts></zeb:ports><zeb:processNodeName>ZEBNODE1</zeb:processNodeName></zeb:x>"
       "</zeb:addDialcore>");
-  EXPECT_EQ(Response("getDialcore", Returned(NodeElement(id, "N", "", {}, {"1", "2", "3", "4", "5"})), "9"),
+  EXPECT_EQ(Got("getDialcore", NodeElement(id, "N", "", {}, {"1", "2", "3", "4", "5"}), "9"),
             Call("<zeb:getDialcore sequence=\"9\"><zeb:name>N</zeb:name></zeb:getDialcore>"));
 }
 
@@ -111,73 +112,31 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
       "<analogAccessPort>1</analogAccessPort><digitalAccessPort>2</digitalAccessPort>"
       "<ethernetPhonePort>3</ethernetPhonePort>";
   auto add = [](const std::string& content) { return "<addDialcore><d>" + content + "</d></addDialcore>"; };
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addDialcore/>", "addDialcore", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <dialcore>"},
-      {add(""), "addDialcore", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<ports/>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. Found <ports>, expecting <name>."},
-      {add("<name/>"), "addDialcore", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>N</name>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>N</name><autoregistration/>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <ports>."},
-      {add("<name>N</name>" + node), "addDialcore", kUnexpectedNode,
-       "Unexpected element. Found <processNodeName>, expecting <ports>."},
-      {add("<name>N</name><ports/>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <analogAccessPort>."},
-      {add("<name>N</name><ports><digitalAccessPort>1</digitalAccessPort></ports>"), "addDialcore",
-       kUnexpectedNode, "Unexpected element. Found <digitalAccessPort>, expecting <analogAccessPort>."},
-      {add("<name>N</name><ports>" + firstPorts + "</ports>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <mgcpPorts>."},
-      {add("<name>N</name><ports>" + firstPorts + "<mgcpPorts><listen/></mgcpPorts></ports>"), "addDialcore",
-       kInvalidValue, "The element, <listen>, must contain a value."},
-      {add("<name>N</name>" + ports), "addDialcore", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <processNode> or <processNodeName>."},
-      {add("<name>N</name>" + ports + "<processNodeId>x</processNodeId>"), "addDialcore", kUnexpectedNode,
-       "Unexpected element. Found <processNodeId>, expecting <processNode> or <processNodeName>."},
-      {add("<name>N</name>" + ports + "<processNodeName/>"), "addDialcore", kInvalidValue,
-       "The element, <processNodeName>, must contain a value."},
-      {add("<name>N</name>" + ports + "<processNodeName>Elsewhere</processNodeName>"), "addDialcore",
-       kNotFound, "Process Node not found."},
-      {add("<name>N</name><autoregistration><routePartitionName>Nope</routePartitionName></"
-           "autoregistration>" +
+  ExpectAllRefused(zebd_, {
+      {"<addDialcore/>", kUnexpectedNode, "Found NULL, expecting <dialcore>"},
+      {add("<name/>"), kInvalidValue, "The element, <name>, must contain a value."},
+      {add("<name>N</name>"), kUnexpectedNode, "NULL element found. Expecting more elements."},
+      {add("<name>N</name>" + node), kUnexpectedNode, "Found <processNodeName>, expecting <ports>."},
+      {add("<name>N</name>" + ports + "<processNodeName>Elsewhere</processNodeName>"), kNotFound,
+       "Process Node not found."},
+      {add("<name>N</name><autoregistration><routePartitionName>Nope</routePartitionName></autoregistration>" +
            ports + node),
-       "addDialcore", kNotFound, "Route Partition not found."},
-      {add("<name>zebnode1</name>" + ports + node), "addDialcore", 3,
-       "A Dialcore named \"zebnode1\" already exists."},
-      {"<updateDialcore/>", "updateDialcore", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateDialcore><id/></updateDialcore>", "updateDialcore", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <uuid> or <name>."},
-      {"<updateDialcore><name>Nope</name></updateDialcore>", "updateDialcore", kNotFound,
-       "Dialcore not found."},
-      {"<updateDialcore><name>ZEBNODE1</name><newName/></updateDialcore>", "updateDialcore", kInvalidValue,
-       "The element, <newName>, must contain a value."},
-      {"<updateDialcore><name>ZEBNODE1</name><autoregistration><routePartitionName>Nope</routePartitionName>"
-       "</autoregistration></updateDialcore>",
-       "updateDialcore", kNotFound, "Route Partition not found."},
-      {"<updateDialcore><name>ZEBNODE1</name><ports><analogAccessPort>1</analogAccessPort></ports></"
-       "updateDialcore>",
-       "updateDialcore", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <digitalAccessPort>."},
-      {"<removeDialcore/>", "removeDialcore", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeDialcore><name>Nope</name></removeDialcore>", "removeDialcore", kNotFound,
+       kNotFound, "Route Partition not found."},
+      {add("<name>zebnode1</name>" + ports + node), 3, "A Dialcore named \"zebnode1\" already exists."},
+      {"<updateDialcore/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<updateDialcore><name>Nope</name></updateDialcore>", kNotFound, "Dialcore not found."},
+      {"<updateDialcore><name>ZEBNODE1</name><ports><analogAccessPort>1</analogAccessPort></ports>"
+       "</updateDialcore>",
+       kUnexpectedNode, "NULL element found. Expecting <digitalAccessPort>."},
+      {"<removeDialcore><name>Nope</name></removeDialcore>", kNotFound,
        "The specified Dialcore was not found."},
-      {"<removeDialcore><name>ZEBNODE1</name></removeDialcore>", "removeDialcore", 4,
+      {"<removeDialcore><name>ZEBNODE1</name></removeDialcore>", 4,
        "The Dialcore \"ZEBNODE1\" cannot be removed because it is still used by a Dialcore Group member of "
        "Dialcore Group \"Default\"."},
-      {"<getDialcore><name/></getDialcore>", "getDialcore", kInvalidValue,
-       "The element, <name>, must contain a value."},
-      {"<getDialcore><uuid>{00000000-0000-0000-0000-00000000ABCD}</uuid></getDialcore>", "getDialcore",
-       kNotFound, "The specified Dialcore was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+      {"<getDialcore><name/></getDialcore>", kInvalidValue, "The element, <name>, must contain a value."},
+      {"<getDialcore><uuid>{00000000-0000-0000-0000-00000000ABCD}</uuid></getDialcore>", kNotFound,
+       "The specified Dialcore was not found."},
+  });
 }
 
 class DialcoreGroupTest : public DialcoreTest {
@@ -209,10 +168,9 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                                           "</members></dialcoreGroup></addDialcoreGroup>");
   const std::string nodeB = NodeElement(b, "B", "", {}, {"1", "2", "3", "4", "5"});
   const std::string nodeC = NodeElement(c, "C", "", {}, {"6", "7", "8", "9", "10"});
-  EXPECT_EQ(Response("getDialcoreGroup",
-                     Returned(GroupElement(
+  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(
                          group, "Three", "false",
-                         Member("2", nodeC) + Member("0", kSeededNodeElement) + Member("1", nodeB)))),
+                         Member("2", nodeC) + Member("0", kSeededNodeElement) + Member("1", nodeB))),
             GetGroup("three"));
 
   EXPECT_EQ(Standard("updateDialcoreGroup", group),
@@ -220,7 +178,7 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                  "</uuid><newName>One</newName><tftpDefault>true</tftpDefault>"
                  "<members><member priority=\"5\"><dialcoreName>B</dialcoreName></member></members>"
                  "</updateDialcoreGroup>"));
-  EXPECT_EQ(Response("getDialcoreGroup", Returned(GroupElement(group, "One", "true", Member("5", nodeB)))),
+  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "One", "true", Member("5", nodeB))),
             GetGroup("One"));
   // A node in a group cannot go; one that has left it can.
   EXPECT_EQ(
@@ -232,11 +190,11 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
   // Without members the list stays; an empty members element empties it.
   EXPECT_EQ(Standard("updateDialcoreGroup", group),
             Call("<updateDialcoreGroup><name>One</name><tftpDefault/></updateDialcoreGroup>"));
-  EXPECT_EQ(Response("getDialcoreGroup", Returned(GroupElement(group, "One", "false", Member("5", nodeB)))),
+  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "One", "false", Member("5", nodeB))),
             GetGroup("One"));
   EXPECT_EQ(Standard("updateDialcoreGroup", group),
             Call("<updateDialcoreGroup><name>One</name><members/></updateDialcoreGroup>"));
-  EXPECT_EQ(Response("getDialcoreGroup", Returned(GroupElement(group, "One", "false", ""))), GetGroup("One"));
+  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "One", "false", "")), GetGroup("One"));
 
   EXPECT_EQ(Standard("removeDialcoreGroup", group),
             Call("<removeDialcoreGroup><uuid>" + group + "</uuid></removeDialcoreGroup>"));
@@ -247,11 +205,11 @@ TEST_F(DialcoreGroupTest, GroupWithoutMembersAndTheSeededGroup) {
       CallForId("addDialcoreGroup",
                 "<addDialcoreGroup><g><name>Empty</name><tftpDefault>true</tftpDefault><members/></g>"
                 "</addDialcoreGroup>");
-  EXPECT_EQ(Response("getDialcoreGroup", Returned(GroupElement(group, "Empty", "true", ""))),
+  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "Empty", "true", "")),
             GetGroup("Empty"));
   EXPECT_EQ(
-      Response("getDialcoreGroup", Returned(GroupElement("{5EED0000-0000-0000-0002-000000000001}", "Default",
-                                                         "true", Member("0", kSeededNodeElement)))),
+      Got("getDialcoreGroup", GroupElement("{5EED0000-0000-0000-0002-000000000001}", "Default",
+                                                         "true", Member("0", kSeededNodeElement))),
       GetGroup("Default"));
 }
 
@@ -261,62 +219,34 @@ TEST_F(DialcoreGroupTest, GroupRefusalsNameTheProblemAndChangeNothing) {
   auto add = [](const std::string& content) {
     return "<addDialcoreGroup><g>" + content + "</g></addDialcoreGroup>";
   };
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addDialcoreGroup/>", "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <dialcoreGroup>"},
-      {add(""), "addDialcoreGroup", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<name/>"), "addDialcoreGroup", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>G</name>"), "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <tftpDefault> or <members>"},
-      {add("<name>G</name><tftpDefault>true</tftpDefault>"), "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <members>"},
-      {add("<name>G</name><member/>"), "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. Found <member>, expecting <members>."},
-      {add("<name>G</name><tftpDefault>yes</tftpDefault><members/>"), "addDialcoreGroup", kInvalidValue,
+  ExpectAllRefused(zebd_, {
+      {"<addDialcoreGroup/>", kUnexpectedNode, "Found NULL, expecting <dialcoreGroup>"},
+      {add("<name/>"), kInvalidValue, "The element, <name>, must contain a value."},
+      {add("<name>G</name>"), kUnexpectedNode, "NULL element found. Expecting <tftpDefault> or <members>"},
+      {add("<name>G</name><member/>"), kUnexpectedNode, "Found <member>, expecting <members>."},
+      {add("<name>G</name><tftpDefault>yes</tftpDefault><members/>"), kInvalidValue,
        "Invalid boolean value: yes"},
-      {add("<name>G</name><members><node/></members>"), "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. Found <node>, expecting <member>."},
       {add("<name>G</name><members><member><dialcoreName>B</dialcoreName></member></members>"),
-       "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. No \"priority\" attribute found in <member>."},
-      {add("<name>G</name><members><member priority=\"1\"/></members>"), "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <dialcore>"},
+       kUnexpectedNode, "No \"priority\" attribute found in <member>."},
       {add("<name>G</name><members><member priority=\"1\"><dialcoreId>x</dialcoreId></member></members>"),
-       "addDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. Found <dialcoreId>, expecting <dialcore> or <dialcoreName>."},
-      {add("<name>G</name><members><member priority=\"1\"><dialcore/></member></members>"),
-       "addDialcoreGroup", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <dialcore>."},
+       kUnexpectedNode, "Found <dialcoreId>, expecting <dialcore> or <dialcoreName>."},
       // The group is written before its members are read; a bad member leaves no group behind.
       {add("<name>G</name><members>" + member +
            "<member priority=\"2\"><dialcoreName>Nope</dialcoreName></member></members>"),
-       "addDialcoreGroup", kNotFound, "The specified Dialcore was not found."},
-      {add("<name>default</name><members><node/></members>"), "addDialcoreGroup", 3,
+       kNotFound, "The specified Dialcore was not found."},
+      {add("<name>default</name><members><node/></members>"), 3,
        "A Dialcore Group named \"default\" already exists."},
-      {"<updateDialcoreGroup/>", "updateDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateDialcoreGroup><name>Nope</name></updateDialcoreGroup>", "updateDialcoreGroup", kNotFound,
+      {"<updateDialcoreGroup/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<updateDialcoreGroup><name>Nope</name></updateDialcoreGroup>", kNotFound,
        "The specified Dialcore group was not found."},
-      {"<updateDialcoreGroup><name>Default</name><newName/></updateDialcoreGroup>", "updateDialcoreGroup",
-       kInvalidValue, "The element, <newName>, must contain a value."},
-      {"<updateDialcoreGroup><name>Default</name><members>" + member +
-           "</members><extra/></updateDialcoreGroup>",
-       "updateDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. <extra> is not a valid element of this request type."},
-      {"<removeDialcoreGroup/>", "removeDialcoreGroup", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeDialcoreGroup><name>Default</name></removeDialcoreGroup>", "removeDialcoreGroup", 4,
+      {"<updateDialcoreGroup><name>Default</name><members>" + member + "</members><extra/></updateDialcoreGroup>",
+       kUnexpectedNode, "<extra> is not a valid element of this request type."},
+      {"<removeDialcoreGroup><name>Default</name></removeDialcoreGroup>", 4,
        "The Dialcore Group \"Default\" cannot be removed because it is still used by Device Pool "
        "\"Default\"."},
-      {"<getDialcoreGroup><name/></getDialcoreGroup>", "getDialcoreGroup", kInvalidValue,
-       "The element, <name>, must contain a value."},
-      {"<getDialcoreGroup><uuid>{00000000-0000-0000-0000-00000000ABCD}</uuid></getDialcoreGroup>",
-       "getDialcoreGroup", kNotFound, "The specified Dialcore group was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+      {"<getDialcoreGroup><uuid>{00000000-0000-0000-0000-00000000ABCD}</uuid></getDialcoreGroup>", kNotFound,
+       "The specified Dialcore group was not found."},
+  });
 }
 
 }  // namespace

@@ -1,20 +1,11 @@
 // Lines (directory numbers) through real HTTP.
-#include "e2e/ZebdTest.h"
-#include "zdl/CZDLDatabase.h"
-#include "zdl/Records.h"
+#include "e2e/Refusals.h"
+#include "e2e/RoutingTest.h"
 
 namespace zeb::test {
 namespace {
 
-// "<tag>text</tag>" and "<tag  uuid="id"></tag>" lines of an expected response.
-std::string El(const std::string& tag, const std::string& text) {
-  return "<" + tag + ">" + text + "</" + tag + ">\r\n";
-}
-std::string Ref(const std::string& tag, const std::string& id) {
-  return "<" + tag + "  uuid=\"" + id + "\"></" + tag + ">\r\n";
-}
-
-class LineTest : public ZebdTest {
+class LineTest : public RoutingTest {
  protected:
   std::string AddCss(const std::string& name) {
     return CallForId("addCSS", "<addCSS><c><name>" + name + "</name><members/></c></addCSS>");
@@ -28,21 +19,7 @@ class LineTest : public ZebdTest {
                          "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>");
   }
   std::string GetLine(const std::string& id) { return Call("<getLine><uuid>" + id + "</uuid></getLine>"); }
-  std::string LineResponse(const std::string& element) {
-    return Response("getLine", "<return>\r\n" + element + "</return>\r\n");
-  }
-
-  // Opens the database zebd serves, for rows the API cannot make.
-  std::unique_ptr<zdl::CZDLDatabase> OpenDatabase() { return zdl::CZDLDatabase::Open(zebd_.dbPath()); }
-  template <class List>
-  std::string InsertNamed(const std::string& name) {
-    auto db = OpenDatabase();
-    List list(db->Session());
-    auto record = list.Insert();
-    record->PutName(name);
-    list.Update();
-    return record->GetID().str();
-  }
+  std::string LineResponse(const std::string& element) { return Got("getLine", element); }
 };
 
 TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
@@ -169,24 +146,21 @@ TEST_F(LineTest, LineOnADeviceCannotBeRemoved) {
 }
 
 TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
-  const std::string group =
-      CallForId("addCallPickupGroup",
-                "<addCallPickupGroup><g><pattern>5000</pattern><usage/></g></addCallPickupGroup>");
+  const std::string group = CallForId(
+      "addCallPickupGroup", "<addCallPickupGroup><g><pattern>5000</pattern><usage/></g></addCallPickupGroup>");
   const std::string byPattern = "<pattern>5000</pattern><routePartitionId/><routeFilterId/>";
   const std::string message = "The NumPlan specified is not a Directory Number.";
-  ExpectRefused("<getLine>" + byPattern + "</getLine>", "getLine", kNotFound, message);
-  ExpectRefused("<getLine><uuid>" + group + "</uuid></getLine>", "getLine", kNotFound, message);
-  ExpectRefused("<updateLine>" + byPattern + "<description>x</description></updateLine>", "updateLine",
-                kNotFound, message);
-  ExpectRefused("<removeLine><uuid>" + group + "</uuid></removeLine>", "removeLine", kNotFound, message);
-  // The pattern is taken in its partition whatever its usage.
-  ExpectRefused(
-      "<addLine><newLine><pattern>5000</pattern><usage/><routePartition/>"
-      "<callPickupGroup/>"
-      "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
-      "<shareLineAppearanceCSS/>"
-      "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>",
-      "addLine", 3, "The pattern 5000 already exists in this route partition.");
+  ExpectAllRefused(zebd_, {
+      {"<getLine>" + byPattern + "</getLine>", kNotFound, message},
+      {"<getLine><uuid>" + group + "</uuid></getLine>", kNotFound, message},
+      {"<updateLine>" + byPattern + "<description>x</description></updateLine>", kNotFound, message},
+      {"<removeLine><uuid>" + group + "</uuid></removeLine>", kNotFound, message},
+      // The pattern is taken in its partition whatever its usage.
+      {"<addLine><newLine><pattern>5000</pattern><usage/><routePartition/><callPickupGroup/>"
+       "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/>"
+       "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>",
+       3, "The pattern 5000 already exists in this route partition."},
+  });
 }
 
 TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
@@ -194,138 +168,76 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string line = "<addLine><n><pattern>6001</pattern>";
   const std::string head = line + "<usage/><routePartition/>";
   const std::string toPickup = head + "<callPickupGroup/>";
-  const std::string toShare =
-      toPickup + "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>";
-  const std::string tail =
-      "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
-      "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
-      "</n></addLine>";
-  const std::string byPattern = "<pattern>6000</pattern><routePartitionId/><routeFilterId/>";
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addLine/>", "addLine", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newLine>"},
-      {"<addLine><n/></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <pattern>"},
-      {"<addLine><n><usage/></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. Found <usage>, expecting <pattern>."},
-      {"<addLine><n><pattern/></n></addLine>", "addLine", kInvalidValue,
-       "The element, <pattern>, must contain a value."},
-      {line + "</n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting more elements."},
-      {line + "<description/></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <usage>."},
-      {line + "<routePartition/></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. Found <routePartition>, expecting <usage>."},
-      {line + "<usage/></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <routePartitionId>."},
-      {line + "<usage/><routePartitionId>{00000000-0000-0000-0000-000000000001}</routePartitionId></n>"
-              "</addLine>",
-       "addLine", kUnexpectedNode, "Unexpected element. Deprecated element. Please use <routePartition>."},
-      {line + "<usage/><callPickupGroup/></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. Found <callPickupGroup>, expecting <routePartition> or <routePartitionName>."},
-      {line + "<usage/><routePartitionName>Nope</routePartitionName></n></addLine>", "addLine", kNotFound,
+  const std::string toShare = toPickup + "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>";
+  const std::string tail = "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
+                           "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
+                           "</n></addLine>";
+  const std::string end = "</n></addLine>";
+  const std::string byPattern = "<updateLine><pattern>6000</pattern><routePartitionId/><routeFilterId/>";
+  ExpectAllRefused(zebd_, {
+      {"<addLine/>", kUnexpectedNode, "Found NULL, expecting <newLine>"},
+      {"<addLine><n><usage/></n></addLine>", kUnexpectedNode, "Found <usage>, expecting <pattern>."},
+      {"<addLine><n><pattern/></n></addLine>", kInvalidValue, "The element, <pattern>, must contain a value."},
+      {line + end, kUnexpectedNode, "NULL element found, expecting more elements."},
+      {line + "<description/>" + end, kUnexpectedNode, "NULL element found, expecting <usage>."},
+      {line + "<usage/>" + end, kUnexpectedNode, "NULL element found, expecting <routePartitionId>."},
+      {line + "<usage/><routePartitionId>{00000000-0000-0000-0000-000000000001}</routePartitionId>" + end,
+       kUnexpectedNode, "Deprecated element. Please use <routePartition>."},
+      {line + "<usage/><callPickupGroup/>" + end, kUnexpectedNode,
+       "Found <callPickupGroup>, expecting <routePartition> or <routePartitionName>."},
+      {line + "<usage/><routePartitionName>Nope</routePartitionName>" + end, kNotFound,
        "The specified Route Partition was not found."},
-      {head + "</n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <callPickupGroupId>"},
-      {head + "<callForwardAll><destination/></callForwardAll>" + tail, "addLine", kUnexpectedNode,
-       "Unexpected element. Found <destination>, expecting <callingSearchSpace>."},
-      {head + "<callForwardAll><forwardToVoiceMail/></callForwardAll>" + tail, "addLine", kInvalidValue,
-       "The element, <forwardToVoiceMail>, must contain a value."},
+      {head + end, kUnexpectedNode, "NULL element found, expecting <callPickupGroupId>"},
+      {head + "<callForwardAll><destination/></callForwardAll>" + tail, kUnexpectedNode,
+       "Found <destination>, expecting <callingSearchSpace>."},
       {head + "<callForwardBusy><forwardToVoiceMail>TRUE</forwardToVoiceMail></callForwardBusy>" + tail,
-       "addLine", kInvalidValue, "Invalid boolean value: TRUE"},
-      {head + "<callForwardNoAnswer><callingSearchSpaceId/></callForwardNoAnswer>" + tail, "addLine",
-       kUnexpectedNode,
-       "Unexpected element. Deprecated element <callingSearchSpaceId>. Please use uuid attribute of "
-       "<callingSearchSpace>."},
-      {head + "<callForwardAll><callingSearchSpace/></callForwardAll>" + tail, "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <destination>"},
-      {head + "<callForwardAll><callingSearchSpace/><x/></callForwardAll>" + tail, "addLine", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <destination>."},
-      {head +
-           "<callForwardAll><callingSearchSpace "
-           "uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/><destination/>"
-           "</callForwardAll><callPickupGroup/>" +
-           tail,
-       "addLine", 5,
-       "The Calling Search Space {00000000-0000-0000-0000-00000000DEAD} referred to by this Number Plan "
-       "entry does "
-       "not exist."},
-      {head + "<callPickupGroupId/>" + tail, "addLine", kUnexpectedNode,
-       "Unexpected element. Deprecated element <callPickupGroupId>. Please use <callPickupGroup>."},
-      {head + "<cfaCSSClause/>" + tail, "addLine", kUnexpectedNode,
-       "Unexpected element. Found <cfaCSSClause>, expecting <callPickupGroup>."},
-      {toPickup + "</n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <callWaitingEnabled>"},
-      {toPickup + "<callWaitingEnabled/></n></addLine>", "addLine", kInvalidValue,
-       "The element, <callWaitingEnabled>, must contain a value."},
-      {toPickup + "<callWaitingEnabled>Maybe</callWaitingEnabled></n></addLine>", "addLine", 8,
-       "Invalid Parameter: Maybe"},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <cfaCSSClause>"},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><mwiStatus/></n></addLine>", "addLine",
-       kUnexpectedNode, "Unexpected element. Found <mwiStatus>, expecting <cfaCSSClause>."},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/></n></addLine>", "addLine",
-       kUnexpectedNode, "Unexpected element. NULL element found, expecting <mwiStatus>"},
-      {toShare + "</n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <shareLineAppearanceCSSId>"},
-      {toShare + "<shareLineAppearanceCSSId/></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. Deprecated element <shareLineAppearanceCSSId>. Please use "
-       "<shareLineAppearanceCSS>."},
-      {toShare + "<shareLineAppearanceCSS/></n></addLine>", "addLine", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <useFullyQualCallingPartyNum>"},
-      {toShare + "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum/></n></addLine>", "addLine",
-       kInvalidValue, "The element, <useFullyQualCallingPartyNum>, must contain a value."},
-      {"<updateLine/>", "updateLine", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <pattern> or <uuid>"},
-      {"<updateLine><name>x</name></updateLine>", "updateLine", kUnexpectedNode,
-       "Unexpected element. Found <name>, expecting <uuid> or <pattern>."},
-      {"<updateLine><uuid/></updateLine>", "updateLine", kInvalidValue,
-       "The element, <uuid>, must have a value."},
-      {"<updateLine><pattern>6000</pattern></updateLine>", "updateLine", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <routePartitionId>"},
-      {"<updateLine><pattern>6000</pattern><routePartition/></updateLine>", "updateLine", kUnexpectedNode,
-       "Unexpected element. Found <routePartition>, expecting <routePartitionId> or <routePartitionName>."},
-      {"<updateLine><pattern>6000</pattern><routePartitionName>Nope</routePartitionName></updateLine>",
-       "updateLine", kNotFound, "Route Partition not found."},
-      {"<updateLine><pattern>6000</pattern><routePartitionId/></updateLine>", "updateLine", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <routeFilterId>"},
-      {"<updateLine><pattern>6000</pattern><routePartitionId/><routeFilterName/></updateLine>", "updateLine",
-       kUnexpectedNode, "Unexpected element. Found <routeFilterName>, expecting <routeFilterId>."},
-      {"<updateLine><pattern>7000</pattern><routePartitionId/><routeFilterId/></updateLine>", "updateLine",
-       kNotFound, "Directory Number not found."},
-      {"<updateLine>" + byPattern + "<newPattern/></updateLine>", "updateLine", kInvalidValue,
-       "Then element, <pattern>, must have a value."},
-      {"<updateLine>" + byPattern + "<newRoutePartitionName>Nope</newRoutePartitionName></updateLine>",
-       "updateLine", kNotFound, "Route Partition not found."},
-      {"<updateLine>" + byPattern + "<callWaitingEnabled/></updateLine>", "updateLine", kInvalidValue,
+       kInvalidValue, "Invalid boolean value: TRUE"},
+      {head + "<callForwardNoAnswer><callingSearchSpaceId/></callForwardNoAnswer>" + tail, kUnexpectedNode,
+       "Deprecated element <callingSearchSpaceId>. Please use uuid attribute of <callingSearchSpace>."},
+      {head + "<callForwardAll><callingSearchSpace/></callForwardAll>" + tail, kUnexpectedNode,
+       "NULL element found. Expecting <destination>"},
+      {head + "<callForwardAll><callingSearchSpace uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/><destination/>"
+              "</callForwardAll><callPickupGroup/>" + tail,
+       5, "The Calling Search Space {00000000-0000-0000-0000-00000000DEAD} referred to by this Number Plan entry "
+          "does not exist."},
+      {head + "<callPickupGroupId/>" + tail, kUnexpectedNode,
+       "Deprecated element <callPickupGroupId>. Please use <callPickupGroup>."},
+      {head + "<cfaCSSClause/>" + tail, kUnexpectedNode, "Found <cfaCSSClause>, expecting <callPickupGroup>."},
+      {toPickup + end, kUnexpectedNode, "NULL element found, expecting <callWaitingEnabled>"},
+      {toPickup + "<callWaitingEnabled>Maybe</callWaitingEnabled>" + end, 8, "Invalid Parameter: Maybe"},
+      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/>" + end, kUnexpectedNode,
+       "NULL element found, expecting <mwiStatus>"},
+      {toShare + end, kUnexpectedNode, "NULL element found, expecting <shareLineAppearanceCSSId>"},
+      {toShare + "<shareLineAppearanceCSSId/>" + end, kUnexpectedNode,
+       "Deprecated element <shareLineAppearanceCSSId>. Please use <shareLineAppearanceCSS>."},
+      {toShare + "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum/>" + end, kInvalidValue,
+       "The element, <useFullyQualCallingPartyNum>, must contain a value."},
+      {"<updateLine/>", kUnexpectedNode, "Found NULL, expecting <pattern> or <uuid>"},
+      {"<updateLine><name>x</name></updateLine>", kUnexpectedNode, "Found <name>, expecting <uuid> or <pattern>."},
+      {"<updateLine><pattern>6000</pattern></updateLine>", kUnexpectedNode, "Found NULL, expecting <routePartitionId>"},
+      {"<updateLine><pattern>6000</pattern><routePartition/></updateLine>", kUnexpectedNode,
+       "Found <routePartition>, expecting <routePartitionId> or <routePartitionName>."},
+      {"<updateLine><pattern>6000</pattern><routePartitionName>Nope</routePartitionName></updateLine>", kNotFound,
+       "Route Partition not found."},
+      {"<updateLine><pattern>6000</pattern><routePartitionId/><routeFilterName/></updateLine>", kUnexpectedNode,
+       "Found <routeFilterName>, expecting <routeFilterId>."},
+      {"<updateLine><pattern>7000</pattern><routePartitionId/><routeFilterId/></updateLine>", kNotFound,
+       "Directory Number not found."},
+      {byPattern + "<newPattern/></updateLine>", kInvalidValue, "Then element, <pattern>, must have a value."},
+      {byPattern + "<callWaitingEnabled/></updateLine>", kInvalidValue,
        "Then element, <callWaitingEnabled>, must have a value."},
-      {"<updateLine>" + byPattern + "<useFullyQualCallingPartyNum/></updateLine>", "updateLine",
-       kInvalidValue, "Then element, <useFullyQualCallingPartyNum>, must have a value."},
-      {"<updateLine>" + byPattern + "<description>x</description><mwiStatus/></updateLine>", "updateLine",
-       kUnexpectedNode, "Unexpected element. <mwiStatus> is not a valid element of this request type."},
-      {"<updateLine>" + byPattern +
-           "<newRoutePartitionId>{00000000-0000-0000-0000-00000000DEAD}"
-           "</newRoutePartitionId></updateLine>",
-       "updateLine", 5,
-       "The Route Partition {00000000-0000-0000-0000-00000000DEAD} referred to by this Number Plan entry "
-       "does not "
-       "exist."},
-      {"<removeLine/>", "removeLine", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <pattern>"},
-      {"<removeLine><pattern>7000</pattern><routePartitionId/><routeFilterId/></removeLine>", "removeLine",
-       kNotFound, "The specified Directory Number was not found."},
-      {"<removeLine><uuid>{00000000-0000-0000-0000-00000000DEAD}</uuid></removeLine>", "removeLine",
-       kNotFound, "The specified Directory Number was not found."},
-      {"<getLine/>", "getLine", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <pattern>"},
-      {"<getLine><uuid/></getLine>", "getLine", kInvalidValue, "The element, <uuid>, must have a value."},
-      {"<getLine><pattern>7000</pattern><routePartitionId/><routeFilterId/></getLine>", "getLine", kNotFound,
+      {byPattern + "<description>x</description><mwiStatus/></updateLine>", kUnexpectedNode,
+       "<mwiStatus> is not a valid element of this request type."},
+      {byPattern + "<newRoutePartitionId>{00000000-0000-0000-0000-00000000DEAD}</newRoutePartitionId></updateLine>",
+       5, "The Route Partition {00000000-0000-0000-0000-00000000DEAD} referred to by this Number Plan entry does "
+          "not exist."},
+      {"<removeLine><pattern>7000</pattern><routePartitionId/><routeFilterId/></removeLine>", kNotFound,
        "The specified Directory Number was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+      {"<removeLine><uuid>{00000000-0000-0000-0000-00000000DEAD}</uuid></removeLine>", kNotFound,
+       "The specified Directory Number was not found."},
+      {"<getLine/>", kUnexpectedNode, "Found NULL, expecting <uuid> or <pattern>"},
+      {"<getLine><uuid/></getLine>", kInvalidValue, "The element, <uuid>, must have a value."},
+  });
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // Locations through real HTTP.
+#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 #include "zdl/CZDLDatabase.h"
 
@@ -51,45 +52,23 @@ TEST_F(LocationTest, RefusalsNameTheProblemAndChangeNothing) {
                           {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", hub});
   }
   auto add = [](const std::string& content) { return "<addLocation><l>" + content + "</l></addLocation>"; };
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addLocation/>", "addLocation", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <location>"},
-      {add(""), "addLocation", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<id>1</id>"), "addLocation", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <name>."},
-      {add("<name/>"), "addLocation", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>L</name>"), "addLocation", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <id>."},
-      {add("<name>L</name><id>1</id>"), "addLocation", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <kbits>."},
-      {add("<name>L</name><kbits>1</kbits>"), "addLocation", kUnexpectedNode,
-       "Unexpected element. Found <kbits>, expecting <id>."},
-      {add("<name>L</name><id/><kbits/>"), "addLocation", kInvalidValue,
+  ExpectAllRefused(zebd_, {
+      {"<addLocation/>", kUnexpectedNode, "Found NULL, expecting <location>"},
+      {add("<id>1</id>"), kUnexpectedNode, "Found <id>, expecting <name>."},
+      {add("<name/>"), kInvalidValue, "The element, <name>, must contain a value."},
+      {add("<name>L</name>"), kUnexpectedNode, "NULL element found. Expecting <id>."},
+      {add("<name>L</name><kbits>1</kbits>"), kUnexpectedNode, "Found <kbits>, expecting <id>."},
+      {add("<name>HUB</name><id/><kbits>1</kbits>"), 3, "A Location named \"HUB\" already exists."},
+      {"<updateLocation/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<updateLocation><name>Nope</name></updateLocation>", kNotFound, "Location not found."},
+      {"<updateLocation><name>Hub</name><kbits/></updateLocation>", kInvalidValue,
        "The element, <kbits>, must contain a value."},
-      {add("<name>HUB</name><id/><kbits>1</kbits>"), "addLocation", 3,
-       "A Location named \"HUB\" already exists."},
-      {"<updateLocation/>", "updateLocation", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateLocation><name>Nope</name></updateLocation>", "updateLocation", kNotFound,
-       "Location not found."},
-      {"<updateLocation><name>Hub</name><newName/></updateLocation>", "updateLocation", kInvalidValue,
-       "The element, <newName>, must contain a value."},
-      {"<updateLocation><name>Hub</name><kbits/></updateLocation>", "updateLocation", kInvalidValue,
-       "The element, <kbits>, must contain a value."},
-      {"<removeLocation/>", "removeLocation", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeLocation><name>Nope</name></removeLocation>", "removeLocation", kNotFound,
+      {"<removeLocation><name>Nope</name></removeLocation>", kNotFound,
        "The specified Location was not found."},
-      {"<removeLocation><uuid>" + hub + "</uuid></removeLocation>", "removeLocation", 4,
+      {"<removeLocation><uuid>" + hub + "</uuid></removeLocation>", 4,
        "The Location \"Hub\" cannot be removed because it is still used by Device \"Lobby phone\"."},
-      {"<getLocation><name/></getLocation>", "getLocation", kInvalidValue,
-       "The element, <name>, must contain a value."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+      {"<getLocation><name/></getLocation>", kInvalidValue, "The element, <name>, must contain a value."},
+  });
 }
 
 }  // namespace

@@ -1,65 +1,35 @@
 // Translation patterns, route patterns, call park numbers and call pickup groups through real
 // HTTP.
-#include "e2e/ZebdTest.h"
-#include "zdl/CZDLDatabase.h"
+#include "e2e/Refusals.h"
+#include "e2e/RoutingTest.h"
 #include "zdl/CZDLException.h"
-#include "zdl/Records.h"
 
 namespace zeb::test {
 namespace {
 
 const char kNode[] = "{5EED0000-0000-0000-0001-000000000001}";  // the seeded node ZEBNODE1
-const char kMissing[] = "{00000000-0000-0000-0000-00000000DEAD}";
+const std::string kMissing = "{00000000-0000-0000-0000-00000000DEAD}";
 
-std::string El(const std::string& tag, const std::string& text) {
-  return "<" + tag + ">" + text + "</" + tag + ">\r\n";
-}
-std::string Ref(const std::string& tag, const std::string& id) {
-  return "<" + tag + "  uuid=\"" + id + "\"></" + tag + ">\r\n";
-}
-
-class PatternTest : public ZebdTest {
+class PatternTest : public RoutingTest {
  protected:
-  std::unique_ptr<zdl::CZDLDatabase> OpenDatabase() { return zdl::CZDLDatabase::Open(zebd_.dbPath()); }
-  // A record that only has a name, written where the API cannot write it.
-  template <class List>
-  std::string InsertNamed(const std::string& name) {
-    auto db = OpenDatabase();
-    List list(db->Session());
-    auto record = list.Insert();
-    record->PutName(name);
-    list.Update();
-    return record->GetID().str();
-  }
-  std::string InsertDevice(const std::string& name, long product) {
-    auto db = OpenDatabase();
-    zdl::CDeviceList devices(db->Session());
-    auto device = devices.Insert();
-    device->PutName(name);
-    device->PutProduct(product);
-    devices.Update();
-    return device->GetID().str();
-  }
-  long long CountRows(const std::string& table) {
-    return OpenDatabase()->Session().Query("SELECT COUNT(*) FROM " + table).rows[0][0].AsInt();
-  }
-  std::string Got(const std::string& method, const std::string& element) {
-    return Response(method, "<return>\r\n" + element + "</return>\r\n");
-  }
-
   // Positions 5 to 16 of the add order with nothing set.
   static std::string Routing() {
     return "<blockEnable/><calledPartyTransformationMask/><callingPartyTransformationMask/>"
-           "<useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/>"
-           "<digitDiscardInstruction/><messageWaiting/>"
+           "<useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/><digitDiscardInstruction/><messageWaiting/>"
            "<networkLocation/><patternUrgency/><prefixDigitsOut/><routeFilter/>";
   }
   std::string AddTranslation(const std::string& pattern, const std::string& partition = "") {
     return CallForId("addTransPattern", "<addTransPattern><p><pattern>" + pattern + "</pattern><usage/>" +
-                                            partition + Routing() +
-                                            "<callingSearchSpace/></p></addTransPattern>");
+                                            partition + Routing() + "<callingSearchSpace/></p></addTransPattern>");
   }
-  // The common content of a pattern with nothing set but its pattern, usage and partition.
+  // A route pattern to the gateway, in partition A, through the route filter named filter.
+  static std::string RouteVia(const std::string& gateway, const std::string& filter) {
+    std::string routing = Routing();
+    routing.replace(routing.find("<routeFilter/>"), 14, "<routeFilterName>" + filter + "</routeFilterName>");
+    return "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
+           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>";
+  }
+  // The content of a pattern with nothing set but its pattern, usage and partition.
   static std::string PlainContent(const std::string& pattern, const std::string& usage,
                                   const std::string& partition) {
     return El("pattern", pattern) + El("description", "") + El("usage", usage) +
@@ -70,6 +40,11 @@ class PatternTest : public ZebdTest {
            El("dialPlanWizardGenId", "0") + El("digitDiscardInstructionName", "") +
            El("messageWaiting", "Default") + El("networkLocation", "OnNet") + El("patternUrgency", "false") +
            El("prefixDigitsOut", "") + El("routeFilterName", "");
+  }
+  static std::string PlainTranslation(const std::string& id, const std::string& pattern,
+                                      const std::string& partition) {
+    return "<pattern  uuid=\"" + id + "\">\r\n" + PlainContent(pattern, "Translation", partition) +
+           El("callingSearchSpaceName", "") + "</pattern>\r\n";
   }
 };
 
@@ -86,12 +61,10 @@ TEST_F(PatternTest, TranslationPatternRoundTrip) {
       "<calledPartyTransformationMask>XXXX</calledPartyTransformationMask><callingPartyTransformationMask/>"
       "<useCallingPartyPhoneMask>On</useCallingPartyPhoneMask><dialPlanName>Plan</dialPlanName>"
       "<dialPlanWizardGenId>5</dialPlanWizardGenId><digitDiscardInstructionName>PreDot"
-      "</digitDiscardInstructionName>"
-      "<messageWaiting>Wink</messageWaiting><networkLocation>OffNet</networkLocation>"
+      "</digitDiscardInstructionName><messageWaiting>Wink</messageWaiting><networkLocation>OffNet</networkLocation>"
       "<patternUrgency>true</patternUrgency><prefixDigitsOut>0</prefixDigitsOut>"
       "<routeFilterName>Local</routeFilterName><callingSearchSpaceName>Trunks</callingSearchSpaceName>"
-      "<extra/>"
-      "</newPattern></addTransPattern>");
+      "<extra/></newPattern></addTransPattern>");
   const std::string full =
       "<pattern  uuid=\"" + id + "\">\r\n" + El("pattern", "9.@") + El("description", "Out &amp; about") +
       El("usage", "Translation") + El("routePartitionName", "Outside") + El("blockEnable", "true") +
@@ -118,9 +91,7 @@ TEST_F(PatternTest, TranslationPatternRoundTrip) {
            "<digitDiscardInstructionName/><messageWaiting>Default</messageWaiting>"
            "<networkLocation>OnNet</networkLocation><patternUrgency>false</patternUrgency><prefixDigitsOut/>"
            "<routeFilterId/><callingSearchSpaceId/></updateTransPattern>"));
-  EXPECT_EQ(Got("getTransPattern", "<pattern  uuid=\"" + id + "\">\r\n" +
-                                       PlainContent("9.[2-9]XX!", "Translation", "") +
-                                       El("callingSearchSpaceName", "") + "</pattern>\r\n"),
+  EXPECT_EQ(Got("getTransPattern", PlainTranslation(id, "9.[2-9]XX!", "")),
             Call("<getTransPattern><uuid>" + id + "</uuid></getTransPattern>"));
   EXPECT_EQ(Standard("removeTransPattern", id),
             Call("<removeTransPattern><pattern>9.[2-9]XX!</pattern><routePartitionId/><routeFilterId/>"
@@ -136,23 +107,20 @@ TEST_F(PatternTest, RoutePatternKeepsItsDestinationInADeviceMap) {
                 "<addRoutePattern><p><pattern>8[1-5]XX!</pattern><usage/>" + Routing() +
                     "<destination><routeListName>rl1</routeListName></destination><withTag>T</withTag>"
                     "<withValueClause>V</withValueClause></p></addRoutePattern>");
-  const std::string get =
-      "<getRoutePattern><pattern>8[1-5]XX!</pattern><routePartitionId/><routeFilterId/>"
-      "</getRoutePattern>";
-  EXPECT_EQ(
-      Got("getRoutePattern", "<pattern  uuid=\"" + id + "\">\r\n" + PlainContent("8[1-5]XX!", "Route", "") +
-                                 "<destination>\r\n" + El("routeListName", "RL1") + "</destination>\r\n" +
-                                 El("withTag", "T") + "</pattern>\r\n"),
-      Call(get));
+  const std::string get = "<getRoutePattern><pattern>8[1-5]XX!</pattern><routePartitionId/><routeFilterId/>"
+                          "</getRoutePattern>";
+  auto element = [&](const std::string& destination, const std::string& description, const std::string& tag) {
+    std::string content = PlainContent("8[1-5]XX!", "Route", "");
+    content.replace(0, content.find("<usage>"), El("pattern", "8[1-5]XX!") + El("description", description));
+    return "<pattern  uuid=\"" + id + "\">\r\n" + content + "<destination>\r\n" + destination +
+           "</destination>\r\n" + El("withTag", tag) + "</pattern>\r\n";
+  };
+  EXPECT_EQ(Got("getRoutePattern", element(El("routeListName", "RL1"), "", "T")), Call(get));
 
   EXPECT_EQ(Standard("updateRoutePattern", id),
-            Call("<updateRoutePattern><uuid>" + id +
-                 "</uuid><description>via gateway</description>"
-                 "<destination><gateway uuid=\"" +
-                 gateway + "\"/></destination><withTag/></updateRoutePattern>"));
-  const std::string viaGateway =
-      "<destination>\r\n" + El("gatewayName", "GW1") + "</destination>\r\n" + El("withTag", "");
-  EXPECT_NE(std::string::npos, Call(get).find(viaGateway));
+            Call("<updateRoutePattern><uuid>" + id + "</uuid><description>via gateway</description>"
+                 "<destination><gateway uuid=\"" + gateway + "\"/></destination><withTag/></updateRoutePattern>"));
+  EXPECT_EQ(Got("getRoutePattern", element(El("gatewayName", "GW1"), "via gateway", "")), Call(get));
   EXPECT_EQ(1, CountRows("DeviceNumPlanMap"));
 
   EXPECT_EQ(Standard("removeRoutePattern", id),
@@ -164,8 +132,7 @@ TEST_F(PatternTest, RoutePatternKeepsItsDestinationInADeviceMap) {
 TEST_F(PatternTest, DestinationOfARoutePatternCannotBeRemoved) {
   const std::string routeList = InsertDevice("RL1", 37);
   CallForId("addRoutePattern", "<addRoutePattern><p><pattern>0.!</pattern><usage/>" + Routing() +
-                                   "<destination><routeList uuid=\"" + routeList +
-                                   "\"/></destination></p>"
+                                   "<destination><routeList uuid=\"" + routeList + "\"/></destination></p>"
                                    "</addRoutePattern>");
   auto db = OpenDatabase();
   zdl::CDeviceList devices(db->Session());
@@ -176,13 +143,10 @@ TEST_F(PatternTest, DestinationOfARoutePatternCannotBeRemoved) {
     ADD_FAILURE() << "the route list was removed";
   } catch (const zdl::CZDLException& e) {
     EXPECT_EQ(zdl::kZDLStillReferenced, e.GetExceptionID());
-    EXPECT_EQ(
-        "The Device \"RL1\" cannot be removed because it is still the destination of Route Pattern \"0.!\".",
-        e.GetExceptionStr());
+    EXPECT_EQ("The Device \"RL1\" cannot be removed because it is still the destination of Route Pattern \"0.!\".",
+              e.GetExceptionStr());
   }
-  EXPECT_EQ(
-      1u,
-      db->Session().Query("SELECT pkid FROM Device WHERE pkid = ?", {zdl::CZDLID(routeList)}).rows.size());
+  EXPECT_EQ(1, CountRows("Device WHERE Name = 'RL1'"));
 }
 
 TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndFilter) {
@@ -192,114 +156,35 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
     AddTranslation(pattern, "<routePartitionName>A</routePartitionName>");
     const std::string inB = AddTranslation(pattern, "<routePartitionName>B</routePartitionName>");
     const std::string inNone = AddTranslation(pattern);
-    EXPECT_EQ(Got("getTransPattern", "<pattern  uuid=\"" + inB + "\">\r\n" +
-                                         PlainContent(pattern, "Translation", "B") +
-                                         El("callingSearchSpaceName", "") + "</pattern>\r\n"),
-              Call("<getTransPattern><pattern>" + pattern +
-                   "</pattern><routePartitionName>B</routePartitionName>"
+    EXPECT_EQ(Got("getTransPattern", PlainTranslation(inB, pattern, "B")),
+              Call("<getTransPattern><pattern>" + pattern + "</pattern><routePartitionName>B</routePartitionName>"
                    "<routeFilterId/></getTransPattern>"));
-    EXPECT_NE(std::string::npos, Call("<getTransPattern><pattern>" + pattern + "</pattern><routePartitionId/>"
-                                      "<routeFilterId/></getTransPattern>")
-                                     .find("<pattern  uuid=\"" + inNone + "\">"));
+    EXPECT_EQ(Got("getTransPattern", PlainTranslation(inNone, pattern, "")),
+              Call("<getTransPattern><pattern>" + pattern + "</pattern><routePartitionId/><routeFilterId/>"
+                   "</getTransPattern>"));
   }
-  // A pattern is unique in its partition whatever kind of number holds it.
-  const std::string gateway = InsertDevice("GW", 30);
-  ExpectRefused(
-      "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-          Routing() + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>",
-      "addRoutePattern", 3, "The pattern 9.@ already exists in this route partition.");
-  ExpectRefused("<addCallPickupGroup><g><pattern>X</pattern><usage/></g></addCallPickupGroup>",
-                "addCallPickupGroup", 3, "The pattern X already exists in this route partition.");
-
   // The route filter is part of the key: one @-pattern of a partition serves several filters.
+  const std::string gateway = InsertDevice("GW", 30);
   InsertNamed<zdl::CRouteFilterList>("RF1");
   InsertNamed<zdl::CRouteFilterList>("RF2");
-  auto viaFilter = [&](const std::string& filter) {
-    std::string routing = Routing();
-    routing.replace(routing.find("<routeFilter/>"), 14, "<routeFilterName>" + filter + "</routeFilterName>");
-    return "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>";
-  };
-  CallForId("addRoutePattern", viaFilter("RF1"));
-  const std::string second = CallForId("addRoutePattern", viaFilter("RF2"));
-  EXPECT_NE(std::string::npos, Call("<getRoutePattern><pattern>9.@</pattern><routePartitionName>A"
-                                    "</routePartitionName><routeFilterName>RF2</routeFilterName></getRoutePattern>")
-                                   .find("<pattern  uuid=\"" + second + "\">"));
-  ExpectRefused(viaFilter("rf2"), "addRoutePattern", 3, "The pattern 9.@ already exists in this route partition.");
+  CallForId("addRoutePattern", RouteVia(gateway, "RF1"));
+  const std::string second = CallForId("addRoutePattern", RouteVia(gateway, "RF2"));
+  EXPECT_EQ(Standard("removeRoutePattern", second),
+            Call("<removeRoutePattern><pattern>9.@</pattern><routePartitionName>A</routePartitionName>"
+                 "<routeFilterName>RF2</routeFilterName></removeRoutePattern>"));
+  CallForId("addRoutePattern", RouteVia(gateway, "RF2"));
+  // A pattern is unique in its partition whatever kind of number holds it.
+  ExpectAllRefused(zebd_, {
+      {"<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" + Routing() +
+           "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>",
+       3, "The pattern 9.@ already exists in this route partition."},
+      {"<addCallPickupGroup><g><pattern>X</pattern><usage/></g></addCallPickupGroup>", 3,
+       "The pattern X already exists in this route partition."},
+      {RouteVia(gateway, "rf2"), 3, "The pattern 9.@ already exists in this route partition."},
+  });
 }
 
-TEST_F(PatternTest, CompanionRowsAreWrittenWithTheirNumberOrNotAtAll) {
-  ExpectRefused(
-      "<addRoutePattern><p><pattern>1</pattern><usage/>" + Routing() + "<destination><gateway uuid=\"" +
-          std::string(kMissing) + "\"/></destination></p></addRoutePattern>",
-      "addRoutePattern", 5,
-      "The Device " + std::string(kMissing) + " referred to by this line appearance does not exist.");
-  ExpectRefused(
-      "<addCallPark><c><pattern>700</pattern><usage/><dialcoreId>" + std::string(kMissing) +
-          "</dialcoreId></c></addCallPark>",
-      "addCallPark", 5,
-      "The Dialcore " + std::string(kMissing) + " referred to by this Call Park node map does not exist.");
-}
-
-TEST_F(PatternTest, CallParkRoundTrip) {
-  const std::string partition = AddPartition("Park");
-  const std::string id = CallForId(
-      "addCallPark",
-      "<addCallPark><callPark><pattern>70[0-9]</pattern><description>Lobby</description><usage/>"
-      "<routePartitionName>park</routePartitionName><dialcoreName>zebnode1</dialcoreName></callPark>"
-      "</addCallPark>");
-  EXPECT_EQ(Got("getCallPark", "<callPark  uuid=\"" + id + "\">\r\n" + El("pattern", "70[0-9]") +
-                                   El("usage", "Call Park") + Ref("routePartition", partition) +
-                                   El("dialcoreId", kNode) + "</callPark>\r\n"),
-            Call("<getCallPark><pattern>70[0-9]</pattern><routePartitionName>Park</routePartitionName>"
-                 "<routeFilterId/></getCallPark>"));
-  EXPECT_EQ(Standard("updateCallPark", id, "3"),
-            Call("<zeb:updateCallPark sequence=\"3\"><zeb:uuid>" + id +
-                 "</zeb:uuid>"
-                 "<zeb:newPattern>71[0-9]</zeb:newPattern><zeb:newRoutePartitionId/><zeb:dialcoreId>" +
-                 std::string(kNode) + "</zeb:dialcoreId></zeb:updateCallPark>"));
-  EXPECT_EQ(Got("getCallPark", "<callPark  uuid=\"" + id + "\">\r\n" + El("pattern", "71[0-9]") +
-                                   El("usage", "Call Park") + El("dialcoreId", kNode) + "</callPark>\r\n"),
-            Call("<getCallPark><uuid>" + id + "</uuid></getCallPark>"));
-  EXPECT_EQ(1, CountRows("DialcoreCallParkMap"));
-  EXPECT_EQ(
-      Standard("removeCallPark", id),
-      Call("<removeCallPark><pattern>71[0-9]</pattern><routePartitionId/><routeFilterId/></removeCallPark>"));
-  EXPECT_EQ(0, CountRows("DialcoreCallParkMap"));
-}
-
-TEST_F(PatternTest, CallPickupRoundTripAndAGroupInUseStays) {
-  const std::string partition = AddPartition("Team");
-  const std::string id =
-      CallForId("addCallPickupGroup",
-                "<addCallPickupGroup><callPickup><pattern>*88</pattern><usage/><routePartition uuid=\"" +
-                    partition + "\"/></callPickup></addCallPickupGroup>");
-  EXPECT_EQ(Got("getCallPickupGroup", "<callPickup  uuid=\"" + id + "\">\r\n" + El("pattern", "*88") +
-                                          El("usage", "Call Pickup Group") + "<routePartition  uuid=\"" +
-                                          partition + "\">\r\n" + El("name", "Team") + El("description", "") +
-                                          El("dialPlanWizardGenId", "0") +
-                                          "</routePartition>\r\n</callPickup>\r\n"),
-            Call("<getCallPickupGroup><uuid>" + id + "</uuid></getCallPickupGroup>"));
-  EXPECT_EQ(
-      Standard("updateCallPickupGroup", id),
-      Call("<updateCallPickupGroup><pattern>*88</pattern><routePartitionName>Team</routePartitionName>"
-           "<routeFilterId/><description>d</description><newRoutePartitionName/></updateCallPickupGroup>"));
-  EXPECT_EQ(Got("getCallPickupGroup", "<callPickup  uuid=\"" + id + "\">\r\n" + El("pattern", "*88") +
-                                          El("usage", "Call Pickup Group") + "</callPickup>\r\n"),
-            Call("<getCallPickupGroup><pattern>*88</pattern><routePartitionId/><routeFilterId/>"
-                 "</getCallPickupGroup>"));
-  CallForId("addLine",
-            "<addLine><l><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
-                "\"/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
-                "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
-                "</l></addLine>");
-  ExpectRefused(
-      "<removeCallPickupGroup><uuid>" + id + "</uuid></removeCallPickupGroup>", "removeCallPickupGroup", 4,
-      "The Number Plan entry \"*88\" cannot be removed because it is still used by Number Plan entry "
-      "\"1000\".");
-}
-
-TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
+TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string line = CallForId(
       "addLine",
       "<addLine><l><pattern>500</pattern><usage/><routePartition/><callPickupGroup/>"
@@ -308,313 +193,264 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
   const std::string trans = AddTranslation("600");
   const std::string byTrans = "<pattern>600</pattern><routePartitionId/><routeFilterId/>";
   const std::string head = "<addTransPattern><p><pattern>1</pattern><usage/>";
-  // The add order up to position n (1-based, after the head) with nothing set.
-  const char* positions[] = {"<blockEnable/>",
-                             "<calledPartyTransformationMask/>",
-                             "<callingPartyTransformationMask/>",
-                             "<useCallingPartyPhoneMask/>",
-                             "<dialPlan/>",
-                             "<dialPlanWizardGenId/>",
-                             "<digitDiscardInstruction/>",
-                             "<messageWaiting/>",
-                             "<networkLocation/>",
-                             "<patternUrgency/>",
-                             "<prefixDigitsOut/>",
-                             "<routeFilter/>"};
-  auto upTo = [&](int count) {
-    std::string text = head;
-    for (int i = 0; i < count; ++i) text += positions[i];
-    return text;
+  // The add order up to position n (after the head) with nothing set, and the end of the request.
+  auto upTo = [&](std::size_t count) {
+    const std::string routing = Routing();
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < count; ++i) end = routing.find("/>", end) + 2;
+    return head + routing.substr(0, end);
   };
+  const std::string end = "</p></addTransPattern>";
   const std::string route = "<addRoutePattern><p><pattern>1</pattern><usage/>" + Routing();
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addTransPattern/>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <newPattern>"},
-      {"<addTransPattern><p/></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <pattern>"},
-      {"<addTransPattern><p><usage/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Found <usage>, expecting <pattern>."},
-      {"<addTransPattern><p><pattern>1</pattern></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting more elements"},
-      {"<addTransPattern><p><pattern>1</pattern><description/></p></addTransPattern>", "addTransPattern",
-       kInvalidValue, "The element, <description>, must contain a value."},
+  const std::string routeEnd = "</p></addRoutePattern>";
+  ExpectAllRefused(zebd_, {
+      {"<addTransPattern/>", kUnexpectedNode, "Found NULL, expecting <newPattern>"},
+      {"<addTransPattern><p><usage/></p></addTransPattern>", kUnexpectedNode, "Found <usage>, expecting <pattern>."},
+      {"<addTransPattern><p><pattern>1</pattern></p></addTransPattern>", kUnexpectedNode,
+       "NULL element found, expecting more elements"},
+      {"<addTransPattern><p><pattern>1</pattern><description/></p></addTransPattern>", kInvalidValue,
+       "The element, <description>, must contain a value."},
       {"<addTransPattern><p><pattern>1</pattern><description>d</description></p></addTransPattern>",
-       "addTransPattern", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <usage>"},
-      {head + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <routePartitionId>"},
-      {head + "<routePartitionId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Deprecated element <routePartitionId>. Please use <routePartition> or "
-       "<routePartitionName>."},
-      {head + "<routePartitionName>Nope</routePartitionName></p></addTransPattern>", "addTransPattern",
-       kNotFound, "The specified Route Partition was not found."},
-      {head + "<routePartition/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <blockEnable>"},
-      {head + "<x/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <blockEnable>."},
-      {head + "<blockEnable>yes</blockEnable></p></addTransPattern>", "addTransPattern", kInvalidValue,
-       "Invalid boolean value: yes"},
-      {upTo(1) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <calledPartyTransformationMask>"},
-      {upTo(2) + "<x/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <callingPartyTransformationMask>."},
-      {upTo(3) + "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask></p></addTransPattern>",
-       "addTransPattern", 8, "Invalid Parameter: Sometimes"},
-      {upTo(4) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <dialPlan>"},
-      {upTo(4) + "<x/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <dialPlan> or <dialPlanName>."},
-      {upTo(4) + "<dialPlanId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Deprecated element <dialPlanId>. Please use <dialPlan> or <dialPlanName>."},
-      {upTo(4) + "<dialPlanName>Nope</dialPlanName></p></addTransPattern>", "addTransPattern", kNotFound,
-       "Dial Plan not found."},
-      {upTo(5) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <dialPlanWizardGenId>"},
-      {upTo(6) + "<digitDiscardInstructionId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Deprecated element <digitDiscardInstructionId>. Please use "
-       "<digitDiscardInstruction> or "
+       kUnexpectedNode, "NULL element found. Expecting <usage>"},
+      {head + end, kUnexpectedNode, "NULL element found, expecting <routePartitionId>"},
+      {head + "<routePartitionId/>" + end, kUnexpectedNode,
+       "Deprecated element <routePartitionId>. Please use <routePartition> or <routePartitionName>."},
+      {head + "<routePartitionName>Nope</routePartitionName>" + end, kNotFound,
+       "The specified Route Partition was not found."},
+      {head + "<routePartition/>" + end, kUnexpectedNode, "NULL element found, expecting <blockEnable>"},
+      {head + "<x/>" + end, kUnexpectedNode, "Found <x>, expecting <blockEnable>."},
+      {head + "<blockEnable>yes</blockEnable>" + end, kInvalidValue, "Invalid boolean value: yes"},
+      {upTo(3) + "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask>" + end, 8,
+       "Invalid Parameter: Sometimes"},
+      {upTo(4) + end, kUnexpectedNode, "NULL element found, expecting <dialPlan>"},
+      {upTo(4) + "<x/>" + end, kUnexpectedNode, "Found <x>, expecting <dialPlan> or <dialPlanName>."},
+      {upTo(4) + "<dialPlanId/>" + end, kUnexpectedNode,
+       "Deprecated element <dialPlanId>. Please use <dialPlan> or <dialPlanName>."},
+      {upTo(4) + "<dialPlanName>Nope</dialPlanName>" + end, kNotFound, "Dial Plan not found."},
+      {upTo(6) + "<digitDiscardInstructionId/>" + end, kUnexpectedNode,
+       "Deprecated element <digitDiscardInstructionId>. Please use <digitDiscardInstruction> or "
        "<digitDiscardInstructionName>."},
-      {upTo(6) + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName></p></addTransPattern>",
-       "addTransPattern", kNotFound, "DigitDiscardInstruction not found."},
-      {upTo(7) + "<messageWaiting>Glow</messageWaiting></p></addTransPattern>", "addTransPattern", 8,
-       "Invalid Parameter: Glow"},
-      {upTo(8) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <networkLocation>"},
-      {upTo(9) + "<patternUrgency>1</patternUrgency></p></addTransPattern>", "addTransPattern", kInvalidValue,
-       "Invalid boolean value: 1"},
-      {upTo(10) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <prefixDigitsOut>"},
-      {upTo(11) + "<routeFilterId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Deprecated element <routeFilterId>. Please use <routeFilter> or "
-       "<routeFilterName>."},
-      {upTo(11) + "<routeFilterName>Nope</routeFilterName></p></addTransPattern>", "addTransPattern",
-       kNotFound, "RouteFilter not found."},
-      {upTo(12) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <callingSearchSpace>"},
-      {upTo(12) + "<callingSearchSpaceId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
-       "Unexpected element. Deprecated element <callingSearchSpaceId>. Please use <callingSearchSpace> or "
-       "<callingSearchSpaceName>."},
-      {upTo(12) + "<callingSearchSpaceName>Nope</callingSearchSpaceName></p></addTransPattern>",
-       "addTransPattern", kNotFound, "Calling Search Space not found."},
+      {upTo(6) + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName>" + end, kNotFound,
+       "DigitDiscardInstruction not found."},
+      {upTo(7) + "<messageWaiting>Glow</messageWaiting>" + end, 8, "Invalid Parameter: Glow"},
+      {upTo(11) + "<routeFilterId/>" + end, kUnexpectedNode,
+       "Deprecated element <routeFilterId>. Please use <routeFilter> or <routeFilterName>."},
+      {upTo(11) + "<routeFilterName>Nope</routeFilterName>" + end, kNotFound, "RouteFilter not found."},
+      {upTo(12) + end, kUnexpectedNode, "NULL element found, expecting <callingSearchSpace>"},
+      {upTo(12) + "<callingSearchSpaceId/>" + end, kUnexpectedNode,
+       "Deprecated element <callingSearchSpaceId>. Please use <callingSearchSpace> or <callingSearchSpaceName>."},
+      {upTo(12) + "<callingSearchSpaceName>Nope</callingSearchSpaceName>" + end, kNotFound,
+       "Calling Search Space not found."},
       // Without a value a translation pattern is written without one, and the library refuses it.
-      {"<addTransPattern><p><pattern/><usage/>" + Routing() + "<callingSearchSpace/></p></addTransPattern>",
-       "addTransPattern", 6, "The Number Plan entry cannot be written without a value for DNOrPattern."},
-      {"<addRoutePattern><p><pattern/></p></addRoutePattern>", "addRoutePattern", kInvalidValue,
+      {"<addTransPattern><p><pattern/><usage/>" + Routing() + "<callingSearchSpace/>" + end, 6,
+       "The Number Plan entry cannot be written without a value for DNOrPattern."},
+      {"<addRoutePattern><p><pattern/></p></addRoutePattern>", kInvalidValue,
        "The element, <pattern>, must have a value."},
-      {route + "</p></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <destination>"},
-      {route + "<callingSearchSpace/></p></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
-       "Unexpected element. Found <callingSearchSpace>, expecting <destination>."},
-      {route + "<destination/></p></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <gateway> or <routeList>."},
-      {route + "<destination><gateway/></destination></p></addRoutePattern>", "addRoutePattern",
-       kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <gateway>."},
-      {route + "<destination><zeb:routeList/></destination></p></addRoutePattern>", "addRoutePattern",
-       kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <routeList>."},
-      {route + "<destination><gatewayName/></destination></p></addRoutePattern>", "addRoutePattern",
-       kInvalidValue, "The element, <gatewayName>, must contain a value."},
-      {route + "<destination><routeListName/></destination></p></addRoutePattern>", "addRoutePattern",
-       kInvalidValue, "The element, <routeListName>, must contain a value."},
-      {route + "<destination><routeListName>Nope</routeListName></destination></p></addRoutePattern>",
-       "addRoutePattern", kNotFound, "Route List not found."},
-      {route + "<destination><gatewayId/></destination></p></addRoutePattern>", "addRoutePattern",
-       kUnexpectedNode,
-       "Unexpected element. Deprecated element <gatewayId>. Please use <gateway> or <gatewayName>."},
-      {route + "<destination><routeListId/></destination></p></addRoutePattern>", "addRoutePattern",
-       kUnexpectedNode,
-       "Unexpected element. Deprecated element <routeListId>. Please use <routeList> or "
-       "<routeListName>."},
-      {route + "<destination><device/></destination></p></addRoutePattern>", "addRoutePattern",
-       kUnexpectedNode, "Unexpected element. Found <device>, expecting <gateway> or <routeList>."},
-      {"<updateTransPattern/>", "updateTransPattern", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <pattern> or <uuid>"},
-      {"<updateTransPattern><pattern>600</pattern><routePartitionId/></updateTransPattern>",
-       "updateTransPattern", kUnexpectedNode, "Unexpected element. Found NULL, expecting <routeFilterId>"},
+      {route + routeEnd, kUnexpectedNode, "NULL element found, expecting <destination>"},
+      {route + "<callingSearchSpace/>" + routeEnd, kUnexpectedNode,
+       "Found <callingSearchSpace>, expecting <destination>."},
+      {route + "<destination/>" + routeEnd, kUnexpectedNode, "NULL element found, expecting <gateway> or <routeList>."},
+      {route + "<destination><zeb:routeList/></destination>" + routeEnd, kUnexpectedNode,
+       "No \"uuid\" attribute found in <routeList>."},
+      {route + "<destination><gatewayName/></destination>" + routeEnd, kInvalidValue,
+       "The element, <gatewayName>, must contain a value."},
+      {route + "<destination><routeListName>Nope</routeListName></destination>" + routeEnd, kNotFound,
+       "Route List not found."},
+      {route + "<destination><gatewayId/></destination>" + routeEnd, kUnexpectedNode,
+       "Deprecated element <gatewayId>. Please use <gateway> or <gatewayName>."},
+      {route + "<destination><device/></destination>" + routeEnd, kUnexpectedNode,
+       "Found <device>, expecting <gateway> or <routeList>."},
+      // Missing companion rows: no number is left behind.
+      {"<addRoutePattern><p><pattern>1</pattern><usage/>" + Routing() + "<destination><gateway uuid=\"" +
+           kMissing + "\"/></destination>" + routeEnd,
+       5, "The Device " + kMissing + " referred to by this line appearance does not exist."},
+      {"<updateTransPattern/>", kUnexpectedNode, "Found NULL, expecting <pattern> or <uuid>"},
+      {"<updateTransPattern><pattern>600</pattern><routePartitionId/></updateTransPattern>", kUnexpectedNode,
+       "Found NULL, expecting <routeFilterId>"},
       {"<updateTransPattern><pattern>600</pattern><routePartitionId/><routeFilter/></updateTransPattern>",
-       "updateTransPattern", kUnexpectedNode,
-       "Unexpected element. Found <routeFilter>, expecting <routeFilterId> or <routeFilterName>."},
-      {"<updateTransPattern><pattern>600</pattern><routePartitionId/><routeFilterName>Nope</routeFilterName>"
-       "</updateTransPattern>",
-       "updateTransPattern", kNotFound, "Route Filter not found."},
+       kUnexpectedNode, "Found <routeFilter>, expecting <routeFilterId> or <routeFilterName>."},
       {"<updateTransPattern><pattern>601</pattern><routePartitionId/><routeFilterId/></updateTransPattern>",
-       "updateTransPattern", kNotFound, "Translation Pattern not found."},
-      {"<updateTransPattern><uuid>" + line + "</uuid></updateTransPattern>", "updateTransPattern", kNotFound,
+       kNotFound, "Translation Pattern not found."},
+      {"<updateTransPattern><uuid>" + line + "</uuid></updateTransPattern>", kNotFound,
        "The NumPlan specified is not a Translation Pattern."},
-      {"<updateTransPattern>" + byTrans + "<blockEnable/></updateTransPattern>", "updateTransPattern",
-       kInvalidValue, "The element, <blockEnable>, must have a value."},
-      {"<updateTransPattern>" + byTrans + "<useCallingPartyPhoneMask/></updateTransPattern>",
-       "updateTransPattern", kInvalidValue, "The element, <useCallingPartyPhoneMask>, must have a value."},
-      {"<updateTransPattern>" + byTrans + "<messageWaiting/></updateTransPattern>", "updateTransPattern",
-       kInvalidValue, "The element, <messageWaiting>, must have a value."},
-      {"<updateTransPattern>" + byTrans + "<networkLocation/></updateTransPattern>", "updateTransPattern",
-       kInvalidValue, "The element, <networkLocation>, must have a value."},
-      {"<updateTransPattern>" + byTrans + "<patternUrgency/></updateTransPattern>", "updateTransPattern",
-       kInvalidValue, "The element, <patternUrgency>, must have a value."},
-      {"<updateTransPattern>" + byTrans +
-           "<routePartitionName>Nope</routePartitionName></updateTransPattern>",
-       "updateTransPattern", kNotFound, "Route Partition not found."},
-      {"<updateTransPattern>" + byTrans + "<dialPlanName>Nope</dialPlanName></updateTransPattern>",
-       "updateTransPattern", kNotFound, "Dial Plan not found."},
-      {"<updateTransPattern>" + byTrans +
-           "<digitDiscardInstructionName>Nope</digitDiscardInstructionName>"
+      {"<updateTransPattern>" + byTrans + "<messageWaiting/></updateTransPattern>", kInvalidValue,
+       "The element, <messageWaiting>, must have a value."},
+      {"<updateTransPattern>" + byTrans + "<routePartitionName>Nope</routePartitionName></updateTransPattern>",
+       kNotFound, "Route Partition not found."},
+      {"<updateTransPattern>" + byTrans + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName>"
            "</updateTransPattern>",
-       "updateTransPattern", kNotFound, "Digit Discard Instruction not found."},
-      {"<updateTransPattern>" + byTrans + "<routeFilterName>Nope</routeFilterName></updateTransPattern>",
-       "updateTransPattern", kNotFound, "Route Filter not found."},
-      {"<updateTransPattern>" + byTrans +
-           "<callingSearchSpaceName>Nope</callingSearchSpaceName></updateTransPattern>",
-       "updateTransPattern", kNotFound, "Calling Search Space not found."},
-      {"<updateTransPattern>" + byTrans + "<destination/></updateTransPattern>", "updateTransPattern",
-       kUnexpectedNode, "Unexpected element. <destination> is not a valid element of this request type."},
-      {"<updateRoutePattern><uuid>" + trans + "</uuid></updateRoutePattern>", "updateRoutePattern", kNotFound,
+       kNotFound, "Digit Discard Instruction not found."},
+      {"<updateTransPattern>" + byTrans + "<routeFilterName>Nope</routeFilterName></updateTransPattern>", kNotFound,
+       "Route Filter not found."},
+      {"<updateTransPattern>" + byTrans + "<destination/></updateTransPattern>", kUnexpectedNode,
+       "<destination> is not a valid element of this request type."},
+      {"<updateRoutePattern><uuid>" + trans + "</uuid></updateRoutePattern>", kNotFound,
        "The NumPlan specified is not a Route Pattern."},
       {"<updateRoutePattern><pattern>601</pattern><routePartitionId/><routeFilterId/></updateRoutePattern>",
-       "updateRoutePattern", kNotFound, "Route Pattern not found."},
-      {"<removeTransPattern/>", "removeTransPattern", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <pattern>"},
+       kNotFound, "Route Pattern not found."},
+      {"<removeTransPattern/>", kUnexpectedNode, "Found NULL, expecting <uuid> or <pattern>"},
       {"<removeTransPattern><pattern>601</pattern><routePartitionId/><routeFilterId/></removeTransPattern>",
-       "removeTransPattern", kNotFound, "The specified tranlsation pattern was not found."},
-      {"<removeTransPattern><uuid>" + line + "</uuid></removeTransPattern>", "removeTransPattern", kNotFound,
-       "The NumPlan specified is not a Translation Pattern."},
+       kNotFound, "The specified tranlsation pattern was not found."},
       {"<removeRoutePattern><pattern>601</pattern><routePartitionId/><routeFilterId/></removeRoutePattern>",
-       "removeRoutePattern", kNotFound, "The specified route pattern was not found."},
-      {"<getTransPattern><name/></getTransPattern>", "getTransPattern", kUnexpectedNode,
-       "Unexpected element. Found <name>, expecting <uuid> or <pattern>."},
-      {"<getTransPattern><uuid/></getTransPattern>", "getTransPattern", kInvalidValue,
-       "The element, <uuid>, must have a value."},
-      {"<getRoutePattern><uuid>" + trans + "</uuid></getRoutePattern>", "getRoutePattern", kNotFound,
-       "The NumPlan specified is not a Route Pattern."},
-      {"<getRoutePattern><pattern>601</pattern><routePartitionId/><routeFilterId/></getRoutePattern>",
-       "getRoutePattern", kNotFound, "The specified Route Pattern was not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+       kNotFound, "The specified route pattern was not found."},
+      {"<getTransPattern><name/></getTransPattern>", kUnexpectedNode, "Found <name>, expecting <uuid> or <pattern>."},
+      {"<getTransPattern><uuid/></getTransPattern>", kInvalidValue, "The element, <uuid>, must have a value."},
+      {"<getRoutePattern><pattern>601</pattern><routePartitionId/><routeFilterId/></getRoutePattern>", kNotFound,
+       "The specified Route Pattern was not found."},
+  });
 }
 
 TEST_F(PatternTest, RoutePatternUpdateRefusals) {
   const std::string gateway = InsertDevice("GW1", 30);
-  const std::string id =
-      CallForId("addRoutePattern", "<addRoutePattern><p><pattern>2</pattern><usage/>" + Routing() +
-                                       "<destination><gatewayName>GW1</gatewayName></destination>"
-                                       "</p></addRoutePattern>");
+  const std::string id = CallForId("addRoutePattern", "<addRoutePattern><p><pattern>2</pattern><usage/>" + Routing() +
+                                                          "<destination><gatewayName>GW1</gatewayName></destination>"
+                                                          "</p></addRoutePattern>");
   const std::string byId = "<updateRoutePattern><uuid>" + id + "</uuid>";
-  struct Case {
-    std::string request;
-    int code;
-    std::string message;
-  } cases[] = {
-      {byId + "<newPattern/></updateRoutePattern>", kInvalidValue,
-       "The element, <pattern>, must have a value."},
+  ExpectAllRefused(zebd_, {
+      {byId + "<newPattern/></updateRoutePattern>", kInvalidValue, "The element, <pattern>, must have a value."},
       // Only translation patterns accept names here.
       {byId + "<routePartitionName>x</routePartitionName></updateRoutePattern>", kUnexpectedNode,
-       "Unexpected element. <routePartitionName> is not a valid element of this request type."},
+       "<routePartitionName> is not a valid element of this request type."},
       {byId + "<destination/></updateRoutePattern>", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <gatewayId> or <routeListId>."},
+       "NULL element found, expecting <gatewayId> or <routeListId>."},
       {byId + "<destination><gatewayId/></destination></updateRoutePattern>", kInvalidValue,
        "The element, <gatewayId>, must contain a value."},
-      {byId + "<destination><routeListId>" + std::string(kMissing) +
-           "</routeListId></destination>"
-           "</updateRoutePattern>",
-       5, "The Device " + std::string(kMissing) + " referred to by this line appearance does not exist."},
+      {byId + "<destination><routeListId>" + kMissing + "</routeListId></destination></updateRoutePattern>", 5,
+       "The Device " + kMissing + " referred to by this line appearance does not exist."},
       // The new destination was written before the trailing element was found; it is undone.
-      {byId + "<destination><gateway uuid=\"" + gateway +
-           "\"/></destination><withTag/><x/></updateRoutePattern>",
-       kUnexpectedNode, "Unexpected element. <x> is not a valid element of this request type."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, "updateRoutePattern", c.code, c.message);
+      {byId + "<destination><gateway uuid=\"" + gateway + "\"/></destination><withTag/><x/></updateRoutePattern>",
+       kUnexpectedNode, "<x> is not a valid element of this request type."},
+  });
 }
 
-TEST_F(PatternTest, CallParkAndPickupRefusals) {
+// Call park numbers and call pickup groups: numbers of the same table, read and written alike.
+struct NumberKind {
+  std::string suffix;      // of the method names
+  std::string element;     // the element a get answers with
+  std::string usage;
+  std::string node;        // what an add and an update need after the partition ("" for none)
+  std::string foreign;     // an element the update does not accept
+  std::string updateNotFound, removeNotFound, getNotFound, wrongUsage;
+};
+
+const NumberKind kCallPark{"CallPark", "callPark", "Call Park", "<dialcoreName>ZEBNODE1</dialcoreName>", "<usage/>",
+                           "Call Park not found.", "The specified call park was not found.",
+                           "The specified Call Park was not found.", "The NumPlan specified is not a Call Park."};
+const NumberKind kCallPickup{"CallPickupGroup", "callPickup", "Call Pickup Group", "", "<dialcoreId/>",
+                             "Call Pickup not found.", "The specified call pickup group was not found.",
+                             "The specified Call Pickup Group was not found.",
+                             "The NumPlan specified is not a Call Pickup."};
+
+class NumberKindTest : public PatternTest, public ::testing::WithParamInterface<NumberKind> {
+ protected:
+  const NumberKind& kind() const { return GetParam(); }
+  const NumberKind& other() const { return kind().suffix == kCallPark.suffix ? kCallPickup : kCallPark; }
+  std::string Add(const NumberKind& kind, const std::string& pattern, const std::string& partition = "") {
+    return CallForId("add" + kind.suffix, "<add" + kind.suffix + "><n><pattern>" + pattern + "</pattern><usage/>" +
+                                              partition + kind.node + "</n></add" + kind.suffix + ">");
+  }
+  std::string ByPattern(const std::string& verb, const std::string& pattern, const std::string& rest = "") {
+    return "<" + verb + kind().suffix + "><pattern>" + pattern + "</pattern><routePartitionId/><routeFilterId/>" +
+           rest + "</" + verb + kind().suffix + ">";
+  }
+  // The element a get answers with: a call park names its partition by uuid and ends with its
+  // node; a call pickup group renders its partition in full.
+  std::string Element(const std::string& id, const std::string& pattern, const std::string& partition) {
+    std::string text = "<" + kind().element + "  uuid=\"" + id + "\">\r\n" + El("pattern", pattern) +
+                       El("usage", kind().usage);
+    if (!partition.empty() && kind().node.empty()) {
+      text += "<routePartition  uuid=\"" + partition + "\">\r\n" + El("name", "Team") + El("description", "") +
+              El("dialPlanWizardGenId", "0") + "</routePartition>\r\n";
+    } else if (!partition.empty()) {
+      text += Ref("routePartition", partition);
+    }
+    return text + (kind().node.empty() ? "" : El("dialcoreId", kNode)) + "</" + kind().element + ">\r\n";
+  }
+};
+
+TEST_P(NumberKindTest, RoundTrip) {
+  const std::string partition = AddPartition("Team");
+  const std::string id = Add(kind(), "7[0-9]*", "<routePartitionName>team</routePartitionName>");
+  EXPECT_EQ(Got("get" + kind().suffix, Element(id, "7[0-9]*", partition)),
+            Call("<get" + kind().suffix + "><pattern>7[0-9]*</pattern><routePartitionName>Team</routePartitionName>"
+                 "<routeFilterId/></get" + kind().suffix + ">"));
+  const std::string node = kind().node.empty() ? "" : "<zeb:dialcoreId>" + std::string(kNode) + "</zeb:dialcoreId>";
+  EXPECT_EQ(Standard("update" + kind().suffix, id, "3"),
+            Call("<zeb:update" + kind().suffix + " sequence=\"3\"><zeb:uuid>" + id + "</zeb:uuid><zeb:newPattern>"
+                 "8[0-9]*</zeb:newPattern><zeb:description>d</zeb:description><zeb:newRoutePartitionId/>" + node +
+                 "</zeb:update" + kind().suffix + ">"));
+  EXPECT_EQ(Got("get" + kind().suffix, Element(id, "8[0-9]*", "")),
+            Call("<get" + kind().suffix + "><uuid>" + id + "</uuid></get" + kind().suffix + ">"));
+  // A call park number has one node map, replaced by an update and removed with the number.
+  EXPECT_EQ(kind().node.empty() ? 0 : 1, CountRows("DialcoreCallParkMap"));
+  EXPECT_EQ(Standard("remove" + kind().suffix, id), Call(ByPattern("remove", "8[0-9]*")));
+  EXPECT_EQ(0, CountRows("DialcoreCallParkMap"));
+  EXPECT_EQ(0, CountRows("NumPlan"));
+}
+
+TEST_P(NumberKindTest, RefusalsNameTheProblemAndChangeNothing) {
+  Add(kind(), "700");
+  Add(other(), "800");
+  const std::string add = "<add" + kind().suffix + "><n><pattern>701</pattern>";
+  const std::string addEnd = "</n></add" + kind().suffix + ">";
+  ExpectAllRefused(zebd_, {
+      {"<add" + kind().suffix + "/>", kUnexpectedNode, "Found NULL, expecting <" + kind().element + ">"},
+      {add + "<description>d</description>" + addEnd, kUnexpectedNode, "NULL element found, expecting <usage>."},
+      {add + "<usage/><routePartitionId/>" + addEnd, kUnexpectedNode,
+       "Deprecated element <routePartitionId>. Please use <routePartition> or <routePartitionName>."},
+      {"<update" + kind().suffix + "/>", kUnexpectedNode, "Found NULL, expecting <pattern> or <uuid>"},
+      {ByPattern("update", "701"), kNotFound, kind().updateNotFound},
+      {ByPattern("update", "800"), kNotFound, kind().wrongUsage},
+      {ByPattern("update", "700", "<newRoutePartitionName>Nope</newRoutePartitionName>"), kNotFound,
+       "The specified Route Partition was not found."},
+      {ByPattern("update", "700", kind().foreign), kUnexpectedNode,
+       "<" + MethodOf(kind().foreign) + "> is not a valid element of this request type."},
+      {ByPattern("remove", "701"), kNotFound, kind().removeNotFound},
+      {ByPattern("get", "701"), kNotFound, kind().getNotFound},
+      {ByPattern("get", "800"), kNotFound, kind().wrongUsage},
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, NumberKindTest, ::testing::Values(kCallPark, kCallPickup),
+                         [](const auto& info) { return info.param.suffix; });
+
+TEST_F(PatternTest, CallParkNeedsItsNode) {
   AddPartition("P");
-  CallForId("addCallPark",
-            "<addCallPark><c><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></c>"
-            "</addCallPark>");
-  CallForId("addCallPickupGroup",
-            "<addCallPickupGroup><g><pattern>800</pattern><usage/></g></addCallPickupGroup>");
   const std::string park = "<addCallPark><c><pattern>701</pattern><usage/>";
-  const std::string byPark = "<pattern>700</pattern><routePartitionId/><routeFilterId/>";
-  const std::string byPickup = "<pattern>800</pattern><routePartitionId/><routeFilterId/>";
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addCallPark/>", "addCallPark", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <callPark>"},
-      {"<addCallPark><c/></addCallPark>", "addCallPark", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <pattern>"},
-      {"<addCallPark><c><pattern/></c></addCallPark>", "addCallPark", kInvalidValue,
-       "The element, <pattern>, must have a value."},
-      {"<addCallPark><c><pattern>701</pattern></c></addCallPark>", "addCallPark", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting more elements."},
-      {"<addCallPark><c><pattern>701</pattern><description/></c></addCallPark>", "addCallPark",
-       kUnexpectedNode, "Unexpected element. NULL element found, expecting <usage>."},
-      {"<addCallPark><c><pattern>701</pattern><x/></c></addCallPark>", "addCallPark", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <usage>."},
-      {park + "</c></addCallPark>", "addCallPark", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting more elements."},
-      {park + "<routePartitionName>P</routePartitionName></c></addCallPark>", "addCallPark", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <dialcoreId>"},
-      {park + "<dialcore/></c></addCallPark>", "addCallPark", kUnexpectedNode,
-       "Unexpected element. Found <dialcore>, expecting <dialcoreId> or <dialcoreName>."},
-      {park + "<dialcoreId/></c></addCallPark>", "addCallPark", kInvalidValue,
-       "The element, <dialcoreId>, must contain a value."},
-      {park + "<dialcoreName/></c></addCallPark>", "addCallPark", kInvalidValue,
-       "The element, <dialcoreName>, must have a value."},
-      {park + "<dialcoreName>Nope</dialcoreName></c></addCallPark>", "addCallPark", kNotFound,
-       "The specified Dialcore was not found."},
-      {"<updateCallPark/>", "updateCallPark", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <pattern> or <uuid>"},
-      {"<updateCallPark><pattern/></updateCallPark>", "updateCallPark", kInvalidValue,
-       "The element, <pattern>, must have a value."},
-      {"<updateCallPark><pattern>701</pattern><routePartitionId/><routeFilterId/></updateCallPark>",
-       "updateCallPark", kNotFound, "Call Park not found."},
-      {"<updateCallPark>" + byPickup + "</updateCallPark>", "updateCallPark", kNotFound,
-       "The NumPlan specified is not a Call Park."},
-      {"<updateCallPark>" + byPark + "<newPattern/></updateCallPark>", "updateCallPark", kInvalidValue,
-       "The element, <newPattern>, must have a value."},
-      {"<updateCallPark>" + byPark + "<newRoutePartitionName>Nope</newRoutePartitionName></updateCallPark>",
-       "updateCallPark", kNotFound, "The specified Route Partition was not found."},
-      {"<updateCallPark>" + byPark + "<dialcoreId/></updateCallPark>", "updateCallPark", kInvalidValue,
-       "The element, <dialcoreId>, must have a value."},
-      {"<updateCallPark>" + byPark + "<dialcoreName/></updateCallPark>", "updateCallPark", kInvalidValue,
-       "The element, <dialcoreName>, must have a value."},
-      {"<updateCallPark>" + byPark + "<dialcoreName>ZEBNODE1</dialcoreName><usage/></updateCallPark>",
-       "updateCallPark", kUnexpectedNode,
-       "Unexpected element. <usage> is not a valid element of this request type."},
-      {"<removeCallPark><pattern>701</pattern><routePartitionId/><routeFilterId/></removeCallPark>",
-       "removeCallPark", kNotFound, "The specified call park was not found."},
-      {"<getCallPark><pattern>701</pattern><routePartitionId/><routeFilterId/></getCallPark>", "getCallPark",
-       kNotFound, "The specified Call Park was not found."},
-      {"<getCallPark>" + byPickup + "</getCallPark>", "getCallPark", kNotFound,
-       "The NumPlan specified is not a Call Park."},
-      {"<addCallPickupGroup/>", "addCallPickupGroup", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <callPickup>"},
-      {"<addCallPickupGroup><g><pattern>801</pattern><description>d</description></g></addCallPickupGroup>",
-       "addCallPickupGroup", kUnexpectedNode, "Unexpected element. NULL element found, expecting <usage>."},
-      {"<addCallPickupGroup><g><pattern>801</pattern><usage/><routePartitionId/></g></addCallPickupGroup>",
-       "addCallPickupGroup", kUnexpectedNode,
-       "Unexpected element. Deprecated element <routePartitionId>. Please use <routePartition> or "
-       "<routePartitionName>."},
-      {"<updateCallPickupGroup><pattern>801</pattern><routePartitionId/><routeFilterId/>"
-       "</updateCallPickupGroup>",
-       "updateCallPickupGroup", kNotFound, "Call Pickup not found."},
-      {"<updateCallPickupGroup>" + byPark + "</updateCallPickupGroup>", "updateCallPickupGroup", kNotFound,
-       "The NumPlan specified is not a Call Pickup."},
-      {"<updateCallPickupGroup>" + byPickup + "<dialcoreId/></updateCallPickupGroup>",
-       "updateCallPickupGroup", kUnexpectedNode,
-       "Unexpected element. <dialcoreId> is not a valid element of this request type."},
-      {"<removeCallPickupGroup><pattern>801</pattern><routePartitionId/><routeFilterId/>"
-       "</removeCallPickupGroup>",
-       "removeCallPickupGroup", kNotFound, "The specified call pickup group was not found."},
-      {"<getCallPickupGroup><pattern>801</pattern><routePartitionId/><routeFilterId/></getCallPickupGroup>",
-       "getCallPickupGroup", kNotFound, "The specified Call Pickup Group was not found."},
-      {"<getCallPickupGroup><uuid/></getCallPickupGroup>", "getCallPickupGroup", kInvalidValue,
-       "The element, <uuid>, must have a value."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+  const std::string byPark = "<updateCallPark><pattern>700</pattern><routePartitionId/><routeFilterId/>";
+  CallForId("addCallPark",
+            "<addCallPark><c><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></c></addCallPark>");
+  ExpectAllRefused(zebd_, {
+      {"<addCallPark><c><pattern/></c></addCallPark>", kInvalidValue, "The element, <pattern>, must have a value."},
+      {"<addCallPark><c><pattern>701</pattern><x/></c></addCallPark>", kUnexpectedNode, "Found <x>, expecting <usage>."},
+      {park + "</c></addCallPark>", kUnexpectedNode, "NULL element found, expecting more elements."},
+      {park + "<routePartitionName>P</routePartitionName></c></addCallPark>", kUnexpectedNode,
+       "NULL element found, expecting <dialcoreId>"},
+      {park + "<dialcore/></c></addCallPark>", kUnexpectedNode,
+       "Found <dialcore>, expecting <dialcoreId> or <dialcoreName>."},
+      {park + "<dialcoreId/></c></addCallPark>", kInvalidValue, "The element, <dialcoreId>, must contain a value."},
+      {park + "<dialcoreName/></c></addCallPark>", kInvalidValue, "The element, <dialcoreName>, must have a value."},
+      {park + "<dialcoreName>Nope</dialcoreName></c></addCallPark>", kNotFound, "The specified Dialcore was not found."},
+      // The number and its node map are one unit.
+      {park + "<dialcoreId>" + kMissing + "</dialcoreId></c></addCallPark>", 5,
+       "The Dialcore " + kMissing + " referred to by this Call Park node map does not exist."},
+      {"<updateCallPark><pattern/></updateCallPark>", kInvalidValue, "The element, <pattern>, must have a value."},
+      {byPark + "<newPattern/></updateCallPark>", kInvalidValue, "The element, <newPattern>, must have a value."},
+      {byPark + "<dialcoreId/></updateCallPark>", kInvalidValue, "The element, <dialcoreId>, must have a value."},
+  });
+}
+
+TEST_F(PatternTest, APickupGroupThatALineNamesStays) {
+  const std::string id = CallForId("addCallPickupGroup",
+                                   "<addCallPickupGroup><g><pattern>*88</pattern><usage/></g></addCallPickupGroup>");
+  CallForId("addLine",
+            "<addLine><l><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
+                "\"/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
+                "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
+                "</l></addLine>");
+  ExpectRefused("<removeCallPickupGroup><uuid>" + id + "</uuid></removeCallPickupGroup>", "removeCallPickupGroup", 4,
+                "The Number Plan entry \"*88\" cannot be removed because it is still used by Number Plan entry "
+                "\"1000\".");
 }
 
 }  // namespace

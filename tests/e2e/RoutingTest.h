@@ -1,6 +1,6 @@
-// The fixture shared by the route list, route group, dial plan, route filter and digit discard
-// instruction end-to-end tests: records the API cannot create yet (gateways, patterns) written
-// straight into zebd's database, and member identifiers read back from it.
+// The fixture shared by the dial plan end-to-end tests (lines, patterns, route lists and groups,
+// dial plans, route filters, digit discard instructions): records the API cannot create written
+// straight into zebd's database, and identifiers read back from it.
 #pragma once
 
 #include <memory>
@@ -17,7 +17,7 @@ class RoutingTest : public ZebdTest {
  protected:
   std::unique_ptr<zdl::CZDLDatabase> OpenDatabase() { return zdl::CZDLDatabase::Open(zebd_.dbPath()); }
 
-  // A device of the product (30 is an analog gateway), written where the API cannot write it.
+  // A device of the product (30 is an analog gateway, 37 a route list).
   std::string InsertDevice(const std::string& name, long product = 30) {
     auto db = OpenDatabase();
     zdl::CDeviceList devices(db->Session());
@@ -26,6 +26,17 @@ class RoutingTest : public ZebdTest {
     device->PutProduct(product);
     devices.Update();
     return device->GetID().str();
+  }
+
+  // A record that has only a name.
+  template <class List>
+  std::string InsertNamed(const std::string& name) {
+    auto db = OpenDatabase();
+    List list(db->Session());
+    auto record = list.Insert();
+    record->PutName(name);
+    list.Update();
+    return record->GetID().str();
   }
 
   // The pkid of the row of table whose column ownerColumn is owner and column is value ("" when
@@ -40,10 +51,12 @@ class RoutingTest : public ZebdTest {
   }
 
   long long CountRows(const std::string& table) {
-    auto db = OpenDatabase();
-    zdl::CFastAccess rows(db->Session(), table);
-    rows.SelectCustom("SELECT COUNT(*) AS n FROM " + table);
-    return rows.getInt("n");
+    return OpenDatabase()->Session().Query("SELECT COUNT(*) FROM " + table).rows[0][0].AsInt();
+  }
+
+  // The response of a get method that found element.
+  std::string Got(const std::string& method, const std::string& element, const std::string& sequence = "") const {
+    return Response(method, Returned(element), sequence);
   }
 
   // Expects the plain Server fault that a value the variant conversion refuses ends in, and an
@@ -61,10 +74,6 @@ class RoutingTest : public ZebdTest {
   static std::string Members(const std::string& children) {
     return children.empty() ? "<members></members>\r\n" : "<members>\r\n" + children + "</members>\r\n";
   }
-  static std::string UuidElement(const std::string& tag, const std::string& id) {
-    return "<" + tag + "  uuid=\"" + id + "\"></" + tag + ">\r\n";
-  }
-  static std::string Returned(const std::string& element) { return "<return>\r\n" + element + "</return>\r\n"; }
 };
 
 }  // namespace zeb::test

@@ -1,4 +1,5 @@
 // Service parameters through real HTTP.
+#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CZDLDatabase.h"
@@ -47,13 +48,16 @@ class ServiceParameterTest : public ZebdTest {
   std::string GetMaxCallDuration() {
     return Call("<getServiceParameter><uuid>" + kMaxCallDuration + "</uuid></getServiceParameter>");
   }
-  std::string MaxCallDurationElement(const std::string& escapedValue) {
+  std::string ParameterElement(const std::string& id, const std::string& node, const std::string& name,
+                               const std::string& service, const std::string& value, const std::string& type) {
     return Response("getServiceParameter",
-                    "<return>\r\n<serviceParameter  uuid=\"" + kMaxCallDuration +
-                        "\">\r\n<processNodeName>ZEBNODE1</processNodeName>\r\n<name>MaxCallDuration</name>\r\n"
-                        "<service>Call Processing</service>\r\n<value>" + escapedValue +
-                        "</value>\r\n<valueType>Integer</valueType>\r\n<primaryData>false</primaryData>\r\n"
-                        "</serviceParameter>\r\n</return>\r\n");
+                    Returned("<serviceParameter  uuid=\"" + id + "\">\r\n" + El("processNodeName", node) +
+                             El("name", name) + El("service", service) + El("value", value) + El("valueType", type) +
+                             El("primaryData", "false") + "</serviceParameter>\r\n"));
+  }
+  std::string MaxCallDurationElement(const std::string& escapedValue) {
+    return ParameterElement(kMaxCallDuration, "ZEBNODE1", "MaxCallDuration", "Call Processing", escapedValue,
+                            "Integer");
   }
   void SetMaxCallDuration(const std::string& newValue) {
     EXPECT_EQ(Standard("updateServiceParameter", kMaxCallDuration),
@@ -86,10 +90,13 @@ TEST_F(ServiceParameterTest, GetNamesTheParameterByUuidOrByNodeServiceAndName) {
   // Enterprise-wide parameters belong to the pseudo node, not to each node.
   const std::string dn = Call("<getServiceParameter><name>DirectoryManagerDn</name><processNodeId>" + kEnterprise +
                               "</processNodeId><service>Directory</service></getServiceParameter>");
-  EXPECT_NE(std::string::npos, dn.find("<processNodeName>EnterpriseWideData</processNodeName>\r\n<name>"
-                                       "DirectoryManagerDn</name>\r\n<service>Directory</service>\r\n<value>"
-                                       "cn=Directory Manager,o=zeb</value>\r\n<valueType>String</valueType>"))
-      << dn;
+  const std::string dnId = zdl::CZDLDatabase::Open(zebd_.dbPath())
+                               ->Session()
+                               .Query("SELECT pkid FROM ProcessConfig WHERE paramName = 'DirectoryManagerDn'")
+                               .rows.at(0).at(0).AsText();
+  EXPECT_EQ(ParameterElement(dnId, "EnterpriseWideData", "DirectoryManagerDn", "Directory",
+                             "cn=Directory Manager,o=zeb", "String"),
+            dn);
   EXPECT_EQ(Fault("getServiceParameter", kNotFound, "Service Parameter not found."),
             Call("<getServiceParameter><name>DirectoryManagerDn</name><processNodeName>ZEBNODE1</processNodeName>"
                  "<service>Directory</service></getServiceParameter>"));
@@ -116,70 +123,46 @@ TEST_F(ServiceParameterTest, UpdateReplacesTextClearsOnEmptyAndMergesXml) {
 
 TEST_F(ServiceParameterTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string byName = "<name>MaxCallDuration</name><processNodeName>ZEBNODE1</processNodeName>";
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<listServiceParameters/>", "listServiceParameters", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <nodeName>"},
-      {"<listServiceParameters><node>x</node></listServiceParameters>", "listServiceParameters", kUnexpectedNode,
-       "Unexpected element. Found <node>, expecting <nodeName>."},
-      {"<listServiceParameters><nodeName/></listServiceParameters>", "listServiceParameters", kInvalidValue,
+  ExpectAllRefused(zebd_, {
+      {"<listServiceParameters/>", kUnexpectedNode, "Found NULL, expecting <nodeName>"},
+      {"<listServiceParameters><nodeName/></listServiceParameters>", kInvalidValue,
        "The element, <nodeName>, must contain a value."},
-      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName></listServiceParameters>", "listServiceParameters",
-       kUnexpectedNode, "Unexpected element. Found NULL, expecting <serviceType>"},
       {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><service>x</service></listServiceParameters>",
-       "listServiceParameters", kUnexpectedNode, "Unexpected element. Found <service>, expecting <serviceType>."},
-      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><serviceType/></listServiceParameters>",
-       "listServiceParameters", kInvalidValue, "The element, <serviceType>, must contain a value."},
-      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><serviceType>Nope</serviceType></listServiceParameters>",
-       "listServiceParameters", 8, "Invalid Parameter: Nope"},
-      {"<getServiceParameter/>", "getServiceParameter", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<getServiceParameter><id>x</id></getServiceParameter>", "getServiceParameter", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <uuid> or <name>."},
-      {"<getServiceParameter><name/></getServiceParameter>", "getServiceParameter", kInvalidValue,
+       kUnexpectedNode, "Found <service>, expecting <serviceType>."},
+      {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><serviceType>Nope</serviceType>"
+       "</listServiceParameters>",
+       8, "Invalid Parameter: Nope"},
+      {"<getServiceParameter/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<getServiceParameter><name/></getServiceParameter>", kInvalidValue,
        "The element, <name>, must have a value."},
-      {"<getServiceParameter><uuid/></getServiceParameter>", "getServiceParameter", kInvalidValue,
-       "The element, <uuid>, must have a value."},
       {"<getServiceParameter><uuid>{00000000-0000-0000-0000-00000000BEEF}</uuid></getServiceParameter>",
-       "getServiceParameter", kNotFound, "Service Parameter not found."},
-      {"<getServiceParameter><name>MaxCallDuration</name></getServiceParameter>", "getServiceParameter",
-       kUnexpectedNode, "Unexpected element. Found NULL, expecting <processNodeId>"},
-      {"<getServiceParameter><name>MaxCallDuration</name><node/></getServiceParameter>", "getServiceParameter",
-       kUnexpectedNode, "Unexpected element. Found <node>, expecting <processNodeId> or <processNodeName>."},
+       kNotFound, "Service Parameter not found."},
+      {"<getServiceParameter><name>MaxCallDuration</name></getServiceParameter>", kUnexpectedNode,
+       "Found NULL, expecting <processNodeId>"},
       {"<getServiceParameter><name>MaxCallDuration</name><processNodeId/></getServiceParameter>",
-       "getServiceParameter", kInvalidValue, "The element, <processNodeId>, must have a value."},
-      {"<getServiceParameter><name>MaxCallDuration</name><processNodeId>{00000000-0000-0000-0000-00000000BEEF}"
-       "</processNodeId><service>Call Processing</service></getServiceParameter>",
-       "getServiceParameter", kNotFound, "Process Node not found."},
-      {"<getServiceParameter><name>MaxCallDuration</name><processNodeName/></getServiceParameter>",
-       "getServiceParameter", kInvalidValue, "The element, <processNodeName>, must have a value."},
-      {"<getServiceParameter>" + byName + "</getServiceParameter>", "getServiceParameter", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <service>"},
-      {"<getServiceParameter>" + byName + "<serviceType>x</serviceType></getServiceParameter>",
-       "getServiceParameter", kUnexpectedNode, "Unexpected element. Found <serviceType>, expecting <service>."},
-      {"<getServiceParameter>" + byName + "<service/></getServiceParameter>", "getServiceParameter", kInvalidValue,
-       "The element, <service>, must have a value."},
-      {"<getServiceParameter>" + byName + "<service>Nope</service></getServiceParameter>", "getServiceParameter", 8,
+       kInvalidValue, "The element, <processNodeId>, must have a value."},
+      {"<getServiceParameter><name>MaxCallDuration</name>"
+       "<processNodeId>{00000000-0000-0000-0000-00000000BEEF}</processNodeId><service>Call Processing</service></getServiceParameter>",
+       kNotFound, "Process Node not found."},
+      {"<getServiceParameter>" + byName + "</getServiceParameter>", kUnexpectedNode,
+       "Found NULL, expecting <service>"},
+      {"<getServiceParameter>" + byName + "<service>Nope</service></getServiceParameter>", 8,
        "Invalid Parameter: Nope"},
       // The parameter exists, but for another service; and a node that does not exist has none.
-      {"<getServiceParameter>" + byName + "<service>Directory</service></getServiceParameter>",
-       "getServiceParameter", kNotFound, "Service Parameter not found."},
+      {"<getServiceParameter>" + byName + "<service>Directory</service></getServiceParameter>", kNotFound,
+       "Service Parameter not found."},
       {"<getServiceParameter><name>MaxCallDuration</name><processNodeName>NONODE</processNodeName>"
        "<service>Call Processing</service></getServiceParameter>",
-       "getServiceParameter", kNotFound, "Service Parameter not found."},
+       kNotFound, "Service Parameter not found."},
       {"<updateServiceParameter><uuid>" + kMaxCallDuration + "</uuid></updateServiceParameter>",
-       "updateServiceParameter", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newValue>"},
-      {"<updateServiceParameter>" + byName + "<service>Call Processing</service><value>1</value>"
-       "</updateServiceParameter>",
-       "updateServiceParameter", kUnexpectedNode, "Unexpected element. Found <value>, expecting <newValue>."},
+       kUnexpectedNode, "Found NULL, expecting <newValue>"},
+      {"<updateServiceParameter>" + byName + "<service>Call "
+       "Processing</service><value>1</value></updateServiceParameter>",
+       kUnexpectedNode, "Found <value>, expecting <newValue>."},
       {"<updateServiceParameter><name>Nope</name><processNodeName>ZEBNODE1</processNodeName><service>Call "
        "Processing</service><newValue>1</newValue></updateServiceParameter>",
-       "updateServiceParameter", kNotFound, "Service Parameter not found."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+       kNotFound, "Service Parameter not found."},
+  });
 }
 
 }  // namespace

@@ -55,6 +55,16 @@ inline std::string StandardResponse(const std::string& host, const std::string& 
   return ResponseEnvelope(host, method, "<return>" + text + "</return>\r\n", sequence);
 }
 
+// Lines of an expected element: "<tag>text</tag>", and a reference "<tag  uuid="id"></tag>".
+inline std::string El(const std::string& tag, const std::string& text) {
+  return "<" + tag + ">" + text + "</" + tag + ">\r\n";
+}
+inline std::string Ref(const std::string& tag, const std::string& id) {
+  return "<" + tag + "  uuid=\"" + id + "\"></" + tag + ">\r\n";
+}
+// The return element of a get method holding the element built.
+inline std::string Returned(const std::string& element) { return "<return>\r\n" + element + "</return>\r\n"; }
+
 // A request envelope around the given request element text.
 inline std::string RequestEnvelope(const std::string& requestElement) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<soap:Envelope "
