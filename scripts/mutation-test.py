@@ -329,10 +329,10 @@ def main():
     if not args.no_current:
         sync_dir(ROOT, ["tests", "cmake/Sources.cmake"], os.path.join(work, "suites", "current"))
         suites["current"] = None
-    for spec in args.suite:
-        name, _, rev = spec.partition("=")
+    for given in args.suite:
+        name, _, rev = given.partition("=")
         if not re.fullmatch(r"[A-Za-z0-9_]+", name) or not rev or name in suites:
-            sys.exit(f"--suite {spec}: give NAME=REV with a new NAME of letters, digits and _")
+            sys.exit(f"--suite {given}: give NAME=REV with a new NAME of letters, digits and _")
         export_revision(rev, ["tests", "cmake/Sources.cmake"], os.path.join(work, "suites", name))
         suites[name] = rev
     if not suites:
