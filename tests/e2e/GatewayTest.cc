@@ -2,10 +2,6 @@
 
 namespace zeb::test {
 
-std::string Element(const std::string& tag, const std::string& text) {
-  return "<" + tag + ">" + text + "</" + tag + ">\r\n";
-}
-
 std::string GatewayHead(const std::string& name, const std::string& product, const std::string& protocol) {
   return "<name>" + name + "</name><product>" + product + "</product><model/><class/><protocol>" + protocol +
          "</protocol><protocolSide>Network</protocolSide><devicePoolName>Default</devicePoolName>";
@@ -67,20 +63,20 @@ std::string PriGatewayRequest(const std::string& name) {
 }
 
 std::string RenderedPriFields() {
-  return Element("acceptInboundRDNIS", "true") + Element("calledPlan", "ISDN") + Element("calledPri", "National") +
-         Element("callerIDDN", "") + Element("callingPartySelection", "First Redirect Number") +
-         Element("callingPlan", "Private") + Element("callingPri", "Subscriber") + Element("chanIE", "2") +
-         Element("clockReference", "Network") + Element("csuParam", "-15db") + Element("dChannelEnable", "true") +
-         Element("direction", "Outbound") + Element("displayIE", "false") + Element("encode", "A-law") +
-         Element("fdlChannel", "ANSI T1.403") + Element("firstDelay", "4") + Element("framing", "SF") +
-         "<interfaceId  present=\"true\">12</interfaceId>\r\n" + Element("intraDelay", "5") +
-         Element("mcdnEnable", "false") + Element("numberIE", "true") + Element("numDigits", "7") +
-         Element("prefix", "0") + Element("presentationBit", "Restricted") + Element("priProtocol", "QSIG") +
-         Element("sendEXLeadingCharInDispIE", "true") + Element("sendRestart", "true") +
-         Element("setupNonISDNPI", "false") + Element("sigDigits", "true") + Element("span", "1") +
-         Element("statusPoll", "false") + Element("stripCountOut", "2") + Element("trunkPadRx", "9dB") +
-         Element("trunkPadTx", "3dB") + Element("trunkLevel", "-6dB") + Element("yellowAlarm", "Bit 2") +
-         Element("zeroSuppression", "AMI");
+  return El("acceptInboundRDNIS", "true") + El("calledPlan", "ISDN") + El("calledPri", "National") +
+         El("callerIDDN", "") + El("callingPartySelection", "First Redirect Number") +
+         El("callingPlan", "Private") + El("callingPri", "Subscriber") + El("chanIE", "2") +
+         El("clockReference", "Network") + El("csuParam", "-15db") + El("dChannelEnable", "true") +
+         El("direction", "Outbound") + El("displayIE", "false") + El("encode", "A-law") +
+         El("fdlChannel", "ANSI T1.403") + El("firstDelay", "4") + El("framing", "SF") +
+         "<interfaceId  present=\"true\">12</interfaceId>\r\n" + El("intraDelay", "5") +
+         El("mcdnEnable", "false") + El("numberIE", "true") + El("numDigits", "7") +
+         El("prefix", "0") + El("presentationBit", "Restricted") + El("priProtocol", "QSIG") +
+         El("sendEXLeadingCharInDispIE", "true") + El("sendRestart", "true") +
+         El("setupNonISDNPI", "false") + El("sigDigits", "true") + El("span", "1") +
+         El("statusPoll", "false") + El("stripCountOut", "2") + El("trunkPadRx", "9dB") +
+         El("trunkPadTx", "3dB") + El("trunkLevel", "-6dB") + El("yellowAlarm", "Bit 2") +
+         El("zeroSuppression", "AMI");
 }
 
 void GatewayTest::SetUp() {
@@ -97,22 +93,22 @@ std::string GatewayTest::RenderedAnalogPort(const std::string& uuid, int number,
   const std::string n = std::to_string(number);
   const std::string line =
       lineId.empty() ? ""
-                     : "<line  uuid=\"" + lineId + "\" index=\"" + n + "\">\r\n" + Element("label", "Port " + n) +
-                           Element("display", "Desk") + "<dirn  uuid=\"" + dn1000_ + "\">\r\n" +
-                           Element("pattern", "1000") + "</dirn>\r\n" + Element("ringSetting", "Ring") +
-                           Element("consecutiveRingSetting", "Use System Default") + Element("e164Mask", "+49") +
-                           Element("dialPlanWizardId", "0") + Element("mwlPolicy", "Use System Policy") + "</line>\r\n";
-  return "<port  uuid=\"" + uuid + "\">\r\n" + Element("portNumber", n) + Element("attendantDN", "10" + n) +
-         Element("callerIdDN", "") + Element("callerIdEnable", "true") +
-         Element("callingPartySelection", "Last Redirect Number") + Element("digitSending", "Pulse") +
-         Element("expectedDigits", "4") + "<finalDigits  significant=\"true\">3</finalDigits>\r\n" + line +
-         Element("prefixDN", "9") + Element("presentationBit", "Restricted") +
-         Element("silenceSuppressionThreshold", "High") + Element("smdiPortNumber", "7") +
-         Element("startDialProtocol", "Wink") + "<trunk>\r\n" + Element("kind", "Loop Start") +
-         Element("direction", "Bothways") + "</trunk>\r\n" + Element("trunkLevel", "-3dB") +
-         Element("trunkPadRx", "3dB") + Element("trunkPadTx", "6dB") + "<timers>\r\n" + Element("timer", "1") +
-         Element("timer", "2") + Element("timer", "3") + Element("timer", "4") + Element("timer", "5") +
-         Element("timer", "6") + "</timers>\r\n" + Element("vendorConfig", "") + "</port>\r\n";
+                     : "<line  uuid=\"" + lineId + "\" index=\"" + n + "\">\r\n" + El("label", "Port " + n) +
+                           El("display", "Desk") + "<dirn  uuid=\"" + dn1000_ + "\">\r\n" +
+                           El("pattern", "1000") + "</dirn>\r\n" + El("ringSetting", "Ring") +
+                           El("consecutiveRingSetting", "Use System Default") + El("e164Mask", "+49") +
+                           El("dialPlanWizardId", "0") + El("mwlPolicy", "Use System Policy") + "</line>\r\n";
+  return "<port  uuid=\"" + uuid + "\">\r\n" + El("portNumber", n) + El("attendantDN", "10" + n) +
+         El("callerIdDN", "") + El("callerIdEnable", "true") +
+         El("callingPartySelection", "Last Redirect Number") + El("digitSending", "Pulse") +
+         El("expectedDigits", "4") + "<finalDigits  significant=\"true\">3</finalDigits>\r\n" + line +
+         El("prefixDN", "9") + El("presentationBit", "Restricted") +
+         El("silenceSuppressionThreshold", "High") + El("smdiPortNumber", "7") +
+         El("startDialProtocol", "Wink") + "<trunk>\r\n" + El("kind", "Loop Start") +
+         El("direction", "Bothways") + "</trunk>\r\n" + El("trunkLevel", "-3dB") +
+         El("trunkPadRx", "3dB") + El("trunkPadTx", "6dB") + "<timers>\r\n" + El("timer", "1") +
+         El("timer", "2") + El("timer", "3") + El("timer", "4") + El("timer", "5") +
+         El("timer", "6") + "</timers>\r\n" + El("vendorConfig", "") + "</port>\r\n";
 }
 
 std::string GatewayTest::DevicePoolElement() {

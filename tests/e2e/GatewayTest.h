@@ -8,9 +8,6 @@
 
 namespace zeb::test {
 
-// "<tag>text</tag>" and CR LF.
-std::string Element(const std::string& tag, const std::string& text);
-
 // The common part of a gateway endpoint request, from name to the device pool.
 std::string GatewayHead(const std::string& name, const std::string& product, const std::string& protocol);
 // An analog port request; with a line, the line has the port's number as index and number 1000.

@@ -1,5 +1,6 @@
 // addVoiceMailPort, updateVoiceMailPort, removeVoiceMailPort and getVoiceMailPort through real
 // HTTP.
+#include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
 
 namespace zeb::test {
@@ -40,18 +41,18 @@ TEST_F(VoiceMailPortTest, PortIsRenderedWithItsReferencesSettingsAndLine) {
       "<traceFlag>true</traceFlag>" + std::string(kLine1000));
   const std::string expected =
       "<return>\r\n<voiceMailPort  xsi:type=\"zeb:XVoiceMailPort\" ctiid=\"" +
-      Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" + Element("name", "VM1") +
-      Element("description", "Port &amp; one") + Element("product", "Voice Mail Port") +
-      Element("model", "Voice Mail Port") + Element("class", "Voice Mail Port") + Element("protocol", "Station") +
-      Element("protocolSide", "Network") + DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" +
-      Element("name", "HQ") + Element("kbits", "0") + "</location>\r\n" + Element("mediaResourceListName", "MRL1") +
-      Element("automatedAlternateRoutingCSSName", "AarCss") + "<aarNeighborhood  uuid=\"" + north + "\">\r\n" +
-      Element("name", "North") + "</aarNeighborhood>\r\n" + Element("loadInformation", "VM.1-0") +
-      Element("vendorConfig", "cfg") + Element("versionStamp", "{STAMP}") + Element("traceFlag", "true") +
-      "<line  uuid=\"" + LineOf(id) + "\" index=\"1\">\r\n" + Element("label", "VM 1") + Element("display", "Voice") +
-      "<dirn  uuid=\"" + dn1000_ + "\"></dirn>\r\n" + Element("ringSetting", "Ring") +
-      Element("consecutiveRingSetting", "Use System Default") + Element("e164Mask", "") +
-      Element("dialPlanWizardId", "0") + Element("mwlPolicy", "Use System Policy") + "</line>\r\n" +
+      Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" + El("name", "VM1") +
+      El("description", "Port &amp; one") + El("product", "Voice Mail Port") +
+      El("model", "Voice Mail Port") + El("class", "Voice Mail Port") + El("protocol", "Station") +
+      El("protocolSide", "Network") + DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" +
+      El("name", "HQ") + El("kbits", "0") + "</location>\r\n" + El("mediaResourceListName", "MRL1") +
+      El("automatedAlternateRoutingCSSName", "AarCss") + "<aarNeighborhood  uuid=\"" + north + "\">\r\n" +
+      El("name", "North") + "</aarNeighborhood>\r\n" + El("loadInformation", "VM.1-0") +
+      El("vendorConfig", "cfg") + El("versionStamp", "{STAMP}") + El("traceFlag", "true") +
+      "<line  uuid=\"" + LineOf(id) + "\" index=\"1\">\r\n" + El("label", "VM 1") + El("display", "Voice") +
+      "<dirn  uuid=\"" + dn1000_ + "\"></dirn>\r\n" + El("ringSetting", "Ring") +
+      El("consecutiveRingSetting", "Use System Default") + El("e164Mask", "") +
+      El("dialPlanWizardId", "0") + El("mwlPolicy", "Use System Policy") + "</line>\r\n" +
       "</voiceMailPort>\r\n</return>\r\n";
   EXPECT_EQ(Response("getVoiceMailPort", expected),
             WithoutStamp(Call("<getVoiceMailPort><name>vm1</name></getVoiceMailPort>")));
@@ -84,13 +85,6 @@ TEST_F(VoiceMailPortTest, UpdateChangesNamedFieldsAndReplacesTheLine) {
   EXPECT_EQ("1", Column("SELECT COUNT(*) FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
 }
 
-TEST_F(VoiceMailPortTest, RemoveTakesTheLineAppearancesAlong) {
-  const std::string id = AddPort(PortHead("VM4") + kLine1000);
-  EXPECT_EQ(Standard("removeVoiceMailPort", id), Call("<removeVoiceMailPort><name>VM4</name></removeVoiceMailPort>"));
-  EXPECT_EQ("0", Column("SELECT COUNT(*) FROM Device WHERE pkid = ?", id));
-  EXPECT_EQ("0", Column("SELECT COUNT(*) FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
-}
-
 TEST_F(VoiceMailPortTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPort(PortHead("VM5") + kLine1000);
   AddPhone(PhoneHead("SEP1"));
@@ -102,85 +96,34 @@ TEST_F(VoiceMailPortTest, RefusalsNameTheProblemAndChangeNothing) {
   };
   const std::string identity =
       "<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide>User</protocolSide>";
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addVoiceMailPort/>", "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <voiceMailPort>"},
-      {add(""), "addVoiceMailPort", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {add("<name/>"), "addVoiceMailPort", kInvalidValue, "The element, <name>, must contain a value."},
-      {add("<name>X</name><description/>"), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>X</name><model/>"), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found <model>, expecting <product> or <productInfo>."},
-      {add("<name>X</name><product/><class/>"), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found <class>, expecting <model>."},
-      {add("<name>X</name><product/><model/><class/><protocol/>"), "addVoiceMailPort", kInvalidValue,
-       "The element, <protocol>, must contain a value."},
-      {add("<name>X</name><product/><model/><class/><protocol>Station</protocol>"), "addVoiceMailPort",
-       kUnexpectedNode, "Unexpected element. NULL element found. Expecting more elements."},
-      {add("<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide>Left</protocolSide>"),
-       "addVoiceMailPort", 8, "Invalid Parameter: Left"},
-      {add(identity), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. NULL element found. Expecting more elements."},
-      {add(identity + "<callingSearchSpaceName>AarCss</callingSearchSpaceName>"), "addVoiceMailPort", kNotFound,
-       "Calling search space not found."},
-      {add(identity + "<callingSearchSpaceId>x</callingSearchSpaceId>"), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName."},
-      {add(identity + "<locationName>HQ</locationName>"), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found <locationName>, expecting <devicePool> or <devicePoolName>."},
-      {add(identity + "<devicePoolName/>"), "addVoiceMailPort", kInvalidValue,
-       "The element, <devicePoolName>, must contain a value."},
-      {add(PortHead("X") + "<traceFlag/>"), "addVoiceMailPort", kInvalidValue,
-       "The element, <traceFlag>, must contain a value."},
-      {add(PortHead("X")), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <line> or <lineIdentifier>"},
-      {add(PortHead("X") + "<lines/>"), "addVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found <lines>, expecting <line> or <lineIdentifier>."},
+  ExpectAllRefused(zebd_, {
+      {add("<name>X</name><description/>"), kUnexpectedNode, "NULL element found. Expecting more elements."},
+      {add("<name>X</name><product/><class/>"), kUnexpectedNode, "Found <class>, expecting <model>."},
+      {add("<name>X</name><product/><model/><class/><protocol>Station</protocol>"), kUnexpectedNode,
+       "NULL element found. Expecting more elements."},
+      {add(
+       "<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide>Left</protocolSide>"
+       ),
+       8, "Invalid Parameter: Left"},
+      {add(identity + "<callingSearchSpaceId>x</callingSearchSpaceId>"), kUnexpectedNode,
+       "Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName."},
+      {add(PortHead("X")), kUnexpectedNode, "NULL element found, expecting <line> or <lineIdentifier>"},
+      {add(PortHead("X") + "<lines/>"), kUnexpectedNode,
+       "Found <lines>, expecting <line> or <lineIdentifier>."},
       {add(PortHead("X") + "<line index=\"1\"><label/><display/><dirn uuid=\"" + dn1000_ + "\"/></line>"),
-       "addVoiceMailPort", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <ringSetting>."},
+       kUnexpectedNode, "NULL element found. Expecting <ringSetting>."},
       // The device and its line are one unit: a line that cannot be written leaves no device.
-      {add(PortHead("X") + "<line index=\"1\"><label/><display/><dirn uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"
-                           "<ringSetting>Ring</ringSetting></line>"),
-       "addVoiceMailPort", 5,
-       "The Number Plan entry {00000000-0000-0000-0000-00000000DEAD} referred to by this line appearance does not "
-       "exist."},
-      {add(PortHead("vm5") + kLine1000), "addVoiceMailPort", 3, "A Device named \"vm5\" already exists."},
-      {"<updateVoiceMailPort/>", "updateVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateVoiceMailPort><name/></updateVoiceMailPort>", "updateVoiceMailPort", kInvalidValue,
+      {"<updateVoiceMailPort><name/></updateVoiceMailPort>", kInvalidValue,
        "The element, <name>, must have a value."},
-      {"<updateVoiceMailPort><uuid/></updateVoiceMailPort>", "updateVoiceMailPort", kInvalidValue,
-       "The element, <uuid>, must have a value."},
-      {"<updateVoiceMailPort><id/></updateVoiceMailPort>", "updateVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <uuid> or <name>."},
-      {update("<newName/>"), "updateVoiceMailPort", kInvalidValue, "The element, <newName>, must contain a value."},
-      {update("<devicePoolId/>"), "updateVoiceMailPort", kInvalidValue,
-       "Then element, <devicePoolId>, must have a value."},
-      {update("<devicePoolName/>"), "updateVoiceMailPort", kInvalidValue,
-       "Then element, <devicePoolName>, must have a value."},
-      {update("<devicePoolName>Nope</devicePoolName>"), "updateVoiceMailPort", kNotFound, "Device Pool not found."},
-      {update("<callingSearchSpaceName>Nope</callingSearchSpaceName>"), "updateVoiceMailPort", kNotFound,
-       "Calling Search Space not found."},
-      {update("<traceFlag/>"), "updateVoiceMailPort", kInvalidValue, "Then element, <traceFlag>, must have a value."},
-      {update("<line index=\"1\"><label/></line>"), "updateVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <display>"},
-      {update("<country/>"), "updateVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. <country> is not a valid element of this request type."},
-      {"<removeVoiceMailPort/>", "removeVoiceMailPort", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeVoiceMailPort><name>Nope</name></removeVoiceMailPort>", "removeVoiceMailPort", kNotFound,
+      {update("<devicePoolId/>"), kInvalidValue, "Then element, <devicePoolId>, must have a value."},
+      {update("<traceFlag/>"), kInvalidValue, "Then element, <traceFlag>, must have a value."},
+      {update("<line index=\"1\"><label/></line>"), kUnexpectedNode,
+       "NULL element found, expecting <display>"},
+      {update("<country/>"), kUnexpectedNode, "<country> is not a valid element of this request type."},
+      {"<removeVoiceMailPort/>", kUnexpectedNode, "Found NULL, expecting <uuid> or <name>"},
+      {"<getVoiceMailPort><uuid>{00000000-0000-0000-0000-0000000000AB}</uuid></getVoiceMailPort>", kNotFound,
        "The specified VoiceMailPort was not found."},
-      {"<removeVoiceMailPort><name>SEP1</name></removeVoiceMailPort>", "removeVoiceMailPort", kNotFound,
-       "The device specified is not a Voice Mail Port."},
-      {"<getVoiceMailPort><uuid>{00000000-0000-0000-0000-0000000000AB}</uuid></getVoiceMailPort>",
-       "getVoiceMailPort", kNotFound, "The specified VoiceMailPort was not found."},
-      {"<getVoiceMailPort><name>SEP1</name></getVoiceMailPort>", "getVoiceMailPort", kNotFound,
-       "The device specified is not a Voice Mail Port."},
-  };
-  for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
+  });
 }
 
 }  // namespace
