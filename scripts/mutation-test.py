@@ -184,6 +184,45 @@ def write_build_project(work, suites):
             f.write(text)
 
 
+def write_import_project(work, suites, built):
+    """A project that builds the suites against the libraries and zebd of the build dir built."""
+    lines = [
+        "cmake_minimum_required(VERSION 3.16)",
+        "project(zeb_mutation CXX)",
+        "set(CMAKE_CXX_STANDARD 17)",
+        "set(CMAKE_CXX_STANDARD_REQUIRED ON)",
+        "find_package(Threads REQUIRED)",
+        "find_package(PkgConfig REQUIRED)",
+        "pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)",
+        "pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)",
+        "pkg_check_modules(LIBPQ REQUIRED IMPORTED_TARGET libpq)",
+        "pkg_check_modules(LIBCRYPT REQUIRED IMPORTED_TARGET libcrypt)",
+        "find_package(OpenSSL REQUIRED)",
+        "find_package(GTest REQUIRED)",
+        "add_library(zeb STATIC IMPORTED)",
+        f'set_target_properties(zeb PROPERTIES IMPORTED_LOCATION "{built}/libzeb.a" '
+        f'INTERFACE_INCLUDE_DIRECTORIES "{ROOT}/src" INTERFACE_LINK_LIBRARIES '
+        '"PkgConfig::LIBXML2;PkgConfig::SQLITE3;PkgConfig::LIBPQ;OpenSSL::Crypto;Threads::Threads")',
+        "add_library(zeb_server STATIC IMPORTED)",
+        f'set_target_properties(zeb_server PROPERTIES IMPORTED_LOCATION "{built}/libzeb_server.a" '
+        'INTERFACE_LINK_LIBRARIES "zeb;OpenSSL::SSL;OpenSSL::Crypto;PkgConfig::LIBCRYPT")',
+    ]
+    for name, sources in suites.items():
+        target = f"tests_{name}"
+        files = " ".join(f"suites/{name}/{s}" for s in sources)
+        lines += [
+            f"add_executable({target} {files})",
+            f"target_include_directories({target} PRIVATE ${{CMAKE_CURRENT_SOURCE_DIR}}/suites/{name}/tests)",
+            f"target_link_libraries({target} PRIVATE zeb_server zeb GTest::gtest GTest::gtest_main)",
+            f'target_compile_definitions({target} PRIVATE ZEB_SOURCE_DIR="{ROOT}" ZEBD_PATH="{built}/zebd")',
+        ]
+    text = "\n".join(lines) + "\n"
+    path = os.path.join(work, "CMakeLists.txt")
+    if not os.path.isfile(path) or open(path, encoding="utf-8").read() != text:
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+
+
 def configure(work, build):
     args = ["cmake", "-S", work, "-B", build, "-DCMAKE_BUILD_TYPE=Mutation", "-DCMAKE_CXX_FLAGS_MUTATION=-O1"]
     if shutil.which("ccache"):
@@ -263,10 +302,11 @@ def run_shards(binary, gtest_filter, shards, timeout, work):
         shutil.rmtree(scratch, ignore_errors=True)
 
 
-def run_suite(binary, hint, shards, timeout, work):
+def run_suite(binary, hint, shards, timeout, work, focused=False):
     """'survived', or 'killed by NAME'. A failing test is run once more alone; if it then passes
-    the failure was a flake and the phase is run again (twice at most)."""
-    phases = [hint, "-" + hint] if hint else ["*"]
+    the failure was a flake and the phase is run again (twice at most). Focused, only the tests the
+    hint names run."""
+    phases = ([hint] if focused else [hint, "-" + hint]) if hint else ["*"]
     for gtest_filter in phases:
         for attempt in range(3):
             passed, names, _ = run_shards(binary, gtest_filter, shards, timeout, work)
@@ -292,11 +332,17 @@ def main():
                         help="also run the tests of revision REV, as suite NAME")
     parser.add_argument("--no-current", action="store_true", help="do not run this working tree's tests")
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutation"))
-    parser.add_argument("--only", help="comma-separated mutation ids")
+    parser.add_argument("--in-place", metavar="BUILD_DIR",
+                        help="mutate this working tree's src/ itself and rebuild the configured build BUILD_DIR "
+                             "(its zeb_tests is the current suite); faster when that build is up to date. "
+                             "src/ must be unchanged against git, and is restored after each mutation")
+    parser.add_argument("--only", help="comma-separated mutation ids, run in this order")
     parser.add_argument("--jobs", type=int, default=2, help="build jobs")
     parser.add_argument("--shards", type=int, default=3, help="test processes per suite")
     parser.add_argument("--timeout", type=int, default=1800, help="seconds one run of a suite may take")
     parser.add_argument("--resume", action="store_true", help="skip mutations already in results.tsv")
+    parser.add_argument("--focused", action="store_true",
+                        help="run only the tests a mutation's hint names (a survivor then survived those only)")
     parser.add_argument("--check", action="store_true", help="only check that every mutation applies")
     parser.add_argument("--skip-baseline", action="store_true", help="do not run the suites on the unmutated code")
     args = parser.parse_args()
@@ -307,7 +353,9 @@ def main():
         unknown = wanted - {m.ident for m in mutations}
         if unknown:
             sys.exit(f"unknown mutation ids: {', '.join(sorted(unknown))}")
-        mutations = [m for m in mutations if m.ident in wanted]
+        # In the order given, so that a run cut short has covered what was named first.
+        order = args.only.split(",")
+        mutations = sorted((m for m in mutations if m.ident in wanted), key=lambda m: order.index(m.ident))
 
     if args.check:
         problems = 0
@@ -323,10 +371,22 @@ def main():
     tree = os.path.join(work, "tree")
     build_dir = os.path.join(work, "build")
     os.makedirs(work, exist_ok=True)
-    sync_dir(ROOT, TREE_PARTS, tree)
+    in_place = os.path.abspath(args.in_place) if args.in_place else None
+    if in_place:
+        changed = subprocess.run(["git", "-C", ROOT, "status", "--porcelain", "--", "src"], capture_output=True,
+                                 text=True).stdout
+        if changed:
+            sys.exit("--in-place needs src/ as committed; it has changes:\n" + changed)
+        tree = ROOT
+        # A termination restores the mutated file (through the finally below) instead of leaving it.
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
+    else:
+        sync_dir(ROOT, TREE_PARTS, tree)
 
     suites = {}
-    if not args.no_current:
+    if in_place and not args.no_current:
+        suites["current"] = None
+    elif not args.no_current:
         sync_dir(ROOT, ["tests", "cmake/Sources.cmake"], os.path.join(work, "suites", "current"))
         suites["current"] = None
     for given in args.suite:
@@ -337,11 +397,22 @@ def main():
         suites[name] = rev
     if not suites:
         sys.exit("no suite to run")
-    sources = {n: test_sources(os.path.join(work, "suites", n, "cmake", "Sources.cmake")) for n in suites}
-    write_build_project(work, sources)
-    configure(work, build_dir)
-    targets = ["zebd"] + [f"tests_{n}" for n in suites]
-    binaries = {n: os.path.join(build_dir, f"tests_{n}") for n in suites}
+    others = [n for n in suites if not (in_place and n == "current")]
+    sources = {n: test_sources(os.path.join(work, "suites", n, "cmake", "Sources.cmake")) for n in others}
+    binaries = {n: os.path.join(build_dir, f"tests_{n}") for n in others}
+    if in_place:
+        write_import_project(work, sources, in_place)
+        builds = [(in_place, ["zebd", "zeb_tests"])] + ([(build_dir, [f"tests_{n}" for n in others])] if others else [])
+        if "current" in suites:
+            binaries = dict({"current": os.path.join(in_place, "zeb_tests")}, **binaries)
+    else:
+        write_build_project(work, sources)
+        builds = [(build_dir, ["zebd"] + [f"tests_{n}" for n in suites])]
+    if others:
+        configure(work, build_dir)
+
+    def build_all(log):
+        return all(build(directory, targets, args.jobs, log + f".{i}") for i, (directory, targets) in enumerate(builds))
 
     results_path = os.path.join(work, "results.tsv")
     done = set()
@@ -352,7 +423,7 @@ def main():
         os.replace(results_path, results_path + ".previous")
 
     print(f"{datetime.datetime.now():%H:%M:%S} build of the unmutated code", flush=True)
-    if not build(build_dir, targets, args.jobs, os.path.join(work, "build.log")):
+    if not build_all(os.path.join(work, "build.log")):
         sys.exit(f"the unmutated code does not build; see {work}/build.log")
     if not args.skip_baseline:
         for name, binary in binaries.items():
@@ -377,11 +448,12 @@ def main():
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original.replace(m.find, m.replace, 1))
             try:
-                if not build(build_dir, targets, args.jobs, os.path.join(work, f"build-{m.ident}.log")):
+                if not build_all(os.path.join(work, f"build-{m.ident}.log")):
                     outcomes = {n: "does not build" for n in suites}
                 else:
                     for name, binary in binaries.items():
-                        outcomes[name] = run_suite(binary, m.fields.get("hint"), args.shards, args.timeout, work)
+                        outcomes[name] = run_suite(binary, m.fields.get("hint"), args.shards, args.timeout, work,
+                                                   args.focused)
             finally:
                 with open(path, "w", encoding="utf-8") as f:
                     f.write(original)
@@ -391,6 +463,10 @@ def main():
         with open(results_path, "a", encoding="utf-8") as f:
             f.write("\t".join([m.ident, m.family, m.kind] + [f"{n}={outcomes[n]}" for n in suites]) + "\n")
         summary.append((m, outcomes))
+
+    if in_place:
+        # Leave the build as the unmutated code makes it.
+        build_all(os.path.join(work, "build.log"))
 
     # The whole table, this run's rows and those of a resumed run.
     rows = []
