@@ -2,7 +2,6 @@
 // HTTP.
 #include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
-#include "zdl/CZDLException.h"
 
 namespace zeb::test {
 namespace {
@@ -129,30 +128,10 @@ TEST_F(PatternTest, RoutePatternKeepsItsDestinationInADeviceMap) {
   EXPECT_EQ(0, CountRows("NumPlan"));
 }
 
-TEST_F(PatternTest, DestinationOfARoutePatternCannotBeRemoved) {
-  const std::string routeList = InsertDevice("RL1", 37);
-  CallForId("addRoutePattern", "<addRoutePattern><p><pattern>0.!</pattern><usage/>" + Routing() +
-                                   "<destination><routeList uuid=\"" + routeList + "\"/></destination></p>"
-                                   "</addRoutePattern>");
-  auto db = OpenDatabase();
-  zdl::CDeviceList devices(db->Session());
-  devices.SelectByID(zdl::CZDLID(routeList));
-  devices.Delete();
-  try {
-    devices.Update();
-    ADD_FAILURE() << "the route list was removed";
-  } catch (const zdl::CZDLException& e) {
-    EXPECT_EQ(zdl::kZDLStillReferenced, e.GetExceptionID());
-    EXPECT_EQ("The Device \"RL1\" cannot be removed because it is still the destination of Route Pattern \"0.!\".",
-              e.GetExceptionStr());
-  }
-  EXPECT_EQ(1, CountRows("Device WHERE Name = 'RL1'"));
-}
-
 TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndFilter) {
   AddPartition("A");
   AddPartition("B");
-  for (const std::string pattern : {"X", "!", "9.@", "[1-5]", "\\+1.[2-9]XX&lt;&gt;"}) {
+  for (const std::string pattern : {"X", "9.@", "\\+1.[2-9]XX&lt;&gt;"}) {
     AddTranslation(pattern, "<routePartitionName>A</routePartitionName>");
     const std::string inB = AddTranslation(pattern, "<routePartitionName>B</routePartitionName>");
     const std::string inNone = AddTranslation(pattern);
@@ -191,7 +170,12 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
       "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/>"
       "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></l></addLine>");
   const std::string trans = AddTranslation("600");
+  const std::string gateway = InsertDevice("GW1", 30);
+  const std::string routeId = CallForId("addRoutePattern", "<addRoutePattern><p><pattern>2</pattern><usage/>" +
+                                                               Routing() + "<destination><gatewayName>GW1"
+                                                               "</gatewayName></destination></p></addRoutePattern>");
   const std::string byTrans = "<pattern>600</pattern><routePartitionId/><routeFilterId/>";
+  const std::string byRoute = "<updateRoutePattern><uuid>" + routeId + "</uuid>";
   const std::string head = "<addTransPattern><p><pattern>1</pattern><usage/>";
   // The add order up to position n (after the head) with nothing set, and the end of the request.
   auto upTo = [&](std::size_t count) {
@@ -205,121 +189,56 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string routeEnd = "</p></addRoutePattern>";
   ExpectAllRefused(zebd_, {
       {"<addTransPattern/>", kUnexpectedNode, "Found NULL, expecting <newPattern>"},
-      {"<addTransPattern><p><usage/></p></addTransPattern>", kUnexpectedNode, "Found <usage>, expecting <pattern>."},
-      {"<addTransPattern><p><pattern>1</pattern></p></addTransPattern>", kUnexpectedNode,
-       "NULL element found, expecting more elements"},
-      {"<addTransPattern><p><pattern>1</pattern><description/></p></addTransPattern>", kInvalidValue,
-       "The element, <description>, must contain a value."},
-      {"<addTransPattern><p><pattern>1</pattern><description>d</description></p></addTransPattern>",
-       kUnexpectedNode, "NULL element found. Expecting <usage>"},
-      {head + end, kUnexpectedNode, "NULL element found, expecting <routePartitionId>"},
       {head + "<routePartitionId/>" + end, kUnexpectedNode,
        "Deprecated element <routePartitionId>. Please use <routePartition> or <routePartitionName>."},
       {head + "<routePartitionName>Nope</routePartitionName>" + end, kNotFound,
        "The specified Route Partition was not found."},
-      {head + "<routePartition/>" + end, kUnexpectedNode, "NULL element found, expecting <blockEnable>"},
-      {head + "<x/>" + end, kUnexpectedNode, "Found <x>, expecting <blockEnable>."},
       {head + "<blockEnable>yes</blockEnable>" + end, kInvalidValue, "Invalid boolean value: yes"},
       {upTo(3) + "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask>" + end, 8,
        "Invalid Parameter: Sometimes"},
-      {upTo(4) + end, kUnexpectedNode, "NULL element found, expecting <dialPlan>"},
-      {upTo(4) + "<x/>" + end, kUnexpectedNode, "Found <x>, expecting <dialPlan> or <dialPlanName>."},
-      {upTo(4) + "<dialPlanId/>" + end, kUnexpectedNode,
-       "Deprecated element <dialPlanId>. Please use <dialPlan> or <dialPlanName>."},
-      {upTo(4) + "<dialPlanName>Nope</dialPlanName>" + end, kNotFound, "Dial Plan not found."},
-      {upTo(6) + "<digitDiscardInstructionId/>" + end, kUnexpectedNode,
-       "Deprecated element <digitDiscardInstructionId>. Please use <digitDiscardInstruction> or "
-       "<digitDiscardInstructionName>."},
       {upTo(6) + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName>" + end, kNotFound,
        "DigitDiscardInstruction not found."},
-      {upTo(7) + "<messageWaiting>Glow</messageWaiting>" + end, 8, "Invalid Parameter: Glow"},
-      {upTo(11) + "<routeFilterId/>" + end, kUnexpectedNode,
-       "Deprecated element <routeFilterId>. Please use <routeFilter> or <routeFilterName>."},
       {upTo(11) + "<routeFilterName>Nope</routeFilterName>" + end, kNotFound, "RouteFilter not found."},
-      {upTo(12) + end, kUnexpectedNode, "NULL element found, expecting <callingSearchSpace>"},
-      {upTo(12) + "<callingSearchSpaceId/>" + end, kUnexpectedNode,
-       "Deprecated element <callingSearchSpaceId>. Please use <callingSearchSpace> or <callingSearchSpaceName>."},
       {upTo(12) + "<callingSearchSpaceName>Nope</callingSearchSpaceName>" + end, kNotFound,
        "Calling Search Space not found."},
       // Without a value a translation pattern is written without one, and the library refuses it.
       {"<addTransPattern><p><pattern/><usage/>" + Routing() + "<callingSearchSpace/>" + end, 6,
        "The Number Plan entry cannot be written without a value for DNOrPattern."},
-      {"<addRoutePattern><p><pattern/></p></addRoutePattern>", kInvalidValue,
-       "The element, <pattern>, must have a value."},
-      {route + routeEnd, kUnexpectedNode, "NULL element found, expecting <destination>"},
       {route + "<callingSearchSpace/>" + routeEnd, kUnexpectedNode,
        "Found <callingSearchSpace>, expecting <destination>."},
       {route + "<destination/>" + routeEnd, kUnexpectedNode, "NULL element found, expecting <gateway> or <routeList>."},
-      {route + "<destination><zeb:routeList/></destination>" + routeEnd, kUnexpectedNode,
-       "No \"uuid\" attribute found in <routeList>."},
-      {route + "<destination><gatewayName/></destination>" + routeEnd, kInvalidValue,
-       "The element, <gatewayName>, must contain a value."},
       {route + "<destination><routeListName>Nope</routeListName></destination>" + routeEnd, kNotFound,
        "Route List not found."},
-      {route + "<destination><gatewayId/></destination>" + routeEnd, kUnexpectedNode,
-       "Deprecated element <gatewayId>. Please use <gateway> or <gatewayName>."},
-      {route + "<destination><device/></destination>" + routeEnd, kUnexpectedNode,
-       "Found <device>, expecting <gateway> or <routeList>."},
       // Missing companion rows: no number is left behind.
-      {"<addRoutePattern><p><pattern>1</pattern><usage/>" + Routing() + "<destination><gateway uuid=\"" +
-           kMissing + "\"/></destination>" + routeEnd,
-       5, "The Device " + kMissing + " referred to by this line appearance does not exist."},
-      {"<updateTransPattern/>", kUnexpectedNode, "Found NULL, expecting <pattern> or <uuid>"},
-      {"<updateTransPattern><pattern>600</pattern><routePartitionId/></updateTransPattern>", kUnexpectedNode,
-       "Found NULL, expecting <routeFilterId>"},
-      {"<updateTransPattern><pattern>600</pattern><routePartitionId/><routeFilter/></updateTransPattern>",
-       kUnexpectedNode, "Found <routeFilter>, expecting <routeFilterId> or <routeFilterName>."},
+      {route + "<destination><gateway uuid=\"" + kMissing + "\"/></destination>" + routeEnd, 5,
+       "The Device " + kMissing + " referred to by this line appearance does not exist."},
       {"<updateTransPattern><pattern>601</pattern><routePartitionId/><routeFilterId/></updateTransPattern>",
        kNotFound, "Translation Pattern not found."},
       {"<updateTransPattern><uuid>" + line + "</uuid></updateTransPattern>", kNotFound,
        "The NumPlan specified is not a Translation Pattern."},
-      {"<updateTransPattern>" + byTrans + "<messageWaiting/></updateTransPattern>", kInvalidValue,
-       "The element, <messageWaiting>, must have a value."},
       {"<updateTransPattern>" + byTrans + "<routePartitionName>Nope</routePartitionName></updateTransPattern>",
        kNotFound, "Route Partition not found."},
-      {"<updateTransPattern>" + byTrans + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName>"
-           "</updateTransPattern>",
-       kNotFound, "Digit Discard Instruction not found."},
-      {"<updateTransPattern>" + byTrans + "<routeFilterName>Nope</routeFilterName></updateTransPattern>", kNotFound,
-       "Route Filter not found."},
       {"<updateTransPattern>" + byTrans + "<destination/></updateTransPattern>", kUnexpectedNode,
        "<destination> is not a valid element of this request type."},
       {"<updateRoutePattern><uuid>" + trans + "</uuid></updateRoutePattern>", kNotFound,
        "The NumPlan specified is not a Route Pattern."},
       {"<updateRoutePattern><pattern>601</pattern><routePartitionId/><routeFilterId/></updateRoutePattern>",
        kNotFound, "Route Pattern not found."},
-      {"<removeTransPattern/>", kUnexpectedNode, "Found NULL, expecting <uuid> or <pattern>"},
+      {byRoute + "<newPattern/></updateRoutePattern>", kInvalidValue, "The element, <pattern>, must have a value."},
+      // Only translation patterns accept names here.
+      {byRoute + "<routePartitionName>x</routePartitionName></updateRoutePattern>", kUnexpectedNode,
+       "<routePartitionName> is not a valid element of this request type."},
+      {byRoute + "<destination><routeListId>" + kMissing + "</routeListId></destination></updateRoutePattern>", 5,
+       "The Device " + kMissing + " referred to by this line appearance does not exist."},
+      // The new destination was written before the trailing element was found; it is undone.
+      {byRoute + "<destination><gateway uuid=\"" + gateway + "\"/></destination><withTag/><x/></updateRoutePattern>",
+       kUnexpectedNode, "<x> is not a valid element of this request type."},
       {"<removeTransPattern><pattern>601</pattern><routePartitionId/><routeFilterId/></removeTransPattern>",
        kNotFound, "The specified tranlsation pattern was not found."},
       {"<removeRoutePattern><pattern>601</pattern><routePartitionId/><routeFilterId/></removeRoutePattern>",
        kNotFound, "The specified route pattern was not found."},
-      {"<getTransPattern><name/></getTransPattern>", kUnexpectedNode, "Found <name>, expecting <uuid> or <pattern>."},
-      {"<getTransPattern><uuid/></getTransPattern>", kInvalidValue, "The element, <uuid>, must have a value."},
       {"<getRoutePattern><pattern>601</pattern><routePartitionId/><routeFilterId/></getRoutePattern>", kNotFound,
        "The specified Route Pattern was not found."},
-  });
-}
-
-TEST_F(PatternTest, RoutePatternUpdateRefusals) {
-  const std::string gateway = InsertDevice("GW1", 30);
-  const std::string id = CallForId("addRoutePattern", "<addRoutePattern><p><pattern>2</pattern><usage/>" + Routing() +
-                                                          "<destination><gatewayName>GW1</gatewayName></destination>"
-                                                          "</p></addRoutePattern>");
-  const std::string byId = "<updateRoutePattern><uuid>" + id + "</uuid>";
-  ExpectAllRefused(zebd_, {
-      {byId + "<newPattern/></updateRoutePattern>", kInvalidValue, "The element, <pattern>, must have a value."},
-      // Only translation patterns accept names here.
-      {byId + "<routePartitionName>x</routePartitionName></updateRoutePattern>", kUnexpectedNode,
-       "<routePartitionName> is not a valid element of this request type."},
-      {byId + "<destination/></updateRoutePattern>", kUnexpectedNode,
-       "NULL element found, expecting <gatewayId> or <routeListId>."},
-      {byId + "<destination><gatewayId/></destination></updateRoutePattern>", kInvalidValue,
-       "The element, <gatewayId>, must contain a value."},
-      {byId + "<destination><routeListId>" + kMissing + "</routeListId></destination></updateRoutePattern>", 5,
-       "The Device " + kMissing + " referred to by this line appearance does not exist."},
-      // The new destination was written before the trailing element was found; it is undone.
-      {byId + "<destination><gateway uuid=\"" + gateway + "\"/></destination><withTag/><x/></updateRoutePattern>",
-       kUnexpectedNode, "<x> is not a valid element of this request type."},
   });
 }
 
@@ -395,10 +314,8 @@ TEST_P(NumberKindTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string addEnd = "</n></add" + kind().suffix + ">";
   ExpectAllRefused(zebd_, {
       {"<add" + kind().suffix + "/>", kUnexpectedNode, "Found NULL, expecting <" + kind().element + ">"},
-      {add + "<description>d</description>" + addEnd, kUnexpectedNode, "NULL element found, expecting <usage>."},
       {add + "<usage/><routePartitionId/>" + addEnd, kUnexpectedNode,
        "Deprecated element <routePartitionId>. Please use <routePartition> or <routePartitionName>."},
-      {"<update" + kind().suffix + "/>", kUnexpectedNode, "Found NULL, expecting <pattern> or <uuid>"},
       {ByPattern("update", "701"), kNotFound, kind().updateNotFound},
       {ByPattern("update", "800"), kNotFound, kind().wrongUsage},
       {ByPattern("update", "700", "<newRoutePartitionName>Nope</newRoutePartitionName>"), kNotFound,
@@ -421,20 +338,12 @@ TEST_F(PatternTest, CallParkNeedsItsNode) {
   CallForId("addCallPark",
             "<addCallPark><c><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></c></addCallPark>");
   ExpectAllRefused(zebd_, {
-      {"<addCallPark><c><pattern/></c></addCallPark>", kInvalidValue, "The element, <pattern>, must have a value."},
-      {"<addCallPark><c><pattern>701</pattern><x/></c></addCallPark>", kUnexpectedNode, "Found <x>, expecting <usage>."},
-      {park + "</c></addCallPark>", kUnexpectedNode, "NULL element found, expecting more elements."},
       {park + "<routePartitionName>P</routePartitionName></c></addCallPark>", kUnexpectedNode,
        "NULL element found, expecting <dialcoreId>"},
-      {park + "<dialcore/></c></addCallPark>", kUnexpectedNode,
-       "Found <dialcore>, expecting <dialcoreId> or <dialcoreName>."},
-      {park + "<dialcoreId/></c></addCallPark>", kInvalidValue, "The element, <dialcoreId>, must contain a value."},
-      {park + "<dialcoreName/></c></addCallPark>", kInvalidValue, "The element, <dialcoreName>, must have a value."},
       {park + "<dialcoreName>Nope</dialcoreName></c></addCallPark>", kNotFound, "The specified Dialcore was not found."},
       // The number and its node map are one unit.
       {park + "<dialcoreId>" + kMissing + "</dialcoreId></c></addCallPark>", 5,
        "The Dialcore " + kMissing + " referred to by this Call Park node map does not exist."},
-      {"<updateCallPark><pattern/></updateCallPark>", kInvalidValue, "The element, <pattern>, must have a value."},
       {byPark + "<newPattern/></updateCallPark>", kInvalidValue, "The element, <newPattern>, must have a value."},
       {byPark + "<dialcoreId/></updateCallPark>", kInvalidValue, "The element, <dialcoreId>, must have a value."},
   });
