@@ -108,49 +108,29 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
   auto tag = [](const std::string& inner) { return "<addDialPlanTag><t>" + inner + "</t></addDialPlanTag>"; };
   ExpectAllRefused(zebd_, {
       {"<addDialPlan/>", kUnexpectedNode, "Found NULL, expecting <dialPlan>"},
-      {"<addDialPlan><p><description/></p></addDialPlan>", kUnexpectedNode,
-       "Found <description>, expecting <name>."},
-      {"<addDialPlan><p><name/></p></addDialPlan>", kInvalidValue,
-       "The element, <name>, must contain a value."},
       {"<addDialPlan><p><name>na</name></p></addDialPlan>", 3, "A Dial Plan named \"na\" already exists."},
-      {"<updateDialPlan/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
-      {"<updateDialPlan><name/></updateDialPlan>", kInvalidValue, "The element, <name>, must have a value."},
       {"<updateDialPlan><name>Nope</name></updateDialPlan>", kNotFound, "Dial Plan not found."},
-      {"<updateDialPlan><name>NA</name><newName/></updateDialPlan>", kInvalidValue,
-       "The element, <newName>, must contain a value."},
       {"<updateDialPlan><name>NA</name><x/></updateDialPlan>", kUnexpectedNode,
        "<x> is not a valid element of this request type."},
-      {"<removeDialPlan><id/></removeDialPlan>", kUnexpectedNode, "Found <id>, expecting <name> or <uuid>."},
       {"<removeDialPlan><name>Nope</name></removeDialPlan>", kNotFound,
        "The specified dial plan was not found."},
       {"<removeDialPlan><name>NA</name></removeDialPlan>", 4,
        "The Dial Plan \"NA\" cannot be removed because it is still used by Dial Plan Tag \"AREA-CODE\"."},
-      {"<getDialPlan><name/></getDialPlan>", kInvalidValue, "The element, <name>, must contain a value."},
       {"<getDialPlan><name>Nope</name></getDialPlan>", kNotFound, "The specified dial plan was not found."},
-      {"<addDialPlanTag/>", kUnexpectedNode, "Found NULL, expecting <dialPlanTag>"},
-      {tag("<name>T</name>"), kUnexpectedNode, "NULL element found. Expecting <dialPlan> or <dialPlanName>"},
-      {tag("<name>T</name><plan/>"), kUnexpectedNode,
-       "Found <plan>, expecting <dialPlan> or <dialPlanName>."},
       {tag("<name>T</name><dialPlan/>"), kInvalidValue,
        "The \"uuid\" attribute of <dialPlan> cannot be NULL."},
       {tag("<name>T</name><dialPlan id=\"1\"/>"), kInvalidValue,
        "The element, <dialPlan>, must contain a \"uuid\" attribute."},
       {tag("<name>T</name><dialPlanName>Nope</dialPlanName>"), kNotFound, "Dial Plan not found."},
-      {tag("<name>T</name><dialPlanName>NA</dialPlanName>"), kUnexpectedNode,
-       "NULL element found. Expecting <operator>"},
       {tag("<name>T</name><dialPlanName>NA</dialPlanName><operator>==</operator><suppressFromRouteFilter>TRUE"
            "</suppressFromRouteFilter>"),
        kInvalidValue, "Invalid boolean value: TRUE"},
       {tag("<name>area-code</name><dialPlanName>NA</dialPlanName><operator>==</operator>"), 3,
        "The dial plan tag area-code already exists in this dial plan."},
       {"<updateDialPlanTag><name>Nope</name></updateDialPlanTag>", kNotFound, "Dial Plan Tag not found."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><suppressFromRouteFilter/></updateDialPlanTag>",
-       kInvalidValue, "The element, <suppressFromRouteFilter>, must contain a value."},
       {"<updateDialPlanTag><name>AREA-CODE</name><dialPlanName>EU</dialPlanName></updateDialPlanTag>",
        kUnexpectedNode, "<dialPlanName> is not a valid element of this request type."},
       {"<removeDialPlanTag><name>Nope</name></removeDialPlanTag>", kNotFound,
-       "The specified dial plan tag was not found."},
-      {"<getDialPlanTag><name>Nope</name></getDialPlanTag>", kNotFound,
        "The specified dial plan tag was not found."},
   });
 }
@@ -226,14 +206,6 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
   EXPECT_EQ(0, CountRows("RouteFilterMember"));
 }
 
-TEST_F(RouteFilterTest, AFilterWithoutMembersHasAnEmptyClause) {
-  const std::string filter =
-      CallForId("addRouteFilter", "<addRouteFilter><f><name>None</name><dialPlan uuid=\"" + plan_ +
-                                      "\"/><members/></f></addRouteFilter>");
-  EXPECT_EQ(Got("getRouteFilter", FilterElement(filter, "None", "", "")),
-            Call("<getRouteFilter><uuid>" + filter + "</uuid></getRouteFilter>"));
-}
-
 TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string used = CallForId("addRouteFilter", "<addRouteFilter><f><name>Used</name><dialPlanName>NA"
                                                        "</dialPlanName><members>" +
@@ -253,22 +225,13 @@ TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
   auto member = [&](const std::string& inner) { return add(head + "<member priority=\"1\">" + inner + "</member></members>"); };
   ExpectAllRefused(zebd_, {
       {"<addRouteFilter/>", kUnexpectedNode, "Found NULL, expecting <rfPtr>"},
-      {add("<name>N</name>"), kUnexpectedNode, "NULL element found. Expecting more elements."},
-      {add("<name>N</name><plan/>"), kUnexpectedNode,
-       "Found <plan>, expecting <dialPlanName> or <dialPlan>."},
       {add("<name>N</name><dialPlanName>Nope</dialPlanName>"), kNotFound,
        "The specified Dial Plan was not found."},
       {add("<name>N</name><dialPlan/>"), kUnexpectedNode, "No \"uuid\" attribute found in <dialPlan>."},
-      {add("<name>N</name><dialPlanName>NA</dialPlanName>"), kUnexpectedNode,
-       "NULL element found. Expecting more elements."},
       {add(head + "<member/></members>"), kUnexpectedNode, "No \"priority\" attribute found in <member>."},
       {member(""), kUnexpectedNode, "NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>."},
       {member("<dialPlanTagName>Nope</dialPlanTagName>"), kNotFound,
        "The specified Dial Plan Tag was not found."},
-      {member("<dialPlanTagName>AREA-CODE</dialPlanTagName>"), kUnexpectedNode,
-       "NULL element found. Expecting <digits>."},
-      {member("<dialPlanTag uuid=\"" + area_ + "\"/>"), kUnexpectedNode,
-       "NULL element found. Expecting more elements."},
       {member("<dialPlanTag uuid=\"" + area_ + "\"/><digits>1</digits>"), kUnexpectedNode,
        "NULL element found. Expecting <operator>."},
       {member("<dialPlanTag uuid=\"" + area_ + "\"/><operator>EXISTS</operator><extra/>"), kUnexpectedNode,
@@ -276,8 +239,6 @@ TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
       {add("<name>used</name><dialPlanName>NA</dialPlanName><members/>"), 3,
        "A Route Filter named \"used\" already exists."},
       {"<updateRouteFilter><name>Nope</name></updateRouteFilter>", kNotFound, "Route Filter not found."},
-      {"<updateRouteFilter><name>Used</name><dialPlanName>Nope</dialPlanName></updateRouteFilter>", kNotFound,
-       "The specified Dial Plan was not found."},
       {"<updateRouteFilter><name>Used</name><dialPlanId/></updateRouteFilter>", kInvalidValue,
        "The element, <dialPlanId>, must contain a value."},
       {"<removeRouteFilter><name>Nope</name></removeRouteFilter>", kNotFound,
@@ -287,10 +248,6 @@ TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
       {"<removeDialPlanTag><uuid>" + area_ + "</uuid></removeDialPlanTag>", 4,
        "The Dial Plan Tag \"AREA-CODE\" cannot be removed because it is still used by a Route Filter member "
        "of Route Filter \"Used\"."},
-      {"<getRouteFilter><name/></getRouteFilter>", kInvalidValue,
-       "The element, <name>, must contain a value."},
-      {"<getRouteFilter><name>Nope</name></getRouteFilter>", kNotFound,
-       "The specified Route Filter was not found."},
   });
 }
 
@@ -353,37 +310,24 @@ TEST_F(DDITest, RefusalsNameTheProblemAndChangeNothing) {
       "Invalid Dial Plan Tag.  The Dial Plan Tag used must contain a reference to the same Dial Plan specified for "
       "this Digit Discard Instruction.";
   ExpectAllRefused(zebd_, {
-      {"<addDDI/>", kUnexpectedNode, "Found NULL, expecting <ddi>"},
-      {add("<name>N</name>"), kUnexpectedNode, "NULL element found. Expecting <dialPlan> or <dialPlanName>"},
-      {add("<name>N</name><dialPlan/>"), kUnexpectedNode, "No \"uuid\" attribute found in <dialPlan>."},
       {add("<name>N</name><dialPlanName>Nope</dialPlanName>"), kNotFound, "Dial Plan not found."},
       {member(""), kUnexpectedNode, "NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>."},
       {member("<dialPlanTagName>Nope</dialPlanTagName>"), kNotFound,
-       "The specified Dial Plan Tag was not found."},
-      {member("<dialPlanTag uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"), kNotFound,
        "The specified Dial Plan Tag was not found."},
       {member("<dialPlanTag uuid=\"" + euCode_ + "\"/>"), kInvalidValue, wrongPlan},
       {add("<name>used</name><dialPlanName>NA</dialPlanName>"), 3,
        "A Digit Discard Instruction named \"used\" already exists."},
       {"<updateDDI><name>Nope</name></updateDDI>", kNotFound, "Digit Discard Instruction not found."},
-      {"<updateDDI><name>Used</name><dialPlanId/></updateDDI>", kInvalidValue,
-       "The element, <dialPlanId>, must contain a value."},
-      {"<updateDDI><name>Used</name><dialPlanName>Nope</dialPlanName></updateDDI>", kNotFound,
-       "Dial Plan not found."},
       {"<updateDDI><name>Used</name><members><member><dialPlanTag uuid=\"" + euCode_ +
        "\"/></member></members></updateDDI>",
        kInvalidValue, wrongPlan},
       {"<updateDDI><name>Used</name><clause/></updateDDI>", kUnexpectedNode,
        "<clause> is not a valid element of this request type."},
-      {"<removeDDI><id/></removeDDI>", kUnexpectedNode, "Found <id>, expecting <name> or <uuid>."},
       {"<removeDDI><name>Nope</name></removeDDI>", kNotFound,
        "The specified Digit Discard Instruction was not found."},
       {"<removeDialPlanTag><name>ACCESS</name></removeDialPlanTag>", 4,
        "The Dial Plan Tag \"ACCESS\" cannot be removed because it is still used by a Digit Discard "
        "Instruction member of Digit Discard Instruction \"Used\"."},
-      {"<getDDI/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
-      {"<getDDI><name>Nope</name></getDDI>", kNotFound,
-       "The specified Digit Discard Instruction was not found."},
   });
 }
 
