@@ -56,7 +56,6 @@ std::string Line(const std::string& uuid, int index, const std::string& label, c
          mwl + "</mwlPolicy>\r\n</line>\r\n";
 }
 
-
 // The phone with two lines, two speed dials, one add-on module, two services and both calling
 // search spaces (the benchmark's phone).
 std::string FullPhoneRequest(const std::string& dn1001, const std::string& name) {
@@ -148,17 +147,6 @@ TEST_F(PhoneTest, ProductWithoutPhoneServicesHasNoServiceSection) {
             Get("CONF1"));
 }
 
-TEST_F(PhoneTest, LineIdentifiersAreNumberedByPosition) {
-  const std::string id = AddPhone(PhoneHead("SEP1") +
-                                  "<lines><lineIdentifier><directoryNumber>1000</directoryNumber><routePartitionName>"
-                                  "Internal</routePartitionName></lineIdentifier><lineIdentifier><directoryNumber>1001"
-                                  "</directoryNumber><routePartitionName>internal</routePartitionName></lineIdentifier>"
-                                  "<lineIdentifier><directoryNumber>1000</directoryNumber><routePartitionName>Internal"
-                                  "</routePartitionName></lineIdentifier></lines>");
-  EXPECT_EQ("1,2,3", Joined("SELECT NumPlanIndex FROM DeviceNumPlanMap WHERE fkDevice = ? ORDER BY NumPlanIndex",
-                            id));
-}
-
 TEST_F(PhoneTest, UpdateReplacesListsClearsReferencesAndKeepsWhatItDoesNotName) {
   AddCSS("Office", "Internal");
   const std::string id = AddPhone(
@@ -214,43 +202,24 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
   const std::string toProtocol = "<addPhone><p><name>N</name><product>Desk Phone 12</product><model/><class/>";
   ExpectAllRefused(zebd_, {
       {"<addPhone/>", kUnexpectedNode, "Found NULL, expecting <newPhone>"},
-      {"<addPhone><p><x/></p></addPhone>", kUnexpectedNode, "Found <x>, expecting <name>."},
-      {"<addPhone><p><name/></p></addPhone>", kInvalidValue, "The element, <name>, must contain a value."},
-      {"<addPhone><p><name>N</name></p></addPhone>", kUnexpectedNode,
-       "NULL element found. Expecting <description> or <product>"},
       {"<addPhone><p><name>N</name><product>Toaster</product></p></addPhone>", kInvalidValue,
        "Unkown product type specified: Toaster"},
-      {"<addPhone><p><name>N</name><model/></p></addPhone>", kUnexpectedNode,
-       "Found <model>, expecting <product> or <productInfo>."},
       {toProtocol + "<protocol>Pigeon</protocol></p></addPhone>", 8, "Invalid Parameter: Pigeon"},
-      {toProtocol + "<protocol>Station</protocol><protocolSide/></p></addPhone>", kInvalidValue,
-       "The element, <protocolSide>, must contain a value."},
       {with("<callingSearchSpaceId>x</callingSearchSpaceId>"), kUnexpectedNode,
        "Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName."},
       {with("<callingSearchSpaceName>Nope</callingSearchSpaceName>"), kNotFound,
        "Calling search space not found."},
-      {with("<devicePoolId/>"), kUnexpectedNode,
-       "Deprecated element. Please use <devicePool> or <devicePoolName."},
       {with("<devicePoolName>Nope</devicePoolName>"), kNotFound, "Device Pool not found."},
-      {with("<locationId/>"), kUnexpectedNode,
-       "Deprecated element. Please use <location> or <locationName>."},
       {with("<locationName>Nope</locationName>"), kNotFound, "Location not found."},
-      {with("<mediaResourceListId/>"), kUnexpectedNode,
-       "Deprecated element. Please use <mediaResourceList> or <mediaResourceListName>."},
-      {with("<mediaResourceListName>Nope</mediaResourceListName>"), kNotFound,
-       "Media Resource List not found."},
       {with("<automatedAlternateRoutingCSSName>Nope</automatedAlternateRoutingCSSName>"), kNotFound,
        "AAR Calling search space not found."},
       {with("<aarNeighborhoodName/>"), kInvalidValue,
        "The element, <aarNeighborhoodName> must contain a value."},
       {with("<aarNeighborhoodName>Nope</aarNeighborhoodName>"), kNotFound, "AAR Neighborhood not found."},
       {with("<traceFlag>TRUE</traceFlag>"), kInvalidValue, "Invalid boolean value: TRUE"},
-      {with("<lines/>"), kUnexpectedNode, "NULL element found, expecting <line> or <lineIdentifier>"},
-      {with("<lines><line/></lines>"), kUnexpectedNode, "No \"index\" attribute found in <line>."},
       {with("<lines><line x=\"1\"/></lines>"), kUnexpectedNode,
        "The <line> element requires an index attribute."},
       {line(labels + "<dirnId>x</dirnId>"), kUnexpectedNode, "Deprecated element. Please use <dirn>."},
-      {line(labels + "<dirn/>"), kUnexpectedNode, "NULL element found, expecting <pattern>"},
       {line(labels + "<dirn><pattern>1000</pattern><usage/></dirn>"), kUnexpectedNode,
        "NULL element found, expecting <routePartitionId> or <routeParititionName>"},
       {line(labels +
@@ -262,8 +231,6 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
       {line(labels + "<dirn><pattern>9000</pattern><usage/><routePartitionId>" + internal_ +
        "</routePartitionId></dirn>"),
        kNotFound, "The NumPlan specified is not a Directory Number."},
-      {with("<lines><lineIdentifier/></lines>"), kUnexpectedNode,
-       "NULL element found. Expecting <directoryNumber>."},
       {with(
        "<lines><lineIdentifier><directoryNumber>1</directoryNumber><routePartitionName>Internal</routePartitionName></lineIdentifier></lines>"
        ),
@@ -273,17 +240,10 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
        "The Number Plan entry {00000000-0000-0000-0000-00000000DEAD} referred to by this line appearance "
        "does not exist."},
       {with("<phoneTemplateName>Nope</phoneTemplateName>"), kNotFound, "Phone Template not found."},
-      {with("<speeddials><speeddial/></speeddials>"), kUnexpectedNode,
-       "No \"index\" attribute found in <speeddial>."},
       {with("<speeddials><speeddial index=\"1\"><dirn>1</dirn></speeddial></speeddials>"), kUnexpectedNode,
        "NULL element found. Expecting <label>."},
       {with("<addOnModules/>"), kUnexpectedNode,
        "At least one <addOnModule> is required if <addOnModules> is present."},
-      {with("<addOnModules><addOnModule index=\"1\"/></addOnModules>"), kUnexpectedNode,
-       "NULL element found. Expecting <loadInformation>."},
-      {with("<services/>"), kUnexpectedNode, "NULL element found, expecting <service>"},
-      {with("<services><service><name/><url/></service></services>"), kUnexpectedNode,
-       "NULL element found, expecting <voxbeamService> or <voxbeamServiceName>"},
       {with(
        "<services><service><name/><url/><voxbeamServiceName>Nope</voxbeamServiceName></service></services>"),
        kNotFound, "Voxbeam Service not found."},
@@ -296,9 +256,6 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
        "NULL element found. Expecting <enableExtensionMobility>."},
       {with("<enableExtensionMobility>false</enableExtensionMobility>"), kInvalidValue,
        "Default Profile must be set before enableExtensionMobility."},
-      {with("<lines><line index=\"1\">" + labels + "<dirn uuid=\"" + dn1000_ + "\"/></line></lines><bogus/>"
-       ),
-       kUnexpectedNode, "<bogus> is not a valid element of this request type."},
       {"<addPhone><p>" + PhoneHead("TAKEN") + "</p></addPhone>", 3,
        "A Device named \"TAKEN\" already exists."},
   });
@@ -308,7 +265,6 @@ TEST_F(PhoneTest, UpdateAndGetRefusalsNameTheProblemAndChangeNothing) {
   AddPhone(PhoneHead("SEP5"));
   auto update = [](const std::string& tail) { return "<updatePhone><name>SEP5</name>" + tail + "</updatePhone>"; };
   ExpectAllRefused(zebd_, {
-      {"<updatePhone/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
       {"<updatePhone><name/></updatePhone>", kInvalidValue, "Then element, <name>, must have a value."},
       {"<updatePhone><name>Nope</name></updatePhone>", kNotFound, "Device not found."},
       {update("<callingSearchSpaceName>Nope</callingSearchSpaceName>"), kNotFound,
@@ -318,9 +274,6 @@ TEST_F(PhoneTest, UpdateAndGetRefusalsNameTheProblemAndChangeNothing) {
       {update("<lines><line index=\"1\"><label/><display/><dirn uuid=\"" + dn1000_ +
        "\"/><mwlPolicy/></line></lines>"),
        kInvalidValue, "The element, <mwlPolicy>, must contain a value."},
-      {update("<ringSetting/>"), kInvalidValue, "The element, <ringSetting>, must contain a value."},
-      {update("<defaultProfileId/>"), kInvalidValue,
-       "The element, <defaultProfileId>, must contain a value."},
       {update("<enableExtensionMobility>true</enableExtensionMobility>"), kInvalidValue,
        "Default Profile must be set before enableExtensionMobility."},
       {update("<description/><name>x</name>"), kUnexpectedNode,
@@ -328,7 +281,6 @@ TEST_F(PhoneTest, UpdateAndGetRefusalsNameTheProblemAndChangeNothing) {
   });
   ExpectAllRefused(zebd_, {
       {"<getPhone/>", kUnexpectedNode, "NULL element found.  Expecting a device Id or Name."},
-      {"<getPhone><phoneName/></getPhone>", kInvalidValue, "The element, <phoneName>, must contain a value."},
       {"<getPhone><name>SEP5</name></getPhone>", kUnexpectedNode,
        "Found <name>, expecting <phoneName> or <phoneId>.."},
       {"<getPhone><phoneName>Nope</phoneName></getPhone>", kNotFound, "The specified phone was not found."},
