@@ -61,10 +61,10 @@ std::string DeviceTest::AddProfile(const std::string& name, const std::string& r
 }
 
 std::string DeviceTest::WithoutStamp(std::string response) {
-  const std::size_t start = response.find("<versionStamp>");
-  const std::size_t end = response.find("</versionStamp>");
-  if (start != std::string::npos && end != std::string::npos) {
-    response.replace(start + 14, end - start - 14, "{STAMP}");
+  const std::string open = "<versionStamp>", close = "</versionStamp>";
+  for (std::size_t at = response.find(open); at != std::string::npos; at = response.find(open, at + 1)) {
+    const std::size_t end = response.find(close, at);
+    response.replace(at + open.size(), end - at - open.size(), "{STAMP}");
   }
   return response;
 }

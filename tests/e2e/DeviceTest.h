@@ -38,7 +38,7 @@ class DeviceTest : public ZebdTest {
                                                                              "</routePartitionName></lineIdentifier>"
                                                                              "</lines>");
 
-  // The response with the version stamp's value replaced by {STAMP}.
+  // The response with every version stamp's value replaced by {STAMP}.
   static std::string WithoutStamp(std::string response);
 
  private:

@@ -30,16 +30,6 @@ std::string GatewayRequest(const std::string& domain, const std::string& units) 
          "</newMGCP></addMGCP>";
 }
 
-// Every version stamp replaced by {STAMP}.
-std::string WithoutStamps(std::string response) {
-  const std::string open = "<versionStamp>", close = "</versionStamp>";
-  for (std::size_t at = response.find(open); at != std::string::npos; at = response.find(open, at + 1)) {
-    const std::size_t end = response.find(close, at);
-    response.replace(at + open.size(), end - at - open.size(), "{STAMP}");
-  }
-  return response;
-}
-
 class MGCPTest : public GatewayTest {
  protected:
   std::string DeviceId(const std::string& name) { return Column("SELECT pkid FROM Device WHERE Name = ?", name); }
@@ -97,9 +87,9 @@ TEST_F(MGCPTest, GetMGCPRendersTheGatewayTree) {
       "</units>\r\n" + El("scratch", "s") + El("vendorConfig", "v") + El("versionStamp", "{STAMP}") +
       El("loadInformation", "BG2.1") + "</mgcp>\r\n</return>\r\n";
   EXPECT_EQ(Response("getMGCP", expected),
-            WithoutStamps(Call("<getMGCP><domainName>GW1.example</domainName></getMGCP>")));
+            WithoutStamp(Call("<getMGCP><domainName>GW1.example</domainName></getMGCP>")));
   EXPECT_EQ(Response("getMGCP", expected, "4"),
-            WithoutStamps(Call("<zeb:getMGCP sequence=\"4\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getMGCP>")));
+            WithoutStamp(Call("<zeb:getMGCP sequence=\"4\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getMGCP>")));
   // Ports 3 and 1 leave the first subunit beginning at 1; the other subunits keep their own.
   EXPECT_EQ("1", Column("SELECT BeginPort FROM MGCPSlotConfig WHERE Slot = 0 AND Subunit = 0 AND fkMGCP = ?", id));
   EXPECT_EQ("0", Column("SELECT BeginPort FROM MGCPSlotConfig WHERE Slot = 0 AND Subunit = 1 AND fkMGCP = ?", id));
@@ -175,38 +165,20 @@ TEST_F(MGCPTest, AnAddThatFailsPartWayLeavesNothingAndItsCorrectedRetrySucceeds)
 }
 
 TEST_F(MGCPTest, RefusalsNameTheProblem) {
-  const std::string id =
-      CallForId("addMGCP", GatewayRequest("gw8", "<units>" + Unit(0, "None", Subunit(0, "None", Endpoint(1, "EP-Z"))) +
+  CallForId("addMGCP", GatewayRequest("gw8", "<units>" + Unit(0, "None", Subunit(0, "None", Endpoint(1, "EP-Z"))) +
                                                      "</units>"));
   ExpectAllRefused(zebd_, {
       {"<addMGCP/>", kUnexpectedNode, "Found NULL, expecting <newMGCP>"},
       {"<addMGCP><m/></addMGCP>", kUnexpectedNode, "  Found NULL, expecting <domainName>"},
       {"<addMGCP><m><domainName/></m></addMGCP>", kInvalidValue,
        "The element, <domainName>, must contain a value"},
-      {"<addMGCP><m><domainName>n</domainName></m></addMGCP>", kUnexpectedNode,
-       "NULL element found. Expecting <description> or <product>"},
       {"<addMGCP><m><domainName>n</domainName><product>Nope</product></m></addMGCP>", kInvalidValue,
        "Unknown product type: Nope"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product></m></addMGCP>",
-       kUnexpectedNode, "NULL element found. Expecting <model>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/>"
-       "<dialcoreGroup/></m></addMGCP>",
-       kUnexpectedNode, "No \"uuid\" attribute found in <dialcoreGroup>"},
       {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/>"
        "<dialcoreGroupName>Nope</dialcoreGroupName><units/></m></addMGCP>",
        kNotFound, "Dialcore Group not found"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/>"
-       "<dialcoreGroupName>Default</dialcoreGroupName></m></addMGCP>",
-       kUnexpectedNode, "NULL element found, expecting more elements."},
-      {"<addMGCPUnit/>", kUnexpectedNode, "Found NULL, expecting <domainName> or <uuid>"},
       {"<addMGCPUnit><domainName>nope</domainName></addMGCPUnit>", kNotFound,
        "MGCP gateway device not found."},
-      {"<addMGCPUnit><domainName>gw8</domainName></addMGCPUnit>", kUnexpectedNode,
-       "Found NULL, expecting <unit>"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit/></addMGCPUnit>", kUnexpectedNode,
-       "No \"index\" attribute found in <unit>"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit id=\"1\"/></addMGCPUnit>", kUnexpectedNode,
-       "The <unit> element requires an index attribute"},
       {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"/></addMGCPUnit>", kUnexpectedNode,
        "NULL element found, expecting <product> for unit"},
       {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"><product>Nope</product></unit>"
@@ -217,9 +189,6 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
        "Cannot update <units>. Use remove and add."},
       {"<updateMGCP><domainName>gw8</domainName><extra/></updateMGCP>", kUnexpectedNode,
        "<extra> is not a valid element of this request type"},
-      {"<getMGCP><id/></getMGCP>", kUnexpectedNode, "Found <id>, expecting <uuid> or <domainName>."},
-      {"<removeMGCPUnit><uuid>" + id + "</uuid></removeMGCPUnit>", kUnexpectedNode,
-       "NULL element found. Expecting <unit>"},
   });
 
   struct PlainCase {
