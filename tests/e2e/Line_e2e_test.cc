@@ -86,24 +86,10 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   EXPECT_EQ(LineResponse(updated),
             Call("<getLine><pattern>1001</pattern><routePartitionId/><routeFilterId/></getLine>"));
 
-  EXPECT_EQ(Standard("removeLine", id), Call("<removeLine><uuid>" + id + "</uuid></removeLine>"));
+  EXPECT_EQ(Standard("removeLine", id, "10"),
+            Call("<zeb:removeLine sequence=\"10\"><zeb:uuid>" + id + "</zeb:uuid></zeb:removeLine>"));
   // By identifier getLine builds what it finds: nothing.
   EXPECT_EQ(Response("getLine", "<return></return>\r\n"), GetLine(id));
-}
-
-TEST_F(LineTest, PrefixedElementsAndSequenceAreHandled) {
-  const std::string id = CallForId(
-      "addLine",
-      "<zeb:addLine><zeb:n><zeb:pattern>2[0-4]XX</zeb:pattern><zeb:usage/><zeb:routePartition/>"
-      "<zeb:callPickupGroup/><zeb:callWaitingEnabled>Default</zeb:callWaitingEnabled><zeb:cfaCSSClause/>"
-      "<zeb:mwiStatus/><zeb:shareLineAppearanceCSS/>"
-      "<zeb:useFullyQualCallingPartyNum>Off</zeb:useFullyQualCallingPartyNum></zeb:n></zeb:addLine>");
-  EXPECT_EQ(Standard("updateLine", id, "9"), Call("<zeb:updateLine sequence=\"9\"><zeb:uuid>" + id +
-                                                  "</zeb:uuid><zeb:description>d</zeb:description>"
-                                                  "</zeb:updateLine>"));
-  EXPECT_EQ(Standard("removeLine", id, "10"),
-            Call("<zeb:removeLine sequence=\"10\"><zeb:pattern>2[0-4]XX</zeb:pattern><zeb:routePartitionId/>"
-                 "<zeb:routeFilterId/></zeb:removeLine>"));
 }
 
 TEST_F(LineTest, SamePatternInTwoPartitionsAreTwoLines) {
@@ -127,14 +113,9 @@ TEST_F(LineTest, LineOnADeviceCannotBeRemoved) {
   const std::string line = AddLine("4000");
   {
     auto db = OpenDatabase();
-    zdl::CDeviceList devices(db->Session());
-    auto phone = devices.Insert();
-    phone->PutName("SEP000000000001");
-    phone->PutProduct(7);
-    devices.Update();
     zdl::CDeviceNumPlanMapList appearances(db->Session());
     auto appearance = appearances.Insert();
-    appearance->PutDeviceID(phone->GetID());
+    appearance->PutDeviceID(zdl::CZDLID(InsertDevice("SEP000000000001", 7)));
     appearance->PutNumPlanID(zdl::CZDLID(line));
     appearance->PutNumPlanIndex(1);
     appearances.Update();
@@ -152,8 +133,6 @@ TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
   const std::string message = "The NumPlan specified is not a Directory Number.";
   ExpectAllRefused(zebd_, {
       {"<getLine>" + byPattern + "</getLine>", kNotFound, message},
-      {"<getLine><uuid>" + group + "</uuid></getLine>", kNotFound, message},
-      {"<updateLine>" + byPattern + "<description>x</description></updateLine>", kNotFound, message},
       {"<removeLine><uuid>" + group + "</uuid></removeLine>", kNotFound, message},
       // The pattern is taken in its partition whatever its usage.
       {"<addLine><newLine><pattern>5000</pattern><usage/><routePartition/><callPickupGroup/>"
@@ -168,7 +147,6 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string line = "<addLine><n><pattern>6001</pattern>";
   const std::string head = line + "<usage/><routePartition/>";
   const std::string toPickup = head + "<callPickupGroup/>";
-  const std::string toShare = toPickup + "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>";
   const std::string tail = "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
                            "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
                            "</n></addLine>";
@@ -176,56 +154,26 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string byPattern = "<updateLine><pattern>6000</pattern><routePartitionId/><routeFilterId/>";
   ExpectAllRefused(zebd_, {
       {"<addLine/>", kUnexpectedNode, "Found NULL, expecting <newLine>"},
-      {"<addLine><n><usage/></n></addLine>", kUnexpectedNode, "Found <usage>, expecting <pattern>."},
-      {"<addLine><n><pattern/></n></addLine>", kInvalidValue, "The element, <pattern>, must contain a value."},
-      {line + end, kUnexpectedNode, "NULL element found, expecting more elements."},
-      {line + "<description/>" + end, kUnexpectedNode, "NULL element found, expecting <usage>."},
-      {line + "<usage/>" + end, kUnexpectedNode, "NULL element found, expecting <routePartitionId>."},
       {line + "<usage/><routePartitionId>{00000000-0000-0000-0000-000000000001}</routePartitionId>" + end,
        kUnexpectedNode, "Deprecated element. Please use <routePartition>."},
-      {line + "<usage/><callPickupGroup/>" + end, kUnexpectedNode,
-       "Found <callPickupGroup>, expecting <routePartition> or <routePartitionName>."},
       {line + "<usage/><routePartitionName>Nope</routePartitionName>" + end, kNotFound,
        "The specified Route Partition was not found."},
-      {head + end, kUnexpectedNode, "NULL element found, expecting <callPickupGroupId>"},
       {head + "<callForwardAll><destination/></callForwardAll>" + tail, kUnexpectedNode,
        "Found <destination>, expecting <callingSearchSpace>."},
       {head + "<callForwardBusy><forwardToVoiceMail>TRUE</forwardToVoiceMail></callForwardBusy>" + tail,
        kInvalidValue, "Invalid boolean value: TRUE"},
       {head + "<callForwardNoAnswer><callingSearchSpaceId/></callForwardNoAnswer>" + tail, kUnexpectedNode,
        "Deprecated element <callingSearchSpaceId>. Please use uuid attribute of <callingSearchSpace>."},
-      {head + "<callForwardAll><callingSearchSpace/></callForwardAll>" + tail, kUnexpectedNode,
-       "NULL element found. Expecting <destination>"},
       {head + "<callForwardAll><callingSearchSpace uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/><destination/>"
               "</callForwardAll><callPickupGroup/>" + tail,
        5, "The Calling Search Space {00000000-0000-0000-0000-00000000DEAD} referred to by this Number Plan entry "
           "does not exist."},
-      {head + "<callPickupGroupId/>" + tail, kUnexpectedNode,
-       "Deprecated element <callPickupGroupId>. Please use <callPickupGroup>."},
-      {head + "<cfaCSSClause/>" + tail, kUnexpectedNode, "Found <cfaCSSClause>, expecting <callPickupGroup>."},
-      {toPickup + end, kUnexpectedNode, "NULL element found, expecting <callWaitingEnabled>"},
       {toPickup + "<callWaitingEnabled>Maybe</callWaitingEnabled>" + end, 8, "Invalid Parameter: Maybe"},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/>" + end, kUnexpectedNode,
-       "NULL element found, expecting <mwiStatus>"},
-      {toShare + end, kUnexpectedNode, "NULL element found, expecting <shareLineAppearanceCSSId>"},
-      {toShare + "<shareLineAppearanceCSSId/>" + end, kUnexpectedNode,
-       "Deprecated element <shareLineAppearanceCSSId>. Please use <shareLineAppearanceCSS>."},
-      {toShare + "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum/>" + end, kInvalidValue,
-       "The element, <useFullyQualCallingPartyNum>, must contain a value."},
-      {"<updateLine/>", kUnexpectedNode, "Found NULL, expecting <pattern> or <uuid>"},
-      {"<updateLine><name>x</name></updateLine>", kUnexpectedNode, "Found <name>, expecting <uuid> or <pattern>."},
-      {"<updateLine><pattern>6000</pattern></updateLine>", kUnexpectedNode, "Found NULL, expecting <routePartitionId>"},
-      {"<updateLine><pattern>6000</pattern><routePartition/></updateLine>", kUnexpectedNode,
-       "Found <routePartition>, expecting <routePartitionId> or <routePartitionName>."},
       {"<updateLine><pattern>6000</pattern><routePartitionName>Nope</routePartitionName></updateLine>", kNotFound,
        "Route Partition not found."},
-      {"<updateLine><pattern>6000</pattern><routePartitionId/><routeFilterName/></updateLine>", kUnexpectedNode,
-       "Found <routeFilterName>, expecting <routeFilterId>."},
       {"<updateLine><pattern>7000</pattern><routePartitionId/><routeFilterId/></updateLine>", kNotFound,
        "Directory Number not found."},
       {byPattern + "<newPattern/></updateLine>", kInvalidValue, "Then element, <pattern>, must have a value."},
-      {byPattern + "<callWaitingEnabled/></updateLine>", kInvalidValue,
-       "Then element, <callWaitingEnabled>, must have a value."},
       {byPattern + "<description>x</description><mwiStatus/></updateLine>", kUnexpectedNode,
        "<mwiStatus> is not a valid element of this request type."},
       {byPattern + "<newRoutePartitionId>{00000000-0000-0000-0000-00000000DEAD}</newRoutePartitionId></updateLine>",
@@ -233,10 +181,6 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
           "not exist."},
       {"<removeLine><pattern>7000</pattern><routePartitionId/><routeFilterId/></removeLine>", kNotFound,
        "The specified Directory Number was not found."},
-      {"<removeLine><uuid>{00000000-0000-0000-0000-00000000DEAD}</uuid></removeLine>", kNotFound,
-       "The specified Directory Number was not found."},
-      {"<getLine/>", kUnexpectedNode, "Found NULL, expecting <uuid> or <pattern>"},
-      {"<getLine><uuid/></getLine>", kInvalidValue, "The element, <uuid>, must have a value."},
   });
 }
 
