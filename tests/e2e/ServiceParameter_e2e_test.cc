@@ -125,27 +125,16 @@ TEST_F(ServiceParameterTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string byName = "<name>MaxCallDuration</name><processNodeName>ZEBNODE1</processNodeName>";
   ExpectAllRefused(zebd_, {
       {"<listServiceParameters/>", kUnexpectedNode, "Found NULL, expecting <nodeName>"},
-      {"<listServiceParameters><nodeName/></listServiceParameters>", kInvalidValue,
-       "The element, <nodeName>, must contain a value."},
       {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><service>x</service></listServiceParameters>",
        kUnexpectedNode, "Found <service>, expecting <serviceType>."},
       {"<listServiceParameters><nodeName>ZEBNODE1</nodeName><serviceType>Nope</serviceType>"
        "</listServiceParameters>",
        8, "Invalid Parameter: Nope"},
-      {"<getServiceParameter/>", kUnexpectedNode, "Found NULL, expecting <name> or <uuid>"},
-      {"<getServiceParameter><name/></getServiceParameter>", kInvalidValue,
-       "The element, <name>, must have a value."},
       {"<getServiceParameter><uuid>{00000000-0000-0000-0000-00000000BEEF}</uuid></getServiceParameter>",
        kNotFound, "Service Parameter not found."},
-      {"<getServiceParameter><name>MaxCallDuration</name></getServiceParameter>", kUnexpectedNode,
-       "Found NULL, expecting <processNodeId>"},
-      {"<getServiceParameter><name>MaxCallDuration</name><processNodeId/></getServiceParameter>",
-       kInvalidValue, "The element, <processNodeId>, must have a value."},
       {"<getServiceParameter><name>MaxCallDuration</name>"
        "<processNodeId>{00000000-0000-0000-0000-00000000BEEF}</processNodeId><service>Call Processing</service></getServiceParameter>",
        kNotFound, "Process Node not found."},
-      {"<getServiceParameter>" + byName + "</getServiceParameter>", kUnexpectedNode,
-       "Found NULL, expecting <service>"},
       {"<getServiceParameter>" + byName + "<service>Nope</service></getServiceParameter>", 8,
        "Invalid Parameter: Nope"},
       // The parameter exists, but for another service; and a node that does not exist has none.
@@ -154,8 +143,6 @@ TEST_F(ServiceParameterTest, RefusalsNameTheProblemAndChangeNothing) {
       {"<getServiceParameter><name>MaxCallDuration</name><processNodeName>NONODE</processNodeName>"
        "<service>Call Processing</service></getServiceParameter>",
        kNotFound, "Service Parameter not found."},
-      {"<updateServiceParameter><uuid>" + kMaxCallDuration + "</uuid></updateServiceParameter>",
-       kUnexpectedNode, "Found NULL, expecting <newValue>"},
       {"<updateServiceParameter>" + byName + "<service>Call "
        "Processing</service><value>1</value></updateServiceParameter>",
        kUnexpectedNode, "Found <value>, expecting <newValue>."},
