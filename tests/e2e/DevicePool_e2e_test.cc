@@ -190,14 +190,8 @@ TEST_F(DevicePoolTest, RefusalsNameTheProblemAndChangeNothing) {
   ExpectRefused("<addDevicePool/>", "addDevicePool", kUnexpectedNode,
                 "Unexpected element. Found NULL, expecting <devicePool>");
   ExpectAllRefused(zebd_, {
-      {add(name + "<autoSearchSpaceName>Nope</autoSearchSpaceName>"), kNotFound,
-       "Calling Search Space not found."},
       {add(name + "<dateTimeSettingName>Nope</dateTimeSettingName>"), kNotFound,
        "DateTimeSetting not found."},
-      {add(name + dts + "<dialcoreGroupName>Nope</dialcoreGroupName>"), kNotFound,
-       "Dialcore Group not found."},
-      {add(name + dts + group + "<mediaResourceListName>Nope</mediaResourceListName>"), kNotFound,
-       "Media Resource List not found."},
       {add(name + dts + group + "<regionName>Nope</regionName>"), kNotFound, "Region not found."},
       {add(name + dts + group + region + "<softkeyTemplateName>Nope</softkeyTemplateName>"), kNotFound,
        "Softkey Template not found."},

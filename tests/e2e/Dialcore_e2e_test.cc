@@ -102,7 +102,6 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
   auto add = [](const std::string& content) { return "<addDialcore><d>" + content + "</d></addDialcore>"; };
   ExpectAllRefused(zebd_, {
       {"<addDialcore/>", kUnexpectedNode, "Found NULL, expecting <dialcore>"},
-      {add("<name>N</name>" + node), kUnexpectedNode, "Found <processNodeName>, expecting <ports>."},
       {add("<name>N</name>" + ports + "<processNodeName>Elsewhere</processNodeName>"), kNotFound,
        "Process Node not found."},
       {add("<name>N</name><autoregistration><routePartitionName>Nope</routePartitionName></autoregistration>" +
@@ -110,9 +109,6 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
        kNotFound, "Route Partition not found."},
       {add("<name>zebnode1</name>" + ports + node), 3, "A Dialcore named \"zebnode1\" already exists."},
       {"<updateDialcore><name>Nope</name></updateDialcore>", kNotFound, "Dialcore not found."},
-      {"<updateDialcore><name>ZEBNODE1</name><ports><analogAccessPort>1</analogAccessPort></ports>"
-       "</updateDialcore>",
-       kUnexpectedNode, "NULL element found. Expecting <digitalAccessPort>."},
       {"<removeDialcore><name>Nope</name></removeDialcore>", kNotFound,
        "The specified Dialcore was not found."},
   });
@@ -193,11 +189,6 @@ TEST_F(DialcoreGroupTest, GroupRefusalsNameTheProblemAndChangeNothing) {
   };
   ExpectAllRefused(zebd_, {
       {"<addDialcoreGroup/>", kUnexpectedNode, "Found NULL, expecting <dialcoreGroup>"},
-      {add("<name>G</name>"), kUnexpectedNode, "NULL element found. Expecting <tftpDefault> or <members>"},
-      {add("<name>G</name><tftpDefault>yes</tftpDefault><members/>"), kInvalidValue,
-       "Invalid boolean value: yes"},
-      {add("<name>G</name><members><member><dialcoreName>B</dialcoreName></member></members>"),
-       kUnexpectedNode, "No \"priority\" attribute found in <member>."},
       {add("<name>G</name><members><member priority=\"1\"><dialcoreId>x</dialcoreId></member></members>"),
        kUnexpectedNode, "Found <dialcoreId>, expecting <dialcore> or <dialcoreName>."},
       // The group is written before its members are read; a bad member leaves no group behind.

@@ -160,8 +160,6 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
        "The specified Route Partition was not found."},
       {head + "<callForwardAll><destination/></callForwardAll>" + tail, kUnexpectedNode,
        "Found <destination>, expecting <callingSearchSpace>."},
-      {head + "<callForwardBusy><forwardToVoiceMail>TRUE</forwardToVoiceMail></callForwardBusy>" + tail,
-       kInvalidValue, "Invalid boolean value: TRUE"},
       {head + "<callForwardNoAnswer><callingSearchSpaceId/></callForwardNoAnswer>" + tail, kUnexpectedNode,
        "Deprecated element <callingSearchSpaceId>. Please use uuid attribute of <callingSearchSpace>."},
       {head + "<callForwardAll><callingSearchSpace uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/><destination/>"

@@ -170,8 +170,6 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
   ExpectAllRefused(zebd_, {
       {"<addMGCP/>", kUnexpectedNode, "Found NULL, expecting <newMGCP>"},
       {"<addMGCP><m/></addMGCP>", kUnexpectedNode, "  Found NULL, expecting <domainName>"},
-      {"<addMGCP><m><domainName/></m></addMGCP>", kInvalidValue,
-       "The element, <domainName>, must contain a value"},
       {"<addMGCP><m><domainName>n</domainName><product>Nope</product></m></addMGCP>", kInvalidValue,
        "Unknown product type: Nope"},
       {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/>"
@@ -179,16 +177,11 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
        kNotFound, "Dialcore Group not found"},
       {"<addMGCPUnit><domainName>nope</domainName></addMGCPUnit>", kNotFound,
        "MGCP gateway device not found."},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"/></addMGCPUnit>", kUnexpectedNode,
-       "NULL element found, expecting <product> for unit"},
       {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"><product>Nope</product></unit>"
        "</addMGCPUnit>",
        kInvalidValue, "Invalid product type specified for <unit>: Nope"},
-      {"<updateMGCP/>", kUnexpectedNode, "NULL element found.  Expecting <domainName> or <uuid>"},
       {"<updateMGCP><domainName>gw8</domainName><units/></updateMGCP>", kInvalidValue,
        "Cannot update <units>. Use remove and add."},
-      {"<updateMGCP><domainName>gw8</domainName><extra/></updateMGCP>", kUnexpectedNode,
-       "<extra> is not a valid element of this request type"},
   });
 
   struct PlainCase {
