@@ -118,27 +118,23 @@ TEST_F(MGCPTest, UnitsSubunitsAndEndpointsAreAddedAndRemovedWithTheirDevices) {
   EXPECT_EQ("0", Column("SELECT COUNT(*) FROM AnalogAccessPort WHERE pkid <> ?", ""));
 }
 
-TEST_F(MGCPTest, RemoveMGCPTakesEverythingOfTheGatewayAndNothingElse) {
+TEST_F(MGCPTest, UpdateChangesTheFieldsAndRemoveTakesEverythingOfTheGatewayAndNothingElse) {
   const std::string id = CallForId(
       "addMGCP", GatewayRequest("gw3", "<units>" + Unit(0, "None", Subunit(0, "None", Endpoint(1, "EP-X"))) + "</units>"));
   const std::string other = CallForId(
       "addMGCP", GatewayRequest("gw4", "<units>" + Unit(0, "None", Subunit(0, "None", Endpoint(1, "EP-Y"))) + "</units>"));
+  EXPECT_EQ(Standard("updateMGCP", other),
+            Call("<updateMGCP><domainName>gw4</domainName><newDomainName>gw6</newDomainName><description/>"
+                 "<product>x</product><model/><scratch>t</scratch><vendorConfig>w</vendorConfig><versionStamp/>"
+                 "<loadInformation/></updateMGCP>"));
+  EXPECT_EQ("gw6||t|w|", Column("SELECT DomainName || '|' || Description || '|' || Scratch || '|' || xml || '|' || "
+                                "SpecialLoadInformation FROM MGCP WHERE pkid = ?", other));
   EXPECT_EQ(Standard("removeMGCP", id), Call("<removeMGCP><domainName>gw3</domainName></removeMGCP>"));
   EXPECT_EQ("", DeviceId("EP-X"));
   EXPECT_EQ("0", Count("MGCPSlotConfig", id));
   EXPECT_EQ("0", Count("MGCPDeviceMember", id));
   EXPECT_NE("", DeviceId("EP-Y"));
   EXPECT_EQ("2", Count("MGCPSlotConfig", other));
-}
-
-TEST_F(MGCPTest, UpdateChangesTheGatewayFields) {
-  const std::string id = CallForId("addMGCP", GatewayRequest("gw5", ""));
-  EXPECT_EQ(Standard("updateMGCP", id),
-            Call("<updateMGCP><domainName>gw5</domainName><newDomainName>gw6</newDomainName><description/>"
-                 "<product>x</product><model/><scratch>t</scratch><vendorConfig>w</vendorConfig><versionStamp/>"
-                 "<loadInformation/></updateMGCP>"));
-  EXPECT_EQ("gw6||t|w|", Column("SELECT DomainName || '|' || Description || '|' || Scratch || '|' || xml || '|' || "
-                                "SpecialLoadInformation FROM MGCP WHERE pkid = ?", id));
 }
 
 TEST_F(MGCPTest, AnAddThatFailsPartWayLeavesNothingAndItsCorrectedRetrySucceeds) {

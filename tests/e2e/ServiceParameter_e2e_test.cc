@@ -107,8 +107,6 @@ TEST_F(ServiceParameterTest, UpdateReplacesTextClearsOnEmptyAndMergesXml) {
   EXPECT_EQ(MaxCallDurationElement("900"), GetMaxCallDuration());
   SetMaxCallDuration("<newValue/>");
   EXPECT_EQ(MaxCallDurationElement(""), GetMaxCallDuration());
-  SetMaxCallDuration("<newValue>a &amp; b</newValue>");
-  EXPECT_EQ(MaxCallDurationElement("a &amp; b"), GetMaxCallDuration());
   SetMaxCallDuration("<newValue><limits><day>60</day><night>30</night></limits></newValue>");
   SetMaxCallDuration("<newValue>\n  <limits><night>90</night></limits>\n</newValue>");
   EXPECT_EQ(MaxCallDurationElement("&lt;limits&gt;&lt;day&gt;60&lt;/day&gt;&lt;night&gt;90&lt;/night&gt;"
