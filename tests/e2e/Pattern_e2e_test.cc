@@ -205,6 +205,9 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
        "Found <callingSearchSpace>, expecting <destination>."},
       {route + "<destination><routeListName>Nope</routeListName></destination>" + routeEnd, kNotFound,
        "Route List not found."},
+      // Only an update may name its destination by identifier.
+      {route + "<destination><gatewayId/></destination>" + routeEnd, kUnexpectedNode,
+       "Deprecated element <gatewayId>. Please use <gateway> or <gatewayName>."},
       // Missing companion rows: no number is left behind.
       {route + "<destination><gateway uuid=\"" + kMissing + "\"/></destination>" + routeEnd, 5,
        "The Device " + kMissing + " referred to by this line appearance does not exist."},

@@ -205,11 +205,15 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
       {"<addPhone><p><name>N</name><product>Toaster</product></p></addPhone>", kInvalidValue,
        "Unkown product type specified: Toaster"},
       {toProtocol + "<protocol>Pigeon</protocol></p></addPhone>", 8, "Invalid Parameter: Pigeon"},
+      {with("<callingSearchSpaceId>x</callingSearchSpaceId>"), kUnexpectedNode,
+       "Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName."},
       {with("<devicePoolName>Nope</devicePoolName>"), kNotFound, "Device Pool not found."},
       {with("<locationName>Nope</locationName>"), kNotFound, "Location not found."},
       {with("<aarNeighborhoodName/>"), kInvalidValue,
        "The element, <aarNeighborhoodName> must contain a value."},
       {with("<aarNeighborhoodName>Nope</aarNeighborhoodName>"), kNotFound, "AAR Neighborhood not found."},
+      // A profile takes <dirnId> as the number's identifier; a phone refuses it.
+      {line(labels + "<dirnId>x</dirnId>"), kUnexpectedNode, "Deprecated element. Please use <dirn>."},
       {line(labels + "<dirn><pattern>1000</pattern><usage/></dirn>"), kUnexpectedNode,
        "NULL element found, expecting <routePartitionId> or <routeParititionName>"},
       {line(labels +
