@@ -289,7 +289,7 @@ TEST(HttpHostShutdown, RequestUnderWayIsAnsweredWhileNewConnectionsAreRefused) {
 // ---------------------------------------------------------------------------------------------
 // Command line
 
-TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefault) {
+TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefaultAndBadOptionsExitWithStatus2) {
   CommandResult result = RunZebd({"--help"});
   EXPECT_EQ(0, result.exitCode);
   for (const char* expected :
@@ -300,9 +300,7 @@ TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefault) {
         "other than a loopback one"}) {
     EXPECT_NE(std::string::npos, result.out.find(expected)) << expected;
   }
-}
 
-TEST(ZebdCommandLine, BadOptionsExitWithStatus2AndAMessage) {
   const std::vector<std::vector<std::string>> bad = {
       {"--bogus"},         {"--threads", "0"},         {"--listen", "127.0.0.1"},
       {"--listen", "h:x"}, {"--header-timeout", "-1"}, {"--max-connections"},
