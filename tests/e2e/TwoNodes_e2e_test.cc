@@ -8,10 +8,8 @@
 #include <memory>
 #include <thread>
 
-#include "e2e/ZebdProcess.h"
 #include "e2e/ZebdTest.h"
 #include "support/PgScratchDatabase.h"
-#include "support/SoapText.h"
 
 namespace zeb::test {
 namespace {
@@ -43,9 +41,8 @@ class TwoNodesTest : public ::testing::Test {
   }
   static std::string PartitionResponse(const std::string& id, const std::string& name) {
     return ResponseEnvelope(SchemaHost(), "getRoutePartition",
-                            "<return>\r\n<routePartition  uuid=\"" + id + "\">\r\n<name>" + name +
-                                "</name>\r\n<description></description>\r\n<dialPlanWizardGenId>0</dialPlanWizardGenId>"
-                                "\r\n</routePartition>\r\n</return>\r\n");
+                            Returned("<routePartition  uuid=\"" + id + "\">\r\n" + El("name", name) +
+                                     El("description", "") + El("dialPlanWizardGenId", "0") + "</routePartition>\r\n"));
   }
   // The identifier a standard response returns.
   static std::string ReturnedId(const std::string& envelope) {
@@ -121,12 +118,12 @@ TEST_F(TwoNodesTest, ANodeLivesThroughLosingItsDatabase) {
 
   // While the database cannot be reached, requests are answered with the library's fault.
   ASSERT_EQ("", PgRun(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false; " + cut));
-  const std::string refused = GetPartition(*a_, "Kept");
-  const std::string prefix = "<code>7</code>\r\n<message>\r\n<![CDATA[The configuration database cannot be used: ";
-  EXPECT_NE(std::string::npos, refused.find(prefix)) << refused;
-  EXPECT_NE(std::string::npos, refused.find("<request>getRoutePartition</request>")) << refused;
-  const std::string again = GetPartition(*a_, "Kept");
-  EXPECT_NE(std::string::npos, again.find("<code>7</code>")) << again;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const std::string refused = GetPartition(*a_, "Kept");
+    EXPECT_NE(std::string::npos, refused.find("<code>7</code>\r\n<message>\r\n<![CDATA[The configuration database "
+                                              "cannot be used: ")) << refused;
+    EXPECT_NE(std::string::npos, refused.find("<request>getRoutePartition</request>")) << refused;
+  }
   ASSERT_EQ("", PgRun(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS true"));
   EXPECT_EQ(PartitionResponse(id, "Kept"), GetPartition(*a_, "Kept"));
   EXPECT_EQ(Standard("updateRoutePartition", id),

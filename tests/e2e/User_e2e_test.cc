@@ -1,4 +1,7 @@
 // Directory users through real HTTP.
+#include <map>
+
+#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
@@ -13,9 +16,8 @@ const std::string kManagerPasswordParameter = "{5EED0000-0000-0000-0010-00000000
 class UserTest : public ZebdTest {
  protected:
   // The required elements of addUser for rn, then more.
-  static std::string NewUser(const std::string& rn, const std::string& more = "", const std::string& first = "Ann",
-                             const std::string& last = "Lee") {
-    return "<addUser><newUser><firstname>" + first + "</firstname><lastname>" + last + "</lastname><ldapRN>" + rn +
+  static std::string NewUser(const std::string& rn, const std::string& more = "") {
+    return "<addUser><newUser><firstname>Ann</firstname><lastname>Lee</lastname><ldapRN>" + rn +
            "</ldapRN><ldapDN>ignored</ldapDN><email>" + rn + "@example.org</email><userid>ignored</userid>"
            "<password>pw-" + rn + "</password><pin>1234</pin>" + more + "</newUser></addUser>";
   }
@@ -56,15 +58,25 @@ class UserTest : public ZebdTest {
     return text;
   }
 
-  // The expected getUser response; the password and pin read "#". A list's content is Items().
-  std::string UserResponse(const std::vector<std::pair<std::string, std::string>>& children) {
+  // The expected getUser response of rn: every element in its order, with the values given,
+  // else those NewUser gives and empty ones; the password and pin read "#".
+  std::string UserResponse(const std::string& rn, std::map<std::string, std::string> given) {
+    given.insert({{"firstName", "Ann"}, {"lastName", "Lee"}, {"ldapRN", rn}, {"ldapDN", "cn=" + rn + ",ou=Users,o=zeb"},
+                  {"email", rn + "@example.org"}, {"userid", rn}, {"password", "#"}, {"pin", "#"},
+                  {"enableCTI", "false"}, {"enableCTIAllDevices", "false"}});
     std::string user = "<user>\r\n";
-    for (const auto& [tag, content] : children) user += "<" + tag + ">" + content + "</" + tag + ">\r\n";
-    return Response("getUser", "<return>\r\n" + user + "</user>\r\n</return>\r\n");
+    for (const char* tag : {"firstName", "lastName", "ldapRN", "ldapDN", "email", "userid", "password", "pin",
+                            "telephoneNumber", "extension", "department", "location", "manager", "locale",
+                            "aaKeyPadMapping", "associatedDevices", "associatedPC", "authenticationProxyRights",
+                            "autoAttendantNameDialing", "enableCTI", "enableCTIAllDevices", "iaqExtension",
+                            "phoneProfiles"}) {
+      user += El(tag, given[tag]);
+    }
+    return Response("getUser", Returned(user + "</user>\r\n"));
   }
   static std::string Items(const std::string& tag, const std::vector<std::string>& values) {
     std::string text = "\r\n";
-    for (const std::string& value : values) text += "<" + tag + ">" + value + "</" + tag + ">\r\n";
+    for (const std::string& value : values) text += El(tag, value);
     return text;
   }
 
@@ -89,38 +101,26 @@ TEST_F(UserTest, AddStoresEveryPositionAndGetReturnsIt) {
                   "<enableCTIAllDevices>true</enableCTIAllDevices><iaqExtension>200</iaqExtension>"
                   "<phoneProfiles><profileName>Profile A</profileName><profile uuid=\"" + profile +
                       "\"/></phoneProfiles>"));
-  EXPECT_EQ(UserResponse({{"firstName", "Ann"}, {"lastName", "Lee"}, {"ldapRN", "alee"},
-                          {"ldapDN", "cn=alee,ou=Users,o=zeb"}, {"email", "alee@example.org"}, {"userid", "alee"},
-                          {"password", "#"}, {"pin", "#"}, {"telephoneNumber", "+1 555 0100"}, {"extension", "100"},
-                          {"department", "R&amp;D &lt;West&gt;"}, {"location", "Bldg 4"}, {"manager", "bob"},
-                          {"locale", "English United States"}, {"aaKeyPadMapping", "533"},
-                          {"associatedDevices", Items("device", {"SEP001", "SEP002"})}, {"associatedPC", "pc-7"},
-                          {"authenticationProxyRights", "yes"}, {"autoAttendantNameDialing", "LEE"},
-                          {"enableCTI", "true"}, {"enableCTIAllDevices", "true"}, {"iaqExtension", "200"},
-                          {"phoneProfiles", Items("profileName", {"Profile A", "Profile B"})}}),
+  EXPECT_EQ(UserResponse("alee", {{"telephoneNumber", "+1 555 0100"}, {"extension", "100"},
+                                  {"department", "R&amp;D &lt;West&gt;"}, {"location", "Bldg 4"}, {"manager", "bob"},
+                                  {"locale", "English United States"}, {"aaKeyPadMapping", "533"},
+                                  {"associatedDevices", Items("device", {"SEP001", "SEP002"})},
+                                  {"associatedPC", "pc-7"}, {"authenticationProxyRights", "yes"},
+                                  {"autoAttendantNameDialing", "LEE"}, {"enableCTI", "true"},
+                                  {"enableCTIAllDevices", "true"}, {"iaqExtension", "200"},
+                                  {"phoneProfiles", Items("profileName", {"Profile A", "Profile B"})}}),
             WithSecretsChecked(GetUser("ALEE"), "pw-alee", "1234"));
   // The first profile named is the default one.
   auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
   auto users = zdl::OpenUserDirectory(db->Session());
   users->SelectByRn("alee");
   EXPECT_EQ("Profile A", users->GetCurrentItem()->GetDefaultDeviceProfile());
-}
 
-TEST_F(UserTest, OptionalElementsWithoutValuesAreSkippedAndSecretsAreSalted) {
-  AddUser(NewUser("bo", "<telephoneNumber/><extension/><associatedDevices/><enableCTI/><phoneProfiles/>", "Bo",
-                  "Ng"));
-  AddUser(NewUser("cy", "", "Cy", "Ng"));
+  // Optional elements without values are skipped; the same PIN hashes differently for each user.
+  AddUser(NewUser("bo", "<telephoneNumber/><extension/><associatedDevices/><enableCTI/><phoneProfiles/>"));
   const std::string bo = GetUser("bo");
-  EXPECT_EQ(UserResponse({{"firstName", "Bo"}, {"lastName", "Ng"}, {"ldapRN", "bo"}, {"ldapDN", "cn=bo,ou=Users,o=zeb"},
-                          {"email", "bo@example.org"}, {"userid", "bo"}, {"password", "#"}, {"pin", "#"},
-                          {"telephoneNumber", ""}, {"extension", ""}, {"department", ""}, {"location", ""},
-                          {"manager", ""}, {"locale", ""}, {"aaKeyPadMapping", ""}, {"associatedDevices", ""},
-                          {"associatedPC", ""}, {"authenticationProxyRights", ""}, {"autoAttendantNameDialing", ""},
-                          {"enableCTI", "false"}, {"enableCTIAllDevices", "false"}, {"iaqExtension", ""},
-                          {"phoneProfiles", ""}}),
-            WithSecretsChecked(bo, "pw-bo", "1234"));
-  // The same PIN hashes differently for each user.
-  EXPECT_NE(TextOf(bo, "pin"), TextOf(GetUser("cy"), "pin"));
+  EXPECT_EQ(UserResponse("bo", {}), WithSecretsChecked(bo, "pw-bo", "1234"));
+  EXPECT_NE(TextOf(bo, "pin"), TextOf(GetUser("alee"), "pin"));
 }
 
 TEST_F(UserTest, UpdateChangesWhatItNamesAndClearsTheTextsItMayClear) {
@@ -133,14 +133,9 @@ TEST_F(UserTest, UpdateChangesWhatItNamesAndClearsTheTextsItMayClear) {
                  "<associatedDevices><device>SEP8</device><device>SEP9</device></associatedDevices>"
                  "<enableCTI>false</enableCTI><enableCTIAllDevices>true</enableCTIAllDevices>"
                  "<phoneProfiles><profileName>P2</profileName></phoneProfiles></updateUser>"));
-  EXPECT_EQ(UserResponse({{"firstName", "Dee"}, {"lastName", ""}, {"ldapRN", "dee"}, {"ldapDN", "cn=dee,ou=Users,o=zeb"},
-                          {"email", "d@x"}, {"userid", "dee"}, {"password", "#"}, {"pin", "#"},
-                          {"telephoneNumber", ""}, {"extension", "10"}, {"department", ""}, {"location", ""},
-                          {"manager", ""}, {"locale", ""}, {"aaKeyPadMapping", ""},
-                          {"associatedDevices", Items("device", {"SEP8", "SEP9"})}, {"associatedPC", ""},
-                          {"authenticationProxyRights", ""}, {"autoAttendantNameDialing", ""}, {"enableCTI", "false"},
-                          {"enableCTIAllDevices", "true"}, {"iaqExtension", ""},
-                          {"phoneProfiles", Items("profileName", {"P2"})}}),
+  EXPECT_EQ(UserResponse("dee", {{"firstName", "Dee"}, {"lastName", ""}, {"email", "d@x"}, {"extension", "10"},
+                                 {"associatedDevices", Items("device", {"SEP8", "SEP9"})},
+                                 {"enableCTIAllDevices", "true"}, {"phoneProfiles", Items("profileName", {"P2"})}}),
             WithSecretsChecked(GetUser("dee"), "new-pw", "1234"));
   EXPECT_EQ(Standard("updateUser", "true", "3"),
             Call("<zeb:updateUser sequence=\"3\"><zeb:ldapRN>dee</zeb:ldapRN><zeb:pin>9876</zeb:pin></zeb:updateUser>"));
@@ -161,102 +156,63 @@ TEST_F(UserTest, AWrongManagerPasswordInTheClusterConfigurationClosesTheDirector
   ASSERT_EQ(32u, password.size());
   SetManagerPassword("guess");
   const std::string refused = "The directory refused the manager credentials of the cluster configuration.";
-  ExpectRefused("<getUser><ldapRN>fay</ldapRN></getUser>", "getUser", 7, refused);
-  ExpectRefused(NewUser("gus"), "addUser", 7, refused);
-  ExpectRefused("<listUserByName><firstname>%</firstname><lastname/></listUserByName>", "listUserByName", 7, refused);
+  ExpectAllRefused(zebd_, {{"<getUser><ldapRN>fay</ldapRN></getUser>", 7, refused},
+                           {NewUser("gus"), 7, refused},
+                           {"<listUserByName><firstname>%</firstname><lastname/></listUserByName>", 7, refused}});
   SetManagerPassword(password);
   EXPECT_EQ(Standard("removeUser", "true"), Call("<removeUser><ldapRN>fay</ldapRN></removeUser>"));
 }
 
+// One case for each place that reads an element, and for each rule of the shared parts.
 TEST_F(UserTest, RefusalsNameTheProblemAndChangeNothing) {
   AddUser(NewUser("alee"));
   const std::string names = "<firstname>A</firstname><lastname>L</lastname>";
-  const std::string upToPin = names + "<ldapRN>new</ldapRN><ldapDN/><email/><password>p</password><pin>1</pin>";
+  const std::string upToEmail = names + "<ldapRN>n</ldapRN><ldapDN/><email/>";
+  const std::string upToPin = upToEmail + "<password>p</password><pin>1</pin>";
   auto add = [](const std::string& content) { return "<addUser><newUser>" + content + "</newUser></addUser>"; };
-  struct Case {
-    std::string request, method;
-    int code;
-    std::string message;
-  } cases[] = {
-      {"<addUser/>", "addUser", kUnexpectedNode, "Found NULL, expecting <newUser>"},
-      {"<addUser><u/></addUser>", "addUser", kUnexpectedNode, "Found NULL, expecting <ldapRN>"},
-      {add("<lastname>L</lastname>"), "addUser", kUnexpectedNode, "Found <lastname>, expecting <firstname>."},
-      {add("<firstname/>"), "addUser", kInvalidValue, "The element, <firstname>, must contain a value."},
-      {add("<firstname>A</firstname>"), "addUser", kUnexpectedNode, "NULL element found. Expecting <lastname>"},
-      {add("<firstname>A</firstname><x/>"), "addUser", kUnexpectedNode, "Found <x>, expecting <lastname>."},
-      {add("<firstname>A</firstname><lastname/>"), "addUser", kInvalidValue,
-       "The element, <lastname>, must contain a value."},
-      {add(names), "addUser", kUnexpectedNode, "NULL element found. Expecting <ldapRN>"},
-      {add(names + "<zeb:rn/>"), "addUser", kUnexpectedNode, "Found <zeb:rn>, expecting <ldapRN>."},
-      {add(names + "<ldapRN/>"), "addUser", kInvalidValue, "The element, <ldapRN>, must contain a value."},
-      {add(names + "<ldapRN>n</ldapRN>"), "addUser", kUnexpectedNode, "Found NULL, expecting <ldapDN>"},
-      {add(names + "<ldapRN>n</ldapRN><email/>"), "addUser", kUnexpectedNode, "Found <email>, expecting <ldapDN>."},
-      {add(names + "<ldapRN>n</ldapRN><ldapDN/>"), "addUser", kUnexpectedNode, "Found NULL, expecting <email>"},
-      {add(names + "<ldapRN>n</ldapRN><ldapDN/><password/>"), "addUser", kUnexpectedNode,
-       "Found <password>, expecting <email>."},
-      {add(names + "<ldapRN>n</ldapRN><ldapDN/><email/><userid/>"), "addUser", kUnexpectedNode,
-       "Found NULL, expecting <password>"},
-      {add(names + "<ldapRN>n</ldapRN><ldapDN/><email/><pin/>"), "addUser", kUnexpectedNode,
-       "Found <pin>, expecting <password>."},
-      {add(names + "<ldapRN>n</ldapRN><ldapDN/><email/><password/>"), "addUser", kInvalidValue,
-       "The element, <password>, must contain a value."},
-      {add(names + "<ldapRN>n</ldapRN><ldapDN/><email/><password>p</password>"), "addUser", kUnexpectedNode,
-       "Found NULL, expecting <pin>"},
-      {add(names + "<ldapRN>n</ldapRN><ldapDN/><email/><password>p</password><pin/>"), "addUser", kInvalidValue,
-       "The element, <pin>, must contain a value."},
-      {add(upToPin + "<associatedDevices><dev>x</dev></associatedDevices>"), "addUser", kUnexpectedNode,
+  auto update = [](const std::string& content) { return "<updateUser><ldapRN>alee</ldapRN>" + content + "</updateUser>"; };
+  ExpectAllRefused(zebd_, {
+      {"<addUser/>", kUnexpectedNode, "Found NULL, expecting <newUser>"},
+      {"<addUser><u/></addUser>", kUnexpectedNode, "Found NULL, expecting <ldapRN>"},
+      {add("<lastname>L</lastname>"), kUnexpectedNode, "Found <lastname>, expecting <firstname>."},
+      {add("<firstname/>"), kInvalidValue, "The element, <firstname>, must contain a value."},
+      {add("<firstname>A</firstname>"), kUnexpectedNode, "NULL element found. Expecting <lastname>"},
+      {add("<firstname>A</firstname><x/>"), kUnexpectedNode, "Found <x>, expecting <lastname>."},
+      {add(names), kUnexpectedNode, "NULL element found. Expecting <ldapRN>"},
+      {add(names + "<zeb:rn/>"), kUnexpectedNode, "Found <zeb:rn>, expecting <ldapRN>."},
+      {add(names + "<ldapRN>n</ldapRN><email/>"), kUnexpectedNode, "Found <email>, expecting <ldapDN>."},
+      {add(upToEmail + "<userid/>"), kUnexpectedNode, "Found NULL, expecting <password>"},
+      {add(upToEmail + "<password/>"), kInvalidValue, "The element, <password>, must contain a value."},
+      {add(upToEmail + "<password>p</password><pin/>"), kInvalidValue, "The element, <pin>, must contain a value."},
+      {add(upToPin + "<associatedDevices><dev>x</dev></associatedDevices>"), kUnexpectedNode,
        "Found <dev>, expecting <device>."},
-      {add(upToPin + "<associatedDevices><device/></associatedDevices>"), "addUser", kInvalidValue,
+      {add(upToPin + "<associatedDevices><device/></associatedDevices>"), kInvalidValue,
        "The element, <device>, must contain a value."},
-      {add(upToPin + "<enableCTI>yes</enableCTI>"), "addUser", kInvalidValue, "Invalid boolean value: yes"},
-      {add(upToPin + "<enableCTIAllDevices>TRUE</enableCTIAllDevices>"), "addUser", kInvalidValue,
-       "Invalid boolean value: TRUE"},
-      {add(upToPin + "<phoneProfiles><profileName/></phoneProfiles>"), "addUser", kInvalidValue,
-       "The element, <profileName>, must contain a value."},
-      {add(upToPin + "<phoneProfiles><profile/></phoneProfiles>"), "addUser", kUnexpectedNode,
+      {add(upToPin + "<enableCTI>yes</enableCTI>"), kInvalidValue, "Invalid boolean value: yes"},
+      {add(upToPin + "<phoneProfiles><profile/></phoneProfiles>"), kUnexpectedNode,
        "No \"uuid\" attribute found in <profile>."},
-      {add(upToPin + "<phoneProfiles><profileId>x</profileId></phoneProfiles>"), "addUser", kUnexpectedNode,
+      {add(upToPin + "<phoneProfiles><profileId>x</profileId></phoneProfiles>"), kUnexpectedNode,
        "Deprecated element. Please use <profile> or <profileName."},
-      {add(upToPin + "<phoneProfiles><name>x</name></phoneProfiles>"), "addUser", kUnexpectedNode,
+      {add(upToPin + "<phoneProfiles><name>x</name></phoneProfiles>"), kUnexpectedNode,
        "Found <name>, expecting <profileName> or <profile>."},
       {add(upToPin + "<phoneProfiles><profile uuid=\"{00000000-0000-0000-0000-00000000BEEF}\"/></phoneProfiles>"),
-       "addUser", kNotFound, "The specified device was not found."},
-      {NewUser("ALEE"), "addUser", 3, "A User named \"ALEE\" already exists."},
-      {"<updateUser/>", "updateUser", kUnexpectedNode, "Found NULL, expecting <ladpRN>"},
-      {"<updateUser><name>alee</name></updateUser>", "updateUser", kUnexpectedNode,
-       "Found <name>, expecting <ldapRN>."},
-      {"<updateUser><ldapRN/></updateUser>", "updateUser", kInvalidValue, "Then element, <ldapRN>, must have a value."},
-      {"<updateUser><ldapRN>nobody</ldapRN></updateUser>", "updateUser", kNotFound,
-       "The user: nobody was not found."},
-      {"<updateUser><ldapRN>alee</ldapRN><email/></updateUser>", "updateUser", kInvalidValue,
-       "Then element, <email>, must have a value."},
-      {"<updateUser><ldapRN>alee</ldapRN><password/></updateUser>", "updateUser", kInvalidValue,
-       "Then element, <password>, must have a value."},
-      {"<updateUser><ldapRN>alee</ldapRN><pin/></updateUser>", "updateUser", kInvalidValue,
-       "Then element, <pin>, must have a value."},
-      {"<updateUser><ldapRN>alee</ldapRN><enableCTI/></updateUser>", "updateUser", kInvalidValue,
-       "Then element, <enableCTI>, must have a value."},
-      {"<updateUser><ldapRN>alee</ldapRN><enableCTIAllDevices/></updateUser>", "updateUser", kInvalidValue,
-       "Then element, <enableCTIAllDevices>, must have a value."},
-      {"<updateUser><ldapRN>alee</ldapRN><enableCTI>1</enableCTI></updateUser>", "updateUser", kInvalidValue,
-       "Invalid boolean value: 1"},
-      {"<updateUser><ldapRN>alee</ldapRN><telephoneNumber>1</telephoneNumber><firstname>x</firstname></updateUser>",
-       "updateUser", kUnexpectedNode, "<firstname> is not a valid element of this request type."},
-      {"<updateUser><ldapRN>alee</ldapRN><ldapDN>x</ldapDN></updateUser>", "updateUser", kUnexpectedNode,
-       "<ldapDN> is not a valid element of this request type."},
-      {"<removeUser/>", "removeUser", kUnexpectedNode, "NULL element found.  Expecting <ldapRN>."},
-      {"<removeUser><name>alee</name></removeUser>", "removeUser", kUnexpectedNode,
-       "Found <name>, expecting <ldapRN>."},
-      {"<removeUser><ldapRN>nobody</ldapRN></removeUser>", "removeUser", kNotFound, "User: nobody not found."},
-      {"<getUser/>", "getUser", kUnexpectedNode, "NULL element found.  Expecting <ldapRN>."},
-      {"<getUser><name>alee</name></getUser>", "getUser", kUnexpectedNode, "Found <name>, expecting <ldapRN>.."},
-      {"<getUser><ldapRN/></getUser>", "getUser", kInvalidValue, "The element, <ldapRN>, must contain a value."},
-      {"<getUser><ldapRN>nobody</ldapRN></getUser>", "getUser", kNotFound, "The user: nobody was not found."},
-  };
-  for (const Case& c : cases) {
-    const std::string message = c.code == kUnexpectedNode ? "Unexpected element. " + c.message : c.message;
-    ExpectRefused(c.request, c.method, c.code, message);
-  }
+       kNotFound, "The specified device was not found."},
+      {NewUser("ALEE"), 3, "A User named \"ALEE\" already exists."},
+      {"<updateUser/>", kUnexpectedNode, "Found NULL, expecting <ladpRN>"},
+      {"<updateUser><name>alee</name></updateUser>", kUnexpectedNode, "Found <name>, expecting <ldapRN>."},
+      {"<updateUser><ldapRN/></updateUser>", kInvalidValue, "Then element, <ldapRN>, must have a value."},
+      {"<updateUser><ldapRN>nobody</ldapRN></updateUser>", kNotFound, "The user: nobody was not found."},
+      {update("<pin/>"), kInvalidValue, "Then element, <pin>, must have a value."},
+      {update("<enableCTI/>"), kInvalidValue, "Then element, <enableCTI>, must have a value."},
+      {update("<telephoneNumber>1</telephoneNumber><firstname>x</firstname>"), kUnexpectedNode,
+       "<firstname> is not a valid element of this request type."},
+      {"<removeUser/>", kUnexpectedNode, "NULL element found.  Expecting <ldapRN>."},
+      {"<removeUser><name>alee</name></removeUser>", kUnexpectedNode, "Found <name>, expecting <ldapRN>."},
+      {"<removeUser><ldapRN>nobody</ldapRN></removeUser>", kNotFound, "User: nobody not found."},
+      {"<getUser/>", kUnexpectedNode, "NULL element found.  Expecting <ldapRN>."},
+      {"<getUser><name>alee</name></getUser>", kUnexpectedNode, "Found <name>, expecting <ldapRN>.."},
+      {"<getUser><ldapRN/></getUser>", kInvalidValue, "The element, <ldapRN>, must contain a value."},
+  });
 }
 
 }  // namespace

@@ -16,15 +16,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <utility>
 
 #include "support/PgScratchDatabase.h"
+#include "support/TempDir.h"
 #include "zdl/postgresql/PgConnection.h"
 
 extern char** environ;
@@ -34,8 +31,6 @@ namespace zeb::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr std::string_view kListeningPrefix = "zebd listening on ";
 
 // The one place that decides which database the tests run against.
 std::string DatabaseArgument(const std::string& dir, const std::vector<std::string>& extraArgs,
@@ -48,21 +43,6 @@ std::string DatabaseArgument(const std::string& dir, const std::vector<std::stri
   if (!zdl::IsPostgresLocation(uri)) return uri;
   *scratch = std::make_unique<PgScratchDatabase>(uri, ZebdBuildStamp());
   return (*scratch)->location();
-}
-
-std::string MakeTempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zebd-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("mkdtemp: " + std::string(strerror(errno)));
-  return pattern;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 int RemainingMs(Clock::time_point deadline) {
@@ -97,114 +77,54 @@ int KillAndReap(pid_t pid, Millis timeout) {
   return -1;
 }
 
-std::vector<char*> Argv(std::vector<std::string>& args) {
+// Starts args[0] (searched on PATH when it has no '/') with its standard output and error
+// written to the files out and err.
+pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  return argv;
-}
-
-// Starts args[0] (searched on PATH when it has no '/'); the child's stdout goes to stdoutFd
-// and stderr to stderrFd.
-pid_t SpawnProgram(std::vector<std::string> args, int stdoutFd, int stderrFd) {
-  std::vector<char*> argv = Argv(args);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
-  posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
-  int rc = posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::string(strerror(rc)));
   return pid;
 }
 
-pid_t SpawnZebd(std::vector<std::string> args, int stdoutFd, int stderrFd) {
-  args.insert(args.begin(), ZEBD_PATH);
-  return SpawnProgram(std::move(args), stdoutFd, stderrFd);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// ZebdProcess
+// Processes
 
 ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
-    : dir_(MakeTempDir()),
-      traceDir_(dir_ + "/trace"),
-      dbPath_(DatabaseArgument(dir_, extraArgs, &scratch_)),
-      stderrPath_(dir_ + "/zebd.stderr") {
-  std::vector<std::string> args = {"--listen", "127.0.0.1:0", "--trace-dir", traceDir_, "--db", dbPath_};
+    : traceDir_(dir_ / "trace"), dbPath_(DatabaseArgument(dir_.path(), extraArgs, &scratch_)) {
+  std::vector<std::string> args = {ZEBD_PATH, "--listen", "127.0.0.1:0", "--trace-dir", traceDir_, "--db", dbPath_};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-  try {
-    Spawn(args);
-    ReadListeningLine();
-  } catch (...) {
-    if (pid_ > 0) KillAndReap(pid_, Millis(2000));
-    if (stdoutFd_ >= 0) close(stdoutFd_);
-    std::filesystem::remove_all(dir_);
-    throw;
-  }
-}
-
-ZebdProcess::~ZebdProcess() {
-  Stop();
-  if (stdoutFd_ >= 0) close(stdoutFd_);
-  if (std::getenv("ZEB_KEEP_TEST_DIRS") != nullptr) {
-    std::cerr << "zebd test directory kept: " << dir_ << "\n";
-    return;
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
-}
-
-void ZebdProcess::Spawn(const std::vector<std::string>& args) {
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe: " + std::string(strerror(errno)));
-  int err = open(stderrPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  try {
-    if (err < 0) throw std::runtime_error("open " + stderrPath_ + ": " + strerror(errno));
-    pid_ = SpawnZebd(args, out[1], err);
-  } catch (...) {
-    close(out[0]);
-    close(out[1]);
-    if (err >= 0) close(err);
-    throw;
-  }
-  close(out[1]);
-  close(err);
-  stdoutFd_ = out[0];
-}
-
-void ZebdProcess::ReadListeningLine() {
-  auto deadline = Clock::now() + kDefaultTimeout;
-  std::string line;
-  while (line.find('\n') == std::string::npos) {
-    pollfd p{stdoutFd_, POLLIN, 0};
-    int ready = poll(&p, 1, RemainingMs(deadline));
-    if (ready < 0 && errno == EINTR) continue;
-    char buf[256];
-    ssize_t n = ready > 0 ? read(stdoutFd_, buf, sizeof buf) : 0;
-    if (n <= 0) {
-      throw std::runtime_error("zebd printed no listening line (got '" + line + "'); stderr:\n" +
-                               StderrText());
+  pid_ = Spawn(args, dir_ / "zebd.stdout", dir_ / "zebd.stderr");
+  const auto deadline = Clock::now() + kDefaultTimeout;
+  std::string out;
+  int code = kStillRunning;
+  while (code == kStillRunning && Clock::now() < deadline) {
+    out = ReadFile(dir_ / "zebd.stdout");
+    if (out.rfind("zebd listening on ", 0) == 0 && out.find('\n') != std::string::npos) {
+      port_ = std::atoi(out.c_str() + out.rfind(':', out.find('\n')) + 1);
+      return;
     }
-    line.append(buf, static_cast<std::size_t>(n));
+    code = WaitUntil(pid_, std::min(deadline, Clock::now() + Millis(5)));
   }
-  line.erase(line.find('\n'));
-  auto colon = line.rfind(':');
-  if (line.compare(0, kListeningPrefix.size(), kListeningPrefix) != 0 || colon == std::string::npos) {
-    throw std::runtime_error("unexpected first line from zebd: '" + line + "'");
-  }
-  port_ = std::atoi(line.c_str() + colon + 1);
+  if (code == kStillRunning) KillAndReap(pid_, Millis(2000));
+  throw std::runtime_error("zebd printed no listening line (got '" + out + "'); stderr:\n" + StderrText());
 }
+
+// The scratch database and the directory go after the process.
+ZebdProcess::~ZebdProcess() { Stop(); }
 
 int ZebdProcess::Stop(Millis timeout) {
-  if (pid_ > 0) {
-    exitCode_ = KillAndReap(pid_, timeout);
-    pid_ = -1;
-  }
+  if (pid_ > 0) exitCode_ = KillAndReap(std::exchange(pid_, -1), timeout);
   return exitCode_;
 }
 
@@ -212,7 +132,7 @@ void ZebdProcess::Signal(int signal) {
   if (pid_ > 0) kill(pid_, signal);
 }
 
-std::string ZebdProcess::StderrText() const { return ReadFile(stderrPath_); }
+std::string ZebdProcess::StderrText() const { return ReadFile(dir_ / "zebd.stderr"); }
 
 std::string ZebdProcess::TraceFile(const std::string& name) const { return ReadFile(traceDir_ + "/" + name); }
 
@@ -222,55 +142,25 @@ std::string ZebdBuildStamp() {
   return std::to_string(info.st_mtime) + ":" + std::to_string(info.st_size);
 }
 
+CommandResult RunCommand(const std::vector<std::string>& args, Millis timeout) {
+  TempDir dir;
+  pid_t pid = Spawn(args, dir / "out", dir / "err");
+  CommandResult result;
+  result.exitCode = WaitUntil(pid, Clock::now() + timeout);
+  if (result.exitCode == kStillRunning) {
+    kill(pid, SIGKILL);
+    WaitUntil(pid, Clock::now() + kDefaultTimeout);
+    result.exitCode = -1;
+  }
+  result.out = ReadFile(dir / "out");
+  result.err = ReadFile(dir / "err");
+  return result;
+}
+
 CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout) {
   std::vector<std::string> argv = args;
   argv.insert(argv.begin(), ZEBD_PATH);
   return RunCommand(argv, timeout);
-}
-
-CommandResult RunCommand(const std::vector<std::string>& args, Millis timeout) {
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  if (pipe2(err, O_CLOEXEC) != 0) {
-    close(out[0]);
-    close(out[1]);
-    throw std::runtime_error("pipe failed");
-  }
-  pid_t pid = -1;
-  try {
-    pid = SpawnProgram(args, out[1], err[1]);
-  } catch (...) {
-    for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
-    throw;
-  }
-  close(out[1]);
-  close(err[1]);
-
-  CommandResult result;
-  auto deadline = Clock::now() + timeout;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
-  while (open > 0 && poll(fds, 2, RemainingMs(deadline)) > 0) {
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buf[4096];
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n > 0) {
-        sinks[i]->append(buf, static_cast<std::size_t>(n));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  for (auto& p : fds) {
-    if (p.fd >= 0) close(p.fd);
-  }
-  result.exitCode = WaitUntil(pid, deadline);
-  if (result.exitCode == kStillRunning) result.exitCode = KillAndReap(pid, Millis(1000));
-  return result;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -281,20 +171,15 @@ RawConnection::RawConnection(int port, const std::string& sourceAddress) {
   if (fd_ < 0) throw std::runtime_error("socket: " + std::string(strerror(errno)));
   sockaddr_in source{};
   source.sin_family = AF_INET;
-  if (inet_pton(AF_INET, sourceAddress.c_str(), &source.sin_addr) != 1 ||
-      bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
-    std::string error = strerror(errno);
-    close(fd_);
-    throw std::runtime_error("bind to " + sourceAddress + ": " + error);
-  }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
+  sockaddr_in address = source;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (inet_pton(AF_INET, sourceAddress.c_str(), &source.sin_addr) != 1 ||
+      bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
+      connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     std::string error = strerror(errno);
     close(fd_);
-    throw std::runtime_error("connect to port " + std::to_string(port) + ": " + error);
+    throw std::runtime_error("connect from " + sourceAddress + " to port " + std::to_string(port) + ": " + error);
   }
   // Small pieces must leave at once for the slow-sender tests; sends must not block forever.
   int on = 1;
@@ -305,10 +190,20 @@ RawConnection::RawConnection(int port, const std::string& sourceAddress) {
 
 RawConnection::~RawConnection() { close(fd_); }
 
+long RawConnection::Write(const char* data, std::size_t size) {
+  ssize_t n = send(fd_, data, size, MSG_NOSIGNAL);
+  return n < 0 && errno == EINTR ? kRetry : n;
+}
+
+long RawConnection::Read(char* data, std::size_t size) {
+  ssize_t n = recv(fd_, data, size, 0);
+  return n < 0 && errno == EINTR ? kRetry : n;
+}
+
 bool RawConnection::Send(std::string_view bytes) {
   while (!bytes.empty()) {
-    ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+    long n = Write(bytes.data(), bytes.size());
+    if (n == kRetry) continue;
     if (n <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
@@ -316,76 +211,37 @@ bool RawConnection::Send(std::string_view bytes) {
 }
 
 bool RawConnection::SendSlowly(std::string_view bytes, std::size_t chunk, Millis pause) {
-  while (!bytes.empty()) {
-    std::size_t n = std::min(chunk, bytes.size());
-    if (!Send(bytes.substr(0, n))) return false;
-    bytes.remove_prefix(n);
-    if (!bytes.empty()) std::this_thread::sleep_for(pause);
+  for (; !bytes.empty(); bytes.remove_prefix(std::min(chunk, bytes.size()))) {
+    if (!Send(bytes.substr(0, chunk))) return false;
+    if (bytes.size() > chunk) std::this_thread::sleep_for(pause);
   }
   return true;
 }
 
-void RawConnection::ShutdownWrite() { shutdown(fd_, SHUT_WR); }
-
-namespace {
-
-// An orderly close by the server leaves our end in CLOSE_WAIT; a reset leaves it CLOSED. The
-// state tells them apart even when a send on the socket has already consumed the reset error.
-bool WasReset(int fd) {
-  tcp_info info{};
-  socklen_t size = sizeof info;
-  return getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 && info.tcpi_state == TCP_CLOSE;
-}
-
-}  // namespace
-
 bool RawConnection::ReceiveMore(Clock::time_point deadline) {
-  if (closed_) return false;
-  for (;;) {
-    pollfd p{fd_, POLLIN, 0};
-    int ready = poll(&p, 1, RemainingMs(deadline));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
+  while (!closed_) {
+    if (!Buffered()) {
+      pollfd p{fd_, POLLIN, 0};
+      int ready = poll(&p, 1, RemainingMs(deadline));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) return false;
+    }
     char buf[16384];
-    ssize_t n = recv(fd_, buf, sizeof buf, 0);
-    if (n < 0 && errno == EINTR) continue;
+    long n = Read(buf, sizeof buf);
+    if (n == kRetry) continue;
     if (n > 0) {
       pending_.append(buf, static_cast<std::size_t>(n));
       return true;
     }
     closed_ = true;
-    reset_ = n < 0 || WasReset(fd_);
-    return false;
+    // An orderly close by the server leaves our end in CLOSE_WAIT, a reset leaves it CLOSED:
+    // the state tells them apart even when a send has already consumed the reset error.
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    reset_ = n < 0 || (getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 && info.tcpi_state == TCP_CLOSE);
   }
+  return false;
 }
-
-namespace {
-
-// The Content-Length of a header block, or -1 when it has none.
-long long ContentLengthOf(std::string_view header) {
-  constexpr std::string_view kName = "content-length:";
-  std::size_t lineStart = 0;
-  while (lineStart < header.size()) {
-    std::size_t lineEnd = header.find("\r\n", lineStart);
-    if (lineEnd == std::string_view::npos) lineEnd = header.size();
-    std::string_view line = header.substr(lineStart, lineEnd - lineStart);
-    if (line.size() > kName.size() &&
-        std::equal(kName.begin(), kName.end(), line.begin(),
-                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); })) {
-      return std::atoll(std::string(line.substr(kName.size())).c_str());
-    }
-    lineStart = lineEnd + 2;
-  }
-  return -1;
-}
-
-// "HTTP/1.1 100 Continue" and the other 1xx answers have no body.
-bool IsInterimResponse(std::string_view response) {
-  auto blank = response.find(' ');
-  return blank != std::string_view::npos && response.substr(blank + 1, 1) == "1";
-}
-
-}  // namespace
 
 std::string RawConnection::ReadResponse(Millis timeout) {
   auto deadline = Clock::now() + timeout;
@@ -394,14 +250,18 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   while ((headerEnd = pending_.find("\r\n\r\n")) == std::string::npos) {
     if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
   }
-  long long length = ContentLengthOf(std::string_view(pending_).substr(0, headerEnd));
-  if (IsInterimResponse(pending_)) length = 0;
-  if (length < 0) {
-    std::string all = ReadUntilClose(Millis(RemainingMs(deadline)));
+  // Without a Content-Length the response runs to the close, unless it is an interim answer
+  // ("HTTP/1.1 100 Continue"), which has no body.
+  std::size_t length = 0;
+  std::size_t field = pending_.find("\r\nContent-Length: ");
+  if (field < headerEnd) {
+    length = std::strtoul(pending_.c_str() + field + 18, nullptr, 10);
+  } else if (pending_.size() < 10 || pending_[9] != '1') {
+    std::string all = ReadUntilClose(deadline);
     complete_ = closed_;
     return all;
   }
-  std::size_t total = headerEnd + 4 + static_cast<std::size_t>(length);
+  std::size_t total = headerEnd + 4 + length;
   while (pending_.size() < total) {
     if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
   }
@@ -411,30 +271,23 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   return response;
 }
 
-std::string RawConnection::ReadUntilClose(Millis timeout) {
-  auto deadline = Clock::now() + timeout;
+std::string RawConnection::ReadUntilClose(Clock::time_point deadline) {
   while (ReceiveMore(deadline)) {
   }
   return std::exchange(pending_, std::string());
 }
 
 bool RawConnection::WaitClosedWithoutData(Millis timeout) {
-  std::string data = ReadUntilClose(timeout);
-  return closed_ && data.empty();
+  return ReadUntilClose(Clock::now() + timeout).empty() && closed_;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Requests and responses
 
 std::string SoapRequest(std::string_view body, std::string_view extraHeaders) {
-  std::string request =
-      "POST /zebapi HTTP/1.1\r\n"
-      "Host: 127.0.0.1\r\n"
-      "Content-Type: text/xml; charset=utf-8\r\n";
-  request += extraHeaders;
-  request += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-  request += body;
-  return request;
+  return "POST /zebapi HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/xml; charset=utf-8\r\n" +
+         std::string(extraHeaders) + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+         std::string(body);
 }
 
 std::string PostSoap(int port, std::string_view body) {
@@ -444,15 +297,11 @@ std::string PostSoap(int port, std::string_view body) {
 }
 
 std::string SoapEnvelope(std::string_view innerXml) {
-  std::string envelope =
-      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-      "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-      "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\r\n"
-      "<SOAP-ENV:Body>\r\n";
-  envelope += innerXml;
-  envelope += "\r\n</SOAP-ENV:Body>\r\n</SOAP-ENV:Envelope>\r\n";
-  return envelope;
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+         "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+         "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\r\n<SOAP-ENV:Body>\r\n" +
+         std::string(innerXml) + "\r\n</SOAP-ENV:Body>\r\n</SOAP-ENV:Envelope>\r\n";
 }
 
 std::string BodyOf(const std::string& response) {

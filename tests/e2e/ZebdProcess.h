@@ -3,7 +3,6 @@
 //
 //   ZebdProcess zebd({"--idle-timeout", "2"});
 //   std::string response = PostSoap(zebd.port(), SoapEnvelope("<getPhone>...</getPhone>"));
-//   EXPECT_EQ(expected, response);
 //
 // Every wait is bounded (kDefaultTimeout unless given), so a broken server fails a test
 // instead of hanging it. Failures to start throw std::runtime_error with zebd's stderr.
@@ -17,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace zeb::test {
 
 class PgScratchDatabase;
@@ -26,49 +27,45 @@ using Millis = std::chrono::milliseconds;
 // Generous, for sanitizer builds on a busy machine; a healthy server answers in milliseconds.
 constexpr Millis kDefaultTimeout{10'000};
 
+// Milliseconds since start, as a number so that failed comparisons print readably.
+inline long long ElapsedMs(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - start).count();
+}
+
 // A running zebd. Not copyable; the destructor stops it and removes its directory.
 class ZebdProcess {
  public:
   // Starts zebd with --listen 127.0.0.1:0, --trace-dir and --db inside a new temporary
-  // directory, then extraArgs (later options override earlier ones). Returns once zebd has
-  // printed its listening line. When ZEB_TEST_DB names a PostgreSQL server, --db is a fresh
-  // database made on it for this process and dropped with it, unless extraArgs give --db.
+  // directory, then extraArgs (later options override earlier ones), and waits for its
+  // listening line. --db is a fresh database on the PostgreSQL server ZEB_TEST_DB names, the
+  // value of ZEB_TEST_DB when that is a path, else a file in the directory; a --db of
+  // extraArgs wins.
   explicit ZebdProcess(const std::vector<std::string>& extraArgs = {});
   ~ZebdProcess();
   ZebdProcess(const ZebdProcess&) = delete;
   ZebdProcess& operator=(const ZebdProcess&) = delete;
 
   int port() const { return port_; }
-  const std::string& dir() const { return dir_; }
   const std::string& traceDir() const { return traceDir_; }
-  // The --db argument: a file in dir(), a fresh database on the PostgreSQL server ZEB_TEST_DB
-  // names, the value of ZEB_TEST_DB when that is another path, or the --db of extraArgs.
   const std::string& dbPath() const { return dbPath_; }
 
   // Sends SIGTERM and waits for the exit (SIGKILL after the timeout). Returns the exit code,
-  // 128 + N when killed by signal N, or -1 when it had to be killed. Idempotent: later calls
-  // return the first result.
+  // 128 + N when killed by signal N, or -1 when it had to be killed; later calls return the
+  // first result.
   int Stop(Millis timeout = kDefaultTimeout);
-  bool running() const { return pid_ > 0; }
   // Sends a signal without waiting (SIGTERM to begin a shutdown that Stop then awaits).
   void Signal(int signal);
 
-  // What zebd wrote to stderr so far.
   std::string StderrText() const;
   // The contents of the trace directory's file `name` ("" when missing).
   std::string TraceFile(const std::string& name = "ZEBAPI-0.txt") const;
 
  private:
-  void Spawn(const std::vector<std::string>& args);
-  void ReadListeningLine();
-
-  std::string dir_;
+  TempDir dir_;
   std::string traceDir_;
   std::unique_ptr<PgScratchDatabase> scratch_;  // before dbPath_, which may name it
   std::string dbPath_;
-  std::string stderrPath_;
   pid_t pid_ = -1;
-  int stdoutFd_ = -1;
   int port_ = 0;
   int exitCode_ = -1;
 };
@@ -76,56 +73,60 @@ class ZebdProcess {
 // Identifies the zebd binary the tests run (its time and size), for caches of what it makes.
 std::string ZebdBuildStamp();
 
-// Runs zebd with exactly these arguments to completion (for --help and option errors).
+// Runs a program found on PATH (argv[0]) with standard input from /dev/null, to completion;
+// one still running at the timeout is killed (exitCode -1). RunZebd runs zebd with exactly
+// these arguments.
 struct CommandResult {
   int exitCode = -1;
   std::string out;
   std::string err;
 };
-CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout = kDefaultTimeout);
-// Runs a program found on PATH (argv[0]) with standard input from /dev/null, to completion.
-// A program still running at the timeout is killed (exitCode -1).
 CommandResult RunCommand(const std::vector<std::string>& argv, Millis timeout = kDefaultTimeout);
+CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout = kDefaultTimeout);
 
-// One client connection over a plain socket, for sending arbitrary bytes and reading raw
-// responses. Not copyable; closes on destruction.
+// One client connection, for sending arbitrary bytes and reading raw responses. Not copyable;
+// closes on destruction.
 class RawConnection {
  public:
   // Connects to 127.0.0.1:port from sourceAddress (any loopback address, so that tests can
   // play several clients); throws std::runtime_error when it cannot.
   explicit RawConnection(int port, const std::string& sourceAddress = "127.0.0.1");
-  ~RawConnection();
+  virtual ~RawConnection();
   RawConnection(const RawConnection&) = delete;
   RawConnection& operator=(const RawConnection&) = delete;
 
-  // Sends all bytes. Returns false when the peer has gone.
+  // Sends all bytes (in pieces of `chunk` bytes with `pause` between them). False when the
+  // peer has gone.
   bool Send(std::string_view bytes);
-  // Sends the bytes in pieces of `chunk` bytes with `pause` between them.
   bool SendSlowly(std::string_view bytes, std::size_t chunk, Millis pause);
-  // Half-closes: the server sees end of input, the connection stays readable.
-  void ShutdownWrite();
 
   // Reads one complete response: status line, headers and a Content-Length body (up to close
-  // when there is no Content-Length). Returns its raw bytes, or whatever arrived before the
-  // connection closed or the timeout passed (then complete() is false). Bytes past the
-  // response stay buffered for the next call.
+  // when there is none). Returns whatever arrived before a close or the timeout when it is
+  // incomplete (then complete() is false). Bytes past the response stay for the next call.
   std::string ReadResponse(Millis timeout = kDefaultTimeout);
-  // Reads until the server closes the connection; returns every byte received first.
-  // closed() tells whether the close came within the timeout.
-  std::string ReadUntilClose(Millis timeout = kDefaultTimeout);
-  // True when the server closes the connection (end of stream or reset) within the timeout
-  // without sending any byte.
+  // True when the server closes the connection within the timeout without sending a byte.
   bool WaitClosedWithoutData(Millis timeout = kDefaultTimeout);
 
   bool complete() const { return complete_; }  // the last ReadResponse got a whole response
   bool closed() const { return closed_; }      // the server closed the connection
   bool reset() const { return reset_; }        // ... with a reset rather than an orderly close
 
+ protected:
+  // One send or receive on the connection: the bytes moved, 0 at the end of the stream, < 0 on
+  // an error, or kRetry when nothing moved but the connection is fine.
+  static constexpr long kRetry = -1000;
+  virtual long Write(const char* data, std::size_t size);
+  virtual long Read(char* data, std::size_t size);
+  // Bytes that can be read without waiting for the socket.
+  virtual bool Buffered() const { return false; }
+
+  int fd_ = -1;
+
  private:
   // Appends what arrives before the deadline to pending_; false on close or timeout.
   bool ReceiveMore(std::chrono::steady_clock::time_point deadline);
+  std::string ReadUntilClose(std::chrono::steady_clock::time_point deadline);
 
-  int fd_ = -1;
   std::string pending_;  // received, not yet returned
   bool complete_ = false;
   bool closed_ = false;
@@ -135,16 +136,13 @@ class RawConnection {
 // A POST request with Content-Type text/xml and the given body, keep-alive, as raw bytes.
 // extraHeaders are full header lines ending in "\r\n".
 std::string SoapRequest(std::string_view body, std::string_view extraHeaders = "");
-
 // POSTs the body on a new connection and returns the raw response bytes.
 std::string PostSoap(int port, std::string_view body);
-
 // A SOAP 1.1 envelope around one request element, as an administrative client sends it.
 std::string SoapEnvelope(std::string_view innerXml);
 
-// Splits a raw response at the blank line: the part after it.
+// The part of a raw response after the blank line, and its status line without CR LF.
 std::string BodyOf(const std::string& response);
-// The status line without CR LF.
 std::string StatusLineOf(const std::string& response);
 
 }  // namespace zeb::test

@@ -1,25 +1,26 @@
-// A fresh temporary directory, removed with everything in it when the object goes.
+// A fresh temporary directory (under TMPDIR), removed with everything in it when the object goes
+// unless ZEB_KEEP_TEST_DIRS is set.
 #pragma once
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace zeb::test {
 
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeb-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+  TempDir() : path_((std::filesystem::temp_directory_path() / "zeb-test-XXXXXX").string()) {
+    if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp: " + std::string(strerror(errno)));
   }
   ~TempDir() {
-    if (!std::getenv("ZEB_KEEP_TEST_DIRS")) {
-      std::error_code ignored;
-      std::filesystem::remove_all(path_, ignored);
-    }
+    std::error_code ignored;
+    if (!std::getenv("ZEB_KEEP_TEST_DIRS")) std::filesystem::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
