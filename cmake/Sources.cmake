@@ -120,7 +120,6 @@ set(ZEB_TEST_SOURCES
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
-  tests/zdl/CItemList_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
   tests/zdl/PostgresText_test.cc

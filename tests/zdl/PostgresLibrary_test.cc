@@ -1,7 +1,8 @@
-// The library behaviours that differ most between back ends, run on the embedded one and, when
-// ZEB_TEST_PG (or ZEB_TEST_DB) names a PostgreSQL server, on a fresh PostgreSQL database: name
-// matching and ordering, LIKE, value types, constraint failures, and concurrent writers.
+// The record library, run on the embedded back end and, when ZEB_TEST_PG (or ZEB_TEST_DB) names
+// a PostgreSQL server, on a fresh PostgreSQL database: name matching and ordering, LIKE, value
+// types, constraint failures, all-or-nothing writes, schema upgrades and concurrent writers.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <memory>
 #include <thread>
@@ -59,6 +60,26 @@ class BackEndTest : public ::testing::TestWithParam<const char*> {
   }
 
   CZDLSession& session() { return db_->Session(); }
+  bool embedded() const { return scratch_ == nullptr; }
+
+  // Closes the library's handle and runs sql on a connection of its own, as another program would.
+  void Raw(const std::string& sql) {
+    db_.reset();
+    if (!embedded()) {
+      EXPECT_EQ("", test::PgRun(location_, sql)) << sql;
+      return;
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(location_.c_str(), &db));
+    char* error = nullptr;
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error)) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+  }
+
+  std::size_t Count(const std::string& sql, const std::vector<CZDLValue>& values = {}) {
+    return session().Query(sql, values).rows.size();
+  }
 
   test::TempDir dir_;
   std::unique_ptr<test::PgScratchDatabase> scratch_;
@@ -69,7 +90,7 @@ class BackEndTest : public ::testing::TestWithParam<const char*> {
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, BackEndTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_P(BackEndTest, NamesAreUniqueAndFoundWithoutRegardToCase) {
+TEST_P(BackEndTest, NamesAreUniqueFoundWithoutRegardToCaseAndBoundNeverInterpreted) {
   AddPartition(session(), "Internal");
   EXPECT_EQ(std::make_pair(static_cast<int>(kZDLDuplicate), std::string("A Route Partition named \"INTERNAL\" already exists.")),
             Refusal([&] { AddPartition(session(), "INTERNAL"); }));
@@ -77,6 +98,17 @@ TEST_P(BackEndTest, NamesAreUniqueAndFoundWithoutRegardToCase) {
   list.SelectByName("iNtErNaL");
   ASSERT_EQ(1u, list.Count());
   EXPECT_EQ("Internal", list.GetCurrentItem()->GetName());
+  for (const char* name : {"O'Brien", "a_b", "x'; DROP TABLE RoutePartition; --"}) {
+    AddPartition(session(), name);
+    list.SelectByName(name);
+    ASSERT_EQ(1u, list.Count()) << name;
+    EXPECT_EQ(name, list.GetCurrentItem()->GetName());
+  }
+  // A name is no pattern.
+  list.SelectByName("%");
+  EXPECT_EQ(0u, list.Count());
+  list.SelectByName("a%b");
+  EXPECT_EQ(0u, list.Count());
 }
 
 TEST_P(BackEndTest, LikeIgnoresCaseAndHasNoEscapeCharacter) {
@@ -154,6 +186,98 @@ TEST_P(BackEndTest, ConstraintFailuresBecomeLibraryExceptions) {
               transaction.Commit();
             }).first);
   AddPartition(session(), "After");
+}
+
+TEST_P(BackEndTest, ListWritesAreAllOrNothingAndCheckTheirReferences) {
+  AddPartition(session(), "Taken");
+  CRoutePartitionList list(session());
+  list.Insert()->PutName("Fresh");
+  list.Insert()->PutName("taken");
+  EXPECT_EQ(kZDLDuplicate, Refusal([&] { list.Update(); }).first);
+  {
+    CZDLTransaction transaction(session());
+    AddPartition(session(), "Gone1");
+    AddPartition(session(), "Gone2");
+  }
+  EXPECT_EQ(1u, Count("SELECT * FROM RoutePartition"));
+
+  CCallingSearchSpaceList spaces(session());
+  spaces.Insert()->PutName("C");
+  spaces.Update();
+  CCallingSearchSpaceMemberList members(session());
+  auto member = members.Insert();
+  member->PutCallingSearchSpaceID(spaces.GetCurrentItem()->GetID());
+  member->PutRoutePartitionID(CZDLID("{11111111-2222-3333-4444-555555555555}"));
+  EXPECT_EQ(kZDLReferenceMissing, Refusal([&] { members.Update(); }).first);
+  CRoutePartitionList unnamed(session());
+  unnamed.Insert()->PutDescription("no name");
+  EXPECT_EQ(kZDLRequiredValue, Refusal([&] { unnamed.Update(); }).first);
+}
+
+TEST_P(BackEndTest, FastAccessAndTypeListsReadColumnsByName) {
+  const CZDLID id = AddPartition(session(), "P");
+  CFastAccess row(session(), "RoutePartition");
+  row.SelectByID(id);
+  ASSERT_FALSE(row.IsEOF());
+  EXPECT_EQ(id.str() + "|P|0", row.getGuid("PKID") + "|" + row.getString("name") + "|" +
+                                   std::to_string(row.getInt("DialPlanWizardGenID")));
+  EXPECT_THROW(row.getString("NoSuchColumn"), CZDLException);
+
+  CTypeList models(session(), "TypeModel");
+  ASSERT_TRUE(models.Find(std::string("Desk Phone 60")));
+  EXPECT_EQ(9, models.GetEnum());
+  EXPECT_EQ(6, models.GetColumn("NumButtons").AsInt());
+  EXPECT_FALSE(models.Find(std::string("desk phone 60")));
+  EXPECT_EQ("", models.GetStringRef(99999));
+  session().Execute("DELETE FROM TypeFeature");
+  db_->types().Invalidate();
+  EXPECT_TRUE(CTypeList(session(), "TypeFeature").IsBOF());
+  EXPECT_THROW(CTypeList(session(), "RoutePartition"), CZDLException);
+}
+
+TEST_P(BackEndTest, ReopeningKeepsDataAndDoesNotReseed) {
+  AddPartition(session(), "Kept");
+  CSoftkeyTemplateList templates(session());
+  templates.SelectByName("standard feature");
+  ASSERT_EQ(1u, templates.Count());
+  templates.Delete();
+  templates.Update();
+  db_.reset();
+  db_ = CZDLDatabase::Open(location_);
+  EXPECT_EQ(1u, Count("SELECT * FROM RoutePartition WHERE Name = ?", {"Kept"}));
+  EXPECT_EQ(0u, Count("SELECT * FROM SoftkeyTemplate WHERE Name = ?", {"Standard Feature"}));
+}
+
+TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
+  AddPartition(session(), "Survivor");
+  // An older build: no MGCP tables, no Description column on partitions, fewer type rows,
+  // numbers unique by pattern and partition alone, a calling search space without its clause.
+  Raw("DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
+      "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
+      "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition "
+      "ON NumPlan (DNOrPattern, COALESCE(CAST(fkRoutePartition AS TEXT), ''));"
+      "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Front');"
+      "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
+      "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM RoutePartition;"
+      "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
+  db_ = CZDLDatabase::Open(location_);
+  CRoutePartitionList list(session());
+  list.SelectByName("survivor");
+  ASSERT_EQ(1u, list.Count());
+  list.GetCurrentItem()->PutDescription("now possible");
+  list.Update();
+  EXPECT_EQ(0u, Count("SELECT * FROM MGCP"));
+  EXPECT_EQ("Device Profile", CTypeList(session(), "TypeClass").GetStringRef(254));
+  EXPECT_EQ("Survivor", session().Query("SELECT Clause FROM CallingSearchSpace").rows.at(0).at(0).AsText());
+  // Two numbers that share pattern and partition and differ in their route filter.
+  session().ExecScript(
+      "INSERT INTO RouteFilter (pkid, Name) VALUES ('{F0000000-0000-0000-0000-000000000001}', 'RF');"
+      "INSERT INTO NumPlan (pkid, DNOrPattern) VALUES ('{F0000000-0000-0000-0000-000000000002}', '9.@');"
+      "INSERT INTO NumPlan (pkid, DNOrPattern, fkRouteFilter) VALUES ('{F0000000-0000-0000-0000-000000000003}', "
+      "'9.@', '{F0000000-0000-0000-0000-000000000001}')");
+
+  Raw("UPDATE ZebSchema SET version = version + 1");
+  EXPECT_EQ(kZDLSchemaMismatch, Refusal([&] { CZDLDatabase::Open(location_); }).first);
 }
 
 // Two handles on one database stand for two server processes: the same new name written

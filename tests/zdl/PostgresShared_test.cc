@@ -37,13 +37,6 @@ CZDLID AddPartition(CZDLSession& session, const std::string& name) {
   return partition->GetID();
 }
 
-// Two numbers that share pattern and partition and differ in their route filter.
-const char kPatternWithAndWithoutFilter[] =
-    "INSERT INTO RouteFilter (pkid, Name) VALUES ('{F0000000-0000-0000-0000-000000000001}', 'RF');"
-    "INSERT INTO NumPlan (pkid, DNOrPattern) VALUES ('{F0000000-0000-0000-0000-000000000002}', '9.@');"
-    "INSERT INTO NumPlan (pkid, DNOrPattern, fkRouteFilter) VALUES ('{F0000000-0000-0000-0000-000000000003}', "
-    "'9.@', '{F0000000-0000-0000-0000-000000000001}')";
-
 std::size_t CountPartitions(CZDLSession& session) {
   CRoutePartitionList list(session);
   list.SelectAll();
@@ -95,70 +88,23 @@ class PostgresSharedTest : public ::testing::Test {
   std::vector<std::unique_ptr<test::PgScratchDatabase>> scratch_;
 };
 
-TEST_F(PostgresSharedTest, EmptyDatabaseGetsSchemaAndSeedOnce) {
-  const std::string location = Fresh(test::PgScratchDatabase::Contents::kEmpty);
-  {
-    auto db = CZDLDatabase::Open(location);
-    EXPECT_EQ("Device Profile", CTypeList(db->Session(), "TypeClass").GetStringRef(254));
-    AddPartition(db->Session(), "Kept");
-    CSoftkeyTemplateList templates(db->Session());
-    templates.SelectByName("standard feature");
-    ASSERT_EQ(1u, templates.Count());
-    templates.Delete();
-    templates.Update();
-  }
-  auto db = CZDLDatabase::Open(location);
-  EXPECT_EQ(1u, CountPartitions(db->Session()));
-  CSoftkeyTemplateList templates(db->Session());
-  templates.SelectByName("Standard Feature");
-  EXPECT_EQ(0u, templates.Count());
-}
-
-TEST_F(PostgresSharedTest, OlderSchemaIsUpgradedAndForeignOrNewerOnesRefused) {
-  const std::string older = Fresh();
-  AddPartition(CZDLDatabase::Open(older)->Session(), "Survivor");
-  Admin(older,
-        "DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
-        "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
-        "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition ON "
-        "NumPlan (DNOrPattern, COALESCE(CAST(fkRoutePartition AS TEXT), '')); UPDATE ZebSchema SET version = 1, "
-        "fingerprint = 'older'");
-  auto db = CZDLDatabase::Open(older);
-  CRoutePartitionList list(db->Session());
-  list.SelectByName("survivor");
-  ASSERT_EQ(1u, list.Count());
-  list.GetCurrentItem()->PutDescription("now possible");
-  list.Update();
-  CMGCPList gateways(db->Session());
-  gateways.SelectAll();
-  EXPECT_EQ(0u, gateways.Count());
+// Schema upgrades and a newer schema are in PostgresLibrary_test, on both back ends.
+TEST_F(PostgresSharedTest, EmptyDatabaseGetsTheSchemaForeignOrMissingOnesAreRefused) {
+  auto db = CZDLDatabase::Open(Fresh(test::PgScratchDatabase::Contents::kEmpty));
   EXPECT_EQ("Device Profile", CTypeList(db->Session(), "TypeClass").GetStringRef(254));
-  Admin(older, kPatternWithAndWithoutFilter);
-
-  const std::string newer = Fresh();
-  Admin(newer, "UPDATE ZebSchema SET version = version + 1");
-  EXPECT_EQ(kZDLSchemaMismatch, ExceptionId([&] { CZDLDatabase::Open(newer); }));
   const std::string foreign = Fresh(test::PgScratchDatabase::Contents::kEmpty);
   Admin(foreign, "CREATE TABLE notes (text TEXT)");
   EXPECT_EQ(kZDLSchemaMismatch, ExceptionId([&] { CZDLDatabase::Open(foreign); }));
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CZDLDatabase::Open(test::PgLocationOf(server_, "zeb_t_missing")); }));
 }
 
-TEST_F(PostgresSharedTest, LostConnectionsAreMadeAgain) {
+// A connection lost while idle, or a database refusing connections for a while, is shown by
+// TwoNodes_e2e_test through real requests.
+TEST_F(PostgresSharedTest, AConnectionLostInsideATransactionFailsItAndTheNextWorks) {
   const std::string location = Fresh();
   auto db = CZDLDatabase::Open(location);
   CZDLSession& session = db->Session();
   AddPartition(session, "Before");
-
-  // Lost while idle: the next snapshot reconnects and its statements are prepared again.
-  CutConnections(location);
-  {
-    CZDLReadScope snapshot(session);
-    EXPECT_EQ(1u, CountPartitions(session));
-  }
-  AddPartition(session, "After");
-
-  // Lost inside a transaction: that transaction fails, the next one works.
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] {
               CZDLTransaction transaction(session);
               CountPartitions(session);
@@ -166,18 +112,8 @@ TEST_F(PostgresSharedTest, LostConnectionsAreMadeAgain) {
               AddPartition(session, "Lost");
               transaction.Commit();
             }));
-  EXPECT_EQ(2u, CountPartitions(session));
-
-  // While the database refuses connections every request fails; then they work again.
-  // (The harness makes database names of hex digits: they need no quoting.)
-  const std::string name = scratch_.back()->name();
-  Admin(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false; SELECT pg_terminate_backend(pid, 10000) FROM "
-                 "pg_stat_activity WHERE datname = '" + name + "'");
-  EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CZDLReadScope snapshot(session); }));
-  EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CountPartitions(session); }));
-  Admin(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS true");
-  CZDLReadScope snapshot(session);
-  EXPECT_EQ(2u, CountPartitions(session));
+  EXPECT_EQ(1u, CountPartitions(session));
+  AddPartition(session, "After");
 }
 
 TEST_F(PostgresSharedTest, ATransactionWithAFailedStatementDoesNotCommitQuietly) {
@@ -196,69 +132,57 @@ TEST_F(PostgresSharedTest, ATransactionWithAFailedStatementDoesNotCommitQuietly)
   AddPartition(session, "Later");
 }
 
+// Two handles on one database stand for two server processes.
 TEST_F(PostgresSharedTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   const std::string location = Fresh();
   auto node = CZDLDatabase::Open(location);
   auto other = CZDLDatabase::Open(location);
+  CZDLSession& session = node->Session();
   PartitionCountingCache& cache = node->Cache<PartitionCountingCache>();
   // Connecting the listener counts as a gap: everything is dropped once.
   ASSERT_TRUE(Eventually([&] { return cache.drops == 1; }));
 
   // Own writes, and other tables' writes, leave the cache alone; the partition write then
   // arrives after them.
-  AddPartition(node->Session(), "Mine");
+  AddPartition(session, "Mine");
   CRegionList regions(other->Session());
   regions.Insert()->PutName("Elsewhere");
   regions.Update();
-  AddPartition(other->Session(), "Theirs");
+  const CZDLID id = AddPartition(other->Session(), "Theirs");
   ASSERT_TRUE(Eventually([&] { return cache.drops >= 2; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(2, cache.drops);
 
-  // Type tables are read again after another process changed one.
-  EXPECT_EQ("", CTypeList(node->Session(), "TypeClass").GetStringRef(77));
-  other->Session().Execute("INSERT INTO TypeClass (Enum, Name) VALUES (?, ?)", {77, "Test Class"});
-  EXPECT_TRUE(Eventually([&] { return CTypeList(node->Session(), "TypeClass").GetStringRef(77) == "Test Class"; }));
-}
+  // What a request caches inside its snapshot comes from that snapshot, and is dropped when the
+  // snapshot ends if another process wrote meanwhile.
+  {
+    CZDLReadScope snapshot(session);
+    EXPECT_EQ(2u, CountPartitions(session));
+    AddPartition(other->Session(), "Meanwhile");
+    ASSERT_TRUE(Eventually([&] { return cache.drops == 3; }));
+    EXPECT_EQ(2u, CountPartitions(session));
+  }
+  EXPECT_EQ(4, cache.drops);
+  {
+    CZDLReadScope snapshot(session);
+    EXPECT_EQ(3u, CountPartitions(session));
+  }
+  EXPECT_EQ(4, cache.drops);
 
-TEST_F(PostgresSharedTest, ACachedPartitionRenamedElsewhereIsReadAnew) {
-  const std::string location = Fresh();
-  auto node = CZDLDatabase::Open(location);
-  auto other = CZDLDatabase::Open(location);
-  const CZDLID id = AddPartition(other->Session(), "Before");
-  CXMLRoutePartitionCache& cache = node->Cache<CXMLRoutePartitionCache>();
-  EXPECT_NE(std::string::npos, cache.Lookup(node->Session(), id).find("<name>Before</name>"));
+  // The partition element cache and the type tables are read again after another process's change.
+  CXMLRoutePartitionCache& partitions = node->Cache<CXMLRoutePartitionCache>();
+  EXPECT_NE(std::string::npos, partitions.Lookup(session, id).find("<name>Theirs</name>"));
   CRoutePartitionList list(other->Session());
   list.SelectByID(id);
-  list.GetCurrentItem()->PutName("After");
+  list.GetCurrentItem()->PutName("Renamed");
   list.Update();
   EXPECT_TRUE(Eventually([&] {
-    CZDLReadScope snapshot(node->Session());
-    return cache.Lookup(node->Session(), id).find("<name>After</name>") != std::string::npos;
+    CZDLReadScope snapshot(session);
+    return partitions.Lookup(session, id).find("<name>Renamed</name>") != std::string::npos;
   }));
-}
-
-TEST_F(PostgresSharedTest, CachesFilledFromAnOlderSnapshotAreDroppedWhenItEnds) {
-  const std::string location = Fresh();
-  auto node = CZDLDatabase::Open(location);
-  auto other = CZDLDatabase::Open(location);
-  PartitionCountingCache& cache = node->Cache<PartitionCountingCache>();
-  ASSERT_TRUE(Eventually([&] { return cache.drops == 1; }));
-  CZDLSession& session = node->Session();
-  {
-    CZDLReadScope snapshot(session);
-    EXPECT_EQ(0u, CountPartitions(session));
-    AddPartition(other->Session(), "Meanwhile");
-    ASSERT_TRUE(Eventually([&] { return cache.drops == 2; }));
-    // Whatever this request caches now still comes from its snapshot.
-    EXPECT_EQ(0u, CountPartitions(session));
-  }
-  EXPECT_EQ(3, cache.drops);
-  {
-    CZDLReadScope snapshot(session);
-    EXPECT_EQ(1u, CountPartitions(session));
-  }
-  EXPECT_EQ(3, cache.drops);
+  EXPECT_EQ("", CTypeList(session, "TypeClass").GetStringRef(77));
+  other->Session().Execute("INSERT INTO TypeClass (Enum, Name) VALUES (?, ?)", {77, "Test Class"});
+  EXPECT_TRUE(Eventually([&] { return CTypeList(session, "TypeClass").GetStringRef(77) == "Test Class"; }));
 }
 
 }  // namespace
