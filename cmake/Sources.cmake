@@ -124,7 +124,6 @@ set(ZEB_TEST_SOURCES
   tests/zdl/Directory_test.cc
   tests/zdl/PostgresText_test.cc
   tests/zdl/PostgresLibrary_test.cc
-  tests/zdl/PostgresShared_test.cc
   tests/zdl/PostgresCopy_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc

@@ -1,13 +1,17 @@
 // The record library, run on the embedded back end and, when ZEB_TEST_PG (or ZEB_TEST_DB) names
 // a PostgreSQL server, on a fresh PostgreSQL database: name matching and ordering, LIKE, value
-// types, constraint failures, all-or-nothing writes, schema upgrades and concurrent writers.
+// types, constraint failures, all-or-nothing writes, schema upgrades and concurrent writers; and
+// what only a server does: living through lost connections, and dropping caches when another
+// process changes the database.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "builders/CXMLRoutePartition.h"
 #include "e2e/ZebdProcess.h"
 #include "support/PgScratchDatabase.h"
 #include "support/TempDir.h"
@@ -45,15 +49,33 @@ std::vector<std::string> Names(CRoutePartitionList& list) {
   return names;
 }
 
+// Waits (bounded) until condition holds.
+bool Eventually(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// A module cache that counts how often it was dropped; it depends on route partitions only.
+class PartitionCountingCache : public ModuleCache {
+ public:
+  void Invalidate() override { ++drops; }
+  bool DependsOn(const std::string& table) const override { return table == "routepartition"; }
+  std::atomic<int> drops{0};
+};
+
 class BackEndTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     if (std::string(GetParam()) == "sqlite") {
       location_ = dir_ / "zeb.db";
     } else {
-      const std::string server = test::PgScratchDatabase::ServerForTests();
-      if (server.empty()) GTEST_SKIP() << "no PostgreSQL server: set ZEB_TEST_PG (see tests/pg/cluster.sh)";
-      scratch_ = std::make_unique<test::PgScratchDatabase>(server, test::ZebdBuildStamp());
+      server_ = test::PgScratchDatabase::ServerForTests();
+      if (server_.empty()) GTEST_SKIP() << "no PostgreSQL server: set ZEB_TEST_PG (see tests/pg/cluster.sh)";
+      scratch_ = std::make_unique<test::PgScratchDatabase>(server_, test::ZebdBuildStamp());
       location_ = scratch_->location();
     }
     db_ = CZDLDatabase::Open(location_);
@@ -81,7 +103,10 @@ class BackEndTest : public ::testing::TestWithParam<const char*> {
     return session().Query(sql, values).rows.size();
   }
 
+  std::size_t CountPartitions() { return Count("SELECT * FROM RoutePartition"); }
+
   test::TempDir dir_;
+  std::string server_;
   std::unique_ptr<test::PgScratchDatabase> scratch_;
   std::string location_;
   std::unique_ptr<CZDLDatabase> db_;
@@ -214,15 +239,7 @@ TEST_P(BackEndTest, ListWritesAreAllOrNothingAndCheckTheirReferences) {
   EXPECT_EQ(kZDLRequiredValue, Refusal([&] { unnamed.Update(); }).first);
 }
 
-TEST_P(BackEndTest, FastAccessAndTypeListsReadColumnsByName) {
-  const CZDLID id = AddPartition(session(), "P");
-  CFastAccess row(session(), "RoutePartition");
-  row.SelectByID(id);
-  ASSERT_FALSE(row.IsEOF());
-  EXPECT_EQ(id.str() + "|P|0", row.getGuid("PKID") + "|" + row.getString("name") + "|" +
-                                   std::to_string(row.getInt("DialPlanWizardGenID")));
-  EXPECT_THROW(row.getString("NoSuchColumn"), CZDLException);
-
+TEST_P(BackEndTest, TypeListsFindByExactNameAndAreReadAgainWhenDropped) {
   CTypeList models(session(), "TypeModel");
   ASSERT_TRUE(models.Find(std::string("Desk Phone 60")));
   EXPECT_EQ(9, models.GetEnum());
@@ -309,6 +326,101 @@ TEST_P(BackEndTest, ConcurrentWritersOfOneNameGetOneDuplicate) {
   CRoutePartitionList list(session());
   list.SelectWhere("Name LIKE ?", {"race%"});
   EXPECT_EQ(10u, list.Count());
+}
+
+// The embedded back end's own refusals are in CZDLDatabase_test.
+TEST_P(BackEndTest, AnEmptyServerDatabaseGetsTheSchemaForeignOrMissingOnesAreRefused) {
+  if (embedded()) GTEST_SKIP() << "a server's databases only";
+  const test::PgScratchDatabase empty(server_, test::ZebdBuildStamp(), test::PgScratchDatabase::Contents::kEmpty);
+  EXPECT_EQ("Device Profile", CTypeList(CZDLDatabase::Open(empty.location())->Session(), "TypeClass").GetStringRef(254));
+  const test::PgScratchDatabase foreign(server_, test::ZebdBuildStamp(), test::PgScratchDatabase::Contents::kEmpty);
+  EXPECT_EQ("", test::PgRun(foreign.location(), "CREATE TABLE notes (text TEXT)"));
+  EXPECT_EQ(kZDLSchemaMismatch, Refusal([&] { CZDLDatabase::Open(foreign.location()); }).first);
+  EXPECT_EQ(kZDLDatabaseUnavailable, Refusal([&] { CZDLDatabase::Open(test::PgLocationOf(server_, "zeb_t_missing")); }).first);
+}
+
+// A connection lost while idle, or a database refusing connections for a while, is shown by
+// TwoNodes_e2e_test through real requests.
+TEST_P(BackEndTest, AConnectionLostInsideATransactionFailsItAndTheNextWorks) {
+  if (embedded()) GTEST_SKIP() << "a server's connections only";
+  AddPartition(session(), "Before");
+  EXPECT_EQ(kZDLDatabaseUnavailable, Refusal([&] {
+              CZDLTransaction transaction(session());
+              CountPartitions();
+              EXPECT_EQ("", test::PgRun(location_, "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                                                   "WHERE datname = current_database() AND pid <> pg_backend_pid()"));
+              AddPartition(session(), "Lost");
+              transaction.Commit();
+            }).first);
+  EXPECT_EQ(1u, CountPartitions());
+  AddPartition(session(), "After");
+}
+
+TEST_P(BackEndTest, ATransactionWithAFailedStatementDoesNotCommitQuietly) {
+  EXPECT_EQ(kZDLGeneralError, Refusal([&] {
+              CZDLTransaction transaction(session());
+              AddPartition(session(), "Written");
+              EXPECT_EQ(kZDLDuplicate, Refusal([&] {
+                          session().Execute("INSERT INTO RoutePartition (pkid, Name) VALUES (?, ?)",
+                                            {CZDLID::New(), "written"});
+                        }).first);
+              transaction.Commit();
+            }).first);
+  EXPECT_EQ(0u, CountPartitions());
+  AddPartition(session(), "Later");
+}
+
+// Two handles on one database stand for two server processes.
+TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
+  if (embedded()) GTEST_SKIP() << "one process per embedded database";
+  auto& node = db_;
+  auto other = CZDLDatabase::Open(location_);
+  CZDLSession& session = node->Session();
+  PartitionCountingCache& cache = node->Cache<PartitionCountingCache>();
+  // Connecting the listener counts as a gap: everything is dropped once.
+  ASSERT_TRUE(Eventually([&] { return cache.drops == 1; }));
+
+  // Own writes, and other tables' writes, leave the cache alone; the partition write then
+  // arrives after them.
+  AddPartition(session, "Mine");
+  CRegionList regions(other->Session());
+  regions.Insert()->PutName("Elsewhere");
+  regions.Update();
+  const CZDLID id = AddPartition(other->Session(), "Theirs");
+  ASSERT_TRUE(Eventually([&] { return cache.drops >= 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(2, cache.drops);
+
+  // What a request caches inside its snapshot comes from that snapshot, and is dropped when the
+  // snapshot ends if another process wrote meanwhile.
+  {
+    CZDLReadScope snapshot(session);
+    EXPECT_EQ(2u, CountPartitions());
+    AddPartition(other->Session(), "Meanwhile");
+    ASSERT_TRUE(Eventually([&] { return cache.drops == 3; }));
+    EXPECT_EQ(2u, CountPartitions());
+  }
+  EXPECT_EQ(4, cache.drops);
+  {
+    CZDLReadScope snapshot(session);
+    EXPECT_EQ(3u, CountPartitions());
+  }
+  EXPECT_EQ(4, cache.drops);
+
+  // The partition element cache and the type tables are read again after another process's change.
+  CXMLRoutePartitionCache& partitions = node->Cache<CXMLRoutePartitionCache>();
+  EXPECT_NE(std::string::npos, partitions.Lookup(session, id).find("<name>Theirs</name>"));
+  CRoutePartitionList list(other->Session());
+  list.SelectByID(id);
+  list.GetCurrentItem()->PutName("Renamed");
+  list.Update();
+  EXPECT_TRUE(Eventually([&] {
+    CZDLReadScope snapshot(session);
+    return partitions.Lookup(session, id).find("<name>Renamed</name>") != std::string::npos;
+  }));
+  EXPECT_EQ("", CTypeList(session, "TypeClass").GetStringRef(77));
+  other->Session().Execute("INSERT INTO TypeClass (Enum, Name) VALUES (?, ?)", {77, "Test Class"});
+  EXPECT_TRUE(Eventually([&] { return CTypeList(session, "TypeClass").GetStringRef(77) == "Test Class"; }));
 }
 
 }  // namespace
