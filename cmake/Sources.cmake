@@ -120,12 +120,10 @@ set(ZEB_TEST_SOURCES
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
-  tests/zdl/CItemList_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
   tests/zdl/PostgresText_test.cc
   tests/zdl/PostgresLibrary_test.cc
-  tests/zdl/PostgresShared_test.cc
   tests/zdl/PostgresCopy_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc

@@ -1,4 +1,5 @@
-// The phone element in the rendering modes getPhone does not use, and the enterprise caches.
+// The phone element in the rendering modes getPhone does not use, and the enterprise caches. The
+// line element is shown by getVoiceMailPort.
 #include "builders/CXMLIPPhone.h"
 
 #include <gtest/gtest.h>
@@ -92,30 +93,6 @@ TEST_F(PhoneBuilderTest, NamespaceModeRendersReferencesInFullWithoutLinesOrSpeed
   const std::string full = Build(kModeFull);
   EXPECT_EQ(0u, full.find("<device  xsi:type=\"zeb:XIPPhone\"")) << full;
   EXPECT_TRUE(Has(full, "<country>New Zealand</country>")) << full;
-}
-
-TEST_F(PhoneBuilderTest, SingleLineIsTheFirstLineAppearance) {
-  CXMLPhoneLine none;
-  none.BuildFromDatabase(session_, phone_);
-  EXPECT_TRUE(none.IsEmpty());
-  zdl::CNumPlanList numbers(session_);
-  auto number = numbers.Insert();
-  number->PutDNOrPattern("1000");
-  number->PutPatternUsageType(2);
-  numbers.Update();
-  zdl::CDeviceNumPlanMapList lines(session_);
-  for (long index : {1, 2}) {
-    auto line = lines.Insert();
-    line->PutDeviceID(phone_);
-    line->PutNumPlanID(number->GetID());
-    line->PutNumPlanIndex(index);
-    line->PutRingSetting(4);
-  }
-  lines.Update();
-  CXMLPhoneLine line;
-  line.BuildFromDatabase(session_, phone_);
-  EXPECT_EQ(0u, line.ToString().find("<line  uuid=\"" + lines.GetItem(0)->GetID().str() + "\" index=\"1\">"));
-  EXPECT_TRUE(Has(line.ToString(), "<ringSetting>Ring</ringSetting>"));
 }
 
 // --- enterprise caches ---

@@ -25,11 +25,6 @@ std::string Process(const std::string& text) {
 
 std::string ClientFault(const std::string& text) { return Envelope(PlainFault("SOAP-ENV:Client", text)); }
 
-TEST(ProcessSOAPRequestTest, UnknownMethodWithoutSequence) {
-  EXPECT_EQ(FaultEnvelope("localhost", "fooBar", 5002, "Unknown method: fooBar"),
-            Process(RequestEnvelope("<zeb:fooBar><name>x</name></zeb:fooBar>")));
-}
-
 TEST(ProcessSOAPRequestTest, SequenceIsEchoedAsSigned32BitDecimal) {
   struct Case {
     const char* attribute;
@@ -46,35 +41,29 @@ TEST(ProcessSOAPRequestTest, SequenceIsEchoedAsSigned32BitDecimal) {
 }
 
 TEST(ProcessSOAPRequestTest, MethodNamesAreCaseSensitiveAndExact) {
-  for (const char* name : {"AddPhone", "addphone", "updateRegion", "getphone"}) {
+  for (const char* name : {"AddPhone", "getphone"}) {
     EXPECT_EQ(FaultEnvelope("localhost", name, 5002, std::string("Unknown method: ") + name),
               Process(RequestEnvelope(std::string("<") + name + "/>")));
   }
 }
 
-TEST(ProcessSOAPRequestTest, EnvelopeAcceptsAnyPrefixOrNone) {
+// Any prefix or none, declared or not; comments, processing instructions and a header are
+// skipped; the encoding declaration is ignored, the text is UTF-8.
+TEST(ProcessSOAPRequestTest, EnvelopeIsFoundWhateverItsPrefixesAndWhatSurroundsIt) {
   const std::string expected = FaultEnvelope("localhost", "fooBar", 5002, "Unknown method: fooBar");
   EXPECT_EQ(expected, Process("<Envelope><Body><fooBar/></Body></Envelope>"));
-  EXPECT_EQ(expected, Process("<x:Envelope xmlns:x=\"urn:other\"><x:Body><y:fooBar xmlns:y=\"urn:y\"/></x:Body>"
-                              "</x:Envelope>"));
-  // A prefix that is never declared is still only a prefix.
   EXPECT_EQ(expected, Process("<s:Envelope><s:Body><zeb:fooBar/></s:Body></s:Envelope>"));
-}
-
-TEST(ProcessSOAPRequestTest, CommentsProcessingInstructionsAndHeaderAreSkipped) {
-  EXPECT_EQ(FaultEnvelope("localhost", "second", 5002, "Unknown method: second"),
-            Process("<?xml version=\"1.0\"?><!-- before --><?pi data?>\n<Envelope>\n<!-- c --><Header><a/></Header>"
-                    "<?pi?><!-- between --><Body>\n  <!-- x --><second/><third/></Body></Envelope>"));
+  EXPECT_EQ(FaultEnvelope("localhost", "caf\xc3\xa9", 5002, "Unknown method: caf\xc3\xa9"),
+            Process("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!-- before --><?pi data?>\n<Envelope>\n<!-- c -->"
+                    "<Header><a/></Header><?pi?><!-- between --><Body>\n  <!-- x --><caf\xc3\xa9/><third/></Body>"
+                    "</Envelope>"));
 }
 
 TEST(ProcessSOAPRequestTest, EnvelopeShapeFaults) {
-  const std::string noEnvelope = ClientFault("SOAP Envelope element not found!");
   const std::string noBody = ClientFault("SOAP Body element not found!");
-  EXPECT_EQ(noEnvelope, Process("<Envelop><Body><fooBar/></Body></Envelop>"));
+  EXPECT_EQ(ClientFault("SOAP Envelope element not found!"), Process("<Envelop><Body><fooBar/></Body></Envelop>"));
   EXPECT_EQ(noBody, Process("<Envelope/>"));
-  EXPECT_EQ(noBody, Process("<Envelope><Header/></Envelope>"));
   EXPECT_EQ(noBody, Process("<Envelope><Header/><Other/><Body><fooBar/></Body></Envelope>"));
-  EXPECT_EQ(noBody, Process("<Envelope><Other/><Body><fooBar/></Body></Envelope>"));
   EXPECT_EQ(ClientFault("No request method found in SOAP Body!"),
             Process("<Envelope><Body> text only <!-- c --></Body></Envelope>"));
 }
@@ -92,7 +81,7 @@ TEST(ProcessSOAPRequestTest, MalformedXmlNamesLineColumnCodeAndSourceLine) {
             Process("<Envelope>\n <b></a>\n</Envelope>"));
 }
 
-TEST(ProcessSOAPRequestTest, DocumentTypeDeclarationIsRefused) {
+TEST(ProcessSOAPRequestTest, DocumentTypesAndUndefinedEntitiesAreRefused) {
   const std::string laughs =
       "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;\">]>\n"
       "<Envelope><Body><fooBar>&lol2;</fooBar></Body></Envelope>";
@@ -100,17 +89,8 @@ TEST(ProcessSOAPRequestTest, DocumentTypeDeclarationIsRefused) {
   EXPECT_NE(std::string::npos, response.find("A document type declaration is not allowed in a request."));
   EXPECT_NE(std::string::npos, response.find("Code : c00cefff"));
   EXPECT_EQ(std::string::npos, response.find("lollol"));
-}
-
-TEST(ProcessSOAPRequestTest, EncodingDeclarationIsIgnoredTextIsUtf8) {
-  EXPECT_EQ(FaultEnvelope("localhost", "caf\xc3\xa9", 5002, "Unknown method: caf\xc3\xa9"),
-            Process("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Envelope><Body><caf\xc3\xa9/></Body>"
-                    "</Envelope>"));
-}
-
-TEST(ProcessSOAPRequestTest, UndefinedEntityIsAParseErrorNotAFetch) {
-  const std::string response = Process("<Envelope><Body><fooBar>&ext;</fooBar></Body></Envelope>");
-  EXPECT_NE(std::string::npos, response.find("Entity &apos;ext&apos; not defined"));
+  EXPECT_NE(std::string::npos, Process("<Envelope><Body><fooBar>&ext;</fooBar></Body></Envelope>")
+                                   .find("Entity &apos;ext&apos; not defined"));
 }
 
 TEST(ProcessSOAPRequestTest, NullTextThrows) {

@@ -42,19 +42,13 @@ std::string Dump(const std::string& location) {
 void Fill(const std::string& location) {
   auto db = CZDLDatabase::Open(location);
   CZDLSession& session = db->Session();
-  CRoutePartitionList partitions(session);
-  auto partition = partitions.Insert();
-  partition->PutName("Lobby's \"best\"");
-  partitions.Update();
-  CCallingSearchSpaceList spaces(session);
-  auto space = spaces.Insert();
-  space->PutName("Everyone");
-  spaces.Update();
-  CCallingSearchSpaceMemberList members(session);
-  auto member = members.Insert();
-  member->PutCallingSearchSpaceID(space->GetID());
-  member->PutRoutePartitionID(partition->GetID());
-  members.Update();
+  session.ExecScript(
+      "INSERT INTO RoutePartition (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Lobby''s \"best\"');"
+      "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000002}', 'Everyone');"
+      "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) VALUES "
+      "('{C0000000-0000-0000-0000-000000000003}', '{C0000000-0000-0000-0000-000000000002}', "
+      "'{C0000000-0000-0000-0000-000000000001}');"
+      "DELETE FROM SoftkeyTemplate WHERE Name = 'Standard Feature'");
   // The phone is written before the profile it comes to refer to.
   CDeviceList devices(session);
   auto phone = devices.Insert();
@@ -65,10 +59,6 @@ void Fill(const std::string& location) {
   devices.Update();
   phone->PutDeviceDefaultProfileID(profile->GetID());
   devices.Update();
-  CSoftkeyTemplateList templates(session);
-  templates.SelectByName("Standard Feature");
-  templates.Delete();
-  templates.Update();
 }
 
 class CopyTest : public ::testing::TestWithParam<const char*> {
@@ -99,30 +89,25 @@ class CopyTest : public ::testing::TestWithParam<const char*> {
 INSTANTIATE_TEST_SUITE_P(ToEitherBackEnd, CopyTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_P(CopyTest, EveryRowArrivesAndTheCountsArePrinted) {
+TEST_P(CopyTest, EveryRowArrivesOnceAndOnlyAnEmptyTargetIsFilled) {
   const test::CommandResult result = Copy(source_, target_);
   ASSERT_EQ(0, result.exitCode) << result.err;
   // Table names in 34 columns, then both counts in 10 columns each.
   const std::string devices = "\nDevice" + std::string(28 + 9, ' ') + "2" + std::string(9, ' ') + "2\n";
   EXPECT_NE(std::string::npos, result.out.find(devices)) << result.out;
   EXPECT_NE(std::string::npos, result.out.find(" tables, every count matches\n")) << result.out;
-  EXPECT_EQ(Dump(source_), Dump(target_));
-}
+  const std::string copied = Dump(target_);
+  EXPECT_EQ(Dump(source_), copied);
 
-TEST_P(CopyTest, OnlyAnEmptyTargetIsFilled) {
-  ASSERT_EQ(0, Copy(source_, target_).exitCode);
-  const std::string before = Dump(target_);
   const test::CommandResult again = Copy(source_, target_);
   EXPECT_EQ(1, again.exitCode);
   EXPECT_NE(std::string::npos, again.err.find(" is not empty.")) << again.err;
-  EXPECT_EQ(before, Dump(target_));
-
+  EXPECT_EQ(copied, Dump(target_));
   const test::CommandResult missing = Copy(dir_ / "missing.db", dir_ / "other.db");
   EXPECT_EQ(1, missing.exitCode);
   EXPECT_EQ("zebd copy: There is no configuration database " + (dir_ / "missing.db") + ".\n", missing.err);
-
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"copy"}, {"copy", "--from", source_}, {"copy", "--from", source_, "--to"}, {"copy", "--into", "x", "--to", "y"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"copy", "--from", source_}, {"copy", "--into", "x", "--to", "y"}}) {
     const test::CommandResult usage = test::RunZebd(args);
     EXPECT_EQ(2, usage.exitCode) << args.size();
     EXPECT_EQ(0u, usage.err.find("usage: zebd copy --from LOCATION --to LOCATION\n")) << usage.err;

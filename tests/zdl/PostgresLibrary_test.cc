@@ -1,12 +1,17 @@
-// The library behaviours that differ most between back ends, run on the embedded one and, when
-// ZEB_TEST_PG (or ZEB_TEST_DB) names a PostgreSQL server, on a fresh PostgreSQL database: name
-// matching and ordering, LIKE, value types, constraint failures, and concurrent writers.
+// The record library, run on the embedded back end and, when ZEB_TEST_PG (or ZEB_TEST_DB) names
+// a PostgreSQL server, on a fresh PostgreSQL database: name matching and ordering, LIKE, value
+// types, constraint failures, all-or-nothing writes, schema upgrades and concurrent writers; and
+// what only a server does: living through lost connections, and dropping caches when another
+// process changes the database.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "builders/CXMLRoutePartition.h"
 #include "e2e/ZebdProcess.h"
 #include "support/PgScratchDatabase.h"
 #include "support/TempDir.h"
@@ -44,23 +49,64 @@ std::vector<std::string> Names(CRoutePartitionList& list) {
   return names;
 }
 
+// Waits (bounded) until condition holds.
+bool Eventually(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// A module cache that counts how often it was dropped; it depends on route partitions only.
+class PartitionCountingCache : public ModuleCache {
+ public:
+  void Invalidate() override { ++drops; }
+  bool DependsOn(const std::string& table) const override { return table == "routepartition"; }
+  std::atomic<int> drops{0};
+};
+
 class BackEndTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     if (std::string(GetParam()) == "sqlite") {
       location_ = dir_ / "zeb.db";
     } else {
-      const std::string server = test::PgScratchDatabase::ServerForTests();
-      if (server.empty()) GTEST_SKIP() << "no PostgreSQL server: set ZEB_TEST_PG (see tests/pg/cluster.sh)";
-      scratch_ = std::make_unique<test::PgScratchDatabase>(server, test::ZebdBuildStamp());
+      server_ = test::PgScratchDatabase::ServerForTests();
+      if (server_.empty()) GTEST_SKIP() << "no PostgreSQL server: set ZEB_TEST_PG (see tests/pg/cluster.sh)";
+      scratch_ = std::make_unique<test::PgScratchDatabase>(server_, test::ZebdBuildStamp());
       location_ = scratch_->location();
     }
     db_ = CZDLDatabase::Open(location_);
   }
 
   CZDLSession& session() { return db_->Session(); }
+  bool embedded() const { return scratch_ == nullptr; }
+
+  // Closes the library's handle and runs sql on a connection of its own, as another program would.
+  void Raw(const std::string& sql) {
+    db_.reset();
+    if (!embedded()) {
+      EXPECT_EQ("", test::PgRun(location_, sql)) << sql;
+      return;
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(location_.c_str(), &db));
+    char* error = nullptr;
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error)) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+  }
+
+  std::size_t Count(const std::string& sql, const std::vector<CZDLValue>& values = {}) {
+    return session().Query(sql, values).rows.size();
+  }
+
+  std::size_t CountPartitions() { return Count("SELECT * FROM RoutePartition"); }
 
   test::TempDir dir_;
+  std::string server_;
   std::unique_ptr<test::PgScratchDatabase> scratch_;
   std::string location_;
   std::unique_ptr<CZDLDatabase> db_;
@@ -69,7 +115,7 @@ class BackEndTest : public ::testing::TestWithParam<const char*> {
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, BackEndTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_P(BackEndTest, NamesAreUniqueAndFoundWithoutRegardToCase) {
+TEST_P(BackEndTest, NamesAreUniqueFoundWithoutRegardToCaseAndBoundNeverInterpreted) {
   AddPartition(session(), "Internal");
   EXPECT_EQ(std::make_pair(static_cast<int>(kZDLDuplicate), std::string("A Route Partition named \"INTERNAL\" already exists.")),
             Refusal([&] { AddPartition(session(), "INTERNAL"); }));
@@ -77,6 +123,17 @@ TEST_P(BackEndTest, NamesAreUniqueAndFoundWithoutRegardToCase) {
   list.SelectByName("iNtErNaL");
   ASSERT_EQ(1u, list.Count());
   EXPECT_EQ("Internal", list.GetCurrentItem()->GetName());
+  for (const char* name : {"O'Brien", "a_b", "x'; DROP TABLE RoutePartition; --"}) {
+    AddPartition(session(), name);
+    list.SelectByName(name);
+    ASSERT_EQ(1u, list.Count()) << name;
+    EXPECT_EQ(name, list.GetCurrentItem()->GetName());
+  }
+  // A name is no pattern.
+  list.SelectByName("%");
+  EXPECT_EQ(0u, list.Count());
+  list.SelectByName("a%b");
+  EXPECT_EQ(0u, list.Count());
 }
 
 TEST_P(BackEndTest, LikeIgnoresCaseAndHasNoEscapeCharacter) {
@@ -156,6 +213,90 @@ TEST_P(BackEndTest, ConstraintFailuresBecomeLibraryExceptions) {
   AddPartition(session(), "After");
 }
 
+TEST_P(BackEndTest, ListWritesAreAllOrNothingAndCheckTheirReferences) {
+  AddPartition(session(), "Taken");
+  CRoutePartitionList list(session());
+  list.Insert()->PutName("Fresh");
+  list.Insert()->PutName("taken");
+  EXPECT_EQ(kZDLDuplicate, Refusal([&] { list.Update(); }).first);
+  {
+    CZDLTransaction transaction(session());
+    AddPartition(session(), "Gone1");
+    AddPartition(session(), "Gone2");
+  }
+  EXPECT_EQ(1u, Count("SELECT * FROM RoutePartition"));
+
+  CCallingSearchSpaceList spaces(session());
+  spaces.Insert()->PutName("C");
+  spaces.Update();
+  CCallingSearchSpaceMemberList members(session());
+  auto member = members.Insert();
+  member->PutCallingSearchSpaceID(spaces.GetCurrentItem()->GetID());
+  member->PutRoutePartitionID(CZDLID("{11111111-2222-3333-4444-555555555555}"));
+  EXPECT_EQ(kZDLReferenceMissing, Refusal([&] { members.Update(); }).first);
+  CRoutePartitionList unnamed(session());
+  unnamed.Insert()->PutDescription("no name");
+  EXPECT_EQ(kZDLRequiredValue, Refusal([&] { unnamed.Update(); }).first);
+}
+
+TEST_P(BackEndTest, TypeListsFindByExactNameAndAreReadAgainWhenDropped) {
+  CTypeList models(session(), "TypeModel");
+  ASSERT_TRUE(models.Find(std::string("Desk Phone 60")));
+  EXPECT_EQ(9, models.GetEnum());
+  EXPECT_EQ(6, models.GetColumn("NumButtons").AsInt());
+  EXPECT_FALSE(models.Find(std::string("desk phone 60")));
+  EXPECT_EQ("", models.GetStringRef(99999));
+  session().Execute("DELETE FROM TypeFeature");
+  db_->types().Invalidate();
+  EXPECT_TRUE(CTypeList(session(), "TypeFeature").IsBOF());
+  EXPECT_THROW(CTypeList(session(), "RoutePartition"), CZDLException);
+}
+
+TEST_P(BackEndTest, ReopeningKeepsDataAndDoesNotReseed) {
+  AddPartition(session(), "Kept");
+  CSoftkeyTemplateList templates(session());
+  templates.SelectByName("standard feature");
+  ASSERT_EQ(1u, templates.Count());
+  templates.Delete();
+  templates.Update();
+  db_.reset();
+  db_ = CZDLDatabase::Open(location_);
+  EXPECT_EQ(1u, Count("SELECT * FROM RoutePartition WHERE Name = ?", {"Kept"}));
+  EXPECT_EQ(0u, Count("SELECT * FROM SoftkeyTemplate WHERE Name = ?", {"Standard Feature"}));
+}
+
+TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
+  AddPartition(session(), "Survivor");
+  // An older build: no MGCP tables, no Description column on partitions, fewer type rows,
+  // numbers unique by pattern and partition alone, a calling search space without its clause.
+  Raw("DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
+      "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
+      "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition "
+      "ON NumPlan (DNOrPattern, COALESCE(CAST(fkRoutePartition AS TEXT), ''));"
+      "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Front');"
+      "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
+      "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM RoutePartition;"
+      "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
+  db_ = CZDLDatabase::Open(location_);
+  CRoutePartitionList list(session());
+  list.SelectByName("survivor");
+  ASSERT_EQ(1u, list.Count());
+  list.GetCurrentItem()->PutDescription("now possible");
+  list.Update();
+  EXPECT_EQ(0u, Count("SELECT * FROM MGCP"));
+  EXPECT_EQ("Device Profile", CTypeList(session(), "TypeClass").GetStringRef(254));
+  EXPECT_EQ("Survivor", session().Query("SELECT Clause FROM CallingSearchSpace").rows.at(0).at(0).AsText());
+  // Two numbers that share pattern and partition and differ in their route filter.
+  session().ExecScript(
+      "INSERT INTO RouteFilter (pkid, Name) VALUES ('{F0000000-0000-0000-0000-000000000001}', 'RF');"
+      "INSERT INTO NumPlan (pkid, DNOrPattern) VALUES ('{F0000000-0000-0000-0000-000000000002}', '9.@');"
+      "INSERT INTO NumPlan (pkid, DNOrPattern, fkRouteFilter) VALUES ('{F0000000-0000-0000-0000-000000000003}', "
+      "'9.@', '{F0000000-0000-0000-0000-000000000001}')");
+
+  Raw("UPDATE ZebSchema SET version = version + 1");
+  EXPECT_EQ(kZDLSchemaMismatch, Refusal([&] { CZDLDatabase::Open(location_); }).first);
+}
+
 // Two handles on one database stand for two server processes: the same new name written
 // through both at once gives one record and one duplicate fault with the library's text.
 TEST_P(BackEndTest, ConcurrentWritersOfOneNameGetOneDuplicate) {
@@ -185,6 +326,103 @@ TEST_P(BackEndTest, ConcurrentWritersOfOneNameGetOneDuplicate) {
   CRoutePartitionList list(session());
   list.SelectWhere("Name LIKE ?", {"race%"});
   EXPECT_EQ(10u, list.Count());
+}
+
+// The embedded back end's own refusals are in CZDLDatabase_test.
+TEST_P(BackEndTest, AnEmptyServerDatabaseGetsTheSchemaForeignOrMissingOnesAreRefused) {
+  if (embedded()) GTEST_SKIP() << "a server's databases only";
+  const test::PgScratchDatabase empty(server_, test::ZebdBuildStamp(), test::PgScratchDatabase::Contents::kEmpty);
+  EXPECT_EQ("Device Profile", CTypeList(CZDLDatabase::Open(empty.location())->Session(), "TypeClass").GetStringRef(254));
+  const test::PgScratchDatabase foreign(server_, test::ZebdBuildStamp(), test::PgScratchDatabase::Contents::kEmpty);
+  EXPECT_EQ("", test::PgRun(foreign.location(), "CREATE TABLE notes (text TEXT)"));
+  EXPECT_EQ(kZDLSchemaMismatch, Refusal([&] { CZDLDatabase::Open(foreign.location()); }).first);
+  EXPECT_EQ(kZDLDatabaseUnavailable, Refusal([&] { CZDLDatabase::Open(test::PgLocationOf(server_, "zeb_t_missing")); }).first);
+}
+
+// A connection lost while idle, or a database refusing connections for a while, is shown by
+// TwoNodes_e2e_test through real requests.
+TEST_P(BackEndTest, AConnectionLostInsideATransactionFailsItAndTheNextWorks) {
+  if (embedded()) GTEST_SKIP() << "a server's connections only";
+  AddPartition(session(), "Before");
+  EXPECT_EQ(kZDLDatabaseUnavailable, Refusal([&] {
+              CZDLTransaction transaction(session());
+              CountPartitions();
+              EXPECT_EQ("", test::PgRun(location_, "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                                                   "WHERE datname = current_database() AND pid <> pg_backend_pid()"));
+              AddPartition(session(), "Lost");
+              transaction.Commit();
+            }).first);
+  EXPECT_EQ(1u, CountPartitions());
+  AddPartition(session(), "After");
+}
+
+// A server aborts a transaction at its first failed statement; the embedded back end goes on.
+TEST_P(BackEndTest, ATransactionWithAFailedStatementDoesNotCommitQuietly) {
+  if (embedded()) GTEST_SKIP() << "a server's transactions only";
+  EXPECT_EQ(kZDLGeneralError, Refusal([&] {
+              CZDLTransaction transaction(session());
+              AddPartition(session(), "Written");
+              EXPECT_EQ(kZDLDuplicate, Refusal([&] {
+                          session().Execute("INSERT INTO RoutePartition (pkid, Name) VALUES (?, ?)",
+                                            {CZDLID::New(), "written"});
+                        }).first);
+              transaction.Commit();
+            }).first);
+  EXPECT_EQ(0u, CountPartitions());
+  AddPartition(session(), "Later");
+}
+
+// Two handles on one database stand for two server processes.
+TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
+  if (embedded()) GTEST_SKIP() << "one process per embedded database";
+  auto& node = db_;
+  auto other = CZDLDatabase::Open(location_);
+  CZDLSession& session = node->Session();
+  PartitionCountingCache& cache = node->Cache<PartitionCountingCache>();
+  // Connecting the listener counts as a gap: everything is dropped once.
+  ASSERT_TRUE(Eventually([&] { return cache.drops == 1; }));
+
+  // Own writes, and other tables' writes, leave the cache alone; the partition write then
+  // arrives after them.
+  AddPartition(session, "Mine");
+  CRegionList regions(other->Session());
+  regions.Insert()->PutName("Elsewhere");
+  regions.Update();
+  const CZDLID id = AddPartition(other->Session(), "Theirs");
+  ASSERT_TRUE(Eventually([&] { return cache.drops >= 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(2, cache.drops);
+
+  // What a request caches inside its snapshot comes from that snapshot, and is dropped when the
+  // snapshot ends if another process wrote meanwhile.
+  {
+    CZDLReadScope snapshot(session);
+    EXPECT_EQ(2u, CountPartitions());
+    AddPartition(other->Session(), "Meanwhile");
+    ASSERT_TRUE(Eventually([&] { return cache.drops == 3; }));
+    EXPECT_EQ(2u, CountPartitions());
+  }
+  EXPECT_EQ(4, cache.drops);
+  {
+    CZDLReadScope snapshot(session);
+    EXPECT_EQ(3u, CountPartitions());
+  }
+  EXPECT_EQ(4, cache.drops);
+
+  // The partition element cache and the type tables are read again after another process's change.
+  CXMLRoutePartitionCache& partitions = node->Cache<CXMLRoutePartitionCache>();
+  EXPECT_NE(std::string::npos, partitions.Lookup(session, id).find("<name>Theirs</name>"));
+  CRoutePartitionList list(other->Session());
+  list.SelectByID(id);
+  list.GetCurrentItem()->PutName("Renamed");
+  list.Update();
+  EXPECT_TRUE(Eventually([&] {
+    CZDLReadScope snapshot(session);
+    return partitions.Lookup(session, id).find("<name>Renamed</name>") != std::string::npos;
+  }));
+  EXPECT_EQ("", CTypeList(session, "TypeClass").GetStringRef(77));
+  other->Session().Execute("INSERT INTO TypeClass (Enum, Name) VALUES (?, ?)", {77, "Test Class"});
+  EXPECT_TRUE(Eventually([&] { return CTypeList(session, "TypeClass").GetStringRef(77) == "Test Class"; }));
 }
 
 }  // namespace
