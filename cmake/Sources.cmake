@@ -96,6 +96,23 @@ set(ZEB_SOURCES
   src/extension/TraceLog.cc
   src/extension/VersionStamp.cc
   src/extension/CQuillonExtension.cc
+  src/wsdl/ServiceDocuments.cc
+)
+
+# The schema fragments of the service documents, compiled into the binary in this order.
+set(ZEB_SCHEMA_FRAGMENTS
+  src/wsdl/schema/Common.xsd
+  src/wsdl/schema/Phones.xsd
+  src/wsdl/schema/Users.xsd
+  src/wsdl/schema/Lines.xsd
+  src/wsdl/schema/Partitions.xsd
+  src/wsdl/schema/Patterns.xsd
+  src/wsdl/schema/RouteLists.xsd
+  src/wsdl/schema/Gateways.xsd
+  src/wsdl/schema/Lists.xsd
+  src/wsdl/schema/ServiceParameters.xsd
+  src/wsdl/schema/DialPlans.xsd
+  src/wsdl/schema/DevicePools.xsd
 )
 
 set(ZEB_SERVER_SOURCES
@@ -164,4 +181,6 @@ set(ZEB_TEST_SOURCES
   tests/e2e/MGCP_e2e_test.cc
   tests/e2e/VoiceMailPort_e2e_test.cc
   tests/e2e/CTIRoutePoint_e2e_test.cc
+  tests/support/SchemaValidator.cc
+  tests/wsdl/ServiceDocuments_test.cc
 )
