@@ -127,6 +127,7 @@ set(ZEB_SERVER_SOURCES
   src/server/ListenAddress.cc
   src/server/PasswordHash.cc
   src/server/ServerOptions.cc
+  src/server/ServiceDocumentRoute.cc
   src/server/TlsContext.cc
   src/server/main.cc
 )

@@ -11,6 +11,8 @@
 #include <iostream>
 #include <limits>
 
+#include "server/ServiceDocumentRoute.h"
+
 namespace zeb::server {
 
 namespace beast = boost::beast;
@@ -286,7 +288,8 @@ void HttpSession<Stream>::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
   Handle(parser_->get().body().size(), true);
 }
 
-// Runs the extension synchronously on this thread, then sends what it wrote; a request without
+// Answers a request for a service document from memory; runs the extension synchronously on
+// this thread for any other request, then sends what it wrote. A request without
 // valid credentials gets the 401 answer instead. A body that was not read leaves the connection
 // unusable for another request.
 template <class Stream>
@@ -296,6 +299,11 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   if (!authorized_) return Respond(UnauthorizedResponse(closeAfter), closeAfter);
 
   const auto& request = parser_->get();
+  beast::error_code ignored;
+  const auto port = Lowest().socket().local_endpoint(ignored).port();
+  if (auto document = AnswerDocumentRequest(DocumentRequestOf(request, kTls, port))) {
+    return Respond(std::move(*document), closeAfter);
+  }
   ExtensionRequest call;
   call.method = ToStd(request.method_string());
   call.queryString = QueryOf(request.target());

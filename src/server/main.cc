@@ -12,6 +12,7 @@
 #include "server/ServerOptions.h"
 #include "server/TlsContext.h"
 #include "zdl/CZDLDatabase.h"
+#include "wsdl/ServiceDocuments.h"
 #include "zdl/CopyDatabase.h"
 
 namespace {
@@ -54,11 +55,34 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
   }
 }
 
+// `zebd xsd` prints the schema and `zebd wsdl [ADDRESS]` the WSDL, whose service address is
+// ADDRESS (default: the one of the default listener), for generating clients offline.
+int PrintDocument(int argc, char** argv) {
+  const std::string which = argv[1];
+  if (argc > (which == "wsdl" ? 3 : 2)) {
+    std::cerr << "zebd: usage: zebd xsd | zebd wsdl [ADDRESS]\n";
+    return kExitUsage;
+  }
+  try {
+    const zeb::wsdl::ServiceDocuments& documents = zeb::wsdl::Documents();
+    if (which == "xsd") {
+      std::cout << documents.Schema();
+    } else {
+      std::cout << documents.Wsdl(argc > 2 ? argv[2] : std::string("http://127.0.0.1:8080") + zeb::wsdl::kServicePath);
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "zebd: " << e.what() << std::endl;
+    return kExitFailure;
+  }
+  return std::cout.flush() ? 0 : kExitFailure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // `zebd copy --from A --to B` moves a configuration database instead of serving.
   if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  if (argc > 1 && (std::string(argv[1]) == "wsdl" || std::string(argv[1]) == "xsd")) return PrintDocument(argc, argv);
   server::ServerOptions options;
   std::string error;
   switch (server::ParseServerOptions(argc, argv, &options, &error)) {
@@ -88,6 +112,8 @@ int main(int argc, char** argv) {
       Warn("warning: listening on " + endpoint.address().to_string() +
            " without TLS and authentication (--insecure)");
     security = LoadSecurity(options);
+    // Built once, before the first request: a broken schema stops the start.
+    zeb::wsdl::Documents();
     database = zeb::zdl::CZDLDatabase::Open(options.database);
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
