@@ -151,6 +151,7 @@ set(ZEB_TEST_SOURCES
   tests/support/DatabaseSnapshot.cc
   tests/support/PgScratchDatabase.cc
   tests/e2e/ZebdProcess.cc
+  tests/e2e/ServedSchema.cc
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc

@@ -178,23 +178,27 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
     std::string message;
   } cases[] = {
       {"<addMGCP/>", "addMGCP", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newMGCP>"},
-      {"<addMGCP><m/></addMGCP>", "addMGCP", kUnexpectedNode, "Unexpected element.   Found NULL, expecting <domainName>"},
-      {"<addMGCP><m><domainName/></m></addMGCP>", "addMGCP", kInvalidValue,
+      {"<addMGCP><m/></addMGCP>", "addMGCP", kUnexpectedNode,
+       "Unexpected element.   Found NULL, expecting <domainName>"},
+      {"<addMGCP><newMGCP><domainName/></newMGCP></addMGCP>", "addMGCP", kInvalidValue,
        "The element, <domainName>, must contain a value"},
-      {"<addMGCP><m><domainName>n</domainName></m></addMGCP>", "addMGCP", kUnexpectedNode,
+      {"<addMGCP><newMGCP><domainName>n</domainName></newMGCP></addMGCP>", "addMGCP", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <description> or <product>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Nope</product></m></addMGCP>", "addMGCP", kInvalidValue,
-       "Unknown product type: Nope"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product></m></addMGCP>", "addMGCP",
-       kUnexpectedNode, "Unexpected element. NULL element found. Expecting <model>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroup/></m>"
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Nope</product></newMGCP></addMGCP>", "addMGCP",
+       kInvalidValue, "Unknown product type: Nope"},
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product></newMGCP></addMGCP>",
+       "addMGCP", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <model>"},
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway "
+       "2</product><model/><dialcoreGroup/></newMGCP>"
        "</addMGCP>",
        "addMGCP", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <dialcoreGroup>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Nope"
-       "</dialcoreGroupName><units/></m></addMGCP>",
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway "
+       "2</product><model/><dialcoreGroupName>Nope"
+       "</dialcoreGroupName><units/></newMGCP></addMGCP>",
        "addMGCP", kNotFound, "Dialcore Group not found"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Default"
-       "</dialcoreGroupName></m></addMGCP>",
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway "
+       "2</product><model/><dialcoreGroupName>Default"
+       "</dialcoreGroupName></newMGCP></addMGCP>",
        "addMGCP", kUnexpectedNode, "Unexpected element. NULL element found, expecting more elements."},
       {"<addMGCPUnit/>", "addMGCPUnit", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <domainName> or <uuid>"},
@@ -204,11 +208,12 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
        "Unexpected element. Found NULL, expecting <unit>"},
       {"<addMGCPUnit><domainName>gw8</domainName><unit/></addMGCPUnit>", "addMGCPUnit", kUnexpectedNode,
        "Unexpected element. No \"index\" attribute found in <unit>"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit id=\"1\"/></addMGCPUnit>", "addMGCPUnit", kUnexpectedNode,
-       "Unexpected element. The <unit> element requires an index attribute"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"/></addMGCPUnit>", "addMGCPUnit", kUnexpectedNode,
-       "Unexpected element. NULL element found, expecting <product> for unit"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"><product>Nope</product></unit></addMGCPUnit>",
+      {"<addMGCPUnit><domainName>gw8</domainName><unit id=\"1\"/></addMGCPUnit>", "addMGCPUnit",
+       kUnexpectedNode, "Unexpected element. The <unit> element requires an index attribute"},
+      {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"/></addMGCPUnit>", "addMGCPUnit",
+       kUnexpectedNode, "Unexpected element. NULL element found, expecting <product> for unit"},
+      {"<addMGCPUnit><domainName>gw8</domainName><unit "
+       "index=\"1\"><product>Nope</product></unit></addMGCPUnit>",
        "addMGCPUnit", kInvalidValue, "Invalid product type specified for <unit>: Nope"},
       {"<updateMGCP/>", "updateMGCP", kUnexpectedNode,
        "Unexpected element. NULL element found.  Expecting <domainName> or <uuid>"},

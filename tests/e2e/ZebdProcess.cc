@@ -140,6 +140,10 @@ ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
   try {
     Spawn(args);
     ReadListeningLine();
+    const auto has = [&](const char* option) {
+      return std::find(extraArgs.begin(), extraArgs.end(), option) != extraArgs.end();
+    };
+    if (!has("--tls-cert") && !has("--auth-file")) NoteSchemaSource(port_);
   } catch (...) {
     if (pid_ > 0) KillAndReap(pid_, Millis(2000));
     if (stdoutFd_ >= 0) close(stdoutFd_);
@@ -306,6 +310,7 @@ RawConnection::RawConnection(int port, const std::string& sourceAddress) {
 RawConnection::~RawConnection() { close(fd_); }
 
 bool RawConnection::Send(std::string_view bytes) {
+  checker_.Sent(bytes);
   while (!bytes.empty()) {
     ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
@@ -399,6 +404,7 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   if (length < 0) {
     std::string all = ReadUntilClose(Millis(RemainingMs(deadline)));
     complete_ = closed_;
+    if (complete_) checker_.Received(all);
     return all;
   }
   std::size_t total = headerEnd + 4 + static_cast<std::size_t>(length);
@@ -408,6 +414,7 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   complete_ = true;
   std::string response = pending_.substr(0, total);
   pending_.erase(0, total);
+  checker_.Received(response);
   return response;
 }
 

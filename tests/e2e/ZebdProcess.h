@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "e2e/ServedSchema.h"
+
 namespace zeb::test {
 
 class PgScratchDatabase;
@@ -88,7 +90,8 @@ CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout = kDe
 CommandResult RunCommand(const std::vector<std::string>& argv, Millis timeout = kDefaultTimeout);
 
 // One client connection over a plain socket, for sending arbitrary bytes and reading raw
-// responses. Not copyable; closes on destruction.
+// responses; what it exchanges is checked against the served schema (ServedSchema.h). Not
+// copyable; closes on destruction.
 class RawConnection {
  public:
   // Connects to 127.0.0.1:port from sourceAddress (any loopback address, so that tests can
@@ -126,6 +129,7 @@ class RawConnection {
   bool ReceiveMore(std::chrono::steady_clock::time_point deadline);
 
   int fd_ = -1;
+  ExchangeChecker checker_;
   std::string pending_;  // received, not yet returned
   bool complete_ = false;
   bool closed_ = false;

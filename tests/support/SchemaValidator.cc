@@ -60,6 +60,20 @@ xmlNode* BodyOf(xmlDoc* doc) {
   return Is(body, kEnvelopeNs, "Body") ? body : nullptr;
 }
 
+// The server reads elements by their local names and never looks at namespaces: each element
+// below takes its local name (a prefix that no declaration binds stays part of the parsed name)
+// and no namespace.
+void ReadLikeTheServer(xmlNode* element) {
+  for (xmlNode* node = element; node; node = node->next) {
+    if (node->type != XML_ELEMENT_NODE) continue;
+    const char* name = reinterpret_cast<const char*>(node->name);
+    if (const char* colon = std::strrchr(name, ':'))
+      xmlNodeSetName(node, reinterpret_cast<const xmlChar*>(colon + 1));
+    node->ns = nullptr;
+    ReadLikeTheServer(node->children);
+  }
+}
+
 }  // namespace
 
 struct SchemaValidator::Compiled {
@@ -68,13 +82,16 @@ struct SchemaValidator::Compiled {
     if (schema) xmlSchemaFree(schema);
   }
 
-  // Validates a copy of element as the root of a document of its own.
-  std::string Validate(const xmlNode* element, bool intoServiceNamespace) const {
+  // Validates a copy of element as the root of a document of its own; asRead validates it the
+  // way the server reads it (below).
+  std::string Validate(const xmlNode* element, bool asRead) const {
     DocPtr doc(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
     xmlNode* copy = xmlDocCopyNode(const_cast<xmlNode*>(element), doc.get(), 1);
     xmlDocSetRootElement(doc.get(), copy);
-    if (intoServiceNamespace && !copy->ns) {
-      copy->ns = xmlNewNs(copy, reinterpret_cast<const xmlChar*>(kZebNs), reinterpret_cast<const xmlChar*>("zebcheck"));
+    if (asRead) {
+      ReadLikeTheServer(copy);
+      copy->ns =
+          xmlNewNs(copy, reinterpret_cast<const xmlChar*>(kZebNs), reinterpret_cast<const xmlChar*>("zeb"));
     }
     std::string errors;
     xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(schema);

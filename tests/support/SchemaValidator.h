@@ -20,9 +20,9 @@ class SchemaValidator {
   // "" when the response envelope is well-formed, has the SOAP shape, and its body's element
   // (or a fault's detail) is valid; otherwise what is wrong.
   std::string CheckResponse(const std::string& envelope) const;
-  // "" when the request envelope's request element is valid. The server matches names without
-  // looking at namespaces, so a request element written without one is checked as if it were
-  // in the service namespace.
+  // "" when the request envelope's request element is valid as the server reads it: by local
+  // names, without looking at namespaces. So the request element is checked in the service
+  // namespace and everything in it unqualified, whatever prefixes the request wrote.
   std::string CheckRequest(const std::string& envelope) const;
 
  private:
