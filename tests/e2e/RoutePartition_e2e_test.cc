@@ -56,6 +56,13 @@ TEST_F(RoutePartitionTest, AddWithoutNameIsRefusedByTheLibrary) {
       "addRoutePartition", 6, "The Route Partition cannot be written without a value for Name.");
 }
 
+// The fault quotes the name in a CDATA section, which "]]>" would end early: it is split there.
+TEST_F(RoutePartitionTest, DuplicateNameHoldingTheEndOfCDataGetsAWellFormedFault) {
+  AddPartition("a]]&gt;b");
+  ExpectRefused("<addRoutePartition><newRoutePartition><name>a]]&gt;b</name></newRoutePartition></addRoutePartition>",
+                "addRoutePartition", 3, "A Route Partition named \"a]]]]><![CDATA[>b\" already exists.");
+}
+
 TEST_F(RoutePartitionTest, GetByUnknownIdAnswersAnEmptyReturn) {
   EXPECT_EQ(Response("getRoutePartition", "<return></return>\r\n"),
             Call("<getRoutePartition><partitionId>{00000000-0000-0000-0000-00000000ABCD}</partitionId>"
