@@ -185,4 +185,5 @@ set(ZEB_TEST_SOURCES
   tests/e2e/CTIRoutePoint_e2e_test.cc
   tests/support/SchemaValidator.cc
   tests/wsdl/ServiceDocuments_test.cc
+  tests/e2e/ServiceDocuments_e2e_test.cc
 )

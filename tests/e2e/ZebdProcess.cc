@@ -384,10 +384,11 @@ long long ContentLengthOf(std::string_view header) {
   return -1;
 }
 
-// "HTTP/1.1 100 Continue" and the other 1xx answers have no body.
-bool IsInterimResponse(std::string_view response) {
+// "HTTP/1.1 100 Continue" and the other 1xx answers, and 304 Not Modified, have no body.
+bool IsBodilessResponse(std::string_view response) {
   auto blank = response.find(' ');
-  return blank != std::string_view::npos && response.substr(blank + 1, 1) == "1";
+  return blank != std::string_view::npos &&
+         (response.substr(blank + 1, 1) == "1" || response.substr(blank + 1, 4) == "304 ");
 }
 
 }  // namespace
@@ -400,7 +401,7 @@ std::string RawConnection::ReadResponse(Millis timeout) {
     if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
   }
   long long length = ContentLengthOf(std::string_view(pending_).substr(0, headerEnd));
-  if (IsInterimResponse(pending_)) length = 0;
+  if (IsBodilessResponse(pending_)) length = 0;
   if (length < 0) {
     std::string all = ReadUntilClose(Millis(RemainingMs(deadline)));
     complete_ = closed_;
@@ -416,6 +417,18 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   pending_.erase(0, total);
   checker_.Received(response);
   return response;
+}
+
+std::string RawConnection::ReadHeader(Millis timeout) {
+  auto deadline = Clock::now() + timeout;
+  std::size_t headerEnd;
+  while ((headerEnd = pending_.find("\r\n\r\n")) == std::string::npos) {
+    if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
+  }
+  std::string header = pending_.substr(0, headerEnd + 4);
+  pending_.erase(0, headerEnd + 4);
+  checker_.Received(header);
+  return header;
 }
 
 std::string RawConnection::ReadUntilClose(Millis timeout) {

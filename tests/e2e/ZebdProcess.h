@@ -113,6 +113,8 @@ class RawConnection {
   // connection closed or the timeout passed (then complete() is false). Bytes past the
   // response stay buffered for the next call.
   std::string ReadResponse(Millis timeout = kDefaultTimeout);
+  // Reads one response's status line and headers only: the answer to HEAD.
+  std::string ReadHeader(Millis timeout = kDefaultTimeout);
   // Reads until the server closes the connection; returns every byte received first.
   // closed() tells whether the close came within the timeout.
   std::string ReadUntilClose(Millis timeout = kDefaultTimeout);
