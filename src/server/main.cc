@@ -11,8 +11,8 @@
 #include "server/ListenAddress.h"
 #include "server/ServerOptions.h"
 #include "server/TlsContext.h"
-#include "zdl/CZDLDatabase.h"
 #include "wsdl/ServiceDocuments.h"
+#include "zdl/CZDLDatabase.h"
 #include "zdl/CopyDatabase.h"
 
 namespace {

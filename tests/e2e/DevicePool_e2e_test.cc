@@ -43,15 +43,12 @@ class DevicePoolTest : public ZebdTest {
   // partition, a node group without members, a region beside the seeded one, and a media
   // resource list (which the API cannot create).
   void AddReferencedRecords() {
-    CallForId(
-        "addRoutePartition",
-        "<addRoutePartition><newRoutePartition><name>Lobby</name></newRoutePartition></addRoutePartition>");
+    CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>Lobby</name></newRoutePartition></addRoutePartition>");
     css_ = CallForId("addCSS",
                      "<addCSS><newCSS><name>Auto</name><members><member index=\"1\"><routePartitionName>Lobby"
                      "</routePartitionName></member></members></newCSS></addCSS>");
     group_ = CallForId("addDialcoreGroup",
-                       "<addDialcoreGroup><dialcoreGroup><name>Pool "
-                       "nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
+                       "<addDialcoreGroup><dialcoreGroup><name>Pool nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
     region_ = CallForId("addRegion", "<addRegion><region><name>West</name></region></addRegion>");
     auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
     db->Session().Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES (?, 'Music')", {kMediaList});
@@ -115,11 +112,11 @@ TEST_F(DevicePoolTest, AddByNamesWithEveryElementAndGet) {
 TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
   AddReferencedRecords();
   const std::string id = CallForId(
-      "addDevicePool",
-      "<zeb:addDevicePool><zeb:p><zeb:name>Plain</zeb:name><zeb:dateTimeSetting uuid=\"" +
-          std::string(kDateTime) + "\"/><zeb:dialcoreGroup uuid=\"" + group_ + "\"/><zeb:region uuid=\"" +
-          region_ + "\"/><zeb:softkeyTemplate uuid=\"" + kSoftkeyStandard + "\"/><zeb:havenInfo uuid=\"" +
-          kHavenDisable + "\"/><zeb:ignored/></zeb:p></zeb:addDevicePool>",
+      "addDevicePool", "<zeb:addDevicePool><zeb:p><zeb:name>Plain</zeb:name><zeb:dateTimeSetting uuid=\"" +
+                           std::string(kDateTime) + "\"/><zeb:dialcoreGroup uuid=\"" + group_ +
+                           "\"/><zeb:region uuid=\"" + region_ + "\"/><zeb:softkeyTemplate uuid=\"" +
+                           kSoftkeyStandard + "\"/><zeb:havenInfo uuid=\"" + kHavenDisable +
+                           "\"/><zeb:ignored/></zeb:p></zeb:addDevicePool>",
       kLenient);
   // Neither automatic-registration search space nor media resource list; the locales unset.
   EXPECT_EQ(PoolResponse(id, "Plain",
@@ -139,9 +136,8 @@ TEST_F(DevicePoolTest, UpdateReplacesWhatItNamesAndClearsTheOptionalReferences) 
       "<mediaResourceListName>Music</mediaResourceListName><regionName>West</regionName>"
       "<softkeyTemplateName>Standard User</softkeyTemplateName><networkLocale>Germany</networkLocale>"
       "<userLocale>German Germany</userLocale><havenName>Disable</havenName></devicePool></addDevicePool>");
-  const std::string other = CallForId("addDialcoreGroup",
-                                      "<addDialcoreGroup><dialcoreGroup><name>Other "
-                                      "nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
+  const std::string other = CallForId(
+      "addDialcoreGroup", "<addDialcoreGroup><dialcoreGroup><name>Other nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
   const std::string before = GetPool("<name>Branch</name>");
   EXPECT_EQ(Standard("updateDevicePool", id),
             Call("<updateDevicePool><name>Branch</name></updateDevicePool>"));

@@ -32,11 +32,10 @@ class DialPlanTest : public RoutingTest {
 };
 
 TEST_F(DialPlanTest, DialPlanRoundTrip) {
-  const std::string plan =
-      CallForId("addDialPlan",
-                "<addDialPlan><zeb:x><zeb:name>North</zeb:name><description>A &lt; B</description></zeb:x>"
-                "</addDialPlan>",
-                kLenient);
+  const std::string plan = CallForId(
+      "addDialPlan", "<addDialPlan><zeb:x><zeb:name>North</zeb:name><description>A &lt; B</description></zeb:x>"
+                     "</addDialPlan>",
+      kLenient);
   EXPECT_EQ(Response("getDialPlan", Returned(PlanElement(plan, "North", "A &lt; B")), "3"),
             Call("<getDialPlan sequence=\"3\"><name>NORTH</name></getDialPlan>"));
   EXPECT_EQ(Standard("updateDialPlan", plan),
@@ -51,10 +50,10 @@ TEST_F(DialPlanTest, DialPlanRoundTrip) {
 TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
   const std::string plan = AddPlan("NA"), other = AddPlan("EU");
   // Operator texts other than the three names, a lower-case "exists" among them, mean "==".
-  const std::string tag = CallForId(
-      "addDialPlanTag", "<addDialPlanTag><dialPlanTag><name>AREA-CODE</name><dialPlan uuid=\"" + plan +
-                            "\"/><operator>exists</operator><suppressFromRouteFilter>true"
-                            "</suppressFromRouteFilter></dialPlanTag></addDialPlanTag>");
+  const std::string tag =
+      CallForId("addDialPlanTag", "<addDialPlanTag><dialPlanTag><name>AREA-CODE</name><dialPlan uuid=\"" + plan +
+                                      "\"/><operator>exists</operator><suppressFromRouteFilter>true"
+                                      "</suppressFromRouteFilter></dialPlanTag></addDialPlanTag>");
   EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "AREA-CODE", plan, "==", "true"))),
             Call("<getDialPlanTag><name>area-code</name></getDialPlanTag>"));
   const std::pair<std::string, std::string> operators[] = {
@@ -77,26 +76,20 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPlan("NA");
   AddPlan("EU");
   AddTag("AREA-CODE", "NA");
-  auto tag = [](const std::string& inner) {
-    return "<addDialPlanTag><dialPlanTag>" + inner + "</dialPlanTag></addDialPlanTag>";
-  };
+  auto tag = [](const std::string& inner) { return "<addDialPlanTag><dialPlanTag>" + inner + "</dialPlanTag></addDialPlanTag>"; };
   const Case cases[] = {
-      {"<addDialPlan/>", "addDialPlan", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <dialPlan>"},
+      {"<addDialPlan/>", "addDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <dialPlan>"},
       {"<addDialPlan><p/></addDialPlan>", "addDialPlan", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name>"},
       {"<addDialPlan><dialPlan><description/></dialPlan></addDialPlan>", "addDialPlan", kUnexpectedNode,
        "Unexpected element. Found <description>, expecting <name>."},
       {"<addDialPlan><dialPlan><name/></dialPlan></addDialPlan>", "addDialPlan", kInvalidValue,
        "The element, <name>, must contain a value."},
-      {"<addDialPlan><dialPlan><name>na</name></dialPlan></addDialPlan>", "addDialPlan", 3,
-       "A Dial Plan named \"na\" already exists."},
-      {"<updateDialPlan/>", "updateDialPlan", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
+      {"<addDialPlan><dialPlan><name>na</name></dialPlan></addDialPlan>", "addDialPlan", 3, "A Dial Plan named \"na\" already exists."},
+      {"<updateDialPlan/>", "updateDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
       {"<updateDialPlan><name/></updateDialPlan>", "updateDialPlan", kInvalidValue,
        "The element, <name>, must have a value."},
-      {"<updateDialPlan><name>Nope</name></updateDialPlan>", "updateDialPlan", kNotFound,
-       "Dial Plan not found."},
+      {"<updateDialPlan><name>Nope</name></updateDialPlan>", "updateDialPlan", kNotFound, "Dial Plan not found."},
       {"<updateDialPlan><name>NA</name><newName/></updateDialPlan>", "updateDialPlan", kInvalidValue,
        "The element, <newName>, must contain a value."},
       {"<updateDialPlan><name>NA</name><x/></updateDialPlan>", "updateDialPlan", kUnexpectedNode,
@@ -107,14 +100,10 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
        "The specified dial plan was not found."},
       {"<removeDialPlan><name>NA</name></removeDialPlan>", "removeDialPlan", 4,
        "The Dial Plan \"NA\" cannot be removed because it is still used by Dial Plan Tag \"AREA-CODE\"."},
-      {"<getDialPlan/>", "getDialPlan", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<getDialPlan><name/></getDialPlan>", "getDialPlan", kInvalidValue,
-       "The element, <name>, must contain a value."},
-      {"<getDialPlan><name>Nope</name></getDialPlan>", "getDialPlan", kNotFound,
-       "The specified dial plan was not found."},
-      {"<addDialPlanTag/>", "addDialPlanTag", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <dialPlanTag>"},
+      {"<getDialPlan/>", "getDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
+      {"<getDialPlan><name/></getDialPlan>", "getDialPlan", kInvalidValue, "The element, <name>, must contain a value."},
+      {"<getDialPlan><name>Nope</name></getDialPlan>", "getDialPlan", kNotFound, "The specified dial plan was not found."},
+      {"<addDialPlanTag/>", "addDialPlanTag", kUnexpectedNode, "Unexpected element. Found NULL, expecting <dialPlanTag>"},
       {tag(""), "addDialPlanTag", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
       {tag("<name/>"), "addDialPlanTag", kInvalidValue, "The element, <name>, must contain a value."},
       {tag("<name>T</name>"), "addDialPlanTag", kUnexpectedNode,
@@ -127,8 +116,7 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
        "The element, <dialPlan>, must contain a \"uuid\" attribute."},
       {tag("<name>T</name><dialPlanName/>"), "addDialPlanTag", kInvalidValue,
        "The element, <dialPlanName>, must contain a value."},
-      {tag("<name>T</name><dialPlanName>Nope</dialPlanName>"), "addDialPlanTag", kNotFound,
-       "Dial Plan not found."},
+      {tag("<name>T</name><dialPlanName>Nope</dialPlanName>"), "addDialPlanTag", kNotFound, "Dial Plan not found."},
       {tag("<name>T</name><dialPlanName>NA</dialPlanName>"), "addDialPlanTag", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <operator>"},
       {tag("<name>T</name><dialPlanName>NA</dialPlanName><operator/>"), "addDialPlanTag", kInvalidValue,
@@ -136,18 +124,18 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
       {tag("<name>T</name><dialPlanName>NA</dialPlanName><operator>==</operator><suppressFromRouteFilter>TRUE"
            "</suppressFromRouteFilter>"),
        "addDialPlanTag", kInvalidValue, "Invalid boolean value: TRUE"},
-      {tag("<name>area-code</name><dialPlanName>NA</dialPlanName><operator>==</operator>"), "addDialPlanTag",
-       3, "The dial plan tag area-code already exists in this dial plan."},
+      {tag("<name>area-code</name><dialPlanName>NA</dialPlanName><operator>==</operator>"), "addDialPlanTag", 3,
+       "The dial plan tag area-code already exists in this dial plan."},
       {"<updateDialPlanTag><name>Nope</name></updateDialPlanTag>", "updateDialPlanTag", kNotFound,
        "Dial Plan Tag not found."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><newName/></updateDialPlanTag>", "updateDialPlanTag",
-       kInvalidValue, "The element, <newName>, must contain a value."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><dialPlan/></updateDialPlanTag>", "updateDialPlanTag",
-       kInvalidValue, "The \"uuid\" attribute of <dialPlan> cannot be NULL."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><operator/></updateDialPlanTag>", "updateDialPlanTag",
-       kInvalidValue, "The element, <operator>, must contain a value."},
-      {"<updateDialPlanTag><name>AREA-CODE</name><suppressFromRouteFilter/></updateDialPlanTag>",
-       "updateDialPlanTag", kInvalidValue, "The element, <suppressFromRouteFilter>, must contain a value."},
+      {"<updateDialPlanTag><name>AREA-CODE</name><newName/></updateDialPlanTag>", "updateDialPlanTag", kInvalidValue,
+       "The element, <newName>, must contain a value."},
+      {"<updateDialPlanTag><name>AREA-CODE</name><dialPlan/></updateDialPlanTag>", "updateDialPlanTag", kInvalidValue,
+       "The \"uuid\" attribute of <dialPlan> cannot be NULL."},
+      {"<updateDialPlanTag><name>AREA-CODE</name><operator/></updateDialPlanTag>", "updateDialPlanTag", kInvalidValue,
+       "The element, <operator>, must contain a value."},
+      {"<updateDialPlanTag><name>AREA-CODE</name><suppressFromRouteFilter/></updateDialPlanTag>", "updateDialPlanTag",
+       kInvalidValue, "The element, <suppressFromRouteFilter>, must contain a value."},
       {"<updateDialPlanTag><name>AREA-CODE</name><dialPlanName>EU</dialPlanName></updateDialPlanTag>",
        "updateDialPlanTag", kUnexpectedNode,
        "Unexpected element. <dialPlanName> is not a valid element of this request type."},
@@ -197,10 +185,9 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
       "addRouteFilter",
       "<addRouteFilter><rfPtr><name>Local</name><clause>ignored</clause><dialPlanName>NA</dialPlanName>"
       "<dialPlanWizardGenId>2</dialPlanWizardGenId><members>" +
-          MemberRequest("1", "AREA-CODE", "214", "==") + "<member priority=\"x\"><dialPlanTag uuid=\"" +
-          office_ +
-          "\"/><digits>5</digits><operator>NOT-SELECTED</operator></member></members></rfPtr></"
-          "addRouteFilter>",
+          MemberRequest("1", "AREA-CODE", "214", "==") +
+          "<member priority=\"x\"><dialPlanTag uuid=\"" + office_ +
+          "\"/><digits>5</digits><operator>NOT-SELECTED</operator></member></members></rfPtr></addRouteFilter>",
       kLenient);
   const std::string members = FilterMember(filter, office_, "0", "5", "NOT-SELECTED") +
                               FilterMember(filter, area_, "1", "214", "==");
@@ -208,12 +195,11 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
   EXPECT_EQ(Response("getRouteFilter", Returned(FilterElement(filter, "Local", "(AREA-CODE == 214)", members))),
             Call("<getRouteFilter><name>local</name></getRouteFilter>"));
 
-  EXPECT_EQ(
-      Standard("updateRouteFilter", filter),
-      Call("<updateRouteFilter><uuid>" + filter + "</uuid><newName>Metro</newName><members>" +
-               MemberRequest("1", "AREA-CODE", "972", "==") +
-               MemberRequest("1", "LOCAL-OFFICE", "", "EXISTS") + "</members><anything/></updateRouteFilter>",
-           kLenient));
+  EXPECT_EQ(Standard("updateRouteFilter", filter),
+            Call("<updateRouteFilter><uuid>" + filter + "</uuid><newName>Metro</newName><members>" +
+                 MemberRequest("1", "AREA-CODE", "972", "==") + MemberRequest("1", "LOCAL-OFFICE", "", "EXISTS") +
+                 "</members><anything/></updateRouteFilter>",
+                 kLenient));
   // The clause follows a renamed tag.
   CallForId("updateDialPlanTag", "<updateDialPlanTag><uuid>" + office_ + "</uuid><newName>OFFICE</newName>"
                                  "</updateDialPlanTag>");
@@ -243,11 +229,10 @@ TEST_F(RouteFilterTest, AFilterWithoutMembersHasAnEmptyClause) {
 }
 
 TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
-  const std::string used =
-      CallForId("addRouteFilter",
-                "<addRouteFilter><rfPtr><name>Used</name><dialPlanName>NA"
-                "</dialPlanName><members>" +
-                    MemberRequest("1", "AREA-CODE", "1", "==") + "</members></rfPtr></addRouteFilter>");
+  const std::string used = CallForId("addRouteFilter", "<addRouteFilter><rfPtr><name>Used</name><dialPlanName>NA"
+                                                       "</dialPlanName><members>" +
+                                                           MemberRequest("1", "AREA-CODE", "1", "==") +
+                                                           "</members></rfPtr></addRouteFilter>");
   {  // A route pattern that uses the filter, written where the API cannot write it yet.
     auto db = OpenDatabase();
     zdl::CNumPlanList patterns(db->Session());
@@ -257,9 +242,7 @@ TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
     pattern->PutRouteFilterID(zdl::CZDLID(used));
     patterns.Update();
   }
-  auto add = [](const std::string& inner) {
-    return "<addRouteFilter><rfPtr>" + inner + "</rfPtr></addRouteFilter>";
-  };
+  auto add = [](const std::string& inner) { return "<addRouteFilter><rfPtr>" + inner + "</rfPtr></addRouteFilter>"; };
   const std::string head = "<name>N</name><dialPlanName>NA</dialPlanName><members>";
   auto member = [&](const std::string& inner) { return add(head + "<member priority=\"1\">" + inner + "</member></members>"); };
   const Case cases[] = {

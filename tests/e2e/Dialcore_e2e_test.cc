@@ -52,9 +52,8 @@ class DialcoreTest : public ZebdTest {
 };
 
 TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
-  const std::string partition = CallForId(
-      "addRoutePartition",
-      "<addRoutePartition><newRoutePartition><name>Auto</name></newRoutePartition></addRoutePartition>");
+  const std::string partition =
+      CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>Auto</name></newRoutePartition></addRoutePartition>");
   const std::string id = CallForId(
       "addDialcore",
       "<addDialcore><dialcore><name>Node B</name><description>Second &amp; spare</description>"
@@ -112,9 +111,7 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
   const std::string firstPorts =
       "<analogAccessPort>1</analogAccessPort><digitalAccessPort>2</digitalAccessPort>"
       "<ethernetPhonePort>3</ethernetPhonePort>";
-  auto add = [](const std::string& content) {
-    return "<addDialcore><dialcore>" + content + "</dialcore></addDialcore>";
-  };
+  auto add = [](const std::string& content) { return "<addDialcore><dialcore>" + content + "</dialcore></addDialcore>"; };
   struct Case {
     std::string request, method;
     int code;
@@ -248,10 +245,10 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
 }
 
 TEST_F(DialcoreGroupTest, GroupWithoutMembersAndTheSeededGroup) {
-  const std::string group = CallForId("addDialcoreGroup",
-                                      "<addDialcoreGroup><dialcoreGroup><name>Empty</name><tftpDefault>true</"
-                                      "tftpDefault><members/></dialcoreGroup>"
-                                      "</addDialcoreGroup>");
+  const std::string group =
+      CallForId("addDialcoreGroup",
+                "<addDialcoreGroup><dialcoreGroup><name>Empty</name><tftpDefault>true</tftpDefault><members/></dialcoreGroup>"
+                "</addDialcoreGroup>");
   EXPECT_EQ(Response("getDialcoreGroup", Returned(GroupElement(group, "Empty", "true", ""))),
             GetGroup("Empty"));
   EXPECT_EQ(

@@ -48,8 +48,7 @@ class LineTest : public ZebdTest {
 TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   const std::string partition = AddPartition("Staff"), css = AddCss("Forward");
   const std::string group = CallForId(
-      "addCallPickupGroup",
-      "<addCallPickupGroup><callPickup><pattern>*77</pattern><usage/></callPickup></addCallPickupGroup>");
+      "addCallPickupGroup", "<addCallPickupGroup><callPickup><pattern>*77</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string profile = InsertNamed<zdl::CVoiceMessagingProfileList>("Mailbox");
   // usage names a route, yet a directory number is added; what follows the last position is
   // ignored, and a forward without a calling search space is not shown.
@@ -171,9 +170,9 @@ TEST_F(LineTest, LineOnADeviceCannotBeRemoved) {
 }
 
 TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
-  const std::string group = CallForId(
-      "addCallPickupGroup",
-      "<addCallPickupGroup><callPickup><pattern>5000</pattern><usage/></callPickup></addCallPickupGroup>");
+  const std::string group =
+      CallForId("addCallPickupGroup",
+                "<addCallPickupGroup><callPickup><pattern>5000</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string byPattern = "<pattern>5000</pattern><routePartitionId/><routeFilterId/>";
   const std::string message = "The NumPlan specified is not a Directory Number.";
   ExpectRefused("<getLine>" + byPattern + "</getLine>", "getLine", kNotFound, message);
@@ -228,8 +227,8 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
        "addLine", kUnexpectedNode, "Unexpected element. Deprecated element. Please use <routePartition>."},
       {line + "<usage/><callPickupGroup/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. Found <callPickupGroup>, expecting <routePartition> or <routePartitionName>."},
-      {line + "<usage/><routePartitionName>Nope</routePartitionName></newLine></addLine>", "addLine",
-       kNotFound, "The specified Route Partition was not found."},
+      {line + "<usage/><routePartitionName>Nope</routePartitionName></newLine></addLine>", "addLine", kNotFound,
+       "The specified Route Partition was not found."},
       {head + "</newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <callPickupGroupId>"},
       {head + "<callForwardAll><destination/></callForwardAll>" + tail, "addLine", kUnexpectedNode,
@@ -265,8 +264,8 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
        "The element, <callWaitingEnabled>, must contain a value."},
       {toPickup + "<callWaitingEnabled>Maybe</callWaitingEnabled></newLine></addLine>", "addLine", 8,
        "Invalid Parameter: Maybe"},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled></newLine></addLine>", "addLine",
-       kUnexpectedNode, "Unexpected element. NULL element found, expecting <cfaCSSClause>"},
+      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled></newLine></addLine>", "addLine", kUnexpectedNode,
+       "Unexpected element. NULL element found, expecting <cfaCSSClause>"},
       {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><mwiStatus/></newLine></addLine>", "addLine",
        kUnexpectedNode, "Unexpected element. Found <mwiStatus>, expecting <cfaCSSClause>."},
       {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/></newLine></addLine>", "addLine",

@@ -53,9 +53,7 @@ TEST_F(LocationTest, RefusalsNameTheProblemAndChangeNothing) {
     db->Session().Execute("INSERT INTO Device (pkid, Name, fkLocation) VALUES (?, ?, ?)",
                           {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", hub});
   }
-  auto add = [](const std::string& content) {
-    return "<addLocation><location>" + content + "</location></addLocation>";
-  };
+  auto add = [](const std::string& content) { return "<addLocation><location>" + content + "</location></addLocation>"; };
   struct Case {
     std::string request, method;
     int code;

@@ -178,26 +178,22 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
     std::string message;
   } cases[] = {
       {"<addMGCP/>", "addMGCP", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newMGCP>"},
-      {"<addMGCP><m/></addMGCP>", "addMGCP", kUnexpectedNode,
-       "Unexpected element.   Found NULL, expecting <domainName>"},
+      {"<addMGCP><m/></addMGCP>", "addMGCP", kUnexpectedNode, "Unexpected element.   Found NULL, expecting <domainName>"},
       {"<addMGCP><newMGCP><domainName/></newMGCP></addMGCP>", "addMGCP", kInvalidValue,
        "The element, <domainName>, must contain a value"},
       {"<addMGCP><newMGCP><domainName>n</domainName></newMGCP></addMGCP>", "addMGCP", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <description> or <product>"},
-      {"<addMGCP><newMGCP><domainName>n</domainName><product>Nope</product></newMGCP></addMGCP>", "addMGCP",
-       kInvalidValue, "Unknown product type: Nope"},
-      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product></newMGCP></addMGCP>",
-       "addMGCP", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <model>"},
-      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway "
-       "2</product><model/><dialcoreGroup/></newMGCP>"
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Nope</product></newMGCP></addMGCP>", "addMGCP", kInvalidValue,
+       "Unknown product type: Nope"},
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product></newMGCP></addMGCP>", "addMGCP",
+       kUnexpectedNode, "Unexpected element. NULL element found. Expecting <model>"},
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroup/></newMGCP>"
        "</addMGCP>",
        "addMGCP", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <dialcoreGroup>"},
-      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway "
-       "2</product><model/><dialcoreGroupName>Nope"
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Nope"
        "</dialcoreGroupName><units/></newMGCP></addMGCP>",
        "addMGCP", kNotFound, "Dialcore Group not found"},
-      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway "
-       "2</product><model/><dialcoreGroupName>Default"
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Default"
        "</dialcoreGroupName></newMGCP></addMGCP>",
        "addMGCP", kUnexpectedNode, "Unexpected element. NULL element found, expecting more elements."},
       {"<addMGCPUnit/>", "addMGCPUnit", kUnexpectedNode,
@@ -208,12 +204,11 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
        "Unexpected element. Found NULL, expecting <unit>"},
       {"<addMGCPUnit><domainName>gw8</domainName><unit/></addMGCPUnit>", "addMGCPUnit", kUnexpectedNode,
        "Unexpected element. No \"index\" attribute found in <unit>"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit id=\"1\"/></addMGCPUnit>", "addMGCPUnit",
-       kUnexpectedNode, "Unexpected element. The <unit> element requires an index attribute"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"/></addMGCPUnit>", "addMGCPUnit",
-       kUnexpectedNode, "Unexpected element. NULL element found, expecting <product> for unit"},
-      {"<addMGCPUnit><domainName>gw8</domainName><unit "
-       "index=\"1\"><product>Nope</product></unit></addMGCPUnit>",
+      {"<addMGCPUnit><domainName>gw8</domainName><unit id=\"1\"/></addMGCPUnit>", "addMGCPUnit", kUnexpectedNode,
+       "Unexpected element. The <unit> element requires an index attribute"},
+      {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"/></addMGCPUnit>", "addMGCPUnit", kUnexpectedNode,
+       "Unexpected element. NULL element found, expecting <product> for unit"},
+      {"<addMGCPUnit><domainName>gw8</domainName><unit index=\"1\"><product>Nope</product></unit></addMGCPUnit>",
        "addMGCPUnit", kInvalidValue, "Invalid product type specified for <unit>: Nope"},
       {"<updateMGCP/>", "updateMGCP", kUnexpectedNode,
        "Unexpected element. NULL element found.  Expecting <domainName> or <uuid>"},

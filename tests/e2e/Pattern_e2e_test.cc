@@ -55,8 +55,8 @@ class PatternTest : public ZebdTest {
            "<networkLocation/><patternUrgency/><prefixDigitsOut/><routeFilter/>";
   }
   std::string AddTranslation(const std::string& pattern, const std::string& partition = "") {
-    return CallForId("addTransPattern", "<addTransPattern><newPattern><pattern>" + pattern +
-                                            "</pattern><usage/>" + partition + Routing() +
+    return CallForId("addTransPattern", "<addTransPattern><newPattern><pattern>" + pattern + "</pattern><usage/>" +
+                                            partition + Routing() +
                                             "<callingSearchSpace/></newPattern></addTransPattern>");
   }
   // The common content of a pattern with nothing set but its pattern, usage and partition.
@@ -206,21 +206,17 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartition) {
   // A pattern is unique in its partition whatever kind of number holds it.
   const std::string gateway = InsertDevice("GW", 30);
   ExpectRefused(
-      "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><routePartitionName>A</"
-      "routePartitionName>" +
-          Routing() + "<destination><gateway uuid=\"" + gateway +
-          "\"/></destination></newPattern></addRoutePattern>",
+      "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
+          Routing() + "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>",
       "addRoutePattern", 3, "The pattern 9.@ already exists in this route partition.");
-  ExpectRefused(
-      "<addCallPickupGroup><callPickup><pattern>X</pattern><usage/></callPickup></addCallPickupGroup>",
-      "addCallPickupGroup", 3, "The pattern X already exists in this route partition.");
+  ExpectRefused("<addCallPickupGroup><callPickup><pattern>X</pattern><usage/></callPickup></addCallPickupGroup>",
+                "addCallPickupGroup", 3, "The pattern X already exists in this route partition.");
 }
 
 TEST_F(PatternTest, CompanionRowsAreWrittenWithTheirNumberOrNotAtAll) {
   ExpectRefused(
-      "<addRoutePattern><newPattern><pattern>1</pattern><usage/>" + Routing() +
-          "<destination><gateway uuid=\"" + std::string(kMissing) +
-          "\"/></destination></newPattern></addRoutePattern>",
+      "<addRoutePattern><newPattern><pattern>1</pattern><usage/>" + Routing() + "<destination><gateway uuid=\"" +
+          std::string(kMissing) + "\"/></destination></newPattern></addRoutePattern>",
       "addRoutePattern", 5,
       "The Device " + std::string(kMissing) + " referred to by this line appearance does not exist.");
   ExpectRefused(
@@ -278,8 +274,7 @@ TEST_F(PatternTest, CallPickupRoundTripAndAGroupInUseStays) {
             Call("<getCallPickupGroup><pattern>*88</pattern><routePartitionId/><routeFilterId/>"
                  "</getCallPickupGroup>"));
   CallForId("addLine",
-            "<addLine><newLine><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" +
-                id +
+            "<addLine><newLine><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
                 "\"/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
                 "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
                 "</newLine></addLine>");
@@ -326,34 +321,32 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found NULL, expecting <newPattern>"},
       {"<addTransPattern><p/></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <pattern>"},
-      {"<addTransPattern><newPattern><usage/></newPattern></addTransPattern>", "addTransPattern",
-       kUnexpectedNode, "Unexpected element. Found <usage>, expecting <pattern>."},
-      {"<addTransPattern><newPattern><pattern>1</pattern></newPattern></addTransPattern>", "addTransPattern",
-       kUnexpectedNode, "Unexpected element. NULL element found, expecting more elements"},
-      {"<addTransPattern><newPattern><pattern>1</pattern><description/></newPattern></addTransPattern>",
-       "addTransPattern", kInvalidValue, "The element, <description>, must contain a value."},
-      {"<addTransPattern><newPattern><pattern>1</pattern><description>d</description></newPattern></"
-       "addTransPattern>",
+      {"<addTransPattern><newPattern><usage/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
+       "Unexpected element. Found <usage>, expecting <pattern>."},
+      {"<addTransPattern><newPattern><pattern>1</pattern></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
+       "Unexpected element. NULL element found, expecting more elements"},
+      {"<addTransPattern><newPattern><pattern>1</pattern><description/></newPattern></addTransPattern>", "addTransPattern",
+       kInvalidValue, "The element, <description>, must contain a value."},
+      {"<addTransPattern><newPattern><pattern>1</pattern><description>d</description></newPattern></addTransPattern>",
        "addTransPattern", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <usage>"},
       {head + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <routePartitionId>"},
       {head + "<routePartitionId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <routePartitionId>. Please use <routePartition> or "
        "<routePartitionName>."},
-      {head + "<routePartitionName>Nope</routePartitionName></newPattern></addTransPattern>",
-       "addTransPattern", kNotFound, "The specified Route Partition was not found."},
+      {head + "<routePartitionName>Nope</routePartitionName></newPattern></addTransPattern>", "addTransPattern",
+       kNotFound, "The specified Route Partition was not found."},
       {head + "<routePartition/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <blockEnable>"},
       {head + "<x/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found <x>, expecting <blockEnable>."},
-      {head + "<blockEnable>yes</blockEnable></newPattern></addTransPattern>", "addTransPattern",
-       kInvalidValue, "Invalid boolean value: yes"},
+      {head + "<blockEnable>yes</blockEnable></newPattern></addTransPattern>", "addTransPattern", kInvalidValue,
+       "Invalid boolean value: yes"},
       {upTo(1) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <calledPartyTransformationMask>"},
       {upTo(2) + "<x/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found <x>, expecting <callingPartyTransformationMask>."},
-      {upTo(3) +
-           "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask></newPattern></addTransPattern>",
+      {upTo(3) + "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask></newPattern></addTransPattern>",
        "addTransPattern", 8, "Invalid Parameter: Sometimes"},
       {upTo(4) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <dialPlan>"},
@@ -361,24 +354,22 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found <x>, expecting <dialPlan> or <dialPlanName>."},
       {upTo(4) + "<dialPlanId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <dialPlanId>. Please use <dialPlan> or <dialPlanName>."},
-      {upTo(4) + "<dialPlanName>Nope</dialPlanName></newPattern></addTransPattern>", "addTransPattern",
-       kNotFound, "Dial Plan not found."},
+      {upTo(4) + "<dialPlanName>Nope</dialPlanName></newPattern></addTransPattern>", "addTransPattern", kNotFound,
+       "Dial Plan not found."},
       {upTo(5) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <dialPlanWizardGenId>"},
-      {upTo(6) + "<digitDiscardInstructionId/></newPattern></addTransPattern>", "addTransPattern",
-       kUnexpectedNode,
+      {upTo(6) + "<digitDiscardInstructionId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <digitDiscardInstructionId>. Please use "
        "<digitDiscardInstruction> or "
        "<digitDiscardInstructionName>."},
-      {upTo(6) +
-           "<digitDiscardInstructionName>Nope</digitDiscardInstructionName></newPattern></addTransPattern>",
+      {upTo(6) + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName></newPattern></addTransPattern>",
        "addTransPattern", kNotFound, "DigitDiscardInstruction not found."},
       {upTo(7) + "<messageWaiting>Glow</messageWaiting></newPattern></addTransPattern>", "addTransPattern", 8,
        "Invalid Parameter: Glow"},
       {upTo(8) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <networkLocation>"},
-      {upTo(9) + "<patternUrgency>1</patternUrgency></newPattern></addTransPattern>", "addTransPattern",
-       kInvalidValue, "Invalid boolean value: 1"},
+      {upTo(9) + "<patternUrgency>1</patternUrgency></newPattern></addTransPattern>", "addTransPattern", kInvalidValue,
+       "Invalid boolean value: 1"},
       {upTo(10) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <prefixDigitsOut>"},
       {upTo(11) + "<routeFilterId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
@@ -388,18 +379,16 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
        kNotFound, "RouteFilter not found."},
       {upTo(12) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <callingSearchSpace>"},
-      {upTo(12) + "<callingSearchSpaceId/></newPattern></addTransPattern>", "addTransPattern",
-       kUnexpectedNode,
+      {upTo(12) + "<callingSearchSpaceId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <callingSearchSpaceId>. Please use <callingSearchSpace> or "
        "<callingSearchSpaceName>."},
       {upTo(12) + "<callingSearchSpaceName>Nope</callingSearchSpaceName></newPattern></addTransPattern>",
        "addTransPattern", kNotFound, "Calling Search Space not found."},
       // Without a value a translation pattern is written without one, and the library refuses it.
-      {"<addTransPattern><newPattern><pattern/><usage/>" + Routing() +
-           "<callingSearchSpace/></newPattern></addTransPattern>",
+      {"<addTransPattern><newPattern><pattern/><usage/>" + Routing() + "<callingSearchSpace/></newPattern></addTransPattern>",
        "addTransPattern", 6, "The Number Plan entry cannot be written without a value for DNOrPattern."},
-      {"<addRoutePattern><newPattern><pattern/></newPattern></addRoutePattern>", "addRoutePattern",
-       kInvalidValue, "The element, <pattern>, must have a value."},
+      {"<addRoutePattern><newPattern><pattern/></newPattern></addRoutePattern>", "addRoutePattern", kInvalidValue,
+       "The element, <pattern>, must have a value."},
       {route + "</newPattern></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <destination>"},
       {route + "<callingSearchSpace/></newPattern></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
@@ -408,14 +397,13 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. NULL element found, expecting <gateway> or <routeList>."},
       {route + "<destination><gateway/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <gateway>."},
-      {route + "<destination><zeb:routeList/></destination></newPattern></addRoutePattern>",
-       "addRoutePattern", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <routeList>."},
+      {route + "<destination><zeb:routeList/></destination></newPattern></addRoutePattern>", "addRoutePattern",
+       kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <routeList>."},
       {route + "<destination><gatewayName/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kInvalidValue, "The element, <gatewayName>, must contain a value."},
-      {route + "<destination><routeListName/></destination></newPattern></addRoutePattern>",
-       "addRoutePattern", kInvalidValue, "The element, <routeListName>, must contain a value."},
-      {route +
-           "<destination><routeListName>Nope</routeListName></destination></newPattern></addRoutePattern>",
+      {route + "<destination><routeListName/></destination></newPattern></addRoutePattern>", "addRoutePattern",
+       kInvalidValue, "The element, <routeListName>, must contain a value."},
+      {route + "<destination><routeListName>Nope</routeListName></destination></newPattern></addRoutePattern>",
        "addRoutePattern", kNotFound, "Route List not found."},
       {route + "<destination><gatewayId/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kUnexpectedNode,
@@ -525,13 +513,11 @@ TEST_F(PatternTest, RoutePatternUpdateRefusals) {
 
 TEST_F(PatternTest, CallParkAndPickupRefusals) {
   AddPartition("P");
-  CallForId(
-      "addCallPark",
-      "<addCallPark><callPark><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></callPark>"
-      "</addCallPark>");
-  CallForId(
-      "addCallPickupGroup",
-      "<addCallPickupGroup><callPickup><pattern>800</pattern><usage/></callPickup></addCallPickupGroup>");
+  CallForId("addCallPark",
+            "<addCallPark><callPark><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></callPark>"
+            "</addCallPark>");
+  CallForId("addCallPickupGroup",
+            "<addCallPickupGroup><callPickup><pattern>800</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string park = "<addCallPark><callPark><pattern>701</pattern><usage/>";
   const std::string byPark = "<pattern>700</pattern><routePartitionId/><routeFilterId/>";
   const std::string byPickup = "<pattern>800</pattern><routePartitionId/><routeFilterId/>";
@@ -546,16 +532,16 @@ TEST_F(PatternTest, CallParkAndPickupRefusals) {
        "Unexpected element. Found NULL, expecting <pattern>"},
       {"<addCallPark><callPark><pattern/></callPark></addCallPark>", "addCallPark", kInvalidValue,
        "The element, <pattern>, must have a value."},
-      {"<addCallPark><callPark><pattern>701</pattern></callPark></addCallPark>", "addCallPark",
-       kUnexpectedNode, "Unexpected element. NULL element found, expecting more elements."},
+      {"<addCallPark><callPark><pattern>701</pattern></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
+       "Unexpected element. NULL element found, expecting more elements."},
       {"<addCallPark><callPark><pattern>701</pattern><description/></callPark></addCallPark>", "addCallPark",
        kUnexpectedNode, "Unexpected element. NULL element found, expecting <usage>."},
-      {"<addCallPark><callPark><pattern>701</pattern><x/></callPark></addCallPark>", "addCallPark",
-       kUnexpectedNode, "Unexpected element. Found <x>, expecting <usage>."},
+      {"<addCallPark><callPark><pattern>701</pattern><x/></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
+       "Unexpected element. Found <x>, expecting <usage>."},
       {park + "</callPark></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting more elements."},
-      {park + "<routePartitionName>P</routePartitionName></callPark></addCallPark>", "addCallPark",
-       kUnexpectedNode, "Unexpected element. NULL element found, expecting <dialcoreId>"},
+      {park + "<routePartitionName>P</routePartitionName></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
+       "Unexpected element. NULL element found, expecting <dialcoreId>"},
       {park + "<dialcore/></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. Found <dialcore>, expecting <dialcoreId> or <dialcoreName>."},
       {park + "<dialcoreId/></callPark></addCallPark>", "addCallPark", kInvalidValue,
@@ -591,11 +577,9 @@ TEST_F(PatternTest, CallParkAndPickupRefusals) {
        "The NumPlan specified is not a Call Park."},
       {"<addCallPickupGroup/>", "addCallPickupGroup", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <callPickup>"},
-      {"<addCallPickupGroup><callPickup><pattern>801</pattern><description>d</description></callPickup></"
-       "addCallPickupGroup>",
+      {"<addCallPickupGroup><callPickup><pattern>801</pattern><description>d</description></callPickup></addCallPickupGroup>",
        "addCallPickupGroup", kUnexpectedNode, "Unexpected element. NULL element found, expecting <usage>."},
-      {"<addCallPickupGroup><callPickup><pattern>801</pattern><usage/><routePartitionId/></callPickup></"
-       "addCallPickupGroup>",
+      {"<addCallPickupGroup><callPickup><pattern>801</pattern><usage/><routePartitionId/></callPickup></addCallPickupGroup>",
        "addCallPickupGroup", kUnexpectedNode,
        "Unexpected element. Deprecated element <routePartitionId>. Please use <routePartition> or "
        "<routePartitionName>."},

@@ -32,10 +32,10 @@ class RouteGroupTest : public RoutingTest {
 
 TEST_F(RouteGroupTest, MembersKeepPortsAndOrderAndAreReplacedOnUpdate) {
   const std::string gw1 = InsertDevice("GW1"), gw2 = InsertDevice("GW2"), gw3 = InsertDevice("GW3");
-  const std::string group = AddGroup("Trunks",
-                                     MemberRequest("2", "20", "<device uuid=\"" + gw2 + "\"/>") +
-                                         MemberRequest("abc", "10", "<deviceName>gw1</deviceName>"),
-                                     kLenient);
+  const std::string group = AddGroup(
+      "Trunks", MemberRequest("2", "20", "<device uuid=\"" + gw2 + "\"/>") +
+                    MemberRequest("abc", "10", "<deviceName>gw1</deviceName>"),
+      kLenient);
   EXPECT_EQ(Response("getRouteGroup", Returned(GroupElement(group, "Trunks", GroupMember(group, gw1, "0", "10") +
                                                                                  GroupMember(group, gw2, "2", "20")))),
             Call("<getRouteGroup><name>TRUNKS</name></getRouteGroup>"));
@@ -69,9 +69,7 @@ TEST_F(RouteGroupTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string gw = InsertDevice("GW1");
   AddGroup("Taken", "");
   const std::string ok = MemberRequest("1", "1", "<deviceName>GW1</deviceName>");
-  auto add = [](const std::string& inner) {
-    return "<addRouteGroup><routeGroup>" + inner + "</routeGroup></addRouteGroup>";
-  };
+  auto add = [](const std::string& inner) { return "<addRouteGroup><routeGroup>" + inner + "</routeGroup></addRouteGroup>"; };
   auto addMembers = [&](const std::string& members) {
     return add("<name>N</name><members>" + members + "</members>");
   };
@@ -177,21 +175,17 @@ TEST_F(RouteListTest, MembersRoundTripWithTheirDigitManipulation) {
       CallForId("addDDI", "<addDDI><ddi><name>PreDot</name><dialPlanName>NA</dialPlanName></ddi></addDDI>");
   const std::string list = CallForId(
       "addRouteList",
-      "<zeb:addRouteList><zeb:routeList><zeb:name>Main &amp; Backup</zeb:name><description>Both "
-      "ways</description>"
+      "<zeb:addRouteList><zeb:routeList><zeb:name>Main &amp; Backup</zeb:name><description>Both ways</description>"
       "<members><member><routeGroupName>g2</routeGroupName><routeGroupSelectionOrder>2"
       "</routeGroupSelectionOrder><calledPartyTransformationMask>9XXX</calledPartyTransformationMask>"
       "<callingPartyTransformationMask>55XX</callingPartyTransformationMask><callingSearchSpaceName>Out"
-      "</callingSearchSpaceName><dialPlanWizardGenId>4</dialPlanWizardGenId><digitDiscardInstruction "
-      "uuid=\"" +
-          ddi +
-          "\"/><prefixDigitsOut>0</prefixDigitsOut><callingPartyPrefixDigits>1</callingPartyPrefixDigits>"
-          "<useFullyQualifiedCallingPartyNumber>On</useFullyQualifiedCallingPartyNumber><ignored/></member>"
-          "<member><routeGroup uuid=\"" +
-          g1 +
-          "\"/><routeGroupSelectionOrder> 1 </routeGroupSelectionOrder>"
-          "<useFullyQualifiedCallingPartyNumber>Default</useFullyQualifiedCallingPartyNumber></member>"
-          "</members></zeb:routeList></zeb:addRouteList>",
+      "</callingSearchSpaceName><dialPlanWizardGenId>4</dialPlanWizardGenId><digitDiscardInstruction uuid=\"" +
+          ddi + "\"/><prefixDigitsOut>0</prefixDigitsOut><callingPartyPrefixDigits>1</callingPartyPrefixDigits>"
+                "<useFullyQualifiedCallingPartyNumber>On</useFullyQualifiedCallingPartyNumber><ignored/></member>"
+                "<member><routeGroup uuid=\"" +
+          g1 + "\"/><routeGroupSelectionOrder> 1 </routeGroupSelectionOrder>"
+               "<useFullyQualifiedCallingPartyNumber>Default</useFullyQualifiedCallingPartyNumber></member>"
+               "</members></zeb:routeList></zeb:addRouteList>",
       kLenient);
   EXPECT_EQ(Response("getRouteList",
                      Returned(ListElement(list, "Main &amp; Backup", "Both ways",
@@ -236,16 +230,12 @@ TEST_F(RouteListTest, RefusalsNameTheProblemAndChangeNothing) {
   AddList("Taken", SimpleMember("G1", "1"));
   InsertDevice("GW1");
   CallForId("addRoutePattern",
-            "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><blockEnable/"
-            "><calledPartyTransformationMask/>"
+            "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><blockEnable/><calledPartyTransformationMask/>"
             "<callingPartyTransformationMask/><useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/>"
             "<digitDiscardInstruction/><messageWaiting/><networkLocation/><patternUrgency/><prefixDigitsOut/>"
-            "<routeFilter/><destination><routeListName>Taken</routeListName></destination></newPattern></"
-            "addRoutePattern>");
+            "<routeFilter/><destination><routeListName>Taken</routeListName></destination></newPattern></addRoutePattern>");
   const std::string head = "<routeGroupName>G1</routeGroupName><routeGroupSelectionOrder>1</routeGroupSelectionOrder>";
-  auto add = [](const std::string& inner) {
-    return "<addRouteList><routeList>" + inner + "</routeList></addRouteList>";
-  };
+  auto add = [](const std::string& inner) { return "<addRouteList><routeList>" + inner + "</routeList></addRouteList>"; };
   auto member = [&](const std::string& inner) {
     return add("<name>N</name><members><member>" + inner + "</member></members>");
   };

@@ -38,11 +38,10 @@ TEST_F(RoutePartitionTest, AddGetUpdateRemoveRoundTrip) {
 }
 
 TEST_F(RoutePartitionTest, PrefixesSequenceAndWhitespaceAreHandled) {
-  const std::string id =
-      CallForId("addRoutePartition",
-                "<zeb:addRoutePartition>\n  <!-- new one -->\n  <zeb:x>\n    <zeb:name> two  blanks "
-                "</zeb:name>\n  </zeb:x>\n</zeb:addRoutePartition>",
-                kLenient);
+  const std::string id = CallForId("addRoutePartition",
+                                   "<zeb:addRoutePartition>\n  <!-- new one -->\n  <zeb:x>\n    <zeb:name> two  blanks "
+                                   "</zeb:name>\n  </zeb:x>\n</zeb:addRoutePartition>",
+                                   kLenient);
   EXPECT_EQ(Response("getRoutePartition", "<return>\r\n" + PartitionElement(id, " two  blanks ", "") + "</return>\r\n",
                      "42"),
             Call("<zeb:getRoutePartition sequence=\"42\"><zeb:partitionId>" + id +
@@ -50,10 +49,8 @@ TEST_F(RoutePartitionTest, PrefixesSequenceAndWhitespaceAreHandled) {
 }
 
 TEST_F(RoutePartitionTest, AddWithoutNameIsRefusedByTheLibrary) {
-  ExpectRefused(
-      "<addRoutePartition><newRoutePartition><description>only</description></newRoutePartition></"
-      "addRoutePartition>",
-      "addRoutePartition", 6, "The Route Partition cannot be written without a value for Name.");
+  ExpectRefused("<addRoutePartition><newRoutePartition><description>only</description></newRoutePartition></addRoutePartition>", "addRoutePartition",
+                6, "The Route Partition cannot be written without a value for Name.");
 }
 
 // The fault quotes the name in a CDATA section, which "]]>" would end early: it is split there.
@@ -83,14 +80,14 @@ TEST_F(RoutePartitionTest, RefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found NULL, expecting <newRoutePartition>"},
       {"<addRoutePartition><p/></addRoutePartition>", "addRoutePartition", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name>"},
-      {"<addRoutePartition><newRoutePartition><name/></newRoutePartition></addRoutePartition>",
-       "addRoutePartition", kInvalidValue, "The element, <name>, must contain a value."},
-      {"<addRoutePartition><newRoutePartition><name>USED</name></newRoutePartition></addRoutePartition>",
-       "addRoutePartition", 3, "A Route Partition named \"USED\" already exists."},
+      {"<addRoutePartition><newRoutePartition><name/></newRoutePartition></addRoutePartition>", "addRoutePartition", kInvalidValue,
+       "The element, <name>, must contain a value."},
+      {"<addRoutePartition><newRoutePartition><name>USED</name></newRoutePartition></addRoutePartition>", "addRoutePartition", 3,
+       "A Route Partition named \"USED\" already exists."},
       {"<updateRoutePartition/>", "updateRoutePartition", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name> or <uuid>"},
-      {"<updateRoutePartition><zeb:id>x</zeb:id></updateRoutePartition>", "updateRoutePartition",
-       kUnexpectedNode, "Unexpected element. Found <zeb:id>, expecting <uuid> or <name>."},
+      {"<updateRoutePartition><zeb:id>x</zeb:id></updateRoutePartition>", "updateRoutePartition", kUnexpectedNode,
+       "Unexpected element. Found <zeb:id>, expecting <uuid> or <name>."},
       {"<updateRoutePartition><name/></updateRoutePartition>", "updateRoutePartition", kInvalidValue,
        "The element, <name>, must have a value."},
       {"<updateRoutePartition><uuid/></updateRoutePartition>", "updateRoutePartition", kInvalidValue,
@@ -106,18 +103,16 @@ TEST_F(RoutePartitionTest, RefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. <extra> is not a valid element of this request type."},
       {"<removeRoutePartition/>", "removeRoutePartition", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <partitionId> or <partitionName>"},
-      {"<removeRoutePartition><name>Used</name></removeRoutePartition>", "removeRoutePartition",
-       kUnexpectedNode, "Unexpected element. Found <name>, expecting <partitionId> or <partitionName>."},
+      {"<removeRoutePartition><name>Used</name></removeRoutePartition>", "removeRoutePartition", kUnexpectedNode,
+       "Unexpected element. Found <name>, expecting <partitionId> or <partitionName>."},
       {"<removeRoutePartition><partitionName/></removeRoutePartition>", "removeRoutePartition", kInvalidValue,
        "The element, <partitionName>, must have a value."},
       {"<removeRoutePartition><partitionId/></removeRoutePartition>", "removeRoutePartition", kInvalidValue,
        "The element, <partitionId>, must have a value."},
-      {"<removeRoutePartition><partitionName>Nope</partitionName></removeRoutePartition>",
-       "removeRoutePartition", kNotFound, "The specified route partition was not found."},
-      {"<removeRoutePartition><partitionName>Used</partitionName></removeRoutePartition>",
-       "removeRoutePartition", 4,
-       "The Route Partition \"Used\" cannot be removed because it is still used by a Calling Search Space "
-       "member "
+      {"<removeRoutePartition><partitionName>Nope</partitionName></removeRoutePartition>", "removeRoutePartition",
+       kNotFound, "The specified route partition was not found."},
+      {"<removeRoutePartition><partitionName>Used</partitionName></removeRoutePartition>", "removeRoutePartition", 4,
+       "The Route Partition \"Used\" cannot be removed because it is still used by a Calling Search Space member "
        "of Calling Search Space \"Lobby\"."},
       {"<getRoutePartition><partitionName/></getRoutePartition>", "getRoutePartition", kInvalidValue,
        "The element, <partitionName>, must contain a value."},
@@ -148,15 +143,12 @@ class CallingSearchSpaceTest : public RoutePartitionTest {
 TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
   const std::string p1 = AddPartition("P1"), p2 = AddPartition("P2"), p3 = AddPartition("P3");
   const std::string css = CallForId(
-      "addCSS",
-      "<addCSS><newCSS><name>Lobby</name><description>Front desk</description><clause>ignored</clause>"
-      "<dialPlanWizardGenId>3</dialPlanWizardGenId><members>"
-      "<member index=\"2\"><routePartition uuid=\"" +
-          p2 +
-          "\"/></member>"
-          "<member index=\"1\"><routePartitionName>p1</routePartitionName></member>"
-          "<member index=\"3abc\"><routePartitionName>P3</routePartitionName></member>"
-          "</members></newCSS></addCSS>",
+      "addCSS", "<addCSS><newCSS><name>Lobby</name><description>Front desk</description><clause>ignored</clause>"
+                "<dialPlanWizardGenId>3</dialPlanWizardGenId><members>"
+                "<member index=\"2\"><routePartition uuid=\"" + p2 + "\"/></member>"
+                "<member index=\"1\"><routePartitionName>p1</routePartitionName></member>"
+                "<member index=\"3abc\"><routePartitionName>P3</routePartitionName></member>"
+                "</members></newCSS></addCSS>",
       kLenient);
   EXPECT_EQ(Response("getCSS", "<return>\r\n" +
                                    CssElement(css, "Lobby", "Front desk",
@@ -194,12 +186,10 @@ TEST_F(CallingSearchSpaceTest, RefusalsNameTheProblemAndChangeNothing) {
     std::string message;
   } cases[] = {
       {"<addCSS/>", "addCSS", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newCSS>"},
-      {"<addCSS><c/></addCSS>", "addCSS", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name>"},
+      {"<addCSS><c/></addCSS>", "addCSS", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
       {"<addCSS><newCSS><description/></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. Found <description>, expecting <name>."},
-      {"<addCSS><newCSS><name/></newCSS></addCSS>", "addCSS", kInvalidValue,
-       "The element, <name>, must contain a value."},
+      {"<addCSS><newCSS><name/></newCSS></addCSS>", "addCSS", kInvalidValue, "The element, <name>, must contain a value."},
       {"<addCSS><newCSS><name>N</name></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting more elements."},
       {"<addCSS><newCSS><name>N</name><clause/></newCSS></addCSS>", "addCSS", kUnexpectedNode,
@@ -210,55 +200,44 @@ TEST_F(CallingSearchSpaceTest, RefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found <other>, expecting <members>."},
       {"<addCSS><newCSS><name>N</name><members><m/></members></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. Found <m>, expecting <member>."},
-      {"<addCSS><newCSS><name>N</name><members><member/></members></newCSS></addCSS>", "addCSS",
-       kUnexpectedNode, "Unexpected element. No \"index\" attribute found in <member>."},
-      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"/></members></newCSS></addCSS>", "addCSS",
-       kUnexpectedNode,
+      {"<addCSS><newCSS><name>N</name><members><member/></members></newCSS></addCSS>", "addCSS", kUnexpectedNode,
+       "Unexpected element. No \"index\" attribute found in <member>."},
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"/></members></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <routePartitionName> or <routePartitionId>."},
-      {"<addCSS><newCSS><name>N</name><members><member "
-       "index=\"1\"><routePartitionName/></member></members></newCSS></addCSS>",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartitionName/></member></members></newCSS></addCSS>",
        "addCSS", kInvalidValue, "The element, <routePartitionName>, must contain a value."},
-      {"<addCSS><newCSS><name>N</name><members><member "
-       "index=\"1\"><routePartitionName>Nope</routePartitionName>"
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartitionName>Nope</routePartitionName>"
        "</member></members></newCSS></addCSS>",
        "addCSS", kNotFound, "The specified route partition was not found."},
-      {"<addCSS><newCSS><name>N</name><members><member "
-       "index=\"1\"><routePartition/></member></members></newCSS></addCSS>",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartition/></member></members></newCSS></addCSS>",
        "addCSS", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <routePartition>."},
-      {"<addCSS><newCSS><name>N</name><members><member "
-       "index=\"1\"><routePartitionId>x</routePartitionId></member>"
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartitionId>x</routePartitionId></member>"
        "</members></newCSS></addCSS>",
        "addCSS", kUnexpectedNode,
        "Unexpected element. Deprecated element. Please use <routePartition> or <routePartitionName."},
-      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><x/></member></members></newCSS></addCSS>",
-       "addCSS", kUnexpectedNode,
-       "Unexpected element. Found <x>, expecting <routePartitionName> or <routePartitionId>."},
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><x/></member></members></newCSS></addCSS>", "addCSS",
+       kUnexpectedNode, "Unexpected element. Found <x>, expecting <routePartitionName> or <routePartitionId>."},
       // A member naming a partition that does not exist leaves no calling search space behind.
       {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartition "
        "uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/></member></members></newCSS></addCSS>",
        "addCSS", 5,
-       "The Route Partition {00000000-0000-0000-0000-00000000DEAD} referred to by this Calling Search Space "
-       "member "
+       "The Route Partition {00000000-0000-0000-0000-00000000DEAD} referred to by this Calling Search Space member "
        "does not exist."},
       {"<addCSS><newCSS><name>taken</name><members/></newCSS></addCSS>", "addCSS", 3,
        "A Calling Search Space named \"taken\" already exists."},
-      {"<updateCSS/>", "updateCSS", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <name> or <uuid>"},
+      {"<updateCSS/>", "updateCSS", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
       {"<updateCSS><name>Nope</name></updateCSS>", "updateCSS", kNotFound, "Calling search space not found."},
       {"<updateCSS><name>Taken</name><newName/></updateCSS>", "updateCSS", kInvalidValue,
        "The element, <newName>, must contain a value."},
       {"<updateCSS><name>Taken</name><members>" + member + "</members><clause/></updateCSS>", "updateCSS",
        kUnexpectedNode, "Unexpected element. <clause> is not a valid element of this request type."},
-      {"<removeCSS/>", "removeCSS", kUnexpectedNode,
-       "Unexpected element. Found NULL, expecting <uuid> or <name>"},
-      {"<removeCSS><name/></removeCSS>", "removeCSS", kInvalidValue,
-       "The element, <name>, must have a value."},
+      {"<removeCSS/>", "removeCSS", kUnexpectedNode, "Unexpected element. Found NULL, expecting <uuid> or <name>"},
+      {"<removeCSS><name/></removeCSS>", "removeCSS", kInvalidValue, "The element, <name>, must have a value."},
       {"<removeCSS><name>Nope</name></removeCSS>", "removeCSS", kNotFound,
        "The specified calling search space was not found."},
       {"<getCSS><name/></getCSS>", "getCSS", kInvalidValue, "The element, <name>, must contain a value."},
       {"<getCSS><uuid/></getCSS>", "getCSS", kInvalidValue, "The element, <uuid>, must have a value."},
-      {"<getCSS><id/></getCSS>", "getCSS", kUnexpectedNode,
-       "Unexpected element. Found <id>, expecting <uuid> or <name>."},
+      {"<getCSS><id/></getCSS>", "getCSS", kUnexpectedNode, "Unexpected element. Found <id>, expecting <uuid> or <name>."},
   };
   for (const Case& c : cases) ExpectRefused(c.request, c.method, c.code, c.message);
 }
