@@ -73,12 +73,13 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
 }
 
 TEST_F(DialPlanTest, AnUnsetDialPlanKeepsAnEmptyUuid) {
-  const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><t><name>LOOSE</name><dialPlan uuid=\"\"/>"
-                                                      "<operator>EXISTS</operator></t></addDialPlanTag>");
+  const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><dialPlanTag><name>LOOSE</name>"
+                                                      "<dialPlan uuid=\"\"/><operator>EXISTS</operator>"
+                                                      "</dialPlanTag></addDialPlanTag>");
   EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "LOOSE", "", "EXISTS", "false"))),
             Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
-  CallForId("addRouteFilter", "<addRouteFilter><f><name>Loose</name><dialPlan uuid=\"\"/><members/></f>"
-                              "</addRouteFilter>");
+  CallForId("addRouteFilter", "<addRouteFilter><rfPtr><name>Loose</name><dialPlan uuid=\"\"/><members/>"
+                              "</rfPtr></addRouteFilter>");
   EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Loose</name></getRouteFilter>")
                                    .find("<clause></clause>\r\n<dialPlan  uuid=\"\"></dialPlan>\r\n"));
 }
@@ -93,9 +94,9 @@ TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
   EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(alphaTag, "CODE", alpha, "==", "false"))),
             Call("<getDialPlanTag><name>code</name></getDialPlanTag>"));
   // A filter without a dial plan takes the same tag for a member named so.
-  CallForId("addRouteFilter", "<addRouteFilter><f><name>Any</name><dialPlan uuid=\"\"/><members><member priority=\"1\">"
-                              "<dialPlanTagName>CODE</dialPlanTagName><operator>EXISTS</operator></member></members>"
-                              "</f></addRouteFilter>");
+  CallForId("addRouteFilter", "<addRouteFilter><rfPtr><name>Any</name><dialPlan uuid=\"\"/><members>"
+                              "<member priority=\"1\"><dialPlanTagName>CODE</dialPlanTagName>"
+                              "<operator>EXISTS</operator></member></members></rfPtr></addRouteFilter>");
   EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Any</name></getRouteFilter>")
                                    .find(UuidElement("dialPlanTag", alphaTag)));
   CallForId("removeRouteFilter", "<removeRouteFilter><name>Any</name></removeRouteFilter>");

@@ -218,8 +218,9 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
   auto viaFilter = [&](const std::string& filter) {
     std::string routing = Routing();
     routing.replace(routing.find("<routeFilter/>"), 14, "<routeFilterName>" + filter + "</routeFilterName>");
-    return "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>";
+    return "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/>"
+           "<routePartitionName>A</routePartitionName>" + routing +
+           "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>";
   };
   CallForId("addRoutePattern", viaFilter("RF1"));
   const std::string second = CallForId("addRoutePattern", viaFilter("RF2"));
