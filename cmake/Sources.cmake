@@ -34,6 +34,7 @@ set(ZEB_SOURCES
   src/soap/Faults.cc
   src/soap/XmlDocument.cc
   src/soap/ProcessSOAPRequest.cc
+  src/soap/SecretMask.cc
   src/dispatch/CRequestHandler.cc
   src/dispatch/RequestReader.cc
   src/dispatch/CreateHandler.cc
@@ -117,6 +118,7 @@ set(ZEB_SERVER_SOURCES
 set(ZEB_TEST_SOURCES
   tests/soap/CXMLElement_test.cc
   tests/soap/ProcessSOAPRequest_test.cc
+  tests/soap/SecretMask_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc

@@ -13,6 +13,7 @@
 #include "extension/RefusalResponses.h"
 #include "extension/VersionStamp.h"
 #include "soap/ProcessSOAPRequest.h"
+#include "soap/SecretMask.h"
 #include "zdl/CGenericBuffer.h"
 
 namespace zeb {
@@ -116,6 +117,9 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       Write(ecb, header.data(), header.size());
       Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
       responseText = std::move(buffer.str());
+      // The client gets its bytes as they are; the trace file never holds a secret.
+      MaskSecretsInPlace(requestText, context.secretValue);
+      MaskSecretsInPlace(responseText, context.secretValue);
     }
   }
   trace_.WriteTraceRecord(requestText, requestId, requestTime, responseText, clientAddress, clientUser);
