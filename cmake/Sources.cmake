@@ -29,6 +29,8 @@ set(ZEB_SOURCES
   src/zdl/directory/CUserInfoList.cc
   src/zdl/directory/CLdapConfig.cc
   src/zdl/CopyDatabase.cc
+  src/zdl/AuditLog.cc
+  src/zdl/DatabaseHealth.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
@@ -95,11 +97,14 @@ set(ZEB_SOURCES
   src/handlers/system/RegionHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
+  src/extension/AuditTrail.cc
   src/extension/VersionStamp.cc
   src/extension/CQuillonExtension.cc
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/AdminListener.cc
+  src/server/AuditPruner.cc
   src/server/AuthFile.cc
   src/server/Authenticator.cc
   src/server/BasicCredentials.cc
@@ -109,8 +114,11 @@ set(ZEB_SERVER_SOURCES
   src/server/FailureThrottle.cc
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
+  src/server/Metrics.cc
+  src/server/ReadinessProbe.cc
   src/server/PasswordHash.cc
   src/server/ServerOptions.cc
+  src/server/ServiceNotify.cc
   src/server/TlsContext.cc
   src/server/main.cc
 )

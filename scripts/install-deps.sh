@@ -10,5 +10,6 @@ $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
   libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev \
   libgtest-dev googletest libbenchmark-dev \
+  libsystemd-dev prometheus-cpp-dev systemd \
   curl openssl sqlite3 wrk nginx-light postgresql \
   whois apache2-utils

@@ -75,6 +75,7 @@ void CZDLSession::Begin() {
   }
   if (depth_++ == 0) {
     failed_ = false;
+    firstTable_ = nullptr;
     RememberForeignChanges();
     try {
       connection_->BeginWrite();
@@ -94,6 +95,7 @@ void CZDLSession::Commit() {
     throw CZDLException(kZDLGeneralError, "The transaction was rolled back by an inner failure.");
   }
   try {
+    if (hook_ && firstTable_) hook_->BeforeCommit(*this, *firstTable_, firstKey_);
     connection_->Commit();
   } catch (...) {
     try {
@@ -110,6 +112,12 @@ void CZDLSession::Rollback() {
   if (--depth_ > 0) return;
   DropCachesFilledFromStaleSnapshot();
   connection_->Rollback();
+}
+
+void CZDLSession::NoteWritten(const TableDef& table, const CZDLValue& key) {
+  if (depth_ == 0 || firstTable_) return;
+  firstTable_ = &table;
+  firstKey_ = key;
 }
 
 void CZDLSession::BeginRead() {

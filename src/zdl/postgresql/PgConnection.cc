@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "zdl/CZDLException.h"
+#include "zdl/DatabaseHealth.h"
 
 namespace zeb::zdl {
 
@@ -317,6 +318,7 @@ void PgConnection::Connect() {
 }
 
 void PgConnection::Reset() {
+  NoteDatabaseReconnect();
   endingRead_ = false;
   if (!conn_) return Connect();
   PQreset(conn_);
