@@ -137,6 +137,8 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresLibrary_test.cc
   tests/zdl/PostgresShared_test.cc
   tests/zdl/PostgresCopy_test.cc
+  tests/zdl/AuditLog_test.cc
+  tests/zdl/CopyProgressView_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLDevicePool_test.cc
@@ -154,6 +156,7 @@ set(ZEB_TEST_SOURCES
   tests/server/FailureThrottle_test.cc
   tests/server/Authenticator_test.cc
   tests/server/ListenAddress_test.cc
+  tests/server/ConnectionRegistry_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
   tests/e2e/DeviceProfile_e2e_test.cc
@@ -174,4 +177,5 @@ set(ZEB_TEST_SOURCES
   tests/e2e/MGCP_e2e_test.cc
   tests/e2e/VoiceMailPort_e2e_test.cc
   tests/e2e/CTIRoutePoint_e2e_test.cc
+  tests/e2e/Operations_e2e_test.cc
 )
