@@ -100,7 +100,7 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
 
 int main(int argc, char** argv) {
   // `zebd copy --from A --to B` moves a configuration database instead of serving.
-  if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
   if (argc > 1 && std::string(argv[1]) == "audit") return zeb::zdl::RunAuditCommand(argc - 2, argv + 2, std::cout, std::cerr);
   server::ServerOptions options;
   std::string error;
