@@ -12,4 +12,4 @@ $sudo apt-get install -y --no-install-recommends \
   libgtest-dev googletest libbenchmark-dev \
   libsystemd-dev prometheus-cpp-dev systemd \
   curl openssl sqlite3 wrk nginx-light postgresql \
-  whois apache2-utils
+  whois apache2-utils dpkg-dev man-db
