@@ -4,6 +4,7 @@
 
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLException.h"
+#include "zdl/Schema.h"
 
 namespace zeb::zdl {
 
@@ -114,8 +115,17 @@ void CZDLSession::Rollback() {
   connection_->Rollback();
 }
 
+// A row that goes with its owner (a member, a line appearance) is the record a change is about
+// only when the change wrote no record of its own.
+static bool IsOwnedRow(const TableDef& table) {
+  for (const ColumnDef& column : table.columns) {
+    if (column.kind == ColKind::kRef && column.onDelete == OnDelete::kCascade) return true;
+  }
+  return false;
+}
+
 void CZDLSession::NoteWritten(const TableDef& table, const CZDLValue& key) {
-  if (depth_ == 0 || firstTable_) return;
+  if (depth_ == 0 || (firstTable_ && !(IsOwnedRow(*firstTable_) && !IsOwnedRow(table)))) return;
   firstTable_ = &table;
   firstKey_ = key;
 }

@@ -24,7 +24,7 @@ struct TableDef;
 class CommitHook {
  public:
   virtual ~CommitHook() = default;
-  // table and key: the first row the transaction wrote (inserted, changed or deleted).
+  // table and key: the record the transaction changed (see CZDLSession::NoteWritten).
   virtual void BeforeCommit(CZDLSession& session, const TableDef& table, const CZDLValue& key) = 0;
 };
 
@@ -61,8 +61,9 @@ class CZDLSession {
   bool InTransaction() const { return depth_ > 0; }
   // Installs the hook the outermost commits call (null: none). The caller keeps it alive.
   void SetCommitHook(CommitHook* hook) { hook_ = hook; }
-  // Tells the session that the record lists wrote this row; the first of a transaction is the
-  // one the commit hook sees.
+  // Tells the session that the record lists wrote this row. The commit hook sees the
+  // transaction's first row of a table that does not go with an owner, or its first row when
+  // all do.
   void NoteWritten(const TableDef& table, const CZDLValue& key);
   // A read-only snapshot; see CZDLReadScope.
   void BeginRead();

@@ -264,10 +264,12 @@ TEST(HttpHostConnections, ConnectionsPastTheCapAreClosedAtOnce) {
   ZebdProcess zebd({"--max-connections", "2"});
   auto first = std::make_unique<RawConnection>(zebd.port());
   RawConnection second(zebd.port());
-  // A served request proves the server holds the connection.
+  // A served request proves the server holds the connection; the start of the next one keeps
+  // it busy (an idle one would be closed to make room).
   for (RawConnection* held : {first.get(), &second}) {
     ASSERT_TRUE(held->Send(SoapRequest(kUnknownMethodBody)));
     ASSERT_EQ("HTTP/1.1 200 OK", StatusLineOf(held->ReadResponse()));
+    ASSERT_TRUE(held->Send("POST / HTTP/1.1\r\n"));
   }
 
   RawConnection third(zebd.port());

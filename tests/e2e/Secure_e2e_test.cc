@@ -385,6 +385,7 @@ TEST_F(SecureTest, ConnectionsPerAddressAreCappedWithoutLockingOthersOut) {
   for (RawConnection* held : {&first, &second}) {
     ASSERT_TRUE(held->Send(SoapRequest(kBody)));
     ASSERT_EQ("HTTP/1.1 200 OK", StatusLineOf(held->ReadResponse()));
+    ASSERT_TRUE(held->Send("POST / HTTP/1.1\r\n"));  // busy, not idle
   }
   RawConnection third(zebd.port());
   third.Send(SoapRequest(kBody));

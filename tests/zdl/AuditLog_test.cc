@@ -80,6 +80,26 @@ TEST_F(AuditLogTest, HookRowCommitsWithTheChangeOrNotAtAll) {
   }
   EXPECT_EQ(2u, Rows().size());
 
+  // Members written before their owner: the owner is the record changed.
+  CCallingSearchSpaceList spaces(session_);
+  auto space = spaces.Insert();
+  space->PutName("C");
+  spaces.Update();
+  {
+    CZDLTransaction transaction(session_);
+    CCallingSearchSpaceMemberList members(session_);
+    auto member = members.Insert();
+    member->PutCallingSearchSpaceID(space->GetID());
+    member->PutRoutePartitionID(id);
+    members.Update();
+    space->PutDescription("changed");
+    spaces.Update();
+    transaction.Commit();
+  }
+  EXPECT_EQ("CallingSearchSpace", Rows().back().recordTable);
+  EXPECT_EQ(space->GetID().str(), Rows().back().recordId);
+  ASSERT_EQ(4u, Rows().size());
+
   // A refused change leaves no row; a row that cannot be written undoes the change.
   EXPECT_THROW(AddPartition("p1"), CZDLException);
   hook.fail = true;
@@ -89,7 +109,7 @@ TEST_F(AuditLogTest, HookRowCommitsWithTheChangeOrNotAtAll) {
   CRoutePartitionList partitions(session_);
   partitions.SelectAll();
   EXPECT_EQ(3u, partitions.Count());
-  EXPECT_EQ(2u, Rows().size());
+  EXPECT_EQ(4u, Rows().size());
 }
 
 TEST_F(AuditLogTest, ReadsInTimeOrderAcrossPagesWithFiltersAndPrunesByAge) {
