@@ -66,7 +66,7 @@ rate() {
   out="$(wrk -t2 -c"$connections" -d"${duration}s" -s "$script" "http://127.0.0.1:$port/" -- "$@")"
   echo "$out" | grep -E "Non-2xx|Socket errors" >&2 || true
   if echo "$out" | grep -q "pairs/s"; then
-    echo "$out" | sed -n 's/.* \([0-9.]*\) pairs\/s.*/\1/p' | head -n 1
+    echo "$out" | sed -n 's/^addLine+removeLine pairs\/s: \([0-9.]*\).*/\1/p'
   else
     echo "$out" | sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p'
   fi
