@@ -15,7 +15,8 @@ AuditTrail::~AuditTrail() {
   if (context_.db) context_.db->SetCommitHook(nullptr);
 }
 
-void AuditTrail::BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& table, const zdl::CZDLValue& key) {
+void AuditTrail::BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& table,
+                              const zdl::CZDLValue& key) {
   if (written_) return;
   zdl::AuditRow row;
   row.timeMicros = zdl::NowMicros();

@@ -33,7 +33,8 @@ class AuditTrail : public zdl::CommitHook {
   AuditTrail(const AuditTrail&) = delete;
   AuditTrail& operator=(const AuditTrail&) = delete;
 
-  void BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& table, const zdl::CZDLValue& key) override;
+  void BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& table,
+                    const zdl::CZDLValue& key) override;
 
  private:
   RequestContext& context_;

@@ -43,13 +43,15 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
   void Start() {
     Lowest().expires_after(AdminListener::kRequestTimeout);
     if constexpr (kTls) {
-      stream_.async_handshake(net::ssl::stream_base::server, [self = this->shared_from_this()](beast::error_code ec) {
-        if (ec) {
-          if (self->services_.metrics) self->services_.metrics->OnTlsHandshakeFailure();
-          return self->Close();
-        }
-        self->Read();
-      });
+      stream_.async_handshake(net::ssl::stream_base::server,
+                              [self = this->shared_from_this()](beast::error_code ec) {
+                                if (ec) {
+                                  if (self->services_.metrics)
+                                    self->services_.metrics->OnTlsHandshakeFailure();
+                                  return self->Close();
+                                }
+                                self->Read();
+                              });
     } else {
       Read();
     }
@@ -78,7 +80,8 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
     std::string_view value;
     const std::string_view* authorization = nullptr;
     if (request.count(http::field::authorization) == 1) {
-      value = std::string_view(request[http::field::authorization].data(), request[http::field::authorization].size());
+      value = std::string_view(request[http::field::authorization].data(),
+                               request[http::field::authorization].size());
       authorization = &value;
     }
     std::string address;
@@ -87,7 +90,8 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
     if (!ec) address = remote.address().to_string();
     auto now = Authenticator::Clock::now();
     Authenticator::Attempt attempt = authenticator->Begin(authorization, address, now);
-    if (attempt.verdict != Authenticator::Verdict::kCheck) return attempt.verdict == Authenticator::Verdict::kAccepted;
+    if (attempt.verdict != Authenticator::Verdict::kCheck)
+      return attempt.verdict == Authenticator::Verdict::kAccepted;
     // An address still being slowed down gets no check now; monitoring retries on its own.
     if (attempt.notBefore > now) return false;
     const bool passed = Authenticator::Check(attempt);
@@ -106,7 +110,8 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
       response_.set(http::field::content_type, "text/plain");
       response_.body() = "Authentication required.\n";
     } else {
-      AdminListener::Answer answer = listener_.Respond(std::string(request.method_string()), std::string(request.target()));
+      AdminListener::Answer answer =
+          listener_.Respond(std::string(request.method_string()), std::string(request.target()));
       response_.result(answer.status);
       response_.set(http::field::content_type, answer.contentType);
       response_.body() = std::move(answer.body);
@@ -169,11 +174,13 @@ void AdminListener::Accept() {
     if (!ec) {
       std::shared_ptr<net::ssl::context> tls = services_.tls ? services_.tls() : nullptr;
       if (tls) {
-        // The exchange keeps the context alive: a reload may replace it meanwhile.
-        auto exchange = std::make_shared<AdminExchange<TlsStream>>(TlsStream(std::move(socket), *tls), *this, services_);
+        // The stream's TLS state holds its own reference to the context: a reload may replace it meanwhile.
+        auto exchange =
+            std::make_shared<AdminExchange<TlsStream>>(TlsStream(std::move(socket), *tls), *this, services_);
         exchange->Start();
       } else {
-        std::make_shared<AdminExchange<PlainStream>>(PlainStream(std::move(socket)), *this, services_)->Start();
+        std::make_shared<AdminExchange<PlainStream>>(PlainStream(std::move(socket)), *this, services_)
+            ->Start();
       }
     }
     Accept();

@@ -15,7 +15,10 @@ constexpr std::int64_t kMicrosPerDay = 86'400'000'000;
 
 AuditPruner::AuditPruner(zdl::CZDLDatabase& database, unsigned retentionDays,
                          std::function<void(const std::string&)> warn)
-    : database_(database), retentionDays_(retentionDays), warn_(std::move(warn)), thread_([this] { Loop(); }) {}
+    : database_(database),
+      retentionDays_(retentionDays),
+      warn_(std::move(warn)),
+      thread_([this] { Loop(); }) {}
 
 AuditPruner::~AuditPruner() {
   {

@@ -20,7 +20,8 @@ class AuditPruner {
   static constexpr std::chrono::hours kInterval{1};
 
   // database must outlive the pruner. warn receives one line per failed pruning.
-  AuditPruner(zdl::CZDLDatabase& database, unsigned retentionDays, std::function<void(const std::string&)> warn);
+  AuditPruner(zdl::CZDLDatabase& database, unsigned retentionDays,
+              std::function<void(const std::string&)> warn);
   // Stops the thread (waiting for a pruning under way to end).
   ~AuditPruner();
   AuditPruner(const AuditPruner&) = delete;

@@ -22,8 +22,8 @@ namespace prom = prometheus;
 
 // Request latencies from half a millisecond (a cached read) to ten seconds (a write that waited
 // for the database lock).
-const prom::Histogram::BucketBoundaries kLatencyBuckets = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025,
-                                                           0.05,   0.1,   0.25,   0.5,   1,    2.5, 5, 10};
+const prom::Histogram::BucketBoundaries kLatencyBuckets = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,
+                                                           0.1,    0.25,  0.5,    1,     2.5,  5,     10};
 
 constexpr const char* kUnknownMethod = "unknown";
 constexpr const char* kNoMethod = "none";
@@ -56,10 +56,11 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
                    .Name("zebd_refusals_total")
                    .Help("Requests refused before reaching a method, by HTTP status")
                    .Register(*registry_);
-  latency_ = &prom::BuildHistogram()
-                  .Name("zebd_request_duration_seconds")
-                  .Help("Time from the start of a SOAP request's processing to its trace record, by method family")
-                  .Register(*registry_);
+  latency_ =
+      &prom::BuildHistogram()
+           .Name("zebd_request_duration_seconds")
+           .Help("Time from the start of a SOAP request's processing to its trace record, by method family")
+           .Register(*registry_);
   databaseErrors_ = &prom::BuildCounter()
                          .Name("zebd_database_errors_total")
                          .Help("Requests that failed in the configuration database, by kind")
@@ -76,13 +77,14 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
   };
   authenticationFailures_ = counter("zebd_authentication_failures_total", "Password checks that failed");
   tlsFailures_ = counter("zebd_tls_handshake_failures_total", "TLS handshakes that failed or timed out");
-  connectionsRefused_ =
-      counter("zebd_connections_refused_total", "Connections closed at once because a connection cap was reached");
+  connectionsRefused_ = counter("zebd_connections_refused_total",
+                                "Connections closed at once because a connection cap was reached");
   idleEvicted_ = counter("zebd_idle_connections_evicted_total",
                          "Idle keep-alive connections closed to make room for a new connection at the cap");
   traceBytes_ = counter("zebd_trace_bytes_written_total", "Bytes written to the trace files");
   openConnections_ = gauge("zebd_open_connections", "Open client connections of the SOAP listener");
-  reconnects_ = gauge("zebd_database_reconnects_total", "Database connections made again after they were lost");
+  reconnects_ =
+      counter("zebd_database_reconnects_total", "Database connections made again after they were lost");
   gauge("process_start_time_seconds", "Start time of the process since the epoch, in seconds")
       ->Set(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
   prom::BuildGauge()
@@ -161,7 +163,8 @@ void Metrics::OnRequest(const RequestSummary& summary) {
     return;
   }
   FaultCounter(series, summary.faultCode).Increment();
-  if (const char* kind = DatabaseErrorKind(summary.faultCode)) databaseErrors_->Add({{"kind", kind}}).Increment();
+  if (const char* kind = DatabaseErrorKind(summary.faultCode))
+    databaseErrors_->Add({{"kind", kind}}).Increment();
 }
 
 void Metrics::OnUnauthorized() { unauthorized_->Increment(); }
@@ -179,8 +182,11 @@ std::string Metrics::Text() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (openConnectionCount_) openConnections_->Set(static_cast<double>(openConnectionCount_()));
+    // The database layer keeps its own count; the counter catches up with it, so that it is
+    // exported as a counter and never goes down.
+    const double reconnects = static_cast<double>(zdl::DatabaseReconnects());
+    if (reconnects > reconnects_->Value()) reconnects_->Increment(reconnects - reconnects_->Value());
   }
-  reconnects_->Set(static_cast<double>(zdl::DatabaseReconnects()));
   std::ostringstream out;
   prom::TextSerializer().Serialize(out, registry_->Collect());
   return out.str();

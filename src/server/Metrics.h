@@ -85,9 +85,9 @@ class Metrics {
   prometheus::Counter* idleEvicted_;
   prometheus::Counter* traceBytes_;
   prometheus::Gauge* openConnections_;
-  prometheus::Gauge* reconnects_;
+  prometheus::Counter* reconnects_;
   std::unordered_map<std::string_view, std::unique_ptr<MethodSeries>> methods_;  // fixed after construction
-  std::mutex mutex_;  // making a new fault series; the open-connections source
+  std::mutex mutex_;  // making a new fault series; the open-connections source; reconnects_
   std::function<std::size_t()> openConnectionCount_;
 };
 

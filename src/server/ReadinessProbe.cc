@@ -15,7 +15,9 @@ ReadinessProbe::~ReadinessProbe() {
   thread_.join();
 }
 
-void ReadinessProbe::Add(std::string name, Check check) { checks_.emplace_back(std::move(name), std::move(check)); }
+void ReadinessProbe::Add(std::string name, Check check) {
+  checks_.emplace_back(std::move(name), std::move(check));
+}
 
 std::string ReadinessProbe::Run(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);

@@ -22,7 +22,9 @@ bool StartsName(char c) {
   return std::isalpha(u) || c == '_' || c == ':' || u >= 0x80;
 }
 
-bool At(string_view text, std::size_t pos, string_view what) { return text.compare(pos, what.size(), what) == 0; }
+bool At(string_view text, std::size_t pos, string_view what) {
+  return text.compare(pos, what.size(), what) == 0;
+}
 
 bool AtNoCase(string_view text, std::size_t pos, string_view lowerWord) {
   if (text.size() - pos < lowerWord.size()) return false;
@@ -195,7 +197,8 @@ class Masker {
     const char quote = text[i];
     const bool quoted = quote == '"' || quote == '\'';
     const std::size_t from = quoted ? i + 1 : i;
-    std::size_t end = quoted ? text.find_first_of(std::string{quote, '<'}, from) : text.find_first_of(" \t\r\n></", from);
+    std::size_t end =
+        quoted ? text.find_first_of(std::string{quote, '<'}, from) : text.find_first_of(" \t\r\n></", from);
     if (end == npos) end = text.size();
     if (quoted) out_ += quote;
     out_.append(mask ? kSecretMask : text.substr(from, end - from));

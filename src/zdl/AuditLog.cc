@@ -21,17 +21,28 @@ constexpr int kPageRows = 500;
 constexpr int kPruneBatch = 1000;
 constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 
-const std::string kRowColumns = "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request";
+const std::string kRowColumns =
+    "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request";
 
 void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
   for (const char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           char escaped[8];
@@ -99,7 +110,8 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text) {
   if (pos < text.size()) {
     if (text[pos] != 'T' && text[pos] != 't' && text[pos] != ' ') return std::nullopt;
     ++pos;
-    if (!Digits(text, &pos, 2, &hour) || !Expect(text, &pos, ':') || !Digits(text, &pos, 2, &minute)) return std::nullopt;
+    if (!Digits(text, &pos, 2, &hour) || !Expect(text, &pos, ':') || !Digits(text, &pos, 2, &minute))
+      return std::nullopt;
     if (Expect(text, &pos, ':') && !Digits(text, &pos, 2, &second)) return std::nullopt;
     if (Expect(text, &pos, '.')) {
       std::int64_t scale = kMicrosPerSecond;
@@ -119,7 +131,8 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text) {
       offsetMinutes = sign * (hours * 60 + minutes);
     }
   }
-  if (pos != text.size() || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+  if (pos != text.size() || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
+      second > 60)
     return std::nullopt;
   when.tm_year = year - 1900;
   when.tm_mon = month - 1;
@@ -148,19 +161,21 @@ AuditRow RowOf(const std::vector<CZDLValue>& values) {
 }  // namespace
 
 std::int64_t NowMicros() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
 
 void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
   session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(row.timeMicros)), CZDLValue(row.node),
-                   CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user), CZDLValue(row.clientAddress),
-                   CZDLValue(row.method), CZDLValue(row.recordTable),
+                  {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(row.timeMicros)),
+                   CZDLValue(row.node), CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user),
+                   CZDLValue(row.clientAddress), CZDLValue(row.method), CZDLValue(row.recordTable),
                    row.recordId.empty() ? CZDLValue() : CZDLValue(row.recordId), CZDLValue(row.request)});
 }
 
-void ReadAuditRows(CZDLSession& session, const AuditFilter& filter, const std::function<void(const AuditRow&)>& emit) {
+void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
+                   const std::function<void(const AuditRow&)>& emit) {
   std::string where = "(Time > ? OR (Time = ? AND pkid > ?))";
   std::vector<CZDLValue> fixed;
   if (!filter.user.empty()) where += " AND UserName = ?", fixed.emplace_back(filter.user);
@@ -234,14 +249,17 @@ int RunAuditCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
       location = value;
     } else if (option == "--since") {
       filter.sinceMicros = ParseAuditTime(value, NowMicros());
-      if (!filter.sinceMicros) problem = "--since: '" + value + "' is not a time (2024-05-07, 2024-05-07T09:30:00Z, 7d)";
+      if (!filter.sinceMicros)
+        problem = "--since: '" + value + "' is not a time (2024-05-07, 2024-05-07T09:30:00Z, 7d)";
     } else if (option == "--user") {
       filter.user = value;
     } else if (option == "--method") {
       filter.method = value;
     } else if (option == "--record") {
-      if (!CZDLID::IsWellFormed(value)) problem = "--record: '" + value + "' is not an identifier";
-      else filter.recordId = CZDLID(value).str();
+      if (!CZDLID::IsWellFormed(value))
+        problem = "--record: '" + value + "' is not an identifier";
+      else
+        filter.recordId = CZDLID(value).str();
     } else {
       problem = "unknown option " + option;
     }

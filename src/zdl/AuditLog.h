@@ -38,7 +38,8 @@ void AppendAuditRow(CZDLSession& session, const AuditRow& row);
 
 // Calls emit for every row matching the filter, oldest first. Reads in pages, so that a long log
 // is never held in memory whole.
-void ReadAuditRows(CZDLSession& session, const AuditFilter& filter, const std::function<void(const AuditRow&)>& emit);
+void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
+                   const std::function<void(const AuditRow&)>& emit);
 
 // Removes the rows older than beforeMicros, a batch per transaction so that writers are held up
 // only briefly. Returns the number removed.

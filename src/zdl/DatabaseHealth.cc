@@ -26,7 +26,8 @@ void ProbeDatabase(CZDLDatabase& database) {
     return;
   }
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(database.location().c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc =
+      sqlite3_open_v2(database.location().c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
   const std::string message = rc == SQLITE_OK ? "" : (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
   sqlite3_close(db);

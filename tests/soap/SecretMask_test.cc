@@ -22,8 +22,10 @@ TEST(SecretMask, MasksPasswordAndPinContentsWhateverTheirForm) {
             Mask("<addUser><userid>al</userid><password>hunter2</password><pin>1234</pin></addUser>"));
   EXPECT_EQ("<z:PassWord>********</z:PassWord><a:b:PIN >********</a:b:PIN >",
             Mask("<z:PassWord>s&#101;cret</z:PassWord><a:b:PIN >4&amp;4</a:b:PIN >"));
-  EXPECT_EQ("<password>********</password>", Mask("<password><![CDATA[x</password>y]]><!-- </password> --></password>"));
-  EXPECT_EQ("<password>********</password>tail", Mask("<password><password>a</password>b<c/></password>tail"));
+  EXPECT_EQ("<password>********</password>",
+            Mask("<password><![CDATA[x</password>y]]><!-- </password> --></password>"));
+  EXPECT_EQ("<password>********</password>tail",
+            Mask("<password><password>a</password>b<c/></password>tail"));
   EXPECT_EQ("<password>********</password>", Mask("<password></password>"));
   EXPECT_EQ("<password/><pin />", Mask("<password/><pin />"));
   // Names that only contain a secret word are left alone.
@@ -33,7 +35,8 @@ TEST(SecretMask, MasksPasswordAndPinContentsWhateverTheirForm) {
 TEST(SecretMask, NewValueOnlyWhenTheRequestSaysSo) {
   const std::string request = "<updateServiceParameter><newValue>k3y</newValue></updateServiceParameter>";
   EXPECT_EQ(request, Mask(request));
-  EXPECT_EQ("<updateServiceParameter><newValue>********</newValue></updateServiceParameter>", Mask(request, true));
+  EXPECT_EQ("<updateServiceParameter><newValue>********</newValue></updateServiceParameter>",
+            Mask(request, true));
 }
 
 TEST(SecretMask, MasksAttributesThatCanCarryASecret) {
@@ -43,7 +46,8 @@ TEST(SecretMask, MasksAttributesThatCanCarryASecret) {
 }
 
 TEST(SecretMask, MasksInsideCommentsCdataAndDoctypes) {
-  EXPECT_EQ("<a><!-- <password>********</password> --></a>", Mask("<a><!-- <password>old</password> --></a>"));
+  EXPECT_EQ("<a><!-- <password>********</password> --></a>",
+            Mask("<a><!-- <password>old</password> --></a>"));
   // A parse-error fault quotes the source line, unclosed element included, in a CDATA section.
   EXPECT_EQ("<faultstring><![CDATA[Source Text : <password>********]]></faultstring>",
             Mask("<faultstring><![CDATA[Source Text : <password>hunter2</pass]]></faultstring>"));
@@ -53,14 +57,14 @@ TEST(SecretMask, MasksInsideCommentsCdataAndDoctypes) {
 
 TEST(SecretMask, MalformedTextsLeakNothing) {
   for (const std::string text : {
-           "<a><password>hunter2",                          // never closed
-           "<a><password>hunter2</a>",                      // closed by another element
-           "x < y <password>hunter2</password>",            // a stray '<' before it
-           "<a b=\"<password>hunter2</password>\"/>",       // inside a malformed attribute value
-           "<password a=\"x<y\">hunter2</password>",       // its own start tag malformed
+           "<a><password>hunter2",                     // never closed
+           "<a><password>hunter2</a>",                 // closed by another element
+           "x < y <password>hunter2</password>",       // a stray '<' before it
+           "<a b=\"<password>hunter2</password>\"/>",  // inside a malformed attribute value
+           "<password a=\"x<y\">hunter2</password>",   // its own start tag malformed
            "<password a=\"unterminated>hunter2",
-           "<a></a <password>hunter2</password>",           // an end tag without its '>'
-           "<!-- <password>hunter2 ",                       // in an unterminated comment
+           "<a></a <password>hunter2</password>",  // an end tag without its '>'
+           "<!-- <password>hunter2 ",              // in an unterminated comment
        }) {
     const std::string masked = Mask(text);
     EXPECT_EQ(std::string::npos, masked.find("hunter2")) << text << " -> " << masked;

@@ -115,7 +115,8 @@ TEST_F(AuditLogTest, HookRowCommitsWithTheChangeOrNotAtAll) {
 TEST_F(AuditLogTest, ReadsInTimeOrderAcrossPagesWithFiltersAndPrunesByAge) {
   {
     CZDLTransaction transaction(session_);
-    for (int i = 0; i < 1200; ++i) Append(1000 + (i % 600), i % 2 ? "bob" : "ann", i % 3 ? "addLine" : "removeLine");
+    for (int i = 0; i < 1200; ++i)
+      Append(1000 + (i % 600), i % 2 ? "bob" : "ann", i % 3 ? "addLine" : "removeLine");
     Append(50 * kHour, "ann", "addLine");
     transaction.Commit();
   }

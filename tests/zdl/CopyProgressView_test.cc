@@ -27,7 +27,8 @@ TEST(CopyProgressView, WritesPlainLinesElsewhereAndLeavesTheEndToTheCountTable) 
   view.Update("Device", 0, 1000);
   view.Update("Device", 500, 1000);
   view.Update("Device", 1000, 1000);
-  EXPECT_EQ(0u, out.str().find("zebd copy: Device: 0/1000 rows, 0 rows/s\nzebd copy: Device: 500/1000 rows, "));
+  EXPECT_EQ(0u,
+            out.str().find("zebd copy: Device: 0/1000 rows, 0 rows/s\nzebd copy: Device: 500/1000 rows, "));
   EXPECT_NE(std::string::npos, out.str().find(" s left\n"));
   EXPECT_EQ(std::string::npos, out.str().find("1000/1000"));
 }
