@@ -29,11 +29,14 @@ set(ZEB_SOURCES
   src/zdl/directory/CUserInfoList.cc
   src/zdl/directory/CLdapConfig.cc
   src/zdl/CopyDatabase.cc
+  src/zdl/AuditLog.cc
+  src/zdl/DatabaseHealth.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
   src/soap/XmlDocument.cc
   src/soap/ProcessSOAPRequest.cc
+  src/soap/SecretMask.cc
   src/dispatch/CRequestHandler.cc
   src/dispatch/RequestReader.cc
   src/dispatch/CreateHandler.cc
@@ -94,6 +97,7 @@ set(ZEB_SOURCES
   src/handlers/system/RegionHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
+  src/extension/AuditTrail.cc
   src/extension/VersionStamp.cc
   src/extension/CQuillonExtension.cc
   src/wsdl/ServiceDocuments.cc
@@ -116,6 +120,8 @@ set(ZEB_SCHEMA_FRAGMENTS
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/AdminListener.cc
+  src/server/AuditPruner.cc
   src/server/AuthFile.cc
   src/server/Authenticator.cc
   src/server/BasicCredentials.cc
@@ -125,9 +131,12 @@ set(ZEB_SERVER_SOURCES
   src/server/FailureThrottle.cc
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
+  src/server/Metrics.cc
+  src/server/ReadinessProbe.cc
   src/server/PasswordHash.cc
   src/server/ServerOptions.cc
   src/server/ServiceDocumentRoute.cc
+  src/server/ServiceNotify.cc
   src/server/TlsContext.cc
   src/server/main.cc
 )
@@ -135,6 +144,7 @@ set(ZEB_SERVER_SOURCES
 set(ZEB_TEST_SOURCES
   tests/soap/CXMLElement_test.cc
   tests/soap/ProcessSOAPRequest_test.cc
+  tests/soap/SecretMask_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
@@ -145,6 +155,8 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresLibrary_test.cc
   tests/zdl/PostgresShared_test.cc
   tests/zdl/PostgresCopy_test.cc
+  tests/zdl/AuditLog_test.cc
+  tests/zdl/CopyProgressView_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLDevicePool_test.cc
@@ -163,6 +175,7 @@ set(ZEB_TEST_SOURCES
   tests/server/FailureThrottle_test.cc
   tests/server/Authenticator_test.cc
   tests/server/ListenAddress_test.cc
+  tests/server/ConnectionRegistry_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
   tests/e2e/DeviceProfile_e2e_test.cc
@@ -186,4 +199,5 @@ set(ZEB_TEST_SOURCES
   tests/support/SchemaValidator.cc
   tests/wsdl/ServiceDocuments_test.cc
   tests/e2e/ServiceDocuments_e2e_test.cc
+  tests/e2e/Operations_e2e_test.cc
 )

@@ -11,8 +11,9 @@ $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
   libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev \
   libgtest-dev googletest libbenchmark-dev \
+  libsystemd-dev prometheus-cpp-dev systemd \
   curl openssl sqlite3 wrk nginx-light postgresql \
-  whois apache2-utils \
+  whois apache2-utils dpkg-dev man-db \
   python3-zeep python3-suds python3-lxml
 # The node soap client of the toolkit tests runs on the machine's node; Debian's when there is none.
 if ! command -v npm >/dev/null; then

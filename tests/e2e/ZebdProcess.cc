@@ -182,26 +182,35 @@ void ZebdProcess::Spawn(const std::vector<std::string>& args) {
 }
 
 void ZebdProcess::ReadListeningLine() {
+  static const std::string kAdminPrefix = "zebd admin listening on ";
   auto deadline = Clock::now() + kDefaultTimeout;
-  std::string line;
-  while (line.find('\n') == std::string::npos) {
-    pollfd p{stdoutFd_, POLLIN, 0};
-    int ready = poll(&p, 1, RemainingMs(deadline));
-    if (ready < 0 && errno == EINTR) continue;
-    char buf[256];
-    ssize_t n = ready > 0 ? read(stdoutFd_, buf, sizeof buf) : 0;
-    if (n <= 0) {
-      throw std::runtime_error("zebd printed no listening line (got '" + line + "'); stderr:\n" +
-                               StderrText());
+  std::string text;
+  for (;;) {
+    while (text.find('\n') == std::string::npos) {
+      pollfd p{stdoutFd_, POLLIN, 0};
+      int ready = poll(&p, 1, RemainingMs(deadline));
+      if (ready < 0 && errno == EINTR) continue;
+      char buf[256];
+      ssize_t n = ready > 0 ? read(stdoutFd_, buf, sizeof buf) : 0;
+      if (n <= 0) {
+        throw std::runtime_error("zebd printed no listening line (got '" + text + "'); stderr:\n" +
+                                 StderrText());
+      }
+      text.append(buf, static_cast<std::size_t>(n));
     }
-    line.append(buf, static_cast<std::size_t>(n));
+    const std::string line = text.substr(0, text.find('\n'));
+    text.erase(0, line.size() + 1);
+    auto colon = line.rfind(':');
+    if (line.compare(0, kAdminPrefix.size(), kAdminPrefix) == 0 && colon != std::string::npos) {
+      adminPort_ = std::atoi(line.c_str() + colon + 1);
+      continue;
+    }
+    if (line.compare(0, kListeningPrefix.size(), kListeningPrefix) != 0 || colon == std::string::npos) {
+      throw std::runtime_error("unexpected line from zebd: '" + line + "'");
+    }
+    port_ = std::atoi(line.c_str() + colon + 1);
+    return;
   }
-  line.erase(line.find('\n'));
-  auto colon = line.rfind(':');
-  if (line.compare(0, kListeningPrefix.size(), kListeningPrefix) != 0 || colon == std::string::npos) {
-    throw std::runtime_error("unexpected first line from zebd: '" + line + "'");
-  }
-  port_ = std::atoi(line.c_str() + colon + 1);
 }
 
 int ZebdProcess::Stop(Millis timeout) {

@@ -41,6 +41,8 @@ class ZebdProcess {
   ZebdProcess& operator=(const ZebdProcess&) = delete;
 
   int port() const { return port_; }
+  // The admin listener's port (started with --admin-listen); 0 without one.
+  int adminPort() const { return adminPort_; }
   const std::string& dir() const { return dir_; }
   const std::string& traceDir() const { return traceDir_; }
   // The --db argument: a file in dir(), a fresh database on the PostgreSQL server ZEB_TEST_DB
@@ -72,6 +74,7 @@ class ZebdProcess {
   pid_t pid_ = -1;
   int stdoutFd_ = -1;
   int port_ = 0;
+  int adminPort_ = 0;
   int exitCode_ = -1;
 };
 
