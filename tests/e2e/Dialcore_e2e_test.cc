@@ -56,7 +56,7 @@ class DialcoreTest : public ZebdTest {
 
 TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
   const std::string partition =
-      CallForId("addRoutePartition", "<addRoutePartition><p><name>Auto</name></p></addRoutePartition>");
+      CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>Auto</name></newRoutePartition></addRoutePartition>");
   const std::string id = CallForId(
       "addDialcore",
       "<addDialcore><dialcore><name>Node B</name><description>Second &amp; spare</description>"
@@ -99,7 +99,7 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
   const std::string firstPorts =
       "<analogAccessPort>1</analogAccessPort><digitalAccessPort>2</digitalAccessPort>"
       "<ethernetPhonePort>3</ethernetPhonePort>";
-  auto add = [](const std::string& content) { return "<addDialcore><d>" + content + "</d></addDialcore>"; };
+  auto add = [](const std::string& content) { return "<addDialcore><dialcore>" + content + "</dialcore></addDialcore>"; };
   ExpectAllRefused(zebd_, {
       {"<addDialcore/>", kUnexpectedNode, "Found NULL, expecting <dialcore>"},
       {add("<name>N</name>" + ports + "<processNodeName>Elsewhere</processNodeName>"), kNotFound,
@@ -140,7 +140,8 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                                           std::string(kSeededNode) +
                                           "\"/></member>"
                                           "<member priority=\"1\"><dialcoreName>B</dialcoreName></member>"
-                                          "</members></dialcoreGroup></addDialcoreGroup>");
+                                          "</members></dialcoreGroup></addDialcoreGroup>",
+                                      kLenient);
   const std::string nodeB = NodeElement(b, "B", "", {}, {"1", "2", "3", "4", "5"});
   const std::string nodeC = NodeElement(c, "C", "", {}, {"6", "7", "8", "9", "10"});
   EXPECT_EQ(Got("getDialcoreGroup", GroupElement(
@@ -185,7 +186,7 @@ TEST_F(DialcoreGroupTest, GroupRefusalsNameTheProblemAndChangeNothing) {
   AddNode("B");
   const std::string member = "<member priority=\"1\"><dialcoreName>B</dialcoreName></member>";
   auto add = [](const std::string& content) {
-    return "<addDialcoreGroup><g>" + content + "</g></addDialcoreGroup>";
+    return "<addDialcoreGroup><dialcoreGroup>" + content + "</dialcoreGroup></addDialcoreGroup>";
   };
   ExpectAllRefused(zebd_, {
       {"<addDialcoreGroup/>", kUnexpectedNode, "Found NULL, expecting <dialcoreGroup>"},

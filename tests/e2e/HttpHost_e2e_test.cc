@@ -99,10 +99,11 @@ TEST(HttpHostConnections, ConnectionsPastEitherCapAreClosedAtOnce) {
   ZebdProcess zebd({"--max-connections", "3", "--max-connections-per-address", "2"});
   auto first = std::make_unique<RawConnection>(zebd.port());
   RawConnection second(zebd.port());
+  // A served request proves the server holds the connection; the start of the next one, sent
+  // with it, keeps it busy (an idle one would be closed to make room).
   auto served = [](RawConnection& connection) {
-    return connection.Send(SoapRequest(kBody)) && StatusLineOf(connection.ReadResponse()) == kOk;
+    return connection.Send(SoapRequest(kBody) + "POST / HTTP/1.1\r\n") && StatusLineOf(connection.ReadResponse()) == kOk;
   };
-  // A served request proves the server holds the connection.
   ASSERT_TRUE(served(*first));
   ASSERT_TRUE(served(second));
   RawConnection third(zebd.port());

@@ -8,7 +8,7 @@ namespace {
 class LineTest : public RoutingTest {
  protected:
   std::string AddCss(const std::string& name) {
-    return CallForId("addCSS", "<addCSS><c><name>" + name + "</name><members/></c></addCSS>");
+    return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name><members/></newCSS></addCSS>");
   }
   // A line with only the required elements; partition is the routePartition element's text.
   std::string AddLine(const std::string& pattern, const std::string& partition = "<routePartition/>") {
@@ -25,7 +25,7 @@ class LineTest : public RoutingTest {
 TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   const std::string partition = AddPartition("Staff"), css = AddCss("Forward");
   const std::string group = CallForId(
-      "addCallPickupGroup", "<addCallPickupGroup><g><pattern>*77</pattern><usage/></g></addCallPickupGroup>");
+      "addCallPickupGroup", "<addCallPickupGroup><callPickup><pattern>*77</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string profile = InsertNamed<zdl::CVoiceMessagingProfileList>("Mailbox");
   // usage names a route, yet a directory number is added; what follows the last position is
   // ignored, and a forward without a calling search space is not shown.
@@ -48,7 +48,8 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
           css +
           "\"/>"
           "<useFullyQualCallingPartyNum>Default</useFullyQualCallingPartyNum><voiceMailProfile uuid=\"" +
-          profile + "\"/><junk/></newLine></addLine>");
+          profile + "\"/><junk/></newLine></addLine>",
+      kLenient);
   const std::string neighborhood = InsertNamed<zdl::CAARNeighborhoodList>("North & South");
   OpenDatabase()->Session().Execute("UPDATE NumPlan SET fkAARNeighborhood = ? WHERE pkid = ?",
                                     {zdl::CZDLID(neighborhood), zdl::CZDLID(id)});
@@ -128,7 +129,7 @@ TEST_F(LineTest, LineOnADeviceCannotBeRemoved) {
 
 TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
   const std::string group = CallForId(
-      "addCallPickupGroup", "<addCallPickupGroup><g><pattern>5000</pattern><usage/></g></addCallPickupGroup>");
+      "addCallPickupGroup", "<addCallPickupGroup><callPickup><pattern>5000</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string byPattern = "<pattern>5000</pattern><routePartitionId/><routeFilterId/>";
   const std::string message = "The NumPlan specified is not a Directory Number.";
   ExpectAllRefused(zebd_, {
@@ -144,13 +145,13 @@ TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
 
 TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
   AddLine("6000");
-  const std::string line = "<addLine><n><pattern>6001</pattern>";
+  const std::string line = "<addLine><newLine><pattern>6001</pattern>";
   const std::string head = line + "<usage/><routePartition/>";
   const std::string toPickup = head + "<callPickupGroup/>";
   const std::string tail = "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
                            "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
-                           "</n></addLine>";
-  const std::string end = "</n></addLine>";
+                           "</newLine></addLine>";
+  const std::string end = "</newLine></addLine>";
   const std::string byPattern = "<updateLine><pattern>6000</pattern><routePartitionId/><routeFilterId/>";
   ExpectAllRefused(zebd_, {
       {"<addLine/>", kUnexpectedNode, "Found NULL, expecting <newLine>"},

@@ -166,10 +166,10 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
   ExpectAllRefused(zebd_, {
       {"<addMGCP/>", kUnexpectedNode, "Found NULL, expecting <newMGCP>"},
       {"<addMGCP><m/></addMGCP>", kUnexpectedNode, "  Found NULL, expecting <domainName>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Nope</product></m></addMGCP>", kInvalidValue,
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Nope</product></newMGCP></addMGCP>", kInvalidValue,
        "Unknown product type: Nope"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/>"
-       "<dialcoreGroupName>Nope</dialcoreGroupName><units/></m></addMGCP>",
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product><model/>"
+       "<dialcoreGroupName>Nope</dialcoreGroupName><units/></newMGCP></addMGCP>",
        kNotFound, "Dialcore Group not found"},
       {"<addMGCPUnit><domainName>nope</domainName></addMGCPUnit>", kNotFound,
        "MGCP gateway device not found."},

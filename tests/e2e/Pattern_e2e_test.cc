@@ -18,15 +18,15 @@ class PatternTest : public RoutingTest {
            "<networkLocation/><patternUrgency/><prefixDigitsOut/><routeFilter/>";
   }
   std::string AddTranslation(const std::string& pattern, const std::string& partition = "") {
-    return CallForId("addTransPattern", "<addTransPattern><p><pattern>" + pattern + "</pattern><usage/>" +
-                                            partition + Routing() + "<callingSearchSpace/></p></addTransPattern>");
+    return CallForId("addTransPattern", "<addTransPattern><newPattern><pattern>" + pattern + "</pattern><usage/>" +
+                                            partition + Routing() + "<callingSearchSpace/></newPattern></addTransPattern>");
   }
   // A route pattern to the gateway, in partition A, through the route filter named filter.
   static std::string RouteVia(const std::string& gateway, const std::string& filter) {
     std::string routing = Routing();
     routing.replace(routing.find("<routeFilter/>"), 14, "<routeFilterName>" + filter + "</routeFilterName>");
-    return "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>";
+    return "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
+           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>";
   }
   // The content of a pattern with nothing set but its pattern, usage and partition.
   static std::string PlainContent(const std::string& pattern, const std::string& usage,
@@ -49,7 +49,7 @@ class PatternTest : public RoutingTest {
 
 TEST_F(PatternTest, TranslationPatternRoundTrip) {
   const std::string partition = AddPartition("Outside");
-  CallForId("addCSS", "<addCSS><c><name>Trunks</name><members/></c></addCSS>");
+  CallForId("addCSS", "<addCSS><newCSS><name>Trunks</name><members/></newCSS></addCSS>");
   const std::string plan = InsertNamed<zdl::CDialPlanList>("Plan");
   InsertNamed<zdl::CDigitDiscardInstructionList>("PreDot");
   InsertNamed<zdl::CRouteFilterList>("Local");
@@ -63,7 +63,8 @@ TEST_F(PatternTest, TranslationPatternRoundTrip) {
       "</digitDiscardInstructionName><messageWaiting>Wink</messageWaiting><networkLocation>OffNet</networkLocation>"
       "<patternUrgency>true</patternUrgency><prefixDigitsOut>0</prefixDigitsOut>"
       "<routeFilterName>Local</routeFilterName><callingSearchSpaceName>Trunks</callingSearchSpaceName>"
-      "<extra/></newPattern></addTransPattern>");
+      "<extra/></newPattern></addTransPattern>",
+      kLenient);
   const std::string full =
       "<pattern  uuid=\"" + id + "\">\r\n" + El("pattern", "9.@") + El("description", "Out &amp; about") +
       El("usage", "Translation") + El("routePartitionName", "Outside") + El("blockEnable", "true") +
@@ -103,9 +104,9 @@ TEST_F(PatternTest, RoutePatternKeepsItsDestinationInADeviceMap) {
   const std::string gateway = InsertDevice("GW1", 30);
   const std::string id =
       CallForId("addRoutePattern",
-                "<addRoutePattern><p><pattern>8[1-5]XX!</pattern><usage/>" + Routing() +
+                "<addRoutePattern><newPattern><pattern>8[1-5]XX!</pattern><usage/>" + Routing() +
                     "<destination><routeListName>rl1</routeListName></destination><withTag>T</withTag>"
-                    "<withValueClause>V</withValueClause></p></addRoutePattern>");
+                    "<withValueClause>V</withValueClause></newPattern></addRoutePattern>");
   const std::string get = "<getRoutePattern><pattern>8[1-5]XX!</pattern><routePartitionId/><routeFilterId/>"
                           "</getRoutePattern>";
   auto element = [&](const std::string& destination, const std::string& description, const std::string& tag) {
@@ -154,10 +155,10 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
   CallForId("addRoutePattern", RouteVia(gateway, "RF2"));
   // A pattern is unique in its partition whatever kind of number holds it.
   ExpectAllRefused(zebd_, {
-      {"<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" + Routing() +
-           "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>",
+      {"<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" + Routing() +
+           "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>",
        3, "The pattern 9.@ already exists in this route partition."},
-      {"<addCallPickupGroup><g><pattern>X</pattern><usage/></g></addCallPickupGroup>", 3,
+      {"<addCallPickupGroup><callPickup><pattern>X</pattern><usage/></callPickup></addCallPickupGroup>", 3,
        "The pattern X already exists in this route partition."},
       {RouteVia(gateway, "rf2"), 3, "The pattern 9.@ already exists in this route partition."},
   });
@@ -166,17 +167,17 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
 TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string line = CallForId(
       "addLine",
-      "<addLine><l><pattern>500</pattern><usage/><routePartition/><callPickupGroup/>"
+      "<addLine><newLine><pattern>500</pattern><usage/><routePartition/><callPickupGroup/>"
       "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/>"
-      "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></l></addLine>");
+      "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>");
   const std::string trans = AddTranslation("600");
   const std::string gateway = InsertDevice("GW1", 30);
-  const std::string routeId = CallForId("addRoutePattern", "<addRoutePattern><p><pattern>2</pattern><usage/>" +
+  const std::string routeId = CallForId("addRoutePattern", "<addRoutePattern><newPattern><pattern>2</pattern><usage/>" +
                                                                Routing() + "<destination><gatewayName>GW1"
-                                                               "</gatewayName></destination></p></addRoutePattern>");
+                                                               "</gatewayName></destination></newPattern></addRoutePattern>");
   const std::string byTrans = "<pattern>600</pattern><routePartitionId/><routeFilterId/>";
   const std::string byRoute = "<updateRoutePattern><uuid>" + routeId + "</uuid>";
-  const std::string head = "<addTransPattern><p><pattern>1</pattern><usage/>";
+  const std::string head = "<addTransPattern><newPattern><pattern>1</pattern><usage/>";
   // The add order up to position n (after the head) with nothing set, and the end of the request.
   auto upTo = [&](std::size_t count) {
     const std::string routing = Routing();
@@ -184,9 +185,9 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
     for (std::size_t i = 0; i < count; ++i) end = routing.find("/>", end) + 2;
     return head + routing.substr(0, end);
   };
-  const std::string end = "</p></addTransPattern>";
-  const std::string route = "<addRoutePattern><p><pattern>1</pattern><usage/>" + Routing();
-  const std::string routeEnd = "</p></addRoutePattern>";
+  const std::string end = "</newPattern></addTransPattern>";
+  const std::string route = "<addRoutePattern><newPattern><pattern>1</pattern><usage/>" + Routing();
+  const std::string routeEnd = "</newPattern></addRoutePattern>";
   ExpectAllRefused(zebd_, {
       {"<addTransPattern/>", kUnexpectedNode, "Found NULL, expecting <newPattern>"},
       {head + "<routePartitionId/>" + end, kUnexpectedNode,
@@ -199,7 +200,7 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
        "DigitDiscardInstruction not found."},
       {upTo(11) + "<routeFilterName>Nope</routeFilterName>" + end, kNotFound, "RouteFilter not found."},
       // Without a value a translation pattern is written without one, and the library refuses it.
-      {"<addTransPattern><p><pattern/><usage/>" + Routing() + "<callingSearchSpace/>" + end, 6,
+      {"<addTransPattern><newPattern><pattern/><usage/>" + Routing() + "<callingSearchSpace/>" + end, 6,
        "The Number Plan entry cannot be written without a value for DNOrPattern."},
       {route + "<callingSearchSpace/>" + routeEnd, kUnexpectedNode,
        "Found <callingSearchSpace>, expecting <destination>."},
@@ -242,7 +243,7 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
 // Call park numbers and call pickup groups: numbers of the same table, read and written alike.
 struct NumberKind {
   std::string suffix;      // of the method names
-  std::string element;     // the element a get answers with
+  std::string element;     // the element a get answers with, and the wrapper of an add
   std::string usage;
   std::string node;        // what an add and an update need after the partition ("" for none)
   std::string foreign;     // an element the update does not accept
@@ -262,8 +263,9 @@ class NumberKindTest : public PatternTest, public ::testing::WithParamInterface<
   const NumberKind& kind() const { return GetParam(); }
   const NumberKind& other() const { return kind().suffix == kCallPark.suffix ? kCallPickup : kCallPark; }
   std::string Add(const NumberKind& kind, const std::string& pattern, const std::string& partition = "") {
-    return CallForId("add" + kind.suffix, "<add" + kind.suffix + "><n><pattern>" + pattern + "</pattern><usage/>" +
-                                              partition + kind.node + "</n></add" + kind.suffix + ">");
+    return CallForId("add" + kind.suffix, "<add" + kind.suffix + "><" + kind.element + "><pattern>" + pattern +
+                                              "</pattern><usage/>" + partition + kind.node + "</" + kind.element +
+                                              "></add" + kind.suffix + ">");
   }
   std::string ByPattern(const std::string& verb, const std::string& pattern, const std::string& rest = "") {
     return "<" + verb + kind().suffix + "><pattern>" + pattern + "</pattern><routePartitionId/><routeFilterId/>" +
@@ -307,8 +309,8 @@ TEST_P(NumberKindTest, RoundTrip) {
 TEST_P(NumberKindTest, RefusalsNameTheProblemAndChangeNothing) {
   Add(kind(), "700");
   Add(other(), "800");
-  const std::string add = "<add" + kind().suffix + "><n><pattern>701</pattern>";
-  const std::string addEnd = "</n></add" + kind().suffix + ">";
+  const std::string add = "<add" + kind().suffix + "><" + kind().element + "><pattern>701</pattern>";
+  const std::string addEnd = "</" + kind().element + "></add" + kind().suffix + ">";
   ExpectAllRefused(zebd_, {
       {add + "<usage/><routePartitionId/>" + addEnd, kUnexpectedNode,
        "Deprecated element <routePartitionId>. Please use <routePartition> or <routePartitionName>."},
@@ -329,16 +331,16 @@ INSTANTIATE_TEST_SUITE_P(Numbers, NumberKindTest, ::testing::Values(kCallPark, k
 
 TEST_F(PatternTest, CallParkNeedsItsNode) {
   AddPartition("P");
-  const std::string park = "<addCallPark><c><pattern>701</pattern><usage/>";
+  const std::string park = "<addCallPark><callPark><pattern>701</pattern><usage/>";
   const std::string byPark = "<updateCallPark><pattern>700</pattern><routePartitionId/><routeFilterId/>";
   CallForId("addCallPark",
-            "<addCallPark><c><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></c></addCallPark>");
+            "<addCallPark><callPark><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></callPark></addCallPark>");
   ExpectAllRefused(zebd_, {
-      {park + "<routePartitionName>P</routePartitionName></c></addCallPark>", kUnexpectedNode,
+      {park + "<routePartitionName>P</routePartitionName></callPark></addCallPark>", kUnexpectedNode,
        "NULL element found, expecting <dialcoreId>"},
-      {park + "<dialcoreName>Nope</dialcoreName></c></addCallPark>", kNotFound, "The specified Dialcore was not found."},
+      {park + "<dialcoreName>Nope</dialcoreName></callPark></addCallPark>", kNotFound, "The specified Dialcore was not found."},
       // The number and its node map are one unit.
-      {park + "<dialcoreId>" + kMissing + "</dialcoreId></c></addCallPark>", 5,
+      {park + "<dialcoreId>" + kMissing + "</dialcoreId></callPark></addCallPark>", 5,
        "The Dialcore " + kMissing + " referred to by this Call Park node map does not exist."},
       {byPark + "<newPattern/></updateCallPark>", kInvalidValue, "The element, <newPattern>, must have a value."},
   });
@@ -346,12 +348,12 @@ TEST_F(PatternTest, CallParkNeedsItsNode) {
 
 TEST_F(PatternTest, APickupGroupThatALineNamesStays) {
   const std::string id = CallForId("addCallPickupGroup",
-                                   "<addCallPickupGroup><g><pattern>*88</pattern><usage/></g></addCallPickupGroup>");
+                                   "<addCallPickupGroup><callPickup><pattern>*88</pattern><usage/></callPickup></addCallPickupGroup>");
   CallForId("addLine",
-            "<addLine><l><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
+            "<addLine><newLine><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
                 "\"/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
                 "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
-                "</l></addLine>");
+                "</newLine></addLine>");
   ExpectRefused("<removeCallPickupGroup><uuid>" + id + "</uuid></removeCallPickupGroup>", "removeCallPickupGroup", 4,
                 "The Number Plan entry \"*88\" cannot be removed because it is still used by Number Plan entry "
                 "\"1000\".");

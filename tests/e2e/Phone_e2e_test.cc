@@ -199,12 +199,12 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
   auto with = [&](const std::string& tail) { return "<addPhone><newPhone>" + head + tail + "</newPhone></addPhone>"; };
   auto line = [&](const std::string& inner) { return with("<lines><line index=\"1\">" + inner + "</line></lines>"); };
   const std::string labels = "<label>l</label><display>d</display>";
-  const std::string toProtocol = "<addPhone><p><name>N</name><product>Desk Phone 12</product><model/><class/>";
+  const std::string toProtocol = "<addPhone><newPhone><name>N</name><product>Desk Phone 12</product><model/><class/>";
   ExpectAllRefused(zebd_, {
       {"<addPhone/>", kUnexpectedNode, "Found NULL, expecting <newPhone>"},
-      {"<addPhone><p><name>N</name><product>Toaster</product></p></addPhone>", kInvalidValue,
+      {"<addPhone><newPhone><name>N</name><product>Toaster</product></newPhone></addPhone>", kInvalidValue,
        "Unkown product type specified: Toaster"},
-      {toProtocol + "<protocol>Pigeon</protocol></p></addPhone>", 8, "Invalid Parameter: Pigeon"},
+      {toProtocol + "<protocol>Pigeon</protocol></newPhone></addPhone>", 8, "Invalid Parameter: Pigeon"},
       {with("<callingSearchSpaceId>x</callingSearchSpaceId>"), kUnexpectedNode,
        "Deprecated element. Please use <callingSearchSpace> or <callingSearchSpaceName."},
       {with("<devicePoolName>Nope</devicePoolName>"), kNotFound, "Device Pool not found."},
@@ -242,7 +242,7 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
        "NULL element found. Expecting <enableExtensionMobility>."},
       {with("<enableExtensionMobility>false</enableExtensionMobility>"), kInvalidValue,
        "Default Profile must be set before enableExtensionMobility."},
-      {"<addPhone><p>" + PhoneHead("TAKEN") + "</p></addPhone>", 3,
+      {"<addPhone><newPhone>" + PhoneHead("TAKEN") + "</newPhone></addPhone>", 3,
        "A Device named \"TAKEN\" already exists."},
   });
 }

@@ -86,7 +86,7 @@ TEST_F(RegionTest, RefusalsNameTheProblemAndChangeNothing) {
   };
   ExpectAllRefused(zebd_, {
       {"<addRegion/>", kUnexpectedNode, "Found NULL, expecting <region>"},
-      {"<addRegion><r><name>west</name></r></addRegion>", 3, "A Region named \"west\" already exists."},
+      {"<addRegion><region><name>west</name></region></addRegion>", 3, "A Region named \"west\" already exists."},
       {matrix("<uuid>" + std::string(kDefaultRegion) + "</uuid><bandwidth>G.711</bandwidth>"), kNotFound,
        "Region Matrix not found."},
       {matrix("<uuid>" + entry + "</uuid><bandwidth>G.999</bandwidth>"), 8, "Invalid Parameter: G.999"},

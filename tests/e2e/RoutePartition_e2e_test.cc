@@ -40,7 +40,8 @@ TEST_F(RoutePartitionTest, AddGetUpdateRemoveRoundTrip) {
 TEST_F(RoutePartitionTest, PrefixesSequenceAndWhitespaceAreHandled) {
   const std::string id = CallForId("addRoutePartition",
                                    "<zeb:addRoutePartition>\n  <!-- new one -->\n  <zeb:x>\n    <zeb:name> two  blanks "
-                                   "</zeb:name>\n  </zeb:x>\n</zeb:addRoutePartition>");
+                                   "</zeb:name>\n  </zeb:x>\n</zeb:addRoutePartition>",
+                                   kLenient);
   EXPECT_EQ(Got("getRoutePartition", PartitionElement(id, " two  blanks ", ""), "42"),
             Call("<zeb:getRoutePartition sequence=\"42\"><zeb:partitionId>" + id +
                  "</zeb:partitionId></zeb:getRoutePartition>"));
@@ -49,14 +50,18 @@ TEST_F(RoutePartitionTest, PrefixesSequenceAndWhitespaceAreHandled) {
 TEST_F(RoutePartitionTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPartition("Used");
   AddPartition("Other");
+  AddPartition("a]]&gt;b");
   CallForId("addCSS", "<addCSS><newCSS><name>Lobby</name><members><member index=\"1\"><routePartitionName>Used"
                       "</routePartitionName></member></members></newCSS></addCSS>");
   ExpectAllRefused(zebd_, {
       {"<addRoutePartition/>", kUnexpectedNode, "Found NULL, expecting <newRoutePartition>"},
-      {"<addRoutePartition><p><description>only</description></p></addRoutePartition>", 6,
+      {"<addRoutePartition><newRoutePartition><description>only</description></newRoutePartition></addRoutePartition>", 6,
        "The Route Partition cannot be written without a value for Name."},
-      {"<addRoutePartition><p><name>USED</name></p></addRoutePartition>", 3,
+      {"<addRoutePartition><newRoutePartition><name>USED</name></newRoutePartition></addRoutePartition>", 3,
        "A Route Partition named \"USED\" already exists."},
+      // The fault quotes the name in a CDATA section, which "]]>" would end early: it is split there.
+      {"<addRoutePartition><newRoutePartition><name>a]]&gt;b</name></newRoutePartition></addRoutePartition>", 3,
+       "A Route Partition named \"a]]]]><![CDATA[>b\" already exists."},
       {"<updateRoutePartition><name>Nope</name></updateRoutePartition>", kNotFound, "Route Partition not found."},
       {"<updateRoutePartition><name>Used</name><description>d</description><extra/></updateRoutePartition>",
        kUnexpectedNode, "<extra> is not a valid element of this request type."},
@@ -96,7 +101,8 @@ TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                 "<member index=\"2\"><routePartition uuid=\"" + p2 + "\"/></member>"
                 "<member index=\"1\"><routePartitionName>p1</routePartitionName></member>"
                 "<member index=\"3abc\"><routePartitionName>P3</routePartitionName></member>"
-                "</members></newCSS></addCSS>");
+                "</members></newCSS></addCSS>",
+      kLenient);
   EXPECT_EQ(Got("getCSS", CssElement(css, "Lobby", "Front desk", "P1:P2:P3",
                                      Member(2, "P2") + Member(1, "P1") + Member(3, "P3"))),
             Call("<getCSS><name>LOBBY</name></getCSS>"));
@@ -123,7 +129,7 @@ TEST_F(CallingSearchSpaceTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPartition("P1");
   CallForId("addCSS", "<addCSS><newCSS><name>Taken</name><members/></newCSS></addCSS>");
   const std::string member = "<member index=\"1\"><routePartitionName>P1</routePartitionName></member>";
-  auto add = [](const std::string& inner) { return "<addCSS><c><name>N</name>" + inner + "</c></addCSS>"; };
+  auto add = [](const std::string& inner) { return "<addCSS><newCSS><name>N</name>" + inner + "</newCSS></addCSS>"; };
   auto withMember = [&](const std::string& inner) {
     return add("<members><member index=\"1\">" + inner + "</member></members>");
   };
@@ -138,7 +144,7 @@ TEST_F(CallingSearchSpaceTest, RefusalsNameTheProblemAndChangeNothing) {
       {withMember("<routePartition uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"), 5,
        "The Route Partition {00000000-0000-0000-0000-00000000DEAD} referred to by this Calling Search Space member "
        "does not exist."},
-      {"<addCSS><c><name>taken</name><members/></c></addCSS>", 3,
+      {"<addCSS><newCSS><name>taken</name><members/></newCSS></addCSS>", 3,
        "A Calling Search Space named \"taken\" already exists."},
       {"<updateCSS><name>Nope</name></updateCSS>", kNotFound, "Calling search space not found."},
       {"<updateCSS><name>Taken</name><members>" + member + "</members><clause/></updateCSS>", kUnexpectedNode,

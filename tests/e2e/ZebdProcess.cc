@@ -110,8 +110,15 @@ ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
   int code = kStillRunning;
   while (code == kStillRunning && Clock::now() < deadline) {
     out = ReadFile(dir_ / "zebd.stdout");
-    if (out.rfind("zebd listening on ", 0) == 0 && out.find('\n') != std::string::npos) {
-      port_ = std::atoi(out.c_str() + out.rfind(':', out.find('\n')) + 1);
+    // With --admin-listen, the admin listener's line comes before the listening line.
+    const std::size_t at = out.find("zebd listening on ");
+    if (at != std::string::npos && out.find('\n', at) != std::string::npos) {
+      port_ = std::atoi(out.c_str() + out.rfind(':', out.find('\n', at)) + 1);
+      if (at > 0) adminPort_ = std::atoi(out.c_str() + out.rfind(':', at) + 1);
+      const auto has = [&](const char* option) {
+        return std::find(extraArgs.begin(), extraArgs.end(), option) != extraArgs.end();
+      };
+      if (!has("--tls-cert") && !has("--auth-file")) NoteSchemaSource(port_);
       return;
     }
     code = WaitUntil(pid_, std::min(deadline, Clock::now() + Millis(5)));
@@ -201,6 +208,7 @@ long RawConnection::Read(char* data, std::size_t size) {
 }
 
 bool RawConnection::Send(std::string_view bytes) {
+  checker_.Sent(bytes);
   while (!bytes.empty()) {
     long n = Write(bytes.data(), bytes.size());
     if (n == kRetry) continue;
@@ -250,15 +258,17 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   while ((headerEnd = pending_.find("\r\n\r\n")) == std::string::npos) {
     if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
   }
-  // Without a Content-Length the response runs to the close, unless it is an interim answer
-  // ("HTTP/1.1 100 Continue"), which has no body.
+  // 1xx answers ("HTTP/1.1 100 Continue") and 304 Not Modified have no body; any other response
+  // without a Content-Length runs to the close.
+  const bool bodiless = pending_.size() > 12 && (pending_[9] == '1' || pending_.compare(9, 4, "304 ") == 0);
   std::size_t length = 0;
   std::size_t field = pending_.find("\r\nContent-Length: ");
-  if (field < headerEnd) {
+  if (!bodiless && field < headerEnd) {
     length = std::strtoul(pending_.c_str() + field + 18, nullptr, 10);
-  } else if (pending_.size() < 10 || pending_[9] != '1') {
+  } else if (!bodiless) {
     std::string all = ReadUntilClose(deadline);
     complete_ = closed_;
+    if (complete_) checker_.Received(all);
     return all;
   }
   std::size_t total = headerEnd + 4 + length;
@@ -268,7 +278,20 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   complete_ = true;
   std::string response = pending_.substr(0, total);
   pending_.erase(0, total);
+  checker_.Received(response);
   return response;
+}
+
+std::string RawConnection::ReadHeader(Millis timeout) {
+  auto deadline = Clock::now() + timeout;
+  std::size_t headerEnd;
+  while ((headerEnd = pending_.find("\r\n\r\n")) == std::string::npos) {
+    if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
+  }
+  std::string header = pending_.substr(0, headerEnd + 4);
+  pending_.erase(0, headerEnd + 4);
+  checker_.Received(header);
+  return header;
 }
 
 std::string RawConnection::ReadUntilClose(Clock::time_point deadline) {

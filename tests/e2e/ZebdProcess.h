@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "e2e/ServedSchema.h"
 #include "support/TempDir.h"
 
 namespace zeb::test {
@@ -46,6 +47,9 @@ class ZebdProcess {
   ZebdProcess& operator=(const ZebdProcess&) = delete;
 
   int port() const { return port_; }
+  // The admin listener's port (started with --admin-listen); 0 without one.
+  int adminPort() const { return adminPort_; }
+  const std::string& dir() const { return dir_.path(); }
   const std::string& traceDir() const { return traceDir_; }
   const std::string& dbPath() const { return dbPath_; }
 
@@ -67,6 +71,7 @@ class ZebdProcess {
   std::string dbPath_;
   pid_t pid_ = -1;
   int port_ = 0;
+  int adminPort_ = 0;
   int exitCode_ = -1;
 };
 
@@ -84,8 +89,8 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& argv, Millis timeout = kDefaultTimeout);
 CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout = kDefaultTimeout);
 
-// One client connection, for sending arbitrary bytes and reading raw responses. Not copyable;
-// closes on destruction.
+// One client connection, for sending arbitrary bytes and reading raw responses; what it exchanges
+// is checked against the served schema (ServedSchema.h). Not copyable; closes on destruction.
 class RawConnection {
  public:
   // Connects to 127.0.0.1:port from sourceAddress (any loopback address, so that tests can
@@ -104,6 +109,8 @@ class RawConnection {
   // when there is none). Returns whatever arrived before a close or the timeout when it is
   // incomplete (then complete() is false). Bytes past the response stay for the next call.
   std::string ReadResponse(Millis timeout = kDefaultTimeout);
+  // Reads one response's status line and headers only: the answer to HEAD.
+  std::string ReadHeader(Millis timeout = kDefaultTimeout);
   // True when the server closes the connection within the timeout without sending a byte.
   bool WaitClosedWithoutData(Millis timeout = kDefaultTimeout);
 
@@ -127,6 +134,7 @@ class RawConnection {
   bool ReceiveMore(std::chrono::steady_clock::time_point deadline);
   std::string ReadUntilClose(std::chrono::steady_clock::time_point deadline);
 
+  ExchangeChecker checker_;
   std::string pending_;  // received, not yet returned
   bool complete_ = false;
   bool closed_ = false;

@@ -54,7 +54,7 @@ struct FakeRequest {
 
 class CQuillonExtensionTest : public ::testing::Test {
  protected:
-  CQuillonExtensionTest() : extension_(ExtensionOptions{dir_ / "trace", {}}) {}
+  CQuillonExtensionTest() : extension_(ExtensionOptions{dir_ / "trace", {}, false, "", {}}) {}
 
   std::string TraceText() {
     extension_.trace().CloseTraceLog();
