@@ -16,6 +16,8 @@ struct RequestContext {
   std::string versionStamp;
   // The calling thread's database session, or null when the server runs without a database.
   zdl::CZDLSession* db = nullptr;
+  // The request's newValue holds a secret: trace records and audit rows mask it.
+  bool secretValue = false;
 };
 
 }  // namespace zeb

@@ -91,6 +91,9 @@ const std::vector<OptionEntry>& Options() {
          o->database = std::string(v);
          return !v.empty();
        }},
+      {"secret-key", "FILE", "key of the secret service parameters, made (mode 0600) when absent",
+       "beside the --db file, its extension replaced by .key; zeb.key for PostgreSQL",
+       FileName(&ServerOptions::secretKey)},
       {"threads", "N", "worker threads handling requests", "the number of cores",
        [](std::string_view v, ServerOptions* o) {
          std::uint64_t n = 0;
@@ -221,7 +224,9 @@ std::string HelpText() {
   text += std::string("  --help").append(kHelpColumn - 8, ' ') + "print this help and exit\n";
   text +=
       "\nA --listen address other than a loopback one needs --tls-cert, --tls-key and --auth-file,\n"
-      "or --insecure.\n";
+      "or --insecure.\n"
+      "\nzebd copy --from LOCATION --to LOCATION    copies a configuration database\n"
+      "zebd directory --db LOCATION --url URL ...  chooses the cluster's user directory\n";
   return text;
 }
 

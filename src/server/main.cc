@@ -1,5 +1,7 @@
 // zebd: checks that the listener may start as configured, loads the extension, serves HTTP(S)
 // until SIGINT/SIGTERM, then unloads the extension.
+#include <unistd.h>
+
 #include <csignal>
 #include <exception>
 #include <iostream>
@@ -12,7 +14,10 @@
 #include "server/ServerOptions.h"
 #include "server/TlsContext.h"
 #include "zdl/CZDLDatabase.h"
+#include "zdl/CZDLException.h"
 #include "zdl/CopyDatabase.h"
+#include "zdl/SecretKey.h"
+#include "zdl/directory/DirectorySetup.h"
 
 namespace {
 
@@ -54,11 +59,39 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
   }
 }
 
+// Opens the configuration database with the key of its secret parameters. The key file is read,
+// or made when it does not exist; a key made now is removed again when the database holds
+// secrets sealed with another key, so that the next start says the same thing.
+std::unique_ptr<zeb::zdl::CZDLDatabase> OpenDatabase(const server::ServerOptions& options) {
+  namespace zdl = zeb::zdl;
+  const std::string keyPath = options.secretKey.empty() ? zdl::DefaultKeyPath(options.database) : options.secretKey;
+  const bool made = access(keyPath.c_str(), F_OK) != 0;
+  std::shared_ptr<const zdl::SecretKey> key = made ? zdl::SecretKey::Generate() : zdl::SecretKey::Load(keyPath);
+  if (made) key->Save(keyPath);
+  try {
+    auto database = zdl::CZDLDatabase::Open(options.database, key);
+    if (made) Warn("made the secret key file " + keyPath + " (every node of the cluster needs a copy)");
+    return database;
+  } catch (const zdl::CZDLException& error) {
+    if (made) unlink(keyPath.c_str());
+    if (error.GetExceptionStr() != zdl::kSecretKeyMismatch) throw;
+    throw std::runtime_error(
+        made ? "this node has no secret key file " + keyPath +
+                   ", and the database holds secrets sealed with another key: copy the key file of a node "
+                   "that serves this database there, or name it with --secret-key"
+             : "the secret key in " + keyPath + " does not open the secrets of the configuration database");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // `zebd copy --from A --to B` moves a configuration database instead of serving.
   if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  // `zebd directory --db DB --url URL ...` chooses the cluster's user directory.
+  if (argc > 1 && std::string(argv[1]) == "directory") {
+    return zeb::zdl::RunDirectoryCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  }
   server::ServerOptions options;
   std::string error;
   switch (server::ParseServerOptions(argc, argv, &options, &error)) {
@@ -88,7 +121,7 @@ int main(int argc, char** argv) {
       Warn("warning: listening on " + endpoint.address().to_string() +
            " without TLS and authentication (--insecure)");
     security = LoadSecurity(options);
-    database = zeb::zdl::CZDLDatabase::Open(options.database);
+    database = OpenDatabase(options);
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
     return kExitFailure;

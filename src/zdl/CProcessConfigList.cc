@@ -42,6 +42,8 @@ bool FindByParamName(CProcessConfigList& list, const std::string& name) {
   return false;
 }
 
+bool IsSecretParameter(const std::string& name) { return name == "DirectoryManagerPassword"; }
+
 bool GetParamExists(const CProcessConfigList& list, const std::string& name) { return Named(list, name) != nullptr; }
 
 std::string GetStringParam(const CProcessConfigList& list, const std::string& name) {
