@@ -27,48 +27,28 @@ std::string FirstLine(const std::string& path) {
 
 }  // namespace
 
-TestDirectoryServer::TestDirectoryServer() {
-  if (const char* dir = std::getenv("ZEB_TEST_LDAP"); dir && *dir) {
-    dir_ = dir;
-    ReadSettings();
-  }
-}
-
-TestDirectoryServer::TestDirectoryServer(const std::string& dir, bool owned) : dir_(dir), owned_(owned) {
-  ReadSettings();
-}
-
-TestDirectoryServer TestDirectoryServer::StartPrivate(const std::string& dir) {
-  const CommandResult started = RunCommand({"bash", kScript, "start", dir}, Millis(30'000));
-  if (started.exitCode != 0) throw std::runtime_error("slapd.sh start failed: " + started.err);
-  return TestDirectoryServer(dir, true);
-}
-
-TestDirectoryServer::TestDirectoryServer(TestDirectoryServer&& other) noexcept
-    : dir_(std::move(other.dir_)),
-      owned_(other.owned_),
-      url_(std::move(other.url_)),
-      base_(std::move(other.base_)),
-      managerDn_(std::move(other.managerDn_)),
-      madeBases_(std::move(other.madeBases_)) {
-  other.dir_.clear();
-  other.madeBases_.clear();
+TestDirectoryServer::TestDirectoryServer(const std::string& privateDir) : owned_(!privateDir.empty()) {
+  const char* shared = std::getenv("ZEB_TEST_LDAP");
+  dir_ = owned_ ? privateDir : shared ? shared : "";
+  if (dir_.empty()) return;
+  if (owned_) Script("start");
+  url_ = FirstLine(dir_ + "/url");
+  base_ = FirstLine(dir_ + "/base");
+  managerDn_ = FirstLine(dir_ + "/manager-dn");
+  if (url_.empty()) throw std::runtime_error("no test directory server in " + dir_);
 }
 
 TestDirectoryServer::~TestDirectoryServer() {
-  if (dir_.empty()) return;
   if (owned_) {
-    RunCommand({"bash", kScript, "stop", dir_});
+    RunCommand({"bash", kScript, "stop", dir_});  // never throws: this is a destructor
     return;
   }
   for (const std::string& base : madeBases_) Ldap("ldapdelete", {"-r", base});
 }
 
-void TestDirectoryServer::ReadSettings() {
-  url_ = FirstLine(dir_ + "/url");
-  base_ = FirstLine(dir_ + "/base");
-  managerDn_ = FirstLine(dir_ + "/manager-dn");
-  if (url_.empty()) throw std::runtime_error("no test directory server in " + dir_);
+void TestDirectoryServer::Script(const std::string& action) const {
+  const CommandResult result = RunCommand({"bash", kScript, action, dir_}, Millis(30'000));
+  if (result.exitCode != 0) throw std::runtime_error("slapd.sh " + action + " failed: " + result.err);
 }
 
 CommandResult TestDirectoryServer::Ldap(const std::string& program, std::vector<std::string> args,
@@ -123,13 +103,6 @@ std::vector<std::string> TestDirectoryServer::Values(const std::string& base, co
     }
   }
   return values;
-}
-
-void TestDirectoryServer::Halt() { RunCommand({"bash", kScript, "halt", dir_}); }
-
-void TestDirectoryServer::Resume() {
-  const CommandResult resumed = RunCommand({"bash", kScript, "resume", dir_}, Millis(30'000));
-  if (resumed.exitCode != 0) throw std::runtime_error("slapd.sh resume failed: " + resumed.err);
 }
 
 void UseDirectoryServer(const ZebdProcess& zebd, const TestDirectoryServer& server, const std::string& base) {

@@ -15,12 +15,10 @@ enum class DirectoryKind { kEmbedded, kServer };
 
 class TestDirectoryServer {
  public:
-  // The server ZEB_TEST_LDAP names; available() is false when the variable is not set.
-  TestDirectoryServer();
-  // A private server started in dir (tests/ldap/slapd.sh start), stopped and removed with this.
-  static TestDirectoryServer StartPrivate(const std::string& dir);
+  // Without privateDir, the server ZEB_TEST_LDAP names (available() is false when it names
+  // none); with it, a server of its own started there, and stopped and removed with this.
+  explicit TestDirectoryServer(const std::string& privateDir = "");
   ~TestDirectoryServer();
-  TestDirectoryServer(TestDirectoryServer&& other) noexcept;
   TestDirectoryServer(const TestDirectoryServer&) = delete;
   TestDirectoryServer& operator=(const TestDirectoryServer&) = delete;
 
@@ -31,22 +29,16 @@ class TestDirectoryServer {
 
   // Makes a fresh organizational unit under the server's user base and returns its DN.
   std::string MakeUserBase();
-  // Every entry below base (not base itself) with every attribute, as sorted LDIF lines.
+  // Every entry right below base with every attribute, as sorted LDIF lines.
   std::string Dump(const std::string& base) const;
   // The values of an attribute of the entry below base whose uid is rn, as stored.
   std::vector<std::string> Values(const std::string& base, const std::string& rn, const std::string& attribute) const;
-  // Runs an ldap-utils program (ldapsearch, ldapwhoami, ...) against the server; the manager's
-  // bind arguments are added when asManager.
+  // Runs an ldap-utils program against the server, bound as the manager when asManager.
   CommandResult Ldap(const std::string& program, std::vector<std::string> args, bool asManager = true) const;
-
-  // Stops the server and starts it again (tests/ldap/slapd.sh halt, resume).
-  void Halt();
-  void Resume();
+  // Runs tests/ldap/slapd.sh with action ("halt" stops the server, "resume" starts it again).
+  void Script(const std::string& action) const;
 
  private:
-  explicit TestDirectoryServer(const std::string& dir, bool owned);
-  void ReadSettings();
-
   std::string dir_;
   bool owned_ = false;
   std::string url_, base_, managerDn_;

@@ -124,7 +124,7 @@ TEST_F(DirectoryServerTest, TheDirectoryCommandChecksBeforeItWrites) {
 TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   if (!TestDirectoryServer().available()) GTEST_SKIP() << "ZEB_TEST_LDAP names no test directory server";
   TempDir dir;
-  TestDirectoryServer server = TestDirectoryServer::StartPrivate(dir / "slapd");
+  TestDirectoryServer server(dir / "slapd");
   ZebdProcess zebd;
   UseDirectoryServer(zebd, server, server.MakeUserBase());
   auto call = [&](const std::string& request) { return BodyOf(PostSoap(zebd.port(), SoapEnvelope(request))); };
@@ -132,7 +132,7 @@ TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   ASSERT_NE(std::string::npos,
             call("<addUser><u><firstname>O</firstname><lastname>L</lastname><ldapRN>ola</ldapRN><ldapDN/><email/>"
                  "<password>p</password><pin>1</pin></u></addUser>").find("<return>true</return>"));
-  server.Halt();
+  server.Script("halt");
   const auto start = std::chrono::steady_clock::now();
   for (const std::string& request : {get, std::string("<listUserByName><firstname/><lastname/></listUserByName>")}) {
     const std::string answer = call(request);
@@ -140,7 +140,7 @@ TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
         << answer;
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  server.Resume();
+  server.Script("resume");
   EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
 }
 
