@@ -103,7 +103,6 @@ TEST_F(DirectoryServerTest, TheDirectoryCommandChecksBeforeItWrites) {
   EXPECT_EQ("zebd directory: refused, nothing was changed: The directory refused the manager credentials " +
                 server_.managerDn() + ".\n",
             refused.err);
-  EXPECT_EQ(1, command(server_.url(), "ou=nowhere," + base_, server_.managerPasswordFile()).exitCode);
   EXPECT_EQ(1, command(server_.url(), base_, dir / "missing.pw").exitCode);
   EXPECT_EQ(2, RunZebd({"directory", "--db", zebd_.dbPath(), "--url", server_.url()}).exitCode);
   EXPECT_EQ(before, Snapshot());

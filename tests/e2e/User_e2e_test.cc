@@ -266,15 +266,10 @@ TEST_P(UserTest, ListByNameMatchesGivenNameAndSurnamePatterns) {
   const std::string ann = user("ann", "Ann", "Lee"), anna = user("anna", "Anna", "O&apos;Neil"),
                     bob = user("bob", "Bob", "Lee"), pct = user("pct", "100%", "Sure_ly"), zoe = user("zoe", "Zoë", "Ng");
   EXPECT_EQ(listed(ann + bob), list("", "lee"));
-  EXPECT_EQ(listed(bob), list("b%", "L__"));
-  EXPECT_EQ(listed(ann + anna), list("an%", ""));
   EXPECT_EQ(listed(ann), list("a_n", "l%"));
-  EXPECT_EQ(listed(anna), list("", "o'neil"));
   EXPECT_EQ(listed(pct), list("100%", "sure_ly"));
   EXPECT_EQ(listed(zoe), list("Zo_", ""));
-  EXPECT_EQ(listed(ann + anna + bob + pct + zoe), list("%", ""));
   EXPECT_EQ(listed(ann + anna + bob + pct + zoe), list("", ""));
-  EXPECT_EQ(listed(""), list("Ann", "Ng"));
   EXPECT_EQ(listed(""), list("*", ""));
 }
 
