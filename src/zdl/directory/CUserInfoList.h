@@ -26,7 +26,7 @@ class CUserInfoList {
   void SelectByRn(const std::string& rn);
   void SelectByTelephoneNumber(const std::string& number);
   // Users whose given name and surname match the patterns (% and _, case ignored; an empty
-  // pattern matches any name), ordered by relative name.
+  // pattern matches any name), ordered by relative name. The users may carry only their names.
   void SelectByName(const std::string& givenNamePattern, const std::string& surnamePattern);
 
   std::size_t Count() const { return users_.size(); }

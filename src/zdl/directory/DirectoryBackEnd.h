@@ -55,7 +55,8 @@ class DirectoryBackEnd {
   // directory refuses the credentials, is not set up or cannot be reached.
   virtual void Bind(const std::string& managerDn, const std::string& password) = 0;
   // The entries the filter selects, ordered by relative name (without regard to case), with
-  // all their attributes but the secrets.
+  // all their attributes but the secrets (a selection by name patterns, which only lists
+  // names, may carry no more than cn, givenName and sn).
   virtual std::vector<DirectoryEntry> Search(const DirectoryFilter& filter) = 0;
   // Writes the changes; on return each added entry's id and dn hold its new key. Throws
   // CZDLException when a change is refused (an entry whose relative name exists already:

@@ -215,15 +215,19 @@ void LdapDirectory::Bind(const std::string& managerDn, const std::string& passwo
 
 std::vector<DirectoryEntry> LdapDirectory::Search(const DirectoryFilter& filter) {
   const std::string text = SearchFilter(filter);
+  // A list by name reads only the names: a thousand entries come in a fraction of the time.
+  static const std::vector<std::string> kNames = {"objectClass", "uid", "cn", "givenName", "sn"};
+  const std::vector<std::string>& attributes =
+      filter.kind == DirectoryFilter::Kind::kNamePatterns ? kNames : ReadAttributes();
   std::vector<LdapEntry> found;
   try {
     try {
-      found = tConnection.connection->Search(settings_.userBase, false, text, ReadAttributes());
+      found = tConnection.connection->Search(settings_.userBase, false, text, attributes);
     } catch (const CZDLException&) {
       // A connection kept from an earlier request may have been closed by the server meanwhile.
       if (!reused_ || !tConnection.connection->lost()) throw;
       reused_ = false;
-      found = Connect().Search(settings_.userBase, false, text, ReadAttributes());
+      found = Connect().Search(settings_.userBase, false, text, attributes);
     }
   } catch (const CZDLException& error) {
     if (error.GetExceptionID() != kZDLRecordNotFound) throw;
