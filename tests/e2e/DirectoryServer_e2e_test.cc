@@ -5,6 +5,7 @@
 #include "e2e/DirectoryServer.h"
 #include "e2e/ZebdTest.h"
 #include "support/TempDir.h"
+#include "zdl/directory/LdapConnection.h"
 
 namespace zeb::test {
 namespace {
@@ -118,8 +119,9 @@ TEST_F(DirectoryServerTest, TheDirectoryCommandChecksBeforeItWrites) {
   EXPECT_NE(std::string::npos, Call("<getUser><ldapRN>kept</ldapRN></getUser>").find("<ldapRN>kept</ldapRN>"));
 }
 
-// Stopping the directory makes the user methods fail at once with the unusable-database fault;
-// once it is back they work again, without a restart of zebd.
+// Stopping the directory makes the user methods fail at once with the unusable-database fault,
+// a directory that stops answering makes them fail after the time-out; once it is back they work
+// again, without a restart of zebd.
 TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   if (!TestDirectoryServer().available()) GTEST_SKIP() << "ZEB_TEST_LDAP names no test directory server";
   TempDir dir;
@@ -140,6 +142,18 @@ TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   server.Script("resume");
+  EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
+
+  // A server that takes connections but answers nothing holds a request no longer than one
+  // operation's time-out (it is not asked twice).
+  server.Script("freeze");
+  RawConnection client(zebd.port());
+  client.Send(SoapRequest(SoapEnvelope(get)));
+  const auto frozen = std::chrono::steady_clock::now();
+  const std::string answer = BodyOf(client.ReadResponse(Millis(60'000)));
+  EXPECT_NE(std::string::npos, answer.find("The directory cannot be used: Timed out.")) << answer;
+  EXPECT_LT(std::chrono::steady_clock::now() - frozen, zdl::LdapConnection::kOperationTimeout + std::chrono::seconds(5));
+  server.Script("thaw");
   EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
 }
 

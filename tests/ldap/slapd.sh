@@ -9,12 +9,14 @@
 #                                   manager-dn and manager.pw (the manager's password, mode 0600)
 #   tests/ldap/slapd.sh halt DIR    stops the server and keeps its data (an outage)
 #   tests/ldap/slapd.sh resume DIR  starts it again on the same port
+#   tests/ldap/slapd.sh freeze DIR  stops it answering: connections are taken, nothing is read
+#   tests/ldap/slapd.sh thaw DIR    lets it answer again
 #   tests/ldap/slapd.sh stop DIR    stops it and removes DIR
 #
 # Needs Debian's slapd and ldap-utils. Runs as the calling user (root in CI).
 set -euo pipefail
 
-usage() { sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [[ $# -eq 2 ]] || usage
 action="$1"
 dir="$(realpath -m "$2")"
@@ -149,6 +151,8 @@ case "$action" in
   start) start ;;
   halt) halt ;;
   resume) run ;;
+  freeze) kill -STOP "$(cat "$dir/slapd.pid")" ;;
+  thaw) kill -CONT "$(cat "$dir/slapd.pid")" ;;
   stop)
     halt
     rm -rf "$dir"

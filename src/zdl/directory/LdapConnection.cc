@@ -129,6 +129,7 @@ void LdapConnection::Fail(int rc, const std::string& refusedText) {
   const std::string reason = ldap_err2string(rc) + (diagnostic.empty() ? "" : " (" + diagnostic + ")");
   if (IsOutage(rc)) {
     lost_ = true;
+    closed_ = rc == LDAP_SERVER_DOWN;
     throw CZDLException(kZDLDatabaseUnavailable, "The directory cannot be used: " + reason + ".");
   }
   switch (rc) {

@@ -57,6 +57,10 @@ class LdapConnection {
 
   // True once the server was lost: the connection cannot be used again.
   bool lost() const { return lost_; }
+  // True when the connection was found closed (rather than the server slow to answer): a
+  // connection kept between requests may have been closed meanwhile, and connecting again is
+  // worth one try.
+  bool closed() const { return closed_; }
 
  private:
   // Throws the CZDLException for a result code that is not success.
@@ -67,6 +71,7 @@ class LdapConnection {
   bool startTls_;
   bool connected_ = false;
   bool lost_ = false;
+  bool closed_ = false;
 };
 
 // RFC 4515 escaping of a value for a search filter (libldap's ldap_bv2escaped_filter_value).

@@ -224,8 +224,9 @@ std::vector<DirectoryEntry> LdapDirectory::Search(const DirectoryFilter& filter)
     try {
       found = tConnection.connection->Search(settings_.userBase, false, text, attributes);
     } catch (const CZDLException&) {
-      // A connection kept from an earlier request may have been closed by the server meanwhile.
-      if (!reused_ || !tConnection.connection->lost()) throw;
+      // A connection kept from an earlier request may have been closed by the server meanwhile;
+      // a server that did not answer in time is not asked again, which would double the wait.
+      if (!reused_ || !tConnection.connection->closed()) throw;
       reused_ = false;
       found = Connect().Search(settings_.userBase, false, text, attributes);
     }
