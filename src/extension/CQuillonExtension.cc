@@ -14,6 +14,7 @@
 #include "extension/VersionStamp.h"
 #include "soap/ProcessSOAPRequest.h"
 #include "zdl/CGenericBuffer.h"
+#include "zdl/CProcessConfigList.h"
 
 namespace zeb {
 
@@ -92,6 +93,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
   const std::time_t requestTime = std::time(nullptr);
   const std::string clientAddress = ServerVariable(ecb, "REMOTE_ADDR");
   const std::string clientUser = ServerVariable(ecb, "REMOTE_USER");
+  bool secretValue = false;
 
   if (strcasecmp(ecb->lpszMethod ? ecb->lpszMethod : "", "POST") != 0) {
     Refuse(ecb, Refusal::kMethodNotAllowed, &responseText);
@@ -118,9 +120,14 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       Write(ecb, header.data(), header.size());
       Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
       responseText = std::move(buffer.str());
+      secretValue = context.secretValue;
     }
   }
-  trace_.WriteTraceRecord(requestText, requestId, requestTime, responseText, clientAddress, clientUser);
+  // Passwords and PINs never reach the trace, nor the new value of a secret service parameter:
+  // named by UUID the handler knows it, named in a request it never read the name tells.
+  secretValue = secretValue || zdl::MentionsSecretParameter(requestText);
+  trace_.WriteTraceRecord(MaskSecrets(requestText, secretValue), requestId, requestTime,
+                          MaskSecrets(responseText, secretValue), clientAddress, clientUser);
   return 0;
 }
 

@@ -12,6 +12,11 @@
 
 namespace zeb {
 
+// text with the contents of every password and pin element (and of every newValue element when
+// maskNewValue) replaced by "********", whatever the elements' prefix. An element without
+// contents stays as it is; one that is never closed is masked to the end of the text.
+std::string MaskSecrets(const std::string& text, bool maskNewValue);
+
 class TraceLog {
  public:
   static constexpr std::uint64_t kDefaultLimit = 1024000;

@@ -215,7 +215,7 @@ TEST_P(UserTest, AWrongManagerPasswordInTheClusterConfigurationClosesTheDirector
   EXPECT_EQ(Standard("removeUser", "true"), Call("<removeUser><ldapRN>fay</ldapRN></removeUser>"));
 }
 
-// Passwords and PINs go in and never come out: not in a response, not on stderr, and neither they
+// Passwords and PINs go in and never come out: not in a response, a trace or on stderr, and neither they
 // nor the manager's password rest in plain text in the configuration database.
 TEST_P(UserTest, SecretsNeverLeaveTheServer) {
   const std::string managerPassword = ManagerPassword();
@@ -234,9 +234,13 @@ TEST_P(UserTest, SecretsNeverLeaveTheServer) {
                  "</newValue></updateServiceParameter>"));
   std::string atRest;
   for (const char* suffix : {"", "-wal"}) atRest += ReadFile(zebd_.dbPath() + suffix);
+  const std::string trace = zebd_.TraceFile();
+  EXPECT_NE(std::string::npos, trace.find("<password>********</password><pin>********</pin>"));
+  EXPECT_NE(std::string::npos, trace.find("<newValue>********</newValue>"));
   for (const std::string& secret : {std::string("Pw-q8Zr!x"), std::string("7391"), std::string("4682"), managerPassword}) {
     EXPECT_EQ(std::string::npos, answers.find(secret)) << secret;
     EXPECT_EQ(std::string::npos, zebd_.StderrText().find(secret)) << secret;
+    EXPECT_EQ(std::string::npos, trace.find(secret)) << secret;
   }
   // (Four digits may occur by chance among the identifiers of a database file: the PINs' stored
   // forms are checked below instead. The file is empty on PostgreSQL.)

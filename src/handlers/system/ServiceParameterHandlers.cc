@@ -98,6 +98,9 @@ void CServiceParameterHandler::Execute(XmlNode request, CXMLElement* body, Seque
 
 void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProcessConfigList& list) {
   const Identified which = ReadIdentifier(cursor, kByNameOrUuid);
+  // A request naming a secret parameter keeps its newValue out of the trace even when the
+  // parameter is not found.
+  if (!which.byId && zdl::IsSecretParameter(which.value)) context().secretValue = true;
   if (which.byId) {
     list.SelectByID(ParseID(which.value));
     if (list.Count() == 0) ThrowNotFound(kByNameOrUuid.notFound);
