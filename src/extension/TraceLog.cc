@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
-
 namespace zeb {
 
 namespace {
@@ -44,86 +42,7 @@ std::FILE* OpenPrivate(const std::string& name, bool append) {
   return stream;
 }
 
-bool IsOneOf(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
-
-// Whether the element of this qualified name holds a secret.
-bool IsSecretElement(const std::string& qname, bool maskNewValue) {
-  const std::size_t colon = qname.find(':');
-  const std::string local = colon == std::string::npos ? qname : qname.substr(colon + 1);
-  return local == "password" || local == "pin" || (maskNewValue && local == "newValue");
-}
-
-// The end of the comment or CDATA section that starts at at, or npos when at starts neither (or
-// it is never closed, which leaves npos too: the caller treats the rest of the text as inside).
-std::size_t SkipMarkup(const std::string& text, std::size_t at, bool* skipped) {
-  *skipped = true;
-  if (text.compare(at, 4, "<!--") == 0) {
-    const std::size_t end = text.find("-->", at + 4);
-    return end == std::string::npos ? end : end + 3;
-  }
-  if (text.compare(at, 9, "<![CDATA[") == 0) {
-    const std::size_t end = text.find("]]>", at + 9);
-    return end == std::string::npos ? end : end + 3;
-  }
-  *skipped = false;
-  return at;
-}
-
-// The position of the end tag of qname at or after from, outside comments and CDATA sections;
-// npos when there is none.
-std::size_t FindEndTag(const std::string& text, std::size_t from, const std::string& qname) {
-  const std::string tag = "</" + qname;
-  for (std::size_t at = text.find('<', from); at != std::string::npos; at = text.find('<', at + 1)) {
-    bool skipped = false;
-    const std::size_t next = SkipMarkup(text, at, &skipped);
-    if (skipped) {
-      if (next == std::string::npos) return next;
-      at = next - 1;
-      continue;
-    }
-    if (text.compare(at, tag.size(), tag) == 0 &&
-        (at + tag.size() == text.size() || IsOneOf(text[at + tag.size()], " \t\r\n>"))) {
-      return at;
-    }
-  }
-  return std::string::npos;
-}
-
 }  // namespace
-
-std::string MaskSecrets(const std::string& text, bool maskNewValue) {
-  static const std::string kMask = "********";
-  std::string out;
-  std::size_t copied = 0;
-  std::size_t at = text.find('<');
-  while (at != std::string::npos && at + 1 < text.size()) {
-    bool skipped = false;
-    const std::size_t next = SkipMarkup(text, at, &skipped);
-    if (skipped || IsOneOf(text[at + 1], "/?!")) {
-      at = skipped ? next : text.find('<', at + 1);
-      if (at != std::string::npos) at = text.find('<', at);
-      continue;
-    }
-    const std::size_t nameEnd = text.find_first_of(" \t\r\n/>", at + 1);
-    if (nameEnd == std::string::npos) break;
-    const std::string qname = text.substr(at + 1, nameEnd - at - 1);
-    const std::size_t close = text.find('>', nameEnd);
-    if (close == std::string::npos) break;
-    at = text.find('<', close);
-    if (!IsSecretElement(qname, maskNewValue) || text[close - 1] == '/') continue;
-    const std::size_t end = FindEndTag(text, close + 1, qname);
-    const std::size_t stop = end == std::string::npos ? text.size() : end;
-    if (stop == close + 1) continue;
-    if (out.empty()) out.reserve(text.size());
-    out.append(text, copied, close + 1 - copied);
-    out += kMask;
-    copied = stop;
-    at = end;
-  }
-  if (copied == 0) return text;
-  out.append(text, copied, std::string::npos);
-  return out;
-}
 
 TraceLog::TraceLog(std::string directory, std::uint64_t limitBytes)
     : directory_(std::move(directory)), limit_(limitBytes) {}
@@ -157,7 +76,7 @@ void TraceLog::Open() {
   if (stream_ && mode[0] == 'a' && !FileSize(currentFile_, &size_)) size_ = 0;
 }
 
-void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
+std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
                                 const std::string& responseText, const std::string& clientAddress,
                                 const std::string& clientUser) {
   char when[64] = {};
@@ -178,8 +97,8 @@ void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t re
 
   std::lock_guard<std::mutex> lock(mutex_);
   if (!stream_) Open();
-  if (!stream_) return;
-  std::fwrite(record.data(), 1, record.size(), stream_);
+  if (!stream_) return 0;
+  const std::size_t written = std::fwrite(record.data(), 1, record.size(), stream_);
   std::fflush(stream_);
   // The file grows only by our records while it is open, so its size is counted, not asked for.
   size_ += record.size();
@@ -187,6 +106,7 @@ void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t re
     std::fclose(stream_);
     stream_ = nullptr;
   }
+  return written;
 }
 
 void TraceLog::CloseTraceLog() {

@@ -12,11 +12,6 @@
 
 namespace zeb {
 
-// text with the contents of every password and pin element (and of every newValue element when
-// maskNewValue) replaced by "********", whatever the elements' prefix. An element without
-// contents stays as it is; one that is never closed is masked to the end of the text.
-std::string MaskSecrets(const std::string& text, bool maskNewValue);
-
 class TraceLog {
  public:
   static constexpr std::uint64_t kDefaultLimit = 1024000;
@@ -32,7 +27,8 @@ class TraceLog {
   void CreateDirectory() const;
 
   // Writes one record and flushes it. A file that cannot be opened drops the record silently.
-  void WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
+  // Returns the bytes written (0 when dropped).
+  std::size_t WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
                         const std::string& responseText, const std::string& clientAddress,
                         const std::string& clientUser);
 

@@ -14,7 +14,19 @@
 namespace zeb::zdl {
 
 class CZDLDatabase;
+class CZDLSession;
 class Dialect;
+struct TableDef;
+
+// Watches the write transactions of a session, for the audit log: called inside an outermost
+// write transaction that wrote rows through the record lists, just before it commits. A throw
+// rolls the transaction back and reaches the committer.
+class CommitHook {
+ public:
+  virtual ~CommitHook() = default;
+  // table and key: the record the transaction changed (see CZDLSession::NoteWritten).
+  virtual void BeforeCommit(CZDLSession& session, const TableDef& table, const CZDLValue& key) = 0;
+};
 
 // A fully read result: column names and rows of values.
 struct ResultSet {
@@ -47,6 +59,12 @@ class CZDLSession {
   void Commit();
   void Rollback();
   bool InTransaction() const { return depth_ > 0; }
+  // Installs the hook the outermost commits call (null: none). The caller keeps it alive.
+  void SetCommitHook(CommitHook* hook) { hook_ = hook; }
+  // Tells the session that the record lists wrote this row. The commit hook sees the
+  // transaction's first row of a table that does not go with an owner, or its first row when
+  // all do.
+  void NoteWritten(const TableDef& table, const CZDLValue& key);
   // A read-only snapshot; see CZDLReadScope.
   void BeginRead();
   void EndRead();
@@ -65,6 +83,9 @@ class CZDLSession {
   bool failed_ = false;
   bool reading_ = false;
   std::uint64_t foreignChanges_ = 0;  // the database's count when the snapshot began
+  CommitHook* hook_ = nullptr;
+  const TableDef* firstTable_ = nullptr;  // the transaction's first written row, or null
+  CZDLValue firstKey_;
 };
 
 // Holds one read snapshot for a scope, so that the reads of one request see one state of the

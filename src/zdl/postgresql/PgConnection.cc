@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "zdl/CZDLException.h"
+#include "zdl/DatabaseHealth.h"
 
 namespace zeb::zdl {
 
@@ -317,8 +318,13 @@ void PgConnection::Connect() {
 }
 
 void PgConnection::Reset() {
+  const bool again = epoch_ > 0;  // not the first connection of this session
   endingRead_ = false;
-  if (!conn_) return Connect();
+  if (!conn_) {
+    Connect();
+    if (again) NoteDatabaseReconnect();
+    return;
+  }
   PQreset(conn_);
   broken_ = false;
   ++epoch_;
@@ -330,6 +336,7 @@ void PgConnection::Reset() {
   }
   PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
   Run(kSessionSettings);
+  if (again) NoteDatabaseReconnect();
 }
 
 bool PgConnection::Usable() const { return conn_ && !broken_ && PQstatus(conn_) == CONNECTION_OK; }
