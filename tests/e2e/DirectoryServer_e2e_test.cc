@@ -21,8 +21,8 @@ class DirectoryServerTest : public ZebdTest {
 
   void AddUser(const std::string& rn, const std::string& more = "") {
     EXPECT_EQ(Standard("addUser", "true"),
-              Call("<addUser><u><firstname>F</firstname><lastname>L</lastname><ldapRN>" + rn +
-                   "</ldapRN><ldapDN/><email/><password>pw-1</password><pin>1234</pin>" + more + "</u></addUser>"));
+              Call("<addUser><newUser><firstname>F</firstname><lastname>L</lastname><ldapRN>" + rn +
+                   "</ldapRN><ldapDN/><email/><password>pw-1</password><pin>1234</pin>" + more + "</newUser></addUser>"));
   }
   std::string ParameterUpdate(const std::string& name, const std::string& value) {
     return "<updateServiceParameter><name>" + name + "</name><processNodeName>EnterpriseWideData</processNodeName>"
@@ -131,8 +131,8 @@ TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   auto call = [&](const std::string& request) { return BodyOf(PostSoap(zebd.port(), SoapEnvelope(request))); };
   const std::string get = "<getUser><ldapRN>ola</ldapRN></getUser>";
   ASSERT_NE(std::string::npos,
-            call("<addUser><u><firstname>O</firstname><lastname>L</lastname><ldapRN>ola</ldapRN><ldapDN/><email/>"
-                 "<password>p</password><pin>1</pin></u></addUser>").find("<return>true</return>"));
+            call("<addUser><newUser><firstname>O</firstname><lastname>L</lastname><ldapRN>ola</ldapRN><ldapDN/><email/>"
+                 "<password>p</password><pin>1</pin></newUser></addUser>").find("<return>true</return>"));
   server.Script("halt");
   const auto start = std::chrono::steady_clock::now();
   for (const std::string& request : {get, std::string("<listUserByName><firstname/><lastname/></listUserByName>")}) {
