@@ -7,6 +7,7 @@
 //   });
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,10 @@ struct RefusalCase {
 };
 
 // Expects every request to be answered with its fault, and the database to be unchanged after
-// each.
-void ExpectAllRefused(const ZebdProcess& zebd, const std::vector<RefusalCase>& cases);
+// each. snapshot, when given, returns all that a refusal must leave as it was (the entries of a
+// directory server too, say).
+void ExpectAllRefused(const ZebdProcess& zebd, const std::vector<RefusalCase>& cases,
+                      const std::function<std::string()>& snapshot = nullptr);
 
 // The local name of the request element at the start of request ("<zeb:getCSS sequence=..." is
 // getCSS).

@@ -22,6 +22,8 @@
 
 #include "support/PgScratchDatabase.h"
 #include "support/TempDir.h"
+#include "support/TestSecretKey.h"
+#include "zdl/CZDLDatabase.h"
 #include "zdl/postgresql/PgConnection.h"
 
 extern char** environ;
@@ -102,8 +104,10 @@ pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::st
 
 ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
     : traceDir_(dir_ / "trace"), dbPath_(DatabaseArgument(dir_.path(), extraArgs, &scratch_)) {
-  std::vector<std::string> args = {ZEBD_PATH, "--listen", "127.0.0.1:0", "--trace-dir", traceDir_, "--db", dbPath_};
+  std::vector<std::string> args = {ZEBD_PATH, "--listen",     "127.0.0.1:0", "--trace-dir", traceDir_,
+                                   "--db",    dbPath_,        "--secret-key", keyPath()};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  WriteTestSecretKey(keyPath());
   pid_ = Spawn(args, dir_ / "zebd.stdout", dir_ / "zebd.stderr");
   const auto deadline = Clock::now() + kDefaultTimeout;
   std::string out;
@@ -129,6 +133,10 @@ ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
 
 // The scratch database and the directory go after the process.
 ZebdProcess::~ZebdProcess() { Stop(); }
+
+std::unique_ptr<zdl::CZDLDatabase> ZebdProcess::OpenDatabase() const {
+  return zdl::CZDLDatabase::Open(dbPath_, TestSecretKey());
+}
 
 int ZebdProcess::Stop(Millis timeout) {
   if (pid_ > 0) exitCode_ = KillAndReap(std::exchange(pid_, -1), timeout);

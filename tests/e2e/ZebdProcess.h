@@ -22,6 +22,13 @@
 namespace zeb::test {
 
 class PgScratchDatabase;
+}  // namespace zeb::test
+
+namespace zeb::zdl {
+class CZDLDatabase;
+}  // namespace zeb::zdl
+
+namespace zeb::test {
 
 using Millis = std::chrono::milliseconds;
 
@@ -36,8 +43,8 @@ inline long long ElapsedMs(std::chrono::steady_clock::time_point start) {
 // A running zebd. Not copyable; the destructor stops it and removes its directory.
 class ZebdProcess {
  public:
-  // Starts zebd with --listen 127.0.0.1:0, --trace-dir and --db inside a new temporary
-  // directory, then extraArgs (later options override earlier ones), and waits for its
+  // Starts zebd with --listen 127.0.0.1:0, --trace-dir, --db and --secret-key inside a new
+  // temporary directory, then extraArgs (later options override earlier ones), and waits for its
   // listening line. --db is a fresh database on the PostgreSQL server ZEB_TEST_DB names, the
   // value of ZEB_TEST_DB when that is a path, else a file in the directory; a --db of
   // extraArgs wins.
@@ -52,6 +59,10 @@ class ZebdProcess {
   const std::string& dir() const { return dir_.path(); }
   const std::string& traceDir() const { return traceDir_; }
   const std::string& dbPath() const { return dbPath_; }
+  // The --secret-key file, holding TestSecretKey() (support/TestSecretKey.h).
+  std::string keyPath() const { return dir_ / "zeb.key"; }
+  // The database opened with its secret key, as the server has it.
+  std::unique_ptr<zdl::CZDLDatabase> OpenDatabase() const;
 
   // Sends SIGTERM and waits for the exit (SIGKILL after the timeout). Returns the exit code,
   // 128 + N when killed by signal N, or -1 when it had to be killed; later calls return the
