@@ -5,7 +5,11 @@ set(ZEB_SOURCES
   src/zdl/CZDLValue.cc
   src/zdl/Schema.cc
   src/zdl/Dialect.cc
+  src/zdl/DatabaseWait.cc
   src/zdl/sqlite/SqliteConnection.cc
+  src/zdl/sqlite/SqliteFile.cc
+  src/zdl/sqlite/WriteGate.cc
+  src/zdl/sqlite/GroupCommit.cc
   src/zdl/postgresql/PgConnection.cc
   src/zdl/postgresql/PgDialect.cc
   src/zdl/postgresql/PgChangeListener.cc
@@ -105,6 +109,7 @@ set(ZEB_SERVER_SOURCES
   src/server/ConnectionRegistry.cc
   src/server/ExtensionCall.cc
   src/server/HttpHost.cc
+  src/server/WorkerPool.cc
   src/server/FailureThrottle.cc
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
@@ -120,6 +125,7 @@ set(ZEB_TEST_SOURCES
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
+  tests/zdl/GroupCommit_test.cc
   tests/zdl/CItemList_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
@@ -163,5 +169,6 @@ set(ZEB_TEST_SOURCES
   tests/e2e/GatewayEndpoint_e2e_test.cc
   tests/e2e/MGCP_e2e_test.cc
   tests/e2e/VoiceMailPort_e2e_test.cc
+  tests/e2e/WriteQueue_e2e_test.cc
   tests/e2e/CTIRoutePoint_e2e_test.cc
 )

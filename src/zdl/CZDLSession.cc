@@ -71,7 +71,7 @@ void CZDLSession::Begin() {
   if (depth_ == 0 && reading_) {
     // A write inside a read scope: the snapshot ends, the write transaction takes over.
     reading_ = false;
-    connection_->EndRead();
+    connection_->EndReadForWrite();
   }
   if (depth_++ == 0) {
     failed_ = false;

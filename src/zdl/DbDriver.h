@@ -38,6 +38,8 @@ class DbConnection {
   // A read-only transaction (one snapshot for several statements) and its end.
   virtual void BeginRead() = 0;
   virtual void EndRead() = 0;
+  // Ends a read-only transaction that a write transaction follows at once.
+  virtual void EndReadForWrite() { EndRead(); }
 };
 
 }  // namespace zeb::zdl
