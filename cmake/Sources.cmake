@@ -22,6 +22,7 @@ set(ZEB_SOURCES
   src/zdl/Integrity.cc
   src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
+  src/zdl/CZDLReadAhead.cc
   src/zdl/CTypeList.cc
   src/zdl/CSystem.cc
   src/zdl/CProcessConfigList.cc
@@ -135,6 +136,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresCopy_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
+  tests/builders/CXMLMGCP_test.cc
   tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/support/PgScratchDatabase.cc

@@ -2,8 +2,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLException.h"
+#include "zdl/CZDLReadAhead.h"
 
 namespace zeb::zdl {
 
@@ -36,8 +39,39 @@ DbStatement& CZDLSession::Prepared(const std::string& sql) {
 }
 
 ResultSet CZDLSession::Query(const std::string& sql, const std::vector<CZDLValue>& values) {
+  if (readAhead_ && values.size() == 1) {
+    if (const ResultSet* known = readAhead_->Find(sql, values[0])) return *known;
+  }
   DbStatement& statement = Prepared(sql);
   statement.Bind(values);
+  ++statementsRun_;
+  return ReadAll(statement);
+}
+
+std::vector<ResultSet> CZDLSession::QueryAll(const std::vector<Statement>& statements) {
+  // The cache is not cleared half-way, which would free statements already taken from it.
+  if (statements_.size() + statements.size() >= kStatementCacheLimit) statements_.clear();
+  std::vector<DbStatement*> prepared;
+  std::vector<std::unique_ptr<DbStatement>> repeated;  // a text that comes twice needs two statements
+  prepared.reserve(statements.size());
+  for (const Statement& statement : statements) {
+    DbStatement* cached = &Prepared(statement.sql);
+    if (std::find(prepared.begin(), prepared.end(), cached) != prepared.end()) {
+      repeated.push_back(connection_->Prepare(statement.sql));
+      cached = repeated.back().get();
+    }
+    prepared.push_back(cached);
+    cached->Bind(statement.values);
+  }
+  connection_->Send(prepared);
+  statementsRun_ += statements.size();
+  std::vector<ResultSet> results;
+  results.reserve(statements.size());
+  for (DbStatement* statement : prepared) results.push_back(ReadAll(*statement));
+  return results;
+}
+
+ResultSet CZDLSession::ReadAll(DbStatement& statement) {
   ResultSet result;
   const int count = statement.ColumnCount();
   result.columns.reserve(count);
@@ -54,6 +88,7 @@ ResultSet CZDLSession::Query(const std::string& sql, const std::vector<CZDLValue
 long long CZDLSession::Execute(const std::string& sql, const std::vector<CZDLValue>& values) {
   DbStatement& statement = Prepared(sql);
   statement.Bind(values);
+  ++statementsRun_;
   while (statement.Step()) {
   }
   return statement.Changes();

@@ -14,6 +14,7 @@
 namespace zeb::zdl {
 
 class CZDLDatabase;
+class CZDLReadAhead;
 class Dialect;
 
 // A fully read result: column names and rows of values.
@@ -23,6 +24,12 @@ struct ResultSet {
 
   // Index of the column (case-insensitive), or -1.
   int Column(const std::string& name) const;
+};
+
+// A statement with ? placeholders and the values bound to them.
+struct Statement {
+  std::string sql;
+  std::vector<CZDLValue> values;
 };
 
 class CZDLSession {
@@ -37,6 +44,9 @@ class CZDLSession {
 
   // Runs a statement with ? placeholders bound to values, reading every row.
   ResultSet Query(const std::string& sql, const std::vector<CZDLValue>& values = {});
+  // Runs several statements that depend on no result of one another, in one round trip where
+  // the back end can; returns their results in order.
+  std::vector<ResultSet> QueryAll(const std::vector<Statement>& statements);
   // Runs a statement that returns no rows; returns the number of rows it changed.
   long long Execute(const std::string& sql, const std::vector<CZDLValue>& values = {});
   void ExecScript(const std::string& sql);
@@ -47,12 +57,17 @@ class CZDLSession {
   void Commit();
   void Rollback();
   bool InTransaction() const { return depth_ > 0; }
+  // Statements sent to the database so far (not those answered by a read-ahead).
+  std::uint64_t statementsRun() const { return statementsRun_; }
   // A read-only snapshot; see CZDLReadScope.
   void BeginRead();
   void EndRead();
 
  private:
+  friend class CZDLReadAhead;
+
   DbStatement& Prepared(const std::string& sql);
+  ResultSet ReadAll(DbStatement& statement);
   // Caches may have been filled from a snapshot older than a change another process made
   // meanwhile: they are dropped again when the snapshot ends.
   void RememberForeignChanges();
@@ -65,6 +80,8 @@ class CZDLSession {
   bool failed_ = false;
   bool reading_ = false;
   std::uint64_t foreignChanges_ = 0;  // the database's count when the snapshot began
+  std::uint64_t statementsRun_ = 0;
+  CZDLReadAhead* readAhead_ = nullptr;  // the innermost one alive
 };
 
 // Holds one read snapshot for a scope, so that the reads of one request see one state of the

@@ -29,6 +29,9 @@ class DbConnection {
   virtual ~DbConnection() = default;
   // SQL uses ? placeholders and unquoted identifiers.
   virtual std::unique_ptr<DbStatement> Prepare(const std::string& sql) = 0;
+  // Sends bound statements of this connection ahead, so that reading their results (in this
+  // order) costs one round trip where the back end can; elsewhere it does nothing.
+  virtual void Send(const std::vector<DbStatement*>& /*statements*/) {}
   // Runs statements without results or parameters (DDL, pragmas).
   virtual void ExecScript(const std::string& sql) = 0;
   // Starts a write transaction that holds the write lock from its first statement.

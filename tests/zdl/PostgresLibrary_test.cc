@@ -12,6 +12,7 @@
 #include "support/TempDir.h"
 #include "zdl/CFastAccess.h"
 #include "zdl/CTypeList.h"
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLException.h"
 #include "zdl/Records.h"
@@ -185,6 +186,32 @@ TEST_P(BackEndTest, ConcurrentWritersOfOneNameGetOneDuplicate) {
   CRoutePartitionList list(session());
   list.SelectWhere("Name LIKE ?", {"race%"});
   EXPECT_EQ(10u, list.Count());
+}
+
+TEST_P(BackEndTest, ReadAheadAnswersCoveredKeysAndLeavesTheRestToTheDatabase) {
+  const CZDLID a = AddPartition(session(), "A", "first");
+  const CZDLID b = AddPartition(session(), "B", "second");
+  const CZDLID none = CZDLID::New();
+  const std::string byId = "SELECT Name, Description FROM RoutePartition WHERE pkid = ?";
+  const std::string byName = "SELECT Description FROM RoutePartition WHERE Name = ?";
+  CZDLReadScope snapshot(session());
+  CZDLReadAhead ahead(session());
+  ahead.Add(byId, {a, none}, "SELECT Name, Description, pkid FROM RoutePartition ORDER BY Name", {});
+  ahead.Add(byName, CZDLValue("B"));
+  const std::uint64_t before = session().statementsRun();
+  ahead.Run();
+  EXPECT_EQ(before + 2, session().statementsRun());
+
+  const ResultSet first = session().Query(byId, {a});
+  ASSERT_EQ(1u, first.rows.size());
+  EXPECT_EQ(2u, first.columns.size());  // without the key column
+  EXPECT_EQ("first", first.rows[0][first.Column("description")].AsText());
+  EXPECT_TRUE(session().Query(byId, {none}).rows.empty());  // covered, without rows
+  EXPECT_EQ("second", session().Query(byName, {"B"}).rows.at(0).at(0).AsText());
+  EXPECT_EQ(before + 2, session().statementsRun());
+  // Keys it did not cover go to the database.
+  EXPECT_EQ("B", session().Query(byId, {b}).rows.at(0).at(0).AsText());
+  EXPECT_EQ(before + 3, session().statementsRun());
 }
 
 }  // namespace
