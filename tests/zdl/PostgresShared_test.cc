@@ -163,11 +163,34 @@ TEST_F(PostgresSharedTest, LostConnectionsAreMadeAgain) {
   const std::string name = scratch_.back()->name();
   Admin(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false; SELECT pg_terminate_backend(pid, 10000) FROM "
                  "pg_stat_activity WHERE datname = '" + name + "'");
-  EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CZDLReadScope snapshot(session); }));
+  EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] {
+              CZDLReadScope snapshot(session);
+              CountPartitions(session);
+            }));
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CountPartitions(session); }));
   Admin(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS true");
   CZDLReadScope snapshot(session);
   EXPECT_EQ(2u, CountPartitions(session));
+}
+
+TEST_F(PostgresSharedTest, AConnectionLostInsideAPipelineFailsThatRequestOnly) {
+  auto db = CZDLDatabase::Open(Fresh());
+  CZDLSession& session = db->Session();
+  AddPartition(session, "Kept");
+  const auto refusal = [&] {
+    try {
+      CZDLReadScope snapshot(session);
+      session.QueryAll({{"SELECT count(*) FROM RoutePartition", {}},
+                        {"SELECT pg_terminate_backend(pg_backend_pid())", {}},
+                        {"SELECT 1", {}}});
+    } catch (const CZDLException& error) {
+      return std::to_string(error.GetExceptionID()) + " " + error.GetExceptionStr().substr(0, 43);
+    }
+    return std::string("answered");
+  }();
+  EXPECT_EQ("7 The configuration database cannot be used: ", refusal);
+  CZDLReadScope snapshot(session);
+  EXPECT_EQ(1u, CountPartitions(session));
 }
 
 TEST_F(PostgresSharedTest, ATransactionWithAFailedStatementDoesNotCommitQuietly) {
