@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <future>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -22,106 +23,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Wraps the default VFS. Every write to a log is numbered; a sync of a log records the number of
-// the last write before it began, which it made durable.
+// Wraps the default VFS: a file is the base VFS's file followed by its base methods and a flag
+// that marks a log. Every
+// write to a log is numbered; a sync of a log records the number of the last write before it
+// began, which it made durable.
 struct LogShim {
   static LogShim& Get() {
     static LogShim shim;
     return shim;
   }
-  std::atomic<long> writes{0};
-  std::atomic<long> durable{0};
-  std::atomic<long> syncs{0};
-  std::atomic<bool> holdSyncs{false};  // syncs wait while set
-  std::atomic<bool> syncWaiting{false};
-  sqlite3_vfs vfs{};
-  sqlite3_vfs* base = nullptr;
-  sqlite3_io_methods methods{};
-  const sqlite3_io_methods* baseMethods = nullptr;
-
- private:
-  LogShim() {
-    base = sqlite3_vfs_find(nullptr);
-    vfs = *base;
-    vfs.zName = "logshim";
-    vfs.szOsFile = base->szOsFile + static_cast<int>(sizeof(File));
-    vfs.xOpen = &Open;
-  }
-  // The base file follows this header.
-  struct File {
-    sqlite3_file head;
-    bool log;
-    sqlite3_file* Base() { return reinterpret_cast<sqlite3_file*>(this + 1); }
-  };
-  static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* out, int flags, int* outFlags) {
-    LogShim& shim = Get();
-    File* file = reinterpret_cast<File*>(out);
-    file->head.pMethods = nullptr;
-    const int rc = shim.base->xOpen(shim.base, name, file->Base(), flags, outFlags);
-    if (rc != SQLITE_OK) return rc;
-    file->log = (flags & SQLITE_OPEN_WAL) != 0;
-    if (!shim.baseMethods) {
-      shim.baseMethods = file->Base()->pMethods;
-      shim.methods = *shim.baseMethods;
-      shim.methods.xClose = [](sqlite3_file* f) { return Forward(f)->pMethods->xClose(Forward(f)); };
-      shim.methods.xRead = [](sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
-        return Forward(f)->pMethods->xRead(Forward(f), b, n, o);
-      };
-      shim.methods.xWrite = &Write;
-      shim.methods.xTruncate = [](sqlite3_file* f, sqlite3_int64 n) { return Forward(f)->pMethods->xTruncate(Forward(f), n); };
-      shim.methods.xSync = &Sync;
-      shim.methods.xFileSize = [](sqlite3_file* f, sqlite3_int64* n) { return Forward(f)->pMethods->xFileSize(Forward(f), n); };
-      shim.methods.xLock = [](sqlite3_file* f, int l) { return Forward(f)->pMethods->xLock(Forward(f), l); };
-      shim.methods.xUnlock = [](sqlite3_file* f, int l) { return Forward(f)->pMethods->xUnlock(Forward(f), l); };
-      shim.methods.xCheckReservedLock = [](sqlite3_file* f, int* r) {
-        return Forward(f)->pMethods->xCheckReservedLock(Forward(f), r);
-      };
-      shim.methods.xFileControl = [](sqlite3_file* f, int op, void* a) {
-        return Forward(f)->pMethods->xFileControl(Forward(f), op, a);
-      };
-      shim.methods.xSectorSize = [](sqlite3_file* f) { return Forward(f)->pMethods->xSectorSize(Forward(f)); };
-      shim.methods.xDeviceCharacteristics = [](sqlite3_file* f) {
-        return Forward(f)->pMethods->xDeviceCharacteristics(Forward(f));
-      };
-      shim.methods.xShmMap = [](sqlite3_file* f, int r, int s, int e, void volatile** p) {
-        return Forward(f)->pMethods->xShmMap(Forward(f), r, s, e, p);
-      };
-      shim.methods.xShmLock = [](sqlite3_file* f, int o, int n, int fl) {
-        return Forward(f)->pMethods->xShmLock(Forward(f), o, n, fl);
-      };
-      shim.methods.xShmBarrier = [](sqlite3_file* f) { Forward(f)->pMethods->xShmBarrier(Forward(f)); };
-      shim.methods.xShmUnmap = [](sqlite3_file* f, int d) { return Forward(f)->pMethods->xShmUnmap(Forward(f), d); };
-      shim.methods.xFetch = nullptr;
-      shim.methods.xUnfetch = nullptr;
-      shim.methods.iVersion = std::min(shim.methods.iVersion, 2);
-    }
-    file->head.pMethods = &shim.methods;
-    return SQLITE_OK;
-  }
-  static sqlite3_file* Forward(sqlite3_file* f) { return reinterpret_cast<File*>(f)->Base(); }
-  static int Write(sqlite3_file* f, const void* data, int n, sqlite3_int64 offset) {
-    const int rc = Forward(f)->pMethods->xWrite(Forward(f), data, n, offset);
-    if (reinterpret_cast<File*>(f)->log) LastWrite() = ++Get().writes;
-    return rc;
-  }
-  static int Sync(sqlite3_file* f, int flags) {
-    LogShim& shim = Get();
-    if (!reinterpret_cast<File*>(f)->log) return Forward(f)->pMethods->xSync(Forward(f), flags);
-    const long reached = shim.writes.load();
-    shim.syncWaiting = true;
-    while (shim.holdSyncs) std::this_thread::sleep_for(1ms);
-    // Slow, so that commits arrive while a sync is under way.
-    std::this_thread::sleep_for(2ms);
-    const int rc = Forward(f)->pMethods->xSync(Forward(f), flags);
-    ++shim.syncs;
-    long known = shim.durable.load();
-    while (known < reached && !shim.durable.compare_exchange_weak(known, reached)) {
-    }
-    shim.syncWaiting = false;
-    return rc;
-  }
-
- public:
   // Databases opened meanwhile go through the shim.
   void Install() { sqlite3_vfs_register(&vfs, 1); }
   void Uninstall() { sqlite3_vfs_register(base, 1); }
@@ -130,6 +40,64 @@ struct LogShim {
     thread_local long last = 0;
     return last;
   }
+
+  std::atomic<long> writes{0};
+  std::atomic<long> durable{0};
+  std::atomic<long> syncs{0};
+  std::atomic<bool> holdSyncs{false};  // syncs wait while set
+  std::atomic<bool> syncWaiting{false};
+
+ private:
+  LogShim() : base(sqlite3_vfs_find(nullptr)), vfs(*base) {
+    vfs.zName = "logshim";
+    vfs.szOsFile = base->szOsFile + static_cast<int>(sizeof(Extra));
+    vfs.xOpen = &Open;
+  }
+  struct Extra {
+    const sqlite3_io_methods* base;
+    bool log;
+  };
+  static Extra& ExtraOf(sqlite3_file* file) {
+    return *reinterpret_cast<Extra*>(reinterpret_cast<char*>(file) + Get().base->szOsFile);
+  }
+  static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+    LogShim& shim = Get();
+    const int rc = shim.base->xOpen(shim.base, name, file, flags, outFlags);
+    if (rc != SQLITE_OK || !file->pMethods) return rc;
+    ExtraOf(file) = {file->pMethods, (flags & SQLITE_OPEN_WAL) != 0};
+    std::lock_guard<std::mutex> lock(shim.mutex);
+    auto made = shim.methods.emplace(file->pMethods, *file->pMethods);
+    made.first->second.xWrite = &Write;
+    made.first->second.xSync = &Sync;
+    file->pMethods = &made.first->second;
+    return rc;
+  }
+  static int Write(sqlite3_file* file, const void* data, int size, sqlite3_int64 offset) {
+    const int rc = ExtraOf(file).base->xWrite(file, data, size, offset);
+    if (ExtraOf(file).log) LastWrite() = ++Get().writes;
+    return rc;
+  }
+  static int Sync(sqlite3_file* file, int flags) {
+    LogShim& shim = Get();
+    const sqlite3_io_methods* base = ExtraOf(file).base;
+    if (!ExtraOf(file).log) return base->xSync(file, flags);
+    const long reached = shim.writes.load();
+    shim.syncWaiting = true;
+    while (shim.holdSyncs) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(2ms);  // slow, so that commits arrive while a sync is under way
+    const int rc = base->xSync(file, flags);
+    ++shim.syncs;
+    long known = shim.durable.load();
+    while (known < reached && !shim.durable.compare_exchange_weak(known, reached)) {
+    }
+    shim.syncWaiting = false;
+    return rc;
+  }
+
+  sqlite3_vfs* base;
+  sqlite3_vfs vfs;
+  std::mutex mutex;
+  std::map<const sqlite3_io_methods*, sqlite3_io_methods> methods;  // ours, by the base's
 };
 
 class GroupCommitTest : public ::testing::Test {
