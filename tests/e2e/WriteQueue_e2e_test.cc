@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "e2e/ZebdTest.h"
+#include "zdl/postgresql/PgConnection.h"
 
 namespace zeb::test {
 namespace {
@@ -16,7 +17,7 @@ class WriteQueueTest : public ZebdTest {
 };
 
 TEST_F(WriteQueueTest, ReadIsServedWhileWritersWaitForAnotherProcessesLock) {
-  if (zebd_.dbPath().rfind("postgres", 0) == 0) GTEST_SKIP() << "a lock of the embedded database file";
+  if (zdl::IsPostgresLocation(zebd_.dbPath())) GTEST_SKIP() << "a lock of the embedded database file";
   AddPartition("Seen");
   CallForId("addCSS", "<addCSS><newCSS><name>Watched</name><members><member index=\"1\"><routePartitionName>Seen"
                       "</routePartitionName></member></members></newCSS></addCSS>");

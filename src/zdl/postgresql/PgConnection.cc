@@ -518,28 +518,27 @@ void PgConnection::RunPipeline(const std::vector<PgStatement*>& statements) {
   for (PgStatement* statement : statements) sent = sent && statement->SendPipelined();
   sent = sent && PQpipelineSync(conn_) == 1;
   PGresult* failure = nullptr;
-  if (sent) {
-    for (int i = start ? -1 : 0; i < static_cast<int>(statements.size()); ++i) {
-      PGresult* result = PQgetResult(conn_);
-      if (!result || PQstatus(conn_) != CONNECTION_OK) {
-        PQclear(failure);
-        failure = result;
-        break;
-      }
-      PQclear(PQgetResult(conn_));  // the null that ends the command's results
-      const ExecStatusType status = PQresultStatus(result);
-      if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        if (!failure && status != PGRES_PIPELINE_ABORTED) failure = result; else PQclear(result);
-      } else if (i >= 0) {
-        statements[static_cast<std::size_t>(i)]->Accept(result);
-      } else {
-        PQclear(result);
-        startPending_ = false;
-        inTransaction_ = true;
-      }
+  bool lost = !sent;
+  for (int i = start ? -1 : 0; !lost && i < static_cast<int>(statements.size()); ++i) {
+    PGresult* result = PQgetResult(conn_);
+    if (!result || PQstatus(conn_) != CONNECTION_OK) {
+      PQclear(result);
+      lost = true;
+      break;
+    }
+    PQclear(PQgetResult(conn_));  // the null that ends the command's results
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      if (!failure && status != PGRES_PIPELINE_ABORTED) failure = result; else PQclear(result);
+    } else if (i >= 0) {
+      statements[static_cast<std::size_t>(i)]->Accept(result);
+    } else {
+      PQclear(result);
+      startPending_ = false;
+      inTransaction_ = true;
     }
   }
-  if (!sent || PQstatus(conn_) != CONNECTION_OK) {
+  if (lost || PQstatus(conn_) != CONNECTION_OK) {
     PQclear(failure);
     broken_ = true;
     throw CZDLException(kZDLDatabaseUnavailable,
