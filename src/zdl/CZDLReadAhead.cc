@@ -2,11 +2,32 @@
 
 namespace zeb::zdl {
 
+namespace {
+
+// The values of one statement as one map key; NULL differs from empty text.
+std::string KeyOf(const std::vector<CZDLValue>& values) {
+  std::string key;
+  for (const CZDLValue& value : values) {
+    key += value.IsNull() ? "\x01" : "\x02" + value.AsText();
+    key += '\x1f';
+  }
+  return key;
+}
+
+std::string KeyOf(const CZDLValue& value) { return KeyOf(std::vector<CZDLValue>{value}); }
+
+}  // namespace
+
 CZDLReadAhead::CZDLReadAhead(CZDLSession& session) : session_(session), outer_(session.readAhead_) {
   session_.readAhead_ = this;
 }
 
 CZDLReadAhead::~CZDLReadAhead() { session_.readAhead_ = outer_; }
+
+void CZDLReadAhead::Add(const std::string& sql, const std::vector<CZDLValue>& values) {
+  queued_.push_back({sql, values});
+  pending_.push_back({sql, values, false, false});
+}
 
 void CZDLReadAhead::Add(const std::string& keyed, const std::vector<CZDLValue>& keys, const std::string& batch,
                         const std::vector<CZDLValue>& values) {
@@ -19,39 +40,33 @@ void CZDLReadAhead::Add(const std::string& keyed, const std::string& batch, cons
   pending_.push_back({keyed, {}, true, true});
 }
 
-void CZDLReadAhead::Add(const std::string& keyed, const CZDLValue& key) {
-  queued_.push_back({keyed, {key}});
-  pending_.push_back({keyed, {key}, false, false});
-}
-
 void CZDLReadAhead::Run() {
   if (queued_.empty()) return;
-  // Not answered from an outer read-ahead: that one may not cover the keys of the batches.
-  CZDLReadAhead* self = session_.readAhead_;
+  // Not answered from an outer read-ahead: that one may not cover what the batches read.
   session_.readAhead_ = nullptr;
   std::vector<ResultSet> results;
   try {
     results = session_.QueryAll(queued_);
   } catch (...) {
-    session_.readAhead_ = self;
+    session_.readAhead_ = this;
     throw;
   }
-  session_.readAhead_ = self;
+  session_.readAhead_ = this;
   for (std::size_t i = 0; i < pending_.size(); ++i) {
-    ResultSet& result = results[i];
-    std::map<std::string, ResultSet>& byKey = answers_[pending_[i].keyed];
-    ResultSet empty;
-    empty.columns = result.columns;
-    if (pending_[i].keyColumn && !empty.columns.empty()) empty.columns.pop_back();
-    for (const CZDLValue& key : pending_[i].keys) byKey.emplace(key.AsText(), empty);
-    if (!pending_[i].keyColumn) {
-      byKey[pending_[i].keys.at(0).AsText()] = std::move(result);
+    const Pending& pending = pending_[i];
+    std::map<std::string, ResultSet>& answers = answers_[pending.keyed];
+    if (!pending.batch) {
+      answers[KeyOf(pending.keys)] = std::move(results[i]);
       continue;
     }
-    for (auto& row : result.rows) {
-      const std::string key = row.back().AsText();
-      auto found = pending_[i].coverReturned ? byKey.emplace(key, empty).first : byKey.find(key);
-      if (found == byKey.end()) continue;
+    ResultSet empty;
+    empty.columns = results[i].columns;
+    if (!empty.columns.empty()) empty.columns.pop_back();
+    for (const CZDLValue& key : pending.keys) answers.emplace(KeyOf(key), empty);
+    for (auto& row : results[i].rows) {
+      const std::string key = KeyOf(row.back());
+      auto found = pending.coverReturned ? answers.emplace(key, empty).first : answers.find(key);
+      if (found == answers.end()) continue;
       row.pop_back();
       found->second.rows.push_back(std::move(row));
     }
@@ -60,13 +75,13 @@ void CZDLReadAhead::Run() {
   pending_.clear();
 }
 
-const ResultSet* CZDLReadAhead::Find(const std::string& keyed, const CZDLValue& key) const {
-  auto statement = answers_.find(keyed);
+const ResultSet* CZDLReadAhead::Find(const std::string& sql, const std::vector<CZDLValue>& values) const {
+  auto statement = answers_.find(sql);
   if (statement != answers_.end()) {
-    auto found = statement->second.find(key.AsText());
+    auto found = statement->second.find(KeyOf(values));
     if (found != statement->second.end()) return &found->second;
   }
-  return outer_ ? outer_->Find(keyed, key) : nullptr;
+  return outer_ ? outer_->Find(sql, values) : nullptr;
 }
 
 }  // namespace zeb::zdl

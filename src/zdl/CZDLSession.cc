@@ -39,8 +39,8 @@ DbStatement& CZDLSession::Prepared(const std::string& sql) {
 }
 
 ResultSet CZDLSession::Query(const std::string& sql, const std::vector<CZDLValue>& values) {
-  if (readAhead_ && values.size() == 1) {
-    if (const ResultSet* known = readAhead_->Find(sql, values[0])) return *known;
+  if (readAhead_) {
+    if (const ResultSet* known = readAhead_->Find(sql, values)) return *known;
   }
   DbStatement& statement = Prepared(sql);
   statement.Bind(values);

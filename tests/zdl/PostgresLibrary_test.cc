@@ -193,11 +193,11 @@ TEST_P(BackEndTest, ReadAheadAnswersCoveredKeysAndLeavesTheRestToTheDatabase) {
   const CZDLID b = AddPartition(session(), "B", "second");
   const CZDLID none = CZDLID::New();
   const std::string byId = "SELECT Name, Description FROM RoutePartition WHERE pkid = ?";
-  const std::string byName = "SELECT Description FROM RoutePartition WHERE Name = ?";
+  const std::string byName = "SELECT Description FROM RoutePartition WHERE Name = ? OR Name = ?";
   CZDLReadScope snapshot(session());
   CZDLReadAhead ahead(session());
   ahead.Add(byId, {a, none}, "SELECT Name, Description, pkid FROM RoutePartition ORDER BY Name", {});
-  ahead.Add(byName, CZDLValue("B"));
+  ahead.Add(byName, {"B", "C"});
   const std::uint64_t before = session().statementsRun();
   ahead.Run();
   EXPECT_EQ(before + 2, session().statementsRun());
@@ -207,11 +207,12 @@ TEST_P(BackEndTest, ReadAheadAnswersCoveredKeysAndLeavesTheRestToTheDatabase) {
   EXPECT_EQ(2u, first.columns.size());  // without the key column
   EXPECT_EQ("first", first.rows[0][first.Column("description")].AsText());
   EXPECT_TRUE(session().Query(byId, {none}).rows.empty());  // covered, without rows
-  EXPECT_EQ("second", session().Query(byName, {"B"}).rows.at(0).at(0).AsText());
+  EXPECT_EQ("second", session().Query(byName, {"B", "C"}).rows.at(0).at(0).AsText());
   EXPECT_EQ(before + 2, session().statementsRun());
-  // Keys it did not cover go to the database.
+  // Keys and values it did not cover go to the database.
   EXPECT_EQ("B", session().Query(byId, {b}).rows.at(0).at(0).AsText());
-  EXPECT_EQ(before + 3, session().statementsRun());
+  EXPECT_EQ(1u, session().Query(byName, {"B", CZDLValue()}).rows.size());
+  EXPECT_EQ(before + 4, session().statementsRun());
 }
 
 }  // namespace
