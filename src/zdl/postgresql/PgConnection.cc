@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "zdl/CZDLException.h"
+#include "zdl/DatabaseWait.h"
 
 namespace zeb::zdl {
 
@@ -22,7 +23,9 @@ namespace {
 constexpr char kSessionSettings[] = "SET lock_timeout = 10000";
 // Every write transaction holds this advisory lock of the database (key "ZEBW", 0x5A454257)
 // until it ends, so that writers take turns across all nodes as they do on the embedded back end.
-constexpr char kBeginWrite[] = "BEGIN; SELECT pg_advisory_xact_lock(1514488407)";
+// It is tried first; only a writer that finds it taken waits for it, reporting its wait.
+constexpr char kBeginWrite[] = "BEGIN; SELECT pg_try_advisory_xact_lock(1514488407)";
+constexpr char kWaitForWriteLock[] = "SELECT pg_advisory_xact_lock(1514488407)";
 constexpr char kBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
 // Type OIDs of the result columns read back as integers.
@@ -431,29 +434,45 @@ void PgConnection::Run(const char* sql) {
   PQclear(result);
 }
 
-void PgConnection::Start(const char* sql) {
+namespace {
+bool Succeeded(const PGresult* result) {
+  const ExecStatusType status = PQresultStatus(result);
+  return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+// Whether a command's last result grants what it tried: false when its first value is false.
+bool Granted(const PGresult* result) {
+  return PQntuples(result) == 0 || PQnfields(result) == 0 || PQgetvalue(result, 0, 0)[0] != 'f';
+}
+}  // namespace
+
+bool PgConnection::Start(const char* sql) {
   const bool commit = std::exchange(commitPending_, false);
   EnsureUsable();
   // The read snapshot that ends here, and statements the session no longer holds, go in the
   // same round trip.
   const std::string command = (commit ? "COMMIT; " : "") + std::exchange(unused_, std::string()) + sql;
   PGresult* result = PQexec(conn_, command.c_str());
-  const ExecStatusType status = PQresultStatus(result);
-  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+  if (!Succeeded(result) && ConnectionLost(result)) {
+    // The server closed the idle connection (a restart, an administrator): one new attempt.
     PQclear(result);
-    inTransaction_ = true;
-    return;
+    Reset();
+    result = PQexec(conn_, sql);
   }
-  if (!ConnectionLost(result)) {
+  return Began(result);
+}
+
+bool PgConnection::Began(PGresult* result) {
+  if (!Succeeded(result)) {
     // The transaction began but its lock was not granted: nobody else will end it.
-    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+    if (!ConnectionLost(result) && PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+    inTransaction_ = false;
     Fail(result);
   }
-  // The server closed the idle connection (a restart, an administrator): one new attempt.
+  const bool granted = Granted(result);
   PQclear(result);
-  Reset();
-  Run(sql);
   inTransaction_ = true;
+  return granted;
 }
 
 void PgConnection::NoteWrite(const std::string& table) {
@@ -557,7 +576,9 @@ void PgConnection::RunPipeline(const std::vector<PgStatement*>& statements) {
 
 void PgConnection::BeginWrite() {
   written_.clear();
-  Start(kBeginWrite);
+  if (Start(kBeginWrite)) return;
+  CZDLWait wait;
+  Began(PQexec(conn_, kWaitForWriteLock));
 }
 
 void PgConnection::Commit() {

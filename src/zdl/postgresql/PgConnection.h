@@ -90,8 +90,12 @@ class PgConnection : public DbConnection {
   // Runs a parameterless command; throws on failure.
   void Run(const char* sql);
   // Runs a command that opens a transaction; reconnects once and repeats it when the
-  // connection turns out to have been lost while idle.
-  void Start(const char* sql);
+  // connection turns out to have been lost while idle. Returns false when the command's last
+  // value is false (a lock it tried was taken).
+  bool Start(const char* sql);
+  // Takes the result of a command of a transaction's start (see Start); throws for a failure,
+  // rolling back what began.
+  bool Began(pg_result* result);
   // Sends the snapshot start still pending, if any, on its own.
   void FlushStart();
   // The pipeline of Send, once.
