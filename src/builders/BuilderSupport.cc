@@ -35,7 +35,7 @@ void BuildReference(CXMLElement& element, zdl::CZDLSession& session, const char*
 
 CXMLElement* AddUuidChild(CXMLElement& parent, const std::string& tag, const zdl::CZDLID& id) {
   CXMLElement* child = parent.AddNewChild(tag);
-  if (!id.isNull()) child->AddAttribute("uuid", id.str());
+  child->AddAttribute("uuid", id.str());
   return child;
 }
 

@@ -37,8 +37,8 @@ using RowFiller = std::function<void(CXMLElement& element, const zdl::CFastAcces
 void BuildReference(CXMLElement& element, zdl::CZDLSession& session, const char* table, const char* entity,
                     const zdl::CZDLID& id, int mode, const RowFiller& fill = {});
 
-// Appends a child element with the "uuid" attribute holding id's text (no attribute for a null
-// id) and neither text nor children; returns it.
+// Appends a child element with the "uuid" attribute holding id's text (empty for a null id, so
+// that a client always finds the attribute) and neither text nor children; returns it.
 CXMLElement* AddUuidChild(CXMLElement& parent, const std::string& tag, const zdl::CZDLID& id);
 
 // An element whose text is a type table's text for a number (the type-info builders).

@@ -32,9 +32,9 @@ void CXMLDevicePool::AddReferences(zdl::CZDLSession& session, const zdl::CFastAc
   AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(session, row.getID("fkDialcoreGroup"), mode);
   AddNewChild<CXMLAutoSearchSpace>()->BuildFromDatabase(
       session, row.getID("fkCallingSearchSpace_Autoregistration"), mode);
-  if (!row.isNull("fkMediaResourceList")) {
-    AddNewChild("mediaResourceList")->AddAttribute("uuid", row.getGuid("fkMediaResourceList"));
-  }
+  // A reference that is null or empty names no list.
+  const zdl::CZDLID mediaResourceList = row.getID("fkMediaResourceList");
+  if (!mediaResourceList.isNull()) AddNewChild("mediaResourceList")->AddAttribute("uuid", mediaResourceList.str());
   AddNewChild<CXMLRegion>()->BuildFromDatabase(session, row.getID("fkRegion"), mode);
   AddNewChild("softkeyTemplate")->AddAttribute("uuid", row.getGuid("fkSoftkeyTemplate"));
 }

@@ -187,11 +187,8 @@ void CXMLGatewayPort::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAc
   AddType(*this, "trunkPadTx", session, "TypeTrunkPad", row.getInt("tkTrunkPad_Tx"));
   CXMLElement* timers = AddNewChild("timers");
   for (int n = 1; n <= kTimerCount; ++n) timers->AddChild("timer", Decimal(row.getInt("timer" + std::to_string(n))));
+  // A T1 port's caller id and endpoint id are stored but are not children of the port element.
   AddChild("vendorConfig", row.getString("xml"));
-  if (!analog) {
-    AddType(*this, "callerId", session, "TypeCallerID", row.getInt("tkCallerID"));
-    AddChild("endpointId", row.getString("EndpointID"));
-  }
 }
 
 void CXMLGatewayPorts::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& device, bool analog) {

@@ -27,7 +27,8 @@ class CXMLLine : public CXMLElement {
 };
 
 // "port" of an analog or T1 access: the port's fields, the lines whose index is the port
-// number, the trunk and the six timers. REQUIRES: row is on a row of the port table.
+// number, the trunk, the six timers and the vendor configuration; smdiPortNumber only on an
+// analog port. REQUIRES: row is on a row of the port table.
 class CXMLGatewayPort : public CXMLElement {
  public:
   void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, bool analog,

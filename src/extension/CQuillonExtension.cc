@@ -101,8 +101,10 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     Refuse(ecb, Refusal::kTooLarge, &responseText);
   } else {
     try {
-      // The copy is NUL-terminated: the SOAP layer reads the body as a C string.
-      if (ecb->cbAvailable) requestText.assign(reinterpret_cast<const char*>(ecb->lpbData), ecb->cbAvailable);
+      // The SOAP layer reads the body as a C string, so the request text (and its trace) ends at
+      // the first NUL byte.
+      const char* body = reinterpret_cast<const char*>(ecb->lpbData);
+      if (ecb->cbAvailable) requestText.assign(body, std::find(body, body + ecb->cbAvailable, '\0'));
     } catch (const std::bad_alloc&) {
       Refuse(ecb, Refusal::kNoResources, &responseText);
     }

@@ -22,6 +22,17 @@ namespace {
 constexpr std::size_t kIdleReadBytes = 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 constexpr std::string_view kUnauthorizedBody = "Authentication required.\n";
+constexpr std::string_view kInternalErrorBody = "Internal server error.\n";
+
+// A plain-text answer of the host itself: status line, extra headers (each ending in CR LF),
+// the body's type and length, and "Connection: close" when closeAfter.
+std::string PlainTextResponse(std::string_view statusLine, std::string_view headers, std::string_view body,
+                              bool closeAfter) {
+  std::string response = std::string(statusLine) + "\r\n" + std::string(headers) +
+                         "Content-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+  if (closeAfter) response += "Connection: close\r\n";
+  return response + "\r\n" + std::string(body);
+}
 
 bool IsExpectedEnd(beast::error_code ec) {
   return ec == http::error::end_of_stream || ec == net::error::eof || ec == net::error::operation_aborted ||
@@ -48,16 +59,12 @@ void fail(beast::error_code ec, std::string_view what) {
 }
 
 std::string UnauthorizedResponse(bool closeAfter) {
-  std::string response =
-      "HTTP/1.1 401 Unauthorized\r\n"
-      "WWW-Authenticate: Basic realm=\"ZEB API\"\r\n"
-      "Content-Type: text/plain\r\n"
-      "Content-Length: " +
-      std::to_string(kUnauthorizedBody.size()) + "\r\n";
-  if (closeAfter) response += "Connection: close\r\n";
-  response += "\r\n";
-  response += kUnauthorizedBody;
-  return response;
+  return PlainTextResponse("HTTP/1.1 401 Unauthorized", "WWW-Authenticate: Basic realm=\"ZEB API\"\r\n",
+                           kUnauthorizedBody, closeAfter);
+}
+
+std::string InternalErrorResponse(bool closeAfter) {
+  return PlainTextResponse("HTTP/1.1 500 Internal Server Error", "", kInternalErrorBody, closeAfter);
 }
 
 template <class Stream>
@@ -306,7 +313,11 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   call.declaredBytes = declaredBytes;
 
   ExtensionResult result = CallExtension(call);
-  if (result.threw) fail({}, "extension failed: " + result.error);
+  if (result.threw) {
+    // The request was read whole, so the connection can serve the next one.
+    fail({}, "extension failed: " + result.error);
+    return Respond(InternalErrorResponse(closeAfter), closeAfter);
+  }
   // An error status ends the connection after whatever was written (often nothing).
   Respond(std::move(result.response), closeAfter || result.status == HSE_STATUS_ERROR);
 }

@@ -50,6 +50,9 @@ using TlsStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
 // The host's answer to a request without valid credentials. closeAfter adds
 // "Connection: close".
 std::string UnauthorizedResponse(bool closeAfter);
+// The host's answer to a request whose extension call ended in an exception (nothing the
+// extension wrote is sent). closeAfter adds "Connection: close".
+std::string InternalErrorResponse(bool closeAfter);
 
 // Stream is PlainStream or TlsStream.
 template <class Stream>

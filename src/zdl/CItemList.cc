@@ -83,6 +83,7 @@ void CItemListBase::Write() {
     BeforeDelete(session_, table_, item->values_[0]);
     CheckDelete(session_, table_, item->values_[0]);
     session_.Execute("DELETE FROM " + table_.name + " WHERE " + key + " = ?", {item->values_[0]});
+    AfterDelete(session_, *item);
   }
   for (const auto& item : items_) {
     if (!item->isNew_ && !item->HasChanges()) continue;
@@ -107,6 +108,7 @@ void CItemListBase::Write() {
       }
       values.push_back(item->values_[0]);
       session_.Execute("UPDATE " + table_.name + " SET " + sets + " WHERE " + key + " = ?", values);
+      AfterUpdate(session_, *item);
     }
   }
 }

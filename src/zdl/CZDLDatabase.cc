@@ -5,6 +5,7 @@
 
 #include "zdl/CZDLException.h"
 #include "zdl/Schema.h"
+#include "zdl/WriteHooks.h"
 #include "zdl/postgresql/PgChangeListener.h"
 #include "zdl/postgresql/PgConnection.h"
 #include "zdl/postgresql/PgDialect.h"
@@ -40,9 +41,23 @@ void CreateAll(CZDLSession& session, bool seed) {
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
 
+// The steps of an upgrade from version that comparing the declaration with the database cannot
+// find; they run once the declared tables, columns and indexes are there.
+void UpgradeFromVersion(CZDLSession& session, long long version) {
+  if (version < 2) {
+    // The route filter joined the unique key of numbers, so the narrower key goes; calling
+    // search spaces get the clauses that older builds left empty.
+    session.Execute("DROP INDEX IF EXISTS ux_NumPlan_PatternInPartition");
+    for (const auto& row : session.Query("SELECT pkid FROM CallingSearchSpace").rows) {
+      RefreshCallingSearchSpaceClause(session, row[0]);
+    }
+  }
+}
+
 // Brings an older database up to the declaration: new tables are created, new columns added,
-// missing indexes built and new type rows inserted. Nothing is dropped or rewritten.
-void Upgrade(CZDLSession& session) {
+// missing indexes built and new type rows inserted; then the versioned steps run. No row is
+// dropped.
+void Upgrade(CZDLSession& session, long long version) {
   const Dialect& dialect = session.dialect();
   for (const TableDef* table : AllTables()) {
     if (!dialect.TableExists(session, table->name)) {
@@ -59,6 +74,7 @@ void Upgrade(CZDLSession& session) {
     for (const std::string& sql : dialect.CreateIndexes(*table)) session.Execute(sql);
   }
   SeedDatabase(session, true);
+  UpgradeFromVersion(session, version);
   session.Execute(std::string("UPDATE ") + kMetaTable + " SET version = ?, fingerprint = ?",
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
@@ -152,7 +168,7 @@ void CZDLDatabase::CheckSchema(CZDLSession& session) {
   }
   if (version == kSchemaVersion && meta.rows[0][1].AsText() == SchemaFingerprint(*dialect_)) return;
   dialect_->PrepareSchema(session);
-  Upgrade(session);
+  Upgrade(session, version);
 }
 
 void CZDLDatabase::StartListener() {

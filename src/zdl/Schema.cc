@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <initializer_list>
 #include <unordered_map>
 #include <memory>
 
@@ -91,9 +92,11 @@ void AddRef(TableDef& table, const char* name, const char* target, OnDelete onDe
   table.columns.push_back(column);
 }
 
-void AddUnique(TableDef& table, const char* key, const char* message, const char* first, const char* second) {
-  UniqueKeyDef unique{key, message, {table.Find(first)}};
-  if (*second) unique.columns.push_back(table.Find(second));
+void AddUnique(TableDef& table, const char* key, const char* message, std::initializer_list<const char*> columns) {
+  UniqueKeyDef unique{key, message, {}};
+  for (const char* column : columns) {
+    if (*column) unique.columns.push_back(table.Find(column));
+  }
   table.uniques.push_back(unique);
 }
 
@@ -105,7 +108,7 @@ std::vector<const TableDef*> Declare() {
 #define ZDL_TYPE_TABLE(I, sql, display) { TableDef& t = schema.Add(#I, sql, display, true); (void)t;
 #define ZDL_COL(I, Stem, sql, Kind, Flags, Default) AddColumn(t, sql, ColKind::k##Kind, Flags, Default);
 #define ZDL_REF(I, Stem, sql, Target, OnDel, Flags) AddRef(t, sql, #Target, OnDelete::k##OnDel, Flags);
-#define ZDL_UNIQUE(I, Key, message, first, second) AddUnique(t, #Key, message, first, second);
+#define ZDL_UNIQUE(I, Key, message, ...) AddUnique(t, #Key, message, {__VA_ARGS__});
 #define ZDL_INDEX(I, column) t.indexes.push_back(t.Find(column));
 #define ZDL_END(I) }
 #include "zdl/schema/Schema.def"

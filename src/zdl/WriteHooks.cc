@@ -68,7 +68,30 @@ void RefuseRouteDestinationRemoval(CZDLSession& session, const TableDef& table, 
                                                "Pattern \"" + patterns.rows[0][0].AsText() + "\".");
 }
 
+// The clauses of the calling search spaces that have the partition keyed partition as a member.
+void RefreshClausesWithPartition(CZDLSession& session, const CZDLValue& partition) {
+  const ResultSet spaces = session.Query(
+      "SELECT DISTINCT fkCallingSearchSpace FROM callingSearchSpaceMember WHERE fkRoutePartition = ?", {partition});
+  for (const auto& row : spaces.rows) RefreshCallingSearchSpaceClause(session, row[0]);
+}
+
+void RefreshClauseOfMember(CZDLSession& session, const CItem& member) {
+  RefreshCallingSearchSpaceClause(session, member.Value(member.table().Find("fkCallingSearchSpace")));
+}
+
 }  // namespace
+
+void RefreshCallingSearchSpaceClause(CZDLSession& session, const CZDLValue& css) {
+  const ResultSet names = session.Query(
+      "SELECT RoutePartition.Name FROM callingSearchSpaceMember JOIN RoutePartition "
+      "ON RoutePartition.pkid = callingSearchSpaceMember.fkRoutePartition "
+      "WHERE callingSearchSpaceMember.fkCallingSearchSpace = ? "
+      "ORDER BY callingSearchSpaceMember.SortOrder, LOWER(RoutePartition.Name)",
+      {css});
+  std::string clause;
+  for (const auto& row : names.rows) clause += (clause.empty() ? "" : ":") + row[0].AsText();
+  session.Execute("UPDATE CallingSearchSpace SET Clause = ? WHERE pkid = ?", {CZDLValue(clause), css});
+}
 
 void BeforeWrite(CZDLSession& session, CItem& item) {
   const std::string& table = item.table().ident;
@@ -78,6 +101,19 @@ void BeforeWrite(CZDLSession& session, CItem& item) {
 
 void AfterInsert(CZDLSession& session, const CItem& item) {
   if (item.table().ident == "Region") AddRegionMatrixEntries(session, item);
+  if (item.table().ident == "CallingSearchSpaceMember") RefreshClauseOfMember(session, item);
+}
+
+void AfterUpdate(CZDLSession& session, const CItem& item) {
+  const std::string& table = item.table().ident;
+  if (table == "CallingSearchSpaceMember") RefreshClauseOfMember(session, item);
+  if (table == "RoutePartition" && item.IsDirty(item.table().Find("Name"))) {
+    RefreshClausesWithPartition(session, item.Value(0));
+  }
+}
+
+void AfterDelete(CZDLSession& session, const CItem& item) {
+  if (item.table().ident == "CallingSearchSpaceMember") RefreshClauseOfMember(session, item);
 }
 
 void BeforeDelete(CZDLSession& session, const TableDef& table, const CZDLValue& key) {

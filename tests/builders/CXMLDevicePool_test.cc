@@ -123,7 +123,7 @@ TEST_F(DevicePoolBuilderTest, AutoSearchSpaceAndMediaResourceListFollowThePool) 
 
   const std::string autoSearchSpace =
       "<dialcoreGroup></dialcoreGroup>\r\n<autoSearchSpace  uuid=\"" + css->GetID().str() +
-      "\">\r\n<name>Auto</name>\r\n<description></description>\r\n<clause></clause>\r\n"
+      "\">\r\n<name>Auto</name>\r\n<description></description>\r\n<clause>Lobby</clause>\r\n"
       "<members>\r\n<member  index=\"0\">\r\n";
   const std::string afterMembers =
       "</member>\r\n</members>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n"

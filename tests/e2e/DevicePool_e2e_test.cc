@@ -64,7 +64,7 @@ class DevicePoolTest : public ZebdTest {
   std::string AutoSearchSpaceElement() const {
     return "<autoSearchSpace  uuid=\"" + css_ +
            "\">\r\n<name>Auto</name>\r\n<description></description>\r\n"
-           "<clause></clause>\r\n<members>\r\n<member  "
+           "<clause>Lobby</clause>\r\n<members>\r\n<member  "
            "index=\"1\">\r\n<routePartitionName>Lobby</routePartitionName>"
            "\r\n</member>\r\n</members>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n</"
            "autoSearchSpace>\r\n";
@@ -118,12 +118,19 @@ TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
                            kSoftkeyStandard + "\"/><zeb:havenInfo uuid=\"" + kHavenDisable +
                            "\"/><zeb:ignored/></zeb:p></zeb:addDevicePool>");
   // Neither automatic-registration search space nor media resource list; the locales unset.
-  EXPECT_EQ(PoolResponse(id, "Plain",
-                         kDateTimeElement + GroupElement(group_, "Pool nodes") + WestElement() +
-                             "<softkeyTemplate  uuid=\"" + kSoftkeyStandard + "\"></softkeyTemplate>\r\n" +
-                             Settings("", "", "0", "0") + HavenElement(kHavenDisable, "Disable"),
-                         "5"),
-            Call("<zeb:getDevicePool sequence=\"5\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getDevicePool>"));
+  const std::string plain = PoolResponse(id, "Plain",
+                                         kDateTimeElement + GroupElement(group_, "Pool nodes") + WestElement() +
+                                             "<softkeyTemplate  uuid=\"" + kSoftkeyStandard +
+                                             "\"></softkeyTemplate>\r\n" + Settings("", "", "0", "0") +
+                                             HavenElement(kHavenDisable, "Disable"),
+                                         "5");
+  const std::string get = "<zeb:getDevicePool sequence=\"5\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getDevicePool>";
+  EXPECT_EQ(plain, Call(get));
+  // An empty media resource list reference (a list keyed by the empty text) is no reference either.
+  auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
+  db->Session().Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES ('', 'Blank')");
+  db->Session().Execute("UPDATE DevicePool SET fkMediaResourceList = '' WHERE pkid = ?", {zdl::CZDLID(id)});
+  EXPECT_EQ(plain, Call(get));
 }
 
 TEST_F(DevicePoolTest, UpdateReplacesWhatItNamesAndClearsTheOptionalReferences) {

@@ -71,6 +71,39 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
   EXPECT_EQ(Standard("removeDialPlanTag", tag), Call("<removeDialPlanTag><uuid>" + tag + "</uuid></removeDialPlanTag>"));
 }
 
+TEST_F(DialPlanTest, AnUnsetDialPlanKeepsAnEmptyUuid) {
+  const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><t><name>LOOSE</name><dialPlan uuid=\"\"/>"
+                                                      "<operator>EXISTS</operator></t></addDialPlanTag>");
+  EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "LOOSE", "", "EXISTS", "false"))),
+            Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
+  CallForId("addRouteFilter", "<addRouteFilter><f><name>Loose</name><dialPlan uuid=\"\"/><members/></f>"
+                              "</addRouteFilter>");
+  EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Loose</name></getRouteFilter>")
+                                   .find("<clause></clause>\r\n<dialPlan  uuid=\"\"></dialPlan>\r\n"));
+}
+
+TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
+  // Neither the plans' keys nor the order of writing favour "alpha", which sorts first without case.
+  const std::string beta = "{00000000-0000-0000-0000-00000000000B}", alpha = "{FFFFFFFF-0000-0000-0000-00000000000A}";
+  for (const auto& [id, name] : {std::pair(beta, "Beta"), std::pair(alpha, "alpha")}) {
+    OpenDatabase()->Session().Execute("INSERT INTO DialPlan (pkid, Name) VALUES (?, ?)", {id, name});
+  }
+  const std::string betaTag = AddTag("CODE", "Beta"), alphaTag = AddTag("CODE", "alpha");
+  EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(alphaTag, "CODE", alpha, "==", "false"))),
+            Call("<getDialPlanTag><name>code</name></getDialPlanTag>"));
+  // A filter without a dial plan takes the same tag for a member named so.
+  CallForId("addRouteFilter", "<addRouteFilter><f><name>Any</name><dialPlan uuid=\"\"/><members><member priority=\"1\">"
+                              "<dialPlanTagName>CODE</dialPlanTagName><operator>EXISTS</operator></member></members>"
+                              "</f></addRouteFilter>");
+  EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Any</name></getRouteFilter>")
+                                   .find(UuidElement("dialPlanTag", alphaTag)));
+  CallForId("removeRouteFilter", "<removeRouteFilter><name>Any</name></removeRouteFilter>");
+  EXPECT_EQ(Standard("removeDialPlanTag", alphaTag),
+            Call("<removeDialPlanTag><name>CODE</name></removeDialPlanTag>"));
+  EXPECT_EQ(Standard("removeDialPlanTag", betaTag),
+            Call("<removeDialPlanTag><name>CODE</name></removeDialPlanTag>"));
+}
+
 TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPlan("NA");
   AddPlan("EU");

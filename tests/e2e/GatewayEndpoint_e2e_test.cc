@@ -55,10 +55,12 @@ TEST_F(GatewayEndpointTest, T1GatewayKeepsEncodingAndPortsAndMaxPorts) {
                     Element("framing", "ESF") + Element("maxPorts", "24") + "<ports>\r\n<port  uuid=\"" + portId +
                     "\">\r\n"))
       << t1;
-  EXPECT_NE(std::string::npos, t1.find(Element("callerId", "DNIS") + Element("endpointId", "ep-5") +
+  // The port ends with its vendor configuration: its caller id and endpoint id are stored only.
+  EXPECT_NE(std::string::npos, t1.find("<timer>0</timer>\r\n</timers>\r\n" + Element("vendorConfig", "") +
                                        "</port>\r\n</ports>\r\n" + Element("yellowAlarm", "F-Bit") +
                                        Element("zeroSuppression", "B8ZS") + "</device>\r\n"))
       << t1;
+  EXPECT_EQ("ep-5", Column("SELECT EndpointID FROM DigitalAccessT1Port WHERE fkDevice = ?", id));
   EXPECT_EQ("1", Column("SELECT Encode FROM DigitalAccessT1 WHERE fkDevice = ?", id));
   // A stored 0 renders A-law.
   Db().Execute("UPDATE DigitalAccessT1 SET Encode = 0 WHERE fkDevice = ?", {id});
@@ -220,8 +222,14 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
        kInvalidValue, "Then element, <country>, must have a value."},
       {"<updateGatewayEndpoint><name>AA5</name><t1/></updateGatewayEndpoint>", "updateGatewayEndpoint",
        kUnexpectedNode, "Unexpected element. Found <t1>, expecting <analog>."},
+      // A device of another protocol is refused before any element is read, access section or not.
       {"<updateGatewayEndpoint><name>SEP1</name><analog/></updateGatewayEndpoint>", "updateGatewayEndpoint",
        kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
+      {"<updateGatewayEndpoint><name>SEP1</name><description>changed</description></updateGatewayEndpoint>",
+       "updateGatewayEndpoint", kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
+      {"<updateGatewayEndpoint><name>SEP1</name><callingSearchSpaceName>Nope</callingSearchSpaceName>"
+       "</updateGatewayEndpoint>",
+       "updateGatewayEndpoint", kInvalidValue, "Invalid Device Protocol for an Analog or Digital Gateway."},
       {"<removeGatewayEndpoint/>", "removeGatewayEndpoint", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <uuid> or <name>"},
       {"<removeGatewayEndpoint><name>Nope</name></removeGatewayEndpoint>", "removeGatewayEndpoint", kNotFound,

@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "e2e/ZebdProcess.h"
+#include "support/TempDir.h"
 
 namespace zeb::test {
 namespace {
@@ -292,6 +294,40 @@ TEST(HttpHostConnections, RemoteAddressReachesTheExtension) {
   ASSERT_EQ("HTTP/1.1 200 OK", StatusLineOf(PostSoap(zebd.port(), kUnknownMethodBody)));
   ASSERT_EQ(0, zebd.Stop());
   EXPECT_NE(std::string::npos, zebd.TraceFile().find("127.0.0.1"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// What reaches the extension, and what comes back when it fails
+
+TEST(HttpHostExtension, RequestTextAndItsTraceEndAtTheFirstNulByte) {
+  ZebdProcess zebd;
+  const std::string envelope = "<Envelope><Body><fooBar/></Body></Envelope>";
+  const std::string answer = BodyOf(PostSoap(zebd.port(), envelope + std::string("\0<bazQux/>", 10)));
+  EXPECT_NE(std::string::npos, answer.find("Unknown method: fooBar")) << answer;
+  ASSERT_EQ(0, zebd.Stop());
+  EXPECT_NE(std::string::npos, zebd.TraceFile().find("RequestContents: \r\n" + envelope + "\r\nResponseContents: "))
+      << zebd.TraceFile();
+}
+
+TEST(HttpHostExtension, AnExceptionOfTheExtensionIsAnsweredWith500AndNoTraceRecord) {
+  // A worker opens its database connection on its first request: while the database's
+  // directory is gone, that throws out of the extension.
+  TempDir dir;
+  std::filesystem::create_directory(dir / "db");
+  ZebdProcess zebd({"--db", dir / "db/zeb.db", "--threads", "1"});
+  std::filesystem::rename(dir / "db", dir / "gone");
+  RawConnection client(zebd.port());
+  ASSERT_TRUE(client.Send(SoapRequest(kUnknownMethodBody)));
+  EXPECT_EQ(
+      "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/plain\r\nContent-Length: 23\r\n\r\n"
+      "Internal server error.\n",
+      client.ReadResponse());
+  std::filesystem::rename(dir / "gone", dir / "db");
+  ASSERT_TRUE(client.Send(SoapRequest(kUnknownMethodBody)));
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(client.ReadResponse()));
+  ASSERT_EQ(0, zebd.Stop());
+  EXPECT_EQ(std::string::npos, zebd.TraceFile().find("RequestID: 1\r\n"));
+  EXPECT_NE(std::string::npos, zebd.TraceFile().find("RequestID: 2\r\n"));
 }
 
 // ---------------------------------------------------------------------------------------------

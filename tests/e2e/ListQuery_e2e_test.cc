@@ -151,7 +151,7 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
             Search("listRoutePartitionByName", "%"));
   const std::string lobbyElement =
       "<callingSearchSpace  uuid=\"" + lobby + "\">\r\n<name>Lobby</name>\r\n<description></description>\r\n"
-      "<clause></clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members>\r\n"
+      "<clause>Public:Internal</clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members>\r\n"
       "<member  index=\"1\">\r\n<routePartitionName>Public</routePartitionName>\r\n</member>\r\n"
       "<member  index=\"2\">\r\n<routePartitionName>Internal</routePartitionName>\r\n</member>\r\n"
       "</members>\r\n</callingSearchSpace>\r\n";

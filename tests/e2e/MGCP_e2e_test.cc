@@ -1,5 +1,5 @@
-// The ten MGCP gateway methods through real HTTP: the gateway tree rendered by getMGCP, the
-// rows a failing add leaves behind, and the refusals.
+// The ten MGCP gateway methods through real HTTP: the gateway tree rendered by getMGCP, adds
+// that fail part-way and leave nothing behind, and the refusals.
 #include "e2e/GatewayTest.h"
 
 namespace zeb::test {
@@ -150,22 +150,30 @@ TEST_F(MGCPTest, UpdateChangesTheGatewayFields) {
                                 "SpecialLoadInformation FROM MGCP WHERE pkid = ?", id));
 }
 
-TEST_F(MGCPTest, AFailingAddLeavesWhatWasWrittenBeforeIt) {
-  // The second unit repeats the first one's index: the gateway and the first unit stay.
+TEST_F(MGCPTest, AnAddThatFailsPartWayLeavesNothingAndItsCorrectedRetrySucceeds) {
+  // The second unit repeats the first one's index, after the gateway and the first unit were read.
+  std::string before = Snapshot();
   ExpectPlainFault(GatewayRequest("gw7", "<units>" + Unit(2, "None", "") + Unit(2, "None", "") + "</units>"),
                    "MGCPSlotConfig already has an entry with unit(2)");
-  const std::string id = Column("SELECT pkid FROM MGCP WHERE DomainName = ?", "gw7");
-  ASSERT_NE("", id);
-  EXPECT_EQ("1", Count("MGCPSlotConfig", id));
-  // An endpoint that fails after an earlier one of its subunit was made leaves the earlier
-  // endpoint's device, but no member rows (they are written after the subunit's endpoints).
+  EXPECT_EQ(before, Snapshot());
+  const std::string id = CallForId("addMGCP", GatewayRequest("gw7", "<units>" + Unit(2, "None", "") + "</units>"));
+  // An endpoint whose device was made before a later endpoint, or an element after it, failed.
+  before = Snapshot();
   EXPECT_NE(std::string::npos,
             Call("<addMGCPSubunit><domainName>gw7</domainName><unit index=\"2\"/>" +
                  Subunit(0, "None", Endpoint(1, "EP-OK") + Endpoint(2, "EP-OK")) + "</addMGCPSubunit>")
                 .find("A Device named \"EP-OK\" already exists."));
-  EXPECT_NE("", DeviceId("EP-OK"));
-  EXPECT_EQ("0", Count("MGCPDeviceMember", id));
-  EXPECT_EQ("2", Count("MGCPSlotConfig", id));
+  EXPECT_EQ(before, Snapshot());
+  CallForId("addMGCPSubunit", "<addMGCPSubunit><domainName>gw7</domainName><unit index=\"2\"/>" +
+                                  Subunit(0, "None", "") + "</addMGCPSubunit>");
+  ExpectRefused("<addMGCPEndpoint><domainName>gw7</domainName><unit index=\"2\"/><subunit index=\"0\"/>" +
+                    Endpoint(1, "EP-OK") + "<extra/></addMGCPEndpoint>",
+                "addMGCPEndpoint", kUnexpectedNode,
+                "Unexpected element. <extra> is not a valid element of this request type");
+  EXPECT_EQ(Standard("addMGCPEndpoint", id),
+            Call("<addMGCPEndpoint><domainName>gw7</domainName><unit index=\"2\"/><subunit index=\"0\"/>" +
+                 Endpoint(1, "EP-OK") + "</addMGCPEndpoint>"));
+  EXPECT_EQ("1", Count("MGCPDeviceMember", id));
 }
 
 TEST_F(MGCPTest, RefusalsNameTheProblem) {

@@ -185,7 +185,7 @@ TEST_F(PatternTest, DestinationOfARoutePatternCannotBeRemoved) {
       db->Session().Query("SELECT pkid FROM Device WHERE pkid = ?", {zdl::CZDLID(routeList)}).rows.size());
 }
 
-TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartition) {
+TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndFilter) {
   AddPartition("A");
   AddPartition("B");
   for (const std::string pattern : {"X", "!", "9.@", "[1-5]", "\\+1.[2-9]XX&lt;&gt;"}) {
@@ -210,6 +210,22 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartition) {
       "addRoutePattern", 3, "The pattern 9.@ already exists in this route partition.");
   ExpectRefused("<addCallPickupGroup><g><pattern>X</pattern><usage/></g></addCallPickupGroup>",
                 "addCallPickupGroup", 3, "The pattern X already exists in this route partition.");
+
+  // The route filter is part of the key: one @-pattern of a partition serves several filters.
+  InsertNamed<zdl::CRouteFilterList>("RF1");
+  InsertNamed<zdl::CRouteFilterList>("RF2");
+  auto viaFilter = [&](const std::string& filter) {
+    std::string routing = Routing();
+    routing.replace(routing.find("<routeFilter/>"), 14, "<routeFilterName>" + filter + "</routeFilterName>");
+    return "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
+           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>";
+  };
+  CallForId("addRoutePattern", viaFilter("RF1"));
+  const std::string second = CallForId("addRoutePattern", viaFilter("RF2"));
+  EXPECT_NE(std::string::npos, Call("<getRoutePattern><pattern>9.@</pattern><routePartitionName>A"
+                                    "</routePartitionName><routeFilterName>RF2</routeFilterName></getRoutePattern>")
+                                   .find("<pattern  uuid=\"" + second + "\">"));
+  ExpectRefused(viaFilter("rf2"), "addRoutePattern", 3, "The pattern 9.@ already exists in this route partition.");
 }
 
 TEST_F(PatternTest, CompanionRowsAreWrittenWithTheirNumberOrNotAtAll) {

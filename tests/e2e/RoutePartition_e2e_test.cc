@@ -124,14 +124,15 @@ class CallingSearchSpaceTest : public RoutePartitionTest {
            "</routePartitionName>\r\n</member>\r\n";
   }
   std::string CssElement(const std::string& id, const std::string& name, const std::string& description,
-                         const std::string& members) {
+                         const std::string& clause, const std::string& members) {
     return "<callingSearchSpace  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<description>" + description +
-           "</description>\r\n<clause></clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n" +
+           "</description>\r\n<clause>" + clause + "</clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n" +
            (members.empty() ? "<members></members>\r\n" : "<members>\r\n" + members + "</members>\r\n") +
            "</callingSearchSpace>\r\n";
   }
 };
 
+// The clause names the member partitions in member order and follows members and partition names.
 TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
   const std::string p1 = AddPartition("P1"), p2 = AddPartition("P2"), p3 = AddPartition("P3");
   const std::string css = CallForId(
@@ -142,17 +143,24 @@ TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                 "<member index=\"3abc\"><routePartitionName>P3</routePartitionName></member>"
                 "</members></newCSS></addCSS>");
   EXPECT_EQ(Response("getCSS", "<return>\r\n" +
-                                   CssElement(css, "Lobby", "Front desk",
+                                   CssElement(css, "Lobby", "Front desk", "P1:P2:P3",
                                               Member(2, "P2") + Member(1, "P1") + Member(3, "P3")) +
                                    "</return>\r\n"),
             Call("<getCSS><name>LOBBY</name></getCSS>"));
   EXPECT_EQ(Standard("updateCSS", css),
             Call("<updateCSS><name>Lobby</name><newName>Hall</newName><members><member index=\"5\">"
-                 "<routePartitionName>P3</routePartitionName></member></members></updateCSS>"));
-  EXPECT_EQ(Response("getCSS", "<return>\r\n" + CssElement(css, "Hall", "Front desk", Member(5, "P3")) + "</return>\r\n"),
+                 "<routePartitionName>P3</routePartitionName></member><member index=\"4\"><routePartitionName>P1"
+                 "</routePartitionName></member></members></updateCSS>"));
+  EXPECT_EQ(Response("getCSS", "<return>\r\n" +
+                                   CssElement(css, "Hall", "Front desk", "P1:P3", Member(5, "P3") + Member(4, "P1")) +
+                                   "</return>\r\n"),
             Call("<getCSS><uuid>" + css + "</uuid></getCSS>"));
+  EXPECT_EQ(Standard("updateRoutePartition", p3),
+            Call("<updateRoutePartition><name>P3</name><newName>Back</newName></updateRoutePartition>"));
   EXPECT_EQ(Standard("updateCSS", css), Call("<updateCSS><uuid>" + css + "</uuid><description/></updateCSS>"));
-  EXPECT_EQ(Response("getCSS", "<return>\r\n" + CssElement(css, "Hall", "", Member(5, "P3")) + "</return>\r\n"),
+  EXPECT_EQ(Response("getCSS", "<return>\r\n" +
+                                   CssElement(css, "Hall", "", "P1:Back", Member(5, "Back") + Member(4, "P1")) +
+                                   "</return>\r\n"),
             Call("<getCSS><uuid>" + css + "</uuid></getCSS>"));
   EXPECT_EQ(Standard("removeCSS", css), Call("<removeCSS><name>Hall</name></removeCSS>"));
   EXPECT_EQ(Standard("removeRoutePartition", p3),
@@ -163,7 +171,7 @@ TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
 TEST_F(CallingSearchSpaceTest, EmptyMembersWritesTheSearchSpaceAlone) {
   const std::string css =
       CallForId("addCSS", "<addCSS><newCSS><name>Empty</name><members/></newCSS></addCSS>");
-  EXPECT_EQ(Response("getCSS", "<return>\r\n" + CssElement(css, "Empty", "", "") + "</return>\r\n"),
+  EXPECT_EQ(Response("getCSS", "<return>\r\n" + CssElement(css, "Empty", "", "", "") + "</return>\r\n"),
             Call("<getCSS><name>Empty</name></getCSS>"));
 }
 

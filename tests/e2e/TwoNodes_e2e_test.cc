@@ -72,7 +72,7 @@ TEST_F(TwoNodesTest, WhatOneNodeWritesTheOtherReads) {
   EXPECT_EQ(PartitionResponse(id, "Hall"), GetPartition(*b_, "hall"));
   EXPECT_EQ(ResponseEnvelope(SchemaHost(), "getCSS",
                              "<return>\r\n<callingSearchSpace  uuid=\"" + css +
-                                 "\">\r\n<name>Front</name>\r\n<description></description>\r\n<clause></clause>\r\n"
+                                 "\">\r\n<name>Front</name>\r\n<description></description>\r\n<clause>Hall</clause>\r\n"
                                  "<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members>\r\n<member  index=\"1\">"
                                  "\r\n<routePartitionName>Hall</routePartitionName>\r\n</member>\r\n</members>\r\n"
                                  "</callingSearchSpace>\r\n</return>\r\n"),

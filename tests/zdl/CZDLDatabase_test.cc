@@ -34,6 +34,13 @@ void RawSql(const std::string& path, const std::string& sql) {
   sqlite3_close(db);
 }
 
+// Two numbers that share pattern and partition and differ in their route filter.
+const char kPatternWithAndWithoutFilter[] =
+    "INSERT INTO RouteFilter (pkid, Name) VALUES ('{F0000000-0000-0000-0000-000000000001}', 'RF');"
+    "INSERT INTO NumPlan (pkid, DNOrPattern) VALUES ('{F0000000-0000-0000-0000-000000000002}', '9.@');"
+    "INSERT INTO NumPlan (pkid, DNOrPattern, fkRouteFilter) VALUES ('{F0000000-0000-0000-0000-000000000003}', "
+    "'9.@', '{F0000000-0000-0000-0000-000000000001}')";
+
 TEST(CZDLDatabaseTest, FreshDatabaseIsCreatedAndSeeded) {
   TempDir dir;
   auto db = CZDLDatabase::Open(dir / "zeb.db");
@@ -95,11 +102,17 @@ TEST(CZDLDatabaseTest, OlderSchemaIsUpgradedInPlace) {
     list.Insert()->PutName("Survivor");
     list.Update();
   }
-  // An older build: no MGCP tables, no Description column on partitions, fewer type rows.
+  // An older build: no MGCP tables, no Description column on partitions, fewer type rows,
+  // numbers unique by pattern and partition alone, a calling search space without its clause.
   RawSql(dir / "zeb.db",
          "DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
          "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
-         "UPDATE ZebSchema SET fingerprint = 'older'");
+         "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition "
+         "ON NumPlan (DNOrPattern, COALESCE(fkRoutePartition, ''));"
+         "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Front');"
+         "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
+         "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM RoutePartition;"
+         "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
   auto db = CZDLDatabase::Open(dir / "zeb.db");
   CZDLSession& session = db->Session();
   CRoutePartitionList list(session);
@@ -111,6 +124,8 @@ TEST(CZDLDatabaseTest, OlderSchemaIsUpgradedInPlace) {
   gateways.SelectAll();
   EXPECT_EQ(0u, gateways.Count());
   EXPECT_EQ("Device Profile", CTypeList(session, "TypeClass").GetStringRef(254));
+  session.ExecScript(kPatternWithAndWithoutFilter);
+  EXPECT_EQ("Survivor", session.Query("SELECT Clause FROM CallingSearchSpace").rows.at(0).at(0).AsText());
 }
 
 TEST(CZDLIDTest, ParsesClientTextIntoCanonicalForm) {

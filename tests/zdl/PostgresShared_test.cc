@@ -37,6 +37,13 @@ CZDLID AddPartition(CZDLSession& session, const std::string& name) {
   return partition->GetID();
 }
 
+// Two numbers that share pattern and partition and differ in their route filter.
+const char kPatternWithAndWithoutFilter[] =
+    "INSERT INTO RouteFilter (pkid, Name) VALUES ('{F0000000-0000-0000-0000-000000000001}', 'RF');"
+    "INSERT INTO NumPlan (pkid, DNOrPattern) VALUES ('{F0000000-0000-0000-0000-000000000002}', '9.@');"
+    "INSERT INTO NumPlan (pkid, DNOrPattern, fkRouteFilter) VALUES ('{F0000000-0000-0000-0000-000000000003}', "
+    "'9.@', '{F0000000-0000-0000-0000-000000000001}')";
+
 std::size_t CountPartitions(CZDLSession& session) {
   CRoutePartitionList list(session);
   list.SelectAll();
@@ -113,7 +120,9 @@ TEST_F(PostgresSharedTest, OlderSchemaIsUpgradedAndForeignOrNewerOnesRefused) {
   Admin(older,
         "DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
         "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
-        "UPDATE ZebSchema SET fingerprint = 'older'");
+        "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition ON "
+        "NumPlan (DNOrPattern, COALESCE(CAST(fkRoutePartition AS TEXT), '')); UPDATE ZebSchema SET version = 1, "
+        "fingerprint = 'older'");
   auto db = CZDLDatabase::Open(older);
   CRoutePartitionList list(db->Session());
   list.SelectByName("survivor");
@@ -124,6 +133,7 @@ TEST_F(PostgresSharedTest, OlderSchemaIsUpgradedAndForeignOrNewerOnesRefused) {
   gateways.SelectAll();
   EXPECT_EQ(0u, gateways.Count());
   EXPECT_EQ("Device Profile", CTypeList(db->Session(), "TypeClass").GetStringRef(254));
+  Admin(older, kPatternWithAndWithoutFilter);
 
   const std::string newer = Fresh();
   Admin(newer, "UPDATE ZebSchema SET version = version + 1");

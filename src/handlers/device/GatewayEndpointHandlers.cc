@@ -495,15 +495,20 @@ void UpdateAnalog(zdl::CZDLSession& session, ElementCursor& cursor, const zdl::C
   ReadFields(session, cursor, *analog, kAnalogTail, NullStyle::kStop, true);
 }
 
+// The name of the access-kind section of an update for a device of protocol; throws for a
+// protocol that has no access record.
+const char* AccessSectionOf(long protocol) {
+  if (protocol == kProtocolAnalog) return "analog";
+  if (protocol == kProtocolT1) return "t1";
+  if (protocol == kProtocolPri) return "pri";
+  throw CInvalidValueException("Invalid Device Protocol for an Analog or Digital Gateway.");
+}
+
 // The access-kind section of an update, named by the device's protocol.
 void UpdateAccessSection(zdl::CZDLSession& session, ElementCursor& cursor, const zdl::CDevice& device,
                          AccessRows& rows) {
   const long protocol = device.GetDeviceProtocol();
-  const char* section = protocol == kProtocolAnalog ? "analog"
-                        : protocol == kProtocolT1   ? "t1"
-                        : protocol == kProtocolPri  ? "pri"
-                                                    : nullptr;
-  if (!section) throw CInvalidValueException("Invalid Device Protocol for an Analog or Digital Gateway.");
+  const char* section = AccessSectionOf(protocol);
   if (!cursor.Is(section)) cursor.ThrowFound(std::string("<") + section + ">");
   ElementCursor field = cursor.EnterCurrent();
   if (protocol == kProtocolAnalog) {
@@ -568,6 +573,8 @@ void CUpdateGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, 
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kIdentifyForUpdate);
   auto device = devices.GetCurrentItem();
+  // Only an analog, T1 or PRI device is updated here, whatever the request goes on to name.
+  AccessSectionOf(device->GetDeviceProtocol());
   AccessRows rows(db());
 
   if (cursor.Is("newName")) {

@@ -116,6 +116,10 @@ void DeleteMemberDevices(zdl::CZDLSession& session, const std::string& where, co
 }  // namespace
 
 void CMGCPHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+  if (method_ == "getMGCP") return Get(request, body, sequence);
+  // Rows are written as they are read, since later checks read them back; the request's one
+  // transaction makes a refusal part-way undo them all.
+  zdl::CZDLTransaction transaction(db());
   zdl::CZDLID id;
   if (method_ == "addMGCP") {
     id = AddMGCP(request);
@@ -125,8 +129,6 @@ void CMGCPHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence
     id = AddSubunit(request);
   } else if (method_ == "addMGCPEndpoint") {
     id = AddEndpoint(request);
-  } else if (method_ == "getMGCP") {
-    return Get(request, body, sequence);
   } else if (method_ == "updateMGCP") {
     id = Update(request);
   } else if (method_ == "removeMGCP") {
@@ -140,6 +142,7 @@ void CMGCPHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence
   } else {
     throw CZEBException("Exception in CMGCPHandler::execute(): invalid command.");
   }
+  transaction.Commit();
   AddStandardResponse(body, method_ + "Response", id, sequence);
 }
 
@@ -414,18 +417,16 @@ void CMGCPHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
   AddElementResponse(body, "getMGCPResponse", sequence, holder);
 }
 
-// --- removals: each one unit ---
+// --- removals ---
 
 zdl::CZDLID CMGCPHandler::Remove(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kFoundNullGateway);
-  zdl::CZDLTransaction transaction(db());
   DeleteMemberDevices(db(), "fkMGCP = ?", {id});
   zdl::CMGCPList gateways(db());
   gateways.SelectByID(id);
   gateways.DeleteAll();
   gateways.Update();
-  transaction.Commit();
   return id;
 }
 
@@ -438,11 +439,9 @@ zdl::CZDLID CMGCPHandler::RemoveUnit(XmlNode request) {
   if (slots.Count() == 0) ThrowRowFault("Unit not found");
   slots.SelectWhere("fkMGCP = ? AND Slot = ?", {id, slot});
   if (slots.Count() == 0) ThrowRowFault(Indexes("MGCPSlotConfig table does not have unit(%d)", slot));
-  zdl::CZDLTransaction transaction(db());
   DeleteMemberDevices(db(), "fkMGCP = ? AND Slot = ?", {id, slot});
   slots.DeleteAll();
   slots.Update();
-  transaction.Commit();
   return id;
 }
 
@@ -455,11 +454,9 @@ zdl::CZDLID CMGCPHandler::RemoveSubunit(XmlNode request) {
   zdl::CMGCPSlotConfigList slots(db());
   slots.SelectWhere("fkMGCP = ? AND Slot = ? AND Subunit = ?", {id, slot, subunit});
   if (slots.Count() == 0) ThrowRowFault("Subunit not found");
-  zdl::CZDLTransaction transaction(db());
   DeleteMemberDevices(db(), "fkMGCP = ? AND Slot = ? AND Subunit = ?", {id, slot, subunit});
   slots.DeleteAll();
   slots.Update();
-  transaction.Commit();
   return id;
 }
 

@@ -1,6 +1,6 @@
 // The ten MGCP gateway methods. A gateway is written before its units, each unit and subunit
-// row as soon as it is read, and each endpoint device as it is made, so a failure part-way
-// through an add leaves what was written before it; the removals are one unit each.
+// row as soon as it is read, and each endpoint device as it is made, all in the one transaction
+// of the request: a request that fails part-way leaves nothing behind.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "builders/CXMLDialPlan.h"
 #include "dispatch/RequestReader.h"
 #include "handlers/dialplan/DialPlanHandler.h"
+#include "zdl/Dialect.h"
 
 namespace zeb {
 
@@ -11,11 +12,19 @@ namespace {
 const char kUpdateNotFound[] = "Dial Plan Tag not found.";
 const char kNotFound[] = "The specified dial plan tag was not found.";
 
+// Selects the tags named name. One name may be a tag of several dial plans: the tag of the plan
+// whose name sorts first (without regard to case, as names are compared) comes first, a tag
+// without a plan before all, so that every look-up by name picks the same tag.
+void SelectTagsByName(zdl::CDialPlanTagList& tags, const std::string& name) {
+  tags.SelectWhere(tags.session().dialect().Equals("Tag", true), {name},
+                   "COALESCE((SELECT LOWER(Name) FROM DialPlan WHERE DialPlan.pkid = DialPlanTag.fkDialPlan), '')");
+}
+
 // A tag list that the shared identification can select by name: a tag's name is its "Tag".
 class TagsByName : public zdl::CDialPlanTagList {
  public:
   using CDialPlanTagList::CDialPlanTagList;
-  void SelectByName(const std::string& name) { SelectByTag(name); }
+  void SelectByName(const std::string& name) { SelectTagsByName(*this, name); }
 };
 
 Identification TagIdentification(DialPlanOperation operation) {
@@ -35,7 +44,7 @@ zdl::CZDLID ReadDialPlanUuid(XmlNode element) {
 zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagByName(zdl::CZDLSession& session, const std::string& name,
                                                    const zdl::CZDLID& preferred, const std::string& notFound) {
   zdl::CDialPlanTagList tags(session);
-  tags.SelectByTag(name);
+  SelectTagsByName(tags, name);
   if (tags.Count() == 0) ThrowNotFound(notFound);
   for (std::size_t i = 0; i < tags.Count(); ++i) {
     if (tags.GetItem(i)->GetDialPlanID() == preferred) return tags.GetItem(i);

@@ -12,7 +12,8 @@ namespace zeb {
 
 // The tag named name (compared without regard to case). Tag names are unique only within a
 // dial plan: of several tags of that name, the one of dial plan preferred is taken when there is
-// one, else the first. Throws CZDLException 2 with notFound when there is none.
+// one, else the one of the dial plan whose name sorts first (the tag getDialPlanTag answers by
+// name). Throws CZDLException 2 with notFound when there is none.
 zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagByName(zdl::CZDLSession& session, const std::string& name,
                                                    const zdl::CZDLID& preferred, const std::string& notFound);
 // The tag with identifier id, or CZDLException 2 with notFound.
