@@ -4,17 +4,29 @@ namespace zeb::zdl {
 
 namespace {
 
-// The values of one statement as one map key; NULL differs from empty text.
-std::string KeyOf(const std::vector<CZDLValue>& values) {
-  std::string key;
-  for (const CZDLValue& value : values) {
-    key += value.IsNull() ? "\x01" : "\x02" + value.AsText();
-    key += '\x1f';
+// One value as part of a map key; NULL differs from empty text.
+void AppendKey(std::string& key, const CZDLValue& value) {
+  if (value.IsNull()) {
+    key += '\x01';
+  } else {
+    key += '\x02';
+    key += value.kind() == CZDLValue::Kind::kText ? value.TextRef() : value.AsText();
   }
+  key += '\x1f';
+}
+
+std::string KeyOf(const CZDLValue& value) {
+  std::string key;
+  AppendKey(key, value);
   return key;
 }
 
-std::string KeyOf(const CZDLValue& value) { return KeyOf(std::vector<CZDLValue>{value}); }
+// The values of one statement as one map key.
+std::string KeyOf(const std::vector<CZDLValue>& values) {
+  std::string key;
+  for (const CZDLValue& value : values) AppendKey(key, value);
+  return key;
+}
 
 }  // namespace
 
@@ -60,8 +72,7 @@ void CZDLReadAhead::Run() {
       continue;
     }
     ResultSet empty;
-    empty.columns = results[i].columns;
-    if (!empty.columns.empty()) empty.columns.pop_back();
+    empty.columns = results[i].columns.WithoutLast();
     for (const CZDLValue& key : pending.keys) answers.emplace(KeyOf(key), empty);
     for (auto& row : results[i].rows) {
       const std::string key = KeyOf(row.back());

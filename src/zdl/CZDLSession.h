@@ -17,13 +17,43 @@ class CZDLDatabase;
 class CZDLReadAhead;
 class Dialect;
 
+// The column names of a result with a look-up by name. Copies share one list: the results of
+// one prepared statement all share the list made for its first.
+class ResultColumns {
+ public:
+  ResultColumns() = default;
+  explicit ResultColumns(std::vector<std::string> names);
+
+  std::size_t size() const { return list_ ? list_->names.size() : 0; }
+  bool empty() const { return size() == 0; }
+  const std::string& operator[](std::size_t index) const { return list_->names[index]; }
+  const std::vector<std::string>& names() const;
+  // Index of the column (case-insensitive), or -1.
+  int Find(const std::string& name) const;
+  // The same columns without the last one.
+  ResultColumns WithoutLast() const;
+
+ private:
+  struct NoCaseHash {
+    std::size_t operator()(const std::string& name) const;
+  };
+  struct NoCaseEqual {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+  struct List {
+    std::vector<std::string> names;
+    std::unordered_map<std::string, int, NoCaseHash, NoCaseEqual> byName;
+  };
+  std::shared_ptr<const List> list_;
+};
+
 // A fully read result: column names and rows of values.
 struct ResultSet {
-  std::vector<std::string> columns;
+  ResultColumns columns;
   std::vector<std::vector<CZDLValue>> rows;
 
   // Index of the column (case-insensitive), or -1.
-  int Column(const std::string& name) const;
+  int Column(const std::string& name) const { return columns.Find(name); }
 };
 
 // A statement with ? placeholders and the values bound to them.
@@ -66,8 +96,13 @@ class CZDLSession {
  private:
   friend class CZDLReadAhead;
 
-  DbStatement& Prepared(const std::string& sql);
-  ResultSet ReadAll(DbStatement& statement);
+  struct Prepared {
+    std::unique_ptr<DbStatement> statement;
+    ResultColumns columns;  // of its last result
+  };
+
+  Prepared& Prepare(const std::string& sql);
+  ResultSet ReadAll(DbStatement& statement, ResultColumns& columns);
   // Caches may have been filled from a snapshot older than a change another process made
   // meanwhile: they are dropped again when the snapshot ends.
   void RememberForeignChanges();
@@ -75,7 +110,7 @@ class CZDLSession {
 
   CZDLDatabase& database_;
   std::unique_ptr<DbConnection> connection_;
-  std::unordered_map<std::string, std::unique_ptr<DbStatement>> statements_;
+  std::unordered_map<std::string, Prepared> statements_;
   int depth_ = 0;
   bool failed_ = false;
   bool reading_ = false;
