@@ -34,11 +34,14 @@ set(ZEB_SOURCES
   src/zdl/directory/CUserInfoList.cc
   src/zdl/directory/CLdapConfig.cc
   src/zdl/CopyDatabase.cc
+  src/zdl/AuditLog.cc
+  src/zdl/DatabaseHealth.cc
   src/soap/CXMLElement.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
   src/soap/XmlDocument.cc
   src/soap/ProcessSOAPRequest.cc
+  src/soap/SecretMask.cc
   src/dispatch/CRequestHandler.cc
   src/dispatch/RequestReader.cc
   src/dispatch/CreateHandler.cc
@@ -99,11 +102,31 @@ set(ZEB_SOURCES
   src/handlers/system/RegionHandler.cc
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
+  src/extension/AuditTrail.cc
   src/extension/VersionStamp.cc
   src/extension/CQuillonExtension.cc
+  src/wsdl/ServiceDocuments.cc
+)
+
+# The schema fragments of the service documents, compiled into the binary in this order.
+set(ZEB_SCHEMA_FRAGMENTS
+  src/wsdl/schema/Common.xsd
+  src/wsdl/schema/Phones.xsd
+  src/wsdl/schema/Users.xsd
+  src/wsdl/schema/Lines.xsd
+  src/wsdl/schema/Partitions.xsd
+  src/wsdl/schema/Patterns.xsd
+  src/wsdl/schema/RouteLists.xsd
+  src/wsdl/schema/Gateways.xsd
+  src/wsdl/schema/Lists.xsd
+  src/wsdl/schema/ServiceParameters.xsd
+  src/wsdl/schema/DialPlans.xsd
+  src/wsdl/schema/DevicePools.xsd
 )
 
 set(ZEB_SERVER_SOURCES
+  src/server/AdminListener.cc
+  src/server/AuditPruner.cc
   src/server/AuthFile.cc
   src/server/Authenticator.cc
   src/server/BasicCredentials.cc
@@ -114,8 +137,12 @@ set(ZEB_SERVER_SOURCES
   src/server/FailureThrottle.cc
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
+  src/server/Metrics.cc
+  src/server/ReadinessProbe.cc
   src/server/PasswordHash.cc
   src/server/ServerOptions.cc
+  src/server/ServiceDocumentRoute.cc
+  src/server/ServiceNotify.cc
   src/server/TlsContext.cc
   src/server/main.cc
 )
@@ -123,6 +150,7 @@ set(ZEB_SERVER_SOURCES
 set(ZEB_TEST_SOURCES
   tests/soap/CXMLElement_test.cc
   tests/soap/ProcessSOAPRequest_test.cc
+  tests/soap/SecretMask_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
@@ -134,6 +162,8 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresLibrary_test.cc
   tests/zdl/PostgresShared_test.cc
   tests/zdl/PostgresCopy_test.cc
+  tests/zdl/AuditLog_test.cc
+  tests/zdl/CopyProgressView_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLMGCP_test.cc
@@ -141,6 +171,7 @@ set(ZEB_TEST_SOURCES
   tests/support/DatabaseSnapshot.cc
   tests/support/PgScratchDatabase.cc
   tests/e2e/ZebdProcess.cc
+  tests/e2e/ServedSchema.cc
   tests/e2e/ZebdTest.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
@@ -152,6 +183,7 @@ set(ZEB_TEST_SOURCES
   tests/server/FailureThrottle_test.cc
   tests/server/Authenticator_test.cc
   tests/server/ListenAddress_test.cc
+  tests/server/ConnectionRegistry_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
   tests/e2e/DeviceProfile_e2e_test.cc
@@ -173,4 +205,8 @@ set(ZEB_TEST_SOURCES
   tests/e2e/VoiceMailPort_e2e_test.cc
   tests/e2e/WriteQueue_e2e_test.cc
   tests/e2e/CTIRoutePoint_e2e_test.cc
+  tests/support/SchemaValidator.cc
+  tests/wsdl/ServiceDocuments_test.cc
+  tests/e2e/ServiceDocuments_e2e_test.cc
+  tests/e2e/Operations_e2e_test.cc
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages zebd needs to build, run and be tested. whois brings mkpasswd and
-# apache2-utils htpasswd: the tests make their password hashes with them.
+# apache2-utils htpasswd: the tests make their password hashes with them. python3-zeep and
+# python3-suds are SOAP toolkits the toolkit tests use against a running zebd.
 set -euo pipefail
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -10,5 +11,11 @@ $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
   libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev \
   libgtest-dev googletest libbenchmark-dev \
+  libsystemd-dev prometheus-cpp-dev systemd \
   curl openssl sqlite3 wrk nginx-light postgresql \
-  whois apache2-utils
+  whois apache2-utils dpkg-dev man-db \
+  python3-zeep python3-suds python3-lxml
+# The node soap client of the toolkit tests runs on the machine's node; Debian's when there is none.
+if ! command -v npm >/dev/null; then
+  $sudo apt-get install -y --no-install-recommends nodejs npm
+fi

@@ -16,6 +16,13 @@ struct RequestContext {
   std::string versionStamp;
   // The calling thread's database session, or null when the server runs without a database.
   zdl::CZDLSession* db = nullptr;
+  // Filled in by the SOAP layer as the request goes, for the front end's counters and audit
+  // row: the request element's local name ("" until it is read), and how the request ended (""
+  // for a response, else the fault's code: the detailed fault's number, "Client" or "Server").
+  std::string method;
+  std::string faultCode;
+  // The request's newValue holds a secret: trace records and audit rows mask it.
+  bool secretValue = false;
 };
 
 }  // namespace zeb

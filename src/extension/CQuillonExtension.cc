@@ -8,11 +8,14 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "dispatch/RequestContext.h"
+#include "extension/AuditTrail.h"
 #include "extension/RefusalResponses.h"
 #include "extension/VersionStamp.h"
 #include "soap/ProcessSOAPRequest.h"
+#include "soap/SecretMask.h"
 #include "zdl/CGenericBuffer.h"
 
 namespace zeb {
@@ -21,21 +24,30 @@ namespace {
 
 constexpr std::size_t kResponseBufferSize = 20480;
 
-// The variable's value, cut to its first 24 characters; "" when the server has none.
+// The variable's whole value; "" when the server has none.
 std::string ServerVariable(EXTENSION_CONTROL_BLOCK* ecb, const char* name) {
   if (!ecb->GetServerVariable) return "";
-  char buffer[25] = {};
+  char buffer[64] = {};
   DWORD size = sizeof buffer;
-  if (ecb->GetServerVariable(ecb->ConnID, name, buffer, &size)) {
-    buffer[24] = '\0';
-    return buffer;
-  }
-  // A longer value does not fit the buffer; fetch it whole and keep its start.
+  if (ecb->GetServerVariable(ecb->ConnID, name, buffer, &size)) return std::string(buffer, strnlen(buffer, sizeof buffer));
   if (size <= sizeof buffer || size > 4096) return "";
   std::string value(size, '\0');
   if (!ecb->GetServerVariable(ecb->ConnID, name, value.data(), &size)) return "";
-  value.resize(std::min<std::size_t>(std::strlen(value.c_str()), 24));
+  value.resize(std::strlen(value.c_str()));
   return value;
+}
+
+// The trace record keeps a server variable the way a 25-byte buffer holds it.
+std::string TraceField(const std::string& value) { return value.substr(0, 24); }
+
+int RefusalStatus(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::kMethodNotAllowed: return 405;
+    case Refusal::kUnsupportedMediaType: return 415;
+    case Refusal::kTooLarge: return 413;
+    case Refusal::kNoResources: return 503;
+  }
+  return 0;
 }
 
 void Write(EXTENSION_CONTROL_BLOCK* ecb, const char* bytes, std::size_t length) {
@@ -86,41 +98,63 @@ void CQuillonExtension::Refuse(EXTENSION_CONTROL_BLOCK* ecb, Refusal which, std:
 }
 
 int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
-  const std::uint32_t requestId = ++requestCounter_;
+  const auto started = std::chrono::steady_clock::now();
+  RequestOrigin origin;
+  origin.node = options_.node;
+  origin.requestId = ++requestCounter_;
   std::string requestText;
   std::string responseText;
   const std::time_t requestTime = std::time(nullptr);
-  const std::string clientAddress = ServerVariable(ecb, "REMOTE_ADDR");
-  const std::string clientUser = ServerVariable(ecb, "REMOTE_USER");
+  origin.clientAddress = ServerVariable(ecb, "REMOTE_ADDR");
+  origin.clientUser = ServerVariable(ecb, "REMOTE_USER");
+  RequestContext context;
+  Refusal refusal{};
+  bool refused = true;
 
   if (strcasecmp(ecb->lpszMethod ? ecb->lpszMethod : "", "POST") != 0) {
-    Refuse(ecb, Refusal::kMethodNotAllowed, &responseText);
+    refusal = Refusal::kMethodNotAllowed;
   } else if (!ContainsTextXml(ecb->lpszContentType)) {
-    Refuse(ecb, Refusal::kUnsupportedMediaType, &responseText);
+    refusal = Refusal::kUnsupportedMediaType;
   } else if (ecb->cbTotalBytes != ecb->cbAvailable) {
-    Refuse(ecb, Refusal::kTooLarge, &responseText);
+    refusal = Refusal::kTooLarge;
   } else {
+    refused = false;
     try {
       // The SOAP layer reads the body as a C string, so the request text (and its trace) ends at
       // the first NUL byte.
       const char* body = reinterpret_cast<const char*>(ecb->lpbData);
       if (ecb->cbAvailable) requestText.assign(body, std::find(body, body + ecb->cbAvailable, '\0'));
     } catch (const std::bad_alloc&) {
-      Refuse(ecb, Refusal::kNoResources, &responseText);
+      refused = true;
+      refusal = Refusal::kNoResources;
     }
-    if (responseText.empty()) {
+    if (!refused) {
       zdl::CGenericBuffer buffer(kResponseBufferSize);
-      RequestContext context;
       context.versionStamp = NewVersionStamp();
       if (options_.session) context.db = options_.session();
+      std::optional<AuditTrail> audit;
+      if (options_.audit) audit.emplace(context, origin, requestText);
       const long length = ProcessSOAPRequest(requestText.c_str(), buffer, context);
       const std::string header = successHeaderPrefix_ + std::to_string(length) + "\r\n\r\n";
       Write(ecb, header.data(), header.size());
       Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
       responseText = std::move(buffer.str());
+      // The client gets its bytes as they are; the trace file never holds a secret.
+      MaskSecretsInPlace(requestText, context.secretValue);
+      MaskSecretsInPlace(responseText, context.secretValue);
     }
   }
-  trace_.WriteTraceRecord(requestText, requestId, requestTime, responseText, clientAddress, clientUser);
+  if (refused) Refuse(ecb, refusal, &responseText);
+  RequestSummary summary;
+  summary.traceBytes = trace_.WriteTraceRecord(requestText, origin.requestId, requestTime, responseText,
+                                               TraceField(origin.clientAddress), TraceField(origin.clientUser));
+  if (options_.observer) {
+    summary.method = context.method;
+    summary.faultCode = context.faultCode;
+    summary.refusalStatus = refused ? RefusalStatus(refusal) : 0;
+    summary.elapsed = std::chrono::steady_clock::now() - started;
+    options_.observer(summary);
+  }
   return 0;
 }
 

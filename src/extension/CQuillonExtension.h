@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,10 +20,24 @@ namespace zdl {
 class CZDLSession;
 }
 
+// What the extension tells its observer about each request it answered.
+struct RequestSummary {
+  std::string_view method;     // the request element's local name; "" when none was read
+  std::string_view faultCode;  // "" for a response, else the fault's code (RequestContext)
+  int refusalStatus = 0;       // HTTP status of a refused request; 0 for an admitted one
+  std::chrono::steady_clock::duration elapsed{};
+  std::size_t traceBytes = 0;  // what the trace record added to the trace file
+};
+
 struct ExtensionOptions {
   std::string traceDir = "trace";  // created (one level only) when the extension loads
   // Returns the calling thread's database session; empty runs without a configuration database.
   std::function<zdl::CZDLSession*()> session;
+  // Appends an audit row for each request that changes the configuration (AuditTrail.h).
+  bool audit = false;
+  std::string node;  // this server in audit rows: "host:port"
+  // Called once per answered request, on the request's thread, after its trace record.
+  std::function<void(const RequestSummary&)> observer;
 };
 
 class CQuillonExtension {

@@ -62,7 +62,7 @@ void TraceLog::Open() {
   if (stream_ && mode[0] == 'a' && !FileSize(currentFile_, &size_)) size_ = 0;
 }
 
-void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
+std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
                                 const std::string& responseText, const std::string& clientAddress,
                                 const std::string& clientUser) {
   char when[64] = {};
@@ -83,8 +83,8 @@ void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t re
 
   std::lock_guard<std::mutex> lock(mutex_);
   if (!stream_) Open();
-  if (!stream_) return;
-  std::fwrite(record.data(), 1, record.size(), stream_);
+  if (!stream_) return 0;
+  const std::size_t written = std::fwrite(record.data(), 1, record.size(), stream_);
   std::fflush(stream_);
   // The file grows only by our records while it is open, so its size is counted, not asked for.
   size_ += record.size();
@@ -92,6 +92,7 @@ void TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t re
     std::fclose(stream_);
     stream_ = nullptr;
   }
+  return written;
 }
 
 void TraceLog::CloseTraceLog() {

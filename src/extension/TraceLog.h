@@ -27,7 +27,8 @@ class TraceLog {
   void CreateDirectory() const;
 
   // Writes one record and flushes it. A file that cannot be opened drops the record silently.
-  void WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
+  // Returns the bytes written (0 when dropped).
+  std::size_t WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
                         const std::string& responseText, const std::string& clientAddress,
                         const std::string& clientUser);
 

@@ -126,6 +126,14 @@ bool AuthFile::Refresh(const Identity& identity, std::string* error) {
   return true;
 }
 
+void AuthFile::Reload() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    racy_ = true;  // makes Current read the file
+  }
+  Current();
+}
+
 std::shared_ptr<const UserTable> AuthFile::Current() {
   Identity identity = IdentityOf(path_);
   std::lock_guard<std::mutex> lock(mutex_);

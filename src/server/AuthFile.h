@@ -60,6 +60,8 @@ class AuthFile {
   // modification time is too recent to tell a later write of the same size apart. While the
   // file cannot be read, the table is empty: nobody gets in until it can be read again.
   std::shared_ptr<const UserTable> Current();
+  // Reads the file now, whether or not it looks changed, and reports the outcome.
+  void Reload();
 
   const std::string& path() const { return path_; }
 

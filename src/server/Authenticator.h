@@ -55,6 +55,9 @@ class Authenticator {
   // with the throttle. Thread-safe.
   Attempt Begin(const std::string_view* authorization, const std::string& address, Clock::time_point now);
 
+  // Reads the auth file again at once (SIGHUP).
+  void ReloadUsers() { file_.Reload(); }
+
   // The slow part: true when the attempt's password is right. Thread-safe; touches no state.
   static bool Check(const Attempt& attempt);
 

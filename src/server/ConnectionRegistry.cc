@@ -4,24 +4,55 @@
 
 namespace zeb::server {
 
-bool ConnectionRegistry::TryAdd(const std::shared_ptr<Connection>& connection, const std::string& address) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (stopping_ || connections_.size() >= maxConnections_) return false;
-  std::size_t& fromAddress = perAddress_[address];
-  if (fromAddress >= maxPerAddress_) return false;
-  ++fromAddress;
-  connections_.emplace(connection.get(), Entry{connection, address});
-  return true;
+Admission ConnectionRegistry::TryAdd(const std::shared_ptr<Connection>& connection, const std::string& address) {
+  std::shared_ptr<Connection> evicted;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return Admission::kRefused;
+    auto fromAddress = perAddress_.find(address);
+    if (fromAddress != perAddress_.end() && fromAddress->second >= maxPerAddress_) {
+      evicted = TakeLongestIdle(address);
+      if (!evicted) return Admission::kRefused;
+    }
+    if (connections_.size() >= maxConnections_) {
+      if (evicted) return Admission::kRefused;  // cannot happen: the eviction made room
+      evicted = TakeLongestIdle("");
+      if (!evicted) return Admission::kRefused;
+    }
+    ++perAddress_[address];
+    connections_.emplace(connection.get(), Entry{connection, address});
+  }
+  // Stopped outside the lock: Stop only posts to the connection's strand.
+  if (evicted) evicted->Stop();
+  return evicted ? Admission::kAdmittedByEviction : Admission::kAdmitted;
+}
+
+std::shared_ptr<Connection> ConnectionRegistry::TakeLongestIdle(const std::string& address) {
+  auto oldest = connections_.end();
+  std::int64_t oldestSince = 0;
+  for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+    if (!address.empty() && it->second.address != address) continue;
+    auto connection = it->second.connection.lock();
+    const std::int64_t since = connection ? connection->idleSince.load(std::memory_order_relaxed) : 0;
+    if (since != 0 && (oldest == connections_.end() || since < oldestSince)) oldest = it, oldestSince = since;
+  }
+  if (oldest == connections_.end()) return nullptr;
+  std::shared_ptr<Connection> connection = oldest->second.connection.lock();
+  Forget(oldest);
+  return connection;
+}
+
+void ConnectionRegistry::Forget(std::unordered_map<const Connection*, Entry>::iterator entry) {
+  auto count = perAddress_.find(entry->second.address);
+  if (count != perAddress_.end() && --count->second == 0) perAddress_.erase(count);
+  connections_.erase(entry);
+  if (connections_.empty()) empty_.notify_all();
 }
 
 void ConnectionRegistry::Remove(const Connection* connection) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = connections_.find(connection);
-  if (found == connections_.end()) return;
-  auto count = perAddress_.find(found->second.address);
-  if (count != perAddress_.end() && --count->second == 0) perAddress_.erase(count);
-  connections_.erase(found);
-  if (connections_.empty()) empty_.notify_all();
+  if (found != connections_.end()) Forget(found);
 }
 
 void ConnectionRegistry::StopAll() {

@@ -1,10 +1,13 @@
-// The open connections of one host: counts them against the connection caps, and reaches every
-// one of them at shutdown. Thread-safe.
+// The open connections of one host: counts them against the connection caps, makes room at a
+// cap by closing the connection that has waited longest for its next request, and reaches every
+// connection at shutdown. Thread-safe.
 #pragma once
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,6 +21,16 @@ class Connection {
   virtual ~Connection() = default;
   // Ends the connection soon; see HttpSession::Stop. Thread-safe.
   virtual void Stop() = 0;
+
+  // Since when the connection has waited for its next request (steady clock ticks), or 0 while
+  // it is doing anything else. Set by the connection without a lock; read by the registry.
+  std::atomic<std::int64_t> idleSince{0};
+};
+
+enum class Admission {
+  kAdmitted,
+  kAdmittedByEviction,  // an idle connection was closed to make room
+  kRefused,
 };
 
 class ConnectionRegistry {
@@ -27,10 +40,12 @@ class ConnectionRegistry {
   ConnectionRegistry(const ConnectionRegistry&) = delete;
   ConnectionRegistry& operator=(const ConnectionRegistry&) = delete;
 
-  // Registers the connection from address when fewer than maxConnections are open, fewer than
-  // maxPerAddress of them from that address, and StopAll has not been called; returns false
-  // (and registers nothing) otherwise.
-  bool TryAdd(const std::shared_ptr<Connection>& connection, const std::string& address);
+  // Registers the connection from address when fewer than maxConnections are open and fewer
+  // than maxPerAddress of them come from that address. At a cap it makes room by stopping the
+  // connection (of that address, for the per-address cap) that has waited longest for its next
+  // request, and forgets it at once; with none waiting, or after StopAll, it refuses (and
+  // registers nothing).
+  Admission TryAdd(const std::shared_ptr<Connection>& connection, const std::string& address);
 
   // Forgets the connection; called from its destructor. Unknown connections are ignored.
   void Remove(const Connection* connection);
@@ -48,6 +63,11 @@ class ConnectionRegistry {
     std::weak_ptr<Connection> connection;
     std::string address;
   };
+
+  // Forgets the longest-waiting idle connection (of address, unless empty) and returns it;
+  // null when none waits. REQUIRES: mutex_ held.
+  std::shared_ptr<Connection> TakeLongestIdle(const std::string& address);
+  void Forget(std::unordered_map<const Connection*, Entry>::iterator entry);  // REQUIRES: mutex_ held
 
   const std::size_t maxConnections_;
   const std::size_t maxPerAddress_;

@@ -8,23 +8,27 @@
 #include <exception>
 #include <memory>
 
+#include "server/ServiceNotify.h"
+#include "server/TlsContext.h"
+
 namespace zeb::server {
 
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
 HttpHost::HttpHost(const ServerOptions& options, std::unique_ptr<net::ssl::context> tls,
-                   std::unique_ptr<Authenticator> authenticator)
+                   std::unique_ptr<Authenticator> authenticator, Metrics* metrics)
     : options_(options),
       tls_(std::move(tls)),
       authenticator_(std::move(authenticator)),
+      metrics_(metrics),
       registry_(options.maxConnections, options.maxConnectionsPerAddress),
       // Stand-ins may run the loop beside the configured threads: never the single-thread hint.
       ioc_(static_cast<int>(std::max(2u, options.threads))),
       checkPool_(authenticator_ ? kCheckThreads : 1),
-      services_{&options_, &registry_, authenticator_.get(), &checkPool_},
+      services_{&options_, &registry_, authenticator_.get(), &checkPool_, metrics},
       acceptor_(net::make_strand(ioc_)),
-      signals_(ioc_, SIGINT, SIGTERM),
+      signals_(ioc_, SIGINT, SIGTERM, SIGHUP),
       workers_(ioc_) {}
 
 HttpHost::~HttpHost() {
@@ -44,22 +48,51 @@ std::string HttpHost::Listen(const tcp::endpoint& endpoint) {
   return address + ":" + std::to_string(bound.port());
 }
 
-void HttpHost::Run() {
-  signals_.async_wait([this](boost::system::error_code ec, int /*signal*/) {
-    if (!ec) Shutdown();
+void HttpHost::WaitForSignal() {
+  signals_.async_wait([this](boost::system::error_code ec, int signal) {
+    if (ec) return;
+    if (signal != SIGHUP) return Shutdown();
+    Reload();
+    WaitForSignal();
   });
+}
+
+void HttpHost::Reload() {
+  NotifyReloading();
+  if (options_.tls()) {
+    try {
+      std::shared_ptr<net::ssl::context> fresh = MakeTlsContext(options_.tlsCert, options_.tlsKey);
+      std::lock_guard<std::mutex> lock(tlsMutex_);
+      tls_ = std::move(fresh);
+      fail({}, "reload: TLS certificate '" + options_.tlsCert + "' read again");
+    } catch (const std::exception& e) {
+      fail({}, std::string("reload: ") + e.what() + "; keeping the certificate in use");
+    }
+  }
+  if (authenticator_) authenticator_->ReloadUsers();
+  NotifyReady();
+}
+
+std::shared_ptr<net::ssl::context> HttpHost::CurrentTls() const {
+  std::lock_guard<std::mutex> lock(tlsMutex_);
+  return tls_;
+}
+
+void HttpHost::Run() {
+  WaitForSignal();
   DoAccept();
   zdl::SetWaitObserver(&workers_);
   workers_.Start(options_.threads);
 
   WaitForShutdownRequest();
+  NotifyStopping();
   net::post(acceptor_.get_executor(), [this] {
     boost::system::error_code ignored;
     acceptor_.close(ignored);
     signals_.cancel(ignored);
   });
   registry_.StopAll();
-  if (!registry_.WaitUntilEmpty(kShutdownGrace)) {
+  if (!registry_.WaitUntilEmpty(options_.drainTimeout)) {
     fail({}, "shutting down with " + std::to_string(registry_.size()) + " connections still open");
   }
   ioc_.stop();
@@ -97,8 +130,10 @@ void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
     // for clients that pipeline requests.
     boost::system::error_code ignored;
     socket.set_option(tcp::no_delay(true), ignored);
-    if (tls_) {
-      StartSession(TlsStream(std::move(socket), *tls_));
+    // The stream's TLS state holds its own reference to the context, so a reload may drop
+    // this one while the connection goes on.
+    if (std::shared_ptr<net::ssl::context> tls = CurrentTls()) {
+      StartSession(TlsStream(std::move(socket), *tls));
     } else {
       StartSession(PlainStream(std::move(socket)));
     }
@@ -109,8 +144,12 @@ void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
 template <class Stream>
 void HttpHost::StartSession(Stream&& stream) {
   auto session = std::make_shared<HttpSession<Stream>>(std::move(stream), services_);
-  // Past a cap the connection is closed at once, when the session is released here.
-  if (registry_.TryAdd(session, session->remoteAddress())) session->Start();
+  // Past a cap, with no idle connection to close instead, the connection is closed at once,
+  // when the session is released here.
+  const Admission admission = registry_.TryAdd(session, session->remoteAddress());
+  if (metrics_ && admission == Admission::kAdmittedByEviction) metrics_->OnIdleConnectionEvicted();
+  if (metrics_ && admission == Admission::kRefused) metrics_->OnConnectionRefused();
+  if (admission != Admission::kRefused) session->Start();
 }
 
 }  // namespace zeb::server

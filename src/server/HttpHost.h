@@ -2,7 +2,8 @@
 // context, reads requests on a pool of worker threads, asks for credentials when it has an
 // authenticator, and hands each admitted request to the extension (see HttpSession.h). It owns
 // the listening socket, the worker threads, the password check pool and the set of open
-// connections, and shuts down on SIGINT/SIGTERM.
+// connections, shuts down on SIGINT/SIGTERM, and on SIGHUP reads its TLS certificate and key
+// and its auth file again without touching open connections.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -28,9 +29,10 @@ namespace zeb::server {
 class HttpHost {
  public:
   // tls: serve HTTPS with this context (nullptr: plain HTTP). authenticator: require HTTP Basic
-  // credentials (nullptr: none).
+  // credentials (nullptr: none). metrics: count requests and connections there (nullptr: none;
+  // it must outlive the host).
   HttpHost(const ServerOptions& options, std::unique_ptr<boost::asio::ssl::context> tls,
-           std::unique_ptr<Authenticator> authenticator);
+           std::unique_ptr<Authenticator> authenticator, Metrics* metrics = nullptr);
   ~HttpHost();
   HttpHost(const HttpHost&) = delete;
   HttpHost& operator=(const HttpHost&) = delete;
@@ -41,14 +43,22 @@ class HttpHost {
 
   // REQUIRES: Listen succeeded. Serves on options.threads worker threads until Shutdown is
   // called or SIGINT/SIGTERM arrives, then stops accepting, closes idle connections, lets
-  // requests under way finish (waiting at most kShutdownGrace) and returns once every
+  // requests under way finish (waiting at most options.drainTimeout) and returns once every
   // worker thread has ended.
   void Run();
 
   // Asks Run to shut down. Thread-safe; may be called more than once.
   void Shutdown();
 
-  static constexpr std::chrono::seconds kShutdownGrace{5};
+  // Reads the TLS certificate and key and the auth file again (what SIGHUP does). New
+  // connections get the new certificate; open ones keep theirs. A certificate or key that does
+  // not load is reported on stderr and the one in use is kept. Thread-safe.
+  void Reload();
+
+  // The TLS context new connections get; nullptr for plain HTTP. Thread-safe.
+  std::shared_ptr<boost::asio::ssl::context> CurrentTls() const;
+  Authenticator* authenticator() const { return authenticator_.get(); }
+  std::size_t OpenConnections() const { return registry_.size(); }
   // Threads that compute password hashes; each check also holds its hash's working memory.
   static constexpr std::size_t kCheckThreads = 2;
 
@@ -58,10 +68,13 @@ class HttpHost {
   template <class Stream>
   void StartSession(Stream&& stream);
   void WaitForShutdownRequest();
+  void WaitForSignal();
 
   const ServerOptions options_;
-  const std::unique_ptr<boost::asio::ssl::context> tls_;
+  mutable std::mutex tlsMutex_;
+  std::shared_ptr<boost::asio::ssl::context> tls_;  // guarded by tlsMutex_
   const std::unique_ptr<Authenticator> authenticator_;
+  Metrics* const metrics_;
   ConnectionRegistry registry_;  // declared before ioc_: sessions deregister as ioc_ dies
   boost::asio::io_context ioc_;
   // Declared after ioc_: destroyed first, dropping the sessions of abandoned checks while the

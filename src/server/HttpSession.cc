@@ -11,6 +11,8 @@
 #include <iostream>
 #include <limits>
 
+#include "server/ServiceDocumentRoute.h"
+
 namespace zeb::server {
 
 namespace beast = boost::beast;
@@ -132,6 +134,7 @@ void HttpSession<Stream>::Handshake() {
 template <class Stream>
 void HttpSession<Stream>::OnHandshake(beast::error_code ec) {
   if (ec) {
+    if (services_.metrics) services_.metrics->OnTlsHandshakeFailure();
     fail(ec, "TLS handshake with " + remoteAddress_);
     return Close();
   }
@@ -144,6 +147,7 @@ template <class Stream>
 void HttpSession<Stream>::WaitForRequest() {
   if (buffer_.size() > 0) return ReadHeader();
   phase_ = Phase::kIdle;
+  idleSince.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
   Lowest().expires_after(options_.idleTimeout);
   stream_.async_read_some(buffer_.prepare(kIdleReadBytes),
                           beast::bind_front_handler(&HttpSession::OnIdleRead, this->shared_from_this()));
@@ -151,6 +155,7 @@ void HttpSession<Stream>::WaitForRequest() {
 
 template <class Stream>
 void HttpSession<Stream>::OnIdleRead(beast::error_code ec, std::size_t bytes) {
+  idleSince.store(0, std::memory_order_relaxed);
   buffer_.commit(bytes);
   if (ec) {
     fail(ec, "idle read from " + remoteAddress_);
@@ -236,6 +241,7 @@ template <class Stream>
 void HttpSession<Stream>::OnChecked(const Authenticator::Attempt& attempt, bool passed) {
   services_.authenticator->Finish(attempt, passed, remoteAddress_, Authenticator::Clock::now());
   if (!passed) {
+    if (services_.metrics) services_.metrics->OnAuthenticationFailure();
     fail({}, "authentication of '" + attempt.user + "' from " + remoteAddress_ + " failed");
     return Admit(false);
   }
@@ -293,16 +299,25 @@ void HttpSession<Stream>::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
   Handle(parser_->get().body().size(), true);
 }
 
-// Runs the extension synchronously on this thread, then sends what it wrote; a request without
+// Answers a request for a service document from memory; runs the extension synchronously on
+// this thread for any other request, then sends what it wrote. A request without
 // valid credentials gets the 401 answer instead. A body that was not read leaves the connection
 // unusable for another request.
 template <class Stream>
 void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   phase_ = Phase::kWriting;
   bool closeAfter = !bodyRead || !keepAlive_;
-  if (!authorized_) return Respond(UnauthorizedResponse(closeAfter), closeAfter);
+  if (!authorized_) {
+    if (services_.metrics) services_.metrics->OnUnauthorized();
+    return Respond(UnauthorizedResponse(closeAfter), closeAfter);
+  }
 
   const auto& request = parser_->get();
+  beast::error_code ignored;
+  const auto port = Lowest().socket().local_endpoint(ignored).port();
+  if (auto document = AnswerDocumentRequest(DocumentRequestOf(request, kTls, port))) {
+    return Respond(std::move(*document), closeAfter);
+  }
   ExtensionRequest call;
   call.method = ToStd(request.method_string());
   call.queryString = QueryOf(request.target());

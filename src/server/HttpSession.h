@@ -27,6 +27,7 @@
 #include "server/Authenticator.h"
 #include "server/ConnectionRegistry.h"
 #include "server/ExtensionCall.h"
+#include "server/Metrics.h"
 #include "server/ServerOptions.h"
 
 namespace zeb::server {
@@ -42,6 +43,7 @@ struct SessionServices {
   ConnectionRegistry* registry = nullptr;
   Authenticator* authenticator = nullptr;         // nullptr: requests need no credentials
   boost::asio::thread_pool* checkPool = nullptr;  // runs password checks when authenticator is set
+  Metrics* metrics = nullptr;                     // nullptr: nothing is counted
 };
 
 using PlainStream = boost::beast::tcp_stream;

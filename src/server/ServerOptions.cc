@@ -64,6 +64,28 @@ bool ParseListen(std::string_view text, ServerOptions* options) {
   return true;
 }
 
+// [HOST:]PORT for the admin listener; a bare port listens on loopback.
+bool ParseAdminListen(std::string_view text, ServerOptions* options) {
+  std::uint64_t port = 0;
+  if (text.find(':') == std::string_view::npos) {
+    if (!ParseUnsigned(text, 0, 65535, &port)) return false;
+    options->adminHost = "127.0.0.1";
+    options->adminPort = static_cast<std::uint16_t>(port);
+    return true;
+  }
+  if (text.front() == ':') {
+    if (!ParseUnsigned(text.substr(1), 0, 65535, &port)) return false;
+    options->adminHost = "127.0.0.1";
+    options->adminPort = static_cast<std::uint16_t>(port);
+    return true;
+  }
+  ServerOptions parsed;
+  if (!ParseListen(text, &parsed)) return false;
+  options->adminHost = parsed.host;
+  options->adminPort = parsed.port;
+  return true;
+}
+
 // A file name option: any non-empty text.
 Setter FileName(std::string ServerOptions::*member) {
   return [member](std::string_view v, ServerOptions* o) {
@@ -133,6 +155,22 @@ const std::vector<OptionEntry>& Options() {
        FileName(&ServerOptions::tlsKey)},
       {"auth-file", "FILE", "require HTTP Basic authentication against user:crypt-hash lines", "none",
        FileName(&ServerOptions::authFile)},
+      {"admin-listen", "[HOST:]PORT", "serve /metrics, /healthz and /readyz on this address (loopback without HOST)",
+       "none", ParseAdminListen},
+      {"drain-timeout", "S", "seconds requests under way may take to finish when zebd stops", "10",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->drainTimeout); }},
+      {"audit-retention", "DAYS", "days audit rows are kept; 0 keeps them for ever", "365",
+       [](std::string_view v, ServerOptions* o) {
+         std::uint64_t n = 0;
+         if (!ParseUnsigned(v, 0, 100'000, &n)) return false;
+         o->auditRetentionDays = static_cast<unsigned>(n);
+         return true;
+       }},
+      {"no-audit", nullptr, "write no audit rows", "audit on",
+       [](std::string_view, ServerOptions* o) {
+         o->audit = false;
+         return true;
+       }},
       {"insecure", nullptr, "allow a non-loopback --listen address without TLS and authentication", "off",
        [](std::string_view, ServerOptions* o) {
          o->insecure = true;
@@ -220,8 +258,14 @@ std::string HelpText() {
   }
   text += std::string("  --help").append(kHelpColumn - 8, ' ') + "print this help and exit\n";
   text +=
-      "\nA --listen address other than a loopback one needs --tls-cert, --tls-key and --auth-file,\n"
-      "or --insecure.\n";
+      "\nA --listen or --admin-listen address other than a loopback one needs --tls-cert, --tls-key\n"
+      "and --auth-file, or --insecure. The admin listener uses the same TLS and authentication.\n"
+      "\nOther commands:\n"
+      "  zebd copy --from LOCATION --to LOCATION   copy a configuration database\n"
+      "  zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]\n"
+      "                                            print the audit log of changes as JSON lines\n"
+      "\nSignals: SIGTERM and SIGINT stop after the requests under way; SIGHUP reads the TLS\n"
+      "certificate and key and the auth file again.\n";
   return text;
 }
 

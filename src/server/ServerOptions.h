@@ -28,8 +28,14 @@ struct ServerOptions {
   std::string tlsKey;     // PEM private key of tlsCert, unencrypted
   std::string authFile;   // "user:hash" lines; when set, every request needs HTTP Basic credentials
   bool insecure = false;  // allows a non-loopback listener without TLS and authentication
+  std::string adminHost;  // the admin listener's address; "" when there is none
+  std::uint16_t adminPort = 0;
+  std::chrono::milliseconds drainTimeout{10'000};  // requests under way may finish at shutdown
+  bool audit = true;                               // append an audit row for every change
+  unsigned auditRetentionDays = 365;               // 0 keeps audit rows for ever
 
   bool tls() const { return !tlsCert.empty(); }
+  bool admin() const { return !adminHost.empty(); }
 };
 
 enum class ParseResult {

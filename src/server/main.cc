@@ -1,18 +1,30 @@
-// zebd: checks that the listener may start as configured, loads the extension, serves HTTP(S)
-// until SIGINT/SIGTERM, then unloads the extension.
+// zebd: checks that the listeners may start as configured, loads the extension, serves HTTP(S)
+// (and the admin listener when asked) until SIGINT/SIGTERM, then unloads the extension and
+// closes the database.
+#include <unistd.h>
+
 #include <csignal>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "extension/CQuillonExtension.h"
+#include "server/AdminListener.h"
+#include "server/AuditPruner.h"
 #include "server/Authenticator.h"
 #include "server/HttpHost.h"
 #include "server/ListenAddress.h"
+#include "server/Metrics.h"
+#include "server/ReadinessProbe.h"
 #include "server/ServerOptions.h"
+#include "server/ServiceNotify.h"
 #include "server/TlsContext.h"
+#include "wsdl/ServiceDocuments.h"
+#include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CopyDatabase.h"
+#include "zdl/DatabaseHealth.h"
 
 namespace {
 
@@ -38,15 +50,46 @@ Security LoadSecurity(const server::ServerOptions& options) {
   return security;
 }
 
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return "localhost";
+  return name;
+}
+
+// What runs beside the SOAP listener. Made before the host, ended after it.
+struct Monitoring {
+  std::unique_ptr<server::Metrics> metrics;
+  std::unique_ptr<server::ReadinessProbe> readiness;
+};
+
 // Serves until shutdown. Returns the process exit code.
 int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endpoint& endpoint,
-          Security security) {
+          const std::optional<boost::asio::ip::tcp::endpoint>& adminEndpoint, Security security,
+          Monitoring& monitoring, zeb::ExtensionOptions& extensionOptions) {
   try {
-    server::HttpHost host(options, std::move(security.tls), std::move(security.authenticator));
+    server::HttpHost host(options, std::move(security.tls), std::move(security.authenticator),
+                          monitoring.metrics.get());
     std::string address = host.Listen(endpoint);
+    extensionOptions.node = HostName() + address.substr(address.rfind(':'));
+    zeb::LoadExtension(extensionOptions);
+    zeb::HSE_VERSION_INFO version;
+    zeb::GetExtensionVersion(&version);
+    std::unique_ptr<server::AdminListener> admin;
+    if (adminEndpoint) {
+      monitoring.metrics->SetOpenConnections([&host] { return host.OpenConnections(); });
+      server::AdminListener::Services services;
+      services.metrics = monitoring.metrics.get();
+      services.readiness = monitoring.readiness.get();
+      if (options.tls()) services.tls = [&host] { return host.CurrentTls(); };
+      services.authenticator = host.authenticator();
+      admin = std::make_unique<server::AdminListener>(std::move(services));
+      std::cout << "zebd admin listening on " << admin->Start(*adminEndpoint) << std::endl;
+    }
     // Tests and scripts read this line to learn the port; it must be flushed at once.
     std::cout << "zebd listening on " << address << std::endl;
+    server::NotifyReady();
     host.Run();
+    if (admin) admin->Stop();
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
@@ -54,11 +97,36 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
   }
 }
 
+// `zebd xsd` prints the schema and `zebd wsdl [ADDRESS]` the WSDL, whose service address is
+// ADDRESS (default: the one of the default listener), for generating clients offline.
+int PrintDocument(int argc, char** argv) {
+  const std::string which = argv[1];
+  if (argc > (which == "wsdl" ? 3 : 2)) {
+    std::cerr << "zebd: usage: zebd xsd | zebd wsdl [ADDRESS]\n";
+    return kExitUsage;
+  }
+  try {
+    const zeb::wsdl::ServiceDocuments& documents = zeb::wsdl::Documents();
+    if (which == "xsd") {
+      std::cout << documents.Schema();
+    } else {
+      std::cout << documents.Wsdl(argc > 2 ? argv[2] : std::string("http://127.0.0.1:8080") + zeb::wsdl::kServicePath);
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "zebd: " << e.what() << std::endl;
+    return kExitFailure;
+  }
+  return std::cout.flush() ? 0 : kExitFailure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // `zebd copy --from A --to B` moves a configuration database instead of serving.
-  if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  if (argc > 1 && std::string(argv[1]) == "copy") return zeb::zdl::RunCopyCommand(argc - 2, argv + 2, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+  // `zebd wsdl` and `zebd xsd` print the service documents.
+  if (argc > 1 && (std::string(argv[1]) == "wsdl" || std::string(argv[1]) == "xsd")) return PrintDocument(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "audit") return zeb::zdl::RunAuditCommand(argc - 2, argv + 2, std::cout, std::cerr);
   server::ServerOptions options;
   std::string error;
   switch (server::ParseServerOptions(argc, argv, &options, &error)) {
@@ -75,6 +143,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   boost::asio::ip::tcp::endpoint endpoint;
+  std::optional<boost::asio::ip::tcp::endpoint> adminEndpoint;
   Security security;
   std::unique_ptr<zeb::zdl::CZDLDatabase> database;
   try {
@@ -83,11 +152,22 @@ int main(int argc, char** argv) {
       std::cerr << "zebd: " << problem << "\n";
       return kExitUsage;
     }
-    if (options.insecure && !server::IsLoopback(endpoint.address()) &&
-        (!options.tls() || options.authFile.empty()))
-      Warn("warning: listening on " + endpoint.address().to_string() +
-           " without TLS and authentication (--insecure)");
+    if (options.admin()) {
+      adminEndpoint = server::ResolveListenEndpoint(options.adminHost, options.adminPort);
+      if (std::string problem = server::ExposureProblem(options, *adminEndpoint); !problem.empty()) {
+        std::cerr << "zebd: admin listener: " << problem << "\n";
+        return kExitUsage;
+      }
+    }
+    for (const auto* listener : {&endpoint, adminEndpoint ? &*adminEndpoint : nullptr}) {
+      if (listener && options.insecure && !server::IsLoopback(listener->address()) &&
+          (!options.tls() || options.authFile.empty()))
+        Warn("warning: listening on " + listener->address().to_string() +
+             " without TLS and authentication (--insecure)");
+    }
     security = LoadSecurity(options);
+    // Built once, before the first request: a broken schema stops the start.
+    zeb::wsdl::Documents();
     database = zeb::zdl::CZDLDatabase::Open(options.database);
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
@@ -97,13 +177,27 @@ int main(int argc, char** argv) {
   zeb::ExtensionOptions extensionOptions;
   extensionOptions.traceDir = options.traceDir;
   extensionOptions.session = [db = database.get()] { return &db->Session(); };
-  zeb::LoadExtension(extensionOptions);
-  zeb::HSE_VERSION_INFO version;
-  zeb::GetExtensionVersion(&version);
+  extensionOptions.audit = options.audit;
+  Monitoring monitoring;
+  if (adminEndpoint) {
+    monitoring.metrics = std::make_unique<server::Metrics>(ZEB_VERSION);
+    extensionOptions.observer = [metrics = monitoring.metrics.get()](const zeb::RequestSummary& summary) {
+      metrics->OnRequest(summary);
+    };
+    monitoring.readiness = std::make_unique<server::ReadinessProbe>();
+    monitoring.readiness->Add("database", [db = database.get()] { zeb::zdl::ProbeDatabase(*db); });
+  }
+  std::unique_ptr<server::AuditPruner> pruner;
+  if (options.audit && options.auditRetentionDays > 0)
+    pruner = std::make_unique<server::AuditPruner>(*database, options.auditRetentionDays, Warn);
 
-  int exitCode = Serve(options, endpoint, std::move(security));
+  int exitCode = Serve(options, endpoint, adminEndpoint, std::move(security), monitoring, extensionOptions);
 
-  zeb::TerminateExtension(0);
-  zeb::UnloadExtension();
+  pruner.reset();
+  monitoring.readiness.reset();
+  if (zeb::LoadedExtension()) {
+    zeb::TerminateExtension(0);
+    zeb::UnloadExtension();
+  }
   return exitCode;
 }

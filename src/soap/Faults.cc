@@ -4,13 +4,80 @@
 
 namespace zeb {
 
+namespace {
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+
+// One character of text: the length of its UTF-8 sequence (0 when the bytes at text[at] are
+// not valid UTF-8) and whether XML allows the character.
+struct Character {
+  std::size_t length = 0;
+  bool allowed = false;
+};
+
+Character CharacterAt(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return {1, lead >= 0x20 || lead == '\t' || lead == '\n' || lead == '\r'};
+  std::size_t length;
+  unsigned long code;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, code = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, code = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, code = lead & 0x07u;
+  } else {
+    return {};
+  }
+  if (at + length > text.size()) return {};
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return {};
+    code = (code << 6) | (byte(i) & 0x3Fu);
+  }
+  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return {};
+  return {length, code != 0xFFFE && code != 0xFFFF};
+}
+
+}  // namespace
+
+std::string ValidXmlText(const std::string& text) {
+  std::size_t at = 0;
+  for (Character c; at < text.size() && (c = CharacterAt(text, at)).allowed;) at += c.length;
+  if (at == text.size()) return text;
+  std::string valid = text.substr(0, at);
+  while (at < text.size()) {
+    const Character c = CharacterAt(text, at);
+    if (c.allowed) {
+      valid.append(text, at, c.length);
+    } else {
+      valid += kReplacement;  // one per character XML refuses, one per byte that is not UTF-8
+    }
+    at += c.length == 0 ? 1 : c.length;
+  }
+  return valid;
+}
+
 void AddFault(CXMLElement* parent, const std::string& faultcode, const std::string& faultstring) {
   CXMLElement* fault = parent->AddNewChild("SOAP-ENV:Fault");
   fault->AddChild("faultcode", faultcode);
-  fault->AddChild("faultstring", faultstring);
+  fault->AddChild("faultstring", ValidXmlText(faultstring));
 }
 
 namespace {
+
+// A CDATA section holding text, split where the text holds "]]>" (which would end it early).
+std::string CDataSection(const std::string& text) {
+  std::string section = "<![CDATA[";
+  std::size_t from = 0;
+  for (std::size_t end; (end = text.find("]]>", from)) != std::string::npos; from = end + 2) {
+    section.append(text, from, end + 2 - from);
+    section += "]]><![CDATA[";
+  }
+  section.append(text, from, std::string::npos);
+  return section + "]]>";
+}
 
 std::string WrittenZebAttributes(const std::string& schemaLocation) {
   CXMLElement element;
@@ -42,7 +109,7 @@ void AddZebAttributes(CXMLElement* element, const std::string& schemaLocation, S
 
 void AddDetailedFault(const std::string& schemaLocation, CXMLElement* parent, const std::string& method, int code,
                       Sequence sequence, const std::string& message) {
-  const std::string cdata = "<![CDATA[" + message + "]]>";
+  const std::string cdata = CDataSection(ValidXmlText(message));
   CXMLElement* fault = parent->AddNewChild("SOAP-ENV:Fault");
   fault->AddChild("faultcode", "SOAP-ENV:Client");
   fault->AddNewChild("faultstring")->AddRawChild(cdata);
@@ -50,7 +117,7 @@ void AddDetailedFault(const std::string& schemaLocation, CXMLElement* parent, co
   AddZebAttributes(error, schemaLocation, sequence);
   error->AddChild("code", std::to_string(code));
   error->AddNewChild("message")->AddRawChild(cdata);
-  error->AddChild("request", method);
+  error->AddChild("request", ValidXmlText(method));
 }
 
 }  // namespace zeb

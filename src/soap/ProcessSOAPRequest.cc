@@ -19,6 +19,18 @@ namespace {
 const char kClient[] = "SOAP-ENV:Client";
 const char kServer[] = "SOAP-ENV:Server";
 
+// Adds a plain fault and notes its code, without the prefix, for the front end.
+void AddPlainFault(CXMLElement* body, RequestContext& context, const char* code, const std::string& text) {
+  context.faultCode = std::strrchr(code, ':') + 1;
+  AddFault(body, code, text);
+}
+
+void AddCodedFault(const std::string& schemaLocation, CXMLElement* body, RequestContext& context,
+                   const std::string& method, int code, Sequence sequence, const std::string& text) {
+  context.faultCode = std::to_string(code);
+  AddDetailedFault(schemaLocation, body, method, code, sequence, text);
+}
+
 std::string ComErrorText(const CComError& error) {
   return "\n<![CDATA[\nAn error occured during parsing\nMessage: " + error.Description() + "\nSource = " +
          error.Source() + "\nCode meaning = " + error.ErrorMessage() + "\n]]>\n";
@@ -77,32 +89,32 @@ void CSOAPRequest::Process(CXMLElement* root, RequestContext& context) {
   try {
     XmlDocument document;
     if (!document.LoadXML(text_, std::strlen(text_))) {
-      AddFault(body, kClient, ParseErrorText(document.error()));
+      AddPlainFault(body, context, kClient, ParseErrorText(document.error()));
       return;
     }
     XmlNode envelope = document.FirstChild();
     while (envelope && !envelope.IsElement()) envelope = envelope.NextSibling();
     if (!envelope || envelope.LocalName() != "Envelope") {
-      AddFault(body, kClient, "SOAP Envelope element not found!");
+      AddPlainFault(body, context, kClient, "SOAP Envelope element not found!");
       return;
     }
     XmlNode bodyElement = envelope.FirstElementChild();
     if (bodyElement && bodyElement.LocalName() == "Header") bodyElement = bodyElement.NextElementSibling();
     if (!bodyElement || bodyElement.LocalName() != "Body") {
-      AddFault(body, kClient, "SOAP Body element not found!");
+      AddPlainFault(body, context, kClient, "SOAP Body element not found!");
       return;
     }
     XmlNode request = bodyElement.FirstElementChild();
     if (!request) {
-      AddFault(body, kClient, "No request method found in SOAP Body!");
+      AddPlainFault(body, context, kClient, "No request method found in SOAP Body!");
       return;
     }
     CSOAPRequestElement(request).Process(body, context);
   } catch (const CComError& error) {
     if (error.Error() == kComNotInitialized) throw;
-    AddFault(body, kServer, ComErrorText(error));
+    AddPlainFault(body, context, kServer, ComErrorText(error));
   } catch (...) {
-    AddFault(body, kServer, "An unknown error occured on the server. Please try again later.");
+    AddPlainFault(body, context, kServer, "An unknown error occured on the server. Please try again later.");
   }
 }
 
@@ -118,10 +130,11 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     if (!node_) throw CInvalidValueException("No request element found.");
     if (auto value = node_.Attribute("sequence")) sequence = ParseSequence(*value);
     method = node_.LocalName();
+    context.method = method;
     if (!FindHandlerFactory(method)) {
       // Most unknown names come from clients probing; answer without unwinding an exception.
       const CUnknownMethodException unknown(method);
-      AddDetailedFault(schemaLocation(), body, method, unknown.GetCode(), sequence, unknown.what());
+      AddCodedFault(schemaLocation(), body, context, method, unknown.GetCode(), sequence, unknown.what());
       return;
     }
     handler = CreateHandler(method, context);
@@ -130,13 +143,13 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     if (context.db) snapshot.emplace(*context.db);
     handler->Execute(node_, body, sequence);
   } catch (const zdl::CZDLException& error) {
-    AddDetailedFault(schemaLocation(), body, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
+    AddCodedFault(schemaLocation(), body, context, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
   } catch (const CZEBException& error) {
-    AddDetailedFault(schemaLocation(), body, method, error.GetCode(), sequence, error.what());
+    AddCodedFault(schemaLocation(), body, context, method, error.GetCode(), sequence, error.what());
   } catch (const std::string& text) {
-    AddFault(body, kClient, text);
+    AddPlainFault(body, context, kClient, text);
   } catch (...) {
-    AddFault(body, kServer, "Unknown error occured on server. Please check your XML for errors.");
+    AddPlainFault(body, context, kServer, "Unknown error occured on server. Please check your XML for errors.");
   }
 }
 

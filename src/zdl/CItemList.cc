@@ -83,12 +83,14 @@ void CItemListBase::Write() {
     BeforeDelete(session_, table_, item->values_[0]);
     CheckDelete(session_, table_, item->values_[0]);
     session_.Execute("DELETE FROM " + table_.name + " WHERE " + key + " = ?", {item->values_[0]});
+    session_.NoteWritten(table_, item->values_[0]);
     AfterDelete(session_, *item);
   }
   for (const auto& item : items_) {
     if (!item->isNew_ && !item->HasChanges()) continue;
     BeforeWrite(session_, *item);
     CheckWrite(session_, *item);
+    session_.NoteWritten(table_, item->values_[0]);
     std::vector<CZDLValue> values;
     if (item->isNew_) {
       std::string names, marks;

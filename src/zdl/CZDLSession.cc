@@ -8,6 +8,7 @@
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLException.h"
 #include "zdl/CZDLReadAhead.h"
+#include "zdl/Schema.h"
 
 namespace zeb::zdl {
 
@@ -148,6 +149,7 @@ void CZDLSession::Begin() {
   }
   if (depth_++ == 0) {
     failed_ = false;
+    firstTable_ = nullptr;
     RememberForeignChanges();
     try {
       connection_->BeginWrite();
@@ -167,6 +169,7 @@ void CZDLSession::Commit() {
     throw CZDLException(kZDLGeneralError, "The transaction was rolled back by an inner failure.");
   }
   try {
+    if (hook_ && firstTable_) hook_->BeforeCommit(*this, *firstTable_, firstKey_);
     connection_->Commit();
   } catch (...) {
     try {
@@ -183,6 +186,21 @@ void CZDLSession::Rollback() {
   if (--depth_ > 0) return;
   DropCachesFilledFromStaleSnapshot();
   connection_->Rollback();
+}
+
+// A row that goes with its owner (a member, a line appearance) is the record a change is about
+// only when the change wrote no record of its own.
+static bool IsOwnedRow(const TableDef& table) {
+  for (const ColumnDef& column : table.columns) {
+    if (column.kind == ColKind::kRef && column.onDelete == OnDelete::kCascade) return true;
+  }
+  return false;
+}
+
+void CZDLSession::NoteWritten(const TableDef& table, const CZDLValue& key) {
+  if (depth_ == 0 || (firstTable_ && !(IsOwnedRow(*firstTable_) && !IsOwnedRow(table)))) return;
+  firstTable_ = &table;
+  firstKey_ = key;
 }
 
 void CZDLSession::BeginRead() {

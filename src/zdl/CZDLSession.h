@@ -15,7 +15,19 @@ namespace zeb::zdl {
 
 class CZDLDatabase;
 class CZDLReadAhead;
+class CZDLSession;
 class Dialect;
+struct TableDef;
+
+// Watches the write transactions of a session, for the audit log: called inside an outermost
+// write transaction that wrote rows through the record lists, just before it commits. A throw
+// rolls the transaction back and reaches the committer.
+class CommitHook {
+ public:
+  virtual ~CommitHook() = default;
+  // table and key: the record the transaction changed (see CZDLSession::NoteWritten).
+  virtual void BeforeCommit(CZDLSession& session, const TableDef& table, const CZDLValue& key) = 0;
+};
 
 // The column names of a result with a look-up by name. Copies share one list: the results of
 // one prepared statement all share the list made for its first.
@@ -89,6 +101,12 @@ class CZDLSession {
   bool InTransaction() const { return depth_ > 0; }
   // Statements sent to the database so far (not those answered by a read-ahead).
   std::uint64_t statementsRun() const { return statementsRun_; }
+  // Installs the hook the outermost commits call (null: none). The caller keeps it alive.
+  void SetCommitHook(CommitHook* hook) { hook_ = hook; }
+  // Tells the session that the record lists wrote this row. The commit hook sees the
+  // transaction's first row of a table that does not go with an owner, or its first row when
+  // all do.
+  void NoteWritten(const TableDef& table, const CZDLValue& key);
   // A read-only snapshot; see CZDLReadScope.
   void BeginRead();
   void EndRead();
@@ -117,6 +135,9 @@ class CZDLSession {
   std::uint64_t foreignChanges_ = 0;  // the database's count when the snapshot began
   std::uint64_t statementsRun_ = 0;
   CZDLReadAhead* readAhead_ = nullptr;  // the innermost one alive
+  CommitHook* hook_ = nullptr;
+  const TableDef* firstTable_ = nullptr;  // the transaction's first written row, or null
+  CZDLValue firstKey_;
 };
 
 // Holds one read snapshot for a scope, so that the reads of one request see one state of the

@@ -1,6 +1,8 @@
 #include "zdl/CopyDatabase.h"
 
+#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <iomanip>
 #include <ostream>
 #include <utility>
@@ -32,8 +34,17 @@ std::string InsertStatement(const TableDef& table) {
   return "INSERT INTO " + table.name + " (" + names + ") VALUES (" + marks + ")";
 }
 
-void CopyTable(CZDLSession& source, CZDLSession& target, const TableDef& table) {
+constexpr long long kProgressRows = 500;
+
+double Seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void CopyTable(CZDLSession& source, CZDLSession& target, const TableDef& table, const CopyProgress& progress) {
   const ResultSet rows = source.Query("SELECT * FROM " + table.name);
+  const long long total = static_cast<long long>(rows.rows.size());
+  long long done = 0;
+  if (progress) progress(table.name, 0, total);
   std::vector<int> from(table.columns.size());
   for (std::size_t i = 0; i < table.columns.size(); ++i) from[i] = rows.Column(table.columns[i].name);
   const std::vector<int> selfReferences = SelfReferences(table);
@@ -50,12 +61,14 @@ void CopyTable(CZDLSession& source, CZDLSession& target, const TableDef& table) 
       values[column] = CZDLValue();
     }
     target.Execute(insert, values);
+    if (progress && ++done % kProgressRows == 0 && done < total) progress(table.name, done, total);
   }
   for (const auto& [values, column] : later) {
     target.Execute("UPDATE " + table.name + " SET " + table.columns[column].name + " = ? WHERE " + table.keyName() +
                        " = ?",
                    values);
   }
+  if (progress) progress(table.name, total, total);
 }
 
 long long CountRows(CZDLSession& session, const TableDef& table) {
@@ -64,7 +77,7 @@ long long CountRows(CZDLSession& session, const TableDef& table) {
 
 }  // namespace
 
-std::vector<TableCount> CopyDatabase(const std::string& from, const std::string& to) {
+std::vector<TableCount> CopyDatabase(const std::string& from, const std::string& to, const CopyProgress& progress) {
   if (!IsPostgresLocation(from) && !std::filesystem::exists(from)) {
     throw CZDLException(kZDLDatabaseUnavailable, "There is no configuration database " + from + ".");
   }
@@ -75,7 +88,7 @@ std::vector<TableCount> CopyDatabase(const std::string& from, const std::string&
   {
     CZDLReadScope snapshot(in);
     CZDLTransaction transaction(out);
-    for (const TableDef* table : AllTables()) CopyTable(in, out, *table);
+    for (const TableDef* table : AllTables()) CopyTable(in, out, *table, progress);
     transaction.Commit();
   }
   std::vector<TableCount> counts;
@@ -84,7 +97,34 @@ std::vector<TableCount> CopyDatabase(const std::string& from, const std::string&
   return counts;
 }
 
-int RunCopyCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
+CopyProgressView::CopyProgressView(std::ostream& out, bool terminal, double intervalSeconds)
+    : out_(out), terminal_(terminal), interval_(intervalSeconds) {}
+
+void CopyProgressView::Update(const std::string& table, long long done, long long total) {
+  const double now = Seconds();
+  if (table != table_) table_ = table, tableStart_ = now;
+  const bool finished = done == total;
+  if (!finished && now - lastShown_ < (terminal_ ? 0.1 : interval_)) return;
+  if (finished && !terminal_) return;  // the count table at the end says it
+  lastShown_ = now;
+  const double elapsed = now - tableStart_;
+  const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
+  std::ostringstream line;
+  if (terminal_) {
+    constexpr int kWidth = 24;
+    const int filled = total > 0 ? static_cast<int>(kWidth * done / total) : kWidth;
+    line << '\r' << std::left << std::setw(34) << table << " [" << std::string(filled, '#')
+         << std::string(kWidth - filled, '-') << "] ";
+  } else {
+    line << "zebd copy: " << table << ": ";
+  }
+  line << done << "/" << total << " rows, " << static_cast<long long>(rate) << " rows/s";
+  if (!finished && rate > 0) line << ", " << static_cast<long long>((total - done) / rate + 0.5) << " s left";
+  line << (terminal_ ? (finished ? "\x1b[K\n" : "\x1b[K") : "\n");
+  out_ << line.str() << std::flush;
+}
+
+int RunCopyCommand(int argc, char** argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   std::string from, to;
   for (int i = 0; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
@@ -106,7 +146,10 @@ int RunCopyCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
   }
   std::vector<TableCount> counts;
   try {
-    counts = CopyDatabase(from, to);
+    CopyProgressView view(err, errIsTerminal);
+    counts = CopyDatabase(from, to, [&view](const std::string& table, long long done, long long total) {
+      view.Update(table, done, total);
+    });
   } catch (const std::exception& error) {
     err << "zebd copy: " << error.what() << "\n";
     return 1;

@@ -43,13 +43,13 @@ class DevicePoolTest : public ZebdTest {
   // partition, a node group without members, a region beside the seeded one, and a media
   // resource list (which the API cannot create).
   void AddReferencedRecords() {
-    CallForId("addRoutePartition", "<addRoutePartition><p><name>Lobby</name></p></addRoutePartition>");
+    CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>Lobby</name></newRoutePartition></addRoutePartition>");
     css_ = CallForId("addCSS",
-                     "<addCSS><c><name>Auto</name><members><member index=\"1\"><routePartitionName>Lobby"
-                     "</routePartitionName></member></members></c></addCSS>");
+                     "<addCSS><newCSS><name>Auto</name><members><member index=\"1\"><routePartitionName>Lobby"
+                     "</routePartitionName></member></members></newCSS></addCSS>");
     group_ = CallForId("addDialcoreGroup",
-                       "<addDialcoreGroup><g><name>Pool nodes</name><members/></g></addDialcoreGroup>");
-    region_ = CallForId("addRegion", "<addRegion><r><name>West</name></r></addRegion>");
+                       "<addDialcoreGroup><dialcoreGroup><name>Pool nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
+    region_ = CallForId("addRegion", "<addRegion><region><name>West</name></region></addRegion>");
     auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
     db->Session().Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES (?, 'Music')", {kMediaList});
     entry_ = db->Session().Query("SELECT pkid FROM RegionMatrix").rows.at(0).at(0).AsText();
@@ -116,7 +116,8 @@ TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
                            std::string(kDateTime) + "\"/><zeb:dialcoreGroup uuid=\"" + group_ +
                            "\"/><zeb:region uuid=\"" + region_ + "\"/><zeb:softkeyTemplate uuid=\"" +
                            kSoftkeyStandard + "\"/><zeb:havenInfo uuid=\"" + kHavenDisable +
-                           "\"/><zeb:ignored/></zeb:p></zeb:addDevicePool>");
+                           "\"/><zeb:ignored/></zeb:p></zeb:addDevicePool>",
+      kLenient);
   // Neither automatic-registration search space nor media resource list; the locales unset.
   const std::string plain = PoolResponse(id, "Plain",
                                          kDateTimeElement + GroupElement(group_, "Pool nodes") + WestElement() +
@@ -137,13 +138,13 @@ TEST_F(DevicePoolTest, UpdateReplacesWhatItNamesAndClearsTheOptionalReferences) 
   AddReferencedRecords();
   const std::string id = CallForId(
       "addDevicePool",
-      "<addDevicePool><p><name>Branch</name><autoSearchSpaceName>Auto</autoSearchSpaceName>"
+      "<addDevicePool><devicePool><name>Branch</name><autoSearchSpaceName>Auto</autoSearchSpaceName>"
       "<dateTimeSettingName>Default</dateTimeSettingName><dialcoreGroupName>Pool nodes</dialcoreGroupName>"
       "<mediaResourceListName>Music</mediaResourceListName><regionName>West</regionName>"
       "<softkeyTemplateName>Standard User</softkeyTemplateName><networkLocale>Germany</networkLocale>"
-      "<userLocale>German Germany</userLocale><havenName>Disable</havenName></p></addDevicePool>");
+      "<userLocale>German Germany</userLocale><havenName>Disable</havenName></devicePool></addDevicePool>");
   const std::string other = CallForId(
-      "addDialcoreGroup", "<addDialcoreGroup><g><name>Other nodes</name><members/></g></addDialcoreGroup>");
+      "addDialcoreGroup", "<addDialcoreGroup><dialcoreGroup><name>Other nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
   const std::string before = GetPool("<name>Branch</name>");
   EXPECT_EQ(Standard("updateDevicePool", id),
             Call("<updateDevicePool><name>Branch</name></updateDevicePool>"));
@@ -179,9 +180,9 @@ TEST_F(DevicePoolTest, UpdateReplacesWhatItNamesAndClearsTheOptionalReferences) 
 TEST_F(DevicePoolTest, RemoveAnswersTheIdentifierUnlessADeviceUsesThePool) {
   AddReferencedRecords();
   const std::string pool =
-      "<p><name>Gone</name><dateTimeSettingName>Default</dateTimeSettingName>"
+      "<devicePool><name>Gone</name><dateTimeSettingName>Default</dateTimeSettingName>"
       "<dialcoreGroupName>Default</dialcoreGroupName><regionName>West</regionName>"
-      "<softkeyTemplateName>Standard User</softkeyTemplateName><havenName>Disable</havenName></p>";
+      "<softkeyTemplateName>Standard User</softkeyTemplateName><havenName>Disable</havenName></devicePool>";
   const std::string id = CallForId("addDevicePool", "<addDevicePool>" + pool + "</addDevicePool>");
   EXPECT_EQ(Standard("removeDevicePool", id),
             Call("<removeDevicePool><uuid>" + id + "</uuid></removeDevicePool>"));
@@ -209,7 +210,7 @@ TEST_F(DevicePoolTest, AddRefusalsNameTheProblemAndChangeNothing) {
                     softkey = "<softkeyTemplateName>Standard User</softkeyTemplateName>";
   const std::string upToSoftkey = name + dts + group + region + softkey;
   auto add = [](const std::string& content) {
-    return "<addDevicePool><p>" + content + "</p></addDevicePool>";
+    return "<addDevicePool><devicePool>" + content + "</devicePool></addDevicePool>";
   };
   struct Case {
     std::string content;

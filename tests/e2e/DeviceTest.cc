@@ -40,7 +40,7 @@ std::string DeviceTest::AddCSS(const std::string& name, const std::string& membe
   const std::string members = memberPartition.empty() ? "<members/>"
                                                       : "<members><member index=\"1\"><routePartitionName>" +
                                                             memberPartition + "</routePartitionName></member></members>";
-  return CallForId("addCSS", "<addCSS><c><name>" + name + "</name>" + members + "</c></addCSS>");
+  return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name>" + members + "</newCSS></addCSS>");
 }
 
 std::string PhoneHead(const std::string& name, const std::string& product,

@@ -34,7 +34,8 @@ class DialPlanTest : public RoutingTest {
 TEST_F(DialPlanTest, DialPlanRoundTrip) {
   const std::string plan = CallForId(
       "addDialPlan", "<addDialPlan><zeb:x><zeb:name>North</zeb:name><description>A &lt; B</description></zeb:x>"
-                     "</addDialPlan>");
+                     "</addDialPlan>",
+      kLenient);
   EXPECT_EQ(Response("getDialPlan", Returned(PlanElement(plan, "North", "A &lt; B")), "3"),
             Call("<getDialPlan sequence=\"3\"><name>NORTH</name></getDialPlan>"));
   EXPECT_EQ(Standard("updateDialPlan", plan),
@@ -50,9 +51,9 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
   const std::string plan = AddPlan("NA"), other = AddPlan("EU");
   // Operator texts other than the three names, a lower-case "exists" among them, mean "==".
   const std::string tag =
-      CallForId("addDialPlanTag", "<addDialPlanTag><t><name>AREA-CODE</name><dialPlan uuid=\"" + plan +
+      CallForId("addDialPlanTag", "<addDialPlanTag><dialPlanTag><name>AREA-CODE</name><dialPlan uuid=\"" + plan +
                                       "\"/><operator>exists</operator><suppressFromRouteFilter>true"
-                                      "</suppressFromRouteFilter></t></addDialPlanTag>");
+                                      "</suppressFromRouteFilter></dialPlanTag></addDialPlanTag>");
   EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "AREA-CODE", plan, "==", "true"))),
             Call("<getDialPlanTag><name>area-code</name></getDialPlanTag>"));
   const std::pair<std::string, std::string> operators[] = {
@@ -72,12 +73,13 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
 }
 
 TEST_F(DialPlanTest, AnUnsetDialPlanKeepsAnEmptyUuid) {
-  const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><t><name>LOOSE</name><dialPlan uuid=\"\"/>"
-                                                      "<operator>EXISTS</operator></t></addDialPlanTag>");
+  const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><dialPlanTag><name>LOOSE</name>"
+                                                      "<dialPlan uuid=\"\"/><operator>EXISTS</operator>"
+                                                      "</dialPlanTag></addDialPlanTag>");
   EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(tag, "LOOSE", "", "EXISTS", "false"))),
             Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
-  CallForId("addRouteFilter", "<addRouteFilter><f><name>Loose</name><dialPlan uuid=\"\"/><members/></f>"
-                              "</addRouteFilter>");
+  CallForId("addRouteFilter", "<addRouteFilter><rfPtr><name>Loose</name><dialPlan uuid=\"\"/><members/>"
+                              "</rfPtr></addRouteFilter>");
   EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Loose</name></getRouteFilter>")
                                    .find("<clause></clause>\r\n<dialPlan  uuid=\"\"></dialPlan>\r\n"));
 }
@@ -92,9 +94,9 @@ TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
   EXPECT_EQ(Response("getDialPlanTag", Returned(TagElement(alphaTag, "CODE", alpha, "==", "false"))),
             Call("<getDialPlanTag><name>code</name></getDialPlanTag>"));
   // A filter without a dial plan takes the same tag for a member named so.
-  CallForId("addRouteFilter", "<addRouteFilter><f><name>Any</name><dialPlan uuid=\"\"/><members><member priority=\"1\">"
-                              "<dialPlanTagName>CODE</dialPlanTagName><operator>EXISTS</operator></member></members>"
-                              "</f></addRouteFilter>");
+  CallForId("addRouteFilter", "<addRouteFilter><rfPtr><name>Any</name><dialPlan uuid=\"\"/><members>"
+                              "<member priority=\"1\"><dialPlanTagName>CODE</dialPlanTagName>"
+                              "<operator>EXISTS</operator></member></members></rfPtr></addRouteFilter>");
   EXPECT_NE(std::string::npos, Call("<getRouteFilter><name>Any</name></getRouteFilter>")
                                    .find(UuidElement("dialPlanTag", alphaTag)));
   CallForId("removeRouteFilter", "<removeRouteFilter><name>Any</name></removeRouteFilter>");
@@ -108,16 +110,16 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPlan("NA");
   AddPlan("EU");
   AddTag("AREA-CODE", "NA");
-  auto tag = [](const std::string& inner) { return "<addDialPlanTag><t>" + inner + "</t></addDialPlanTag>"; };
+  auto tag = [](const std::string& inner) { return "<addDialPlanTag><dialPlanTag>" + inner + "</dialPlanTag></addDialPlanTag>"; };
   const Case cases[] = {
       {"<addDialPlan/>", "addDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <dialPlan>"},
       {"<addDialPlan><p/></addDialPlan>", "addDialPlan", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name>"},
-      {"<addDialPlan><p><description/></p></addDialPlan>", "addDialPlan", kUnexpectedNode,
+      {"<addDialPlan><dialPlan><description/></dialPlan></addDialPlan>", "addDialPlan", kUnexpectedNode,
        "Unexpected element. Found <description>, expecting <name>."},
-      {"<addDialPlan><p><name/></p></addDialPlan>", "addDialPlan", kInvalidValue,
+      {"<addDialPlan><dialPlan><name/></dialPlan></addDialPlan>", "addDialPlan", kInvalidValue,
        "The element, <name>, must contain a value."},
-      {"<addDialPlan><p><name>na</name></p></addDialPlan>", "addDialPlan", 3, "A Dial Plan named \"na\" already exists."},
+      {"<addDialPlan><dialPlan><name>na</name></dialPlan></addDialPlan>", "addDialPlan", 3, "A Dial Plan named \"na\" already exists."},
       {"<updateDialPlan/>", "updateDialPlan", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
       {"<updateDialPlan><name/></updateDialPlan>", "updateDialPlan", kInvalidValue,
        "The element, <name>, must have a value."},
@@ -219,7 +221,8 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
       "<dialPlanWizardGenId>2</dialPlanWizardGenId><members>" +
           MemberRequest("1", "AREA-CODE", "214", "==") +
           "<member priority=\"x\"><dialPlanTag uuid=\"" + office_ +
-          "\"/><digits>5</digits><operator>NOT-SELECTED</operator></member></members></rfPtr></addRouteFilter>");
+          "\"/><digits>5</digits><operator>NOT-SELECTED</operator></member></members></rfPtr></addRouteFilter>",
+      kLenient);
   const std::string members = FilterMember(filter, office_, "0", "5", "NOT-SELECTED") +
                               FilterMember(filter, area_, "1", "214", "==");
   // Members of one priority are one group; NOT-SELECTED members add nothing to the clause.
@@ -229,7 +232,8 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
   EXPECT_EQ(Standard("updateRouteFilter", filter),
             Call("<updateRouteFilter><uuid>" + filter + "</uuid><newName>Metro</newName><members>" +
                  MemberRequest("1", "AREA-CODE", "972", "==") + MemberRequest("1", "LOCAL-OFFICE", "", "EXISTS") +
-                 "</members><anything/></updateRouteFilter>"));
+                 "</members><anything/></updateRouteFilter>",
+                 kLenient));
   // The clause follows a renamed tag.
   CallForId("updateDialPlanTag", "<updateDialPlanTag><uuid>" + office_ + "</uuid><newName>OFFICE</newName>"
                                  "</updateDialPlanTag>");
@@ -252,17 +256,17 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
 
 TEST_F(RouteFilterTest, AFilterWithoutMembersHasAnEmptyClause) {
   const std::string filter =
-      CallForId("addRouteFilter", "<addRouteFilter><f><name>None</name><dialPlan uuid=\"" + plan_ +
-                                      "\"/><members/></f></addRouteFilter>");
+      CallForId("addRouteFilter", "<addRouteFilter><rfPtr><name>None</name><dialPlan uuid=\"" + plan_ +
+                                      "\"/><members/></rfPtr></addRouteFilter>");
   EXPECT_EQ(Response("getRouteFilter", Returned(FilterElement(filter, "None", "", ""))),
             Call("<getRouteFilter><uuid>" + filter + "</uuid></getRouteFilter>"));
 }
 
 TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
-  const std::string used = CallForId("addRouteFilter", "<addRouteFilter><f><name>Used</name><dialPlanName>NA"
+  const std::string used = CallForId("addRouteFilter", "<addRouteFilter><rfPtr><name>Used</name><dialPlanName>NA"
                                                        "</dialPlanName><members>" +
                                                            MemberRequest("1", "AREA-CODE", "1", "==") +
-                                                           "</members></f></addRouteFilter>");
+                                                           "</members></rfPtr></addRouteFilter>");
   {  // A route pattern that uses the filter, written where the API cannot write it yet.
     auto db = OpenDatabase();
     zdl::CNumPlanList patterns(db->Session());
@@ -272,7 +276,7 @@ TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
     pattern->PutRouteFilterID(zdl::CZDLID(used));
     patterns.Update();
   }
-  auto add = [](const std::string& inner) { return "<addRouteFilter><f>" + inner + "</f></addRouteFilter>"; };
+  auto add = [](const std::string& inner) { return "<addRouteFilter><rfPtr>" + inner + "</rfPtr></addRouteFilter>"; };
   const std::string head = "<name>N</name><dialPlanName>NA</dialPlanName><members>";
   auto member = [&](const std::string& inner) { return add(head + "<member priority=\"1\">" + inner + "</member></members>"); };
   const Case cases[] = {
@@ -409,7 +413,7 @@ TEST_F(DDITest, RefusalsNameTheProblemAndChangeNothing) {
   CallForId("addDDI", "<addDDI><ddi><name>Used</name><dialPlan uuid=\"" + na_ +
                           "\"/><members><member><dialPlanTagName>ACCESS</dialPlanTagName></member></members></ddi>"
                           "</addDDI>");
-  auto add = [](const std::string& inner) { return "<addDDI><d>" + inner + "</d></addDDI>"; };
+  auto add = [](const std::string& inner) { return "<addDDI><ddi>" + inner + "</ddi></addDDI>"; };
   auto member = [&](const std::string& inner) {
     return add("<name>N</name><dialPlanName>NA</dialPlanName><members><member>" + inner + "</member></members>");
   };

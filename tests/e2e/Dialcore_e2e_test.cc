@@ -53,7 +53,7 @@ class DialcoreTest : public ZebdTest {
 
 TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
   const std::string partition =
-      CallForId("addRoutePartition", "<addRoutePartition><p><name>Auto</name></p></addRoutePartition>");
+      CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>Auto</name></newRoutePartition></addRoutePartition>");
   const std::string id = CallForId(
       "addDialcore",
       "<addDialcore><dialcore><name>Node B</name><description>Second &amp; spare</description>"
@@ -99,7 +99,8 @@ TEST_F(DialcoreTest, PrefixedElementsAndSequenceEcho) {
       "</zeb:analogAccessPort><zeb:digitalAccessPort>2</zeb:digitalAccessPort><zeb:ethernetPhonePort>3"
       "</zeb:ethernetPhonePort><zeb:mgcpPorts><zeb:listen>4</zeb:listen><zeb:keepAlive>5</zeb:keepAlive>"
       "</zeb:mgcpPorts></zeb:ports><zeb:processNodeName>ZEBNODE1</zeb:processNodeName></zeb:x>"
-      "</zeb:addDialcore>");
+      "</zeb:addDialcore>",
+      kLenient);
   EXPECT_EQ(Response("getDialcore", Returned(NodeElement(id, "N", "", {}, {"1", "2", "3", "4", "5"})), "9"),
             Call("<zeb:getDialcore sequence=\"9\"><zeb:name>N</zeb:name></zeb:getDialcore>"));
 }
@@ -110,7 +111,7 @@ TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
   const std::string firstPorts =
       "<analogAccessPort>1</analogAccessPort><digitalAccessPort>2</digitalAccessPort>"
       "<ethernetPhonePort>3</ethernetPhonePort>";
-  auto add = [](const std::string& content) { return "<addDialcore><d>" + content + "</d></addDialcore>"; };
+  auto add = [](const std::string& content) { return "<addDialcore><dialcore>" + content + "</dialcore></addDialcore>"; };
   struct Case {
     std::string request, method;
     int code;
@@ -206,7 +207,8 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                                           std::string(kSeededNode) +
                                           "\"/></member>"
                                           "<member priority=\"1\"><dialcoreName>B</dialcoreName></member>"
-                                          "</members></dialcoreGroup></addDialcoreGroup>");
+                                          "</members></dialcoreGroup></addDialcoreGroup>",
+                                      kLenient);
   const std::string nodeB = NodeElement(b, "B", "", {}, {"1", "2", "3", "4", "5"});
   const std::string nodeC = NodeElement(c, "C", "", {}, {"6", "7", "8", "9", "10"});
   EXPECT_EQ(Response("getDialcoreGroup",
@@ -245,7 +247,7 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
 TEST_F(DialcoreGroupTest, GroupWithoutMembersAndTheSeededGroup) {
   const std::string group =
       CallForId("addDialcoreGroup",
-                "<addDialcoreGroup><g><name>Empty</name><tftpDefault>true</tftpDefault><members/></g>"
+                "<addDialcoreGroup><dialcoreGroup><name>Empty</name><tftpDefault>true</tftpDefault><members/></dialcoreGroup>"
                 "</addDialcoreGroup>");
   EXPECT_EQ(Response("getDialcoreGroup", Returned(GroupElement(group, "Empty", "true", ""))),
             GetGroup("Empty"));
@@ -259,7 +261,7 @@ TEST_F(DialcoreGroupTest, GroupRefusalsNameTheProblemAndChangeNothing) {
   AddNode("B");
   const std::string member = "<member priority=\"1\"><dialcoreName>B</dialcoreName></member>";
   auto add = [](const std::string& content) {
-    return "<addDialcoreGroup><g>" + content + "</g></addDialcoreGroup>";
+    return "<addDialcoreGroup><dialcoreGroup>" + content + "</dialcoreGroup></addDialcoreGroup>";
   };
   struct Case {
     std::string request, method;

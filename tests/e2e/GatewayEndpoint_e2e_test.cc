@@ -126,7 +126,7 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string head = GatewayHead("NEW", "Analog Access 2", "Analog Access");
   const std::string analog = "<country>Germany</country><maxPorts>2</maxPorts>";
   auto add = [](const std::string& content) {
-    return "<addGatewayEndpoint><g>" + content + "</g></addGatewayEndpoint>";
+    return "<addGatewayEndpoint><newGateway>" + content + "</newGateway></addGatewayEndpoint>";
   };
   auto port = [&](const std::string& content) {
     return add(head + analog + "<ports><port portNumber=\"1\">" + content + "</port></ports>");

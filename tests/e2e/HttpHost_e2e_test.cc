@@ -266,9 +266,10 @@ TEST(HttpHostConnections, ConnectionsPastTheCapAreClosedAtOnce) {
   ZebdProcess zebd({"--max-connections", "2"});
   auto first = std::make_unique<RawConnection>(zebd.port());
   RawConnection second(zebd.port());
-  // A served request proves the server holds the connection.
+  // A served request proves the server holds the connection; the start of the next one, sent
+  // with it, keeps it busy (an idle one would be closed to make room).
   for (RawConnection* held : {first.get(), &second}) {
-    ASSERT_TRUE(held->Send(SoapRequest(kUnknownMethodBody)));
+    ASSERT_TRUE(held->Send(SoapRequest(kUnknownMethodBody) + "POST / HTTP/1.1\r\n"));
     ASSERT_EQ("HTTP/1.1 200 OK", StatusLineOf(held->ReadResponse()));
   }
 

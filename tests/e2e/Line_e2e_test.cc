@@ -17,7 +17,7 @@ std::string Ref(const std::string& tag, const std::string& id) {
 class LineTest : public ZebdTest {
  protected:
   std::string AddCss(const std::string& name) {
-    return CallForId("addCSS", "<addCSS><c><name>" + name + "</name><members/></c></addCSS>");
+    return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name><members/></newCSS></addCSS>");
   }
   // A line with only the required elements; partition is the routePartition element's text.
   std::string AddLine(const std::string& pattern, const std::string& partition = "<routePartition/>") {
@@ -48,7 +48,7 @@ class LineTest : public ZebdTest {
 TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   const std::string partition = AddPartition("Staff"), css = AddCss("Forward");
   const std::string group = CallForId(
-      "addCallPickupGroup", "<addCallPickupGroup><g><pattern>*77</pattern><usage/></g></addCallPickupGroup>");
+      "addCallPickupGroup", "<addCallPickupGroup><callPickup><pattern>*77</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string profile = InsertNamed<zdl::CVoiceMessagingProfileList>("Mailbox");
   // usage names a route, yet a directory number is added; what follows the last position is
   // ignored, and a forward without a calling search space is not shown.
@@ -71,7 +71,8 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
           css +
           "\"/>"
           "<useFullyQualCallingPartyNum>Default</useFullyQualCallingPartyNum><voiceMailProfile uuid=\"" +
-          profile + "\"/><junk/></newLine></addLine>");
+          profile + "\"/><junk/></newLine></addLine>",
+      kLenient);
   const std::string neighborhood = InsertNamed<zdl::CAARNeighborhoodList>("North & South");
   OpenDatabase()->Session().Execute("UPDATE NumPlan SET fkAARNeighborhood = ? WHERE pkid = ?",
                                     {zdl::CZDLID(neighborhood), zdl::CZDLID(id)});
@@ -117,10 +118,10 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
 TEST_F(LineTest, PrefixedElementsAndSequenceAreHandled) {
   const std::string id = CallForId(
       "addLine",
-      "<zeb:addLine><zeb:n><zeb:pattern>2[0-4]XX</zeb:pattern><zeb:usage/><zeb:routePartition/>"
+      "<zeb:addLine><zeb:newLine><zeb:pattern>2[0-4]XX</zeb:pattern><zeb:usage/><zeb:routePartition/>"
       "<zeb:callPickupGroup/><zeb:callWaitingEnabled>Default</zeb:callWaitingEnabled><zeb:cfaCSSClause/>"
       "<zeb:mwiStatus/><zeb:shareLineAppearanceCSS/>"
-      "<zeb:useFullyQualCallingPartyNum>Off</zeb:useFullyQualCallingPartyNum></zeb:n></zeb:addLine>");
+      "<zeb:useFullyQualCallingPartyNum>Off</zeb:useFullyQualCallingPartyNum></zeb:newLine></zeb:addLine>");
   EXPECT_EQ(Standard("updateLine", id, "9"), Call("<zeb:updateLine sequence=\"9\"><zeb:uuid>" + id +
                                                   "</zeb:uuid><zeb:description>d</zeb:description>"
                                                   "</zeb:updateLine>"));
@@ -171,7 +172,7 @@ TEST_F(LineTest, LineOnADeviceCannotBeRemoved) {
 TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
   const std::string group =
       CallForId("addCallPickupGroup",
-                "<addCallPickupGroup><g><pattern>5000</pattern><usage/></g></addCallPickupGroup>");
+                "<addCallPickupGroup><callPickup><pattern>5000</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string byPattern = "<pattern>5000</pattern><routePartitionId/><routeFilterId/>";
   const std::string message = "The NumPlan specified is not a Directory Number.";
   ExpectRefused("<getLine>" + byPattern + "</getLine>", "getLine", kNotFound, message);
@@ -191,7 +192,7 @@ TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
 
 TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
   AddLine("6000");
-  const std::string line = "<addLine><n><pattern>6001</pattern>";
+  const std::string line = "<addLine><newLine><pattern>6001</pattern>";
   const std::string head = line + "<usage/><routePartition/>";
   const std::string toPickup = head + "<callPickupGroup/>";
   const std::string toShare =
@@ -199,7 +200,7 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string tail =
       "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
       "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
-      "</n></addLine>";
+      "</newLine></addLine>";
   const std::string byPattern = "<pattern>6000</pattern><routePartitionId/><routeFilterId/>";
   struct Case {
     std::string request, method;
@@ -209,26 +210,26 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
       {"<addLine/>", "addLine", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newLine>"},
       {"<addLine><n/></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <pattern>"},
-      {"<addLine><n><usage/></n></addLine>", "addLine", kUnexpectedNode,
+      {"<addLine><newLine><usage/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. Found <usage>, expecting <pattern>."},
-      {"<addLine><n><pattern/></n></addLine>", "addLine", kInvalidValue,
+      {"<addLine><newLine><pattern/></newLine></addLine>", "addLine", kInvalidValue,
        "The element, <pattern>, must contain a value."},
-      {line + "</n></addLine>", "addLine", kUnexpectedNode,
+      {line + "</newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting more elements."},
-      {line + "<description/></n></addLine>", "addLine", kUnexpectedNode,
+      {line + "<description/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <usage>."},
-      {line + "<routePartition/></n></addLine>", "addLine", kUnexpectedNode,
+      {line + "<routePartition/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. Found <routePartition>, expecting <usage>."},
-      {line + "<usage/></n></addLine>", "addLine", kUnexpectedNode,
+      {line + "<usage/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <routePartitionId>."},
-      {line + "<usage/><routePartitionId>{00000000-0000-0000-0000-000000000001}</routePartitionId></n>"
+      {line + "<usage/><routePartitionId>{00000000-0000-0000-0000-000000000001}</routePartitionId></newLine>"
               "</addLine>",
        "addLine", kUnexpectedNode, "Unexpected element. Deprecated element. Please use <routePartition>."},
-      {line + "<usage/><callPickupGroup/></n></addLine>", "addLine", kUnexpectedNode,
+      {line + "<usage/><callPickupGroup/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. Found <callPickupGroup>, expecting <routePartition> or <routePartitionName>."},
-      {line + "<usage/><routePartitionName>Nope</routePartitionName></n></addLine>", "addLine", kNotFound,
+      {line + "<usage/><routePartitionName>Nope</routePartitionName></newLine></addLine>", "addLine", kNotFound,
        "The specified Route Partition was not found."},
-      {head + "</n></addLine>", "addLine", kUnexpectedNode,
+      {head + "</newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <callPickupGroupId>"},
       {head + "<callForwardAll><destination/></callForwardAll>" + tail, "addLine", kUnexpectedNode,
        "Unexpected element. Found <destination>, expecting <callingSearchSpace>."},
@@ -257,26 +258,26 @@ TEST_F(LineTest, RefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Deprecated element <callPickupGroupId>. Please use <callPickupGroup>."},
       {head + "<cfaCSSClause/>" + tail, "addLine", kUnexpectedNode,
        "Unexpected element. Found <cfaCSSClause>, expecting <callPickupGroup>."},
-      {toPickup + "</n></addLine>", "addLine", kUnexpectedNode,
+      {toPickup + "</newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <callWaitingEnabled>"},
-      {toPickup + "<callWaitingEnabled/></n></addLine>", "addLine", kInvalidValue,
+      {toPickup + "<callWaitingEnabled/></newLine></addLine>", "addLine", kInvalidValue,
        "The element, <callWaitingEnabled>, must contain a value."},
-      {toPickup + "<callWaitingEnabled>Maybe</callWaitingEnabled></n></addLine>", "addLine", 8,
+      {toPickup + "<callWaitingEnabled>Maybe</callWaitingEnabled></newLine></addLine>", "addLine", 8,
        "Invalid Parameter: Maybe"},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled></n></addLine>", "addLine", kUnexpectedNode,
+      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <cfaCSSClause>"},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><mwiStatus/></n></addLine>", "addLine",
+      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><mwiStatus/></newLine></addLine>", "addLine",
        kUnexpectedNode, "Unexpected element. Found <mwiStatus>, expecting <cfaCSSClause>."},
-      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/></n></addLine>", "addLine",
+      {toPickup + "<callWaitingEnabled>On</callWaitingEnabled><cfaCSSClause/></newLine></addLine>", "addLine",
        kUnexpectedNode, "Unexpected element. NULL element found, expecting <mwiStatus>"},
-      {toShare + "</n></addLine>", "addLine", kUnexpectedNode,
+      {toShare + "</newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <shareLineAppearanceCSSId>"},
-      {toShare + "<shareLineAppearanceCSSId/></n></addLine>", "addLine", kUnexpectedNode,
+      {toShare + "<shareLineAppearanceCSSId/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. Deprecated element <shareLineAppearanceCSSId>. Please use "
        "<shareLineAppearanceCSS>."},
-      {toShare + "<shareLineAppearanceCSS/></n></addLine>", "addLine", kUnexpectedNode,
+      {toShare + "<shareLineAppearanceCSS/></newLine></addLine>", "addLine", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <useFullyQualCallingPartyNum>"},
-      {toShare + "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum/></n></addLine>", "addLine",
+      {toShare + "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum/></newLine></addLine>", "addLine",
        kInvalidValue, "The element, <useFullyQualCallingPartyNum>, must contain a value."},
       {"<updateLine/>", "updateLine", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <pattern> or <uuid>"},

@@ -7,9 +7,12 @@ namespace {
 
 class LocationTest : public ZebdTest {
  protected:
-  std::string AddLocation(const std::string& name, const std::string& kbits) {
-    return CallForId("addLocation", "<addLocation><location><name>" + name + "</name><id>99</id><kbits>" +
-                                        kbits + "</kbits></location></addLocation>");
+  std::string AddLocation(const std::string& name, const std::string& kbits,
+                          RequestCheck check = RequestCheck::kSchema) {
+    return CallForId("addLocation",
+                     "<addLocation><location><name>" + name + "</name><id>99</id><kbits>" + kbits +
+                         "</kbits></location></addLocation>",
+                     check);
   }
   std::string LocationResponse(const std::string& id, const std::string& name, const std::string& number,
                                const std::string& kbits, const std::string& sequence = "") {
@@ -22,7 +25,7 @@ class LocationTest : public ZebdTest {
 
 TEST_F(LocationTest, AddGetUpdateRemoveRoundTrip) {
   // The library numbers locations; the number given is not stored.
-  const std::string hub = AddLocation("Hub", "64"), branch = AddLocation("Branch", "12abc");
+  const std::string hub = AddLocation("Hub", "64"), branch = AddLocation("Branch", "12abc", kLenient);
   EXPECT_EQ(LocationResponse(hub, "Hub", "1", "64"), Call("<getLocation><name>hub</name></getLocation>"));
   EXPECT_EQ(LocationResponse(branch, "Branch", "2", "12", "8"),
             Call("<zeb:getLocation sequence=\"8\"><zeb:uuid>" + branch + "</zeb:uuid></zeb:getLocation>"));
@@ -50,7 +53,7 @@ TEST_F(LocationTest, RefusalsNameTheProblemAndChangeNothing) {
     db->Session().Execute("INSERT INTO Device (pkid, Name, fkLocation) VALUES (?, ?, ?)",
                           {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", hub});
   }
-  auto add = [](const std::string& content) { return "<addLocation><l>" + content + "</l></addLocation>"; };
+  auto add = [](const std::string& content) { return "<addLocation><location>" + content + "</location></addLocation>"; };
   struct Case {
     std::string request, method;
     int code;

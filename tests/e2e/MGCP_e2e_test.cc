@@ -187,22 +187,22 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
   } cases[] = {
       {"<addMGCP/>", "addMGCP", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newMGCP>"},
       {"<addMGCP><m/></addMGCP>", "addMGCP", kUnexpectedNode, "Unexpected element.   Found NULL, expecting <domainName>"},
-      {"<addMGCP><m><domainName/></m></addMGCP>", "addMGCP", kInvalidValue,
+      {"<addMGCP><newMGCP><domainName/></newMGCP></addMGCP>", "addMGCP", kInvalidValue,
        "The element, <domainName>, must contain a value"},
-      {"<addMGCP><m><domainName>n</domainName></m></addMGCP>", "addMGCP", kUnexpectedNode,
+      {"<addMGCP><newMGCP><domainName>n</domainName></newMGCP></addMGCP>", "addMGCP", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <description> or <product>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Nope</product></m></addMGCP>", "addMGCP", kInvalidValue,
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Nope</product></newMGCP></addMGCP>", "addMGCP", kInvalidValue,
        "Unknown product type: Nope"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product></m></addMGCP>", "addMGCP",
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product></newMGCP></addMGCP>", "addMGCP",
        kUnexpectedNode, "Unexpected element. NULL element found. Expecting <model>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroup/></m>"
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroup/></newMGCP>"
        "</addMGCP>",
        "addMGCP", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <dialcoreGroup>"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Nope"
-       "</dialcoreGroupName><units/></m></addMGCP>",
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Nope"
+       "</dialcoreGroupName><units/></newMGCP></addMGCP>",
        "addMGCP", kNotFound, "Dialcore Group not found"},
-      {"<addMGCP><m><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Default"
-       "</dialcoreGroupName></m></addMGCP>",
+      {"<addMGCP><newMGCP><domainName>n</domainName><product>Branch Gateway 2</product><model/><dialcoreGroupName>Default"
+       "</dialcoreGroupName></newMGCP></addMGCP>",
        "addMGCP", kUnexpectedNode, "Unexpected element. NULL element found, expecting more elements."},
       {"<addMGCPUnit/>", "addMGCPUnit", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <domainName> or <uuid>"},

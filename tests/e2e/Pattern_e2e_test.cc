@@ -55,9 +55,9 @@ class PatternTest : public ZebdTest {
            "<networkLocation/><patternUrgency/><prefixDigitsOut/><routeFilter/>";
   }
   std::string AddTranslation(const std::string& pattern, const std::string& partition = "") {
-    return CallForId("addTransPattern", "<addTransPattern><p><pattern>" + pattern + "</pattern><usage/>" +
+    return CallForId("addTransPattern", "<addTransPattern><newPattern><pattern>" + pattern + "</pattern><usage/>" +
                                             partition + Routing() +
-                                            "<callingSearchSpace/></p></addTransPattern>");
+                                            "<callingSearchSpace/></newPattern></addTransPattern>");
   }
   // The common content of a pattern with nothing set but its pattern, usage and partition.
   static std::string PlainContent(const std::string& pattern, const std::string& usage,
@@ -75,7 +75,7 @@ class PatternTest : public ZebdTest {
 
 TEST_F(PatternTest, TranslationPatternRoundTrip) {
   const std::string partition = AddPartition("Outside");
-  CallForId("addCSS", "<addCSS><c><name>Trunks</name><members/></c></addCSS>");
+  CallForId("addCSS", "<addCSS><newCSS><name>Trunks</name><members/></newCSS></addCSS>");
   const std::string plan = InsertNamed<zdl::CDialPlanList>("Plan");
   InsertNamed<zdl::CDigitDiscardInstructionList>("PreDot");
   InsertNamed<zdl::CRouteFilterList>("Local");
@@ -91,7 +91,8 @@ TEST_F(PatternTest, TranslationPatternRoundTrip) {
       "<patternUrgency>true</patternUrgency><prefixDigitsOut>0</prefixDigitsOut>"
       "<routeFilterName>Local</routeFilterName><callingSearchSpaceName>Trunks</callingSearchSpaceName>"
       "<extra/>"
-      "</newPattern></addTransPattern>");
+      "</newPattern></addTransPattern>",
+      kLenient);
   const std::string full =
       "<pattern  uuid=\"" + id + "\">\r\n" + El("pattern", "9.@") + El("description", "Out &amp; about") +
       El("usage", "Translation") + El("routePartitionName", "Outside") + El("blockEnable", "true") +
@@ -133,9 +134,9 @@ TEST_F(PatternTest, RoutePatternKeepsItsDestinationInADeviceMap) {
   const std::string gateway = InsertDevice("GW1", 30);
   const std::string id =
       CallForId("addRoutePattern",
-                "<addRoutePattern><p><pattern>8[1-5]XX!</pattern><usage/>" + Routing() +
+                "<addRoutePattern><newPattern><pattern>8[1-5]XX!</pattern><usage/>" + Routing() +
                     "<destination><routeListName>rl1</routeListName></destination><withTag>T</withTag>"
-                    "<withValueClause>V</withValueClause></p></addRoutePattern>");
+                    "<withValueClause>V</withValueClause></newPattern></addRoutePattern>");
   const std::string get =
       "<getRoutePattern><pattern>8[1-5]XX!</pattern><routePartitionId/><routeFilterId/>"
       "</getRoutePattern>";
@@ -163,9 +164,9 @@ TEST_F(PatternTest, RoutePatternKeepsItsDestinationInADeviceMap) {
 
 TEST_F(PatternTest, DestinationOfARoutePatternCannotBeRemoved) {
   const std::string routeList = InsertDevice("RL1", 37);
-  CallForId("addRoutePattern", "<addRoutePattern><p><pattern>0.!</pattern><usage/>" + Routing() +
+  CallForId("addRoutePattern", "<addRoutePattern><newPattern><pattern>0.!</pattern><usage/>" + Routing() +
                                    "<destination><routeList uuid=\"" + routeList +
-                                   "\"/></destination></p>"
+                                   "\"/></destination></newPattern>"
                                    "</addRoutePattern>");
   auto db = OpenDatabase();
   zdl::CDeviceList devices(db->Session());
@@ -205,10 +206,10 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
   // A pattern is unique in its partition whatever kind of number holds it.
   const std::string gateway = InsertDevice("GW", 30);
   ExpectRefused(
-      "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-          Routing() + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>",
+      "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
+          Routing() + "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>",
       "addRoutePattern", 3, "The pattern 9.@ already exists in this route partition.");
-  ExpectRefused("<addCallPickupGroup><g><pattern>X</pattern><usage/></g></addCallPickupGroup>",
+  ExpectRefused("<addCallPickupGroup><callPickup><pattern>X</pattern><usage/></callPickup></addCallPickupGroup>",
                 "addCallPickupGroup", 3, "The pattern X already exists in this route partition.");
 
   // The route filter is part of the key: one @-pattern of a partition serves several filters.
@@ -217,8 +218,9 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
   auto viaFilter = [&](const std::string& filter) {
     std::string routing = Routing();
     routing.replace(routing.find("<routeFilter/>"), 14, "<routeFilterName>" + filter + "</routeFilterName>");
-    return "<addRoutePattern><p><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></p></addRoutePattern>";
+    return "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/>"
+           "<routePartitionName>A</routePartitionName>" + routing +
+           "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>";
   };
   CallForId("addRoutePattern", viaFilter("RF1"));
   const std::string second = CallForId("addRoutePattern", viaFilter("RF2"));
@@ -230,13 +232,13 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
 
 TEST_F(PatternTest, CompanionRowsAreWrittenWithTheirNumberOrNotAtAll) {
   ExpectRefused(
-      "<addRoutePattern><p><pattern>1</pattern><usage/>" + Routing() + "<destination><gateway uuid=\"" +
-          std::string(kMissing) + "\"/></destination></p></addRoutePattern>",
+      "<addRoutePattern><newPattern><pattern>1</pattern><usage/>" + Routing() + "<destination><gateway uuid=\"" +
+          std::string(kMissing) + "\"/></destination></newPattern></addRoutePattern>",
       "addRoutePattern", 5,
       "The Device " + std::string(kMissing) + " referred to by this line appearance does not exist.");
   ExpectRefused(
-      "<addCallPark><c><pattern>700</pattern><usage/><dialcoreId>" + std::string(kMissing) +
-          "</dialcoreId></c></addCallPark>",
+      "<addCallPark><callPark><pattern>700</pattern><usage/><dialcoreId>" + std::string(kMissing) +
+          "</dialcoreId></callPark></addCallPark>",
       "addCallPark", 5,
       "The Dialcore " + std::string(kMissing) + " referred to by this Call Park node map does not exist.");
 }
@@ -289,10 +291,10 @@ TEST_F(PatternTest, CallPickupRoundTripAndAGroupInUseStays) {
             Call("<getCallPickupGroup><pattern>*88</pattern><routePartitionId/><routeFilterId/>"
                  "</getCallPickupGroup>"));
   CallForId("addLine",
-            "<addLine><l><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
+            "<addLine><newLine><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
                 "\"/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
                 "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
-                "</l></addLine>");
+                "</newLine></addLine>");
   ExpectRefused(
       "<removeCallPickupGroup><uuid>" + id + "</uuid></removeCallPickupGroup>", "removeCallPickupGroup", 4,
       "The Number Plan entry \"*88\" cannot be removed because it is still used by Number Plan entry "
@@ -302,12 +304,12 @@ TEST_F(PatternTest, CallPickupRoundTripAndAGroupInUseStays) {
 TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
   const std::string line = CallForId(
       "addLine",
-      "<addLine><l><pattern>500</pattern><usage/><routePartition/><callPickupGroup/>"
+      "<addLine><newLine><pattern>500</pattern><usage/><routePartition/><callPickupGroup/>"
       "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/>"
-      "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></l></addLine>");
+      "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>");
   const std::string trans = AddTranslation("600");
   const std::string byTrans = "<pattern>600</pattern><routePartitionId/><routeFilterId/>";
-  const std::string head = "<addTransPattern><p><pattern>1</pattern><usage/>";
+  const std::string head = "<addTransPattern><newPattern><pattern>1</pattern><usage/>";
   // The add order up to position n (1-based, after the head) with nothing set.
   const char* positions[] = {"<blockEnable/>",
                              "<calledPartyTransformationMask/>",
@@ -326,7 +328,7 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
     for (int i = 0; i < count; ++i) text += positions[i];
     return text;
   };
-  const std::string route = "<addRoutePattern><p><pattern>1</pattern><usage/>" + Routing();
+  const std::string route = "<addRoutePattern><newPattern><pattern>1</pattern><usage/>" + Routing();
   struct Case {
     std::string request, method;
     int code;
@@ -336,98 +338,98 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found NULL, expecting <newPattern>"},
       {"<addTransPattern><p/></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <pattern>"},
-      {"<addTransPattern><p><usage/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {"<addTransPattern><newPattern><usage/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found <usage>, expecting <pattern>."},
-      {"<addTransPattern><p><pattern>1</pattern></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {"<addTransPattern><newPattern><pattern>1</pattern></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting more elements"},
-      {"<addTransPattern><p><pattern>1</pattern><description/></p></addTransPattern>", "addTransPattern",
+      {"<addTransPattern><newPattern><pattern>1</pattern><description/></newPattern></addTransPattern>", "addTransPattern",
        kInvalidValue, "The element, <description>, must contain a value."},
-      {"<addTransPattern><p><pattern>1</pattern><description>d</description></p></addTransPattern>",
+      {"<addTransPattern><newPattern><pattern>1</pattern><description>d</description></newPattern></addTransPattern>",
        "addTransPattern", kUnexpectedNode, "Unexpected element. NULL element found. Expecting <usage>"},
-      {head + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {head + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <routePartitionId>"},
-      {head + "<routePartitionId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {head + "<routePartitionId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <routePartitionId>. Please use <routePartition> or "
        "<routePartitionName>."},
-      {head + "<routePartitionName>Nope</routePartitionName></p></addTransPattern>", "addTransPattern",
+      {head + "<routePartitionName>Nope</routePartitionName></newPattern></addTransPattern>", "addTransPattern",
        kNotFound, "The specified Route Partition was not found."},
-      {head + "<routePartition/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {head + "<routePartition/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <blockEnable>"},
-      {head + "<x/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {head + "<x/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found <x>, expecting <blockEnable>."},
-      {head + "<blockEnable>yes</blockEnable></p></addTransPattern>", "addTransPattern", kInvalidValue,
+      {head + "<blockEnable>yes</blockEnable></newPattern></addTransPattern>", "addTransPattern", kInvalidValue,
        "Invalid boolean value: yes"},
-      {upTo(1) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(1) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <calledPartyTransformationMask>"},
-      {upTo(2) + "<x/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(2) + "<x/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found <x>, expecting <callingPartyTransformationMask>."},
-      {upTo(3) + "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask></p></addTransPattern>",
+      {upTo(3) + "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask></newPattern></addTransPattern>",
        "addTransPattern", 8, "Invalid Parameter: Sometimes"},
-      {upTo(4) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(4) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <dialPlan>"},
-      {upTo(4) + "<x/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(4) + "<x/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Found <x>, expecting <dialPlan> or <dialPlanName>."},
-      {upTo(4) + "<dialPlanId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(4) + "<dialPlanId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <dialPlanId>. Please use <dialPlan> or <dialPlanName>."},
-      {upTo(4) + "<dialPlanName>Nope</dialPlanName></p></addTransPattern>", "addTransPattern", kNotFound,
+      {upTo(4) + "<dialPlanName>Nope</dialPlanName></newPattern></addTransPattern>", "addTransPattern", kNotFound,
        "Dial Plan not found."},
-      {upTo(5) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(5) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <dialPlanWizardGenId>"},
-      {upTo(6) + "<digitDiscardInstructionId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(6) + "<digitDiscardInstructionId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <digitDiscardInstructionId>. Please use "
        "<digitDiscardInstruction> or "
        "<digitDiscardInstructionName>."},
-      {upTo(6) + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName></p></addTransPattern>",
+      {upTo(6) + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName></newPattern></addTransPattern>",
        "addTransPattern", kNotFound, "DigitDiscardInstruction not found."},
-      {upTo(7) + "<messageWaiting>Glow</messageWaiting></p></addTransPattern>", "addTransPattern", 8,
+      {upTo(7) + "<messageWaiting>Glow</messageWaiting></newPattern></addTransPattern>", "addTransPattern", 8,
        "Invalid Parameter: Glow"},
-      {upTo(8) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(8) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <networkLocation>"},
-      {upTo(9) + "<patternUrgency>1</patternUrgency></p></addTransPattern>", "addTransPattern", kInvalidValue,
+      {upTo(9) + "<patternUrgency>1</patternUrgency></newPattern></addTransPattern>", "addTransPattern", kInvalidValue,
        "Invalid boolean value: 1"},
-      {upTo(10) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(10) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <prefixDigitsOut>"},
-      {upTo(11) + "<routeFilterId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(11) + "<routeFilterId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <routeFilterId>. Please use <routeFilter> or "
        "<routeFilterName>."},
-      {upTo(11) + "<routeFilterName>Nope</routeFilterName></p></addTransPattern>", "addTransPattern",
+      {upTo(11) + "<routeFilterName>Nope</routeFilterName></newPattern></addTransPattern>", "addTransPattern",
        kNotFound, "RouteFilter not found."},
-      {upTo(12) + "</p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(12) + "</newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <callingSearchSpace>"},
-      {upTo(12) + "<callingSearchSpaceId/></p></addTransPattern>", "addTransPattern", kUnexpectedNode,
+      {upTo(12) + "<callingSearchSpaceId/></newPattern></addTransPattern>", "addTransPattern", kUnexpectedNode,
        "Unexpected element. Deprecated element <callingSearchSpaceId>. Please use <callingSearchSpace> or "
        "<callingSearchSpaceName>."},
-      {upTo(12) + "<callingSearchSpaceName>Nope</callingSearchSpaceName></p></addTransPattern>",
+      {upTo(12) + "<callingSearchSpaceName>Nope</callingSearchSpaceName></newPattern></addTransPattern>",
        "addTransPattern", kNotFound, "Calling Search Space not found."},
       // Without a value a translation pattern is written without one, and the library refuses it.
-      {"<addTransPattern><p><pattern/><usage/>" + Routing() + "<callingSearchSpace/></p></addTransPattern>",
+      {"<addTransPattern><newPattern><pattern/><usage/>" + Routing() + "<callingSearchSpace/></newPattern></addTransPattern>",
        "addTransPattern", 6, "The Number Plan entry cannot be written without a value for DNOrPattern."},
-      {"<addRoutePattern><p><pattern/></p></addRoutePattern>", "addRoutePattern", kInvalidValue,
+      {"<addRoutePattern><newPattern><pattern/></newPattern></addRoutePattern>", "addRoutePattern", kInvalidValue,
        "The element, <pattern>, must have a value."},
-      {route + "</p></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
+      {route + "</newPattern></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <destination>"},
-      {route + "<callingSearchSpace/></p></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
+      {route + "<callingSearchSpace/></newPattern></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
        "Unexpected element. Found <callingSearchSpace>, expecting <destination>."},
-      {route + "<destination/></p></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
+      {route + "<destination/></newPattern></addRoutePattern>", "addRoutePattern", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <gateway> or <routeList>."},
-      {route + "<destination><gateway/></destination></p></addRoutePattern>", "addRoutePattern",
+      {route + "<destination><gateway/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <gateway>."},
-      {route + "<destination><zeb:routeList/></destination></p></addRoutePattern>", "addRoutePattern",
+      {route + "<destination><zeb:routeList/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <routeList>."},
-      {route + "<destination><gatewayName/></destination></p></addRoutePattern>", "addRoutePattern",
+      {route + "<destination><gatewayName/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kInvalidValue, "The element, <gatewayName>, must contain a value."},
-      {route + "<destination><routeListName/></destination></p></addRoutePattern>", "addRoutePattern",
+      {route + "<destination><routeListName/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kInvalidValue, "The element, <routeListName>, must contain a value."},
-      {route + "<destination><routeListName>Nope</routeListName></destination></p></addRoutePattern>",
+      {route + "<destination><routeListName>Nope</routeListName></destination></newPattern></addRoutePattern>",
        "addRoutePattern", kNotFound, "Route List not found."},
-      {route + "<destination><gatewayId/></destination></p></addRoutePattern>", "addRoutePattern",
+      {route + "<destination><gatewayId/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kUnexpectedNode,
        "Unexpected element. Deprecated element <gatewayId>. Please use <gateway> or <gatewayName>."},
-      {route + "<destination><routeListId/></destination></p></addRoutePattern>", "addRoutePattern",
+      {route + "<destination><routeListId/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kUnexpectedNode,
        "Unexpected element. Deprecated element <routeListId>. Please use <routeList> or "
        "<routeListName>."},
-      {route + "<destination><device/></destination></p></addRoutePattern>", "addRoutePattern",
+      {route + "<destination><device/></destination></newPattern></addRoutePattern>", "addRoutePattern",
        kUnexpectedNode, "Unexpected element. Found <device>, expecting <gateway> or <routeList>."},
       {"<updateTransPattern/>", "updateTransPattern", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <pattern> or <uuid>"},
@@ -496,9 +498,9 @@ TEST_F(PatternTest, PatternRefusalsNameTheProblemAndChangeNothing) {
 TEST_F(PatternTest, RoutePatternUpdateRefusals) {
   const std::string gateway = InsertDevice("GW1", 30);
   const std::string id =
-      CallForId("addRoutePattern", "<addRoutePattern><p><pattern>2</pattern><usage/>" + Routing() +
+      CallForId("addRoutePattern", "<addRoutePattern><newPattern><pattern>2</pattern><usage/>" + Routing() +
                                        "<destination><gatewayName>GW1</gatewayName></destination>"
-                                       "</p></addRoutePattern>");
+                                       "</newPattern></addRoutePattern>");
   const std::string byId = "<updateRoutePattern><uuid>" + id + "</uuid>";
   struct Case {
     std::string request;
@@ -529,11 +531,11 @@ TEST_F(PatternTest, RoutePatternUpdateRefusals) {
 TEST_F(PatternTest, CallParkAndPickupRefusals) {
   AddPartition("P");
   CallForId("addCallPark",
-            "<addCallPark><c><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></c>"
+            "<addCallPark><callPark><pattern>700</pattern><usage/><dialcoreName>ZEBNODE1</dialcoreName></callPark>"
             "</addCallPark>");
   CallForId("addCallPickupGroup",
-            "<addCallPickupGroup><g><pattern>800</pattern><usage/></g></addCallPickupGroup>");
-  const std::string park = "<addCallPark><c><pattern>701</pattern><usage/>";
+            "<addCallPickupGroup><callPickup><pattern>800</pattern><usage/></callPickup></addCallPickupGroup>");
+  const std::string park = "<addCallPark><callPark><pattern>701</pattern><usage/>";
   const std::string byPark = "<pattern>700</pattern><routePartitionId/><routeFilterId/>";
   const std::string byPickup = "<pattern>800</pattern><routePartitionId/><routeFilterId/>";
   struct Case {
@@ -545,25 +547,25 @@ TEST_F(PatternTest, CallParkAndPickupRefusals) {
        "Unexpected element. Found NULL, expecting <callPark>"},
       {"<addCallPark><c/></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <pattern>"},
-      {"<addCallPark><c><pattern/></c></addCallPark>", "addCallPark", kInvalidValue,
+      {"<addCallPark><callPark><pattern/></callPark></addCallPark>", "addCallPark", kInvalidValue,
        "The element, <pattern>, must have a value."},
-      {"<addCallPark><c><pattern>701</pattern></c></addCallPark>", "addCallPark", kUnexpectedNode,
+      {"<addCallPark><callPark><pattern>701</pattern></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting more elements."},
-      {"<addCallPark><c><pattern>701</pattern><description/></c></addCallPark>", "addCallPark",
+      {"<addCallPark><callPark><pattern>701</pattern><description/></callPark></addCallPark>", "addCallPark",
        kUnexpectedNode, "Unexpected element. NULL element found, expecting <usage>."},
-      {"<addCallPark><c><pattern>701</pattern><x/></c></addCallPark>", "addCallPark", kUnexpectedNode,
+      {"<addCallPark><callPark><pattern>701</pattern><x/></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. Found <x>, expecting <usage>."},
-      {park + "</c></addCallPark>", "addCallPark", kUnexpectedNode,
+      {park + "</callPark></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting more elements."},
-      {park + "<routePartitionName>P</routePartitionName></c></addCallPark>", "addCallPark", kUnexpectedNode,
+      {park + "<routePartitionName>P</routePartitionName></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. NULL element found, expecting <dialcoreId>"},
-      {park + "<dialcore/></c></addCallPark>", "addCallPark", kUnexpectedNode,
+      {park + "<dialcore/></callPark></addCallPark>", "addCallPark", kUnexpectedNode,
        "Unexpected element. Found <dialcore>, expecting <dialcoreId> or <dialcoreName>."},
-      {park + "<dialcoreId/></c></addCallPark>", "addCallPark", kInvalidValue,
+      {park + "<dialcoreId/></callPark></addCallPark>", "addCallPark", kInvalidValue,
        "The element, <dialcoreId>, must contain a value."},
-      {park + "<dialcoreName/></c></addCallPark>", "addCallPark", kInvalidValue,
+      {park + "<dialcoreName/></callPark></addCallPark>", "addCallPark", kInvalidValue,
        "The element, <dialcoreName>, must have a value."},
-      {park + "<dialcoreName>Nope</dialcoreName></c></addCallPark>", "addCallPark", kNotFound,
+      {park + "<dialcoreName>Nope</dialcoreName></callPark></addCallPark>", "addCallPark", kNotFound,
        "The specified Dialcore was not found."},
       {"<updateCallPark/>", "updateCallPark", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <pattern> or <uuid>"},
@@ -592,9 +594,9 @@ TEST_F(PatternTest, CallParkAndPickupRefusals) {
        "The NumPlan specified is not a Call Park."},
       {"<addCallPickupGroup/>", "addCallPickupGroup", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <callPickup>"},
-      {"<addCallPickupGroup><g><pattern>801</pattern><description>d</description></g></addCallPickupGroup>",
+      {"<addCallPickupGroup><callPickup><pattern>801</pattern><description>d</description></callPickup></addCallPickupGroup>",
        "addCallPickupGroup", kUnexpectedNode, "Unexpected element. NULL element found, expecting <usage>."},
-      {"<addCallPickupGroup><g><pattern>801</pattern><usage/><routePartitionId/></g></addCallPickupGroup>",
+      {"<addCallPickupGroup><callPickup><pattern>801</pattern><usage/><routePartitionId/></callPickup></addCallPickupGroup>",
        "addCallPickupGroup", kUnexpectedNode,
        "Unexpected element. Deprecated element <routePartitionId>. Please use <routePartition> or "
        "<routePartitionName>."},

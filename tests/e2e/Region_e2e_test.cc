@@ -80,7 +80,8 @@ TEST_F(RegionTest, NewEntriesTakeTheEnterpriseDefaultBandwidth) {
 TEST_F(RegionTest, PrefixedElementsAndSequenceEcho) {
   const std::string id = CallForId("addRegion",
                                    "<zeb:addRegion><zeb:r><zeb:name>South</zeb:name><zeb:extra/></zeb:r>"
-                                   "</zeb:addRegion>");
+                                   "</zeb:addRegion>",
+                                   kLenient);
   const std::string view = GetRegion("South");
   EXPECT_EQ(Standard("updateRegionMatrix", EntryId(view, "Default"), "3"),
             Call("<zeb:updateRegionMatrix sequence=\"3\"><zeb:uuid>" + EntryId(view, "Default") +
@@ -102,9 +103,9 @@ TEST_F(RegionTest, RefusalsNameTheProblemAndChangeNothing) {
       {"<addRegion/>", "addRegion", kUnexpectedNode, "Unexpected element. Found NULL, expecting <region>"},
       {"<addRegion><r/></addRegion>", "addRegion", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name>"},
-      {"<addRegion><r><name/></r></addRegion>", "addRegion", kInvalidValue,
+      {"<addRegion><region><name/></region></addRegion>", "addRegion", kInvalidValue,
        "The element, <name>, must contain a value."},
-      {"<addRegion><r><name>west</name></r></addRegion>", "addRegion", 3,
+      {"<addRegion><region><name>west</name></region></addRegion>", "addRegion", 3,
        "A Region named \"west\" already exists."},
       {matrix(""), "updateRegionMatrix", kUnexpectedNode, "Unexpected element. Found NULL, expecting <uuid>"},
       {matrix("<name>West</name>"), "updateRegionMatrix", kUnexpectedNode,

@@ -6,9 +6,12 @@ namespace {
 
 class RouteGroupTest : public RoutingTest {
  protected:
-  std::string AddGroup(const std::string& name, const std::string& members) {
-    return CallForId("addRouteGroup", "<addRouteGroup><routeGroup><name>" + name + "</name><members>" + members +
-                                          "</members></routeGroup></addRouteGroup>");
+  std::string AddGroup(const std::string& name, const std::string& members,
+                       RequestCheck check = RequestCheck::kSchema) {
+    return CallForId("addRouteGroup",
+                     "<addRouteGroup><routeGroup><name>" + name + "</name><members>" + members +
+                         "</members></routeGroup></addRouteGroup>",
+                     check);
   }
   static std::string MemberRequest(const std::string& port, const std::string& order, const std::string& device) {
     return "<member port=\"" + port + "\"><deviceSelectionOrder>" + order +
@@ -31,7 +34,8 @@ TEST_F(RouteGroupTest, MembersKeepPortsAndOrderAndAreReplacedOnUpdate) {
   const std::string gw1 = InsertDevice("GW1"), gw2 = InsertDevice("GW2"), gw3 = InsertDevice("GW3");
   const std::string group = AddGroup(
       "Trunks", MemberRequest("2", "20", "<device uuid=\"" + gw2 + "\"/>") +
-                    MemberRequest("abc", "10", "<deviceName>gw1</deviceName>"));
+                    MemberRequest("abc", "10", "<deviceName>gw1</deviceName>"),
+      kLenient);
   EXPECT_EQ(Response("getRouteGroup", Returned(GroupElement(group, "Trunks", GroupMember(group, gw1, "0", "10") +
                                                                                  GroupMember(group, gw2, "2", "20")))),
             Call("<getRouteGroup><name>TRUNKS</name></getRouteGroup>"));
@@ -65,7 +69,7 @@ TEST_F(RouteGroupTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string gw = InsertDevice("GW1");
   AddGroup("Taken", "");
   const std::string ok = MemberRequest("1", "1", "<deviceName>GW1</deviceName>");
-  auto add = [](const std::string& inner) { return "<addRouteGroup><g>" + inner + "</g></addRouteGroup>"; };
+  auto add = [](const std::string& inner) { return "<addRouteGroup><routeGroup>" + inner + "</routeGroup></addRouteGroup>"; };
   auto addMembers = [&](const std::string& members) {
     return add("<name>N</name><members>" + members + "</members>");
   };
@@ -165,7 +169,7 @@ class RouteListTest : public RouteGroupTest {
 
 TEST_F(RouteListTest, MembersRoundTripWithTheirDigitManipulation) {
   const std::string g1 = AddGroup("G1", ""), g2 = AddGroup("G2", "");
-  const std::string css = CallForId("addCSS", "<addCSS><c><name>Out</name><members/></c></addCSS>");
+  const std::string css = CallForId("addCSS", "<addCSS><newCSS><name>Out</name><members/></newCSS></addCSS>");
   CallForId("addDialPlan", "<addDialPlan><dialPlan><name>NA</name></dialPlan></addDialPlan>");
   const std::string ddi =
       CallForId("addDDI", "<addDDI><ddi><name>PreDot</name><dialPlanName>NA</dialPlanName></ddi></addDDI>");
@@ -181,7 +185,8 @@ TEST_F(RouteListTest, MembersRoundTripWithTheirDigitManipulation) {
                 "<member><routeGroup uuid=\"" +
           g1 + "\"/><routeGroupSelectionOrder> 1 </routeGroupSelectionOrder>"
                "<useFullyQualifiedCallingPartyNumber>Default</useFullyQualifiedCallingPartyNumber></member>"
-               "</members></zeb:routeList></zeb:addRouteList>");
+               "</members></zeb:routeList></zeb:addRouteList>",
+      kLenient);
   EXPECT_EQ(Response("getRouteList",
                      Returned(ListElement(list, "Main &amp; Backup", "Both ways",
                                           ListMember(list, g1, {"G1", "1", "", "", "", "", "", "", "Default"}) +
@@ -210,8 +215,8 @@ TEST_F(RouteListTest, MembersRoundTripWithTheirDigitManipulation) {
 TEST_F(RouteListTest, ASelectionOrderThatIsNotANumberFailsWithTheServerFault) {
   AddGroup("G1", "");
   const std::string list = AddList("RL", SimpleMember("G1", "1"));
-  ExpectServerFault("<addRouteList><r><name>RL2</name><members>" + SimpleMember("G1", "one") +
-                    "</members></r></addRouteList>");
+  ExpectServerFault("<addRouteList><routeList><name>RL2</name><members>" + SimpleMember("G1", "one") +
+                    "</members></routeList></addRouteList>");
   ExpectServerFault("<updateRouteList><name>RL</name><members>" + SimpleMember("G1", "1x") +
                     "</members></updateRouteList>");
   ExpectServerFault("<updateRouteList><name>RL</name><members>" + SimpleMember("G1", "99999999999") +
@@ -225,12 +230,12 @@ TEST_F(RouteListTest, RefusalsNameTheProblemAndChangeNothing) {
   AddList("Taken", SimpleMember("G1", "1"));
   InsertDevice("GW1");
   CallForId("addRoutePattern",
-            "<addRoutePattern><p><pattern>9.@</pattern><usage/><blockEnable/><calledPartyTransformationMask/>"
+            "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><blockEnable/><calledPartyTransformationMask/>"
             "<callingPartyTransformationMask/><useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/>"
             "<digitDiscardInstruction/><messageWaiting/><networkLocation/><patternUrgency/><prefixDigitsOut/>"
-            "<routeFilter/><destination><routeListName>Taken</routeListName></destination></p></addRoutePattern>");
+            "<routeFilter/><destination><routeListName>Taken</routeListName></destination></newPattern></addRoutePattern>");
   const std::string head = "<routeGroupName>G1</routeGroupName><routeGroupSelectionOrder>1</routeGroupSelectionOrder>";
-  auto add = [](const std::string& inner) { return "<addRouteList><r>" + inner + "</r></addRouteList>"; };
+  auto add = [](const std::string& inner) { return "<addRouteList><routeList>" + inner + "</routeList></addRouteList>"; };
   auto member = [&](const std::string& inner) {
     return add("<name>N</name><members><member>" + inner + "</member></members>");
   };

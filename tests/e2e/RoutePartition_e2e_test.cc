@@ -40,7 +40,8 @@ TEST_F(RoutePartitionTest, AddGetUpdateRemoveRoundTrip) {
 TEST_F(RoutePartitionTest, PrefixesSequenceAndWhitespaceAreHandled) {
   const std::string id = CallForId("addRoutePartition",
                                    "<zeb:addRoutePartition>\n  <!-- new one -->\n  <zeb:x>\n    <zeb:name> two  blanks "
-                                   "</zeb:name>\n  </zeb:x>\n</zeb:addRoutePartition>");
+                                   "</zeb:name>\n  </zeb:x>\n</zeb:addRoutePartition>",
+                                   kLenient);
   EXPECT_EQ(Response("getRoutePartition", "<return>\r\n" + PartitionElement(id, " two  blanks ", "") + "</return>\r\n",
                      "42"),
             Call("<zeb:getRoutePartition sequence=\"42\"><zeb:partitionId>" + id +
@@ -48,8 +49,15 @@ TEST_F(RoutePartitionTest, PrefixesSequenceAndWhitespaceAreHandled) {
 }
 
 TEST_F(RoutePartitionTest, AddWithoutNameIsRefusedByTheLibrary) {
-  ExpectRefused("<addRoutePartition><p><description>only</description></p></addRoutePartition>", "addRoutePartition",
+  ExpectRefused("<addRoutePartition><newRoutePartition><description>only</description></newRoutePartition></addRoutePartition>", "addRoutePartition",
                 6, "The Route Partition cannot be written without a value for Name.");
+}
+
+// The fault quotes the name in a CDATA section, which "]]>" would end early: it is split there.
+TEST_F(RoutePartitionTest, DuplicateNameHoldingTheEndOfCDataGetsAWellFormedFault) {
+  AddPartition("a]]&gt;b");
+  ExpectRefused("<addRoutePartition><newRoutePartition><name>a]]&gt;b</name></newRoutePartition></addRoutePartition>",
+                "addRoutePartition", 3, "A Route Partition named \"a]]]]><![CDATA[>b\" already exists.");
 }
 
 TEST_F(RoutePartitionTest, GetByUnknownIdAnswersAnEmptyReturn) {
@@ -72,9 +80,9 @@ TEST_F(RoutePartitionTest, RefusalsNameTheProblemAndChangeNothing) {
        "Unexpected element. Found NULL, expecting <newRoutePartition>"},
       {"<addRoutePartition><p/></addRoutePartition>", "addRoutePartition", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name>"},
-      {"<addRoutePartition><p><name/></p></addRoutePartition>", "addRoutePartition", kInvalidValue,
+      {"<addRoutePartition><newRoutePartition><name/></newRoutePartition></addRoutePartition>", "addRoutePartition", kInvalidValue,
        "The element, <name>, must contain a value."},
-      {"<addRoutePartition><p><name>USED</name></p></addRoutePartition>", "addRoutePartition", 3,
+      {"<addRoutePartition><newRoutePartition><name>USED</name></newRoutePartition></addRoutePartition>", "addRoutePartition", 3,
        "A Route Partition named \"USED\" already exists."},
       {"<updateRoutePartition/>", "updateRoutePartition", kUnexpectedNode,
        "Unexpected element. Found NULL, expecting <name> or <uuid>"},
@@ -141,7 +149,8 @@ TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                 "<member index=\"2\"><routePartition uuid=\"" + p2 + "\"/></member>"
                 "<member index=\"1\"><routePartitionName>p1</routePartitionName></member>"
                 "<member index=\"3abc\"><routePartitionName>P3</routePartitionName></member>"
-                "</members></newCSS></addCSS>");
+                "</members></newCSS></addCSS>",
+      kLenient);
   EXPECT_EQ(Response("getCSS", "<return>\r\n" +
                                    CssElement(css, "Lobby", "Front desk", "P1:P2:P3",
                                               Member(2, "P2") + Member(1, "P1") + Member(3, "P3")) +
@@ -186,43 +195,43 @@ TEST_F(CallingSearchSpaceTest, RefusalsNameTheProblemAndChangeNothing) {
   } cases[] = {
       {"<addCSS/>", "addCSS", kUnexpectedNode, "Unexpected element. Found NULL, expecting <newCSS>"},
       {"<addCSS><c/></addCSS>", "addCSS", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name>"},
-      {"<addCSS><c><description/></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><description/></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. Found <description>, expecting <name>."},
-      {"<addCSS><c><name/></c></addCSS>", "addCSS", kInvalidValue, "The element, <name>, must contain a value."},
-      {"<addCSS><c><name>N</name></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><name/></newCSS></addCSS>", "addCSS", kInvalidValue, "The element, <name>, must contain a value."},
+      {"<addCSS><newCSS><name>N</name></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting more elements."},
-      {"<addCSS><c><name>N</name><clause/></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><name>N</name><clause/></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <dialPlanWizardGenId> or <members>"},
-      {"<addCSS><c><name>N</name><dialPlanWizardGenId/></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><name>N</name><dialPlanWizardGenId/></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <members>"},
-      {"<addCSS><c><name>N</name><other/></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><name>N</name><other/></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. Found <other>, expecting <members>."},
-      {"<addCSS><c><name>N</name><members><m/></members></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><name>N</name><members><m/></members></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. Found <m>, expecting <member>."},
-      {"<addCSS><c><name>N</name><members><member/></members></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><name>N</name><members><member/></members></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. No \"index\" attribute found in <member>."},
-      {"<addCSS><c><name>N</name><members><member index=\"1\"/></members></c></addCSS>", "addCSS", kUnexpectedNode,
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"/></members></newCSS></addCSS>", "addCSS", kUnexpectedNode,
        "Unexpected element. NULL element found. Expecting <routePartitionName> or <routePartitionId>."},
-      {"<addCSS><c><name>N</name><members><member index=\"1\"><routePartitionName/></member></members></c></addCSS>",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartitionName/></member></members></newCSS></addCSS>",
        "addCSS", kInvalidValue, "The element, <routePartitionName>, must contain a value."},
-      {"<addCSS><c><name>N</name><members><member index=\"1\"><routePartitionName>Nope</routePartitionName>"
-       "</member></members></c></addCSS>",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartitionName>Nope</routePartitionName>"
+       "</member></members></newCSS></addCSS>",
        "addCSS", kNotFound, "The specified route partition was not found."},
-      {"<addCSS><c><name>N</name><members><member index=\"1\"><routePartition/></member></members></c></addCSS>",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartition/></member></members></newCSS></addCSS>",
        "addCSS", kUnexpectedNode, "Unexpected element. No \"uuid\" attribute found in <routePartition>."},
-      {"<addCSS><c><name>N</name><members><member index=\"1\"><routePartitionId>x</routePartitionId></member>"
-       "</members></c></addCSS>",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartitionId>x</routePartitionId></member>"
+       "</members></newCSS></addCSS>",
        "addCSS", kUnexpectedNode,
        "Unexpected element. Deprecated element. Please use <routePartition> or <routePartitionName."},
-      {"<addCSS><c><name>N</name><members><member index=\"1\"><x/></member></members></c></addCSS>", "addCSS",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><x/></member></members></newCSS></addCSS>", "addCSS",
        kUnexpectedNode, "Unexpected element. Found <x>, expecting <routePartitionName> or <routePartitionId>."},
       // A member naming a partition that does not exist leaves no calling search space behind.
-      {"<addCSS><c><name>N</name><members><member index=\"1\"><routePartition "
-       "uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/></member></members></c></addCSS>",
+      {"<addCSS><newCSS><name>N</name><members><member index=\"1\"><routePartition "
+       "uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/></member></members></newCSS></addCSS>",
        "addCSS", 5,
        "The Route Partition {00000000-0000-0000-0000-00000000DEAD} referred to by this Calling Search Space member "
        "does not exist."},
-      {"<addCSS><c><name>taken</name><members/></c></addCSS>", "addCSS", 3,
+      {"<addCSS><newCSS><name>taken</name><members/></newCSS></addCSS>", "addCSS", 3,
        "A Calling Search Space named \"taken\" already exists."},
       {"<updateCSS/>", "updateCSS", kUnexpectedNode, "Unexpected element. Found NULL, expecting <name> or <uuid>"},
       {"<updateCSS><name>Nope</name></updateCSS>", "updateCSS", kNotFound, "Calling search space not found."},

@@ -69,6 +69,7 @@ TlsConnection::~TlsConnection() {
 }
 
 bool TlsConnection::Send(std::string_view bytes) {
+  checker_.Sent(bytes);
   while (!bytes.empty()) {
     int n = SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size()));
     if (n <= 0) return false;
@@ -116,6 +117,7 @@ std::string TlsConnection::ReadResponse(Millis timeout) {
   }
   std::string response = pending_.substr(0, total);
   pending_.erase(0, total);
+  checker_.Received(response);
   return response;
 }
 

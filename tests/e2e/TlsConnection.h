@@ -38,6 +38,7 @@ class TlsConnection {
   SSL_CTX* context_ = nullptr;
   SSL* ssl_ = nullptr;
   int fd_ = -1;
+  ExchangeChecker checker_;
   std::string pending_;
   bool closed_ = false;
 };

@@ -140,6 +140,10 @@ ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
   try {
     Spawn(args);
     ReadListeningLine();
+    const auto has = [&](const char* option) {
+      return std::find(extraArgs.begin(), extraArgs.end(), option) != extraArgs.end();
+    };
+    if (!has("--tls-cert") && !has("--auth-file")) NoteSchemaSource(port_);
   } catch (...) {
     if (pid_ > 0) KillAndReap(pid_, Millis(2000));
     if (stdoutFd_ >= 0) close(stdoutFd_);
@@ -178,26 +182,35 @@ void ZebdProcess::Spawn(const std::vector<std::string>& args) {
 }
 
 void ZebdProcess::ReadListeningLine() {
+  static const std::string kAdminPrefix = "zebd admin listening on ";
   auto deadline = Clock::now() + kDefaultTimeout;
-  std::string line;
-  while (line.find('\n') == std::string::npos) {
-    pollfd p{stdoutFd_, POLLIN, 0};
-    int ready = poll(&p, 1, RemainingMs(deadline));
-    if (ready < 0 && errno == EINTR) continue;
-    char buf[256];
-    ssize_t n = ready > 0 ? read(stdoutFd_, buf, sizeof buf) : 0;
-    if (n <= 0) {
-      throw std::runtime_error("zebd printed no listening line (got '" + line + "'); stderr:\n" +
-                               StderrText());
+  std::string text;
+  for (;;) {
+    while (text.find('\n') == std::string::npos) {
+      pollfd p{stdoutFd_, POLLIN, 0};
+      int ready = poll(&p, 1, RemainingMs(deadline));
+      if (ready < 0 && errno == EINTR) continue;
+      char buf[256];
+      ssize_t n = ready > 0 ? read(stdoutFd_, buf, sizeof buf) : 0;
+      if (n <= 0) {
+        throw std::runtime_error("zebd printed no listening line (got '" + text + "'); stderr:\n" +
+                                 StderrText());
+      }
+      text.append(buf, static_cast<std::size_t>(n));
     }
-    line.append(buf, static_cast<std::size_t>(n));
+    const std::string line = text.substr(0, text.find('\n'));
+    text.erase(0, line.size() + 1);
+    auto colon = line.rfind(':');
+    if (line.compare(0, kAdminPrefix.size(), kAdminPrefix) == 0 && colon != std::string::npos) {
+      adminPort_ = std::atoi(line.c_str() + colon + 1);
+      continue;
+    }
+    if (line.compare(0, kListeningPrefix.size(), kListeningPrefix) != 0 || colon == std::string::npos) {
+      throw std::runtime_error("unexpected line from zebd: '" + line + "'");
+    }
+    port_ = std::atoi(line.c_str() + colon + 1);
+    return;
   }
-  line.erase(line.find('\n'));
-  auto colon = line.rfind(':');
-  if (line.compare(0, kListeningPrefix.size(), kListeningPrefix) != 0 || colon == std::string::npos) {
-    throw std::runtime_error("unexpected first line from zebd: '" + line + "'");
-  }
-  port_ = std::atoi(line.c_str() + colon + 1);
 }
 
 int ZebdProcess::Stop(Millis timeout) {
@@ -306,6 +319,7 @@ RawConnection::RawConnection(int port, const std::string& sourceAddress) {
 RawConnection::~RawConnection() { close(fd_); }
 
 bool RawConnection::Send(std::string_view bytes) {
+  checker_.Sent(bytes);
   while (!bytes.empty()) {
     ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
@@ -379,10 +393,11 @@ long long ContentLengthOf(std::string_view header) {
   return -1;
 }
 
-// "HTTP/1.1 100 Continue" and the other 1xx answers have no body.
-bool IsInterimResponse(std::string_view response) {
+// "HTTP/1.1 100 Continue" and the other 1xx answers, and 304 Not Modified, have no body.
+bool IsBodilessResponse(std::string_view response) {
   auto blank = response.find(' ');
-  return blank != std::string_view::npos && response.substr(blank + 1, 1) == "1";
+  return blank != std::string_view::npos &&
+         (response.substr(blank + 1, 1) == "1" || response.substr(blank + 1, 4) == "304 ");
 }
 
 }  // namespace
@@ -395,10 +410,11 @@ std::string RawConnection::ReadResponse(Millis timeout) {
     if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
   }
   long long length = ContentLengthOf(std::string_view(pending_).substr(0, headerEnd));
-  if (IsInterimResponse(pending_)) length = 0;
+  if (IsBodilessResponse(pending_)) length = 0;
   if (length < 0) {
     std::string all = ReadUntilClose(Millis(RemainingMs(deadline)));
     complete_ = closed_;
+    if (complete_) checker_.Received(all);
     return all;
   }
   std::size_t total = headerEnd + 4 + static_cast<std::size_t>(length);
@@ -408,7 +424,20 @@ std::string RawConnection::ReadResponse(Millis timeout) {
   complete_ = true;
   std::string response = pending_.substr(0, total);
   pending_.erase(0, total);
+  checker_.Received(response);
   return response;
+}
+
+std::string RawConnection::ReadHeader(Millis timeout) {
+  auto deadline = Clock::now() + timeout;
+  std::size_t headerEnd;
+  while ((headerEnd = pending_.find("\r\n\r\n")) == std::string::npos) {
+    if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
+  }
+  std::string header = pending_.substr(0, headerEnd + 4);
+  pending_.erase(0, headerEnd + 4);
+  checker_.Received(header);
+  return header;
 }
 
 std::string RawConnection::ReadUntilClose(Millis timeout) {

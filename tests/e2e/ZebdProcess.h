@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "e2e/ServedSchema.h"
+
 namespace zeb::test {
 
 class PgScratchDatabase;
@@ -39,6 +41,8 @@ class ZebdProcess {
   ZebdProcess& operator=(const ZebdProcess&) = delete;
 
   int port() const { return port_; }
+  // The admin listener's port (started with --admin-listen); 0 without one.
+  int adminPort() const { return adminPort_; }
   const std::string& dir() const { return dir_; }
   const std::string& traceDir() const { return traceDir_; }
   // The --db argument: a file in dir(), a fresh database on the PostgreSQL server ZEB_TEST_DB
@@ -70,6 +74,7 @@ class ZebdProcess {
   pid_t pid_ = -1;
   int stdoutFd_ = -1;
   int port_ = 0;
+  int adminPort_ = 0;
   int exitCode_ = -1;
 };
 
@@ -88,7 +93,8 @@ CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout = kDe
 CommandResult RunCommand(const std::vector<std::string>& argv, Millis timeout = kDefaultTimeout);
 
 // One client connection over a plain socket, for sending arbitrary bytes and reading raw
-// responses. Not copyable; closes on destruction.
+// responses; what it exchanges is checked against the served schema (ServedSchema.h). Not
+// copyable; closes on destruction.
 class RawConnection {
  public:
   // Connects to 127.0.0.1:port from sourceAddress (any loopback address, so that tests can
@@ -110,6 +116,8 @@ class RawConnection {
   // connection closed or the timeout passed (then complete() is false). Bytes past the
   // response stay buffered for the next call.
   std::string ReadResponse(Millis timeout = kDefaultTimeout);
+  // Reads one response's status line and headers only: the answer to HEAD.
+  std::string ReadHeader(Millis timeout = kDefaultTimeout);
   // Reads until the server closes the connection; returns every byte received first.
   // closed() tells whether the close came within the timeout.
   std::string ReadUntilClose(Millis timeout = kDefaultTimeout);
@@ -126,6 +134,7 @@ class RawConnection {
   bool ReceiveMore(std::chrono::steady_clock::time_point deadline);
 
   int fd_ = -1;
+  ExchangeChecker checker_;
   std::string pending_;  // received, not yet returned
   bool complete_ = false;
   bool closed_ = false;

@@ -8,13 +8,15 @@
 #                                   "durable", commits are flushed to disk as by default (for
 #                                   benchmarks that compare with the embedded database)
 #   tests/pg/cluster.sh stop DIR    stops it and removes DIR
+#   tests/pg/cluster.sh pause DIR   stops the server, keeping the cluster
+#   tests/pg/cluster.sh resume DIR  starts it again on the same port
 #
 # The server refuses to run as root: under root it runs as the unprivileged user "postgres"
 # (Debian's postgresql package makes it) or, failing that, a system user "zebpg" made here.
 # Needs Debian's postgresql package (initdb and pg_ctl under /usr/lib/postgresql/*/bin).
 set -euo pipefail
 
-usage() { sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [[ $# -eq 2 || $# -eq 3 ]] || usage
 action="$1"
 dir="$2"
@@ -85,5 +87,7 @@ stop() {
 case "$action" in
   start) start ;;
   stop) stop ;;
+  pause) as_owner "$bindir/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null ;;
+  resume) as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null ;;
   *) usage ;;
 esac

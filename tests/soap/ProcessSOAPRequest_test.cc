@@ -130,6 +130,34 @@ TEST(FaultsTest, DetailedFaultKeepsMessageRawPlainFaultEscapesIt) {
   EXPECT_NE(std::string::npos, text.find("<faultstring>a &amp; &lt;b&gt;</faultstring>"));
 }
 
+TEST(FaultsTest, FaultTextsAreValidUtf8AndXmlCharacters) {
+  struct Case {
+    std::string text, valid;
+  } cases[] = {
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9E\t\r\n", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9E\t\r\n"},
+      {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},                    // a byte that starts nothing
+      {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},           // a sequence cut short
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},           // an overlong '/'
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
+      {"\x01\x1F", "\xEF\xBF\xBD\xEF\xBF\xBD"},           // control characters XML refuses
+      {"\xEF\xBF\xBE", "\xEF\xBF\xBD"},                    // U+FFFE
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.valid, ValidXmlText(c.text)) << c.text;
+}
+
+TEST(FaultsTest, CDataIsSplitWhereTheMessageWouldEndIt) {
+  CXMLElement body("SOAP-ENV:Body");
+  AddDetailedFault("loc", &body, "addPhone", 3, std::nullopt, "Name \"a]]>b]]]>\xFF\" exists.");
+  const std::string cdata = "<![CDATA[Name \"a]]]]><![CDATA[>b]]]]]><![CDATA[>\xEF\xBF\xBD\" exists.]]>";
+  EXPECT_NE(std::string::npos, body.ToString().find("<message>\r\n" + cdata + "</message>"));
+}
+
+TEST(ProcessSOAPRequestTest, ParseErrorQuotesInvalidBytesAsReplacementCharacters) {
+  const std::string response = Process("<Envelope><Body>\xFF</Body></Envelope>");
+  EXPECT_NE(std::string::npos,
+            response.find("Source Text : &lt;Envelope&gt;&lt;Body&gt;\xEF\xBF\xBD&lt;/Body&gt;&lt;/Envelope&gt;\n"));
+}
+
 TEST(ComErrorMessageTest, FallsBackToDispatchAndUnknownTexts) {
   EXPECT_EQ("IDispatch error #1", ComErrorMessage(0x80040201u));
   EXPECT_EQ("Unknown error 0x80040200", ComErrorMessage(0x80040200u));

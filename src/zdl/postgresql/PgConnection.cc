@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "zdl/CZDLException.h"
+#include "zdl/DatabaseHealth.h"
 #include "zdl/DatabaseWait.h"
 
 namespace zeb::zdl {
@@ -351,6 +352,7 @@ void PgConnection::Connect() {
 }
 
 void PgConnection::Reset() {
+  const bool again = epoch_ > 0;  // not the first connection of this session
   endingRead_ = false;
   commitPending_ = false;
   if (conn_ && PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) {
@@ -358,7 +360,11 @@ void PgConnection::Reset() {
     PQfinish(conn_);
     conn_ = nullptr;
   }
-  if (!conn_) return Connect();
+  if (!conn_) {
+    Connect();
+    if (again) NoteDatabaseReconnect();
+    return;
+  }
   PQreset(conn_);
   broken_ = false;
   ++epoch_;
@@ -370,6 +376,7 @@ void PgConnection::Reset() {
   }
   PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
   Run(kSessionSettings);
+  if (again) NoteDatabaseReconnect();
 }
 
 bool PgConnection::Usable() const { return conn_ && !broken_ && PQstatus(conn_) == CONNECTION_OK; }

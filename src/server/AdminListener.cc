@@ -1,0 +1,204 @@
+#include "server/AdminListener.h"
+
+#include <boost/asio/strand.hpp>
+#include <boost/beast/core/bind_handler.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/http/write.hpp>
+#include <boost/beast/ssl/ssl_stream.hpp>
+#include <boost/optional.hpp>
+
+#include "server/HttpSession.h"
+
+namespace zeb::server {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+namespace {
+
+constexpr std::uint32_t kHeaderLimit = 8192;
+constexpr std::uint64_t kBodyLimit = 1024;
+
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+// One connection of the admin listener: [TLS handshake], one request, one answer, close.
+template <class Stream>
+class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>> {
+ public:
+  AdminExchange(Stream&& stream, AdminListener& listener, const AdminListener::Services& services)
+      : stream_(std::move(stream)), listener_(listener), services_(services) {}
+
+  void Start() {
+    Lowest().expires_after(AdminListener::kRequestTimeout);
+    if constexpr (kTls) {
+      stream_.async_handshake(net::ssl::stream_base::server,
+                              [self = this->shared_from_this()](beast::error_code ec) {
+                                if (ec) {
+                                  if (self->services_.metrics)
+                                    self->services_.metrics->OnTlsHandshakeFailure();
+                                  return self->Close();
+                                }
+                                self->Read();
+                              });
+    } else {
+      Read();
+    }
+  }
+
+ private:
+  static constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
+
+  beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
+
+  void Read() {
+    parser_.emplace();
+    parser_->header_limit(kHeaderLimit);
+    parser_->body_limit(kBodyLimit);
+    http::async_read(stream_, buffer_, *parser_,
+                     [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
+                       if (ec) return self->Close();
+                       self->Answer();
+                     });
+  }
+
+  bool Authorized() {
+    Authenticator* authenticator = services_.authenticator;
+    if (!authenticator) return true;
+    const auto& request = parser_->get();
+    std::string_view value;
+    const std::string_view* authorization = nullptr;
+    if (request.count(http::field::authorization) == 1) {
+      value = std::string_view(request[http::field::authorization].data(),
+                               request[http::field::authorization].size());
+      authorization = &value;
+    }
+    std::string address;
+    beast::error_code ec;
+    auto remote = Lowest().socket().remote_endpoint(ec);
+    if (!ec) address = remote.address().to_string();
+    auto now = Authenticator::Clock::now();
+    Authenticator::Attempt attempt = authenticator->Begin(authorization, address, now);
+    if (attempt.verdict != Authenticator::Verdict::kCheck)
+      return attempt.verdict == Authenticator::Verdict::kAccepted;
+    // An address still being slowed down gets no check now; monitoring retries on its own.
+    if (attempt.notBefore > now) return false;
+    const bool passed = Authenticator::Check(attempt);
+    authenticator->Finish(attempt, passed, address, Authenticator::Clock::now());
+    if (!passed && services_.metrics) services_.metrics->OnAuthenticationFailure();
+    return passed;
+  }
+
+  void Answer() {
+    const auto& request = parser_->get();
+    response_.version(11);
+    response_.keep_alive(false);
+    if (!Authorized()) {
+      response_.result(http::status::unauthorized);
+      response_.set(http::field::www_authenticate, "Basic realm=\"ZEB API\"");
+      response_.set(http::field::content_type, "text/plain");
+      response_.body() = "Authentication required.\n";
+    } else {
+      AdminListener::Answer answer =
+          listener_.Respond(std::string(request.method_string()), std::string(request.target()));
+      response_.result(answer.status);
+      response_.set(http::field::content_type, answer.contentType);
+      response_.body() = std::move(answer.body);
+    }
+    response_.prepare_payload();
+    http::async_write(stream_, response_, [self = this->shared_from_this()](beast::error_code, std::size_t) {
+      self->Shutdown();
+    });
+  }
+
+  void Shutdown() {
+    if constexpr (kTls) {
+      stream_.async_shutdown([self = this->shared_from_this()](beast::error_code) { self->Close(); });
+    } else {
+      Close();
+    }
+  }
+
+  void Close() {
+    beast::error_code ec;
+    Lowest().socket().shutdown(tcp::socket::shutdown_both, ec);
+    Lowest().socket().close(ec);
+  }
+
+  Stream stream_;
+  AdminListener& listener_;
+  const AdminListener::Services& services_;
+  beast::flat_buffer buffer_;
+  boost::optional<http::request_parser<http::string_body>> parser_;
+  http::response<http::string_body> response_;
+};
+
+}  // namespace
+
+AdminListener::AdminListener(Services services) : services_(std::move(services)), acceptor_(ioc_) {}
+
+AdminListener::~AdminListener() { Stop(); }
+
+std::string AdminListener::Start(const tcp::endpoint& endpoint) {
+  acceptor_.open(endpoint.protocol());
+  acceptor_.set_option(net::socket_base::reuse_address(true));
+  acceptor_.bind(endpoint);
+  acceptor_.listen(net::socket_base::max_listen_connections);
+  tcp::endpoint bound = acceptor_.local_endpoint();
+  std::string address = bound.address().to_string();
+  if (bound.address().is_v6()) address = "[" + address + "]";
+  Accept();
+  thread_ = std::thread([this] { ioc_.run(); });
+  return address + ":" + std::to_string(bound.port());
+}
+
+void AdminListener::Stop() {
+  ioc_.stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+void AdminListener::Accept() {
+  acceptor_.async_accept(ioc_, [this](beast::error_code ec, tcp::socket socket) {
+    if (ec == net::error::operation_aborted || !acceptor_.is_open()) return;
+    if (!ec) {
+      std::shared_ptr<net::ssl::context> tls = services_.tls ? services_.tls() : nullptr;
+      if (tls) {
+        // The stream's TLS state holds its own reference to the context: a reload may replace it meanwhile.
+        auto exchange =
+            std::make_shared<AdminExchange<TlsStream>>(TlsStream(std::move(socket), *tls), *this, services_);
+        exchange->Start();
+      } else {
+        std::make_shared<AdminExchange<PlainStream>>(PlainStream(std::move(socket)), *this, services_)
+            ->Start();
+      }
+    }
+    Accept();
+  });
+}
+
+AdminListener::Answer AdminListener::Respond(const std::string& method, const std::string& target) {
+  const std::string path = target.substr(0, target.find('?'));
+  if (method == "GET" && path == "/metrics") {
+    return {200, "text/plain; version=0.0.4; charset=utf-8", services_.metrics->Text()};
+  }
+  if (method == "GET" && path == "/healthz") return {200, "text/plain", "ok\n"};
+  if (method == "GET" && path == "/readyz") {
+    std::string problem = services_.readiness->Run(kReadinessTimeout);
+    if (problem.empty()) return {200, "text/plain", "ready\n"};
+    return {503, "text/plain", OneLine(problem) + "\n"};
+  }
+  return {404, "text/plain", "Not found.\n"};
+}
+
+}  // namespace zeb::server

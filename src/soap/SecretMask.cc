@@ -1,0 +1,277 @@
+#include "soap/SecretMask.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace zeb {
+
+namespace {
+
+using std::string_view;
+constexpr std::size_t npos = string_view::npos;
+// Comments and CDATA sections are scanned as markup of their own; a text nested deeper than
+// this (only a malformed one can be) is masked whole when it names a secret.
+constexpr int kMaxNesting = 3;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsOneOf(char c, const char* set) { return std::strchr(set, c) != nullptr && c != '\0'; }
+
+bool StartsName(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalpha(u) || c == '_' || c == ':' || u >= 0x80;
+}
+
+bool At(string_view text, std::size_t pos, string_view what) {
+  return text.compare(pos, what.size(), what) == 0;
+}
+
+bool AtNoCase(string_view text, std::size_t pos, string_view lowerWord) {
+  if (text.size() - pos < lowerWord.size()) return false;
+  for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[pos + i])) != lowerWord[i]) return false;
+  }
+  return true;
+}
+
+bool EqualsNoCase(string_view name, string_view lowerWord) {
+  return name.size() == lowerWord.size() && AtNoCase(name, 0, lowerWord);
+}
+
+bool MayHoldSecret(string_view text, bool maskNewValue) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    if (c == 'p' && (AtNoCase(text, i, "pin") || AtNoCase(text, i, "password"))) return true;
+    if (c == 'n' && maskNewValue && AtNoCase(text, i, "newvalue")) return true;
+  }
+  return false;
+}
+
+// A lexical scanner over markup that copies text to out, masking secrets on the way. Every
+// position it returns is within the text; an unterminated construct runs to the end.
+class Masker {
+ public:
+  Masker(bool maskNewValue, std::string& out) : maskNewValue_(maskNewValue), out_(out) {}
+
+  void Scan(string_view text, int nesting) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+      const std::size_t lt = text.find('<', i);
+      if (lt == npos) {
+        out_.append(text.substr(i));
+        return;
+      }
+      out_.append(text.substr(i, lt - i));
+      i = Markup(text, lt, nesting);
+    }
+  }
+
+ private:
+  bool IsSecret(string_view name) const {
+    const std::size_t colon = name.rfind(':');
+    const string_view local = colon == npos ? name : name.substr(colon + 1);
+    return EqualsNoCase(local, "password") || EqualsNoCase(local, "pin") ||
+           (maskNewValue_ && EqualsNoCase(local, "newvalue"));
+  }
+
+  // Copies the markup that starts at text[lt] == '<'; returns the position after it.
+  std::size_t Markup(string_view text, std::size_t lt, int nesting) {
+    if (At(text, lt, "<!--")) return Section(text, lt, "<!--", "-->", nesting);
+    if (At(text, lt, "<![CDATA[")) return Section(text, lt, "<![CDATA[", "]]>", nesting);
+    if (At(text, lt, "<?")) return Verbatim(text, lt, text.find("?>", lt + 2), 2);
+    if (At(text, lt, "<!")) return Declaration(text, lt);
+    if (At(text, lt, "</")) return EndTag(text, lt);
+    if (lt + 1 < text.size() && StartsName(text[lt + 1])) return Element(text, lt);
+    out_ += '<';  // not markup: a stray '<' in a malformed text
+    return lt + 1;
+  }
+
+  std::size_t Verbatim(string_view text, std::size_t from, std::size_t close, std::size_t closeLength) {
+    const std::size_t end = close == npos ? text.size() : close + closeLength;
+    out_.append(text.substr(from, end - from));
+    return end;
+  }
+
+  // An end tag is copied; a malformed one ends before the next '<'.
+  std::size_t EndTag(string_view text, std::size_t lt) {
+    const std::size_t close = TagEnd(text, lt + 2);
+    if (close != npos) return Verbatim(text, lt, close, 1);
+    const std::size_t next = text.find('<', lt + 2);
+    return Verbatim(text, lt, next == npos ? npos : next - 1, 1);
+  }
+
+  // A comment or CDATA section: delimiters kept, its text scanned as markup of its own.
+  std::size_t Section(string_view text, std::size_t lt, string_view open, string_view close, int nesting) {
+    const std::size_t from = lt + open.size();
+    const std::size_t end = text.find(close, from);
+    const string_view inner = text.substr(from, (end == npos ? text.size() : end) - from);
+    out_.append(open);
+    if (nesting < kMaxNesting) {
+      Scan(inner, nesting + 1);
+    } else {
+      out_.append(MayHoldSecret(inner, maskNewValue_) ? kSecretMask : inner);
+    }
+    if (end == npos) return text.size();
+    out_.append(close);
+    return end + close.size();
+  }
+
+  // <!DOCTYPE ...> and other declarations: every quoted literal is masked; comments and
+  // processing instructions of an internal subset are copied as they are.
+  std::size_t Declaration(string_view text, std::size_t lt) {
+    std::size_t i = lt + 2;
+    out_.append("<!");
+    int brackets = 0;
+    while (i < text.size()) {
+      const char c = text[i];
+      if (At(text, i, "<!--")) {
+        i = Verbatim(text, i, text.find("-->", i + 4), 3);
+      } else if (At(text, i, "<?")) {
+        i = Verbatim(text, i, text.find("?>", i + 2), 2);
+      } else if (c == '"' || c == '\'') {
+        const std::size_t close = text.find(c, i + 1);
+        out_ += c;
+        out_.append(kSecretMask);
+        if (close == npos) return text.size();
+        out_ += c;
+        i = close + 1;
+      } else {
+        out_ += c;
+        ++i;
+        if (c == '[') ++brackets;
+        if (c == ']') --brackets;
+        if (c == '>' && brackets <= 0) return i;
+      }
+    }
+    return i;
+  }
+
+  // A start tag, then for a secret element its content up to the matching end tag.
+  std::size_t Element(string_view text, std::size_t lt) {
+    std::size_t i = lt + 1;
+    while (i < text.size() && !IsSpace(text[i]) && text[i] != '>' && text[i] != '/' && text[i] != '<') ++i;
+    const bool secret = IsSecret(text.substr(lt + 1, i - lt - 1));
+    out_.append(text.substr(lt, i - lt));
+    bool empty = false;
+    i = Attributes(text, i, secret, &empty);
+    if (!secret || empty) return i;
+    // Also after a malformed start tag, where content and tag cannot be told apart.
+    out_.append(kSecretMask);
+    return ContentEnd(text, i);
+  }
+
+  // Copies the attributes and the end of a start tag (a '<' ends a malformed tag early).
+  // *empty: the tag ended with "/>".
+  std::size_t Attributes(string_view text, std::size_t i, bool secretElement, bool* empty) {
+    while (i < text.size()) {
+      const char c = text[i];
+      if (c == '<') return i;
+      if (c == '>') {
+        out_ += c;
+        *empty = text[i - 1] == '/';
+        return i + 1;
+      }
+      if (IsSpace(c) || c == '/' || c == '=') {
+        out_ += c;
+        ++i;
+        continue;
+      }
+      std::size_t nameEnd = i;
+      while (nameEnd < text.size() && !IsSpace(text[nameEnd]) && !IsOneOf(text[nameEnd], "=>/<")) ++nameEnd;
+      const string_view name = text.substr(i, nameEnd - i);
+      out_.append(name);
+      i = nameEnd;
+      while (i < text.size() && IsSpace(text[i])) out_ += text[i++];
+      if (i >= text.size() || text[i] != '=') continue;
+      out_ += text[i++];
+      while (i < text.size() && IsSpace(text[i])) out_ += text[i++];
+      const bool namespaceDeclaration = name == "xmlns" || name.substr(0, 6) == "xmlns:";
+      i = Value(text, i, IsSecret(name) || (secretElement && !namespaceDeclaration));
+    }
+    return i;
+  }
+
+  // An attribute value, quoted or not; a '<' ends it (it cannot occur in a well-formed one).
+  std::size_t Value(string_view text, std::size_t i, bool mask) {
+    if (i >= text.size()) return i;
+    const char quote = text[i];
+    const bool quoted = quote == '"' || quote == '\'';
+    const std::size_t from = quoted ? i + 1 : i;
+    std::size_t end =
+        quoted ? text.find_first_of(std::string{quote, '<'}, from) : text.find_first_of(" \t\r\n></", from);
+    if (end == npos) end = text.size();
+    if (quoted) out_ += quote;
+    out_.append(mask ? kSecretMask : text.substr(from, end - from));
+    if (quoted && end < text.size() && text[end] == quote) {
+      out_ += quote;
+      return end + 1;
+    }
+    return end;
+  }
+
+  // The position of the '<' of the end tag that closes an element whose content starts at
+  // from, or the end of the text when it is not closed.
+  static std::size_t ContentEnd(string_view text, std::size_t from) {
+    int depth = 1;
+    std::size_t i = from;
+    for (;;) {
+      const std::size_t lt = text.find('<', i);
+      if (lt == npos) return text.size();
+      std::size_t end;
+      if (At(text, lt, "<!--")) {
+        end = Past(text.find("-->", lt + 4), 3);
+      } else if (At(text, lt, "<![CDATA[")) {
+        end = Past(text.find("]]>", lt + 9), 3);
+      } else if (At(text, lt, "<?")) {
+        end = Past(text.find("?>", lt + 2), 2);
+      } else if (At(text, lt, "</")) {
+        end = TagEnd(text, lt + 2);
+        if (end != npos && --depth == 0) return lt;
+        end = Past(end, 1);
+      } else {
+        end = TagEnd(text, lt + 1);
+        if (end != npos && text[end - 1] != '/') ++depth;
+        end = Past(end, 1);
+      }
+      if (end == npos) return text.size();
+      i = end;
+    }
+  }
+
+  static std::size_t Past(std::size_t position, std::size_t length) {
+    return position == npos ? npos : position + length;
+  }
+
+  // The position of the '>' that ends a tag whose name starts at from, skipping quoted values;
+  // npos when a '<' or the end of the text comes first.
+  static std::size_t TagEnd(string_view text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == '>') return i;
+      if (c == '<') return npos;
+      if (c == '"' || c == '\'') {
+        i = text.find_first_of(std::string{c, '<'}, i + 1);
+        if (i == npos || text[i] == '<') return npos;
+      }
+    }
+    return npos;
+  }
+
+  const bool maskNewValue_;
+  std::string& out_;
+};
+
+}  // namespace
+
+std::string MaskSecrets(string_view text, bool maskNewValue) {
+  std::string out;
+  out.reserve(text.size());
+  Masker(maskNewValue, out).Scan(text, 0);
+  return out;
+}
+
+void MaskSecretsInPlace(std::string& text, bool maskNewValue) {
+  if (MayHoldSecret(text, maskNewValue)) text = MaskSecrets(text, maskNewValue);
+}
+
+}  // namespace zeb

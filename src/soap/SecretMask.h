@@ -1,0 +1,34 @@
+// Masks secrets in a request or response text before it is written to a trace record or an
+// audit row: the contents of every password and pin element, and of newValue when the request
+// says its new value is secret, become "********".
+//
+// The text is scanned lexically, not parsed, so that a text the parser refused (the ones most
+// likely to be logged in full) is masked too. Element and attribute names are compared by their
+// local part (after the last ':') without regard to case. What is masked:
+//  - the whole content of a secret element, up to its matching end tag (nested elements,
+//    comments, CDATA sections and references included), or to the end of the text when the
+//    element is not closed; "<password/>" has no content and stays as it is;
+//  - the value of every attribute of a secret element (namespace declarations excepted), and of
+//    every attribute named like a secret on any element;
+//  - the same inside comments and CDATA sections, whose text is scanned as markup (a fault
+//    quoting the source line of a parse error carries it in a CDATA section);
+//  - every quoted literal of a document type declaration (an entity value could carry a secret
+//    that a reference inside a secret element names).
+// Delimiters stay where they are, so a well-formed text stays well-formed.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zeb {
+
+inline constexpr std::string_view kSecretMask = "********";
+
+// The text with its secrets masked. maskNewValue: newValue elements (and attributes) are
+// secret too.
+std::string MaskSecrets(std::string_view text, bool maskNewValue);
+
+// Masks text in place; returns at once, copying nothing, when no secret name occurs in it.
+void MaskSecretsInPlace(std::string& text, bool maskNewValue);
+
+}  // namespace zeb

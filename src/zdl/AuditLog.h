@@ -1,0 +1,63 @@
+// The audit log of configuration changes (table AuditLog, declared in schema/Audit.def): who
+// changed what, from where, with which request. A row is appended inside the transaction of the
+// change it records; rows are read back as JSON lines and removed once older than the
+// retention.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace zeb::zdl {
+
+class CZDLSession;
+
+struct AuditRow {
+  std::int64_t timeMicros = 0;  // since 1970-01-01T00:00:00Z
+  std::string node;             // the zebd that served the request ("host:port")
+  std::uint32_t requestId = 0;  // the request's ID in that node's trace files
+  std::string user;             // authenticated user, "" without authentication
+  std::string clientAddress;
+  std::string method;
+  std::string recordTable;  // the table of the first row the request wrote
+  std::string recordId;     // that row's key
+  std::string request;      // the request text, secrets masked
+};
+
+struct AuditFilter {
+  std::optional<std::int64_t> sinceMicros;  // rows at or after this time
+  std::string user;                         // exact user name; "" for any
+  std::string method;                       // exact method name; "" for any
+  std::string recordId;                     // canonical identifier; "" for any
+};
+
+// Appends the row. REQUIRES: the session is inside the write transaction of the change.
+void AppendAuditRow(CZDLSession& session, const AuditRow& row);
+
+// Calls emit for every row matching the filter, oldest first. Reads in pages, so that a long log
+// is never held in memory whole.
+void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
+                   const std::function<void(const AuditRow&)>& emit);
+
+// Removes the rows older than beforeMicros, a batch per transaction so that writers are held up
+// only briefly. Returns the number removed.
+long long PruneAuditRows(CZDLSession& session, std::int64_t beforeMicros);
+
+// One JSON object on one line (no line feed), with the time in RFC 3339 UTC.
+std::string AuditRowJson(const AuditRow& row);
+
+// Parses an RFC 3339 time ("2024-05-07T09:30:00Z", an offset such as "+02:00", a fraction), a
+// date ("2024-05-07", midnight UTC), or an age ("90m", "36h", "7d", counted back from
+// nowMicros). Returns nullopt for anything else.
+std::optional<std::int64_t> ParseAuditTime(const std::string& text, std::int64_t nowMicros);
+
+std::int64_t NowMicros();
+
+// `zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]`: prints the
+// matching rows as JSON lines. Returns 0, 1 when the database cannot be read, 2 for wrong
+// arguments.
+int RunAuditCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+}  // namespace zeb::zdl

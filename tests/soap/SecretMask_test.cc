@@ -1,0 +1,88 @@
+#include "soap/SecretMask.h"
+
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+
+#include <string>
+
+namespace zeb {
+namespace {
+
+std::string Mask(const std::string& text, bool newValue = false) { return MaskSecrets(text, newValue); }
+
+bool WellFormed(const std::string& text) {
+  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlFreeDoc(doc);
+  return doc != nullptr;
+}
+
+TEST(SecretMask, MasksPasswordAndPinContentsWhateverTheirForm) {
+  EXPECT_EQ("<addUser><userid>al</userid><password>********</password><pin>********</pin></addUser>",
+            Mask("<addUser><userid>al</userid><password>hunter2</password><pin>1234</pin></addUser>"));
+  EXPECT_EQ("<z:PassWord>********</z:PassWord><a:b:PIN >********</a:b:PIN >",
+            Mask("<z:PassWord>s&#101;cret</z:PassWord><a:b:PIN >4&amp;4</a:b:PIN >"));
+  EXPECT_EQ("<password>********</password>",
+            Mask("<password><![CDATA[x</password>y]]><!-- </password> --></password>"));
+  EXPECT_EQ("<password>********</password>tail",
+            Mask("<password><password>a</password>b<c/></password>tail"));
+  EXPECT_EQ("<password>********</password>", Mask("<password></password>"));
+  EXPECT_EQ("<password/><pin />", Mask("<password/><pin />"));
+  // Names that only contain a secret word are left alone.
+  EXPECT_EQ("<pinCode>1</pinCode><mapping>2</mapping>", Mask("<pinCode>1</pinCode><mapping>2</mapping>"));
+}
+
+TEST(SecretMask, NewValueOnlyWhenTheRequestSaysSo) {
+  const std::string request = "<updateServiceParameter><newValue>k3y</newValue></updateServiceParameter>";
+  EXPECT_EQ(request, Mask(request));
+  EXPECT_EQ("<updateServiceParameter><newValue>********</newValue></updateServiceParameter>",
+            Mask(request, true));
+}
+
+TEST(SecretMask, MasksAttributesThatCanCarryASecret) {
+  EXPECT_EQ("<user password=\"********\" name='al'/>", Mask("<user password=\"s\" name='al'/>"));
+  EXPECT_EQ("<password xmlns:x=\"urn:x\" x:v='********'>********</password>",
+            Mask("<password xmlns:x=\"urn:x\" x:v='s>'>s</password>"));
+}
+
+TEST(SecretMask, MasksInsideCommentsCdataAndDoctypes) {
+  EXPECT_EQ("<a><!-- <password>********</password> --></a>",
+            Mask("<a><!-- <password>old</password> --></a>"));
+  // A parse-error fault quotes the source line, unclosed element included, in a CDATA section.
+  EXPECT_EQ("<faultstring><![CDATA[Source Text : <password>********]]></faultstring>",
+            Mask("<faultstring><![CDATA[Source Text : <password>hunter2</pass]]></faultstring>"));
+  EXPECT_EQ("<!DOCTYPE a [<!ENTITY p \"********\"><!-- it's -->]><a><password>********</password></a>",
+            Mask("<!DOCTYPE a [<!ENTITY p \"hunter2\"><!-- it's -->]><a><password>&p;</password></a>"));
+}
+
+TEST(SecretMask, MalformedTextsLeakNothing) {
+  for (const std::string text : {
+           "<a><password>hunter2",                     // never closed
+           "<a><password>hunter2</a>",                 // closed by another element
+           "x < y <password>hunter2</password>",       // a stray '<' before it
+           "<a b=\"<password>hunter2</password>\"/>",  // inside a malformed attribute value
+           "<password a=\"x<y\">hunter2</password>",   // its own start tag malformed
+           "<password a=\"unterminated>hunter2",
+           "<a></a <password>hunter2</password>",  // an end tag without its '>'
+           "<!-- <password>hunter2 ",              // in an unterminated comment
+       }) {
+    const std::string masked = Mask(text);
+    EXPECT_EQ(std::string::npos, masked.find("hunter2")) << text << " -> " << masked;
+  }
+}
+
+TEST(SecretMask, KeepsWellFormedTextsWellFormedAndOthersUntouched) {
+  const std::string envelope =
+      "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"urn:e\"><SOAP-ENV:Body>"
+      "<addUser sequence=\"3\"><password a=\"1\">p<b>&lt;</b><![CDATA[]]>]]&gt;</password>"
+      "<!-- <pin>1 --><pin/><x password='p'>t</x></addUser></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+  ASSERT_TRUE(WellFormed(envelope));
+  EXPECT_TRUE(WellFormed(Mask(envelope)));
+  const std::string plain = "<getPhone><phoneName>SEP1</phoneName></getPhone>";
+  std::string inPlace = plain;
+  MaskSecretsInPlace(inPlace, true);
+  EXPECT_EQ(plain, inPlace);
+}
+
+}  // namespace
+}  // namespace zeb
