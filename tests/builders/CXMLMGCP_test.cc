@@ -40,7 +40,9 @@ class MGCPBuilderTest : public ::testing::Test {
 
   std::string Process(const std::string& element) {
     zdl::CGenericBuffer buffer(20480);
-    RequestContext context{"{STAMP}", &session_};
+    RequestContext context;
+    context.versionStamp = "{STAMP}";
+    context.db = &session_;
     ProcessSOAPRequest(("<Envelope><Body>" + element + "</Body></Envelope>").c_str(), buffer, context);
     return buffer.str();
   }
