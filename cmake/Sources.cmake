@@ -33,6 +33,10 @@ set(ZEB_SOURCES
   src/zdl/directory/CUserInfo.cc
   src/zdl/directory/CUserInfoList.cc
   src/zdl/directory/CLdapConfig.cc
+  src/zdl/directory/LdapConnection.cc
+  src/zdl/directory/LdapDirectory.cc
+  src/zdl/directory/DirectorySetup.cc
+  src/zdl/SecretKey.cc
   src/zdl/CopyDatabase.cc
   src/zdl/AuditLog.cc
   src/zdl/DatabaseHealth.cc
@@ -158,6 +162,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CItemList_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
+  tests/zdl/SecretKey_test.cc
   tests/zdl/PostgresText_test.cc
   tests/zdl/PostgresLibrary_test.cc
   tests/zdl/PostgresShared_test.cc
@@ -173,6 +178,8 @@ set(ZEB_TEST_SOURCES
   tests/e2e/ZebdProcess.cc
   tests/e2e/ServedSchema.cc
   tests/e2e/ZebdTest.cc
+  tests/e2e/DirectoryServer.cc
+  tests/e2e/DirectoryServer_e2e_test.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/TwoNodes_e2e_test.cc

@@ -7,9 +7,10 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
+echo "slapd slapd/no_configuration boolean true" | $sudo debconf-set-selections
 $sudo apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config ca-certificates \
-  libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev \
+  libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev libldap-dev libargon2-dev \
   libgtest-dev googletest libbenchmark-dev \
   libsystemd-dev prometheus-cpp-dev systemd \
   curl openssl sqlite3 wrk nginx-light postgresql \

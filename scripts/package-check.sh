@@ -17,7 +17,7 @@ dpkg-deb -x "$deb" "$root"
 
 unit="$root/usr/lib/systemd/system/zebd.service"
 exec_path="$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")"
-for file in "$unit" "$root$exec_path" "$root/usr/share/man/man8/zebd.8.gz"; do
+for file in "$unit" "$root$exec_path" "$root/usr/share/man/man8/zebd.8.gz" "$root/usr/share/zebd/ldap/zeb-schema.ldif"; do
   [[ -f "$file" ]] || { echo "package-check: missing ${file#"$root"}" >&2; exit 1; }
 done
 "$root$exec_path" --help | grep -q -- '--admin-listen' || { echo "package-check: packaged zebd does not run" >&2; exit 1; }

@@ -57,7 +57,7 @@ fresh_pg() {
 # Starts zebd on database $1; sets node_port.
 start_node() {
   local n="${#pids[@]}"
-  "$zebd" --listen 127.0.0.1:0 --trace-dir "$work/trace$n" --db "$1" >"$work/zebd$n.out" 2>"$work/zebd$n.err" &
+  "$zebd" --listen 127.0.0.1:0 --trace-dir "$work/trace$n" --db "$1" --secret-key "$work/zeb.key" >"$work/zebd$n.out" 2>"$work/zebd$n.err" &
   pids+=("$!")
   for _ in $(seq 300); do
     grep -q "^zebd listening on " "$work/zebd$n.out" 2>/dev/null && break

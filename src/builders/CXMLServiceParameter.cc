@@ -1,5 +1,7 @@
 #include "builders/CXMLServiceParameter.h"
 
+#include "zdl/CProcessConfigList.h"
+
 namespace zeb {
 
 void CXMLServiceParameter::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CProcessConfig& parameter) {
@@ -9,7 +11,7 @@ void CXMLServiceParameter::BuildFromDatabase(zdl::CZDLSession& session, const zd
   AddChild("processNodeName", ReadRecord(node, parameter.GetProcessNodeID()) ? node.getString("Name") : "");
   AddChild("name", parameter.GetParamName());
   AddChild("service", TypeText(session, "TypeService", parameter.GetServiceType()));
-  AddChild("value", parameter.GetParamValue());
+  AddChild("value", zdl::IsSecretParameter(parameter.GetParamName()) ? "" : parameter.GetParamValue());
   AddChild("valueType", TypeText(session, "TypeParam", parameter.GetParamType()));
   AddChild("primaryData", BoolText(parameter.GetPrimaryData()));
 }

@@ -9,7 +9,7 @@ namespace zeb {
 class CXMLServiceParameter : public CXMLElement {
  public:
   // "serviceParameter" with the row's "uuid" and processNodeName, name, service, value,
-  // valueType and primaryData.
+  // valueType and primaryData; the value of a secret parameter is empty.
   void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CProcessConfig& parameter);
 };
 

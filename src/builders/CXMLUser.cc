@@ -21,8 +21,9 @@ void CXMLUser::BuildFromDatabase(const zdl::CUserInfo& user) {
   AddChild("ldapDN", user.GetDn());
   AddChild("email", user.GetVal("email"));
   AddChild("userid", user.GetUserId());
-  AddChild("password", user.GetVal("password"));
-  AddChild("pin", user.GetPIN());
+  // The secrets stay in the directory: their elements are always empty.
+  AddChild("password", "");
+  AddChild("pin", "");
   AddChild("telephoneNumber", user.GetVal("telephoneNumber"));
   AddChild("extension", user.GetExtensions());
   AddChild("department", user.GetVal("department"));

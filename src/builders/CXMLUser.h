@@ -9,8 +9,8 @@ namespace zeb {
 class CXMLUser : public CXMLElement {
  public:
   CXMLUser() { SetTag("user"); }
-  // The user's children in their fixed order; "password" and "pin" carry the stored (hashed)
-  // forms, "associatedDevices" one "device" and "phoneProfiles" one "profileName" per value.
+  // The user's children in their fixed order; "password" and "pin" are empty, "associatedDevices"
+  // holds one "device" and "phoneProfiles" one "profileName" per value.
   void BuildFromDatabase(const zdl::CUserInfo& user);
 };
 

@@ -17,6 +17,7 @@
 #include "soap/ProcessSOAPRequest.h"
 #include "soap/SecretMask.h"
 #include "zdl/CGenericBuffer.h"
+#include "zdl/CProcessConfigList.h"
 
 namespace zeb {
 
@@ -139,9 +140,12 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       Write(ecb, header.data(), header.size());
       Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
       responseText = std::move(buffer.str());
-      // The client gets its bytes as they are; the trace file never holds a secret.
-      MaskSecretsInPlace(requestText, context.secretValue);
-      MaskSecretsInPlace(responseText, context.secretValue);
+      // The client gets its bytes as they are; the trace file never holds a secret. The handler
+      // says when a new value is secret; a request that names a secret parameter but never got as
+      // far as reading it says so by its text.
+      const bool secretValue = context.secretValue || zdl::MentionsSecretParameter(requestText);
+      MaskSecretsInPlace(requestText, secretValue);
+      MaskSecretsInPlace(responseText, secretValue);
     }
   }
   if (refused) Refuse(ecb, refusal, &responseText);

@@ -1,6 +1,8 @@
 #include "extension/TraceLog.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zeb {
 
@@ -29,6 +31,17 @@ bool FileSize(const std::string& name, std::uint64_t* size) {
   return true;
 }
 
+// Opens name for writing (appending or from the start) with mode 0600, also when it exists
+// already with a looser one. Null when it cannot be opened.
+std::FILE* OpenPrivate(const std::string& name, bool append) {
+  const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0600);
+  if (fd < 0) return nullptr;
+  fchmod(fd, 0600);
+  std::FILE* stream = fdopen(fd, append ? "ab" : "wb");
+  if (!stream) close(fd);
+  return stream;
+}
+
 }  // namespace
 
 TraceLog::TraceLog(std::string directory, std::uint64_t limitBytes)
@@ -36,7 +49,8 @@ TraceLog::TraceLog(std::string directory, std::uint64_t limitBytes)
 
 TraceLog::~TraceLog() { CloseTraceLog(); }
 
-void TraceLog::CreateDirectory() const { mkdir(directory_.c_str(), 0755); }
+// Trace records hold whole requests: only the owner may list or read them.
+void TraceLog::CreateDirectory() const { mkdir(directory_.c_str(), 0700); }
 
 std::string TraceLog::FileName(unsigned number) const {
   return directory_ + "/ZEBAPI-" + std::to_string(number) + ".txt";
@@ -57,7 +71,7 @@ void TraceLog::Open() {
       mode = "ab";
     }
   }
-  stream_ = std::fopen(currentFile_.c_str(), mode);
+  stream_ = OpenPrivate(currentFile_, mode[0] == 'a');
   size_ = 0;
   if (stream_ && mode[0] == 'a' && !FileSize(currentFile_, &size_)) size_ = 0;
 }

@@ -242,7 +242,9 @@ void HttpSession<Stream>::OnChecked(const Authenticator::Attempt& attempt, bool 
   services_.authenticator->Finish(attempt, passed, remoteAddress_, Authenticator::Clock::now());
   if (!passed) {
     if (services_.metrics) services_.metrics->OnAuthenticationFailure();
-    fail({}, "authentication of '" + attempt.user + "' from " + remoteAddress_ + " failed");
+    // A name the auth file does not know may be a password typed into the user field.
+    const std::string who = attempt.knownUser ? "'" + attempt.user + "'" : "an unknown user";
+    fail({}, "authentication of " + who + " from " + remoteAddress_ + " failed");
     return Admit(false);
   }
   user_ = attempt.user;

@@ -113,6 +113,9 @@ const std::vector<OptionEntry>& Options() {
          o->database = std::string(v);
          return !v.empty();
        }},
+      {"secret-key", "FILE", "key of the secret service parameters, made (mode 0600) when absent",
+       "beside the --db file, its extension replaced by .key; zeb.key for PostgreSQL",
+       FileName(&ServerOptions::secretKey)},
       {"threads", "N", "worker threads handling requests", "the number of cores",
        [](std::string_view v, ServerOptions* o) {
          std::uint64_t n = 0;

@@ -16,6 +16,7 @@ struct ServerOptions {
   std::uint16_t port = 8080;       // 0 binds a free port
   std::string traceDir = "trace";  // relative paths are taken from the working directory
   std::string database = "zeb.db";
+  std::string secretKey;  // key file of the secret service parameters; "" for the default
   unsigned threads = 0;  // 0 until parsed: then the number of cores
   std::size_t maxConnections = 1024;
   std::size_t maxConnectionsPerAddress = 256;  // from one client address

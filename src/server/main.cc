@@ -23,7 +23,10 @@
 #include "wsdl/ServiceDocuments.h"
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
+#include "zdl/CZDLException.h"
 #include "zdl/CopyDatabase.h"
+#include "zdl/SecretKey.h"
+#include "zdl/directory/DirectorySetup.h"
 #include "zdl/DatabaseHealth.h"
 
 namespace {
@@ -97,6 +100,30 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
   }
 }
 
+// Opens the configuration database with the key of its secret parameters. The key file is read,
+// or made when it does not exist; a key made now is removed again when the database holds
+// secrets sealed with another key, so that the next start says the same thing.
+std::unique_ptr<zeb::zdl::CZDLDatabase> OpenDatabase(const server::ServerOptions& options) {
+  namespace zdl = zeb::zdl;
+  const std::string keyPath = options.secretKey.empty() ? zdl::DefaultKeyPath(options.database) : options.secretKey;
+  const bool made = access(keyPath.c_str(), F_OK) != 0;
+  std::shared_ptr<const zdl::SecretKey> key = made ? zdl::SecretKey::Generate() : zdl::SecretKey::Load(keyPath);
+  if (made) key->Save(keyPath);
+  try {
+    auto database = zdl::CZDLDatabase::Open(options.database, key);
+    if (made) Warn("made the secret key file " + keyPath + " (every node of the cluster needs a copy)");
+    return database;
+  } catch (const zdl::CZDLException& error) {
+    if (made) unlink(keyPath.c_str());
+    if (error.GetExceptionStr() != zdl::kSecretKeyMismatch) throw;
+    throw std::runtime_error(
+        made ? "this node has no secret key file " + keyPath +
+                   ", and the database holds secrets sealed with another key: copy the key file of a node "
+                   "that serves this database there, or name it with --secret-key"
+             : "the secret key in " + keyPath + " does not open the secrets of the configuration database");
+  }
+}
+
 // `zebd xsd` prints the schema and `zebd wsdl [ADDRESS]` the WSDL, whose service address is
 // ADDRESS (default: the one of the default listener), for generating clients offline.
 int PrintDocument(int argc, char** argv) {
@@ -127,6 +154,10 @@ int main(int argc, char** argv) {
   // `zebd wsdl` and `zebd xsd` print the service documents.
   if (argc > 1 && (std::string(argv[1]) == "wsdl" || std::string(argv[1]) == "xsd")) return PrintDocument(argc, argv);
   if (argc > 1 && std::string(argv[1]) == "audit") return zeb::zdl::RunAuditCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  // `zebd directory --db DB --url URL ...` chooses the cluster's user directory.
+  if (argc > 1 && std::string(argv[1]) == "directory") {
+    return zeb::zdl::RunDirectoryCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  }
   server::ServerOptions options;
   std::string error;
   switch (server::ParseServerOptions(argc, argv, &options, &error)) {
@@ -168,7 +199,7 @@ int main(int argc, char** argv) {
     security = LoadSecurity(options);
     // Built once, before the first request: a broken schema stops the start.
     zeb::wsdl::Documents();
-    database = zeb::zdl::CZDLDatabase::Open(options.database);
+    database = OpenDatabase(options);
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
     return kExitFailure;

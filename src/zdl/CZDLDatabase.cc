@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "zdl/CProcessConfigList.h"
 #include "zdl/CZDLException.h"
 #include "zdl/Schema.h"
 #include "zdl/WriteHooks.h"
@@ -96,11 +97,13 @@ std::string CZDLDatabase::SchemaFingerprint(const Dialect& dialect) {
   return Fnv1a(text);
 }
 
-CZDLDatabase::CZDLDatabase(std::string location)
+CZDLDatabase::CZDLDatabase(std::string location, std::shared_ptr<const SecretKey> key)
     : location_(std::move(location)),
       instance_(gNextInstance++),
       shared_(IsPostgresLocation(location_)),
-      token_(CZDLID::New().str()) {
+      token_(CZDLID::New().str()),
+      secretKey_(key ? key : SecretKey::Generate()),
+      keyGiven_(key != nullptr) {
   if (shared_) {
     dialect_ = std::make_unique<PgDialect>();
   } else {
@@ -117,14 +120,14 @@ std::unique_ptr<DbConnection> CZDLDatabase::Connect() const {
 
 std::string CZDLDatabase::DisplayName() const { return shared_ ? PostgresDisplayName(location_) : location_; }
 
-std::unique_ptr<CZDLDatabase> CZDLDatabase::Open(const std::string& location) {
-  std::unique_ptr<CZDLDatabase> database(new CZDLDatabase(location));
+std::unique_ptr<CZDLDatabase> CZDLDatabase::Open(const std::string& location, std::shared_ptr<const SecretKey> key) {
+  std::unique_ptr<CZDLDatabase> database(new CZDLDatabase(location, std::move(key)));
   database->Initialise(Setup::kOpenOrCreate);
   return database;
 }
 
 std::unique_ptr<CZDLDatabase> CZDLDatabase::CreateEmpty(const std::string& location) {
-  std::unique_ptr<CZDLDatabase> database(new CZDLDatabase(location));
+  std::unique_ptr<CZDLDatabase> database(new CZDLDatabase(location, nullptr));
   database->Initialise(Setup::kCreateEmpty);
   return database;
 }
@@ -143,6 +146,10 @@ void CZDLDatabase::Initialise(Setup setup) {
       // An empty schema of ours (left by a copy that failed) may be filled.
       if (setup == Setup::kCreateEmpty && HasRows(session)) {
         throw CZDLException(kZDLInvalidOperation, "The database " + DisplayName() + " is not empty.");
+      }
+      if (setup == Setup::kOpenOrCreate) {
+        SeedMissingParameters(session);
+        SealSecrets(session);
       }
     }
     transaction.Commit();
@@ -169,6 +176,25 @@ void CZDLDatabase::CheckSchema(CZDLSession& session) {
   if (version == kSchemaVersion && meta.rows[0][1].AsText() == SchemaFingerprint(*dialect_)) return;
   dialect_->PrepareSchema(session);
   Upgrade(session, version);
+}
+
+void CZDLDatabase::SealSecrets(CZDLSession& session) {
+  if (!keyGiven_) return;
+  CProcessConfigList parameters(session);
+  parameters.SelectAll();
+  bool sealedAny = false;
+  for (parameters.MoveFirst(); !parameters.IsEOF(); parameters.MoveNext()) {
+    auto parameter = parameters.GetCurrentItem();
+    const std::string name = parameter->GetParamName(), value = parameter->GetParamValue();
+    if (!IsSecretParameter(name) || value.empty()) continue;
+    if (IsSealed(value)) {
+      secretKey_->Open(name, value);
+    } else {
+      parameter->PutParamValue(secretKey_->Seal(name, value));
+      sealedAny = true;
+    }
+  }
+  if (sealedAny) parameters.Update();
 }
 
 void CZDLDatabase::StartListener() {

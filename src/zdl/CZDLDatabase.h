@@ -15,6 +15,7 @@
 
 #include "zdl/CZDLSession.h"
 #include "zdl/Dialect.h"
+#include "zdl/SecretKey.h"
 #include "zdl/TypeTableCache.h"
 
 namespace zeb::zdl {
@@ -45,7 +46,14 @@ class CZDLDatabase {
   // (kZDLSchemaMismatch) for a database that is not one of ours or was made by a newer build,
   // and kZDLDatabaseUnavailable when it cannot be opened. On the shared back end a background
   // thread drops the caches when other processes change the database (see ListenForChanges).
-  static std::unique_ptr<CZDLDatabase> Open(const std::string& location);
+  //
+  // Service parameters that hold secrets are sealed with key: a new database is seeded with
+  // them sealed, plain ones left by an older build are sealed as the database is opened, and a
+  // key that does not open the sealed ones is refused (kZDLDatabaseUnavailable). Without a key
+  // (tools and tests) a random one serves this object alone: stored secrets are then neither
+  // checked nor sealed, and those seeded now cannot be read once it is gone.
+  static std::unique_ptr<CZDLDatabase> Open(const std::string& location,
+                                            std::shared_ptr<const SecretKey> key = nullptr);
   // Creates the schema without seed rows in a database that has no tables yet (the target of a
   // copy); a database that has our schema but no rows is accepted as it is. Throws
   // kZDLInvalidOperation when the database has rows, kZDLSchemaMismatch when it has tables of
@@ -60,6 +68,8 @@ class CZDLDatabase {
 
   const std::string& location() const { return location_; }
   const Dialect& dialect() const { return *dialect_; }
+  // The key of the secret service parameters.
+  const SecretKey& secretKey() const { return *secretKey_; }
   TypeTableCache& types() {
     ListenForChanges();
     return types_;
@@ -90,10 +100,12 @@ class CZDLDatabase {
  private:
   enum class Setup { kOpenOrCreate, kCreateEmpty };
 
-  explicit CZDLDatabase(std::string location);
+  CZDLDatabase(std::string location, std::shared_ptr<const SecretKey> key);
   std::unique_ptr<DbConnection> Connect() const;
   void Initialise(Setup setup);
   void CheckSchema(CZDLSession& session);
+  // Seals the secret parameters still in plain text and checks that the key opens the others.
+  void SealSecrets(CZDLSession& session);
   // On the shared back end, starts the thread that drops the caches when other processes
   // change the database; once, when a cache is first used (before, nothing can be stale).
   void ListenForChanges() {
@@ -107,6 +119,8 @@ class CZDLDatabase {
   const bool shared_;         // the PostgreSQL back end
   const std::string token_;   // names this process in change announcements
   std::unique_ptr<Dialect> dialect_;
+  const std::shared_ptr<const SecretKey> secretKey_;
+  const bool keyGiven_;
   TypeTableCache types_;
   std::mutex cachesMutex_;
   std::unordered_map<std::type_index, std::unique_ptr<ModuleCache>> caches_;
@@ -121,5 +135,7 @@ class CZDLDatabase {
 // Writes the seed data of a fresh cluster. With typesOnly, only the rows of the enumerated type
 // tables (which upgrades extend); rows that exist already are left alone.
 void SeedDatabase(CZDLSession& session, bool typesOnly);
+// Adds the seeded service parameters that a database made by an older build lacks.
+void SeedMissingParameters(CZDLSession& session);
 
 }  // namespace zeb::zdl

@@ -8,6 +8,7 @@
 
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Dialect.h"
+#include "zdl/directory/CLdapConfig.h"
 #include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
@@ -210,18 +211,32 @@ void SeedCluster(Seeder& seed) {
             {{kDevicePool, "Default", kDateTime, kDialcoreGroup, kRegion, kSoftkeyStandard, 1, 1, kHavenDisable}});
 }
 
+const std::vector<std::string> kParamColumns = {"pkid",       "fkProcessNode", "tkService",    "paramName",
+                                                "paramValue", "tkParam",       "isPrimaryData"};
+const char kManagerDn[] = "cn=Directory Manager,o=zeb";
+const char kUserBase[] = "ou=Users,o=zeb";
+
+// Where the directory is: the embedded one (no URL) under its own user base, without StartTLS.
+void SeedDirectoryLocation(Seeder& seed) {
+  seed.Rows("ProcessConfig", kParamColumns,
+            {Row{"{5EED0000-0000-0000-0010-000000000203}", kEnterpriseNode, 2, kUrlParameter, "", 0, 0},
+             Row{"{5EED0000-0000-0000-0010-000000000204}", kEnterpriseNode, 2, kStartTlsParameter, "false", 2, 0},
+             Row{"{5EED0000-0000-0000-0010-000000000205}", kEnterpriseNode, 2, kUserBaseParameter, kUserBase, 0, 0}});
+}
+
 // The user directory with its manager entry, and the cluster's copy of the manager's credentials
 // (enterprise-wide parameters of the Directory service). The password is made afresh for each
-// new cluster; the directory keeps only its hash.
-void SeedDirectory(Seeder& seed) {
+// new cluster; the directory keeps only its hash, the parameter only its sealed form.
+void SeedDirectory(CZDLSession& session, Seeder& seed) {
   const std::string password = RandomSecret();
-  const char kManagerDn[] = "cn=Directory Manager,o=zeb";
-  seed.Rows("ProcessConfig", {"pkid", "fkProcessNode", "tkService", "paramName", "paramValue", "tkParam", "isPrimaryData"},
-            {Row{"{5EED0000-0000-0000-0010-000000000201}", kEnterpriseNode, 2, "DirectoryManagerDn", kManagerDn, 0, 0},
-             Row{"{5EED0000-0000-0000-0010-000000000202}", kEnterpriseNode, 2, "DirectoryManagerPassword", password, 0,
+  const std::string sealed = session.database().secretKey().Seal(kManagerPasswordParameter, password);
+  seed.Rows("ProcessConfig", kParamColumns,
+            {Row{"{5EED0000-0000-0000-0010-000000000201}", kEnterpriseNode, 2, kManagerDnParameter, kManagerDn, 0, 0},
+             Row{"{5EED0000-0000-0000-0010-000000000202}", kEnterpriseNode, 2, kManagerPasswordParameter, sealed, 0,
                  0}});
+  SeedDirectoryLocation(seed);
   seed.Rows("DirectoryConfig", {"pkid", "ManagerDn", "ManagerSecret", "UserBase"},
-            {Row{"{5EED0000-0000-0000-0014-000000000001}", kManagerDn, HashSecret(password), "ou=Users,o=zeb"}});
+            {Row{"{5EED0000-0000-0000-0014-000000000001}", kManagerDn, HashSecret(password), kUserBase}});
 }
 
 }  // namespace
@@ -230,7 +245,14 @@ void SeedDatabase(CZDLSession& session, bool typesOnly) {
   Seeder seed(session);
   SeedTypes(seed);
   if (!typesOnly) SeedCluster(seed);
-  if (!typesOnly) SeedDirectory(seed);
+  if (!typesOnly) SeedDirectory(session, seed);
+}
+
+void SeedMissingParameters(CZDLSession& session) {
+  // An empty schema (the target of a copy) has no node to hang parameters on.
+  if (session.Query("SELECT 1 FROM ProcessNode WHERE pkid = ?", {kEnterpriseNode}).rows.empty()) return;
+  Seeder seed(session);
+  SeedDirectoryLocation(seed);
 }
 
 }  // namespace zeb::zdl

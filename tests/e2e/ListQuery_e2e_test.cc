@@ -164,28 +164,6 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
   EXPECT_EQ(Listed("listCSSByName", staffElement), Search("listCSSByName", "STAFF"));
 }
 
-TEST_F(ListQueryTest, UsersMatchGivenNameAndSurnamePatterns) {
-  for (const auto& [rn, first, last] : {std::tuple{"ann", "Ann", "Lee"}, {"bob", "Bob", "Lee"}, {"cy", "Cy", "Ng"}}) {
-    EXPECT_EQ(Standard("addUser", "true"),
-              Call(std::string("<addUser><newUser><firstname>") + first + "</firstname><lastname>" + last +
-                   "</lastname><ldapRN>" + rn + "</ldapRN><ldapDN/><email/><password>p</password><pin>1</pin>"
-                   "</newUser></addUser>"));
-  }
-  auto user = [](const std::string& rn, const std::string& first, const std::string& last) {
-    return "<user>\r\n<ldapRN>" + rn + "</ldapRN>\r\n<firstname>" + first + "</firstname>\r\n<lastname>" + last +
-           "</lastname>\r\n</user>\r\n";
-  };
-  auto list = [&](const std::string& first, const std::string& last) {
-    return Call("<listUserByName><firstname>" + first + "</firstname><lastname>" + last +
-                "</lastname></listUserByName>");
-  };
-  EXPECT_EQ(Listed("listUserByName", user("ann", "Ann", "Lee") + user("bob", "Bob", "Lee")), list("", "lee"));
-  EXPECT_EQ(Listed("listUserByName", user("bob", "Bob", "Lee")), list("b%", "L__"));
-  EXPECT_EQ(Listed("listUserByName", user("ann", "Ann", "Lee") + user("bob", "Bob", "Lee") + user("cy", "Cy", "Ng")),
-            list("%", ""));
-  EXPECT_EQ(Listed("listUserByName", ""), list("Ann", "Ng"));
-}
-
 TEST_F(ListQueryTest, TenThousandPhonesAreReturnedWhole) {
   constexpr int kPhones = 10000;
   {

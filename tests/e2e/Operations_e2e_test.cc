@@ -47,8 +47,8 @@ std::string ReturnOf(const std::string& envelope) {
 }
 
 std::string AddPartition(int port, const std::string& name) {
-  return ReturnOf(Post(port, "<addRoutePartition><routePartition><name>" + name +
-                                 "</name></routePartition></addRoutePartition>"));
+  return ReturnOf(Post(port, "<addRoutePartition><newRoutePartition><name>" + name +
+                                 "</name></newRoutePartition></addRoutePartition>"));
 }
 
 // `zebd audit --db` on the server's database with extra filters: its JSON lines.
@@ -181,10 +181,10 @@ TEST_F(AuditTest, ChangesLeaveOneRowEachWithUserAndMaskedSecrets) {
   ZebdProcess zebd({"--auth-file", users});
   const std::string partition = ReturnOf(
       PostAs(zebd.port(),
-             "<addRoutePartition><routePartition><name>A1</name></routePartition></addRoutePartition>"));
+             "<addRoutePartition><newRoutePartition><name>A1</name></newRoutePartition></addRoutePartition>"));
   ASSERT_FALSE(partition.empty());
   PostAs(zebd.port(),
-         "<addRoutePartition><routePartition><name>A1</name></routePartition></addRoutePartition>");
+         "<addRoutePartition><newRoutePartition><name>A1</name></newRoutePartition></addRoutePartition>");
   PostAs(zebd.port(), "<getRoutePartition><name>A1</name></getRoutePartition>");
   PostAs(zebd.port(), "<fooBar/>");
   PostAs(zebd.port(),
@@ -222,7 +222,7 @@ TEST(ServiceLifecycle, SigtermFinishesInFlightRequestsAndLosesNoAcknowledgedOne)
   // A request that has begun to arrive when the signal comes is still answered.
   RawConnection slow(zebd.port());
   const std::string request = SoapRequest(SoapEnvelope(
-      "<addRoutePartition><routePartition><name>slow</name></routePartition></addRoutePartition>"));
+      "<addRoutePartition><newRoutePartition><name>slow</name></newRoutePartition></addRoutePartition>"));
   slow.Send(request.substr(0, request.size() - 10));
 
   std::atomic<bool> stop{false};

@@ -2,6 +2,7 @@
 // HTTP Basic authentication against hashes made by the usual tools, the throttle on failing
 // addresses, the refusal of an exposed listener, and the limits against slow clients.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -192,6 +193,17 @@ TEST_F(SecureTest, RequestsWithoutValidCredentialsGet401AndNeverReachTheExtensio
   const std::string trace = zebd->TraceFile();
   EXPECT_NE(std::string::npos, trace.find("Client User ID: bob\r\nRequestID: 1\r\n"));
   EXPECT_EQ(std::string::npos, trace.find("RequestID: 2"));
+  // A failed check names a user the auth file knows, never what was typed for an unknown one.
+  const std::string log = zebd->StderrText();
+  EXPECT_NE(std::string::npos, log.find("authentication of 'alice' from 127.0.0.12 failed")) << log;
+  EXPECT_NE(std::string::npos, log.find("authentication of an unknown user from 127.0.0.14 failed")) << log;
+  EXPECT_EQ(std::string::npos, log.find("mallory")) << log;
+  // The trace holds whole requests: the owner alone may read it.
+  struct stat info {};
+  ASSERT_EQ(0, stat(zebd->traceDir().c_str(), &info));
+  EXPECT_EQ(0700u, info.st_mode & 0777);
+  ASSERT_EQ(0, stat((zebd->traceDir() + "/ZEBAPI-0.txt").c_str(), &info));
+  EXPECT_EQ(0600u, info.st_mode & 0777);
 }
 
 TEST_F(SecureTest, RefusedClientRetriesOnTheSameConnection) {

@@ -26,6 +26,8 @@
 
 #include "support/PgScratchDatabase.h"
 #include "zdl/postgresql/PgConnection.h"
+#include "support/TestSecretKey.h"
+#include "zdl/CZDLDatabase.h"
 
 extern char** environ;
 
@@ -135,9 +137,11 @@ ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
       traceDir_(dir_ + "/trace"),
       dbPath_(DatabaseArgument(dir_, extraArgs, &scratch_)),
       stderrPath_(dir_ + "/zebd.stderr") {
-  std::vector<std::string> args = {"--listen", "127.0.0.1:0", "--trace-dir", traceDir_, "--db", dbPath_};
+  std::vector<std::string> args = {"--listen",     "127.0.0.1:0", "--trace-dir", traceDir_, "--db", dbPath_,
+                                   "--secret-key", keyPath()};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   try {
+    WriteTestSecretKey(keyPath());
     Spawn(args);
     ReadListeningLine();
     const auto has = [&](const char* option) {
@@ -211,6 +215,10 @@ void ZebdProcess::ReadListeningLine() {
     port_ = std::atoi(line.c_str() + colon + 1);
     return;
   }
+}
+
+std::unique_ptr<zdl::CZDLDatabase> ZebdProcess::OpenDatabase() const {
+  return zdl::CZDLDatabase::Open(dbPath_, TestSecretKey());
 }
 
 int ZebdProcess::Stop(Millis timeout) {

@@ -22,6 +22,13 @@
 namespace zeb::test {
 
 class PgScratchDatabase;
+}  // namespace zeb::test
+
+namespace zeb::zdl {
+class CZDLDatabase;
+}  // namespace zeb::zdl
+
+namespace zeb::test {
 
 using Millis = std::chrono::milliseconds;
 
@@ -31,8 +38,8 @@ constexpr Millis kDefaultTimeout{10'000};
 // A running zebd. Not copyable; the destructor stops it and removes its directory.
 class ZebdProcess {
  public:
-  // Starts zebd with --listen 127.0.0.1:0, --trace-dir and --db inside a new temporary
-  // directory, then extraArgs (later options override earlier ones). Returns once zebd has
+  // Starts zebd with --listen 127.0.0.1:0, --trace-dir, --db and --secret-key inside a new
+  // temporary directory, then extraArgs (later options override earlier ones). Returns once zebd has
   // printed its listening line. When ZEB_TEST_DB names a PostgreSQL server, --db is a fresh
   // database made on it for this process and dropped with it, unless extraArgs give --db.
   explicit ZebdProcess(const std::vector<std::string>& extraArgs = {});
@@ -48,6 +55,10 @@ class ZebdProcess {
   // The --db argument: a file in dir(), a fresh database on the PostgreSQL server ZEB_TEST_DB
   // names, the value of ZEB_TEST_DB when that is another path, or the --db of extraArgs.
   const std::string& dbPath() const { return dbPath_; }
+  // The --secret-key file, holding TestSecretKey() (support/TestSecretKey.h).
+  std::string keyPath() const { return dir_ + "/zeb.key"; }
+  // The database opened with its secret key, as the server has it.
+  std::unique_ptr<zdl::CZDLDatabase> OpenDatabase() const;
 
   // Sends SIGTERM and waits for the exit (SIGKILL after the timeout). Returns the exit code,
   // 128 + N when killed by signal N, or -1 when it had to be killed. Idempotent: later calls

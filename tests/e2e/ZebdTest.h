@@ -55,7 +55,8 @@ class ZebdTest : public ::testing::Test {
   void ExpectRefused(const std::string& requestElement, const std::string& method, int code,
                      const std::string& message);
 
-  std::string Snapshot() const { return DatabaseSnapshot(zebd_.dbPath()); }
+  // Every row of the database; fixtures whose requests change more than the database add it.
+  virtual std::string Snapshot() const { return DatabaseSnapshot(zebd_.dbPath()); }
 
   ZebdProcess zebd_;
 };

@@ -54,7 +54,13 @@ struct FakeRequest {
 
 class CQuillonExtensionTest : public ::testing::Test {
  protected:
-  CQuillonExtensionTest() : extension_(ExtensionOptions{dir_ / "trace", {}}) {}
+  CQuillonExtensionTest() : extension_(Options(dir_ / "trace")) {}
+
+  static ExtensionOptions Options(const std::filesystem::path& traceDir) {
+    ExtensionOptions options;
+    options.traceDir = traceDir;
+    return options;
+  }
 
   std::string TraceText() {
     extension_.trace().CloseTraceLog();

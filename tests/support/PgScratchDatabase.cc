@@ -13,6 +13,7 @@
 #include "zdl/CZDLDatabase.h"
 #include "zdl/postgresql/PgConnection.h"
 #include "zdl/postgresql/PgDialect.h"
+#include "support/TestSecretKey.h"
 
 namespace zeb::test {
 
@@ -97,7 +98,7 @@ std::string EnsureTemplate(PGconn* admin, const std::string& server, const std::
     const std::string building = std::string(name) + "_new";
     MustRun(admin, "DROP DATABASE IF EXISTS " + building + " WITH (FORCE)");
     MustRun(admin, CreateFrom(building, "template0"));
-    zdl::CZDLDatabase::Open(PgLocationOf(server, building));
+    zdl::CZDLDatabase::Open(PgLocationOf(server, building), TestSecretKey());
     // The server ends the closed connections' processes a moment later.
     std::string error;
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -6,6 +6,8 @@
 #include "zdl/CZDLException.h"
 #include "zdl/directory/CLdapConfig.h"
 #include "zdl/directory/CUserInfoList.h"
+#include "zdl/directory/LdapConnection.h"
+#include "zdl/directory/LdapDirectory.h"
 #include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
@@ -32,6 +34,45 @@ TEST(SecretHashTest, DamagedStoredFormsNeverVerify) {
   for (const std::string& stored : damaged) {
     EXPECT_FALSE(VerifySecret("x", stored)) << stored;
   }
+}
+
+TEST(SecretHashTest, Argon2HashesAreSaltedAndVerifiable) {
+  const std::string first = Argon2Hash("1234"), second = Argon2Hash("1234");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(0u, first.find("{ARGON2}$argon2id$v=19$m=19456,t=2,p=1$")) << first;
+  EXPECT_TRUE(VerifyArgon2("1234", first));
+  EXPECT_FALSE(VerifyArgon2("1235", first));
+  EXPECT_FALSE(VerifyArgon2("1234", first.substr(8)));
+  EXPECT_FALSE(VerifyArgon2("1234", HashSecret("1234")));
+}
+
+// Names are values, never filter syntax or a path: escaped by libldap as RFC 4515 and 4514 say.
+TEST(LdapTextTest, NamesAreEscapedForFiltersAndDistinguishedNames) {
+  EXPECT_EQ("\\2A\\29\\28uid=\\2A", EscapeFilterValue("*)(uid=*"));
+  EXPECT_EQ("back\\5Cslash\\00", EscapeFilterValue(std::string("back\\slash\0", 11)));
+  EXPECT_EQ("Zo\\C3\\AB", EscapeFilterValue("Zo\xc3\xab"));
+  EXPECT_EQ("uid=\\23x\\2By\\20,ou=Users,dc=zeb", ChildDn("uid", "#x+y ", "ou=Users,dc=zeb"));
+  for (const std::string rn : {"a,ou=x", "#x+y ", " lead", "Zo\xc3\xab", "*)(uid=*", "q\"<>;\\"}) {
+    EXPECT_EQ(rn, FirstRdnValue(ChildDn("uid", rn, "dc=zeb"))) << rn;
+  }
+  EXPECT_THROW(ChildDn("uid", "x", "not a dn"), CZDLException);
+}
+
+TEST(LdapTextTest, PatternsMatchAsTheEmbeddedDirectoryMatches) {
+  const struct {
+    const char* pattern;
+    const char* text;
+    bool matches;
+  } cases[] = {
+      {"a_n", "Ann", true},   {"a_n", "Anna", false}, {"%", "", true},        {"%a%", "Bob", false},
+      {"%B", "bob", true},    {"L__", "Le", false},
+      {"Zo_", "Zo\xc3\xab", true},  {"Zo_", "Zo\xc3\xab!", false},  {"z%", "Zo\xc3\xab", true},
+      {"ZO\xc3\x8b", "zo\xc3\xab", false},  // letters outside ASCII keep their case
+      {"*", "*", true},       {"*", "x", false},      {"%a%a%", "banana", true}, {"%x%", "banana", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.matches, MatchesLike(c.pattern, c.text)) << c.pattern << " ~ " << c.text;
+  EXPECT_TRUE(MatchesLike("", std::vector<std::string>{}));
+  EXPECT_FALSE(MatchesLike("%", std::vector<std::string>{}));
 }
 
 class DirectoryTest : public ::testing::Test {
@@ -66,12 +107,18 @@ TEST_F(DirectoryTest, OpensOnlyWithTheManagerCredentials) {
   const CLdapConfig config(session_);
   EXPECT_EQ("cn=Directory Manager,o=zeb", config.GetManagerDn());
   EXPECT_EQ(32u, config.GetManagerPassword().size());
-  EXPECT_NO_THROW(CUserInfoList(session_, "CN=directory manager,O=ZEB", config.GetManagerPassword()));
+  DirectorySettings settings = config.settings();
+  EXPECT_TRUE(settings.embedded());
+  EXPECT_EQ("ou=Users,o=zeb", settings.userBase);
+  settings.managerDn = "CN=directory manager,O=ZEB";
+  EXPECT_NO_THROW(CUserInfoList(session_, settings));
   for (const auto& [dn, password] : {std::pair<std::string, std::string>{config.GetManagerDn(), "wrong"},
                                      {config.GetManagerDn(), ""},
                                      {"cn=someone,o=zeb", config.GetManagerPassword()}}) {
     try {
-      CUserInfoList refused(session_, dn, password);
+      settings.managerDn = dn;
+      settings.managerPassword = password;
+      CUserInfoList refused(session_, settings);
       ADD_FAILURE() << "opened with " << dn << " / " << password;
     } catch (const CZDLException& error) {
       EXPECT_EQ(kZDLDatabaseUnavailable, error.GetExceptionID());
@@ -98,8 +145,15 @@ TEST_F(DirectoryTest, EntriesKeepAttributesSecretsAndValueLists) {
   EXPECT_EQ("jdoe", user->GetRn());
   EXPECT_EQ("jdoe", user->GetUserId());
   EXPECT_EQ("cn=jdoe,ou=Users,o=zeb", user->GetDn());
-  EXPECT_TRUE(VerifySecret("pw", user->GetVal("password")));
-  EXPECT_TRUE(VerifySecret("1234", user->GetPIN()));
+  // The secrets rest hashed and are never read back.
+  EXPECT_EQ("", user->GetVal("password"));
+  EXPECT_EQ("", user->GetPIN());
+  const ResultSet secrets =
+      session_.Query("SELECT attrName, attrValue FROM DirectoryAttribute WHERE attrName IN ('password', 'pin') "
+                     "ORDER BY attrName");
+  ASSERT_EQ(2u, secrets.rows.size());
+  EXPECT_TRUE(VerifySecret("pw", secrets.rows[0][1].AsText()));
+  EXPECT_TRUE(VerifySecret("1234", secrets.rows[1][1].AsText()));
   EXPECT_EQ((std::vector<std::string>{"SEP1", "SEP2", "SEP3"}), user->GetValues("deviceName"));
   EXPECT_EQ("SEP1 ~ SEP2 ~ SEP3", user->GetDeviceNames());
   EXPECT_TRUE(user->GetCTIEnabled());
@@ -113,7 +167,6 @@ TEST_F(DirectoryTest, EntriesKeepAttributesSecretsAndValueLists) {
   users->SelectByRn("jdoe");
   EXPECT_EQ("", users->GetCurrentItem()->GetVal("telephoneNumber"));
   EXPECT_EQ("SEP9", users->GetCurrentItem()->GetDeviceNames());
-  EXPECT_TRUE(VerifySecret("pw", users->GetCurrentItem()->GetVal("password")));
 
   users->Delete();
   users->Update();

@@ -4,6 +4,9 @@
 #include "dispatch/RequestReader.h"
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CXMLParse.h"
+#include "zdl/CZDLDatabase.h"
+#include "zdl/CZDLException.h"
+#include "zdl/directory/DirectorySetup.h"
 
 namespace zeb {
 
@@ -38,6 +41,25 @@ std::string ContentOf(XmlNode element) {
   return content;
 }
 
+// Refuses a change of one of the directory's connection parameters that the directory the
+// resulting settings name does not accept: a mistake must not lock every client out.
+void CheckDirectoryChange(zdl::CZDLSession& session, const std::string& name, const std::string& value) {
+  zdl::DirectorySettings settings = zdl::CLdapConfig(session).settings();
+  if (name == zdl::kUrlParameter) settings.url = value;
+  if (name == zdl::kUserBaseParameter) settings.userBase = value;
+  if (name == zdl::kManagerDnParameter) settings.managerDn = value;
+  if (name == zdl::kManagerPasswordParameter) settings.managerPassword = value;
+  if (name == zdl::kStartTlsParameter) {
+    if (value != "true" && value != "false") throw CInvalidValueException("DirectoryStartTLS is true or false.");
+    settings.startTls = value == "true";
+  }
+  try {
+    zdl::CheckDirectorySettings(session, settings);
+  } catch (const zdl::CZDLException& refusal) {
+    throw CInvalidValueException("The directory settings were not changed: " + refusal.GetExceptionStr());
+  }
+}
+
 }  // namespace
 
 void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
@@ -55,7 +77,7 @@ void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement* body, 
     auto parameter = parameters.GetCurrentItem();
     CXMLElement* param = holder.AddNewChild("param");
     param->AddChild("name", parameter->GetParamName());
-    param->AddChild("value", parameter->GetParamValue());
+    param->AddChild("value", zdl::IsSecretParameter(parameter->GetParamName()) ? "" : parameter->GetParamValue());
   }
   AddElementResponse(body, "listServiceParametersResponse", sequence, holder);
 }
@@ -76,6 +98,9 @@ void CServiceParameterHandler::Execute(XmlNode request, CXMLElement* body, Seque
 
 void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProcessConfigList& list) {
   const Identified which = ReadIdentifier(cursor, kByNameOrUuid);
+  // A request naming a secret parameter keeps its newValue out of the trace even when the
+  // parameter is not found.
+  if (!which.byId && zdl::IsSecretParameter(which.value)) context().secretValue = true;
   if (which.byId) {
     list.SelectByID(ParseID(which.value));
     if (list.Count() == 0) ThrowNotFound(kByNameOrUuid.notFound);
@@ -108,11 +133,17 @@ void CServiceParameterHandler::Update(ElementCursor& cursor, zdl::CProcessConfig
                                       Sequence sequence) {
   cursor.Expect("newValue", "<newValue>", "Found NULL, expecting <newValue>");
   auto parameter = list.GetCurrentItem();
-  if (!cursor.node().FirstChild()) {
-    parameter->PutParamValue("");
-  } else {
-    parameter->PutParamValue(zdl::CXMLParse::XMLChange(parameter->GetParamValue(), ContentOf(cursor.node())));
+  const std::string name = parameter->GetParamName();
+  const bool secret = zdl::IsSecretParameter(name);
+  context().secretValue = secret;
+  const zdl::SecretKey& key = db().database().secretKey();
+  const std::string current = secret ? key.Open(name, parameter->GetParamValue()) : parameter->GetParamValue();
+  const std::string value =
+      cursor.node().FirstChild() ? zdl::CXMLParse::XMLChange(current, ContentOf(cursor.node())) : "";
+  if (parameter->GetProcessNodeID() == zdl::EnterpriseWideNode() && zdl::IsDirectoryConnectionParameter(name)) {
+    CheckDirectoryChange(db(), name, value);
   }
+  parameter->PutParamValue(secret ? key.Seal(name, value) : value);
   list.Update();
   AddStandardResponse(body, "updateServiceParameterResponse", parameter->GetID(), sequence);
 }

@@ -1,14 +1,6 @@
 #include "zdl/directory/CUserInfo.h"
 
-#include "zdl/directory/SecretHash.h"
-
 namespace zeb::zdl {
-
-namespace {
-
-bool IsSecret(const std::string& attribute) { return attribute == "password" || attribute == "pin"; }
-
-}  // namespace
 
 std::vector<std::string> SplitValues(const std::string& text) {
   std::vector<std::string> values;
@@ -28,10 +20,7 @@ std::string JoinValues(const std::vector<std::string>& values) {
   return text;
 }
 
-CUserInfo::CUserInfo(DirectoryEntry entry, std::string userBase, bool isNew)
-    : entry_(std::move(entry)), userBase_(std::move(userBase)), isNew_(isNew) {}
-
-std::string CUserInfo::GetDn() const { return "cn=" + entry_.rn + "," + userBase_; }
+CUserInfo::CUserInfo(DirectoryEntry entry, bool isNew) : entry_(std::move(entry)), isNew_(isNew) {}
 
 std::string CUserInfo::GetVal(const std::string& attribute) const {
   auto found = entry_.attributes.find(attribute);
@@ -47,7 +36,7 @@ void CUserInfo::PutVal(const std::string& attribute, const std::string& value) {
   if (value.empty()) {
     PutValues(attribute, {});
   } else {
-    PutValues(attribute, {IsSecret(attribute) ? HashSecret(value) : value});
+    PutValues(attribute, {value});
   }
 }
 

@@ -1,8 +1,8 @@
 // One directory user as the directory classes hand it out: read its attributes, change them,
-// and let its CUserInfoList write the changes. Setters store a value as given, except that
-// secrets (the password and the PIN) are stored only as salted hashes (SecretHash.h) and that
-// an empty value removes the attribute. Multi-valued attributes are passed and returned as one
-// text whose values are joined by " ~ ".
+// and let its CUserInfoList write the changes. Setters store a value as given (an empty value
+// removes the attribute); the secrets (the password and the PIN) are hashed by the back end as
+// they are written, and are never read back. Multi-valued attributes are passed and returned as
+// one text whose values are joined by " ~ ".
 #pragma once
 
 #include <set>
@@ -22,17 +22,17 @@ std::string JoinValues(const std::vector<std::string>& values);
 
 class CUserInfo {
  public:
-  CUserInfo(DirectoryEntry entry, std::string userBase, bool isNew);
+  CUserInfo(DirectoryEntry entry, bool isNew);
 
   const std::string& GetRn() const { return entry_.rn; }
-  // "cn=" + the relative name + "," + the directory's user base.
-  std::string GetDn() const;
+  // Where the entry lives in the directory; "" until it is written.
+  const std::string& GetDn() const { return entry_.dn; }
 
   // The first value of an attribute, or "" when it has none.
   std::string GetVal(const std::string& attribute) const;
   // Every value of an attribute, in order.
   std::vector<std::string> GetValues(const std::string& attribute) const;
-  // Replaces the attribute's values with value (hashed for secrets); "" removes the attribute.
+  // Replaces the attribute's values with value; "" removes the attribute.
   void PutVal(const std::string& attribute, const std::string& value);
 
 #define ZEB_USER_TEXT(Stem, attribute)                                   \
@@ -72,7 +72,6 @@ class CUserInfo {
   void PutValues(const std::string& attribute, std::vector<std::string> values);
 
   DirectoryEntry entry_;
-  std::string userBase_;
   bool isNew_;
   std::set<std::string> changed_;
 };

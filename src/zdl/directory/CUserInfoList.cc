@@ -5,18 +5,17 @@
 
 namespace zeb::zdl {
 
-CUserInfoList::CUserInfoList(CZDLSession& session, const std::string& managerDn, const std::string& managerPassword)
-    : directory_(OpenDatabaseDirectory(session)) {
-  directory_->Bind(managerDn, managerPassword);
+CUserInfoList::CUserInfoList(CZDLSession& session, const DirectorySettings& settings)
+    : directory_(settings.embedded() ? OpenDatabaseDirectory(session) : OpenLdapDirectory(settings)) {
+  directory_->Bind(settings.managerDn, settings.managerPassword);
 }
 
 void CUserInfoList::Fill(const DirectoryFilter& filter) {
-  const std::string base = directory_->UserBase();
   users_.clear();
   deleted_.clear();
   cursor_ = 0;
   for (DirectoryEntry& entry : directory_->Search(filter)) {
-    users_.push_back(std::make_shared<CUserInfo>(std::move(entry), base, false));
+    users_.push_back(std::make_shared<CUserInfo>(std::move(entry), false));
   }
 }
 
@@ -50,7 +49,7 @@ std::shared_ptr<CUserInfo> CUserInfoList::GetCurrentItem() const {
 std::shared_ptr<CUserInfo> CUserInfoList::Insert(const std::string& rn) {
   DirectoryEntry entry;
   entry.rn = rn;
-  auto user = std::make_shared<CUserInfo>(std::move(entry), directory_->UserBase(), true);
+  auto user = std::make_shared<CUserInfo>(std::move(entry), true);
   user->PutUserId(rn);
   users_.push_back(user);
   cursor_ = users_.size() - 1;
@@ -70,6 +69,7 @@ void CUserInfoList::Update() {
     DirectoryChange change;
     change.kind = DirectoryChange::Kind::kDelete;
     change.entry.id = user->entry_.id;
+    change.entry.dn = user->entry_.dn;
     changes.push_back(std::move(change));
     written.push_back(user.get());
   }
@@ -78,6 +78,7 @@ void CUserInfoList::Update() {
     DirectoryChange change;
     change.kind = user->isNew_ ? DirectoryChange::Kind::kAdd : DirectoryChange::Kind::kModify;
     change.entry.id = user->entry_.id;
+    change.entry.dn = user->entry_.dn;
     change.entry.rn = user->entry_.rn;
     for (const std::string& name : user->changed_) change.entry.attributes[name] = user->GetValues(name);
     changes.push_back(std::move(change));
@@ -85,7 +86,10 @@ void CUserInfoList::Update() {
   }
   if (changes.empty()) return;
   directory_->Apply(changes);
-  for (std::size_t i = 0; i < changes.size(); ++i) written[i]->entry_.id = changes[i].entry.id;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    written[i]->entry_.id = changes[i].entry.id;
+    written[i]->entry_.dn = changes[i].entry.dn;
+  }
   deleted_.clear();
   for (const auto& user : users_) {
     user->isNew_ = false;
@@ -95,7 +99,7 @@ void CUserInfoList::Update() {
 
 std::unique_ptr<CUserInfoList> OpenUserDirectory(CZDLSession& session) {
   const CLdapConfig config(session);
-  return std::make_unique<CUserInfoList>(session, config.GetManagerDn(), config.GetManagerPassword());
+  return std::make_unique<CUserInfoList>(session, config.settings());
 }
 
 }  // namespace zeb::zdl

@@ -1,21 +1,23 @@
 // The directory's users as a list: opened with the manager's credentials, filled by one of the
 // selections, walked with a cursor, and written with Update (every insert, change and delete of
-// the list as one unit). Works on the default back end in the configuration database.
+// the list as one unit). Works on the directory the cluster configuration names: the embedded
+// one in the configuration database or a directory server.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "zdl/directory/CLdapConfig.h"
 #include "zdl/directory/CUserInfo.h"
 
 namespace zeb::zdl {
 
 class CUserInfoList {
  public:
-  // Opens the directory as its manager. Throws CZDLException kZDLDatabaseUnavailable when the
-  // directory refuses the credentials.
-  CUserInfoList(CZDLSession& session, const std::string& managerDn, const std::string& managerPassword);
+  // Opens the directory the settings name as its manager. Throws CZDLException
+  // kZDLDatabaseUnavailable when the directory refuses the credentials or cannot be reached.
+  CUserInfoList(CZDLSession& session, const DirectorySettings& settings);
   CUserInfoList(const CUserInfoList&) = delete;
   CUserInfoList& operator=(const CUserInfoList&) = delete;
 
@@ -24,7 +26,7 @@ class CUserInfoList {
   void SelectByRn(const std::string& rn);
   void SelectByTelephoneNumber(const std::string& number);
   // Users whose given name and surname match the patterns (% and _, case ignored; an empty
-  // pattern matches any name), ordered by relative name.
+  // pattern matches any name), ordered by relative name. The users may carry only their names.
   void SelectByName(const std::string& givenNamePattern, const std::string& surnamePattern);
 
   std::size_t Count() const { return users_.size(); }

@@ -41,17 +41,18 @@ class DatabaseDirectory : public DirectoryBackEnd {
   explicit DatabaseDirectory(CZDLSession& session) : session_(session) {}
 
   void Bind(const std::string& managerDn, const std::string& password) override;
-  std::string UserBase() override { return Config()->GetUserBase(); }
   std::vector<DirectoryEntry> Search(const DirectoryFilter& filter) override;
   void Apply(std::vector<DirectoryChange>& changes) override;
 
  private:
   SmartItemPtr<CDirectoryConfig> Config();
+  std::string DnOf(const std::string& rn) const { return "cn=" + rn + "," + userBase_; }
   void LoadAttributes(DirectoryEntry& entry);
   // Replaces the attribute's rows of the entry (a new entry has none to replace).
   void WriteAttribute(const CZDLID& entry, bool isNew, const std::string& name, const std::vector<std::string>& values);
 
   CZDLSession& session_;
+  std::string userBase_;  // read by Bind
 };
 
 SmartItemPtr<CDirectoryConfig> DatabaseDirectory::Config() {
@@ -65,6 +66,7 @@ SmartItemPtr<CDirectoryConfig> DatabaseDirectory::Config() {
 
 void DatabaseDirectory::Bind(const std::string& managerDn, const std::string& password) {
   SmartItemPtr<CDirectoryConfig> config = Config();
+  userBase_ = config->GetUserBase();
   const std::string stored = config->GetManagerSecret();
   auto& cache = session_.database().Cache<DirectoryBindCache>();
   const bool dnMatches = strcasecmp(managerDn.c_str(), config->GetManagerDn().c_str()) == 0;
@@ -104,6 +106,7 @@ std::vector<DirectoryEntry> DatabaseDirectory::Search(const DirectoryFilter& fil
     DirectoryEntry entry;
     entry.id = CZDLID::FromCanonical(row[0].AsText());
     entry.rn = row[1].AsText();
+    entry.dn = DnOf(entry.rn);
     LoadAttributes(entry);
     entries.push_back(std::move(entry));
   }
@@ -112,7 +115,8 @@ std::vector<DirectoryEntry> DatabaseDirectory::Search(const DirectoryFilter& fil
 
 void DatabaseDirectory::LoadAttributes(DirectoryEntry& entry) {
   const ResultSet rows = session_.Query(
-      "SELECT attrName, attrValue FROM DirectoryAttribute WHERE fkDirectoryEntry = ? ORDER BY attrName, position",
+      "SELECT attrName, attrValue FROM DirectoryAttribute WHERE fkDirectoryEntry = ? AND attrName NOT IN "
+      "('password', 'pin') ORDER BY attrName, position",
       {CZDLValue(entry.id)});
   for (const auto& row : rows.rows) entry.attributes[row[0].AsText()].push_back(row[1].AsText());
 }
@@ -124,12 +128,13 @@ void DatabaseDirectory::WriteAttribute(const CZDLID& entry, bool isNew, const st
     rows.SelectWhere("fkDirectoryEntry = ? AND attrName = ?", {CZDLValue(entry), CZDLValue(name)});
     rows.DeleteAll();
   }
+  const bool secret = name == "password" || name == "pin";
   long position = 0;
   for (const std::string& value : values) {
     auto row = rows.Insert();
     row->PutEntryID(entry);
     row->PutAttrName(name);
-    row->PutAttrValue(value);
+    row->PutAttrValue(secret ? HashSecret(value) : value);
     row->PutPosition(position++);
   }
   rows.Update();
@@ -144,6 +149,7 @@ void DatabaseDirectory::Apply(std::vector<DirectoryChange>& changes) {
       entry->PutName(change.entry.rn);
       entries.Update();
       change.entry.id = entry->GetID();
+      change.entry.dn = DnOf(change.entry.rn);
     } else if (change.kind == DirectoryChange::Kind::kDelete) {
       entries.SelectByID(change.entry.id);
       if (entries.Count() > 0) entries.Delete();

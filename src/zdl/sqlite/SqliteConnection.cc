@@ -1,6 +1,9 @@
 #include "zdl/sqlite/SqliteConnection.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -113,9 +116,25 @@ class SqliteStatement : public DbStatement {
   sqlite3_stmt* statement_;
 };
 
+// The database holds the whole configuration: a new file is made readable by its owner only,
+// and an existing one (with its write-ahead log and index, which SQLite creates with the main
+// file's mode) is brought down to that. Existing files are changed by path only: closing a
+// descriptor of a file would drop the locks that other connections of this process hold on it.
+void MakePrivate(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) close(fd);  // sqlite3_open_v2 reports why a file cannot be made
+  }
+  for (const std::string& file : {path, path + "-wal", path + "-shm"}) {
+    if (stat(file.c_str(), &info) == 0 && (info.st_mode & 077) != 0) chmod(file.c_str(), info.st_mode & 0700);
+  }
+}
+
 }  // namespace
 
 SqliteConnection::SqliteConnection(const std::string& path) {
+  MakePrivate(path);
   const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                                  nullptr);
   if (rc != SQLITE_OK) {

@@ -1,0 +1,174 @@
+// What only a directory server shows: names with its syntax, real multi-values, hashes it
+// verifies, outages, and settings it refuses. Skipped unless ZEB_TEST_LDAP names a test server.
+#include <chrono>
+
+#include "e2e/DirectoryServer.h"
+#include "e2e/ZebdTest.h"
+#include "support/TempDir.h"
+#include "zdl/directory/LdapConnection.h"
+
+namespace zeb::test {
+namespace {
+
+class DirectoryServerTest : public ZebdTest {
+ protected:
+  void SetUp() override {
+    if (!server_.available()) GTEST_SKIP() << "ZEB_TEST_LDAP names no test directory server";
+    base_ = server_.MakeUserBase();
+    UseDirectoryServer(zebd_, server_, base_);
+  }
+  std::string Snapshot() const override { return ZebdTest::Snapshot() + server_.Dump(base_); }
+
+  void AddUser(const std::string& rn, const std::string& more = "") {
+    EXPECT_EQ(Standard("addUser", "true"),
+              Call("<addUser><newUser><firstname>F</firstname><lastname>L</lastname><ldapRN>" + rn +
+                   "</ldapRN><ldapDN/><email/><password>pw-1</password><pin>1234</pin>" + more + "</newUser></addUser>"));
+  }
+  std::string ParameterUpdate(const std::string& name, const std::string& value) {
+    return "<updateServiceParameter><name>" + name + "</name><processNodeName>EnterpriseWideData</processNodeName>"
+           "<service>Directory</service><newValue>" + value + "</newValue></updateServiceParameter>";
+  }
+
+  TestDirectoryServer server_;
+  std::string base_;
+};
+
+TEST_F(DirectoryServerTest, NamesWithDirectorySyntaxAreJustNames) {
+  const std::vector<std::string> names = {"*)(uid=*", "a,ou=x", "Zo\xc3\xab", "back\\slash", "#lead+plus"};
+  for (const std::string& rn : names) AddUser(rn);
+  for (const std::string& rn : names) {
+    const std::string user = Call("<getUser><ldapRN>" + rn + "</ldapRN></getUser>");
+    EXPECT_NE(std::string::npos, user.find("<ldapRN>" + rn + "</ldapRN>")) << user;
+  }
+  EXPECT_NE(std::string::npos, Call("<getUser><ldapRN>a,ou=x</ldapRN></getUser>")
+                                   .find("<ldapDN>uid=a\\2Cou\\3Dx," + base_ + "</ldapDN>"));
+  // A wildcard or a filter is looked up as the name it is, and names no one.
+  for (const std::string probe : {"*", "a*", "*)(objectClass=*"}) {
+    ExpectRefused("<removeUser><ldapRN>" + probe + "</ldapRN></removeUser>", "removeUser", kNotFound,
+                  "User: " + probe + " not found.");
+  }
+  EXPECT_EQ(Standard("removeUser", "true"), Call("<removeUser><ldapRN>*)(uid=*</ldapRN></removeUser>"));
+  const std::string left = server_.Dump(base_);
+  EXPECT_EQ(std::string::npos, left.find("uid: *)(uid=*"));
+  EXPECT_NE(std::string::npos, left.find("uid: a,ou=x"));
+}
+
+TEST_F(DirectoryServerTest, ValueListsAreValuesAndSecretsAreHashesTheServerVerifies) {
+  AddUser("multi", "<associatedDevices><device>SEP1</device><device>SEP2</device><device>sep1</device>"
+                   "</associatedDevices><phoneProfiles><profileName>P1</profileName><profileName>P2</profileName>"
+                   "</phoneProfiles>");
+  EXPECT_EQ((std::vector<std::string>{"SEP1", "SEP2"}), server_.Values(base_, "multi", "zebDeviceName"));
+  EXPECT_EQ((std::vector<std::string>{"P1", "P2"}), server_.Values(base_, "multi", "zebDeviceProfile"));
+  EXPECT_EQ((std::vector<std::string>{"P1"}), server_.Values(base_, "multi", "zebDefaultDeviceProfile"));
+  // The user binds with the password it was given, and with nothing else.
+  const std::string dn = "uid=multi," + base_;
+  EXPECT_EQ(0, server_.Ldap("ldapwhoami", {"-D", dn, "-w", "pw-1"}, false).exitCode);
+  EXPECT_NE(0, server_.Ldap("ldapwhoami", {"-D", dn, "-w", "1234"}, false).exitCode);
+}
+
+TEST_F(DirectoryServerTest, SettingsTheDirectoryRefusesAreNotWritten) {
+  const std::string prefix = "The directory settings were not changed: ";
+  const struct {
+    std::string name, value, reason;
+  } cases[] = {
+      {"DirectoryURL", "http://127.0.0.1/", "The directory URL \"http://127.0.0.1/\" is not one ldap:// or ldaps:// URL."},
+      {"DirectoryURL", "ldap://127.0.0.1:1", "The directory cannot be used: Can't contact LDAP server."},
+      {"DirectoryUserBase", "ou=nowhere," + base_, "The user base \"ou=nowhere," + base_ + "\" does not exist."},
+      {"DirectoryManagerDn", "cn=nobody,dc=zeb,dc=test",
+       "The directory refused the manager credentials cn=nobody,dc=zeb,dc=test."},
+      {"DirectoryManagerPassword", "guess",
+       "The directory refused the manager credentials " + server_.managerDn() + "."},
+      {"DirectoryStartTLS", "yes", "DirectoryStartTLS is true or false."},
+  };
+  for (const auto& c : cases) {
+    ExpectRefused(ParameterUpdate(c.name, c.value), "updateServiceParameter", kInvalidValue,
+                  c.name == "DirectoryStartTLS" ? c.reason : prefix + c.reason);
+  }
+  // The test server speaks no TLS.
+  const std::string tls = Call(ParameterUpdate("DirectoryStartTLS", "true"));
+  EXPECT_NE(std::string::npos, tls.find(prefix + "The directory cannot be used: StartTLS failed")) << tls;
+  AddUser("still");
+}
+
+TEST_F(DirectoryServerTest, TheDirectoryCommandChecksBeforeItWrites) {
+  TempDir dir;
+  { std::ofstream(dir / "wrong.pw") << "guess\n"; }
+  const std::string before = Snapshot();
+  auto command = [&](const std::string& url, const std::string& base, const std::string& passwordFile) {
+    return RunZebd({"directory", "--db", zebd_.dbPath(), "--secret-key", zebd_.keyPath(), "--url", url,
+                    "--user-base", base, "--manager-dn", server_.managerDn(), "--manager-password-file",
+                    passwordFile});
+  };
+  const CommandResult refused = command(server_.url(), base_, dir / "wrong.pw");
+  EXPECT_EQ(1, refused.exitCode);
+  EXPECT_EQ("zebd directory: refused, nothing was changed: The directory refused the manager credentials " +
+                server_.managerDn() + ".\n",
+            refused.err);
+  EXPECT_EQ(1, command(server_.url(), base_, dir / "missing.pw").exitCode);
+  EXPECT_EQ(2, RunZebd({"directory", "--db", zebd_.dbPath(), "--url", server_.url()}).exitCode);
+  EXPECT_EQ(before, Snapshot());
+
+  AddUser("kept");
+  const CommandResult embedded =
+      RunZebd({"directory", "--db", zebd_.dbPath(), "--secret-key", zebd_.keyPath(), "--url", ""});
+  EXPECT_EQ(0, embedded.exitCode) << embedded.err;
+  EXPECT_NE(std::string::npos, embedded.out.find("the cluster's directory is now the embedded directory"));
+  EXPECT_EQ(Fault("getUser", kNotFound, "The user: kept was not found."),
+            Call("<getUser><ldapRN>kept</ldapRN></getUser>"));
+  UseDirectoryServer(zebd_, server_, base_);
+  EXPECT_NE(std::string::npos, Call("<getUser><ldapRN>kept</ldapRN></getUser>").find("<ldapRN>kept</ldapRN>"));
+}
+
+// Stopping the directory makes the user methods fail at once with the unusable-database fault,
+// a directory that stops answering makes them fail after the time-out; once it is back they work
+// again, without a restart of zebd.
+TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
+  if (!TestDirectoryServer().available()) GTEST_SKIP() << "ZEB_TEST_LDAP names no test directory server";
+  TempDir dir;
+  TestDirectoryServer server(dir / "slapd");
+  ZebdProcess zebd;
+  UseDirectoryServer(zebd, server, server.MakeUserBase());
+  auto call = [&](const std::string& request) { return BodyOf(PostSoap(zebd.port(), SoapEnvelope(request))); };
+  const std::string get = "<getUser><ldapRN>ola</ldapRN></getUser>";
+  ASSERT_NE(std::string::npos,
+            call("<addUser><newUser><firstname>O</firstname><lastname>L</lastname><ldapRN>ola</ldapRN><ldapDN/><email/>"
+                 "<password>p</password><pin>1</pin></newUser></addUser>").find("<return>true</return>"));
+  server.Script("halt");
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& request : {get, std::string("<listUserByName><firstname/><lastname/></listUserByName>")}) {
+    const std::string answer = call(request);
+    EXPECT_NE(std::string::npos, answer.find("The directory cannot be used: Can't contact LDAP server."))
+        << answer;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  server.Script("resume");
+  EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
+
+  // A server that takes connections but answers nothing holds a request no longer than one
+  // operation's time-out (it is not asked twice).
+  server.Script("freeze");
+  RawConnection client(zebd.port());
+  client.Send(SoapRequest(SoapEnvelope(get)));
+  const auto frozen = std::chrono::steady_clock::now();
+  const std::string answer = BodyOf(client.ReadResponse(Millis(60'000)));
+  EXPECT_NE(std::string::npos, answer.find("The directory cannot be used: Timed out.")) << answer;
+  EXPECT_LT(std::chrono::steady_clock::now() - frozen, zdl::LdapConnection::kOperationTimeout + std::chrono::seconds(5));
+  server.Script("thaw");
+  EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
+}
+
+// A node without the key of a database's secrets says so and does not start, and leaves no key
+// file of its own behind.
+TEST(SecretKeyStartTest, ANodeWithoutTheKeyRefusesToStart) {
+  ZebdProcess first;
+  ASSERT_EQ(0, first.Stop());
+  TempDir dir;
+  const CommandResult refused = RunZebd({"--listen", "127.0.0.1:0", "--db", first.dbPath(), "--trace-dir",
+                                         dir / "trace", "--secret-key", dir / "other.key"});
+  EXPECT_EQ(1, refused.exitCode);
+  EXPECT_NE(std::string::npos, refused.err.find("this node has no secret key file " + dir / "other.key")) << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "other.key"));
+}
+
+}  // namespace
+}  // namespace zeb::test
