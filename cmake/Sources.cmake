@@ -5,7 +5,11 @@ set(ZEB_SOURCES
   src/zdl/CZDLValue.cc
   src/zdl/Schema.cc
   src/zdl/Dialect.cc
+  src/zdl/DatabaseWait.cc
   src/zdl/sqlite/SqliteConnection.cc
+  src/zdl/sqlite/SqliteFile.cc
+  src/zdl/sqlite/WriteGate.cc
+  src/zdl/sqlite/GroupCommit.cc
   src/zdl/postgresql/PgConnection.cc
   src/zdl/postgresql/PgDialect.cc
   src/zdl/postgresql/PgChangeListener.cc
@@ -18,6 +22,7 @@ set(ZEB_SOURCES
   src/zdl/Integrity.cc
   src/zdl/WriteHooks.cc
   src/zdl/CFastAccess.cc
+  src/zdl/CZDLReadAhead.cc
   src/zdl/CTypeList.cc
   src/zdl/CSystem.cc
   src/zdl/CProcessConfigList.cc
@@ -132,6 +137,7 @@ set(ZEB_SERVER_SOURCES
   src/server/ConnectionRegistry.cc
   src/server/ExtensionCall.cc
   src/server/HttpHost.cc
+  src/server/WorkerPool.cc
   src/server/FailureThrottle.cc
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
@@ -152,6 +158,7 @@ set(ZEB_TEST_SOURCES
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
+  tests/zdl/GroupCommit_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
   tests/zdl/SecretKey_test.cc
@@ -162,6 +169,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CopyProgressView_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
+  tests/builders/CXMLMGCP_test.cc
   tests/builders/CXMLDevicePool_test.cc
   tests/support/DatabaseSnapshot.cc
   tests/support/PgScratchDatabase.cc
@@ -201,6 +209,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/GatewayEndpoint_e2e_test.cc
   tests/e2e/MGCP_e2e_test.cc
   tests/e2e/VoiceMailPort_e2e_test.cc
+  tests/e2e/WriteQueue_e2e_test.cc
   tests/e2e/CTIRoutePoint_e2e_test.cc
   tests/e2e/LineDevice_e2e_test.cc
   tests/support/SchemaValidator.cc

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Prepare script of the MGCP benchmark (bench/http/run.sh -p): creates the gateway the getMGCP
-# envelope reads, bench-gw.example, with two units of two subunits each and two analog endpoint
-# devices (one port each) on every subunit: eight endpoint devices in all.
+# envelope reads, bench-gw.example, with MGCP_UNITS units (default 2) of MGCP_SUBUNITS subunits
+# each (default 2) and MGCP_ENDPOINTS analog endpoint devices (one port each, default 2) on every
+# subunit: eight endpoint devices by default.
 #
 #   bash bench/http/run.sh -c 32 -p bench/http/mgcp-prepare.sh getMGCP=bench/http/mgcp/getMGCP.xml
+#   MGCP_UNITS=4 MGCP_SUBUNITS=4 MGCP_ENDPOINTS=24 bash bench/http/run.sh ...   # 384 endpoints
 #
 # Needs curl.
 set -euo pipefail
@@ -29,11 +31,20 @@ endpoint() {
 }
 
 subunit() {
-  echo "<subunit index=\"$1\"><product>Two-Port FXS</product><endpoints>$(endpoint 0 "$2-0")$(endpoint 1 "$2-1")</endpoints></subunit>"
+  local e endpoints=""
+  for ((e = 0; e < ${MGCP_ENDPOINTS:-2}; e++)); do endpoints+="$(endpoint "$e" "$2-$e")"; done
+  echo "<subunit index=\"$1\"><product>Two-Port FXS</product><endpoints>$endpoints</endpoints></subunit>"
 }
 
-unit() {
-  echo "<unit index=\"$1\"><product>Voice Network Module</product><subunits>$(subunit 0 "$1-0")$(subunit 1 "$1-1")</subunits></unit>"
-}
-
-call "<addMGCP><newMGCP><domainName>bench-gw.example</domainName><description>Benchmark gateway</description><product>Branch Gateway 2</product><model/><dialcoreGroupName>Default</dialcoreGroupName><units>$(unit 0)$(unit 1)</units><scratch/><vendorConfig/><versionStamp/><loadInformation>BG2.1</loadInformation></newMGCP></addMGCP>"
+# The gateway with its units first, then each subunit with its endpoints (one request each keeps
+# every body under the size limit).
+units=""
+for ((u = 0; u < ${MGCP_UNITS:-2}; u++)); do
+  units+="<unit index=\"$u\"><product>Voice Network Module</product></unit>"
+done
+call "<addMGCP><newMGCP><domainName>bench-gw.example</domainName><description>Benchmark gateway</description><product>Branch Gateway 2</product><model/><dialcoreGroupName>Default</dialcoreGroupName><units>$units</units><scratch/><vendorConfig/><versionStamp/><loadInformation>BG2.1</loadInformation></newMGCP></addMGCP>"
+for ((u = 0; u < ${MGCP_UNITS:-2}; u++)); do
+  for ((s = 0; s < ${MGCP_SUBUNITS:-2}; s++)); do
+    call "<addMGCPSubunit><domainName>bench-gw.example</domainName><unit index=\"$u\"/>$(subunit "$s" "$u-$s")</addMGCPSubunit>"
+  done
+done

@@ -7,6 +7,7 @@
 #include "builders/CXMLIPPhone.h"
 #include "zdl/CSystem.h"
 #include "zdl/CTypeList.h"
+#include "zdl/CZDLReadAhead.h"
 
 namespace zeb {
 
@@ -32,6 +33,69 @@ std::vector<SlotRow> ReadSlotRows(zdl::CZDLSession& session, const zdl::CZDLID& 
                            static_cast<long>(row[2].AsInt()), static_cast<long>(row[3].AsInt())});
   }
   return rows;
+}
+
+// The endpoint devices of the gateway.
+const char kMemberDevices[] = "SELECT fkDevice FROM MGCPDeviceMember WHERE fkMGCP = ?";
+
+// Tables whose rows the analog and digital endpoint elements read per device (by the statement
+// texts those builders run), and records the endpoints refer to. Endpoint phones, which only
+// the database itself can put on a gateway, are read the usual way.
+struct DeviceRows {
+  const char* table;
+  const char* order;  // the keyed statement's ORDER BY, or ""
+};
+const DeviceRows kDeviceRows[] = {
+    {"AnalogAccess", ""},           {"DigitalAccessT1", ""},
+    {"DigitalAccessPri", ""},       {"AnalogAccessPort", " ORDER BY PortNum"},
+    {"DigitalAccessT1Port", " ORDER BY PortNum"},
+};
+const char kLinesColumns[] =
+    "SELECT DeviceNumPlanMap.pkid, NumPlanIndex, Label, Display, fkNumPlan, NumPlan.DNOrPattern, tkRingSetting, "
+    "tkRingSetting_Consecutive, E164Mask, DeviceNumPlanMap.DialPlanWizardGenID, tkMWLPolicy";
+const char kLinesFrom[] =
+    " FROM DeviceNumPlanMap LEFT JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan WHERE "
+    "DeviceNumPlanMap.fkDevice";
+struct Reference {
+  const char* table;
+  const char* column;  // of Device
+};
+const Reference kReferences[] = {
+    {"DevicePool", "fkDevicePool"}, {"CallingSearchSpace", "fkCallingSearchSpace"}, {"Location", "fkLocation"}};
+
+// Reads, with one statement each, what the endpoint elements of the gateway would read per
+// device. REQUIRES: devices holds the gateway's endpoint device rows.
+void ReadEndpointsAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& gateway, zdl::CFastAccess& devices) {
+  std::vector<zdl::CZDLValue> ids;
+  std::vector<std::vector<zdl::CZDLValue>> referenced(std::size(kReferences));
+  for (; !devices.IsEOF(); devices.MoveNext()) {
+    ids.push_back(devices.Get("pkid"));
+    for (std::size_t i = 0; i < std::size(kReferences); ++i) {
+      if (!devices.isNull(kReferences[i].column)) referenced[i].push_back(devices.Get(kReferences[i].column));
+    }
+  }
+  if (ids.empty()) return;
+  const std::string inMembers = std::string(" IN (") + kMemberDevices + ")";
+  for (const DeviceRows& rows : kDeviceRows) {
+    const std::string table = rows.table;
+    ahead.Add("SELECT * FROM " + table + " WHERE fkDevice = ?" + rows.order, ids,
+              "SELECT " + table + ".*, fkDevice FROM " + table + " WHERE fkDevice" + inMembers + rows.order, {gateway});
+  }
+  ahead.Add(std::string(kLinesColumns) + kLinesFrom + " = ? ORDER BY NumPlanIndex", ids,
+            std::string(kLinesColumns) + ", DeviceNumPlanMap.fkDevice" + kLinesFrom + inMembers +
+                " ORDER BY NumPlanIndex",
+            {gateway});
+  for (std::size_t i = 0; i < std::size(kReferences); ++i) {
+    if (referenced[i].empty()) continue;
+    const std::string table = kReferences[i].table;
+    ahead.Add("SELECT * FROM " + table + " WHERE pkid = ?", referenced[i],
+              "SELECT " + table + ".*, pkid FROM " + table + " WHERE pkid IN (SELECT Device." + kReferences[i].column +
+                  " FROM MGCPDeviceMember JOIN Device ON Device.pkid = MGCPDeviceMember.fkDevice WHERE "
+                  "MGCPDeviceMember.fkMGCP = ?)",
+              {gateway});
+  }
+  ahead.Run();
+  devices.MoveFirst();
 }
 
 // The endpoint device's element: a phone in mode 0, else analog or digital access by protocol.
@@ -88,6 +152,8 @@ void CXMLMGCPUnits::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDL
       "MGCPDeviceMember.fkDevice WHERE MGCPDeviceMember.fkMGCP = ? ORDER BY MGCPDeviceMember.Slot, "
       "MGCPDeviceMember.Subunit, MGCPDeviceMember.Port",
       {gateway});
+  zdl::CZDLReadAhead ahead(session);
+  ReadEndpointsAhead(ahead, gateway, devices);
   CXMLElement* subunits = nullptr;
   for (std::size_t i = 0; i < slots.size(); ++i) {
     const SlotRow& row = slots[i];

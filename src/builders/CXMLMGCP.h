@@ -16,7 +16,8 @@ class CXMLMGCP : public CXMLElement {
 };
 
 // "units": one "unit" per slot of the gateway with its "subunits", each holding its
-// "endpoints". Reads the slot rows and the endpoint devices with one statement each.
+// "endpoints". Reads the slot rows, the endpoint devices and what their elements need with a
+// fixed number of statements, whatever the number of endpoints.
 class CXMLMGCPUnits : public CXMLElement {
  public:
   void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& gateway, int mode,

@@ -3,6 +3,7 @@
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/strand.hpp>
+#include <algorithm>
 #include <csignal>
 #include <exception>
 #include <memory>
@@ -22,17 +23,18 @@ HttpHost::HttpHost(const ServerOptions& options, std::unique_ptr<net::ssl::conte
       authenticator_(std::move(authenticator)),
       metrics_(metrics),
       registry_(options.maxConnections, options.maxConnectionsPerAddress),
-      ioc_(static_cast<int>(options.threads)),
+      // Stand-ins may run the loop beside the configured threads: never the single-thread hint.
+      ioc_(static_cast<int>(std::max(2u, options.threads))),
       checkPool_(authenticator_ ? kCheckThreads : 1),
       services_{&options_, &registry_, authenticator_.get(), &checkPool_, metrics},
       acceptor_(net::make_strand(ioc_)),
-      signals_(ioc_, SIGINT, SIGTERM, SIGHUP) {}
+      signals_(ioc_, SIGINT, SIGTERM, SIGHUP),
+      workers_(ioc_) {}
 
 HttpHost::~HttpHost() {
   Shutdown();
-  for (auto& worker : workers_) {
-    if (worker.joinable()) worker.join();
-  }
+  ioc_.stop();
+  workers_.Join();
 }
 
 std::string HttpHost::Listen(const tcp::endpoint& endpoint) {
@@ -79,7 +81,8 @@ std::shared_ptr<net::ssl::context> HttpHost::CurrentTls() const {
 void HttpHost::Run() {
   WaitForSignal();
   DoAccept();
-  for (unsigned i = 0; i < options_.threads; ++i) workers_.emplace_back([this] { RunWorker(); });
+  zdl::SetWaitObserver(&workers_);
+  workers_.Start(options_.threads);
 
   WaitForShutdownRequest();
   NotifyStopping();
@@ -93,8 +96,8 @@ void HttpHost::Run() {
     fail({}, "shutting down with " + std::to_string(registry_.size()) + " connections still open");
   }
   ioc_.stop();
-  for (auto& worker : workers_) worker.join();
-  workers_.clear();
+  workers_.Join();
+  zdl::SetWaitObserver(nullptr);
   // Checks still queued are abandoned: their sessions can no longer answer.
   checkPool_.stop();
   checkPool_.join();
@@ -147,19 +150,6 @@ void HttpHost::StartSession(Stream&& stream) {
   if (metrics_ && admission == Admission::kAdmittedByEviction) metrics_->OnIdleConnectionEvicted();
   if (metrics_ && admission == Admission::kRefused) metrics_->OnConnectionRefused();
   if (admission != Admission::kRefused) session->Start();
-}
-
-// A worker keeps serving when a handler throws; sessions catch what the extension raises, so
-// this is only a last line of defence.
-void HttpHost::RunWorker() {
-  for (;;) {
-    try {
-      ioc_.run();
-      return;
-    } catch (const std::exception& e) {
-      fail({}, std::string("worker: ") + e.what());
-    }
-  }
 }
 
 }  // namespace zeb::server

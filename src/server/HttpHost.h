@@ -22,6 +22,7 @@
 #include "server/ConnectionRegistry.h"
 #include "server/HttpSession.h"
 #include "server/ServerOptions.h"
+#include "server/WorkerPool.h"
 
 namespace zeb::server {
 
@@ -66,7 +67,6 @@ class HttpHost {
   void OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
   template <class Stream>
   void StartSession(Stream&& stream);
-  void RunWorker();
   void WaitForShutdownRequest();
   void WaitForSignal();
 
@@ -83,7 +83,7 @@ class HttpHost {
   SessionServices services_;
   boost::asio::ip::tcp::acceptor acceptor_;
   boost::asio::signal_set signals_;
-  std::vector<std::thread> workers_;
+  WorkerPool workers_;  // declared after ioc_, whose loop it runs
 
   std::mutex mutex_;
   std::condition_variable shutdownRequested_;

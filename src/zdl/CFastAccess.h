@@ -26,6 +26,7 @@ class CFastAccess {
   void MoveNext() {
     if (row_ < result_.rows.size()) ++row_;
   }
+  void MoveFirst() { row_ = 0; }
   std::size_t Count() const { return result_.rows.size(); }
 
   // Column reads of the current row (case-insensitive names). A column the row does not have

@@ -2,21 +2,56 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLException.h"
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/Schema.h"
 
 namespace zeb::zdl {
 
 namespace {
 constexpr std::size_t kStatementCacheLimit = 1000;
+}  // namespace
+
+std::size_t ResultColumns::NoCaseHash::operator()(const std::string& name) const {
+  std::size_t hash = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+    hash *= 1099511628211ull;
+  }
+  return hash;
 }
 
-int ResultSet::Column(const std::string& name) const {
-  for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-    if (strcasecmp(columns[i].c_str(), name.c_str()) == 0) return i;
-  }
-  return -1;
+bool ResultColumns::NoCaseEqual::operator()(const std::string& a, const std::string& b) const {
+  return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+ResultColumns::ResultColumns(std::vector<std::string> names) {
+  auto list = std::make_shared<List>();
+  list->names = std::move(names);
+  // The first of names that differ only in case wins, as in a search from the left.
+  for (int i = 0; i < static_cast<int>(list->names.size()); ++i) list->byName.emplace(list->names[i], i);
+  list_ = std::move(list);
+}
+
+const std::vector<std::string>& ResultColumns::names() const {
+  static const std::vector<std::string> kNone;
+  return list_ ? list_->names : kNone;
+}
+
+int ResultColumns::Find(const std::string& name) const {
+  if (!list_) return -1;
+  const auto found = list_->byName.find(name);
+  return found == list_->byName.end() ? -1 : found->second;
+}
+
+ResultColumns ResultColumns::WithoutLast() const {
+  std::vector<std::string> names = this->names();
+  if (!names.empty()) names.pop_back();
+  return ResultColumns(std::move(names));
 }
 
 CZDLSession::CZDLSession(CZDLDatabase& database, std::unique_ptr<DbConnection> connection)
@@ -26,23 +61,60 @@ CZDLSession::~CZDLSession() = default;
 
 const Dialect& CZDLSession::dialect() const { return database_.dialect(); }
 
-DbStatement& CZDLSession::Prepared(const std::string& sql) {
+CZDLSession::Prepared& CZDLSession::Prepare(const std::string& sql) {
   auto found = statements_.find(sql);
-  if (found != statements_.end()) return *found->second;
+  if (found != statements_.end()) return found->second;
   if (statements_.size() >= kStatementCacheLimit) statements_.clear();
-  auto statement = connection_->Prepare(sql);
-  DbStatement& result = *statement;
-  statements_.emplace(sql, std::move(statement));
-  return result;
+  return statements_.emplace(sql, Prepared{connection_->Prepare(sql), {}}).first->second;
 }
 
 ResultSet CZDLSession::Query(const std::string& sql, const std::vector<CZDLValue>& values) {
-  DbStatement& statement = Prepared(sql);
-  statement.Bind(values);
+  if (readAhead_) {
+    if (const ResultSet* known = readAhead_->Find(sql, values)) return *known;
+  }
+  Prepared& prepared = Prepare(sql);
+  prepared.statement->Bind(values);
+  ++statementsRun_;
+  return ReadAll(*prepared.statement, prepared.columns);
+}
+
+std::vector<ResultSet> CZDLSession::QueryAll(const std::vector<Statement>& statements) {
+  // The cache is not cleared half-way, which would free statements already taken from it.
+  if (statements_.size() + statements.size() >= kStatementCacheLimit) statements_.clear();
+  std::vector<DbStatement*> prepared;
+  std::vector<ResultColumns*> columns;
+  std::vector<Prepared> repeated;  // a text that comes twice needs two statements
+  repeated.reserve(statements.size());
+  for (const Statement& statement : statements) {
+    Prepared* cached = &Prepare(statement.sql);
+    if (std::find(prepared.begin(), prepared.end(), cached->statement.get()) != prepared.end()) {
+      repeated.push_back(Prepared{connection_->Prepare(statement.sql), {}});
+      cached = &repeated.back();
+    }
+    prepared.push_back(cached->statement.get());
+    columns.push_back(&cached->columns);
+    cached->statement->Bind(statement.values);
+  }
+  connection_->Send(prepared);
+  statementsRun_ += statements.size();
+  std::vector<ResultSet> results;
+  results.reserve(statements.size());
+  for (std::size_t i = 0; i < prepared.size(); ++i) results.push_back(ReadAll(*prepared[i], *columns[i]));
+  return results;
+}
+
+ResultSet CZDLSession::ReadAll(DbStatement& statement, ResultColumns& columns) {
   ResultSet result;
   const int count = statement.ColumnCount();
-  result.columns.reserve(count);
-  for (int i = 0; i < count; ++i) result.columns.push_back(statement.ColumnName(i));
+  // The names are read once per statement, and again when its columns changed: an upgrade only
+  // adds columns, so a statement that "SELECT *" prepared before it returns more of them after.
+  if (columns.size() != static_cast<std::size_t>(count)) {
+    std::vector<std::string> names;
+    names.reserve(count);
+    for (int i = 0; i < count; ++i) names.push_back(statement.ColumnName(i));
+    columns = ResultColumns(std::move(names));
+  }
+  result.columns = columns;
   while (statement.Step()) {
     std::vector<CZDLValue> row;
     row.reserve(count);
@@ -53,8 +125,9 @@ ResultSet CZDLSession::Query(const std::string& sql, const std::vector<CZDLValue
 }
 
 long long CZDLSession::Execute(const std::string& sql, const std::vector<CZDLValue>& values) {
-  DbStatement& statement = Prepared(sql);
+  DbStatement& statement = *Prepare(sql).statement;
   statement.Bind(values);
+  ++statementsRun_;
   while (statement.Step()) {
   }
   return statement.Changes();
@@ -72,7 +145,7 @@ void CZDLSession::Begin() {
   if (depth_ == 0 && reading_) {
     // A write inside a read scope: the snapshot ends, the write transaction takes over.
     reading_ = false;
-    connection_->EndRead();
+    connection_->EndReadForWrite();
   }
   if (depth_++ == 0) {
     failed_ = false;

@@ -14,6 +14,7 @@
 namespace zeb::zdl {
 
 class CZDLDatabase;
+class CZDLReadAhead;
 class CZDLSession;
 class Dialect;
 struct TableDef;
@@ -28,13 +29,49 @@ class CommitHook {
   virtual void BeforeCommit(CZDLSession& session, const TableDef& table, const CZDLValue& key) = 0;
 };
 
+// The column names of a result with a look-up by name. Copies share one list: the results of
+// one prepared statement all share the list made for its first.
+class ResultColumns {
+ public:
+  ResultColumns() = default;
+  explicit ResultColumns(std::vector<std::string> names);
+
+  std::size_t size() const { return list_ ? list_->names.size() : 0; }
+  bool empty() const { return size() == 0; }
+  const std::string& operator[](std::size_t index) const { return list_->names[index]; }
+  const std::vector<std::string>& names() const;
+  // Index of the column (case-insensitive), or -1.
+  int Find(const std::string& name) const;
+  // The same columns without the last one.
+  ResultColumns WithoutLast() const;
+
+ private:
+  struct NoCaseHash {
+    std::size_t operator()(const std::string& name) const;
+  };
+  struct NoCaseEqual {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+  struct List {
+    std::vector<std::string> names;
+    std::unordered_map<std::string, int, NoCaseHash, NoCaseEqual> byName;
+  };
+  std::shared_ptr<const List> list_;
+};
+
 // A fully read result: column names and rows of values.
 struct ResultSet {
-  std::vector<std::string> columns;
+  ResultColumns columns;
   std::vector<std::vector<CZDLValue>> rows;
 
   // Index of the column (case-insensitive), or -1.
-  int Column(const std::string& name) const;
+  int Column(const std::string& name) const { return columns.Find(name); }
+};
+
+// A statement with ? placeholders and the values bound to them.
+struct Statement {
+  std::string sql;
+  std::vector<CZDLValue> values;
 };
 
 class CZDLSession {
@@ -49,6 +86,9 @@ class CZDLSession {
 
   // Runs a statement with ? placeholders bound to values, reading every row.
   ResultSet Query(const std::string& sql, const std::vector<CZDLValue>& values = {});
+  // Runs several statements that depend on no result of one another, in one round trip where
+  // the back end can; returns their results in order.
+  std::vector<ResultSet> QueryAll(const std::vector<Statement>& statements);
   // Runs a statement that returns no rows; returns the number of rows it changed.
   long long Execute(const std::string& sql, const std::vector<CZDLValue>& values = {});
   void ExecScript(const std::string& sql);
@@ -59,6 +99,8 @@ class CZDLSession {
   void Commit();
   void Rollback();
   bool InTransaction() const { return depth_ > 0; }
+  // Statements sent to the database so far (not those answered by a read-ahead).
+  std::uint64_t statementsRun() const { return statementsRun_; }
   // Installs the hook the outermost commits call (null: none). The caller keeps it alive.
   void SetCommitHook(CommitHook* hook) { hook_ = hook; }
   // Tells the session that the record lists wrote this row. The commit hook sees the
@@ -70,7 +112,15 @@ class CZDLSession {
   void EndRead();
 
  private:
-  DbStatement& Prepared(const std::string& sql);
+  friend class CZDLReadAhead;
+
+  struct Prepared {
+    std::unique_ptr<DbStatement> statement;
+    ResultColumns columns;  // of its last result
+  };
+
+  Prepared& Prepare(const std::string& sql);
+  ResultSet ReadAll(DbStatement& statement, ResultColumns& columns);
   // Caches may have been filled from a snapshot older than a change another process made
   // meanwhile: they are dropped again when the snapshot ends.
   void RememberForeignChanges();
@@ -78,11 +128,13 @@ class CZDLSession {
 
   CZDLDatabase& database_;
   std::unique_ptr<DbConnection> connection_;
-  std::unordered_map<std::string, std::unique_ptr<DbStatement>> statements_;
+  std::unordered_map<std::string, Prepared> statements_;
   int depth_ = 0;
   bool failed_ = false;
   bool reading_ = false;
   std::uint64_t foreignChanges_ = 0;  // the database's count when the snapshot began
+  std::uint64_t statementsRun_ = 0;
+  CZDLReadAhead* readAhead_ = nullptr;  // the innermost one alive
   CommitHook* hook_ = nullptr;
   const TableDef* firstTable_ = nullptr;  // the transaction's first written row, or null
   CZDLValue firstKey_;

@@ -29,6 +29,9 @@ class DbConnection {
   virtual ~DbConnection() = default;
   // SQL uses ? placeholders and unquoted identifiers.
   virtual std::unique_ptr<DbStatement> Prepare(const std::string& sql) = 0;
+  // Sends bound statements of this connection ahead, so that reading their results (in this
+  // order) costs one round trip where the back end can; elsewhere it does nothing.
+  virtual void Send(const std::vector<DbStatement*>& /*statements*/) {}
   // Runs statements without results or parameters (DDL, pragmas).
   virtual void ExecScript(const std::string& sql) = 0;
   // Starts a write transaction that holds the write lock from its first statement.
@@ -38,6 +41,8 @@ class DbConnection {
   // A read-only transaction (one snapshot for several statements) and its end.
   virtual void BeginRead() = 0;
   virtual void EndRead() = 0;
+  // Ends a read-only transaction that a write transaction follows at once.
+  virtual void EndReadForWrite() { EndRead(); }
 };
 
 }  // namespace zeb::zdl

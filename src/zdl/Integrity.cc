@@ -107,7 +107,7 @@ void CheckDeleteFrom(CZDLSession& session, const TableDef& table, const CZDLValu
       }
       throw CZDLException(kZDLStillReferenced, "The " + origin.display + " " + RowLabel(session, origin, originKey) +
                                                    " cannot be removed because it is still used by " +
-                                                   Referrer(session, *ref.table, row, rows.columns) + ".");
+                                                   Referrer(session, *ref.table, row, rows.columns.names()) + ".");
     }
   }
 }

@@ -21,7 +21,7 @@ std::shared_ptr<const TypeTable> TypeTableCache::Get(CZDLSession& session, const
   if (!def || !def->isType) throw CZDLException(kZDLInvalidParameter, "Unknown type table: " + name);
   ResultSet result = session.Query("SELECT * FROM " + def->name + " ORDER BY Enum");
   auto table = std::make_shared<TypeTable>();
-  table->columns = result.columns;
+  table->columns = result.columns.names();
   const int number = result.Column("Enum");
   const int text = result.Column("Name");
   for (auto& values : result.rows) {

@@ -17,6 +17,7 @@
 #include "support/TempDir.h"
 #include "zdl/CFastAccess.h"
 #include "zdl/CTypeList.h"
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLException.h"
 #include "zdl/Records.h"
@@ -372,6 +373,21 @@ TEST_P(BackEndTest, ATransactionWithAFailedStatementDoesNotCommitQuietly) {
   AddPartition(session(), "Later");
 }
 
+// A pipeline of reads that loses its connection fails that request only.
+TEST_P(BackEndTest, AConnectionLostInsideAPipelineFailsThatRequestOnly) {
+  if (embedded()) GTEST_SKIP() << "a server's connections only";
+  AddPartition(session(), "Kept");
+  const auto refusal = Refusal([&] {
+    CZDLReadScope snapshot(session());
+    session().QueryAll({{"SELECT count(*) FROM RoutePartition", {}},
+                        {"SELECT pg_terminate_backend(pg_backend_pid())", {}},
+                        {"SELECT 1", {}}});
+  });
+  EXPECT_EQ(kZDLDatabaseUnavailable, refusal.first);
+  EXPECT_EQ(0u, refusal.second.find("The configuration database cannot be used: ")) << refusal.second;
+  EXPECT_EQ(1u, CountPartitions());
+}
+
 // Two handles on one database stand for two server processes.
 TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   if (embedded()) GTEST_SKIP() << "one process per embedded database";
@@ -423,6 +439,33 @@ TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   EXPECT_EQ("", CTypeList(session, "TypeClass").GetStringRef(77));
   other->Session().Execute("INSERT INTO TypeClass (Enum, Name) VALUES (?, ?)", {77, "Test Class"});
   EXPECT_TRUE(Eventually([&] { return CTypeList(session, "TypeClass").GetStringRef(77) == "Test Class"; }));
+}
+
+TEST_P(BackEndTest, ReadAheadAnswersCoveredKeysAndLeavesTheRestToTheDatabase) {
+  const CZDLID a = AddPartition(session(), "A", "first");
+  const CZDLID b = AddPartition(session(), "B", "second");
+  const CZDLID none = CZDLID::New();
+  const std::string byId = "SELECT Name, Description FROM RoutePartition WHERE pkid = ?";
+  const std::string byName = "SELECT Description FROM RoutePartition WHERE Name = ? OR Name = ?";
+  CZDLReadScope snapshot(session());
+  CZDLReadAhead ahead(session());
+  ahead.Add(byId, {a, none}, "SELECT Name, Description, pkid FROM RoutePartition ORDER BY Name", {});
+  ahead.Add(byName, {"B", "C"});
+  const std::uint64_t before = session().statementsRun();
+  ahead.Run();
+  EXPECT_EQ(before + 2, session().statementsRun());
+
+  const ResultSet first = session().Query(byId, {a});
+  ASSERT_EQ(1u, first.rows.size());
+  EXPECT_EQ(2u, first.columns.size());  // without the key column
+  EXPECT_EQ("first", first.rows[0][first.Column("description")].AsText());
+  EXPECT_TRUE(session().Query(byId, {none}).rows.empty());  // covered, without rows
+  EXPECT_EQ("second", session().Query(byName, {"B", "C"}).rows.at(0).at(0).AsText());
+  EXPECT_EQ(before + 2, session().statementsRun());
+  // Keys and values it did not cover go to the database.
+  EXPECT_EQ("B", session().Query(byId, {b}).rows.at(0).at(0).AsText());
+  EXPECT_EQ(1u, session().Query(byName, {"B", CZDLValue()}).rows.size());
+  EXPECT_EQ(before + 4, session().statementsRun());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "zdl/CZDLException.h"
 #include "zdl/DatabaseHealth.h"
+#include "zdl/DatabaseWait.h"
 
 namespace zeb::zdl {
 
@@ -23,7 +24,9 @@ namespace {
 constexpr char kSessionSettings[] = "SET lock_timeout = 10000";
 // Every write transaction holds this advisory lock of the database (key "ZEBW", 0x5A454257)
 // until it ends, so that writers take turns across all nodes as they do on the embedded back end.
-constexpr char kBeginWrite[] = "BEGIN; SELECT pg_advisory_xact_lock(1514488407)";
+// It is tried first; only a writer that finds it taken waits for it, reporting its wait.
+constexpr char kBeginWrite[] = "BEGIN; SELECT pg_try_advisory_xact_lock(1514488407)";
+constexpr char kWaitForWriteLock[] = "SELECT pg_advisory_xact_lock(1514488407)";
 constexpr char kBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
 // Type OIDs of the result columns read back as integers.
@@ -81,6 +84,8 @@ bool IsIntegerText(const std::string& text) {
 
 bool IsIntegerType(Oid type) { return type == kInt8Oid || type == kInt4Oid || type == kInt2Oid; }
 
+}  // namespace
+
 class PgStatement : public DbStatement {
  public:
   PgStatement(PgConnection& connection, const std::string& sql)
@@ -125,16 +130,41 @@ class PgStatement : public DbStatement {
     return std::atoll(PQcmdTuples(result_));
   }
 
- private:
-  void Clear() {
+  // Runs the statement once after each Bind. One without parameters is sent whole each time
+  // (one round trip, as cheap as running a prepared one); one with parameters is prepared on
+  // first use. The first statement of a read snapshot takes the snapshot's start along.
+  void Execute() {
+    if (result_) return;
+    if (connection_.startPending()) return connection_.Send({this});
+    if (parameters_ == 0) return Finish(RunUnprepared());
+    EnsurePrepared();
+    Parameters parameters(*this);
+    Finish(PQexecPrepared(connection_.handle(), name_.c_str(), parameters.count(), parameters.values(), nullptr,
+                          nullptr, 0));
+  }
+
+  // Sends the statement into the connection's pipeline. REQUIRES: prepared when it has
+  // parameters. False when the connection cannot take it.
+  bool SendPipelined() {
+    if (parameters_ == 0) return PQsendQueryParams(connection_.handle(), sql_.c_str(), 0, nullptr, nullptr, nullptr,
+                                                   nullptr, 0) == 1;
+    Parameters parameters(*this);
+    return PQsendQueryPrepared(connection_.handle(), name_.c_str(), parameters.count(), parameters.values(), nullptr,
+                               nullptr, 0) == 1;
+  }
+
+  // Takes a successful result and notes rows written.
+  void Accept(PGresult* result) {
     PQclear(result_);
-    result_ = nullptr;
+    result_ = result;
     row_ = -1;
+    if (!table_.empty() && std::atoll(PQcmdTuples(result_)) > 0) connection_.NoteWrite(table_);
   }
 
   // Prepares the statement on the current connection (again after a reconnect) and learns the
-  // types of its parameters.
+  // types of its parameters; nothing for a statement without parameters.
   void EnsurePrepared() {
+    if (parameters_ == 0) return;
     connection_.EnsureUsable();
     if (prepared_ && epoch_ == connection_.epoch()) return;
     const std::string name = connection_.NextStatementName();
@@ -151,25 +181,33 @@ class PgStatement : public DbStatement {
     prepared_ = true;
   }
 
-  // Runs the statement once after each Bind. One without parameters is sent whole each time
-  // (one round trip, as cheap as running a prepared one); one with parameters is prepared on
-  // first use.
-  void Execute() {
-    if (result_) return;
-    if (parameters_ == 0) return Finish(RunUnprepared());
-    EnsurePrepared();
-    std::vector<std::string> texts(values_.size());
-    std::vector<const char*> pointers(values_.size(), nullptr);
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-      if (values_[i].IsNull()) continue;
-      texts[i] = values_[i].AsText();
-      // Text that is no integer never equals an integer column's value: as NULL it matches
-      // nothing instead of failing the statement.
-      if (i < types_.size() && IsIntegerType(types_[i]) && !IsIntegerText(texts[i])) continue;
-      pointers[i] = texts[i].c_str();
+ private:
+  // The bound values as libpq takes them: text, or NULL.
+  class Parameters {
+   public:
+    explicit Parameters(const PgStatement& statement)
+        : texts_(statement.values_.size()), pointers_(statement.values_.size(), nullptr) {
+      for (std::size_t i = 0; i < texts_.size(); ++i) {
+        if (statement.values_[i].IsNull()) continue;
+        texts_[i] = statement.values_[i].AsText();
+        // Text that is no integer never equals an integer column's value: as NULL it matches
+        // nothing instead of failing the statement.
+        if (i < statement.types_.size() && IsIntegerType(statement.types_[i]) && !IsIntegerText(texts_[i])) continue;
+        pointers_[i] = texts_[i].c_str();
+      }
     }
-    Finish(PQexecPrepared(connection_.handle(), name_.c_str(), static_cast<int>(pointers.size()), pointers.data(),
-                          nullptr, nullptr, 0));
+    int count() const { return static_cast<int>(pointers_.size()); }
+    const char* const* values() const { return pointers_.data(); }
+
+   private:
+    std::vector<std::string> texts_;
+    std::vector<const char*> pointers_;
+  };
+
+  void Clear() {
+    PQclear(result_);
+    result_ = nullptr;
+    row_ = -1;
   }
 
   PGresult* RunUnprepared() {
@@ -177,13 +215,11 @@ class PgStatement : public DbStatement {
     return PQexecParams(connection_.handle(), sql_.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
   }
 
-  // Takes the result of an execution (throwing for a failure) and notes rows written.
+  // Takes the result of an execution, throwing for a failure.
   void Finish(PGresult* result) {
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) connection_.Fail(result);
-    result_ = result;
-    row_ = -1;
-    if (!table_.empty() && std::atoll(PQcmdTuples(result_)) > 0) connection_.NoteWrite(table_);
+    Accept(result);
   }
 
   PgConnection& connection_;
@@ -198,8 +234,6 @@ class PgStatement : public DbStatement {
   PGresult* result_ = nullptr;
   int row_ = -1;
 };
-
-}  // namespace
 
 bool IsPostgresLocation(const std::string& location) {
   if (location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0) return true;
@@ -320,6 +354,12 @@ void PgConnection::Connect() {
 void PgConnection::Reset() {
   const bool again = epoch_ > 0;  // not the first connection of this session
   endingRead_ = false;
+  commitPending_ = false;
+  if (conn_ && PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) {
+    // A pipeline that broke half-way: start from a connection of its own.
+    PQfinish(conn_);
+    conn_ = nullptr;
+  }
   if (!conn_) {
     Connect();
     if (again) NoteDatabaseReconnect();
@@ -343,6 +383,10 @@ bool PgConnection::Usable() const { return conn_ && !broken_ && PQstatus(conn_) 
 
 void PgConnection::EnsureUsable() {
   CollectEndOfRead();
+  if (commitPending_) {
+    commitPending_ = false;
+    if (Usable()) Run("COMMIT");
+  }
   if (Usable()) return;
   if (inTransaction_) {
     // What the transaction did is gone with the connection; going on outside it would be wrong.
@@ -397,27 +441,45 @@ void PgConnection::Run(const char* sql) {
   PQclear(result);
 }
 
-void PgConnection::Start(const char* sql) {
-  EnsureUsable();
-  // Statements the session no longer holds are released in the same round trip.
-  const std::string command = std::exchange(unused_, std::string()) + sql;
-  PGresult* result = PQexec(conn_, command.c_str());
+namespace {
+bool Succeeded(const PGresult* result) {
   const ExecStatusType status = PQresultStatus(result);
-  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+  return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+// Whether a command's last result grants what it tried: false when its first value is false.
+bool Granted(const PGresult* result) {
+  return PQntuples(result) == 0 || PQnfields(result) == 0 || PQgetvalue(result, 0, 0)[0] != 'f';
+}
+}  // namespace
+
+bool PgConnection::Start(const char* sql) {
+  const bool commit = std::exchange(commitPending_, false);
+  EnsureUsable();
+  // The read snapshot that ends here, and statements the session no longer holds, go in the
+  // same round trip.
+  const std::string command = (commit ? "COMMIT; " : "") + std::exchange(unused_, std::string()) + sql;
+  PGresult* result = PQexec(conn_, command.c_str());
+  if (!Succeeded(result) && ConnectionLost(result)) {
+    // The server closed the idle connection (a restart, an administrator): one new attempt.
     PQclear(result);
-    inTransaction_ = true;
-    return;
+    Reset();
+    result = PQexec(conn_, sql);
   }
-  if (!ConnectionLost(result)) {
+  return Began(result);
+}
+
+bool PgConnection::Began(PGresult* result) {
+  if (!Succeeded(result)) {
     // The transaction began but its lock was not granted: nobody else will end it.
-    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+    if (!ConnectionLost(result) && PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+    inTransaction_ = false;
     Fail(result);
   }
-  // The server closed the idle connection (a restart, an administrator): one new attempt.
+  const bool granted = Granted(result);
   PQclear(result);
-  Reset();
-  Run(sql);
   inTransaction_ = true;
+  return granted;
 }
 
 void PgConnection::NoteWrite(const std::string& table) {
@@ -441,13 +503,89 @@ std::unique_ptr<DbStatement> PgConnection::Prepare(const std::string& sql) {
 }
 
 void PgConnection::ExecScript(const std::string& sql) {
+  FlushStart();
   EnsureUsable();
   Run(sql.c_str());
 }
 
+void PgConnection::FlushStart() {
+  if (!std::exchange(startPending_, false)) return;
+  Start(kBeginRead);
+}
+
+void PgConnection::Send(const std::vector<DbStatement*>& statements) {
+  std::vector<PgStatement*> pipeline;
+  for (DbStatement* statement : statements) pipeline.push_back(static_cast<PgStatement*>(statement));
+  // Before the snapshot's start has gone out nothing of the transaction is lost with the
+  // connection: a connection the server closed while idle is made again, once.
+  const bool restartable = startPending_;
+  for (int attempt = 0;; ++attempt) {
+    try {
+      EnsureUsable();
+      if (!unused_.empty() && !inTransaction_) Run(std::exchange(unused_, std::string()).c_str());
+      for (PgStatement* statement : pipeline) statement->EnsurePrepared();
+      return RunPipeline(pipeline);
+    } catch (const CZDLException&) {
+      if (attempt > 0 || !restartable || !broken_) throw;
+      inTransaction_ = false;
+      startPending_ = true;
+      Reset();
+    }
+  }
+}
+
+// One result per command, each followed by a null, then the sync's result. A failed command
+// makes the server skip the later ones (PGRES_PIPELINE_ABORTED) up to the sync; the first
+// failure is thrown once everything is read, so that the connection stays usable.
+void PgConnection::RunPipeline(const std::vector<PgStatement*>& statements) {
+  const bool start = startPending_;
+  bool sent = PQenterPipelineMode(conn_) == 1;
+  if (start) sent = sent && PQsendQueryParams(conn_, kBeginRead, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+  for (PgStatement* statement : statements) sent = sent && statement->SendPipelined();
+  sent = sent && PQpipelineSync(conn_) == 1;
+  PGresult* failure = nullptr;
+  bool lost = !sent;
+  for (int i = start ? -1 : 0; !lost && i < static_cast<int>(statements.size()); ++i) {
+    PGresult* result = PQgetResult(conn_);
+    if (!result || PQstatus(conn_) != CONNECTION_OK) {
+      PQclear(result);
+      lost = true;
+      break;
+    }
+    PQclear(PQgetResult(conn_));  // the null that ends the command's results
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      if (!failure && status != PGRES_PIPELINE_ABORTED) failure = result; else PQclear(result);
+    } else if (i >= 0) {
+      statements[static_cast<std::size_t>(i)]->Accept(result);
+    } else {
+      PQclear(result);
+      startPending_ = false;
+      inTransaction_ = true;
+    }
+  }
+  if (lost || PQstatus(conn_) != CONNECTION_OK) {
+    PQclear(failure);
+    broken_ = true;
+    throw CZDLException(kZDLDatabaseUnavailable,
+                        "The configuration database cannot be used: " + Trimmed(PQerrorMessage(conn_)));
+  }
+  PGresult* sync = PQgetResult(conn_);
+  const bool synced = PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+  PQclear(sync);
+  if (!synced || PQexitPipelineMode(conn_) != 1) {
+    PQclear(failure);
+    broken_ = true;
+    throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: the pipeline broke.");
+  }
+  if (failure) Fail(failure);
+}
+
 void PgConnection::BeginWrite() {
   written_.clear();
-  Start(kBeginWrite);
+  if (Start(kBeginWrite)) return;
+  CZDLWait wait;
+  Began(PQexec(conn_, kWaitForWriteLock));
 }
 
 void PgConnection::Commit() {
@@ -464,14 +602,17 @@ void PgConnection::Commit() {
 
 void PgConnection::Rollback() {
   inTransaction_ = false;
+  startPending_ = false;
   written_.clear();
   if (!Usable() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
   Run("ROLLBACK");
 }
 
-void PgConnection::BeginRead() { Start(kBeginRead); }
+// Nothing is sent yet: the snapshot starts with its first statement, in the same round trip.
+void PgConnection::BeginRead() { startPending_ = true; }
 
 void PgConnection::EndRead() {
+  if (std::exchange(startPending_, false)) return;
   inTransaction_ = false;
   if (!Usable() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
   // Ending a read-only snapshot cannot fail in a way that matters to the request: its answer
@@ -481,6 +622,12 @@ void PgConnection::EndRead() {
   } else {
     broken_ = true;
   }
+}
+
+void PgConnection::EndReadForWrite() {
+  if (std::exchange(startPending_, false)) return;
+  inTransaction_ = false;
+  if (Usable() && PQtransactionStatus(conn_) != PQTRANS_IDLE) commitPending_ = true;
 }
 
 void PgConnection::CollectEndOfRead() {

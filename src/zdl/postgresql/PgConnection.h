@@ -17,6 +17,8 @@ struct pg_result;
 
 namespace zeb::zdl {
 
+class PgStatement;
+
 // The channel on which committed changes are announced. The payload is the writing process's
 // token, a blank, and the written tables separated by commas.
 extern const char kChangeChannel[];
@@ -52,8 +54,14 @@ class PgConnection : public DbConnection {
   void Rollback() override;
   void BeginRead() override;
   void EndRead() override;
+  void EndReadForWrite() override;
+  // Sends the statements in one pipeline (with the start of a read snapshot that is still to be
+  // sent) and reads every result: one round trip for all of them.
+  void Send(const std::vector<DbStatement*>& statements) override;
 
   // Used by the statements of this connection.
+  // A read snapshot has begun, but its start travels with its first statement.
+  bool startPending() const { return startPending_; }
   pg_conn* handle() const { return conn_; }
   // Bumped by every reconnect: statements prepared under an older epoch are prepared again.
   unsigned long epoch() const { return epoch_; }
@@ -82,8 +90,16 @@ class PgConnection : public DbConnection {
   // Runs a parameterless command; throws on failure.
   void Run(const char* sql);
   // Runs a command that opens a transaction; reconnects once and repeats it when the
-  // connection turns out to have been lost while idle.
-  void Start(const char* sql);
+  // connection turns out to have been lost while idle. Returns false when the command's last
+  // value is false (a lock it tried was taken).
+  bool Start(const char* sql);
+  // Takes the result of a command of a transaction's start (see Start); throws for a failure,
+  // rolling back what began.
+  bool Began(pg_result* result);
+  // Sends the snapshot start still pending, if any, on its own.
+  void FlushStart();
+  // The pipeline of Send, once.
+  void RunPipeline(const std::vector<PgStatement*>& statements);
   void Announce();
 
   const std::string location_;
@@ -94,6 +110,8 @@ class PgConnection : public DbConnection {
   bool inTransaction_ = false;
   bool broken_ = false;  // the server said the connection is going, libpq may not know yet
   bool endingRead_ = false;  // a COMMIT was sent and its answer not yet read
+  bool startPending_ = false;   // BeginRead was called, nothing sent yet
+  bool commitPending_ = false;  // the read snapshot ends with the next transaction start
   std::string unused_;  // DEALLOCATE commands for the next transaction start
   std::set<std::string> written_;
 };

@@ -7,24 +7,33 @@
 
 #include <algorithm>
 #include <cctype>
+#include <thread>
 
 #include "zdl/CZDLException.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/sqlite/SqliteFile.h"
 
 namespace zeb::zdl {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000;
+// How long a writer waits for its turn and for the lock of another process, together.
+constexpr std::chrono::milliseconds kLockTimeout{10000};
+// Pauses between attempts while another process holds a lock.
+constexpr int kBusyPausesMs[] = {1, 2, 5, 10, 20, 50, 100};
 // The value of PRAGMA application_id that marks a file as ours ("ZEB1").
 constexpr int kApplicationId = 0x5A454231;
+
+[[noreturn]] void Busy() {
+  throw CZDLException(kZDLBusy, "The configuration database is busy. Try the request again.");
+}
 
 [[noreturn]] void Fail(sqlite3* db, int rc) {
   const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
   switch (rc & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      throw CZDLException(kZDLBusy, "The configuration database is busy. Try the request again.");
+      Busy();
     case SQLITE_NOMEM:
       throw CZDLException(kZDLOutOfMemory, "Not enough memory to process request.");
     case SQLITE_NOTADB:
@@ -51,7 +60,8 @@ constexpr int kApplicationId = 0x5A454231;
 
 class SqliteStatement : public DbStatement {
  public:
-  SqliteStatement(sqlite3* db, sqlite3_stmt* statement) : db_(db), statement_(statement) {}
+  SqliteStatement(SqliteConnection& connection, sqlite3* db, sqlite3_stmt* statement)
+      : connection_(connection), db_(db), statement_(statement) {}
   ~SqliteStatement() override { sqlite3_finalize(statement_); }
 
   void Bind(const std::vector<CZDLValue>& values) override {
@@ -75,6 +85,7 @@ class SqliteStatement : public DbStatement {
 
   bool Step() override {
     const int rc = sqlite3_step(statement_);
+    connection_.AfterStep();
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     const int extended = sqlite3_extended_errcode(db_);
@@ -100,6 +111,7 @@ class SqliteStatement : public DbStatement {
   long long Changes() override { return sqlite3_changes(db_); }
 
  private:
+  SqliteConnection& connection_;
   sqlite3* db_;
   sqlite3_stmt* statement_;
 };
@@ -132,7 +144,7 @@ SqliteConnection::SqliteConnection(const std::string& path) {
     throw CZDLException(kZDLDatabaseUnavailable, "Cannot open the configuration database " + path + ": " + message);
   }
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_handler(db_, &SqliteConnection::OnBusy, this);
   try {
     ExecScript("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL; PRAGMA trusted_schema = OFF;");
   } catch (...) {
@@ -140,30 +152,174 @@ SqliteConnection::SqliteConnection(const std::string& path) {
     db_ = nullptr;
     throw;
   }
+  file_ = SqliteFile::For(path);
+  // Replaces SQLite's automatic checkpoint, which would run inside a commit and so in the
+  // writer's turn: the file's own thread checkpoints instead.
+  sqlite3_wal_hook(db_, &SqliteConnection::OnLogWritten, this);
 }
 
-SqliteConnection::~SqliteConnection() { sqlite3_close(db_); }
+SqliteConnection::~SqliteConnection() {
+  if (holdsTurn_) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    ReleaseTurn();
+  }
+  sqlite3_close(db_);
+}
 
 std::unique_ptr<DbStatement> SqliteConnection::Prepare(const std::string& sql) {
   sqlite3_stmt* statement = nullptr;
   const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
   if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
-  return std::make_unique<SqliteStatement>(db_, statement);
+  return std::make_unique<SqliteStatement>(*this, db_, statement);
 }
 
 void SqliteConnection::ExecScript(const std::string& sql) {
   const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  AfterStep();
   if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
 }
 
-void SqliteConnection::BeginWrite() { ExecScript("BEGIN IMMEDIATE"); }
-void SqliteConnection::Commit() { ExecScript("COMMIT"); }
-void SqliteConnection::Rollback() {
-  if (!sqlite3_get_autocommit(db_)) ExecScript("ROLLBACK");
+// Another process holds a lock: wait for it, up to the time-out, without holding up the other
+// requests of this process (the wait is reported; it ends with the statement, in AfterStep).
+int SqliteConnection::OnBusy(void* self, int attempts) {
+  auto* connection = static_cast<SqliteConnection*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (attempts == 0) {
+    if (connection->deadline_ < now) connection->deadline_ = now + kLockTimeout;
+    if (!connection->busyWait_) connection->busyWait_.emplace();
+  }
+  if (now >= connection->deadline_) return 0;
+  constexpr int kPauses = sizeof kBusyPausesMs / sizeof kBusyPausesMs[0];
+  const int pause = kBusyPausesMs[std::min(attempts, kPauses - 1)];
+  std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(std::chrono::milliseconds(pause),
+                                                                           connection->deadline_ - now));
+  return 1;
 }
 
-void SqliteConnection::BeginRead() { ExecScript("BEGIN DEFERRED"); }
+int SqliteConnection::OnLogWritten(void* self, sqlite3*, const char*, int frames) {
+  static_cast<SqliteConnection*>(self)->file_->NoteLogSize(frames);
+  return SQLITE_OK;
+}
+
+void SqliteConnection::UseGroupCommitInWal() {
+  if (groupCommit_) return;
+  sqlite3_stmt* mode = nullptr;
+  if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) != SQLITE_OK) return;
+  const bool wal = sqlite3_step(mode) == SQLITE_ROW &&
+                   sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
+  sqlite3_finalize(mode);
+  AfterStep();
+  if (!wal) return;
+  ExecScript("PRAGMA synchronous = NORMAL");
+  groupCommit_ = true;
+}
+
+void SqliteConnection::NoteSnapshot() {
+  noteSnapshot_ = false;
+  // After the first statement: any commit the snapshot holds has its number by now.
+  seen_ = file_->commits().Latest();
+}
+
+void SqliteConnection::ReleaseTurn() {
+  if (!holdsTurn_) return;
+  holdsTurn_ = false;
+  file_->gate().Release();
+}
+
+void SqliteConnection::SyncLog() {
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods) {
+    throw CZDLException(kZDLGeneralError, "Database error: the write-ahead log is not open.");
+  }
+  // The sync SQLite itself runs for a commit with synchronous=FULL.
+  const int rc = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
+  if (rc != SQLITE_OK) {
+    throw CZDLException(kZDLGeneralError, std::string("Database error: the write-ahead log cannot be synced (") +
+                                              sqlite3_errstr(rc) + ").");
+  }
+}
+
+void SqliteConnection::AwaitSeenDurable() {
+  if (seen_ == 0) return;  // numbers are only taken by group commits
+  file_->commits().WaitDurable(seen_, [this] { SyncLog(); });
+}
+
+void SqliteConnection::BeginWrite() {
+  UseGroupCommitInWal();
+  deadline_ = std::chrono::steady_clock::now() + kLockTimeout;
+  if (!file_->gate().Acquire(kLockTimeout)) Busy();
+  holdsTurn_ = true;
+  try {
+    ExecScript("BEGIN IMMEDIATE");
+  } catch (...) {
+    ReleaseTurn();
+    throw;
+  }
+  deadline_ = {};
+  seen_ = file_->commits().Latest();
+}
+
+// Group commit. The connection runs with synchronous=NORMAL: SQLite then writes a commit's
+// frames to the log without syncing it, and this function syncs the log itself (the same sync
+// of the same file that synchronous=FULL runs inside COMMIT), but after the write turn has
+// passed on, so that the commits of the writers behind share it. Why an acknowledged commit is
+// then exactly as durable as with synchronous=FULL:
+// - A commit is acknowledged only when WaitDurable returns, that is after a sync of the log that
+//   started after the commit's frames were written. The log is appended in commit order and a
+//   sync covers the whole file, so that sync covers this commit and every earlier one.
+// - The frames themselves are the ones FULL writes (no padding either way: the file system
+//   overwrites sectors safely), and a commit that is not yet synced is never needed by an
+//   acknowledged one: a later commit is only acknowledged after a sync that covers both.
+// - SQLite's own syncs still run with NORMAL: before a checkpoint copies frames into the
+//   database file it syncs the log, after copying it syncs the database file, and when the log
+//   is reused from its start it syncs the new log header. So a checkpoint never puts into the
+//   database file what the log does not durably hold, and a reused log cannot resurrect or
+//   hide a commit.
+// - Readers can see a commit before its sync. Within this process nothing built from it is
+//   answered before it is durable: each transaction remembers the latest commit its snapshot
+//   may hold and ends only after that commit is durable (AwaitSeenDurable). Another process
+//   reading the same file can see a commit up to one sync early.
+void SqliteConnection::Commit() {
+  if (!groupCommit_) {
+    ExecScript("COMMIT");
+    ReleaseTurn();
+    return;
+  }
+  GroupCommit& commits = file_->commits();
+  const std::uint64_t number = commits.Reserve();
+  try {
+    ExecScript("COMMIT");
+  } catch (...) {
+    commits.Written(number);
+    throw;  // the session rolls back, which passes the turn on
+  }
+  commits.Written(number);
+  ReleaseTurn();
+  commits.WaitDurable(number, [this] { SyncLog(); });
+}
+
+void SqliteConnection::Rollback() {
+  const int rc = sqlite3_get_autocommit(db_) ? SQLITE_OK : sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  AfterStep();
+  ReleaseTurn();
+  AwaitSeenDurable();
+  if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
+}
+
+void SqliteConnection::BeginRead() {
+  ExecScript("BEGIN DEFERRED");
+  noteSnapshot_ = true;
+  seen_ = 0;
+}
+
 void SqliteConnection::EndRead() {
+  EndReadForWrite();
+  AwaitSeenDurable();
+}
+
+// The write transaction that follows waits for everything this one saw, and more.
+void SqliteConnection::EndReadForWrite() {
+  noteSnapshot_ = false;
   if (!sqlite3_get_autocommit(db_)) ExecScript("COMMIT");
 }
 

@@ -1,17 +1,25 @@
-// The embedded back end: one SQLite connection in WAL mode with a busy time-out, foreign keys
-// enforced, and synchronous=FULL so that a write acknowledged to a client survives a crash or a
-// power loss.
+// The embedded back end: one SQLite connection in WAL mode, foreign keys enforced. Writers of
+// this process take turns through the file's write gate (first come, first served); the busy
+// handler only waits for other processes. Commits are made durable by group commit (see
+// Commit), so that a write acknowledged to a client survives a crash or a power loss exactly as
+// with synchronous=FULL, while one sync of the log serves every commit that was ready for it.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "zdl/DatabaseWait.h"
 #include "zdl/DbDriver.h"
 #include "zdl/Dialect.h"
 
 struct sqlite3;
 
 namespace zeb::zdl {
+
+class SqliteFile;
 
 class SqliteConnection : public DbConnection {
  public:
@@ -26,9 +34,39 @@ class SqliteConnection : public DbConnection {
   void Rollback() override;
   void BeginRead() override;
   void EndRead() override;
+  void EndReadForWrite() override;
+
+  // Called by the connection's statements after each step.
+  void AfterStep() {
+    if (busyWait_) {
+      busyWait_.reset();
+      deadline_ = {};
+    }
+    if (noteSnapshot_) NoteSnapshot();
+  }
 
  private:
+  static int OnBusy(void* self, int attempts);
+  static int OnLogWritten(void* self, sqlite3* db, const char* name, int frames);
+  // Switches to group commit once the file is in WAL mode (a new file gets there after its
+  // schema is made).
+  void UseGroupCommitInWal();
+  void NoteSnapshot();
+  void ReleaseTurn();
+  // Makes everything written to the log so far durable.
+  void SyncLog();
+  // Waits until the commits the transaction may have seen are durable: an answer built from
+  // them must not tell of a write that a power loss could still undo.
+  void AwaitSeenDurable();
+
   sqlite3* db_ = nullptr;
+  std::shared_ptr<SqliteFile> file_;
+  bool groupCommit_ = false;   // synchronous=NORMAL, commits synced through the file's group commit
+  bool holdsTurn_ = false;
+  bool noteSnapshot_ = false;  // a read transaction whose snapshot is not yet taken
+  std::uint64_t seen_ = 0;     // the latest commit the current transaction may see
+  std::chrono::steady_clock::time_point deadline_{};  // of the current wait for a lock
+  std::optional<CZDLWait> busyWait_;
 };
 
 class SqliteDialect : public Dialect {

@@ -1,0 +1,98 @@
+#include "zdl/CZDLReadAhead.h"
+
+namespace zeb::zdl {
+
+namespace {
+
+// One value as part of a map key; NULL differs from empty text.
+void AppendKey(std::string& key, const CZDLValue& value) {
+  if (value.IsNull()) {
+    key += '\x01';
+  } else {
+    key += '\x02';
+    key += value.kind() == CZDLValue::Kind::kText ? value.TextRef() : value.AsText();
+  }
+  key += '\x1f';
+}
+
+std::string KeyOf(const CZDLValue& value) {
+  std::string key;
+  AppendKey(key, value);
+  return key;
+}
+
+// The values of one statement as one map key.
+std::string KeyOf(const std::vector<CZDLValue>& values) {
+  std::string key;
+  for (const CZDLValue& value : values) AppendKey(key, value);
+  return key;
+}
+
+}  // namespace
+
+CZDLReadAhead::CZDLReadAhead(CZDLSession& session) : session_(session), outer_(session.readAhead_) {
+  session_.readAhead_ = this;
+}
+
+CZDLReadAhead::~CZDLReadAhead() { session_.readAhead_ = outer_; }
+
+void CZDLReadAhead::Add(const std::string& sql, const std::vector<CZDLValue>& values) {
+  queued_.push_back({sql, values});
+  pending_.push_back({sql, values, false, false});
+}
+
+void CZDLReadAhead::Add(const std::string& keyed, const std::vector<CZDLValue>& keys, const std::string& batch,
+                        const std::vector<CZDLValue>& values) {
+  queued_.push_back({batch, values});
+  pending_.push_back({keyed, keys, true, false});
+}
+
+void CZDLReadAhead::Add(const std::string& keyed, const std::string& batch, const std::vector<CZDLValue>& values) {
+  queued_.push_back({batch, values});
+  pending_.push_back({keyed, {}, true, true});
+}
+
+void CZDLReadAhead::Run() {
+  if (queued_.empty()) return;
+  // Not answered from an outer read-ahead: that one may not cover what the batches read.
+  session_.readAhead_ = nullptr;
+  std::vector<ResultSet> results;
+  try {
+    results = session_.QueryAll(queued_);
+  } catch (...) {
+    session_.readAhead_ = this;
+    throw;
+  }
+  session_.readAhead_ = this;
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    const Pending& pending = pending_[i];
+    std::map<std::string, ResultSet>& answers = answers_[pending.keyed];
+    if (!pending.batch) {
+      answers[KeyOf(pending.keys)] = std::move(results[i]);
+      continue;
+    }
+    ResultSet empty;
+    empty.columns = results[i].columns.WithoutLast();
+    for (const CZDLValue& key : pending.keys) answers.emplace(KeyOf(key), empty);
+    for (auto& row : results[i].rows) {
+      const std::string key = KeyOf(row.back());
+      auto found = pending.coverReturned ? answers.emplace(key, empty).first : answers.find(key);
+      if (found == answers.end()) continue;
+      row.pop_back();
+      found->second.rows.push_back(std::move(row));
+    }
+  }
+  queued_.clear();
+  pending_.clear();
+}
+
+const ResultSet* CZDLReadAhead::Find(const std::string& sql, const std::vector<CZDLValue>& values) const {
+  auto statement = answers_.find(sql);
+  if (statement != answers_.end()) {
+    auto found = statement->second.find(KeyOf(values));
+    if (found != statement->second.end()) return &found->second;
+  }
+  return outer_ ? outer_->Find(sql, values) : nullptr;
+}
+
+}  // namespace zeb::zdl

@@ -1,0 +1,62 @@
+// Reads ahead, with one statement per kind, the rows builders then ask for one statement at a
+// time, so that building a tree of records costs a fixed number of statements (and, on the
+// shared back end, of round trips) whatever the tree's size. While a read-ahead lives, a Query
+// of its session that it covers (the same text and values) is answered from the rows read
+// ahead; every other Query goes to the database as before.
+//
+//   CZDLReadAhead ahead(session);
+//   ahead.Add("SELECT * FROM AnalogAccess WHERE fkDevice = ?", devices,
+//             "SELECT AnalogAccess.*, AnalogAccess.fkDevice FROM AnalogAccess JOIN MGCPDeviceMember m "
+//             "ON m.fkDevice = AnalogAccess.fkDevice WHERE m.fkMGCP = ?", {gateway});
+//   ahead.Add("SELECT * FROM SpeedDial WHERE fkDevice = ?", {phone});  // the statement itself
+//   ahead.Run();  // both statements, in one round trip where the back end can
+//   ... builders that run "SELECT * FROM AnalogAccess WHERE fkDevice = ?" per device ...
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "zdl/CZDLSession.h"
+
+namespace zeb::zdl {
+
+class CZDLReadAhead {
+ public:
+  explicit CZDLReadAhead(CZDLSession& session);
+  ~CZDLReadAhead();
+  CZDLReadAhead(const CZDLReadAhead&) = delete;
+  CZDLReadAhead& operator=(const CZDLReadAhead&) = delete;
+
+  // Each statement text is added once per read-ahead; additions are queued until Run.
+  // The statement itself with these values.
+  void Add(const std::string& sql, const std::vector<CZDLValue>& values);
+  // keyed has one placeholder, the key. batch, run with values, returns keyed's columns followed
+  // by the key, for every key of keys (rows of other keys are ignored), in the order keyed gives
+  // within one key.
+  void Add(const std::string& keyed, const std::vector<CZDLValue>& keys, const std::string& batch,
+           const std::vector<CZDLValue>& values);
+  // The same where the keys are not known beforehand: only the keys batch returns are covered.
+  void Add(const std::string& keyed, const std::string& batch, const std::vector<CZDLValue>& values);
+  // Runs every queued statement (see CZDLSession::QueryAll).
+  void Run();
+
+  // The answer to sql with values, or nullptr when it was not read ahead.
+  const ResultSet* Find(const std::string& sql, const std::vector<CZDLValue>& values) const;
+
+ private:
+  struct Pending {
+    std::string keyed;
+    std::vector<CZDLValue> keys;  // for a batch; else the statement's values
+    bool batch;
+    bool coverReturned;  // the keys the batch returns are covered too
+  };
+
+  CZDLSession& session_;
+  CZDLReadAhead* outer_;
+  std::vector<Statement> queued_;
+  std::vector<Pending> pending_;
+  std::map<std::string, std::map<std::string, ResultSet>> answers_;  // statement text, values
+};
+
+}  // namespace zeb::zdl

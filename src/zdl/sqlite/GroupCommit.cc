@@ -1,0 +1,41 @@
+#include "zdl/sqlite/GroupCommit.h"
+
+#include "zdl/DatabaseWait.h"
+
+namespace zeb::zdl {
+
+void GroupCommit::Written(std::uint64_t number) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (number > written_) written_ = number;
+  changed_.notify_all();
+}
+
+void GroupCommit::WaitDurable(std::uint64_t number, const std::function<void()>& sync) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (durable_ >= number) return;
+  CZDLWait wait;
+  while (durable_ < number) {
+    if (syncing_ || written_ <= durable_) {
+      // A sync is under way, or the commit waited for is still being written.
+      changed_.wait(lock);
+      continue;
+    }
+    syncing_ = true;
+    const std::uint64_t covered = written_;
+    lock.unlock();
+    try {
+      sync();
+    } catch (...) {
+      lock.lock();
+      syncing_ = false;
+      changed_.notify_all();
+      throw;
+    }
+    lock.lock();
+    syncing_ = false;
+    durable_ = covered;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace zeb::zdl

@@ -1,0 +1,76 @@
+#include "zdl/sqlite/SqliteFile.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <map>
+
+namespace zeb::zdl {
+
+namespace {
+
+// SQLite's own default: a checkpoint once the log holds this many pages.
+constexpr int kCheckpointFrames = 1000;
+
+std::mutex gFilesMutex;
+std::map<std::string, std::weak_ptr<SqliteFile>> gFiles;
+
+}  // namespace
+
+std::shared_ptr<SqliteFile> SqliteFile::For(const std::string& path) {
+  std::error_code ignored;
+  std::string key = std::filesystem::weakly_canonical(path, ignored).string();
+  if (key.empty()) key = path;
+  std::lock_guard<std::mutex> lock(gFilesMutex);
+  std::shared_ptr<SqliteFile> file = gFiles[key].lock();
+  if (!file) {
+    file.reset(new SqliteFile(path));
+    gFiles[key] = file;
+  }
+  return file;
+}
+
+SqliteFile::~SqliteFile() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    due_.notify_all();
+  }
+  if (checkpointer_.joinable()) checkpointer_.join();
+}
+
+void SqliteFile::NoteLogSize(int frames) {
+  if (frames < kCheckpointFrames) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  checkpointDue_ = true;
+  if (!checkpointer_.joinable()) {
+    checkpointer_ = std::thread([this] { Checkpoints(); });
+  } else {
+    due_.notify_one();
+  }
+}
+
+// A passive checkpoint waits for nobody: it copies what no reader still needs from the log. With
+// synchronous=NORMAL SQLite syncs the log before it copies frames and the database file after,
+// so a checkpoint never makes the file depend on log frames that are not yet durable.
+void SqliteFile::Checkpoints() {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    db = nullptr;
+  }
+  if (db) sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    due_.wait(lock, [this] { return checkpointDue_ || stopping_; });
+    if (stopping_) break;
+    checkpointDue_ = false;
+    lock.unlock();
+    if (db) sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    lock.lock();
+  }
+  lock.unlock();
+  sqlite3_close(db);
+}
+
+}  // namespace zeb::zdl

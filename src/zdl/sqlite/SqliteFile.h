@@ -1,0 +1,47 @@
+// What the connections of one process to one embedded database file share: the write turn, the
+// group commit of the write-ahead log, and the thread that checkpoints the log, so that no
+// writer pays for a checkpoint while others wait for their turn.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "zdl/sqlite/GroupCommit.h"
+#include "zdl/sqlite/WriteGate.h"
+
+namespace zeb::zdl {
+
+class SqliteFile {
+ public:
+  // The shared state of the file at path (one per file while any connection holds it).
+  static std::shared_ptr<SqliteFile> For(const std::string& path);
+  ~SqliteFile();
+  SqliteFile(const SqliteFile&) = delete;
+  SqliteFile& operator=(const SqliteFile&) = delete;
+
+  WriteGate& gate() { return gate_; }
+  GroupCommit& commits() { return commits_; }
+
+  // The log holds frames frames after a commit: past a threshold the checkpointing thread
+  // copies them into the database file, on a connection of its own, in the background.
+  void NoteLogSize(int frames);
+
+ private:
+  explicit SqliteFile(std::string path) : path_(std::move(path)) {}
+  void Checkpoints();
+
+  const std::string path_;
+  WriteGate gate_;
+  GroupCommit commits_;
+  std::mutex mutex_;
+  std::condition_variable due_;
+  bool checkpointDue_ = false;  // guarded by mutex_, as is stopping_
+  bool stopping_ = false;
+  std::thread checkpointer_;  // started with the first checkpoint that is due
+};
+
+}  // namespace zeb::zdl

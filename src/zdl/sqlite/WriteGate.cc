@@ -1,0 +1,41 @@
+#include "zdl/sqlite/WriteGate.h"
+
+#include <algorithm>
+
+#include "zdl/DatabaseWait.h"
+
+namespace zeb::zdl {
+
+bool WriteGate::Acquire(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!held_ && queue_.empty()) {
+    held_ = true;
+    return true;
+  }
+  Waiter me;
+  auto place = queue_.insert(queue_.end(), &me);
+  CZDLWait wait;
+  if (me.wake.wait_for(lock, timeout, [&] { return me.granted; })) return true;
+  queue_.erase(place);
+  return false;
+}
+
+void WriteGate::Release() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (queue_.empty()) {
+    held_ = false;
+    return;
+  }
+  // The turn passes directly, so nobody arriving meanwhile can overtake the waiters.
+  Waiter* next = queue_.front();
+  queue_.pop_front();
+  next->granted = true;
+  next->wake.notify_one();
+}
+
+std::size_t WriteGate::Waiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
+}
+
+}  // namespace zeb::zdl

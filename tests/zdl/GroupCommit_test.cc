@@ -1,0 +1,195 @@
+// The write turn and group commit of the embedded back end. A VFS shim counts the syncs of the
+// write-ahead log and records how far each one reached, so the tests see what a power loss
+// would keep.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "support/TempDir.h"
+#include "zdl/CZDLDatabase.h"
+#include "zdl/Records.h"
+#include "zdl/sqlite/WriteGate.h"
+
+namespace zeb::zdl {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Wraps the default VFS: a file is the base VFS's file followed by its base methods and a flag
+// that marks a log. Every
+// write to a log is numbered; a sync of a log records the number of the last write before it
+// began, which it made durable.
+struct LogShim {
+  static LogShim& Get() {
+    static LogShim shim;
+    return shim;
+  }
+  // Databases opened meanwhile go through the shim.
+  void Install() { sqlite3_vfs_register(&vfs, 1); }
+  void Uninstall() { sqlite3_vfs_register(base, 1); }
+  // The number of the calling thread's last write to a log.
+  static long& LastWrite() {
+    thread_local long last = 0;
+    return last;
+  }
+
+  std::atomic<long> writes{0};
+  std::atomic<long> durable{0};
+  std::atomic<long> syncs{0};
+  std::atomic<bool> holdSyncs{false};  // syncs wait while set
+  std::atomic<bool> syncWaiting{false};
+
+ private:
+  LogShim() : base(sqlite3_vfs_find(nullptr)), vfs(*base) {
+    vfs.zName = "logshim";
+    vfs.szOsFile = base->szOsFile + static_cast<int>(sizeof(Extra));
+    vfs.xOpen = &Open;
+  }
+  struct Extra {
+    const sqlite3_io_methods* base;
+    bool log;
+  };
+  static Extra& ExtraOf(sqlite3_file* file) {
+    return *reinterpret_cast<Extra*>(reinterpret_cast<char*>(file) + Get().base->szOsFile);
+  }
+  static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+    LogShim& shim = Get();
+    const int rc = shim.base->xOpen(shim.base, name, file, flags, outFlags);
+    if (rc != SQLITE_OK || !file->pMethods) return rc;
+    ExtraOf(file) = {file->pMethods, (flags & SQLITE_OPEN_WAL) != 0};
+    std::lock_guard<std::mutex> lock(shim.mutex);
+    auto made = shim.methods.emplace(file->pMethods, *file->pMethods);
+    made.first->second.xWrite = &Write;
+    made.first->second.xSync = &Sync;
+    file->pMethods = &made.first->second;
+    return rc;
+  }
+  static int Write(sqlite3_file* file, const void* data, int size, sqlite3_int64 offset) {
+    const int rc = ExtraOf(file).base->xWrite(file, data, size, offset);
+    if (ExtraOf(file).log) LastWrite() = ++Get().writes;
+    return rc;
+  }
+  static int Sync(sqlite3_file* file, int flags) {
+    LogShim& shim = Get();
+    const sqlite3_io_methods* base = ExtraOf(file).base;
+    if (!ExtraOf(file).log) return base->xSync(file, flags);
+    const long reached = shim.writes.load();
+    shim.syncWaiting = true;
+    while (shim.holdSyncs) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(2ms);  // slow, so that commits arrive while a sync is under way
+    const int rc = base->xSync(file, flags);
+    ++shim.syncs;
+    long known = shim.durable.load();
+    while (known < reached && !shim.durable.compare_exchange_weak(known, reached)) {
+    }
+    shim.syncWaiting = false;
+    return rc;
+  }
+
+  sqlite3_vfs* base;
+  sqlite3_vfs vfs;
+  std::mutex mutex;
+  std::map<const sqlite3_io_methods*, sqlite3_io_methods> methods;  // ours, by the base's
+};
+
+class GroupCommitTest : public ::testing::Test {
+ protected:
+  GroupCommitTest() : shim_(LogShim::Get()) {
+    shim_.Install();
+    db_ = CZDLDatabase::Open(dir_ / "zeb.db");
+    AddPartition(db_->Session(), "warm-up");  // the first commit in WAL mode also syncs the log header
+  }
+  ~GroupCommitTest() override {
+    db_.reset();
+    shim_.Uninstall();
+  }
+  static void AddPartition(CZDLSession& session, const std::string& name) {
+    CRoutePartitionList list(session);
+    list.Insert()->PutName(name);
+    list.Update();
+  }
+
+  LogShim& shim_;
+  test::TempDir dir_;
+  std::unique_ptr<CZDLDatabase> db_;
+};
+
+TEST_F(GroupCommitTest, ConcurrentCommitsShareSyncsAndEachIsSyncedBeforeItReturns) {
+  constexpr int kThreads = 8;
+  constexpr int kCommits = 25;
+  const long syncsBefore = shim_.syncs;
+  std::atomic<int> uncovered{0};
+  std::vector<std::thread> writers;
+  for (int t = 0; t < kThreads; ++t) {
+    writers.emplace_back([&, t] {
+      CZDLSession& session = db_->Session();
+      for (int i = 0; i < kCommits; ++i) {
+        AddPartition(session, "P" + std::to_string(t) + "-" + std::to_string(i));
+        if (shim_.durable < LogShim::LastWrite()) ++uncovered;
+      }
+    });
+  }
+  for (auto& writer : writers) writer.join();
+  EXPECT_EQ(0, uncovered.load()) << "a commit returned before a sync covered its frames";
+  const long syncs = shim_.syncs - syncsBefore;
+  EXPECT_LT(syncs, kThreads * kCommits / 2) << syncs << " syncs for " << kThreads * kCommits << " commits";
+  CRoutePartitionList all(db_->Session());
+  all.SelectAll();
+  EXPECT_EQ(static_cast<std::size_t>(kThreads * kCommits + 1), all.Count());
+
+  // A commit alone still gets its own sync.
+  const long alone = shim_.syncs;
+  AddPartition(db_->Session(), "alone");
+  EXPECT_EQ(alone + 1, shim_.syncs.load());
+}
+
+TEST_F(GroupCommitTest, ReadThatSawAnUnsyncedCommitEndsOnlyAfterItsSync) {
+  shim_.holdSyncs = true;
+  auto writer = std::async(std::launch::async, [&] { AddPartition(db_->Session(), "pending"); });
+  while (!shim_.syncWaiting) std::this_thread::sleep_for(1ms);
+  auto reader = std::async(std::launch::async, [&] {
+    CZDLSession& session = db_->Session();
+    CZDLReadScope snapshot(session);
+    CRoutePartitionList list(session);
+    list.SelectByName("pending");
+    return list.Count();
+  });
+  EXPECT_EQ(std::future_status::timeout, reader.wait_for(100ms)) << "the read was answered before the sync";
+  EXPECT_EQ(std::future_status::timeout, writer.wait_for(0ms));
+  shim_.holdSyncs = false;
+  EXPECT_EQ(1u, reader.get());
+  writer.get();
+}
+
+TEST(WriteGateTest, TurnsGoInArrivalOrderAndAWaiterThatGivesUpLeavesTheQueue) {
+  WriteGate gate;
+  ASSERT_TRUE(gate.Acquire(0ms));
+  EXPECT_FALSE(gate.Acquire(20ms));
+  EXPECT_EQ(0u, gate.Waiting());
+
+  std::vector<int> order;
+  std::vector<std::thread> writers;
+  for (int i = 0; i < 3; ++i) {
+    writers.emplace_back([&, i] {
+      if (!gate.Acquire(10s)) return;
+      order.push_back(i);
+      gate.Release();
+    });
+    while (gate.Waiting() != static_cast<std::size_t>(i + 1)) std::this_thread::sleep_for(1ms);
+  }
+  gate.Release();
+  for (auto& writer : writers) writer.join();
+  EXPECT_EQ((std::vector<int>{0, 1, 2}), order);
+  EXPECT_TRUE(gate.Acquire(0ms));
+}
+
+}  // namespace
+}  // namespace zeb::zdl
