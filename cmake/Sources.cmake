@@ -36,6 +36,7 @@ set(ZEB_SOURCES
   src/zdl/directory/LdapConnection.cc
   src/zdl/directory/LdapDirectory.cc
   src/zdl/directory/DirectorySetup.cc
+  src/zdl/Base64.cc
   src/zdl/SecretKey.cc
   src/zdl/CopyDatabase.cc
   src/zdl/AuditLog.cc

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "zdl/Base64.h"
 #include "zdl/CZDLException.h"
 
 namespace zeb::zdl {
@@ -31,21 +32,10 @@ constexpr std::size_t kArgon2HashBytes = 32;
 
 using Bytes = std::vector<unsigned char>;
 
-std::string Base64(const Bytes& bytes) {
-  std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-  const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&text[0]), bytes.data(),
-                                     static_cast<int>(bytes.size()));
-  text.resize(static_cast<std::size_t>(length));
-  return text;
-}
-
-bool FromBase64(const std::string& text, std::size_t expected, Bytes& out) {
-  if (text.size() != 4 * ((expected + 2) / 3)) return false;
-  Bytes decoded(text.size());
-  const int length = EVP_DecodeBlock(decoded.data(), reinterpret_cast<const unsigned char*>(text.data()),
-                                     static_cast<int>(text.size()));
-  if (length < static_cast<int>(expected)) return false;
-  decoded.resize(expected);  // EVP_DecodeBlock keeps the bytes of the padding
+// A stored value of exactly `expected` bytes.
+bool DecodeExactly(const std::string& text, std::size_t expected, Bytes& out) {
+  Bytes decoded;
+  if (!FromBase64(text, decoded) || decoded.size() != expected) return false;
   out = std::move(decoded);
   return true;
 }
@@ -115,8 +105,8 @@ bool VerifySecret(const std::string& secret, const std::string& stored) {
   const long iterations = std::strtol(countText.c_str(), &end, 10);
   if (countText.empty() || *end != '\0' || iterations < 1 || iterations > kMaxIterations) return false;
   Bytes salt, key;
-  if (!FromBase64(stored.substr(countEnd + 1, saltEnd - countEnd - 1), kSaltBytes, salt)) return false;
-  if (!FromBase64(stored.substr(saltEnd + 1), kKeyBytes, key)) return false;
+  if (!DecodeExactly(stored.substr(countEnd + 1, saltEnd - countEnd - 1), kSaltBytes, salt)) return false;
+  if (!DecodeExactly(stored.substr(saltEnd + 1), kKeyBytes, key)) return false;
   const Bytes derived = Derive(secret, salt, static_cast<int>(iterations));
   return CRYPTO_memcmp(derived.data(), key.data(), kKeyBytes) == 0;
 }
