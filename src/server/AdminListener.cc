@@ -12,6 +12,7 @@
 #include <boost/optional.hpp>
 
 #include "server/HttpSession.h"
+#include "server/ListenAddress.h"
 
 namespace zeb::server {
 
@@ -151,16 +152,10 @@ AdminListener::AdminListener(Services services) : services_(std::move(services))
 AdminListener::~AdminListener() { Stop(); }
 
 std::string AdminListener::Start(const tcp::endpoint& endpoint) {
-  acceptor_.open(endpoint.protocol());
-  acceptor_.set_option(net::socket_base::reuse_address(true));
-  acceptor_.bind(endpoint);
-  acceptor_.listen(net::socket_base::max_listen_connections);
-  tcp::endpoint bound = acceptor_.local_endpoint();
-  std::string address = bound.address().to_string();
-  if (bound.address().is_v6()) address = "[" + address + "]";
+  std::string address = server::Listen(acceptor_, endpoint);
   Accept();
   thread_ = std::thread([this] { ioc_.run(); });
-  return address + ":" + std::to_string(bound.port());
+  return address;
 }
 
 void AdminListener::Stop() {

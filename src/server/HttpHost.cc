@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 
+#include "server/ListenAddress.h"
 #include "server/ServiceNotify.h"
 #include "server/TlsContext.h"
 
@@ -38,14 +39,7 @@ HttpHost::~HttpHost() {
 }
 
 std::string HttpHost::Listen(const tcp::endpoint& endpoint) {
-  acceptor_.open(endpoint.protocol());
-  acceptor_.set_option(net::socket_base::reuse_address(true));
-  acceptor_.bind(endpoint);
-  acceptor_.listen(net::socket_base::max_listen_connections);
-  tcp::endpoint bound = acceptor_.local_endpoint();
-  std::string address = bound.address().to_string();
-  if (bound.address().is_v6()) address = "[" + address + "]";
-  return address + ":" + std::to_string(bound.port());
+  return server::Listen(acceptor_, endpoint);
 }
 
 void HttpHost::WaitForSignal() {

@@ -31,4 +31,15 @@ std::string ExposureProblem(const ServerOptions& options, const tcp::endpoint& e
          "accept that)";
 }
 
+std::string Listen(tcp::acceptor& acceptor, const tcp::endpoint& endpoint) {
+  acceptor.open(endpoint.protocol());
+  acceptor.set_option(boost::asio::socket_base::reuse_address(true));
+  acceptor.bind(endpoint);
+  acceptor.listen(boost::asio::socket_base::max_listen_connections);
+  const tcp::endpoint bound = acceptor.local_endpoint();
+  std::string address = bound.address().to_string();
+  if (bound.address().is_v6()) address = "[" + address + "]";
+  return address + ":" + std::to_string(bound.port());
+}
+
 }  // namespace zeb::server

@@ -24,4 +24,8 @@ bool IsLoopback(const boost::asio::ip::address& address);
 // options.insecure is set.
 std::string ExposureProblem(const ServerOptions& options, const boost::asio::ip::tcp::endpoint& endpoint);
 
+// Opens, binds and listens on endpoint (address reuse on); returns "host:port" as bound, an IPv6
+// host in brackets, so that port 0 reports the port the system chose.
+std::string Listen(boost::asio::ip::tcp::acceptor& acceptor, const boost::asio::ip::tcp::endpoint& endpoint);
+
 }  // namespace zeb::server
