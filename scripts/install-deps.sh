@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages zebd needs to build, run and be tested. whois brings mkpasswd and
 # apache2-utils htpasswd: the tests make their password hashes with them. python3-zeep and
-# python3-suds are SOAP toolkits the toolkit tests use against a running zebd.
+# python3-suds are SOAP toolkits the toolkit tests use against a running zebd. slapd and
+# ldap-utils run the tests' throw-away directory server (tests/ldap/slapd.sh); slapd is told not
+# to set up a directory of its own.
 set -euo pipefail
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -14,7 +16,7 @@ $sudo apt-get install -y --no-install-recommends \
   libgtest-dev googletest libbenchmark-dev \
   libsystemd-dev prometheus-cpp-dev systemd \
   curl openssl sqlite3 wrk nginx-light postgresql \
-  whois apache2-utils dpkg-dev man-db \
+  whois apache2-utils dpkg-dev man-db slapd ldap-utils \
   python3-zeep python3-suds python3-lxml
 # The node soap client of the toolkit tests runs on the machine's node; Debian's when there is none.
 if ! command -v npm >/dev/null; then
