@@ -9,7 +9,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "dispatch/CreateHandler.h"
+#include "dispatch/MethodTable.h"
 #include "soap/CXMLElement.h"
 #include "soap/Namespaces.h"
 #include "wsdl/EmbeddedFiles.h"

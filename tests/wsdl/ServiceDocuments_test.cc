@@ -6,7 +6,7 @@
 
 #include <set>
 
-#include "dispatch/CreateHandler.h"
+#include "dispatch/MethodTable.h"
 #include "support/SchemaValidator.h"
 
 namespace zeb::wsdl {

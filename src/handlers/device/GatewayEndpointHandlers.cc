@@ -561,14 +561,14 @@ zdl::CZDLID AddGatewayEndpointDevice(zdl::CZDLSession& session, XmlNode holder) 
   return EndpointReader(session, holder).Add();
 }
 
-void CAddGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
+void CGatewayEndpointHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <name>");
   const zdl::CZDLID id = AddGatewayEndpointDevice(db(), wrapper.node());
   Return(result, id);
 }
 
-void CUpdateGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
+void CGatewayEndpointHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kIdentifyForUpdate);
@@ -607,7 +607,7 @@ static zdl::SmartItemPtr<zdl::CDevice> FindGateway(ElementCursor& cursor, zdl::C
   return device;
 }
 
-void CRemoveGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
+void CGatewayEndpointHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();
@@ -616,7 +616,7 @@ void CRemoveGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result
   Return(result, id);
 }
 
-void CGetGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
+void CGatewayEndpointHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();

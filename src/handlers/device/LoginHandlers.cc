@@ -37,7 +37,7 @@ std::string RequiredValue(ElementCursor& cursor, const std::string& element) {
 
 }  // namespace
 
-void CDeviceLoginHandler::Execute(XmlNode request, CXMLElement& result) {
+void CDeviceLoginHandler::Login(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID device = ReadLoginDevice(db(), cursor);
   const long duration = ParseLong(RequiredValue(cursor, "loginDuration"));
@@ -62,13 +62,13 @@ zdl::CZDLID CDeviceLoginHandler::ReadProfile(ElementCursor& cursor) {
   return profile;
 }
 
-void CDeviceLogoutHandler::Execute(XmlNode request, CXMLElement& result) {
+void CDeviceLoginHandler::Logout(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CSystem(db()).DeviceLogout(ReadLoginDevice(db(), cursor));
   Return(result, zdl::CZDLID());
 }
 
-void CDeviceResetHandler::Execute(XmlNode request, CXMLElement& result) {
+void CDeviceLoginHandler::Reset(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices,

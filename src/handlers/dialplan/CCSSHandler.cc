@@ -16,15 +16,6 @@ Identification ByUuidOrName(const char* nullText, ValueWording nameWording, cons
 
 }  // namespace
 
-void CCSSHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addCSS") return Add(request, result);
-  if (method == "updateCSS") return Update(request, result);
-  if (method == "removeCSS") return Remove(request, result);
-  if (method == "getCSS") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
-
 void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newCSS>");

@@ -33,15 +33,6 @@ zdl::CZDLID FindDialPlanByName(zdl::CZDLSession& session, XmlNode element) {
 
 }  // namespace
 
-void CDDIHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addDDI") return Add(request, result);
-  if (method == "updateDDI") return Update(request, result);
-  if (method == "removeDDI") return Remove(request, result);
-  if (method == "getDDI") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
-
 void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <ddi>");

@@ -30,15 +30,6 @@ Identification DialPlanFamilyIdentification(DialPlanOperation operation, const c
           update ? updateNotFound : notFound};
 }
 
-void CDialPlanHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addDialPlan") return Add(request, result);
-  if (method == "updateDialPlan") return Update(request, result);
-  if (method == "removeDialPlan") return Remove(request, result);
-  if (method == "getDialPlan") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
-
 void CDialPlanHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <dialPlan>");

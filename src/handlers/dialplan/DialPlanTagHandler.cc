@@ -1,7 +1,7 @@
 #include "handlers/dialplan/DialPlanTagHandler.h"
 
 #include "builders/CXMLDialPlan.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "handlers/dialplan/DialPlanHandler.h"
 #include "zdl/Dialect.h"
 
@@ -65,15 +65,6 @@ long TagOperatorNumber(const std::string& text) {
   if (text == "EXISTS") return 1;
   if (text == "DOES-NOT-EXIST") return 2;
   return 3;
-}
-
-void CDialPlanTagHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addDialPlanTag") return Add(request, result);
-  if (method == "updateDialPlanTag") return Update(request, result);
-  if (method == "removeDialPlanTag") return Remove(request, result);
-  if (method == "getDialPlanTag") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
 }
 
 void CDialPlanTagHandler::Add(XmlNode request, CXMLElement& result) {

@@ -104,7 +104,7 @@ void CPatternHandler::SelectPattern(ElementCursor& cursor, zdl::CNumPlanList& li
 
 // --- add ---
 
-void CAddPatternHandler::Execute(XmlNode request, CXMLElement& result) {
+void CPatternHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newPattern>");
   zdl::CNumPlanList list(db());
@@ -113,8 +113,8 @@ void CAddPatternHandler::Execute(XmlNode request, CXMLElement& result) {
   zdl::CDeviceNumPlanMapList maps(db());
   ElementCursor cursor = wrapper.EnterCurrent();
   cursor.RequireNotNull("Found NULL, expecting <pattern>");
-  ReadHead(cursor, *pattern);
-  ReadRouting(cursor, *pattern);
+  ReadAddHead(cursor, *pattern);
+  ReadAddRouting(cursor, *pattern);
   if (kind().IsRoute()) {
     ReadRouteTail(cursor, *pattern, maps);
   } else {
@@ -128,7 +128,7 @@ void CAddPatternHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, pattern->GetID());
 }
 
-void CAddPatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadAddHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   if (!cursor.Is("pattern")) cursor.ThrowFound("<pattern>");
   if (kind().IsRoute()) {
     pattern.PutDNOrPattern(RequireValue(cursor.node(), ValueWording::kMustHave));
@@ -145,7 +145,7 @@ void CAddPatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern)
   ReadOptionalPartition(cursor, db(), pattern);
 }
 
-void CAddPatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadAddRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   zdl::CZDLSession& session = db();
   Required(cursor, "blockEnable", [&](const std::string& v) { pattern.PutBlockEnable(ParseBoolean(v)); });
   Required(cursor, "calledPartyTransformationMask",
@@ -183,7 +183,7 @@ void CAddPatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& patte
       [&](const zdl::CZDLID& id) { pattern.PutRouteFilterID(id); });
 }
 
-void CAddPatternHandler::ReadTranslationTail(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadTranslationTail(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   RequiredAddReference<zdl::CCallingSearchSpaceList>(
       cursor, db(),
       {"callingSearchSpace",
@@ -193,8 +193,8 @@ void CAddPatternHandler::ReadTranslationTail(ElementCursor& cursor, zdl::CNumPla
       [&](const zdl::CZDLID& id) { pattern.PutTranslationCallingSearchSpaceID(id); });
 }
 
-void CAddPatternHandler::ReadRouteTail(ElementCursor& cursor, zdl::CNumPlan& pattern,
-                                       zdl::CDeviceNumPlanMapList& maps) {
+void CPatternHandler::ReadRouteTail(ElementCursor& cursor, zdl::CNumPlan& pattern,
+                                    zdl::CDeviceNumPlanMapList& maps) {
   cursor.Expect("destination", "<destination>", "NULL element found, expecting <destination>");
   ReadDestinationMap(cursor.node(), db(), maps, pattern.GetID(),
                      "NULL element found, expecting <gateway> or <routeList>.", false);
@@ -205,15 +205,15 @@ void CAddPatternHandler::ReadRouteTail(ElementCursor& cursor, zdl::CNumPlan& pat
 
 // --- update ---
 
-void CUpdatePatternHandler::Execute(XmlNode request, CXMLElement& result) {
+void CPatternHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <pattern> or <uuid>", kind().updateNotFound);
   auto pattern = list.GetCurrentItem();
   // A new destination is written before the pattern; both stand or fall together.
   zdl::CZDLTransaction transaction(db());
-  ReadHead(cursor, *pattern);
-  ReadRouting(cursor, *pattern);
+  ReadUpdateHead(cursor, *pattern);
+  ReadUpdateRouting(cursor, *pattern);
   if (kind().IsRoute()) {
     OptionalElement(cursor, "destination", [&](XmlNode) { ReadDestination(cursor, pattern->GetID()); });
     OptionalElement(cursor, "withTag", [&](XmlNode e) { pattern->PutWithTag(ValueOrEmpty(e)); });
@@ -230,11 +230,11 @@ void CUpdatePatternHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, pattern->GetID());
 }
 
-std::string CUpdatePatternHandler::TranslationOnly(const char* notFound) const {
+std::string CPatternHandler::TranslationOnly(const char* notFound) const {
   return kind().IsRoute() ? "" : notFound;
 }
 
-void CUpdatePatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadUpdateHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   OptionalElement(cursor, "newPattern", [&](XmlNode element) {
     if (kind().IsRoute()) {
       pattern.PutDNOrPattern(RequireValue(element, ValueWording::kMustHave, "pattern"));
@@ -249,7 +249,7 @@ void CUpdatePatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& patte
       [&](const zdl::CZDLID& id) { pattern.PutRoutePartitionID(id); });
 }
 
-void CUpdatePatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadUpdateRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   zdl::CZDLSession& session = db();
   OptionalRequiredValue(cursor, "blockEnable",
                         [&](const std::string& v) { pattern.PutBlockEnable(ParseBoolean(v)); });
@@ -281,7 +281,7 @@ void CUpdatePatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& pa
                                              [&](const zdl::CZDLID& id) { pattern.PutRouteFilterID(id); });
 }
 
-void CUpdatePatternHandler::ReadDestination(ElementCursor& cursor, const zdl::CZDLID& pattern) {
+void CPatternHandler::ReadDestination(ElementCursor& cursor, const zdl::CZDLID& pattern) {
   zdl::CDeviceNumPlanMapList maps(db());
   maps.SelectByNumPlanID(pattern);
   maps.DeleteAll();
@@ -292,7 +292,7 @@ void CUpdatePatternHandler::ReadDestination(ElementCursor& cursor, const zdl::CZ
 
 // --- remove, get ---
 
-void CRemovePatternHandler::Execute(XmlNode request, CXMLElement& result) {
+void CPatternHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <uuid> or <pattern>", kind().removeNotFound);
@@ -310,7 +310,7 @@ void CRemovePatternHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, id);
 }
 
-void CGetPatternHandler::Execute(XmlNode request, CXMLElement& result) {
+void CPatternHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <uuid> or <pattern>", kind().getNotFound);

@@ -20,15 +20,6 @@ Identification FilterIdentification(DialPlanOperation operation) {
 
 }  // namespace
 
-void CRouteFilterHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addRouteFilter") return Add(request, result);
-  if (method == "updateRouteFilter") return Update(request, result);
-  if (method == "removeRouteFilter") return Remove(request, result);
-  if (method == "getRouteFilter") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
-
 void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <rfPtr>");

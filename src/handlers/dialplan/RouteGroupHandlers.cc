@@ -1,7 +1,7 @@
 #include "handlers/dialplan/RouteGroupHandlers.h"
 
 #include "builders/CXMLRouteGroup.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -58,7 +58,7 @@ void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRout
 
 }  // namespace
 
-void CAddRouteGroupHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <routeGroup>");
   zdl::CRouteGroupList list(db());
@@ -88,7 +88,7 @@ void CAddRouteGroupHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, group->GetID());
 }
 
-void CUpdateRouteGroupHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteGroupHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
@@ -113,7 +113,7 @@ void CUpdateRouteGroupHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, group->GetID());
 }
 
-void CRemoveRouteGroupHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
@@ -125,7 +125,7 @@ void CRemoveRouteGroupHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, id);
 }
 
-void CGetRouteGroupHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteGroupHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,

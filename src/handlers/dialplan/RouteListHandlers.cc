@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "builders/CXMLRouteList.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -145,7 +145,7 @@ long VariantToLong(const std::string& text) {
   return static_cast<long>(value);
 }
 
-void CAddRouteListHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <routeList>");
   zdl::CDeviceList devices(db());
@@ -171,7 +171,7 @@ void CAddRouteListHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, device->GetID());
 }
 
-void CUpdateRouteListHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteListHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, ByNameOrUuid("Route List not found."));
@@ -198,7 +198,7 @@ void CUpdateRouteListHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, device->GetID());
 }
 
-void CRemoveRouteListHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteListHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, ByNameOrUuid("The specified Route List was not found."));
@@ -214,7 +214,7 @@ void CRemoveRouteListHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, id);
 }
 
-void CGetRouteListHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRouteListHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, ByNameOrUuid("Route List not found."));

@@ -1,7 +1,7 @@
 #include "handlers/dialplan/RoutePartitionHandlers.h"
 
 #include "builders/CXMLRoutePartition.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -22,7 +22,7 @@ void DropCached(zdl::CZDLSession& session, const zdl::CZDLID& id) {
 
 }  // namespace
 
-void CAddRoutePartitionHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRoutePartitionHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newRoutePartition>");
   zdl::CRoutePartitionList list(db());
@@ -42,7 +42,7 @@ void CAddRoutePartitionHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, partition->GetID());
 }
 
-void CUpdateRoutePartitionHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRoutePartitionHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRoutePartitionList list(db());
   Identify(cursor, list,
@@ -64,7 +64,7 @@ void CUpdateRoutePartitionHandler::Execute(XmlNode request, CXMLElement& result)
   Return(result, partition->GetID());
 }
 
-void CRemoveRoutePartitionHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRoutePartitionHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRoutePartitionList list(db());
   Identify(cursor, list, kByPartitionIdOrName);
@@ -75,7 +75,7 @@ void CRemoveRoutePartitionHandler::Execute(XmlNode request, CXMLElement& result)
   Return(result, id);
 }
 
-void CGetRoutePartitionHandler::Execute(XmlNode request, CXMLElement& result) {
+void CRoutePartitionHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Identification how = kByPartitionIdOrName;
   how.nameWording = ValueWording::kMustContain;

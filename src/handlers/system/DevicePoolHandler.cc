@@ -121,15 +121,6 @@ Identification ByNameOrUuid(const char* expected, ValueWording nameWording, cons
 
 }  // namespace
 
-void CDevicePoolHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addDevicePool") return Add(request, result);
-  if (method == "updateDevicePool") return Update(request, result);
-  if (method == "removeDevicePool") return Remove(request, result);
-  if (method == "getDevicePool") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
-
 void CDevicePoolHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <devicePool>");

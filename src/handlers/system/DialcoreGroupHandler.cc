@@ -14,15 +14,6 @@ Identification ByUuidOrName(const char* nullText, ValueWording nameWording) {
 
 }  // namespace
 
-void CDialcoreGroupHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addDialcoreGroup") return Add(request, result);
-  if (method == "updateDialcoreGroup") return Update(request, result);
-  if (method == "removeDialcoreGroup") return Remove(request, result);
-  if (method == "getDialcoreGroup") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
-
 void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <dialcoreGroup>");

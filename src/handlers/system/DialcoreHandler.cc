@@ -38,15 +38,6 @@ void ReadOptional(ElementCursor& cursor, const char* element, Node& node,
 
 }  // namespace
 
-void CDialcoreHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addDialcore") return Add(request, result);
-  if (method == "updateDialcore") return Update(request, result);
-  if (method == "removeDialcore") return Remove(request, result);
-  if (method == "getDialcore") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
-
 void CDialcoreHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <dialcore>");

@@ -2,7 +2,7 @@
 
 #include "builders/CXMLCallingSearchSpace.h"
 #include "builders/CXMLRoutePartition.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/CDeviceReportList.h"
 #include "zdl/CTypeList.h"
 #include "zdl/directory/CUserInfoList.h"
@@ -35,21 +35,21 @@ void AddPhones(zdl::CZDLSession& session, zdl::CDeviceReportList& devices, CXMLE
 
 }  // namespace
 
-void CListPhoneByNameHandler::Execute(XmlNode request, CXMLElement& result) {
+void CListQueryHandler::ListPhoneByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
   devices.SelectDeviceByDeviceName(kPhoneClass, pattern);
   AddPhones(db(), devices, result);
 }
 
-void CListPhoneByDescriptionHandler::Execute(XmlNode request, CXMLElement& result) {
+void CListQueryHandler::ListPhoneByDescription(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
   devices.SelectDeviceByDescription(kPhoneClass, pattern);
   AddPhones(db(), devices, result);
 }
 
-void CListUserByNameHandler::Execute(XmlNode request, CXMLElement& result) {
+void CListQueryHandler::ListUserByName(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("firstname", "<firstname>", "Found NULL, expecting <firstname>");
   const std::string firstName = ValueOrEmpty(cursor.node());
@@ -68,7 +68,7 @@ void CListUserByNameHandler::Execute(XmlNode request, CXMLElement& result) {
   }
 }
 
-void CListRoutePlanByTypeHandler::Execute(XmlNode request, CXMLElement& result) {
+void CListQueryHandler::ListRoutePlanByType(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("usage", "<usage>", "Found NULL, expecting <usage>");
   std::string where;
@@ -96,14 +96,14 @@ void CListRoutePlanByTypeHandler::Execute(XmlNode request, CXMLElement& result) 
   }
 }
 
-void CListRoutePartitionByNameHandler::Execute(XmlNode request, CXMLElement& result) {
+void CListQueryHandler::ListRoutePartitionByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CFastAccess rows(db(), "RoutePartition");
   rows.SelectCustom("SELECT * FROM RoutePartition WHERE Name LIKE ? ORDER BY Name", {pattern});
   for (; !rows.IsEOF(); rows.MoveNext()) result.AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, kModeNamespaces);
 }
 
-void CListCSSByNameHandler::Execute(XmlNode request, CXMLElement& result) {
+void CListQueryHandler::ListCSSByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CFastAccess rows(db(), "CallingSearchSpace");
   rows.SelectCustom("SELECT pkid FROM CallingSearchSpace WHERE Name LIKE ? ORDER BY Name", {pattern});
@@ -112,7 +112,7 @@ void CListCSSByNameHandler::Execute(XmlNode request, CXMLElement& result) {
   }
 }
 
-void CGetNumDevicesHandler::Execute(XmlNode request, CXMLElement& result) {
+void CListQueryHandler::GetNumDevices(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("class", "<class>", "Found NULL, expecting <class>");
   const long deviceClass = TypeEnum(db(), "TypeClass", RequireValue(cursor.node(), ValueWording::kThenMustHave));

@@ -1,7 +1,7 @@
 #include "handlers/system/LocationHandler.h"
 
 #include "builders/CXMLLocation.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -15,15 +15,6 @@ Identification ByUuidOrName(const char* nullText, ValueWording nameWording, cons
 }
 
 }  // namespace
-
-void CLocationHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addLocation") return Add(request, result);
-  if (method == "updateLocation") return Update(request, result);
-  if (method == "removeLocation") return Remove(request, result);
-  if (method == "getLocation") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
 
 void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

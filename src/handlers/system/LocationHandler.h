@@ -1,17 +1,14 @@
-// addLocation, updateLocation, removeLocation and getLocation: one handler that picks the
-// operation by the request element's name.
+// addLocation, updateLocation, removeLocation and getLocation: one family class, an operation per
+// method.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 
 namespace zeb {
 
 class CLocationHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement& result) override;
-
- private:
   void Add(XmlNode request, CXMLElement& result);
   void Update(XmlNode request, CXMLElement& result);
   void Remove(XmlNode request, CXMLElement& result);

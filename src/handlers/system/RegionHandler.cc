@@ -1,7 +1,7 @@
 #include "handlers/system/RegionHandler.h"
 
 #include "builders/CXMLDevicePool.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -19,15 +19,6 @@ Identification ByUuidOrName(ValueWording nameWording) {
 }
 
 }  // namespace
-
-void CRegionHandler::Execute(XmlNode request, CXMLElement& result) {
-  const std::string method = request.LocalName();
-  if (method == "addRegion") return Add(request, result);
-  if (method == "updateRegionMatrix") return UpdateMatrix(request, result);
-  if (method == "removeRegion") return Remove(request, result);
-  if (method == "getRegion") return Get(request, result);
-  throw CUnknownMethodException(request.Name());
-}
 
 void CRegionHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

@@ -1,7 +1,7 @@
 #include "handlers/system/ServiceParameterHandlers.h"
 
 #include "builders/CXMLServiceParameter.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CXMLParse.h"
 #include "zdl/CZDLDatabase.h"
@@ -62,7 +62,7 @@ void CheckDirectoryChange(zdl::CZDLSession& session, const std::string& name, co
 
 }  // namespace
 
-void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement& result) {
+void CServiceParameterHandler::List(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("nodeName", "<nodeName>", "Found NULL, expecting <nodeName>");
   const std::string nodeName = RequireValue(cursor.node(), ValueWording::kMustContain);
@@ -80,20 +80,6 @@ void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement& result
     param->AddChild("value", zdl::IsSecretParameter(parameter->GetParamName()) ? "" : parameter->GetParamValue());
   }
   ReturnChildren(result, holder);
-}
-
-void CServiceParameterHandler::Execute(XmlNode request, CXMLElement& result) {
-  if (method_ != "getServiceParameter" && method_ != "updateServiceParameter") {
-    throw CUnknownMethodException(request.Name());
-  }
-  ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CProcessConfigList parameters(db());
-  SelectParameter(cursor, parameters);
-  if (method_ == "getServiceParameter") {
-    Get(parameters, result);
-  } else {
-    Update(cursor, parameters, result);
-  }
 }
 
 void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProcessConfigList& list) {
@@ -123,13 +109,19 @@ void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProc
   if (!zdl::FindByParamName(list, which.value)) ThrowNotFound(kNotFound);
 }
 
-void CServiceParameterHandler::Get(zdl::CProcessConfigList& list, CXMLElement& result) {
+void CServiceParameterHandler::Get(XmlNode request, CXMLElement& result) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CProcessConfigList list(db());
+  SelectParameter(cursor, list);
   CXMLElement holder;
   holder.AddNewChild<CXMLServiceParameter>()->BuildFromDatabase(db(), *list.GetCurrentItem());
   ReturnChildren(result, holder);
 }
 
-void CServiceParameterHandler::Update(ElementCursor& cursor, zdl::CProcessConfigList& list, CXMLElement& result) {
+void CServiceParameterHandler::Update(XmlNode request, CXMLElement& result) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CProcessConfigList list(db());
+  SelectParameter(cursor, list);
   cursor.Expect("newValue", "<newValue>", "Found NULL, expecting <newValue>");
   auto parameter = list.GetCurrentItem();
   const std::string name = parameter->GetParamName();

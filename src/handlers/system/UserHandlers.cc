@@ -4,7 +4,7 @@
 
 #include "builders/BuilderSupport.h"
 #include "builders/CXMLUser.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 #include "zdl/directory/CUserInfoList.h"
 
@@ -151,7 +151,7 @@ void ReadUpdateNames(ElementCursor& cursor, CUserInfo& user) {
 
 }  // namespace
 
-void CGetUserHandler::Execute(XmlNode request, CXMLElement& result) {
+void CUserHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("ldapRN", "<ldapRN>.", "NULL element found.  Expecting <ldapRN>.");
   const std::string rn = RequireValue(cursor.node(), ValueWording::kMustContain);
@@ -162,7 +162,7 @@ void CGetUserHandler::Execute(XmlNode request, CXMLElement& result) {
   ReturnChildren(result, holder);
 }
 
-void CAddUserHandler::Execute(XmlNode request, CXMLElement& result) {
+void CUserHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newUser>");
   auto users = zdl::OpenUserDirectory(db());
@@ -187,7 +187,7 @@ void CAddUserHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, zdl::CZDLID::NULLID());
 }
 
-void CRemoveUserHandler::Execute(XmlNode request, CXMLElement& result) {
+void CUserHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("ldapRN", "<ldapRN>", "NULL element found.  Expecting <ldapRN>.");
   const std::string rn = ValueOrEmpty(cursor.node());
@@ -198,7 +198,7 @@ void CRemoveUserHandler::Execute(XmlNode request, CXMLElement& result) {
   Return(result, zdl::CZDLID::NULLID());
 }
 
-void CUpdateUserHandler::Execute(XmlNode request, CXMLElement& result) {
+void CUserHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("ldapRN", "<ldapRN>", "Found NULL, expecting <ladpRN>");
   const std::string rn = RequireValue(cursor.node(), ValueWording::kThenMustHave);

@@ -1,13 +1,15 @@
-// The base of every method handler: one object per request, made by CreateHandler, Execute
-// called once, destroyed afterwards. A handler writes only the content of its response's
-// "return" element; the SOAP layer wraps it in <method>Response with the request's sequence.
+// The base of every handler family. A family is one class whose public operations each serve
+// one method; the method table binds each method name to its operation through Serve, which
+// makes one handler object for the request and calls the operation once. An operation writes
+// only the content of its response's "return" element; the request road wraps it in
+// <method>Response with the request's sequence.
 #pragma once
 
 #include <string>
 
-#include "dispatch/RequestContext.h"
 #include "soap/CXMLElement.h"
 #include "soap/Faults.h"
+#include "soap/RequestContext.h"
 #include "soap/XmlDocument.h"
 #include "zdl/CZDLID.h"
 
@@ -24,10 +26,6 @@ class CRequestHandler {
   CRequestHandler(const CRequestHandler&) = delete;
   CRequestHandler& operator=(const CRequestHandler&) = delete;
 
-  // Reads the request element, does the work and fills result (the response's "return"
-  // element), or throws. Called exactly once.
-  virtual void Execute(XmlNode request, CXMLElement& result) = 0;
-
  protected:
   // The standard answer of add, update and remove: the identifier text, or "true" for null.
   static void Return(CXMLElement& result, const zdl::CZDLID& id);
@@ -43,5 +41,13 @@ class CRequestHandler {
  private:
   RequestContext& context_;
 };
+
+// Serves a method by one operation of a handler family: the handler is made for the request
+// (with args, such as the family's kind, after the context) and the operation called once.
+template <class Handler, void (Handler::*Operation)(XmlNode, CXMLElement&), const auto&... args>
+void Serve(RequestContext& context, XmlNode request, CXMLElement& result) {
+  Handler handler(context, args...);
+  (handler.*Operation)(request, result);
+}
 
 }  // namespace zeb

@@ -1,4 +1,4 @@
-#include "soap/ProcessSOAPRequest.h"
+#include "dispatch/ProcessSOAPRequest.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "dispatch/CreateHandler.h"
+#include "dispatch/MethodTable.h"
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
@@ -133,20 +133,20 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     if (auto value = node_.Attribute("sequence")) sequence = ParseSequence(*value);
     method = node_.LocalName();
     context.method = method;
-    if (!FindHandlerFactory(method)) {
+    const MethodEntry* entry = FindMethod(method);
+    if (!entry) {
       // Most unknown names come from clients probing; answer without unwinding an exception.
       const CUnknownMethodException unknown(method);
       AddCodedFault(*schemaLocation, body, context, method, unknown.GetCode(), sequence, unknown.what());
       return;
     }
-    std::unique_ptr<CRequestHandler> handler = CreateHandler(method, context);
     schemaLocation = &HostSchemaLocation();
     auto result = std::make_unique<CXMLElement>("return");
     {
       // The request's reads share one snapshot (a write ends it and takes the write lock).
       std::optional<zdl::CZDLReadScope> snapshot;
       if (context.db) snapshot.emplace(*context.db);
-      handler->Execute(node_, *result);
+      entry->serve(context, node_, *result);
     }
     CXMLElement* response = body->AddNewChild("zeb:" + method + "Response");
     AddZebAttributes(response, *schemaLocation, sequence);

@@ -1,4 +1,4 @@
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 
 #include "zdl/CZDLException.h"
 
@@ -16,7 +16,8 @@ void CRequestHandler::ReturnChildren(CXMLElement& result, CXMLElement& holder) {
 }
 
 zdl::CZDLSession& CRequestHandler::db() const {
-  if (!context_.db) throw zdl::CZDLException(zdl::kZDLDatabaseUnavailable, "No configuration database is open.");
+  if (!context_.db)
+    throw zdl::CZDLException(zdl::kZDLDatabaseUnavailable, "No configuration database is open.");
   return *context_.db;
 }
 
