@@ -95,7 +95,7 @@ def main():
         # Users.
         call("addUser", newUser={"firstname": "Alice", "lastname": "Smith", "ldapRN": "asmith", "ldapDN": "",
                                  "email": "a@example.com", "password": "pw", "pin": "1234",
-                                 "enableCTI": "true"})  # suds writes a union-typed boolean as True
+                                 "enableCTI": True})
         call("updateUser", ldapRN="asmith", department="Sales")
         user = call("getUser", ldapRN="asmith").user
         check((user.department, user.enableCTI), ("Sales", True), "getUser")
