@@ -115,13 +115,16 @@ bool ReadAccess(zdl::CFastAccess& access, const char* table, const zdl::CZDLID& 
 
 }  // namespace
 
+const char kGatewayLineColumns[] =
+    "SELECT DeviceNumPlanMap.pkid, NumPlanIndex, Label, Display, fkNumPlan, NumPlan.DNOrPattern, tkRingSetting, "
+    "tkRingSetting_Consecutive, E164Mask, DeviceNumPlanMap.DialPlanWizardGenID, tkMWLPolicy, PortNum";
+const char kGatewayLinesFrom[] =
+    " FROM DeviceNumPlanMap LEFT JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan WHERE "
+    "DeviceNumPlanMap.fkDevice";
+
 std::vector<GatewayLine> ReadGatewayLines(zdl::CZDLSession& session, const zdl::CZDLID& device) {
   const zdl::ResultSet result = session.Query(
-      "SELECT DeviceNumPlanMap.pkid, NumPlanIndex, Label, Display, fkNumPlan, NumPlan.DNOrPattern, tkRingSetting, "
-      "tkRingSetting_Consecutive, E164Mask, DeviceNumPlanMap.DialPlanWizardGenID, tkMWLPolicy, PortNum FROM DeviceNumPlanMap "
-      "LEFT JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan WHERE DeviceNumPlanMap.fkDevice = ? "
-      "ORDER BY NumPlanIndex",
-      {device});
+      std::string(kGatewayLineColumns) + kGatewayLinesFrom + " = ? ORDER BY NumPlanIndex", {device});
   std::vector<GatewayLine> lines;
   for (const auto& row : result.rows) {
     GatewayLine line;

@@ -21,6 +21,11 @@ struct GatewayLine {
   bool OnPort(long number) const { return port ? *port == number : index == number; }
 };
 
+// The statement ReadGatewayLines runs is these two texts around " = ? ORDER BY NumPlanIndex"
+// (shared with the MGCP builder, which reads the lines of all its endpoints ahead).
+extern const char kGatewayLineColumns[];
+extern const char kGatewayLinesFrom[];
+
 // The line appearances of a device, read with one statement.
 std::vector<GatewayLine> ReadGatewayLines(zdl::CZDLSession& session, const zdl::CZDLID& device);
 

@@ -197,7 +197,10 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
   auto upTo = [&](std::size_t count) {
     const std::string routing = Routing();
     std::size_t end = 0;
-    for (std::size_t i = 0; i < count; ++i) end = routing.find("/>", end) + 2;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t empty = routing.find("/>", end), close = routing.find("</", end);
+      end = close < empty ? routing.find('>', close) + 1 : empty + 2;
+    }
     return head + routing.substr(0, end);
   };
   const std::string end = "</newPattern></addTransPattern>";

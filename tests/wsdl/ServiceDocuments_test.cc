@@ -96,6 +96,7 @@ TEST(ServiceDocumentsTest, ServedDocumentsHoldNoGroups) {
         "<xsd:group ref=\"zeb:Inner\"/></xsd:choice></xsd:group>\n"
         "  <xsd:complexType name=\"FooRequest\"><xsd:sequence><xsd:group ref=\"zeb:Outer\" minOccurs=\"0\"/>"
         "</xsd:sequence><xsd:attributeGroup ref=\"zeb:Seq\"/></xsd:complexType>\n"
+        "  <xsd:complexType name=\"StandardResponse\"/>\n"
         "</xsd:schema>"}},
       {"foo"});
   const std::string& schema = documents.Schema();
