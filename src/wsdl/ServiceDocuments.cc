@@ -160,7 +160,8 @@ std::string ExpandGroups(const std::string& definitions) {
   }
   int budget = 100000;
   for (xmlNode* child = root->children; child; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && !IsGroupDefinition(child)) ExpandReferences(doc.get(), child, groups, &budget);
+    if (child->type == XML_ELEMENT_NODE && !IsGroupDefinition(child))
+      ExpandReferences(doc.get(), child, groups, &budget);
   }
   // Each definition goes, with its comment and the blanks before them.
   std::set<xmlNode*> left;
@@ -195,8 +196,8 @@ std::string MethodElements(const std::vector<std::string>& methods, const Defini
     const std::string request = MethodTypeName(method, "Request");
     if (!isType(request)) throw std::runtime_error("method " + method + " has no type " + request);
     for (const std::string& element : {method, method + "Response"}) {
-      if (defined.count(element)) throw std::runtime_error("method element " + element + " has the name of a " +
-                                                           defined.at(element));
+      if (defined.count(element))
+        throw std::runtime_error("method element " + element + " has the name of a " + defined.at(element));
     }
     std::string response = MethodTypeName(method, "Response");
     if (!isType(response)) response = "StandardResponse";
