@@ -97,8 +97,8 @@ std::string SchemaStart(const char* indent) {
 using Groups = std::map<std::pair<std::string, std::string>, xmlNode*>;  // (kind, name) -> definition
 
 // Points node and its descendants at the root's xsd and zeb declarations, and drops the
-// declarations a copy from elsewhere in the document brought along.
-// Children first: their namespaces may be declared on node, whose declarations go last.
+// declarations a copy from elsewhere in the document brought along (children first: their
+// namespaces may be declared on node).
 void UseRootNamespaces(xmlDoc* doc, xmlNode* node) {
   for (xmlNode* child = node->children; child; child = child->next) {
     if (child->type == XML_ELEMENT_NODE) UseRootNamespaces(doc, child);
