@@ -42,6 +42,7 @@ set(ZEB_SOURCES
   src/zdl/AuditLog.cc
   src/zdl/DatabaseHealth.cc
   src/soap/CXMLElement.cc
+  src/soap/Namespaces.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
   src/soap/XmlDocument.cc

@@ -7,7 +7,6 @@
 #include "builders/CXMLComponentVersionCache.h"
 #include "builders/CXMLDevicePool.h"
 #include "builders/CXMLURLCache.h"
-#include "dispatch/CRequestHandler.h"
 #include "soap/Namespaces.h"
 #include "zdl/CTypeList.h"
 

@@ -1,6 +1,6 @@
 // The base of every method handler: one object per request, made by CreateHandler, Execute
-// called once, destroyed afterwards. It knows the schema location of the answering machine
-// and writes the two standard responses.
+// called once, destroyed afterwards. A handler writes only the content of its response's
+// "return" element; the SOAP layer wraps it in <method>Response with the request's sequence.
 #pragma once
 
 #include <string>
@@ -17,10 +17,6 @@ namespace zdl {
 class CZDLSession;
 }
 
-// This machine's host name as the system reports it, when it has at most 24 characters; else
-// "localhost". Read once per process.
-const std::string& LocalHostName();
-
 class CRequestHandler {
  public:
   explicit CRequestHandler(RequestContext& context);
@@ -28,21 +24,16 @@ class CRequestHandler {
   CRequestHandler(const CRequestHandler&) = delete;
   CRequestHandler& operator=(const CRequestHandler&) = delete;
 
-  // Reads the request element, does the work and appends the response element to body, or
-  // throws. Called exactly once.
-  virtual void Execute(XmlNode request, CXMLElement* body, Sequence sequence) = 0;
-
-  const std::string& GetSchemaLocation() const { return schemaLocation_; }
+  // Reads the request element, does the work and fills result (the response's "return"
+  // element), or throws. Called exactly once.
+  virtual void Execute(XmlNode request, CXMLElement& result) = 0;
 
  protected:
-  // Appends zeb:<responseName> whose return holds the identifier text, or "true" for null.
-  void AddStandardResponse(CXMLElement* body, const std::string& responseName, const zdl::CZDLID& id,
-                           Sequence sequence) const;
-  // Appends zeb:<responseName> whose return receives the children of holder (moved, in order).
-  void AddElementResponse(CXMLElement* body, const std::string& responseName, Sequence sequence,
-                          CXMLElement& holder) const;
-  // Appends the bare zeb:<responseName> element with its attributes; the caller fills it.
-  CXMLElement* AddResponseElement(CXMLElement* body, const std::string& responseName, Sequence sequence) const;
+  // The standard answer of add, update and remove: the identifier text, or "true" for null.
+  static void Return(CXMLElement& result, const zdl::CZDLID& id);
+  // The answer of get methods: the children of holder, moved in order, without those that
+  // write nothing.
+  static void ReturnChildren(CXMLElement& result, CXMLElement& holder);
 
   RequestContext& context() const { return context_; }
   // The request's database session. Throws CZDLException kZDLDatabaseUnavailable when the
@@ -51,7 +42,6 @@ class CRequestHandler {
 
  private:
   RequestContext& context_;
-  std::string schemaLocation_;
 };
 
 }  // namespace zeb

@@ -31,6 +31,11 @@ void AddCodedFault(const std::string& schemaLocation, CXMLElement* body, Request
   AddDetailedFault(schemaLocation, body, method, code, sequence, text);
 }
 
+const std::string& ModuleSchemaLocation() {
+  static const std::string location = kSchemaLocation;
+  return location;
+}
+
 std::string ComErrorText(const CComError& error) {
   return "\n<![CDATA[\nAn error occured during parsing\nMessage: " + error.Description() + "\nSource = " +
          error.Source() + "\nCode meaning = " + error.ErrorMessage() + "\n]]>\n";
@@ -119,13 +124,10 @@ void CSOAPRequest::Process(CXMLElement* root, RequestContext& context) {
 }
 
 void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
-  std::unique_ptr<CRequestHandler> handler;
   Sequence sequence;
   std::string method;
-  auto schemaLocation = [&]() -> const std::string& {
-    static const std::string moduleWide = kSchemaLocation;
-    return handler ? handler->GetSchemaLocation() : moduleWide;
-  };
+  // Faults raised once a method is found name this machine's schema document.
+  const std::string* schemaLocation = &ModuleSchemaLocation();
   try {
     if (!node_) throw CInvalidValueException("No request element found.");
     if (auto value = node_.Attribute("sequence")) sequence = ParseSequence(*value);
@@ -134,18 +136,25 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     if (!FindHandlerFactory(method)) {
       // Most unknown names come from clients probing; answer without unwinding an exception.
       const CUnknownMethodException unknown(method);
-      AddCodedFault(schemaLocation(), body, context, method, unknown.GetCode(), sequence, unknown.what());
+      AddCodedFault(*schemaLocation, body, context, method, unknown.GetCode(), sequence, unknown.what());
       return;
     }
-    handler = CreateHandler(method, context);
-    // The request's reads share one snapshot (a write ends it and takes the write lock).
-    std::optional<zdl::CZDLReadScope> snapshot;
-    if (context.db) snapshot.emplace(*context.db);
-    handler->Execute(node_, body, sequence);
+    std::unique_ptr<CRequestHandler> handler = CreateHandler(method, context);
+    schemaLocation = &HostSchemaLocation();
+    auto result = std::make_unique<CXMLElement>("return");
+    {
+      // The request's reads share one snapshot (a write ends it and takes the write lock).
+      std::optional<zdl::CZDLReadScope> snapshot;
+      if (context.db) snapshot.emplace(*context.db);
+      handler->Execute(node_, *result);
+    }
+    CXMLElement* response = body->AddNewChild("zeb:" + method + "Response");
+    AddZebAttributes(response, *schemaLocation, sequence);
+    response->AdoptChild(std::move(result));
   } catch (const zdl::CZDLException& error) {
-    AddCodedFault(schemaLocation(), body, context, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
+    AddCodedFault(*schemaLocation, body, context, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
   } catch (const CZEBException& error) {
-    AddCodedFault(schemaLocation(), body, context, method, error.GetCode(), sequence, error.what());
+    AddCodedFault(*schemaLocation, body, context, method, error.GetCode(), sequence, error.what());
   } catch (const std::string& text) {
     AddPlainFault(body, context, kClient, text);
   } catch (...) {

@@ -22,7 +22,7 @@ std::string RemovalMethodFor(long deviceClass) {
 
 }  // namespace
 
-void CRemoveDeviceHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRemoveDeviceHandler::Execute(XmlNode request, CXMLElement& result) {
   XmlNode child = request.FirstElementChild();
   if (!child) throw CComError(kComPointer, "Invalid pointer");
   const std::string name = child.Name();
@@ -50,7 +50,7 @@ void CRemoveDeviceHandler::Execute(XmlNode request, CXMLElement* body, Sequence 
   const zdl::CZDLID id = device->GetID();
   devices.Delete();
   devices.Update();
-  AddStandardResponse(body, method_ + "Response", id, sequence);
+  Return(result, id);
 }
 
 }  // namespace zeb

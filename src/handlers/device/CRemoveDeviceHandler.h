@@ -11,7 +11,7 @@ namespace zeb {
 class CRemoveDeviceHandler : public CRequestHandler {
  public:
   CRemoveDeviceHandler(RequestContext& context, const std::string& method) : CRequestHandler(context), method_(method) {}
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   const std::string method_;

@@ -48,18 +48,18 @@ const LineRules kRoutePointLines{true, false, false};
 
 }  // namespace
 
-void CCTIRoutePointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCTIRoutePointHandler::Execute(XmlNode request, CXMLElement& result) {
   const std::string method = request.LocalName();
-  if (method == "addCTIRoutePoint") return Add(request, body, sequence);
-  if (method == "updateCTIRoutePoint") return Update(request, body, sequence);
-  if (method == "removeCTIRoutePoint") return Remove(request, body, sequence);
-  if (method == "getCTIRoutePoint") return Get(request, body, sequence);
+  if (method == "addCTIRoutePoint") return Add(request, result);
+  if (method == "updateCTIRoutePoint") return Update(request, result);
+  if (method == "removeCTIRoutePoint") return Remove(request, result);
+  if (method == "getCTIRoutePoint") return Get(request, result);
   throw CUnknownMethodException(request.Name());
 }
 
 // --- add ---
 
-void CCTIRoutePointHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCTIRoutePointHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <routePointt>");
   zdl::CDeviceList devices(db());
@@ -76,7 +76,7 @@ void CCTIRoutePointHandler::Add(XmlNode request, CXMLElement* body, Sequence seq
   cursor.RequireEnd();
 
   WriteDeviceAndLines(db(), devices, lines);
-  AddStandardResponse(body, "addCTIRoutePointResponse", id, sequence);
+  Return(result, id);
 }
 
 void CCTIRoutePointHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
@@ -130,7 +130,7 @@ void CCTIRoutePointHandler::ReadLinesElement(ElementCursor& cursor, const zdl::C
 
 // --- update ---
 
-void CCTIRoutePointHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCTIRoutePointHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   auto device = FindRoutePoint(cursor, devices,
@@ -154,7 +154,7 @@ void CCTIRoutePointHandler::Update(XmlNode request, CXMLElement* body, Sequence 
   cursor.RequireEnd();
 
   WriteDeviceAndLines(db(), devices, lines);
-  AddStandardResponse(body, "updateCTIRoutePointResponse", id, sequence);
+  Return(result, id);
 }
 
 // --- remove and get ---
@@ -176,7 +176,7 @@ zdl::SmartItemPtr<zdl::CDevice> CCTIRoutePointHandler::FindRoutePoint(ElementCur
   return device;
 }
 
-void CCTIRoutePointHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCTIRoutePointHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id =
@@ -185,10 +185,10 @@ void CCTIRoutePointHandler::Remove(XmlNode request, CXMLElement* body, Sequence 
           ->GetID();
   devices.Delete();
   devices.Update();
-  AddStandardResponse(body, "removeCTIRoutePointResponse", id, sequence);
+  Return(result, id);
 }
 
-void CCTIRoutePointHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCTIRoutePointHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id =
@@ -196,7 +196,7 @@ void CCTIRoutePointHandler::Get(XmlNode request, CXMLElement* body, Sequence seq
           ->GetID();
   CXMLElement holder;
   holder.AddNewChild<CXMLCTIRoutePoint>()->BuildFromDatabase(db(), id, kModeFull);
-  AddElementResponse(body, "getCTIRoutePointResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -15,16 +15,16 @@ constexpr long kClassCTIRoutePoint = 10;
 class CCTIRoutePointHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   // Reads the route point and writes it with its line appearances in one transaction.
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
   // Changes the elements the request names; <lines> replaces the line appearances.
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
   // Answers the routePoint element.
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Get(XmlNode request, CXMLElement& result);
 
   // name .. protocolSide; the product, model and class are required but not stored.
   void ReadIdentity(ElementCursor& cursor, zdl::CDevice& device);

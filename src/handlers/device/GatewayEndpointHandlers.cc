@@ -563,14 +563,14 @@ zdl::CZDLID AddGatewayEndpointDevice(zdl::CZDLSession& session, XmlNode holder) 
   return EndpointReader(session, holder).Add();
 }
 
-void CAddGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CAddGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <name>");
   const zdl::CZDLID id = AddGatewayEndpointDevice(db(), wrapper.node());
-  AddStandardResponse(body, "addGatewayEndpointResponse", id, sequence);
+  Return(result, id);
 }
 
-void CUpdateGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUpdateGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kIdentifyForUpdate);
@@ -598,7 +598,7 @@ void CUpdateGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, 
   cursor.RequireEnd();
 
   WriteGateway(db(), devices, rows);
-  AddStandardResponse(body, "updateGatewayEndpointResponse", device->GetID(), sequence);
+  Return(result, device->GetID());
 }
 
 // The gateway device the request names, or the not-found and not-a-gateway refusals.
@@ -609,22 +609,22 @@ static zdl::SmartItemPtr<zdl::CDevice> FindGateway(ElementCursor& cursor, zdl::C
   return device;
 }
 
-void CRemoveGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRemoveGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();
   devices.Delete();
   devices.Update();
-  AddStandardResponse(body, "removeGatewayEndpointResponse", id, sequence);
+  Return(result, id);
 }
 
-void CGetGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGetGatewayEndpointHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();
   CXMLElement holder;
   CXMLDevice::AddTo(holder, db(), id, kModeFull, context().versionStamp);
-  AddElementResponse(body, "getGatewayEndpointResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

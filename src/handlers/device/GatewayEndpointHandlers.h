@@ -56,7 +56,7 @@ zdl::CZDLID AddGatewayEndpointDevice(zdl::CZDLSession& session, XmlNode holder);
 class CAddGatewayEndpointHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 class CUpdateGatewayEndpointHandler : public CRequestHandler {
@@ -64,7 +64,7 @@ class CUpdateGatewayEndpointHandler : public CRequestHandler {
   using CRequestHandler::CRequestHandler;
   // Changes the device fields the request names, then the fields of its access-kind section;
   // ports are replaced as a whole.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 class CRemoveGatewayEndpointHandler : public CRequestHandler {
@@ -72,14 +72,14 @@ class CRemoveGatewayEndpointHandler : public CRequestHandler {
   using CRequestHandler::CRequestHandler;
   // Removes the gateway device with its access record and ports. A device still in a route
   // group is refused by the library with a message naming the group.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 class CGetGatewayEndpointHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
   // Answers the device element (rendering mode 3) of the gateway.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 }  // namespace zeb

@@ -10,7 +10,7 @@ namespace zeb {
 class CDeviceLoginHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   zdl::CZDLID ReadProfile(ElementCursor& cursor);
@@ -19,13 +19,13 @@ class CDeviceLoginHandler : public CRequestHandler {
 class CDeviceLogoutHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 class CDeviceResetHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 }  // namespace zeb

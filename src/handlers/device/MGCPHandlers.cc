@@ -115,8 +115,8 @@ void DeleteMemberDevices(zdl::CZDLSession& session, const std::string& where, co
 
 }  // namespace
 
-void CMGCPHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  if (method_ == "getMGCP") return Get(request, body, sequence);
+void CMGCPHandler::Execute(XmlNode request, CXMLElement& result) {
+  if (method_ == "getMGCP") return Get(request, result);
   // Rows are written as they are read, since later checks read them back; the request's one
   // transaction makes a refusal part-way undo them all.
   zdl::CZDLTransaction transaction(db());
@@ -143,7 +143,7 @@ void CMGCPHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence
     throw CZEBException("Exception in CMGCPHandler::execute(): invalid command.");
   }
   transaction.Commit();
-  AddStandardResponse(body, method_ + "Response", id, sequence);
+  Return(result, id);
 }
 
 // --- adds ---
@@ -409,12 +409,12 @@ zdl::CZDLID CMGCPHandler::Update(XmlNode request) {
   return id;
 }
 
-void CMGCPHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CMGCPHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kNullGateway);
   CXMLElement holder;
   holder.AddNewChild<CXMLMGCP>()->BuildFromDatabase(db(), id, kModeNames, context().versionStamp);
-  AddElementResponse(body, "getMGCPResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 // --- removals ---

@@ -14,7 +14,7 @@ namespace zeb {
 class CMGCPHandler : public CRequestHandler {
  public:
   CMGCPHandler(RequestContext& context, std::string method) : CRequestHandler(context), method_(std::move(method)) {}
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   zdl::CZDLID AddMGCP(XmlNode request);
@@ -26,7 +26,7 @@ class CMGCPHandler : public CRequestHandler {
   zdl::CZDLID RemoveUnit(XmlNode request);
   zdl::CZDLID RemoveSubunit(XmlNode request);
   zdl::CZDLID RemoveEndpoint(XmlNode request);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Get(XmlNode request, CXMLElement& result);
 
   // The gateway's header fields of addMGCP, from domainName to the node group.
   void ReadHeader(ElementCursor& cursor, zdl::CMGCP& gateway);

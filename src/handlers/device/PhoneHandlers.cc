@@ -147,7 +147,7 @@ void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpda
 
 // --- addPhone ---
 
-void CAddPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CAddPhoneHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newPhone>");
   zdl::CDeviceList devices(db());
@@ -165,7 +165,7 @@ void CAddPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequ
   cursor.RequireEnd();
 
   WriteDevice(db(), devices, children);
-  AddStandardResponse(body, "addPhoneResponse", id, sequence);
+  Return(result, id);
 }
 
 void CAddPhoneHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
@@ -260,7 +260,7 @@ void CAddPhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevi
 
 // --- updatePhone ---
 
-void CUpdatePhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUpdatePhoneHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kIdentifyDevice);
@@ -285,7 +285,7 @@ void CUpdatePhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence s
   cursor.RequireEnd();
 
   WriteDevice(db(), devices, children);
-  AddStandardResponse(body, "updatePhoneResponse", device->GetID(), sequence);
+  Return(result, device->GetID());
 }
 
 void CUpdatePhoneHandler::ReadReferences(ElementCursor& cursor, zdl::CDevice& device) {
@@ -349,7 +349,7 @@ void CUpdatePhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CD
 
 // --- getPhone ---
 
-void CGetPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGetPhoneHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.RequireNotNull("NULL element found.  Expecting a device Id or Name.");
   CXMLElement holder;
@@ -366,7 +366,7 @@ void CGetPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequ
   } else {
     cursor.ThrowFound("<phoneName> or <phoneId>.");
   }
-  AddElementResponse(body, "getPhoneResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -11,7 +11,7 @@ class CAddPhoneHandler : public CRequestHandler {
   using CRequestHandler::CRequestHandler;
   // Reads <newPhone> and writes the phone with its line appearances, speed dials, add-on
   // modules, phone-service settings and subscribed services in one transaction.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   void ReadIdentity(ElementCursor& cursor, zdl::CDevice& device);
@@ -29,7 +29,7 @@ class CUpdatePhoneHandler : public CRequestHandler {
   using CRequestHandler::CRequestHandler;
   // Changes the elements the request names; lines, speed dials, add-on modules and services
   // are replaced as a whole.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   void ReadReferences(ElementCursor& cursor, zdl::CDevice& device);
@@ -41,7 +41,7 @@ class CGetPhoneHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
   // Answers the phone element (rendering mode 1) of the phone named by <phoneId> or <phoneName>.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 // --- pieces the device profile handlers share ---

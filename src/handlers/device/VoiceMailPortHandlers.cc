@@ -31,18 +31,18 @@ const LineRules kPortLines{true, false, false};
 
 }  // namespace
 
-void CVoiceMailPortHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CVoiceMailPortHandler::Execute(XmlNode request, CXMLElement& result) {
   const std::string method = request.LocalName();
-  if (method == "addVoiceMailPort") return Add(request, body, sequence);
-  if (method == "updateVoiceMailPort") return Update(request, body, sequence);
-  if (method == "removeVoiceMailPort") return Remove(request, body, sequence);
-  if (method == "getVoiceMailPort") return Get(request, body, sequence);
+  if (method == "addVoiceMailPort") return Add(request, result);
+  if (method == "updateVoiceMailPort") return Update(request, result);
+  if (method == "removeVoiceMailPort") return Remove(request, result);
+  if (method == "getVoiceMailPort") return Get(request, result);
   throw CUnknownMethodException(request.Name());
 }
 
 // --- add ---
 
-void CVoiceMailPortHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CVoiceMailPortHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <voiceMailPort>");
   zdl::CDeviceList devices(db());
@@ -59,7 +59,7 @@ void CVoiceMailPortHandler::Add(XmlNode request, CXMLElement* body, Sequence seq
   ReadLines(db(), cursor.node(), id, lines, kPortLines);
 
   WriteDeviceAndLines(db(), devices, lines);
-  AddStandardResponse(body, "addVoiceMailPortResponse", id, sequence);
+  Return(result, id);
 }
 
 void CVoiceMailPortHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
@@ -95,7 +95,7 @@ void CVoiceMailPortHandler::ReadReferences(ElementCursor& cursor, zdl::CDevice& 
 
 // --- update ---
 
-void CVoiceMailPortHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CVoiceMailPortHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   auto device = FindPort(cursor, devices, kIdentifyForUpdate);
@@ -121,7 +121,7 @@ void CVoiceMailPortHandler::Update(XmlNode request, CXMLElement* body, Sequence 
   }
 
   WriteDeviceAndLines(db(), devices, lines);
-  AddStandardResponse(body, "updateVoiceMailPortResponse", id, sequence);
+  Return(result, id);
 }
 
 void CVoiceMailPortHandler::ReadUpdateReferences(ElementCursor& cursor, zdl::CDevice& device) {
@@ -141,22 +141,22 @@ zdl::SmartItemPtr<zdl::CDevice> CVoiceMailPortHandler::FindPort(ElementCursor& c
   return device;
 }
 
-void CVoiceMailPortHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CVoiceMailPortHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindPort(cursor, devices, kIdentifyPort)->GetID();
   devices.Delete();
   devices.Update();
-  AddStandardResponse(body, "removeVoiceMailPortResponse", id, sequence);
+  Return(result, id);
 }
 
-void CVoiceMailPortHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CVoiceMailPortHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindPort(cursor, devices, kIdentifyPort)->GetID();
   CXMLElement holder;
   holder.AddNewChild<CXMLVoiceMailPort>()->BuildFromDatabase(db(), id, kModeFull, context().versionStamp);
-  AddElementResponse(body, "getVoiceMailPortResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

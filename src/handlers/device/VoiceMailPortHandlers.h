@@ -15,16 +15,16 @@ constexpr long kClassVoiceMailPort = 8;
 class CVoiceMailPortHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   // Reads <voiceMailPort> and writes the port with its line appearances in one transaction.
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
   // Changes the elements the request names; <line> replaces the port's line appearances.
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
   // Answers the voiceMailPort element (rendering mode 3).
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Get(XmlNode request, CXMLElement& result);
 
   // name .. protocolSide of an add request; the product, model and class are not stored.
   void ReadIdentity(ElementCursor& cursor, zdl::CDevice& device);

@@ -5,12 +5,12 @@
 
 namespace zeb {
 
-void CCallParkHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallParkHandler::Execute(XmlNode request, CXMLElement& result) {
   const std::string method = request.LocalName();
-  if (method == "addCallPark") return Add(request, body, sequence);
-  if (method == "updateCallPark") return Update(request, body, sequence);
-  if (method == "removeCallPark") return Remove(request, body, sequence);
-  if (method == "getCallPark") return Get(request, body, sequence);
+  if (method == "addCallPark") return Add(request, result);
+  if (method == "updateCallPark") return Update(request, result);
+  if (method == "removeCallPark") return Remove(request, result);
+  if (method == "getCallPark") return Get(request, result);
   throw CUnknownMethodException(request.Name());
 }
 
@@ -36,7 +36,7 @@ void CCallParkHandler::ReadNode(const ElementCursor& cursor, zdl::CDialcoreCallP
   map->PutNumPlanID(park);
 }
 
-void CCallParkHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallParkHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <callPark>");
   zdl::CNumPlanList list(db());
@@ -55,10 +55,10 @@ void CCallParkHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence
   list.Update();
   maps.Update();
   transaction.Commit();
-  AddStandardResponse(body, "addCallParkResponse", park->GetID(), sequence);
+  Return(result, park->GetID());
 }
 
-void CCallParkHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallParkHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   LookupCallPark(cursor, list, "Found NULL, expecting <pattern> or <uuid>", "Call Park not found.");
@@ -76,10 +76,10 @@ void CCallParkHandler::Update(XmlNode request, CXMLElement* body, Sequence seque
   cursor.RequireEnd();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, "updateCallParkResponse", park->GetID(), sequence);
+  Return(result, park->GetID());
 }
 
-void CCallParkHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallParkHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   LookupCallPark(cursor, list, "Found NULL, expecting <uuid> or <pattern>",
@@ -93,17 +93,17 @@ void CCallParkHandler::Remove(XmlNode request, CXMLElement* body, Sequence seque
   list.Delete();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, "removeCallParkResponse", id, sequence);
+  Return(result, id);
 }
 
-void CCallParkHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallParkHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   LookupCallPark(cursor, list, "Found NULL, expecting <uuid> or <pattern>",
                  "The specified Call Park was not found.");
   CXMLElement holder;
   holder.AddNewChild<CXMLCallPark>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID());
-  AddElementResponse(body, "getCallParkResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -12,7 +12,7 @@ namespace zeb {
 class CCallParkHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  protected:
   // Reads the identification and selects the call park number into list; throws notFound or
@@ -21,10 +21,10 @@ class CCallParkHandler : public CRequestHandler {
                               const std::string& notFound);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
   // Adds to maps the node map the "dialcoreId" or "dialcoreName" element under the cursor
   // gives; idWording is the missing-value wording of "dialcoreId". Does not advance.
   void ReadNode(const ElementCursor& cursor, zdl::CDialcoreCallParkMapList& maps, const zdl::CZDLID& park,

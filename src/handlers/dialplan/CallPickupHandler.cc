@@ -5,12 +5,12 @@
 
 namespace zeb {
 
-void CCallPickupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallPickupHandler::Execute(XmlNode request, CXMLElement& result) {
   const std::string method = request.LocalName();
-  if (method == "addCallPickupGroup") return Add(request, body, sequence);
-  if (method == "updateCallPickupGroup") return Update(request, body, sequence);
-  if (method == "removeCallPickupGroup") return Remove(request, body, sequence);
-  if (method == "getCallPickupGroup") return Get(request, body, sequence);
+  if (method == "addCallPickupGroup") return Add(request, result);
+  if (method == "updateCallPickupGroup") return Update(request, result);
+  if (method == "removeCallPickupGroup") return Remove(request, result);
+  if (method == "getCallPickupGroup") return Get(request, result);
   throw CUnknownMethodException(request.Name());
 }
 
@@ -20,7 +20,7 @@ void CCallPickupHandler::LookupCallPickup(ElementCursor& cursor, zdl::CNumPlanLi
   RequireNumPlan(list, kUsageCallPickup, notFound, "The NumPlan specified is not a Call Pickup.");
 }
 
-void CCallPickupHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallPickupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <callPickup>");
   zdl::CNumPlanList list(db());
@@ -31,10 +31,10 @@ void CCallPickupHandler::Add(XmlNode request, CXMLElement* body, Sequence sequen
   ReadNumberHead(cursor, *group);
   ReadOptionalPartition(cursor, db(), *group);
   list.Update();
-  AddStandardResponse(body, "addCallPickupGroupResponse", group->GetID(), sequence);
+  Return(result, group->GetID());
 }
 
-void CCallPickupHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallPickupHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   LookupCallPickup(cursor, list, "Found NULL, expecting <pattern> or <uuid>", "Call Pickup not found.");
@@ -42,10 +42,10 @@ void CCallPickupHandler::Update(XmlNode request, CXMLElement* body, Sequence seq
   ReadNumberChanges(cursor, db(), *group);
   cursor.RequireEnd();
   list.Update();
-  AddStandardResponse(body, "updateCallPickupGroupResponse", group->GetID(), sequence);
+  Return(result, group->GetID());
 }
 
-void CCallPickupHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallPickupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   LookupCallPickup(cursor, list, "Found NULL, expecting <uuid> or <pattern>",
@@ -53,17 +53,17 @@ void CCallPickupHandler::Remove(XmlNode request, CXMLElement* body, Sequence seq
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeCallPickupGroupResponse", id, sequence);
+  Return(result, id);
 }
 
-void CCallPickupHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCallPickupHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   LookupCallPickup(cursor, list, "Found NULL, expecting <uuid> or <pattern>",
                    "The specified Call Pickup Group was not found.");
   CXMLElement holder;
   holder.AddNewChild<CXMLCallPickup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID());
-  AddElementResponse(body, "getCallPickupGroupResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

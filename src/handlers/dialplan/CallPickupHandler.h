@@ -11,7 +11,7 @@ namespace zeb {
 class CCallPickupHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  protected:
   // Reads the identification and selects the pickup group into list; throws notFound or the
@@ -20,10 +20,10 @@ class CCallPickupHandler : public CRequestHandler {
                                 const std::string& notFound);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 };
 
 }  // namespace zeb

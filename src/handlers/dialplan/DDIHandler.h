@@ -11,13 +11,13 @@ namespace zeb {
 class CDDIHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
   // Replaces the members of ddi by the children of "members"; each tag must be of dial plan plan.
   void ReadMembers(const zdl::CZDLID& ddi, const zdl::CZDLID& plan, zdl::CDigitDiscardInstructionMemberList& members,
                    XmlNode element);

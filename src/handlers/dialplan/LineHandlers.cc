@@ -66,7 +66,7 @@ void ReadCallForward(ElementCursor& cursor, zdl::CNumPlan& line, const ForwardSe
 
 // --- addLine ---
 
-void CAddLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CAddLineHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newLine>");
   zdl::CNumPlanList list(db());
@@ -88,7 +88,7 @@ void CAddLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence seque
   ReadUseFullyQualCallingPartyNum(cursor);
   ReadVoiceMailProfile(cursor);
   list.Update();
-  AddStandardResponse(body, "addLineResponse", line_->GetID(), sequence);
+  Return(result, line_->GetID());
 }
 
 void CAddLineHandler::ReadPattern(ElementCursor& cursor) {
@@ -190,7 +190,7 @@ void CAddLineHandler::ReadVoiceMailProfile(ElementCursor& cursor) {
 
 // --- updateLine ---
 
-void CUpdateLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUpdateLineHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   IdentifyNumPlan(cursor, db(), list, {"Found NULL, expecting <pattern> or <uuid>", false, false});
@@ -200,7 +200,7 @@ void CUpdateLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   ReadSettings(cursor, *line);
   cursor.RequireEnd();
   list.Update();
-  AddStandardResponse(body, "updateLineResponse", line->GetID(), sequence);
+  Return(result, line->GetID());
 }
 
 void CUpdateLineHandler::ReadChanges(ElementCursor& cursor, zdl::CNumPlan& line) {
@@ -237,7 +237,7 @@ void CUpdateLineHandler::ReadSettings(ElementCursor& cursor, zdl::CNumPlan& line
 
 // --- removeLine, getLine ---
 
-void CRemoveLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRemoveLineHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   IdentifyNumPlan(cursor, db(), list, kLineIdentification);
@@ -246,10 +246,10 @@ void CRemoveLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeLineResponse", id, sequence);
+  Return(result, id);
 }
 
-void CGetLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGetLineHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CZDLID id;
   if (cursor.Is("uuid")) {
@@ -264,7 +264,7 @@ void CGetLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence seque
   }
   CXMLElement holder;
   holder.AddNewChild<CXMLNPDirectoryNumber>()->BuildFromDatabase(db(), id);
-  AddElementResponse(body, "getLineResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

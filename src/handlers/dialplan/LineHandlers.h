@@ -34,7 +34,7 @@ class CLineHandler : public CRequestHandler {
 class CAddLineHandler : public CLineHandler {
  public:
   using CLineHandler::CLineHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  protected:
   void ReadPattern(ElementCursor& cursor) override;
@@ -61,7 +61,7 @@ class CAddLineHandler : public CLineHandler {
 class CUpdateLineHandler : public CLineHandler {
  public:
   using CLineHandler::CLineHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   void ReadChanges(ElementCursor& cursor, zdl::CNumPlan& line);
@@ -71,13 +71,13 @@ class CUpdateLineHandler : public CLineHandler {
 class CRemoveLineHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 class CGetLineHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 }  // namespace zeb

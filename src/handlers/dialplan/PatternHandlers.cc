@@ -6,13 +6,11 @@
 namespace zeb {
 
 const PatternKind kTranslationPattern{kUsageTranslation,
-                                      "TransPattern",
                                       "Translation Pattern not found.",
                                       "The specified tranlsation pattern was not found.",
                                       "The specified translation pattern was not found.",
                                       "The NumPlan specified is not a Translation Pattern."};
 const PatternKind kRoutePattern{kUsageRoute,
-                                "RoutePattern",
                                 "Route Pattern not found.",
                                 "The specified route pattern was not found.",
                                 "The specified Route Pattern was not found.",
@@ -104,13 +102,9 @@ void CPatternHandler::SelectPattern(ElementCursor& cursor, zdl::CNumPlanList& li
   RequireNumPlan(list, kind_.usage, notFound, kind_.wrongUsage);
 }
 
-std::string CPatternHandler::ResponseName(const char* verb) const {
-  return std::string(verb) + kind_.methodSuffix + "Response";
-}
-
 // --- add ---
 
-void CAddPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CAddPatternHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newPattern>");
   zdl::CNumPlanList list(db());
@@ -131,7 +125,7 @@ void CAddPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   list.Update();
   if (maps.Count() > 0) maps.Update();
   transaction.Commit();
-  AddStandardResponse(body, ResponseName("add"), pattern->GetID(), sequence);
+  Return(result, pattern->GetID());
 }
 
 void CAddPatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
@@ -211,7 +205,7 @@ void CAddPatternHandler::ReadRouteTail(ElementCursor& cursor, zdl::CNumPlan& pat
 
 // --- update ---
 
-void CUpdatePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUpdatePatternHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <pattern> or <uuid>", kind().updateNotFound);
@@ -233,7 +227,7 @@ void CUpdatePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence
   cursor.RequireEnd();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, ResponseName("update"), pattern->GetID(), sequence);
+  Return(result, pattern->GetID());
 }
 
 std::string CUpdatePatternHandler::TranslationOnly(const char* notFound) const {
@@ -298,7 +292,7 @@ void CUpdatePatternHandler::ReadDestination(ElementCursor& cursor, const zdl::CZ
 
 // --- remove, get ---
 
-void CRemovePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRemovePatternHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <uuid> or <pattern>", kind().removeNotFound);
@@ -313,10 +307,10 @@ void CRemovePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence
   list.Delete();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, ResponseName("remove"), id, sequence);
+  Return(result, id);
 }
 
-void CGetPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGetPatternHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <uuid> or <pattern>", kind().getNotFound);
@@ -327,7 +321,7 @@ void CGetPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   } else {
     holder.AddNewChild<CXMLTranslationPattern>()->BuildFromDatabase(db(), id);
   }
-  AddElementResponse(body, ResponseName("get"), sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -9,10 +9,9 @@
 
 namespace zeb {
 
-// What tells the two kinds apart: usage, method names and messages.
+// What tells the two kinds apart: usage and messages.
 struct PatternKind {
   long usage;
-  const char* methodSuffix;    // "TransPattern" or "RoutePattern"
   const char* updateNotFound;  // the empty-selection messages of update, remove and get
   const char* removeNotFound;
   const char* getNotFound;
@@ -36,7 +35,6 @@ class CPatternHandler : public CRequestHandler {
   // Looks the pattern up and checks that it is one of this kind (notFound, kind().wrongUsage).
   void SelectPattern(ElementCursor& cursor, zdl::CNumPlanList& list, const std::string& nullText,
                      const std::string& notFound);
-  std::string ResponseName(const char* verb) const;
   const PatternKind& kind() const { return kind_; }
 
  private:
@@ -46,7 +44,7 @@ class CPatternHandler : public CRequestHandler {
 class CAddPatternHandler : public CPatternHandler {
  public:
   using CPatternHandler::CPatternHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   // Positions 1 to 4 (pattern, description, usage, partition), then 5 to 16.
@@ -59,7 +57,7 @@ class CAddPatternHandler : public CPatternHandler {
 class CUpdatePatternHandler : public CPatternHandler {
  public:
   using CPatternHandler::CPatternHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
   void ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern);
@@ -73,13 +71,13 @@ class CUpdatePatternHandler : public CPatternHandler {
 class CRemovePatternHandler : public CPatternHandler {
  public:
   using CPatternHandler::CPatternHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 class CGetPatternHandler : public CPatternHandler {
  public:
   using CPatternHandler::CPatternHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 };
 
 // The method table's classes.

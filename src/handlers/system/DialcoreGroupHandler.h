@@ -12,13 +12,13 @@ namespace zeb {
 class CDialcoreGroupHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Execute(XmlNode request, CXMLElement& result) override;
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
   // Replaces the members of group in members by the children of the "members" element.
   void ReadMembers(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members, XmlNode element);
   void ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,

@@ -1,6 +1,6 @@
 // The read-only list and count methods: listPhoneByName, listPhoneByDescription,
 // listUserByName, listRoutePlanByType, listRoutePartitionByName, listCSSByName and
-// getNumDevices. Each builds its response element itself; an empty result is an empty return.
+// getNumDevices. An empty result is an empty return.
 #pragma once
 
 #include "dispatch/CRequestHandler.h"
@@ -11,7 +11,7 @@ namespace zeb {
   class Class : public CRequestHandler {                                         \
    public:                                                                       \
     using CRequestHandler::CRequestHandler;                                      \
-    void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override; \
+    void Execute(XmlNode request, CXMLElement& result) override; \
   };
 ZEB_LIST_HANDLER(CListPhoneByNameHandler)
 ZEB_LIST_HANDLER(CListPhoneByDescriptionHandler)

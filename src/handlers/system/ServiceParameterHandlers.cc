@@ -62,7 +62,7 @@ void CheckDirectoryChange(zdl::CZDLSession& session, const std::string& name, co
 
 }  // namespace
 
-void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("nodeName", "<nodeName>", "Found NULL, expecting <nodeName>");
   const std::string nodeName = RequireValue(cursor.node(), ValueWording::kMustContain);
@@ -79,10 +79,10 @@ void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement* body, 
     param->AddChild("name", parameter->GetParamName());
     param->AddChild("value", zdl::IsSecretParameter(parameter->GetParamName()) ? "" : parameter->GetParamValue());
   }
-  AddElementResponse(body, "listServiceParametersResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
-void CServiceParameterHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CServiceParameterHandler::Execute(XmlNode request, CXMLElement& result) {
   if (method_ != "getServiceParameter" && method_ != "updateServiceParameter") {
     throw CUnknownMethodException(request.Name());
   }
@@ -90,9 +90,9 @@ void CServiceParameterHandler::Execute(XmlNode request, CXMLElement* body, Seque
   zdl::CProcessConfigList parameters(db());
   SelectParameter(cursor, parameters);
   if (method_ == "getServiceParameter") {
-    Get(parameters, body, sequence);
+    Get(parameters, result);
   } else {
-    Update(cursor, parameters, body, sequence);
+    Update(cursor, parameters, result);
   }
 }
 
@@ -123,14 +123,13 @@ void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProc
   if (!zdl::FindByParamName(list, which.value)) ThrowNotFound(kNotFound);
 }
 
-void CServiceParameterHandler::Get(zdl::CProcessConfigList& list, CXMLElement* body, Sequence sequence) {
+void CServiceParameterHandler::Get(zdl::CProcessConfigList& list, CXMLElement& result) {
   CXMLElement holder;
   holder.AddNewChild<CXMLServiceParameter>()->BuildFromDatabase(db(), *list.GetCurrentItem());
-  AddElementResponse(body, "getServiceParameterResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
-void CServiceParameterHandler::Update(ElementCursor& cursor, zdl::CProcessConfigList& list, CXMLElement* body,
-                                      Sequence sequence) {
+void CServiceParameterHandler::Update(ElementCursor& cursor, zdl::CProcessConfigList& list, CXMLElement& result) {
   cursor.Expect("newValue", "<newValue>", "Found NULL, expecting <newValue>");
   auto parameter = list.GetCurrentItem();
   const std::string name = parameter->GetParamName();
@@ -145,7 +144,7 @@ void CServiceParameterHandler::Update(ElementCursor& cursor, zdl::CProcessConfig
   }
   parameter->PutParamValue(secret ? key.Seal(name, value) : value);
   list.Update();
-  AddStandardResponse(body, "updateServiceParameterResponse", parameter->GetID(), sequence);
+  Return(result, parameter->GetID());
 }
 
 }  // namespace zeb
