@@ -157,7 +157,8 @@ void ReadPort(zdl::CZDLSession& session, XmlNode element, const zdl::CZDLID& dev
   if (!element.HasAttributes()) throw CUnexpectedNodeException("No \"portNumber\" attribute found in <port>.");
   auto number = AttributeOf(element, "portNumber");
   if (!number) throw CUnexpectedNodeException("The <port> element requires an portNumber attribute.");
-  const CGenericGatewayPort port = ports.Insert(device, ParseLong(*number));
+  const long portNumber = ParseLong(*number);
+  const CGenericGatewayPort port = ports.Insert(device, portNumber);
   const bool analog = port.IsAnalog();
 
   ElementCursor cursor = ElementCursor::Enter(element);
@@ -165,6 +166,7 @@ void ReadPort(zdl::CZDLSession& session, XmlNode element, const zdl::CZDLID& dev
   ReadFinalDigits(cursor, port.Item());
   if (cursor.Is("line")) {
     ReadLine(session, cursor, device, lines, LineRules{true, false, false});
+    lines.GetCurrentItem()->PutPortNum(portNumber);
     cursor.Advance();
   }
   if (analog) {
