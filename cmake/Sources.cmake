@@ -36,6 +36,7 @@ set(ZEB_SOURCES
   src/zdl/directory/LdapConnection.cc
   src/zdl/directory/LdapDirectory.cc
   src/zdl/directory/DirectorySetup.cc
+  src/zdl/directory/DirectorySignIn.cc
   src/zdl/Base64.cc
   src/zdl/SecretKey.cc
   src/zdl/CopyDatabase.cc
@@ -107,6 +108,7 @@ set(ZEB_SOURCES
   src/extension/RefusalResponses.cc
   src/extension/TraceLog.cc
   src/extension/AuditTrail.cc
+  src/extension/AccessGate.cc
   src/extension/VersionStamp.cc
   src/extension/CQuillonExtension.cc
   src/wsdl/ServiceDocuments.cc
@@ -130,6 +132,7 @@ set(ZEB_SCHEMA_FRAGMENTS
 
 set(ZEB_SERVER_SOURCES
   src/server/AdminListener.cc
+  src/server/AccessPolicy.cc
   src/server/AuditPruner.cc
   src/server/AuthFile.cc
   src/server/Authenticator.cc
@@ -139,6 +142,7 @@ set(ZEB_SERVER_SOURCES
   src/server/HttpHost.cc
   src/server/WorkerPool.cc
   src/server/FailureThrottle.cc
+  src/server/GroupFile.cc
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
   src/server/Metrics.cc
@@ -158,6 +162,7 @@ set(ZEB_TEST_SOURCES
   tests/soap/SecretMask_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
+  tests/extension/AccessGate_test.cc
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/GroupCommit_test.cc
   tests/zdl/CXMLParse_test.cc
@@ -185,10 +190,12 @@ set(ZEB_TEST_SOURCES
   tests/e2e/TwoNodes_e2e_test.cc
   tests/e2e/TlsConnection.cc
   tests/e2e/Secure_e2e_test.cc
+  tests/e2e/Access_e2e_test.cc
   tests/server/BasicCredentials_test.cc
   tests/server/AuthFile_test.cc
   tests/server/FailureThrottle_test.cc
   tests/server/Authenticator_test.cc
+  tests/server/GroupFile_test.cc
   tests/server/ListenAddress_test.cc
   tests/server/ConnectionRegistry_test.cc
   tests/e2e/DeviceTest.cc

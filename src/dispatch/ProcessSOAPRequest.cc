@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "dispatch/MethodGate.h"
 #include "dispatch/MethodTable.h"
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
@@ -139,6 +140,14 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
       const CUnknownMethodException unknown(method);
       AddCodedFault(*schemaLocation, body, context, method, unknown.GetCode(), sequence, unknown.what());
       return;
+    }
+    if (context.gate) {
+      if (std::optional<AccessRefusal> refusal = context.gate->Admit(*entry)) {
+        context.accessStatus = refusal->status;
+        context.retryAfter = refusal->retryAfter;
+        AddPlainFault(body, context, kClient, refusal->text);
+        return;
+      }
     }
     schemaLocation = &HostSchemaLocation();
     auto result = std::make_unique<CXMLElement>("return");

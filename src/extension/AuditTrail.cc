@@ -1,5 +1,8 @@
 #include "extension/AuditTrail.h"
 
+#include <exception>
+#include <iostream>
+
 #include "soap/SecretMask.h"
 #include "zdl/AuditLog.h"
 #include "zdl/Schema.h"
@@ -30,6 +33,59 @@ void AuditTrail::BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& ta
   row.request = MaskSecrets(requestText_, context_.secretValue);
   zdl::AppendAuditRow(session, row);
   written_ = true;
+}
+
+RefusalAudit::RefusalAudit(std::function<zdl::CZDLSession*()> session)
+    : session_(std::move(session)), thread_([this] { Loop(); }) {}
+
+RefusalAudit::~RefusalAudit() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
+}
+
+void RefusalAudit::Record(zdl::AuditRow row) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queued_.size() < kMaxQueued) {
+      queued_.push_back(std::move(row));
+      wake_.notify_one();
+      return;
+    }
+  }
+  std::cerr << "zebd: audit row of a refused " + row.method + " by '" + row.user + "' dropped: " +
+                   std::to_string(kMaxQueued) + " rows are waiting to be written\n"
+            << std::flush;
+}
+
+void RefusalAudit::Loop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stop_ || !queued_.empty(); });
+    if (queued_.empty()) return;
+    std::deque<zdl::AuditRow> rows;
+    rows.swap(queued_);
+    lock.unlock();
+    Write(rows);
+    lock.lock();
+  }
+}
+
+void RefusalAudit::Write(std::deque<zdl::AuditRow>& rows) {
+  try {
+    zdl::CZDLSession* session = session_();
+    if (!session) return;
+    zdl::CZDLTransaction transaction(*session);
+    for (const zdl::AuditRow& row : rows) zdl::AppendAuditRow(*session, row);
+    transaction.Commit();
+  } catch (const std::exception& e) {
+    std::cerr << "zebd: " + std::to_string(rows.size()) + " audit rows of refused attempts not written: " +
+                     e.what() + "\n"
+              << std::flush;
+  }
 }
 
 }  // namespace zeb

@@ -6,11 +6,17 @@
 // one row, with its first commit.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "soap/RequestContext.h"
+#include "zdl/AuditLog.h"
 #include "zdl/CZDLSession.h"
 
 namespace zeb {
@@ -41,6 +47,35 @@ class AuditTrail : public zdl::CommitHook {
   const RequestOrigin& origin_;
   const std::string& requestText_;
   bool written_ = false;
+};
+
+// Writes the audit rows of refused attempts (AuditRow::refusal), apart from the requests: a
+// thread of its own appends what is queued, in one transaction per batch, so that a refusal is
+// answered without waiting for the database. At most kMaxQueued rows wait; past that a row is
+// dropped and said so on stderr. Thread-safe.
+class RefusalAudit {
+ public:
+  static constexpr std::size_t kMaxQueued = 1000;
+
+  // session returns the calling thread's database session (the writer calls it on its thread).
+  explicit RefusalAudit(std::function<zdl::CZDLSession*()> session);
+  // Writes what is queued, then ends the thread.
+  ~RefusalAudit();
+  RefusalAudit(const RefusalAudit&) = delete;
+  RefusalAudit& operator=(const RefusalAudit&) = delete;
+
+  void Record(zdl::AuditRow row);
+
+ private:
+  void Loop();
+  void Write(std::deque<zdl::AuditRow>& rows);
+
+  const std::function<zdl::CZDLSession*()> session_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<zdl::AuditRow> queued_;  // guarded by mutex_
+  bool stop_ = false;                 // guarded by mutex_
+  std::thread thread_;
 };
 
 }  // namespace zeb

@@ -51,6 +51,14 @@ int RefusalStatus(Refusal refusal) {
   return 0;
 }
 
+// The status line and headers of a method refused to its caller, up to the body's length.
+std::string AccessRefusalHeaderPrefix(int status, long retryAfter) {
+  if (status == 429)
+    return "HTTP/1.1 429 Too Many Requests\r\nRetry-After: " + std::to_string(retryAfter) +
+           "\r\nContent-Type: text/xml\r\nContent-Length: ";
+  return "HTTP/1.1 403 Forbidden\r\nContent-Type: text/xml\r\nContent-Length: ";
+}
+
 void Write(EXTENSION_CONTROL_BLOCK* ecb, const char* bytes, std::size_t length) {
   DWORD size = static_cast<DWORD>(length);
   if (ecb->WriteClient) ecb->WriteClient(ecb->ConnID, bytes, &size, 0);
@@ -72,6 +80,7 @@ CQuillonExtension::CQuillonExtension(const ExtensionOptions& options)
       options_(options),
       trace_(options.traceDir) {
   trace_.CreateDirectory();
+  if (options_.audit && options_.session) refusalAudit_ = std::make_unique<RefusalAudit>(options_.session);
 }
 
 CQuillonExtension::~CQuillonExtension() { trace_.CloseTraceLog(); }
@@ -96,6 +105,18 @@ BOOL CQuillonExtension::TerminateExtension(DWORD) { return kTrue; }
 void CQuillonExtension::Refuse(EXTENSION_CONTROL_BLOCK* ecb, Refusal which, std::string* responseText) const {
   *responseText = RefusalResponse(which);
   Write(ecb, responseText->data(), responseText->size());
+}
+
+std::optional<AccessGate> CQuillonExtension::GateFor(EXTENSION_CONTROL_BLOCK* ecb, const RequestOrigin& origin) {
+  const std::string role = ServerVariable(ecb, kRoleVariable);
+  const std::optional<RateLimit> all = RateLimit::Parse(ServerVariable(ecb, kRateLimitVariable));
+  const std::optional<RateLimit> writes = RateLimit::Parse(ServerVariable(ecb, kWriteRateLimitVariable));
+  if (role.empty() && !all && !writes) return std::nullopt;
+  // A role the extension does not know allows nothing.
+  std::optional<Role> granted;
+  if (!role.empty()) granted = ParseRole(role).value_or(Role::kNone);
+  return std::optional<AccessGate>(std::in_place, origin.clientUser, origin.clientAddress, granted, all, writes,
+                                   limiter_);
 }
 
 int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
@@ -135,11 +156,18 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       if (options_.session) context.db = options_.session();
       std::optional<AuditTrail> audit;
       if (options_.audit) audit.emplace(context, origin, requestText);
+      std::optional<AccessGate> gate = GateFor(ecb, origin);
+      if (gate) context.gate = &*gate;
       const long length = ProcessSOAPRequest(requestText.c_str(), buffer, context);
-      const std::string header = successHeaderPrefix_ + std::to_string(length) + "\r\n\r\n";
+      const std::string header =
+          (context.accessStatus ? AccessRefusalHeaderPrefix(context.accessStatus, context.retryAfter)
+                                : successHeaderPrefix_) +
+          std::to_string(length) + "\r\n\r\n";
       Write(ecb, header.data(), header.size());
       Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
       responseText = std::move(buffer.str());
+      // A refusal's trace record shows its status line, as the front end's own refusals do.
+      if (context.accessStatus) responseText.insert(0, header);
       // The client gets its bytes as they are; the trace file never holds a secret. The handler
       // says when a new value is secret; a request that names a secret parameter but never got as
       // far as reading it says so by its text.
@@ -149,6 +177,18 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     }
   }
   if (refused) Refuse(ecb, refusal, &responseText);
+  if (context.accessStatus == 403 && refusalAudit_) {
+    zdl::AuditRow row;
+    row.timeMicros = zdl::NowMicros();
+    row.node = origin.node;
+    row.requestId = origin.requestId;
+    row.user = origin.clientUser;
+    row.clientAddress = origin.clientAddress;
+    row.method = context.method;
+    row.request = requestText;  // masked above
+    row.refusal = "forbidden";
+    refusalAudit_->Record(std::move(row));
+  }
   RequestSummary summary;
   summary.traceBytes = trace_.WriteTraceRecord(requestText, origin.requestId, requestTime, responseText,
                                                TraceField(origin.clientAddress), TraceField(origin.clientUser));
@@ -156,6 +196,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     summary.method = context.method;
     summary.faultCode = context.faultCode;
     summary.refusalStatus = refused ? RefusalStatus(refusal) : 0;
+    summary.accessStatus = context.accessStatus;
     summary.elapsed = std::chrono::steady_clock::now() - started;
     options_.observer(summary);
   }

@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "extension/AccessGate.h"
+#include "extension/AuditTrail.h"
 #include "extension/ExtensionControlBlock.h"
 #include "extension/RefusalResponses.h"
 #include "extension/TraceLog.h"
@@ -25,6 +28,7 @@ struct RequestSummary {
   std::string_view method;     // the request element's local name; "" when none was read
   std::string_view faultCode;  // "" for a response, else the fault's code (RequestContext)
   int refusalStatus = 0;       // HTTP status of a refused request; 0 for an admitted one
+  int accessStatus = 0;        // 403 or 429 when the method was refused to its caller; else 0
   std::chrono::steady_clock::duration elapsed{};
   std::size_t traceBytes = 0;  // what the trace record added to the trace file
 };
@@ -59,11 +63,15 @@ class CQuillonExtension {
 
  private:
   void Refuse(EXTENSION_CONTROL_BLOCK* ecb, Refusal which, std::string* responseText) const;
+  // The gate of the request's caller, when the host gives a role or a rate limit.
+  std::optional<AccessGate> GateFor(EXTENSION_CONTROL_BLOCK* ecb, const RequestOrigin& origin);
 
   const std::string successHeaderPrefix_;
   ExtensionOptions options_;
   TraceLog trace_;
   std::atomic<std::uint32_t> requestCounter_{0};
+  RateLimiter limiter_;
+  std::unique_ptr<RefusalAudit> refusalAudit_;  // with audit rows and a database
 };
 
 // Installs the process-wide extension object that the free entry points use. The object lives

@@ -14,9 +14,21 @@
 namespace zeb::server {
 
 Authenticator::Authenticator(const std::string& authFile, AuthFile::Warn warn, Policy policy)
-    : policy_(policy), file_(authFile, std::move(warn)), throttle_(policy.throttle) {
+    : policy_(policy), file_(std::make_unique<AuthFile>(authFile, std::move(warn))), throttle_(policy.throttle) {
   if (RAND_bytes(cacheSecret_, sizeof cacheSecret_) != 1)
     throw std::runtime_error("cannot get random bytes for the credential cache");
+}
+
+Authenticator::Authenticator(DirectoryCheck directory, Policy policy)
+    : policy_(policy), directory_(std::make_unique<const DirectoryCheck>(std::move(directory))), throttle_(policy.throttle) {
+  if (RAND_bytes(cacheSecret_, sizeof cacheSecret_) != 1)
+    throw std::runtime_error("cannot get random bytes for the credential cache");
+}
+
+void Authenticator::ReloadUsers() {
+  if (file_) return file_->Reload();
+  std::lock_guard<std::mutex> lock(mutex_);
+  cache_.clear();
 }
 
 std::string Authenticator::CacheKey(std::string_view authorization) const {
@@ -28,7 +40,7 @@ std::string Authenticator::CacheKey(std::string_view authorization) const {
 }
 
 bool Authenticator::IsCached(const std::string& key, const std::string& user, const std::string* hash,
-                             Clock::time_point now) {
+                             Clock::time_point now, std::optional<Role>* role) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = cache_.find(key);
   if (found == cache_.end()) return false;
@@ -38,6 +50,7 @@ bool Authenticator::IsCached(const std::string& key, const std::string& user, co
     cache_.erase(found);
     return false;
   }
+  *role = verified.role;
   return true;
 }
 
@@ -48,38 +61,54 @@ Authenticator::Attempt Authenticator::Begin(const std::string_view* authorizatio
   std::optional<BasicCredentials> credentials = ParseBasicAuthorization(*authorization);
   if (!credentials) return attempt;
 
-  std::shared_ptr<const UserTable> users = file_.Current();
-  const std::string* hash = users->Find(credentials->user);
+  // A directory's users are known only by asking it; a sign-in is trusted as long as it is cached.
+  static const std::string kNoHash;
+  std::shared_ptr<const UserTable> users = file_ ? file_->Current() : nullptr;
+  const std::string* hash = users ? users->Find(credentials->user) : &kNoHash;
   attempt.user = std::move(credentials->user);
   attempt.cacheKey = CacheKey(*authorization);
-  if (IsCached(attempt.cacheKey, attempt.user, hash, now)) {
+  if (IsCached(attempt.cacheKey, attempt.user, hash, now, &attempt.role)) {
     attempt.verdict = Verdict::kAccepted;
     return attempt;
   }
   attempt.verdict = Verdict::kCheck;
   attempt.password = std::move(credentials->password);
+  attempt.directory = directory_.get();
   attempt.knownUser = hash != nullptr;
-  attempt.hash = hash != nullptr ? *hash : users->decoyHash();
+  attempt.hash = !users ? kNoHash : hash != nullptr ? *hash : users->decoyHash();
   attempt.notBefore = throttle_.Admit(address, now);
   return attempt;
 }
 
-bool Authenticator::Check(const Attempt& attempt) {
+Authenticator::CheckResult Authenticator::Verify(const Attempt& attempt) {
+  if (attempt.directory) return (*attempt.directory)(attempt.user, attempt.password);
   // An unknown user costs the same hashing as a known one, and never passes.
   bool matches = !attempt.hash.empty() && VerifyPassword(attempt.password, attempt.hash);
-  return matches && attempt.knownUser;
+  CheckResult result;
+  result.knownUser = attempt.knownUser;
+  if (matches && attempt.knownUser) result.outcome = CheckResult::Outcome::kPassed;
+  return result;
+}
+
+void Authenticator::Finish(const Attempt& attempt, const CheckResult& result, const std::string& address,
+                           Clock::time_point now) {
+  switch (result.outcome) {
+    case CheckResult::Outcome::kPassed:
+      return Remember(attempt, result.role, now);
+    case CheckResult::Outcome::kFailed:
+      return throttle_.RecordFailure(address, now);
+    case CheckResult::Outcome::kUnavailable:
+      return;
+  }
 }
 
 void Authenticator::Finish(const Attempt& attempt, bool passed, const std::string& address,
                            Clock::time_point now) {
-  if (passed) {
-    Remember(attempt, now);
-  } else {
-    throttle_.RecordFailure(address, now);
-  }
+  if (!passed) return throttle_.RecordFailure(address, now);
+  if (!attempt.directory) Remember(attempt, std::nullopt, now);
 }
 
-void Authenticator::Remember(const Attempt& attempt, Clock::time_point now) {
+void Authenticator::Remember(const Attempt& attempt, std::optional<Role> role, Clock::time_point now) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (cache_.size() >= policy_.cacheEntries) {
     for (auto it = cache_.begin(); it != cache_.end();) {
@@ -88,7 +117,7 @@ void Authenticator::Remember(const Attempt& attempt, Clock::time_point now) {
     // Still full of live entries: start afresh; those clients pay one more check each.
     if (cache_.size() >= policy_.cacheEntries) cache_.clear();
   }
-  cache_[attempt.cacheKey] = Verified{attempt.user, attempt.hash, now + policy_.cacheTime};
+  cache_[attempt.cacheKey] = Verified{attempt.user, attempt.hash, role, now + policy_.cacheTime};
 }
 
 }  // namespace zeb::server

@@ -4,6 +4,8 @@
 #include <exception>
 #include <limits>
 
+#include "extension/AccessGate.h"
+
 namespace zeb::server {
 
 namespace {
@@ -32,6 +34,12 @@ BOOL GetServerVariable(HCONN conn, const char* name, char* buf, DWORD* size) {
   std::string_view variable(name);
   if (variable == "REMOTE_ADDR") return CopyVariable(ContextOf(conn)->request->remoteAddress, buf, size);
   if (variable == "REMOTE_USER") return CopyVariable(ContextOf(conn)->request->remoteUser, buf, size);
+  const ExtensionRequest& request = *ContextOf(conn)->request;
+  for (const auto& [known, value] : {std::pair{kRoleVariable, request.role},
+                                     std::pair{kRateLimitVariable, request.rateLimit},
+                                     std::pair{kWriteRateLimitVariable, request.writeRateLimit}}) {
+    if (variable == known) return value.empty() ? kFalse : CopyVariable(value, buf, size);
+  }
   return kFalse;
 }
 

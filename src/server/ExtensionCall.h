@@ -18,6 +18,11 @@ struct ExtensionRequest {
   std::string_view remoteAddress;   // peer IP as text
   std::string_view remoteUser;      // authenticated user name; "" for anonymous access
   std::string_view body;            // the body bytes held by the host
+  // The caller's access (extension/AccessGate.h): ZEB_ROLE, ZEB_RATE_LIMIT and
+  // ZEB_WRITE_RATE_LIMIT; an empty one is a variable the host does not have.
+  std::string_view role;
+  std::string_view rateLimit;
+  std::string_view writeRateLimit;
   std::uint64_t declaredBytes = 0;  // body size the client announced; > body.size() when the
                                     // body was too large to be read
 };

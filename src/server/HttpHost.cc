@@ -18,16 +18,18 @@ namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
 HttpHost::HttpHost(const ServerOptions& options, std::unique_ptr<net::ssl::context> tls,
-                   std::unique_ptr<Authenticator> authenticator, Metrics* metrics)
+                   std::unique_ptr<Authenticator> authenticator, Metrics* metrics,
+                   std::unique_ptr<AccessPolicy> access)
     : options_(options),
       tls_(std::move(tls)),
       authenticator_(std::move(authenticator)),
+      access_(std::move(access)),
       metrics_(metrics),
       registry_(options.maxConnections, options.maxConnectionsPerAddress),
       // Stand-ins may run the loop beside the configured threads: never the single-thread hint.
       ioc_(static_cast<int>(std::max(2u, options.threads))),
       checkPool_(authenticator_ ? kCheckThreads : 1),
-      services_{&options_, &registry_, authenticator_.get(), &checkPool_, metrics},
+      services_{&options_, &registry_, authenticator_.get(), &checkPool_, metrics, access_.get()},
       acceptor_(net::make_strand(ioc_)),
       signals_(ioc_, SIGINT, SIGTERM, SIGHUP),
       workers_(ioc_) {}
@@ -64,6 +66,7 @@ void HttpHost::Reload() {
     }
   }
   if (authenticator_) authenticator_->ReloadUsers();
+  if (access_) access_->Reload();
   NotifyReady();
 }
 

@@ -30,9 +30,10 @@ class HttpHost {
  public:
   // tls: serve HTTPS with this context (nullptr: plain HTTP). authenticator: require HTTP Basic
   // credentials (nullptr: none). metrics: count requests and connections there (nullptr: none;
-  // it must outlive the host).
+  // it must outlive the host). access: roles and rate limits of the callers (nullptr: none).
   HttpHost(const ServerOptions& options, std::unique_ptr<boost::asio::ssl::context> tls,
-           std::unique_ptr<Authenticator> authenticator, Metrics* metrics = nullptr);
+           std::unique_ptr<Authenticator> authenticator, Metrics* metrics = nullptr,
+           std::unique_ptr<AccessPolicy> access = nullptr);
   ~HttpHost();
   HttpHost(const HttpHost&) = delete;
   HttpHost& operator=(const HttpHost&) = delete;
@@ -50,7 +51,7 @@ class HttpHost {
   // Asks Run to shut down. Thread-safe; may be called more than once.
   void Shutdown();
 
-  // Reads the TLS certificate and key and the auth file again (what SIGHUP does). New
+  // Reads the TLS certificate and key, the auth file and the group file again (what SIGHUP does). New
   // connections get the new certificate; open ones keep theirs. A certificate or key that does
   // not load is reported on stderr and the one in use is kept. Thread-safe.
   void Reload();
@@ -74,6 +75,7 @@ class HttpHost {
   mutable std::mutex tlsMutex_;
   std::shared_ptr<boost::asio::ssl::context> tls_;  // guarded by tlsMutex_
   const std::unique_ptr<Authenticator> authenticator_;
+  const std::unique_ptr<AccessPolicy> access_;
   Metrics* const metrics_;
   ConnectionRegistry registry_;  // declared before ioc_: sessions deregister as ioc_ dies
   boost::asio::io_context ioc_;

@@ -65,6 +65,21 @@ std::string UnauthorizedResponse(bool closeAfter) {
                            kUnauthorizedBody, closeAfter);
 }
 
+std::string SignInUnavailableResponse(const std::string& reason, bool closeAfter) {
+  std::string line = reason;
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return PlainTextResponse("HTTP/1.1 503 Service Unavailable", "", line + "\n", closeAfter);
+}
+
+std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter) {
+  return PlainTextResponse("HTTP/1.1 403 Forbidden", "",
+                           "User \"" + user + "\" may not read the service documents: they need the read role, and "
+                           "the user has no role.\n",
+                           closeAfter);
+}
+
 std::string InternalErrorResponse(bool closeAfter) {
   return PlainTextResponse("HTTP/1.1 500 Internal Server Error", "", kInternalErrorBody, closeAfter);
 }
@@ -187,6 +202,8 @@ void HttpSession<Stream>::OnHeader(beast::error_code ec, std::size_t /*bytes*/) 
   const auto& request = parser_->get();
   keepAlive_ = request.version() >= 11 && request.keep_alive();
   user_.clear();
+  signInRole_.reset();
+  unavailable_.clear();
   if (services_.authenticator == nullptr) return Admit(true);
   Authenticate();
 }
@@ -208,6 +225,7 @@ void HttpSession<Stream>::Authenticate() {
   switch (attempt.verdict) {
     case Authenticator::Verdict::kAccepted:
       user_ = std::move(attempt.user);
+      signInRole_ = attempt.role;
       return Admit(true);
     case Authenticator::Verdict::kRefused:
       return Admit(false);
@@ -225,29 +243,38 @@ void HttpSession<Stream>::Authenticate() {
       });
 }
 
-// The hash is computed on the check pool, so that its deliberate slowness does not hold up the
-// I/O threads; the outcome comes back to the session's strand.
+// The hash is computed (or the directory asked) on the check pool, so that its deliberate
+// slowness does not hold up the I/O threads; the outcome comes back to the session's strand.
 template <class Stream>
 void HttpSession<Stream>::CheckPassword(Authenticator::Attempt attempt) {
   phase_ = Phase::kChecking;
   net::post(*services_.checkPool, [self = this->shared_from_this(), attempt = std::move(attempt)]() mutable {
-    bool passed = Authenticator::Check(attempt);
-    net::post(self->stream_.get_executor(),
-              [self, attempt = std::move(attempt), passed] { self->OnChecked(attempt, passed); });
+    Authenticator::CheckResult result = Authenticator::Verify(attempt);
+    net::post(self->stream_.get_executor(), [self, attempt = std::move(attempt), result = std::move(result)] {
+      self->OnChecked(attempt, result);
+    });
   });
 }
 
 template <class Stream>
-void HttpSession<Stream>::OnChecked(const Authenticator::Attempt& attempt, bool passed) {
-  services_.authenticator->Finish(attempt, passed, remoteAddress_, Authenticator::Clock::now());
-  if (!passed) {
+void HttpSession<Stream>::OnChecked(const Authenticator::Attempt& attempt,
+                                    const Authenticator::CheckResult& result) {
+  services_.authenticator->Finish(attempt, result, remoteAddress_, Authenticator::Clock::now());
+  if (result.outcome == Authenticator::CheckResult::Outcome::kUnavailable) {
+    // Never a sign-in: the request is answered 503 with the reason.
+    fail({}, "sign-in of '" + attempt.user + "' from " + remoteAddress_ + " not checked: " + result.reason);
+    unavailable_ = result.reason.empty() ? "The directory cannot be used." : result.reason;
+    return Admit(false);
+  }
+  if (!result.passed()) {
     if (services_.metrics) services_.metrics->OnAuthenticationFailure();
     // A name the auth file does not know may be a password typed into the user field.
-    const std::string who = attempt.knownUser ? "'" + attempt.user + "'" : "an unknown user";
+    const std::string who = result.knownUser ? "'" + attempt.user + "'" : "an unknown user";
     fail({}, "authentication of " + who + " from " + remoteAddress_ + " failed");
     return Admit(false);
   }
   user_ = attempt.user;
+  signInRole_ = result.role;
   Admit(true);
 }
 
@@ -309,15 +336,24 @@ template <class Stream>
 void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   phase_ = Phase::kWriting;
   bool closeAfter = !bodyRead || !keepAlive_;
+  if (!authorized_ && !unavailable_.empty()) {
+    if (services_.metrics) services_.metrics->OnSignInUnavailable();
+    return Respond(SignInUnavailableResponse(unavailable_, closeAfter), closeAfter);
+  }
   if (!authorized_) {
     if (services_.metrics) services_.metrics->OnUnauthorized();
     return Respond(UnauthorizedResponse(closeAfter), closeAfter);
   }
 
   const auto& request = parser_->get();
+  const Grant grant = services_.access ? services_.access->For(user_, signInRole_) : Grant();
   beast::error_code ignored;
   const auto port = Lowest().socket().local_endpoint(ignored).port();
-  if (auto document = AnswerDocumentRequest(DocumentRequestOf(request, kTls, port))) {
+  const DocumentRequest documentRequest = DocumentRequestOf(request, kTls, port);
+  if (grant.role == RoleName(Role::kNone) && IsDocumentRequest(documentRequest)) {
+    return Respond(DocumentsForbiddenResponse(user_, closeAfter), closeAfter);
+  }
+  if (auto document = AnswerDocumentRequest(documentRequest)) {
     return Respond(std::move(*document), closeAfter);
   }
   ExtensionRequest call;
@@ -327,6 +363,9 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   call.remoteAddress = remoteAddress_;
   call.remoteUser = user_;
   if (bodyRead) call.body = request.body();
+  call.role = grant.role;
+  call.rateLimit = grant.rateLimit;
+  call.writeRateLimit = grant.writeRateLimit;
   call.declaredBytes = declaredBytes;
 
   ExtensionResult result = CallExtension(call);

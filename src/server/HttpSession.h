@@ -21,9 +21,11 @@
 #include <boost/optional.hpp>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "server/AccessPolicy.h"
 #include "server/Authenticator.h"
 #include "server/ConnectionRegistry.h"
 #include "server/ExtensionCall.h"
@@ -44,6 +46,7 @@ struct SessionServices {
   Authenticator* authenticator = nullptr;         // nullptr: requests need no credentials
   boost::asio::thread_pool* checkPool = nullptr;  // runs password checks when authenticator is set
   Metrics* metrics = nullptr;                     // nullptr: nothing is counted
+  AccessPolicy* access = nullptr;                 // nullptr: every caller may call everything
 };
 
 using PlainStream = boost::beast::tcp_stream;
@@ -52,6 +55,11 @@ using TlsStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
 // The host's answer to a request without valid credentials. closeAfter adds
 // "Connection: close".
 std::string UnauthorizedResponse(bool closeAfter);
+// The host's answer to a request whose credentials could not be checked because the directory
+// cannot be used: reason in one line. closeAfter adds "Connection: close".
+std::string SignInUnavailableResponse(const std::string& reason, bool closeAfter);
+// The host's answer to a request for a service document by a user without a role.
+std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter);
 // The host's answer to a request whose extension call ended in an exception (nothing the
 // extension wrote is sent). closeAfter adds "Connection: close".
 std::string InternalErrorResponse(bool closeAfter);
@@ -96,7 +104,7 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   void OnHeader(boost::beast::error_code ec, std::size_t bytes);
   void Authenticate();
   void CheckPassword(Authenticator::Attempt attempt);
-  void OnChecked(const Authenticator::Attempt& attempt, bool passed);
+  void OnChecked(const Authenticator::Attempt& attempt, const Authenticator::CheckResult& result);
   void Admit(bool authorized);
   void SendContinue();
   void ReadBody();
@@ -124,6 +132,8 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   bool keepAlive_ = false;   // the current request allows another after it
   bool authorized_ = false;  // the current request may reach the extension
   std::string user_;         // who sent the current request; "" without authentication
+  std::optional<Role> signInRole_;  // the role the directory gave user_ at sign-in
+  std::string unavailable_;  // why the current request's credentials could not be checked
 };
 
 extern template class HttpSession<PlainStream>;

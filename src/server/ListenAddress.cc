@@ -24,7 +24,7 @@ std::string ExposureProblem(const ServerOptions& options, const tcp::endpoint& e
   if (options.insecure || IsLoopback(endpoint.address())) return "";
   std::string missing;
   if (!options.tls()) missing = "TLS (--tls-cert and --tls-key)";
-  if (options.authFile.empty()) missing += std::string(missing.empty() ? "" : " and ") + "--auth-file";
+  if (!options.authenticated()) missing += std::string(missing.empty() ? "" : " and ") + "--auth-file";
   if (missing.empty()) return "";
   return "refusing to listen on " + endpoint.address().to_string() + " without " + missing +
          ": anyone who reaches the port could read and change the configuration (give --insecure to "

@@ -65,9 +65,18 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
                          .Name("zebd_database_errors_total")
                          .Help("Requests that failed in the configuration database, by kind")
                          .Register(*registry_);
+  forbidden_ = &prom::BuildCounter()
+                    .Name("zebd_forbidden_total")
+                    .Help("Requests refused with 403 because the caller's role does not allow the method")
+                    .Register(*registry_);
+  rateLimited_ = &prom::BuildCounter()
+                      .Name("zebd_rate_limited_total")
+                      .Help("Requests refused with 429 because the caller was over its rate limit")
+                      .Register(*registry_);
   for (const char* kind : {"general", "unavailable", "busy"}) databaseErrors_->Add({{"kind", kind}});
   for (const char* status : {"401", "405", "413", "415", "503"}) refusals_->Add({{"status", status}});
   unauthorized_ = &Counter(*refusals_, "status", "401");
+  signInUnavailable_ = &Counter(*refusals_, "status", "503");
 
   auto counter = [this](const char* name, const char* help) {
     return &prom::BuildCounter().Name(name).Help(help).Register(*registry_).Add({});
@@ -103,6 +112,10 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
     series->name = name;
     series->latency = &latency_->Add({{"family", Family(name == kNoMethod ? "" : name)}}, kLatencyBuckets);
     series->responses = &requests_->Add({{"method", name}, {"outcome", "response"}});
+    if (name != kUnknownMethod && name != kNoMethod) {
+      series->forbidden = &forbidden_->Add({{"method", name}});
+      series->rateLimited = &rateLimited_->Add({{"method", name}});
+    }
     methods_.emplace(series->name, std::move(series));
   }
 }
@@ -162,12 +175,15 @@ void Metrics::OnRequest(const RequestSummary& summary) {
     series.responses->Increment();
     return;
   }
+  if (summary.accessStatus == 403 && series.forbidden) series.forbidden->Increment();
+  if (summary.accessStatus == 429 && series.rateLimited) series.rateLimited->Increment();
   FaultCounter(series, summary.faultCode).Increment();
   if (const char* kind = DatabaseErrorKind(summary.faultCode))
     databaseErrors_->Add({{"kind", kind}}).Increment();
 }
 
 void Metrics::OnUnauthorized() { unauthorized_->Increment(); }
+void Metrics::OnSignInUnavailable() { signInUnavailable_->Increment(); }
 void Metrics::OnAuthenticationFailure() { authenticationFailures_->Increment(); }
 void Metrics::OnTlsHandshakeFailure() { tlsFailures_->Increment(); }
 void Metrics::OnConnectionRefused() { connectionsRefused_->Increment(); }

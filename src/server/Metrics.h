@@ -1,5 +1,5 @@
 // What zebd counts for its admin listener's /metrics: requests by method and outcome, refusals
-// by HTTP status, latency by method family, connections, TLS and authentication failures,
+// by HTTP status, methods refused to their caller's role or over its rate limit, latency by method family, connections, TLS and authentication failures,
 // database errors and reconnects, trace bytes, start time and version. Kept in a
 // prometheus-cpp registry and written in the Prometheus text format.
 //
@@ -43,6 +43,7 @@ class Metrics {
   void OnRequest(const RequestSummary& summary);
   // The host's own events.
   void OnUnauthorized();           // a request answered 401 by the host
+  void OnSignInUnavailable();      // a request answered 503: the directory could not sign it in
   void OnAuthenticationFailure();  // a password check that failed
   void OnTlsHandshakeFailure();
   void OnConnectionRefused();      // closed at once: a connection cap was reached
@@ -64,6 +65,8 @@ class Metrics {
     std::string name;
     prometheus::Histogram* latency = nullptr;
     prometheus::Counter* responses = nullptr;
+    prometheus::Counter* forbidden = nullptr;    // refused to the caller's role (403)
+    prometheus::Counter* rateLimited = nullptr;  // over the caller's rate limit (429)
     std::array<std::atomic<int>, kFaultSlots> codes{};  // 0: free slot
     std::array<std::atomic<prometheus::Counter*>, kFaultSlots> faults{};
   };
@@ -78,7 +81,10 @@ class Metrics {
   prometheus::Family<prometheus::Counter>* refusals_;
   prometheus::Family<prometheus::Histogram>* latency_;
   prometheus::Family<prometheus::Counter>* databaseErrors_;
+  prometheus::Family<prometheus::Counter>* forbidden_;
+  prometheus::Family<prometheus::Counter>* rateLimited_;
   prometheus::Counter* unauthorized_;
+  prometheus::Counter* signInUnavailable_;
   prometheus::Counter* authenticationFailures_;
   prometheus::Counter* tlsFailures_;
   prometheus::Counter* connectionsRefused_;

@@ -94,6 +94,40 @@ Setter FileName(std::string ServerOptions::*member) {
   };
 }
 
+// A rate limit option: R[/s][,burst=B].
+Setter Limit(std::optional<RateLimit> ServerOptions::*member) {
+  return [member](std::string_view v, ServerOptions* o) {
+    o->*member = RateLimit::Parse(v);
+    return (o->*member).has_value();
+  };
+}
+
+// ROLE=DN, one role at most once.
+bool ParseRoleGroup(std::string_view text, ServerOptions* options) {
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos || equals + 1 == text.size()) return false;
+  const std::optional<Role> role = ParseRole(text.substr(0, equals));
+  if (!role || *role == Role::kNone) return false;
+  for (const auto& [given, dn] : options->roleGroups) {
+    if (given == *role) return false;
+  }
+  options->roleGroups.emplace_back(*role, std::string(text.substr(equals + 1)));
+  return true;
+}
+
+// The access options that do not fit together; "" when they do.
+std::string AccessProblem(const ServerOptions& options) {
+  if (!options.groupFile.empty() && options.authFile.empty()) return "option '--group-file' needs '--auth-file'";
+  if (options.authDirectory && !options.authFile.empty())
+    return "options '--auth-directory' and '--auth-file' do not go together";
+  if (options.authDirectory && !options.groupFile.empty())
+    return "option '--group-file' gives roles to --auth-file users; with '--auth-directory', '--role-group' does";
+  if (!options.roleGroups.empty() && !options.authDirectory) return "option '--role-group' needs '--auth-directory'";
+  if (options.authDirectory && options.roleGroups.empty())
+    return "option '--auth-directory' needs at least one '--role-group ROLE=DN'";
+  return "";
+}
+
 unsigned DefaultThreads() {
   unsigned cores = std::thread::hardware_concurrency();
   return cores == 0 ? 1 : cores;
@@ -158,6 +192,22 @@ const std::vector<OptionEntry>& Options() {
        FileName(&ServerOptions::tlsKey)},
       {"auth-file", "FILE", "require HTTP Basic authentication against user:crypt-hash lines", "none",
        FileName(&ServerOptions::authFile)},
+      {"group-file", "FILE", "roles of the --auth-file users: 'role: user user ...' lines (read, write, admin)",
+       "none: every user is admin", FileName(&ServerOptions::groupFile)},
+      {"auth-directory", nullptr, "check HTTP Basic credentials by binding as the user on the directory server",
+       "off",
+       [](std::string_view, ServerOptions* o) {
+         o->authDirectory = true;
+         return true;
+       }},
+      {"role-group", "ROLE=DN", "with --auth-directory: the groupOfNames whose members have ROLE; once per role",
+       "none", ParseRoleGroup},
+      {"auth-directory-cache", "S", "seconds a directory sign-in is trusted before the user binds again", "60",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->authDirectoryCache); }},
+      {"rate-limit", "R[/s][,burst=B]", "requests a second per user (per address without credentials)", "none",
+       Limit(&ServerOptions::rateLimit)},
+      {"write-rate-limit", "R[/s][,burst=B]", "requests a second per user to the write and admin methods", "none",
+       Limit(&ServerOptions::writeRateLimit)},
       {"admin-listen", "[HOST:]PORT", "serve /metrics, /healthz and /readyz on this address (loopback without HOST)",
        "none", ParseAdminListen},
       {"drain-timeout", "S", "seconds requests under way may take to finish when zebd stops", "10",
@@ -240,6 +290,10 @@ ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions*
     *error = "options '--tls-cert' and '--tls-key' must be given together";
     return ParseResult::kError;
   }
+  if (std::string problem = AccessProblem(*options); !problem.empty()) {
+    *error = problem;
+    return ParseResult::kError;
+  }
   if (options->threads == 0) options->threads = DefaultThreads();
   return ParseResult::kRun;
 }
@@ -262,13 +316,17 @@ std::string HelpText() {
   text += std::string("  --help").append(kHelpColumn - 8, ' ') + "print this help and exit\n";
   text +=
       "\nA --listen or --admin-listen address other than a loopback one needs --tls-cert, --tls-key\n"
-      "and --auth-file, or --insecure. The admin listener uses the same TLS and authentication.\n"
+      "and --auth-file (or --auth-directory), or --insecure. The admin listener uses the same TLS and\n"
+      "authentication.\n"
+      "\nRoles: read (get, list and count methods, the WSDL and schema), write (also add, update,\n"
+      "remove and do methods), admin (also service parameters and users). With --group-file or\n"
+      "--auth-directory a user without a role may call nothing; without them every user is admin.\n"
       "\nOther commands:\n"
       "  zebd copy --from LOCATION --to LOCATION   copy a configuration database\n"
       "  zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]\n"
       "                                            print the audit log of changes as JSON lines\n"
       "\nSignals: SIGTERM and SIGINT stop after the requests under way; SIGHUP reads the TLS\n"
-      "certificate and key and the auth file again.\n";
+      "certificate and key, the auth file and the group file again (and forgets directory sign-ins).\n";
   return text;
 }
 

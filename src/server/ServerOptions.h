@@ -6,8 +6,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "dispatch/Role.h"
+#include "extension/AccessGate.h"
 
 namespace zeb::server {
 
@@ -28,6 +33,12 @@ struct ServerOptions {
   std::string tlsCert;    // PEM certificate chain; with tlsKey, the listener speaks HTTPS
   std::string tlsKey;     // PEM private key of tlsCert, unencrypted
   std::string authFile;   // "user:hash" lines; when set, every request needs HTTP Basic credentials
+  std::string groupFile;  // "role: user ..." lines giving the auth file's users their roles
+  bool authDirectory = false;  // HTTP Basic credentials are checked by binding on the directory server
+  std::vector<std::pair<Role, std::string>> roleGroups;  // with authDirectory: a group's DN per role
+  std::chrono::milliseconds authDirectoryCache{60'000};  // a directory sign-in is trusted this long
+  std::optional<RateLimit> rateLimit;       // per user, every method
+  std::optional<RateLimit> writeRateLimit;  // per user, write and admin methods
   bool insecure = false;  // allows a non-loopback listener without TLS and authentication
   std::string adminHost;  // the admin listener's address; "" when there is none
   std::uint16_t adminPort = 0;
@@ -36,6 +47,7 @@ struct ServerOptions {
   unsigned auditRetentionDays = 365;               // 0 keeps audit rows for ever
 
   bool tls() const { return !tlsCert.empty(); }
+  bool authenticated() const { return !authFile.empty() || authDirectory; }
   bool admin() const { return !adminHost.empty(); }
 };
 
@@ -47,7 +59,9 @@ enum class ParseResult {
 
 // Parses argv (argv[0] is the program name). Accepts "--name VALUE" and "--name=VALUE".
 // Options without a value (flags) take none. On kRun, *options holds every value, defaults filled
-// in (threads >= 1), and --tls-cert and --tls-key are either both given or both absent. On
+// in (threads >= 1), --tls-cert and --tls-key are either both given or both absent, and the
+// access options fit together (--group-file with --auth-file, --role-group with
+// --auth-directory, which does not go with --auth-file). On
 // kError, *error holds a one-line message naming the offending option; *options is unspecified.
 ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions* options, std::string* error);
 

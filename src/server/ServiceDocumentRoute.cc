@@ -103,6 +103,12 @@ bool IsValidHostHeader(std::string_view host) {
   return port.empty() || number <= 65535;
 }
 
+bool IsDocumentRequest(const DocumentRequest& request) {
+  if (request.method != "GET" && request.method != "HEAD") return false;
+  const std::string_view path = request.target.substr(0, request.target.find('?'));
+  return path == wsdl::kSchemaPath || path == wsdl::kWsdlPath;
+}
+
 std::optional<std::string> AnswerDocumentRequest(const DocumentRequest& request) {
   const bool head = request.method == "HEAD";
   if (request.method != "GET" && !head) return std::nullopt;

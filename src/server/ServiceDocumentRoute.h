@@ -40,6 +40,9 @@ DocumentRequest DocumentRequestOf(const boost::beast::http::request_header<Field
   return request;
 }
 
+// Whether the request is one AnswerDocumentRequest answers.
+bool IsDocumentRequest(const DocumentRequest& request);
+
 // The whole HTTP response (status line, headers, body) for a document request; nullopt for any
 // other request.
 std::optional<std::string> AnswerDocumentRequest(const DocumentRequest& request);

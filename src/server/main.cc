@@ -3,13 +3,18 @@
 // closes the database.
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "extension/CQuillonExtension.h"
+#include "server/AccessPolicy.h"
 #include "server/AdminListener.h"
 #include "server/AuditPruner.h"
 #include "server/Authenticator.h"
@@ -24,9 +29,11 @@
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLException.h"
+#include "zdl/CZDLSession.h"
 #include "zdl/CopyDatabase.h"
 #include "zdl/SecretKey.h"
 #include "zdl/directory/DirectorySetup.h"
+#include "zdl/directory/DirectorySignIn.h"
 #include "zdl/DatabaseHealth.h"
 
 namespace {
@@ -39,10 +46,12 @@ constexpr int kExitFailure = 1;
 void Warn(const std::string& message) { std::cerr << "zebd: " + message + "\n" << std::flush; }
 
 // What the host needs besides the options: made before anything else starts, so that a bad
-// certificate, key or auth file stops the start before a database is opened.
+// certificate, key, auth file or group file stops the start before a database is opened. A
+// directory's sign-in is added once the database, which says where the directory is, is open.
 struct Security {
   std::unique_ptr<boost::asio::ssl::context> tls;
   std::unique_ptr<server::Authenticator> authenticator;
+  std::unique_ptr<server::AccessPolicy> access;
 };
 
 Security LoadSecurity(const server::ServerOptions& options) {
@@ -50,7 +59,54 @@ Security LoadSecurity(const server::ServerOptions& options) {
   if (options.tls()) security.tls = server::MakeTlsContext(options.tlsCert, options.tlsKey);
   if (!options.authFile.empty())
     security.authenticator = std::make_unique<server::Authenticator>(options.authFile, Warn);
+  server::AccessPolicy::Setup access;
+  if (!options.groupFile.empty()) access.groups = std::make_unique<server::GroupFile>(options.groupFile, Warn);
+  access.directoryRoles = options.authDirectory;
+  access.rateLimit = options.rateLimit;
+  access.writeRateLimit = options.writeRateLimit;
+  if (access.groups || access.directoryRoles || access.rateLimit || access.writeRateLimit)
+    security.access = std::make_unique<server::AccessPolicy>(std::move(access));
   return security;
+}
+
+// The cluster's directory settings as of now, read on the calling thread.
+zeb::zdl::DirectorySettings DirectorySettingsOf(zeb::zdl::CZDLDatabase& database) {
+  zeb::zdl::CZDLSession& session = database.Session();
+  zeb::zdl::CZDLReadScope snapshot(session);
+  return zeb::zdl::CLdapConfig(session).settings();
+}
+
+// Signs users in on the directory server the cluster names (checked now: start refused without
+// one); a user's role is the highest of the --role-group groups it is a member of.
+std::unique_ptr<server::Authenticator> DirectoryAuthenticator(const server::ServerOptions& options,
+                                                              zeb::zdl::CZDLDatabase& database) {
+  namespace zdl = zeb::zdl;
+  if (DirectorySettingsOf(database).embedded())
+    throw std::runtime_error(
+        "--auth-directory: the cluster has no directory server (choose one with 'zebd directory --url ...')");
+  std::vector<std::string> groups;
+  std::vector<zeb::Role> roles;
+  for (const auto& [role, dn] : options.roleGroups) roles.push_back(role), groups.push_back(dn);
+  auto signIn = std::make_shared<const zdl::DirectorySignIn>([&database] { return DirectorySettingsOf(database); },
+                                                             std::move(groups));
+  using Result = server::Authenticator::CheckResult;
+  auto check = [signIn, roles](const std::string& user, const std::string& password) {
+    const zdl::DirectorySignIn::Result signedIn = signIn->SignIn(user, password);
+    Result result;
+    result.knownUser = signedIn.knownUser;
+    result.reason = signedIn.reason;
+    if (signedIn.outcome == zdl::DirectorySignIn::Outcome::kUnavailable) result.outcome = Result::Outcome::kUnavailable;
+    if (signedIn.outcome != zdl::DirectorySignIn::Outcome::kPassed) return result;
+    result.outcome = Result::Outcome::kPassed;
+    result.role = zeb::Role::kNone;
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+      if (signedIn.memberOf[i]) result.role = std::max(*result.role, roles[i]);
+    }
+    return result;
+  };
+  server::Authenticator::Policy policy;
+  policy.cacheTime = options.authDirectoryCache;
+  return std::make_unique<server::Authenticator>(check, policy);
 }
 
 std::string HostName() {
@@ -71,7 +127,7 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
           Monitoring& monitoring, zeb::ExtensionOptions& extensionOptions) {
   try {
     server::HttpHost host(options, std::move(security.tls), std::move(security.authenticator),
-                          monitoring.metrics.get());
+                          monitoring.metrics.get(), std::move(security.access));
     std::string address = host.Listen(endpoint);
     extensionOptions.node = HostName() + address.substr(address.rfind(':'));
     zeb::LoadExtension(extensionOptions);
@@ -192,7 +248,7 @@ int main(int argc, char** argv) {
     }
     for (const auto* listener : {&endpoint, adminEndpoint ? &*adminEndpoint : nullptr}) {
       if (listener && options.insecure && !server::IsLoopback(listener->address()) &&
-          (!options.tls() || options.authFile.empty()))
+          (!options.tls() || !options.authenticated()))
         Warn("warning: listening on " + listener->address().to_string() +
              " without TLS and authentication (--insecure)");
     }
@@ -200,6 +256,7 @@ int main(int argc, char** argv) {
     // Built once, before the first request: a broken schema stops the start.
     zeb::wsdl::Documents();
     database = OpenDatabase(options);
+    if (options.authDirectory) security.authenticator = DirectoryAuthenticator(options, *database);
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
     return kExitFailure;

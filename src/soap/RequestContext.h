@@ -10,6 +10,7 @@ namespace zeb {
 namespace zdl {
 class CZDLSession;
 }
+class MethodGate;
 
 struct RequestContext {
   // "{" + a fresh upper-case GUID + "}", made once per admitted request.
@@ -23,6 +24,12 @@ struct RequestContext {
   std::string faultCode;
   // The request's newValue holds a secret: trace records and audit rows mask it.
   bool secretValue = false;
+  // Asked once the method is known, before it runs (dispatch/MethodGate.h); null lets every
+  // method run. When it refuses, the SOAP layer answers with the refusal's fault and notes here
+  // the HTTP status (403 or 429; 0 otherwise) and the seconds to wait, for the front end.
+  MethodGate* gate = nullptr;
+  int accessStatus = 0;
+  long retryAfter = 0;
 };
 
 }  // namespace zeb

@@ -22,7 +22,7 @@ constexpr int kPruneBatch = 1000;
 constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 
 const std::string kRowColumns =
-    "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request";
+    "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request, Refusal";
 
 void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
@@ -155,6 +155,7 @@ AuditRow RowOf(const std::vector<CZDLValue>& values) {
   row.recordTable = values[6].AsText();
   row.recordId = values[7].AsText();
   row.request = values[8].AsText();
+  row.refusal = values[9].AsText();
   return row;
 }
 
@@ -167,11 +168,12 @@ std::int64_t NowMicros() {
 }
 
 void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
-  session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+  session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                   {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(row.timeMicros)),
                    CZDLValue(row.node), CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user),
                    CZDLValue(row.clientAddress), CZDLValue(row.method), CZDLValue(row.recordTable),
-                   row.recordId.empty() ? CZDLValue() : CZDLValue(row.recordId), CZDLValue(row.request)});
+                   row.recordId.empty() ? CZDLValue() : CZDLValue(row.recordId), CZDLValue(row.request),
+                   CZDLValue(row.refusal)});
 }
 
 void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
@@ -193,7 +195,7 @@ void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
     for (const auto& row : page.rows) emit(RowOf(row));
     if (page.rows.size() < static_cast<std::size_t>(kPageRows)) return;
     lastTime = page.rows.back()[0].AsInt();
-    lastKey = page.rows.back()[9].AsText();
+    lastKey = page.rows.back()[10].AsText();
   }
 }
 
@@ -224,6 +226,10 @@ std::string AuditRowJson(const AuditRow& row) {
   AppendJsonString(json, row.recordTable);
   json += ",\"recordId\":";
   AppendJsonString(json, row.recordId);
+  if (!row.refusal.empty()) {
+    json += ",\"refusal\":";
+    AppendJsonString(json, row.refusal);
+  }
   json += ",\"request\":";
   AppendJsonString(json, row.request);
   json += '}';

@@ -24,6 +24,9 @@ struct AuditRow {
   std::string recordTable;  // the table of the first row the request wrote
   std::string recordId;     // that row's key
   std::string request;      // the request text, secrets masked
+  // "" for a change; for an attempt that was refused before it changed anything, why
+  // ("forbidden": the caller's role does not allow the method). Such a row names no record.
+  std::string refusal;
 };
 
 struct AuditFilter {
@@ -45,7 +48,8 @@ void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
 // only briefly. Returns the number removed.
 long long PruneAuditRows(CZDLSession& session, std::int64_t beforeMicros);
 
-// One JSON object on one line (no line feed), with the time in RFC 3339 UTC.
+// One JSON object on one line (no line feed), with the time in RFC 3339 UTC; "refusal" is there
+// only for a refused attempt.
 std::string AuditRowJson(const AuditRow& row);
 
 // Parses an RFC 3339 time ("2024-05-07T09:30:00Z", an offset such as "+02:00", a fraction), a

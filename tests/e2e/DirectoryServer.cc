@@ -72,6 +72,13 @@ std::string TestDirectoryServer::MakeUserBase() {
   return base;
 }
 
+void TestDirectoryServer::Add(const std::string& ldif) {
+  TempDir dir;
+  std::ofstream(dir / "add.ldif") << ldif;
+  const CommandResult added = Ldap("ldapadd", {"-f", dir / "add.ldif"});
+  if (added.exitCode != 0) throw std::runtime_error("cannot add entries: " + added.err);
+}
+
 std::string TestDirectoryServer::Dump(const std::string& base) const {
   const CommandResult found = Ldap("ldapsearch", {"-LLL", "-o", "ldif-wrap=no", "-b", base, "-s", "one", "*"});
   std::vector<std::string> lines;

@@ -29,6 +29,8 @@ class TestDirectoryServer {
 
   // Makes a fresh organizational unit under the server's user base and returns its DN.
   std::string MakeUserBase();
+  // Adds the entries of an LDIF text as the manager; throws std::runtime_error when refused.
+  void Add(const std::string& ldif);
   // Every entry right below base with every attribute, as sorted LDIF lines.
   std::string Dump(const std::string& base) const;
   // The values of an attribute of the entry below base whose uid is rn, as stored.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "support/SoapText.h"
@@ -20,6 +21,7 @@ struct FakeRequest {
   std::string method, contentType, body;
   std::vector<std::string> writes;
   std::string remoteAddr = "10.1.2.3", remoteUser = "";
+  std::map<std::string, std::string> variables;  // the host's others
 
   FakeRequest(std::string m, std::string type, std::string b)
       : method(std::move(m)), contentType(std::move(type)), body(std::move(b)) {
@@ -30,9 +32,12 @@ struct FakeRequest {
     ecb.lpbData = reinterpret_cast<const unsigned char*>(body.data());
     ecb.GetServerVariable = [](HCONN conn, const char* name, char* buf, DWORD* size) -> BOOL {
       auto* self = static_cast<FakeRequest*>(conn);
+      if (std::strcmp(name, "REMOTE_ADDR") != 0 && std::strcmp(name, "REMOTE_USER") != 0 &&
+          self->variables.count(name) == 0)
+        return kFalse;
       const std::string value = std::strcmp(name, "REMOTE_ADDR") == 0   ? self->remoteAddr
                                 : std::strcmp(name, "REMOTE_USER") == 0 ? self->remoteUser
-                                                                        : std::string();
+                                                                        : self->variables[name];
       if (value.size() + 1 > *size) {
         *size = static_cast<DWORD>(value.size() + 1);
         return kFalse;
@@ -158,6 +163,67 @@ TEST_F(CQuillonExtensionTest, TraceRecordsCarryIdsClientAndTexts) {
   EXPECT_NE(std::string::npos, trace.find("RequestID: 2\r\nRequestContents: \r\n"
                                           "<Envelope><Body><fooBar/></Body></Envelope>\r\nResponseContents: \r\n"
                                           "<SOAP-ENV:Envelope  xmlns"));
+}
+
+namespace access_text {
+
+// The envelope of a plain Client fault as the SOAP layer writes it (text holds no & < > ').
+std::string ClientFault(std::string text) {
+  for (std::size_t at = 0; (at = text.find('"', at)) != std::string::npos; at += 6) text.replace(at, 1, "&quot;");
+  return test::Envelope(test::PlainFault("SOAP-ENV:Client", text));
+}
+
+}  // namespace access_text
+
+TEST_F(CQuillonExtensionTest, MethodTheRoleDoesNotAllowIsAnswered403BeforeItRunsAndTraced) {
+  FakeRequest request("POST", "text/xml", test::RequestEnvelope("<addRoutePartition><name>x</name></addRoutePartition>"));
+  request.remoteUser = "mon";
+  request.variables["ZEB_ROLE"] = "read";
+  extension_.HttpExtensionProc(&request.ecb);
+  const std::string envelope =
+      access_text::ClientFault("User \"mon\" may not call addRoutePartition: it needs the write role, and the user has the read role.");
+  const std::string header =
+      "HTTP/1.1 403 Forbidden\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(envelope.size()) + "\r\n\r\n";
+  ASSERT_EQ(2u, request.writes.size());
+  EXPECT_EQ(header, request.writes[0]);
+  EXPECT_EQ(envelope, request.writes[1]);
+  const std::string trace = TraceText();
+  EXPECT_NE(std::string::npos, trace.find("Client User ID: mon\r\nRequestID: 1\r\n"));
+  EXPECT_NE(std::string::npos, trace.find("ResponseContents: \r\nHTTP/1.1 403 Forbidden\r"));
+
+  // The role allows it: the method runs (and, without a database here, says so). A role the
+  // extension does not know allows nothing.
+  FakeRequest read("POST", "text/xml", test::RequestEnvelope("<getCSS><name>x</name></getCSS>"));
+  read.variables["ZEB_ROLE"] = "admin";
+  extension_.HttpExtensionProc(&read.ecb);
+  EXPECT_EQ(0u, read.Response().rfind("HTTP/1.1 200 OK\r\n", 0));
+  FakeRequest odd("POST", "text/xml", test::RequestEnvelope("<getCSS><name>x</name></getCSS>"));
+  odd.remoteUser = "eve";
+  odd.variables["ZEB_ROLE"] = "root";
+  extension_.HttpExtensionProc(&odd.ecb);
+  EXPECT_EQ(0u, odd.Response().rfind("HTTP/1.1 403 Forbidden\r\n", 0));
+  EXPECT_NE(std::string::npos, odd.Response().find("it needs the read role, and the user has no role."));
+}
+
+TEST_F(CQuillonExtensionTest, CallOverTheRateLimitIsAnswered429WithRetryAfter) {
+  auto call = [this](const std::string& method) {
+    FakeRequest request("POST", "text/xml", test::RequestEnvelope("<" + method + "/>"));
+    request.remoteUser = "prov";
+    request.variables["ZEB_WRITE_RATE_LIMIT"] = "0.5/s,burst=2";
+    extension_.HttpExtensionProc(&request.ecb);
+    return request.Response();
+  };
+  EXPECT_EQ(0u, call("addCSS").rfind("HTTP/1.1 200 OK\r\n", 0));
+  EXPECT_EQ(0u, call("removeCSS").rfind("HTTP/1.1 200 OK\r\n", 0));
+  const std::string refused = call("updateCSS");
+  const std::string envelope = access_text::ClientFault(
+      "User \"prov\" is over its rate limit of 0.5/s,burst=2 for write and admin methods: retry after 2 s.");
+  EXPECT_EQ("HTTP/1.1 429 Too Many Requests\r\nRetry-After: 2\r\nContent-Type: text/xml\r\nContent-Length: " +
+                std::to_string(envelope.size()) + "\r\n\r\n" + envelope,
+            refused);
+  // Reads are not write-limited; unknown names are no method and take no token.
+  EXPECT_EQ(0u, call("getCSS").rfind("HTTP/1.1 200 OK\r\n", 0));
+  EXPECT_NE(std::string::npos, call("addNothing").find("Unknown method: addNothing"));
 }
 
 }  // namespace

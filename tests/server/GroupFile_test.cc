@@ -1,0 +1,82 @@
+#include "server/GroupFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <stdexcept>
+
+#include "support/TempDir.h"
+
+namespace zeb::server {
+namespace {
+
+std::string ErrorOf(const std::string& text) {
+  std::vector<std::string> notes;
+  try {
+    RoleTable::Parse(text, &notes);
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(RoleTableTest, RolesByUserWithSeveralLinesPerRoleAndTheHighestOfTwo) {
+  std::vector<std::string> notes;
+  const RoleTable table = RoleTable::Parse(
+      "# monitoring\r\nread: mon  zoë\n\nwrite:prov\n  admin : alice\tbob \nread: carol prov\nwrite: bob\n", &notes);
+  EXPECT_EQ(Role::kRead, table.RoleOf("mon"));
+  EXPECT_EQ(Role::kRead, table.RoleOf("zoë"));
+  EXPECT_EQ(Role::kRead, table.RoleOf("carol"));
+  EXPECT_EQ(Role::kWrite, table.RoleOf("prov"));
+  EXPECT_EQ(Role::kAdmin, table.RoleOf("alice"));
+  EXPECT_EQ(Role::kAdmin, table.RoleOf("bob"));
+  EXPECT_EQ(Role::kNone, table.RoleOf("Mon"));
+  EXPECT_EQ(Role::kNone, table.RoleOf("#"));
+  EXPECT_EQ(6u, table.size());
+  EXPECT_EQ((std::vector<std::string>{
+                "line 6: 'prov' is also in the write group (line 4); the higher role, write, is theirs",
+                "line 7: 'bob' is also in the admin group (line 5); the higher role, admin, is theirs"}),
+            notes);
+}
+
+TEST(RoleTableTest, MalformedLinesAndUnknownRolesAreRefusedWithTheirLine) {
+  EXPECT_EQ("line 2: no colon (a line is \"role: user user ...\")", ErrorOf("read: a\nwrite b\n"));
+  EXPECT_EQ("line 3: unknown role \"readers\" (read, write or admin)", ErrorOf("\n#\nreaders: a\n"));
+  EXPECT_EQ("line 1: unknown role \"none\" (read, write or admin)", ErrorOf("none: a"));
+  EXPECT_EQ("line 1: unknown role \"\" (read, write or admin)", ErrorOf(": a"));
+  EXPECT_EQ("", ErrorOf("admin:\n"));
+}
+
+TEST(GroupFileTest, ReloadTakesTheNewFileOrKeepsTheOldAndSaysWhy) {
+  test::TempDir dir;
+  const std::string path = dir / "groups";
+  std::ofstream(path) << "read: mon\n";
+  std::vector<std::string> messages;
+  GroupFile file(path, [&](const std::string& message) { messages.push_back(message); });
+  EXPECT_EQ(Role::kRead, file.Current()->RoleOf("mon"));
+
+  std::ofstream(path) << "write: mon\nadmin: mon\n";
+  file.Reload();
+  EXPECT_EQ(Role::kAdmin, file.Current()->RoleOf("mon"));
+  std::ofstream(path) << "write: mon\nwriters: x\n";
+  file.Reload();
+  EXPECT_EQ(Role::kAdmin, file.Current()->RoleOf("mon"));
+  ASSERT_EQ(3u, messages.size());
+  EXPECT_NE(std::string::npos, messages[0].find("line 2: 'mon' is also in the write group (line 1)"));
+  EXPECT_EQ("reload: group file '" + path + "' read again (1 users)", messages[1]);
+  EXPECT_EQ("reload: group file '" + path +
+                "': line 2: unknown role \"writers\" (read, write or admin); keeping the roles read before",
+            messages[2]);
+
+  EXPECT_THROW(GroupFile(dir / "missing", [](const std::string&) {}), std::runtime_error);
+  try {
+    GroupFile bad(path, [](const std::string&) {});
+    ADD_FAILURE() << "a bad group file was taken";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ("group file '" + path + "': line 2: unknown role \"writers\" (read, write or admin)",
+              std::string(e.what()));
+  }
+}
+
+}  // namespace
+}  // namespace zeb::server
