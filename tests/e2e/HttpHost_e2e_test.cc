@@ -298,7 +298,9 @@ TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefaultAndBadOptionsExitWithSta
         "--max-connections N", "1024", "--max-header-bytes N", "8192", "--header-timeout S", "--body-timeout S",
         "--idle-timeout S", "(default: 60)", "--help", "--tls-cert FILE", "--tls-key FILE", "--auth-file FILE",
         "--insecure ", "--write-timeout S", "(default: 30)", "--max-connections-per-address N", "(default: 256)",
-        "other than a loopback one"}) {
+        "other than a loopback one", "--group-file FILE", "--auth-directory ", "--role-group ROLE=DN",
+        "--auth-directory-cache S", "--rate-limit R[/s][,burst=B]", "--write-rate-limit R[/s][,burst=B]",
+        "Roles: read"}) {
     EXPECT_NE(std::string::npos, result.out.find(expected)) << expected;
   }
 

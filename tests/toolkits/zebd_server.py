@@ -9,12 +9,12 @@ import tempfile
 
 
 class Zebd:
-    def __init__(self, binary):
+    def __init__(self, binary, args=()):
         self.dir = tempfile.mkdtemp(prefix="zebd-toolkit-")
         self.stderr = open(os.path.join(self.dir, "zebd.stderr"), "w")
         self.process = subprocess.Popen(
             [binary, "--listen", "127.0.0.1:0", "--db", os.path.join(self.dir, "zeb.db"),
-             "--trace-dir", os.path.join(self.dir, "trace")],
+             "--trace-dir", os.path.join(self.dir, "trace")] + list(args),
             stdout=subprocess.PIPE, stderr=self.stderr, text=True)
         line = self.process.stdout.readline()
         if not line.startswith("zebd listening on "):
