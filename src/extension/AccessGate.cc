@@ -114,7 +114,8 @@ std::optional<AccessRefusal> AccessGate::Admit(const MethodEntry& method) {
   const RateLimiter::Verdict verdict = limiter_.Take(key, all_ ? &*all_ : nullptr, writes_ ? &*writes_ : nullptr,
                                                      write, RateLimiter::Clock::now());
   if (verdict.wait > 0) {
-    const long seconds = std::max(1L, static_cast<long>(std::ceil(verdict.wait)));
+    // At most a day: a rate as small as the options allow would otherwise wait for ages.
+    const long seconds = std::max(1L, static_cast<long>(std::ceil(std::min(verdict.wait, 86400.0))));
     const RateLimit& limit = verdict.writes ? *writes_ : *all_;
     return AccessRefusal{429,
                          Caller() + " is over its rate limit of " + limit.Text() +
