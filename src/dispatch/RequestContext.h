@@ -21,8 +21,11 @@ struct RequestContext {
   // for a response, else the fault's code: the detailed fault's number, "Client" or "Server").
   std::string method;
   std::string faultCode;
-  // The request's newValue holds a secret: trace records and audit rows mask it.
-  bool secretValue = false;
+  // The request's newValue is known to hold no secret (its parameter was found and is not a
+  // secret one): trace records and audit rows keep it. Otherwise they mask it.
+  bool newValueHarmless = false;
+  // The fault came from the directory server rather than the configuration database.
+  bool faultInDirectory = false;
 };
 
 }  // namespace zeb

@@ -17,7 +17,7 @@
 #include "soap/ProcessSOAPRequest.h"
 #include "soap/SecretMask.h"
 #include "zdl/CGenericBuffer.h"
-#include "zdl/CProcessConfigList.h"
+#include "zdl/DatabaseWait.h"
 
 namespace zeb {
 
@@ -132,6 +132,8 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     if (!refused) {
       zdl::CGenericBuffer buffer(kResponseBufferSize);
       context.versionStamp = NewVersionStamp();
+      // Every wait for a server in this request ends by then (see zdl/DatabaseWait.h).
+      const zdl::CZDLDeadline deadline(options_.requestTimeout);
       if (options_.session) context.db = options_.session();
       std::optional<AuditTrail> audit;
       if (options_.audit) audit.emplace(context, origin, requestText);
@@ -140,12 +142,10 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       Write(ecb, header.data(), header.size());
       Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
       responseText = std::move(buffer.str());
-      // The client gets its bytes as they are; the trace file never holds a secret. The handler
-      // says when a new value is secret; a request that names a secret parameter but never got as
-      // far as reading it says so by its text.
-      const bool secretValue = context.secretValue || zdl::MentionsSecretParameter(requestText);
-      MaskSecretsInPlace(requestText, secretValue);
-      MaskSecretsInPlace(responseText, secretValue);
+      // The client gets its bytes as they are; the trace file never holds a secret.
+      MaskedExchange masked = MaskExchange(requestText, responseText, context.newValueHarmless);
+      requestText = std::move(masked.request);
+      responseText = std::move(masked.response);
     }
   }
   if (refused) Refuse(ecb, refusal, &responseText);
@@ -155,6 +155,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
   if (options_.observer) {
     summary.method = context.method;
     summary.faultCode = context.faultCode;
+    summary.directoryFault = context.faultInDirectory;
     summary.refusalStatus = refused ? RefusalStatus(refusal) : 0;
     summary.elapsed = std::chrono::steady_clock::now() - started;
     options_.observer(summary);

@@ -143,6 +143,7 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     if (context.db) snapshot.emplace(*context.db);
     handler->Execute(node_, body, sequence);
   } catch (const zdl::CZDLException& error) {
+    context.faultInDirectory = error.origin() == zdl::CZDLException::Origin::kDirectory;
     AddCodedFault(schemaLocation(), body, context, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
   } catch (const CZEBException& error) {
     AddCodedFault(schemaLocation(), body, context, method, error.GetCode(), sequence, error.what());

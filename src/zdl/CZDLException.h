@@ -27,15 +27,22 @@ enum ZDLExceptionID : int {
 
 class CZDLException : public std::exception {
  public:
-  CZDLException(int id, std::string text) : id_(id), text_(std::move(text)) {}
+  // Which back end failed: the configuration database, or the directory server (whose failures
+  // are counted apart).
+  enum class Origin { kDatabase, kDirectory };
+
+  CZDLException(int id, std::string text, Origin origin = Origin::kDatabase)
+      : id_(id), text_(std::move(text)), origin_(origin) {}
 
   int GetExceptionID() const { return id_; }
+  Origin origin() const { return origin_; }
   const std::string& GetExceptionStr() const { return text_; }
   const char* what() const noexcept override { return text_.c_str(); }
 
  private:
   int id_;
   std::string text_;
+  Origin origin_;
 };
 
 }  // namespace zeb::zdl
