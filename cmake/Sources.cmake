@@ -180,6 +180,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/Refusals.cc
   tests/e2e/DirectoryServer.cc
   tests/e2e/DirectoryServer_e2e_test.cc
+  tests/e2e/SecretPaths_e2e_test.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/TwoNodes_e2e_test.cc
