@@ -172,6 +172,15 @@ std::vector<std::string> CheckDirectorySettings(CZDLSession& session, const Dire
   return settings.embedded() ? CheckEmbedded(session, settings) : CheckServer(settings);
 }
 
+void ProbeDirectory(CZDLSession& session) {
+  DirectorySettings settings;
+  {
+    CZDLReadScope snapshot(session);
+    settings = CLdapConfig(session).settings();
+  }
+  if (!settings.embedded()) CheckServer(settings);
+}
+
 int RunDirectoryCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
   Arguments arguments;
   if (!Parse(argc, argv, arguments, err)) return 2;
