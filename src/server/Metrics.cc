@@ -37,7 +37,7 @@ int CodeOf(std::string_view faultCode) {
   return code == 0 ? -3 : code;
 }
 
-// The fault codes that say the database, not the request, failed.
+// The fault codes that say the database (or the directory server), not the request, failed.
 const char* DatabaseErrorKind(std::string_view faultCode) {
   if (faultCode == std::to_string(zdl::kZDLGeneralError)) return "general";
   if (faultCode == std::to_string(zdl::kZDLDatabaseUnavailable)) return "unavailable";
@@ -65,7 +65,14 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
                          .Name("zebd_database_errors_total")
                          .Help("Requests that failed in the configuration database, by kind")
                          .Register(*registry_);
-  for (const char* kind : {"general", "unavailable", "busy"}) databaseErrors_->Add({{"kind", kind}});
+  directoryErrors_ = &prom::BuildCounter()
+                          .Name("zebd_directory_errors_total")
+                          .Help("Requests that failed in the directory server, by kind")
+                          .Register(*registry_);
+  for (const char* kind : {"general", "unavailable", "busy"}) {
+    databaseErrors_->Add({{"kind", kind}});
+    directoryErrors_->Add({{"kind", kind}});
+  }
   for (const char* status : {"401", "405", "413", "415", "503"}) refusals_->Add({{"status", status}});
   unauthorized_ = &Counter(*refusals_, "status", "401");
 
@@ -164,7 +171,7 @@ void Metrics::OnRequest(const RequestSummary& summary) {
   }
   FaultCounter(series, summary.faultCode).Increment();
   if (const char* kind = DatabaseErrorKind(summary.faultCode))
-    databaseErrors_->Add({{"kind", kind}}).Increment();
+    (summary.directoryFault ? directoryErrors_ : databaseErrors_)->Add({{"kind", kind}}).Increment();
 }
 
 void Metrics::OnUnauthorized() { unauthorized_->Increment(); }

@@ -1,6 +1,6 @@
 // What zebd counts for its admin listener's /metrics: requests by method and outcome, refusals
 // by HTTP status, latency by method family, connections, TLS and authentication failures,
-// database errors and reconnects, trace bytes, start time and version. Kept in a
+// database and directory errors, database reconnects, trace bytes, start time and version. Kept in a
 // prometheus-cpp registry and written in the Prometheus text format.
 //
 // The request path touches only counters and histograms found without a lock: the series of
@@ -78,6 +78,7 @@ class Metrics {
   prometheus::Family<prometheus::Counter>* refusals_;
   prometheus::Family<prometheus::Histogram>* latency_;
   prometheus::Family<prometheus::Counter>* databaseErrors_;
+  prometheus::Family<prometheus::Counter>* directoryErrors_;
   prometheus::Counter* unauthorized_;
   prometheus::Counter* authenticationFailures_;
   prometheus::Counter* tlsFailures_;

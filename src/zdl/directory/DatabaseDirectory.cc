@@ -157,6 +157,8 @@ void DatabaseDirectory::Apply(std::vector<DirectoryChange>& changes) {
       continue;
     }
     const bool isNew = change.kind == DirectoryChange::Kind::kAdd;
+    // A change of attributes is a change of the user: the audit row names the entry.
+    if (!isNew) session_.NoteWritten(entries.table(), CZDLValue(change.entry.id));
     for (const auto& [name, values] : change.entry.attributes) WriteAttribute(change.entry.id, isNew, name, values);
   }
   transaction.Commit();
