@@ -97,7 +97,8 @@ case "$action" in
     # The postmaster first, so that it starts no process that would escape.
     signal="$([[ $action == freeze ]] && echo STOP || echo CONT)"
     kill -"$signal" "$postmaster"
-    for child in $(pgrep -P "$postmaster"); do kill -"$signal" "$child"; done
+    # A child may end meanwhile (one that served a cancel request, say).
+    for child in $(pgrep -P "$postmaster"); do kill -"$signal" "$child" 2>/dev/null || true; done
     ;;
   *) usage ;;
 esac
