@@ -137,6 +137,8 @@ int RunCopyCommand(int argc, char** argv, std::ostream& out, std::ostream& err, 
       break;
     }
   }
+  // Given twice, either would be a guess.
+  if (argc != 4) from.clear();
   if (argc % 2 != 0 || from.empty() || to.empty()) {
     err << "usage: zebd copy --from LOCATION --to LOCATION\n"
            "Copies every row of a configuration database (an embedded database file or a\n"
