@@ -159,6 +159,7 @@ set(ZEB_TEST_SOURCES
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc
   tests/zdl/CZDLDatabase_test.cc
+  tests/zdl/DatabaseWait_test.cc
   tests/zdl/GroupCommit_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
