@@ -3,7 +3,8 @@
 # apache2-utils htpasswd: the tests make their password hashes with them. python3-zeep and
 # python3-suds are SOAP toolkits the toolkit tests use against a running zebd. slapd and
 # ldap-utils run the tests' throw-away directory server (tests/ldap/slapd.sh); slapd is told not
-# to set up a directory of its own.
+# to set up a directory of its own. clang and its runtimes build the sanitizer pass of CI with the
+# fuzz target.
 set -euo pipefail
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -11,7 +12,7 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 echo "slapd slapd/no_configuration boolean true" | $sudo debconf-set-selections
 $sudo apt-get install -y --no-install-recommends \
-  build-essential cmake pkg-config ca-certificates \
+  build-essential cmake pkg-config ca-certificates clang libclang-rt-dev \
   libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev libldap-dev libargon2-dev \
   libgtest-dev googletest libbenchmark-dev \
   libsystemd-dev prometheus-cpp-dev systemd \
