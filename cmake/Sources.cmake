@@ -42,14 +42,15 @@ set(ZEB_SOURCES
   src/zdl/AuditLog.cc
   src/zdl/DatabaseHealth.cc
   src/soap/CXMLElement.cc
+  src/soap/Namespaces.cc
   src/soap/ZebExceptions.cc
   src/soap/Faults.cc
   src/soap/XmlDocument.cc
-  src/soap/ProcessSOAPRequest.cc
+  src/dispatch/ProcessSOAPRequest.cc
   src/soap/SecretMask.cc
-  src/dispatch/CRequestHandler.cc
-  src/dispatch/RequestReader.cc
-  src/dispatch/CreateHandler.cc
+  src/handlers/CRequestHandler.cc
+  src/handlers/RequestReader.cc
+  src/dispatch/MethodTable.cc
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
   src/builders/CXMLCallingSearchSpace.cc
@@ -79,16 +80,14 @@ set(ZEB_SOURCES
   src/builders/CXMLMGCP.cc
   src/handlers/device/MGCPHandlers.cc
   src/builders/CXMLVoiceMailPort.cc
-  src/handlers/device/VoiceMailPortHandlers.cc
   src/builders/CXMLCTIRoutePoint.cc
-  src/handlers/device/CTIRoutePointHandlers.cc
+  src/handlers/device/LineDeviceHandlers.cc
   src/handlers/dialplan/RoutePartitionHandlers.cc
   src/handlers/dialplan/CCSSHandler.cc
   src/handlers/dialplan/NumPlanLookup.cc
   src/handlers/dialplan/LineHandlers.cc
   src/handlers/dialplan/PatternHandlers.cc
-  src/handlers/dialplan/CallParkHandler.cc
-  src/handlers/dialplan/CallPickupHandler.cc
+  src/handlers/dialplan/CallNumberHandlers.cc
   src/handlers/dialplan/RouteGroupHandlers.cc
   src/handlers/dialplan/RouteListHandlers.cc
   src/handlers/dialplan/DialPlanHandler.cc
@@ -154,7 +153,7 @@ set(ZEB_SERVER_SOURCES
 
 set(ZEB_TEST_SOURCES
   tests/soap/CXMLElement_test.cc
-  tests/soap/ProcessSOAPRequest_test.cc
+  tests/dispatch/ProcessSOAPRequest_test.cc
   tests/soap/SecretMask_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc

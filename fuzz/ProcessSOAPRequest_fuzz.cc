@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "soap/ProcessSOAPRequest.h"
+#include "dispatch/ProcessSOAPRequest.h"
 #include "zdl/CZDLDatabase.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "dispatch/RequestContext.h"
+#include "soap/RequestContext.h"
 #include "soap/CXMLElement.h"
 #include "zdl/CFastAccess.h"
 #include "zdl/CZDLDatabase.h"

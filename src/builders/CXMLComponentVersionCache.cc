@@ -1,6 +1,6 @@
 #include "builders/CXMLComponentVersionCache.h"
 
-#include "dispatch/CRequestHandler.h"
+#include "soap/Namespaces.h"
 #include "zdl/CFastAccess.h"
 #include "zdl/CProcessConfigList.h"
 

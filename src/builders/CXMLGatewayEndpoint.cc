@@ -115,13 +115,16 @@ bool ReadAccess(zdl::CFastAccess& access, const char* table, const zdl::CZDLID& 
 
 }  // namespace
 
+const char kGatewayLineColumns[] =
+    "SELECT DeviceNumPlanMap.pkid, NumPlanIndex, Label, Display, fkNumPlan, NumPlan.DNOrPattern, tkRingSetting, "
+    "tkRingSetting_Consecutive, E164Mask, DeviceNumPlanMap.DialPlanWizardGenID, tkMWLPolicy, PortNum";
+const char kGatewayLinesFrom[] =
+    " FROM DeviceNumPlanMap LEFT JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan WHERE "
+    "DeviceNumPlanMap.fkDevice";
+
 std::vector<GatewayLine> ReadGatewayLines(zdl::CZDLSession& session, const zdl::CZDLID& device) {
   const zdl::ResultSet result = session.Query(
-      "SELECT DeviceNumPlanMap.pkid, NumPlanIndex, Label, Display, fkNumPlan, NumPlan.DNOrPattern, tkRingSetting, "
-      "tkRingSetting_Consecutive, E164Mask, DeviceNumPlanMap.DialPlanWizardGenID, tkMWLPolicy FROM DeviceNumPlanMap "
-      "LEFT JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan WHERE DeviceNumPlanMap.fkDevice = ? "
-      "ORDER BY NumPlanIndex",
-      {device});
+      std::string(kGatewayLineColumns) + kGatewayLinesFrom + " = ? ORDER BY NumPlanIndex", {device});
   std::vector<GatewayLine> lines;
   for (const auto& row : result.rows) {
     GatewayLine line;
@@ -136,6 +139,7 @@ std::vector<GatewayLine> ReadGatewayLines(zdl::CZDLSession& session, const zdl::
     line.e164Mask = row[8].AsText();
     line.wizard = static_cast<long>(row[9].AsInt());
     line.mwlPolicy = static_cast<long>(row[10].AsInt());
+    if (!row[11].IsNull()) line.port = static_cast<long>(row[11].AsInt());
     lines.push_back(std::move(line));
   }
   return lines;
@@ -171,13 +175,15 @@ void CXMLGatewayPort::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAc
   AddChild("expectedDigits", Decimal(row.getInt("ExpectedDigits")));
   AddChild("finalDigits", Decimal(row.getInt("numDigits")))->AddAttribute("significant", BoolText(row.getBool("sigDigits")));
   for (const GatewayLine& line : lines) {
-    if (line.index == number) AddNewChild<CXMLLine>()->Build(session, line);
+    if (line.OnPort(number)) AddNewChild<CXMLLine>()->Build(session, line);
   }
   AddChild("prefixDN", row.getString(analog ? "PrefixDN" : "Prefix"));
   AddType(*this, "presentationBit", session, "TypePresentationBit", row.getInt("tkPresentationBit"));
   AddType(*this, "silenceSuppressionThreshold", session, "TypeSilenceSuppressionThreshold",
           row.getInt("tkSilenceSuppressionThreshold"));
-  if (analog) AddChild("smdiPortNumber", Decimal(row.getInt("SMDIPortNumber")));
+  // Both port kinds have the element; a T1 port has no SMDI port number, so it shows the zero an
+  // integer field that was never set shows.
+  AddChild("smdiPortNumber", Decimal(analog ? row.getInt("SMDIPortNumber") : 0));
   AddType(*this, "startDialProtocol", session, "TypeStartDialProtocol", row.getInt("tkStartDialProtocol"));
   CXMLElement* trunk = AddNewChild("trunk");
   AddType(*trunk, "kind", session, "TypeTrunk", row.getInt("tkTrunk"));

@@ -3,6 +3,7 @@
 // line, trunk and timers, and CXMLDevice, which picks the element a device is rendered as.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,16 @@ namespace zeb {
 struct GatewayLine {
   std::string uuid, label, display, numPlan, pattern, e164Mask;
   long index = 0, ringSetting = 0, consecutiveRingSetting = 0, wizard = 0, mwlPolicy = 0;
+  std::optional<long> port;  // the port it was written under; unknown for older rows
+
+  // True when the line belongs to the port with that number.
+  bool OnPort(long number) const { return port ? *port == number : index == number; }
 };
+
+// The statement ReadGatewayLines runs is these two texts around " = ? ORDER BY NumPlanIndex"
+// (shared with the MGCP builder, which reads the lines of all its endpoints ahead).
+extern const char kGatewayLineColumns[];
+extern const char kGatewayLinesFrom[];
 
 // The line appearances of a device, read with one statement.
 std::vector<GatewayLine> ReadGatewayLines(zdl::CZDLSession& session, const zdl::CZDLID& device);
@@ -26,9 +36,9 @@ class CXMLLine : public CXMLElement {
   void Build(zdl::CZDLSession& session, const GatewayLine& line);
 };
 
-// "port" of an analog or T1 access: the port's fields, the lines whose index is the port
-// number, the trunk, the six timers and the vendor configuration; smdiPortNumber only on an
-// analog port. REQUIRES: row is on a row of the port table.
+// "port" of an analog or T1 access: the port's fields, the lines written under the port (see
+// GatewayLine::OnPort), the trunk, the six timers and the vendor configuration; a T1 port's
+// smdiPortNumber is 0. REQUIRES: row is on a row of the port table.
 class CXMLGatewayPort : public CXMLElement {
  public:
   void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, bool analog,

@@ -7,7 +7,6 @@
 #include "builders/CXMLComponentVersionCache.h"
 #include "builders/CXMLDevicePool.h"
 #include "builders/CXMLURLCache.h"
-#include "dispatch/CRequestHandler.h"
 #include "soap/Namespaces.h"
 #include "zdl/CTypeList.h"
 
@@ -198,8 +197,8 @@ void CXMLIPPhone::AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAc
   AddChild("servicesURL", text("VoiceMailURL2"));
   AddNewChild<CXMLSubscribedServices>()->BuildFromDatabase(session, id);
   AddName(*this, "softkeyTemplateName", softkeyTemplate);
-  const zdl::CZDLID defaultProfile = device.getID("ikDevice_DefaultProfile");
-  if (!defaultProfile.isNull()) AddNewChild("defaultProfile")->AddAttribute("uuid", defaultProfile.str());
+  // Always there, as the dial plan references are: an empty "uuid" when no profile is set.
+  AddUuidChild(*this, "defaultProfile", device.getID("ikDevice_DefaultProfile"));
   AddChild("enableExtensionMobility", BoolText(device.getBool("allowHotelingFlag")));
 }
 

@@ -50,12 +50,6 @@ const DeviceRows kDeviceRows[] = {
     {"DigitalAccessPri", ""},       {"AnalogAccessPort", " ORDER BY PortNum"},
     {"DigitalAccessT1Port", " ORDER BY PortNum"},
 };
-const char kLinesColumns[] =
-    "SELECT DeviceNumPlanMap.pkid, NumPlanIndex, Label, Display, fkNumPlan, NumPlan.DNOrPattern, tkRingSetting, "
-    "tkRingSetting_Consecutive, E164Mask, DeviceNumPlanMap.DialPlanWizardGenID, tkMWLPolicy";
-const char kLinesFrom[] =
-    " FROM DeviceNumPlanMap LEFT JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan WHERE "
-    "DeviceNumPlanMap.fkDevice";
 struct Reference {
   const char* table;
   const char* column;  // of Device
@@ -81,8 +75,8 @@ void ReadEndpointsAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& gateway, z
     ahead.Add("SELECT * FROM " + table + " WHERE fkDevice = ?" + rows.order, ids,
               "SELECT " + table + ".*, fkDevice FROM " + table + " WHERE fkDevice" + inMembers + rows.order, {gateway});
   }
-  ahead.Add(std::string(kLinesColumns) + kLinesFrom + " = ? ORDER BY NumPlanIndex", ids,
-            std::string(kLinesColumns) + ", DeviceNumPlanMap.fkDevice" + kLinesFrom + inMembers +
+  ahead.Add(std::string(kGatewayLineColumns) + kGatewayLinesFrom + " = ? ORDER BY NumPlanIndex", ids,
+            std::string(kGatewayLineColumns) + ", DeviceNumPlanMap.fkDevice" + kGatewayLinesFrom + inMembers +
                 " ORDER BY NumPlanIndex",
             {gateway});
   for (std::size_t i = 0; i < std::size(kReferences); ++i) {

@@ -1,6 +1,6 @@
 #include "builders/CXMLNPDirectoryNumber.h"
 
-#include "dispatch/RequestReader.h"
+#include "zdl/CZDLException.h"
 
 namespace zeb {
 
@@ -25,7 +25,7 @@ void CXMLNPDirectoryNumber::BuildFromDatabase(zdl::CZDLSession& session, const z
   zdl::CFastAccess row(session, "NumPlan");
   if (!ReadRecord(row, id)) return;
   if (row.getInt("tkPatternUsage") != kDirectoryNumberUsage) {
-    ThrowNotFound("The NumPlan specified is not a Directory Number.");
+    throw zdl::CZDLException(zdl::kZDLRecordNotFound, "The NumPlan specified is not a Directory Number.");
   }
   SetTag("directoryNumber");
   AddAttribute("uuid", row.getGuid("pkid"));

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <string>
 
-#include "dispatch/RequestContext.h"
+#include "soap/RequestContext.h"
 #include "zdl/CZDLSession.h"
 
 namespace zeb {

@@ -10,11 +10,11 @@
 #include <new>
 #include <optional>
 
-#include "dispatch/RequestContext.h"
+#include "soap/RequestContext.h"
 #include "extension/AuditTrail.h"
 #include "extension/RefusalResponses.h"
 #include "extension/VersionStamp.h"
-#include "soap/ProcessSOAPRequest.h"
+#include "dispatch/ProcessSOAPRequest.h"
 #include "soap/SecretMask.h"
 #include "zdl/CGenericBuffer.h"
 #include "zdl/DatabaseWait.h"

@@ -10,7 +10,7 @@
 #include <chrono>
 #include <sstream>
 
-#include "dispatch/CreateHandler.h"
+#include "dispatch/MethodTable.h"
 #include "zdl/CZDLException.h"
 #include "zdl/DatabaseHealth.h"
 
@@ -118,7 +118,7 @@ Metrics::~Metrics() = default;
 
 std::string Metrics::Family(std::string_view method) {
   if (method.empty()) return kNoMethod;
-  if (method == kUnknownMethod || !FindHandlerFactory(std::string(method))) return kUnknownMethod;
+  if (method == kUnknownMethod || !FindMethod(method)) return kUnknownMethod;
   std::size_t verb = 0;
   while (verb < method.size() && std::islower(static_cast<unsigned char>(method[verb]))) ++verb;
   return std::string(method.substr(0, verb));

@@ -9,7 +9,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "dispatch/CreateHandler.h"
+#include "dispatch/MethodTable.h"
 #include "soap/CXMLElement.h"
 #include "soap/Namespaces.h"
 #include "wsdl/EmbeddedFiles.h"
@@ -38,8 +38,16 @@ std::string Attribute(xmlNode* node, const char* name) {
 
 bool InNamespace(const xmlNode* node, const char* uri) { return node->ns && Text(node->ns->href) == uri; }
 
-// The names a fragment defines, by symbol space: types, elements, groups, attribute groups.
-using Definitions = std::map<std::string, std::set<std::string>>;
+// The top-level names the fragments define, each with the kind of component that has it
+// ("complexType", "simpleType", "element", "group", "attributeGroup"). One name, one component:
+// many generators keep a single name space for types, elements and groups.
+using Definitions = std::map<std::string, std::string>;
+
+bool IsXsd(const xmlNode* node, const char* kind) {
+  return node->type == XML_ELEMENT_NODE && InNamespace(node, kXsdNs) && Text(node->name) == kind;
+}
+
+bool IsType(const std::string& kind) { return kind == "complexType" || kind == "simpleType"; }
 
 // Checks the fragment's root and records its top-level names. Returns the text between the
 // root's start and end tags, which goes into the schema unchanged.
@@ -63,10 +71,13 @@ std::string ReadFragment(const SchemaFragment& fragment, Definitions* defined) {
     if (child->type != XML_ELEMENT_NODE) continue;
     if (child->nsDef) fail("namespace declarations belong on the root only");
     const std::string kind = Text(child->name);
-    const std::string space = kind == "complexType" || kind == "simpleType" ? "type" : kind;
     const std::string name = Attribute(child, "name");
     if (name.empty()) fail("a top-level xsd:" + kind + " without a name");
-    if (!(*defined)[space].insert(name).second) fail(space + " " + name + " is defined twice");
+    const auto [at, added] = defined->emplace(name, kind);
+    if (added) continue;
+    const auto space = [](const std::string& k) { return IsType(k) ? std::string("type") : k; };
+    if (space(at->second) == space(kind)) fail(space(kind) + " " + name + " is defined twice");
+    fail(kind + " " + name + " has the name of a " + at->second);
   }
   const std::size_t open = fragment.text.find('>', fragment.text.find("<xsd:schema")) + 1;
   const std::size_t close = fragment.text.rfind(kSchemaClose);
@@ -78,14 +89,118 @@ std::string SchemaStart(const char* indent) {
          "\" targetNamespace=\"" + kZebNs + "\" elementFormDefault=\"unqualified\" attributeFormDefault=\"unqualified\">\n";
 }
 
+// --- expanding groups ---
+// The served documents hold no xsd:group and no xsd:attributeGroup: some generators cannot read
+// them. Each reference is replaced by a copy of what the group holds (a group reference's
+// occurrence bounds go onto the copied particle), and the definitions are left out.
+
+using Groups = std::map<std::pair<std::string, std::string>, xmlNode*>;  // (kind, name) -> definition
+
+// Points node and its descendants at the root's xsd and zeb declarations, and drops the
+// declarations a copy from elsewhere in the document brought along (children first: their
+// namespaces may be declared on node).
+void UseRootNamespaces(xmlDoc* doc, xmlNode* node) {
+  for (xmlNode* child = node->children; child; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) UseRootNamespaces(doc, child);
+  }
+  if (node->ns) node->ns = xmlSearchNs(doc, xmlDocGetRootElement(doc), node->ns->prefix);
+  if (node->nsDef) {
+    xmlFreeNsList(node->nsDef);
+    node->nsDef = nullptr;
+  }
+}
+
+bool IsGroupDefinition(const xmlNode* node) {
+  return node && (IsXsd(node, "group") || IsXsd(node, "attributeGroup"));
+}
+
+// Replaces the group references under parent. budget bounds the expansions, so that groups
+// that refer to each other stop the start instead of looping.
+void ExpandReferences(xmlDoc* doc, xmlNode* parent, const Groups& groups, int* budget) {
+  for (xmlNode* child = parent->children; child;) {
+    xmlNode* next = child->next;
+    if (!IsGroupDefinition(child) || !xmlHasProp(child, BAD_CAST "ref")) {
+      if (child->type == XML_ELEMENT_NODE) ExpandReferences(doc, child, groups, budget);
+      child = next;
+      continue;
+    }
+    if (--*budget < 0) throw std::runtime_error("schema groups refer to each other without end");
+    std::string ref = Attribute(child, "ref");
+    ref = ref.substr(ref.find(':') + 1);
+    const auto definition = groups.find({Text(child->name), ref});
+    if (definition == groups.end()) throw std::runtime_error("no " + Text(child->name) + " named " + ref);
+    xmlNode* first = nullptr;
+    for (xmlNode* part = definition->second->children; part; part = part->next) {
+      if (part->type != XML_ELEMENT_NODE || IsXsd(part, "annotation")) continue;
+      xmlNode* copy = xmlAddPrevSibling(child, xmlDocCopyNode(part, doc, 1));
+      UseRootNamespaces(doc, copy);
+      for (const char* bound : {"minOccurs", "maxOccurs"}) {
+        if (IsXsd(child, "group") && xmlHasProp(child, BAD_CAST bound))
+          xmlSetProp(copy, BAD_CAST bound, BAD_CAST Attribute(child, bound).c_str());
+      }
+      if (!first) first = copy;
+    }
+    xmlUnlinkNode(child);
+    xmlFreeNode(child);
+    child = first ? first : next;  // the copies may hold references themselves
+  }
+}
+
+// The definitions text with every group reference expanded and the group definitions (and the
+// comment just before each) left out.
+std::string ExpandGroups(const std::string& definitions) {
+  const std::string text = SchemaStart("") + definitions + kSchemaClose;
+  std::unique_ptr<xmlDoc, FreeDoc> doc(
+      xmlReadMemory(text.data(), static_cast<int>(text.size()), "schema", nullptr, XML_PARSE_NONET));
+  if (!doc) throw std::runtime_error("schema fragments do not make one document");
+  xmlNode* root = xmlDocGetRootElement(doc.get());
+  Groups groups;
+  for (xmlNode* child = root->children; child; child = child->next) {
+    if (IsGroupDefinition(child)) groups[{Text(child->name), Attribute(child, "name")}] = child;
+  }
+  int budget = 100000;
+  for (xmlNode* child = root->children; child; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE && !IsGroupDefinition(child))
+      ExpandReferences(doc.get(), child, groups, &budget);
+  }
+  // Each definition goes, with its comment and the blanks before them.
+  std::set<xmlNode*> left;
+  for (xmlNode* child = root->children; child; child = child->next) {
+    if (!IsGroupDefinition(child)) continue;
+    xmlNode* first = child;
+    if (first->prev && first->prev->type == XML_TEXT_NODE && first->prev->prev &&
+        first->prev->prev->type == XML_COMMENT_NODE)
+      first = first->prev->prev;
+    if (first->prev && first->prev->type == XML_TEXT_NODE) first = first->prev;
+    for (xmlNode* node = first; node != child->next; node = node->next) left.insert(node);
+  }
+  std::string out;
+  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), xmlBufferFree);
+  for (xmlNode* child = root->children; child; child = child->next) {
+    if (left.count(child)) continue;
+    xmlBufferEmpty(buffer.get());
+    xmlNodeDump(buffer.get(), doc.get(), child, 0, 0);
+    out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())), xmlBufferLength(buffer.get()));
+  }
+  return out;
+}
+
 // The global request and response elements, one pair per method.
-std::string MethodElements(const std::vector<std::string>& methods, const std::set<std::string>& types) {
+std::string MethodElements(const std::vector<std::string>& methods, const Definitions& defined) {
+  const auto isType = [&](const std::string& name) {
+    const auto at = defined.find(name);
+    return at != defined.end() && IsType(at->second);
+  };
   std::string text = "  <!-- Request and response elements, one pair per method. -->\n";
   for (const std::string& method : methods) {
     const std::string request = MethodTypeName(method, "Request");
-    if (!types.count(request)) throw std::runtime_error("method " + method + " has no type " + request);
+    if (!isType(request)) throw std::runtime_error("method " + method + " has no type " + request);
+    for (const std::string& element : {method, method + "Response"}) {
+      if (defined.count(element))
+        throw std::runtime_error("method element " + element + " has the name of a " + defined.at(element));
+    }
     std::string response = MethodTypeName(method, "Response");
-    if (!types.count(response)) response = "StandardResponse";
+    if (!isType(response)) response = "StandardResponse";
     text += "  <xsd:element name=\"" + method + "\" type=\"zeb:" + request + "\"/>\n";
     text += "  <xsd:element name=\"" + method + "Response\" type=\"zeb:" + response + "\"/>\n";
   }
@@ -138,7 +253,7 @@ ServiceDocuments::ServiceDocuments(const std::vector<SchemaFragment>& fragments,
   Definitions defined;
   std::string definitions;
   for (const SchemaFragment& fragment : fragments) definitions += ReadFragment(fragment, &defined);
-  const std::string body = MethodElements(methods, defined["type"]) + definitions;
+  const std::string body = MethodElements(methods, defined) + ExpandGroups(definitions);
 
   schema_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + SchemaStart("") + body + kSchemaClose + "\n";
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "builders/CXMLRoutePartition.h"
-#include "soap/ProcessSOAPRequest.h"
+#include "dispatch/ProcessSOAPRequest.h"
 #include "support/SoapText.h"
 #include "support/TempDir.h"
 #include "zdl/Records.h"

@@ -6,7 +6,7 @@
 
 #include "builders/CXMLGatewayEndpoint.h"
 #include "e2e/GatewayTest.h"
-#include "soap/ProcessSOAPRequest.h"
+#include "dispatch/ProcessSOAPRequest.h"
 #include "support/TempDir.h"
 
 namespace zeb {

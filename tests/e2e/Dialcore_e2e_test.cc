@@ -165,7 +165,7 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
   EXPECT_EQ(Standard("removeDialcore", c), Call("<removeDialcore><uuid>" + c + "</uuid></removeDialcore>"));
   // Without members the list stays; an empty members element empties it.
   EXPECT_EQ(Standard("updateDialcoreGroup", group),
-            Call("<updateDialcoreGroup><name>One</name><tftpDefault/></updateDialcoreGroup>"));
+            Call("<updateDialcoreGroup><name>One</name><tftpDefault/></updateDialcoreGroup>", kLenient));
   EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "One", "false", Member("5", nodeB))),
             GetGroup("One"));
   EXPECT_EQ(Standard("updateDialcoreGroup", group),

@@ -33,6 +33,30 @@ TEST_F(GatewayEndpointTest, AnalogGatewayIsRenderedWithItsPortsAndLines) {
                               "</zeb:uuid></zeb:getGatewayEndpoint>")));
 }
 
+// A line keeps the index it was written with and reads back under the port it was written
+// under, also when the two differ and another port has the number of the index.
+TEST_F(GatewayEndpointTest, LineReadsBackUnderThePortItWasWrittenUnder) {
+  const auto indexOne = [](std::string text, const std::string& from) {
+    return text.replace(text.find(from), from.size(), "index=\"1\"");
+  };
+  const std::string id =
+      AddGateway(AnalogGatewayRequest("AA7", AnalogPort(1, false) + indexOne(AnalogPort(7, true), "index=\"7\"")));
+  const std::string lineId = Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", id);
+  EXPECT_EQ("1|7", Column("SELECT NumPlanIndex || '|' || PortNum FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
+  const std::string ports = "<ports>\r\n" + RenderedAnalogPort(PortId("AnalogAccessPort", id, 1), 1, "") +
+                            indexOne(RenderedAnalogPort(PortId("AnalogAccessPort", id, 7), 7, lineId),
+                                     "index=\"7\"") +
+                            "</ports>\r\n";
+  const std::string got = Get("AA7");
+  EXPECT_NE(std::string::npos, got.find(ports)) << got;
+  // A line stored without its port (by an older build) is shown under the port of its index.
+  Db().Execute("UPDATE DeviceNumPlanMap SET PortNum = NULL WHERE fkDevice = ?", {id});
+  const std::string older = Get("AA7");
+  const std::size_t line = older.find("<line  uuid=\"" + lineId + "\" index=\"1\">");
+  EXPECT_LT(older.find("<port  uuid=\"" + PortId("AnalogAccessPort", id, 1)), line) << older;
+  EXPECT_LT(line, older.find("<port  uuid=\"" + PortId("AnalogAccessPort", id, 7))) << older;
+}
+
 TEST_F(GatewayEndpointTest, PriGatewayIsRenderedWithEveryField) {
   const std::string id = AddGateway(PriGatewayRequest("PRI1"));
   const std::string expected =
@@ -55,6 +79,10 @@ TEST_F(GatewayEndpointTest, T1GatewayKeepsEncodingAndPortsAndMaxPorts) {
                     El("digitSending", "MF") + El("encode", "u-law") + El("fdlChannel", "None") +
                     El("framing", "ESF") + El("maxPorts", "24") + "<ports>\r\n<port  uuid=\"" + portId +
                     "\">\r\n"))
+      << t1;
+  // A T1 port has no SMDI port number: the element is there, with the zero of an unset number.
+  EXPECT_NE(std::string::npos, t1.find(El("silenceSuppressionThreshold", "Default") + El("smdiPortNumber", "0") +
+                                       El("startDialProtocol", "Immediate")))
       << t1;
   // The port ends with its vendor configuration: its caller id and endpoint id are stored only.
   EXPECT_NE(std::string::npos, t1.find("<timer>0</timer>\r\n</timers>\r\n" + El("vendorConfig", "") +

@@ -13,9 +13,9 @@ class PatternTest : public RoutingTest {
  protected:
   // Positions 5 to 16 of the add order with nothing set.
   static std::string Routing() {
-    return "<blockEnable/><calledPartyTransformationMask/><callingPartyTransformationMask/>"
+    return "<blockEnable>false</blockEnable><calledPartyTransformationMask/><callingPartyTransformationMask/>"
            "<useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/><digitDiscardInstruction/><messageWaiting/>"
-           "<networkLocation/><patternUrgency/><prefixDigitsOut/><routeFilter/>";
+           "<networkLocation/><patternUrgency>false</patternUrgency><prefixDigitsOut/><routeFilter/>";
   }
   std::string AddTranslation(const std::string& pattern, const std::string& partition = "") {
     return CallForId("addTransPattern", "<addTransPattern><newPattern><pattern>" + pattern + "</pattern><usage/>" +
@@ -46,6 +46,21 @@ class PatternTest : public RoutingTest {
            El("callingSearchSpaceName", "") + "</pattern>\r\n";
   }
 };
+
+// An add skips an empty boolean, which the schema does not describe (it asks for true or false).
+TEST_F(PatternTest, EmptyBooleansOfAnAddAreSkipped) {
+  std::string routing = Routing();
+  for (const std::string name : {"blockEnable", "patternUrgency"}) {
+    const std::string set = "<" + name + ">false</" + name + ">";
+    routing.replace(routing.find(set), set.size(), "<" + name + "/>");
+  }
+  const std::string id = CallForId("addTransPattern",
+                                   "<addTransPattern><newPattern><pattern>7</pattern><usage/>" + routing +
+                                       "<callingSearchSpace/></newPattern></addTransPattern>",
+                                   kLenient);
+  EXPECT_EQ(Got("getTransPattern", PlainTranslation(id, "7", "")),
+            Call("<getTransPattern><uuid>" + id + "</uuid></getTransPattern>"));
+}
 
 TEST_F(PatternTest, TranslationPatternRoundTrip) {
   const std::string partition = AddPartition("Outside");
@@ -182,7 +197,10 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
   auto upTo = [&](std::size_t count) {
     const std::string routing = Routing();
     std::size_t end = 0;
-    for (std::size_t i = 0; i < count; ++i) end = routing.find("/>", end) + 2;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t empty = routing.find("/>", end), close = routing.find("</", end);
+      end = close < empty ? routing.find('>', close) + 1 : empty + 2;
+    }
     return head + routing.substr(0, end);
   };
   const std::string end = "</newPattern></addTransPattern>";

@@ -174,7 +174,10 @@ TEST_F(PhoneTest, UpdateReplacesListsClearsReferencesAndKeepsWhatItDoesNotName) 
                               El("proxyServerURL", "") + El("servicesURL", "") + "<services>\r\n<service  uuid=\"" +
                               ChildId("VoxbeamSubscribedService", id, "pkid", 0) + "\">\r\n" + El("name", "S") +
                               El("url", "u") + Ref("voxbeamService", kRoomsService) + "</service>\r\n</services>\r\n" +
-                              El("softkeyTemplateName", "Standard User") + El("enableExtensionMobility", "false")),
+                              El("softkeyTemplateName", "Standard User") +
+                              // No default profile: the element is there with an empty "uuid".
+                              "<defaultProfile  uuid=\"\"></defaultProfile>\r\n" +
+                              El("enableExtensionMobility", "false")),
             Get("SEP3"));
   EXPECT_EQ("1", Column("SELECT tkRingSetting FROM Device WHERE pkid = ?", id));
   // An update without lists leaves them.

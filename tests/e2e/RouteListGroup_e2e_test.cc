@@ -184,9 +184,10 @@ TEST_F(RouteListTest, RefusalsNameTheProblemAndChangeNothing) {
   AddList("Taken", SimpleMember("G1", "1"));
   InsertDevice("GW1");
   CallForId("addRoutePattern",
-            "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><blockEnable/><calledPartyTransformationMask/>"
+            "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><blockEnable>false</blockEnable>"
+            "<calledPartyTransformationMask/>"
             "<callingPartyTransformationMask/><useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/>"
-            "<digitDiscardInstruction/><messageWaiting/><networkLocation/><patternUrgency/><prefixDigitsOut/>"
+            "<digitDiscardInstruction/><messageWaiting/><networkLocation/><patternUrgency>false</patternUrgency><prefixDigitsOut/>"
             "<routeFilter/><destination><routeListName>Taken</routeListName></destination></newPattern></addRoutePattern>");
   const std::string head = "<routeGroupName>G1</routeGroupName><routeGroupSelectionOrder>1</routeGroupSelectionOrder>";
   auto add = [](const std::string& inner) { return "<addRouteList><routeList>" + inner + "</routeList></addRouteList>"; };

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "dispatch/CRequestHandler.h"
+#include "soap/Namespaces.h"
 
 namespace zeb::test {
 

@@ -6,7 +6,7 @@
 
 #include <set>
 
-#include "dispatch/CreateHandler.h"
+#include "dispatch/MethodTable.h"
 #include "support/SchemaValidator.h"
 
 namespace zeb::wsdl {
@@ -68,9 +68,47 @@ TEST(ServiceDocumentsTest, RefusesFragmentsThatWouldBreakTheSchema) {
   EXPECT_EQ("built", Refusal(foo, {"foo"}));
   EXPECT_EQ("method bar has no type BarRequest", Refusal(foo, {"foo", "bar"}));
   EXPECT_EQ("schema fragment One.xsd: type FooRequest is defined twice", Refusal(foo + foo, {"foo"}));
+  // One name, one component: a group may not share its name with a type.
+  EXPECT_EQ("schema fragment One.xsd: complexType Foo has the name of a group",
+            Refusal("<xsd:group name=\"Foo\"><xsd:sequence/></xsd:group><xsd:complexType name=\"Foo\"/>" + foo,
+                    {"foo"}));
+  EXPECT_EQ("method element foo has the name of a complexType",
+            Refusal(foo + "<xsd:complexType name=\"foo\"/>", {"foo"}));
+  EXPECT_EQ("no group named Missing",
+            Refusal("<xsd:complexType name=\"FooRequest\"><xsd:group ref=\"zeb:Missing\"/></xsd:complexType>",
+                    {"foo"}));
   EXPECT_EQ("schema fragment One.xsd: not well-formed", Refusal("<xsd:complexType>", {"foo"}));
   EXPECT_EQ("schema fragment One.xsd: namespace declaration 'x' other than xsd and zeb",
             Refusal(foo, {"foo"}, "xmlns:x=\"urn:x\""));
+}
+
+// Group and attribute group references are replaced by what the groups hold (also groups in
+// groups, and the occurrence bounds of a reference), and the definitions are left out.
+TEST(ServiceDocumentsTest, ServedDocumentsHoldNoGroups) {
+  const ServiceDocuments documents(
+      {{"One.xsd",
+        "<xsd:schema xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:zeb=\"http://www.tarvo.com/ZEB/1.0\">\n"
+        "  <!-- The sequence attribute. -->\n"
+        "  <xsd:attributeGroup name=\"Seq\"><xsd:attribute name=\"sequence\" type=\"xsd:int\"/></xsd:attributeGroup>\n"
+        "  <xsd:group name=\"Inner\"><xsd:sequence><xsd:element name=\"b\" type=\"xsd:string\"/></xsd:sequence>"
+        "</xsd:group>\n"
+        "  <xsd:group name=\"Outer\"><xsd:choice><xsd:element name=\"a\" type=\"xsd:string\"/>"
+        "<xsd:group ref=\"zeb:Inner\"/></xsd:choice></xsd:group>\n"
+        "  <xsd:complexType name=\"FooRequest\"><xsd:sequence><xsd:group ref=\"zeb:Outer\" minOccurs=\"0\"/>"
+        "</xsd:sequence><xsd:attributeGroup ref=\"zeb:Seq\"/></xsd:complexType>\n"
+        "  <xsd:complexType name=\"StandardResponse\"/>\n"
+        "</xsd:schema>"}},
+      {"foo"});
+  const std::string& schema = documents.Schema();
+  EXPECT_EQ(std::string::npos, schema.find("group")) << schema;
+  EXPECT_EQ(std::string::npos, schema.find("The sequence attribute")) << schema;
+  EXPECT_NE(std::string::npos,
+            schema.find("<xsd:complexType name=\"FooRequest\"><xsd:sequence><xsd:choice minOccurs=\"0\">"
+                        "<xsd:element name=\"a\" type=\"xsd:string\"/><xsd:sequence><xsd:element name=\"b\" "
+                        "type=\"xsd:string\"/></xsd:sequence></xsd:choice></xsd:sequence><xsd:attribute "
+                        "name=\"sequence\" type=\"xsd:int\"/></xsd:complexType>"))
+      << schema;
+  EXPECT_NO_THROW(test::SchemaValidator validator(schema));
 }
 
 }  // namespace

@@ -4,14 +4,20 @@
 
 #include <string>
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 
 namespace zeb {
 
+// The two removal methods; each may remove devices of its own class only.
+inline constexpr char kRemovePhone[] = "removePhone";
+inline constexpr char kRemoveDeviceProfile[] = "removeDeviceProfile";
+
 class CRemoveDeviceHandler : public CRequestHandler {
  public:
-  CRemoveDeviceHandler(RequestContext& context, const std::string& method) : CRequestHandler(context), method_(method) {}
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  // method is kRemovePhone or kRemoveDeviceProfile.
+  CRemoveDeviceHandler(RequestContext& context, const char* method)
+      : CRequestHandler(context), method_(method) {}
+  void Remove(XmlNode request, CXMLElement& result);
 
  private:
   const std::string method_;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {

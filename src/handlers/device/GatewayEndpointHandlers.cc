@@ -157,7 +157,8 @@ void ReadPort(zdl::CZDLSession& session, XmlNode element, const zdl::CZDLID& dev
   if (!element.HasAttributes()) throw CUnexpectedNodeException("No \"portNumber\" attribute found in <port>.");
   auto number = AttributeOf(element, "portNumber");
   if (!number) throw CUnexpectedNodeException("The <port> element requires an portNumber attribute.");
-  const CGenericGatewayPort port = ports.Insert(device, ParseLong(*number));
+  const long portNumber = ParseLong(*number);
+  const CGenericGatewayPort port = ports.Insert(device, portNumber);
   const bool analog = port.IsAnalog();
 
   ElementCursor cursor = ElementCursor::Enter(element);
@@ -165,6 +166,7 @@ void ReadPort(zdl::CZDLSession& session, XmlNode element, const zdl::CZDLID& dev
   ReadFinalDigits(cursor, port.Item());
   if (cursor.Is("line")) {
     ReadLine(session, cursor, device, lines, LineRules{true, false, false});
+    lines.GetCurrentItem()->PutPortNum(portNumber);
     cursor.Advance();
   }
   if (analog) {
@@ -561,14 +563,14 @@ zdl::CZDLID AddGatewayEndpointDevice(zdl::CZDLSession& session, XmlNode holder) 
   return EndpointReader(session, holder).Add();
 }
 
-void CAddGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGatewayEndpointHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <name>");
   const zdl::CZDLID id = AddGatewayEndpointDevice(db(), wrapper.node());
-  AddStandardResponse(body, "addGatewayEndpointResponse", id, sequence);
+  Return(result, id);
 }
 
-void CUpdateGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGatewayEndpointHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kIdentifyForUpdate);
@@ -596,7 +598,7 @@ void CUpdateGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, 
   cursor.RequireEnd();
 
   WriteGateway(db(), devices, rows);
-  AddStandardResponse(body, "updateGatewayEndpointResponse", device->GetID(), sequence);
+  Return(result, device->GetID());
 }
 
 // The gateway device the request names, or the not-found and not-a-gateway refusals.
@@ -607,22 +609,22 @@ static zdl::SmartItemPtr<zdl::CDevice> FindGateway(ElementCursor& cursor, zdl::C
   return device;
 }
 
-void CRemoveGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGatewayEndpointHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();
   devices.Delete();
   devices.Update();
-  AddStandardResponse(body, "removeGatewayEndpointResponse", id, sequence);
+  Return(result, id);
 }
 
-void CGetGatewayEndpointHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CGatewayEndpointHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();
   CXMLElement holder;
   CXMLDevice::AddTo(holder, db(), id, kModeFull, context().versionStamp);
-  AddElementResponse(body, "getGatewayEndpointResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

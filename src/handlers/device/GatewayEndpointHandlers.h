@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -53,33 +53,18 @@ class CGenericGatewayPortList {
 // written then.
 zdl::CZDLID AddGatewayEndpointDevice(zdl::CZDLSession& session, XmlNode holder);
 
-class CAddGatewayEndpointHandler : public CRequestHandler {
+class CGatewayEndpointHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CUpdateGatewayEndpointHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
+  void Add(XmlNode request, CXMLElement& result);
   // Changes the device fields the request names, then the fields of its access-kind section;
   // ports are replaced as a whole.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CRemoveGatewayEndpointHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
+  void Update(XmlNode request, CXMLElement& result);
   // Removes the gateway device with its access record and ports. A device still in a route
   // group is refused by the library with a message naming the group.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CGetGatewayEndpointHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
+  void Remove(XmlNode request, CXMLElement& result);
   // Answers the device element (rendering mode 3) of the gateway.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Get(XmlNode request, CXMLElement& result);
 };
 
 }  // namespace zeb

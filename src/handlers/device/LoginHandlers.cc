@@ -37,14 +37,14 @@ std::string RequiredValue(ElementCursor& cursor, const std::string& element) {
 
 }  // namespace
 
-void CDeviceLoginHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDeviceLoginHandler::Login(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID device = ReadLoginDevice(db(), cursor);
   const long duration = ParseLong(RequiredValue(cursor, "loginDuration"));
   const zdl::CZDLID profile = ReadProfile(cursor);
   const std::string userId = RequiredValue(cursor, "userId");
   zdl::CSystem(db()).DeviceLogin(device, profile, userId, duration, false);
-  AddStandardResponse(body, "doDeviceLoginResponse", zdl::CZDLID(), sequence);
+  Return(result, zdl::CZDLID());
 }
 
 zdl::CZDLID CDeviceLoginHandler::ReadProfile(ElementCursor& cursor) {
@@ -62,13 +62,13 @@ zdl::CZDLID CDeviceLoginHandler::ReadProfile(ElementCursor& cursor) {
   return profile;
 }
 
-void CDeviceLogoutHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDeviceLoginHandler::Logout(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CSystem(db()).DeviceLogout(ReadLoginDevice(db(), cursor));
-  AddStandardResponse(body, "doDeviceLogoutResponse", zdl::CZDLID(), sequence);
+  Return(result, zdl::CZDLID());
 }
 
-void CDeviceResetHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDeviceLoginHandler::Reset(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices,
@@ -78,7 +78,7 @@ void CDeviceResetHandler::Execute(XmlNode request, CXMLElement* body, Sequence s
   const bool hard = ParseBoolean(RequiredValue(cursor, "isHardReset"));
   zdl::CSystem(db()).DoDeviceResetByName(device->GetName(), device->GetModel(),
                                          hard ? zdl::kResetHard : zdl::kResetSoft);
-  AddStandardResponse(body, "doDeviceResetResponse", zdl::CZDLID(), sequence);
+  Return(result, zdl::CZDLID());
 }
 
 }  // namespace zeb

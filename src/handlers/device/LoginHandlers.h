@@ -2,30 +2,20 @@
 // by the cluster (CSystem). Each answers "true".
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 
 namespace zeb {
 
 class CDeviceLoginHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Login(XmlNode request, CXMLElement& result);
+  void Logout(XmlNode request, CXMLElement& result);
+  void Reset(XmlNode request, CXMLElement& result);
 
  private:
   zdl::CZDLID ReadProfile(ElementCursor& cursor);
-};
-
-class CDeviceLogoutHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CDeviceResetHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
 };
 
 }  // namespace zeb

@@ -115,40 +115,52 @@ void DeleteMemberDevices(zdl::CZDLSession& session, const std::string& where, co
 
 }  // namespace
 
-void CMGCPHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  if (method_ == "getMGCP") return Get(request, body, sequence);
-  // Rows are written as they are read, since later checks read them back; the request's one
-  // transaction makes a refusal part-way undo them all.
+void CMGCPHandler::Written(XmlNode request, CXMLElement& result, Write write) {
   zdl::CZDLTransaction transaction(db());
-  zdl::CZDLID id;
-  if (method_ == "addMGCP") {
-    id = AddMGCP(request);
-  } else if (method_ == "addMGCPUnit") {
-    id = AddUnit(request);
-  } else if (method_ == "addMGCPSubunit") {
-    id = AddSubunit(request);
-  } else if (method_ == "addMGCPEndpoint") {
-    id = AddEndpoint(request);
-  } else if (method_ == "updateMGCP") {
-    id = Update(request);
-  } else if (method_ == "removeMGCP") {
-    id = Remove(request);
-  } else if (method_ == "removeMGCPUnit") {
-    id = RemoveUnit(request);
-  } else if (method_ == "removeMGCPSubunit") {
-    id = RemoveSubunit(request);
-  } else if (method_ == "removeMGCPEndpoint") {
-    id = RemoveEndpoint(request);
-  } else {
-    throw CZEBException("Exception in CMGCPHandler::execute(): invalid command.");
-  }
+  const zdl::CZDLID id = (this->*write)(request);
   transaction.Commit();
-  AddStandardResponse(body, method_ + "Response", id, sequence);
+  Return(result, id);
+}
+
+void CMGCPHandler::AddMGCP(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteAddGateway);
+}
+
+void CMGCPHandler::AddUnit(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteAddUnit);
+}
+
+void CMGCPHandler::AddSubunit(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteAddSubunit);
+}
+
+void CMGCPHandler::AddEndpoint(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteAddEndpoint);
+}
+
+void CMGCPHandler::Update(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteUpdate);
+}
+
+void CMGCPHandler::Remove(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteRemove);
+}
+
+void CMGCPHandler::RemoveUnit(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteRemoveUnit);
+}
+
+void CMGCPHandler::RemoveSubunit(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteRemoveSubunit);
+}
+
+void CMGCPHandler::RemoveEndpoint(XmlNode request, CXMLElement& result) {
+  Written(request, result, &CMGCPHandler::WriteRemoveEndpoint);
 }
 
 // --- adds ---
 
-zdl::CZDLID CMGCPHandler::AddMGCP(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteAddGateway(XmlNode request) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newMGCP>");
   zdl::CMGCPList gateways(db());
@@ -320,7 +332,7 @@ void CMGCPHandler::ReadEndpoint(const zdl::CZDLID& gateway, long slot, long subu
   member->PutDeviceID(device);
 }
 
-zdl::CZDLID CMGCPHandler::AddUnit(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteAddUnit(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID gateway = FindGateway(db(), cursor, "Found NULL, expecting <domainName> or <uuid>");
   cursor.Expect("unit", "<unit>", "Found NULL, expecting <unit>");
@@ -330,7 +342,7 @@ zdl::CZDLID CMGCPHandler::AddUnit(XmlNode request) {
   return gateway;
 }
 
-zdl::CZDLID CMGCPHandler::AddSubunit(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteAddSubunit(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID gateway = FindGateway(db(), cursor, kFoundNullGateway);
   const long slot = ReadIndexed(cursor, "unit", "Found NULL, expecting <unit>");
@@ -343,7 +355,7 @@ zdl::CZDLID CMGCPHandler::AddSubunit(XmlNode request) {
   return gateway;
 }
 
-zdl::CZDLID CMGCPHandler::AddEndpoint(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteAddEndpoint(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID gateway = FindGateway(db(), cursor, kFoundNullGateway);
   const long slot = ReadIndexed(cursor, "unit", "Found NULL, expecting <unit>");
@@ -365,7 +377,7 @@ zdl::CZDLID CMGCPHandler::AddEndpoint(XmlNode request) {
 
 // --- update and get ---
 
-zdl::CZDLID CMGCPHandler::Update(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteUpdate(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kNullGateway);
   zdl::CMGCPList gateways(db());
@@ -409,17 +421,17 @@ zdl::CZDLID CMGCPHandler::Update(XmlNode request) {
   return id;
 }
 
-void CMGCPHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CMGCPHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kNullGateway);
   CXMLElement holder;
   holder.AddNewChild<CXMLMGCP>()->BuildFromDatabase(db(), id, kModeNames, context().versionStamp);
-  AddElementResponse(body, "getMGCPResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 // --- removals ---
 
-zdl::CZDLID CMGCPHandler::Remove(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteRemove(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kFoundNullGateway);
   DeleteMemberDevices(db(), "fkMGCP = ?", {id});
@@ -430,7 +442,7 @@ zdl::CZDLID CMGCPHandler::Remove(XmlNode request) {
   return id;
 }
 
-zdl::CZDLID CMGCPHandler::RemoveUnit(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteRemoveUnit(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kFoundNullGateway);
   const long slot = ReadIndexed(cursor, "unit", "NULL element found. Expecting <unit>");
@@ -445,7 +457,7 @@ zdl::CZDLID CMGCPHandler::RemoveUnit(XmlNode request) {
   return id;
 }
 
-zdl::CZDLID CMGCPHandler::RemoveSubunit(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteRemoveSubunit(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kFoundNullGateway);
   const long slot = ReadIndexed(cursor, "unit", "Found NULL, expecting <unit>");
@@ -460,7 +472,7 @@ zdl::CZDLID CMGCPHandler::RemoveSubunit(XmlNode request) {
   return id;
 }
 
-zdl::CZDLID CMGCPHandler::RemoveEndpoint(XmlNode request) {
+zdl::CZDLID CMGCPHandler::WriteRemoveEndpoint(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kFoundNullGateway);
   const long slot = ReadIndexed(cursor, "unit", "Found NULL, expecting <unit>");

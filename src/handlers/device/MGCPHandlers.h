@@ -3,30 +3,42 @@
 // of the request: a request that fails part-way leaves nothing behind.
 #pragma once
 
-#include <string>
-
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
 
 class CMGCPHandler : public CRequestHandler {
  public:
-  CMGCPHandler(RequestContext& context, std::string method) : CRequestHandler(context), method_(std::move(method)) {}
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  using CRequestHandler::CRequestHandler;
+  // The writes answer the gateway's identifier.
+  void AddMGCP(XmlNode request, CXMLElement& result);
+  void AddUnit(XmlNode request, CXMLElement& result);
+  void AddSubunit(XmlNode request, CXMLElement& result);
+  void AddEndpoint(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void RemoveUnit(XmlNode request, CXMLElement& result);
+  void RemoveSubunit(XmlNode request, CXMLElement& result);
+  void RemoveEndpoint(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
-  zdl::CZDLID AddMGCP(XmlNode request);
-  zdl::CZDLID AddUnit(XmlNode request);
-  zdl::CZDLID AddSubunit(XmlNode request);
-  zdl::CZDLID AddEndpoint(XmlNode request);
-  zdl::CZDLID Update(XmlNode request);
-  zdl::CZDLID Remove(XmlNode request);
-  zdl::CZDLID RemoveUnit(XmlNode request);
-  zdl::CZDLID RemoveSubunit(XmlNode request);
-  zdl::CZDLID RemoveEndpoint(XmlNode request);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  using Write = zdl::CZDLID (CMGCPHandler::*)(XmlNode request);
+  // Runs write in one transaction and answers the identifier it returns. Rows are written as
+  // they are read, since later checks read them back; the transaction makes a refusal
+  // part-way undo them all.
+  void Written(XmlNode request, CXMLElement& result, Write write);
+  zdl::CZDLID WriteAddGateway(XmlNode request);
+  zdl::CZDLID WriteAddUnit(XmlNode request);
+  zdl::CZDLID WriteAddSubunit(XmlNode request);
+  zdl::CZDLID WriteAddEndpoint(XmlNode request);
+  zdl::CZDLID WriteUpdate(XmlNode request);
+  zdl::CZDLID WriteRemove(XmlNode request);
+  zdl::CZDLID WriteRemoveUnit(XmlNode request);
+  zdl::CZDLID WriteRemoveSubunit(XmlNode request);
+  zdl::CZDLID WriteRemoveEndpoint(XmlNode request);
 
   // The gateway's header fields of addMGCP, from domainName to the node group.
   void ReadHeader(ElementCursor& cursor, zdl::CMGCP& gateway);
@@ -39,8 +51,6 @@ class CMGCPHandler : public CRequestHandler {
   // Makes the device of an <endpoint> and appends its member row to members.
   void ReadEndpoint(const zdl::CZDLID& gateway, long slot, long subunit, const ElementCursor& endpoint,
                     zdl::CMGCPDeviceMemberList& members);
-
-  std::string method_;
 };
 
 }  // namespace zeb

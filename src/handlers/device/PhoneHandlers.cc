@@ -147,7 +147,7 @@ void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpda
 
 // --- addPhone ---
 
-void CAddPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CPhoneHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newPhone>");
   zdl::CDeviceList devices(db());
@@ -165,10 +165,10 @@ void CAddPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequ
   cursor.RequireEnd();
 
   WriteDevice(db(), devices, children);
-  AddStandardResponse(body, "addPhoneResponse", id, sequence);
+  Return(result, id);
 }
 
-void CAddPhoneHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
+void CPhoneHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
   cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
   device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
   cursor.Advance();
@@ -191,7 +191,7 @@ void CAddPhoneHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device)
   cursor.Advance();
 }
 
-void CAddPhoneHandler::ReadProduct(ElementCursor& cursor, zdl::CDevice& device) {
+void CPhoneHandler::ReadProduct(ElementCursor& cursor, zdl::CDevice& device) {
   cursor.RequireNotNull("NULL element found. Expecting <product>");
   if (cursor.Is("product")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
@@ -207,7 +207,7 @@ void CAddPhoneHandler::ReadProduct(ElementCursor& cursor, zdl::CDevice& device) 
   cursor.Advance();
 }
 
-void CAddPhoneHandler::ReadLines(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children) {
+void CPhoneHandler::ReadLines(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children) {
   const zdl::CZDLID id = device.GetID();
   if (cursor.Is("lines")) {
     RequireNoLineAppearances(db(), id);
@@ -231,7 +231,7 @@ void CAddPhoneHandler::ReadLines(ElementCursor& cursor, zdl::CDevice& device, De
   }
 }
 
-void CAddPhoneHandler::ReadServices(ElementCursor& cursor, const zdl::CZDLID& id, DeviceChildren& children) {
+void CPhoneHandler::ReadServices(ElementCursor& cursor, const zdl::CZDLID& id, DeviceChildren& children) {
   ReadPhoneServiceSettings(cursor, *SettingsOf(children.settings, id, true), false);
   if (cursor.Is("services")) {
     ReadSubscribedServices(db(), cursor.node(), id, children.services);
@@ -239,7 +239,7 @@ void CAddPhoneHandler::ReadServices(ElementCursor& cursor, const zdl::CZDLID& id
   }
 }
 
-void CAddPhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device) {
+void CPhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device) {
   ReadAddReference(db(), cursor, device, kAddSoftkeyTemplate);
   const bool hasProfile = cursor.Is("defaultProfile") || cursor.Is("defaultProfileName");
   if (cursor.Is("defaultProfile")) {
@@ -260,7 +260,7 @@ void CAddPhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevi
 
 // --- updatePhone ---
 
-void CUpdatePhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CPhoneHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kIdentifyDevice);
@@ -278,17 +278,17 @@ void CUpdatePhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence s
   // The protocol cannot be changed; the elements are accepted and ignored.
   if (cursor.Is("protocol")) cursor.Advance();
   if (cursor.Is("protocolSide")) cursor.Advance();
-  ReadReferences(cursor, *device);
+  ReadUpdateReferences(cursor, *device);
   ReadDeviceSettings(cursor, *device, true);
-  ReadLists(cursor, *device, children);
-  ReadTemplatesAndProfile(cursor, *device);
+  ReadUpdateLists(cursor, *device, children);
+  ReadUpdateTemplatesAndProfile(cursor, *device);
   cursor.RequireEnd();
 
   WriteDevice(db(), devices, children);
-  AddStandardResponse(body, "updatePhoneResponse", device->GetID(), sequence);
+  Return(result, device->GetID());
 }
 
-void CUpdatePhoneHandler::ReadReferences(ElementCursor& cursor, zdl::CDevice& device) {
+void CPhoneHandler::ReadUpdateReferences(ElementCursor& cursor, zdl::CDevice& device) {
   // Any element named callingSearchSpace...: one ending in 'd' carries the identifier, one
   // ending in 'e' (callingSearchSpace itself included) the name.
   const std::string name = cursor.AtEnd() ? "" : cursor.node().LocalName();
@@ -306,7 +306,7 @@ void CUpdatePhoneHandler::ReadReferences(ElementCursor& cursor, zdl::CDevice& de
   for (const UpdateReference& reference : kUpdateReferences) ReadUpdateReference(db(), cursor, device, reference);
 }
 
-void CUpdatePhoneHandler::ReadLists(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children) {
+void CPhoneHandler::ReadUpdateLists(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children) {
   const zdl::CZDLID id = device.GetID();
   if (cursor.Is("lines")) {
     ReplaceLines(db(), cursor.node(), id, children.lines, LineRules{false, true, false});
@@ -325,7 +325,7 @@ void CUpdatePhoneHandler::ReadLists(ElementCursor& cursor, zdl::CDevice& device,
   }
 }
 
-void CUpdatePhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device) {
+void CPhoneHandler::ReadUpdateTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device) {
   ReadUpdateReference(db(), cursor, device, kUpdateSoftkeyTemplate);
   if (cursor.Is("defaultProfile")) {
     // Without its attribute the element leaves the default profile as it is.
@@ -349,7 +349,7 @@ void CUpdatePhoneHandler::ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CD
 
 // --- getPhone ---
 
-void CGetPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CPhoneHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.RequireNotNull("NULL element found.  Expecting a device Id or Name.");
   CXMLElement holder;
@@ -366,7 +366,7 @@ void CGetPhoneHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequ
   } else {
     cursor.ThrowFound("<phoneName> or <phoneId>.");
   }
-  AddElementResponse(body, "getPhoneResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,19 +1,25 @@
 // addPhone, updatePhone and getPhone (removePhone is the generic device removal).
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 #include "handlers/device/DeviceReaders.h"
 
 namespace zeb {
 
-class CAddPhoneHandler : public CRequestHandler {
+class CPhoneHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
   // Reads <newPhone> and writes the phone with its line appearances, speed dials, add-on
   // modules, phone-service settings and subscribed services in one transaction.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  // Changes the elements the request names; lines, speed dials, add-on modules and services
+  // are replaced as a whole.
+  void Update(XmlNode request, CXMLElement& result);
+  // Answers the phone element (rendering mode 1) of the phone named by <phoneId> or <phoneName>.
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
+  // --- add ---
   void ReadIdentity(ElementCursor& cursor, zdl::CDevice& device);
   void ReadProduct(ElementCursor& cursor, zdl::CDevice& device);
   // lines, numberOfButtons, the phone template, speeddials and addOnModules.
@@ -22,26 +28,11 @@ class CAddPhoneHandler : public CRequestHandler {
   void ReadServices(ElementCursor& cursor, const zdl::CZDLID& id, DeviceChildren& children);
   // The softkey template, the default profile and enableExtensionMobility.
   void ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device);
-};
 
-class CUpdatePhoneHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  // Changes the elements the request names; lines, speed dials, add-on modules and services
-  // are replaced as a whole.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-
- private:
-  void ReadReferences(ElementCursor& cursor, zdl::CDevice& device);
-  void ReadLists(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children);
-  void ReadTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device);
-};
-
-class CGetPhoneHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  // Answers the phone element (rendering mode 1) of the phone named by <phoneId> or <phoneName>.
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  // --- update ---
+  void ReadUpdateReferences(ElementCursor& cursor, zdl::CDevice& device);
+  void ReadUpdateLists(ElementCursor& cursor, zdl::CDevice& device, DeviceChildren& children);
+  void ReadUpdateTemplatesAndProfile(ElementCursor& cursor, zdl::CDevice& device);
 };
 
 // --- pieces the device profile handlers share ---

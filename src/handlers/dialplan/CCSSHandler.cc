@@ -16,16 +16,7 @@ Identification ByUuidOrName(const char* nullText, ValueWording nameWording, cons
 
 }  // namespace
 
-void CCSSHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addCSS") return Add(request, body, sequence);
-  if (method == "updateCSS") return Update(request, body, sequence);
-  if (method == "removeCSS") return Remove(request, body, sequence);
-  if (method == "getCSS") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CCSSHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newCSS>");
   zdl::CCallingSearchSpaceList list(db());
@@ -58,7 +49,7 @@ void CCSSHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
   list.Update();
   if (members.Count() > 0) members.Update();
   transaction.Commit();
-  AddStandardResponse(body, "addCSSResponse", css->GetID(), sequence);
+  Return(result, css->GetID());
 }
 
 void CCSSHandler::ReadMembers(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members, XmlNode element) {
@@ -90,7 +81,7 @@ void CCSSHandler::ReadMember(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMem
   }
 }
 
-void CCSSHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCSSHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CCallingSearchSpaceList list(db());
   Identify(cursor, list,
@@ -116,20 +107,20 @@ void CCSSHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) 
   if (replaceMembers) members.Update();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, "updateCSSResponse", css->GetID(), sequence);
+  Return(result, css->GetID());
 }
 
-void CCSSHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCSSHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CCallingSearchSpaceList list(db());
   Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeCSSResponse", id, sequence);
+  Return(result, id);
 }
 
-void CCSSHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CCSSHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const Identified which =
       ReadIdentifier(cursor, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
@@ -146,7 +137,7 @@ void CCSSHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
   ahead.Run();
   CXMLElement holder;
   holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, kModeFull);
-  AddElementResponse(body, "getCSSResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,9 +1,8 @@
-// addCSS, updateCSS, removeCSS and getCSS: one handler that picks the operation by the request
-// element's name.
+// addCSS, updateCSS, removeCSS and getCSS: one family class, an operation per method.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -11,13 +10,12 @@ namespace zeb {
 class CCSSHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
   // Replaces the members of css in members by the children of the "members" element.
   void ReadMembers(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members, XmlNode element);
   void ReadMember(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members, const ElementCursor& member);

@@ -33,16 +33,7 @@ zdl::CZDLID FindDialPlanByName(zdl::CZDLSession& session, XmlNode element) {
 
 }  // namespace
 
-void CDDIHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addDDI") return Add(request, body, sequence);
-  if (method == "updateDDI") return Update(request, body, sequence);
-  if (method == "removeDDI") return Remove(request, body, sequence);
-  if (method == "getDDI") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CDDIHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <ddi>");
   zdl::CDigitDiscardInstructionList list(db());
@@ -74,7 +65,7 @@ void CDDIHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
   list.Update();
   if (members.Count() > 0) members.Update();
   transaction.Commit();
-  AddStandardResponse(body, "addDDIResponse", ddi->GetID(), sequence);
+  Return(result, ddi->GetID());
 }
 
 void CDDIHandler::ReadMembers(const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
@@ -105,7 +96,7 @@ void CDDIHandler::ReadMember(const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
   row->PutDialPlanTagID(tag->GetID());
 }
 
-void CDDIHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDDIHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDigitDiscardInstructionList list(db());
   Identify(cursor, list, DDIIdentification(DialPlanOperation::kUpdate));
@@ -139,20 +130,20 @@ void CDDIHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) 
   if (replaceMembers) members.Update();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, "updateDDIResponse", ddi->GetID(), sequence);
+  Return(result, ddi->GetID());
 }
 
-void CDDIHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDDIHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDigitDiscardInstructionList list(db());
   Identify(cursor, list, DDIIdentification(DialPlanOperation::kRemove));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeDDIResponse", id, sequence);
+  Return(result, id);
 }
 
-void CDDIHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDDIHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const Identification how = DDIIdentification(DialPlanOperation::kGet);
   const Identified which = ReadIdentifier(cursor, how);
@@ -160,7 +151,7 @@ void CDDIHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
                                     : FindIdByName<zdl::CDigitDiscardInstructionList>(db(), which.value, how.notFound);
   CXMLElement holder;
   holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, kModeFull);
-  AddElementResponse(body, "getDDIResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,9 +1,9 @@
-// addDDI, updateDDI, removeDDI and getDDI: digit discard instructions, one handler that picks the
-// operation by the request element's name.
+// addDDI, updateDDI, removeDDI and getDDI: digit discard instructions, one family class, an
+// operation per method.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -11,13 +11,12 @@ namespace zeb {
 class CDDIHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
   // Replaces the members of ddi by the children of "members"; each tag must be of dial plan plan.
   void ReadMembers(const zdl::CZDLID& ddi, const zdl::CZDLID& plan, zdl::CDigitDiscardInstructionMemberList& members,
                    XmlNode element);

@@ -30,16 +30,7 @@ Identification DialPlanFamilyIdentification(DialPlanOperation operation, const c
           update ? updateNotFound : notFound};
 }
 
-void CDialPlanHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addDialPlan") return Add(request, body, sequence);
-  if (method == "updateDialPlan") return Update(request, body, sequence);
-  if (method == "removeDialPlan") return Remove(request, body, sequence);
-  if (method == "getDialPlan") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CDialPlanHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <dialPlan>");
   zdl::CDialPlanList list(db());
@@ -52,10 +43,10 @@ void CDialPlanHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence
     if (auto value = ValueOf(cursor.node())) plan->PutDescription(*value);
   }
   list.Update();
-  AddStandardResponse(body, "addDialPlanResponse", plan->GetID(), sequence);
+  Return(result, plan->GetID());
 }
 
-void CDialPlanHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialPlanList list(db());
   Identify(cursor, list, PlanIdentification(DialPlanOperation::kUpdate));
@@ -70,20 +61,20 @@ void CDialPlanHandler::Update(XmlNode request, CXMLElement* body, Sequence seque
   }
   cursor.RequireEnd();
   list.Update();
-  AddStandardResponse(body, "updateDialPlanResponse", plan->GetID(), sequence);
+  Return(result, plan->GetID());
 }
 
-void CDialPlanHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialPlanList list(db());
   Identify(cursor, list, PlanIdentification(DialPlanOperation::kRemove));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeDialPlanResponse", id, sequence);
+  Return(result, id);
 }
 
-void CDialPlanHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const Identification how = PlanIdentification(DialPlanOperation::kGet);
   const Identified which = ReadIdentifier(cursor, how);
@@ -91,7 +82,7 @@ void CDialPlanHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence
       which.byId ? ParseID(which.value) : FindIdByName<zdl::CDialPlanList>(db(), which.value, how.notFound);
   CXMLElement holder;
   holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, kModeFull);
-  AddElementResponse(body, "getDialPlanResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,11 +1,10 @@
-// addDialPlan, updateDialPlan, removeDialPlan and getDialPlan: one handler that picks the
-// operation by the request element's name. Also the way the dial plan families (dial plans,
-// tags, route filters, digit discard instructions) name the record of their update, remove and
-// get methods.
+// addDialPlan, updateDialPlan, removeDialPlan and getDialPlan: one family class, an operation per
+// method. Also the way the dial plan families (dial plans, tags, route filters, digit discard
+// instructions) name the record of their update, remove and get methods.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 
 namespace zeb {
 
@@ -21,13 +20,10 @@ Identification DialPlanFamilyIdentification(DialPlanOperation operation, const c
 class CDialPlanHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-
- private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 };
 
 }  // namespace zeb

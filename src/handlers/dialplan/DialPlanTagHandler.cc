@@ -1,7 +1,7 @@
 #include "handlers/dialplan/DialPlanTagHandler.h"
 
 #include "builders/CXMLDialPlan.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "handlers/dialplan/DialPlanHandler.h"
 #include "zdl/Dialect.h"
 
@@ -67,16 +67,7 @@ long TagOperatorNumber(const std::string& text) {
   return 3;
 }
 
-void CDialPlanTagHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addDialPlanTag") return Add(request, body, sequence);
-  if (method == "updateDialPlanTag") return Update(request, body, sequence);
-  if (method == "removeDialPlanTag") return Remove(request, body, sequence);
-  if (method == "getDialPlanTag") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CDialPlanTagHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanTagHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <dialPlanTag>");
   zdl::CDialPlanTagList list(db());
@@ -103,10 +94,10 @@ void CDialPlanTagHandler::Add(XmlNode request, CXMLElement* body, Sequence seque
     if (auto value = ValueOf(cursor.node())) tag->PutSuppressFromRouteFilter(ParseBoolean(*value));
   }
   list.Update();
-  AddStandardResponse(body, "addDialPlanTagResponse", tag->GetID(), sequence);
+  Return(result, tag->GetID());
 }
 
-void CDialPlanTagHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanTagHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   TagsByName list(db());
   Identify(cursor, list, TagIdentification(DialPlanOperation::kUpdate));
@@ -129,27 +120,27 @@ void CDialPlanTagHandler::Update(XmlNode request, CXMLElement* body, Sequence se
   }
   cursor.RequireEnd();
   list.Update();
-  AddStandardResponse(body, "updateDialPlanTagResponse", tag->GetID(), sequence);
+  Return(result, tag->GetID());
 }
 
-void CDialPlanTagHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanTagHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   TagsByName list(db());
   Identify(cursor, list, TagIdentification(DialPlanOperation::kRemove));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeDialPlanTagResponse", id, sequence);
+  Return(result, id);
 }
 
-void CDialPlanTagHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialPlanTagHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const Identification how = TagIdentification(DialPlanOperation::kGet);
   const Identified which = ReadIdentifier(cursor, how);
   const zdl::CZDLID id = which.byId ? ParseID(which.value) : FindIdByName<TagsByName>(db(), which.value, how.notFound);
   CXMLElement holder;
   holder.AddNewChild<CXMLDialPlanTag>()->BuildFromDatabase(db(), id);
-  AddElementResponse(body, "getDialPlanTagResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

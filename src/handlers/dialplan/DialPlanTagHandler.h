@@ -1,11 +1,11 @@
-// addDialPlanTag, updateDialPlanTag, removeDialPlanTag and getDialPlanTag: one handler that picks
-// the operation by the request element's name. Also the tag look-ups that route filter and
-// digit discard instruction members share.
+// addDialPlanTag, updateDialPlanTag, removeDialPlanTag and getDialPlanTag: one family class, an
+// operation per method. Also the tag look-ups that route filter and digit discard instruction
+// members share.
 #pragma once
 
 #include <string>
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -27,13 +27,10 @@ long TagOperatorNumber(const std::string& text);
 class CDialPlanTagHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-
- private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 };
 
 }  // namespace zeb

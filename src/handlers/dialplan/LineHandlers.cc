@@ -66,7 +66,7 @@ void ReadCallForward(ElementCursor& cursor, zdl::CNumPlan& line, const ForwardSe
 
 // --- addLine ---
 
-void CAddLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLineHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newLine>");
   zdl::CNumPlanList list(db());
@@ -88,29 +88,29 @@ void CAddLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence seque
   ReadUseFullyQualCallingPartyNum(cursor);
   ReadVoiceMailProfile(cursor);
   list.Update();
-  AddStandardResponse(body, "addLineResponse", line_->GetID(), sequence);
+  Return(result, line_->GetID());
 }
 
-void CAddLineHandler::ReadPattern(ElementCursor& cursor) {
+void CLineHandler::ReadPattern(ElementCursor& cursor) {
   if (!cursor.Is("pattern")) cursor.ThrowFound("<pattern>");
   line_->PutDNOrPattern(RequireValue(cursor.node(), ValueWording::kMustContain));
   cursor.Advance();
 }
 
-void CAddLineHandler::ReadDescription(ElementCursor& cursor) {
+void CLineHandler::ReadDescription(ElementCursor& cursor) {
   cursor.RequireNotNull("NULL element found, expecting more elements.");
   OptionalElement(cursor, "description", [&](XmlNode element) {
     if (auto value = ValueOf(element)) line_->PutDescription(*value);
   });
 }
 
-void CAddLineHandler::ReadUsage(ElementCursor& cursor) {
+void CLineHandler::ReadUsage(ElementCursor& cursor) {
   // Whatever usage the request names, addLine adds a directory number.
   RequiredValue(cursor, "usage", "NULL element found, expecting <usage>.", [](const std::string&) {});
   line_->PutPatternUsageType(kUsageDirectoryNumber);
 }
 
-void CAddLineHandler::ReadRoutePartition(ElementCursor& cursor) {
+void CLineHandler::ReadRoutePartition(ElementCursor& cursor) {
   cursor.RequireNotNull("NULL element found, expecting <routePartitionId>.");
   const ReferenceForms forms{"routePartition", "Deprecated element. Please use <routePartition>.",
                              "The specified Route Partition was not found."};
@@ -121,19 +121,19 @@ void CAddLineHandler::ReadRoutePartition(ElementCursor& cursor) {
   cursor.Advance();
 }
 
-void CAddLineHandler::ReadCallForwardAll(ElementCursor& cursor) {
+void CLineHandler::ReadCallForwardAll(ElementCursor& cursor) {
   ReadCallForward(cursor, *line_, kForwardAll, false);
 }
 
-void CAddLineHandler::ReadCallForwardBusy(ElementCursor& cursor) {
+void CLineHandler::ReadCallForwardBusy(ElementCursor& cursor) {
   ReadCallForward(cursor, *line_, kForwardBusy, false);
 }
 
-void CAddLineHandler::ReadCallForwardNoAnswer(ElementCursor& cursor) {
+void CLineHandler::ReadCallForwardNoAnswer(ElementCursor& cursor) {
   ReadCallForward(cursor, *line_, kForwardNoAnswer, false);
 }
 
-void CAddLineHandler::ReadCallPickupGroup(ElementCursor& cursor) {
+void CLineHandler::ReadCallPickupGroup(ElementCursor& cursor) {
   cursor.RequireNotNull("NULL element found, expecting <callPickupGroupId>");
   const ReferenceForms forms{"callPickupGroup",
                              "Deprecated element <callPickupGroupId>. Please use <callPickupGroup>.", ""};
@@ -143,7 +143,7 @@ void CAddLineHandler::ReadCallPickupGroup(ElementCursor& cursor) {
   cursor.Advance();
 }
 
-void CAddLineHandler::ReadCallWaitingEnabled(ElementCursor& cursor) {
+void CLineHandler::ReadCallWaitingEnabled(ElementCursor& cursor) {
   cursor.Expect("callWaitingEnabled", "<callWaitingEnabled>",
                 "NULL element found, expecting <callWaitingEnabled>");
   line_->PutCallWaitingEnable(
@@ -151,16 +151,16 @@ void CAddLineHandler::ReadCallWaitingEnabled(ElementCursor& cursor) {
   cursor.Advance();
 }
 
-void CAddLineHandler::ReadCfaCSSClause(ElementCursor& cursor) {
+void CLineHandler::ReadCfaCSSClause(ElementCursor& cursor) {
   RequiredValue(cursor, "cfaCSSClause", "NULL element found, expecting <cfaCSSClause>",
                 [](const std::string&) {});
 }
 
-void CAddLineHandler::ReadMwiStatus(ElementCursor& cursor) {
+void CLineHandler::ReadMwiStatus(ElementCursor& cursor) {
   RequiredValue(cursor, "mwiStatus", "NULL element found, expecting <mwiStatus>", [](const std::string&) {});
 }
 
-void CAddLineHandler::ReadShareLineAppearanceCSS(ElementCursor& cursor) {
+void CLineHandler::ReadShareLineAppearanceCSS(ElementCursor& cursor) {
   cursor.RequireNotNull("NULL element found, expecting <shareLineAppearanceCSSId>");
   const ReferenceForms forms{
       "shareLineAppearanceCSS",
@@ -173,7 +173,7 @@ void CAddLineHandler::ReadShareLineAppearanceCSS(ElementCursor& cursor) {
   cursor.Advance();
 }
 
-void CAddLineHandler::ReadUseFullyQualCallingPartyNum(ElementCursor& cursor) {
+void CLineHandler::ReadUseFullyQualCallingPartyNum(ElementCursor& cursor) {
   cursor.Expect("useFullyQualCallingPartyNum", "<useFullyQualCallingPartyNum>",
                 "NULL element found, expecting <useFullyQualCallingPartyNum>");
   line_->PutUseFullyQualifiedCallingPartyNumber(
@@ -181,7 +181,7 @@ void CAddLineHandler::ReadUseFullyQualCallingPartyNum(ElementCursor& cursor) {
   cursor.Advance();
 }
 
-void CAddLineHandler::ReadVoiceMailProfile(ElementCursor& cursor) {
+void CLineHandler::ReadVoiceMailProfile(ElementCursor& cursor) {
   // The last position: whatever follows it is ignored.
   OptionalElement(cursor, "voiceMailProfile", [&](XmlNode element) {
     if (auto uuid = AttributeOf(element, "uuid")) line_->PutVoiceMessagingProfileID(ParseID(*uuid));
@@ -190,7 +190,7 @@ void CAddLineHandler::ReadVoiceMailProfile(ElementCursor& cursor) {
 
 // --- updateLine ---
 
-void CUpdateLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLineHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   IdentifyNumPlan(cursor, db(), list, {"Found NULL, expecting <pattern> or <uuid>", false, false});
@@ -200,10 +200,10 @@ void CUpdateLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   ReadSettings(cursor, *line);
   cursor.RequireEnd();
   list.Update();
-  AddStandardResponse(body, "updateLineResponse", line->GetID(), sequence);
+  Return(result, line->GetID());
 }
 
-void CUpdateLineHandler::ReadChanges(ElementCursor& cursor, zdl::CNumPlan& line) {
+void CLineHandler::ReadChanges(ElementCursor& cursor, zdl::CNumPlan& line) {
   OptionalElement(cursor, "newPattern", [&](XmlNode element) {
     line.PutDNOrPattern(RequireValue(element, ValueWording::kThenMustHave, "pattern"));
   });
@@ -217,7 +217,7 @@ void CUpdateLineHandler::ReadChanges(ElementCursor& cursor, zdl::CNumPlan& line)
   ReadCallForward(cursor, line, kForwardNoAnswer, true);
 }
 
-void CUpdateLineHandler::ReadSettings(ElementCursor& cursor, zdl::CNumPlan& line) {
+void CLineHandler::ReadSettings(ElementCursor& cursor, zdl::CNumPlan& line) {
   ReadUpdateReference(cursor, db(), "callPickupGroup", "",
                       [&](const zdl::CZDLID& id) { line.PutCallPickUpGroup(id); });
   OptionalElement(cursor, "callWaitingEnabled", [&](XmlNode element) {
@@ -237,7 +237,7 @@ void CUpdateLineHandler::ReadSettings(ElementCursor& cursor, zdl::CNumPlan& line
 
 // --- removeLine, getLine ---
 
-void CRemoveLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLineHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   IdentifyNumPlan(cursor, db(), list, kLineIdentification);
@@ -246,10 +246,10 @@ void CRemoveLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeLineResponse", id, sequence);
+  Return(result, id);
 }
 
-void CGetLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLineHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CZDLID id;
   if (cursor.Is("uuid")) {
@@ -264,7 +264,7 @@ void CGetLineHandler::Execute(XmlNode request, CXMLElement* body, Sequence seque
   }
   CXMLElement holder;
   holder.AddNewChild<CXMLNPDirectoryNumber>()->BuildFromDatabase(db(), id);
-  AddElementResponse(body, "getLineResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -8,7 +8,7 @@
 #include <string>
 #include <type_traits>
 
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {

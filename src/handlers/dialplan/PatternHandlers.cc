@@ -6,13 +6,11 @@
 namespace zeb {
 
 const PatternKind kTranslationPattern{kUsageTranslation,
-                                      "TransPattern",
                                       "Translation Pattern not found.",
                                       "The specified tranlsation pattern was not found.",
                                       "The specified translation pattern was not found.",
                                       "The NumPlan specified is not a Translation Pattern."};
 const PatternKind kRoutePattern{kUsageRoute,
-                                "RoutePattern",
                                 "Route Pattern not found.",
                                 "The specified route pattern was not found.",
                                 "The specified Route Pattern was not found.",
@@ -104,13 +102,9 @@ void CPatternHandler::SelectPattern(ElementCursor& cursor, zdl::CNumPlanList& li
   RequireNumPlan(list, kind_.usage, notFound, kind_.wrongUsage);
 }
 
-std::string CPatternHandler::ResponseName(const char* verb) const {
-  return std::string(verb) + kind_.methodSuffix + "Response";
-}
-
 // --- add ---
 
-void CAddPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CPatternHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newPattern>");
   zdl::CNumPlanList list(db());
@@ -119,8 +113,8 @@ void CAddPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   zdl::CDeviceNumPlanMapList maps(db());
   ElementCursor cursor = wrapper.EnterCurrent();
   cursor.RequireNotNull("Found NULL, expecting <pattern>");
-  ReadHead(cursor, *pattern);
-  ReadRouting(cursor, *pattern);
+  ReadAddHead(cursor, *pattern);
+  ReadAddRouting(cursor, *pattern);
   if (kind().IsRoute()) {
     ReadRouteTail(cursor, *pattern, maps);
   } else {
@@ -131,10 +125,10 @@ void CAddPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   list.Update();
   if (maps.Count() > 0) maps.Update();
   transaction.Commit();
-  AddStandardResponse(body, ResponseName("add"), pattern->GetID(), sequence);
+  Return(result, pattern->GetID());
 }
 
-void CAddPatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadAddHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   if (!cursor.Is("pattern")) cursor.ThrowFound("<pattern>");
   if (kind().IsRoute()) {
     pattern.PutDNOrPattern(RequireValue(cursor.node(), ValueWording::kMustHave));
@@ -151,7 +145,7 @@ void CAddPatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern)
   ReadOptionalPartition(cursor, db(), pattern);
 }
 
-void CAddPatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadAddRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   zdl::CZDLSession& session = db();
   Required(cursor, "blockEnable", [&](const std::string& v) { pattern.PutBlockEnable(ParseBoolean(v)); });
   Required(cursor, "calledPartyTransformationMask",
@@ -189,7 +183,7 @@ void CAddPatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& patte
       [&](const zdl::CZDLID& id) { pattern.PutRouteFilterID(id); });
 }
 
-void CAddPatternHandler::ReadTranslationTail(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadTranslationTail(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   RequiredAddReference<zdl::CCallingSearchSpaceList>(
       cursor, db(),
       {"callingSearchSpace",
@@ -199,8 +193,8 @@ void CAddPatternHandler::ReadTranslationTail(ElementCursor& cursor, zdl::CNumPla
       [&](const zdl::CZDLID& id) { pattern.PutTranslationCallingSearchSpaceID(id); });
 }
 
-void CAddPatternHandler::ReadRouteTail(ElementCursor& cursor, zdl::CNumPlan& pattern,
-                                       zdl::CDeviceNumPlanMapList& maps) {
+void CPatternHandler::ReadRouteTail(ElementCursor& cursor, zdl::CNumPlan& pattern,
+                                    zdl::CDeviceNumPlanMapList& maps) {
   cursor.Expect("destination", "<destination>", "NULL element found, expecting <destination>");
   ReadDestinationMap(cursor.node(), db(), maps, pattern.GetID(),
                      "NULL element found, expecting <gateway> or <routeList>.", false);
@@ -211,15 +205,15 @@ void CAddPatternHandler::ReadRouteTail(ElementCursor& cursor, zdl::CNumPlan& pat
 
 // --- update ---
 
-void CUpdatePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CPatternHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <pattern> or <uuid>", kind().updateNotFound);
   auto pattern = list.GetCurrentItem();
   // A new destination is written before the pattern; both stand or fall together.
   zdl::CZDLTransaction transaction(db());
-  ReadHead(cursor, *pattern);
-  ReadRouting(cursor, *pattern);
+  ReadUpdateHead(cursor, *pattern);
+  ReadUpdateRouting(cursor, *pattern);
   if (kind().IsRoute()) {
     OptionalElement(cursor, "destination", [&](XmlNode) { ReadDestination(cursor, pattern->GetID()); });
     OptionalElement(cursor, "withTag", [&](XmlNode e) { pattern->PutWithTag(ValueOrEmpty(e)); });
@@ -233,14 +227,14 @@ void CUpdatePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence
   cursor.RequireEnd();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, ResponseName("update"), pattern->GetID(), sequence);
+  Return(result, pattern->GetID());
 }
 
-std::string CUpdatePatternHandler::TranslationOnly(const char* notFound) const {
+std::string CPatternHandler::TranslationOnly(const char* notFound) const {
   return kind().IsRoute() ? "" : notFound;
 }
 
-void CUpdatePatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadUpdateHead(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   OptionalElement(cursor, "newPattern", [&](XmlNode element) {
     if (kind().IsRoute()) {
       pattern.PutDNOrPattern(RequireValue(element, ValueWording::kMustHave, "pattern"));
@@ -255,7 +249,7 @@ void CUpdatePatternHandler::ReadHead(ElementCursor& cursor, zdl::CNumPlan& patte
       [&](const zdl::CZDLID& id) { pattern.PutRoutePartitionID(id); });
 }
 
-void CUpdatePatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
+void CPatternHandler::ReadUpdateRouting(ElementCursor& cursor, zdl::CNumPlan& pattern) {
   zdl::CZDLSession& session = db();
   OptionalRequiredValue(cursor, "blockEnable",
                         [&](const std::string& v) { pattern.PutBlockEnable(ParseBoolean(v)); });
@@ -287,7 +281,7 @@ void CUpdatePatternHandler::ReadRouting(ElementCursor& cursor, zdl::CNumPlan& pa
                                              [&](const zdl::CZDLID& id) { pattern.PutRouteFilterID(id); });
 }
 
-void CUpdatePatternHandler::ReadDestination(ElementCursor& cursor, const zdl::CZDLID& pattern) {
+void CPatternHandler::ReadDestination(ElementCursor& cursor, const zdl::CZDLID& pattern) {
   zdl::CDeviceNumPlanMapList maps(db());
   maps.SelectByNumPlanID(pattern);
   maps.DeleteAll();
@@ -298,7 +292,7 @@ void CUpdatePatternHandler::ReadDestination(ElementCursor& cursor, const zdl::CZ
 
 // --- remove, get ---
 
-void CRemovePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CPatternHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <uuid> or <pattern>", kind().removeNotFound);
@@ -313,10 +307,10 @@ void CRemovePatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence
   list.Delete();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, ResponseName("remove"), id, sequence);
+  Return(result, id);
 }
 
-void CGetPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CPatternHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <uuid> or <pattern>", kind().getNotFound);
@@ -327,7 +321,7 @@ void CGetPatternHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   } else {
     holder.AddNewChild<CXMLTranslationPattern>()->BuildFromDatabase(db(), id);
   }
-  AddElementResponse(body, ResponseName("get"), sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

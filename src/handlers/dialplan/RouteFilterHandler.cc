@@ -20,16 +20,7 @@ Identification FilterIdentification(DialPlanOperation operation) {
 
 }  // namespace
 
-void CRouteFilterHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addRouteFilter") return Add(request, body, sequence);
-  if (method == "updateRouteFilter") return Update(request, body, sequence);
-  if (method == "removeRouteFilter") return Remove(request, body, sequence);
-  if (method == "getRouteFilter") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CRouteFilterHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <rfPtr>");
   zdl::CRouteFilterList list(db());
@@ -57,7 +48,7 @@ void CRouteFilterHandler::Add(XmlNode request, CXMLElement* body, Sequence seque
   list.Update();
   if (members.Count() > 0) members.Update();
   transaction.Commit();
-  AddStandardResponse(body, "addRouteFilterResponse", filter->GetID(), sequence);
+  Return(result, filter->GetID());
 }
 
 zdl::CZDLID CRouteFilterHandler::ReadAddDialPlan(const ElementCursor& cursor) {
@@ -109,7 +100,7 @@ void CRouteFilterHandler::ReadMember(const zdl::CZDLID& filter, const zdl::CZDLI
   if (!cursor.AtEnd()) cursor.ThrowFound("no more elements");
 }
 
-void CRouteFilterHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteFilterHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteFilterList list(db());
   Identify(cursor, list, FilterIdentification(DialPlanOperation::kUpdate));
@@ -134,20 +125,20 @@ void CRouteFilterHandler::Update(XmlNode request, CXMLElement* body, Sequence se
   if (replaceMembers) members.Update();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, "updateRouteFilterResponse", filter->GetID(), sequence);
+  Return(result, filter->GetID());
 }
 
-void CRouteFilterHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteFilterHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteFilterList list(db());
   Identify(cursor, list, FilterIdentification(DialPlanOperation::kRemove));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeRouteFilterResponse", id, sequence);
+  Return(result, id);
 }
 
-void CRouteFilterHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteFilterHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const Identification how = FilterIdentification(DialPlanOperation::kGet);
   const Identified which = ReadIdentifier(cursor, how);
@@ -155,7 +146,7 @@ void CRouteFilterHandler::Get(XmlNode request, CXMLElement* body, Sequence seque
       which.byId ? ParseID(which.value) : FindIdByName<zdl::CRouteFilterList>(db(), which.value, how.notFound);
   CXMLElement holder;
   holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, kModeFull);
-  AddElementResponse(body, "getRouteFilterResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,9 +1,9 @@
-// addRouteFilter, updateRouteFilter, removeRouteFilter and getRouteFilter: one handler that
-// picks the operation by the request element's name.
+// addRouteFilter, updateRouteFilter, removeRouteFilter and getRouteFilter: one family class, an
+// operation per method.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -11,13 +11,12 @@ namespace zeb {
 class CRouteFilterHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
   // The filter's dial plan as "dialPlanName" or "dialPlan" (add).
   zdl::CZDLID ReadAddDialPlan(const ElementCursor& cursor);
   // Replaces the members of filter (whose dial plan is plan) by the children of "members".

@@ -1,7 +1,7 @@
 #include "handlers/dialplan/RouteGroupHandlers.h"
 
 #include "builders/CXMLRouteGroup.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -58,7 +58,7 @@ void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRout
 
 }  // namespace
 
-void CAddRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <routeGroup>");
   zdl::CRouteGroupList list(db());
@@ -85,10 +85,10 @@ void CAddRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence
   ReadMembers(db(), group->GetID(), map, cursor.node());
   map.Update();
   transaction.Commit();
-  AddStandardResponse(body, "addRouteGroupResponse", group->GetID(), sequence);
+  Return(result, group->GetID());
 }
 
-void CUpdateRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteGroupHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
@@ -110,10 +110,10 @@ void CUpdateRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Seque
   list.Update();
   if (replaceMembers) map.Update();
   transaction.Commit();
-  AddStandardResponse(body, "updateRouteGroupResponse", group->GetID(), sequence);
+  Return(result, group->GetID());
 }
 
-void CRemoveRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
@@ -122,10 +122,10 @@ void CRemoveRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Seque
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeRouteGroupResponse", id, sequence);
+  Return(result, id);
 }
 
-void CGetRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteGroupHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
@@ -133,7 +133,7 @@ void CGetRouteGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence
                         kSpecifiedGroupNotFound));
   CXMLElement holder;
   holder.AddNewChild<CXMLRouteGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
-  AddElementResponse(body, "getRouteGroupResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -2,32 +2,17 @@
 // gateway devices with ports.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 
 namespace zeb {
 
-class CAddRouteGroupHandler : public CRequestHandler {
+class CRouteGroupHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CUpdateRouteGroupHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CRemoveRouteGroupHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CGetRouteGroupHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 };
 
 }  // namespace zeb

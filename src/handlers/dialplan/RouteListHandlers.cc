@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "builders/CXMLRouteList.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -145,7 +145,7 @@ long VariantToLong(const std::string& text) {
   return static_cast<long>(value);
 }
 
-void CAddRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <routeList>");
   zdl::CDeviceList devices(db());
@@ -168,10 +168,10 @@ void CAddRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequence 
   devices.Update();
   members.Update();
   transaction.Commit();
-  AddStandardResponse(body, "addRouteListResponse", device->GetID(), sequence);
+  Return(result, device->GetID());
 }
 
-void CUpdateRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteListHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, ByNameOrUuid("Route List not found."));
@@ -195,10 +195,10 @@ void CUpdateRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequen
   devices.Update();
   if (replaceMembers) members.Update();
   transaction.Commit();
-  AddStandardResponse(body, "updateRouteListResponse", device->GetID(), sequence);
+  Return(result, device->GetID());
 }
 
-void CRemoveRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteListHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, ByNameOrUuid("The specified Route List was not found."));
@@ -211,10 +211,10 @@ void CRemoveRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequen
   devices.Delete();
   devices.Update();
   transaction.Commit();
-  AddStandardResponse(body, "removeRouteListResponse", id, sequence);
+  Return(result, id);
 }
 
-void CGetRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRouteListHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, ByNameOrUuid("Route List not found."));
@@ -224,7 +224,7 @@ void CGetRouteListHandler::Execute(XmlNode request, CXMLElement* body, Sequence 
   if (members.Count() == 0) ThrowNotFound("Route List not found.");
   CXMLElement holder;
   holder.AddNewChild<CXMLRouteList>()->BuildFromDatabase(db(), id, kModeFull);
-  AddElementResponse(body, "getRouteListResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 
 namespace zeb {
 
@@ -14,28 +14,13 @@ namespace zeb {
 // kComTypeMismatch; a number out of range throws CComError with the overflow code.
 long VariantToLong(const std::string& text);
 
-class CAddRouteListHandler : public CRequestHandler {
+class CRouteListHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CUpdateRouteListHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CRemoveRouteListHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CGetRouteListHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 };
 
 }  // namespace zeb

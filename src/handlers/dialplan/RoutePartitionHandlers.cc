@@ -1,7 +1,7 @@
 #include "handlers/dialplan/RoutePartitionHandlers.h"
 
 #include "builders/CXMLRoutePartition.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -22,7 +22,7 @@ void DropCached(zdl::CZDLSession& session, const zdl::CZDLID& id) {
 
 }  // namespace
 
-void CAddRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRoutePartitionHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newRoutePartition>");
   zdl::CRoutePartitionList list(db());
@@ -39,10 +39,10 @@ void CAddRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequ
   }
   if (cursor.Is("dialPlanWizardGenId")) cursor.Advance();
   list.Update();
-  AddStandardResponse(body, "addRoutePartitionResponse", partition->GetID(), sequence);
+  Return(result, partition->GetID());
 }
 
-void CUpdateRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRoutePartitionHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRoutePartitionList list(db());
   Identify(cursor, list,
@@ -61,10 +61,10 @@ void CUpdateRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, S
   cursor.RequireEnd();
   list.Update();
   DropCached(db(), partition->GetID());
-  AddStandardResponse(body, "updateRoutePartitionResponse", partition->GetID(), sequence);
+  Return(result, partition->GetID());
 }
 
-void CRemoveRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRoutePartitionHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRoutePartitionList list(db());
   Identify(cursor, list, kByPartitionIdOrName);
@@ -72,10 +72,10 @@ void CRemoveRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, S
   list.Delete();
   list.Update();
   DropCached(db(), id);
-  AddStandardResponse(body, "removeRoutePartitionResponse", id, sequence);
+  Return(result, id);
 }
 
-void CGetRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRoutePartitionHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Identification how = kByPartitionIdOrName;
   how.nameWording = ValueWording::kMustContain;
@@ -88,7 +88,7 @@ void CGetRoutePartitionHandler::Execute(XmlNode request, CXMLElement* body, Sequ
   }
   CXMLElement holder;
   holder.AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(db(), id, kModeFull);
-  AddElementResponse(body, "getRoutePartitionResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,32 +1,17 @@
 // addRoutePartition, updateRoutePartition, removeRoutePartition, getRoutePartition.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 
 namespace zeb {
 
-class CAddRoutePartitionHandler : public CRequestHandler {
+class CRoutePartitionHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CUpdateRoutePartitionHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CRemoveRoutePartitionHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
-class CGetRoutePartitionHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 };
 
 }  // namespace zeb

@@ -121,16 +121,7 @@ Identification ByNameOrUuid(const char* expected, ValueWording nameWording, cons
 
 }  // namespace
 
-void CDevicePoolHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addDevicePool") return Add(request, body, sequence);
-  if (method == "updateDevicePool") return Update(request, body, sequence);
-  if (method == "removeDevicePool") return Remove(request, body, sequence);
-  if (method == "getDevicePool") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CDevicePoolHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDevicePoolHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <devicePool>");
   zdl::CDevicePoolList list(db());
@@ -149,7 +140,7 @@ void CDevicePoolHandler::Add(XmlNode request, CXMLElement* body, Sequence sequen
   ReadAddedReference(db(), cursor, *pool, kHaven);
 
   list.Update();
-  AddStandardResponse(body, "addDevicePoolResponse", pool->GetID(), sequence);
+  Return(result, pool->GetID());
 }
 
 void CDevicePoolHandler::ReadLocales(ElementCursor& cursor, zdl::CDevicePool& pool, bool adding) {
@@ -179,7 +170,7 @@ void CDevicePoolHandler::ReadHoldAudioSources(ElementCursor& cursor, zdl::CDevic
   source("userHoldMOHAudioSourceId", &Pool::PutHoldPartyUserHoldMOHAudioSourceID);
 }
 
-void CDevicePoolHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDevicePoolHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDevicePoolList list(db());
   Identify(cursor, list, ByNameOrUuid("<uuid> or <name>", ValueWording::kMustHave, "Device Pool not found."));
@@ -197,26 +188,26 @@ void CDevicePoolHandler::Update(XmlNode request, CXMLElement* body, Sequence seq
   ReadUpdatedReference(db(), cursor, *pool, kHaven);
 
   list.Update();
-  AddStandardResponse(body, "updateDevicePoolResponse", pool->GetID(), sequence);
+  Return(result, pool->GetID());
 }
 
-void CDevicePoolHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDevicePoolHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDevicePoolList list(db());
   Identify(cursor, list, ByNameOrUuid("<name> or <uuid>", ValueWording::kMustHave, kNotFound));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeDevicePoolResponse", id, sequence);
+  Return(result, id);
 }
 
-void CDevicePoolHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDevicePoolHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDevicePoolList list(db());
   Identify(cursor, list, ByNameOrUuid("<name> or <uuid>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
   holder.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
-  AddElementResponse(body, "getDevicePoolResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,9 +1,9 @@
-// addDevicePool, updateDevicePool, removeDevicePool and getDevicePool: one handler that picks
-// the operation by the request element's name.
+// addDevicePool, updateDevicePool, removeDevicePool and getDevicePool: one family class, an
+// operation per method.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -11,13 +11,12 @@ namespace zeb {
 class CDevicePoolHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
   // The settings that follow the references, alike in add and update except for empty locales.
   void ReadLocales(ElementCursor& cursor, zdl::CDevicePool& pool, bool adding);
   void ReadHoldAudioSources(ElementCursor& cursor, zdl::CDevicePool& pool, bool adding);

@@ -14,16 +14,7 @@ Identification ByUuidOrName(const char* nullText, ValueWording nameWording) {
 
 }  // namespace
 
-void CDialcoreGroupHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addDialcoreGroup") return Add(request, body, sequence);
-  if (method == "updateDialcoreGroup") return Update(request, body, sequence);
-  if (method == "removeDialcoreGroup") return Remove(request, body, sequence);
-  if (method == "getDialcoreGroup") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <dialcoreGroup>");
   zdl::CDialcoreGroupList list(db());
@@ -48,7 +39,7 @@ void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement* body, Sequence seq
   ReadMembers(group->GetID(), members, cursor.node());
   if (members.Count() > 0) members.Update();
   transaction.Commit();
-  AddStandardResponse(body, "addDialcoreGroupResponse", group->GetID(), sequence);
+  Return(result, group->GetID());
 }
 
 void CDialcoreGroupHandler::ReadMembers(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,
@@ -73,7 +64,7 @@ void CDialcoreGroupHandler::ReadMember(const zdl::CZDLID& group, zdl::CDialcoreG
                                    "The specified Dialcore was not found."));
 }
 
-void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreGroupList list(db());
   Identify(cursor, list, ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave));
@@ -98,26 +89,26 @@ void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement* body, Sequence 
   if (replaceMembers) members.Update();
   list.Update();
   transaction.Commit();
-  AddStandardResponse(body, "updateDialcoreGroupResponse", group->GetID(), sequence);
+  Return(result, group->GetID());
 }
 
-void CDialcoreGroupHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreGroupList list(db());
   Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeDialcoreGroupResponse", id, sequence);
+  Return(result, id);
 }
 
-void CDialcoreGroupHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreGroupHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreGroupList list(db());
   Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain));
   CXMLElement holder;
   holder.AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
-  AddElementResponse(body, "getDialcoreGroupResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

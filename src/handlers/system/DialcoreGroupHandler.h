@@ -1,10 +1,9 @@
 // addDialcoreGroup, updateDialcoreGroup, removeDialcoreGroup and getDialcoreGroup (node groups):
-// one handler that picks the operation by the request element's name. A group and its member
-// list are written as one unit.
+// one family class, an operation per method. A group and its member list are written as one unit.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -12,13 +11,12 @@ namespace zeb {
 class CDialcoreGroupHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
   // Replaces the members of group in members by the children of the "members" element.
   void ReadMembers(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members, XmlNode element);
   void ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,

@@ -38,16 +38,7 @@ void ReadOptional(ElementCursor& cursor, const char* element, Node& node,
 
 }  // namespace
 
-void CDialcoreHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addDialcore") return Add(request, body, sequence);
-  if (method == "updateDialcore") return Update(request, body, sequence);
-  if (method == "removeDialcore") return Remove(request, body, sequence);
-  if (method == "getDialcore") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CDialcoreHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <dialcore>");
   zdl::CDialcoreList list(db());
@@ -77,7 +68,7 @@ void CDialcoreHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence
   node->PutProcessNodeID(ReadReference(db(), cursor.node(), "processNodeName",
                                        &FindIdByName<zdl::CProcessNodeList>, "Process Node not found."));
   list.Update();
-  AddStandardResponse(body, "addDialcoreResponse", node->GetID(), sequence);
+  Return(result, node->GetID());
 }
 
 void CDialcoreHandler::ReadAutoregistration(XmlNode element, Node& node, bool adding) {
@@ -120,7 +111,7 @@ void CDialcoreHandler::ReadPorts(XmlNode element, Node& node) {
   ReadPort(mgcp, "keepAlive", node, &Node::PutMGCPKeepAlivePort);
 }
 
-void CDialcoreHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreList list(db());
   Identify(
@@ -138,10 +129,10 @@ void CDialcoreHandler::Update(XmlNode request, CXMLElement* body, Sequence seque
   }
   if (cursor.Is("ports")) ReadPorts(cursor.node(), *node);
   list.Update();
-  AddStandardResponse(body, "updateDialcoreResponse", node->GetID(), sequence);
+  Return(result, node->GetID());
 }
 
-void CDialcoreHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreList list(db());
   Identify(cursor, list,
@@ -149,17 +140,17 @@ void CDialcoreHandler::Remove(XmlNode request, CXMLElement* body, Sequence seque
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeDialcoreResponse", id, sequence);
+  Return(result, id);
 }
 
-void CDialcoreHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CDialcoreHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreList list(db());
   Identify(cursor, list,
            ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
   holder.AddNewChild<CXMLDialcore>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
-  AddElementResponse(body, "getDialcoreResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

@@ -1,9 +1,9 @@
-// addDialcore, updateDialcore, removeDialcore and getDialcore (call-processing nodes): one
-// handler that picks the operation by the request element's name.
+// addDialcore, updateDialcore, removeDialcore and getDialcore (call-processing nodes): one family
+// class, an operation per method.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -11,13 +11,12 @@ namespace zeb {
 class CDialcoreHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  void Add(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
+  void Remove(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
 
  private:
-  void Add(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Update(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Remove(XmlNode request, CXMLElement* body, Sequence sequence);
-  void Get(XmlNode request, CXMLElement* body, Sequence sequence);
   // The children of "autoregistration", each optional. Adding, the partition is given as
   // routePartition (uuid) or routePartitionName; updating, as routePartitionId (identifier as
   // value) or routePartitionName, and an empty one clears it.

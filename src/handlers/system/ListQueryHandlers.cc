@@ -2,7 +2,7 @@
 
 #include "builders/CXMLCallingSearchSpace.h"
 #include "builders/CXMLRoutePartition.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/CDeviceReportList.h"
 #include "zdl/CTypeList.h"
 #include "zdl/directory/CUserInfoList.h"
@@ -21,11 +21,11 @@ std::string ReadSearchString(XmlNode request) {
 }
 
 // One "phone" per device of the report.
-void AddPhones(zdl::CZDLSession& session, zdl::CDeviceReportList& devices, CXMLElement* list) {
+void AddPhones(zdl::CZDLSession& session, zdl::CDeviceReportList& devices, CXMLElement& result) {
   zdl::CTypeList products(session, "TypeProduct");
   zdl::CTypeList models(session, "TypeModel");
   for (; !devices.IsEOF(); devices.MoveNext()) {
-    CXMLElement* phone = list->AddNewChild("phone");
+    CXMLElement* phone = result.AddNewChild("phone");
     phone->AddAttribute("uuid", devices.GetDeviceID());
     phone->AddChild("name", devices.GetDeviceName());
     phone->AddChild("product", products.GetStringRef(devices.GetProductEnum()));
@@ -35,22 +35,21 @@ void AddPhones(zdl::CZDLSession& session, zdl::CDeviceReportList& devices, CXMLE
 
 }  // namespace
 
-void CListPhoneByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListQueryHandler::ListPhoneByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
   devices.SelectDeviceByDeviceName(kPhoneClass, pattern);
-  AddPhones(db(), devices, AddResponseElement(body, "listPhoneByNameResponse", sequence)->AddNewChild("return"));
+  AddPhones(db(), devices, result);
 }
 
-void CListPhoneByDescriptionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListQueryHandler::ListPhoneByDescription(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
   devices.SelectDeviceByDescription(kPhoneClass, pattern);
-  AddPhones(db(), devices,
-            AddResponseElement(body, "listPhoneByDescriptionResponse", sequence)->AddNewChild("return"));
+  AddPhones(db(), devices, result);
 }
 
-void CListUserByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListQueryHandler::ListUserByName(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("firstname", "<firstname>", "Found NULL, expecting <firstname>");
   const std::string firstName = ValueOrEmpty(cursor.node());
@@ -60,17 +59,16 @@ void CListUserByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequenc
 
   auto users = zdl::OpenUserDirectory(db());
   users->SelectByName(firstName, lastName);
-  CXMLElement* list = AddResponseElement(body, "listUserByNameResponse", sequence)->AddNewChild("return");
   for (users->MoveFirst(); !users->IsEOF(); users->MoveNext()) {
     auto user = users->GetCurrentItem();
-    CXMLElement* item = list->AddNewChild("user");
+    CXMLElement* item = result.AddNewChild("user");
     item->AddChild("ldapRN", user->GetCn());
     item->AddChild("firstname", user->GetGivenName());
     item->AddChild("lastname", user->GetSn());
   }
 }
 
-void CListRoutePlanByTypeHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListQueryHandler::ListRoutePlanByType(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("usage", "<usage>", "Found NULL, expecting <usage>");
   std::string where;
@@ -88,9 +86,8 @@ void CListRoutePlanByTypeHandler::Execute(XmlNode request, CXMLElement* body, Se
           where + " ORDER BY NumPlan.DNOrPattern, RoutePartition.Name",
       values);
   zdl::CTypeList usages(db(), "TypePatternUsage");
-  CXMLElement* list = AddResponseElement(body, "listRoutePlanByTypeResponse", sequence)->AddNewChild("return");
   for (; !rows.IsEOF(); rows.MoveNext()) {
-    CXMLElement* plan = list->AddNewChild("routePlan");
+    CXMLElement* plan = result.AddNewChild("routePlan");
     plan->AddAttribute("uuid", rows.getGuid("pkid"));
     plan->AddChild("directoryNumber", rows.getString("DNOrPattern"));
     plan->AddChild("routePartitionName", rows.getString("PartitionName"));
@@ -99,31 +96,29 @@ void CListRoutePlanByTypeHandler::Execute(XmlNode request, CXMLElement* body, Se
   }
 }
 
-void CListRoutePartitionByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListQueryHandler::ListRoutePartitionByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CFastAccess rows(db(), "RoutePartition");
   rows.SelectCustom("SELECT * FROM RoutePartition WHERE Name LIKE ? ORDER BY Name", {pattern});
-  CXMLElement* list = AddResponseElement(body, "listRoutePartitionByNameResponse", sequence)->AddNewChild("return");
-  for (; !rows.IsEOF(); rows.MoveNext()) list->AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, kModeNamespaces);
+  for (; !rows.IsEOF(); rows.MoveNext()) result.AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, kModeNamespaces);
 }
 
-void CListCSSByNameHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListQueryHandler::ListCSSByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CFastAccess rows(db(), "CallingSearchSpace");
   rows.SelectCustom("SELECT pkid FROM CallingSearchSpace WHERE Name LIKE ? ORDER BY Name", {pattern});
-  CXMLElement* list = AddResponseElement(body, "listCSSByNameResponse", sequence)->AddNewChild("return");
   for (; !rows.IsEOF(); rows.MoveNext()) {
-    list->AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), rows.getID("pkid"), kModeFull);
+    result.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), rows.getID("pkid"), kModeFull);
   }
 }
 
-void CGetNumDevicesHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CListQueryHandler::GetNumDevices(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("class", "<class>", "Found NULL, expecting <class>");
   const long deviceClass = TypeEnum(db(), "TypeClass", RequireValue(cursor.node(), ValueWording::kThenMustHave));
   zdl::CDeviceReportList devices(db());
   const std::size_t count = devices.CountDeviceByDeviceName(deviceClass, "%");
-  AddResponseElement(body, "getNumDevicesResponse", sequence)->AddChild("return", std::to_string(count));
+  result.SetText(std::to_string(count));
 }
 
 }  // namespace zeb

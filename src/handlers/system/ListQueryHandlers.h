@@ -1,25 +1,22 @@
 // The read-only list and count methods: listPhoneByName, listPhoneByDescription,
 // listUserByName, listRoutePlanByType, listRoutePartitionByName, listCSSByName and
-// getNumDevices. Each builds its response element itself; an empty result is an empty return.
+// getNumDevices. An empty result is an empty return.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
+#include "handlers/CRequestHandler.h"
 
 namespace zeb {
 
-#define ZEB_LIST_HANDLER(Class)                                                  \
-  class Class : public CRequestHandler {                                         \
-   public:                                                                       \
-    using CRequestHandler::CRequestHandler;                                      \
-    void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override; \
-  };
-ZEB_LIST_HANDLER(CListPhoneByNameHandler)
-ZEB_LIST_HANDLER(CListPhoneByDescriptionHandler)
-ZEB_LIST_HANDLER(CListUserByNameHandler)
-ZEB_LIST_HANDLER(CListRoutePlanByTypeHandler)
-ZEB_LIST_HANDLER(CListRoutePartitionByNameHandler)
-ZEB_LIST_HANDLER(CListCSSByNameHandler)
-ZEB_LIST_HANDLER(CGetNumDevicesHandler)
-#undef ZEB_LIST_HANDLER
+class CListQueryHandler : public CRequestHandler {
+ public:
+  using CRequestHandler::CRequestHandler;
+  void ListPhoneByName(XmlNode request, CXMLElement& result);
+  void ListPhoneByDescription(XmlNode request, CXMLElement& result);
+  void ListUserByName(XmlNode request, CXMLElement& result);
+  void ListRoutePlanByType(XmlNode request, CXMLElement& result);
+  void ListRoutePartitionByName(XmlNode request, CXMLElement& result);
+  void ListCSSByName(XmlNode request, CXMLElement& result);
+  void GetNumDevices(XmlNode request, CXMLElement& result);
+};
 
 }  // namespace zeb

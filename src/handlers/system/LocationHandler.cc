@@ -1,7 +1,7 @@
 #include "handlers/system/LocationHandler.h"
 
 #include "builders/CXMLLocation.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -16,16 +16,7 @@ Identification ByUuidOrName(const char* nullText, ValueWording nameWording, cons
 
 }  // namespace
 
-void CLocationHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addLocation") return Add(request, body, sequence);
-  if (method == "updateLocation") return Update(request, body, sequence);
-  if (method == "removeLocation") return Remove(request, body, sequence);
-  if (method == "getLocation") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CLocationHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <location>");
   zdl::CLocationList list(db());
@@ -40,10 +31,10 @@ void CLocationHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence
   cursor.Expect("kbits", "<kbits>", "NULL element found. Expecting <kbits>.");
   location->PutKbits(ParseLong(RequireValue(cursor.node(), ValueWording::kMustContain)));
   list.Update();
-  AddStandardResponse(body, "addLocationResponse", location->GetID(), sequence);
+  Return(result, location->GetID());
 }
 
-void CLocationHandler::Update(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLocationHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CLocationList list(db());
   Identify(
@@ -59,10 +50,10 @@ void CLocationHandler::Update(XmlNode request, CXMLElement* body, Sequence seque
     cursor.Advance();
   }
   list.Update();
-  AddStandardResponse(body, "updateLocationResponse", location->GetID(), sequence);
+  Return(result, location->GetID());
 }
 
-void CLocationHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLocationHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CLocationList list(db());
   Identify(cursor, list,
@@ -70,17 +61,17 @@ void CLocationHandler::Remove(XmlNode request, CXMLElement* body, Sequence seque
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeLocationResponse", id, sequence);
+  Return(result, id);
 }
 
-void CLocationHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CLocationHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CLocationList list(db());
   Identify(cursor, list,
            ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
   holder.AddNewChild<CXMLLocation>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
-  AddElementResponse(body, "getLocationResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

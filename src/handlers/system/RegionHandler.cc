@@ -1,7 +1,7 @@
 #include "handlers/system/RegionHandler.h"
 
 #include "builders/CXMLDevicePool.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -20,16 +20,7 @@ Identification ByUuidOrName(ValueWording nameWording) {
 
 }  // namespace
 
-void CRegionHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  const std::string method = request.LocalName();
-  if (method == "addRegion") return Add(request, body, sequence);
-  if (method == "updateRegionMatrix") return UpdateMatrix(request, body, sequence);
-  if (method == "removeRegion") return Remove(request, body, sequence);
-  if (method == "getRegion") return Get(request, body, sequence);
-  throw CUnknownMethodException(request.Name());
-}
-
-void CRegionHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRegionHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <region>");
   zdl::CRegionList list(db());
@@ -38,10 +29,10 @@ void CRegionHandler::Add(XmlNode request, CXMLElement* body, Sequence sequence) 
   cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
   region->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
   list.Update();
-  AddStandardResponse(body, "addRegionResponse", region->GetID(), sequence);
+  Return(result, region->GetID());
 }
 
-void CRegionHandler::UpdateMatrix(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRegionHandler::UpdateMatrix(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("uuid", "<uuid>", "Found NULL, expecting <uuid>");
   zdl::CRegionMatrixList list(db());
@@ -53,26 +44,26 @@ void CRegionHandler::UpdateMatrix(XmlNode request, CXMLElement* body, Sequence s
   entry->PutBandwidthEnum(
       TypeEnum(db(), "TypeBandwidth", RequireValue(cursor.node(), ValueWording::kMustContain)));
   list.Update();
-  AddStandardResponse(body, "updateRegionMatrixResponse", entry->GetID(), sequence);
+  Return(result, entry->GetID());
 }
 
-void CRegionHandler::Remove(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRegionHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRegionList list(db());
   Identify(cursor, list, ByUuidOrName(ValueWording::kMustHave));
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
   list.Update();
-  AddStandardResponse(body, "removeRegionResponse", id, sequence);
+  Return(result, id);
 }
 
-void CRegionHandler::Get(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CRegionHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRegionList list(db());
   Identify(cursor, list, ByUuidOrName(ValueWording::kMustContain));
   CXMLElement holder;
   holder.AddNewChild<CXMLRegion>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
-  AddElementResponse(body, "getRegionResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
 }  // namespace zeb

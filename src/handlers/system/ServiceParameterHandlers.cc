@@ -1,7 +1,7 @@
 #include "handlers/system/ServiceParameterHandlers.h"
 
 #include "builders/CXMLServiceParameter.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CXMLParse.h"
 #include "zdl/CZDLDatabase.h"
@@ -62,7 +62,7 @@ void CheckDirectoryChange(zdl::CZDLSession& session, const std::string& name, co
 
 }  // namespace
 
-void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CServiceParameterHandler::List(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("nodeName", "<nodeName>", "Found NULL, expecting <nodeName>");
   const std::string nodeName = RequireValue(cursor.node(), ValueWording::kMustContain);
@@ -79,21 +79,7 @@ void CListServiceParametersHandler::Execute(XmlNode request, CXMLElement* body, 
     param->AddChild("name", parameter->GetParamName());
     param->AddChild("value", zdl::IsSecretParameter(parameter->GetParamName()) ? "" : parameter->GetParamValue());
   }
-  AddElementResponse(body, "listServiceParametersResponse", sequence, holder);
-}
-
-void CServiceParameterHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
-  if (method_ != "getServiceParameter" && method_ != "updateServiceParameter") {
-    throw CUnknownMethodException(request.Name());
-  }
-  ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CProcessConfigList parameters(db());
-  SelectParameter(cursor, parameters);
-  if (method_ == "getServiceParameter") {
-    Get(parameters, body, sequence);
-  } else {
-    Update(cursor, parameters, body, sequence);
-  }
+  ReturnChildren(result, holder);
 }
 
 void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProcessConfigList& list) {
@@ -120,14 +106,19 @@ void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProc
   if (!zdl::FindByParamName(list, which.value)) ThrowNotFound(kNotFound);
 }
 
-void CServiceParameterHandler::Get(zdl::CProcessConfigList& list, CXMLElement* body, Sequence sequence) {
+void CServiceParameterHandler::Get(XmlNode request, CXMLElement& result) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CProcessConfigList list(db());
+  SelectParameter(cursor, list);
   CXMLElement holder;
   holder.AddNewChild<CXMLServiceParameter>()->BuildFromDatabase(db(), *list.GetCurrentItem());
-  AddElementResponse(body, "getServiceParameterResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
-void CServiceParameterHandler::Update(ElementCursor& cursor, zdl::CProcessConfigList& list, CXMLElement* body,
-                                      Sequence sequence) {
+void CServiceParameterHandler::Update(XmlNode request, CXMLElement& result) {
+  ElementCursor cursor = ElementCursor::Enter(request);
+  zdl::CProcessConfigList list(db());
+  SelectParameter(cursor, list);
   cursor.Expect("newValue", "<newValue>", "Found NULL, expecting <newValue>");
   auto parameter = list.GetCurrentItem();
   const std::string name = parameter->GetParamName();
@@ -142,7 +133,7 @@ void CServiceParameterHandler::Update(ElementCursor& cursor, zdl::CProcessConfig
   }
   parameter->PutParamValue(secret ? key.Seal(name, value) : value);
   list.Update();
-  AddStandardResponse(body, "updateServiceParameterResponse", parameter->GetID(), sequence);
+  Return(result, parameter->GetID());
 }
 
 }  // namespace zeb

@@ -1,9 +1,8 @@
-// listServiceParameters; getServiceParameter and updateServiceParameter (one handler object
-// that chooses by the request element's name).
+// listServiceParameters, getServiceParameter and updateServiceParameter.
 #pragma once
 
-#include "dispatch/CRequestHandler.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/CRequestHandler.h"
+#include "handlers/RequestReader.h"
 
 namespace zeb {
 
@@ -11,26 +10,17 @@ namespace zdl {
 class CProcessConfigList;
 }
 
-class CListServiceParametersHandler : public CRequestHandler {
- public:
-  using CRequestHandler::CRequestHandler;
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
-};
-
 class CServiceParameterHandler : public CRequestHandler {
  public:
-  CServiceParameterHandler(RequestContext& context, const std::string& method)
-      : CRequestHandler(context), method_(method) {}
-  void Execute(XmlNode request, CXMLElement* body, Sequence sequence) override;
+  using CRequestHandler::CRequestHandler;
+  void List(XmlNode request, CXMLElement& result);
+  void Get(XmlNode request, CXMLElement& result);
+  void Update(XmlNode request, CXMLElement& result);
 
  private:
   // Reads the identifying elements and leaves list on the parameter they name, the cursor after
   // them. Throws the not-found messages.
   void SelectParameter(ElementCursor& cursor, zdl::CProcessConfigList& list);
-  void Get(zdl::CProcessConfigList& list, CXMLElement* body, Sequence sequence);
-  void Update(ElementCursor& cursor, zdl::CProcessConfigList& list, CXMLElement* body, Sequence sequence);
-
-  std::string method_;
 };
 
 }  // namespace zeb

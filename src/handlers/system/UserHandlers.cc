@@ -4,7 +4,7 @@
 
 #include "builders/BuilderSupport.h"
 #include "builders/CXMLUser.h"
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 #include "zdl/directory/CUserInfoList.h"
 
@@ -151,7 +151,7 @@ void ReadUpdateNames(ElementCursor& cursor, CUserInfo& user) {
 
 }  // namespace
 
-void CGetUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUserHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("ldapRN", "<ldapRN>.", "NULL element found.  Expecting <ldapRN>.");
   const std::string rn = RequireValue(cursor.node(), ValueWording::kMustContain);
@@ -159,10 +159,10 @@ void CGetUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence seque
   auto user = SelectUser(*users, rn, UserNotFound(rn));
   CXMLElement holder;
   holder.AddNewChild<CXMLUser>()->BuildFromDatabase(*user);
-  AddElementResponse(body, "getUserResponse", sequence, holder);
+  ReturnChildren(result, holder);
 }
 
-void CAddUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUserHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newUser>");
   auto users = zdl::OpenUserDirectory(db());
@@ -184,10 +184,10 @@ void CAddUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence seque
   ReadAddCredentials(cursor, *user);
   ReadSharedFields(db(), cursor, Mode::kAdd, *user);
   users->Update();
-  AddStandardResponse(body, "addUserResponse", zdl::CZDLID::NULLID(), sequence);
+  Return(result, zdl::CZDLID::NULLID());
 }
 
-void CRemoveUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUserHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("ldapRN", "<ldapRN>", "NULL element found.  Expecting <ldapRN>.");
   const std::string rn = ValueOrEmpty(cursor.node());
@@ -195,10 +195,10 @@ void CRemoveUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   SelectUser(*users, rn, "User: " + rn + " not found.");
   users->Delete();
   users->Update();
-  AddStandardResponse(body, "removeUserResponse", zdl::CZDLID::NULLID(), sequence);
+  Return(result, zdl::CZDLID::NULLID());
 }
 
-void CUpdateUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence sequence) {
+void CUserHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   cursor.Expect("ldapRN", "<ldapRN>", "Found NULL, expecting <ladpRN>");
   const std::string rn = RequireValue(cursor.node(), ValueWording::kThenMustHave);
@@ -209,7 +209,7 @@ void CUpdateUserHandler::Execute(XmlNode request, CXMLElement* body, Sequence se
   ReadSharedFields(db(), cursor, Mode::kUpdate, *user);
   cursor.RequireEnd();
   users->Update();
-  AddStandardResponse(body, "updateUserResponse", zdl::CZDLID::NULLID(), sequence);
+  Return(result, zdl::CZDLID::NULLID());
 }
 
 }  // namespace zeb

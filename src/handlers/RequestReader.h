@@ -88,7 +88,8 @@ long ParseLong(const std::string& text);
 // throws CZDLException 8 "Invalid Parameter: <text>"; so does a text that names no row.
 long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::string& text);
 // The enumeration number, or nothing when the text names no row; an empty table throws as above.
-std::optional<long> FindTypeEnum(zdl::CZDLSession& session, const std::string& table, const std::string& text);
+std::optional<long> FindTypeEnum(zdl::CZDLSession& session, const std::string& table,
+                                 const std::string& text);
 
 // An identifier from request text; malformed text throws CZDLException kZDLInvalidParameter.
 inline zdl::CZDLID ParseID(const std::string& text) { return zdl::CZDLID(text); }
@@ -106,25 +107,27 @@ zdl::CZDLID FindIdByName(zdl::CZDLSession& session, const std::string& name, con
 }
 
 // Looks a record up by name: its identifier, or the not-found exception (FindIdByName<List>).
-using NameLookup = zdl::CZDLID (*)(zdl::CZDLSession& session, const std::string& name, const std::string& notFound);
+using NameLookup = zdl::CZDLID (*)(zdl::CZDLSession& session, const std::string& name,
+                                   const std::string& notFound);
 
 // The identifier a reference element gives. The element named nameElement holds a record name,
 // looked up with find (an empty one throws the missing-value message in wording, an unknown one
 // notFound); any other element carries it in its "uuid" attribute, stored without a look-up ("No
 // "uuid" attribute found in <element>." when missing). The caller has matched the element.
-zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char* nameElement, NameLookup find,
-                          const std::string& notFound, ValueWording wording = ValueWording::kMustContain);
+zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char* nameElement,
+                          NameLookup find, const std::string& notFound,
+                          ValueWording wording = ValueWording::kMustContain);
 
 // How a get, update or remove request names its record: by an identifier element or a name
 // element, as the first child of the request.
 struct Identification {
-  std::string nullText;           // thrown when the request has no element child
-  std::string expected;           // the "Found" message's expected list, e.g. "<uuid> or <name>"
+  std::string nullText;  // thrown when the request has no element child
+  std::string expected;  // the "Found" message's expected list, e.g. "<uuid> or <name>"
   const char* nameElement = "name";
   ValueWording nameWording = ValueWording::kMustHave;
   const char* idElement = "uuid";
   ValueWording idWording = ValueWording::kMustHave;
-  std::string notFound;           // thrown (ID 2) when the selection is empty
+  std::string notFound;  // thrown (ID 2) when the selection is empty
 };
 
 struct Identified {

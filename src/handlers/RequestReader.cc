@@ -1,4 +1,4 @@
-#include "dispatch/RequestReader.h"
+#include "handlers/RequestReader.h"
 
 #include <cctype>
 #include <climits>
@@ -13,7 +13,8 @@ void ElementCursor::RequireNotNull(const std::string& nullText) const {
   if (!node_) throw CUnexpectedNodeException(nullText);
 }
 
-void ElementCursor::Expect(const char* localName, const std::string& expected, const std::string& nullText) const {
+void ElementCursor::Expect(const char* localName, const std::string& expected,
+                           const std::string& nullText) const {
   RequireNotNull(nullText);
   if (!Is(localName)) ThrowFound(expected);
 }
@@ -32,15 +33,19 @@ std::optional<std::string> ValueOf(XmlNode element) { return element.Value(); }
 
 std::string MissingValueText(const std::string& name, ValueWording wording) {
   switch (wording) {
-    case ValueWording::kMustContain: return "The element, <" + name + ">, must contain a value.";
-    case ValueWording::kMustHave: return "The element, <" + name + ">, must have a value.";
-    default: return "Then element, <" + name + ">, must have a value.";
+    case ValueWording::kMustContain:
+      return "The element, <" + name + ">, must contain a value.";
+    case ValueWording::kMustHave:
+      return "The element, <" + name + ">, must have a value.";
+    default:
+      return "Then element, <" + name + ">, must have a value.";
   }
 }
 
 std::string RequireValue(XmlNode element, ValueWording wording, const std::string& label) {
   auto value = element.Value();
-  if (!value) throw CInvalidValueException(MissingValueText(label.empty() ? element.LocalName() : label, wording));
+  if (!value)
+    throw CInvalidValueException(MissingValueText(label.empty() ? element.LocalName() : label, wording));
   return *value;
 }
 
@@ -51,8 +56,8 @@ std::optional<std::string> AttributeOf(XmlNode element, const char* name) { retu
 std::string RequireAttribute(XmlNode element, const char* name, bool withStop) {
   auto value = element.Attribute(name);
   if (!value) {
-    throw CUnexpectedNodeException(std::string("No \"") + name + "\" attribute found in <" + element.LocalName() + ">" +
-                                   (withStop ? "." : ""));
+    throw CUnexpectedNodeException(std::string("No \"") + name + "\" attribute found in <" +
+                                   element.LocalName() + ">" + (withStop ? "." : ""));
   }
   return *value;
 }
@@ -79,7 +84,8 @@ long ParseLong(const std::string& text) {
   return static_cast<long>(value);
 }
 
-std::optional<long> FindTypeEnum(zdl::CZDLSession& session, const std::string& table, const std::string& text) {
+std::optional<long> FindTypeEnum(zdl::CZDLSession& session, const std::string& table,
+                                 const std::string& text) {
   zdl::CTypeList types(session, table);
   if (types.IsBOF()) throw zdl::CZDLException(zdl::kZDLInvalidParameter, "Invalid Parameter: " + text);
   if (!types.Find(text)) return std::nullopt;
@@ -94,8 +100,8 @@ long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::st
 
 void ThrowNotFound(const std::string& message) { throw zdl::CZDLException(zdl::kZDLRecordNotFound, message); }
 
-zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char* nameElement, NameLookup find,
-                          const std::string& notFound, ValueWording wording) {
+zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char* nameElement,
+                          NameLookup find, const std::string& notFound, ValueWording wording) {
   if (element.Is(nameElement)) return find(session, RequireValue(element, wording), notFound);
   return ParseID(RequireAttribute(element, "uuid"));
 }

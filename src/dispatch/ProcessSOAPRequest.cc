@@ -1,4 +1,4 @@
-#include "soap/ProcessSOAPRequest.h"
+#include "dispatch/ProcessSOAPRequest.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "dispatch/CreateHandler.h"
+#include "dispatch/MethodTable.h"
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/CZDLException.h"
@@ -29,6 +29,11 @@ void AddCodedFault(const std::string& schemaLocation, CXMLElement* body, Request
                    const std::string& method, int code, Sequence sequence, const std::string& text) {
   context.faultCode = std::to_string(code);
   AddDetailedFault(schemaLocation, body, method, code, sequence, text);
+}
+
+const std::string& ModuleSchemaLocation() {
+  static const std::string location = kSchemaLocation;
+  return location;
 }
 
 std::string ComErrorText(const CComError& error) {
@@ -119,34 +124,38 @@ void CSOAPRequest::Process(CXMLElement* root, RequestContext& context) {
 }
 
 void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
-  std::unique_ptr<CRequestHandler> handler;
   Sequence sequence;
   std::string method;
-  auto schemaLocation = [&]() -> const std::string& {
-    static const std::string moduleWide = kSchemaLocation;
-    return handler ? handler->GetSchemaLocation() : moduleWide;
-  };
+  // Faults raised once a method is found name this machine's schema document.
+  const std::string* schemaLocation = &ModuleSchemaLocation();
   try {
     if (!node_) throw CInvalidValueException("No request element found.");
     if (auto value = node_.Attribute("sequence")) sequence = ParseSequence(*value);
     method = node_.LocalName();
     context.method = method;
-    if (!FindHandlerFactory(method)) {
+    const MethodEntry* entry = FindMethod(method);
+    if (!entry) {
       // Most unknown names come from clients probing; answer without unwinding an exception.
       const CUnknownMethodException unknown(method);
-      AddCodedFault(schemaLocation(), body, context, method, unknown.GetCode(), sequence, unknown.what());
+      AddCodedFault(*schemaLocation, body, context, method, unknown.GetCode(), sequence, unknown.what());
       return;
     }
-    handler = CreateHandler(method, context);
-    // The request's reads share one snapshot (a write ends it and takes the write lock).
-    std::optional<zdl::CZDLReadScope> snapshot;
-    if (context.db) snapshot.emplace(*context.db);
-    handler->Execute(node_, body, sequence);
+    schemaLocation = &HostSchemaLocation();
+    auto result = std::make_unique<CXMLElement>("return");
+    {
+      // The request's reads share one snapshot (a write ends it and takes the write lock).
+      std::optional<zdl::CZDLReadScope> snapshot;
+      if (context.db) snapshot.emplace(*context.db);
+      entry->serve(context, node_, *result);
+    }
+    CXMLElement* response = body->AddNewChild("zeb:" + method + "Response");
+    AddZebAttributes(response, *schemaLocation, sequence);
+    response->AdoptChild(std::move(result));
   } catch (const zdl::CZDLException& error) {
     context.faultInDirectory = error.origin() == zdl::CZDLException::Origin::kDirectory;
-    AddCodedFault(schemaLocation(), body, context, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
+    AddCodedFault(*schemaLocation, body, context, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
   } catch (const CZEBException& error) {
-    AddCodedFault(schemaLocation(), body, context, method, error.GetCode(), sequence, error.what());
+    AddCodedFault(*schemaLocation, body, context, method, error.GetCode(), sequence, error.what());
   } catch (const std::string& text) {
     AddPlainFault(body, context, kClient, text);
   } catch (...) {

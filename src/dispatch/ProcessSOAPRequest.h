@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "dispatch/RequestContext.h"
+#include "soap/RequestContext.h"
 #include "soap/CXMLElement.h"
 #include "soap/Faults.h"
 #include "soap/XmlDocument.h"

@@ -1,4 +1,4 @@
-#include "soap/ProcessSOAPRequest.h"
+#include "dispatch/ProcessSOAPRequest.h"
 
 #include <gtest/gtest.h>
 
