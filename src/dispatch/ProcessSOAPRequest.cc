@@ -9,8 +9,8 @@
 #include "dispatch/MethodTable.h"
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
-#include "zdl/CZDLException.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb {
 

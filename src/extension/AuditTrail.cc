@@ -2,7 +2,7 @@
 
 #include "soap/SecretMask.h"
 #include "zdl/AuditLog.h"
-#include "zdl/Schema.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb {
 

@@ -10,14 +10,14 @@
 #include <new>
 #include <optional>
 
-#include "soap/RequestContext.h"
+#include "dispatch/ProcessSOAPRequest.h"
 #include "extension/AuditTrail.h"
 #include "extension/RefusalResponses.h"
 #include "extension/VersionStamp.h"
-#include "dispatch/ProcessSOAPRequest.h"
+#include "soap/RequestContext.h"
 #include "soap/SecretMask.h"
 #include "zdl/CGenericBuffer.h"
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/DatabaseWait.h"
 
 namespace zeb {
 

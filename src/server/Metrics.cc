@@ -11,8 +11,9 @@
 #include <sstream>
 
 #include "dispatch/MethodTable.h"
-#include "zdl/CZDLException.h"
 #include "zdl/DatabaseHealth.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DbDriver.h"
 
 namespace zeb::server {
 

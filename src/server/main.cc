@@ -25,12 +25,12 @@
 #include "wsdl/ServiceDocuments.h"
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
 #include "zdl/CopyDatabase.h"
-#include "zdl/SecretKey.h"
-#include "zdl/directory/DirectorySetup.h"
 #include "zdl/DatabaseHealth.h"
-#include "zdl/DatabaseWait.h"
+#include "zdl/SecretKey.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DatabaseWait.h"
+#include "zdl/directory/DirectorySetup.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <set>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
-#include "zdl/CZDLID.h"
 #include "zdl/CZDLSession.h"
-#include "zdl/postgresql/PgConnection.h"
+#include "zdl/Drivers.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb::zdl {
 
@@ -287,7 +287,7 @@ int RunAuditCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
     return 2;
   }
   try {
-    if (!IsPostgresLocation(location) && !std::filesystem::exists(location)) {
+    if (!IsSharedLocation(location) && !std::filesystem::exists(location)) {
       throw CZDLException(kZDLDatabaseUnavailable, "There is no configuration database " + location + ".");
     }
     auto database = CZDLDatabase::Open(location);

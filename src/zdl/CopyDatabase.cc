@@ -2,15 +2,15 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <iomanip>
 #include <ostream>
+#include <sstream>
 #include <utility>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
-#include "zdl/Schema.h"
-#include "zdl/postgresql/PgConnection.h"
+#include "zdl/Drivers.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 
@@ -78,7 +78,7 @@ long long CountRows(CZDLSession& session, const TableDef& table) {
 }  // namespace
 
 std::vector<TableCount> CopyDatabase(const std::string& from, const std::string& to, const CopyProgress& progress) {
-  if (!IsPostgresLocation(from) && !std::filesystem::exists(from)) {
+  if (!IsSharedLocation(from) && !std::filesystem::exists(from)) {
     throw CZDLException(kZDLDatabaseUnavailable, "There is no configuration database " + from + ".");
   }
   auto source = CZDLDatabase::Open(from);

@@ -1,4 +1,4 @@
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/DatabaseWait.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "support/TempDir.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
-#include "zdl/Schema.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 namespace {

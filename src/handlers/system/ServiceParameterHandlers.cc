@@ -5,7 +5,7 @@
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CXMLParse.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/DirectorySetup.h"
 
 namespace zeb {

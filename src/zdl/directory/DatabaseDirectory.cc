@@ -6,10 +6,10 @@
 #include <mutex>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
 #include "zdl/Records.h"
+#include "zdl/SecretHash.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/DirectoryBackEnd.h"
-#include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb::zdl {
 

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "zdl/CZDLException.h"
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DatabaseWait.h"
 
 namespace zeb::zdl {
 

@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <set>
 
-#include "zdl/CZDLException.h"
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/CLdapConfig.h"
+#include "zdl/SecretHash.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/DirectoryBackEnd.h"
 #include "zdl/directory/LdapConnection.h"
-#include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
 

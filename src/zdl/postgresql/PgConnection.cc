@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -16,9 +16,9 @@
 #include <thread>
 #include <utility>
 
-#include "zdl/CZDLException.h"
-#include "zdl/DatabaseHealth.h"
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DatabaseWait.h"
+#include "zdl/base/DbDriver.h"
 
 namespace zeb::zdl {
 

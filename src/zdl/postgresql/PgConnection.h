@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/DbDriver.h"
+#include "zdl/base/DbDriver.h"
 
 struct pg_conn;
 struct pg_result;

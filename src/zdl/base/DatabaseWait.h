@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 

@@ -11,18 +11,18 @@ namespace zeb::zdl {
 // Every exception ID the library raises. The numbers travel to clients in fault details, so
 // they never change once released.
 enum ZDLExceptionID : int {
-  kZDLGeneralError = 1,        // unexpected database failure; the text carries the reason
-  kZDLRecordNotFound = 2,      // a record named by the request does not exist
-  kZDLDuplicate = 3,           // a unique value (a name, a pattern in its partition) exists already
-  kZDLStillReferenced = 4,     // a record cannot be removed while another record refers to it
-  kZDLReferenceMissing = 5,    // a record refers to a record that does not exist
-  kZDLRequiredValue = 6,       // a column that must have a value has none
-  kZDLDatabaseUnavailable = 7, // the database cannot be opened or reached
-  kZDLInvalidParameter = 8,    // a value that cannot be looked up or parsed (for example an ID)
-  kZDLBusy = 9,                // the database stayed locked by other writers past the time-out
-  kZDLSchemaMismatch = 10,     // the database was made by another program or a newer build
-  kZDLInvalidOperation = 11,   // an operation the record's state does not allow
-  kZDLOutOfMemory = 15,        // memory exhausted
+  kZDLGeneralError = 1,         // unexpected database failure; the text carries the reason
+  kZDLRecordNotFound = 2,       // a record named by the request does not exist
+  kZDLDuplicate = 3,            // a unique value (a name, a pattern in its partition) exists already
+  kZDLStillReferenced = 4,      // a record cannot be removed while another record refers to it
+  kZDLReferenceMissing = 5,     // a record refers to a record that does not exist
+  kZDLRequiredValue = 6,        // a column that must have a value has none
+  kZDLDatabaseUnavailable = 7,  // the database cannot be opened or reached
+  kZDLInvalidParameter = 8,     // a value that cannot be looked up or parsed (for example an ID)
+  kZDLBusy = 9,                 // the database stayed locked by other writers past the time-out
+  kZDLSchemaMismatch = 10,      // the database was made by another program or a newer build
+  kZDLInvalidOperation = 11,    // an operation the record's state does not allow
+  kZDLOutOfMemory = 15,         // memory exhausted
 };
 
 class CZDLException : public std::exception {

@@ -1,8 +1,8 @@
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/DatabaseWait.h"
 
 #include <algorithm>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 
@@ -71,7 +71,8 @@ BackEndGate& DatabaseServerGate() {
 
 BackEndGate& DirectoryServerGate() {
   static BackEndGate gate(
-      "The directory cannot be used: its server is busy or unreachable (too many requests are waiting for it).",
+      "The directory cannot be used: its server is busy or unreachable (too many requests are waiting for "
+      "it).",
       CZDLException::Origin::kDirectory);
   return gate;
 }
