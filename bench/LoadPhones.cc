@@ -8,7 +8,7 @@
 #include <string>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

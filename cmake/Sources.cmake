@@ -1,11 +1,11 @@
 # Every source file of the project, listed explicitly.
 
 set(ZEB_SOURCES
-  src/zdl/CZDLID.cc
-  src/zdl/CZDLValue.cc
-  src/zdl/Schema.cc
-  src/zdl/Dialect.cc
-  src/zdl/DatabaseWait.cc
+  src/zdl/base/CZDLID.cc
+  src/zdl/base/CZDLValue.cc
+  src/zdl/base/Schema.cc
+  src/zdl/base/Dialect.cc
+  src/zdl/base/DatabaseWait.cc
   src/zdl/sqlite/SqliteConnection.cc
   src/zdl/sqlite/SqliteFile.cc
   src/zdl/sqlite/WriteGate.cc
@@ -28,11 +28,11 @@ set(ZEB_SOURCES
   src/zdl/CProcessConfigList.cc
   src/zdl/CXMLParse.cc
   src/zdl/CDeviceReportList.cc
-  src/zdl/directory/SecretHash.cc
+  src/zdl/SecretHash.cc
   src/zdl/directory/DatabaseDirectory.cc
   src/zdl/directory/CUserInfo.cc
   src/zdl/directory/CUserInfoList.cc
-  src/zdl/directory/CLdapConfig.cc
+  src/zdl/CLdapConfig.cc
   src/zdl/directory/LdapConnection.cc
   src/zdl/directory/LdapDirectory.cc
   src/zdl/directory/DirectorySetup.cc
@@ -42,6 +42,8 @@ set(ZEB_SOURCES
   src/zdl/CopyDatabase.cc
   src/zdl/AuditLog.cc
   src/zdl/DatabaseHealth.cc
+  src/zdl/Drivers.cc
+  src/zdl/base/DbDriver.cc
   src/soap/CXMLElement.cc
   src/soap/Namespaces.cc
   src/soap/ZebExceptions.cc
@@ -164,6 +166,7 @@ set(ZEB_TEST_SOURCES
   tests/extension/CQuillonExtension_test.cc
   tests/extension/AccessGate_test.cc
   tests/zdl/CZDLDatabase_test.cc
+  tests/zdl/DatabaseWait_test.cc
   tests/zdl/GroupCommit_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
@@ -185,6 +188,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/Refusals.cc
   tests/e2e/DirectoryServer.cc
   tests/e2e/DirectoryServer_e2e_test.cc
+  tests/e2e/SecretPaths_e2e_test.cc
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/TwoNodes_e2e_test.cc

@@ -5,7 +5,8 @@
 # SoapClient (php-cli, php-soap). python3-xmlschema brings the WSDL 1.1 and XML Schema schemas
 # (and a validator) the served documents are checked against. slapd and
 # ldap-utils run the tests' throw-away directory server (tests/ldap/slapd.sh); slapd is told not
-# to set up a directory of its own.
+# to set up a directory of its own. clang and its runtimes build the sanitizer pass of CI with the
+# fuzz target.
 set -euo pipefail
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -13,7 +14,7 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 echo "slapd slapd/no_configuration boolean true" | $sudo debconf-set-selections
 $sudo apt-get install -y --no-install-recommends \
-  build-essential cmake pkg-config ca-certificates \
+  build-essential cmake pkg-config ca-certificates clang libclang-rt-dev \
   libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev libldap-dev libargon2-dev \
   libgtest-dev googletest libbenchmark-dev \
   libsystemd-dev prometheus-cpp-dev systemd \

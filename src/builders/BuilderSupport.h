@@ -8,11 +8,11 @@
 #include <mutex>
 #include <string>
 
-#include "soap/RequestContext.h"
 #include "soap/CXMLElement.h"
+#include "soap/RequestContext.h"
 #include "zdl/CFastAccess.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb {
 

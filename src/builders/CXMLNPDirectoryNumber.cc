@@ -1,6 +1,6 @@
 #include "builders/CXMLNPDirectoryNumber.h"
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb {
 

@@ -1,7 +1,7 @@
 #include "builders/CXMLURLCache.h"
 
-#include "zdl/CZDLException.h"
 #include "zdl/CProcessConfigList.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb {
 

@@ -10,8 +10,8 @@
 #include "dispatch/MethodTable.h"
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
-#include "zdl/CZDLException.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb {
 
@@ -161,6 +161,7 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     AddZebAttributes(response, *schemaLocation, sequence);
     response->AdoptChild(std::move(result));
   } catch (const zdl::CZDLException& error) {
+    context.faultInDirectory = error.origin() == zdl::CZDLException::Origin::kDirectory;
     AddCodedFault(*schemaLocation, body, context, method, error.GetExceptionID(), sequence, error.GetExceptionStr());
   } catch (const CZEBException& error) {
     AddCodedFault(*schemaLocation, body, context, method, error.GetCode(), sequence, error.what());

@@ -5,7 +5,7 @@
 
 #include "soap/SecretMask.h"
 #include "zdl/AuditLog.h"
-#include "zdl/Schema.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb {
 
@@ -30,7 +30,7 @@ void AuditTrail::BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& ta
   row.method = context_.method;
   row.recordTable = table.name;
   row.recordId = key.AsText();
-  row.request = MaskSecrets(requestText_, context_.secretValue);
+  row.request = MaskExchange(requestText_, {}, context_.newValueHarmless).request;
   zdl::AppendAuditRow(session, row);
   written_ = true;
 }

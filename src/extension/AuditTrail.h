@@ -31,8 +31,9 @@ struct RequestOrigin {
 
 class AuditTrail : public zdl::CommitHook {
  public:
-  // Installs itself on context.db (when there is one). context.method and context.secretValue
-  // are read when the row is written, so the handler must have set secretValue by then. The
+  // Installs itself on context.db (when there is one). context.method and
+  // context.newValueHarmless are read when the row is written, so the handler must have set
+  // newValueHarmless by then. The
   // texts are the caller's and must outlive this object.
   AuditTrail(RequestContext& context, const RequestOrigin& origin, const std::string& requestText);
   ~AuditTrail() override;

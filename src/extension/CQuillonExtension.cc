@@ -10,14 +10,14 @@
 #include <new>
 #include <optional>
 
-#include "soap/RequestContext.h"
+#include "dispatch/ProcessSOAPRequest.h"
 #include "extension/AuditTrail.h"
 #include "extension/RefusalResponses.h"
 #include "extension/VersionStamp.h"
-#include "dispatch/ProcessSOAPRequest.h"
+#include "soap/RequestContext.h"
 #include "soap/SecretMask.h"
 #include "zdl/CGenericBuffer.h"
-#include "zdl/CProcessConfigList.h"
+#include "zdl/base/DatabaseWait.h"
 
 namespace zeb {
 
@@ -153,6 +153,8 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     if (!refused) {
       zdl::CGenericBuffer buffer(kResponseBufferSize);
       context.versionStamp = NewVersionStamp();
+      // Every wait for a server in this request ends by then (see zdl/DatabaseWait.h).
+      const zdl::CZDLDeadline deadline(options_.requestTimeout);
       if (options_.session) context.db = options_.session();
       std::optional<AuditTrail> audit;
       if (options_.audit) audit.emplace(context, origin, requestText);
@@ -168,12 +170,10 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       responseText = std::move(buffer.str());
       // A refusal's trace record shows its status line, as the front end's own refusals do.
       if (context.accessStatus) responseText.insert(0, header);
-      // The client gets its bytes as they are; the trace file never holds a secret. The handler
-      // says when a new value is secret; a request that names a secret parameter but never got as
-      // far as reading it says so by its text.
-      const bool secretValue = context.secretValue || zdl::MentionsSecretParameter(requestText);
-      MaskSecretsInPlace(requestText, secretValue);
-      MaskSecretsInPlace(responseText, secretValue);
+      // The client gets its bytes as they are; the trace file never holds a secret.
+      MaskedExchange masked = MaskExchange(requestText, responseText, context.newValueHarmless);
+      requestText = std::move(masked.request);
+      responseText = std::move(masked.response);
     }
   }
   if (refused) Refuse(ecb, refusal, &responseText);
@@ -195,6 +195,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
   if (options_.observer) {
     summary.method = context.method;
     summary.faultCode = context.faultCode;
+    summary.directoryFault = context.faultInDirectory;
     summary.refusalStatus = refused ? RefusalStatus(refusal) : 0;
     summary.accessStatus = context.accessStatus;
     summary.elapsed = std::chrono::steady_clock::now() - started;

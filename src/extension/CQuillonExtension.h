@@ -31,6 +31,7 @@ struct RequestSummary {
   int accessStatus = 0;        // 403 or 429 when the method was refused to its caller; else 0
   std::chrono::steady_clock::duration elapsed{};
   std::size_t traceBytes = 0;  // what the trace record added to the trace file
+  bool directoryFault = false;  // the fault came from the directory server
 };
 
 struct ExtensionOptions {
@@ -39,6 +40,8 @@ struct ExtensionOptions {
   std::function<zdl::CZDLSession*()> session;
   // Appends an audit row for each request that changes the configuration (AuditTrail.h).
   bool audit = false;
+  // Each request's time limit: waits for a database or directory server end by then.
+  std::chrono::milliseconds requestTimeout{15'000};
   std::string node;  // this server in audit rows: "host:port"
   // Called once per answered request, on the request's thread, after its trace record.
   std::function<void(const RequestSummary&)> observer;

@@ -1,6 +1,6 @@
 #include "extension/VersionStamp.h"
 
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb {
 

@@ -1,6 +1,6 @@
 #include "handlers/CRequestHandler.h"
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb {
 

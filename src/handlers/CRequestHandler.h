@@ -11,7 +11,7 @@
 #include "soap/Faults.h"
 #include "soap/RequestContext.h"
 #include "soap/XmlDocument.h"
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb {
 

@@ -10,8 +10,8 @@
 
 #include "soap/XmlDocument.h"
 #include "soap/ZebExceptions.h"
-#include "zdl/CZDLException.h"
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb {
 

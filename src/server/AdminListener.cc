@@ -1,5 +1,6 @@
 #include "server/AdminListener.h"
 
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -39,7 +40,7 @@ template <class Stream>
 class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>> {
  public:
   AdminExchange(Stream&& stream, AdminListener& listener, const AdminListener::Services& services)
-      : stream_(std::move(stream)), listener_(listener), services_(services) {}
+      : stream_(std::move(stream)), listener_(listener), services_(services), throttle_(stream_.get_executor()) {}
 
   void Start() {
     Lowest().expires_after(AdminListener::kRequestTimeout);
@@ -74,9 +75,11 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
                      });
   }
 
-  bool Authorized() {
+  // Settles the credentials, then answers. An address that failed recently waits its turn on
+  // a timer, as on the SOAP listener, and is then checked like any other.
+  void Answer() {
     Authenticator* authenticator = services_.authenticator;
-    if (!authenticator) return true;
+    if (!authenticator) return Reply(true);
     const auto& request = parser_->get();
     std::string_view value;
     const std::string_view* authorization = nullptr;
@@ -85,27 +88,38 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
                                request[http::field::authorization].size());
       authorization = &value;
     }
-    std::string address;
     beast::error_code ec;
     auto remote = Lowest().socket().remote_endpoint(ec);
-    if (!ec) address = remote.address().to_string();
-    auto now = Authenticator::Clock::now();
-    Authenticator::Attempt attempt = authenticator->Begin(authorization, address, now);
+    if (!ec) address_ = remote.address().to_string();
+    const auto now = Authenticator::Clock::now();
+    Authenticator::Attempt attempt = authenticator->Begin(authorization, address_, now);
     if (attempt.verdict != Authenticator::Verdict::kCheck)
-      return attempt.verdict == Authenticator::Verdict::kAccepted;
-    // An address still being slowed down gets no check now; monitoring retries on its own.
-    if (attempt.notBefore > now) return false;
-    const bool passed = Authenticator::Check(attempt);
-    authenticator->Finish(attempt, passed, address, Authenticator::Clock::now());
-    if (!passed && services_.metrics) services_.metrics->OnAuthenticationFailure();
-    return passed;
+      return Reply(attempt.verdict == Authenticator::Verdict::kAccepted);
+    if (attempt.notBefore <= now) return Check(attempt);
+    throttle_.expires_at(attempt.notBefore);
+    throttle_.async_wait([self = this->shared_from_this(), attempt = std::move(attempt)](beast::error_code ec) {
+      if (ec) return self->Close();
+      self->Check(attempt);
+    });
   }
 
-  void Answer() {
+  void Check(const Authenticator::Attempt& attempt) {
+    const bool passed = Authenticator::Check(attempt);
+    services_.authenticator->Finish(attempt, passed, address_, Authenticator::Clock::now());
+    if (!passed) {
+      if (services_.metrics) services_.metrics->OnAuthenticationFailure();
+      const std::string who = attempt.knownUser ? "'" + attempt.user + "'" : "an unknown user";
+      fail({}, "admin listener: authentication of " + who + " from " + address_ + " failed");
+    }
+    Reply(passed);
+  }
+
+  void Reply(bool authorized) {
     const auto& request = parser_->get();
     response_.version(11);
     response_.keep_alive(false);
-    if (!Authorized()) {
+    if (!authorized) {
+      if (services_.metrics) services_.metrics->OnUnauthorized();
       response_.result(http::status::unauthorized);
       response_.set(http::field::www_authenticate, "Basic realm=\"ZEB API\"");
       response_.set(http::field::content_type, "text/plain");
@@ -118,6 +132,7 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
       response_.body() = std::move(answer.body);
     }
     response_.prepare_payload();
+    Lowest().expires_after(AdminListener::kRequestTimeout);
     http::async_write(stream_, response_, [self = this->shared_from_this()](beast::error_code, std::size_t) {
       self->Shutdown();
     });
@@ -143,6 +158,8 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
   beast::flat_buffer buffer_;
   boost::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::string_body> response_;
+  net::steady_timer throttle_;  // an address with recent failures waits here for its check
+  std::string address_;
 };
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "soap/SecretMask.h"
 #include "server/HttpSession.h"
 
 #include <boost/asio/dispatch.hpp>
@@ -56,7 +57,8 @@ void fail(beast::error_code ec, std::string_view what) {
   if (ec && IsExpectedEnd(ec)) return;
   std::string line = "zebd: " + std::string(what);
   if (ec) line += ": " + ec.message();
-  line += '\n';
+  // A message may quote what a client sent: it is masked as a request's text is.
+  line = MaskExchange(line, {}, false).request + '\n';
   std::cerr << line << std::flush;
 }
 

@@ -11,8 +11,9 @@
 #include <sstream>
 
 #include "dispatch/MethodTable.h"
-#include "zdl/CZDLException.h"
 #include "zdl/DatabaseHealth.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DbDriver.h"
 
 namespace zeb::server {
 
@@ -37,7 +38,7 @@ int CodeOf(std::string_view faultCode) {
   return code == 0 ? -3 : code;
 }
 
-// The fault codes that say the database, not the request, failed.
+// The fault codes that say the database (or the directory server), not the request, failed.
 const char* DatabaseErrorKind(std::string_view faultCode) {
   if (faultCode == std::to_string(zdl::kZDLGeneralError)) return "general";
   if (faultCode == std::to_string(zdl::kZDLDatabaseUnavailable)) return "unavailable";
@@ -73,7 +74,14 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
                       .Name("zebd_rate_limited_total")
                       .Help("Requests refused with 429 because the caller was over its rate limit")
                       .Register(*registry_);
-  for (const char* kind : {"general", "unavailable", "busy"}) databaseErrors_->Add({{"kind", kind}});
+  directoryErrors_ = &prom::BuildCounter()
+                          .Name("zebd_directory_errors_total")
+                          .Help("Requests that failed in the directory server, by kind")
+                          .Register(*registry_);
+  for (const char* kind : {"general", "unavailable", "busy"}) {
+    databaseErrors_->Add({{"kind", kind}});
+    directoryErrors_->Add({{"kind", kind}});
+  }
   for (const char* status : {"401", "405", "413", "415", "503"}) refusals_->Add({{"status", status}});
   unauthorized_ = &Counter(*refusals_, "status", "401");
   signInUnavailable_ = &Counter(*refusals_, "status", "503");
@@ -179,7 +187,7 @@ void Metrics::OnRequest(const RequestSummary& summary) {
   if (summary.accessStatus == 429 && series.rateLimited) series.rateLimited->Increment();
   FaultCounter(series, summary.faultCode).Increment();
   if (const char* kind = DatabaseErrorKind(summary.faultCode))
-    databaseErrors_->Add({{"kind", kind}}).Increment();
+    (summary.directoryFault ? directoryErrors_ : databaseErrors_)->Add({{"kind", kind}}).Increment();
 }
 
 void Metrics::OnUnauthorized() { unauthorized_->Increment(); }

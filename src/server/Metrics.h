@@ -1,7 +1,8 @@
 // What zebd counts for its admin listener's /metrics: requests by method and outcome, refusals
-// by HTTP status, methods refused to their caller's role or over its rate limit, latency by method family, connections, TLS and authentication failures,
-// database errors and reconnects, trace bytes, start time and version. Kept in a
-// prometheus-cpp registry and written in the Prometheus text format.
+// by HTTP status, methods refused to their caller's role or over its rate limit, latency by
+// method family, connections, TLS and authentication failures, database and directory errors,
+// database reconnects, trace bytes, start time and version. Kept in a prometheus-cpp registry
+// and written in the Prometheus text format.
 //
 // The request path touches only counters and histograms found without a lock: the series of
 // every method is made at construction, and a fault code's series is made once, then found
@@ -83,6 +84,7 @@ class Metrics {
   prometheus::Family<prometheus::Counter>* databaseErrors_;
   prometheus::Family<prometheus::Counter>* forbidden_;
   prometheus::Family<prometheus::Counter>* rateLimited_;
+  prometheus::Family<prometheus::Counter>* directoryErrors_;
   prometheus::Counter* unauthorized_;
   prometheus::Counter* signInUnavailable_;
   prometheus::Counter* authenticationFailures_;

@@ -210,6 +210,9 @@ const std::vector<OptionEntry>& Options() {
        Limit(&ServerOptions::writeRateLimit)},
       {"admin-listen", "[HOST:]PORT", "serve /metrics, /healthz and /readyz on this address (loopback without HOST)",
        "none", ParseAdminListen},
+      {"request-timeout", "S",
+       "seconds a request may wait for the database and directory servers; past them it fails with ID 7",
+       "15", [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->requestTimeout); }},
       {"drain-timeout", "S", "seconds requests under way may take to finish when zebd stops", "10",
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->drainTimeout); }},
       {"audit-retention", "DAYS", "days audit rows are kept; 0 keeps them for ever", "365",
@@ -245,6 +248,7 @@ const OptionEntry* FindOption(std::string_view name) {
 ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions* options,
                                std::string* error) {
   *options = ServerOptions();
+  std::vector<const OptionEntry*> seen;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") return ParseResult::kHelp;
@@ -265,6 +269,11 @@ ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions*
       *error = "unknown option '--" + std::string(name) + "'";
       return ParseResult::kError;
     }
+    if (std::find(seen.begin(), seen.end(), option) != seen.end()) {
+      *error = "option '--" + std::string(name) + "' is given more than once";
+      return ParseResult::kError;
+    }
+    seen.push_back(option);
     if (option->placeholder == nullptr) {
       if (hasValue) {
         *error = "option '--" + std::string(name) + "' takes no value";

@@ -43,6 +43,7 @@ struct ServerOptions {
   std::string adminHost;  // the admin listener's address; "" when there is none
   std::uint16_t adminPort = 0;
   std::chrono::milliseconds drainTimeout{10'000};  // requests under way may finish at shutdown
+  std::chrono::milliseconds requestTimeout{15'000};  // one request's waits for database servers
   bool audit = true;                               // append an audit row for every change
   unsigned auditRetentionDays = 365;               // 0 keeps audit rows for ever
 
@@ -58,7 +59,7 @@ enum class ParseResult {
 };
 
 // Parses argv (argv[0] is the program name). Accepts "--name VALUE" and "--name=VALUE".
-// Options without a value (flags) take none. On kRun, *options holds every value, defaults filled
+// Options without a value (flags) take none; an option given twice is an error. On kRun, *options holds every value, defaults filled
 // in (threads >= 1), --tls-cert and --tls-key are either both given or both absent, and the
 // access options fit together (--group-file with --auth-file, --role-group with
 // --auth-directory, which does not go with --auth-file). On

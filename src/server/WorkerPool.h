@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/DatabaseWait.h"
 
 namespace zeb::server {
 

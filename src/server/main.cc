@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -28,13 +30,14 @@
 #include "wsdl/ServiceDocuments.h"
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
 #include "zdl/CZDLSession.h"
 #include "zdl/CopyDatabase.h"
+#include "zdl/DatabaseHealth.h"
 #include "zdl/SecretKey.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DatabaseWait.h"
 #include "zdl/directory/DirectorySetup.h"
 #include "zdl/directory/DirectorySignIn.h"
-#include "zdl/DatabaseHealth.h"
 
 namespace {
 
@@ -120,6 +123,21 @@ struct Monitoring {
   std::unique_ptr<server::Metrics> metrics;
   std::unique_ptr<server::ReadinessProbe> readiness;
 };
+
+// Whether two listeners would compete for one port (a wildcard address takes the port on every
+// address). Port 0 picks a free port for each.
+bool SharePort(const boost::asio::ip::tcp::endpoint& a, const boost::asio::ip::tcp::endpoint& b) {
+  if (a.port() == 0 || a.port() != b.port()) return false;
+  return a.address() == b.address() || a.address().is_unspecified() || b.address().is_unspecified();
+}
+
+// The readiness checks: each gets a second of its own, past which its waits give up.
+server::ReadinessProbe::Check WithinASecond(std::function<void()> check) {
+  return [check = std::move(check)] {
+    const zeb::zdl::CZDLDeadline deadline(std::chrono::seconds(1));
+    check();
+  };
+}
 
 // Serves until shutdown. Returns the process exit code.
 int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endpoint& endpoint,
@@ -228,6 +246,8 @@ int main(int argc, char** argv) {
   }
   // A client that disconnects while we write must not kill the process.
   std::signal(SIGPIPE, SIG_IGN);
+  // PostgreSQL sessions take the request time limit as their statement time-out.
+  zeb::zdl::SetRequestTimeout(options.requestTimeout);
 
   boost::asio::ip::tcp::endpoint endpoint;
   std::optional<boost::asio::ip::tcp::endpoint> adminEndpoint;
@@ -241,6 +261,11 @@ int main(int argc, char** argv) {
     }
     if (options.admin()) {
       adminEndpoint = server::ResolveListenEndpoint(options.adminHost, options.adminPort);
+      if (SharePort(endpoint, *adminEndpoint)) {
+        std::cerr << "zebd: --admin-listen " << options.adminHost << ":" << options.adminPort
+                  << " is the SOAP listener's port: the admin listener needs a port of its own\n";
+        return kExitUsage;
+      }
       if (std::string problem = server::ExposureProblem(options, *adminEndpoint); !problem.empty()) {
         std::cerr << "zebd: admin listener: " << problem << "\n";
         return kExitUsage;
@@ -266,6 +291,7 @@ int main(int argc, char** argv) {
   extensionOptions.traceDir = options.traceDir;
   extensionOptions.session = [db = database.get()] { return &db->Session(); };
   extensionOptions.audit = options.audit;
+  extensionOptions.requestTimeout = options.requestTimeout;
   Monitoring monitoring;
   if (adminEndpoint) {
     monitoring.metrics = std::make_unique<server::Metrics>(ZEB_VERSION);
@@ -273,7 +299,9 @@ int main(int argc, char** argv) {
       metrics->OnRequest(summary);
     };
     monitoring.readiness = std::make_unique<server::ReadinessProbe>();
-    monitoring.readiness->Add("database", [db = database.get()] { zeb::zdl::ProbeDatabase(*db); });
+    monitoring.readiness->Add("database", WithinASecond([db = database.get()] { zeb::zdl::ProbeDatabase(*db); }));
+    monitoring.readiness->Add("directory",
+                              WithinASecond([db = database.get()] { zeb::zdl::ProbeDirectory(db->Session()); }));
   }
   std::unique_ptr<server::AuditPruner> pruner;
   if (options.audit && options.auditRetentionDays > 0)

@@ -22,8 +22,11 @@ struct RequestContext {
   // for a response, else the fault's code: the detailed fault's number, "Client" or "Server").
   std::string method;
   std::string faultCode;
-  // The request's newValue holds a secret: trace records and audit rows mask it.
-  bool secretValue = false;
+  // The request's newValue is known to hold no secret (its parameter was found and is not a
+  // secret one): trace records and audit rows keep it. Otherwise they mask it.
+  bool newValueHarmless = false;
+  // The fault came from the directory server rather than the configuration database.
+  bool faultInDirectory = false;
   // Asked once the method is known, before it runs (dispatch/MethodGate.h); null lets every
   // method run. When it refuses, the SOAP layer answers with the refusal's fault and notes here
   // the HTTP status (403 or 429; 0 otherwise) and the seconds to wait, for the front end.

@@ -1,7 +1,13 @@
 #include "soap/SecretMask.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <set>
+#include <utility>
+
+#include "soap/CXMLElement.h"
+#include "soap/Faults.h"
 
 namespace zeb {
 
@@ -38,6 +44,26 @@ bool EqualsNoCase(string_view name, string_view lowerWord) {
   return name.size() == lowerWord.size() && AtNoCase(name, 0, lowerWord);
 }
 
+// The text with the five predefined entity references replaced (what an echo of a value holds).
+std::string Unescaped(string_view text) {
+  static constexpr std::pair<string_view, char> kEntities[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    bool replaced = false;
+    for (const auto& [entity, c] : kEntities) {
+      if (text.compare(i, entity.size(), entity) == 0) {
+        out += c;
+        i += entity.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) out += text[i++];
+  }
+  return out;
+}
+
 bool MayHoldSecret(string_view text, bool maskNewValue) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
@@ -52,6 +78,9 @@ bool MayHoldSecret(string_view text, bool maskNewValue) {
 class Masker {
  public:
   Masker(bool maskNewValue, std::string& out) : maskNewValue_(maskNewValue), out_(out) {}
+
+  // The secret values met, one piece per line of each.
+  const std::set<std::string>& secrets() const { return secrets_; }
 
   void Scan(string_view text, int nesting) {
     std::size_t i = 0;
@@ -108,8 +137,10 @@ class Masker {
     out_.append(open);
     if (nesting < kMaxNesting) {
       Scan(inner, nesting + 1);
+    } else if (MayHoldSecret(inner, maskNewValue_)) {
+      Mask(inner);
     } else {
-      out_.append(MayHoldSecret(inner, maskNewValue_) ? kSecretMask : inner);
+      out_.append(inner);
     }
     if (end == npos) return text.size();
     out_.append(close);
@@ -131,7 +162,7 @@ class Masker {
       } else if (c == '"' || c == '\'') {
         const std::size_t close = text.find(c, i + 1);
         out_ += c;
-        out_.append(kSecretMask);
+        Mask(text.substr(i + 1, (close == npos ? text.size() : close) - i - 1));
         if (close == npos) return text.size();
         out_ += c;
         i = close + 1;
@@ -156,8 +187,9 @@ class Masker {
     i = Attributes(text, i, secret, &empty);
     if (!secret || empty) return i;
     // Also after a malformed start tag, where content and tag cannot be told apart.
-    out_.append(kSecretMask);
-    return ContentEnd(text, i);
+    const std::size_t end = ContentEnd(text, i);
+    Mask(text.substr(i, end - i));
+    return end;
   }
 
   // Copies the attributes and the end of a start tag (a '<' ends a malformed tag early).
@@ -201,7 +233,11 @@ class Masker {
         quoted ? text.find_first_of(std::string{quote, '<'}, from) : text.find_first_of(" \t\r\n></", from);
     if (end == npos) end = text.size();
     if (quoted) out_ += quote;
-    out_.append(mask ? kSecretMask : text.substr(from, end - from));
+    if (mask) {
+      Mask(text.substr(from, end - from));
+    } else {
+      out_.append(text.substr(from, end - from));
+    }
     if (quoted && end < text.size() && text[end] == quote) {
       out_ += quote;
       return end + 1;
@@ -238,6 +274,23 @@ class Masker {
     }
   }
 
+  // Writes the mask for a secret: one per line, so that line numbers stay as they were (a fault
+  // names a line of the request), and notes each line's piece of the secret.
+  void Mask(string_view secret) {
+    for (std::size_t from = 0;;) {
+      const std::size_t newline = secret.find('\n', from);
+      const string_view piece = secret.substr(from, newline == npos ? npos : newline - from);
+      if (!piece.empty()) {
+        secrets_.emplace(piece);
+        secrets_.insert(Unescaped(piece));
+      }
+      out_.append(kSecretMask);
+      if (newline == npos) return;
+      out_ += '\n';
+      from = newline + 1;
+    }
+  }
+
   static std::size_t Past(std::size_t position, std::size_t length) {
     return position == npos ? npos : position + length;
   }
@@ -259,7 +312,43 @@ class Masker {
 
   const bool maskNewValue_;
   std::string& out_;
+  std::set<std::string> secrets_;
 };
+
+// Line number (from 1) of a text, up to its first CR or LF, as a parse error quotes it.
+std::string LineOf(string_view text, long line) {
+  std::size_t pos = 0;
+  for (long current = 1; current < line && pos < text.size(); ++pos) {
+    if (text[pos] == '\n') ++current;
+  }
+  const std::size_t end = text.find_first_of("\r\n", pos);
+  return std::string(text.substr(pos, end == npos ? npos : end - pos));
+}
+
+void ReplaceAll(std::string& text, const std::string& what, string_view with) {
+  for (std::size_t at = text.find(what); at != npos; at = text.find(what, at + with.size())) {
+    text.replace(at, what.size(), with);
+  }
+}
+
+// A parse-error fault quotes the line of the request where parsing failed, escaped: the quote
+// becomes the same line of the masked request.
+void MaskQuotedLine(std::string& response, string_view maskedRequest) {
+  static constexpr string_view kLine = "Source = Line : ", kText = "Source Text : ";
+  const std::size_t lineAt = response.find(kLine);
+  if (lineAt == npos) return;
+  const long line = std::strtol(response.c_str() + lineAt + kLine.size(), nullptr, 10);
+  const std::size_t textAt = response.find(kText, lineAt);
+  if (textAt == npos) return;
+  const std::size_t from = textAt + kText.size();
+  const std::size_t end = response.find('\n', from);
+  response.replace(from, (end == npos ? response.size() : end) - from,
+                   EscapeXML(ValidXmlText(LineOf(maskedRequest, line))));
+}
+
+// Secrets shorter than this are not looked for elsewhere in a response: they would mask too
+// much that is no secret.
+constexpr std::size_t kMinEchoedSecret = 4;
 
 }  // namespace
 
@@ -272,6 +361,29 @@ std::string MaskSecrets(string_view text, bool maskNewValue) {
 
 void MaskSecretsInPlace(std::string& text, bool maskNewValue) {
   if (MayHoldSecret(text, maskNewValue)) text = MaskSecrets(text, maskNewValue);
+}
+
+MaskedExchange MaskExchange(string_view request, string_view response, bool newValueHarmless) {
+  const bool maskNewValue = !newValueHarmless;
+  MaskedExchange masked;
+  masked.response = std::string(response);
+  MaskSecretsInPlace(masked.response, maskNewValue);
+  if (!MayHoldSecret(request, maskNewValue)) {
+    masked.request = std::string(request);
+    return masked;
+  }
+  masked.request.reserve(request.size());
+  Masker masker(maskNewValue, masked.request);
+  masker.Scan(request, 0);
+  if (masked.request == request || response.empty()) return masked;
+  MaskQuotedLine(masked.response, masked.request);
+  // Any other echo of a secret, raw or escaped (a fault quoting a value).
+  for (const std::string& secret : masker.secrets()) {
+    if (secret.size() < kMinEchoedSecret) continue;
+    ReplaceAll(masked.response, secret, kSecretMask);
+    ReplaceAll(masked.response, EscapeXML(ValidXmlText(secret)), kSecretMask);
+  }
+  return masked;
 }
 
 }  // namespace zeb

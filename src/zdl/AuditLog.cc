@@ -6,12 +6,13 @@
 #include <filesystem>
 #include <limits>
 #include <ostream>
+#include <set>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
-#include "zdl/CZDLID.h"
 #include "zdl/CZDLSession.h"
-#include "zdl/postgresql/PgConnection.h"
+#include "zdl/Drivers.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb::zdl {
 
@@ -242,10 +243,26 @@ std::optional<std::int64_t> ParseAuditTime(const std::string& text, std::int64_t
 }
 
 int RunAuditCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  static constexpr char kUsage[] =
+      "usage: zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]\n"
+      "Prints the audit log of changes, oldest first, one JSON object per line.\n";
   std::string location, problem;
   AuditFilter filter;
+  std::set<std::string> seen;
   for (int i = 0; i < argc && problem.empty(); i += 2) {
     const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      out << kUsage << "  --db LOCATION   the configuration database (file or postgresql:// URI)\n"
+          << "  --since TIME    rows from then on: 2024-05-07, 2024-05-07T09:30:00Z, or an age such as 7d\n"
+          << "  --user U        rows of requests by that authenticated user\n"
+          << "  --method M      rows of that method\n"
+          << "  --record UUID   rows of changes to that record\n";
+      return 0;
+    }
+    if (!seen.insert(option).second) {
+      problem = option + " is given more than once";
+      break;
+    }
     if (i + 1 >= argc) {
       problem = option + " needs a value";
       break;
@@ -272,13 +289,11 @@ int RunAuditCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
   }
   if (problem.empty() && location.empty()) problem = "--db is required";
   if (!problem.empty()) {
-    err << "zebd audit: " << problem << "\n"
-        << "usage: zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]\n"
-           "Prints the audit log of changes, oldest first, one JSON object per line.\n";
+    err << "zebd audit: " << problem << "\n" << kUsage;
     return 2;
   }
   try {
-    if (!IsPostgresLocation(location) && !std::filesystem::exists(location)) {
+    if (!IsSharedLocation(location) && !std::filesystem::exists(location)) {
       throw CZDLException(kZDLDatabaseUnavailable, "There is no configuration database " + location + ".");
     }
     auto database = CZDLDatabase::Open(location);

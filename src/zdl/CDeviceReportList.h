@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
-#include "zdl/CZDLID.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb::zdl {
 

@@ -1,7 +1,7 @@
 #include "zdl/CFastAccess.h"
 
-#include "zdl/CZDLException.h"
-#include "zdl/Schema.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 

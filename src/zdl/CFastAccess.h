@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "zdl/CZDLID.h"
 #include "zdl/CZDLSession.h"
-#include "zdl/Schema.h"
+#include "zdl/base/CZDLID.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "zdl/CZDLID.h"
-#include "zdl/CZDLValue.h"
-#include "zdl/Schema.h"
+#include "zdl/base/CZDLID.h"
+#include "zdl/base/CZDLValue.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 

@@ -1,9 +1,9 @@
 #include "zdl/CItemList.h"
 
-#include "zdl/CZDLException.h"
-#include "zdl/Dialect.h"
 #include "zdl/Integrity.h"
 #include "zdl/WriteHooks.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
 

@@ -48,7 +48,6 @@ constexpr const char* kSecretParameter = "DirectoryManagerPassword";
 
 bool IsSecretParameter(const std::string& name) { return name == kSecretParameter; }
 
-bool MentionsSecretParameter(const std::string& text) { return text.find(kSecretParameter) != std::string::npos; }
 
 bool GetParamExists(const CProcessConfigList& list, const std::string& name) { return Named(list, name) != nullptr; }
 

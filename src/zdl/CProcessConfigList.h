@@ -29,8 +29,6 @@ bool FindByParamName(CProcessConfigList& list, const std::string& name);
 
 // Whether the parameter holds a secret: stored only sealed (SecretKey.h) and never answered.
 bool IsSecretParameter(const std::string& name);
-// Whether text names a secret parameter anywhere.
-bool MentionsSecretParameter(const std::string& text);
 
 // Look-ups within a selection that leave the cursor alone: whether a parameter named name is
 // selected, its text ("" when not), and its value as an unsigned number (0 when not selected or

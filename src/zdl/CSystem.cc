@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "zdl/CZDLException.h"
 #include "zdl/Records.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 

@@ -11,8 +11,8 @@
 
 #include <string>
 
-#include "zdl/CZDLID.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb::zdl {
 

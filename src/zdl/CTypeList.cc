@@ -3,7 +3,7 @@
 #include <strings.h>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 

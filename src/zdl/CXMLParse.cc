@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 

@@ -4,13 +4,11 @@
 #include <unordered_map>
 
 #include "zdl/CProcessConfigList.h"
-#include "zdl/CZDLException.h"
-#include "zdl/Schema.h"
+#include "zdl/Drivers.h"
 #include "zdl/WriteHooks.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Schema.h"
 #include "zdl/postgresql/PgChangeListener.h"
-#include "zdl/postgresql/PgConnection.h"
-#include "zdl/postgresql/PgDialect.h"
-#include "zdl/sqlite/SqliteConnection.h"
 
 namespace zeb::zdl {
 
@@ -100,25 +98,19 @@ std::string CZDLDatabase::SchemaFingerprint(const Dialect& dialect) {
 CZDLDatabase::CZDLDatabase(std::string location, std::shared_ptr<const SecretKey> key)
     : location_(std::move(location)),
       instance_(gNextInstance++),
-      shared_(IsPostgresLocation(location_)),
+      driver_(DriverFor(location_)),
+      shared_(driver_.shared),
       token_(CZDLID::New().str()),
       secretKey_(key ? key : SecretKey::Generate()),
       keyGiven_(key != nullptr) {
-  if (shared_) {
-    dialect_ = std::make_unique<PgDialect>();
-  } else {
-    dialect_ = std::make_unique<SqliteDialect>();
-  }
+  dialect_ = driver_.makeDialect();
 }
 
 CZDLDatabase::~CZDLDatabase() { listener_.reset(); }
 
-std::unique_ptr<DbConnection> CZDLDatabase::Connect() const {
-  if (shared_) return std::make_unique<PgConnection>(location_, token_);
-  return std::make_unique<SqliteConnection>(location_);
-}
+std::unique_ptr<DbConnection> CZDLDatabase::Connect() const { return driver_.connect(location_, token_); }
 
-std::string CZDLDatabase::DisplayName() const { return shared_ ? PostgresDisplayName(location_) : location_; }
+std::string CZDLDatabase::DisplayName() const { return driver_.displayName(location_); }
 
 std::unique_ptr<CZDLDatabase> CZDLDatabase::Open(const std::string& location, std::shared_ptr<const SecretKey> key) {
   std::unique_ptr<CZDLDatabase> database(new CZDLDatabase(location, std::move(key)));

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "zdl/CZDLSession.h"
-#include "zdl/Dialect.h"
 #include "zdl/SecretKey.h"
 #include "zdl/TypeTableCache.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
 
@@ -36,6 +36,7 @@ class ModuleCache {
 };
 
 class PgChangeListener;
+struct Driver;
 
 class CZDLDatabase {
  public:
@@ -116,7 +117,8 @@ class CZDLDatabase {
 
   const std::string location_;
   const std::uint64_t instance_;
-  const bool shared_;         // the PostgreSQL back end
+  const Driver& driver_;
+  const bool shared_;         // a server other nodes share (PostgreSQL)
   const std::string token_;   // names this process in change announcements
   std::unique_ptr<Dialect> dialect_;
   const std::shared_ptr<const SecretKey> secretKey_;

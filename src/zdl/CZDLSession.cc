@@ -6,9 +6,9 @@
 #include <cctype>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
 #include "zdl/CZDLReadAhead.h"
-#include "zdl/Schema.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 

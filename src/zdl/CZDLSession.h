@@ -8,8 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "zdl/CZDLValue.h"
-#include "zdl/DbDriver.h"
+#include "zdl/base/CZDLValue.h"
+#include "zdl/base/DbDriver.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
 
@@ -74,7 +75,7 @@ struct Statement {
   std::vector<CZDLValue> values;
 };
 
-class CZDLSession {
+class CZDLSession : public SqlRunner {
  public:
   CZDLSession(CZDLDatabase& database, std::unique_ptr<DbConnection> connection);
   ~CZDLSession();
@@ -92,6 +93,12 @@ class CZDLSession {
   // Runs a statement that returns no rows; returns the number of rows it changed.
   long long Execute(const std::string& sql, const std::vector<CZDLValue>& values = {});
   void ExecScript(const std::string& sql);
+  // The dialect's view of the session.
+  std::vector<std::vector<CZDLValue>> Rows(const std::string& sql,
+                                           const std::vector<CZDLValue>& values) override {
+    return Query(sql, values).rows;
+  }
+  void Script(const std::string& sql) override { ExecScript(sql); }
 
   // Transactions nest: the outermost Begin starts a write transaction, inner ones only count.
   // A Rollback at any depth rolls the whole transaction back once the outermost level ends.

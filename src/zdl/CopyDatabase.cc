@@ -2,15 +2,15 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <iomanip>
 #include <ostream>
+#include <sstream>
 #include <utility>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
-#include "zdl/Schema.h"
-#include "zdl/postgresql/PgConnection.h"
+#include "zdl/Drivers.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 
@@ -78,7 +78,7 @@ long long CountRows(CZDLSession& session, const TableDef& table) {
 }  // namespace
 
 std::vector<TableCount> CopyDatabase(const std::string& from, const std::string& to, const CopyProgress& progress) {
-  if (!IsPostgresLocation(from) && !std::filesystem::exists(from)) {
+  if (!IsSharedLocation(from) && !std::filesystem::exists(from)) {
     throw CZDLException(kZDLDatabaseUnavailable, "There is no configuration database " + from + ".");
   }
   auto source = CZDLDatabase::Open(from);
@@ -137,6 +137,8 @@ int RunCopyCommand(int argc, char** argv, std::ostream& out, std::ostream& err, 
       break;
     }
   }
+  // Given twice, either would be a guess.
+  if (argc != 4) from.clear();
   if (argc % 2 != 0 || from.empty() || to.empty()) {
     err << "usage: zebd copy --from LOCATION --to LOCATION\n"
            "Copies every row of a configuration database (an embedded database file or a\n"

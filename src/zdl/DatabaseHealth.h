@@ -1,8 +1,6 @@
-// The health of the configuration database for monitoring: a readiness check, and the count of
-// connections made again after they were lost.
+// The health of the configuration database for monitoring: a readiness check. (The count of
+// connections made again after they were lost is the drivers', in base/DbDriver.h.)
 #pragma once
-
-#include <cstdint>
 
 namespace zeb::zdl {
 
@@ -13,9 +11,5 @@ class CZDLDatabase;
 // connections would go on reading it); PostgreSQL is asked on the calling thread's session,
 // which connects again when the server has come back. Throws CZDLException saying what failed.
 void ProbeDatabase(CZDLDatabase& database);
-
-// Connections made again by this process since it started (lost, or closed by the server).
-std::uint64_t DatabaseReconnects();
-void NoteDatabaseReconnect();
 
 }  // namespace zeb::zdl

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "zdl/CZDLException.h"
-#include "zdl/Dialect.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
 

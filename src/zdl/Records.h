@@ -6,7 +6,7 @@
 
 #include "zdl/CItem.h"
 #include "zdl/CItemList.h"
-#include "zdl/Schema.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "zdl/Base64.h"
-#include "zdl/CZDLException.h"
-#include "zdl/postgresql/PgConnection.h"
+#include "zdl/Drivers.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 
@@ -140,7 +140,7 @@ std::string SecretKey::Open(const std::string& name, const std::string& sealed) 
 bool IsSealed(const std::string& value) { return value.compare(0, sizeof kPrefix - 1, kPrefix) == 0; }
 
 std::string DefaultKeyPath(const std::string& databaseLocation) {
-  if (IsPostgresLocation(databaseLocation)) return "zeb.key";
+  if (IsSharedLocation(databaseLocation)) return "zeb.key";
   return std::filesystem::path(databaseLocation).replace_extension(".key").string();
 }
 

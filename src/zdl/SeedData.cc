@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "zdl/CLdapConfig.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/Dialect.h"
-#include "zdl/directory/CLdapConfig.h"
-#include "zdl/directory/SecretHash.h"
+#include "zdl/SecretHash.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "zdl/CZDLException.h"
 #include "zdl/CZDLSession.h"
-#include "zdl/Schema.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 

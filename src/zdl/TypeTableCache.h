@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "zdl/CZDLValue.h"
+#include "zdl/base/CZDLValue.h"
 
 namespace zeb::zdl {
 

@@ -1,7 +1,7 @@
 #include "zdl/WriteHooks.h"
 
-#include "zdl/CZDLException.h"
 #include "zdl/Integrity.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 

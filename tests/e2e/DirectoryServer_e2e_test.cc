@@ -1,6 +1,12 @@
 // What only a directory server shows: names with its syntax, real multi-values, hashes it
 // verifies, outages, and settings it refuses. Skipped unless ZEB_TEST_LDAP names a test server.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+#include <vector>
 
 #include "e2e/DirectoryServer.h"
 #include "e2e/ZebdTest.h"
@@ -51,6 +57,61 @@ TEST_F(DirectoryServerTest, NamesWithDirectorySyntaxAreJustNames) {
   const std::string left = server_.Dump(base_);
   EXPECT_EQ(std::string::npos, left.find("uid: *)(uid=*"));
   EXPECT_NE(std::string::npos, left.find("uid: a,ou=x"));
+}
+
+// The server's own match ignores leading, trailing and repeated blanks; a name matches as it
+// does in the embedded directory: exactly, but for letter case.
+TEST_F(DirectoryServerTest, ANearNameIsNotTheUser) {
+  AddUser("sp");
+  AddUser("t  w");
+  for (const std::string near : {"sp ", " sp", "t w"}) {
+    ExpectRefused("<getUser><ldapRN>" + near + "</ldapRN></getUser>", "getUser", kNotFound,
+                  "The user: " + near + " was not found.");
+    ExpectRefused("<removeUser><ldapRN>" + near + "</ldapRN></removeUser>", "removeUser", kNotFound,
+                  "User: " + near + " not found.");
+  }
+  EXPECT_NE(std::string::npos, Call("<getUser><ldapRN>SP</ldapRN></getUser>").find("<ldapRN>sp</ldapRN>"));
+  const std::string added = Call(
+      "<addUser><newUser><firstname>F</firstname><lastname>L</lastname><ldapRN>sp </ldapRN><ldapDN/><email/>"
+      "<password>pw-1</password><pin>1234</pin></newUser></addUser>");
+  EXPECT_NE(std::string::npos,
+            added.find("The directory server refused the user name \"sp \": it takes it for the name of an "
+                       "existing user, as it ignores leading, trailing and repeated blanks in names."))
+      << added;
+  const std::string left = server_.Dump(base_);
+  EXPECT_NE(std::string::npos, left.find("uid: sp\n")) << left;
+  EXPECT_NE(std::string::npos, left.find("uid: t  w")) << left;
+}
+
+// A name the server will not take gets a fault with its reason, not the outage fault.
+TEST_F(DirectoryServerTest, ANameTheServerRefusesSaysWhy) {
+  const std::string name(16000, 'n');
+  const std::string added = Call(
+      "<addUser><newUser><firstname>F</firstname><lastname>L</lastname><ldapRN>" + name +
+      "</ldapRN><ldapDN/><email/><password>pw-1</password><pin>1234</pin></newUser></addUser>");
+  EXPECT_NE(std::string::npos, added.find("<code>8</code>")) << added.substr(0, 2000);
+  EXPECT_NE(std::string::npos, added.find("The directory server refused the user name \"" + name.substr(0, 64) +
+                                          "...\" (16000 bytes): Invalid DN syntax (invalid DN)."))
+      << added.substr(0, 2000);
+}
+
+// An entry made outside zebd with a user name another entry has: which one is meant is
+// ambiguous, and nothing is read or changed.
+TEST_F(DirectoryServerTest, TwoEntriesWithOneUserNameAreAnErrorThatChangesNothing) {
+  AddUser("twin");
+  TempDir dir;
+  std::ofstream(dir / "twin.ldif") << "dn: cn=Other Twin," << base_
+                                   << "\nobjectClass: inetOrgPerson\ncn: Other Twin\nsn: Twin\nuid: twin\n";
+  ASSERT_EQ(0, server_.Ldap("ldapadd", {"-f", dir / "twin.ldif"}).exitCode);
+  const std::string before = server_.Dump(base_);
+  for (const std::string request : {"<removeUser><ldapRN>twin</ldapRN></removeUser>",
+                                    "<updateUser><ldapRN>twin</ldapRN><lastname>X</lastname></updateUser>",
+                                    "<getUser><ldapRN>twin</ldapRN></getUser>"}) {
+    const std::string answer = Call(request);
+    EXPECT_NE(std::string::npos, answer.find("The directory holds 2 entries with the user name \"twin\" (")) << answer;
+    EXPECT_NE(std::string::npos, answer.find("the name is ambiguous, and nothing was read or changed.")) << answer;
+  }
+  EXPECT_EQ(before, server_.Dump(base_));
 }
 
 TEST_F(DirectoryServerTest, ValueListsAreValuesAndSecretsAreHashesTheServerVerifies) {
@@ -155,6 +216,65 @@ TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   EXPECT_LT(std::chrono::steady_clock::now() - frozen, zdl::LdapConnection::kOperationTimeout + std::chrono::seconds(5));
   server.Script("thaw");
   EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
+}
+
+// A directory server that stops answering holds only the requests that need it: with two clients
+// looping getUser on it, other methods answer in their usual time; readiness names the directory
+// within a second, and shows its recovery.
+TEST(DirectoryOutageTest, AHungServerHoldsOnlyTheRequestsThatNeedIt) {
+  if (!TestDirectoryServer().available()) GTEST_SKIP() << "ZEB_TEST_LDAP names no test directory server";
+  TempDir dir;
+  TestDirectoryServer server(dir / "slapd");
+  ZebdProcess zebd({"--admin-listen", "0", "--request-timeout", "4"});
+  UseDirectoryServer(zebd, server, server.MakeUserBase());
+  auto call = [&](const std::string& request) { return BodyOf(PostSoap(zebd.port(), SoapEnvelope(request))); };
+  auto admin = [&](const std::string& path) {
+    RawConnection connection(zebd.adminPort());
+    connection.Send("GET " + path + " HTTP/1.1\r\nHost: zebd\r\n\r\n");
+    return connection.ReadResponse();
+  };
+  ASSERT_NE(std::string::npos, call("<addRoutePartition><newRoutePartition><name>P</name></newRoutePartition>"
+                                    "</addRoutePartition>").find("<return>"));
+  server.Script("freeze");
+  std::atomic<bool> stop{false};
+  std::atomic<int> userFaults{0};
+  std::vector<std::thread> loops;
+  for (int i = 0; i < 2; ++i) {
+    loops.emplace_back([&] {
+      while (!stop) {
+        if (call("<getUser><ldapRN>ola</ldapRN></getUser>").find("<code>7</code>") != std::string::npos) ++userFaults;
+      }
+    });
+  }
+  std::this_thread::sleep_for(Millis(300));
+  std::vector<long long> latencies;
+  for (int i = 0; i < 20; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(std::string::npos, call("<getRoutePartition><partitionName>P</partitionName></getRoutePartition>").find("<name>P</name>"));
+    latencies.push_back(ElapsedMs(start));
+  }
+  std::sort(latencies.begin(), latencies.end());
+  std::printf("getRoutePartition with the directory hung: p50 %lld ms, max %lld ms\n", latencies[10], latencies.back());
+  EXPECT_GT(1000, latencies.back());
+  const auto probed = std::chrono::steady_clock::now();
+  const std::string notReady = admin("/readyz");
+  EXPECT_GT(2000, ElapsedMs(probed));
+  EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(notReady));
+  EXPECT_EQ(0u, BodyOf(notReady).find("directory")) << notReady;
+  stop = true;
+  for (auto& loop : loops) loop.join();
+  EXPECT_LT(0, userFaults.load());
+  server.Script("thaw");
+  std::string ready;
+  for (int i = 0; i < 10 && StatusLineOf(ready) != "HTTP/1.1 200 OK"; ++i) {
+    std::this_thread::sleep_for(Millis(i == 0 ? 0 : 500));
+    ready = admin("/readyz");
+  }
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(ready)) << ready;
+  const std::string metrics = BodyOf(admin("/metrics"));
+  EXPECT_NE(std::string::npos, metrics.find("zebd_directory_errors_total{kind=\"unavailable\"} ")) << metrics;
+  EXPECT_EQ(std::string::npos, metrics.find("zebd_directory_errors_total{kind=\"unavailable\"} 0\n")) << metrics;
+  EXPECT_NE(std::string::npos, metrics.find("zebd_database_errors_total{kind=\"unavailable\"} 0\n")) << metrics;
 }
 
 // A node without the key of a database's secrets says so and does not start, and leaves no key

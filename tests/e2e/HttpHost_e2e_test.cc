@@ -298,7 +298,7 @@ TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefaultAndBadOptionsExitWithSta
         "--max-connections N", "1024", "--max-header-bytes N", "8192", "--header-timeout S", "--body-timeout S",
         "--idle-timeout S", "(default: 60)", "--help", "--tls-cert FILE", "--tls-key FILE", "--auth-file FILE",
         "--insecure ", "--write-timeout S", "(default: 30)", "--max-connections-per-address N", "(default: 256)",
-        "other than a loopback one", "--group-file FILE", "--auth-directory ", "--role-group ROLE=DN",
+        "--request-timeout S", "(default: 15)", "other than a loopback one", "--group-file FILE", "--auth-directory ", "--role-group ROLE=DN",
         "--auth-directory-cache S", "--rate-limit R[/s][,burst=B]", "--write-rate-limit R[/s][,burst=B]",
         "Roles: read"}) {
     EXPECT_NE(std::string::npos, result.out.find(expected)) << expected;
@@ -308,7 +308,8 @@ TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefaultAndBadOptionsExitWithSta
       {"--bogus"},         {"--threads", "0"},         {"--listen", "127.0.0.1"},
       {"--listen", "h:x"}, {"--header-timeout", "-1"}, {"--max-connections"},
       {"stray"},           {"--insecure=yes"},         {"--listen=127.0.0.1:99999"},
-      {"--tls-cert", "cert.pem"},
+      {"--tls-cert", "cert.pem"}, {"--request-timeout", "0"},
+      {"--threads", "2", "--threads=3"},
   };
   for (const auto& args : bad) {
     CommandResult result = RunZebd(args);
@@ -318,6 +319,8 @@ TEST(ZebdCommandLine, HelpListsEveryOptionWithItsDefaultAndBadOptionsExitWithSta
   }
   EXPECT_NE(std::string::npos,
             RunZebd({"--tls-cert", "cert.pem"}).err.find("'--tls-cert' and '--tls-key' must be given together"));
+  EXPECT_NE(std::string::npos,
+            RunZebd({"--no-audit", "--no-audit"}).err.find("zebd: option '--no-audit' is given more than once"));
 }
 
 TEST(ZebdCommandLine, AddressInUseFailsWithStatus1) {

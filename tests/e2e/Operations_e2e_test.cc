@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -112,6 +114,46 @@ TEST(AdminListener, AnswersOnlyGetOnItsPathsAndNeverSoap) {
   CommandResult exposed = RunZebd({"--admin-listen", "0.0.0.0:0", "--db", zebd.dir() + "/x.db"});
   EXPECT_EQ(2, exposed.exitCode);
   EXPECT_NE(std::string::npos, exposed.err.find("admin listener")) << exposed.err;
+
+  // The admin listener on the SOAP port is refused before anything is made.
+  const std::string db = zebd.dir() + "/same-port.db";
+  CommandResult samePort = RunZebd({"--listen", "127.0.0.1:18080", "--admin-listen", "18080", "--db", db});
+  EXPECT_EQ(2, samePort.exitCode);
+  EXPECT_EQ("zebd: --admin-listen 127.0.0.1:18080 is the SOAP listener's port: the admin listener needs a port of "
+            "its own\n",
+            samePort.err);
+  EXPECT_FALSE(std::filesystem::exists(db));
+}
+
+// An address that failed on either listener waits its turn on both, and is then checked: the
+// right password is never refused. The admin listener's refusals are counted and logged as the
+// SOAP listener's are.
+TEST(AdminListener, RefusesAndThrottlesAsTheSoapListenerDoes) {
+  CommandResult hash = RunCommand({"mkpasswd", "-m", "sha512crypt", "admin-secret"});
+  ASSERT_EQ(0, hash.exitCode) << hash.err;
+  TempDir dir;
+  std::ofstream(dir / "users") << "mon:" + hash.out.substr(0, hash.out.find('\n')) + "\n";
+  ZebdProcess zebd({"--auth-file", dir / "users", "--admin-listen", "0"});
+  auto adminAs = [&](const std::string& credentials, const std::string& path) {
+    RawConnection connection(zebd.adminPort());
+    connection.Send("GET " + path + " HTTP/1.1\r\nHost: zebd\r\nAuthorization: Basic " + credentials + "\r\n\r\n");
+    return connection.ReadResponse(Millis(30'000));
+  };
+  const std::string wrong = "bW9uOndyb25n", right = "bW9uOmFkbWluLXNlY3JldA==";
+  for (int i = 0; i < 4; ++i) {
+    RawConnection soap(zebd.port());
+    soap.Send(SoapRequest(SoapEnvelope("<fooBar/>"), "Authorization: Basic " + wrong + "\r\n"));
+    EXPECT_EQ("HTTP/1.1 401 Unauthorized", StatusLineOf(soap.ReadResponse(Millis(30'000))));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(adminAs(right, "/healthz")));
+  EXPECT_LE(800, ElapsedMs(start));  // after four failures the address waits 1.6 s for a check
+  EXPECT_EQ("HTTP/1.1 401 Unauthorized", StatusLineOf(adminAs(wrong, "/metrics")));
+  const std::string metrics = BodyOf(adminAs(right, "/metrics"));
+  EXPECT_EQ(5, Sample(metrics, "zebd_refusals_total{status=\"401\"}"));
+  EXPECT_EQ(5, Sample(metrics, "zebd_authentication_failures_total"));
+  EXPECT_NE(std::string::npos, zebd.StderrText().find("zebd: admin listener: authentication of 'mon' from 127.0.0.1 failed"))
+      << zebd.StderrText();
 }
 
 TEST(AdminListener, ReadinessFollowsTheEmbeddedDatabaseFile) {
@@ -148,6 +190,55 @@ TEST(AdminListener, ReadinessFollowsPostgresql) {
     ASSERT_EQ(0, RunCommand({"bash", script, "resume", dir}, Millis(60'000)).exitCode);
     EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
     EXPECT_LE(1, Sample(BodyOf(AdminGet(zebd.adminPort(), "/metrics")), "zebd_database_reconnects_total"));
+  }
+  RunCommand({"bash", script, "stop", dir}, Millis(60'000));
+}
+
+// A database server whose every process is stopped costs a request its time limit and no more:
+// the request gets ID 7, its write is rolled back, and once the server goes on the next request
+// works on a fresh connection, counted as a reconnect.
+TEST(RequestDeadline, AHungDatabaseServerCostsARequestItsTimeLimit) {
+  if (!std::getenv("ZEB_TEST_PG")) GTEST_SKIP() << "needs ZEB_TEST_PG";
+  TempDir base;
+  std::filesystem::permissions(base.path(), std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add);
+  const std::string dir = base / "pg";
+  const std::string script = std::string(ZEB_SOURCE_DIR) + "/tests/pg/cluster.sh";
+  CommandResult started = RunCommand({"bash", script, "start", dir}, Millis(120'000));
+  ASSERT_EQ(0, started.exitCode) << started.err;
+  const std::string uri = started.out.substr(0, started.out.find('\n'));
+  {
+    ZebdProcess zebd({"--admin-listen", "0", "--db", uri, "--request-timeout", "2"});
+    ASSERT_FALSE(AddPartition(zebd.port(), "before").empty());
+    ASSERT_EQ(0, RunCommand({"bash", script, "freeze", dir}).exitCode);
+    for (const std::string& request :
+         {std::string("<getRoutePartition><partitionName>before</partitionName></getRoutePartition>"),
+          std::string("<addRoutePartition><newRoutePartition><name>cut</name></newRoutePartition></addRoutePartition>")}) {
+      const auto start = std::chrono::steady_clock::now();
+      const std::string answer = Post(zebd.port(), request);
+      const long long elapsed = ElapsedMs(start);
+      EXPECT_NE(std::string::npos, answer.find("<code>7</code>")) << answer;
+      EXPECT_NE(std::string::npos, answer.find("The configuration database cannot be used")) << answer;
+      EXPECT_LE(1900, elapsed);
+      EXPECT_GT(4000, elapsed);
+      std::printf("hung PostgreSQL: fault after %lld ms\n", elapsed);
+    }
+    EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
+    ASSERT_EQ(0, RunCommand({"bash", script, "thaw", dir}).exitCode);
+    EXPECT_NE(std::string::npos, Post(zebd.port(), "<getRoutePartition><partitionName>before</partitionName></getRoutePartition>")
+                                     .find("<name>before</name>"));
+    EXPECT_NE(std::string::npos, Post(zebd.port(), "<getRoutePartition><partitionName>cut</partitionName></getRoutePartition>")
+                                     .find("<code>2</code>"));
+    // A broken connection is replaced when its thread serves again, and which thread serves a
+    // request is up to the host: ask until one of those threads has.
+    std::string metrics = BodyOf(AdminGet(zebd.adminPort(), "/metrics"));
+    for (int i = 0; i < 40 && Sample(metrics, "zebd_database_reconnects_total") < 1; ++i) {
+      Post(zebd.port(), "<getRoutePartition><partitionName>before</partitionName></getRoutePartition>");
+      metrics = BodyOf(AdminGet(zebd.adminPort(), "/metrics"));
+    }
+    EXPECT_LE(1, Sample(metrics, "zebd_database_reconnects_total"));
+    EXPECT_LE(2, Sample(metrics, "zebd_database_errors_total{kind=\"unavailable\"}"));
+    EXPECT_EQ(0, Sample(metrics, "zebd_directory_errors_total{kind=\"unavailable\"}"));
   }
   RunCommand({"bash", script, "stop", dir}, Millis(60'000));
 }
@@ -200,6 +291,10 @@ TEST(AuditTest, ChangesLeaveOneRowEachWithUserAndMaskedSecrets) {
   EXPECT_EQ(0u, AuditLines(zebd, {"--user", "someone"}).size());
   EXPECT_EQ(0u, AuditLines(zebd, {"--since", "2999-01-01"}).size());
   EXPECT_EQ(2, RunZebd({"audit", "--db", zebd.dbPath(), "--since", "last tuesday"}).exitCode);
+  EXPECT_EQ(2, RunZebd({"audit", "--db", zebd.dbPath(), "--user", "a", "--user", "b"}).exitCode);
+  const CommandResult help = RunZebd({"audit", "--help"});
+  EXPECT_EQ(0, help.exitCode);
+  EXPECT_EQ(0u, help.out.find("usage: zebd audit --db LOCATION")) << help.out;
 }
 
 TEST(ServiceLifecycle, SigtermFinishesInFlightRequestsAndLosesNoAcknowledgedOne) {

@@ -5,12 +5,12 @@
 #include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 #include "support/TempDir.h"
+#include "zdl/CLdapConfig.h"
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/SecretHash.h"
 #include "zdl/directory/CUserInfoList.h"
-#include "zdl/directory/SecretHash.h"
 
 namespace zeb::test {
 namespace {

@@ -104,8 +104,16 @@ pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::st
 
 ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
     : traceDir_(dir_ / "trace"), dbPath_(DatabaseArgument(dir_.path(), extraArgs, &scratch_)) {
-  std::vector<std::string> args = {ZEBD_PATH, "--listen",     "127.0.0.1:0", "--trace-dir", traceDir_,
-                                   "--db",    dbPath_,        "--secret-key", keyPath()};
+  // zebd refuses an option given twice: a default the test gives itself is left out.
+  std::vector<std::string> args = {ZEBD_PATH};
+  for (const auto& byDefault : std::vector<std::pair<std::string, std::string>>{
+           {"--listen", "127.0.0.1:0"}, {"--trace-dir", traceDir_}, {"--db", dbPath_}, {"--secret-key", keyPath()}}) {
+    const std::string& option = byDefault.first;
+    const bool given = std::any_of(extraArgs.begin(), extraArgs.end(), [&option](const std::string& arg) {
+      return arg == option || arg.rfind(option + "=", 0) == 0;
+    });
+    if (!given) args.insert(args.end(), {option, byDefault.second});
+  }
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   WriteTestSecretKey(keyPath());
   pid_ = Spawn(args, dir_ / "zebd.stdout", dir_ / "zebd.stderr");

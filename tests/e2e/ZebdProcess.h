@@ -44,7 +44,7 @@ inline long long ElapsedMs(std::chrono::steady_clock::time_point start) {
 class ZebdProcess {
  public:
   // Starts zebd with --listen 127.0.0.1:0, --trace-dir, --db and --secret-key inside a new
-  // temporary directory, then extraArgs (later options override earlier ones), and waits for its
+  // temporary directory (each left out when extraArgs gives it), then extraArgs, and waits for its
   // listening line. --db is a fresh database on the PostgreSQL server ZEB_TEST_DB names, the
   // value of ZEB_TEST_DB when that is a path, else a file in the directory; a --db of
   // extraArgs wins.

@@ -10,13 +10,16 @@
 #   tests/pg/cluster.sh stop DIR    stops it and removes DIR
 #   tests/pg/cluster.sh pause DIR   stops the server, keeping the cluster
 #   tests/pg/cluster.sh resume DIR  starts it again on the same port
+#   tests/pg/cluster.sh freeze DIR  stops every process of the server (SIGSTOP): connections are
+#                                   taken, nothing is answered
+#   tests/pg/cluster.sh thaw DIR    lets them go on (SIGCONT)
 #
 # The server refuses to run as root: under root it runs as the unprivileged user "postgres"
 # (Debian's postgresql package makes it) or, failing that, a system user "zebpg" made here.
 # Needs Debian's postgresql package (initdb and pg_ctl under /usr/lib/postgresql/*/bin).
 set -euo pipefail
 
-usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [[ $# -eq 2 || $# -eq 3 ]] || usage
 action="$1"
 dir="$2"
@@ -89,5 +92,13 @@ case "$action" in
   stop) stop ;;
   pause) as_owner "$bindir/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null ;;
   resume) as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null ;;
+  freeze | thaw)
+    postmaster="$(head -n 1 "$dir/data/postmaster.pid")"
+    # The postmaster first, so that it starts no process that would escape.
+    signal="$([[ $action == freeze ]] && echo STOP || echo CONT)"
+    kill -"$signal" "$postmaster"
+    # A child may end meanwhile (one that served a cancel request, say).
+    for child in $(pgrep -P "$postmaster"); do kill -"$signal" "$child" 2>/dev/null || true; done
+    ;;
   *) usage ;;
 esac

@@ -84,5 +84,40 @@ TEST(SecretMask, KeepsWellFormedTextsWellFormedAndOthersUntouched) {
   EXPECT_EQ(plain, inPlace);
 }
 
+TEST(SecretMask, ASecretOverSeveralLinesKeepsTheLineCount) {
+  EXPECT_EQ("<password>********\n********\n********</password>\n<a/>",
+            Mask("<password>one\ntwo\nthree</password>\n<a/>"));
+}
+
+TEST(MaskExchange, NewValueIsMaskedUnlessItsTargetIsKnownHarmless) {
+  const std::string request = "<updateServiceParameter><newValue>k3y</newValue></updateServiceParameter>";
+  EXPECT_EQ("<updateServiceParameter><newValue>********</newValue></updateServiceParameter>",
+            MaskExchange(request, "", false).request);
+  EXPECT_EQ(request, MaskExchange(request, "", true).request);
+}
+
+TEST(MaskExchange, TheSourceLineAParseErrorQuotesIsMaskedToo) {
+  // The fault escapes the quoted line, so no markup of it is left to see.
+  const std::string request = "<e>\n<updateUser><ldapRN>x</ldapRN>\n<password>Pq1</passwor></updateUser></e>";
+  const std::string response =
+      "<faultstring>\n&lt;![CDATA[\nSource = Line : 3, Char : 20\nCode : c00ce56d, Source Text : "
+      "&lt;password&gt;Pq1&lt;/passwor&gt;&lt;/updateUser&gt;&lt;/e&gt;\n]]&gt;\n</faultstring>";
+  const MaskedExchange masked = MaskExchange(request, response, false);
+  EXPECT_EQ(std::string::npos, masked.request.find("Pq1"));
+  EXPECT_EQ(
+      "<faultstring>\n&lt;![CDATA[\nSource = Line : 3, Char : 20\nCode : c00ce56d, Source Text : "
+      "&lt;password&gt;********&lt;/passwor&gt;&lt;/updateUser&gt;&lt;/e&gt;\n]]&gt;\n</faultstring>",
+      masked.response);
+}
+
+TEST(MaskExchange, AnyOtherEchoOfASecretInTheResponseIsMasked) {
+  const std::string request = "<x><pin>a&amp;b-4711</pin><password>ab</password></x>";
+  const MaskedExchange masked =
+      MaskExchange(request, "<m>PIN a&amp;b-4711 or a&b-4711; ab stays</m>", false);
+  EXPECT_EQ("<m>PIN ******** or ********; ab stays</m>", masked.response);
+  // Without a secret in the request, the response is only masked as a text of its own.
+  EXPECT_EQ("<m>a&amp;b-4711</m>", MaskExchange("<x/>", "<m>a&amp;b-4711</m>", false).response);
+}
+
 }  // namespace
 }  // namespace zeb

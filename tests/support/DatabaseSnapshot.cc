@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/Schema.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::test {
 

@@ -337,6 +337,11 @@ def main():
                                                       for m, p in DATABASE_CHECKS + SCHEMA_LIMITS):
                     failures.append("%s #%d: %d %s\n  %s" % (method, variant, code, message.strip(), text))
         connection.close()
+        if failures:
+            # What zebd said about it (a dropped connection is reported there).
+            zebd.stderr.flush()
+            with open(zebd.stderr.name) as log:
+                print("zebd's stderr:\n" + log.read()[-4000:])
     for failure in failures:
         print(failure)
     print("%d requests from the schema, %d refused for their form" % (sent, len(failures)))

@@ -6,9 +6,9 @@
 
 #include "support/TempDir.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
 #include "zdl/Records.h"
-#include "zdl/Schema.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 namespace {

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "support/TempDir.h"
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 namespace {

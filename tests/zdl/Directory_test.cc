@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
+#include "zdl/CLdapConfig.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/SecretHash.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/CUserInfoList.h"
 #include "zdl/directory/LdapConnection.h"
 #include "zdl/directory/LdapDirectory.h"
-#include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
 namespace {

@@ -10,7 +10,7 @@
 #include "support/TempDir.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
-#include "zdl/Schema.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 namespace {
@@ -107,7 +107,9 @@ TEST_P(CopyTest, EveryRowArrivesOnceAndOnlyAnEmptyTargetIsFilled) {
   EXPECT_EQ(1, missing.exitCode);
   EXPECT_EQ("zebd copy: There is no configuration database " + (dir_ / "missing.db") + ".\n", missing.err);
   for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"copy", "--from", source_}, {"copy", "--into", "x", "--to", "y"}}) {
+       std::vector<std::vector<std::string>>{{"copy", "--from", source_},
+                                            {"copy", "--into", "x", "--to", "y"},
+                                            {"copy", "--from", source_, "--to", "y", "--to", "z"}}) {
     const test::CommandResult usage = test::RunZebd(args);
     EXPECT_EQ(2, usage.exitCode) << args.size();
     EXPECT_EQ(0u, usage.err.find("usage: zebd copy --from LOCATION --to LOCATION\n")) << usage.err;

@@ -17,10 +17,10 @@
 #include "support/TempDir.h"
 #include "zdl/CFastAccess.h"
 #include "zdl/CTypeList.h"
-#include "zdl/CZDLReadAhead.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/Records.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 namespace {

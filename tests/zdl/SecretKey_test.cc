@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 
 #include "support/TempDir.h"
+#include "zdl/CLdapConfig.h"
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 namespace {

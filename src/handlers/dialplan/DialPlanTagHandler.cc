@@ -3,7 +3,7 @@
 #include "builders/CXMLDialPlan.h"
 #include "handlers/RequestReader.h"
 #include "handlers/dialplan/DialPlanHandler.h"
-#include "zdl/Dialect.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb {
 

@@ -5,7 +5,7 @@
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CXMLParse.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/DirectorySetup.h"
 
 namespace zeb {
@@ -84,9 +84,6 @@ void CServiceParameterHandler::List(XmlNode request, CXMLElement& result) {
 
 void CServiceParameterHandler::SelectParameter(ElementCursor& cursor, zdl::CProcessConfigList& list) {
   const Identified which = ReadIdentifier(cursor, kByNameOrUuid);
-  // A request naming a secret parameter keeps its newValue out of the trace even when the
-  // parameter is not found.
-  if (!which.byId && zdl::IsSecretParameter(which.value)) context().secretValue = true;
   if (which.byId) {
     list.SelectByID(ParseID(which.value));
     if (list.Count() == 0) ThrowNotFound(kByNameOrUuid.notFound);
@@ -126,7 +123,7 @@ void CServiceParameterHandler::Update(XmlNode request, CXMLElement& result) {
   auto parameter = list.GetCurrentItem();
   const std::string name = parameter->GetParamName();
   const bool secret = zdl::IsSecretParameter(name);
-  context().secretValue = secret;
+  context().newValueHarmless = !secret;
   const zdl::SecretKey& key = db().database().secretKey();
   const std::string current = secret ? key.Open(name, parameter->GetParamValue()) : parameter->GetParamValue();
   const std::string value =

@@ -1,7 +1,7 @@
 #include "zdl/directory/CUserInfoList.h"
 
-#include "zdl/CZDLException.h"
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/CLdapConfig.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 

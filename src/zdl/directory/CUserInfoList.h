@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/CLdapConfig.h"
 #include "zdl/directory/CUserInfo.h"
 
 namespace zeb::zdl {

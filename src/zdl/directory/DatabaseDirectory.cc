@@ -6,10 +6,10 @@
 #include <mutex>
 
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
 #include "zdl/Records.h"
+#include "zdl/SecretHash.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/DirectoryBackEnd.h"
-#include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
 
@@ -157,6 +157,8 @@ void DatabaseDirectory::Apply(std::vector<DirectoryChange>& changes) {
       continue;
     }
     const bool isNew = change.kind == DirectoryChange::Kind::kAdd;
+    // A change of attributes is a change of the user: the audit row names the entry.
+    if (!isNew) session_.NoteWritten(entries.table(), CZDLValue(change.entry.id));
     for (const auto& [name, values] : change.entry.attributes) WriteAttribute(change.entry.id, isNew, name, values);
   }
   transaction.Commit();

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb::zdl {
 
@@ -34,7 +34,7 @@ struct DirectoryEntry {
 struct DirectoryFilter {
   enum class Kind { kRn, kAttributeEquals, kNamePatterns };
   Kind kind = Kind::kRn;
-  std::string rn;                         // kRn: the relative name, without regard to case
+  std::string rn;                         // kRn: the relative name, exactly but for letter case
   std::string attribute, value;           // kAttributeEquals: an attribute holding exactly value
   std::string givenName, surname;         // kNamePatterns
 };

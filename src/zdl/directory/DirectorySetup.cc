@@ -10,12 +10,12 @@
 
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CZDLException.h"
+#include "zdl/Drivers.h"
 #include "zdl/Records.h"
+#include "zdl/SecretHash.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/DirectoryBackEnd.h"
 #include "zdl/directory/LdapConnection.h"
-#include "zdl/directory/SecretHash.h"
-#include "zdl/postgresql/PgConnection.h"
 
 namespace zeb::zdl {
 
@@ -128,7 +128,7 @@ std::string ReadPasswordFile(const std::string& path) {
 
 int Run(const Arguments& arguments, std::ostream& out) {
   const std::string db = arguments.values.at("--db");
-  if (!IsPostgresLocation(db) && !std::filesystem::exists(db)) {
+  if (!IsSharedLocation(db) && !std::filesystem::exists(db)) {
     throw std::runtime_error("there is no configuration database " + db);
   }
   const std::string keyPath =
@@ -170,6 +170,15 @@ int Run(const Arguments& arguments, std::ostream& out) {
 
 std::vector<std::string> CheckDirectorySettings(CZDLSession& session, const DirectorySettings& settings) {
   return settings.embedded() ? CheckEmbedded(session, settings) : CheckServer(settings);
+}
+
+void ProbeDirectory(CZDLSession& session) {
+  DirectorySettings settings;
+  {
+    CZDLReadScope snapshot(session);
+    settings = CLdapConfig(session).settings();
+  }
+  if (!settings.embedded()) CheckServer(settings);
 }
 
 int RunDirectoryCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/CLdapConfig.h"
 
 namespace zeb::zdl {
 
@@ -18,6 +18,12 @@ class CZDLSession;
 // knows the manager's credentials and keeps its users under that base. Returns one line per
 // check passed; throws CZDLException whose text says what was refused.
 std::vector<std::string> CheckDirectorySettings(CZDLSession& session, const DirectorySettings& settings);
+
+// The readiness check of the cluster's directory: when the configuration names a directory
+// server, connects to it afresh, binds the manager and reads the user base (the embedded
+// directory lives in the configuration database, which has a check of its own). Throws
+// CZDLException saying what failed.
+void ProbeDirectory(CZDLSession& session);
 
 // `zebd directory --db LOCATION --url URL --user-base DN --manager-dn DN
 // --manager-password-file FILE [--start-tls] [--secret-key FILE]`: checks the settings with

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/LdapConnection.h"
 
 namespace zeb::zdl {

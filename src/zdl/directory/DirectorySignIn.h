@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/CLdapConfig.h"
 
 namespace zeb::zdl {
 

@@ -5,7 +5,8 @@
 
 #include <memory>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DatabaseWait.h"
 
 namespace zeb::zdl {
 
@@ -15,7 +16,12 @@ namespace {
 // server's default page limits accept it.
 constexpr int kPageSize = 500;
 
-timeval AsTimeval(std::chrono::seconds seconds) { return timeval{static_cast<time_t>(seconds.count()), 0}; }
+constexpr auto kDirectory = CZDLException::Origin::kDirectory;
+
+timeval AsTimeval(DeadlineClock::duration duration) {
+  const auto us = std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
+  return timeval{static_cast<time_t>(us / 1'000'000), static_cast<suseconds_t>(us % 1'000'000)};
+}
 
 // Codes after which the connection is gone or the server cannot serve: the directory is
 // unusable until it is back.
@@ -96,18 +102,16 @@ LdapConnection::LdapConnection(const std::string& url, bool startTls) : startTls
                       (strcasecmp(parsed->lud_scheme, "ldap") == 0 || strcasecmp(parsed->lud_scheme, "ldaps") == 0);
   if (parsed) ldap_free_urldesc(parsed);
   if (!usable || url.find_first_of(" \t,") != std::string::npos) {
-    throw CZDLException(kZDLDatabaseUnavailable, "The directory URL \"" + url + "\" is not one ldap:// or ldaps:// URL.");
+    throw CZDLException(kZDLDatabaseUnavailable, "The directory URL \"" + url + "\" is not one ldap:// or ldaps:// URL.",
+                        kDirectory);
   }
   if (ldap_initialize(&ld_, url.c_str()) != LDAP_SUCCESS || !ld_) {
-    throw CZDLException(kZDLDatabaseUnavailable, "The directory URL \"" + url + "\" cannot be used.");
+    throw CZDLException(kZDLDatabaseUnavailable, "The directory URL \"" + url + "\" cannot be used.", kDirectory);
   }
   const int version = LDAP_VERSION3;
-  const timeval connect = AsTimeval(kConnectTimeout), operation = AsTimeval(kOperationTimeout);
   ldap_set_option(ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
   ldap_set_option(ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
   ldap_set_option(ld_, LDAP_OPT_RESTART, LDAP_OPT_ON);
-  ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &connect);
-  ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &operation);
 }
 
 LdapConnection::~LdapConnection() {
@@ -130,38 +134,58 @@ void LdapConnection::Fail(int rc, const std::string& refusedText) {
   if (IsOutage(rc)) {
     lost_ = true;
     closed_ = rc == LDAP_SERVER_DOWN;
-    throw CZDLException(kZDLDatabaseUnavailable, "The directory cannot be used: " + reason + ".");
+    throw CZDLException(kZDLDatabaseUnavailable, "The directory cannot be used: " + reason + ".", kDirectory);
   }
   switch (rc) {
     case LDAP_INVALID_CREDENTIALS:
     case LDAP_INAPPROPRIATE_AUTH:
     case LDAP_UNWILLING_TO_PERFORM:
-      if (!refusedText.empty()) throw CZDLException(kZDLDatabaseUnavailable, refusedText);
+      if (!refusedText.empty()) throw CZDLException(kZDLDatabaseUnavailable, refusedText, kDirectory);
       break;
     case LDAP_ALREADY_EXISTS:
       throw CZDLException(kZDLDuplicate, reason);
     case LDAP_NO_SUCH_OBJECT:
       throw CZDLException(kZDLRecordNotFound, reason);
+    case LDAP_INVALID_DN_SYNTAX:
+    case LDAP_NAMING_VIOLATION:
+      throw CZDLException(kZDLInvalidParameter, reason, kDirectory);
     default:
       break;
   }
-  if (!refusedText.empty()) throw CZDLException(kZDLDatabaseUnavailable, refusedText + " " + reason + ".");
-  throw CZDLException(kZDLGeneralError, "The directory refused the operation: " + reason + ".");
+  if (!refusedText.empty()) throw CZDLException(kZDLDatabaseUnavailable, refusedText + " " + reason + ".", kDirectory);
+  throw CZDLException(kZDLGeneralError, "The directory refused the operation: " + reason + ".", kDirectory);
+}
+
+timeval LdapConnection::BeginOperation() {
+  const DeadlineClock::duration left = TimeLeft(kOperationTimeout);
+  if (left <= DeadlineClock::duration::zero()) {
+    lost_ = true;
+    throw CZDLException(kZDLDatabaseUnavailable,
+                        "The directory cannot be used: its server did not answer within the request's time limit.",
+                        kDirectory);
+  }
+  const timeval operation = AsTimeval(left), connect = AsTimeval(std::min<DeadlineClock::duration>(left, kConnectTimeout));
+  ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &connect);
+  ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &operation);
+  return operation;
 }
 
 void LdapConnection::Bind(const std::string& dn, const std::string& password, const std::string& refusedText) {
+  BackEndGate::Wait wait(DirectoryServerGate());
+  BeginOperation();
   if (!connected_ && startTls_) {
     const int rc = ldap_start_tls_s(ld_, nullptr, nullptr);
     // A server that answers but will not start TLS cannot be used as configured.
     if (rc != LDAP_SUCCESS) {
       if (IsOutage(rc)) Fail(rc);
       throw CZDLException(kZDLDatabaseUnavailable,
-                          std::string("The directory cannot be used: StartTLS failed: ") + ldap_err2string(rc) + ".");
+                          std::string("The directory cannot be used: StartTLS failed: ") + ldap_err2string(rc) + ".",
+                          kDirectory);
     }
   }
   berval credentials{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
   // An empty password would make an unauthenticated bind, which servers accept as anonymous.
-  if (dn.empty() || password.empty()) throw CZDLException(kZDLDatabaseUnavailable, refusedText);
+  if (dn.empty() || password.empty()) throw CZDLException(kZDLDatabaseUnavailable, refusedText, kDirectory);
   const int rc = ldap_sasl_bind_s(ld_, dn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, nullptr);
   connected_ = true;
   if (rc != LDAP_SUCCESS) Fail(rc, refusedText);
@@ -172,7 +196,7 @@ std::vector<LdapEntry> LdapConnection::Search(const std::string& base, bool base
   std::vector<char*> names;
   for (const std::string& name : attributes) names.push_back(const_cast<char*>(name.c_str()));
   names.push_back(nullptr);
-  timeval timeout = AsTimeval(kOperationTimeout);
+  BackEndGate::Wait wait(DirectoryServerGate());
   std::vector<LdapEntry> entries;
   berval cookie{0, nullptr};
   do {
@@ -183,6 +207,7 @@ std::vector<LdapEntry> LdapConnection::Search(const std::string& base, bool base
     if (rc != LDAP_SUCCESS) Fail(rc);
     LDAPControl* controls[] = {page, nullptr};
     LDAPMessage* result = nullptr;
+    timeval timeout = BeginOperation();
     rc = ldap_search_ext_s(ld_, base.c_str(), baseOnly ? LDAP_SCOPE_BASE : LDAP_SCOPE_ONELEVEL, filter.c_str(),
                            names.data(), 0, controls, nullptr, &timeout, LDAP_NO_LIMIT, &result);
     ldap_control_free(page);
@@ -207,6 +232,8 @@ void LdapConnection::Add(const std::string& dn, const LdapAttributes& attributes
   for (const auto& [name, values] : attributes) {
     if (!values.empty()) mods.Add(LDAP_MOD_ADD, name, values);
   }
+  BackEndGate::Wait wait(DirectoryServerGate());
+  BeginOperation();
   const int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) Fail(rc);
 }
@@ -215,11 +242,15 @@ void LdapConnection::Modify(const std::string& dn, const LdapAttributes& replace
   ModList mods;
   for (const auto& [name, values] : replace) mods.Add(LDAP_MOD_REPLACE, name, values);
   for (const auto& [name, values] : add) mods.Add(LDAP_MOD_ADD, name, values);
+  BackEndGate::Wait wait(DirectoryServerGate());
+  BeginOperation();
   const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) Fail(rc);
 }
 
 void LdapConnection::Delete(const std::string& dn) {
+  BackEndGate::Wait wait(DirectoryServerGate());
+  BeginOperation();
   const int rc = ldap_delete_ext_s(ld_, dn.c_str(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) Fail(rc);
 }

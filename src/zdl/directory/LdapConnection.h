@@ -1,7 +1,8 @@
 // One connection to a directory server through OpenLDAP's client library: opened on a URL (with
 // StartTLS when asked), bound as one identity, and used for paged searches and single-entry
-// writes. Every operation is bounded by a time-out, so no request waits on a dead server. Used
-// by one thread at a time.
+// writes. Every operation is bounded by a time-out and by the request's deadline, so no request
+// waits on a dead server past its time limit, and counts as a wait on the directory server's
+// gate (DatabaseWait.h). Used by one thread at a time.
 #pragma once
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <vector>
 
 struct ldap;
+struct timeval;
 
 namespace zeb::zdl {
 
@@ -48,7 +50,8 @@ class LdapConnection {
                                 const std::vector<std::string>& attributes);
   // Writes one entry: adds it with its attributes, replaces the attributes named (an attribute
   // without values is removed) and adds values, or deletes it. Throws CZDLException: kZDLDuplicate
-  // for an entry that exists already, kZDLRecordNotFound for one that does not, kZDLGeneralError
+  // for an entry that exists already, kZDLRecordNotFound for one that does not,
+  // kZDLInvalidParameter with the server's reason for a name it refuses, kZDLGeneralError
   // with the server's reason for a change it refuses, kZDLDatabaseUnavailable when the server
   // cannot be reached (as every operation does).
   void Add(const std::string& dn, const LdapAttributes& attributes);
@@ -63,6 +66,9 @@ class LdapConnection {
   bool closed() const { return closed_; }
 
  private:
+  // Sets the time-outs of the next operation from what is left of the request's time, at most
+  // kOperationTimeout, and returns it; throws kZDLDatabaseUnavailable when none is left.
+  timeval BeginOperation();
   // Throws the CZDLException for a result code that is not success.
   [[noreturn]] void Fail(int rc, const std::string& refusedText = "");
   std::string Diagnostic() const;

@@ -4,16 +4,18 @@
 // written as Argon2 hashes that the server verifies.
 #include "zdl/directory/LdapDirectory.h"
 
+#include <locale.h>
 #include <strings.h>
+#include <wctype.h>
 
 #include <algorithm>
 #include <set>
 
-#include "zdl/CZDLException.h"
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/CLdapConfig.h"
+#include "zdl/SecretHash.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/directory/DirectoryBackEnd.h"
 #include "zdl/directory/LdapConnection.h"
-#include "zdl/directory/SecretHash.h"
 
 namespace zeb::zdl {
 
@@ -138,6 +140,78 @@ std::string RnOf(const LdapEntry& entry) {
   return uids.empty() ? FirstRdnValue(entry.dn) : uids.front();
 }
 
+// The text's code points with letter case folded (every script, as the server's caseIgnoreMatch
+// folds it); bytes that are no UTF-8 stand for themselves. Blanks stay as they are.
+std::u32string FoldCase(const std::string& text) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  std::u32string folded;
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (std::size_t k = 1; k < length; ++k) {
+      const unsigned char next = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+      if ((next & 0xC0) != 0x80) {
+        length = 1;
+        code = lead;
+        break;
+      }
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (utf8 && length > 1) {
+      code = static_cast<char32_t>(towlower_l(towupper_l(static_cast<wint_t>(code), utf8), utf8));
+    } else if (length == 1) {
+      code = static_cast<char32_t>(std::tolower(static_cast<int>(code)));
+    }
+    folded.push_back(code);
+    i += length;
+  }
+  return folded;
+}
+
+// Whether the entry's user name is name, as the embedded directory matches names: exactly, but
+// for letter case. A server's match also ignores leading, trailing and repeated blanks; such a
+// near match is not the user asked for.
+bool NamedExactly(const LdapEntry& entry, const std::string& name) {
+  const std::u32string wanted = FoldCase(name);
+  std::vector<std::string> uids = entry.Values("uid");
+  if (uids.empty()) uids.push_back(RnOf(entry));
+  for (const std::string& uid : uids) {
+    if (FoldCase(uid) == wanted) return true;
+  }
+  return false;
+}
+
+// The entries that carry exactly the user name asked for; more than one is an error that names
+// them, so that nothing is read or changed on a guess.
+std::vector<LdapEntry> OnlyExactName(std::vector<LdapEntry> found, const std::string& name) {
+  found.erase(std::remove_if(found.begin(), found.end(),
+                             [&](const LdapEntry& entry) { return !NamedExactly(entry, name); }),
+              found.end());
+  if (found.size() <= 1) return found;
+  std::string dns;
+  for (const LdapEntry& entry : found) dns += (dns.empty() ? "" : "; ") + entry.dn;
+  throw CZDLException(kZDLDuplicate,
+                      "The directory holds " + std::to_string(found.size()) + " entries with the user name \"" + name +
+                          "\" (" + dns + "): the name is ambiguous, and nothing was read or changed.",
+                      CZDLException::Origin::kDirectory);
+}
+
+// Whether a directory server may take name for another one it already holds: it ignores
+// leading, trailing and repeated blanks in names.
+bool HasFoldedBlanks(const std::string& name) {
+  return !name.empty() && (name.front() == ' ' || name.back() == ' ' || name.find("  ") != std::string::npos);
+}
+
+// A name as a fault quotes it: at most its first 64 bytes (whole UTF-8 sequences), then "...".
+std::string Abbreviated(const std::string& name) {
+  constexpr std::size_t kShown = 64;
+  if (name.size() <= kShown) return name;
+  std::size_t end = kShown;
+  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  return name.substr(0, end) + "...";
+}
+
 bool HasUserClass(const LdapEntry& entry) {
   for (const std::string& objectClass : entry.Values("objectClass")) {
     if (strcasecmp(objectClass.c_str(), kUserClass) == 0) return true;
@@ -233,8 +307,10 @@ std::vector<DirectoryEntry> LdapDirectory::Search(const DirectoryFilter& filter)
   } catch (const CZDLException& error) {
     if (error.GetExceptionID() != kZDLRecordNotFound) throw;
     throw CZDLException(kZDLDatabaseUnavailable,
-                        "The directory cannot be used: its user base \"" + settings_.userBase + "\" does not exist.");
+                        "The directory cannot be used: its user base \"" + settings_.userBase + "\" does not exist.",
+                        CZDLException::Origin::kDirectory);
   }
+  if (filter.kind == DirectoryFilter::Kind::kRn) found = OnlyExactName(std::move(found), filter.rn);
   std::vector<DirectoryEntry> entries;
   for (const LdapEntry& entry : found) {
     if (filter.kind == DirectoryFilter::Kind::kNamePatterns &&
@@ -261,7 +337,19 @@ void LdapDirectory::Add(DirectoryChange& change) {
   try {
     tConnection.connection->Add(change.entry.dn, attributes);
   } catch (const CZDLException& error) {
+    if (error.GetExceptionID() == kZDLInvalidParameter) {
+      throw CZDLException(kZDLInvalidParameter,
+                          "The directory server refused the user name \"" + Abbreviated(change.entry.rn) + "\" (" +
+                              std::to_string(change.entry.rn.size()) + " bytes): " + error.GetExceptionStr() + ".",
+                          CZDLException::Origin::kDirectory);
+    }
     if (error.GetExceptionID() != kZDLDuplicate) throw;
+    if (HasFoldedBlanks(change.entry.rn)) {
+      throw CZDLException(kZDLDuplicate,
+                          "The directory server refused the user name \"" + change.entry.rn +
+                              "\": it takes it for the name of an existing user, as it ignores leading, trailing "
+                              "and repeated blanks in names.");
+    }
     throw CZDLException(kZDLDuplicate, "A User named \"" + change.entry.rn + "\" already exists.");
   }
 }

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/postgresql/PgConnection.h"
 
 namespace zeb::zdl {

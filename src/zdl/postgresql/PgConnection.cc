@@ -1,18 +1,24 @@
 #include "zdl/postgresql/PgConnection.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <set>
+#include <thread>
 #include <utility>
 
-#include "zdl/CZDLException.h"
-#include "zdl/DatabaseHealth.h"
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/CZDLException.h"
+#include "zdl/base/DatabaseWait.h"
+#include "zdl/base/DbDriver.h"
 
 namespace zeb::zdl {
 
@@ -20,8 +26,18 @@ const char kChangeChannel[] = "zeb_changes";
 
 namespace {
 
-// How long a writer waits for another node's write transaction, as the embedded back end waits.
-constexpr char kSessionSettings[] = "SET lock_timeout = 10000";
+// How long a writer waits for another node's write transaction, as the embedded back end waits;
+// the statement time-out (the request's time limit) follows.
+constexpr char kSessionSettings[] = "SET lock_timeout = 10000; SET statement_timeout = ";
+// A wait for the server shorter than this is not reported as one: most answers come sooner.
+constexpr int kQuickWaitMs = 2;
+// How long making a connection may take outside a request.
+constexpr auto kConnectTimeout = std::chrono::seconds(10);
+// Cancel requests sent at once for connections given up; a stopped server holds each one.
+constexpr int kMaxCancels = 4;
+std::atomic<int> gCancels{0};
+constexpr char kNoAnswer[] =
+    "The configuration database cannot be used: its server did not answer within the request's time limit.";
 // Every write transaction holds this advisory lock of the database (key "ZEBW", 0x5A454257)
 // until it ends, so that writers take turns across all nodes as they do on the embedded back end.
 // It is tried first; only a writer that finds it taken waits for it, reporting its wait.
@@ -84,6 +100,40 @@ bool IsIntegerText(const std::string& text) {
 
 bool IsIntegerType(Oid type) { return type == kInt8Oid || type == kInt4Oid || type == kInt2Oid; }
 
+// Waits until fd is ready for events, at most timeoutMs (< 0: no limit). False on time-out.
+bool AwaitSocket(int fd, short events, int timeoutMs) {
+  pollfd target{fd, events, 0};
+  for (;;) {
+    const int rc = poll(&target, 1, timeoutMs);
+    if (rc >= 0) return rc > 0;
+    if (errno != EINTR) return true;  // libpq reports the socket's failure
+  }
+}
+
+int Milliseconds(DeadlineClock::duration duration) {
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(duration).count());
+}
+
+// Asks the server to stop what a connection given up was doing, on a thread of its own: the
+// request goes through the postmaster, which may be as stuck as the connection was.
+void CancelInBackground(PGconn* conn) {
+  if (gCancels.fetch_add(1) >= kMaxCancels) {
+    gCancels.fetch_sub(1);
+    return;
+  }
+  PGcancel* cancel = PQgetCancel(conn);
+  if (!cancel) {
+    gCancels.fetch_sub(1);
+    return;
+  }
+  std::thread([cancel] {
+    char error[256];
+    PQcancel(cancel, error, sizeof error);
+    PQfreeCancel(cancel);
+    gCancels.fetch_sub(1);
+  }).detach();
+}
+
 }  // namespace
 
 class PgStatement : public DbStatement {
@@ -139,8 +189,8 @@ class PgStatement : public DbStatement {
     if (parameters_ == 0) return Finish(RunUnprepared());
     EnsurePrepared();
     Parameters parameters(*this);
-    Finish(PQexecPrepared(connection_.handle(), name_.c_str(), parameters.count(), parameters.values(), nullptr,
-                          nullptr, 0));
+    Finish(connection_.Collect(PQsendQueryPrepared(connection_.handle(), name_.c_str(), parameters.count(),
+                                                   parameters.values(), nullptr, nullptr, 0) == 1));
   }
 
   // Sends the statement into the connection's pipeline. REQUIRES: prepared when it has
@@ -168,10 +218,11 @@ class PgStatement : public DbStatement {
     connection_.EnsureUsable();
     if (prepared_ && epoch_ == connection_.epoch()) return;
     const std::string name = connection_.NextStatementName();
-    PGresult* result = PQprepare(connection_.handle(), name.c_str(), sql_.c_str(), 0, nullptr);
+    PGresult* result =
+        connection_.Collect(PQsendPrepare(connection_.handle(), name.c_str(), sql_.c_str(), 0, nullptr) == 1);
     if (PQresultStatus(result) != PGRES_COMMAND_OK) connection_.Fail(result);
     PQclear(result);
-    result = PQdescribePrepared(connection_.handle(), name.c_str());
+    result = connection_.Collect(PQsendDescribePrepared(connection_.handle(), name.c_str()) == 1);
     if (PQresultStatus(result) != PGRES_COMMAND_OK) connection_.Fail(result);
     types_.assign(static_cast<std::size_t>(PQnparams(result)), 0);
     for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQparamtype(result, static_cast<int>(i));
@@ -212,7 +263,8 @@ class PgStatement : public DbStatement {
 
   PGresult* RunUnprepared() {
     connection_.EnsureUsable();
-    return PQexecParams(connection_.handle(), sql_.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    return connection_.Collect(
+        PQsendQueryParams(connection_.handle(), sql_.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1);
   }
 
   // Takes the result of an execution, throwing for a failure.
@@ -335,47 +387,101 @@ PgConnection::PgConnection(const std::string& location, std::string token)
 
 PgConnection::~PgConnection() { PQfinish(conn_); }
 
+// Connects without blocking, so that a server that accepts the connection but never answers
+// costs no more than the time left.
 void PgConnection::Connect() {
   const char* keywords[] = {"dbname", "client_encoding", "fallback_application_name", nullptr};
   const char* values[] = {location_.c_str(), "UTF8", "zebd", nullptr};
-  conn_ = PQconnectdbParams(keywords, values, 1);
-  if (PQstatus(conn_) != CONNECTION_OK) {
-    const std::string message = Trimmed(PQerrorMessage(conn_));
+  const DeadlineClock::time_point deadline = DeadlineClock::now() + TimeLeft(kConnectTimeout);
+  conn_ = PQconnectStartParams(keywords, values, 1);
+  PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+  std::string problem;
+  while (conn_ && PQstatus(conn_) != CONNECTION_BAD && state != PGRES_POLLING_OK) {
+    if (state == PGRES_POLLING_FAILED) break;
+    const DeadlineClock::duration left = deadline - DeadlineClock::now();
+    if (left <= DeadlineClock::duration::zero() ||
+        !AwaitSocket(PQsocket(conn_), state == PGRES_POLLING_READING ? POLLIN : POLLOUT, Milliseconds(left))) {
+      problem = "no answer in time";
+      break;
+    }
+    state = PQconnectPoll(conn_);
+  }
+  if (!conn_ || state != PGRES_POLLING_OK || PQstatus(conn_) != CONNECTION_OK) {
+    if (problem.empty()) problem = conn_ ? Trimmed(PQerrorMessage(conn_)) : "out of memory";
     PQfinish(conn_);
     conn_ = nullptr;
     throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: cannot connect to " +
-                                                     PostgresDisplayName(location_) + ": " + message);
+                                                     PostgresDisplayName(location_) + ": " + problem);
   }
   ++epoch_;
   PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
-  Run(kSessionSettings);
+  Run((kSessionSettings + std::to_string(RequestTimeout().count())).c_str());
+}
+
+PGresult* PgConnection::Collect(bool sent) {
+  if (!sent) return PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+  PGresult* last = nullptr;
+  for (;;) {
+    AwaitResult();
+    PGresult* result = PQgetResult(conn_);
+    if (!result) break;
+    PQclear(last);
+    last = result;
+  }
+  return last ? last : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+}
+
+PGresult* PgConnection::Exec(const char* sql) { return Collect(PQsendQuery(conn_, sql) == 1); }
+
+PGresult* PgConnection::NextResult() {
+  AwaitResult();
+  return PQgetResult(conn_);
+}
+
+// A quick answer is taken without ceremony; a slow one is a wait of the server's gate, bounded
+// by the request's deadline, after which the connection is given up.
+void PgConnection::AwaitResult() {
+  std::optional<BackEndGate::Wait> wait;
+  while (PQisBusy(conn_)) {
+    const DeadlineClock::duration left = TimeLeft(DeadlineClock::duration::max());
+    if (left <= DeadlineClock::duration::zero()) Abandon(kNoAnswer);
+    const bool unbounded = !CurrentDeadline();
+    int timeoutMs = unbounded ? -1 : Milliseconds(left);
+    if (!wait) timeoutMs = timeoutMs < 0 ? kQuickWaitMs : std::min(timeoutMs, kQuickWaitMs);
+    if (!AwaitSocket(PQsocket(conn_), POLLIN, timeoutMs)) {
+      if (wait) continue;
+      try {
+        wait.emplace(DatabaseServerGate());
+      } catch (const CZDLException& error) {
+        Abandon(error.GetExceptionStr());
+      }
+      continue;
+    }
+    if (!PQconsumeInput(conn_)) return;  // the next PQgetResult says why
+  }
+}
+
+void PgConnection::Abandon(const std::string& text) {
+  CancelInBackground(conn_);
+  PQfinish(conn_);
+  conn_ = nullptr;
+  broken_ = true;
+  endingRead_ = false;
+  commitPending_ = false;
+  throw CZDLException(kZDLDatabaseUnavailable, text);
 }
 
 void PgConnection::Reset() {
   const bool again = epoch_ > 0;  // not the first connection of this session
   endingRead_ = false;
   commitPending_ = false;
-  if (conn_ && PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) {
-    // A pipeline that broke half-way: start from a connection of its own.
-    PQfinish(conn_);
-    conn_ = nullptr;
-  }
-  if (!conn_) {
-    Connect();
-    if (again) NoteDatabaseReconnect();
-    return;
-  }
-  PQreset(conn_);
+  // A broken connection is replaced by a fresh one (made without blocking, see Connect).
+  PQfinish(conn_);
+  conn_ = nullptr;
   broken_ = false;
-  ++epoch_;
   written_.clear();
   unused_.clear();
-  if (PQstatus(conn_) != CONNECTION_OK) {
-    throw CZDLException(kZDLDatabaseUnavailable,
-                        "The configuration database cannot be used: " + Trimmed(PQerrorMessage(conn_)));
-  }
-  PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
-  Run(kSessionSettings);
+  Connect();
   if (again) NoteDatabaseReconnect();
 }
 
@@ -423,6 +529,8 @@ void PgConnection::Fail(PGresult* result) {
   if (code == "55P03" || code == "40001" || code == "40P01") {
     throw CZDLException(kZDLBusy, "The configuration database is busy. Try the request again.");
   }
+  // A statement cut by the statement time-out (the request's time limit) or cancelled.
+  if (code == "57014") throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: " + message);
   if (code == "53200") throw CZDLException(kZDLOutOfMemory, "Not enough memory to process request.");
   if (code == "23505") {
     throw CZDLException(kZDLDuplicate, "A record with the same unique value exists already (" + message + ").");
@@ -435,7 +543,7 @@ void PgConnection::Fail(PGresult* result) {
 }
 
 void PgConnection::Run(const char* sql) {
-  PGresult* result = PQexec(conn_, sql);
+  PGresult* result = Exec(sql);
   const ExecStatusType status = PQresultStatus(result);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail(result);
   PQclear(result);
@@ -459,12 +567,12 @@ bool PgConnection::Start(const char* sql) {
   // The read snapshot that ends here, and statements the session no longer holds, go in the
   // same round trip.
   const std::string command = (commit ? "COMMIT; " : "") + std::exchange(unused_, std::string()) + sql;
-  PGresult* result = PQexec(conn_, command.c_str());
+  PGresult* result = Exec(command.c_str());
   if (!Succeeded(result) && ConnectionLost(result)) {
     // The server closed the idle connection (a restart, an administrator): one new attempt.
     PQclear(result);
     Reset();
-    result = PQexec(conn_, sql);
+    result = Exec(sql);
   }
   return Began(result);
 }
@@ -472,7 +580,7 @@ bool PgConnection::Start(const char* sql) {
 bool PgConnection::Began(PGresult* result) {
   if (!Succeeded(result)) {
     // The transaction began but its lock was not granted: nobody else will end it.
-    if (!ConnectionLost(result) && PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+    if (!ConnectionLost(result) && PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(Exec("ROLLBACK"));
     inTransaction_ = false;
     Fail(result);
   }
@@ -493,7 +601,8 @@ void PgConnection::Announce() {
   for (const std::string& table : written_) payload += (payload.back() == ' ' ? "" : ",") + table;
   written_.clear();
   const char* values[] = {kChangeChannel, payload.c_str()};
-  PGresult* result = PQexecParams(conn_, "SELECT pg_notify($1, $2)", 2, nullptr, values, nullptr, nullptr, 0);
+  PGresult* result =
+      Collect(PQsendQueryParams(conn_, "SELECT pg_notify($1, $2)", 2, nullptr, values, nullptr, nullptr, 0) == 1);
   if (PQresultStatus(result) != PGRES_TUPLES_OK) Fail(result);
   PQclear(result);
 }
@@ -526,7 +635,8 @@ void PgConnection::Send(const std::vector<DbStatement*>& statements) {
       for (PgStatement* statement : pipeline) statement->EnsurePrepared();
       return RunPipeline(pipeline);
     } catch (const CZDLException&) {
-      if (attempt > 0 || !restartable || !broken_) throw;
+      // A connection given up past the deadline (none left) is not made again in this request.
+      if (attempt > 0 || !restartable || !broken_ || !conn_) throw;
       inTransaction_ = false;
       startPending_ = true;
       Reset();
@@ -546,13 +656,13 @@ void PgConnection::RunPipeline(const std::vector<PgStatement*>& statements) {
   PGresult* failure = nullptr;
   bool lost = !sent;
   for (int i = start ? -1 : 0; !lost && i < static_cast<int>(statements.size()); ++i) {
-    PGresult* result = PQgetResult(conn_);
+    PGresult* result = NextResult();
     if (!result || PQstatus(conn_) != CONNECTION_OK) {
       PQclear(result);
       lost = true;
       break;
     }
-    PQclear(PQgetResult(conn_));  // the null that ends the command's results
+    PQclear(NextResult());  // the null that ends the command's results
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
       if (!failure && status != PGRES_PIPELINE_ABORTED) failure = result; else PQclear(result);
@@ -570,7 +680,7 @@ void PgConnection::RunPipeline(const std::vector<PgStatement*>& statements) {
     throw CZDLException(kZDLDatabaseUnavailable,
                         "The configuration database cannot be used: " + Trimmed(PQerrorMessage(conn_)));
   }
-  PGresult* sync = PQgetResult(conn_);
+  PGresult* sync = NextResult();
   const bool synced = PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
   PQclear(sync);
   if (!synced || PQexitPipelineMode(conn_) != 1) {
@@ -585,7 +695,7 @@ void PgConnection::BeginWrite() {
   written_.clear();
   if (Start(kBeginWrite)) return;
   CZDLWait wait;
-  Began(PQexec(conn_, kWaitForWriteLock));
+  Began(Exec(kWaitForWriteLock));
 }
 
 void PgConnection::Commit() {
@@ -633,7 +743,7 @@ void PgConnection::EndReadForWrite() {
 void PgConnection::CollectEndOfRead() {
   if (!endingRead_) return;
   endingRead_ = false;
-  while (PGresult* result = PQgetResult(conn_)) PQclear(result);
+  if (conn_) PQclear(Collect(true));
 }
 
 }  // namespace zeb::zdl

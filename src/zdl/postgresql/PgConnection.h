@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/DbDriver.h"
+#include "zdl/base/DbDriver.h"
 
 struct pg_conn;
 struct pg_result;
@@ -71,6 +71,13 @@ class PgConnection : public DbConnection {
   // kZDLDatabaseUnavailable when that fails, and when the connection broke inside a transaction
   // (the transaction is lost).
   void EnsureUsable();
+  // The last result of the command just sent (or a failed result when sent is false), read
+  // without blocking past the request's deadline; see AwaitResult.
+  pg_result* Collect(bool sent);
+  // Sends sql (one or more commands) and returns its last result, as PQexec does.
+  pg_result* Exec(const char* sql);
+  // The next result of a pipeline (nullptr at the end of a command's results).
+  pg_result* NextResult();
   // Throws the library exception for a failed result (which is freed).
   [[noreturn]] void Fail(pg_result* result);
   // Whether the failed result says the connection is gone.
@@ -84,6 +91,13 @@ class PgConnection : public DbConnection {
  private:
   void Connect();
   void Reset();
+  // Waits until the next result can be read without blocking. A wait that lasts is counted on
+  // the database server's gate; past the request's deadline, or when the gate is full, the
+  // connection is given up (Abandon).
+  void AwaitResult();
+  // Asks the server to cancel what runs, drops the connection (the server rolls back its
+  // transaction; the next command connects afresh) and throws kZDLDatabaseUnavailable with text.
+  [[noreturn]] void Abandon(const std::string& text);
   bool Usable() const;
   // Reads the answer to the COMMIT that ended the last read-only snapshot.
   void CollectEndOfRead();

@@ -1,7 +1,5 @@
 #include "zdl/postgresql/PgDialect.h"
 
-#include "zdl/CZDLSession.h"
-
 namespace zeb::zdl {
 
 std::string PgDialect::ColumnType(const ColumnDef& column) const {
@@ -36,32 +34,34 @@ std::string PgDialect::InsertIgnore(const std::string& table, const std::vector<
   return "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ") ON CONFLICT DO NOTHING";
 }
 
-bool PgDialect::TableExists(CZDLSession& session, const std::string& table) const {
+bool PgDialect::TableExists(SqlRunner& session, const std::string& table) const {
   return !session
-              .Query("SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename = lower(?)",
-                     {table})
-              .rows.empty();
+              .Rows(
+                  "SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename = "
+                  "lower(?)",
+                  {table})
+              .empty();
 }
 
-std::set<std::string> PgDialect::TableColumns(CZDLSession& session, const std::string& table) const {
+std::set<std::string> PgDialect::TableColumns(SqlRunner& session, const std::string& table) const {
   std::set<std::string> names;
-  const ResultSet result = session.Query(
+  const auto rows = session.Rows(
       "SELECT column_name FROM information_schema.columns WHERE table_schema = current_schema() AND "
       "table_name = lower(?)",
       {table});
-  for (const auto& row : result.rows) names.insert(row[0].AsText());
+  for (const auto& row : rows) names.insert(row[0].AsText());
   return names;
 }
 
-long long PgDialect::CountTables(CZDLSession& session) const {
-  return session.Query("SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()")
-      .rows.at(0)
+long long PgDialect::CountTables(SqlRunner& session) const {
+  return session.Rows("SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()")
+      .at(0)
       .at(0)
       .AsInt();
 }
 
-void PgDialect::PrepareSchema(CZDLSession& session) const {
-  session.ExecScript("CREATE EXTENSION IF NOT EXISTS citext");
+void PgDialect::PrepareSchema(SqlRunner& session) const {
+  session.Script("CREATE EXTENSION IF NOT EXISTS citext");
 }
 
 }  // namespace zeb::zdl

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "zdl/Dialect.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
 
@@ -17,10 +17,10 @@ class PgDialect : public Dialect {
   std::string IndexExpression(const std::string& column, bool noCase, bool nullAsValue) const override;
   std::string InsertIgnore(const std::string& table, const std::vector<std::string>& columns,
                            const std::string& key) const override;
-  bool TableExists(CZDLSession& session, const std::string& table) const override;
-  std::set<std::string> TableColumns(CZDLSession& session, const std::string& table) const override;
-  long long CountTables(CZDLSession& session) const override;
-  void PrepareSchema(CZDLSession& session) const override;
+  bool TableExists(SqlRunner& session, const std::string& table) const override;
+  std::set<std::string> TableColumns(SqlRunner& session, const std::string& table) const override;
+  long long CountTables(SqlRunner& session) const override;
+  void PrepareSchema(SqlRunner& session) const override;
 };
 
 }  // namespace zeb::zdl

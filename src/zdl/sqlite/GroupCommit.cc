@@ -1,6 +1,6 @@
 #include "zdl/sqlite/GroupCommit.h"
 
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/DatabaseWait.h"
 
 namespace zeb::zdl {
 

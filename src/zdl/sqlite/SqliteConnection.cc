@@ -9,8 +9,7 @@
 #include <cctype>
 #include <thread>
 
-#include "zdl/CZDLException.h"
-#include "zdl/CZDLSession.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/sqlite/SqliteFile.h"
 
 namespace zeb::zdl {
@@ -354,14 +353,16 @@ std::string SqliteDialect::InsertIgnore(const std::string& table, const std::vec
   return "INSERT OR IGNORE INTO " + table + " (" + names + ") VALUES (" + marks + ")";
 }
 
-bool SqliteDialect::TableExists(CZDLSession& session, const std::string& table) const {
-  return !session.Query("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", {table})
-              .rows.empty();
+bool SqliteDialect::TableExists(SqlRunner& session, const std::string& table) const {
+  return !session
+              .Rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                    {table})
+              .empty();
 }
 
-std::set<std::string> SqliteDialect::TableColumns(CZDLSession& session, const std::string& table) const {
+std::set<std::string> SqliteDialect::TableColumns(SqlRunner& session, const std::string& table) const {
   std::set<std::string> names;
-  for (const auto& row : session.Query("SELECT name FROM pragma_table_info(?)", {table}).rows) {
+  for (const auto& row : session.Rows("SELECT name FROM pragma_table_info(?)", {table})) {
     std::string name = row[0].AsText();
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
     names.insert(name);
@@ -369,18 +370,27 @@ std::set<std::string> SqliteDialect::TableColumns(CZDLSession& session, const st
   return names;
 }
 
-long long SqliteDialect::CountTables(CZDLSession& session) const {
-  return session.Query("SELECT count(*) FROM sqlite_master WHERE type = 'table'").rows.at(0).at(0).AsInt();
+long long SqliteDialect::CountTables(SqlRunner& session) const {
+  return session.Rows("SELECT count(*) FROM sqlite_master WHERE type = 'table'").at(0).at(0).AsInt();
 }
 
-void SqliteDialect::PrepareSchema(CZDLSession& session) const {
-  session.ExecScript("PRAGMA application_id = " + std::to_string(kApplicationId));
+void SqliteDialect::PrepareSchema(SqlRunner& session) const {
+  session.Script("PRAGMA application_id = " + std::to_string(kApplicationId));
 }
 
-bool SqliteDialect::CarriesOurMark(CZDLSession& session) const {
-  return session.Query("PRAGMA application_id").rows.at(0).at(0).AsInt() == kApplicationId;
+bool SqliteDialect::CarriesOurMark(SqlRunner& session) const {
+  return session.Rows("PRAGMA application_id").at(0).at(0).AsInt() == kApplicationId;
 }
 
-void SqliteDialect::AfterOpen(CZDLSession& session) const { session.ExecScript("PRAGMA journal_mode = WAL"); }
+void SqliteDialect::AfterOpen(SqlRunner& session) const { session.Script("PRAGMA journal_mode = WAL"); }
+
+void ProbeSqliteFile(const std::string& path) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  const std::string message = rc == SQLITE_OK ? "" : (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) throw CZDLException(kZDLDatabaseUnavailable, path + ": " + message);
+}
 
 }  // namespace zeb::zdl

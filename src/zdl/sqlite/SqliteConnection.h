@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "zdl/DatabaseWait.h"
-#include "zdl/DbDriver.h"
-#include "zdl/Dialect.h"
+#include "zdl/base/DatabaseWait.h"
+#include "zdl/base/DbDriver.h"
+#include "zdl/base/Dialect.h"
 
 struct sqlite3;
 
@@ -76,12 +76,17 @@ class SqliteDialect : public Dialect {
   std::string IndexExpression(const std::string& column, bool noCase, bool nullAsValue) const override;
   std::string InsertIgnore(const std::string& table, const std::vector<std::string>& columns,
                            const std::string& key) const override;
-  bool TableExists(CZDLSession& session, const std::string& table) const override;
-  std::set<std::string> TableColumns(CZDLSession& session, const std::string& table) const override;
-  long long CountTables(CZDLSession& session) const override;
-  void PrepareSchema(CZDLSession& session) const override;
-  bool CarriesOurMark(CZDLSession& session) const override;
-  void AfterOpen(CZDLSession& session) const override;
+  bool TableExists(SqlRunner& session, const std::string& table) const override;
+  std::set<std::string> TableColumns(SqlRunner& session, const std::string& table) const override;
+  long long CountTables(SqlRunner& session) const override;
+  void PrepareSchema(SqlRunner& session) const override;
+  bool CarriesOurMark(SqlRunner& session) const override;
+  void AfterOpen(SqlRunner& session) const override;
 };
+
+// Opens the file at path afresh, read-only, and reads its catalogue, so that a file removed,
+// replaced or made unreadable since connections were opened is noticed (they would go on
+// reading it). Throws CZDLException kZDLDatabaseUnavailable with the path and SQLite's reason.
+void ProbeSqliteFile(const std::string& path);
 
 }  // namespace zeb::zdl

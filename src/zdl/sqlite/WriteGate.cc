@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "zdl/DatabaseWait.h"
+#include "zdl/base/DatabaseWait.h"
 
 namespace zeb::zdl {
 

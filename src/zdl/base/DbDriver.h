@@ -2,11 +2,12 @@
 // row stepping, column reads, and transactions. Failures are thrown as CZDLException.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "zdl/CZDLValue.h"
+#include "zdl/base/CZDLValue.h"
 
 namespace zeb::zdl {
 
@@ -44,5 +45,10 @@ class DbConnection {
   // Ends a read-only transaction that a write transaction follows at once.
   virtual void EndReadForWrite() { EndRead(); }
 };
+
+// Connections made again by this process since it started (lost, or closed by the server). A
+// driver notes each one.
+std::uint64_t DatabaseReconnects();
+void NoteDatabaseReconnect();
 
 }  // namespace zeb::zdl

@@ -1,4 +1,4 @@
-#include "zdl/CZDLValue.h"
+#include "zdl/base/CZDLValue.h"
 
 #include <cstdlib>
 
@@ -6,17 +6,23 @@ namespace zeb::zdl {
 
 long long CZDLValue::AsInt() const {
   switch (kind_) {
-    case Kind::kInt: return int_;
-    case Kind::kText: return std::strtoll(text_.c_str(), nullptr, 10);
-    default: return 0;
+    case Kind::kInt:
+      return int_;
+    case Kind::kText:
+      return std::strtoll(text_.c_str(), nullptr, 10);
+    default:
+      return 0;
   }
 }
 
 std::string CZDLValue::AsText() const {
   switch (kind_) {
-    case Kind::kInt: return std::to_string(int_);
-    case Kind::kText: return text_;
-    default: return "";
+    case Kind::kInt:
+      return std::to_string(int_);
+    case Kind::kText:
+      return text_;
+    default:
+      return "";
   }
 }
 

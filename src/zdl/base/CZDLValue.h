@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 namespace zeb::zdl {
 

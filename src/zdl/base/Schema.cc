@@ -1,14 +1,14 @@
-#include "zdl/Schema.h"
+#include "zdl/base/Schema.h"
 
 #include <strings.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <initializer_list>
-#include <unordered_map>
 #include <memory>
+#include <unordered_map>
 
-#include "zdl/CZDLValue.h"
+#include "zdl/base/CZDLValue.h"
 
 namespace zeb::zdl {
 
@@ -92,7 +92,8 @@ void AddRef(TableDef& table, const char* name, const char* target, OnDelete onDe
   table.columns.push_back(column);
 }
 
-void AddUnique(TableDef& table, const char* key, const char* message, std::initializer_list<const char*> columns) {
+void AddUnique(TableDef& table, const char* key, const char* message,
+               std::initializer_list<const char*> columns) {
   UniqueKeyDef unique{key, message, {}};
   for (const char* column : columns) {
     if (*column) unique.columns.push_back(table.Find(column));
@@ -104,8 +105,14 @@ std::vector<const TableDef*> Declare() {
   SchemaBuilder schema;
   constexpr const char* NoDefault = nullptr;
   (void)NoDefault;
-#define ZDL_TABLE(I, sql, display) { TableDef& t = schema.Add(#I, sql, display, false); (void)t;
-#define ZDL_TYPE_TABLE(I, sql, display) { TableDef& t = schema.Add(#I, sql, display, true); (void)t;
+#define ZDL_TABLE(I, sql, display)                     \
+  {                                                    \
+    TableDef& t = schema.Add(#I, sql, display, false); \
+    (void)t;
+#define ZDL_TYPE_TABLE(I, sql, display)               \
+  {                                                   \
+    TableDef& t = schema.Add(#I, sql, display, true); \
+    (void)t;
 #define ZDL_COL(I, Stem, sql, Kind, Flags, Default) AddColumn(t, sql, ColKind::k##Kind, Flags, Default);
 #define ZDL_REF(I, Stem, sql, Target, OnDel, Flags) AddRef(t, sql, #Target, OnDelete::k##OnDel, Flags);
 #define ZDL_UNIQUE(I, Key, message, ...) AddUnique(t, #Key, message, {__VA_ARGS__});

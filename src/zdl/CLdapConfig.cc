@@ -1,4 +1,4 @@
-#include "zdl/directory/CLdapConfig.h"
+#include "zdl/CLdapConfig.h"
 
 #include "zdl/CProcessConfigList.h"
 #include "zdl/CZDLDatabase.h"
@@ -17,8 +17,8 @@ CLdapConfig::CLdapConfig(CZDLSession& session) {
 }
 
 bool IsDirectoryConnectionParameter(const std::string& name) {
-  for (const char* parameter :
-       {kUrlParameter, kStartTlsParameter, kUserBaseParameter, kManagerDnParameter, kManagerPasswordParameter}) {
+  for (const char* parameter : {kUrlParameter, kStartTlsParameter, kUserBaseParameter, kManagerDnParameter,
+                                kManagerPasswordParameter}) {
     if (name == parameter) return true;
   }
   return false;

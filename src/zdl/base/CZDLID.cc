@@ -1,4 +1,4 @@
-#include "zdl/CZDLID.h"
+#include "zdl/base/CZDLID.h"
 
 #include <sys/random.h>
 
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 
@@ -30,9 +30,9 @@ CZDLID::CZDLID(const std::string& text) {
   if (text.empty()) return;
   std::string body = GuidBody(text);
   if (body.empty()) {
-    throw CZDLException(kZDLInvalidParameter,
-                        "Invalid identifier: \"" + text + "\". An identifier is a GUID in braces, for example "
-                        "{00000000-1111-0000-0000-000000000000}.");
+    throw CZDLException(kZDLInvalidParameter, "Invalid identifier: \"" + text +
+                                                  "\". An identifier is a GUID in braces, for example "
+                                                  "{00000000-1111-0000-0000-000000000000}.");
   }
   for (char& c : body) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   text_ = "{" + body + "}";

@@ -7,11 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "zdl/Schema.h"
+#include "zdl/base/CZDLValue.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 
-class CZDLSession;
+// What a dialect asks of the session whose database it inspects or prepares.
+class SqlRunner {
+ public:
+  // Every row of a statement with ? placeholders bound to values.
+  virtual std::vector<std::vector<CZDLValue>> Rows(const std::string& sql,
+                                                   const std::vector<CZDLValue>& values = {}) = 0;
+  // Runs statements without results or parameters.
+  virtual void Script(const std::string& sql) = 0;
+
+ protected:
+  ~SqlRunner() = default;
+};
 
 class Dialect {
  public:
@@ -27,17 +39,17 @@ class Dialect {
   virtual std::string InsertIgnore(const std::string& table, const std::vector<std::string>& columns,
                                    const std::string& key) const = 0;
 
-  virtual bool TableExists(CZDLSession& session, const std::string& table) const = 0;
+  virtual bool TableExists(SqlRunner& session, const std::string& table) const = 0;
   // Lower-cased column names of an existing table.
-  virtual std::set<std::string> TableColumns(CZDLSession& session, const std::string& table) const = 0;
+  virtual std::set<std::string> TableColumns(SqlRunner& session, const std::string& table) const = 0;
   // The number of tables in the database (0 for a new one).
-  virtual long long CountTables(CZDLSession& session) const = 0;
+  virtual long long CountTables(SqlRunner& session) const = 0;
   // Inside the transaction that creates or upgrades the schema, before any table is made.
-  virtual void PrepareSchema(CZDLSession&) const {}
+  virtual void PrepareSchema(SqlRunner&) const {}
   // False when the database carries another program's mark.
-  virtual bool CarriesOurMark(CZDLSession&) const { return true; }
+  virtual bool CarriesOurMark(SqlRunner&) const { return true; }
   // After a database of ours was opened (outside any transaction).
-  virtual void AfterOpen(CZDLSession&) const {}
+  virtual void AfterOpen(SqlRunner&) const {}
 
   // The statements that create the table with its indexes.
   std::vector<std::string> CreateTable(const TableDef& table) const;

@@ -1,4 +1,4 @@
-#include "zdl/directory/SecretHash.h"
+#include "zdl/SecretHash.h"
 
 #include <argon2.h>
 #include <openssl/crypto.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "zdl/Base64.h"
-#include "zdl/CZDLException.h"
+#include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
 
@@ -42,8 +42,9 @@ bool DecodeExactly(const std::string& text, std::size_t expected, Bytes& out) {
 
 Bytes Derive(const std::string& secret, const Bytes& salt, int iterations) {
   Bytes key(kKeyBytes);
-  if (PKCS5_PBKDF2_HMAC(secret.data(), static_cast<int>(secret.size()), salt.data(), static_cast<int>(salt.size()),
-                        iterations, EVP_sha256(), kKeyBytes, key.data()) != 1) {
+  if (PKCS5_PBKDF2_HMAC(secret.data(), static_cast<int>(secret.size()), salt.data(),
+                        static_cast<int>(salt.size()), iterations, EVP_sha256(), kKeyBytes,
+                        key.data()) != 1) {
     throw CZDLException(kZDLGeneralError, "The secret could not be hashed.");
   }
   return key;
@@ -77,12 +78,14 @@ std::string HashSecret(const std::string& secret) {
 
 std::string Argon2Hash(const std::string& secret) {
   const Bytes salt = RandomBytes(kSaltBytes);
-  std::string encoded(argon2_encodedlen(kArgon2Passes, kArgon2MemoryKiB, 1, kSaltBytes, kArgon2HashBytes, Argon2_id),
-                      '\0');
-  const int rc = argon2id_hash_encoded(kArgon2Passes, kArgon2MemoryKiB, 1, secret.data(), secret.size(), salt.data(),
-                                       salt.size(), kArgon2HashBytes, &encoded[0], encoded.size());
-  if (rc != ARGON2_OK) throw CZDLException(kZDLGeneralError, std::string("The secret could not be hashed: ") +
-                                                                argon2_error_message(rc));
+  std::string encoded(
+      argon2_encodedlen(kArgon2Passes, kArgon2MemoryKiB, 1, kSaltBytes, kArgon2HashBytes, Argon2_id), '\0');
+  const int rc =
+      argon2id_hash_encoded(kArgon2Passes, kArgon2MemoryKiB, 1, secret.data(), secret.size(), salt.data(),
+                            salt.size(), kArgon2HashBytes, &encoded[0], encoded.size());
+  if (rc != ARGON2_OK)
+    throw CZDLException(kZDLGeneralError,
+                        std::string("The secret could not be hashed: ") + argon2_error_message(rc));
   encoded.resize(encoded.find('\0'));
   return kArgon2Scheme + encoded;
 }

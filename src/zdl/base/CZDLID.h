@@ -42,5 +42,7 @@ class CZDLID {
 
 template <>
 struct std::hash<zeb::zdl::CZDLID> {
-  std::size_t operator()(const zeb::zdl::CZDLID& id) const noexcept { return std::hash<std::string>()(id.str()); }
+  std::size_t operator()(const zeb::zdl::CZDLID& id) const noexcept {
+    return std::hash<std::string>()(id.str());
+  }
 };

@@ -17,11 +17,11 @@ enum ColFlag : unsigned { kNotNull = 1, kUnique = 2, kNoCase = 4, kNullable = 8 
 struct TableDef;
 
 struct ColumnDef {
-  std::string name;           // SQL name as declared ("fkRoutePartition")
+  std::string name;  // SQL name as declared ("fkRoutePartition")
   ColKind kind = ColKind::kText;
   unsigned flags = 0;
   const char* defaultSql = nullptr;  // SQL literal, or null for none
-  std::string targetIdent;    // kRef: the referenced table's identifier
+  std::string targetIdent;           // kRef: the referenced table's identifier
   OnDelete onDelete = OnDelete::kNone;
   const TableDef* target = nullptr;  // kRef: resolved after all tables are declared
 
@@ -31,7 +31,7 @@ struct ColumnDef {
 
 struct UniqueKeyDef {
   std::string name;
-  std::string message;         // "%s" stands for the first column's value
+  std::string message;  // "%s" stands for the first column's value
   std::vector<int> columns;
 };
 
@@ -42,10 +42,10 @@ struct ReferenceDef {
 };
 
 struct TableDef {
-  std::string ident;    // declaration identifier ("RoutePartition"); record class C<ident>
-  std::string name;     // SQL table name
-  std::string display;  // name used in messages ("Route Partition")
-  bool isType = false;  // an enumerated type table keyed by "Enum"
+  std::string ident;               // declaration identifier ("RoutePartition"); record class C<ident>
+  std::string name;                // SQL table name
+  std::string display;             // name used in messages ("Route Partition")
+  bool isType = false;             // an enumerated type table keyed by "Enum"
   std::vector<ColumnDef> columns;  // column 0 is the key ("pkid" or "Enum")
   std::vector<UniqueKeyDef> uniques;
   std::vector<int> indexes;

@@ -1,13 +1,16 @@
-#include "zdl/Dialect.h"
+#include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
 
 namespace {
 const char* DeleteRule(OnDelete rule) {
   switch (rule) {
-    case OnDelete::kCascade: return " ON DELETE CASCADE";
-    case OnDelete::kSetNull: return " ON DELETE SET NULL";
-    default: return " ON DELETE RESTRICT";
+    case OnDelete::kCascade:
+      return " ON DELETE CASCADE";
+    case OnDelete::kSetNull:
+      return " ON DELETE SET NULL";
+    default:
+      return " ON DELETE RESTRICT";
   }
 }
 }  // namespace
@@ -55,8 +58,8 @@ std::vector<std::string> Dialect::CreateIndexes(const TableDef& table) const {
   }
   for (int index : table.indexes) {
     const std::string& column = table.columns[index].name;
-    statements.push_back("CREATE INDEX IF NOT EXISTS ix_" + table.name + "_" + column + " ON " + table.name + " (" +
-                         column + ")");
+    statements.push_back("CREATE INDEX IF NOT EXISTS ix_" + table.name + "_" + column + " ON " + table.name +
+                         " (" + column + ")");
   }
   return statements;
 }
