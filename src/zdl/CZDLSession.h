@@ -75,7 +75,7 @@ struct Statement {
   std::vector<CZDLValue> values;
 };
 
-class CZDLSession : public SqlRunner {
+class CZDLSession final : public SqlRunner {
  public:
   CZDLSession(CZDLDatabase& database, std::unique_ptr<DbConnection> connection);
   ~CZDLSession();
