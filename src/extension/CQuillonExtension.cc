@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "dispatch/ProcessSOAPRequest.h"
 #include "extension/AuditTrail.h"
@@ -64,11 +65,16 @@ void Write(EXTENSION_CONTROL_BLOCK* ecb, const char* bytes, std::size_t length) 
   if (ecb->WriteClient) ecb->WriteClient(ecb->ConnID, bytes, &size, 0);
 }
 
+constexpr std::string_view kTextXml = "text/xml";
+
+// Case-insensitive, without a lowered copy of the header.
 bool ContainsTextXml(const char* contentType) {
-  std::string lowered = contentType ? contentType : "";
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lowered.find("text/xml") != std::string::npos;
+  if (!contentType) return false;
+  const std::string_view text(contentType);
+  const auto it = std::search(text.begin(), text.end(), kTextXml.begin(), kTextXml.end(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == b;
+  });
+  return it != text.end();
 }
 
 std::unique_ptr<CQuillonExtension> gExtension;
@@ -171,7 +177,8 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       // A refusal's trace record shows its status line, as the front end's own refusals do.
       if (context.accessStatus) responseText.insert(0, header);
       // The client gets its bytes as they are; the trace file never holds a secret.
-      MaskedExchange masked = MaskExchange(requestText, responseText, context.newValueHarmless);
+      MaskedExchange masked =
+          MaskExchange(std::move(requestText), std::move(responseText), context.newValueHarmless);
       requestText = std::move(masked.request);
       responseText = std::move(masked.response);
     }

@@ -58,7 +58,7 @@ void fail(beast::error_code ec, std::string_view what) {
   std::string line = "zebd: " + std::string(what);
   if (ec) line += ": " + ec.message();
   // A message may quote what a client sent: it is masked as a request's text is.
-  line = MaskExchange(line, {}, false).request + '\n';
+  line = MaskExchange(std::move(line), {}, false).request + '\n';
   std::cerr << line << std::flush;
 }
 
@@ -92,6 +92,7 @@ HttpSession<Stream>::HttpSession(Stream&& stream, const SessionServices& service
       services_(services),
       options_(*services.options),
       remoteAddress_(PeerAddress()),
+      localPort_(LocalPort()),
       throttle_(stream_.get_executor()) {}
 
 template <class Stream>
@@ -109,6 +110,12 @@ std::string HttpSession<Stream>::PeerAddress() {
     return net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6()).to_string();
   }
   return address.to_string();
+}
+
+template <class Stream>
+unsigned short HttpSession<Stream>::LocalPort() {
+  beast::error_code ignored;
+  return Lowest().socket().local_endpoint(ignored).port();
 }
 
 template <class Stream>
@@ -349,9 +356,7 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
 
   const auto& request = parser_->get();
   const Grant grant = services_.access ? services_.access->For(user_, signInRole_) : Grant();
-  beast::error_code ignored;
-  const auto port = Lowest().socket().local_endpoint(ignored).port();
-  const DocumentRequest documentRequest = DocumentRequestOf(request, kTls, port);
+  const DocumentRequest documentRequest = DocumentRequestOf(request, kTls, localPort_);
   if (grant.role == RoleName(Role::kNone) && IsDocumentRequest(documentRequest)) {
     return Respond(DocumentsForbiddenResponse(user_, closeAfter), closeAfter);
   }

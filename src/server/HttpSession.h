@@ -117,11 +117,13 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   void OnDrain(boost::beast::error_code ec, std::size_t bytes);
   void Close();
   std::string PeerAddress();
+  unsigned short LocalPort();
 
   Stream stream_;
   const SessionServices& services_;
   const ServerOptions& options_;
   const std::string remoteAddress_;
+  const unsigned short localPort_;      // asked once: a connection's local port never changes
   boost::asio::steady_timer throttle_;  // holds back a password check from a failing address
   boost::beast::flat_buffer buffer_;
   boost::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;

@@ -32,10 +32,13 @@ bool At(string_view text, std::size_t pos, string_view what) {
   return text.compare(pos, what.size(), what) == 0;
 }
 
+// ASCII folding: the words looked for are ASCII, and it costs no library call per byte.
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
 bool AtNoCase(string_view text, std::size_t pos, string_view lowerWord) {
   if (text.size() - pos < lowerWord.size()) return false;
   for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[pos + i])) != lowerWord[i]) return false;
+    if (LowerAscii(text[pos + i]) != lowerWord[i]) return false;
   }
   return true;
 }
@@ -66,7 +69,7 @@ std::string Unescaped(string_view text) {
 
 bool MayHoldSecret(string_view text, bool maskNewValue) {
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    const char c = LowerAscii(text[i]);
     if (c == 'p' && (AtNoCase(text, i, "pin") || AtNoCase(text, i, "password"))) return true;
     if (c == 'n' && maskNewValue && AtNoCase(text, i, "newvalue")) return true;
   }
@@ -363,19 +366,19 @@ void MaskSecretsInPlace(std::string& text, bool maskNewValue) {
   if (MayHoldSecret(text, maskNewValue)) text = MaskSecrets(text, maskNewValue);
 }
 
-MaskedExchange MaskExchange(string_view request, string_view response, bool newValueHarmless) {
+MaskedExchange MaskExchange(std::string request, std::string response, bool newValueHarmless) {
   const bool maskNewValue = !newValueHarmless;
   MaskedExchange masked;
-  masked.response = std::string(response);
+  masked.response = std::move(response);
   MaskSecretsInPlace(masked.response, maskNewValue);
   if (!MayHoldSecret(request, maskNewValue)) {
-    masked.request = std::string(request);
+    masked.request = std::move(request);
     return masked;
   }
   masked.request.reserve(request.size());
   Masker masker(maskNewValue, masked.request);
   masker.Scan(request, 0);
-  if (masked.request == request || response.empty()) return masked;
+  if (masked.request == request || masked.response.empty()) return masked;
   MaskQuotedLine(masked.response, masked.request);
   // Any other echo of a secret, raw or escaped (a fault quoting a value).
   for (const std::string& secret : masker.secrets()) {
