@@ -42,6 +42,7 @@ set(ZEB_SOURCES
   src/zdl/CopyDatabase.cc
   src/zdl/AuditLog.cc
   src/zdl/ChangeEvents.cc
+  src/zdl/Webhooks.cc
   src/zdl/DatabaseHealth.cc
   src/zdl/Drivers.cc
   src/zdl/base/DbDriver.cc
@@ -141,6 +142,7 @@ set(ZEB_SERVER_SOURCES
   src/server/Authenticator.cc
   src/server/BasicCredentials.cc
   src/server/ConnectionRegistry.cc
+  src/server/EventStream.cc
   src/server/ExtensionCall.cc
   src/server/HttpHost.cc
   src/server/WorkerPool.cc
@@ -155,6 +157,9 @@ set(ZEB_SERVER_SOURCES
   src/server/ServiceDocumentRoute.cc
   src/server/ServiceNotify.cc
   src/server/TlsContext.cc
+  src/server/WebhookClient.cc
+  src/server/WebhookCommand.cc
+  src/server/WebhookDeliverer.cc
   src/server/main.cc
 )
 

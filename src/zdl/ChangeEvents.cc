@@ -1,5 +1,6 @@
 #include "zdl/ChangeEvents.h"
 
+#include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLSession.h"
 #include "zdl/Drivers.h"
@@ -76,6 +77,20 @@ void ReadChangeEvents(CZDLSession& session, std::int64_t afterId, std::size_t li
 std::int64_t OldestChangeEventId(CZDLSession& session) { return SingleId(session, "SELECT MIN(ID) FROM ChangeEvent"); }
 
 std::int64_t NewestChangeEventId(CZDLSession& session) { return SingleId(session, "SELECT MAX(ID) FROM ChangeEvent"); }
+
+std::string ChangeEventJson(const ChangeEvent& event) {
+  std::string json = "{\"id\":" + std::to_string(event.id) + ",\"time\":\"" + FormatTime(event.timeMicros) + "\"";
+  const std::pair<const char*, const std::string*> fields[] = {
+      {"user", &event.user},           {"method", &event.method},     {"kind", &event.kind},
+      {"recordTable", &event.recordTable}, {"recordId", &event.recordId}, {"recordName", &event.recordName}};
+  for (const auto& [name, value] : fields) {
+    json += ",\"";
+    json += name;
+    json += "\":";
+    AppendJsonString(json, *value);
+  }
+  return json + "}";
+}
 
 long long PruneChangeEvents(CZDLSession& session, std::int64_t beforeMicros) {
   long long removed = 0;
