@@ -235,4 +235,5 @@ set(ZEB_TEST_SOURCES
   tests/wsdl/ServiceDocuments_test.cc
   tests/e2e/ServiceDocuments_e2e_test.cc
   tests/e2e/Operations_e2e_test.cc
+  tests/e2e/ChangeEvents_e2e_test.cc
 )
