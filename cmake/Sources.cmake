@@ -209,6 +209,8 @@ set(ZEB_TEST_SOURCES
   tests/server/GroupFile_test.cc
   tests/server/ListenAddress_test.cc
   tests/server/ConnectionRegistry_test.cc
+  tests/server/EventStream_test.cc
+  tests/server/WebhookClient_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
   tests/e2e/DeviceProfile_e2e_test.cc

@@ -31,6 +31,7 @@
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/ChangeEvents.h"
+#include "zdl/Webhooks.h"
 
 namespace zeb::test {
 namespace {
@@ -307,6 +308,38 @@ TEST(WebhookTest, ReceiverDownAndZebdKilledLosesNoEvent) {
       << WebhookList(second);
 }
 
+TEST(WebhookCommandTest, RefusesBadInputStoresTheSecretSealedAndRemoves) {
+  ZebdProcess zebd;
+  const std::string secretFile = zebd.dir() + "/hook.secret";
+  std::ofstream(secretFile) << "topsecret\n";
+  const auto add = [&](const std::string& url, const std::string& file) {
+    return RunZebd({"webhook", "add", "--db", zebd.dbPath(), "--url", url, "--secret-file", file, "--secret-key",
+                    zebd.keyPath()});
+  };
+  const CommandResult ftp = add("ftp://hooks.example/", secretFile);
+  EXPECT_EQ(2, ftp.exitCode);
+  EXPECT_EQ(0u, ftp.err.find("zebd webhook: --url ftp://hooks.example/: the URL must start with http:// or https://\n"
+                             "usage: zebd webhook add"))
+      << ftp.err;
+  const CommandResult unreadable = add("https://hooks.example/", zebd.dir() + "/none");
+  EXPECT_EQ(1, unreadable.exitCode);
+  EXPECT_EQ("zebd webhook: --secret-file " + zebd.dir() + "/none cannot be read\n", unreadable.err);
+  ASSERT_EQ(0, add("https://hooks.example/", secretFile).exitCode);
+
+  auto database = zebd.OpenDatabase();
+  const std::string stored =
+      database->Session().Query("SELECT Secret FROM WebhookSubscription").rows.at(0).at(0).AsText();
+  EXPECT_EQ(0u, stored.find("{AES-256-GCM}")) << stored;
+  EXPECT_EQ(std::string::npos, stored.find("topsecret"));
+  EXPECT_EQ("topsecret", zdl::OpenWebhookSecret(database->secretKey(), zdl::ReadWebhooks(database->Session()).at(0)));
+
+  EXPECT_EQ("webhook 1 removed\n", RunZebd({"webhook", "remove", "--db", zebd.dbPath(), "1"}).out);
+  const CommandResult again = RunZebd({"webhook", "remove", "--db", zebd.dbPath(), "1"});
+  EXPECT_EQ(1, again.exitCode);
+  EXPECT_EQ("zebd webhook: there is no webhook 1\n", again.err);
+  EXPECT_EQ("ID\tSTATE\tDELIVERED\tMETHODS\tURL\tLAST ERROR\n", WebhookList(zebd));
+}
+
 // An SSE client of the admin listener.
 class EventClient {
  public:
@@ -348,7 +381,7 @@ std::string AnswerOf(int port, const std::string& target, const std::string& hea
   return answer;
 }
 
-TEST(EventStreamTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds) {
+TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds) {
   ZebdProcess zebd({"--admin-listen", "127.0.0.1:0"});
   std::vector<std::string> ids;
   for (int i = 1; i <= 3; ++i) ids.push_back(AddPartition(zebd.port(), "S" + std::to_string(i)));
