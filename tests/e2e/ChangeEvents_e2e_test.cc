@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "e2e/ZebdProcess.h"
+#include "server/WebhookClient.h"
 #include "support/PgScratchDatabase.h"
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
@@ -306,6 +307,32 @@ TEST(WebhookTest, ReceiverDownAndZebdKilledLosesNoEvent) {
   EXPECT_EQ(std::set<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), std::set<int>(ids.begin(), ids.end()));
   EXPECT_TRUE(Eventually([&] { return WebhookList(second).find("\tok\t10\t") != std::string::npos; }))
       << WebhookList(second);
+}
+
+// One POST with the webhook client, run to its end: what went wrong, "" for a 2xx answer.
+std::string PostOnce(const std::string& url, const std::string& caFile) {
+  boost::asio::io_context ioc;
+  auto tls = server::MakeWebhookTlsContext(caFile);
+  std::string problem = "not done";
+  server::PostWebhook(ioc, *tls, server::ParseWebhookUrl(url), "{}", {}, Millis(5000),
+                      [&problem](const std::string& what) { problem = what; });
+  ioc.run();
+  return problem;
+}
+
+TEST(WebhookTest, TlsReceiversAreVerified) {
+  TempDir dir;
+  const CommandResult made = RunCommand(
+      {"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-keyout",
+       dir / "key.pem", "-out", dir / "cert.pem", "-days", "2", "-subj", "/CN=localhost", "-addext",
+       "subjectAltName=IP:127.0.0.1"});
+  ASSERT_EQ(0, made.exitCode) << made.err;
+  // zebd itself serves HTTPS here; it refuses a JSON body, which shows the TLS session stood.
+  ZebdProcess receiver({"--tls-cert", dir / "cert.pem", "--tls-key", dir / "key.pem"});
+  const std::string url = "https://127.0.0.1:" + std::to_string(receiver.port()) + "/";
+  EXPECT_EQ("TLS: certificate verify failed", PostOnce(url, ""));
+  EXPECT_EQ("answered 415 Unsupported Media Type", PostOnce(url, dir / "cert.pem"));
+  EXPECT_EQ("connect: Connection refused", PostOnce("http://127.0.0.1:1/", ""));
 }
 
 TEST(WebhookCommandTest, RefusesBadInputStoresTheSecretSealedAndRemoves) {
