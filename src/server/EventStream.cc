@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <exception>
 
-#include "zdl/ChangeEvents.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/ChangeEvents.h"
 
 namespace zeb::server {
 
@@ -14,7 +14,8 @@ constexpr std::size_t kPage = 200;
 const auto kKeepAliveFrame = std::make_shared<const std::string>(": keep-alive\n\n");
 }  // namespace
 
-EventStream::EventStream(zdl::CZDLDatabase& database, Options options, std::function<void(const std::string&)> warn)
+EventStream::EventStream(zdl::CZDLDatabase& database, Options options,
+                         std::function<void(const std::string&)> warn)
     : database_(database), options_(options), warn_(std::move(warn)), thread_([this] { Loop(); }) {}
 
 EventStream::~EventStream() {
@@ -97,7 +98,8 @@ void EventStream::ReadNew(zdl::CZDLSession& session) {
   for (;;) {
     std::size_t read = 0;
     zdl::ReadChangeEvents(session, *head_, kPage, [&](const zdl::ChangeEvent& event) {
-      ring_.push_back({event.id, std::make_shared<const std::string>(Frame(event.id, zdl::ChangeEventJson(event)))});
+      ring_.push_back(
+          {event.id, std::make_shared<const std::string>(Frame(event.id, zdl::ChangeEventJson(event)))});
       head_ = event.id;
       ++read;
     });

@@ -5,13 +5,13 @@
 // ends the connection.
 #pragma once
 
+#include <atomic>
 #include <boost/asio/post.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/stream_traits.hpp>
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
-#include <atomic>
 #include <chrono>
 #include <deque>
 #include <memory>
@@ -41,12 +41,13 @@ class SseSession : public EventSink, public std::enable_shared_from_this<SseSess
   }
 
   void Refuse(std::int64_t oldestKept) override {
-    const std::string body = "The events asked for are no longer kept; the oldest kept is " +
-                             std::to_string(oldestKept) + ".\n";
+    const std::string body =
+        "The events asked for are no longer kept; the oldest kept is " + std::to_string(oldestKept) + ".\n";
     closeWhenWritten_ = true;
     Queue(std::make_shared<const std::string>(
-        "HTTP/1.1 410 Gone\r\nContent-Type: text/plain\r\nX-Zeb-Oldest-Event-ID: " + std::to_string(oldestKept) +
-        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body));
+        "HTTP/1.1 410 Gone\r\nContent-Type: text/plain\r\nX-Zeb-Oldest-Event-ID: " +
+        std::to_string(oldestKept) + "\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\nConnection: close\r\n\r\n" + body));
   }
 
   void Send(std::shared_ptr<const std::string> bytes) override { Queue(std::move(bytes)); }
@@ -95,25 +96,26 @@ class SseSession : public EventSink, public std::enable_shared_from_this<SseSess
       next = pending_.front();
     }
     Lowest().expires_after(kWriteTimeout);
-    boost::asio::async_write(stream_, boost::asio::buffer(*next),
-                             [self = this->shared_from_this(), next](boost::beast::error_code ec, std::size_t) {
-                               {
-                                 std::lock_guard<std::mutex> lock(self->mutex_);
-                                 self->pending_.pop_front();
-                                 self->queued_ -= next->size();
-                               }
-                               if (ec) return self->Close();
-                               self->WriteNext();
-                             });
+    boost::asio::async_write(
+        stream_, boost::asio::buffer(*next),
+        [self = this->shared_from_this(), next](boost::beast::error_code ec, std::size_t) {
+          {
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            self->pending_.pop_front();
+            self->queued_ -= next->size();
+          }
+          if (ec) return self->Close();
+          self->WriteNext();
+        });
   }
 
   // A client sends nothing after its request; a read that ends means it has gone.
   void WatchForClose() {
-    stream_.async_read_some(boost::asio::buffer(scratch_), [self = this->shared_from_this()](
-                                                               boost::beast::error_code ec, std::size_t) {
-      if (ec) return self->Close();
-      self->WatchForClose();
-    });
+    stream_.async_read_some(boost::asio::buffer(scratch_),
+                            [self = this->shared_from_this()](boost::beast::error_code ec, std::size_t) {
+                              if (ec) return self->Close();
+                              self->WatchForClose();
+                            });
   }
 
   void Close() {
@@ -126,7 +128,7 @@ class SseSession : public EventSink, public std::enable_shared_from_this<SseSess
   Stream stream_;
   std::mutex mutex_;
   std::deque<std::shared_ptr<const std::string>> pending_;  // guarded by mutex_
-  bool writing_ = false;                                   // guarded by mutex_
+  bool writing_ = false;                                    // guarded by mutex_
   std::atomic<bool> closeWhenWritten_{false};
   std::atomic<std::size_t> queued_{0};
   std::atomic<bool> gone_{false};

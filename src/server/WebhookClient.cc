@@ -31,7 +31,8 @@ std::string Describe(const std::string& step, const beast::error_code& ec) {
   if (ec == beast::error::timeout || ec == net::error::operation_aborted) return step + ": timed out";
   std::string text = ec.message();
   // OpenSSL's messages carry a prefix of codes before the reason.
-  if (const std::size_t colon = text.rfind(") ("); colon != std::string::npos) text = text.substr(0, colon + 1);
+  if (const std::size_t colon = text.rfind(") ("); colon != std::string::npos)
+    text = text.substr(0, colon + 1);
   return step + ": " + text;
 }
 
@@ -55,11 +56,12 @@ class Exchange : public std::enable_shared_from_this<Exchange<Stream>> {
       stream_.set_verify_callback(net::ssl::host_name_verification(url_.host));
     }
     Lowest().expires_after(timeout_);
-    resolver_.async_resolve(url_.host, url_.port,
-                            [self = this->shared_from_this()](beast::error_code ec, tcp::resolver::results_type found) {
-                              if (ec) return self->Finish(Describe("resolve " + self->url_.host, ec));
-                              self->Connect(found);
-                            });
+    resolver_.async_resolve(
+        url_.host, url_.port,
+        [self = this->shared_from_this()](beast::error_code ec, tcp::resolver::results_type found) {
+          if (ec) return self->Finish(Describe("resolve " + self->url_.host, ec));
+          self->Connect(found);
+        });
   }
 
  private:
@@ -68,38 +70,41 @@ class Exchange : public std::enable_shared_from_this<Exchange<Stream>> {
   beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
 
   void Connect(const tcp::resolver::results_type& found) {
-    Lowest().async_connect(found, [self = this->shared_from_this()](beast::error_code ec, const tcp::endpoint&) {
-      if (ec) return self->Finish(Describe("connect", ec));
-      if constexpr (kTls) {
-        self->stream_.async_handshake(net::ssl::stream_base::client, [self](beast::error_code ec) {
-          if (ec) return self->Finish(Describe("TLS", ec));
-          self->Write();
+    Lowest().async_connect(
+        found, [self = this->shared_from_this()](beast::error_code ec, const tcp::endpoint&) {
+          if (ec) return self->Finish(Describe("connect", ec));
+          if constexpr (kTls) {
+            self->stream_.async_handshake(net::ssl::stream_base::client, [self](beast::error_code ec) {
+              if (ec) return self->Finish(Describe("TLS", ec));
+              self->Write();
+            });
+          } else {
+            self->Write();
+          }
         });
-      } else {
-        self->Write();
-      }
-    });
   }
 
   void Write() {
-    http::async_write(stream_, request_, [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
-      if (ec) return self->Finish(Describe("send", ec));
-      self->Read();
-    });
+    http::async_write(stream_, request_,
+                      [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
+                        if (ec) return self->Finish(Describe("send", ec));
+                        self->Read();
+                      });
   }
 
   void Read() {
     parser_.emplace();
     parser_->body_limit(kResponseLimit);
-    http::async_read(stream_, buffer_, *parser_, [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
-      if (ec) return self->Finish(Describe("answer", ec));
-      const auto& response = self->parser_->get();
-      const unsigned status = response.result_int();
-      if (status >= 200 && status < 300) return self->Finish("");
-      std::string problem = "answered " + std::to_string(status) + " " + std::string(response.reason());
-      if (status >= 300 && status < 400) problem += " (redirects are not followed)";
-      self->Finish(problem);
-    });
+    http::async_read(
+        stream_, buffer_, *parser_, [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
+          if (ec) return self->Finish(Describe("answer", ec));
+          const auto& response = self->parser_->get();
+          const unsigned status = response.result_int();
+          if (status >= 200 && status < 300) return self->Finish("");
+          std::string problem = "answered " + std::to_string(status) + " " + std::string(response.reason());
+          if (status >= 300 && status < 400) problem += " (redirects are not followed)";
+          self->Finish(problem);
+        });
   }
 
   void Finish(const std::string& problem) {
@@ -140,7 +145,8 @@ WebhookUrl ParseWebhookUrl(const std::string& url) {
   if (Invalid(url)) throw std::invalid_argument("the URL holds a blank or a control character");
   if (url.find('#') != std::string::npos) throw std::invalid_argument("the URL has a fragment (#)");
   const std::size_t pathStart = url.find_first_of("/?", at);
-  const std::string authority = url.substr(at, pathStart == std::string::npos ? std::string::npos : pathStart - at);
+  const std::string authority =
+      url.substr(at, pathStart == std::string::npos ? std::string::npos : pathStart - at);
   parsed.target = pathStart == std::string::npos ? "/" : url.substr(pathStart);
   if (parsed.target[0] == '?') parsed.target.insert(0, "/");
   if (authority.find('@') != std::string::npos)
@@ -188,8 +194,8 @@ std::string WebhookSignature(const std::string& secret, std::int64_t unixSeconds
 std::shared_ptr<net::ssl::context> MakeWebhookTlsContext(const std::string& caFile) {
   auto context = std::make_shared<net::ssl::context>(net::ssl::context::tls_client);
   context->set_options(net::ssl::context::default_workarounds | net::ssl::context::no_sslv2 |
-                       net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 | net::ssl::context::no_tlsv1_1 |
-                       net::ssl::context::no_compression);
+                       net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 |
+                       net::ssl::context::no_tlsv1_1 | net::ssl::context::no_compression);
   context->set_verify_mode(net::ssl::verify_peer);
   beast::error_code ec;
   if (caFile.empty()) {
@@ -216,11 +222,12 @@ void PostWebhook(net::io_context& ioc, net::ssl::context& tls, const WebhookUrl&
   request.prepare_payload();
   if (url.tls) {
     std::make_shared<Exchange<beast::ssl_stream<beast::tcp_stream>>>(
-        beast::ssl_stream<beast::tcp_stream>(ioc, tls), ioc, url, std::move(request), timeout, std::move(done))
+        beast::ssl_stream<beast::tcp_stream>(ioc, tls), ioc, url, std::move(request), timeout,
+        std::move(done))
         ->Start();
   } else {
-    std::make_shared<Exchange<beast::tcp_stream>>(beast::tcp_stream(ioc), ioc, url, std::move(request), timeout,
-                                                  std::move(done))
+    std::make_shared<Exchange<beast::tcp_stream>>(beast::tcp_stream(ioc), ioc, url, std::move(request),
+                                                  timeout, std::move(done))
         ->Start();
   }
 }

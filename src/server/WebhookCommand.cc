@@ -23,7 +23,8 @@ namespace {
 constexpr std::size_t kMaxSecretBytes = 4096;
 
 constexpr char kUsage[] =
-    "usage: zebd webhook add --db LOCATION --url URL --secret-file FILE [--methods PATTERNS] [--secret-key FILE]\n"
+    "usage: zebd webhook add --db LOCATION --url URL --secret-file FILE [--methods PATTERNS] [--secret-key "
+    "FILE]\n"
     "       zebd webhook list --db LOCATION\n"
     "       zebd webhook remove --db LOCATION ID\n";
 
@@ -57,7 +58,8 @@ Arguments Parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     if (word.compare(0, 2, "--") != 0) {
-      if (arguments.action != "remove" || !arguments.id.empty()) throw UsageError("unexpected argument " + word);
+      if (arguments.action != "remove" || !arguments.id.empty())
+        throw UsageError("unexpected argument " + word);
       arguments.id = word;
       continue;
     }
@@ -87,7 +89,8 @@ std::string ReadSecret(const std::string& path) {
   secret.resize(static_cast<std::size_t>(file.gcount()));
   if (file.bad()) throw std::runtime_error("--secret-file " + path + " cannot be read");
   if (secret.size() > kMaxSecretBytes)
-    throw std::runtime_error("--secret-file " + path + " holds more than " + std::to_string(kMaxSecretBytes) + " bytes");
+    throw std::runtime_error("--secret-file " + path + " holds more than " + std::to_string(kMaxSecretBytes) +
+                             " bytes");
   if (!secret.empty() && secret.back() == '\n') secret.pop_back();
   if (!secret.empty() && secret.back() == '\r') secret.pop_back();
   if (secret.empty()) throw std::runtime_error("--secret-file " + path + " is empty");
@@ -95,14 +98,16 @@ std::string ReadSecret(const std::string& path) {
 }
 
 void CheckMethods(const std::string& patterns) {
-  if (patterns.empty() || patterns.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ*?,") !=
-                              std::string::npos)
+  if (patterns.empty() || patterns.find_first_not_of(
+                              "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ*?,") != std::string::npos)
     throw UsageError("--methods takes method names with * and ?, separated by commas");
 }
 
-std::unique_ptr<zdl::CZDLDatabase> Open(const std::string& location, std::shared_ptr<const zdl::SecretKey> key) {
+std::unique_ptr<zdl::CZDLDatabase> Open(const std::string& location,
+                                        std::shared_ptr<const zdl::SecretKey> key) {
   if (!zdl::IsSharedLocation(location) && !std::filesystem::exists(location))
-    throw zdl::CZDLException(zdl::kZDLDatabaseUnavailable, "There is no configuration database " + location + ".");
+    throw zdl::CZDLException(zdl::kZDLDatabaseUnavailable,
+                             "There is no configuration database " + location + ".");
   return zdl::CZDLDatabase::Open(location, std::move(key));
 }
 
@@ -117,11 +122,12 @@ int Add(const Arguments& arguments, std::ostream& out) {
   if (arguments.options.count("--methods")) CheckMethods(methods);
   const std::string secret = ReadSecret(arguments.options.at("--secret-file"));
   const std::string& location = arguments.options.at("--db");
-  const std::string keyPath =
-      arguments.options.count("--secret-key") ? arguments.options.at("--secret-key") : zdl::DefaultKeyPath(location);
+  const std::string keyPath = arguments.options.count("--secret-key") ? arguments.options.at("--secret-key")
+                                                                      : zdl::DefaultKeyPath(location);
   if (!std::filesystem::exists(keyPath))
-    throw std::runtime_error("there is no secret key file " + keyPath +
-                             ": zebd makes it when it first opens the database, or name it with --secret-key");
+    throw std::runtime_error(
+        "there is no secret key file " + keyPath +
+        ": zebd makes it when it first opens the database, or name it with --secret-key");
   auto key = zdl::SecretKey::Load(keyPath);
   auto database = Open(location, key);
   const std::int64_t id = zdl::AddWebhook(database->Session(), *key, url, secret, methods);

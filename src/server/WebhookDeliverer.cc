@@ -1,7 +1,7 @@
 #include "server/WebhookDeliverer.h"
 
-#include <boost/asio/post.hpp>
 #include <algorithm>
+#include <boost/asio/post.hpp>
 #include <exception>
 
 #include "zdl/AuditLog.h"
@@ -27,7 +27,8 @@ constexpr char kReleaseLock[] = "SELECT pg_advisory_unlock(1514488392)";
 std::string Label(std::int64_t id) { return "{subscription=\"" + std::to_string(id) + "\"}"; }
 
 std::string Seconds(std::chrono::milliseconds span) {
-  return span.count() % 1000 ? std::to_string(span.count()) + " ms" : std::to_string(span.count() / 1000) + " s";
+  return span.count() % 1000 ? std::to_string(span.count()) + " ms"
+                             : std::to_string(span.count() / 1000) + " s";
 }
 
 }  // namespace
@@ -95,7 +96,8 @@ void WebhookDeliverer::Tick() {
       }
       for (auto& entry : targets_) {
         Target& target = *entry.second;
-        if (!target.inFlight && Clock::now() >= target.nextTry && (target.position < newest || !target.batch.empty()))
+        if (!target.inFlight && Clock::now() >= target.nextTry &&
+            (target.position < newest || !target.batch.empty()))
           Next(entry.second);
         if (!target.inFlight) Persist(target, false);
       }
@@ -109,7 +111,8 @@ void WebhookDeliverer::Tick() {
   Schedule(options_.pollInterval);
 }
 
-std::shared_ptr<WebhookDeliverer::Target> WebhookDeliverer::MakeTarget(const zdl::WebhookSubscription& row) const {
+std::shared_ptr<WebhookDeliverer::Target> WebhookDeliverer::MakeTarget(
+    const zdl::WebhookSubscription& row) const {
   auto target = std::make_shared<Target>();
   target->row = row;
   target->position = target->storedPosition = row.position;
@@ -172,7 +175,8 @@ void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
                           [&](const zdl::ChangeEvent& event) { target->batch.push_back(event); });
   }
   // Events of other methods are passed over.
-  while (!target->batch.empty() && !zdl::WebhookMethodMatches(target->row.methods, target->batch.front().method)) {
+  while (!target->batch.empty() &&
+         !zdl::WebhookMethodMatches(target->row.methods, target->batch.front().method)) {
     target->position = target->batch.front().id;
     target->batch.pop_front();
   }
@@ -190,7 +194,8 @@ void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
               [this, target, id = event.id](const std::string& problem) { Done(target, id, problem); });
 }
 
-void WebhookDeliverer::Done(const std::shared_ptr<Target>& target, std::int64_t id, const std::string& problem) {
+void WebhookDeliverer::Done(const std::shared_ptr<Target>& target, std::int64_t id,
+                            const std::string& problem) {
   target->inFlight = false;
   if (target->removed) return;
   try {
@@ -250,22 +255,30 @@ std::string WebhookDeliverer::MetricsText() const {
     const double age = pending && lag ? std::max<std::int64_t>(0, now - pending) / 1e6 : 0.0;
     lagEvents += "zebd_webhook_lag_events" + Label(id) + " " + std::to_string(lag) + "\n";
     lagSeconds += "zebd_webhook_lag_seconds" + Label(id) + " " + std::to_string(age) + "\n";
-    failures += "zebd_webhook_failures_total" + Label(id) + " " + std::to_string(target->failures.load()) + "\n";
+    failures +=
+        "zebd_webhook_failures_total" + Label(id) + " " + std::to_string(target->failures.load()) + "\n";
     retries += "zebd_webhook_retries_total" + Label(id) + " " + std::to_string(target->retries.load()) + "\n";
     failing += "zebd_webhook_failing" + Label(id) + " " + (target->shownFailing ? "1" : "0") + "\n";
   }
   return "# HELP zebd_webhook_delivering Whether this node delivers the webhooks.\n"
-         "# TYPE zebd_webhook_delivering gauge\nzebd_webhook_delivering " + std::string(holder_ ? "1" : "0") + "\n" +
-         "# HELP zebd_webhook_lag_events Change events the subscription has not had yet (on the delivering node).\n"
-         "# TYPE zebd_webhook_lag_events gauge\n" + lagEvents +
+         "# TYPE zebd_webhook_delivering gauge\nzebd_webhook_delivering " +
+         std::string(holder_ ? "1" : "0") + "\n" +
+         "# HELP zebd_webhook_lag_events Change events the subscription has not had yet (on the delivering "
+         "node).\n"
+         "# TYPE zebd_webhook_lag_events gauge\n" +
+         lagEvents +
          "# HELP zebd_webhook_lag_seconds Age of the oldest change event the subscription has not had yet.\n"
-         "# TYPE zebd_webhook_lag_seconds gauge\n" + lagSeconds +
+         "# TYPE zebd_webhook_lag_seconds gauge\n" +
+         lagSeconds +
          "# HELP zebd_webhook_failures_total Deliveries that failed.\n"
-         "# TYPE zebd_webhook_failures_total counter\n" + failures +
+         "# TYPE zebd_webhook_failures_total counter\n" +
+         failures +
          "# HELP zebd_webhook_retries_total Deliveries that were attempts after a failure.\n"
-         "# TYPE zebd_webhook_retries_total counter\n" + retries +
+         "# TYPE zebd_webhook_retries_total counter\n" +
+         retries +
          "# HELP zebd_webhook_failing Whether the subscription is marked failing.\n"
-         "# TYPE zebd_webhook_failing gauge\n" + failing;
+         "# TYPE zebd_webhook_failing gauge\n" +
+         failing;
 }
 
 }  // namespace zeb::server

@@ -11,10 +11,10 @@
 // when the holder ends (its connection closes and the lock goes with it).
 #pragma once
 
+#include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ssl/context.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -45,13 +45,14 @@ class WebhookDeliverer {
     std::chrono::milliseconds backoffBase{1000};
     std::chrono::milliseconds backoffCap{300'000};
     std::chrono::milliseconds failingAfter{3'600'000};  // then the subscription is marked failing
-    std::string caFile;                       // trust these instead of the system's store
+    std::string caFile;                                 // trust these instead of the system's store
   };
   static constexpr std::chrono::milliseconds kPersistEvery{250};
 
   // database must outlive the deliverer; warn receives the log lines. Throws
   // std::runtime_error when options.caFile cannot be read.
-  WebhookDeliverer(zdl::CZDLDatabase& database, Options options, std::function<void(const std::string&)> warn);
+  WebhookDeliverer(zdl::CZDLDatabase& database, Options options,
+                   std::function<void(const std::string&)> warn);
   ~WebhookDeliverer();  // stores the positions reached and stops
   WebhookDeliverer(const WebhookDeliverer&) = delete;
   WebhookDeliverer& operator=(const WebhookDeliverer&) = delete;

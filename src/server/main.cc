@@ -181,6 +181,11 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
     zeb::HSE_VERSION_INFO version;
     zeb::GetExtensionVersion(&version);
     std::unique_ptr<server::AdminListener> admin;
+    // The event stream's clients are connections of the admin listener: the stream ends first.
+    struct StreamEnd {
+      ChangeFeeds& feeds;
+      ~StreamEnd() { feeds.stream.reset(); }
+    } streamEnd{feeds};
     if (adminEndpoint) {
       monitoring.metrics->SetOpenConnections([&host] { return host.OpenConnections(); });
       server::AdminListener::Services services;
@@ -198,8 +203,6 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
     server::NotifyReady();
     host.Run();
     if (admin) admin->Stop();
-    // Its clients' connections belong to the admin listener, which goes next.
-    feeds.stream.reset();
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;

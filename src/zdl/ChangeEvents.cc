@@ -54,13 +54,13 @@ std::string ChangeEventKind(const std::string& method) {
 }
 
 std::int64_t AppendChangeEvent(CZDLSession& session, const ChangeEvent& event) {
-  const Statement insert{kInsert,
-                         {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(event.timeMicros)),
-                          CZDLValue(event.user), CZDLValue(event.method), CZDLValue(event.kind),
-                          CZDLValue(event.recordTable),
-                          event.recordId.empty() ? CZDLValue() : CZDLValue(event.recordId),
-                          CZDLValue(event.recordName)}};
-  if (!IsSharedLocation(session.database().location())) return session.Query(insert.sql, insert.values).rows[0][0].AsInt();
+  const Statement insert{
+      kInsert,
+      {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(event.timeMicros)), CZDLValue(event.user),
+       CZDLValue(event.method), CZDLValue(event.kind), CZDLValue(event.recordTable),
+       event.recordId.empty() ? CZDLValue() : CZDLValue(event.recordId), CZDLValue(event.recordName)}};
+  if (!IsSharedLocation(session.database().location()))
+    return session.Query(insert.sql, insert.values).rows[0][0].AsInt();
   // One round trip: the server runs the insert (and takes its snapshot) once it holds the lock.
   const std::vector<ResultSet> results = session.QueryAll({Statement{kNumberingLock, {}}, insert});
   return results[1].rows[0][0].AsInt();
@@ -68,21 +68,27 @@ std::int64_t AppendChangeEvent(CZDLSession& session, const ChangeEvent& event) {
 
 void ReadChangeEvents(CZDLSession& session, std::int64_t afterId, std::size_t limit,
                       const std::function<void(const ChangeEvent&)>& emit) {
-  const ResultSet rows = session.Query("SELECT " + kColumns + " FROM ChangeEvent WHERE ID > ? ORDER BY ID LIMIT ?",
-                                       {CZDLValue(static_cast<long long>(afterId)),
-                                        CZDLValue(static_cast<long long>(limit))});
+  const ResultSet rows =
+      session.Query("SELECT " + kColumns + " FROM ChangeEvent WHERE ID > ? ORDER BY ID LIMIT ?",
+                    {CZDLValue(static_cast<long long>(afterId)), CZDLValue(static_cast<long long>(limit))});
   for (const auto& row : rows.rows) emit(EventOf(row));
 }
 
-std::int64_t OldestChangeEventId(CZDLSession& session) { return SingleId(session, "SELECT MIN(ID) FROM ChangeEvent"); }
+std::int64_t OldestChangeEventId(CZDLSession& session) {
+  return SingleId(session, "SELECT MIN(ID) FROM ChangeEvent");
+}
 
-std::int64_t NewestChangeEventId(CZDLSession& session) { return SingleId(session, "SELECT MAX(ID) FROM ChangeEvent"); }
+std::int64_t NewestChangeEventId(CZDLSession& session) {
+  return SingleId(session, "SELECT MAX(ID) FROM ChangeEvent");
+}
 
 std::string ChangeEventJson(const ChangeEvent& event) {
-  std::string json = "{\"id\":" + std::to_string(event.id) + ",\"time\":\"" + FormatTime(event.timeMicros) + "\"";
+  std::string json =
+      "{\"id\":" + std::to_string(event.id) + ",\"time\":\"" + FormatTime(event.timeMicros) + "\"";
   const std::pair<const char*, const std::string*> fields[] = {
-      {"user", &event.user},           {"method", &event.method},     {"kind", &event.kind},
-      {"recordTable", &event.recordTable}, {"recordId", &event.recordId}, {"recordName", &event.recordName}};
+      {"user", &event.user},         {"method", &event.method},
+      {"kind", &event.kind},         {"recordTable", &event.recordTable},
+      {"recordId", &event.recordId}, {"recordName", &event.recordName}};
   for (const auto& [name, value] : fields) {
     json += ",\"";
     json += name;

@@ -3,8 +3,8 @@
 #include <fnmatch.h>
 
 #include "zdl/AuditLog.h"
-#include "zdl/ChangeEvents.h"
 #include "zdl/CZDLSession.h"
+#include "zdl/ChangeEvents.h"
 #include "zdl/SecretKey.h"
 #include "zdl/base/CZDLID.h"
 #include "zdl/base/CZDLValue.h"
@@ -20,7 +20,8 @@ std::string SealName(const std::string& key) { return "WebhookSubscription" + ke
 
 std::vector<WebhookSubscription> ReadWebhooks(CZDLSession& session) {
   const ResultSet result = session.Query(
-      "SELECT ID, pkid, Url, Secret, Methods, Position, FailingSince, Failing, LastError FROM WebhookSubscription "
+      "SELECT ID, pkid, Url, Secret, Methods, Position, FailingSince, Failing, LastError FROM "
+      "WebhookSubscription "
       "ORDER BY ID");
   std::vector<WebhookSubscription> subscriptions;
   for (const auto& row : result.rows) {
@@ -47,15 +48,16 @@ std::int64_t AddWebhook(CZDLSession& session, const SecretKey& key, const std::s
       "INSERT INTO WebhookSubscription (pkid, ID, Url, Secret, Methods, Position, Created) VALUES "
       "(?, (SELECT COALESCE(MAX(ID), 0) + 1 FROM WebhookSubscription), ?, ?, ?, ?, ?) RETURNING ID",
       {CZDLValue(pkid), CZDLValue(url), CZDLValue(key.Seal(SealName(pkid), secret)), CZDLValue(methods),
-       CZDLValue(static_cast<long long>(NewestChangeEventId(session))), CZDLValue(static_cast<long long>(NowMicros()))});
+       CZDLValue(static_cast<long long>(NewestChangeEventId(session))),
+       CZDLValue(static_cast<long long>(NowMicros()))});
   transaction.Commit();
   return added.rows[0][0].AsInt();
 }
 
 bool RemoveWebhook(CZDLSession& session, std::int64_t id) {
   CZDLTransaction transaction(session);
-  const long long removed =
-      session.Execute("DELETE FROM WebhookSubscription WHERE ID = ?", {CZDLValue(static_cast<long long>(id))});
+  const long long removed = session.Execute("DELETE FROM WebhookSubscription WHERE ID = ?",
+                                            {CZDLValue(static_cast<long long>(id))});
   transaction.Commit();
   return removed > 0;
 }
@@ -71,9 +73,10 @@ void StoreWebhookPosition(CZDLSession& session, const std::string& key, std::int
 void StoreWebhookState(CZDLSession& session, const std::string& key, std::int64_t failingSince, bool failing,
                        const std::string& lastError) {
   CZDLTransaction transaction(session);
-  session.Execute("UPDATE WebhookSubscription SET FailingSince = ?, Failing = ?, LastError = ? WHERE pkid = ?",
-                  {CZDLValue(static_cast<long long>(failingSince)), CZDLValue(failing), CZDLValue(lastError),
-                   CZDLValue(key)});
+  session.Execute(
+      "UPDATE WebhookSubscription SET FailingSince = ?, Failing = ?, LastError = ? WHERE pkid = ?",
+      {CZDLValue(static_cast<long long>(failingSince)), CZDLValue(failing), CZDLValue(lastError),
+       CZDLValue(key)});
   transaction.Commit();
 }
 
@@ -86,7 +89,8 @@ bool WebhookMethodMatches(const std::string& patterns, const std::string& method
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = patterns.find(',', start);
-    const std::string pattern = patterns.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string pattern =
+        patterns.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     if (!pattern.empty() && fnmatch(pattern.c_str(), method.c_str(), 0) == 0) return true;
     if (comma == std::string::npos) return false;
     start = comma + 1;

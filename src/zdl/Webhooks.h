@@ -15,11 +15,11 @@ class CZDLSession;
 class SecretKey;
 
 struct WebhookSubscription {
-  std::int64_t id = 0;       // the number administrators name it by
-  std::string key;           // the row's pkid
+  std::int64_t id = 0;  // the number administrators name it by
+  std::string key;      // the row's pkid
   std::string url;
-  std::string sealedSecret;  // OpenWebhookSecret gives the secret
-  std::string methods;       // comma-separated method name patterns (* and ?); "" for every method
+  std::string sealedSecret;       // OpenWebhookSecret gives the secret
+  std::string methods;            // comma-separated method name patterns (* and ?); "" for every method
   std::int64_t position = 0;      // the last event delivered (or skipped as not matching)
   std::int64_t failingSince = 0;  // micros: the first failure since the last success; 0 when none
   bool failing = false;           // failing for longer than the delivering node allows

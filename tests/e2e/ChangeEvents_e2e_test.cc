@@ -96,7 +96,8 @@ class Receiver {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port_));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 16) != 0)
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener_, 16) != 0)
       throw std::runtime_error("receiver cannot listen");
     socklen_t length = sizeof address;
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
@@ -175,8 +176,8 @@ class Receiver {
 std::string Hmac(const std::string& key, const std::string& text) {
   unsigned char digest[32];
   unsigned int length = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), reinterpret_cast<const unsigned char*>(text.data()),
-       text.size(), digest, &length);
+  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
+       reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest, &length);
   std::string hex;
   char pair[3];
   for (unsigned int i = 0; i < length; ++i) std::snprintf(pair, sizeof pair, "%02x", digest[i]), hex += pair;
@@ -185,11 +186,13 @@ std::string Hmac(const std::string& key, const std::string& text) {
 
 // The body with its time replaced by "T", for comparison.
 std::string WithoutTime(const std::string& json) {
-  return std::regex_replace(json, std::regex("\"time\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z\""),
-                            "\"time\":\"T\"");
+  return std::regex_replace(
+      json, std::regex("\"time\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z\""), "\"time\":\"T\"");
 }
 
-std::string Post(int port, const std::string& element) { return BodyOf(PostSoap(port, SoapEnvelope(element))); }
+std::string Post(int port, const std::string& element) {
+  return BodyOf(PostSoap(port, SoapEnvelope(element)));
+}
 
 std::string ReturnOf(const std::string& envelope) {
   const std::size_t from = envelope.find("<return>");
@@ -203,22 +206,24 @@ std::string AddPartition(int port, const std::string& name) {
 }
 
 std::string RemovePartition(int port, const std::string& name) {
-  return ReturnOf(Post(port, "<removeRoutePartition><partitionName>" + name + "</partitionName></removeRoutePartition>"));
+  return ReturnOf(
+      Post(port, "<removeRoutePartition><partitionName>" + name + "</partitionName></removeRoutePartition>"));
 }
 
-std::string EventJson(int id, const std::string& method, const std::string& recordId, const std::string& name) {
+std::string EventJson(int id, const std::string& method, const std::string& recordId,
+                      const std::string& name) {
   const std::string kind = method.rfind("add", 0) == 0 ? "add" : "remove";
-  return "{\"id\":" + std::to_string(id) + ",\"time\":\"T\",\"user\":\"\",\"method\":\"" + method + "\",\"kind\":\"" +
-         kind + "\",\"recordTable\":\"RoutePartition\",\"recordId\":\"" + recordId + "\",\"recordName\":\"" + name +
-         "\"}";
+  return "{\"id\":" + std::to_string(id) + ",\"time\":\"T\",\"user\":\"\",\"method\":\"" + method +
+         "\",\"kind\":\"" + kind + "\",\"recordTable\":\"RoutePartition\",\"recordId\":\"" + recordId +
+         "\",\"recordName\":\"" + name + "\"}";
 }
 
 // Subscribes the receiver to zebd's database with the secret; returns the command's output.
 std::string Subscribe(const ZebdProcess& zebd, const std::string& url, const std::string& extra = "") {
   const std::string secretFile = zebd.dir() + "/hook.secret";
   std::ofstream(secretFile) << "s3cret\n";
-  std::vector<std::string> args{"webhook", "add",         "--db",         zebd.dbPath(), "--url", url,
-                                "--secret-file", secretFile, "--secret-key", zebd.keyPath()};
+  std::vector<std::string> args{"webhook", "add",           "--db",     zebd.dbPath(),  "--url",
+                                url,       "--secret-file", secretFile, "--secret-key", zebd.keyPath()};
   if (!extra.empty()) args.insert(args.end(), {"--methods", extra});
   const CommandResult result = RunZebd(args);
   EXPECT_EQ(0, result.exitCode) << result.err;
@@ -274,8 +279,9 @@ TEST(WebhookTest, TenChangesGiveTenSignedEventsInOrder) {
   std::vector<std::string> removed;
   for (const Receiver::Post& post : removals.Posts()) removed.push_back(WithoutTime(post.body));
   EXPECT_EQ(expectedRemovals, removed);
-  EXPECT_TRUE(Eventually([&] { return WebhookList(zebd).find("1\tok\t10\t*\t" + receiver.Url()) != std::string::npos; }))
-      << WebhookList(zebd);
+  EXPECT_TRUE(Eventually([&] {
+    return WebhookList(zebd).find("1\tok\t10\t*\t" + receiver.Url()) != std::string::npos;
+  })) << WebhookList(zebd);
 }
 
 TEST(WebhookTest, ReceiverDownAndZebdKilledLosesNoEvent) {
@@ -290,7 +296,8 @@ TEST(WebhookTest, ReceiverDownAndZebdKilledLosesNoEvent) {
   // Down for longer than --webhook-failing-after: marked failing, with the reason.
   ASSERT_TRUE(Eventually([&] { return WebhookList(*first).find("\tfailing\t3\t") != std::string::npos; }))
       << WebhookList(*first);
-  EXPECT_NE(std::string::npos, WebhookList(*first).find(": connect: Connection refused\n")) << WebhookList(*first);
+  EXPECT_NE(std::string::npos, WebhookList(*first).find(": connect: Connection refused\n"))
+      << WebhookList(*first);
   first->Signal(SIGKILL);
   first->Stop();
 
@@ -322,10 +329,10 @@ std::string PostOnce(const std::string& url, const std::string& caFile) {
 
 TEST(WebhookTest, TlsReceiversAreVerified) {
   TempDir dir;
-  const CommandResult made = RunCommand(
-      {"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-keyout",
-       dir / "key.pem", "-out", dir / "cert.pem", "-days", "2", "-subj", "/CN=localhost", "-addext",
-       "subjectAltName=IP:127.0.0.1"});
+  const CommandResult made =
+      RunCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                  "-keyout", dir / "key.pem", "-out", dir / "cert.pem", "-days", "2", "-subj",
+                  "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1"});
   ASSERT_EQ(0, made.exitCode) << made.err;
   // zebd itself serves HTTPS here; it refuses a JSON body, which shows the TLS session stood.
   ZebdProcess receiver({"--tls-cert", dir / "cert.pem", "--tls-key", dir / "key.pem"});
@@ -340,13 +347,14 @@ TEST(WebhookCommandTest, RefusesBadInputStoresTheSecretSealedAndRemoves) {
   const std::string secretFile = zebd.dir() + "/hook.secret";
   std::ofstream(secretFile) << "topsecret\n";
   const auto add = [&](const std::string& url, const std::string& file) {
-    return RunZebd({"webhook", "add", "--db", zebd.dbPath(), "--url", url, "--secret-file", file, "--secret-key",
-                    zebd.keyPath()});
+    return RunZebd({"webhook", "add", "--db", zebd.dbPath(), "--url", url, "--secret-file", file,
+                    "--secret-key", zebd.keyPath()});
   };
   const CommandResult ftp = add("ftp://hooks.example/", secretFile);
   EXPECT_EQ(2, ftp.exitCode);
-  EXPECT_EQ(0u, ftp.err.find("zebd webhook: --url ftp://hooks.example/: the URL must start with http:// or https://\n"
-                             "usage: zebd webhook add"))
+  EXPECT_EQ(0u, ftp.err.find(
+                    "zebd webhook: --url ftp://hooks.example/: the URL must start with http:// or https://\n"
+                    "usage: zebd webhook add"))
       << ftp.err;
   const CommandResult unreadable = add("https://hooks.example/", zebd.dir() + "/none");
   EXPECT_EQ(1, unreadable.exitCode);
@@ -358,7 +366,8 @@ TEST(WebhookCommandTest, RefusesBadInputStoresTheSecretSealedAndRemoves) {
       database->Session().Query("SELECT Secret FROM WebhookSubscription").rows.at(0).at(0).AsText();
   EXPECT_EQ(0u, stored.find("{AES-256-GCM}")) << stored;
   EXPECT_EQ(std::string::npos, stored.find("topsecret"));
-  EXPECT_EQ("topsecret", zdl::OpenWebhookSecret(database->secretKey(), zdl::ReadWebhooks(database->Session()).at(0)));
+  EXPECT_EQ("topsecret",
+            zdl::OpenWebhookSecret(database->secretKey(), zdl::ReadWebhooks(database->Session()).at(0)));
 
   EXPECT_EQ("webhook 1 removed\n", RunZebd({"webhook", "remove", "--db", zebd.dbPath(), "1"}).out);
   const CommandResult again = RunZebd({"webhook", "remove", "--db", zebd.dbPath(), "1"});
@@ -403,7 +412,8 @@ std::string AnswerOf(int port, const std::string& target, const std::string& hea
   const int fd = Connect(port);
   const std::string request = "GET " + target + " HTTP/1.1\r\nHost: zebd\r\n" + header + "\r\n";
   send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-  std::string answer = ReadUntil(fd, [](const std::string&) { return false; }, Millis(5000));
+  std::string answer = ReadUntil(
+      fd, [](const std::string&) { return false; }, Millis(5000));
   close(fd);
   return answer;
 }
@@ -413,8 +423,8 @@ TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds)
   std::vector<std::string> ids;
   for (int i = 1; i <= 3; ++i) ids.push_back(AddPartition(zebd.port(), "S" + std::to_string(i)));
   const auto frame = [&](int id) {
-    return "id: " + std::to_string(id) + "\ndata: " +
-           EventJson(id, "addRoutePartition", ids[id - 1], "S" + std::to_string(id)) + "\n\n";
+    return "id: " + std::to_string(id) +
+           "\ndata: " + EventJson(id, "addRoutePartition", ids[id - 1], "S" + std::to_string(id)) + "\n\n";
   };
 
   EventClient resumed(zebd.adminPort(), "/events", "Last-Event-ID: 1\r\n");
@@ -424,7 +434,8 @@ TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds)
   // Without an id, a client gets what comes from now on.
   EventClient live(zebd.adminPort(), "/events", "");
   ASSERT_TRUE(Eventually([&] {
-    return AnswerOf(zebd.adminPort(), "/metrics", "").find("\nzebd_event_stream_clients 2\n") != std::string::npos;
+    return AnswerOf(zebd.adminPort(), "/metrics", "").find("\nzebd_event_stream_clients 2\n") !=
+           std::string::npos;
   }));
   ids.push_back(AddPartition(zebd.port(), "S4"));
   EXPECT_EQ(frame(2) + frame(3) + frame(4), Frames(resumed.Read(3)));
@@ -443,7 +454,8 @@ TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds)
 }
 
 bool Delivers(const ZebdProcess& node) {
-  return AnswerOf(node.adminPort(), "/metrics", "").find("\nzebd_webhook_delivering 1\n") != std::string::npos;
+  return AnswerOf(node.adminPort(), "/metrics", "").find("\nzebd_webhook_delivering 1\n") !=
+         std::string::npos;
 }
 
 TEST(WebhookTest, TwoNodesOnOneDatabaseDeliverEachEventOnceAndTakeOver) {
@@ -453,10 +465,12 @@ TEST(WebhookTest, TwoNodesOnOneDatabaseDeliverEachEventOnceAndTakeOver) {
   Receiver receiver;
   std::unique_ptr<ZebdProcess> nodes[2];
   for (auto& node : nodes)
-    node = std::make_unique<ZebdProcess>(std::vector<std::string>{"--db", database.location(), "--admin-listen", "127.0.0.1:0"});
+    node = std::make_unique<ZebdProcess>(
+        std::vector<std::string>{"--db", database.location(), "--admin-listen", "127.0.0.1:0"});
   Subscribe(*nodes[0], receiver.Url());
   for (int i = 1; i <= 10; ++i) AddPartition(nodes[i % 2]->port(), "N" + std::to_string(i));
-  ASSERT_TRUE(Eventually([&] { return receiver.Count() >= 10; })) << nodes[0]->StderrText() << nodes[1]->StderrText();
+  ASSERT_TRUE(Eventually([&] { return receiver.Count() >= 10; }))
+      << nodes[0]->StderrText() << nodes[1]->StderrText();
   ASSERT_TRUE(Eventually([&] { return Delivers(*nodes[0]) != Delivers(*nodes[1]); }));
   EXPECT_EQ(std::vector<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), Ids(receiver.Posts()));
 

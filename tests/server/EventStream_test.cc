@@ -21,8 +21,12 @@ namespace {
 class HeldSink : public EventSink {
  public:
   explicit HeldSink(bool reads = false) : reads_(reads) {}
-  void Accept() override { Note([&] { accepted = true; }); }
-  void Refuse(std::int64_t oldest) override { Note([&] { refusedWith = oldest; }); }
+  void Accept() override {
+    Note([&] { accepted = true; });
+  }
+  void Refuse(std::int64_t oldest) override {
+    Note([&] { refusedWith = oldest; });
+  }
   void Send(std::shared_ptr<const std::string> bytes) override {
     Note([&] {
       if (!reads_) queued += bytes->size();
@@ -33,12 +37,16 @@ class HeldSink : public EventSink {
     std::lock_guard<std::mutex> lock(mutex_);
     return queued;
   }
-  void Cut() override { Note([&] { cut = true; }); }
+  void Cut() override {
+    Note([&] { cut = true; });
+  }
   bool Gone() const override {
     std::lock_guard<std::mutex> lock(mutex_);
     return cut;
   }
-  void Drain() { Note([&] { queued = 0; }); }
+  void Drain() {
+    Note([&] { queued = 0; });
+  }
   // Waits (bounded) until the condition holds under the lock.
   bool Eventually(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -103,7 +111,8 @@ TEST_F(EventStreamTest, AClientBehindGetsPagesAsItReadsAndIsNotCut) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(sink->Eventually([&] { return sink->text.find("id: 200\n") != std::string::npos; }));
   EXPECT_EQ(std::string::npos, sink->text.find("id: 201\n"));
-  for (int round = 0; round < 3; ++round) sink->Drain(), std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  for (int round = 0; round < 3; ++round)
+    sink->Drain(), std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_TRUE(sink->Eventually([&] { return sink->text.find("id: 600\n") != std::string::npos; }));
   EXPECT_FALSE(sink->Gone());
 }
@@ -135,7 +144,8 @@ TEST_F(EventStreamTest, AnIdBeforeTheOldestKeptIsRefusedWithIt) {
   stream.Add(late, 3);
   stream.Add(current, 4);
   EXPECT_TRUE(late->Eventually([&] { return late->refusedWith == 5; }));
-  EXPECT_TRUE(current->Eventually([&] { return current->accepted && current->text == fifth; })) << current->text;
+  EXPECT_TRUE(current->Eventually([&] { return current->accepted && current->text == fifth; }))
+      << current->text;
   EXPECT_FALSE(late->accepted);
 }
 

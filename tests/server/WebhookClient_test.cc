@@ -56,7 +56,8 @@ TEST(WebhookBackoffTest, DoublesFromTheBaseUpToTheCap) {
   options.backoffBase = std::chrono::milliseconds(1000);
   options.backoffCap = std::chrono::milliseconds(5000);
   std::vector<long long> waits;
-  for (int failures = 1; failures <= 5; ++failures) waits.push_back(WebhookDeliverer::Backoff(options, failures).count());
+  for (int failures = 1; failures <= 5; ++failures)
+    waits.push_back(WebhookDeliverer::Backoff(options, failures).count());
   EXPECT_EQ((std::vector<long long>{1000, 2000, 4000, 5000, 5000}), waits);
   EXPECT_EQ(5000, WebhookDeliverer::Backoff(options, 1000).count());
 }
