@@ -41,6 +41,8 @@ set(ZEB_SOURCES
   src/zdl/SecretKey.cc
   src/zdl/CopyDatabase.cc
   src/zdl/AuditLog.cc
+  src/zdl/ChangeEvents.cc
+  src/zdl/Webhooks.cc
   src/zdl/DatabaseHealth.cc
   src/zdl/Drivers.cc
   src/zdl/base/DbDriver.cc
@@ -140,6 +142,7 @@ set(ZEB_SERVER_SOURCES
   src/server/Authenticator.cc
   src/server/BasicCredentials.cc
   src/server/ConnectionRegistry.cc
+  src/server/EventStream.cc
   src/server/ExtensionCall.cc
   src/server/HttpHost.cc
   src/server/WorkerPool.cc
@@ -154,6 +157,9 @@ set(ZEB_SERVER_SOURCES
   src/server/ServiceDocumentRoute.cc
   src/server/ServiceNotify.cc
   src/server/TlsContext.cc
+  src/server/WebhookClient.cc
+  src/server/WebhookCommand.cc
+  src/server/WebhookDeliverer.cc
   src/server/main.cc
 )
 
@@ -175,6 +181,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresLibrary_test.cc
   tests/zdl/PostgresCopy_test.cc
   tests/zdl/AuditLog_test.cc
+  tests/zdl/ChangeEvents_test.cc
   tests/zdl/CopyProgressView_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
@@ -202,6 +209,8 @@ set(ZEB_TEST_SOURCES
   tests/server/GroupFile_test.cc
   tests/server/ListenAddress_test.cc
   tests/server/ConnectionRegistry_test.cc
+  tests/server/EventStream_test.cc
+  tests/server/WebhookClient_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
   tests/e2e/DeviceProfile_e2e_test.cc
@@ -228,4 +237,5 @@ set(ZEB_TEST_SOURCES
   tests/wsdl/ServiceDocuments_test.cc
   tests/e2e/ServiceDocuments_e2e_test.cc
   tests/e2e/Operations_e2e_test.cc
+  tests/e2e/ChangeEvents_e2e_test.cc
 )

@@ -163,7 +163,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       const zdl::CZDLDeadline deadline(options_.requestTimeout);
       if (options_.session) context.db = options_.session();
       std::optional<AuditTrail> audit;
-      if (options_.audit) audit.emplace(context, origin, requestText);
+      if (context.db) audit.emplace(context, origin, requestText, options_.audit);
       std::optional<AccessGate> gate = GateFor(ecb, origin);
       if (gate) context.gate = &*gate;
       const long length = ProcessSOAPRequest(requestText.c_str(), buffer, context);

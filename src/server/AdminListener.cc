@@ -14,6 +14,7 @@
 
 #include "server/HttpSession.h"
 #include "server/ListenAddress.h"
+#include "server/SseSession.h"
 
 namespace zeb::server {
 
@@ -116,6 +117,9 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
 
   void Reply(bool authorized) {
     const auto& request = parser_->get();
+    if (authorized && services_.events && request.method() == http::verb::get &&
+        request.target().substr(0, request.target().find('?')) == "/events")
+      if (StartEvents()) return;
     response_.version(11);
     response_.keep_alive(false);
     if (!authorized) {
@@ -136,6 +140,19 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
     http::async_write(stream_, response_, [self = this->shared_from_this()](beast::error_code, std::size_t) {
       self->Shutdown();
     });
+  }
+
+  // Hands the connection to an event stream session; false (answer as usual) for a bad start.
+  bool StartEvents() {
+    const auto& request = parser_->get();
+    std::optional<std::int64_t> since;
+    if (!AdminListener::EventsStart(std::string(request["Last-Event-ID"]), std::string(request.target()),
+                                    &since))
+      return false;
+    Lowest().expires_never();
+    auto session = std::make_shared<SseSession<Stream>>(std::move(stream_));
+    services_.events->Add(session, since);
+    return true;
   }
 
   void Shutdown() {
@@ -202,8 +219,11 @@ void AdminListener::Accept() {
 AdminListener::Answer AdminListener::Respond(const std::string& method, const std::string& target) {
   const std::string path = target.substr(0, target.find('?'));
   if (method == "GET" && path == "/metrics") {
-    return {200, "text/plain; version=0.0.4; charset=utf-8", services_.metrics->Text()};
+    return {200, "text/plain; version=0.0.4; charset=utf-8",
+            services_.metrics->Text() + (services_.moreMetrics ? services_.moreMetrics() : "")};
   }
+  if (method == "GET" && path == "/events" && services_.events)
+    return {400, "text/plain", "Last-Event-ID and ?since= take an event id.\n"};
   if (method == "GET" && path == "/healthz") return {200, "text/plain", "ok\n"};
   if (method == "GET" && path == "/readyz") {
     std::string problem = services_.readiness->Run(kReadinessTimeout);
@@ -211,6 +231,22 @@ AdminListener::Answer AdminListener::Respond(const std::string& method, const st
     return {503, "text/plain", OneLine(problem) + "\n"};
   }
   return {404, "text/plain", "Not found.\n"};
+}
+
+bool AdminListener::EventsStart(const std::string& lastEventId, const std::string& target,
+                                std::optional<std::int64_t>* since) {
+  std::string value = lastEventId;
+  if (value.empty()) {
+    const std::size_t query = target.find('?');
+    if (query == std::string::npos) return true;
+    const std::string parameters = "&" + target.substr(query + 1);
+    const std::size_t at = parameters.find("&since=");
+    if (at == std::string::npos) return true;
+    value = parameters.substr(at + 7, parameters.find('&', at + 1) - (at + 7));
+  }
+  if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos) return false;
+  *since = std::stoll(value);
+  return true;
 }
 
 }  // namespace zeb::server

@@ -1,11 +1,13 @@
 // The admin listener: a port of its own, apart from the SOAP port, that answers monitoring
 // systems and load balancers. GET /metrics (the Prometheus text format), GET /healthz (200
 // while the process serves), GET /readyz (200 when the database, and the directory when one is
-// set, answer within a second; 503 with a one-line reason otherwise). Anything else gets 404; it
-// never serves SOAP. It speaks TLS and asks for credentials exactly when the SOAP listener does.
+// set, answer within a second; 503 with a one-line reason otherwise), GET /events (the change
+// events as server-sent events, EventStream.h). Anything else gets 404; it never serves SOAP.
+// It speaks TLS and asks for credentials exactly when the SOAP listener does.
 //
 // It runs one thread of its own, so it answers while the SOAP workers are busy; each connection
-// carries one request and is closed after the answer.
+// carries one request and is closed after the answer (an event stream's when either side ends
+// it).
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -13,10 +15,12 @@
 #include <boost/asio/ssl/context.hpp>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "server/Authenticator.h"
+#include "server/EventStream.h"
 #include "server/Metrics.h"
 #include "server/ReadinessProbe.h"
 
@@ -32,6 +36,9 @@ class AdminListener {
     // HTTP.
     std::function<std::shared_ptr<boost::asio::ssl::context>()> tls;
     Authenticator* authenticator = nullptr;  // nullptr: no credentials asked
+    EventStream* events = nullptr;           // nullptr: no /events
+    // More of /metrics, appended to the metrics' own text.
+    std::function<std::string()> moreMetrics;
   };
 
   static constexpr std::chrono::seconds kReadinessTimeout{1};
@@ -55,6 +62,11 @@ class AdminListener {
     std::string body;
   };
   Answer Respond(const std::string& method, const std::string& target);
+
+  // Where a GET /events starts: after the Last-Event-ID header's id, else after ?since=, else
+  // from now (nullopt). False when a value given is not an event id.
+  static bool EventsStart(const std::string& lastEventId, const std::string& target,
+                          std::optional<std::int64_t>* since);
 
  private:
   void Accept();

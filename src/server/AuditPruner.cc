@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "zdl/AuditLog.h"
+#include "zdl/ChangeEvents.h"
 #include "zdl/CZDLDatabase.h"
 
 namespace zeb::server {
@@ -13,10 +14,11 @@ constexpr std::chrono::seconds kFirstDelay{5};
 constexpr std::int64_t kMicrosPerDay = 86'400'000'000;
 }  // namespace
 
-AuditPruner::AuditPruner(zdl::CZDLDatabase& database, unsigned retentionDays,
+AuditPruner::AuditPruner(zdl::CZDLDatabase& database, unsigned auditRetentionDays, unsigned eventRetentionDays,
                          std::function<void(const std::string&)> warn)
     : database_(database),
-      retentionDays_(retentionDays),
+      auditRetentionDays_(auditRetentionDays),
+      eventRetentionDays_(eventRetentionDays),
       warn_(std::move(warn)),
       thread_([this] { Loop(); }) {}
 
@@ -36,9 +38,16 @@ void AuditPruner::Loop() {
     wait = kInterval;
     lock.unlock();
     try {
-      zdl::PruneAuditRows(database_.Session(), zdl::NowMicros() - retentionDays_ * kMicrosPerDay);
+      if (auditRetentionDays_)
+        zdl::PruneAuditRows(database_.Session(), zdl::NowMicros() - auditRetentionDays_ * kMicrosPerDay);
     } catch (const std::exception& e) {
       warn_(std::string("audit rows could not be pruned: ") + e.what());
+    }
+    try {
+      if (eventRetentionDays_)
+        zdl::PruneChangeEvents(database_.Session(), zdl::NowMicros() - eventRetentionDays_ * kMicrosPerDay);
+    } catch (const std::exception& e) {
+      warn_(std::string("change events could not be pruned: ") + e.what());
     }
     lock.lock();
   }

@@ -1,5 +1,5 @@
-// Removes audit rows older than the retention, in the background: once shortly after the start,
-// then every hour, on a thread of its own with its own database session.
+// Removes audit rows and change events older than their retentions, in the background: once
+// shortly after the start, then every hour, on a thread of its own with its own database session.
 #pragma once
 
 #include <chrono>
@@ -19,8 +19,9 @@ class AuditPruner {
  public:
   static constexpr std::chrono::hours kInterval{1};
 
-  // database must outlive the pruner. warn receives one line per failed pruning.
-  AuditPruner(zdl::CZDLDatabase& database, unsigned retentionDays,
+  // database must outlive the pruner. A retention of 0 days prunes nothing of its kind. warn
+  // receives one line per failed pruning.
+  AuditPruner(zdl::CZDLDatabase& database, unsigned auditRetentionDays, unsigned eventRetentionDays,
               std::function<void(const std::string&)> warn);
   // Stops the thread (waiting for a pruning under way to end).
   ~AuditPruner();
@@ -31,7 +32,8 @@ class AuditPruner {
   void Loop();
 
   zdl::CZDLDatabase& database_;
-  const unsigned retentionDays_;
+  const unsigned auditRetentionDays_;
+  const unsigned eventRetentionDays_;
   const std::function<void(const std::string&)> warn_;
   std::mutex mutex_;
   std::condition_variable wake_;

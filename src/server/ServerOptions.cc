@@ -222,6 +222,18 @@ const std::vector<OptionEntry>& Options() {
          o->auditRetentionDays = static_cast<unsigned>(n);
          return true;
        }},
+      {"event-retention", "DAYS", "days change events are kept for /events and the webhooks; 0 keeps them for ever",
+       "7",
+       [](std::string_view v, ServerOptions* o) {
+         std::uint64_t n = 0;
+         if (!ParseUnsigned(v, 0, 100'000, &n)) return false;
+         o->eventRetentionDays = static_cast<unsigned>(n);
+         return true;
+       }},
+      {"webhook-failing-after", "S", "seconds a webhook may fail before it is marked failing", "3600",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->webhookFailingAfter); }},
+      {"webhook-ca", "FILE", "PEM certificates webhook receivers are verified against", "the system's trust store",
+       FileName(&ServerOptions::webhookCa)},
       {"no-audit", nullptr, "write no audit rows", "audit on",
        [](std::string_view, ServerOptions* o) {
          o->audit = false;
@@ -334,6 +346,8 @@ std::string HelpText() {
       "  zebd copy --from LOCATION --to LOCATION   copy a configuration database\n"
       "  zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]\n"
       "                                            print the audit log of changes as JSON lines\n"
+      "  zebd webhook add|list|remove --db LOCATION ...\n"
+      "                                            keep the webhook subscriptions (zebd webhook --help)\n"
       "\nSignals: SIGTERM and SIGINT stop after the requests under way; SIGHUP reads the TLS\n"
       "certificate and key, the auth file and the group file again (and forgets directory sign-ins).\n";
   return text;

@@ -46,6 +46,9 @@ struct ServerOptions {
   std::chrono::milliseconds requestTimeout{15'000};  // one request's waits for database servers
   bool audit = true;                               // append an audit row for every change
   unsigned auditRetentionDays = 365;               // 0 keeps audit rows for ever
+  unsigned eventRetentionDays = 7;                 // 0 keeps change events for ever
+  std::chrono::milliseconds webhookFailingAfter{3'600'000};  // then a subscription is marked failing
+  std::string webhookCa;                           // "" trusts the system's store
 
   bool tls() const { return !tlsCert.empty(); }
   bool authenticated() const { return !authFile.empty() || authDirectory; }

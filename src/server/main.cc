@@ -20,6 +20,7 @@
 #include "server/AdminListener.h"
 #include "server/AuditPruner.h"
 #include "server/Authenticator.h"
+#include "server/EventStream.h"
 #include "server/HttpHost.h"
 #include "server/ListenAddress.h"
 #include "server/Metrics.h"
@@ -27,6 +28,8 @@
 #include "server/ServerOptions.h"
 #include "server/ServiceNotify.h"
 #include "server/TlsContext.h"
+#include "server/WebhookCommand.h"
+#include "server/WebhookDeliverer.h"
 #include "wsdl/ServiceDocuments.h"
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
@@ -124,6 +127,32 @@ struct Monitoring {
   std::unique_ptr<server::ReadinessProbe> readiness;
 };
 
+// Who hears of the change events: the admin listener's stream (with an admin listener) and the
+// webhooks. Both are woken by this node's commits.
+struct ChangeFeeds {
+  std::unique_ptr<server::EventStream> stream;
+  std::unique_ptr<server::WebhookDeliverer> webhooks;
+
+  void Wake() const {
+    if (stream) stream->Wake();
+    if (webhooks) webhooks->Wake();
+  }
+  std::string MetricsText() const {
+    std::string text;
+    if (stream)
+      text += "# HELP zebd_event_stream_clients Clients of GET /events.\n# TYPE zebd_event_stream_clients gauge\n"
+              "zebd_event_stream_clients " + std::to_string(stream->Clients()) + "\n";
+    if (webhooks) text += webhooks->MetricsText();
+    return text;
+  }
+};
+
+// Whether an answered request may have committed a change (a spurious yes costs one look).
+bool MayHaveChanged(const zeb::RequestSummary& summary) {
+  return summary.faultCode.empty() && summary.refusalStatus == 0 && summary.accessStatus == 0 &&
+         !summary.method.empty() && summary.method.rfind("get", 0) != 0 && summary.method.rfind("list", 0) != 0;
+}
+
 // Whether two listeners would compete for one port (a wildcard address takes the port on every
 // address). Port 0 picks a free port for each.
 bool SharePort(const boost::asio::ip::tcp::endpoint& a, const boost::asio::ip::tcp::endpoint& b) {
@@ -142,7 +171,7 @@ server::ReadinessProbe::Check WithinASecond(std::function<void()> check) {
 // Serves until shutdown. Returns the process exit code.
 int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endpoint& endpoint,
           const std::optional<boost::asio::ip::tcp::endpoint>& adminEndpoint, Security security,
-          Monitoring& monitoring, zeb::ExtensionOptions& extensionOptions) {
+          Monitoring& monitoring, ChangeFeeds& feeds, zeb::ExtensionOptions& extensionOptions) {
   try {
     server::HttpHost host(options, std::move(security.tls), std::move(security.authenticator),
                           monitoring.metrics.get(), std::move(security.access));
@@ -152,6 +181,11 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
     zeb::HSE_VERSION_INFO version;
     zeb::GetExtensionVersion(&version);
     std::unique_ptr<server::AdminListener> admin;
+    // The event stream's clients are connections of the admin listener: the stream ends first.
+    struct StreamEnd {
+      ChangeFeeds& feeds;
+      ~StreamEnd() { feeds.stream.reset(); }
+    } streamEnd{feeds};
     if (adminEndpoint) {
       monitoring.metrics->SetOpenConnections([&host] { return host.OpenConnections(); });
       server::AdminListener::Services services;
@@ -159,6 +193,8 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
       services.readiness = monitoring.readiness.get();
       if (options.tls()) services.tls = [&host] { return host.CurrentTls(); };
       services.authenticator = host.authenticator();
+      services.events = feeds.stream.get();
+      services.moreMetrics = [&feeds] { return feeds.MetricsText(); };
       admin = std::make_unique<server::AdminListener>(std::move(services));
       std::cout << "zebd admin listening on " << admin->Start(*adminEndpoint) << std::endl;
     }
@@ -228,6 +264,7 @@ int main(int argc, char** argv) {
   // `zebd wsdl` and `zebd xsd` print the service documents.
   if (argc > 1 && (std::string(argv[1]) == "wsdl" || std::string(argv[1]) == "xsd")) return PrintDocument(argc, argv);
   if (argc > 1 && std::string(argv[1]) == "audit") return zeb::zdl::RunAuditCommand(argc - 2, argv + 2, std::cout, std::cerr);
+  if (argc > 1 && std::string(argv[1]) == "webhook") return server::RunWebhookCommand(argc - 2, argv + 2, std::cout, std::cerr);
   // `zebd directory --db DB --url URL ...` chooses the cluster's user directory.
   if (argc > 1 && std::string(argv[1]) == "directory") {
     return zeb::zdl::RunDirectoryCommand(argc - 2, argv + 2, std::cout, std::cerr);
@@ -293,23 +330,37 @@ int main(int argc, char** argv) {
   extensionOptions.audit = options.audit;
   extensionOptions.requestTimeout = options.requestTimeout;
   Monitoring monitoring;
+  ChangeFeeds feeds;
+  try {
+    server::WebhookDeliverer::Options webhookOptions;
+    webhookOptions.failingAfter = options.webhookFailingAfter;
+    webhookOptions.caFile = options.webhookCa;
+    feeds.webhooks = std::make_unique<server::WebhookDeliverer>(*database, webhookOptions, Warn);
+  } catch (const std::exception& e) {
+    std::cerr << "zebd: " << e.what() << std::endl;
+    return kExitFailure;
+  }
+  if (adminEndpoint) feeds.stream = std::make_unique<server::EventStream>(*database, server::EventStream::Options{}, Warn);
+  extensionOptions.observer = [&monitoring, &feeds](const zeb::RequestSummary& summary) {
+    if (monitoring.metrics) monitoring.metrics->OnRequest(summary);
+    if (MayHaveChanged(summary)) feeds.Wake();
+  };
   if (adminEndpoint) {
     monitoring.metrics = std::make_unique<server::Metrics>(ZEB_VERSION);
-    extensionOptions.observer = [metrics = monitoring.metrics.get()](const zeb::RequestSummary& summary) {
-      metrics->OnRequest(summary);
-    };
     monitoring.readiness = std::make_unique<server::ReadinessProbe>();
     monitoring.readiness->Add("database", WithinASecond([db = database.get()] { zeb::zdl::ProbeDatabase(*db); }));
     monitoring.readiness->Add("directory",
                               WithinASecond([db = database.get()] { zeb::zdl::ProbeDirectory(db->Session()); }));
   }
   std::unique_ptr<server::AuditPruner> pruner;
-  if (options.audit && options.auditRetentionDays > 0)
-    pruner = std::make_unique<server::AuditPruner>(*database, options.auditRetentionDays, Warn);
+  const unsigned auditRetention = options.audit ? options.auditRetentionDays : 0;
+  if (auditRetention > 0 || options.eventRetentionDays > 0)
+    pruner = std::make_unique<server::AuditPruner>(*database, auditRetention, options.eventRetentionDays, Warn);
 
-  int exitCode = Serve(options, endpoint, adminEndpoint, std::move(security), monitoring, extensionOptions);
+  int exitCode = Serve(options, endpoint, adminEndpoint, std::move(security), monitoring, feeds, extensionOptions);
 
   pruner.reset();
+  feeds.webhooks.reset();
   monitoring.readiness.reset();
   if (zeb::LoadedExtension()) {
     zeb::TerminateExtension(0);

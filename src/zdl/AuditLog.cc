@@ -25,50 +25,6 @@ constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 const std::string kRowColumns =
     "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request, Refusal";
 
-void AppendJsonString(std::string& out, const std::string& text) {
-  out += '"';
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
-}
-
-std::string FormatTime(std::int64_t micros) {
-  std::time_t seconds = static_cast<std::time_t>(micros / kMicrosPerSecond);
-  std::int64_t fraction = micros % kMicrosPerSecond;
-  if (fraction < 0) fraction += kMicrosPerSecond, --seconds;
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[48];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  std::snprintf(text + length, sizeof text - length, ".%06lldZ", static_cast<long long>(fraction));
-  return text;
-}
-
 // Reads exactly `digits` decimal digits at text[*pos].
 bool Digits(const std::string& text, std::size_t* pos, int digits, int* value) {
   *value = 0;
@@ -161,6 +117,50 @@ AuditRow RowOf(const std::vector<CZDLValue>& values) {
 }
 
 }  // namespace
+
+void AppendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+std::string FormatTime(std::int64_t micros) {
+  std::time_t seconds = static_cast<std::time_t>(micros / kMicrosPerSecond);
+  std::int64_t fraction = micros % kMicrosPerSecond;
+  if (fraction < 0) fraction += kMicrosPerSecond, --seconds;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[48];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + length, sizeof text - length, ".%06lldZ", static_cast<long long>(fraction));
+  return text;
+}
 
 std::int64_t NowMicros() {
   return std::chrono::duration_cast<std::chrono::microseconds>(

@@ -59,6 +59,12 @@ std::optional<std::int64_t> ParseAuditTime(const std::string& text, std::int64_t
 
 std::int64_t NowMicros();
 
+// RFC 3339 UTC with microseconds: "2024-05-07T09:30:00.000000Z".
+std::string FormatTime(std::int64_t micros);
+
+// Appends text as a JSON string, quoted and escaped.
+void AppendJsonString(std::string& out, const std::string& text);
+
 // `zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]`: prints the
 // matching rows as JSON lines. Returns 0, 1 when the database cannot be read, 2 for wrong
 // arguments.

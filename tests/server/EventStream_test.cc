@@ -1,0 +1,153 @@
+// The event stream with clients that read at their own pace: one behind is fed from the database
+// a page at a time and never cut for it, one that keeps up but stops reading is cut at the
+// bound, and one asking for pruned events is refused with the oldest id kept.
+#include "server/EventStream.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "support/TempDir.h"
+#include "zdl/AuditLog.h"
+#include "zdl/CZDLDatabase.h"
+#include "zdl/ChangeEvents.h"
+
+namespace zeb::server {
+namespace {
+
+// A client that reads everything at once (reads) or only when told to.
+class HeldSink : public EventSink {
+ public:
+  explicit HeldSink(bool reads = false) : reads_(reads) {}
+  void Accept() override {
+    Note([&] { accepted = true; });
+  }
+  void Refuse(std::int64_t oldest) override {
+    Note([&] { refusedWith = oldest; });
+  }
+  void Send(std::shared_ptr<const std::string> bytes) override {
+    Note([&] {
+      if (!reads_) queued += bytes->size();
+      text += *bytes;
+    });
+  }
+  std::size_t Queued() const override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return queued;
+  }
+  void Cut() override {
+    Note([&] { cut = true; });
+  }
+  bool Gone() const override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cut;
+  }
+  void Drain() {
+    Note([&] { queued = 0; });
+  }
+  // Waits (bounded) until the condition holds under the lock.
+  bool Eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (condition()) return true;
+      }
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+  bool accepted = false, cut = false;
+  std::int64_t refusedWith = 0;
+  std::size_t queued = 0;
+  std::string text;
+
+ private:
+  void Note(const std::function<void()>& change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change();
+  }
+  const bool reads_;
+  mutable std::mutex mutex_;
+};
+
+class EventStreamTest : public ::testing::Test {
+ protected:
+  EventStreamTest() : database_(zdl::CZDLDatabase::Open(dir_ / "zeb.db")) {}
+
+  void Append(int count) {
+    zdl::CZDLSession& session = database_->Session();
+    zdl::CZDLTransaction transaction(session);
+    for (int i = 0; i < count; ++i) {
+      zdl::ChangeEvent event;
+      event.timeMicros = zdl::NowMicros();
+      event.method = "addLine";
+      zdl::AppendChangeEvent(session, event);
+    }
+    transaction.Commit();
+  }
+
+  EventStream::Options Small() {
+    EventStream::Options options;
+    options.pollInterval = std::chrono::milliseconds(10);
+    options.maxQueuedBytes = 4000;  // some twenty frames
+    return options;
+  }
+
+  test::TempDir dir_;
+  std::unique_ptr<zdl::CZDLDatabase> database_;
+};
+
+TEST_F(EventStreamTest, AClientBehindGetsPagesAsItReadsAndIsNotCut) {
+  Append(600);
+  EventStream stream(*database_, Small(), [](const std::string&) {});
+  auto sink = std::make_shared<HeldSink>();
+  stream.Add(sink, 0);
+  ASSERT_TRUE(sink->Eventually([&] { return sink->accepted && sink->queued > 0; }));
+  // One page while it does not read, however long it waits.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(sink->Eventually([&] { return sink->text.find("id: 200\n") != std::string::npos; }));
+  EXPECT_EQ(std::string::npos, sink->text.find("id: 201\n"));
+  for (int round = 0; round < 3; ++round)
+    sink->Drain(), std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_TRUE(sink->Eventually([&] { return sink->text.find("id: 600\n") != std::string::npos; }));
+  EXPECT_FALSE(sink->Gone());
+}
+
+TEST_F(EventStreamTest, ALiveClientThatStopsReadingIsCutAtTheBound) {
+  EventStream stream(*database_, Small(), [](const std::string&) {});
+  auto reader = std::make_shared<HeldSink>(true), stuck = std::make_shared<HeldSink>();
+  stream.Add(reader, std::nullopt);
+  stream.Add(stuck, std::nullopt);
+  ASSERT_TRUE(stuck->Eventually([&] { return stuck->accepted; }));
+  for (int i = 0; i < 30; ++i) {
+    Append(1);
+    stream.Wake();
+  }
+  EXPECT_TRUE(stuck->Eventually([&] { return stuck->cut; }));
+  EXPECT_TRUE(reader->Eventually([&] { return reader->text.find("id: 30\n") != std::string::npos; }));
+  EXPECT_FALSE(reader->Gone());
+}
+
+TEST_F(EventStreamTest, AnIdBeforeTheOldestKeptIsRefusedWithIt) {
+  Append(5);
+  EXPECT_EQ(4, zdl::PruneChangeEvents(database_->Session(), zdl::NowMicros() + 1));
+  std::string fifth;
+  zdl::ReadChangeEvents(database_->Session(), 4, 1, [&](const zdl::ChangeEvent& event) {
+    fifth = EventStream::Frame(event.id, zdl::ChangeEventJson(event));
+  });
+  EventStream stream(*database_, Small(), [](const std::string&) {});
+  auto late = std::make_shared<HeldSink>(), current = std::make_shared<HeldSink>();
+  stream.Add(late, 3);
+  stream.Add(current, 4);
+  EXPECT_TRUE(late->Eventually([&] { return late->refusedWith == 5; }));
+  EXPECT_TRUE(current->Eventually([&] { return current->accepted && current->text == fifth; }))
+      << current->text;
+  EXPECT_FALSE(late->accepted);
+}
+
+}  // namespace
+}  // namespace zeb::server
