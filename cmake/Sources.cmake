@@ -42,6 +42,7 @@ set(ZEB_SOURCES
   src/zdl/CopyDatabase.cc
   src/zdl/AuditLog.cc
   src/zdl/DatabaseHealth.cc
+  src/zdl/StandbyWatch.cc
   src/zdl/Drivers.cc
   src/zdl/base/DbDriver.cc
   src/soap/CXMLElement.cc
@@ -111,6 +112,7 @@ set(ZEB_SOURCES
   src/extension/TraceLog.cc
   src/extension/AuditTrail.cc
   src/extension/AccessGate.cc
+  src/extension/StandbyGate.cc
   src/extension/VersionStamp.cc
   src/extension/CQuillonExtension.cc
   src/wsdl/ServiceDocuments.cc
@@ -148,6 +150,7 @@ set(ZEB_SERVER_SOURCES
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
   src/server/Metrics.cc
+  src/server/PrimaryClient.cc
   src/server/ReadinessProbe.cc
   src/server/PasswordHash.cc
   src/server/ServerOptions.cc
@@ -192,6 +195,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/TwoNodes_e2e_test.cc
+  tests/e2e/Standby_e2e_test.cc
   tests/e2e/TlsConnection.cc
   tests/e2e/Secure_e2e_test.cc
   tests/e2e/Access_e2e_test.cc
@@ -201,6 +205,7 @@ set(ZEB_TEST_SOURCES
   tests/server/Authenticator_test.cc
   tests/server/GroupFile_test.cc
   tests/server/ListenAddress_test.cc
+  tests/server/PrimaryClient_test.cc
   tests/server/ConnectionRegistry_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc

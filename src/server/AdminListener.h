@@ -32,6 +32,8 @@ class AdminListener {
     // HTTP.
     std::function<std::shared_ptr<boost::asio::ssl::context>()> tls;
     Authenticator* authenticator = nullptr;  // nullptr: no credentials asked
+    // What /readyz adds to "ready" ("ready: NOTE"); "" or empty: nothing.
+    std::function<std::string()> readyNote;
   };
 
   static constexpr std::chrono::seconds kReadinessTimeout{1};

@@ -36,7 +36,8 @@ void AuditPruner::Loop() {
     wait = kInterval;
     lock.unlock();
     try {
-      zdl::PruneAuditRows(database_.Session(), zdl::NowMicros() - retentionDays_ * kMicrosPerDay);
+      // A standby's rows are the primary's, pruned there and replayed.
+      if (!database_.readOnly()) zdl::PruneAuditRows(database_.Session(), zdl::NowMicros() - retentionDays_ * kMicrosPerDay);
     } catch (const std::exception& e) {
       warn_(std::string("audit rows could not be pruned: ") + e.what());
     }

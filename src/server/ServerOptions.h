@@ -46,6 +46,11 @@ struct ServerOptions {
   std::chrono::milliseconds requestTimeout{15'000};  // one request's waits for database servers
   bool audit = true;                               // append an audit row for every change
   unsigned auditRetentionDays = 365;               // 0 keeps audit rows for ever
+  // On a read-only standby: where writes are forwarded ("" refuses them), and with which CA.
+  std::string primaryUrl;
+  std::string primaryCa;
+  std::chrono::milliseconds standbyPoll{500};              // how often a standby's replay is checked
+  std::chrono::milliseconds maxReplicationDelay{30'000};   // past this a standby is not ready
 
   bool tls() const { return !tlsCert.empty(); }
   bool authenticated() const { return !authFile.empty() || authDirectory; }

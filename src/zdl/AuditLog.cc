@@ -23,7 +23,7 @@ constexpr int kPruneBatch = 1000;
 constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 
 const std::string kRowColumns =
-    "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request, Refusal";
+    "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request, Refusal, ForwardedBy";
 
 void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
@@ -157,6 +157,7 @@ AuditRow RowOf(const std::vector<CZDLValue>& values) {
   row.recordId = values[7].AsText();
   row.request = values[8].AsText();
   row.refusal = values[9].AsText();
+  row.forwardedBy = values[10].AsText();
   return row;
 }
 
@@ -169,12 +170,12 @@ std::int64_t NowMicros() {
 }
 
 void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
-  session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+  session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                   {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(row.timeMicros)),
                    CZDLValue(row.node), CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user),
                    CZDLValue(row.clientAddress), CZDLValue(row.method), CZDLValue(row.recordTable),
                    row.recordId.empty() ? CZDLValue() : CZDLValue(row.recordId), CZDLValue(row.request),
-                   CZDLValue(row.refusal)});
+                   CZDLValue(row.refusal), CZDLValue(row.forwardedBy)});
 }
 
 void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
@@ -230,6 +231,10 @@ std::string AuditRowJson(const AuditRow& row) {
   if (!row.refusal.empty()) {
     json += ",\"refusal\":";
     AppendJsonString(json, row.refusal);
+  }
+  if (!row.forwardedBy.empty()) {
+    json += ",\"forwardedBy\":";
+    AppendJsonString(json, row.forwardedBy);
   }
   json += ",\"request\":";
   AppendJsonString(json, row.request);
