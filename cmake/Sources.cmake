@@ -41,6 +41,7 @@ set(ZEB_SOURCES
   src/zdl/SecretKey.cc
   src/zdl/CopyDatabase.cc
   src/zdl/AuditLog.cc
+  src/zdl/ChangeEvents.cc
   src/zdl/DatabaseHealth.cc
   src/zdl/StandbyWatch.cc
   src/zdl/Drivers.cc
@@ -178,6 +179,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresLibrary_test.cc
   tests/zdl/PostgresCopy_test.cc
   tests/zdl/AuditLog_test.cc
+  tests/zdl/ChangeEvents_test.cc
   tests/zdl/CopyProgressView_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc

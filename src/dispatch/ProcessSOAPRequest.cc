@@ -17,6 +17,32 @@ namespace zeb {
 
 namespace {
 
+// The elements by which a request names its record: in the record an add carries, its name
+// ("name", "pattern", "ldapRN"); directly in the request (remove, update, do), also an element
+// such as "partitionName" or "deviceName", but not the "newName" an update gives it.
+bool IsNameElement(XmlNode node, bool direct) {
+  if (node.Is("name") || node.Is("pattern") || node.Is("ldapRN")) return true;
+  if (!direct || node.Is("newName")) return false;
+  const std::string name = node.LocalName();
+  return name.size() > 4 && name.compare(name.size() - 4, 4, "Name") == 0;
+}
+
+std::string NameIn(XmlNode parent, bool direct) {
+  for (XmlNode child = parent.FirstElementChild(); child; child = child.NextElementSibling()) {
+    if (!IsNameElement(child, direct)) continue;
+    const XmlNode text = child.FirstChild();
+    return text ? text.NodeValue().value_or("") : "";
+  }
+  return "";
+}
+
+// The name the request names, for its change event; "" when it names none.
+std::string RecordNameOf(XmlNode request) {
+  std::string name = NameIn(request, true);
+  if (name.empty() && request.FirstElementChild()) name = NameIn(request.FirstElementChild(), false);
+  return name;
+}
+
 const char kClient[] = "SOAP-ENV:Client";
 const char kServer[] = "SOAP-ENV:Server";
 
@@ -151,6 +177,7 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
       }
     }
     schemaLocation = &HostSchemaLocation();
+    if (entry->role != Role::kRead) context.recordName = RecordNameOf(node_);
     auto result = std::make_unique<CXMLElement>("return");
     {
       // The request's reads share one snapshot (a write ends it and takes the write lock).

@@ -5,12 +5,14 @@
 
 #include "soap/SecretMask.h"
 #include "zdl/AuditLog.h"
+#include "zdl/ChangeEvents.h"
 #include "zdl/base/Schema.h"
 
 namespace zeb {
 
-AuditTrail::AuditTrail(RequestContext& context, const RequestOrigin& origin, const std::string& requestText)
-    : context_(context), origin_(origin), requestText_(requestText) {
+AuditTrail::AuditTrail(RequestContext& context, const RequestOrigin& origin, const std::string& requestText,
+                       bool auditRows)
+    : context_(context), origin_(origin), requestText_(requestText), auditRows_(auditRows) {
   if (context_.db) context_.db->SetCommitHook(this);
 }
 
@@ -21,18 +23,31 @@ AuditTrail::~AuditTrail() {
 void AuditTrail::BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& table,
                               const zdl::CZDLValue& key) {
   if (written_) return;
-  zdl::AuditRow row;
-  row.timeMicros = zdl::NowMicros();
-  row.node = origin_.node;
-  row.requestId = origin_.requestId;
-  row.user = origin_.clientUser;
-  row.clientAddress = origin_.clientAddress;
-  row.forwardedBy = origin_.forwardedBy;
-  row.method = context_.method;
-  row.recordTable = table.name;
-  row.recordId = key.AsText();
-  row.request = MaskExchange(requestText_, {}, context_.newValueHarmless).request;
-  zdl::AppendAuditRow(session, row);
+  const std::int64_t now = zdl::NowMicros();
+  if (auditRows_) {
+    zdl::AuditRow row;
+    row.timeMicros = now;
+    row.node = origin_.node;
+    row.requestId = origin_.requestId;
+    row.user = origin_.clientUser;
+    row.clientAddress = origin_.clientAddress;
+    row.forwardedBy = origin_.forwardedBy;
+    row.method = context_.method;
+    row.recordTable = table.name;
+    row.recordId = key.AsText();
+    row.request = MaskExchange(requestText_, {}, context_.newValueHarmless).request;
+    zdl::AppendAuditRow(session, row);
+  }
+  // Last: on the shared back end the event's numbering lock is held from here to the commit.
+  zdl::ChangeEvent event;
+  event.timeMicros = now;
+  event.user = origin_.clientUser;
+  event.method = context_.method;
+  event.kind = zdl::ChangeEventKind(context_.method);
+  event.recordTable = table.name;
+  event.recordId = key.AsText();
+  event.recordName = context_.recordName;
+  zdl::AppendChangeEvent(session, event);
   written_ = true;
 }
 

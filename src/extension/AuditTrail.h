@@ -1,9 +1,9 @@
-// Writes the audit row of a request that changes the configuration: installed on the request's
-// database session for the length of the request, it appends one row inside the first
-// transaction of the request that writes rows, just before that transaction commits. So a
-// change never commits without its row, and a refused request (whose transaction rolls back)
-// leaves none. A request that commits several times (the MGCP methods write as they go) gets
-// one row, with its first commit.
+// Writes the audit row and the change event of a request that changes the configuration:
+// installed on the request's database session for the length of the request, it appends them
+// inside the first transaction of the request that writes rows, just before that transaction
+// commits. So a change never commits without its row and its event, and a refused request
+// (whose transaction rolls back) leaves neither. A request that commits several times gets
+// one of each, with its first commit. The event is written whether the audit log is on or not.
 #pragma once
 
 #include <condition_variable>
@@ -33,11 +33,12 @@ struct RequestOrigin {
 
 class AuditTrail : public zdl::CommitHook {
  public:
-  // Installs itself on context.db (when there is one). context.method and
-  // context.newValueHarmless are read when the row is written, so the handler must have set
-  // newValueHarmless by then. The
-  // texts are the caller's and must outlive this object.
-  AuditTrail(RequestContext& context, const RequestOrigin& origin, const std::string& requestText);
+  // Installs itself on context.db (when there is one); auditRows: also write the audit row.
+  // context.method, context.recordName and context.newValueHarmless are read when the row is
+  // written, so the handler must have set newValueHarmless by then. The texts are the caller's
+  // and must outlive this object.
+  AuditTrail(RequestContext& context, const RequestOrigin& origin, const std::string& requestText,
+             bool auditRows);
   ~AuditTrail() override;
   AuditTrail(const AuditTrail&) = delete;
   AuditTrail& operator=(const AuditTrail&) = delete;
@@ -49,6 +50,7 @@ class AuditTrail : public zdl::CommitHook {
   RequestContext& context_;
   const RequestOrigin& origin_;
   const std::string& requestText_;
+  const bool auditRows_;
   bool written_ = false;
 };
 

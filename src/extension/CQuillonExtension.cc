@@ -184,7 +184,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       const zdl::CZDLDeadline deadline(options_.requestTimeout);
       if (options_.session) context.db = options_.session();
       std::optional<AuditTrail> audit;
-      if (options_.audit) audit.emplace(context, origin, requestText);
+      if (context.db) audit.emplace(context, origin, requestText, options_.audit);
       std::optional<AccessGate> gate = GateFor(ecb, origin);
       if (gate) context.gate = &*gate;
       // On a read-only node, writes are forwarded or refused before the caller's access is

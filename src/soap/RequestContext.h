@@ -22,6 +22,9 @@ struct RequestContext {
   // for a response, else the fault's code: the detailed fault's number, "Client" or "Server").
   std::string method;
   std::string faultCode;
+  // The name of the record the request names (its "name" or "pattern", directly or in the
+  // record it carries), for the change event; "" when it names none.
+  std::string recordName;
   // The request's newValue is known to hold no secret (its parameter was found and is not a
   // secret one): trace records and audit rows keep it. Otherwise they mask it.
   bool newValueHarmless = false;
