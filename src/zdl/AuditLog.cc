@@ -197,7 +197,7 @@ void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
     for (const auto& row : page.rows) emit(RowOf(row));
     if (page.rows.size() < static_cast<std::size_t>(kPageRows)) return;
     lastTime = page.rows.back()[0].AsInt();
-    lastKey = page.rows.back()[10].AsText();
+    lastKey = page.rows.back().back().AsText();  // pkid, after the row's columns
   }
 }
 
