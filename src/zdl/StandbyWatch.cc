@@ -1,6 +1,11 @@
 #include "zdl/StandbyWatch.h"
 
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
 #include "zdl/CZDLDatabase.h"
+#include "zdl/ChangeEvents.h"
 #include "zdl/base/CZDLException.h"
 #include "zdl/base/DatabaseWait.h"
 
@@ -9,6 +14,12 @@ namespace zeb::zdl {
 namespace {
 // A poll that takes longer is given up; the next one tries again.
 constexpr std::chrono::seconds kPollTimeout{5};
+constexpr std::size_t kEventBatch = 500;
+
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 }  // namespace
 
 StandbyWatch::StandbyWatch(CZDLDatabase& database, std::chrono::milliseconds period,
@@ -62,13 +73,49 @@ void StandbyWatch::Poll() {
     // Promoted: what was replayed since the last poll is not known table by table.
     if (wasReadOnly && !position_.empty()) database_.InvalidateForUnknownChange();
     position_.clear();
+    lastEvent_ = -1;
     return;
   }
-  if (status.replayPosition == position_) return;
-  if (!position_.empty()) DropReplayedChanges();
+  if (lastEvent_ < 0) {
+    // What the caches hold from now on follows the events after this one; what they took in
+    // before is dropped once.
+    CZDLSession& session = database_.Session();
+    {
+      CZDLReadScope snapshot(session);
+      lastEvent_ = NewestChangeEventId(session);
+    }
+    database_.InvalidateForUnknownChange();
+  } else if (status.replayPosition != position_) {
+    DropReplayedChanges();
+  }
   position_ = status.replayPosition;
 }
 
-void StandbyWatch::DropReplayedChanges() { database_.InvalidateForUnknownChange(); }
+// The events are read in one snapshot, taken after the poll saw the replay move: an event
+// replayed later moves the replay again, and the next poll reads it.
+void StandbyWatch::DropReplayedChanges() {
+  CZDLSession& session = database_.Session();
+  std::vector<std::string> tables;
+  bool unknown = false;
+  {
+    CZDLReadScope snapshot(session);
+    std::size_t read = kEventBatch;
+    while (read == kEventBatch) {
+      read = 0;
+      ReadChangeEvents(session, lastEvent_, kEventBatch, [&](const ChangeEvent& event) {
+        // A gap means events were pruned unseen; an event without a table names nothing.
+        unknown = unknown || event.id != lastEvent_ + 1 || event.recordTable.empty();
+        tables.push_back(Lowered(event.recordTable));
+        lastEvent_ = event.id;
+        ++read;
+      });
+    }
+  }
+  if (unknown) return database_.InvalidateForUnknownChange();
+  if (tables.empty()) return;  // the replay moved for no change of ours (another database, pruning)
+  std::sort(tables.begin(), tables.end());
+  tables.erase(std::unique(tables.begin(), tables.end()), tables.end());
+  database_.InvalidateForTables(tables);
+}
 
 }  // namespace zeb::zdl

@@ -1,13 +1,15 @@
 // Keeps a node whose database is a PostgreSQL hot standby fresh and aware of its role. A
 // standby replays the primary's changes but not its change announcements, so nothing tells
 // the node's caches what changed: a thread of its own asks the server every period where its
-// replay stands, and when the replay moved it drops the cached content of what changed. The
+// replay stands, and when the replay moved it reads the change events (ChangeEvents.h) after
+// the last one it saw and drops the cached content of the tables they name. The
 // same poll notes whether the server is (still) in recovery: a promoted standby becomes
 // writable here, without waiting for a reconnect. On a primary it asks once, at the start,
 // and again only after a connection found the server in recovery.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -47,6 +49,7 @@ class StandbyWatch {
   const std::function<void(const std::string&)> warn_;
   // Owned by the thread:
   std::string position_;  // the replay position of the last poll
+  std::int64_t lastEvent_ = -1;  // the newest change event seen; -1 before the first poll
   bool failing_ = false;
   // Guarded by mutex_:
   mutable std::mutex mutex_;
