@@ -44,6 +44,7 @@ set(ZEB_SOURCES
   src/zdl/ChangeEvents.cc
   src/zdl/Webhooks.cc
   src/zdl/DatabaseHealth.cc
+  src/zdl/StandbyWatch.cc
   src/zdl/Drivers.cc
   src/zdl/base/DbDriver.cc
   src/soap/CXMLElement.cc
@@ -113,6 +114,7 @@ set(ZEB_SOURCES
   src/extension/TraceLog.cc
   src/extension/AuditTrail.cc
   src/extension/AccessGate.cc
+  src/extension/StandbyGate.cc
   src/extension/VersionStamp.cc
   src/extension/CQuillonExtension.cc
   src/wsdl/ServiceDocuments.cc
@@ -151,6 +153,7 @@ set(ZEB_SERVER_SOURCES
   src/server/HttpSession.cc
   src/server/ListenAddress.cc
   src/server/Metrics.cc
+  src/server/PrimaryClient.cc
   src/server/ReadinessProbe.cc
   src/server/PasswordHash.cc
   src/server/ServerOptions.cc
@@ -199,6 +202,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/HttpHost_e2e_test.cc
   tests/e2e/RoutePartition_e2e_test.cc
   tests/e2e/TwoNodes_e2e_test.cc
+  tests/e2e/Standby_e2e_test.cc
   tests/e2e/TlsConnection.cc
   tests/e2e/Secure_e2e_test.cc
   tests/e2e/Access_e2e_test.cc
@@ -208,6 +212,7 @@ set(ZEB_TEST_SOURCES
   tests/server/Authenticator_test.cc
   tests/server/GroupFile_test.cc
   tests/server/ListenAddress_test.cc
+  tests/server/PrimaryClient_test.cc
   tests/server/ConnectionRegistry_test.cc
   tests/server/EventStream_test.cc
   tests/server/WebhookClient_test.cc

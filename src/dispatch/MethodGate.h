@@ -11,11 +11,16 @@
 namespace zeb {
 
 // A request refused before its method ran: answered with a plain Client fault holding text,
-// under the HTTP status given (403 or 429, with retryAfter seconds for 429).
+// under the HTTP status given (403 or 429, with retryAfter seconds for 429; 0 for the usual
+// 200), or with a Server fault when the refusal is no fault of the caller's. A request that
+// another node served (forwarded) is no refusal: the front end writes that node's answer, and
+// the SOAP layer adds nothing.
 struct AccessRefusal {
   int status = 0;
   std::string text;
   long retryAfter = 0;
+  bool serverFault = false;
+  bool servedElsewhere = false;
 };
 
 class MethodGate {

@@ -169,9 +169,10 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     }
     if (context.gate) {
       if (std::optional<AccessRefusal> refusal = context.gate->Admit(*entry)) {
+        if (refusal->servedElsewhere) return;
         context.accessStatus = refusal->status;
         context.retryAfter = refusal->retryAfter;
-        AddPlainFault(body, context, kClient, refusal->text);
+        AddPlainFault(body, context, refusal->serverFault ? kServer : kClient, refusal->text);
         return;
       }
     }

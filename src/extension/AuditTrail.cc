@@ -31,6 +31,7 @@ void AuditTrail::BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& ta
     row.requestId = origin_.requestId;
     row.user = origin_.clientUser;
     row.clientAddress = origin_.clientAddress;
+    row.forwardedBy = origin_.forwardedBy;
     row.method = context_.method;
     row.recordTable = table.name;
     row.recordId = key.AsText();

@@ -27,6 +27,8 @@ struct RequestOrigin {
   std::uint32_t requestId = 0;
   std::string clientAddress;
   std::string clientUser;
+  // "node for address" when another node forwarded the request (as that node says); else "".
+  std::string forwardedBy;
 };
 
 class AuditTrail : public zdl::CommitHook {

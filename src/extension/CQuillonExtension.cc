@@ -26,13 +26,19 @@ namespace {
 
 constexpr std::size_t kResponseBufferSize = 20480;
 
+// A request header the extension reads (Authorization may hold a long bearer of credentials).
+constexpr DWORD kMaxVariableBytes = 8192;
+// The header through which a forwarding node names itself and its client (StandbyGate.h).
+constexpr char kForwardedByVariable[] = "HTTP_X_ZEB_FORWARDED_BY";
+constexpr std::size_t kMaxForwardedBy = 200;
+
 // The variable's whole value; "" when the server has none.
 std::string ServerVariable(EXTENSION_CONTROL_BLOCK* ecb, const char* name) {
   if (!ecb->GetServerVariable) return "";
   char buffer[64] = {};
   DWORD size = sizeof buffer;
   if (ecb->GetServerVariable(ecb->ConnID, name, buffer, &size)) return std::string(buffer, strnlen(buffer, sizeof buffer));
-  if (size <= sizeof buffer || size > 4096) return "";
+  if (size <= sizeof buffer || size > kMaxVariableBytes) return "";
   std::string value(size, '\0');
   if (!ecb->GetServerVariable(ecb->ConnID, name, value.data(), &size)) return "";
   value.resize(std::strlen(value.c_str()));
@@ -75,6 +81,15 @@ bool ContainsTextXml(const char* contentType) {
     return std::tolower(static_cast<unsigned char>(a)) == b;
   });
   return it != text.end();
+}
+
+// What a forwarding node says of itself, when it is a short printable text; else "".
+std::string ForwardedBy(const std::string& claimed) {
+  if (claimed.size() > kMaxForwardedBy) return "";
+  for (unsigned char c : claimed) {
+    if (c < 0x20 || c > 0x7e) return "";
+  }
+  return claimed;
 }
 
 std::unique_ptr<CQuillonExtension> gExtension;
@@ -125,6 +140,16 @@ std::optional<AccessGate> CQuillonExtension::GateFor(EXTENSION_CONTROL_BLOCK* ec
                                    limiter_);
 }
 
+ForwardedRequest CQuillonExtension::ForwardOf(EXTENSION_CONTROL_BLOCK* ecb, const RequestOrigin& origin) const {
+  ForwardedRequest request;
+  request.body = std::string_view(reinterpret_cast<const char*>(ecb->lpbData), ecb->cbAvailable);
+  request.contentType = ecb->lpszContentType ? ecb->lpszContentType : "";
+  request.soapAction = ServerVariable(ecb, "HTTP_SOAPACTION");
+  request.authorization = ServerVariable(ecb, "HTTP_AUTHORIZATION");
+  request.forwardedBy = origin.node + " for " + origin.clientAddress;
+  return request;
+}
+
 int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
   const auto started = std::chrono::steady_clock::now();
   RequestOrigin origin;
@@ -135,7 +160,9 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
   const std::time_t requestTime = std::time(nullptr);
   origin.clientAddress = ServerVariable(ecb, "REMOTE_ADDR");
   origin.clientUser = ServerVariable(ecb, "REMOTE_USER");
+  origin.forwardedBy = ForwardedBy(ServerVariable(ecb, kForwardedByVariable));
   RequestContext context;
+  bool forwarded = false;
   Refusal refusal{};
   bool refused = true;
 
@@ -166,16 +193,32 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       if (context.db) audit.emplace(context, origin, requestText, options_.audit);
       std::optional<AccessGate> gate = GateFor(ecb, origin);
       if (gate) context.gate = &*gate;
+      // On a read-only node, writes are forwarded or refused before the caller's access is
+      // checked: the primary's node checks it, and writes the audit row of a refusal.
+      ForwardedRequest forward;
+      std::optional<StandbyGate> standby;
+      if (options_.readOnly && options_.readOnly()) {
+        forward = ForwardOf(ecb, origin);
+        standby.emplace(options_.forwarder, forward, context.gate);
+        context.gate = &*standby;
+      }
       const long length = ProcessSOAPRequest(requestText.c_str(), buffer, context);
-      const std::string header =
-          (context.accessStatus ? AccessRefusalHeaderPrefix(context.accessStatus, context.retryAfter)
-                                : successHeaderPrefix_) +
-          std::to_string(length) + "\r\n\r\n";
-      Write(ecb, header.data(), header.size());
-      Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
-      responseText = std::move(buffer.str());
-      // A refusal's trace record shows its status line, as the front end's own refusals do.
-      if (context.accessStatus) responseText.insert(0, header);
+      forwarded = standby && standby->forwarded();
+      if (forwarded) {
+        // The primary's answer as it came; the trace record says where it came from.
+        Write(ecb, standby->relayed().data(), standby->relayed().size());
+        responseText = "Forwarded to " + options_.forwarder->primary() + "\n" + standby->relayed();
+      } else {
+        const std::string header =
+            (context.accessStatus ? AccessRefusalHeaderPrefix(context.accessStatus, context.retryAfter)
+                                  : successHeaderPrefix_) +
+            std::to_string(length) + "\r\n\r\n";
+        Write(ecb, header.data(), header.size());
+        Write(ecb, buffer.GetData(), static_cast<std::size_t>(length));
+        responseText = std::move(buffer.str());
+        // A refusal's trace record shows its status line, as the front end's own refusals do.
+        if (context.accessStatus) responseText.insert(0, header);
+      }
       // The client gets its bytes as they are; the trace file never holds a secret.
       MaskedExchange masked =
           MaskExchange(std::move(requestText), std::move(responseText), context.newValueHarmless);
@@ -184,7 +227,9 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     }
   }
   if (refused) Refuse(ecb, refusal, &responseText);
-  if (context.accessStatus == 403 && refusalAudit_) {
+  // A read-only node cannot write the row of a refused read; its trace record keeps it.
+  const bool writable = !options_.readOnly || !options_.readOnly();
+  if (context.accessStatus == 403 && refusalAudit_ && writable) {
     zdl::AuditRow row;
     row.timeMicros = zdl::NowMicros();
     row.node = origin.node;
@@ -194,6 +239,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     row.method = context.method;
     row.request = requestText;  // masked above
     row.refusal = "forbidden";
+    row.forwardedBy = origin.forwardedBy;
     refusalAudit_->Record(std::move(row));
   }
   RequestSummary summary;
@@ -205,6 +251,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     summary.directoryFault = context.faultInDirectory;
     summary.refusalStatus = refused ? RefusalStatus(refusal) : 0;
     summary.accessStatus = context.accessStatus;
+    summary.forwarded = forwarded;
     summary.elapsed = std::chrono::steady_clock::now() - started;
     options_.observer(summary);
   }

@@ -15,6 +15,7 @@
 #include "extension/AuditTrail.h"
 #include "extension/ExtensionControlBlock.h"
 #include "extension/RefusalResponses.h"
+#include "extension/StandbyGate.h"
 #include "extension/TraceLog.h"
 
 namespace zeb {
@@ -32,6 +33,7 @@ struct RequestSummary {
   std::chrono::steady_clock::duration elapsed{};
   std::size_t traceBytes = 0;  // what the trace record added to the trace file
   bool directoryFault = false;  // the fault came from the directory server
+  bool forwarded = false;       // a write the primary's node answered (relayed as it was)
 };
 
 struct ExtensionOptions {
@@ -45,6 +47,11 @@ struct ExtensionOptions {
   std::string node;  // this server in audit rows: "host:port"
   // Called once per answered request, on the request's thread, after its trace record.
   std::function<void(const RequestSummary&)> observer;
+  // Whether the database is read-only now (a hot standby): writes are then forwarded through
+  // forwarder, or refused without one (StandbyGate.h). Empty: never. The forwarder is the
+  // caller's and outlives the extension.
+  std::function<bool()> readOnly;
+  WriteForwarder* forwarder = nullptr;
 };
 
 class CQuillonExtension {
@@ -68,6 +75,8 @@ class CQuillonExtension {
   void Refuse(EXTENSION_CONTROL_BLOCK* ecb, Refusal which, std::string* responseText) const;
   // The gate of the request's caller, when the host gives a role or a rate limit.
   std::optional<AccessGate> GateFor(EXTENSION_CONTROL_BLOCK* ecb, const RequestOrigin& origin);
+  // The request as a forward to the primary's node sends it.
+  ForwardedRequest ForwardOf(EXTENSION_CONTROL_BLOCK* ecb, const RequestOrigin& origin) const;
 
   const std::string successHeaderPrefix_;
   ExtensionOptions options_;

@@ -227,7 +227,8 @@ AdminListener::Answer AdminListener::Respond(const std::string& method, const st
   if (method == "GET" && path == "/healthz") return {200, "text/plain", "ok\n"};
   if (method == "GET" && path == "/readyz") {
     std::string problem = services_.readiness->Run(kReadinessTimeout);
-    if (problem.empty()) return {200, "text/plain", "ready\n"};
+    const std::string note = problem.empty() && services_.readyNote ? services_.readyNote() : "";
+    if (problem.empty()) return {200, "text/plain", note.empty() ? "ready\n" : "ready: " + note + "\n"};
     return {503, "text/plain", OneLine(problem) + "\n"};
   }
   return {404, "text/plain", "Not found.\n"};

@@ -39,6 +39,8 @@ class AdminListener {
     EventStream* events = nullptr;           // nullptr: no /events
     // More of /metrics, appended to the metrics' own text.
     std::function<std::string()> moreMetrics;
+    // What /readyz adds to "ready" ("ready: NOTE"); "" or empty: nothing.
+    std::function<std::string()> readyNote;
   };
 
   static constexpr std::chrono::seconds kReadinessTimeout{1};

@@ -38,13 +38,14 @@ void AuditPruner::Loop() {
     wait = kInterval;
     lock.unlock();
     try {
-      if (auditRetentionDays_)
+      // A standby's rows are the primary's, pruned there and replayed.
+      if (auditRetentionDays_ && !database_.readOnly())
         zdl::PruneAuditRows(database_.Session(), zdl::NowMicros() - auditRetentionDays_ * kMicrosPerDay);
     } catch (const std::exception& e) {
       warn_(std::string("audit rows could not be pruned: ") + e.what());
     }
     try {
-      if (eventRetentionDays_)
+      if (eventRetentionDays_ && !database_.readOnly())
         zdl::PruneChangeEvents(database_.Session(), zdl::NowMicros() - eventRetentionDays_ * kMicrosPerDay);
     } catch (const std::exception& e) {
       warn_(std::string("change events could not be pruned: ") + e.what());

@@ -37,7 +37,10 @@ BOOL GetServerVariable(HCONN conn, const char* name, char* buf, DWORD* size) {
   const ExtensionRequest& request = *ContextOf(conn)->request;
   for (const auto& [known, value] : {std::pair{kRoleVariable, request.role},
                                      std::pair{kRateLimitVariable, request.rateLimit},
-                                     std::pair{kWriteRateLimitVariable, request.writeRateLimit}}) {
+                                     std::pair{kWriteRateLimitVariable, request.writeRateLimit},
+                                     std::pair{"HTTP_SOAPACTION", request.soapAction},
+                                     std::pair{"HTTP_AUTHORIZATION", request.authorization},
+                                     std::pair{"HTTP_X_ZEB_FORWARDED_BY", request.forwardedBy}}) {
     if (variable == known) return value.empty() ? kFalse : CopyVariable(value, buf, size);
   }
   return kFalse;

@@ -23,6 +23,11 @@ struct ExtensionRequest {
   std::string_view role;
   std::string_view rateLimit;
   std::string_view writeRateLimit;
+  // Headers a forward to the primary's node carries, or that a forwarding node sent:
+  // HTTP_SOAPACTION, HTTP_AUTHORIZATION and HTTP_X_ZEB_FORWARDED_BY; "" when absent.
+  std::string_view soapAction;
+  std::string_view authorization;
+  std::string_view forwardedBy;
   std::uint64_t declaredBytes = 0;  // body size the client announced; > body.size() when the
                                     // body was too large to be read
 };

@@ -373,6 +373,9 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   call.role = grant.role;
   call.rateLimit = grant.rateLimit;
   call.writeRateLimit = grant.writeRateLimit;
+  call.soapAction = ToStd(request["SOAPAction"]);
+  call.authorization = ToStd(request[http::field::authorization]);
+  call.forwardedBy = ToStd(request["X-Zeb-Forwarded-By"]);
   call.declaredBytes = declaredBytes;
 
   ExtensionResult result = CallExtension(call);

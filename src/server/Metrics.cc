@@ -102,6 +102,10 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
   openConnections_ = gauge("zebd_open_connections", "Open client connections of the SOAP listener");
   reconnects_ =
       counter("zebd_database_reconnects_total", "Database connections made again after they were lost");
+  forwarded_ = counter("zebd_forwarded_total", "Write requests this read-only node forwarded to the primary's node");
+  readOnly_ = gauge("zebd_database_read_only", "1 while the database is a read-only hot standby, else 0");
+  replicationDelay_ = gauge("zebd_replication_delay_seconds",
+                            "How far the standby's replay lags behind its primary (0 on a primary)");
   gauge("process_start_time_seconds", "Start time of the process since the epoch, in seconds")
       ->Set(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
   prom::BuildGauge()
@@ -177,6 +181,7 @@ void Metrics::OnRequest(const RequestSummary& summary) {
     Counter(*refusals_, "status", std::to_string(summary.refusalStatus)).Increment();
     return;
   }
+  if (summary.forwarded) forwarded_->Increment();
   MethodSeries& series = SeriesOf(summary.method);
   series.latency->Observe(std::chrono::duration<double>(summary.elapsed).count());
   if (summary.faultCode.empty()) {
@@ -197,6 +202,11 @@ void Metrics::OnTlsHandshakeFailure() { tlsFailures_->Increment(); }
 void Metrics::OnConnectionRefused() { connectionsRefused_->Increment(); }
 void Metrics::OnIdleConnectionEvicted() { idleEvicted_->Increment(); }
 
+void Metrics::SetReplication(std::function<Replication()> source) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  replication_ = std::move(source);
+}
+
 void Metrics::SetOpenConnections(std::function<std::size_t()> count) {
   std::lock_guard<std::mutex> lock(mutex_);
   openConnectionCount_ = std::move(count);
@@ -206,6 +216,11 @@ std::string Metrics::Text() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (openConnectionCount_) openConnections_->Set(static_cast<double>(openConnectionCount_()));
+    if (replication_) {
+      const Replication replication = replication_();
+      readOnly_->Set(replication.readOnly ? 1 : 0);
+      replicationDelay_->Set(replication.delaySeconds);
+    }
     // The database layer keeps its own count; the counter catches up with it, so that it is
     // exported as a counter and never goes down.
     const double reconnects = static_cast<double>(zdl::DatabaseReconnects());

@@ -52,6 +52,13 @@ class Metrics {
 
   // Read when the metrics are written.
   void SetOpenConnections(std::function<std::size_t()> count);
+  // The database's role and replication delay in seconds (NaN when not known), read when the
+  // metrics are written. Without it, the node reports a writable database with no delay.
+  struct Replication {
+    bool readOnly = false;
+    double delaySeconds = 0;
+  };
+  void SetReplication(std::function<Replication()> source);
 
   // The exposition in the Prometheus text format, version 0.0.4.
   std::string Text();
@@ -94,9 +101,13 @@ class Metrics {
   prometheus::Counter* traceBytes_;
   prometheus::Gauge* openConnections_;
   prometheus::Counter* reconnects_;
+  prometheus::Counter* forwarded_;
+  prometheus::Gauge* readOnly_;
+  prometheus::Gauge* replicationDelay_;
   std::unordered_map<std::string_view, std::unique_ptr<MethodSeries>> methods_;  // fixed after construction
   std::mutex mutex_;  // making a new fault series; the open-connections source; reconnects_
   std::function<std::size_t()> openConnectionCount_;
+  std::function<Replication()> replication_;
 };
 
 }  // namespace zeb::server

@@ -125,6 +125,8 @@ std::string AccessProblem(const ServerOptions& options) {
   if (!options.roleGroups.empty() && !options.authDirectory) return "option '--role-group' needs '--auth-directory'";
   if (options.authDirectory && options.roleGroups.empty())
     return "option '--auth-directory' needs at least one '--role-group ROLE=DN'";
+  if (!options.primaryCa.empty() && options.primaryUrl.rfind("https://", 0) != 0)
+    return "option '--primary-ca' needs an https:// '--primary-url'";
   return "";
 }
 
@@ -239,6 +241,19 @@ const std::vector<OptionEntry>& Options() {
          o->audit = false;
          return true;
        }},
+      {"primary-url", "URL",
+       "on a read-only standby, forward write requests to this zebd node on the primary (http:// or https://)",
+       "none: writes are refused",
+       [](std::string_view v, ServerOptions* o) {
+         o->primaryUrl = std::string(v);
+         return v.rfind("http://", 0) == 0 || v.rfind("https://", 0) == 0;
+       }},
+      {"primary-ca", "FILE", "PEM certificates that an https --primary-url is verified against",
+       "the system's trust store", FileName(&ServerOptions::primaryCa)},
+      {"standby-poll", "S", "on a read-only standby, seconds between checks of its replay (drops stale caches)",
+       "0.5", [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->standbyPoll); }},
+      {"max-replication-delay", "S", "a read-only standby lagging behind its primary by more is not ready", "30",
+       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->maxReplicationDelay); }},
       {"insecure", nullptr, "allow a non-loopback --listen address without TLS and authentication", "off",
        [](std::string_view, ServerOptions* o) {
          o->insecure = true;
@@ -342,6 +357,8 @@ std::string HelpText() {
       "\nRoles: read (get, list and count methods, the WSDL and schema), write (also add, update,\n"
       "remove and do methods), admin (also service parameters and users). With --group-file or\n"
       "--auth-directory a user without a role may call nothing; without them every user is admin.\n"
+      "\nOn a PostgreSQL hot standby the node is read-only: it forwards every method that is not a read\n"
+      "to --primary-url, or refuses it without one.\n"
       "\nOther commands:\n"
       "  zebd copy --from LOCATION --to LOCATION   copy a configuration database\n"
       "  zebd audit --db LOCATION [--since TIME] [--user U] [--method M] [--record UUID]\n"

@@ -49,6 +49,11 @@ struct ServerOptions {
   unsigned eventRetentionDays = 7;                 // 0 keeps change events for ever
   std::chrono::milliseconds webhookFailingAfter{3'600'000};  // then a subscription is marked failing
   std::string webhookCa;                           // "" trusts the system's store
+  // On a read-only standby: where writes are forwarded ("" refuses them), and with which CA.
+  std::string primaryUrl;
+  std::string primaryCa;
+  std::chrono::milliseconds standbyPoll{500};              // how often a standby's replay is checked
+  std::chrono::milliseconds maxReplicationDelay{30'000};   // past this a standby is not ready
 
   bool tls() const { return !tlsCert.empty(); }
   bool authenticated() const { return !authFile.empty() || authDirectory; }

@@ -133,7 +133,8 @@ void WebhookDeliverer::Refresh(zdl::CZDLSession& session) {
     zdl::CZDLReadScope snapshot(session);
     rows = zdl::ReadWebhooks(session);
   }
-  bool holder = !rows.empty();
+  // A standby's node never delivers: it cannot store positions, and its locks are its own.
+  bool holder = !rows.empty() && !database_.readOnly();
   if (shared_) {
     if (holder) {
       holder = HoldDeliveryLock(session);

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -24,6 +26,7 @@
 #include "server/HttpHost.h"
 #include "server/ListenAddress.h"
 #include "server/Metrics.h"
+#include "server/PrimaryClient.h"
 #include "server/ReadinessProbe.h"
 #include "server/ServerOptions.h"
 #include "server/ServiceNotify.h"
@@ -36,7 +39,9 @@
 #include "zdl/CZDLSession.h"
 #include "zdl/CopyDatabase.h"
 #include "zdl/DatabaseHealth.h"
+#include "zdl/Drivers.h"
 #include "zdl/SecretKey.h"
+#include "zdl/StandbyWatch.h"
 #include "zdl/base/CZDLException.h"
 #include "zdl/base/DatabaseWait.h"
 #include "zdl/directory/DirectorySetup.h"
@@ -125,6 +130,7 @@ std::string HostName() {
 struct Monitoring {
   std::unique_ptr<server::Metrics> metrics;
   std::unique_ptr<server::ReadinessProbe> readiness;
+  zeb::zdl::StandbyWatch* standby = nullptr;  // on PostgreSQL
 };
 
 // Who hears of the change events: the admin listener's stream (with an admin listener) and the
@@ -151,6 +157,17 @@ struct ChangeFeeds {
 bool MayHaveChanged(const zeb::RequestSummary& summary) {
   return summary.faultCode.empty() && summary.refusalStatus == 0 && summary.accessStatus == 0 &&
          !summary.method.empty() && summary.method.rfind("get", 0) != 0 && summary.method.rfind("list", 0) != 0;
+}
+
+// On a read-only standby: not ready while the replication delay is unknown or above the bound.
+void CheckReplication(zeb::zdl::CZDLDatabase& database, std::chrono::milliseconds bound) {
+  const zeb::zdl::ReplicaStatus status = zeb::zdl::QueryReplicaStatus(database.Session());
+  if (!status.readOnly) return;
+  if (status.delaySeconds && *status.delaySeconds * 1000 <= static_cast<double>(bound.count())) return;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(bound.count()) / 1000);
+  throw std::runtime_error(zeb::zdl::ReplicaStatusText(status) + ", above the bound of " + seconds +
+                           " s (--max-replication-delay)");
 }
 
 // Whether two listeners would compete for one port (a wildcard address takes the port on every
@@ -195,6 +212,12 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
       services.authenticator = host.authenticator();
       services.events = feeds.stream.get();
       services.moreMetrics = [&feeds] { return feeds.MetricsText(); };
+      if (auto* standby = monitoring.standby) {
+        services.readyNote = [standby] {
+          const zeb::zdl::ReplicaStatus status = standby->status();
+          return status.readOnly ? zeb::zdl::ReplicaStatusText(status) : std::string();
+        };
+      }
       admin = std::make_unique<server::AdminListener>(std::move(services));
       std::cout << "zebd admin listening on " << admin->Start(*adminEndpoint) << std::endl;
     }
@@ -290,6 +313,7 @@ int main(int argc, char** argv) {
   std::optional<boost::asio::ip::tcp::endpoint> adminEndpoint;
   Security security;
   std::unique_ptr<zeb::zdl::CZDLDatabase> database;
+  std::unique_ptr<server::PrimaryClient> primary;
   try {
     endpoint = server::ResolveListenEndpoint(options.host, options.port);
     if (std::string problem = server::ExposureProblem(options, endpoint); !problem.empty()) {
@@ -315,6 +339,8 @@ int main(int argc, char** argv) {
              " without TLS and authentication (--insecure)");
     }
     security = LoadSecurity(options);
+    if (!options.primaryUrl.empty())
+      primary = std::make_unique<server::PrimaryClient>(options.primaryUrl, options.primaryCa);
     // Built once, before the first request: a broken schema stops the start.
     zeb::wsdl::Documents();
     database = OpenDatabase(options);
@@ -345,10 +371,29 @@ int main(int argc, char** argv) {
     if (monitoring.metrics) monitoring.metrics->OnRequest(summary);
     if (MayHaveChanged(summary)) feeds.Wake();
   };
+  std::unique_ptr<zeb::zdl::StandbyWatch> standby;
+  if (zeb::zdl::IsSharedLocation(options.database)) {
+    standby = std::make_unique<zeb::zdl::StandbyWatch>(*database, options.standbyPoll, Warn);
+    monitoring.standby = standby.get();
+    extensionOptions.readOnly = [db = database.get()] { return db->readOnly(); };
+    extensionOptions.forwarder = primary.get();
+    if (database->readOnly())
+      Warn("the database is a read-only standby: writes are " +
+           (primary ? "forwarded to " + options.primaryUrl : std::string("refused (no --primary-url)")));
+  }
   if (adminEndpoint) {
     monitoring.metrics = std::make_unique<server::Metrics>(ZEB_VERSION);
     monitoring.readiness = std::make_unique<server::ReadinessProbe>();
     monitoring.readiness->Add("database", WithinASecond([db = database.get()] { zeb::zdl::ProbeDatabase(*db); }));
+    if (standby) {
+      monitoring.readiness->Add("replication", WithinASecond([db = database.get(), bound = options.maxReplicationDelay] {
+                                  CheckReplication(*db, bound);
+                                }));
+      monitoring.metrics->SetReplication([watch = standby.get()] {
+        const zeb::zdl::ReplicaStatus status = watch->status();
+        return server::Metrics::Replication{status.readOnly, status.delaySeconds.value_or(std::nan(""))};
+      });
+    }
     monitoring.readiness->Add("directory",
                               WithinASecond([db = database.get()] { zeb::zdl::ProbeDirectory(db->Session()); }));
   }
@@ -362,6 +407,7 @@ int main(int argc, char** argv) {
   pruner.reset();
   feeds.webhooks.reset();
   monitoring.readiness.reset();
+  standby.reset();
   if (zeb::LoadedExtension()) {
     zeb::TerminateExtension(0);
     zeb::UnloadExtension();

@@ -23,7 +23,7 @@ constexpr int kPruneBatch = 1000;
 constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 
 const std::string kRowColumns =
-    "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request, Refusal";
+    "Time, Node, RequestID, UserName, ClientAddress, Method, RecordTable, RecordID, Request, Refusal, ForwardedBy";
 
 // Reads exactly `digits` decimal digits at text[*pos].
 bool Digits(const std::string& text, std::size_t* pos, int digits, int* value) {
@@ -113,6 +113,7 @@ AuditRow RowOf(const std::vector<CZDLValue>& values) {
   row.recordId = values[7].AsText();
   row.request = values[8].AsText();
   row.refusal = values[9].AsText();
+  row.forwardedBy = values[10].AsText();
   return row;
 }
 
@@ -169,12 +170,12 @@ std::int64_t NowMicros() {
 }
 
 void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
-  session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+  session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                   {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(row.timeMicros)),
                    CZDLValue(row.node), CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user),
                    CZDLValue(row.clientAddress), CZDLValue(row.method), CZDLValue(row.recordTable),
                    row.recordId.empty() ? CZDLValue() : CZDLValue(row.recordId), CZDLValue(row.request),
-                   CZDLValue(row.refusal)});
+                   CZDLValue(row.refusal), CZDLValue(row.forwardedBy)});
 }
 
 void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
@@ -196,7 +197,7 @@ void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
     for (const auto& row : page.rows) emit(RowOf(row));
     if (page.rows.size() < static_cast<std::size_t>(kPageRows)) return;
     lastTime = page.rows.back()[0].AsInt();
-    lastKey = page.rows.back()[10].AsText();
+    lastKey = page.rows.back().back().AsText();  // pkid, after the row's columns
   }
 }
 
@@ -230,6 +231,10 @@ std::string AuditRowJson(const AuditRow& row) {
   if (!row.refusal.empty()) {
     json += ",\"refusal\":";
     AppendJsonString(json, row.refusal);
+  }
+  if (!row.forwardedBy.empty()) {
+    json += ",\"forwardedBy\":";
+    AppendJsonString(json, row.forwardedBy);
   }
   json += ",\"request\":";
   AppendJsonString(json, row.request);

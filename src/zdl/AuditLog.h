@@ -27,6 +27,9 @@ struct AuditRow {
   // "" for a change; for an attempt that was refused before it changed anything, why
   // ("forbidden": the caller's role does not allow the method). Such a row names no record.
   std::string refusal;
+  // "node for address" when another node (one on a read-only standby) forwarded the request,
+  // as that node said in its X-Zeb-Forwarded-By header; clientAddress is then that node's.
+  std::string forwardedBy;
 };
 
 struct AuditFilter {
@@ -49,7 +52,7 @@ void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
 long long PruneAuditRows(CZDLSession& session, std::int64_t beforeMicros);
 
 // One JSON object on one line (no line feed), with the time in RFC 3339 UTC; "refusal" is there
-// only for a refused attempt.
+// only for a refused attempt, "forwardedBy" only for a forwarded request.
 std::string AuditRowJson(const AuditRow& row);
 
 // Parses an RFC 3339 time ("2024-05-07T09:30:00Z", an offset such as "+02:00", a fraction), a

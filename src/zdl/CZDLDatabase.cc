@@ -7,6 +7,7 @@
 #include "zdl/Drivers.h"
 #include "zdl/WriteHooks.h"
 #include "zdl/base/CZDLException.h"
+#include "zdl/base/DbDriver.h"
 #include "zdl/base/Schema.h"
 #include "zdl/postgresql/PgChangeListener.h"
 
@@ -108,7 +109,7 @@ CZDLDatabase::CZDLDatabase(std::string location, std::shared_ptr<const SecretKey
 
 CZDLDatabase::~CZDLDatabase() { listener_.reset(); }
 
-std::unique_ptr<DbConnection> CZDLDatabase::Connect() const { return driver_.connect(location_, token_); }
+std::unique_ptr<DbConnection> CZDLDatabase::Connect() const { return driver_.connect(location_, token_, role_); }
 
 std::string CZDLDatabase::DisplayName() const { return driver_.displayName(location_); }
 
@@ -131,6 +132,11 @@ void CZDLDatabase::Initialise(Setup setup) {
     // The write lock makes concurrent starts of several nodes on a new database take turns.
     CZDLTransaction transaction(session);
     if (dialect_->CountTables(session) == 0) {
+      if (readOnly()) {
+        throw CZDLException(kZDLSchemaMismatch, "The database " + DisplayName() +
+                                                    " is a read-only standby without a configuration schema: "
+                                                    "start a node on its primary first.");
+      }
       dialect_->PrepareSchema(session);
       CreateAll(session, setup == Setup::kOpenOrCreate);
     } else {
@@ -139,10 +145,9 @@ void CZDLDatabase::Initialise(Setup setup) {
       if (setup == Setup::kCreateEmpty && HasRows(session)) {
         throw CZDLException(kZDLInvalidOperation, "The database " + DisplayName() + " is not empty.");
       }
-      if (setup == Setup::kOpenOrCreate) {
-        SeedMissingParameters(session);
-        SealSecrets(session);
-      }
+      // A hot standby gets these rows from its primary's node.
+      if (setup == Setup::kOpenOrCreate && !readOnly()) SeedMissingParameters(session);
+      if (setup == Setup::kOpenOrCreate) SealSecrets(session);
     }
     transaction.Commit();
   }
@@ -166,6 +171,11 @@ void CZDLDatabase::CheckSchema(CZDLSession& session) {
                                                 std::to_string(kSchemaVersion) + ".");
   }
   if (version == kSchemaVersion && meta.rows[0][1].AsText() == SchemaFingerprint(*dialect_)) return;
+  if (readOnly()) {
+    throw CZDLException(kZDLSchemaMismatch, "The configuration database " + DisplayName() +
+                                                " is a read-only standby whose schema this build would upgrade: "
+                                                "start this build on its primary first.");
+  }
   dialect_->PrepareSchema(session);
   Upgrade(session, version);
 }
@@ -186,16 +196,14 @@ void CZDLDatabase::SealSecrets(CZDLSession& session) {
       sealedAny = true;
     }
   }
-  if (sealedAny) parameters.Update();
+  // A standby's plain secrets are sealed by its primary's node.
+  if (sealedAny && !readOnly()) parameters.Update();
 }
 
 void CZDLDatabase::StartListener() {
   listener_ = std::make_unique<PgChangeListener>(
       location_, token_, [this](const std::vector<std::string>& tables) { InvalidateForTables(tables); },
-      [this] {
-        InvalidateCaches();
-        NoteForeignChange();
-      });
+      [this] { InvalidateForUnknownChange(); });
 }
 
 void CZDLDatabase::InvalidateCaches() {

@@ -89,11 +89,19 @@ class CZDLDatabase {
   void InvalidateCaches();
   // Drops what another process's change of these tables (lower-cased) made stale.
   void InvalidateForTables(const std::vector<std::string>& tables);
+  // Drops everything after another process changed what this one cannot tell.
+  void InvalidateForUnknownChange() {
+    InvalidateCaches();
+    NoteForeignChange();
+  }
   // Counts the invalidations caused by other processes. A session that filled a cache from a
   // snapshot taken before the count moved drops the caches again (see CZDLSession).
   std::uint64_t foreignChanges() const { return foreignChanges_.load(std::memory_order_acquire); }
   // The location without secrets, for messages.
   std::string DisplayName() const;
+  // Whether the server is read-only now (a hot standby); see ServerRole.
+  bool readOnly() const { return role_.readOnly(); }
+  ServerRole& role() { return role_; }
 
   // A hash of the schema declaration; stored in the database to detect upgrades.
   static std::string SchemaFingerprint(const Dialect& dialect);
@@ -120,6 +128,7 @@ class CZDLDatabase {
   const Driver& driver_;
   const bool shared_;         // a server other nodes share (PostgreSQL)
   const std::string token_;   // names this process in change announcements
+  mutable ServerRole role_;
   std::unique_ptr<Dialect> dialect_;
   const std::shared_ptr<const SecretKey> secretKey_;
   const bool keyGiven_;

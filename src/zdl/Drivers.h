@@ -15,8 +15,9 @@ struct Driver {
   // True for a server that several nodes share; false for a file of this node.
   bool shared;
   std::unique_ptr<Dialect> (*makeDialect)();
-  // A connection to location; token names this process in change announcements.
-  std::unique_ptr<DbConnection> (*connect)(const std::string& location, const std::string& token);
+  // A connection to location; token names this process in change announcements, role is told
+  // what the server is at every connection made (and outlives the connection).
+  std::unique_ptr<DbConnection> (*connect)(const std::string& location, const std::string& token, ServerRole& role);
   // The location as messages show it (never with a password).
   std::string (*displayName)(const std::string& location);
   // Opens the database afresh, read-only, and reads it; throws CZDLException naming what

@@ -228,3 +228,100 @@ TEST_F(CQuillonExtensionTest, CallOverTheRateLimitIsAnswered429WithRetryAfter) {
 
 }  // namespace
 }  // namespace zeb
+
+namespace zeb {
+namespace {
+
+// Records what it was asked to forward; answers with a fixed reply or fails.
+class FakeForwarder : public WriteForwarder {
+ public:
+  std::string Forward(const ForwardedRequest& request) override {
+    body = std::string(request.body);
+    soapAction = std::string(request.soapAction);
+    authorization = std::string(request.authorization);
+    forwardedBy = request.forwardedBy;
+    ++calls;
+    if (fail) throw ForwardFailure("no answer within the request's time limit", true);
+    return reply;
+  }
+  const std::string& primary() const override { return url; }
+
+  std::string url = "https://primary.example:8443/";
+  std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 4\r\n\r\n<ok/>";
+  bool fail = false;
+  int calls = 0;
+  std::string body, soapAction, authorization, forwardedBy;
+};
+
+class ReadOnlyExtensionTest : public ::testing::Test {
+ protected:
+  ReadOnlyExtensionTest() : extension_(Options()) {}
+
+  ExtensionOptions Options() {
+    ExtensionOptions options;
+    options.traceDir = dir_ / "trace";
+    options.node = "standby:8081";
+    options.readOnly = [] { return true; };
+    options.forwarder = &forwarder_;
+    return options;
+  }
+  std::string Post(const std::string& element) {
+    FakeRequest request("POST", "text/xml; charset=utf-8", test::RequestEnvelope(element));
+    request.variables["HTTP_SOAPACTION"] = "\"zeb\"";
+    request.variables["HTTP_AUTHORIZATION"] = "Basic " + std::string(300, 'A');
+    extension_.HttpExtensionProc(&request.ecb);
+    return request.Response();
+  }
+
+  TempDir dir_;
+  FakeForwarder forwarder_;
+  CQuillonExtension extension_;
+};
+
+TEST_F(ReadOnlyExtensionTest, AWriteIsForwardedWithItsHeadersAndItsAnswerRelayedAsItCame) {
+  const std::string element = "<addRoutePartition><newRoutePartition><name>x</name></newRoutePartition></addRoutePartition>";
+  EXPECT_EQ(forwarder_.reply, Post(element));
+  EXPECT_EQ(test::RequestEnvelope(element), forwarder_.body);
+  EXPECT_EQ("\"zeb\"", forwarder_.soapAction);
+  EXPECT_EQ("Basic " + std::string(300, 'A'), forwarder_.authorization);
+  EXPECT_EQ("standby:8081 for 10.1.2.3", forwarder_.forwardedBy);
+  extension_.trace().CloseTraceLog();
+  const std::string trace = ReadFile(dir_ / "trace/ZEBAPI-0.txt");
+  EXPECT_NE(std::string::npos,
+            trace.find("ResponseContents: \r\nForwarded to https://primary.example:8443/\r\nHTTP/1.1 200 OK\r\r\n"))
+      << trace;
+}
+
+TEST_F(ReadOnlyExtensionTest, AReadIsServedHereAndAFailedForwardSaysWhatMayHaveHappened) {
+  // No database: the read runs and fails here, without a forward.
+  EXPECT_EQ(std::string::npos, Post("<getRoutePartition><partitionName>x</partitionName></getRoutePartition>")
+                                   .find("<ok/>"));
+  EXPECT_EQ(0, forwarder_.calls);
+  forwarder_.fail = true;
+  const std::string answer = Post("<removeRoutePartition><partitionName>x</partitionName></removeRoutePartition>");
+  EXPECT_NE(std::string::npos,
+            answer.find("<faultcode>SOAP-ENV:Server</faultcode>\r\n<faultstring>This node is read-only and forwards "
+                        "removeRoutePartition to the primary node https://primary.example:8443/, which did not answer "
+                        "(no answer within the request&apos;s time limit): the change may or may not have been made "
+                        "there.</faultstring>"))
+      << answer;
+}
+
+TEST(StandbyGateTest, WithoutAForwarderAWriteIsRefusedAndAReadGoesToTheNextGate) {
+  struct Next : MethodGate {
+    std::optional<AccessRefusal> Admit(const MethodEntry&) override { return AccessRefusal{403, "next", 0}; }
+  } next;
+  const ForwardedRequest request;
+  StandbyGate gate(nullptr, request, &next);
+  const std::optional<AccessRefusal> write = gate.Admit(*FindMethod("updatePhone"));
+  ASSERT_TRUE(write);
+  EXPECT_EQ(0, write->status);
+  EXPECT_EQ("This node is read-only (its database is a hot standby) and forwards no writes: send updatePhone to a "
+            "node on the primary database.",
+            write->text);
+  EXPECT_EQ("next", gate.Admit(*FindMethod("getPhone"))->text);
+  EXPECT_FALSE(gate.forwarded());
+}
+
+}  // namespace
+}  // namespace zeb

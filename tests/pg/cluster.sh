@@ -13,13 +13,18 @@
 #   tests/pg/cluster.sh freeze DIR  stops every process of the server (SIGSTOP): connections are
 #                                   taken, nothing is answered
 #   tests/pg/cluster.sh thaw DIR    lets them go on (SIGCONT)
+#   tests/pg/cluster.sh standby DIR URI
+#                                   makes DIR a hot standby of the cluster URI names (a base
+#                                   backup with -R, streaming from it), starts it on a port of its
+#                                   own and prints its URI
+#   tests/pg/cluster.sh promote DIR ends a standby's recovery: it becomes a primary
 #
 # The server refuses to run as root: under root it runs as the unprivileged user "postgres"
 # (Debian's postgresql package makes it) or, failing that, a system user "zebpg" made here.
 # Needs Debian's postgresql package (initdb and pg_ctl under /usr/lib/postgresql/*/bin).
 set -euo pipefail
 
-usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [[ $# -eq 2 || $# -eq 3 ]] || usage
 action="$1"
 dir="$2"
@@ -72,10 +77,28 @@ port = $port
 unix_socket_directories = '$dir'
 max_connections = 300
 shared_buffers = 64MB
+wal_level = replica
 CONF
   if [[ "$durable" != durable ]]; then
     printf 'fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n' >>"$dir/data/postgresql.conf"
   fi
+  as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null || {
+    cat "$dir/server.log" >&2; exit 1; }
+  echo "postgresql://zeb@127.0.0.1:$port/postgres"
+}
+
+standby() {
+  local primary="$1"
+  mkdir -p "$dir"
+  [[ -z "$(ls -A "$dir")" ]] || { echo "cluster.sh: $dir is not empty" >&2; exit 1; }
+  chmod 700 "$dir"
+  [[ "$(id -u)" -ne 0 ]] || chown "$owner" "$dir"
+  as_owner "$bindir/pg_basebackup" -D "$dir/data" -R -X stream -c fast -d "$primary" >"$dir/backup.log" 2>&1 || {
+    cat "$dir/backup.log" >&2; exit 1; }
+  local port
+  port="$(free_port)"
+  # The primary's settings came with the backup; the later lines win.
+  printf "port = %s\nunix_socket_directories = '%s'\nhot_standby = on\n" "$port" "$dir" >>"$dir/data/postgresql.conf"
   as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null || {
     cat "$dir/server.log" >&2; exit 1; }
   echo "postgresql://zeb@127.0.0.1:$port/postgres"
@@ -89,6 +112,8 @@ stop() {
 
 case "$action" in
   start) start ;;
+  standby) [[ -n "$durable" ]] || usage; standby "$durable" ;;
+  promote) as_owner "$bindir/pg_ctl" -D "$dir/data" -w promote >/dev/null ;;
   stop) stop ;;
   pause) as_owner "$bindir/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null ;;
   resume) as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null ;;

@@ -2,6 +2,7 @@
 // row stepping, column reads, and transactions. Failures are thrown as CZDLException.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,5 +51,18 @@ class DbConnection {
 // driver notes each one.
 std::uint64_t DatabaseReconnects();
 void NoteDatabaseReconnect();
+
+// Whether the server a database's connections reach is read-only: a PostgreSQL hot standby, in
+// recovery. Shared by the connections of one database: each notes what it found when it
+// connected (again), and the standby watch what its polls find (a promoted standby becomes
+// writable). Thread-safe.
+class ServerRole {
+ public:
+  bool readOnly() const { return readOnly_.load(std::memory_order_acquire); }
+  void Note(bool readOnly) { readOnly_.store(readOnly, std::memory_order_release); }
+
+ private:
+  std::atomic<bool> readOnly_{false};
+};
 
 }  // namespace zeb::zdl

@@ -19,6 +19,8 @@ namespace {
 
 // Pause between connection attempts while the server cannot be reached.
 constexpr int kRetryMs = 500;
+// Pause after the server refused LISTEN (in recovery), until it may have been promoted.
+constexpr int kRefusedRetryMs = 5000;
 // A connection attempt that takes longer is given up and made again.
 constexpr int kConnectTimeoutMs = 10000;
 
@@ -76,38 +78,38 @@ bool PgChangeListener::Wait(int fd, bool forWrite, int timeoutMs) {
 }
 
 void PgChangeListener::Run() {
-  do {
-    Listen();
-  } while (Wait(-1, false, kRetryMs));
+  while (Wait(-1, false, Listen())) {
+  }
 }
 
-void PgChangeListener::Listen() {
+int PgChangeListener::Listen() {
   const char* keywords[] = {"dbname", "fallback_application_name", nullptr};
   const char* values[] = {location_.c_str(), "zebd listener", nullptr};
   Connection conn(PQconnectStartParams(keywords, values, 1));
-  if (!conn || PQstatus(conn.get()) == CONNECTION_BAD) return;
+  if (!conn || PQstatus(conn.get()) == CONNECTION_BAD) return kRetryMs;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
   PostgresPollingStatusType state = PGRES_POLLING_WRITING;
   while (state != PGRES_POLLING_OK) {
-    if (state == PGRES_POLLING_FAILED || std::chrono::steady_clock::now() > deadline) return;
-    if (!Wait(PQsocket(conn.get()), state == PGRES_POLLING_WRITING, kRetryMs)) return;
+    if (state == PGRES_POLLING_FAILED || std::chrono::steady_clock::now() > deadline) return kRetryMs;
+    if (!Wait(PQsocket(conn.get()), state == PGRES_POLLING_WRITING, kRetryMs)) return 0;
     state = PQconnectPoll(conn.get());
   }
   PQsetNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
   PGresult* result = PQexec(conn.get(), (std::string("LISTEN ") + kChangeChannel).c_str());
   const bool listening = PQresultStatus(result) == PGRES_COMMAND_OK;
   PQclear(result);
-  if (!listening) return;
+  if (!listening) return kRefusedRetryMs;
   onGap_();
   std::string token;
   std::vector<std::string> tables;
   while (Wait(PQsocket(conn.get()), false, -1)) {
-    if (!PQconsumeInput(conn.get())) return;
+    if (!PQconsumeInput(conn.get())) return kRetryMs;
     while (PGnotify* notice = PQnotifies(conn.get())) {
       if (ParsePayload(notice->extra, &token, &tables) && token != token_) onChange_(tables);
       PQfreemem(notice);
     }
   }
+  return 0;
 }
 
 }  // namespace zeb::zdl

@@ -31,8 +31,10 @@ class PgChangeListener {
 
  private:
   void Run();
-  // One connection's life: connects, listens and dispatches until it breaks or Stop.
-  void Listen();
+  // One connection's life: connects, listens and dispatches until it breaks or Stop. Returns
+  // the pause before the next attempt: longer when the server refused to listen (a hot standby
+  // does until it is promoted; its node keeps fresh by the standby watch meanwhile).
+  int Listen();
   // Waits for fd to become readable (or writable) or for the stop signal; false on stop.
   bool Wait(int fd, bool forWrite, int timeoutMs);
 

@@ -382,8 +382,8 @@ std::string WrittenTable(const std::string& sql) {
   return table;
 }
 
-PgConnection::PgConnection(const std::string& location, std::string token)
-    : location_(location), token_(std::move(token)) {}
+PgConnection::PgConnection(const std::string& location, std::string token, ServerRole& role)
+    : location_(location), token_(std::move(token)), role_(role) {}
 
 PgConnection::~PgConnection() { PQfinish(conn_); }
 
@@ -415,7 +415,13 @@ void PgConnection::Connect() {
   }
   ++epoch_;
   PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
-  Run((kSessionSettings + std::to_string(RequestTimeout().count())).c_str());
+  // A hot standby serves reads only; the node learns it with every connection it makes, so a
+  // server that came back as a standby (or was promoted meanwhile) is noticed.
+  PGresult* result =
+      Exec((kSessionSettings + std::to_string(RequestTimeout().count()) + "; SELECT pg_is_in_recovery()").c_str());
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) Fail(result);
+  role_.Note(PQntuples(result) == 1 && std::string(PQgetvalue(result, 0, 0)) == "t");
+  PQclear(result);
 }
 
 PGresult* PgConnection::Collect(bool sent) {

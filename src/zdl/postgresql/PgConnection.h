@@ -43,8 +43,8 @@ class PgConnection : public DbConnection {
  public:
   // A connection to location, made by the first command (so that a server that cannot be
   // reached fails a request, not the making of a session). token names this process in change
-  // announcements.
-  PgConnection(const std::string& location, std::string token);
+  // announcements; role is told whether the server is in recovery at every connection made.
+  PgConnection(const std::string& location, std::string token, ServerRole& role);
   ~PgConnection() override;
 
   std::unique_ptr<DbStatement> Prepare(const std::string& sql) override;
@@ -118,6 +118,7 @@ class PgConnection : public DbConnection {
 
   const std::string location_;
   const std::string token_;
+  ServerRole& role_;
   pg_conn* conn_ = nullptr;
   unsigned long epoch_ = 0;
   unsigned long nextStatement_ = 0;

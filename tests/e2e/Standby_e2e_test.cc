@@ -1,0 +1,195 @@
+// A primary PostgreSQL cluster and a hot standby streaming from it, started by the test on
+// loopback, with a zebd node on each: the standby's node serves what the primary's node wrote,
+// drops its caches when the replay moves, forwards writes to the primary's node (or says why it
+// cannot), and `zebd copy` reads from the standby. Skipped without PostgreSQL's programs.
+#include <glob.h>
+#include <sys/stat.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "e2e/ZebdTest.h"
+#include "extension/StandbyGate.h"
+#include "support/PgScratchDatabase.h"
+#include "support/TempDir.h"
+#include "support/TestSecretKey.h"
+#include "zdl/CZDLDatabase.h"
+#include "zdl/CopyDatabase.h"
+
+namespace zeb::test {
+namespace {
+
+const std::string kClusterScript = std::string(ZEB_SOURCE_DIR) + "/tests/pg/cluster.sh";
+constexpr Millis kClusterTimeout{90'000};
+// The standby's node polls its replay every 500 ms; on loopback the replay takes milliseconds.
+// The rest is room for a busy machine.
+constexpr Millis kFreshWithin{3'000};
+
+bool HaveStandbyPrograms() {
+  glob_t found{};
+  const bool have = glob("/usr/lib/postgresql/*/bin/pg_basebackup", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
+  globfree(&found);
+  return have;
+}
+
+std::string Cluster(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {"bash", kClusterScript};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const CommandResult result = RunCommand(argv, kClusterTimeout);
+  if (result.exitCode != 0) throw std::runtime_error("cluster.sh " + args[0] + ": " + result.err);
+  return result.out.substr(0, result.out.find('\n'));
+}
+
+class StandbyTest : public ::testing::Test {
+ protected:
+  // The clusters are made once for the suite: initdb and the base backup are what cost.
+  static void SetUpTestSuite() {
+    if (!HaveStandbyPrograms()) return;
+    dir_ = new TempDir();
+    // The clusters run as an unprivileged user when the tests run as root.
+    chmod(dir_->path().c_str(), 0755);
+    primaryDb_ = Cluster({"start", dir_->path() + "/primary"});
+    // The schema and seed rows first, so that the base backup carries them.
+    zdl::CZDLDatabase::Open(primaryDb_, TestSecretKey());
+    standbyDb_ = Cluster({"standby", dir_->path() + "/standby", primaryDb_});
+  }
+  static void TearDownTestSuite() {
+    if (!dir_) return;
+    for (const char* cluster : {"/standby", "/primary"}) {
+      RunCommand({"bash", kClusterScript, "stop", dir_->path() + cluster}, kClusterTimeout);
+    }
+    delete dir_;
+    dir_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!HaveStandbyPrograms()) GTEST_SKIP() << "no pg_basebackup: apt-get install postgresql";
+    primary_ = std::make_unique<ZebdProcess>(std::vector<std::string>{"--db", primaryDb_});
+    standby_ = StandbyNode({"--primary-url", PrimaryUrl(), "--admin-listen", "127.0.0.1:0"});
+  }
+
+  static std::unique_ptr<ZebdProcess> StandbyNode(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--db", standbyDb_});
+    return std::make_unique<ZebdProcess>(args);
+  }
+  std::string PrimaryUrl() const { return "http://127.0.0.1:" + std::to_string(primary_->port()) + "/"; }
+
+  static std::string Call(const ZebdProcess& node, const std::string& requestElement) {
+    return BodyOf(PostSoap(node.port(), SoapEnvelope(requestElement)));
+  }
+  static std::string AddPartition(const ZebdProcess& node, const std::string& name) {
+    return Call(node, "<addRoutePartition><newRoutePartition><name>" + name +
+                          "</name></newRoutePartition></addRoutePartition>");
+  }
+  static std::string GetPartition(const ZebdProcess& node, const std::string& id) {
+    return Call(node, "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>");
+  }
+  static std::string Partition(const std::string& id, const std::string& name) {
+    return ResponseEnvelope(SchemaHost(), "getRoutePartition",
+                            Returned("<routePartition  uuid=\"" + id + "\">\r\n" + El("name", name) +
+                                     El("description", "") + El("dialPlanWizardGenId", "0") + "</routePartition>\r\n"));
+  }
+  static std::string Added(const std::string& id) { return StandardResponse(SchemaHost(), "addRoutePartition", id); }
+  static std::string ReturnedId(const std::string& envelope) {
+    const std::size_t start = envelope.find("<return>");
+    return start == std::string::npos ? "" : envelope.substr(start + 8, 38);
+  }
+  // Asks until the answer is expected or the time is up; returns the last answer.
+  static std::string AskUntil(const std::function<std::string()>& ask, const std::string& expected, Millis limit) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string answer = ask();
+    while (answer != expected && ElapsedMs(start) < limit.count()) {
+      std::this_thread::sleep_for(Millis(20));
+      answer = ask();
+    }
+    return answer;
+  }
+  std::string Ready() const {
+    RawConnection admin(standby_->adminPort());
+    admin.Send("GET /readyz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    return admin.ReadResponse();
+  }
+  // Rows of the primary's database that the SQL counts.
+  static long long Count(const std::string& sql) {
+    auto database = zdl::CZDLDatabase::Open(primaryDb_, TestSecretKey());
+    zdl::CZDLSession& session = database->Session();
+    zdl::CZDLReadScope snapshot(session);
+    return session.Query(sql).rows.at(0).at(0).AsInt();
+  }
+
+  static TempDir* dir_;
+  static std::string primaryDb_, standbyDb_;
+  std::unique_ptr<ZebdProcess> primary_;
+  std::unique_ptr<ZebdProcess> standby_;
+};
+
+TempDir* StandbyTest::dir_ = nullptr;
+std::string StandbyTest::primaryDb_;
+std::string StandbyTest::standbyDb_;
+
+TEST_F(StandbyTest, ARenameOnThePrimaryIsServedByTheStandbyWithinTheBound) {
+  const std::string id = ReturnedId(AddPartition(*primary_, "Before"));
+  ASSERT_EQ(38u, id.size());
+  // Served, and so cached, by the standby's node.
+  ASSERT_EQ(Partition(id, "Before"), AskUntil([&] { return GetPartition(*standby_, id); }, Partition(id, "Before"),
+                                              kFreshWithin));
+  ASSERT_EQ(StandardResponse(SchemaHost(), "updateRoutePartition", id),
+            Call(*primary_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>After</newName></updateRoutePartition>"));
+  const auto renamed = std::chrono::steady_clock::now();
+  EXPECT_EQ(Partition(id, "After"),
+            AskUntil([&] { return GetPartition(*standby_, id); }, Partition(id, "After"), kFreshWithin));
+  EXPECT_LT(ElapsedMs(renamed), kFreshWithin.count());
+  EXPECT_EQ("ready: read-only standby, replication delay 0.00 s\n", BodyOf(Ready()));
+}
+
+TEST_F(StandbyTest, AWriteToTheStandbyIsForwardedAndReadableThroughBoth) {
+  const std::string response = PostSoap(standby_->port(), SoapEnvelope("<addRoutePartition><newRoutePartition>"
+                                                                       "<name>Forwarded</name></newRoutePartition>"
+                                                                       "</addRoutePartition>"));
+  const std::string id = ReturnedId(BodyOf(response));
+  ASSERT_EQ(38u, id.size()) << response;
+  EXPECT_EQ("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(Added(id).size()) +
+                "\r\n\r\n" + Added(id),
+            response);
+  EXPECT_EQ(Partition(id, "Forwarded"), GetPartition(*primary_, id));
+  EXPECT_EQ(Partition(id, "Forwarded"),
+            AskUntil([&] { return GetPartition(*standby_, id); }, Partition(id, "Forwarded"), kFreshWithin));
+  // The standby's trace says where the answer came from; the primary's audit row who forwarded it.
+  EXPECT_NE(std::string::npos, standby_->TraceFile().find("Forwarded to " + PrimaryUrl() + "\r\nHTTP/1.1 200 OK"));
+  EXPECT_EQ(1, Count("SELECT count(*) FROM AuditLog WHERE Method = 'addRoutePartition' AND ForwardedBy LIKE '%:" +
+                     std::to_string(standby_->port()) + " for 127.0.0.1'"));
+  // A second write goes over the kept-alive connection.
+  EXPECT_EQ(38u, ReturnedId(AddPartition(*standby_, "ForwardedAgain")).size());
+}
+
+TEST_F(StandbyTest, AWriteTheStandbyCannotForwardIsRefusedAndChangesNothing) {
+  const std::string url = PrimaryUrl();
+  const std::string port = std::to_string(primary_->port());
+  ASSERT_EQ(0, primary_->Stop());
+  const ForwardFailure refused("cannot connect to 127.0.0.1:" + port + ": Connection refused", false);
+  EXPECT_EQ(Envelope(PlainFault("SOAP-ENV:Server", ForwardFailureText("addRoutePartition", url, refused))),
+            AddPartition(*standby_, "Lost"));
+  EXPECT_EQ(0, Count("SELECT count(*) FROM RoutePartition WHERE Name = 'Lost'"));
+
+  // Without a primary to forward to, a write is refused before any work.
+  const auto alone = StandbyNode({});
+  EXPECT_EQ(Envelope(PlainFault("SOAP-ENV:Client", ReadOnlyRefusalText("addRoutePartition"))),
+            AddPartition(*alone, "Alone"));
+  EXPECT_EQ(0, Count("SELECT count(*) FROM RoutePartition WHERE Name = 'Alone'"));
+}
+
+TEST_F(StandbyTest, CopyReadsFromTheStandby) {
+  TempDir target;
+  const std::string file = target.path() + "/copy.db";
+  std::vector<std::string> args = {"--from", standbyDb_, "--to", file};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  std::ostringstream out, err;
+  EXPECT_EQ(0, zdl::RunCopyCommand(static_cast<int>(argv.size()), argv.data(), out, err, false)) << err.str();
+  EXPECT_NE(std::string::npos, out.str().find("RoutePartition")) << out.str();
+}
+
+}  // namespace
+}  // namespace zeb::test
