@@ -144,6 +144,24 @@ Identified Identify(ElementCursor& cursor, List& list, const Identification& how
 // Reads only the identifying element (no selection); for get methods that build by identifier.
 Identified ReadIdentifier(ElementCursor& cursor, const Identification& how);
 
+// The identifier of the record the request names (see Identify); a name is looked up in List.
+template <class List>
+zdl::CZDLID IdentifiedID(zdl::CZDLSession& session, ElementCursor& cursor, const Identification& how) {
+  const Identified which = ReadIdentifier(cursor, how);
+  return which.byId ? ParseID(which.value) : FindIdByName<List>(session, which.value, how.notFound);
+}
+
+// Deletes the record the request names (see Identify) and returns its identifier.
+template <class List>
+zdl::CZDLID RemoveIdentified(zdl::CZDLSession& session, ElementCursor& cursor, const Identification& how) {
+  List list(session);
+  Identify(cursor, list, how);
+  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  list.Delete();
+  list.Update();
+  return id;
+}
+
 template <class List>
 Identified Identify(ElementCursor& cursor, List& list, const Identification& how) {
   Identified which = ReadIdentifier(cursor, how);

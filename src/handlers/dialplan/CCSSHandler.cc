@@ -112,12 +112,10 @@ void CCSSHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CCSSHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CCallingSearchSpaceList list(db());
-  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result,
+         RemoveIdentified<zdl::CCallingSearchSpaceList>(
+             db(), cursor,
+             ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound)));
 }
 
 void CCSSHandler::Get(XmlNode request, CXMLElement& result) {

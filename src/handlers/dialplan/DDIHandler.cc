@@ -135,20 +135,14 @@ void CDDIHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDDIHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CDigitDiscardInstructionList list(db());
-  Identify(cursor, list, DDIIdentification(DialPlanOperation::kRemove));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<zdl::CDigitDiscardInstructionList>(
+                     db(), cursor, DDIIdentification(DialPlanOperation::kRemove)));
 }
 
 void CDDIHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  const Identification how = DDIIdentification(DialPlanOperation::kGet);
-  const Identified which = ReadIdentifier(cursor, how);
-  const zdl::CZDLID id = which.byId ? ParseID(which.value)
-                                    : FindIdByName<zdl::CDigitDiscardInstructionList>(db(), which.value, how.notFound);
+  const zdl::CZDLID id = IdentifiedID<zdl::CDigitDiscardInstructionList>(
+      db(), cursor, DDIIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, kModeFull);
   ReturnChildren(result, holder);

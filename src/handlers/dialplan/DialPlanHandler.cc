@@ -66,20 +66,14 @@ void CDialPlanHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDialPlanHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CDialPlanList list(db());
-  Identify(cursor, list, PlanIdentification(DialPlanOperation::kRemove));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result,
+         RemoveIdentified<zdl::CDialPlanList>(db(), cursor, PlanIdentification(DialPlanOperation::kRemove)));
 }
 
 void CDialPlanHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  const Identification how = PlanIdentification(DialPlanOperation::kGet);
-  const Identified which = ReadIdentifier(cursor, how);
   const zdl::CZDLID id =
-      which.byId ? ParseID(which.value) : FindIdByName<zdl::CDialPlanList>(db(), which.value, how.notFound);
+      IdentifiedID<zdl::CDialPlanList>(db(), cursor, PlanIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, kModeFull);
   ReturnChildren(result, holder);

@@ -125,19 +125,12 @@ void CDialPlanTagHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDialPlanTagHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  TagsByName list(db());
-  Identify(cursor, list, TagIdentification(DialPlanOperation::kRemove));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<TagsByName>(db(), cursor, TagIdentification(DialPlanOperation::kRemove)));
 }
 
 void CDialPlanTagHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  const Identification how = TagIdentification(DialPlanOperation::kGet);
-  const Identified which = ReadIdentifier(cursor, how);
-  const zdl::CZDLID id = which.byId ? ParseID(which.value) : FindIdByName<TagsByName>(db(), which.value, how.notFound);
+  const zdl::CZDLID id = IdentifiedID<TagsByName>(db(), cursor, TagIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLDialPlanTag>()->BuildFromDatabase(db(), id);
   ReturnChildren(result, holder);

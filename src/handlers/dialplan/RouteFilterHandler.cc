@@ -130,20 +130,14 @@ void CRouteFilterHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CRouteFilterHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CRouteFilterList list(db());
-  Identify(cursor, list, FilterIdentification(DialPlanOperation::kRemove));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<zdl::CRouteFilterList>(db(), cursor,
+                                                         FilterIdentification(DialPlanOperation::kRemove)));
 }
 
 void CRouteFilterHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  const Identification how = FilterIdentification(DialPlanOperation::kGet);
-  const Identified which = ReadIdentifier(cursor, how);
   const zdl::CZDLID id =
-      which.byId ? ParseID(which.value) : FindIdByName<zdl::CRouteFilterList>(db(), which.value, how.notFound);
+      IdentifiedID<zdl::CRouteFilterList>(db(), cursor, FilterIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, kModeFull);
   ReturnChildren(result, holder);

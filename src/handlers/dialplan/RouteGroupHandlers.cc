@@ -115,14 +115,10 @@ void CRouteGroupHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CRouteGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CRouteGroupList list(db());
-  Identify(cursor, list,
-           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", "<name> or <uuid>", ValueWording::kMustHave,
-                        kSpecifiedGroupNotFound));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<zdl::CRouteGroupList>(
+                     db(), cursor,
+                     ByNameOrUuid("Found NULL, expecting <name> or <uuid>", "<name> or <uuid>",
+                                  ValueWording::kMustHave, kSpecifiedGroupNotFound)));
 }
 
 void CRouteGroupHandler::Get(XmlNode request, CXMLElement& result) {

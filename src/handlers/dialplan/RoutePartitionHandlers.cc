@@ -66,11 +66,7 @@ void CRoutePartitionHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CRoutePartitionHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CRoutePartitionList list(db());
-  Identify(cursor, list, kByPartitionIdOrName);
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
+  const zdl::CZDLID id = RemoveIdentified<zdl::CRoutePartitionList>(db(), cursor, kByPartitionIdOrName);
   DropCached(db(), id);
   Return(result, id);
 }

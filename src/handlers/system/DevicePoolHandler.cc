@@ -193,12 +193,8 @@ void CDevicePoolHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDevicePoolHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CDevicePoolList list(db());
-  Identify(cursor, list, ByNameOrUuid("<name> or <uuid>", ValueWording::kMustHave, kNotFound));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<zdl::CDevicePoolList>(
+                     db(), cursor, ByNameOrUuid("<name> or <uuid>", ValueWording::kMustHave, kNotFound)));
 }
 
 void CDevicePoolHandler::Get(XmlNode request, CXMLElement& result) {

@@ -94,12 +94,9 @@ void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDialcoreGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CDialcoreGroupList list(db());
-  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result,
+         RemoveIdentified<zdl::CDialcoreGroupList>(
+             db(), cursor, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave)));
 }
 
 void CDialcoreGroupHandler::Get(XmlNode request, CXMLElement& result) {

@@ -134,13 +134,9 @@ void CDialcoreHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDialcoreHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CDialcoreList list(db());
-  Identify(cursor, list,
-           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<zdl::CDialcoreList>(db(), cursor,
+                                                      ByUuidOrName("Found NULL, expecting <uuid> or <name>",
+                                                                   ValueWording::kMustHave, kNotFound)));
 }
 
 void CDialcoreHandler::Get(XmlNode request, CXMLElement& result) {

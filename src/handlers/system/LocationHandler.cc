@@ -55,13 +55,9 @@ void CLocationHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CLocationHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CLocationList list(db());
-  Identify(cursor, list,
-           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<zdl::CLocationList>(db(), cursor,
+                                                      ByUuidOrName("Found NULL, expecting <uuid> or <name>",
+                                                                   ValueWording::kMustHave, kNotFound)));
 }
 
 void CLocationHandler::Get(XmlNode request, CXMLElement& result) {

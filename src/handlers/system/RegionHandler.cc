@@ -49,12 +49,7 @@ void CRegionHandler::UpdateMatrix(XmlNode request, CXMLElement& result) {
 
 void CRegionHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  zdl::CRegionList list(db());
-  Identify(cursor, list, ByUuidOrName(ValueWording::kMustHave));
-  const zdl::CZDLID id = list.GetCurrentItem()->GetID();
-  list.Delete();
-  list.Update();
-  Return(result, id);
+  Return(result, RemoveIdentified<zdl::CRegionList>(db(), cursor, ByUuidOrName(ValueWording::kMustHave)));
 }
 
 void CRegionHandler::Get(XmlNode request, CXMLElement& result) {
