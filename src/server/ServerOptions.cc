@@ -22,6 +22,7 @@ struct OptionEntry {
   const char* description;
   const char* defaultText;
   Setter set;
+  bool repeatable = false;  // given once per value (its setter refuses a repeated value)
 };
 
 // Unsigned decimal within [min, max]; no sign, no blanks, no suffix.
@@ -203,7 +204,7 @@ const std::vector<OptionEntry>& Options() {
          return true;
        }},
       {"role-group", "ROLE=DN", "with --auth-directory: the groupOfNames whose members have ROLE; once per role",
-       "none", ParseRoleGroup},
+       "none", ParseRoleGroup, /*repeatable=*/true},
       {"auth-directory-cache", "S", "seconds a directory sign-in is trusted before the user binds again", "60",
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->authDirectoryCache); }},
       {"rate-limit", "R[/s][,burst=B]", "requests a second per user (per address without credentials)", "none",
@@ -296,7 +297,7 @@ ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions*
       *error = "unknown option '--" + std::string(name) + "'";
       return ParseResult::kError;
     }
-    if (std::find(seen.begin(), seen.end(), option) != seen.end()) {
+    if (!option->repeatable && std::find(seen.begin(), seen.end(), option) != seen.end()) {
       *error = "option '--" + std::string(name) + "' is given more than once";
       return ParseResult::kError;
     }
