@@ -44,7 +44,7 @@ void ReadChangeEvents(CZDLSession& session, std::int64_t afterId, std::size_t li
 std::int64_t OldestChangeEventId(CZDLSession& session);
 std::int64_t NewestChangeEventId(CZDLSession& session);
 
-// The event as one JSON object on one line (the schema the README documents):
+// The event as one JSON object on one line (the schema docs/operations.md documents):
 // {"id":12,"time":"2024-05-07T09:30:00.000000Z","user":"alice","method":"addLine","kind":"add",
 //  "recordTable":"NumPlan","recordId":"{...}","recordName":"1000"}
 std::string ChangeEventJson(const ChangeEvent& event);
