@@ -143,6 +143,7 @@ set(ZEB_SERVER_SOURCES
   src/server/AuthFile.cc
   src/server/Authenticator.cc
   src/server/BasicCredentials.cc
+  src/server/ClientTls.cc
   src/server/ConnectionRegistry.cc
   src/server/EventStream.cc
   src/server/ExtensionCall.cc

@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "server/ClientTls.h"
 #include "zdl/base/CZDLException.h"
 #include "zdl/base/DatabaseWait.h"
 
@@ -129,16 +130,8 @@ PrimaryClient::PrimaryClient(const std::string& url, const std::string& caFile) 
   if (host_.empty() || port_.empty() || port_.find_first_not_of("0123456789") != std::string::npos)
     throw std::runtime_error("--primary-url " + url + ": needs HOST or HOST:PORT");
   if (!tls_) return;
-  tlsContext_ = std::make_unique<ssl::context>(ssl::context::tls_client);
-  tlsContext_->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
-                           ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1 | ssl::context::no_compression);
-  tlsContext_->set_verify_mode(ssl::verify_peer);
   beast::error_code ec;
-  if (caFile.empty()) {
-    tlsContext_->set_default_verify_paths(ec);
-  } else {
-    tlsContext_->load_verify_file(caFile, ec);
-  }
+  tlsContext_ = MakeClientTlsContext(caFile, ec);
   if (ec) throw std::runtime_error("--primary-ca " + (caFile.empty() ? "(system store)" : caFile) + ": " + ec.message());
 }
 

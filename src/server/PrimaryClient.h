@@ -49,7 +49,7 @@ class PrimaryClient : public WriteForwarder {
   const std::string url_;
   bool tls_ = false;
   std::string host_, port_, target_;
-  std::unique_ptr<boost::asio::ssl::context> tlsContext_;
+  std::shared_ptr<boost::asio::ssl::context> tlsContext_;
   std::mutex mutex_;
   std::vector<std::unique_ptr<Connection>> idle_;  // guarded by mutex_; most recent last
 };

@@ -16,6 +16,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "server/ClientTls.h"
+
 namespace zeb::server {
 
 namespace beast = boost::beast;
@@ -192,18 +194,11 @@ std::string WebhookSignature(const std::string& secret, std::int64_t unixSeconds
 }
 
 std::shared_ptr<net::ssl::context> MakeWebhookTlsContext(const std::string& caFile) {
-  auto context = std::make_shared<net::ssl::context>(net::ssl::context::tls_client);
-  context->set_options(net::ssl::context::default_workarounds | net::ssl::context::no_sslv2 |
-                       net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 |
-                       net::ssl::context::no_tlsv1_1 | net::ssl::context::no_compression);
-  context->set_verify_mode(net::ssl::verify_peer);
   beast::error_code ec;
-  if (caFile.empty()) {
-    context->set_default_verify_paths(ec);
-  } else {
-    context->load_verify_file(caFile, ec);
-    if (ec) throw std::runtime_error("--webhook-ca " + caFile + ": " + ec.message());
-  }
+  auto context = MakeClientTlsContext(caFile, ec);
+  // Without a CA file a system store that cannot be read leaves every receiver unverifiable,
+  // which each delivery then reports.
+  if (ec && !caFile.empty()) throw std::runtime_error("--webhook-ca " + caFile + ": " + ec.message());
   return context;
 }
 
