@@ -410,10 +410,12 @@ void PgConnection::Connect() {
     if (problem.empty()) problem = conn_ ? Trimmed(PQerrorMessage(conn_)) : "out of memory";
     PQfinish(conn_);
     conn_ = nullptr;
+    unreachable_ = true;
     throw CZDLException(kZDLDatabaseUnavailable, "The configuration database cannot be used: cannot connect to " +
                                                      PostgresDisplayName(location_) + ": " + problem);
   }
   ++epoch_;
+  unreachable_ = false;
   PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
   // A hot standby serves reads only; the node learns it with every connection it makes, so a
   // server that came back as a standby (or was promoted meanwhile) is noticed.
@@ -478,7 +480,9 @@ void PgConnection::Abandon(const std::string& text) {
 }
 
 void PgConnection::Reset() {
-  const bool again = epoch_ > 0;  // not the first connection of this session
+  // A connection made after one was lost, or after the server could not be reached, is a
+  // reconnect: either way the session had lost its database and has it back.
+  const bool again = epoch_ > 0 || unreachable_;
   endingRead_ = false;
   commitPending_ = false;
   // A broken connection is replaced by a fresh one (made without blocking, see Connect).

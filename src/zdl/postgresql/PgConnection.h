@@ -124,6 +124,7 @@ class PgConnection : public DbConnection {
   unsigned long nextStatement_ = 0;
   bool inTransaction_ = false;
   bool broken_ = false;  // the server said the connection is going, libpq may not know yet
+  bool unreachable_ = false;  // the last attempt to connect failed
   bool endingRead_ = false;  // a COMMIT was sent and its answer not yet read
   bool startPending_ = false;   // BeginRead was called, nothing sent yet
   bool commitPending_ = false;  // the read snapshot ends with the next transaction start
