@@ -45,9 +45,22 @@ admin="$(sed -n 's/^zebd admin listening on .*:\([0-9]*\)$/\1/p' "$work/zebd.out
 [[ -n "$port" ]] || { echo "events.sh: zebd did not start" >&2; cat "$work/zebd.out" >&2; exit 1; }
 ZEBD_PORT="$port" ZEBD_DB="$work/zeb.db" BENCH_WORK="$work" bash "$here/lines-prepare.sh"
 
+# CPU seconds zebd has used so far (user + system), to give each load's cost per pair: on a
+# machine whose cores the receivers and wrk share with zebd, rates alone mix zebd's own cost
+# with theirs.
+zebd_cpu() { awk -v hz="$(getconf CLK_TCK)" '{ printf "%.3f", ($14 + $15) / hz }' "/proc/$zebd_pid/stat"; }
+per_pair() {  # per_pair CPU_BEFORE CPU_AFTER WRK_OUTPUT
+  local pairs; pairs="$(sed -n 's/^pairs: \([0-9]*\).*/\1/p' <<<"$3")"
+  [[ -n "$pairs" && "$pairs" -gt 0 ]] && awk -v a="$1" -v b="$2" -v n="$pairs" \
+    'BEGIN { printf "zebd CPU per pair: %.1f us\n", (b - a) * 1e6 / n }'
+}
+
 load=(wrk -t2 -c"$connections" -d"${duration}s" -s "$here/lines/pairs.lua" "http://127.0.0.1:$port/")
 echo "addLine+removeLine pairs, nobody listening:"
-"${load[@]}" | grep -E "pairs/s|Non-2xx|Socket errors"
+before="$(zebd_cpu)"
+out="$("${load[@]}")"
+grep -E "pairs/s|Non-2xx|Socket errors" <<<"$out"
+per_pair "$before" "$(zebd_cpu)" "$out"
 echo "addLine+removeLine pairs, one webhook subscription and one SSE client:"
-python3 "$here/events/subscribers.py" "$zebd" "$work/zeb.db" "$work/zeb.key" "$port" "$admin" "$changes" \
-  -- "${load[@]}" | grep -E "pairs/s|Non-2xx|Socket errors|webhook|sse"
+ZEBD_PID="$zebd_pid" python3 "$here/events/subscribers.py" "$zebd" "$work/zeb.db" "$work/zeb.key" "$port" "$admin" "$changes" \
+  -- "${load[@]}" | grep -E "pairs|Non-2xx|Socket errors|webhook|sse|CPU"

@@ -38,24 +38,65 @@ std::string Describe(const std::string& step, const beast::error_code& ec) {
   return step + ": " + text;
 }
 
-// One POST: resolve, connect, [handshake], write, read. Keeps itself alive through its handlers.
-template <class Stream>
-class Exchange : public std::enable_shared_from_this<Exchange<Stream>> {
- public:
-  Exchange(Stream&& stream, net::io_context& ioc, WebhookUrl url, http::request<http::string_body> request,
-           std::chrono::milliseconds timeout, std::function<void(const std::string&)> done)
-      : stream_(std::move(stream)),
-        resolver_(ioc),
-        url_(std::move(url)),
-        request_(std::move(request)),
-        timeout_(timeout),
-        done_(std::move(done)) {}
+}  // namespace
 
-  void Start() {
+// The connection behind a channel, of one kind of stream. Keeps itself alive through its
+// handlers, so that a channel closed or gone while a POST is under way leaves nothing dangling.
+class WebhookChannel::Link {
+ public:
+  virtual ~Link() = default;
+  virtual void Post(http::request<http::string_body> request, std::chrono::milliseconds timeout,
+                    std::function<void(const std::string&)> done) = 0;
+  // Closes the connection for good: a POST under way ends without its done being called.
+  virtual void Shut() = 0;
+};
+
+namespace {
+
+template <class Stream>
+class StreamLink : public WebhookChannel::Link, public std::enable_shared_from_this<StreamLink<Stream>> {
+ public:
+  StreamLink(net::io_context& ioc, net::ssl::context& tls, WebhookUrl url)
+      : ioc_(ioc), tls_(tls), resolver_(ioc), url_(std::move(url)) {}
+
+  void Post(http::request<http::string_body> request, std::chrono::milliseconds timeout,
+            std::function<void(const std::string&)> done) override {
+    request_ = std::move(request);
+    timeout_ = timeout;
+    done_ = std::move(done);
+    reused_ = open_;
+    if (reused_) return Write();
+    Open();
+  }
+
+  void Shut() override {
+    done_ = nullptr;
+    shut_ = true;
+    Close();
+  }
+
+ private:
+  static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
+
+  beast::tcp_stream& Lowest() { return beast::get_lowest_layer(*stream_); }
+
+  // Closes the connection; its stream object stays until the next is opened, since handlers of
+  // operations it cancels may still be queued.
+  void Close() {
+    beast::error_code ignored;
+    if (stream_) Lowest().socket().close(ignored);
+    open_ = false;
+  }
+
+  void Open() {
+    open_ = true;
     if constexpr (kTls) {
-      if (!SSL_set_tlsext_host_name(stream_.native_handle(), url_.host.c_str()))
+      stream_.emplace(ioc_, tls_);
+      if (!SSL_set_tlsext_host_name(stream_->native_handle(), url_.host.c_str()))
         return Finish("TLS: the host name cannot be sent");
-      stream_.set_verify_callback(net::ssl::host_name_verification(url_.host));
+      stream_->set_verify_callback(net::ssl::host_name_verification(url_.host));
+    } else {
+      stream_.emplace(ioc_);
     }
     Lowest().expires_after(timeout_);
     resolver_.async_resolve(
@@ -66,17 +107,12 @@ class Exchange : public std::enable_shared_from_this<Exchange<Stream>> {
         });
   }
 
- private:
-  static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
-
-  beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
-
   void Connect(const tcp::resolver::results_type& found) {
     Lowest().async_connect(
         found, [self = this->shared_from_this()](beast::error_code ec, const tcp::endpoint&) {
           if (ec) return self->Finish(Describe("connect", ec));
           if constexpr (kTls) {
-            self->stream_.async_handshake(net::ssl::stream_base::client, [self](beast::error_code ec) {
+            self->stream_->async_handshake(net::ssl::stream_base::client, [self](beast::error_code ec) {
               if (ec) return self->Finish(Describe("TLS", ec));
               self->Write();
             });
@@ -87,9 +123,10 @@ class Exchange : public std::enable_shared_from_this<Exchange<Stream>> {
   }
 
   void Write() {
-    http::async_write(stream_, request_,
+    Lowest().expires_after(timeout_);
+    http::async_write(*stream_, request_,
                       [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
-                        if (ec) return self->Finish(Describe("send", ec));
+                        if (ec) return self->Retry(Describe("send", ec), ec);
                         self->Read();
                       });
   }
@@ -98,28 +135,48 @@ class Exchange : public std::enable_shared_from_this<Exchange<Stream>> {
     parser_.emplace();
     parser_->body_limit(kResponseLimit);
     http::async_read(
-        stream_, buffer_, *parser_, [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
-          if (ec) return self->Finish(Describe("answer", ec));
+        *stream_, buffer_, *parser_, [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
+          if (ec)
+            return self->parser_->got_some() ? self->Finish(Describe("answer", ec))
+                                             : self->Retry(Describe("answer", ec), ec);
           const auto& response = self->parser_->get();
           const unsigned status = response.result_int();
-          if (status >= 200 && status < 300) return self->Finish("");
+          if (!response.keep_alive()) self->Close();
+          if (status >= 200 && status < 300) return self->Finish("", true);
           std::string problem = "answered " + std::to_string(status) + " " + std::string(response.reason());
           if (status >= 300 && status < 400) problem += " (redirects are not followed)";
-          self->Finish(problem);
+          self->Finish(problem, true);
         });
   }
 
-  void Finish(const std::string& problem) {
-    beast::error_code ignored;
-    Lowest().socket().close(ignored);
+  // A kept connection the receiver closed while idle fails the next POST before any answer:
+  // that POST goes once more on a fresh connection. It may have arrived the first time too,
+  // which delivery at least once allows.
+  void Retry(const std::string& problem, const beast::error_code& ec) {
+    const bool timedOut = ec == beast::error::timeout || ec == net::error::operation_aborted;
+    if (!reused_ || timedOut || shut_) return Finish(problem);
+    reused_ = false;
+    Close();
+    Open();
+  }
+
+  // answered: the exchange went to its end, so the connection may serve the next POST.
+  void Finish(const std::string& problem, bool answered = false) {
+    if (!answered) Close();
+    buffer_.clear();
     if (done_) std::exchange(done_, nullptr)(problem);
   }
 
-  Stream stream_;
+  net::io_context& ioc_;
+  net::ssl::context& tls_;
   tcp::resolver resolver_;
   const WebhookUrl url_;
+  std::optional<Stream> stream_;
+  bool open_ = false;  // stream_ is connected, or being connected, and may carry the next POST
+  bool shut_ = false;
+  bool reused_ = false;  // the POST under way went on a connection that served before
   http::request<http::string_body> request_;
-  const std::chrono::milliseconds timeout_;
+  std::chrono::milliseconds timeout_{};
   std::function<void(const std::string&)> done_;
   beast::flat_buffer buffer_;
   std::optional<http::response_parser<http::string_body>> parser_;
@@ -202,29 +259,29 @@ std::shared_ptr<net::ssl::context> MakeWebhookTlsContext(const std::string& caFi
   return context;
 }
 
-void PostWebhook(net::io_context& ioc, net::ssl::context& tls, const WebhookUrl& url, std::string body,
-                 const HttpHeaders& headers, std::chrono::milliseconds timeout,
-                 std::function<void(const std::string& problem)> done) {
-  http::request<http::string_body> request{http::verb::post, url.target, 11};
-  const bool defaultPort = url.port == (url.tls ? "443" : "80");
-  const std::string host = url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
-  request.set(http::field::host, defaultPort ? host : host + ":" + url.port);
+WebhookChannel::WebhookChannel(net::io_context& ioc, net::ssl::context& tls, const WebhookUrl& url)
+    : url_(url) {
+  if (url.tls) {
+    link_ = std::make_shared<StreamLink<beast::ssl_stream<beast::tcp_stream>>>(ioc, tls, url);
+  } else {
+    link_ = std::make_shared<StreamLink<beast::tcp_stream>>(ioc, tls, url);
+  }
+}
+
+WebhookChannel::~WebhookChannel() { link_->Shut(); }
+
+void WebhookChannel::Post(std::string body, const HttpHeaders& headers, std::chrono::milliseconds timeout,
+                          std::function<void(const std::string& problem)> done) {
+  http::request<http::string_body> request{http::verb::post, url_.target, 11};
+  const bool defaultPort = url_.port == (url_.tls ? "443" : "80");
+  const std::string host = url_.host.find(':') != std::string::npos ? "[" + url_.host + "]" : url_.host;
+  request.set(http::field::host, defaultPort ? host : host + ":" + url_.port);
   request.set(http::field::user_agent, "zebd");
   request.set(http::field::content_type, "application/json");
-  request.set(http::field::connection, "close");
   for (const auto& [name, value] : headers) request.set(name, value);
   request.body() = std::move(body);
   request.prepare_payload();
-  if (url.tls) {
-    std::make_shared<Exchange<beast::ssl_stream<beast::tcp_stream>>>(
-        beast::ssl_stream<beast::tcp_stream>(ioc, tls), ioc, url, std::move(request), timeout,
-        std::move(done))
-        ->Start();
-  } else {
-    std::make_shared<Exchange<beast::tcp_stream>>(beast::tcp_stream(ioc), ioc, url, std::move(request),
-                                                  timeout, std::move(done))
-        ->Start();
-  }
+  link_->Post(std::move(request), timeout, std::move(done));
 }
 
 }  // namespace zeb::server

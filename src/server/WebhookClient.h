@@ -1,6 +1,6 @@
 // What a webhook delivery needs of HTTP: the subscription's URL taken apart, the signature of a
-// body, and one POST with a time limit, on an io_context, over HTTP or HTTPS (the server's
-// certificate verified against the trust store and its name checked).
+// body, and POSTs with a time limit over a kept-alive connection, on an io_context, over HTTP or
+// HTTPS (the server's certificate verified against the trust store and its name checked).
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -36,11 +36,28 @@ std::shared_ptr<boost::asio::ssl::context> MakeWebhookTlsContext(const std::stri
 
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 
-// POSTs body as application/json to url with the headers, all within timeout. done runs on the
-// io_context's thread with "" when the receiver answered 2xx, else what went wrong ("connect:
-// Connection refused", "answered 503 Service Unavailable", "timed out").
-void PostWebhook(boost::asio::io_context& ioc, boost::asio::ssl::context& tls, const WebhookUrl& url,
-                 std::string body, const HttpHeaders& headers, std::chrono::milliseconds timeout,
-                 std::function<void(const std::string& problem)> done);
+// A kept-alive connection to one receiver, for POSTs one at a time: made on the first POST and
+// again after the receiver closed it or a POST failed.
+class WebhookChannel {
+ public:
+  class Link;
+
+  // ioc and tls must outlive the channel.
+  WebhookChannel(boost::asio::io_context& ioc, boost::asio::ssl::context& tls, const WebhookUrl& url);
+  ~WebhookChannel();  // closes the connection; a POST under way ends without calling its done
+  WebhookChannel(const WebhookChannel&) = delete;
+  WebhookChannel& operator=(const WebhookChannel&) = delete;
+
+  // POSTs body as application/json with the headers, within timeout. done runs on the
+  // io_context's thread with "" when the receiver answered 2xx, else what went wrong ("connect:
+  // Connection refused", "answered 503 Service Unavailable", "send: timed out").
+  // REQUIRES: no POST of this channel is under way.
+  void Post(std::string body, const HttpHeaders& headers, std::chrono::milliseconds timeout,
+            std::function<void(const std::string& problem)> done);
+
+ private:
+  const WebhookUrl url_;
+  std::shared_ptr<Link> link_;
+};
 
 }  // namespace zeb::server

@@ -88,7 +88,12 @@ void WebhookDeliverer::Tick() {
       Refresh(session);
       nextRefresh_ = Clock::now() + options_.refreshInterval;
     }
-    if (holder_ && !targets_.empty()) {
+    // While every subscription has a post under way, each answer reads on by itself: a wake
+    // need not read the newest id again, which under a write load would be once per write.
+    const bool idle = std::any_of(targets_.begin(), targets_.end(),
+                                  [](const auto& entry) { return !entry.second->inFlight; });
+    if (holder_ && !targets_.empty() && (idle || Clock::now() >= nextNewest_)) {
+      nextNewest_ = Clock::now() + options_.pollInterval;
       const std::int64_t newest = zdl::NewestChangeEventId(session);
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -111,8 +116,7 @@ void WebhookDeliverer::Tick() {
   Schedule(options_.pollInterval);
 }
 
-std::shared_ptr<WebhookDeliverer::Target> WebhookDeliverer::MakeTarget(
-    const zdl::WebhookSubscription& row) const {
+std::shared_ptr<WebhookDeliverer::Target> WebhookDeliverer::MakeTarget(const zdl::WebhookSubscription& row) {
   auto target = std::make_shared<Target>();
   target->row = row;
   target->position = target->storedPosition = row.position;
@@ -120,6 +124,7 @@ std::shared_ptr<WebhookDeliverer::Target> WebhookDeliverer::MakeTarget(
   Publish(*target);
   try {
     target->url = ParseWebhookUrl(row.url);
+    target->channel = std::make_unique<WebhookChannel>(ioc_, *tls_, target->url);
     target->secret = zdl::OpenWebhookSecret(database_.secretKey(), row);
   } catch (const std::exception& error) {
     target->problem = error.what();
@@ -191,8 +196,11 @@ void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
                       {"X-Zeb-Event-ID", std::to_string(event.id)}};
   if (target->failuresInARow > 0) ++target->retries;
   target->inFlight = true;
-  PostWebhook(ioc_, *tls_, target->url, std::move(body), headers, options_.timeout,
-              [this, target, id = event.id](const std::string& problem) { Done(target, id, problem); });
+  target->channel->Post(
+      std::move(body), headers, options_.timeout,
+      [this, weak = std::weak_ptr<Target>(target), id = event.id](const std::string& problem) {
+        if (const std::shared_ptr<Target> target = weak.lock()) Done(target, id, problem);
+      });
 }
 
 void WebhookDeliverer::Done(const std::shared_ptr<Target>& target, std::int64_t id,

@@ -70,6 +70,7 @@ class WebhookDeliverer {
   struct Target {
     zdl::WebhookSubscription row;  // as last read
     WebhookUrl url;
+    std::unique_ptr<WebhookChannel> channel;  // when the URL could be used
     std::string secret;
     std::string problem;  // why it cannot be sent at all ("" when it can)
     std::int64_t position = 0;
@@ -96,7 +97,7 @@ class WebhookDeliverer {
   void Failed(Target& target, const std::string& problem);
   void Persist(Target& target, bool now);
   static void Publish(Target& target);
-  std::shared_ptr<Target> MakeTarget(const zdl::WebhookSubscription& row) const;
+  std::shared_ptr<Target> MakeTarget(const zdl::WebhookSubscription& row);
 
   zdl::CZDLDatabase& database_;
   const Options options_;
@@ -106,6 +107,7 @@ class WebhookDeliverer {
   boost::asio::io_context ioc_;
   boost::asio::steady_timer timer_;
   std::chrono::steady_clock::time_point nextRefresh_{};
+  std::chrono::steady_clock::time_point nextNewest_{};  // the newest id is read again by then at the latest
   bool holder_ = false;
   bool failing_ = false;  // the database cannot be read (said once)
   std::atomic<bool> woken_{false};

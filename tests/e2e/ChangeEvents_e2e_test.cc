@@ -77,15 +77,17 @@ int Connect(int port) {
 }
 
 // A webhook receiver on a loopback port that stays the same across Stop and Start: it records
-// every POST (headers lower-cased, body) and answers 200.
+// every POST (headers lower-cased, body) and answers 200. By default it says it closes the
+// connection after each answer; it can also keep it, or close it without saying so.
 class Receiver {
  public:
   struct Post {
     std::map<std::string, std::string> headers;
     std::string body;
   };
+  enum class Connections { kSaysClose, kKeeps, kClosesSilently };
 
-  Receiver() { Start(); }
+  explicit Receiver(Connections mode = Connections::kSaysClose) : mode_(mode) { Start(); }
   ~Receiver() { Stop(); }
 
   void Start() {
@@ -120,6 +122,7 @@ class Receiver {
     return posts_;
   }
   std::size_t Count() { return Posts().size(); }
+  int ConnectionsAccepted() const { return accepted_; }
 
  private:
   void Serve() {
@@ -128,12 +131,14 @@ class Receiver {
       if (poll(&ready, 1, 50) <= 0) continue;
       const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) continue;
-      Take(fd);
+      ++accepted_;
+      while (Take(fd) && mode_ == Connections::kKeeps && !stop_) {
+      }
       close(fd);
     }
   }
 
-  void Take(int fd) {
+  bool Take(int fd) {
     std::size_t length = 0;
     const std::string data = ReadUntil(
         fd,
@@ -147,7 +152,7 @@ class Receiver {
         Millis(5000));
     Post post;
     const std::size_t end = data.find("\r\n\r\n");
-    if (end == std::string::npos) return;
+    if (end == std::string::npos) return false;
     std::size_t line = data.find("\r\n") + 2;
     while (line < end) {
       const std::size_t next = data.find("\r\n", line);
@@ -159,12 +164,16 @@ class Receiver {
     }
     post.headers["request-line"] = data.substr(0, data.find("\r\n"));
     post.body = data.substr(end + 4);
-    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    const std::string answer = std::string("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n") +
+                               (mode_ == Connections::kSaysClose ? "Connection: close\r\n" : "") + "\r\n";
     send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
     std::lock_guard<std::mutex> lock(mutex_);
     posts_.push_back(std::move(post));
+    return true;
   }
 
+  const Connections mode_;
+  std::atomic<int> accepted_{0};
   int port_ = 0;
   int listener_ = -1;
   std::atomic<bool> stop_{false};
@@ -321,8 +330,8 @@ std::string PostOnce(const std::string& url, const std::string& caFile) {
   boost::asio::io_context ioc;
   auto tls = server::MakeWebhookTlsContext(caFile);
   std::string problem = "not done";
-  server::PostWebhook(ioc, *tls, server::ParseWebhookUrl(url), "{}", {}, Millis(5000),
-                      [&problem](const std::string& what) { problem = what; });
+  server::WebhookChannel channel(ioc, *tls, server::ParseWebhookUrl(url));
+  channel.Post("{}", {}, Millis(5000), [&problem](const std::string& what) { problem = what; });
   ioc.run();
   return problem;
 }
@@ -416,6 +425,25 @@ std::string AnswerOf(int port, const std::string& target, const std::string& hea
       fd, [](const std::string&) { return false; }, Millis(5000));
   close(fd);
   return answer;
+}
+
+// Events go one after another on one kept connection; a receiver that closes its connections
+// without saying so gets each event once the connection is made again, with no failure counted.
+TEST(WebhookTest, OneKeptConnectionCarriesTheEventsAndAClosedOneIsMadeAgain) {
+  Receiver keeps(Receiver::Connections::kKeeps), closes(Receiver::Connections::kClosesSilently);
+  ZebdProcess zebd({"--admin-listen", "0"});
+  Subscribe(zebd, keeps.Url());
+  Subscribe(zebd, closes.Url());
+  for (int i = 1; i <= 6; ++i) AddPartition(zebd.port(), "K" + std::to_string(i));
+  ASSERT_TRUE(Eventually([&] { return keeps.Count() == 6 && closes.Count() == 6; }))
+      << keeps.Count() << " " << closes.Count() << zebd.StderrText();
+  EXPECT_EQ(std::vector<int>({1, 2, 3, 4, 5, 6}), Ids(keeps.Posts()));
+  EXPECT_EQ(std::vector<int>({1, 2, 3, 4, 5, 6}), Ids(closes.Posts()));
+  EXPECT_EQ(1, keeps.ConnectionsAccepted());
+  EXPECT_EQ(6, closes.ConnectionsAccepted());
+  const std::string metrics = AnswerOf(zebd.adminPort(), "/metrics", "");
+  EXPECT_NE(std::string::npos, metrics.find("zebd_webhook_failures_total{subscription=\"2\"} 0\n"))
+      << metrics;
 }
 
 TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds) {

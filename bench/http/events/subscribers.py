@@ -14,6 +14,8 @@ arrived = {"webhook": {}, "sse": {}}
 
 
 class Receiver(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"  # keeps the connection, as a receiver under load would
+
     def do_POST(self):
         body = self.rfile.read(int(self.headers["Content-Length"]))
         arrived["webhook"].setdefault(json.loads(body)["id"], time.time())
@@ -50,7 +52,22 @@ subprocess.run([zebd, "webhook", "add", "--db", db, "--secret-key", key, "--secr
                 "--url", f"http://127.0.0.1:{server.server_address[1]}/"], check=True, stdout=subprocess.DEVNULL)
 threading.Thread(target=sse, daemon=True).start()
 time.sleep(3)  # the deliverer reads the subscriptions every 2 s
-print(subprocess.run(load, check=True, capture_output=True, text=True).stdout)
+
+
+def zebd_cpu():
+    """CPU seconds zebd has used (user + system)."""
+    with open(f"/proc/{os.environ['ZEBD_PID']}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+cpu, own = zebd_cpu(), time.process_time()
+out = subprocess.run(load, check=True, capture_output=True, text=True).stdout
+cpu, own = zebd_cpu() - cpu, time.process_time() - own
+print(out)
+pairs = int(out.split("pairs: ")[1].split()[0])
+if pairs:
+    print(f"zebd CPU per pair: {cpu * 1e6 / pairs:.1f} us; receivers' CPU per pair: {own * 1e6 / pairs:.1f} us")
 
 
 def newest():

@@ -49,4 +49,5 @@ function done(summary, latency, requests)
     refused = refused + thread:get("faults")
   end
   io.write(string.format("addLine+removeLine pairs/s: %.1f (faults: %d)\n", pairs / (summary.duration / 1e6), refused))
+  io.write(string.format("pairs: %d\n", pairs))
 end
