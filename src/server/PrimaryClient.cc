@@ -1,6 +1,7 @@
 #include "server/PrimaryClient.h"
 
 #include <openssl/ssl.h>
+#include <sys/socket.h>
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
@@ -14,6 +15,7 @@
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/ssl/ssl_stream.hpp>
+#include <cerrno>
 #include <optional>
 #include <stdexcept>
 
@@ -95,6 +97,14 @@ struct StaleConnection {
   ForwardFailure failure;
 };
 
+// An idle connection is usable while the primary has neither closed it nor sent anything on
+// it (a TLS close_notify, say).
+bool StillOpen(PrimaryClient::Connection& connection) {
+  char byte;
+  const ssize_t got = recv(connection.lowest().socket().native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
 bool Lost(const beast::error_code& ec) {
   return ec == http::error::end_of_stream || ec == net::error::eof || ec == net::error::connection_reset ||
          ec == net::error::broken_pipe || ec == net::ssl::error::stream_truncated;
@@ -142,7 +152,7 @@ std::unique_ptr<PrimaryClient::Connection> PrimaryClient::TakeIdle() {
   while (!idle_.empty()) {
     std::unique_ptr<Connection> connection = std::move(idle_.back());
     idle_.pop_back();
-    if (Clock::now() - connection->idleSince < kMaxIdle) return connection;
+    if (Clock::now() - connection->idleSince < kMaxIdle && StillOpen(*connection)) return connection;
   }
   return nullptr;
 }
@@ -232,7 +242,8 @@ std::string PrimaryClient::Exchange(Connection& connection, const ForwardedReque
   }
   RunToEnd(connection);
   if (ec == beast::error::timeout) throw ForwardFailure("no answer within the request's time limit", true);
-  if (ec && Lost(ec) && !parser.got_some()) throw StaleConnection{ForwardFailure("the connection was closed", true)};
+  // The request was sent whole: the primary may have run it, so it is not sent again.
+  if (ec && Lost(ec) && !parser.got_some()) throw ForwardFailure("the connection was closed", true);
   if (ec) throw ForwardFailure(ec.message(), true);
   *keepAlive = parser.get().keep_alive();
   return Relayed(parser.get());
@@ -246,8 +257,8 @@ std::string PrimaryClient::Forward(const ForwardedRequest& request) {
     throw ForwardFailure(error.GetExceptionStr(), false);
   }
   const Clock::time_point deadline = Clock::now() + zdl::TimeLeft(zdl::RequestTimeout());
-  // A kept-alive connection may have been closed by the primary meanwhile: when it fails
-  // before any byte of an answer came, the request goes once more on a fresh connection.
+  // A kept-alive connection may have been closed by the primary meanwhile (the pool passes over
+  // those it sees closed): when sending the request fails, it goes once more on a fresh one.
   for (bool reused : {true, false}) {
     std::unique_ptr<Connection> connection = reused ? TakeIdle() : Open(deadline);
     if (!connection) continue;

@@ -162,6 +162,12 @@ TEST_F(StandbyTest, AWriteToTheStandbyIsForwardedAndReadableThroughBoth) {
                      std::to_string(standby_->port()) + " for 127.0.0.1'"));
   // A second write goes over the kept-alive connection.
   EXPECT_EQ(38u, ReturnedId(AddPartition(*standby_, "ForwardedAgain")).size());
+  // The primary's node restarted on its port closed that connection: the next write takes a new one.
+  const std::string port = std::to_string(primary_->port());
+  ASSERT_EQ(0, primary_->Stop());
+  primary_ = std::make_unique<ZebdProcess>(
+      std::vector<std::string>{"--db", primaryDb_, "--listen", "127.0.0.1:" + port});
+  EXPECT_EQ(38u, ReturnedId(AddPartition(*standby_, "AfterRestart")).size());
 }
 
 TEST_F(StandbyTest, AWriteTheStandbyCannotForwardIsRefusedAndChangesNothing) {
