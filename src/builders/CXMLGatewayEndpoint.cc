@@ -1,14 +1,12 @@
 #include "builders/CXMLGatewayEndpoint.h"
 
 #include "builders/CXMLIPPhone.h"
-#include "zdl/CSystem.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
-constexpr long kProtocolAnalog = 3;
-constexpr long kProtocolT1 = 4;
 constexpr int kTimerCount = 6;
 
 std::string Decimal(long value) { return std::to_string(value); }
@@ -224,7 +222,7 @@ void CXMLAnalogAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastA
 
 void CXMLDigitalAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
                                      const std::string& versionStamp) {
-  const bool t1 = device.getInt("tkDeviceProtocol") == kProtocolT1;
+  const bool t1 = device.getInt("tkDeviceProtocol") == zdl::kProtocolT1;
   AddDeviceHead(*this, session, device, mode, t1 ? "zeb:XT1Gateway" : "zeb:XPRIGateway");
   AddNewChild<CXMLLoadInformation>()->BuildFromDatabase(session, device.getString("SpecialLoadInformation"),
                                                         device.getInt("tkModel"));
@@ -261,12 +259,13 @@ void CXMLDigitalAccess::AddPri(zdl::CZDLSession& session, const zdl::CFastAccess
 void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
                        const std::string& versionStamp) {
   const long model = device.getInt("tkModel");
-  const bool analogProtocol = device.getInt("tkDeviceProtocol") == kProtocolAnalog;
+  const bool analogProtocol = device.getInt("tkDeviceProtocol") == zdl::kProtocolAnalog;
+  const bool mgcp = model == zdl::kModelMGCPStation || model == zdl::kModelMGCPTrunk;
   if (zdl::IsPhoneClass(device.getInt("tkClass"))) {
     parent.AddNewChild<CXMLIPPhone>()->BuildFromRow(session, device, mode, versionStamp);
-  } else if (model == 47 || model == 30 || ((model == 120 || model == 121) && analogProtocol)) {
+  } else if (model == zdl::kModelAnalogStation24 || model == zdl::kModelAnalogAccess2 || (mgcp && analogProtocol)) {
     parent.AddNewChild<CXMLAnalogAccess>()->BuildFromRow(session, device, mode, versionStamp);
-  } else if (model == 42 || model == 43 || model == 120 || model == 121) {
+  } else if (model == zdl::kModelDigitalAccessT1 || model == zdl::kModelDigitalAccessPri || mgcp) {
     parent.AddNewChild<CXMLDigitalAccess>()->BuildFromRow(session, device, mode, versionStamp);
   }
 }

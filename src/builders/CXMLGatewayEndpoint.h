@@ -69,9 +69,9 @@ class CXMLDigitalAccess : public CXMLElement {
   void AddPri(zdl::CZDLSession& session, const zdl::CFastAccess& device);
 };
 
-// Picks a device's element: a phone (class 1 or 17), analog access (models 47 and 30, and
-// models 120 and 121 with protocol 3), digital access (models 42 and 43, and the other 120 and
-// 121 devices); other devices have none.
+// Picks a device's element: a phone (zdl::IsPhoneClass), analog access (the analog models, and
+// the MGCP models on the analog protocol), digital access (the T1 and PRI models, and the other
+// MGCP devices); other devices have none.
 class CXMLDevice {
  public:
   // Appends the element of the device row to parent (nothing for a device without one).

@@ -5,15 +5,13 @@
 #include "builders/CXMLDialcore.h"
 #include "builders/CXMLGatewayEndpoint.h"
 #include "builders/CXMLIPPhone.h"
-#include "zdl/CSystem.h"
 #include "zdl/CTypeList.h"
 #include "zdl/CZDLReadAhead.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
-
-constexpr long kProtocolAnalog = 3;
 
 struct SlotRow {
   long slot = 0;
@@ -97,7 +95,7 @@ void AddEndpointDevice(CXMLElement& endpoint, zdl::CZDLSession& session, const z
                        const std::string& versionStamp) {
   if (zdl::IsPhoneClass(device.getInt("tkClass"))) {
     endpoint.AddNewChild<CXMLIPPhone>()->BuildFromRow(session, device, kModeTftp, versionStamp);
-  } else if (device.getInt("tkDeviceProtocol") == kProtocolAnalog) {
+  } else if (device.getInt("tkDeviceProtocol") == zdl::kProtocolAnalog) {
     endpoint.AddNewChild<CXMLAnalogAccess>()->BuildFromRow(session, device, mode, versionStamp);
   } else {
     endpoint.AddNewChild<CXMLDigitalAccess>()->BuildFromRow(session, device, mode, versionStamp);

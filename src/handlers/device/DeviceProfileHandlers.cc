@@ -3,6 +3,7 @@
 #include "builders/CXMLDeviceProfile.h"
 #include "handlers/device/PhoneHandlers.h"
 #include "zdl/CSystem.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
@@ -26,7 +27,7 @@ void CDeviceProfileHandler::Add(XmlNode request, CXMLElement& result) {
   auto profile = devices.Insert();
   profile->PutClass(zdl::kClassDeviceProfile);
   profile->PutDeviceProfileType(zdl::kProfileUser);
-  profile->PutProduct(kProfileProduct);
+  profile->PutProduct(zdl::kProductDeskPhone60);
   profile->PutProtocolSide(1);
   profile->PutDeviceProtocol(0);
   DeviceChildren children(db());

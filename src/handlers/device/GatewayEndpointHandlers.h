@@ -11,12 +11,6 @@
 
 namespace zeb {
 
-// Device protocols of the three access kinds.
-constexpr long kProtocolPri = 1;
-constexpr long kProtocolAnalog = 3;
-constexpr long kProtocolT1 = 4;
-constexpr long kClassGateway = 2;
-
 // A port of an analog or a T1 access record. Both kinds share most columns, so the port readers
 // set them by column name; the few that differ are named by IsAnalog().
 class CGenericGatewayPort {

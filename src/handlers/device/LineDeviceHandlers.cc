@@ -76,8 +76,8 @@ const LineRules kDeviceLines{true, false, false};
 }  // namespace
 
 const LineDeviceKind kCTIRoutePoint{true,
-                                    26,
-                                    10,
+                                    zdl::kProductCTIRoutePoint,
+                                    zdl::kClassCTIRoutePoint,
                                     "Found NULL, expecting <routePointt>",
                                     kNameOrUuid,
                                     kRoutePointNotFound,
@@ -87,8 +87,8 @@ const LineDeviceKind kCTIRoutePoint{true,
                                     "The specified device is not a CTI Route Point.",
                                     BuildRoutePoint};
 const LineDeviceKind kVoiceMailPort{false,
-                                    27,
-                                    8,
+                                    zdl::kProductVoiceMailPort,
+                                    zdl::kClassVoiceMailPort,
                                     "Found NULL, expecting <voiceMailPort>",
                                     "Found NULL, expecting <uuid> or <name>",
                                     kPortNotFound,

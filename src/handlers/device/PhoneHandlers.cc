@@ -1,16 +1,13 @@
 #include "handlers/device/PhoneHandlers.h"
 
 #include "builders/CXMLIPPhone.h"
-#include "zdl/CSystem.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
 using Cols = zdl::DeviceCols;
-
-// What the product table's conversion yields for a name it does not know.
-constexpr long kUnknownProduct = 38;
 
 const AddReference kAddPhoneTemplate = {"phoneTemplate", nullptr, nullptr, "phoneTemplateName", nullptr,
                                         "Phone Template not found.", FindIdByName<zdl::CPhoneTemplateList>,
@@ -195,12 +192,12 @@ void CPhoneHandler::ReadProduct(ElementCursor& cursor, zdl::CDevice& device) {
   cursor.RequireNotNull("NULL element found. Expecting <product>");
   if (cursor.Is("product")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
-    const long product = FindTypeEnum(db(), "TypeProduct", name).value_or(kUnknownProduct);
-    if (product == kUnknownProduct) throw CInvalidValueException("Unkown product type specified: " + name);
+    const long product = FindTypeEnum(db(), "TypeProduct", name).value_or(zdl::kProductUnknown);
+    if (product == zdl::kProductUnknown) throw CInvalidValueException("Unkown product type specified: " + name);
     device.PutProduct(product);
   } else if (cursor.Is("productInfo")) {
     const std::string name = RequireAttribute(cursor.node(), "name");
-    device.PutProduct(FindTypeEnum(db(), "TypeProduct", name).value_or(kUnknownProduct));
+    device.PutProduct(FindTypeEnum(db(), "TypeProduct", name).value_or(zdl::kProductUnknown));
   } else {
     cursor.ThrowFound("<product> or <productInfo>");
   }

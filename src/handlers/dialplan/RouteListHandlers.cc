@@ -7,12 +7,12 @@
 #include "builders/CXMLRouteList.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
-constexpr long kRouteListProduct = 37;
 constexpr std::uint32_t kComOverflow = 0x8002000Au;
 const char kMoreElements[] = "NULL element found. Expecting more elements.";
 
@@ -150,7 +150,7 @@ void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
   wrapper.RequireNotNull("Found NULL, expecting <routeList>");
   zdl::CDeviceList devices(db());
   auto device = devices.Insert();
-  device->PutProduct(kRouteListProduct);
+  device->PutProduct(zdl::kProductRouteList);
   ElementCursor cursor = wrapper.EnterCurrent();
   cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
   device->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));

@@ -5,13 +5,12 @@
 #include "handlers/RequestReader.h"
 #include "zdl/CDeviceReportList.h"
 #include "zdl/CTypeList.h"
+#include "zdl/TypeEnums.h"
 #include "zdl/directory/CUserInfoList.h"
 
 namespace zeb {
 
 namespace {
-
-constexpr long kPhoneClass = 1;
 
 // The value of the request's first element, which must be "searchString" ("" when empty).
 std::string ReadSearchString(XmlNode request) {
@@ -38,14 +37,14 @@ void AddPhones(zdl::CZDLSession& session, zdl::CDeviceReportList& devices, CXMLE
 void CListQueryHandler::ListPhoneByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
-  devices.SelectDeviceByDeviceName(kPhoneClass, pattern);
+  devices.SelectDeviceByDeviceName(zdl::kClassPhone, pattern);
   AddPhones(db(), devices, result);
 }
 
 void CListQueryHandler::ListPhoneByDescription(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
-  devices.SelectDeviceByDescription(kPhoneClass, pattern);
+  devices.SelectDeviceByDescription(zdl::kClassPhone, pattern);
   AddPhones(db(), devices, result);
 }
 
