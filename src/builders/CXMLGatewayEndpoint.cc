@@ -94,10 +94,10 @@ const Column kPriTail[] = {
 };
 
 // The start of every gateway device element: tag, attributes and the device's identity.
-void AddDeviceHead(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                   const char* type) {
+void AddDeviceHead(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                   RenderMode mode, const char* type) {
   element.SetTag("device");
-  if (mode == kModeNamespaces) AddDeviceNamespaces(element);
+  if (mode == RenderMode::kNamespaces) AddDeviceNamespaces(element);
   element.AddAttribute("xsi:type", type);
   element.AddAttribute("ctiid", Decimal(device.getInt("CtiId")));
   element.AddAttribute("uuid", device.getGuid("pkid"));
@@ -204,8 +204,8 @@ void CXMLGatewayPorts::BuildFromDatabase(zdl::CZDLSession& session, const zdl::C
   for (; !rows.IsEOF(); rows.MoveNext()) AddNewChild<CXMLGatewayPort>()->BuildFromRow(session, rows, analog, lines);
 }
 
-void CXMLAnalogAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                                    const std::string& versionStamp) {
+void CXMLAnalogAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                                    RenderMode mode, const std::string& versionStamp) {
   AddDeviceHead(*this, session, device, mode, "zeb:XAnalogGateway");
   AddChild("vendorConfig", device.getString("xml"));
   AddChild("versionStamp", versionStamp);
@@ -220,8 +220,8 @@ void CXMLAnalogAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastA
   RemoveEmptyChildren();
 }
 
-void CXMLDigitalAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                                     const std::string& versionStamp) {
+void CXMLDigitalAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                                     RenderMode mode, const std::string& versionStamp) {
   const bool t1 = device.getInt("tkDeviceProtocol") == zdl::kProtocolT1;
   AddDeviceHead(*this, session, device, mode, t1 ? "zeb:XT1Gateway" : "zeb:XPRIGateway");
   AddNewChild<CXMLLoadInformation>()->BuildFromDatabase(session, device.getString("SpecialLoadInformation"),
@@ -256,8 +256,8 @@ void CXMLDigitalAccess::AddPri(zdl::CZDLSession& session, const zdl::CFastAccess
   AddColumns(*this, session, access, kPriTail);
 }
 
-void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                       const std::string& versionStamp) {
+void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                       RenderMode mode, const std::string& versionStamp) {
   const long model = device.getInt("tkModel");
   const bool analogProtocol = device.getInt("tkDeviceProtocol") == zdl::kProtocolAnalog;
   const bool mgcp = model == zdl::kModelMGCPStation || model == zdl::kModelMGCPTrunk;
@@ -270,7 +270,7 @@ void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl
   }
 }
 
-void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                        const std::string& versionStamp) {
   zdl::CFastAccess device(session, "Device");
   if (ReadRecord(device, id)) AddTo(parent, session, device, mode, versionStamp);

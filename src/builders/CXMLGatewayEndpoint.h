@@ -54,14 +54,14 @@ class CXMLGatewayPorts : public CXMLElement {
 // "device" with xsi:type "zeb:XAnalogGateway". REQUIRES: device is on a Device row.
 class CXMLAnalogAccess : public CXMLElement {
  public:
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                     const std::string& versionStamp);
 };
 
 // "device" with xsi:type "zeb:XT1Gateway" (protocol 4) or "zeb:XPRIGateway" (other protocols).
 class CXMLDigitalAccess : public CXMLElement {
  public:
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                     const std::string& versionStamp);
 
  private:
@@ -75,10 +75,10 @@ class CXMLDigitalAccess : public CXMLElement {
 class CXMLDevice {
  public:
   // Appends the element of the device row to parent (nothing for a device without one).
-  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                    const std::string& versionStamp);
+  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                    RenderMode mode, const std::string& versionStamp);
   // The same for the device with that identifier (nothing when there is none).
-  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                     const std::string& versionStamp);
 };
 

@@ -624,7 +624,7 @@ void CGatewayEndpointHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();
   CXMLElement holder;
-  CXMLDevice::AddTo(holder, db(), id, kModeFull, context().versionStamp);
+  CXMLDevice::AddTo(holder, db(), id, RenderMode::kFull, context().versionStamp);
   ReturnChildren(result, holder);
 }
 

@@ -57,7 +57,7 @@ class CGatewayEndpointHandler : public CRequestHandler {
   // Removes the gateway device with its access record and ports. A device still in a route
   // group is refused by the library with a message naming the group.
   void Remove(XmlNode request, CXMLElement& result);
-  // Answers the device element (rendering mode 3) of the gateway.
+  // Answers the device element (rendering mode kFull) of the gateway.
   void Get(XmlNode request, CXMLElement& result);
 };
 

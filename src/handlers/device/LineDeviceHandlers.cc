@@ -18,12 +18,12 @@ const char kRoutePointNotFound[] = "The specified route point was not found.";
 
 void BuildRoutePoint(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id,
                      const std::string&) {
-  holder.AddNewChild<CXMLCTIRoutePoint>()->BuildFromDatabase(session, id, kModeFull);
+  holder.AddNewChild<CXMLCTIRoutePoint>()->BuildFromDatabase(session, id, RenderMode::kFull);
 }
 
 void BuildPort(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id,
                const std::string& versionStamp) {
-  holder.AddNewChild<CXMLVoiceMailPort>()->BuildFromDatabase(session, id, kModeFull, versionStamp);
+  holder.AddNewChild<CXMLVoiceMailPort>()->BuildFromDatabase(session, id, RenderMode::kFull, versionStamp);
 }
 
 const UpdateReference kCallingSearchSpace = {"callingSearchSpace",

@@ -21,7 +21,7 @@ struct LineDeviceKind {
   const char* getNotFound;
   const char* nameNotFound;  // a name that names no device; null: the not-found of the method
   const char* wrongClass;    // the device named is of another class
-  // Builds the kind's element (rendering mode 3) of a device into holder.
+  // Builds the kind's element (rendering mode kFull) of a device into holder.
   void (*build)(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id,
                 const std::string& versionStamp);
 };

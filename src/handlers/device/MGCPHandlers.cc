@@ -425,7 +425,7 @@ void CMGCPHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kNullGateway);
   CXMLElement holder;
-  holder.AddNewChild<CXMLMGCP>()->BuildFromDatabase(db(), id, kModeNames, context().versionStamp);
+  holder.AddNewChild<CXMLMGCP>()->BuildFromDatabase(db(), id, RenderMode::kNames, context().versionStamp);
   ReturnChildren(result, holder);
 }
 

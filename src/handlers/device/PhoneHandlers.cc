@@ -353,13 +353,13 @@ void CPhoneHandler::Get(XmlNode request, CXMLElement& result) {
   auto* phone = holder.AddNewChild<CXMLIPPhone>();
   if (cursor.Is("phoneId")) {
     const zdl::CZDLID id = ParseID(RequireValue(cursor.node(), ValueWording::kMustContain));
-    phone->BuildFromDatabase(db(), id, kModeNames, context().versionStamp);
+    phone->BuildFromDatabase(db(), id, RenderMode::kNames, context().versionStamp);
   } else if (cursor.Is("phoneName")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
     zdl::CFastAccess device(db(), "Device");
     device.SelectCustom("SELECT * FROM Device WHERE " + db().dialect().Equals("Name", true), {name});
     if (device.IsEOF()) ThrowNotFound("The specified phone was not found.");
-    phone->BuildFromRow(db(), device, kModeNames, context().versionStamp);
+    phone->BuildFromRow(db(), device, RenderMode::kNames, context().versionStamp);
   } else {
     cursor.ThrowFound("<phoneName> or <phoneId>.");
   }

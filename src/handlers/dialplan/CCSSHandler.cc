@@ -134,7 +134,7 @@ void CCSSHandler::Get(XmlNode request, CXMLElement& result) {
             {id});
   ahead.Run();
   CXMLElement holder;
-  holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

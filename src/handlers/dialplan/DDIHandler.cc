@@ -144,7 +144,7 @@ void CDDIHandler::Get(XmlNode request, CXMLElement& result) {
   const zdl::CZDLID id = IdentifiedID<zdl::CDigitDiscardInstructionList>(
       db(), cursor, DDIIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

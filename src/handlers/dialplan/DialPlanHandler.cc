@@ -75,7 +75,7 @@ void CDialPlanHandler::Get(XmlNode request, CXMLElement& result) {
   const zdl::CZDLID id =
       IdentifiedID<zdl::CDialPlanList>(db(), cursor, PlanIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -139,7 +139,7 @@ void CRouteFilterHandler::Get(XmlNode request, CXMLElement& result) {
   const zdl::CZDLID id =
       IdentifiedID<zdl::CRouteFilterList>(db(), cursor, FilterIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
-  holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -128,7 +128,8 @@ void CRouteGroupHandler::Get(XmlNode request, CXMLElement& result) {
            ByNameOrUuid("Found NULL, expecting <uuid> or <name>", "<name> or <uuid>", ValueWording::kMustContain,
                         kSpecifiedGroupNotFound));
   CXMLElement holder;
-  holder.AddNewChild<CXMLRouteGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLRouteGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                          RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -223,7 +223,7 @@ void CRouteListHandler::Get(XmlNode request, CXMLElement& result) {
   members.SelectByDeviceID(id);
   if (members.Count() == 0) ThrowNotFound("Route List not found.");
   CXMLElement holder;
-  holder.AddNewChild<CXMLRouteList>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLRouteList>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -202,7 +202,8 @@ void CDevicePoolHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CDevicePoolList list(db());
   Identify(cursor, list, ByNameOrUuid("<name> or <uuid>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                          RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

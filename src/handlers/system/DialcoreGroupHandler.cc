@@ -104,7 +104,8 @@ void CDialcoreGroupHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CDialcoreGroupList list(db());
   Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                             RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

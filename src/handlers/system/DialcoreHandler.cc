@@ -145,7 +145,8 @@ void CDialcoreHandler::Get(XmlNode request, CXMLElement& result) {
   Identify(cursor, list,
            ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDialcore>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLDialcore>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                        RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -99,7 +99,8 @@ void CListQueryHandler::ListRoutePartitionByName(XmlNode request, CXMLElement& r
   const std::string pattern = ReadSearchString(request);
   zdl::CFastAccess rows(db(), "RoutePartition");
   rows.SelectCustom("SELECT * FROM RoutePartition WHERE Name LIKE ? ORDER BY Name", {pattern});
-  for (; !rows.IsEOF(); rows.MoveNext()) result.AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, kModeNamespaces);
+  for (; !rows.IsEOF(); rows.MoveNext())
+    result.AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, RenderMode::kNamespaces);
 }
 
 void CListQueryHandler::ListCSSByName(XmlNode request, CXMLElement& result) {
@@ -107,7 +108,8 @@ void CListQueryHandler::ListCSSByName(XmlNode request, CXMLElement& result) {
   zdl::CFastAccess rows(db(), "CallingSearchSpace");
   rows.SelectCustom("SELECT pkid FROM CallingSearchSpace WHERE Name LIKE ? ORDER BY Name", {pattern});
   for (; !rows.IsEOF(); rows.MoveNext()) {
-    result.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), rows.getID("pkid"), kModeFull);
+    result.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), rows.getID("pkid"),
+                                                                    RenderMode::kFull);
   }
 }
 

@@ -66,7 +66,8 @@ void CLocationHandler::Get(XmlNode request, CXMLElement& result) {
   Identify(cursor, list,
            ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
-  holder.AddNewChild<CXMLLocation>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLLocation>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                        RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -57,7 +57,8 @@ void CRegionHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CRegionList list(db());
   Identify(cursor, list, ByUuidOrName(ValueWording::kMustContain));
   CXMLElement holder;
-  holder.AddNewChild<CXMLRegion>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLRegion>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                      RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 
