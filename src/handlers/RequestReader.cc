@@ -106,6 +106,11 @@ zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char
   return ParseID(RequireAttribute(element, "uuid"));
 }
 
+Identification ByNameOrUuid(const std::string& nullText, ValueWording nameWording,
+                            const std::string& notFound, const std::string& expected) {
+  return {nullText, expected, "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
+}
+
 Identified ReadIdentifier(ElementCursor& cursor, const Identification& how) {
   cursor.RequireNotNull(how.nullText);
   Identified which;

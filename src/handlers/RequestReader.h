@@ -130,6 +130,11 @@ struct Identification {
   std::string notFound;  // thrown (ID 2) when the selection is empty
 };
 
+// The identification by "name" (its value required in nameWording) or "uuid" (its value
+// required, "must have") that most methods use.
+Identification ByNameOrUuid(const std::string& nullText, ValueWording nameWording,
+                            const std::string& notFound, const std::string& expected = "<uuid> or <name>");
+
 struct Identified {
   bool byId = false;
   std::string value;  // the element's value

@@ -453,20 +453,12 @@ class EndpointReader {
 
 // --- update ---
 
-const Identification kIdentifyForUpdate{"Found NULL, expecting <name> or <uuid>",
-                                        "<uuid> or <name>",
-                                        "name",
-                                        ValueWording::kMustHave,
-                                        "uuid",
-                                        ValueWording::kMustHave,
-                                        "The specified Gateway was not found."};
-const Identification kIdentifyGateway{"Found NULL, expecting <uuid> or <name>",
-                                      "<uuid> or <name>",
-                                      "name",
-                                      ValueWording::kMustHave,
-                                      "uuid",
-                                      ValueWording::kMustHave,
-                                      "The specified Gateway was not found."};
+const Identification kIdentifyForUpdate =
+    ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                 "The specified Gateway was not found.");
+const Identification kIdentifyGateway =
+    ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave,
+                 "The specified Gateway was not found.");
 
 const UpdateReference kUpdateCallingSearchSpace = {
     "callingSearchSpace", "callingSearchSpaceId", "callingSearchSpaceName", "Calling Search Space not found.",

@@ -15,11 +15,11 @@ namespace {
 
 constexpr std::uint32_t kComOverflow = 0x8002000Au;
 const char kMoreElements[] = "NULL element found. Expecting more elements.";
-
-Identification ByNameOrUuid(const char* notFound) {
-  return {"Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", "name", ValueWording::kMustHave, "uuid",
-          ValueWording::kMustHave, notFound};
-}
+const Identification kRouteList =
+    ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Route List not found.");
+const Identification kSpecifiedRouteList =
+    ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                 "The specified Route List was not found.");
 
 // A reference given as <field uuid="..."/> (without the attribute it stays as it was),
 // <fieldName>name</fieldName>, or the deprecated <fieldId>. False when the cursor is on none of
@@ -174,7 +174,7 @@ void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
 void CRouteListHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
-  Identify(cursor, devices, ByNameOrUuid("Route List not found."));
+  Identify(cursor, devices, kRouteList);
   auto device = devices.GetCurrentItem();
   if (cursor.Is("newName")) {
     device->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -201,7 +201,7 @@ void CRouteListHandler::Update(XmlNode request, CXMLElement& result) {
 void CRouteListHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
-  Identify(cursor, devices, ByNameOrUuid("The specified Route List was not found."));
+  Identify(cursor, devices, kSpecifiedRouteList);
   const zdl::CZDLID id = devices.GetCurrentItem()->GetID();
   zdl::CRouteListList members(db());
   members.SelectByDeviceID(id);
@@ -217,7 +217,7 @@ void CRouteListHandler::Remove(XmlNode request, CXMLElement& result) {
 void CRouteListHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
-  Identify(cursor, devices, ByNameOrUuid("Route List not found."));
+  Identify(cursor, devices, kRouteList);
   const zdl::CZDLID id = devices.GetCurrentItem()->GetID();
   zdl::CRouteListList members(db());
   members.SelectByDeviceID(id);

@@ -9,13 +9,8 @@ namespace zeb {
 namespace {
 
 Identification ByUuidOrName(ValueWording nameWording) {
-  return {"Found NULL, expecting <uuid> or <name>",
-          "<uuid> or <name>",
-          "name",
-          nameWording,
-          "uuid",
-          ValueWording::kMustHave,
-          "The specified Region was not found."};
+  return ByNameOrUuid("Found NULL, expecting <uuid> or <name>", nameWording,
+                      "The specified Region was not found.");
 }
 
 }  // namespace
