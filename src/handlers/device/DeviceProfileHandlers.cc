@@ -33,9 +33,7 @@ void CDeviceProfileHandler::Add(XmlNode request, CXMLElement& result) {
   DeviceChildren children(db());
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  profile->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  profile->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <product>");
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) profile->PutDescription(*value);

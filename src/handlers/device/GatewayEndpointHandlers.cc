@@ -348,9 +348,7 @@ class EndpointReader {
   }
 
   void ReadIdentity(ElementCursor& cursor) {
-    cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-    device_->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
+    device_->PutName(ReadAddName(cursor));
     if (cursor.Is("description")) {
       if (auto value = ValueOf(cursor.node())) device_->PutDescription(*value);
       cursor.Advance();

@@ -128,9 +128,7 @@ void CLineDeviceHandler::Add(XmlNode request, CXMLElement& result) {
 }
 
 void CLineDeviceHandler::ReadRoutePointIdentity(ElementCursor& cursor, zdl::CDevice& device) {
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device.PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <calledPartyTransformationMask>");
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) device.PutDescription(*value);
@@ -179,9 +177,7 @@ void CLineDeviceHandler::ReadLinesElement(ElementCursor& cursor, const zdl::CZDL
 }
 
 void CLineDeviceHandler::ReadPortIdentity(ElementCursor& cursor, zdl::CDevice& device) {
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device.PutName(ReadAddName(cursor));
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) device.PutDescription(*value);
     cursor.Advance();

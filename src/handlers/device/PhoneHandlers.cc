@@ -166,9 +166,7 @@ void CPhoneHandler::Add(XmlNode request, CXMLElement& result) {
 }
 
 void CPhoneHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device.PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <product>");
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) device.PutDescription(*value);

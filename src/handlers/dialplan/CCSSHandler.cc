@@ -20,9 +20,7 @@ void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CCallingSearchSpaceMemberList members(db());
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  css->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  css->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kMoreElements);
   if (cursor.Is("description")) {
     css->PutDescription(ValueOrEmpty(cursor.node()));

@@ -39,9 +39,7 @@ void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CDigitDiscardInstructionList list(db());
   auto ddi = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  ddi->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  ddi->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kDialPlanBeforeMembers);
   if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
     cursor.Advance();

@@ -26,9 +26,7 @@ void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CRouteFilterList list(db());
   auto filter = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  filter->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  filter->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kMoreElements);
   if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
     cursor.Advance();

@@ -59,9 +59,7 @@ void CRouteGroupHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CRouteGroupList list(db());
   auto group = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  group->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <dialPlanWizardGenId>");
   if (cursor.Is("description")) {  // accepted, not stored
     cursor.Advance();

@@ -152,9 +152,7 @@ void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
   auto device = devices.Insert();
   device->PutProduct(zdl::kProductRouteList);
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <members>.");
   if (cursor.Is("description")) {
     device->PutDescription(ValueOrEmpty(cursor.node()));

@@ -118,9 +118,7 @@ void CDevicePoolHandler::Add(XmlNode request, CXMLElement& result) {
   auto pool = list.Insert();
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  pool->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  pool->PutName(ReadAddName(cursor));
   for (const PoolReference* ref : {&kAutoSearchSpace, &kDateTimeSetting, &kDialcoreGroup, &kMediaResourceList,
                                    &kRegion, &kSoftkeyTemplate}) {
     ReadAddedReference(db(), cursor, *pool, *ref);

@@ -17,9 +17,7 @@ void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
   auto group = list.Insert();
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  group->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <tftpDefault> or <members>");
   if (cursor.Is("tftpDefault")) {
     if (auto value = ValueOf(cursor.node())) group->PutIsTFTPDefault(ParseBoolean(*value));

@@ -41,9 +41,7 @@ void CDialcoreHandler::Add(XmlNode request, CXMLElement& result) {
   auto node = list.Insert();
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  node->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  node->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kMoreElements);
   if (cursor.Is("description")) {
     node->PutDescription(ValueOrEmpty(cursor.node()));

@@ -18,9 +18,7 @@ void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CLocationList list(db());
   auto location = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  location->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  location->PutName(ReadAddName(cursor));
   // The location number is the library's to assign; the one given is read past.
   cursor.Expect("id", "<id>", "NULL element found. Expecting <id>.");
   cursor.Advance();

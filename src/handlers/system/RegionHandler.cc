@@ -21,8 +21,7 @@ void CRegionHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CRegionList list(db());
   auto region = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  region->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  region->PutName(ReadAddName(cursor));
   list.Update();
   Return(result, region->GetID());
 }
