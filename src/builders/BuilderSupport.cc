@@ -19,10 +19,10 @@ bool ReadRecord(zdl::CFastAccess& row, const zdl::CZDLID& id) {
 }
 
 void BuildReference(CXMLElement& element, zdl::CZDLSession& session, const char* table, const char* entity,
-                    const zdl::CZDLID& id, int mode, const RowFiller& fill) {
+                    const zdl::CZDLID& id, RenderMode mode, const RowFiller& fill) {
   zdl::CFastAccess row(session, table);
   if (!ReadRecord(row, id)) return;
-  if (mode == kModeNames) {
+  if (mode == RenderMode::kNames) {
     element.SetTag(std::string(entity) + "Name");
     element.SetText(row.getString("Name"));
     return;

@@ -16,11 +16,13 @@
 
 namespace zeb {
 
-// Rendering modes of the entity builders.
-constexpr int kModeNames = 1;      // references by name only
-constexpr int kModeNamespaces = 2; // the top element carries the namespace attributes
-constexpr int kModeFull = 3;       // references as nested elements
-constexpr int kModeTftp = 0;       // as full, and the phone's user locale in its TFTP form
+// How an entity builder renders a record and the references it holds.
+enum class RenderMode {
+  kTftp,        // as kFull, and the phone's user locale in its TFTP form
+  kNames,       // references by name only
+  kNamespaces,  // the top element carries the namespace attributes
+  kFull,        // references as nested elements
+};
 
 // The text of a number in a type table; "" when the table is empty or has no such row.
 std::string TypeText(zdl::CZDLSession& session, const std::string& table, long number);
@@ -31,11 +33,11 @@ inline const char* BoolText(bool value) { return value ? "true" : "false"; }
 bool ReadRecord(zdl::CFastAccess& row, const zdl::CZDLID& id);
 
 // Fills element as the reference element of a record: nothing for a null or dangling id; in
-// mode 1 "<entity>Name" holding the record's Name; otherwise "<entity>" with the "uuid"
+// mode kNames "<entity>Name" holding the record's Name; otherwise "<entity>" with the "uuid"
 // attribute, a "name" child and whatever fill adds from the row.
 using RowFiller = std::function<void(CXMLElement& element, const zdl::CFastAccess& row)>;
 void BuildReference(CXMLElement& element, zdl::CZDLSession& session, const char* table, const char* entity,
-                    const zdl::CZDLID& id, int mode, const RowFiller& fill = {});
+                    const zdl::CZDLID& id, RenderMode mode, const RowFiller& fill = {});
 
 // Appends a child element with the "uuid" attribute holding id's text (empty for a null id, so
 // that a client always finds the attribute) and neither text nor children; returns it.

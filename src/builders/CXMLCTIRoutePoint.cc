@@ -4,7 +4,7 @@
 
 namespace zeb {
 
-void CXMLCTIRoutePoint::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLCTIRoutePoint::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   zdl::CFastAccess device(session, "Device");
   if (!ReadRecord(device, id)) return;
   SetTag("routePoint");

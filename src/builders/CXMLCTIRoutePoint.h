@@ -11,8 +11,8 @@ namespace zeb {
 class CXMLCTIRoutePoint : public CXMLElement {
  public:
   // Builds the route point with that identifier; nothing when there is no such device.
-  // References are rendered in mode (nested elements in mode 3).
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  // References are rendered in mode (nested elements in mode kFull).
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 }  // namespace zeb

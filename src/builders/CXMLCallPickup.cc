@@ -11,7 +11,8 @@ void CXMLCallPickup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZD
   AddAttribute("uuid", row.getGuid("pkid"));
   AddChild("pattern", row.getString("DNOrPattern"));
   AddChild("usage", TypeText(session, "TypePatternUsage", row.getInt("tkPatternUsage")));
-  AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(session, row.getID("fkRoutePartition"), kModeFull);
+  AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(session, row.getID("fkRoutePartition"),
+                                                       RenderMode::kFull);
   RemoveEmptyChildren();
 }
 

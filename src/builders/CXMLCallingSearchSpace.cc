@@ -4,7 +4,8 @@
 
 namespace zeb {
 
-void CXMLCallingSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLCallingSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id,
+                                               RenderMode mode) {
   BuildReference(*this, session, "CallingSearchSpace", "callingSearchSpace", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
                    element.AddChild("description", row.getString("Description"));
@@ -14,25 +15,28 @@ void CXMLCallingSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const 
                  });
 }
 
-void CXMLCallingSearchSpaceMembers::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& cssId, int mode) {
+void CXMLCallingSearchSpaceMembers::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& cssId,
+                                                      RenderMode mode) {
   SetTag("members");
   zdl::CFastAccess rows(session, "callingSearchSpaceMember");
   rows.SelectCustom("SELECT * FROM callingSearchSpaceMember where fkCallingSearchSpace = ?", {cssId});
   for (; !rows.IsEOF(); rows.MoveNext()) AddNewChild<CXMLCallingSearchSpaceMember>()->BuildFromRow(session, rows, mode);
 }
 
-void CXMLCallingSearchSpaceMember::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
+void CXMLCallingSearchSpaceMember::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row,
+                                                RenderMode mode) {
   SetTag("member");
   AddAttribute("index", std::to_string(row.getInt("SortOrder")));
   const zdl::CZDLID partition = row.getID("fkRoutePartition");
-  if (mode == kModeNames || mode == kModeFull) {
-    AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(session, partition, kModeNames);
+  if (mode == RenderMode::kNames || mode == RenderMode::kFull) {
+    AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(session, partition, RenderMode::kNames);
   } else {
     AddRawChild(session.database().Cache<CXMLRoutePartitionCache>().Lookup(session, partition));
   }
 }
 
-void CXMLAutoSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLAutoSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id,
+                                            RenderMode mode) {
   BuildReference(*this, session, "CallingSearchSpace", "autoSearchSpace", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
                    element.AddChild("description", row.getString("Description"));

@@ -7,28 +7,28 @@ namespace zeb {
 
 class CXMLCallingSearchSpace : public CXMLElement {
  public:
-  // Mode 1: "callingSearchSpaceName"; other modes: uuid, name, description, clause,
+  // Mode kNames: "callingSearchSpaceName"; other modes: uuid, name, description, clause,
   // dialPlanWizardGenID, members. Builds nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "members": one "member" per member row, in the order the database returns them; each holds
-// its partition by name in mode 3 and as the cached full element in other modes.
+// its partition by name in mode kFull and as the cached full element in other modes.
 class CXMLCallingSearchSpaceMembers : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& cssId, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& cssId, RenderMode mode);
 };
 
 class CXMLCallingSearchSpaceMember : public CXMLElement {
  public:
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode);
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, RenderMode mode);
 };
 
 // "autoSearchSpace" (name form "autoSearchSpaceName"): like callingSearchSpace but with the
 // members before dialPlanWizardGenID.
 class CXMLAutoSearchSpace : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 }  // namespace zeb

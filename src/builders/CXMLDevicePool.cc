@@ -19,7 +19,7 @@ const char kRelatedRegions[] =
 
 }  // namespace
 
-void CXMLDevicePool::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLDevicePool::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   BuildReference(*this, session, "DevicePool", "devicePool", id, mode,
                  [&](CXMLElement&, const zdl::CFastAccess& row) {
                    AddReferences(session, row, mode);
@@ -27,7 +27,7 @@ void CXMLDevicePool::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZD
                  });
 }
 
-void CXMLDevicePool::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
+void CXMLDevicePool::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& row, RenderMode mode) {
   AddNewChild<CXMLDateTimeSetting>()->BuildFromDatabase(session, row.getID("fkDateTimeSetting"), mode);
   AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(session, row.getID("fkDialcoreGroup"), mode);
   AddNewChild<CXMLAutoSearchSpace>()->BuildFromDatabase(
@@ -39,7 +39,7 @@ void CXMLDevicePool::AddReferences(zdl::CZDLSession& session, const zdl::CFastAc
   AddNewChild("softkeyTemplate")->AddAttribute("uuid", row.getGuid("fkSoftkeyTemplate"));
 }
 
-void CXMLDevicePool::AddSettings(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
+void CXMLDevicePool::AddSettings(zdl::CZDLSession& session, const zdl::CFastAccess& row, RenderMode mode) {
   AddChild("networkLocale", TypeText(session, "TypeCountry", row.getInt("tkCountry")));
   AddChild("userLocale", TypeText(session, "TypeUserLocale", row.getInt("tkUserLocale")));
   AddChild("networkHoldMOHAudioSourceId", Decimal(row, "holdPartyNetworkHoldMOHAudioSourceID"));
@@ -47,7 +47,8 @@ void CXMLDevicePool::AddSettings(zdl::CZDLSession& session, const zdl::CFastAcce
   AddNewChild<CXMLHavenInfo>()->BuildFromDatabase(session, row.getID("fkHaven"), mode);
 }
 
-void CXMLDateTimeSetting::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLDateTimeSetting::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id,
+                                            RenderMode mode) {
   SetTag("dateTimeSetting");
   BuildReference(*this, session, "datetimeSetting", "dateTimeSetting", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
@@ -56,7 +57,7 @@ void CXMLDateTimeSetting::BuildFromDatabase(zdl::CZDLSession& session, const zdl
                  });
 }
 
-void CXMLRegion::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLRegion::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   BuildReference(*this, session, "Region", "region", id, mode,
                  [&](CXMLElement&, const zdl::CFastAccess&) { AddRelatedRegions(session, id); });
 }
@@ -74,7 +75,7 @@ void CXMLRegion::AddRelatedRegions(zdl::CZDLSession& session, const zdl::CZDLID&
   }
 }
 
-void CXMLHavenInfo::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLHavenInfo::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   SetTag("havenInfo");
   BuildReference(
       *this, session, "Haven", "haven", id, mode, [&](CXMLElement& element, const zdl::CFastAccess& row) {

@@ -9,22 +9,22 @@ namespace zeb {
 
 class CXMLDevicePool : public CXMLElement {
  public:
-  // Mode 1: "devicePoolName". Other modes: "devicePool" with uuid, name, dateTimeSetting,
+  // Mode kNames: "devicePoolName". Other modes: "devicePool" with uuid, name, dateTimeSetting,
   // dialcoreGroup, autoSearchSpace (when set), mediaResourceList (when set), region,
   // softkeyTemplate, networkLocale, userLocale, the two hold audio sources and havenInfo; nested
   // references are rendered in the same mode. Builds nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 
  private:
-  void AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode);
-  void AddSettings(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode);
+  void AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& row, RenderMode mode);
+  void AddSettings(zdl::CZDLSession& session, const zdl::CFastAccess& row, RenderMode mode);
 };
 
 // "dateTimeSetting" (name form "dateTimeSettingName"): uuid, name, dateTemplate, timeZone. The
 // tag is set first, so a null or unknown identifier leaves an empty "dateTimeSetting".
 class CXMLDateTimeSetting : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "region" (name form "regionName"): uuid, name and, when the region has matrix entries,
@@ -32,7 +32,7 @@ class CXMLDateTimeSetting : public CXMLElement {
 // name, the bandwidth), ordered by region name. Builds nothing for a null or unknown identifier.
 class CXMLRegion : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 
  private:
   void AddRelatedRegions(zdl::CZDLSession& session, const zdl::CZDLID& id);
@@ -43,7 +43,7 @@ class CXMLRegion : public CXMLElement {
 // "havenInfo".
 class CXMLHavenInfo : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 }  // namespace zeb

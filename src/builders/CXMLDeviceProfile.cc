@@ -1,26 +1,24 @@
 #include "builders/CXMLDeviceProfile.h"
 
 #include "builders/CXMLIPPhone.h"
-#include "zdl/CSystem.h"
 #include "zdl/CTypeList.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
-constexpr long kProtocolSideUser = 1;
-
 // product, model, class, protocol and protocolSide of the phone model profiles stand for.
 void AddProfileProductTexts(CXMLElement& element, zdl::CZDLSession& session) {
   zdl::CTypeList products(session, "TypeProduct");
-  const bool known = products.Find(kProfileProduct);
+  const bool known = products.Find(zdl::kProductDeskPhone60);
   const long model = known ? static_cast<long>(products.GetColumn("tkModel").AsInt()) : 0;
   const long protocol = known ? static_cast<long>(products.GetColumn("tkDeviceProtocol").AsInt()) : 0;
-  element.AddNewChild<CXMLProductInfo>()->BuildFromDatabase(session, kProfileProduct);
+  element.AddNewChild<CXMLProductInfo>()->BuildFromDatabase(session, zdl::kProductDeskPhone60);
   element.AddNewChild<CXMLModelInfo>()->BuildFromDatabase(session, model);
   element.AddNewChild<CXMLClassInfo>()->BuildFromDatabase(session, zdl::kClassDeviceProfile);
   element.AddNewChild<CXMLProtocolInfo>()->BuildFromDatabase(session, protocol);
-  element.AddNewChild<CXMLProtocolSideInfo>()->BuildFromDatabase(session, kProtocolSideUser);
+  element.AddNewChild<CXMLProtocolSideInfo>()->BuildFromDatabase(session, zdl::kProtocolSideUser);
 }
 
 }  // namespace

@@ -6,9 +6,6 @@
 
 namespace zeb {
 
-// The product every profile made by addDeviceProfile is stored with.
-constexpr long kProfileProduct = 35;
-
 class CXMLDeviceProfile : public CXMLElement {
  public:
   // Builds nothing when there is no device with that identifier.

@@ -2,7 +2,7 @@
 
 namespace zeb {
 
-void CXMLDialPlan::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLDialPlan::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   BuildReference(*this, session, "DialPlan", "dialPlan", id, mode,
                  [](CXMLElement& element, const zdl::CFastAccess& row) {
                    element.AddChild("description", row.getString("Description"));

@@ -7,9 +7,9 @@ namespace zeb {
 
 class CXMLDialPlan : public CXMLElement {
  public:
-  // Mode 1: "dialPlanName"; other modes: "dialPlan" with uuid, name and description. Builds
+  // Mode kNames: "dialPlanName"; other modes: "dialPlan" with uuid, name and description. Builds
   // nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 class CXMLDialPlanTag : public CXMLElement {

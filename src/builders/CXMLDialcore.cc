@@ -17,7 +17,7 @@ const char kNodeWithProcessNode[] =
 
 }  // namespace
 
-void CXMLDialcoreGroup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLDialcoreGroup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   SetTag("dialcoreGroup");
   BuildReference(*this, session, "DialcoreGroup", "dialcoreGroup", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
@@ -27,7 +27,7 @@ void CXMLDialcoreGroup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::
 }
 
 void CXMLDialcoreGroupMembers::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& groupId,
-                                                 int mode) {
+                                                 RenderMode mode) {
   SetTag("members");
   zdl::CFastAccess rows(session, "DialcoreGroupMember");
   rows.SelectCustom("SELECT * FROM DialcoreGroupMember where fkDialcoreGroup = ?", {groupId});
@@ -35,19 +35,20 @@ void CXMLDialcoreGroupMembers::BuildFromDatabase(zdl::CZDLSession& session, cons
     AddNewChild<CXMLDialcoreGroupMember>()->BuildFromRow(session, rows, mode);
 }
 
-void CXMLDialcoreGroupMember::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
+void CXMLDialcoreGroupMember::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row,
+                                           RenderMode mode) {
   SetTag("member");
   AddAttribute("priority", Decimal(row, "Priority"));
   AddNewChild<CXMLDialcore>()->BuildFromDatabase(session, row.getID("fkDialcore"),
-                                                 mode == kModeNames ? kModeFull : mode);
+                                                 mode == RenderMode::kNames ? RenderMode::kFull : mode);
 }
 
-void CXMLDialcore::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLDialcore::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   if (id.isNull()) return;
   zdl::CFastAccess row(session, "Dialcore");
   row.SelectCustom(kNodeWithProcessNode, {id});
   if (row.IsEOF()) return;
-  if (mode == kModeNames) {
+  if (mode == RenderMode::kNames) {
     SetTag("dialcoreName");
     SetText(row.getString("Name"));
     return;
@@ -61,7 +62,8 @@ void CXMLDialcore::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLI
   AddChild("processNodeName", row.getString("ProcessNodeName"));
 }
 
-void CXMLAutoRegistration::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode) {
+void CXMLAutoRegistration::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row,
+                                        RenderMode mode) {
   SetTag("autoRegistration");
   AddChild("startDN", Decimal(row, "AutoregistrationStartDN"));
   AddChild("endDN", Decimal(row, "AutoregistrationEndDN"));

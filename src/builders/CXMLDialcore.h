@@ -11,21 +11,21 @@ namespace zeb {
 // set first, so a null or unknown identifier leaves an empty "dialcoreGroup".
 class CXMLDialcoreGroup : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "members": one "member" per member row of the group, in the order the database returns them.
 // Always present, empty for a group without members.
 class CXMLDialcoreGroupMembers : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& groupId, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& groupId, RenderMode mode);
 };
 
 // "member" with its "priority" attribute, holding the full "dialcore" element of its node.
 class CXMLDialcoreGroupMember : public CXMLElement {
  public:
   // REQUIRES: row is on a DialcoreGroupMember row.
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode);
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, RenderMode mode);
 };
 
 // "dialcore" (name form "dialcoreName"): uuid, name, description, autoRegistration, ports and
@@ -33,14 +33,14 @@ class CXMLDialcoreGroupMember : public CXMLElement {
 // automatic-registration partition is rendered in the same mode, so always in full.
 class CXMLDialcore : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "autoRegistration": startDN, endDN, nextDN, the automatic-registration partition (when set)
 // and e164Mask. REQUIRES: row is on a Dialcore row.
 class CXMLAutoRegistration : public CXMLElement {
  public:
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, int mode);
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& row, RenderMode mode);
 };
 
 // "ports": analogAccessPort, digitalAccessPort, ethernetPhonePort and mgcpPorts.

@@ -24,7 +24,8 @@ std::string DigitDiscardClause(zdl::CZDLSession& session, const zdl::CZDLID& ddi
   return clause;
 }
 
-void CXMLDigitDiscardInstruction::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLDigitDiscardInstruction::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id,
+                                                    RenderMode mode) {
   BuildReference(*this, session, "DigitDiscardInstruction", "ddi", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
                    const zdl::CZDLID plan = row.getID("fkDialPlan");

@@ -14,9 +14,9 @@ std::string DigitDiscardClause(zdl::CZDLSession& session, const zdl::CZDLID& ddi
 
 class CXMLDigitDiscardInstruction : public CXMLElement {
  public:
-  // Mode 1: "ddiName"; other modes: "ddi" with uuid, name, clause, dialPlanName, dialPlan (by
+  // Mode kNames: "ddiName"; other modes: "ddi" with uuid, name, clause, dialPlanName, dialPlan (by
   // uuid), digitAnalysisId and members. Builds nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "members": one "member" per member row, by tag name.

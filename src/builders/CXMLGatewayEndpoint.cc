@@ -1,14 +1,12 @@
 #include "builders/CXMLGatewayEndpoint.h"
 
 #include "builders/CXMLIPPhone.h"
-#include "zdl/CSystem.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
-constexpr long kProtocolAnalog = 3;
-constexpr long kProtocolT1 = 4;
 constexpr int kTimerCount = 6;
 
 std::string Decimal(long value) { return std::to_string(value); }
@@ -96,10 +94,10 @@ const Column kPriTail[] = {
 };
 
 // The start of every gateway device element: tag, attributes and the device's identity.
-void AddDeviceHead(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                   const char* type) {
+void AddDeviceHead(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                   RenderMode mode, const char* type) {
   element.SetTag("device");
-  if (mode == kModeNamespaces) AddDeviceNamespaces(element);
+  if (mode == RenderMode::kNamespaces) AddDeviceNamespaces(element);
   element.AddAttribute("xsi:type", type);
   element.AddAttribute("ctiid", Decimal(device.getInt("CtiId")));
   element.AddAttribute("uuid", device.getGuid("pkid"));
@@ -206,8 +204,8 @@ void CXMLGatewayPorts::BuildFromDatabase(zdl::CZDLSession& session, const zdl::C
   for (; !rows.IsEOF(); rows.MoveNext()) AddNewChild<CXMLGatewayPort>()->BuildFromRow(session, rows, analog, lines);
 }
 
-void CXMLAnalogAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                                    const std::string& versionStamp) {
+void CXMLAnalogAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                                    RenderMode mode, const std::string& versionStamp) {
   AddDeviceHead(*this, session, device, mode, "zeb:XAnalogGateway");
   AddChild("vendorConfig", device.getString("xml"));
   AddChild("versionStamp", versionStamp);
@@ -222,9 +220,9 @@ void CXMLAnalogAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastA
   RemoveEmptyChildren();
 }
 
-void CXMLDigitalAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                                     const std::string& versionStamp) {
-  const bool t1 = device.getInt("tkDeviceProtocol") == kProtocolT1;
+void CXMLDigitalAccess::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                                     RenderMode mode, const std::string& versionStamp) {
+  const bool t1 = device.getInt("tkDeviceProtocol") == zdl::kProtocolT1;
   AddDeviceHead(*this, session, device, mode, t1 ? "zeb:XT1Gateway" : "zeb:XPRIGateway");
   AddNewChild<CXMLLoadInformation>()->BuildFromDatabase(session, device.getString("SpecialLoadInformation"),
                                                         device.getInt("tkModel"));
@@ -258,20 +256,21 @@ void CXMLDigitalAccess::AddPri(zdl::CZDLSession& session, const zdl::CFastAccess
   AddColumns(*this, session, access, kPriTail);
 }
 
-void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                       const std::string& versionStamp) {
+void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                       RenderMode mode, const std::string& versionStamp) {
   const long model = device.getInt("tkModel");
-  const bool analogProtocol = device.getInt("tkDeviceProtocol") == kProtocolAnalog;
+  const bool analogProtocol = device.getInt("tkDeviceProtocol") == zdl::kProtocolAnalog;
+  const bool mgcp = model == zdl::kModelMGCPStation || model == zdl::kModelMGCPTrunk;
   if (zdl::IsPhoneClass(device.getInt("tkClass"))) {
     parent.AddNewChild<CXMLIPPhone>()->BuildFromRow(session, device, mode, versionStamp);
-  } else if (model == 47 || model == 30 || ((model == 120 || model == 121) && analogProtocol)) {
+  } else if (model == zdl::kModelAnalogStation24 || model == zdl::kModelAnalogAccess2 || (mgcp && analogProtocol)) {
     parent.AddNewChild<CXMLAnalogAccess>()->BuildFromRow(session, device, mode, versionStamp);
-  } else if (model == 42 || model == 43 || model == 120 || model == 121) {
+  } else if (model == zdl::kModelDigitalAccessT1 || model == zdl::kModelDigitalAccessPri || mgcp) {
     parent.AddNewChild<CXMLDigitalAccess>()->BuildFromRow(session, device, mode, versionStamp);
   }
 }
 
-void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+void CXMLDevice::AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                        const std::string& versionStamp) {
   zdl::CFastAccess device(session, "Device");
   if (ReadRecord(device, id)) AddTo(parent, session, device, mode, versionStamp);

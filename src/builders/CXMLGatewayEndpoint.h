@@ -54,14 +54,14 @@ class CXMLGatewayPorts : public CXMLElement {
 // "device" with xsi:type "zeb:XAnalogGateway". REQUIRES: device is on a Device row.
 class CXMLAnalogAccess : public CXMLElement {
  public:
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                     const std::string& versionStamp);
 };
 
 // "device" with xsi:type "zeb:XT1Gateway" (protocol 4) or "zeb:XPRIGateway" (other protocols).
 class CXMLDigitalAccess : public CXMLElement {
  public:
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                     const std::string& versionStamp);
 
  private:
@@ -69,16 +69,16 @@ class CXMLDigitalAccess : public CXMLElement {
   void AddPri(zdl::CZDLSession& session, const zdl::CFastAccess& device);
 };
 
-// Picks a device's element: a phone (class 1 or 17), analog access (models 47 and 30, and
-// models 120 and 121 with protocol 3), digital access (models 42 and 43, and the other 120 and
-// 121 devices); other devices have none.
+// Picks a device's element: a phone (zdl::IsPhoneClass), analog access (the analog models, and
+// the MGCP models on the analog protocol), digital access (the T1 and PRI models, and the other
+// MGCP devices); other devices have none.
 class CXMLDevice {
  public:
   // Appends the element of the device row to parent (nothing for a device without one).
-  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                    const std::string& versionStamp);
+  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                    RenderMode mode, const std::string& versionStamp);
   // The same for the device with that identifier (nothing when there is none).
-  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+  static void AddTo(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                     const std::string& versionStamp);
 };
 

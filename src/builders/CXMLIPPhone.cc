@@ -109,7 +109,8 @@ void AddDeviceIdentity(CXMLElement& element, zdl::CZDLSession& session, const zd
   element.AddNewChild<CXMLProtocolSideInfo>()->BuildFromDatabase(session, device.getInt("tkProtocolSide"));
 }
 
-void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode) {
+void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                         RenderMode mode) {
   element.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace"), mode);
   element.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(session, device.getID("fkDevicePool"), mode);
   // A device's location carries no number, unlike the location family's element.
@@ -121,16 +122,16 @@ void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const 
 
 // --- the phone ---
 
-void CXMLIPPhone::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+void CXMLIPPhone::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                                     const std::string& versionStamp) {
   zdl::CFastAccess device(session, "Device");
   if (ReadRecord(device, id)) BuildFromRow(session, device, mode, versionStamp);
 }
 
-void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                                const std::string& versionStamp) {
   SetTag("device");
-  if (mode == kModeNamespaces) AddDeviceNamespaces(*this);
+  if (mode == RenderMode::kNamespaces) AddDeviceNamespaces(*this);
   AddAttribute("xsi:type", "zeb:XIPPhone");
   AddAttribute("ctiid", Decimal(device.getInt("CtiId")));
   AddAttribute("uuid", device.getGuid("pkid"));
@@ -145,7 +146,7 @@ void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess
   AddChild("associatedPC", device.getString("AssocPC"));
 
   const zdl::CZDLID id = device.getID("pkid");
-  if (mode == kModeNames) {
+  if (mode == RenderMode::kNames) {
     AddNewChild<CXMLPhoneLines>()->BuildFromDatabase(session, id);
     AddChild("numberOfButtons", Decimal(ModelButtonCount(session, device.getInt("tkModel"))));
     AddChild("phoneTemplateId", device.getGuid("fkPhoneTemplate"));
@@ -158,9 +159,9 @@ void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess
   RemoveEmptyChildren();
 }
 
-void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                                 const PhoneLookups& lookups) {
-  if (mode == kModeNames) {
+  if (mode == RenderMode::kNames) {
     AddName(*this, "callingSearchSpaceName", lookups.css);
     AddName(*this, "devicePoolName", lookups.devicePool);
     AddName(*this, "locationName", lookups.location);
@@ -168,7 +169,7 @@ void CXMLIPPhone::AddReferences(zdl::CZDLSession& session, const zdl::CFastAcces
     AddDeviceReferences(*this, session, device, mode);
   }
   AddName(*this, "mediaResourceListName", lookups.mediaResourceList);
-  if (mode == kModeNames) {
+  if (mode == RenderMode::kNames) {
     AddName(*this, "callingSearchSpaceName", lookups.aarCss);
   } else {
     AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(session, device.getID("fkCallingSearchSpace_AAR"), mode);
@@ -304,8 +305,8 @@ void CXMLUserLocaleInfo::BuildFromDatabaseForTftp(zdl::CZDLSession& session, lon
 }
 
 void CXMLDeviceLocale::BuildDeviceUserLocale(CXMLElement& parent, zdl::CZDLSession& session,
-                                             const zdl::CFastAccess& device, int mode) {
-  if (mode == kModeTftp) {
+                                             const zdl::CFastAccess& device, RenderMode mode) {
+  if (mode == RenderMode::kTftp) {
     parent.AddNewChild<CXMLUserLocaleInfo>()->BuildFromDatabaseForTftp(
         session, WithFallBacks(session, device, "tkUserLocale", "DefaultUserLocale"));
   } else {
@@ -314,11 +315,11 @@ void CXMLDeviceLocale::BuildDeviceUserLocale(CXMLElement& parent, zdl::CZDLSessi
 }
 
 void CXMLDeviceLocale::BuildDeviceNetworkLocale(CXMLElement& parent, zdl::CZDLSession& session,
-                                                const zdl::CFastAccess& device, int mode) {
+                                                const zdl::CFastAccess& device, RenderMode mode) {
   auto* locale = parent.AddNewChild<CXMLCountryInfo>();
-  if (mode == kModeTftp) {
+  if (mode == RenderMode::kTftp) {
     locale->BuildFromDatabaseAsNetworkLocale(session, WithFallBacks(session, device, "tkCountry", "DefaultNetworkLocale"));
-  } else if (mode == kModeNames || mode == kModeFull) {
+  } else if (mode == RenderMode::kNames || mode == RenderMode::kFull) {
     locale->BuildFromDatabase(session, device.getInt("tkCountry"));
   } else {
     locale->BuildFromDatabaseAsNetworkLocale(session, device.getInt("tkCountry"));

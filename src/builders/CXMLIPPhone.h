@@ -19,7 +19,7 @@ bool ProductSupportsFeature(zdl::CZDLSession& session, long product, long featur
 // The number of buttons of a model ("NumButtons" of TypeModel); 0 for an unknown model.
 long ModelButtonCount(zdl::CZDLSession& session, long model);
 
-// The attributes of a device element in rendering mode 2: xmlns, xsi:xmlns and
+// The attributes of a device element in rendering mode kNamespaces: xmlns, xsi:xmlns and
 // xsi:schemaLocation (the ZEB namespace and this machine's schema document).
 void AddDeviceNamespaces(CXMLElement& element);
 // name, description and the enumerated-type elements product, model, class, protocol and
@@ -27,24 +27,26 @@ void AddDeviceNamespaces(CXMLElement& element);
 void AddDeviceIdentity(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device);
 
 // The calling search space, device pool and location of a device row, each rendered by its
-// builder in mode (name forms in mode 1); nothing for a reference that is not set.
-void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode);
+// builder in mode (name forms in mode kNames); nothing for a reference that is not set.
+void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                         RenderMode mode);
 
 // What one statement reads about the records a phone refers to (CXMLIPPhone.cc).
 struct PhoneLookups;
 
 class CXMLIPPhone : public CXMLElement {
  public:
-  // Builds the phone with that identifier; nothing when there is no such device. Mode 1 renders
-  // references by name and adds lines, numberOfButtons, phoneTemplateId and speed dials; mode 2
-  // adds the namespace attributes; mode 0 renders the locales in their TFTP form.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode, const std::string& versionStamp);
+  // Builds the phone with that identifier; nothing when there is no such device. Mode kNames renders
+  // references by name and adds lines, numberOfButtons, phoneTemplateId and speed dials; mode kNamespaces
+  // adds the namespace attributes; mode kTftp renders the locales in their TFTP form.
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
+                         const std::string& versionStamp);
   // The same from a row of table Device already read.
-  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+  void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                     const std::string& versionStamp);
 
  private:
-  void AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
+  void AddReferences(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                      const PhoneLookups& lookups);
   void AddPhoneServices(zdl::CZDLSession& session, const zdl::CFastAccess& device,
                         const std::optional<std::string>& softkeyTemplate);
@@ -107,16 +109,16 @@ class CXMLUserLocaleInfo : public CXMLElement {
   void BuildFromDatabaseForTftp(zdl::CZDLSession& session, long locale);
 };
 
-// A device's user and network locales, appended to parent. Mode 0 falls back from the device
+// A device's user and network locales, appended to parent. Mode kTftp falls back from the device
 // to its device pool and then to the enterprise defaults; other modes use only the device's own
 // values.
 class CXMLDeviceLocale {
  public:
   static void BuildDeviceUserLocale(CXMLElement& parent, zdl::CZDLSession& session, const zdl::CFastAccess& device,
-                                    int mode);
-  // Mode 0: "networkLocale" (blanks as "_"); modes 1 and 3: "country"; others "networkLocale".
+                                    RenderMode mode);
+  // Mode kTftp: "networkLocale" (blanks as "_"); modes kNames and kFull: "country"; others "networkLocale".
   static void BuildDeviceNetworkLocale(CXMLElement& parent, zdl::CZDLSession& session,
-                                       const zdl::CFastAccess& device, int mode);
+                                       const zdl::CFastAccess& device, RenderMode mode);
 };
 
 }  // namespace zeb

@@ -7,9 +7,9 @@ namespace zeb {
 
 class CXMLLocation : public CXMLElement {
  public:
-  // Mode 1: "locationName"; other modes: "location" with uuid, name, id and kbits. Builds
+  // Mode kNames: "locationName"; other modes: "location" with uuid, name, id and kbits. Builds
   // nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 }  // namespace zeb

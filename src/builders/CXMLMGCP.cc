@@ -5,15 +5,13 @@
 #include "builders/CXMLDialcore.h"
 #include "builders/CXMLGatewayEndpoint.h"
 #include "builders/CXMLIPPhone.h"
-#include "zdl/CSystem.h"
 #include "zdl/CTypeList.h"
 #include "zdl/CZDLReadAhead.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
-
-constexpr long kProtocolAnalog = 3;
 
 struct SlotRow {
   long slot = 0;
@@ -92,12 +90,12 @@ void ReadEndpointsAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& gateway, z
   devices.MoveFirst();
 }
 
-// The endpoint device's element: a phone in mode 0, else analog or digital access by protocol.
-void AddEndpointDevice(CXMLElement& endpoint, zdl::CZDLSession& session, const zdl::CFastAccess& device, int mode,
-                       const std::string& versionStamp) {
+// The endpoint device's element: a phone in mode kTftp, else analog or digital access by protocol.
+void AddEndpointDevice(CXMLElement& endpoint, zdl::CZDLSession& session, const zdl::CFastAccess& device,
+                       RenderMode mode, const std::string& versionStamp) {
   if (zdl::IsPhoneClass(device.getInt("tkClass"))) {
-    endpoint.AddNewChild<CXMLIPPhone>()->BuildFromRow(session, device, kModeTftp, versionStamp);
-  } else if (device.getInt("tkDeviceProtocol") == kProtocolAnalog) {
+    endpoint.AddNewChild<CXMLIPPhone>()->BuildFromRow(session, device, RenderMode::kTftp, versionStamp);
+  } else if (device.getInt("tkDeviceProtocol") == zdl::kProtocolAnalog) {
     endpoint.AddNewChild<CXMLAnalogAccess>()->BuildFromRow(session, device, mode, versionStamp);
   } else {
     endpoint.AddNewChild<CXMLDigitalAccess>()->BuildFromRow(session, device, mode, versionStamp);
@@ -112,12 +110,12 @@ long ProductModel(zdl::CZDLSession& session, long product) {
 
 }  // namespace
 
-void CXMLMGCP::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+void CXMLMGCP::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                                  const std::string& versionStamp) {
   zdl::CFastAccess row(session, "MGCP");
   if (!ReadRecord(row, id)) return;
   SetTag("mgcp");
-  if (mode == kModeNamespaces) AddDeviceNamespaces(*this);
+  if (mode == RenderMode::kNamespaces) AddDeviceNamespaces(*this);
   AddAttribute("xsi:type", "zeb:XMGCP");
   AddAttribute("uuid", row.getGuid("pkid"));
   AddChild("domainName", row.getString("DomainName"));
@@ -135,7 +133,7 @@ void CXMLMGCP::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& i
   RemoveEmptyChildren();
 }
 
-void CXMLMGCPUnits::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& gateway, int mode,
+void CXMLMGCPUnits::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& gateway, RenderMode mode,
                                       const std::string& versionStamp) {
   SetTag("units");
   const std::vector<SlotRow> slots = ReadSlotRows(session, gateway);

@@ -10,9 +10,10 @@ namespace zeb {
 
 class CXMLMGCP : public CXMLElement {
  public:
-  // Builds the gateway with that identifier; nothing when there is none. Mode 2 adds the
-  // namespace attributes; the endpoint devices are rendered in mode (phones in mode 0).
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode, const std::string& versionStamp);
+  // Builds the gateway with that identifier; nothing when there is none. Mode kNamespaces adds the
+  // namespace attributes; the endpoint devices are rendered in mode (phones in mode kTftp).
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
+                         const std::string& versionStamp);
 };
 
 // "units": one "unit" per slot of the gateway with its "subunits", each holding its
@@ -20,7 +21,7 @@ class CXMLMGCP : public CXMLElement {
 // fixed number of statements, whatever the number of endpoints.
 class CXMLMGCPUnits : public CXMLElement {
  public:
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& gateway, int mode,
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& gateway, RenderMode mode,
                          const std::string& versionStamp);
 };
 

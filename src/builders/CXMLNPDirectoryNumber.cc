@@ -1,12 +1,11 @@
 #include "builders/CXMLNPDirectoryNumber.h"
 
+#include "zdl/TypeEnums.h"
 #include "zdl/base/CZDLException.h"
 
 namespace zeb {
 
 namespace {
-
-constexpr long kDirectoryNumberUsage = 2;
 
 const CXMLNPDirectoryNumber::ForwardColumns kForwards[] = {
     {"callForwardAll", "fkCallingSearchSpace_CFA", "cFAVoiceMailEnabled", "CFADestination"},
@@ -24,7 +23,7 @@ void AddReferenceChild(CXMLElement& parent, const char* tag, const std::string& 
 void CXMLNPDirectoryNumber::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id) {
   zdl::CFastAccess row(session, "NumPlan");
   if (!ReadRecord(row, id)) return;
-  if (row.getInt("tkPatternUsage") != kDirectoryNumberUsage) {
+  if (row.getInt("tkPatternUsage") != zdl::kUsageDirectoryNumber) {
     throw zdl::CZDLException(zdl::kZDLRecordNotFound, "The NumPlan specified is not a Directory Number.");
   }
   SetTag("directoryNumber");

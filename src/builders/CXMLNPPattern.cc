@@ -1,11 +1,10 @@
 #include "builders/CXMLNPPattern.h"
 
+#include "zdl/TypeEnums.h"
+
 namespace zeb {
 
 namespace {
-
-constexpr long kClassGateway = 2;
-constexpr long kClassRouteList = 7;
 
 // The Name column of the record id names in table, or "" when there is none.
 std::string NameOf(zdl::CZDLSession& session, const char* table, const zdl::CZDLID& id) {
@@ -71,8 +70,8 @@ void CXMLRoutePattern::AddDestination(zdl::CZDLSession& session, const zdl::CZDL
   zdl::CFastAccess device(session, "Device");
   if (!ReadRecord(device, map.getID("fkDevice"))) return;
   const long deviceClass = device.getInt("tkClass");
-  if (deviceClass == kClassGateway) destination->AddChild("gatewayName", device.getString("Name"));
-  if (deviceClass == kClassRouteList) destination->AddChild("routeListName", device.getString("Name"));
+  if (deviceClass == zdl::kClassGateway) destination->AddChild("gatewayName", device.getString("Name"));
+  if (deviceClass == zdl::kClassRouteList) destination->AddChild("routeListName", device.getString("Name"));
 }
 
 }  // namespace zeb

@@ -42,7 +42,7 @@ std::string RouteFilterClause(zdl::CZDLSession& session, const zdl::CZDLID& filt
   return clause;
 }
 
-void CXMLRouteFilter::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLRouteFilter::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   BuildReference(*this, session, "RouteFilter", "routeFilter", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
                    element.AddChild("clause", RouteFilterClause(session, id));

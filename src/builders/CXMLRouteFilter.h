@@ -18,9 +18,9 @@ std::string RouteFilterClause(zdl::CZDLSession& session, const zdl::CZDLID& filt
 
 class CXMLRouteFilter : public CXMLElement {
  public:
-  // Mode 1: "routeFilterName"; other modes: "routeFilter" with uuid, name, clause, dialPlan (by
+  // Mode kNames: "routeFilterName"; other modes: "routeFilter" with uuid, name, clause, dialPlan (by
   // uuid), dialPlanWizardGenId and members. Builds nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "members": one "member" per member row, by priority (ties by tag name).

@@ -2,7 +2,7 @@
 
 namespace zeb {
 
-void CXMLRouteGroup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLRouteGroup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   BuildReference(*this, session, "RouteGroup", "routeGroup", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
                    element.AddChild("dialPlanWizardGenId", std::to_string(row.getInt("DialPlanWizardGenID")));

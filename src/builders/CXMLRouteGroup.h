@@ -7,9 +7,9 @@ namespace zeb {
 
 class CXMLRouteGroup : public CXMLElement {
  public:
-  // Mode 1: "routeGroupName"; other modes: "routeGroup" with uuid, name, dialPlanWizardGenId
+  // Mode kNames: "routeGroupName"; other modes: "routeGroup" with uuid, name, dialPlanWizardGenId
   // and members. Builds nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "members": one "member" per device map row of the group, by device selection order (ties by

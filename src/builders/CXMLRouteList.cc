@@ -2,7 +2,7 @@
 
 namespace zeb {
 
-void CXMLRouteList::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLRouteList::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   BuildReference(*this, session, "Device", "routeList", id, mode,
                  [&](CXMLElement& element, const zdl::CFastAccess& row) {
                    element.AddChild("description", row.getString("Description"));

@@ -8,9 +8,9 @@ namespace zeb {
 
 class CXMLRouteList : public CXMLElement {
  public:
-  // Mode 1: "routeListName"; other modes: "routeList" with uuid, name, description and members.
+  // Mode kNames: "routeListName"; other modes: "routeList" with uuid, name, description and members.
   // Builds nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
 };
 
 // "members": one "member" per member row of the route list, by selection order (ties by route

@@ -2,13 +2,14 @@
 
 namespace zeb {
 
-void CXMLRoutePartition::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode) {
+void CXMLRoutePartition::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id,
+                                           RenderMode mode) {
   zdl::CFastAccess row(session, "RoutePartition");
   if (ReadRecord(row, id)) BuildFromRow(row, mode);
 }
 
-void CXMLRoutePartition::BuildFromRow(const zdl::CFastAccess& row, int mode) {
-  if (mode == kModeNames) {
+void CXMLRoutePartition::BuildFromRow(const zdl::CFastAccess& row, RenderMode mode) {
+  if (mode == RenderMode::kNames) {
     SetTag("routePartitionName");
     SetText(row.getString("Name"));
     return;
@@ -25,7 +26,7 @@ std::string CXMLRoutePartitionCache::Lookup(zdl::CZDLSession& session, const zdl
   auto found = texts_.find(id);
   if (found != texts_.end()) return found->second;
   CXMLRoutePartition element;
-  element.BuildFromDatabase(session, id, kModeNamespaces);
+  element.BuildFromDatabase(session, id, RenderMode::kNamespaces);
   return texts_.emplace(id, element.ToString()).first->second;
 }
 

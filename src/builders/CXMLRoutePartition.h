@@ -11,11 +11,11 @@ namespace zeb {
 
 class CXMLRoutePartition : public CXMLElement {
  public:
-  // Mode 1: "routePartitionName"; other modes: "routePartition" with uuid, name, description
+  // Mode kNames: "routePartitionName"; other modes: "routePartition" with uuid, name, description
   // and dialPlanWizardGenId. Builds nothing for a null or unknown identifier.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
   // The same from a row already read (a row of table RoutePartition).
-  void BuildFromRow(const zdl::CFastAccess& row, int mode);
+  void BuildFromRow(const zdl::CFastAccess& row, RenderMode mode);
 };
 
 // Partition identifier to the complete text of its mode-2 element, filled on first use. This

@@ -4,12 +4,12 @@
 
 namespace zeb {
 
-void CXMLVoiceMailPort::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode,
+void CXMLVoiceMailPort::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                                           const std::string& versionStamp) {
   zdl::CFastAccess device(session, "Device");
   if (!ReadRecord(device, id)) return;
   SetTag("voiceMailPort");
-  if (mode == kModeNamespaces) AddDeviceNamespaces(*this);
+  if (mode == RenderMode::kNamespaces) AddDeviceNamespaces(*this);
   AddAttribute("xsi:type", "zeb:XVoiceMailPort");
   AddAttribute("ctiid", std::to_string(device.getInt("CtiId")));
   AddAttribute("uuid", device.getGuid("pkid"));

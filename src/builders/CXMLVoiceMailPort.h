@@ -10,10 +10,11 @@ namespace zeb {
 
 class CXMLVoiceMailPort : public CXMLElement {
  public:
-  // Builds the port with that identifier; nothing when there is no such device. Mode 2 adds the
+  // Builds the port with that identifier; nothing when there is no such device. Mode kNamespaces adds the
   // namespace attributes; references are nested elements except the media resource list and the
   // AAR calling search space, which are given by name.
-  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, int mode, const std::string& versionStamp);
+  void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
+                         const std::string& versionStamp);
 
  private:
   // mediaResourceListName, automatedAlternateRoutingCSSName and aarNeighborhood, each when set.

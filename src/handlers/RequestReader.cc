@@ -106,6 +106,18 @@ zdl::CZDLID ReadReference(zdl::CZDLSession& session, XmlNode element, const char
   return ParseID(RequireAttribute(element, "uuid"));
 }
 
+std::string ReadAddName(ElementCursor& cursor) {
+  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
+  std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+  cursor.Advance();
+  return name;
+}
+
+Identification ByNameOrUuid(const std::string& nullText, ValueWording nameWording,
+                            const std::string& notFound, const std::string& expected) {
+  return {nullText, expected, "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
+}
+
 Identified ReadIdentifier(ElementCursor& cursor, const Identification& how) {
   cursor.RequireNotNull(how.nullText);
   Identified which;

@@ -94,6 +94,10 @@ std::optional<long> FindTypeEnum(zdl::CZDLSession& session, const std::string& t
 // An identifier from request text; malformed text throws CZDLException kZDLInvalidParameter.
 inline zdl::CZDLID ParseID(const std::string& text) { return zdl::CZDLID(text); }
 
+// The value of the required "name" element that starts an add request; a missing element or
+// value throws. Advances past it.
+std::string ReadAddName(ElementCursor& cursor);
+
 // Throws CZDLException(kZDLRecordNotFound, message).
 [[noreturn]] void ThrowNotFound(const std::string& message);
 
@@ -129,6 +133,11 @@ struct Identification {
   ValueWording idWording = ValueWording::kMustHave;
   std::string notFound;  // thrown (ID 2) when the selection is empty
 };
+
+// The identification by "name" (its value required in nameWording) or "uuid" (its value
+// required, "must have") that most methods use.
+Identification ByNameOrUuid(const std::string& nullText, ValueWording nameWording,
+                            const std::string& notFound, const std::string& expected = "<uuid> or <name>");
 
 struct Identified {
   bool byId = false;

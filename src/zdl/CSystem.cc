@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "zdl/Records.h"
+#include "zdl/TypeEnums.h"
 #include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {

@@ -9,6 +9,7 @@
 #include "zdl/CLdapConfig.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/SecretHash.h"
+#include "zdl/TypeEnums.h"
 #include "zdl/base/Dialect.h"
 
 namespace zeb::zdl {
@@ -27,7 +28,7 @@ class Seeder {
   }
 
   // A type table with only Enum and Name.
-  void Types(const char* table, std::initializer_list<std::pair<int, const char*>> rows) {
+  void Types(const char* table, std::initializer_list<std::pair<long, const char*>> rows) {
     const std::string sql = session_.dialect().InsertIgnore(table, {"Enum", "Name"}, "Enum");
     for (const auto& row : rows) session_.Execute(sql, {row.first, row.second});
   }
@@ -50,39 +51,64 @@ const char kHavenDefault[] = "{5EED0000-0000-0000-0006-000000000002}";
 const char kDevicePool[] = "{5EED0000-0000-0000-0007-000000000001}";
 
 void SeedTypes(Seeder& seed) {
-  seed.Types("TypeClass", {{1, "Phone"}, {2, "Gateway"}, {4, "Conference Bridge"}, {5, "Media Termination Point"},
-                           {7, "Route List"}, {8, "Voice Mail Port"}, {10, "CTI Route Point"},
-                           {17, "Emulated Phone"}, {254, "Device Profile"}});
+  seed.Types("TypeClass", {{kClassPhone, "Phone"}, {kClassGateway, "Gateway"},
+                           {kClassConferenceBridge, "Conference Bridge"},
+                           {kClassMediaTermination, "Media Termination Point"}, {kClassRouteList, "Route List"},
+                           {kClassVoiceMailPort, "Voice Mail Port"}, {kClassCTIRoutePoint, "CTI Route Point"},
+                           {kClassEmulatedPhone, "Emulated Phone"}, {kClassDeviceProfile, "Device Profile"}});
   seed.Rows("TypeModel", {"Enum", "Name", "tkClass", "NumButtons"},
-            {{7, "Desk Phone 12", 1, 2},           {8, "Desk Phone 40", 1, 4},
-             {9, "Desk Phone 60", 1, 6},           {10, "Conference Phone 10", 1, 1},
-             {30, "Analog Access 2", 2, 0},        {42, "Digital Access T1", 2, 0},
-             {43, "Digital Access PRI", 2, 0},     {47, "Analog Station 24", 2, 0},
-             {50, "Conference Bridge", 4, 0},      {51, "Media Termination Point", 5, 0},
-             {73, "CTI Route Point", 10, 0},       {85, "Voice Mail Port", 8, 0},
-             {90, "Route List", 7, 0},             {100, "Emulated Phone", 17, 1},
-             {110, "Software Conference Bridge", 4, 0}, {111, "Software Media Termination Point", 5, 0},
-             {120, "MGCP Station", 2, 0},          {121, "MGCP Trunk", 2, 0},
-             {130, "Branch Gateway 2", 2, 0},      {131, "Branch Gateway 4", 2, 0}});
-  // Product 38 is left out on purpose: it marks an unknown product name in some clients.
+            {{7, "Desk Phone 12", kClassPhone, 2},
+             {8, "Desk Phone 40", kClassPhone, 4},
+             {9, "Desk Phone 60", kClassPhone, 6},
+             {10, "Conference Phone 10", kClassPhone, 1},
+             {kModelAnalogAccess2, "Analog Access 2", kClassGateway, 0},
+             {kModelDigitalAccessT1, "Digital Access T1", kClassGateway, 0},
+             {kModelDigitalAccessPri, "Digital Access PRI", kClassGateway, 0},
+             {kModelAnalogStation24, "Analog Station 24", kClassGateway, 0},
+             {50, "Conference Bridge", kClassConferenceBridge, 0},
+             {51, "Media Termination Point", kClassMediaTermination, 0},
+             {73, "CTI Route Point", kClassCTIRoutePoint, 0},
+             {85, "Voice Mail Port", kClassVoiceMailPort, 0},
+             {90, "Route List", kClassRouteList, 0},
+             {100, "Emulated Phone", kClassEmulatedPhone, 1},
+             {110, "Software Conference Bridge", kClassConferenceBridge, 0},
+             {111, "Software Media Termination Point", kClassMediaTermination, 0},
+             {kModelMGCPStation, "MGCP Station", kClassGateway, 0},
+             {kModelMGCPTrunk, "MGCP Trunk", kClassGateway, 0},
+             {130, "Branch Gateway 2", kClassGateway, 0},
+             {131, "Branch Gateway 4", kClassGateway, 0}});
+  // kProductUnknown is left out on purpose: it marks an unknown product name in some clients.
   seed.Rows("TypeProduct", {"Enum", "Name", "tkModel", "tkClass", "tkDeviceProtocol", "MaxPorts"},
-            {{7, "Desk Phone 12", 7, 1, 0, 0},            {8, "Desk Phone 40", 8, 1, 0, 0},
-             {9, "Conference Phone 10", 10, 1, 0, 0},     {26, "CTI Route Point", 73, 10, 0, 0},
-             {27, "Voice Mail Port", 85, 8, 0, 0},        {30, "Analog Access 2", 30, 2, 3, 2},
-             {35, "Desk Phone 60", 9, 1, 0, 0},           {37, "Route List", 90, 7, 0, 0},
-             {42, "Digital Access T1", 42, 2, 4, 24},     {43, "Digital Access PRI", 43, 2, 1, 23},
-             {47, "Analog Station 24", 47, 2, 3, 24},     {50, "Conference Bridge", 50, 4, 0, 0},
-             {51, "Media Termination Point", 51, 5, 0, 0}, {100, "Emulated Phone", 100, 17, 0, 0},
-             {110, "Software Conference Bridge", 110, 4, 0, 0},
-             {111, "Software Media Termination Point", 111, 5, 0, 0},
-             {120, "MGCP Station", 120, 2, 3, 0},         {121, "MGCP Trunk", 121, 2, 4, 0},
-             {130, "Branch Gateway 2", 130, 2, 2, 0},     {131, "Branch Gateway 4", 131, 2, 2, 0}});
-  seed.Types("TypeDeviceProtocol", {{0, "Station"}, {1, "Digital Access PRI"}, {2, "Media Gateway Control"},
-                                    {3, "Analog Access"}, {4, "Digital Access T1"}, {5, "Inter-Cluster Trunk"}});
-  seed.Types("TypeProtocolSide", {{1, "User"}, {2, "Network"}});
-  seed.Types("TypeDeviceProfile", {{0, "Real Device"}, {1, "User Profile"}, {2, "Autogenerated Profile"}});
-  seed.Types("TypePatternUsage", {{0, "Call Park"}, {1, "Conference"}, {2, "Device"}, {3, "Translation"},
-                                  {4, "Call Pickup Group"}, {5, "Route"}, {6, "Message Waiting"}});
+            {{7, "Desk Phone 12", 7, kClassPhone, kProtocolStation, 0},
+             {8, "Desk Phone 40", 8, kClassPhone, kProtocolStation, 0},
+             {9, "Conference Phone 10", 10, kClassPhone, kProtocolStation, 0},
+             {kProductCTIRoutePoint, "CTI Route Point", 73, kClassCTIRoutePoint, kProtocolStation, 0},
+             {kProductVoiceMailPort, "Voice Mail Port", 85, kClassVoiceMailPort, kProtocolStation, 0},
+             {30, "Analog Access 2", kModelAnalogAccess2, kClassGateway, kProtocolAnalog, 2},
+             {kProductDeskPhone60, "Desk Phone 60", 9, kClassPhone, kProtocolStation, 0},
+             {kProductRouteList, "Route List", 90, kClassRouteList, kProtocolStation, 0},
+             {42, "Digital Access T1", kModelDigitalAccessT1, kClassGateway, kProtocolT1, 24},
+             {43, "Digital Access PRI", kModelDigitalAccessPri, kClassGateway, kProtocolPri, 23},
+             {47, "Analog Station 24", kModelAnalogStation24, kClassGateway, kProtocolAnalog, 24},
+             {50, "Conference Bridge", 50, kClassConferenceBridge, kProtocolStation, 0},
+             {51, "Media Termination Point", 51, kClassMediaTermination, kProtocolStation, 0},
+             {100, "Emulated Phone", 100, kClassEmulatedPhone, kProtocolStation, 0},
+             {110, "Software Conference Bridge", 110, kClassConferenceBridge, kProtocolStation, 0},
+             {111, "Software Media Termination Point", 111, kClassMediaTermination, kProtocolStation, 0},
+             {120, "MGCP Station", kModelMGCPStation, kClassGateway, kProtocolAnalog, 0},
+             {121, "MGCP Trunk", kModelMGCPTrunk, kClassGateway, kProtocolT1, 0},
+             {130, "Branch Gateway 2", 130, kClassGateway, kProtocolMediaGateway, 0},
+             {131, "Branch Gateway 4", 131, kClassGateway, kProtocolMediaGateway, 0}});
+  seed.Types("TypeDeviceProtocol", {{kProtocolStation, "Station"}, {kProtocolPri, "Digital Access PRI"},
+                                    {kProtocolMediaGateway, "Media Gateway Control"}, {kProtocolAnalog, "Analog Access"},
+                                    {kProtocolT1, "Digital Access T1"}, {kProtocolInterCluster, "Inter-Cluster Trunk"}});
+  seed.Types("TypeProtocolSide", {{kProtocolSideUser, "User"}, {kProtocolSideNetwork, "Network"}});
+  seed.Types("TypeDeviceProfile", {{kProfileRealDevice, "Real Device"}, {kProfileUser, "User Profile"},
+                                   {kProfileAutoGenerated, "Autogenerated Profile"}});
+  seed.Types("TypePatternUsage", {{kUsageCallPark, "Call Park"}, {kUsageConference, "Conference"},
+                                  {kUsageDirectoryNumber, "Device"}, {kUsageTranslation, "Translation"},
+                                  {kUsageCallPickup, "Call Pickup Group"}, {kUsageRoute, "Route"},
+                                  {kUsageMessageWaiting, "Message Waiting"}});
   seed.Types("TypeStatus", {{0, "Off"}, {1, "On"}, {2, "Default"}});
   seed.Types("TypeLampBlinkRate", {{0, "Default"}, {1, "On"}, {2, "Off"}, {3, "Wink"}, {4, "Flash"}, {5, "Blink"}});
   seed.Types("TypeNetworkLocation", {{0, "OnNet"}, {1, "OffNet"}});

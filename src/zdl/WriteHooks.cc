@@ -1,6 +1,7 @@
 #include "zdl/WriteHooks.h"
 
 #include "zdl/Integrity.h"
+#include "zdl/TypeEnums.h"
 #include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
@@ -57,11 +58,10 @@ void AddRegionMatrixEntries(CZDLSession& session, const CItem& region) {
 // A route pattern keeps its destination (a gateway or route list) in a device map that goes
 // with the device; the device may not be removed while a route pattern still sends calls to it.
 void RefuseRouteDestinationRemoval(CZDLSession& session, const TableDef& table, const CZDLValue& key) {
-  constexpr long kRoutePatternUsage = 5;
   const ResultSet patterns = session.Query(
       "SELECT NumPlan.DNOrPattern FROM DeviceNumPlanMap JOIN NumPlan ON NumPlan.pkid = DeviceNumPlanMap.fkNumPlan "
       "WHERE DeviceNumPlanMap.fkDevice = ? AND NumPlan.tkPatternUsage = ?",
-      {key, kRoutePatternUsage});
+      {key, kUsageRoute});
   if (patterns.rows.empty()) return;
   throw CZDLException(kZDLStillReferenced, "The " + table.display + " " + RowLabel(session, table, key) +
                                                " cannot be removed because it is still the destination of Route "

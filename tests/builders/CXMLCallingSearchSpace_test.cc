@@ -32,7 +32,7 @@ class CallingSearchSpaceBuilderTest : public ::testing::Test {
     members.Update();
   }
 
-  std::string Build(int mode) {
+  std::string Build(RenderMode mode) {
     CXMLCallingSearchSpace element;
     element.BuildFromDatabase(session_, css_, mode);
     return element.ToString();
@@ -58,19 +58,19 @@ TEST_F(CallingSearchSpaceBuilderTest, CachedPartitionKeepsItsTextUntilThisServer
   const std::string member = "<member  index=\"4\">\r\n<routePartition  uuid=\"" + partition_.str() +
                              "\">\r\n<name>P&lt;1&gt;</name>\r\n<description></description>\r\n"
                              "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n</member>\r\n";
-  EXPECT_NE(std::string::npos, Build(kModeNamespaces).find(member));
+  EXPECT_NE(std::string::npos, Build(RenderMode::kNamespaces).find(member));
   session_.Execute("UPDATE RoutePartition SET Name = 'Elsewhere' WHERE pkid = ?", {partition_});
-  EXPECT_NE(std::string::npos, Build(kModeNamespaces).find(member));
+  EXPECT_NE(std::string::npos, Build(RenderMode::kNamespaces).find(member));
   const std::string response =
       Process("<updateRoutePartition><uuid>" + partition_.str() + "</uuid><newName>Renamed</newName></updateRoutePartition>");
   EXPECT_NE(std::string::npos, response.find("<return>" + partition_.str() + "</return>"));
-  EXPECT_NE(std::string::npos, Build(kModeNamespaces).find("<name>Renamed</name>"));
+  EXPECT_NE(std::string::npos, Build(RenderMode::kNamespaces).find("<name>Renamed</name>"));
 }
 
 TEST_F(CallingSearchSpaceBuilderTest, UnknownOrNullIdentifierBuildsNothing) {
   CXMLCallingSearchSpace none, unknown;
-  none.BuildFromDatabase(session_, zdl::CZDLID(), kModeFull);
-  unknown.BuildFromDatabase(session_, zdl::CZDLID::New(), kModeFull);
+  none.BuildFromDatabase(session_, zdl::CZDLID(), RenderMode::kFull);
+  unknown.BuildFromDatabase(session_, zdl::CZDLID::New(), RenderMode::kFull);
   EXPECT_TRUE(none.IsEmpty());
   EXPECT_EQ("", unknown.ToString());
 }

@@ -17,7 +17,7 @@ class DevicePoolBuilderTest : public ::testing::Test {
   DevicePoolBuilderTest() : db_(zdl::CZDLDatabase::Open(dir_ / "zeb.db")), session_(db_->Session()) {}
 
   template <class Builder>
-  std::string Build(const std::string& id, int mode) {
+  std::string Build(const std::string& id, RenderMode mode) {
     Builder element;
     element.BuildFromDatabase(session_, zdl::CZDLID(id), mode);
     return element.ToString();
@@ -39,12 +39,14 @@ class DevicePoolBuilderTest : public ::testing::Test {
 
 TEST_F(DevicePoolBuilderTest, MissingRecordsBuildNothingOrAnEmptyElement) {
   const std::string unknown = "{00000000-0000-0000-0000-00000000ABCD}";
-  EXPECT_EQ("", Build<CXMLDevicePool>(unknown, kModeFull) + Build<CXMLRegion>(unknown, kModeFull) +
-                    Build<CXMLDialcore>(unknown, kModeFull));
+  EXPECT_EQ("", Build<CXMLDevicePool>(unknown, RenderMode::kFull) +
+                    Build<CXMLRegion>(unknown, RenderMode::kFull) +
+                    Build<CXMLDialcore>(unknown, RenderMode::kFull));
   // These three set their tag before they look.
-  EXPECT_EQ("<dateTimeSetting></dateTimeSetting>\r\n<dialcoreGroup></dialcoreGroup>\r\n<havenInfo></havenInfo>\r\n",
-            Build<CXMLDateTimeSetting>(unknown, kModeFull) + Build<CXMLDialcoreGroup>("", kModeFull) +
-                Build<CXMLHavenInfo>("", kModeNames));
+  EXPECT_EQ(
+      "<dateTimeSetting></dateTimeSetting>\r\n<dialcoreGroup></dialcoreGroup>\r\n<havenInfo></havenInfo>\r\n",
+      Build<CXMLDateTimeSetting>(unknown, RenderMode::kFull) +
+          Build<CXMLDialcoreGroup>("", RenderMode::kFull) + Build<CXMLHavenInfo>("", RenderMode::kNames));
   const zdl::CZDLID id = AddBarePool("Bare");
   EXPECT_EQ(
       "<devicePool  uuid=\"" + id.str() +
@@ -54,7 +56,7 @@ TEST_F(DevicePoolBuilderTest, MissingRecordsBuildNothingOrAnEmptyElement) {
           "<userLocale></userLocale>\r\n<networkHoldMOHAudioSourceId>0</networkHoldMOHAudioSourceId>\r\n"
           "<userHoldMOHAudioSourceId>0</userHoldMOHAudioSourceId>\r\n<havenInfo></havenInfo>\r\n"
           "</devicePool>\r\n",
-      Build<CXMLDevicePool>(id.str(), kModeFull));
+      Build<CXMLDevicePool>(id.str(), RenderMode::kFull));
 }
 
 TEST_F(DevicePoolBuilderTest, DeviceFormNestsTheAutoSearchSpacePartitionsInFull) {
@@ -68,7 +70,7 @@ TEST_F(DevicePoolBuilderTest, DeviceFormNestsTheAutoSearchSpacePartitionsInFull)
   const zdl::CZDLID pool = AddBarePool("Lobby pool");
   session_.Execute("UPDATE DevicePool SET fkCallingSearchSpace_Autoregistration = ? WHERE pkid = ?",
                    {zdl::CZDLID("{00000000-0000-0000-0000-0000000000A2}"), pool});
-  const std::string text = Build<CXMLDevicePool>(pool.str(), kModeTftp);
+  const std::string text = Build<CXMLDevicePool>(pool.str(), RenderMode::kTftp);
   EXPECT_NE(std::string::npos,
             text.find("<dialcoreGroup></dialcoreGroup>\r\n<autoSearchSpace  uuid=\"{00000000-0000-0000-0000-0000000000A2}"
                       "\">\r\n<name>Auto</name>\r\n<description></description>\r\n<clause>Lobby</clause>\r\n"

@@ -26,7 +26,7 @@ class PhoneBuilderTest : public ::testing::Test {
     phone_ = phone->GetID();
   }
 
-  std::string Build(int mode) {
+  std::string Build(RenderMode mode) {
     CXMLIPPhone element;
     element.BuildFromDatabase(session_, phone_, mode, "{STAMP}");
     return element.ToString();
@@ -45,21 +45,21 @@ class PhoneBuilderTest : public ::testing::Test {
 TEST_F(PhoneBuilderTest, TftpModeFallsBackFromDeviceToPoolToEnterpriseDefaults) {
   // Device and pool have no locale of their own: the enterprise defaults (locale 1, country 1).
   Set("DevicePool", "tkUserLocale = 0, tkCountry = 0", kDefaultPool);
-  const std::string enterprise = Build(kModeTftp);
+  const std::string enterprise = Build(RenderMode::kTftp);
   EXPECT_TRUE(Has(enterprise, "<userLocale>\r\n<name>English_United_States</name>\r\n<uid>1</uid>\r\n"
                               "<langCode>en</langCode>\r\n<version>1.0.0.1</version>\r\n<winCharSet>iso-8859-1"
                               "</winCharSet>\r\n</userLocale>\r\n<networkLocale>United_States</networkLocale>\r\n"))
       << enterprise;
   // The pool's values come before the enterprise defaults.
   Set("DevicePool", "tkUserLocale = 4, tkCountry = 7", kDefaultPool);
-  const std::string pool = Build(kModeTftp);
+  const std::string pool = Build(RenderMode::kTftp);
   EXPECT_TRUE(Has(pool, "<name>Japanese_Japan</name>\r\n<uid>4</uid>\r\n<langCode>ja</langCode>")) << pool;
   EXPECT_TRUE(Has(pool, "<networkLocale>New_Zealand</networkLocale>")) << pool;
   // The device's own values come first; other modes look at nothing else.
   Set("Device", "tkUserLocale = 2, tkCountry = 3", phone_.str());
-  EXPECT_TRUE(Has(Build(kModeTftp), "<uid>2</uid>"));
+  EXPECT_TRUE(Has(Build(RenderMode::kTftp), "<uid>2</uid>"));
   Set("Device", "tkUserLocale = 0, tkCountry = 0", phone_.str());
-  const std::string names = Build(kModeNames);
+  const std::string names = Build(RenderMode::kNames);
   EXPECT_FALSE(Has(names, "<userLocale>")) << names;
   EXPECT_TRUE(Has(names, "<country></country>")) << names;
 }
@@ -74,7 +74,7 @@ TEST_F(PhoneBuilderTest, NamespaceModeRendersReferencesInFullWithoutLinesOrSpeed
   Set("Device", "fkCallingSearchSpace = '" + css->GetID().str() +
                     "', fkLocation = '{00000000-0000-0000-0000-0000000000AA}', tkCountry = 7",
       phone_.str());
-  const std::string text = Build(kModeNamespaces);
+  const std::string text = Build(RenderMode::kNamespaces);
   EXPECT_EQ(0u, text.find("<device  xmlns=\"http://www.tarvo.com/ZEB/1.0\" xsi:xmlns=\""
                           "http://www.w3.org/2001/XMLSchema-instance\" xsi:schemaLocation=\"http://www.tarvo.com/ZEB/1.0 "
                           "http://"))
@@ -89,8 +89,8 @@ TEST_F(PhoneBuilderTest, NamespaceModeRendersReferencesInFullWithoutLinesOrSpeed
   for (const char* absent : {"<lines>", "<numberOfButtons>", "<phoneTemplateId>", "<speeddials>"}) {
     EXPECT_FALSE(Has(text, absent)) << absent;
   }
-  // Mode 3 has no namespace attributes and shows the country.
-  const std::string full = Build(kModeFull);
+  // Mode kFull has no namespace attributes and shows the country.
+  const std::string full = Build(RenderMode::kFull);
   EXPECT_EQ(0u, full.find("<device  xsi:type=\"zeb:XIPPhone\"")) << full;
   EXPECT_TRUE(Has(full, "<country>New Zealand</country>")) << full;
 }

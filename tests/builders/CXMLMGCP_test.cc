@@ -51,7 +51,7 @@ class MGCPBuilderTest : public ::testing::Test {
   std::string Build(const zdl::CZDLID& id, std::uint64_t* statements) {
     CXMLMGCP element;
     const std::uint64_t before = session_.statementsRun();
-    element.BuildFromDatabase(session_, id, kModeNames, "{STAMP}");
+    element.BuildFromDatabase(session_, id, RenderMode::kNames, "{STAMP}");
     *statements = session_.statementsRun() - before;
     return element.ToString();
   }
@@ -84,7 +84,7 @@ TEST_F(MGCPBuilderTest, StatementsDoNotGrowWithTheTreeAndEndpointsRenderAsTheirO
   ASSERT_EQ(9u, members.Count());
   for (; !members.IsEOF(); members.MoveNext()) {
     CXMLElement alone;
-    CXMLDevice::AddTo(alone, session_, members.getID("fkDevice"), kModeNames, "{STAMP}");
+    CXMLDevice::AddTo(alone, session_, members.getID("fkDevice"), RenderMode::kNames, "{STAMP}");
     const std::string device = alone.ToString();
     EXPECT_NE(std::string::npos, element.find(device)) << device;
   }

@@ -3,6 +3,7 @@
 #include "builders/CXMLDeviceProfile.h"
 #include "handlers/device/PhoneHandlers.h"
 #include "zdl/CSystem.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
@@ -26,15 +27,13 @@ void CDeviceProfileHandler::Add(XmlNode request, CXMLElement& result) {
   auto profile = devices.Insert();
   profile->PutClass(zdl::kClassDeviceProfile);
   profile->PutDeviceProfileType(zdl::kProfileUser);
-  profile->PutProduct(kProfileProduct);
+  profile->PutProduct(zdl::kProductDeskPhone60);
   profile->PutProtocolSide(1);
   profile->PutDeviceProtocol(0);
   DeviceChildren children(db());
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  profile->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  profile->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <product>");
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) profile->PutDescription(*value);

@@ -1,10 +1,11 @@
 #include "handlers/device/DeviceReaders.h"
 
+#include "zdl/TypeEnums.h"
+
 namespace zeb {
 
 namespace {
 
-constexpr long kUsageDirectoryNumber = 2;
 const char kPartitionNotFound[] = "The specified Route Partition was not found.";
 
 // The partition named by name: the null partition for "", else the record of that name.
@@ -24,7 +25,7 @@ zdl::CZDLID FindDirectoryNumber(zdl::CZDLSession& session, const std::string& pa
   }
   if (numbers.Count() == 0) ThrowNotFound(notFound);
   auto number = numbers.GetCurrentItem();
-  if (number->GetPatternUsageType() != kUsageDirectoryNumber) {
+  if (number->GetPatternUsageType() != zdl::kUsageDirectoryNumber) {
     ThrowNotFound("The NumPlan specified is not a Directory Number.");
   }
   return number->GetID();

@@ -74,9 +74,6 @@ void ReadPhoneServiceSettings(ElementCursor& cursor, zdl::CVoxbeam& settings, bo
 void ReadSubscribedServices(zdl::CZDLSession& session, XmlNode services, const zdl::CZDLID& device,
                             zdl::CVoxbeamSubscribedServiceList& list);
 
-// Looks a name up in one record list; throws ID 2 with notFound when no record has it.
-using NameFinder = zdl::CZDLID (*)(zdl::CZDLSession& session, const std::string& name, const std::string& notFound);
-
 // One optional reference of an add request: the element with a "uuid" attribute, a deprecated
 // identifier element that is refused, and the name element that is looked up.
 struct AddReference {
@@ -86,7 +83,7 @@ struct AddReference {
   const char* nameElement;
   const char* emptyNameText;      // thrown for a name element without value; null: skipped
   const char* notFound;
-  NameFinder find;
+  NameLookup find;
   int column;                     // the record's column that receives the identifier
 };
 // Reads the reference at the cursor when the cursor is on one of its forms, stores it in record
@@ -100,7 +97,7 @@ struct UpdateReference {
   const char* idElement;  // the identifier as the value
   const char* nameElement;
   const char* notFound;
-  NameFinder find;
+  NameLookup find;
   int column;
 };
 void ReadUpdateReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,

@@ -6,6 +6,7 @@
 #include "handlers/device/DeviceReaders.h"
 #include "handlers/device/PhoneHandlers.h"
 #include "zdl/CTypeList.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
@@ -347,9 +348,7 @@ class EndpointReader {
   }
 
   void ReadIdentity(ElementCursor& cursor) {
-    cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-    device_->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
+    device_->PutName(ReadAddName(cursor));
     if (cursor.Is("description")) {
       if (auto value = ValueOf(cursor.node())) device_->PutDescription(*value);
       cursor.Advance();
@@ -380,7 +379,7 @@ class EndpointReader {
     } else {
       cursor.ThrowFound("<product> or <productInfo>");
     }
-    if (!product || ProductClass(session_, *product) != kClassGateway) {
+    if (!product || ProductClass(session_, *product) != zdl::kClassGateway) {
       throw CInvalidValueException("The product type specified is not a Gateway.");
     }
     device_->PutProduct(*product);
@@ -416,18 +415,18 @@ class EndpointReader {
   void ReadAccessPart(ElementCursor& cursor) {
     const zdl::CZDLID id = device_->GetID();
     const long protocol = device_->GetDeviceProtocol();
-    if (protocol != kProtocolAnalog && protocol != kProtocolT1 && protocol != kProtocolPri) {
+    if (protocol != zdl::kProtocolAnalog && protocol != zdl::kProtocolT1 && protocol != zdl::kProtocolPri) {
       throw CInvalidValueException("Invalid Device Protocol for an Analog or Digital Gateway.");
     }
     ReadFields(session_, cursor, *device_, kCountry, NullStyle::kStop);
-    if (protocol == kProtocolAnalog) {
+    if (protocol == zdl::kProtocolAnalog) {
       auto analog = AccessRows::RecordOf(rows_.analog, id, true);
       ReadFields(session_, cursor, *analog, kAnalogHead, NullStyle::kStop);
       cursor.Expect("ports", "<ports>", "NULL element found. Expecting <ports>.");
       ReadPorts(session_, cursor.node(), id, rows_.Ports(session_, true), rows_.lines);
       cursor.Advance();
       ReadFields(session_, cursor, *analog, kAnalogTail, NullStyle::kStop);
-    } else if (protocol == kProtocolT1) {
+    } else if (protocol == zdl::kProtocolT1) {
       auto t1 = AccessRows::RecordOf(rows_.t1, id, true);
       ReadFields(session_, cursor, *t1, kT1Head, NullStyle::kStop);
       ReadFields(session_, cursor, *t1, kT1MaxPorts, NullStyle::kStop);
@@ -452,20 +451,12 @@ class EndpointReader {
 
 // --- update ---
 
-const Identification kIdentifyForUpdate{"Found NULL, expecting <name> or <uuid>",
-                                        "<uuid> or <name>",
-                                        "name",
-                                        ValueWording::kMustHave,
-                                        "uuid",
-                                        ValueWording::kMustHave,
-                                        "The specified Gateway was not found."};
-const Identification kIdentifyGateway{"Found NULL, expecting <uuid> or <name>",
-                                      "<uuid> or <name>",
-                                      "name",
-                                      ValueWording::kMustHave,
-                                      "uuid",
-                                      ValueWording::kMustHave,
-                                      "The specified Gateway was not found."};
+const Identification kIdentifyForUpdate =
+    ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                 "The specified Gateway was not found.");
+const Identification kIdentifyGateway =
+    ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave,
+                 "The specified Gateway was not found.");
 
 const UpdateReference kUpdateCallingSearchSpace = {
     "callingSearchSpace", "callingSearchSpaceId", "callingSearchSpaceName", "Calling Search Space not found.",
@@ -500,9 +491,9 @@ void UpdateAnalog(zdl::CZDLSession& session, ElementCursor& cursor, const zdl::C
 // The name of the access-kind section of an update for a device of protocol; throws for a
 // protocol that has no access record.
 const char* AccessSectionOf(long protocol) {
-  if (protocol == kProtocolAnalog) return "analog";
-  if (protocol == kProtocolT1) return "t1";
-  if (protocol == kProtocolPri) return "pri";
+  if (protocol == zdl::kProtocolAnalog) return "analog";
+  if (protocol == zdl::kProtocolT1) return "t1";
+  if (protocol == zdl::kProtocolPri) return "pri";
   throw CInvalidValueException("Invalid Device Protocol for an Analog or Digital Gateway.");
 }
 
@@ -513,9 +504,9 @@ void UpdateAccessSection(zdl::CZDLSession& session, ElementCursor& cursor, const
   const char* section = AccessSectionOf(protocol);
   if (!cursor.Is(section)) cursor.ThrowFound(std::string("<") + section + ">");
   ElementCursor field = cursor.EnterCurrent();
-  if (protocol == kProtocolAnalog) {
+  if (protocol == zdl::kProtocolAnalog) {
     UpdateAnalog(session, field, device.GetID(), rows);
-  } else if (protocol == kProtocolT1) {
+  } else if (protocol == zdl::kProtocolT1) {
     UpdateT1(session, field, device.GetID(), rows);
   } else {
     ReadPriFields(session, field, *AccessRows::RecordOf(rows.pri, device.GetID(), false), true);
@@ -605,7 +596,7 @@ void CGatewayEndpointHandler::Update(XmlNode request, CXMLElement& result) {
 static zdl::SmartItemPtr<zdl::CDevice> FindGateway(ElementCursor& cursor, zdl::CDeviceList& devices) {
   Identify(cursor, devices, kIdentifyGateway);
   auto device = devices.GetCurrentItem();
-  if (device->GetClass() != kClassGateway) ThrowNotFound("The device specified is not a Gateway.");
+  if (device->GetClass() != zdl::kClassGateway) ThrowNotFound("The device specified is not a Gateway.");
   return device;
 }
 
@@ -623,7 +614,7 @@ void CGatewayEndpointHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CDeviceList devices(db());
   const zdl::CZDLID id = FindGateway(cursor, devices)->GetID();
   CXMLElement holder;
-  CXMLDevice::AddTo(holder, db(), id, kModeFull, context().versionStamp);
+  CXMLDevice::AddTo(holder, db(), id, RenderMode::kFull, context().versionStamp);
   ReturnChildren(result, holder);
 }
 

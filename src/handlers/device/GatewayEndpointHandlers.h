@@ -11,12 +11,6 @@
 
 namespace zeb {
 
-// Device protocols of the three access kinds.
-constexpr long kProtocolPri = 1;
-constexpr long kProtocolAnalog = 3;
-constexpr long kProtocolT1 = 4;
-constexpr long kClassGateway = 2;
-
 // A port of an analog or a T1 access record. Both kinds share most columns, so the port readers
 // set them by column name; the few that differ are named by IsAnalog().
 class CGenericGatewayPort {
@@ -63,7 +57,7 @@ class CGatewayEndpointHandler : public CRequestHandler {
   // Removes the gateway device with its access record and ports. A device still in a route
   // group is refused by the library with a message naming the group.
   void Remove(XmlNode request, CXMLElement& result);
-  // Answers the device element (rendering mode 3) of the gateway.
+  // Answers the device element (rendering mode kFull) of the gateway.
   void Get(XmlNode request, CXMLElement& result);
 };
 

@@ -18,12 +18,12 @@ const char kRoutePointNotFound[] = "The specified route point was not found.";
 
 void BuildRoutePoint(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id,
                      const std::string&) {
-  holder.AddNewChild<CXMLCTIRoutePoint>()->BuildFromDatabase(session, id, kModeFull);
+  holder.AddNewChild<CXMLCTIRoutePoint>()->BuildFromDatabase(session, id, RenderMode::kFull);
 }
 
 void BuildPort(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id,
                const std::string& versionStamp) {
-  holder.AddNewChild<CXMLVoiceMailPort>()->BuildFromDatabase(session, id, kModeFull, versionStamp);
+  holder.AddNewChild<CXMLVoiceMailPort>()->BuildFromDatabase(session, id, RenderMode::kFull, versionStamp);
 }
 
 const UpdateReference kCallingSearchSpace = {"callingSearchSpace",
@@ -76,8 +76,8 @@ const LineRules kDeviceLines{true, false, false};
 }  // namespace
 
 const LineDeviceKind kCTIRoutePoint{true,
-                                    26,
-                                    10,
+                                    zdl::kProductCTIRoutePoint,
+                                    zdl::kClassCTIRoutePoint,
                                     "Found NULL, expecting <routePointt>",
                                     kNameOrUuid,
                                     kRoutePointNotFound,
@@ -87,8 +87,8 @@ const LineDeviceKind kCTIRoutePoint{true,
                                     "The specified device is not a CTI Route Point.",
                                     BuildRoutePoint};
 const LineDeviceKind kVoiceMailPort{false,
-                                    27,
-                                    8,
+                                    zdl::kProductVoiceMailPort,
+                                    zdl::kClassVoiceMailPort,
                                     "Found NULL, expecting <voiceMailPort>",
                                     "Found NULL, expecting <uuid> or <name>",
                                     kPortNotFound,
@@ -128,9 +128,7 @@ void CLineDeviceHandler::Add(XmlNode request, CXMLElement& result) {
 }
 
 void CLineDeviceHandler::ReadRoutePointIdentity(ElementCursor& cursor, zdl::CDevice& device) {
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device.PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <calledPartyTransformationMask>");
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) device.PutDescription(*value);
@@ -179,9 +177,7 @@ void CLineDeviceHandler::ReadLinesElement(ElementCursor& cursor, const zdl::CZDL
 }
 
 void CLineDeviceHandler::ReadPortIdentity(ElementCursor& cursor, zdl::CDevice& device) {
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device.PutName(ReadAddName(cursor));
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) device.PutDescription(*value);
     cursor.Advance();

@@ -1,19 +1,19 @@
 // The CTI route point and voice-mail port methods: add, update, remove and get of devices whose
-// only children are their line appearances, served by one family class with the kind. A CTI
-// route point is a device of class 10 (product 26), a voice-mail port one of class 8 (product
-// 27). The two kinds read their add and update requests by rules of their own.
+// only children are their line appearances, served by one family class with the kind (its
+// product and device class). The two kinds read their add and update requests by rules of their own.
 #pragma once
 
 #include "handlers/CRequestHandler.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 struct LineDeviceKind {
   bool routePoint;  // true: the CTI route point's request rules; false: the voice-mail port's
-  long product;
-  long deviceClass;
+  zdl::Product product;
+  zdl::DeviceClass deviceClass;
   const char* wrapperNull;  // thrown when the add request has no element child
   const char* lookupNull;   // thrown when a remove or get request has no element child
   const char* updateNotFound;
@@ -21,7 +21,7 @@ struct LineDeviceKind {
   const char* getNotFound;
   const char* nameNotFound;  // a name that names no device; null: the not-found of the method
   const char* wrongClass;    // the device named is of another class
-  // Builds the kind's element (rendering mode 3) of a device into holder.
+  // Builds the kind's element (rendering mode kFull) of a device into holder.
   void (*build)(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id,
                 const std::string& versionStamp);
 };

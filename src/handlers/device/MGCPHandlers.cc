@@ -5,13 +5,13 @@
 
 #include "builders/CXMLMGCP.h"
 #include "handlers/device/GatewayEndpointHandlers.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
 // What the type tables' conversions yield for a name they do not know.
-constexpr long kUnknownProduct = 38;
 constexpr long kUnknownSlotModule = 4;
 constexpr long kUnknownVic = 5;
 
@@ -198,8 +198,8 @@ void CMGCPHandler::ReadHeader(ElementCursor& cursor, zdl::CMGCP& gateway) {
   cursor.RequireNotNull("NULL element found. Expecting <product>");
   if (!cursor.Is("product")) cursor.ThrowFound("<product>");
   const std::string product = ValueOr(cursor.node(), "The element, <product>, must contain a value");
-  const long number = FindTypeEnum(db(), "TypeProduct", product).value_or(kUnknownProduct);
-  if (number == kUnknownProduct) throw CInvalidValueException("Unknown product type: " + product);
+  const long number = FindTypeEnum(db(), "TypeProduct", product).value_or(zdl::kProductUnknown);
+  if (number == zdl::kProductUnknown) throw CInvalidValueException("Unknown product type: " + product);
   gateway.PutProduct(number);
   cursor.Advance();
   cursor.RequireNotNull("NULL element found. Expecting <model>");
@@ -425,7 +425,7 @@ void CMGCPHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kNullGateway);
   CXMLElement holder;
-  holder.AddNewChild<CXMLMGCP>()->BuildFromDatabase(db(), id, kModeNames, context().versionStamp);
+  holder.AddNewChild<CXMLMGCP>()->BuildFromDatabase(db(), id, RenderMode::kNames, context().versionStamp);
   ReturnChildren(result, holder);
 }
 

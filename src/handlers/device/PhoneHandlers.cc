@@ -1,16 +1,13 @@
 #include "handlers/device/PhoneHandlers.h"
 
 #include "builders/CXMLIPPhone.h"
-#include "zdl/CSystem.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
 using Cols = zdl::DeviceCols;
-
-// What the product table's conversion yields for a name it does not know.
-constexpr long kUnknownProduct = 38;
 
 const AddReference kAddPhoneTemplate = {"phoneTemplate", nullptr, nullptr, "phoneTemplateName", nullptr,
                                         "Phone Template not found.", FindIdByName<zdl::CPhoneTemplateList>,
@@ -169,9 +166,7 @@ void CPhoneHandler::Add(XmlNode request, CXMLElement& result) {
 }
 
 void CPhoneHandler::ReadIdentity(ElementCursor& cursor, zdl::CDevice& device) {
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device.PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device.PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <product>");
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) device.PutDescription(*value);
@@ -195,12 +190,12 @@ void CPhoneHandler::ReadProduct(ElementCursor& cursor, zdl::CDevice& device) {
   cursor.RequireNotNull("NULL element found. Expecting <product>");
   if (cursor.Is("product")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
-    const long product = FindTypeEnum(db(), "TypeProduct", name).value_or(kUnknownProduct);
-    if (product == kUnknownProduct) throw CInvalidValueException("Unkown product type specified: " + name);
+    const long product = FindTypeEnum(db(), "TypeProduct", name).value_or(zdl::kProductUnknown);
+    if (product == zdl::kProductUnknown) throw CInvalidValueException("Unkown product type specified: " + name);
     device.PutProduct(product);
   } else if (cursor.Is("productInfo")) {
     const std::string name = RequireAttribute(cursor.node(), "name");
-    device.PutProduct(FindTypeEnum(db(), "TypeProduct", name).value_or(kUnknownProduct));
+    device.PutProduct(FindTypeEnum(db(), "TypeProduct", name).value_or(zdl::kProductUnknown));
   } else {
     cursor.ThrowFound("<product> or <productInfo>");
   }
@@ -356,13 +351,13 @@ void CPhoneHandler::Get(XmlNode request, CXMLElement& result) {
   auto* phone = holder.AddNewChild<CXMLIPPhone>();
   if (cursor.Is("phoneId")) {
     const zdl::CZDLID id = ParseID(RequireValue(cursor.node(), ValueWording::kMustContain));
-    phone->BuildFromDatabase(db(), id, kModeNames, context().versionStamp);
+    phone->BuildFromDatabase(db(), id, RenderMode::kNames, context().versionStamp);
   } else if (cursor.Is("phoneName")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
     zdl::CFastAccess device(db(), "Device");
     device.SelectCustom("SELECT * FROM Device WHERE " + db().dialect().Equals("Name", true), {name});
     if (device.IsEOF()) ThrowNotFound("The specified phone was not found.");
-    phone->BuildFromRow(db(), device, kModeNames, context().versionStamp);
+    phone->BuildFromRow(db(), device, RenderMode::kNames, context().versionStamp);
   } else {
     cursor.ThrowFound("<phoneName> or <phoneId>.");
   }

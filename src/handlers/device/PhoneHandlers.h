@@ -15,7 +15,7 @@ class CPhoneHandler : public CRequestHandler {
   // Changes the elements the request names; lines, speed dials, add-on modules and services
   // are replaced as a whole.
   void Update(XmlNode request, CXMLElement& result);
-  // Answers the phone element (rendering mode 1) of the phone named by <phoneId> or <phoneName>.
+  // Answers the phone element (rendering mode kNames) of the phone named by <phoneId> or <phoneName>.
   void Get(XmlNode request, CXMLElement& result);
 
  private:

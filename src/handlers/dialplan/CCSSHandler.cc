@@ -10,10 +10,6 @@ namespace {
 const char kMoreElements[] = "NULL element found. Expecting more elements.";
 const char kNotFound[] = "The specified calling search space was not found.";
 
-Identification ByUuidOrName(const char* nullText, ValueWording nameWording, const char* notFound) {
-  return {nullText, "<uuid> or <name>", "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
-}
-
 }  // namespace
 
 void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
@@ -24,9 +20,7 @@ void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CCallingSearchSpaceMemberList members(db());
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  css->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  css->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kMoreElements);
   if (cursor.Is("description")) {
     css->PutDescription(ValueOrEmpty(cursor.node()));
@@ -85,7 +79,7 @@ void CCSSHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CCallingSearchSpaceList list(db());
   Identify(cursor, list,
-           ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
                         "Calling search space not found."));
   auto css = list.GetCurrentItem();
   if (cursor.Is("newName")) {
@@ -115,13 +109,13 @@ void CCSSHandler::Remove(XmlNode request, CXMLElement& result) {
   Return(result,
          RemoveIdentified<zdl::CCallingSearchSpaceList>(
              db(), cursor,
-             ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound)));
+             ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound)));
 }
 
 void CCSSHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  const Identified which =
-      ReadIdentifier(cursor, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
+  const Identified which = ReadIdentifier(
+      cursor, ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   const zdl::CZDLID id = which.byId ? ParseID(which.value)
                                     : FindIdByName<zdl::CCallingSearchSpaceList>(db(), which.value, kNotFound);
   // What the element reads, in one go (on the shared back end, in one round trip).
@@ -134,7 +128,7 @@ void CCSSHandler::Get(XmlNode request, CXMLElement& result) {
             {id});
   ahead.Run();
   CXMLElement holder;
-  holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -15,7 +15,7 @@ void Build(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id
 
 }  // namespace
 
-const CallNumberKind kCallPark{kUsageCallPark,
+const CallNumberKind kCallPark{zdl::kUsageCallPark,
                                true,
                                "Found NULL, expecting <callPark>",
                                "Call Park not found.",
@@ -23,7 +23,7 @@ const CallNumberKind kCallPark{kUsageCallPark,
                                "The specified Call Park was not found.",
                                "The NumPlan specified is not a Call Park.",
                                Build<CXMLCallPark>};
-const CallNumberKind kCallPickup{kUsageCallPickup,
+const CallNumberKind kCallPickup{zdl::kUsageCallPickup,
                                  false,
                                  "Found NULL, expecting <callPickup>",
                                  "Call Pickup not found.",

@@ -6,12 +6,13 @@
 #include "handlers/CRequestHandler.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 // What tells the two kinds apart: usage, node ownership, messages and the element built.
 struct CallNumberKind {
-  long usage;
+  zdl::PatternUsage usage;
   bool ownedByNode;            // call park numbers name their node
   const char* wrapper;         // the add request's element, e.g. "<callPark>"
   const char* updateNotFound;  // the empty-selection messages of update, remove and get

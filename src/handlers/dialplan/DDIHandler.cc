@@ -39,9 +39,7 @@ void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CDigitDiscardInstructionList list(db());
   auto ddi = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  ddi->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  ddi->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kDialPlanBeforeMembers);
   if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
     cursor.Advance();
@@ -144,7 +142,7 @@ void CDDIHandler::Get(XmlNode request, CXMLElement& result) {
   const zdl::CZDLID id = IdentifiedID<zdl::CDigitDiscardInstructionList>(
       db(), cursor, DDIIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

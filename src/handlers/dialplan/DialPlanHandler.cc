@@ -36,9 +36,7 @@ void CDialPlanHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CDialPlanList list(db());
   auto plan = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  plan->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  plan->PutName(ReadAddName(cursor));
   if (cursor.Is("description")) {
     if (auto value = ValueOf(cursor.node())) plan->PutDescription(*value);
   }
@@ -75,7 +73,7 @@ void CDialPlanHandler::Get(XmlNode request, CXMLElement& result) {
   const zdl::CZDLID id =
       IdentifiedID<zdl::CDialPlanList>(db(), cursor, PlanIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -74,9 +74,7 @@ void CDialPlanTagHandler::Add(XmlNode request, CXMLElement& result) {
   auto tag = list.Insert();
   tag->PutSuppressFromRouteFilter(false);
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  tag->PutTag(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  tag->PutTag(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <dialPlan> or <dialPlanName>");
   if (cursor.Is("dialPlan")) {
     tag->PutDialPlanID(ReadDialPlanUuid(cursor.node()));

@@ -107,7 +107,7 @@ void CLineHandler::ReadDescription(ElementCursor& cursor) {
 void CLineHandler::ReadUsage(ElementCursor& cursor) {
   // Whatever usage the request names, addLine adds a directory number.
   RequiredValue(cursor, "usage", "NULL element found, expecting <usage>.", [](const std::string&) {});
-  line_->PutPatternUsageType(kUsageDirectoryNumber);
+  line_->PutPatternUsageType(zdl::kUsageDirectoryNumber);
 }
 
 void CLineHandler::ReadRoutePartition(ElementCursor& cursor) {
@@ -194,7 +194,7 @@ void CLineHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   IdentifyNumPlan(cursor, db(), list, {"Found NULL, expecting <pattern> or <uuid>", false, false});
-  RequireNumPlan(list, kUsageDirectoryNumber, "Directory Number not found.", kNotDirectoryNumber);
+  RequireNumPlan(list, zdl::kUsageDirectoryNumber, "Directory Number not found.", kNotDirectoryNumber);
   auto line = list.GetCurrentItem();
   ReadChanges(cursor, *line);
   ReadSettings(cursor, *line);
@@ -241,7 +241,7 @@ void CLineHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CNumPlanList list(db());
   IdentifyNumPlan(cursor, db(), list, kLineIdentification);
-  RequireNumPlan(list, kUsageDirectoryNumber, "The specified Directory Number was not found.",
+  RequireNumPlan(list, zdl::kUsageDirectoryNumber, "The specified Directory Number was not found.",
                  kNotDirectoryNumber);
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
   list.Delete();
@@ -258,7 +258,7 @@ void CLineHandler::Get(XmlNode request, CXMLElement& result) {
   } else {
     zdl::CNumPlanList list(db());
     IdentifyNumPlan(cursor, db(), list, kLineIdentification);
-    RequireNumPlan(list, kUsageDirectoryNumber, "The specified Directory Number was not found.",
+    RequireNumPlan(list, zdl::kUsageDirectoryNumber, "The specified Directory Number was not found.",
                    kNotDirectoryNumber);
     id = list.GetCurrentItem()->GetID();
   }

@@ -71,7 +71,7 @@ void IdentifyNumPlan(ElementCursor& cursor, zdl::CZDLSession& session, zdl::CNum
   SelectByDNPatternAndPartitionIDAndFilterID(list, pattern, partition, filter);
 }
 
-void RequireNumPlan(zdl::CNumPlanList& list, long usage, const std::string& notFound,
+void RequireNumPlan(zdl::CNumPlanList& list, zdl::PatternUsage usage, const std::string& notFound,
                     const std::string& wrongUsage) {
   if (list.Count() == 0) ThrowNotFound(notFound);
   list.MoveFirst();

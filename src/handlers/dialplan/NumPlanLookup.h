@@ -1,5 +1,4 @@
-// What the handlers of the number table share: the pattern usages that tell lines, patterns,
-// call park numbers and pickup groups apart; finding a number by pattern, partition and route
+// What the handlers of the number table share: finding a number by pattern, partition and route
 // filter; the identification of get, update and remove requests with its checks; and the
 // reading of references to other records in the forms requests give them.
 #pragma once
@@ -10,17 +9,9 @@
 
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
-
-// The "tkPatternUsage" numbers of the kinds of number.
-enum PatternUsage : long {
-  kUsageCallPark = 0,
-  kUsageDirectoryNumber = 2,
-  kUsageTranslation = 3,
-  kUsageCallPickup = 4,
-  kUsageRoute = 5,
-};
 
 // Selects the numbers with exactly this pattern in this partition with this route filter (a
 // null identifier matches numbers without one).
@@ -43,7 +34,7 @@ void IdentifyNumPlan(ElementCursor& cursor, zdl::CZDLSession& session, zdl::CNum
 
 // Throws CZDLException 2 with notFound when list is empty, and with wrongUsage when its first
 // record is not of the usage. Leaves the list on its first record.
-void RequireNumPlan(zdl::CNumPlanList& list, long usage, const std::string& notFound,
+void RequireNumPlan(zdl::CNumPlanList& list, zdl::PatternUsage usage, const std::string& notFound,
                     const std::string& wrongUsage);
 
 // --- references ---

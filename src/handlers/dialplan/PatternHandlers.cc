@@ -5,18 +5,18 @@
 
 namespace zeb {
 
-const PatternKind kTranslationPattern{kUsageTranslation,
+const PatternKind kTranslationPattern{zdl::kUsageTranslation,
                                       "Translation Pattern not found.",
                                       "The specified tranlsation pattern was not found.",
                                       "The specified translation pattern was not found.",
                                       "The NumPlan specified is not a Translation Pattern."};
-const PatternKind kRoutePattern{kUsageRoute,
+const PatternKind kRoutePattern{zdl::kUsageRoute,
                                 "Route Pattern not found.",
                                 "The specified route pattern was not found.",
                                 "The specified Route Pattern was not found.",
                                 "The NumPlan specified is not a Route Pattern."};
 
-bool PatternKind::IsRoute() const { return usage == kUsageRoute; }
+bool PatternKind::IsRoute() const { return usage == zdl::kUsageRoute; }
 
 namespace {
 

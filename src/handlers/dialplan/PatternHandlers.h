@@ -6,12 +6,13 @@
 #include "handlers/CRequestHandler.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 // What tells the two kinds apart: usage and messages.
 struct PatternKind {
-  long usage;
+  zdl::PatternUsage usage;
   const char* updateNotFound;  // the empty-selection messages of update, remove and get
   const char* removeNotFound;
   const char* getNotFound;

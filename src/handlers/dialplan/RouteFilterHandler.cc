@@ -26,9 +26,7 @@ void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CRouteFilterList list(db());
   auto filter = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  filter->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  filter->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kMoreElements);
   if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
     cursor.Advance();
@@ -139,7 +137,7 @@ void CRouteFilterHandler::Get(XmlNode request, CXMLElement& result) {
   const zdl::CZDLID id =
       IdentifiedID<zdl::CRouteFilterList>(db(), cursor, FilterIdentification(DialPlanOperation::kGet));
   CXMLElement holder;
-  holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

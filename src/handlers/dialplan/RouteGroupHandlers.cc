@@ -11,11 +11,6 @@ namespace {
 const char kGroupNotFound[] = "Route Group not found.";
 const char kSpecifiedGroupNotFound[] = "The specified route group was not found.";
 
-Identification ByNameOrUuid(const char* nullText, const char* expected, ValueWording nameWording,
-                            const char* notFound) {
-  return {nullText, expected, "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
-}
-
 // The device of a member: "device" by its mandatory uuid, or "deviceName".
 zdl::CZDLID ReadMemberDevice(zdl::CZDLSession& session, const ElementCursor& cursor) {
   if (cursor.Is("device")) return ParseID(RequireAttribute(cursor.node(), "uuid"));
@@ -64,9 +59,7 @@ void CRouteGroupHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CRouteGroupList list(db());
   auto group = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  group->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <dialPlanWizardGenId>");
   if (cursor.Is("description")) {  // accepted, not stored
     cursor.Advance();
@@ -92,8 +85,7 @@ void CRouteGroupHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
-           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", ValueWording::kMustHave,
-                        kGroupNotFound));
+           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, kGroupNotFound));
   auto group = list.GetCurrentItem();
   if (cursor.Is("newName")) {
     group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -117,18 +109,19 @@ void CRouteGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result, RemoveIdentified<zdl::CRouteGroupList>(
                      db(), cursor,
-                     ByNameOrUuid("Found NULL, expecting <name> or <uuid>", "<name> or <uuid>",
-                                  ValueWording::kMustHave, kSpecifiedGroupNotFound)));
+                     ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                                  kSpecifiedGroupNotFound, "<name> or <uuid>")));
 }
 
 void CRouteGroupHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
-           ByNameOrUuid("Found NULL, expecting <uuid> or <name>", "<name> or <uuid>", ValueWording::kMustContain,
-                        kSpecifiedGroupNotFound));
+           ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain,
+                        kSpecifiedGroupNotFound, "<name> or <uuid>"));
   CXMLElement holder;
-  holder.AddNewChild<CXMLRouteGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLRouteGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                          RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

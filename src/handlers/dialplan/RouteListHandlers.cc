@@ -7,19 +7,19 @@
 #include "builders/CXMLRouteList.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
+#include "zdl/TypeEnums.h"
 
 namespace zeb {
 
 namespace {
 
-constexpr long kRouteListProduct = 37;
 constexpr std::uint32_t kComOverflow = 0x8002000Au;
 const char kMoreElements[] = "NULL element found. Expecting more elements.";
-
-Identification ByNameOrUuid(const char* notFound) {
-  return {"Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", "name", ValueWording::kMustHave, "uuid",
-          ValueWording::kMustHave, notFound};
-}
+const Identification kRouteList =
+    ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Route List not found.");
+const Identification kSpecifiedRouteList =
+    ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                 "The specified Route List was not found.");
 
 // A reference given as <field uuid="..."/> (without the attribute it stays as it was),
 // <fieldName>name</fieldName>, or the deprecated <fieldId>. False when the cursor is on none of
@@ -150,11 +150,9 @@ void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
   wrapper.RequireNotNull("Found NULL, expecting <routeList>");
   zdl::CDeviceList devices(db());
   auto device = devices.Insert();
-  device->PutProduct(kRouteListProduct);
+  device->PutProduct(zdl::kProductRouteList);
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  device->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  device->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <description> or <members>.");
   if (cursor.Is("description")) {
     device->PutDescription(ValueOrEmpty(cursor.node()));
@@ -174,7 +172,7 @@ void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
 void CRouteListHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
-  Identify(cursor, devices, ByNameOrUuid("Route List not found."));
+  Identify(cursor, devices, kRouteList);
   auto device = devices.GetCurrentItem();
   if (cursor.Is("newName")) {
     device->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -201,7 +199,7 @@ void CRouteListHandler::Update(XmlNode request, CXMLElement& result) {
 void CRouteListHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
-  Identify(cursor, devices, ByNameOrUuid("The specified Route List was not found."));
+  Identify(cursor, devices, kSpecifiedRouteList);
   const zdl::CZDLID id = devices.GetCurrentItem()->GetID();
   zdl::CRouteListList members(db());
   members.SelectByDeviceID(id);
@@ -217,13 +215,13 @@ void CRouteListHandler::Remove(XmlNode request, CXMLElement& result) {
 void CRouteListHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDeviceList devices(db());
-  Identify(cursor, devices, ByNameOrUuid("Route List not found."));
+  Identify(cursor, devices, kRouteList);
   const zdl::CZDLID id = devices.GetCurrentItem()->GetID();
   zdl::CRouteListList members(db());
   members.SelectByDeviceID(id);
   if (members.Count() == 0) ThrowNotFound("Route List not found.");
   CXMLElement holder;
-  holder.AddNewChild<CXMLRouteList>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLRouteList>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

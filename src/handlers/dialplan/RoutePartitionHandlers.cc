@@ -83,7 +83,7 @@ void CRoutePartitionHandler::Get(XmlNode request, CXMLElement& result) {
     id = FindIdByName<zdl::CRoutePartitionList>(db(), which.value, how.notFound);
   }
   CXMLElement holder;
-  holder.AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(db(), id, kModeFull);
+  holder.AddNewChild<CXMLRoutePartition>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -109,16 +109,6 @@ void ReadUpdatedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool
   cursor.Advance();
 }
 
-Identification ByNameOrUuid(const char* expected, ValueWording nameWording, const char* notFound) {
-  return {"Found NULL, expecting <name> or <uuid>",
-          expected,
-          "name",
-          nameWording,
-          "uuid",
-          ValueWording::kMustHave,
-          notFound};
-}
-
 }  // namespace
 
 void CDevicePoolHandler::Add(XmlNode request, CXMLElement& result) {
@@ -128,9 +118,7 @@ void CDevicePoolHandler::Add(XmlNode request, CXMLElement& result) {
   auto pool = list.Insert();
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  pool->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  pool->PutName(ReadAddName(cursor));
   for (const PoolReference* ref : {&kAutoSearchSpace, &kDateTimeSetting, &kDialcoreGroup, &kMediaResourceList,
                                    &kRegion, &kSoftkeyTemplate}) {
     ReadAddedReference(db(), cursor, *pool, *ref);
@@ -173,7 +161,9 @@ void CDevicePoolHandler::ReadHoldAudioSources(ElementCursor& cursor, zdl::CDevic
 void CDevicePoolHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDevicePoolList list(db());
-  Identify(cursor, list, ByNameOrUuid("<uuid> or <name>", ValueWording::kMustHave, "Device Pool not found."));
+  Identify(cursor, list,
+           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                        "Device Pool not found."));
   auto pool = list.GetCurrentItem();
   if (cursor.Is("newName")) {
     pool->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -194,15 +184,20 @@ void CDevicePoolHandler::Update(XmlNode request, CXMLElement& result) {
 void CDevicePoolHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result, RemoveIdentified<zdl::CDevicePoolList>(
-                     db(), cursor, ByNameOrUuid("<name> or <uuid>", ValueWording::kMustHave, kNotFound)));
+                     db(), cursor,
+                     ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
+                                  kNotFound, "<name> or <uuid>")));
 }
 
 void CDevicePoolHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDevicePoolList list(db());
-  Identify(cursor, list, ByNameOrUuid("<name> or <uuid>", ValueWording::kMustContain, kNotFound));
+  Identify(cursor, list,
+           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustContain, kNotFound,
+                        "<name> or <uuid>"));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                          RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -8,10 +8,6 @@ namespace {
 
 const char kNotFound[] = "The specified Dialcore group was not found.";
 
-Identification ByUuidOrName(const char* nullText, ValueWording nameWording) {
-  return {nullText, "<uuid> or <name>", "name", nameWording, "uuid", ValueWording::kMustHave, kNotFound};
-}
-
 }  // namespace
 
 void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
@@ -21,9 +17,7 @@ void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
   auto group = list.Insert();
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  group->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <tftpDefault> or <members>");
   if (cursor.Is("tftpDefault")) {
     if (auto value = ValueOf(cursor.node())) group->PutIsTFTPDefault(ParseBoolean(*value));
@@ -67,7 +61,8 @@ void CDialcoreGroupHandler::ReadMember(const zdl::CZDLID& group, zdl::CDialcoreG
 void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreGroupList list(db());
-  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave));
+  Identify(cursor, list,
+           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, kNotFound));
   auto group = list.GetCurrentItem();
   if (cursor.Is("newName")) {
     group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -96,15 +91,18 @@ void CDialcoreGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result,
          RemoveIdentified<zdl::CDialcoreGroupList>(
-             db(), cursor, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave)));
+             db(), cursor,
+             ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustHave, kNotFound)));
 }
 
 void CDialcoreGroupHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreGroupList list(db());
-  Identify(cursor, list, ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain));
+  Identify(cursor, list,
+           ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLDialcoreGroup>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                             RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -12,10 +12,6 @@ const char kPartitionNotFound[] = "Route Partition not found.";
 
 using Node = zdl::CDialcore;
 
-Identification ByUuidOrName(const char* nullText, ValueWording nameWording, const char* notFound) {
-  return {nullText, "<uuid> or <name>", "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
-}
-
 // A required port number: the element must stand at the cursor and hold a value.
 void ReadPort(ElementCursor& cursor, const std::string& element, Node& node, void (Node::*put)(long)) {
   cursor.Expect(element.c_str(), "<" + element + ">", "NULL element found. Expecting <" + element + ">.");
@@ -45,9 +41,7 @@ void CDialcoreHandler::Add(XmlNode request, CXMLElement& result) {
   auto node = list.Insert();
 
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  node->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  node->PutName(ReadAddName(cursor));
   cursor.RequireNotNull(kMoreElements);
   if (cursor.Is("description")) {
     node->PutDescription(ValueOrEmpty(cursor.node()));
@@ -116,7 +110,7 @@ void CDialcoreHandler::Update(XmlNode request, CXMLElement& result) {
   zdl::CDialcoreList list(db());
   Identify(
       cursor, list,
-      ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Dialcore not found."));
+      ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Dialcore not found."));
   auto node = list.GetCurrentItem();
   if (cursor.Is("newName")) {
     node->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -135,7 +129,7 @@ void CDialcoreHandler::Update(XmlNode request, CXMLElement& result) {
 void CDialcoreHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result, RemoveIdentified<zdl::CDialcoreList>(db(), cursor,
-                                                      ByUuidOrName("Found NULL, expecting <uuid> or <name>",
+                                                      ByNameOrUuid("Found NULL, expecting <uuid> or <name>",
                                                                    ValueWording::kMustHave, kNotFound)));
 }
 
@@ -143,9 +137,10 @@ void CDialcoreHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialcoreList list(db());
   Identify(cursor, list,
-           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
+           ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
-  holder.AddNewChild<CXMLDialcore>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLDialcore>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                        RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

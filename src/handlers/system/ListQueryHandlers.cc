@@ -5,13 +5,12 @@
 #include "handlers/RequestReader.h"
 #include "zdl/CDeviceReportList.h"
 #include "zdl/CTypeList.h"
+#include "zdl/TypeEnums.h"
 #include "zdl/directory/CUserInfoList.h"
 
 namespace zeb {
 
 namespace {
-
-constexpr long kPhoneClass = 1;
 
 // The value of the request's first element, which must be "searchString" ("" when empty).
 std::string ReadSearchString(XmlNode request) {
@@ -38,14 +37,14 @@ void AddPhones(zdl::CZDLSession& session, zdl::CDeviceReportList& devices, CXMLE
 void CListQueryHandler::ListPhoneByName(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
-  devices.SelectDeviceByDeviceName(kPhoneClass, pattern);
+  devices.SelectDeviceByDeviceName(zdl::kClassPhone, pattern);
   AddPhones(db(), devices, result);
 }
 
 void CListQueryHandler::ListPhoneByDescription(XmlNode request, CXMLElement& result) {
   const std::string pattern = ReadSearchString(request);
   zdl::CDeviceReportList devices(db());
-  devices.SelectDeviceByDescription(kPhoneClass, pattern);
+  devices.SelectDeviceByDescription(zdl::kClassPhone, pattern);
   AddPhones(db(), devices, result);
 }
 
@@ -100,7 +99,8 @@ void CListQueryHandler::ListRoutePartitionByName(XmlNode request, CXMLElement& r
   const std::string pattern = ReadSearchString(request);
   zdl::CFastAccess rows(db(), "RoutePartition");
   rows.SelectCustom("SELECT * FROM RoutePartition WHERE Name LIKE ? ORDER BY Name", {pattern});
-  for (; !rows.IsEOF(); rows.MoveNext()) result.AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, kModeNamespaces);
+  for (; !rows.IsEOF(); rows.MoveNext())
+    result.AddNewChild<CXMLRoutePartition>()->BuildFromRow(rows, RenderMode::kNamespaces);
 }
 
 void CListQueryHandler::ListCSSByName(XmlNode request, CXMLElement& result) {
@@ -108,7 +108,8 @@ void CListQueryHandler::ListCSSByName(XmlNode request, CXMLElement& result) {
   zdl::CFastAccess rows(db(), "CallingSearchSpace");
   rows.SelectCustom("SELECT pkid FROM CallingSearchSpace WHERE Name LIKE ? ORDER BY Name", {pattern});
   for (; !rows.IsEOF(); rows.MoveNext()) {
-    result.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), rows.getID("pkid"), kModeFull);
+    result.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), rows.getID("pkid"),
+                                                                    RenderMode::kFull);
   }
 }
 

@@ -10,10 +10,6 @@ namespace {
 
 const char kNotFound[] = "The specified Location was not found.";
 
-Identification ByUuidOrName(const char* nullText, ValueWording nameWording, const char* notFound) {
-  return {nullText, "<uuid> or <name>", "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
-}
-
 }  // namespace
 
 void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
@@ -22,9 +18,7 @@ void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CLocationList list(db());
   auto location = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  location->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-  cursor.Advance();
+  location->PutName(ReadAddName(cursor));
   // The location number is the library's to assign; the one given is read past.
   cursor.Expect("id", "<id>", "NULL element found. Expecting <id>.");
   cursor.Advance();
@@ -39,7 +33,7 @@ void CLocationHandler::Update(XmlNode request, CXMLElement& result) {
   zdl::CLocationList list(db());
   Identify(
       cursor, list,
-      ByUuidOrName("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Location not found."));
+      ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Location not found."));
   auto location = list.GetCurrentItem();
   if (cursor.Is("newName")) {
     location->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -56,7 +50,7 @@ void CLocationHandler::Update(XmlNode request, CXMLElement& result) {
 void CLocationHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result, RemoveIdentified<zdl::CLocationList>(db(), cursor,
-                                                      ByUuidOrName("Found NULL, expecting <uuid> or <name>",
+                                                      ByNameOrUuid("Found NULL, expecting <uuid> or <name>",
                                                                    ValueWording::kMustHave, kNotFound)));
 }
 
@@ -64,9 +58,10 @@ void CLocationHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CLocationList list(db());
   Identify(cursor, list,
-           ByUuidOrName("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
+           ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
   CXMLElement holder;
-  holder.AddNewChild<CXMLLocation>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLLocation>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                        RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -9,13 +9,8 @@ namespace zeb {
 namespace {
 
 Identification ByUuidOrName(ValueWording nameWording) {
-  return {"Found NULL, expecting <uuid> or <name>",
-          "<uuid> or <name>",
-          "name",
-          nameWording,
-          "uuid",
-          ValueWording::kMustHave,
-          "The specified Region was not found."};
+  return ByNameOrUuid("Found NULL, expecting <uuid> or <name>", nameWording,
+                      "The specified Region was not found.");
 }
 
 }  // namespace
@@ -26,8 +21,7 @@ void CRegionHandler::Add(XmlNode request, CXMLElement& result) {
   zdl::CRegionList list(db());
   auto region = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
-  cursor.Expect("name", "<name>", "Found NULL, expecting <name>");
-  region->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
+  region->PutName(ReadAddName(cursor));
   list.Update();
   Return(result, region->GetID());
 }
@@ -57,7 +51,8 @@ void CRegionHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CRegionList list(db());
   Identify(cursor, list, ByUuidOrName(ValueWording::kMustContain));
   CXMLElement holder;
-  holder.AddNewChild<CXMLRegion>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(), kModeFull);
+  holder.AddNewChild<CXMLRegion>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
+                                                      RenderMode::kFull);
   ReturnChildren(result, holder);
 }
 

@@ -14,13 +14,8 @@ namespace {
 
 constexpr char kNotFound[] = "Service Parameter not found.";
 
-const Identification kByNameOrUuid{"Found NULL, expecting <name> or <uuid>",
-                                   "<uuid> or <name>",
-                                   "name",
-                                   ValueWording::kMustHave,
-                                   "uuid",
-                                   ValueWording::kMustHave,
-                                   kNotFound};
+const Identification kByNameOrUuid =
+    ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, kNotFound);
 
 long ServiceOf(zdl::CZDLSession& session, const ElementCursor& cursor, ValueWording wording) {
   return TypeEnum(session, "TypeService", RequireValue(cursor.node(), wording));
