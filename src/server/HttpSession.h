@@ -110,7 +110,10 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   void ReadBody();
   void OnBody(boost::beast::error_code ec, std::size_t bytes);
   void Handle(std::uint64_t declaredBytes, bool bodyRead);
+  // Sends response (an answer of the host itself), then goes on as Send does.
   void Respond(std::string response, bool closeAfter);
+  // Sends response_, then closes the connection when closeAfter, else waits for the next request.
+  void Send(bool closeAfter);
   void OnWrite(bool closeAfter, boost::beast::error_code ec, std::size_t bytes);
   void CloseLingering();
   void CloseTcpLingering();
@@ -127,7 +130,9 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   boost::asio::steady_timer throttle_;  // holds back a password check from a failing address
   boost::beast::flat_buffer buffer_;
   boost::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
-  std::string response_;          // bytes being written; kept alive until the write completes
+  // Bytes being written; kept alive until the write completes, and its capacity kept for the
+  // next response.
+  std::string response_;
   std::array<char, 4096> drain_;  // discarded bytes of a lingering close
   Phase phase_ = Phase::kHeader;
   bool stopping_ = false;
