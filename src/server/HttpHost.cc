@@ -104,10 +104,10 @@ void HttpHost::DoAccept() {
   // The connection lives on the next loop. It gets a strand of its own there, so that its
   // handlers never run concurrently while a stand-in runs the loop beside a waiting thread.
   acceptor_.async_accept(net::make_strand(workers_.NextLoop()),
-                         [this](boost::system::error_code ec, tcp::socket socket) { OnAccept(ec, std::move(socket)); });
+                         [this](boost::system::error_code ec, ConnectionSocket socket) { OnAccept(ec, std::move(socket)); });
 }
 
-void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
+void HttpHost::OnAccept(boost::system::error_code ec, ConnectionSocket socket) {
   if (ec == net::error::operation_aborted || !acceptor_.is_open()) return;
   if (ec) {
     fail(ec, "accept");
@@ -119,9 +119,9 @@ void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
     // The stream's TLS state holds its own reference to the context, so a reload may drop
     // this one while the connection goes on.
     if (std::shared_ptr<net::ssl::context> tls = CurrentTls()) {
-      StartSession(TlsStream(std::move(socket), *tls));
+      StartSession(TlsConnection(std::move(socket), *tls));
     } else {
-      StartSession(PlainStream(std::move(socket)));
+      StartSession(PlainConnection(std::move(socket)));
     }
   }
   DoAccept();

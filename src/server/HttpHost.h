@@ -70,7 +70,7 @@ class HttpHost {
 
  private:
   void DoAccept();
-  void OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
+  void OnAccept(boost::system::error_code ec, ConnectionSocket socket);
   template <class Stream>
   void StartSession(Stream&& stream);
   void WaitForSignal();

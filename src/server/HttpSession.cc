@@ -461,7 +461,7 @@ void HttpSession<Stream>::Close() {
   Lowest().socket().close(ec);
 }
 
-template class HttpSession<PlainStream>;
-template class HttpSession<TlsStream>;
+template class HttpSession<PlainConnection>;
+template class HttpSession<TlsConnection>;
 
 }  // namespace zeb::server
