@@ -215,6 +215,7 @@ set(ZEB_TEST_SOURCES
   tests/server/ListenAddress_test.cc
   tests/server/PrimaryClient_test.cc
   tests/server/ConnectionRegistry_test.cc
+  tests/server/WorkerPool_test.cc
   tests/server/EventStream_test.cc
   tests/server/WebhookClient_test.cc
   tests/e2e/DeviceTest.cc

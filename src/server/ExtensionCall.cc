@@ -67,9 +67,10 @@ DWORD ClampToDword(std::uint64_t value) {
 
 }  // namespace
 
-ExtensionResult CallExtension(const ExtensionRequest& request) {
+ExtensionResult CallExtension(const ExtensionRequest& request, std::string& response) {
   ExtensionResult result;
-  CallContext context{&request, &result.response};
+  response.clear();
+  CallContext context{&request, &response};
   // The control block wants NUL-terminated texts; the views point into larger buffers.
   const std::string method(request.method);
   const std::string query(request.queryString);
@@ -89,10 +90,11 @@ ExtensionResult CallExtension(const ExtensionRequest& request) {
   try {
     result.status = HttpExtensionProc(&ecb);
   } catch (const std::exception& e) {
-    result = ExtensionResult{HSE_STATUS_ERROR, {}, true, e.what()};
+    result = ExtensionResult{HSE_STATUS_ERROR, true, e.what()};
   } catch (...) {
-    result = ExtensionResult{HSE_STATUS_ERROR, {}, true, "unknown exception"};
+    result = ExtensionResult{HSE_STATUS_ERROR, true, "unknown exception"};
   }
+  if (result.threw) response.clear();
   return result;
 }
 

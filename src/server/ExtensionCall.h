@@ -34,13 +34,14 @@ struct ExtensionRequest {
 
 struct ExtensionResult {
   DWORD status = HSE_STATUS_ERROR;  // what HttpExtensionProc returned
-  std::string response;             // the bytes written through WriteClient, in order
-  bool threw = false;               // HttpExtensionProc raised an exception; response is empty
+  bool threw = false;               // HttpExtensionProc raised an exception
   std::string error;                // its what() when threw
 };
 
-// Calls zeb::HttpExtensionProc once. REQUIRES: the extension is loaded. Never throws for an
-// exception of the extension; it is reported in the result instead.
-ExtensionResult CallExtension(const ExtensionRequest& request);
+// Calls zeb::HttpExtensionProc once and puts the bytes it writes through WriteClient, in order,
+// in response (emptied first; its capacity is kept, so that one buffer serves every request of
+// a connection). REQUIRES: the extension is loaded. Never throws for an exception of the
+// extension; it is reported in the result instead, and response is then empty.
+ExtensionResult CallExtension(const ExtensionRequest& request, std::string& response);
 
 }  // namespace zeb::server

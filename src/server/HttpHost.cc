@@ -1,9 +1,8 @@
 #include "server/HttpHost.h"
 
 #include <boost/asio/ip/address.hpp>
-#include <boost/asio/post.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/strand.hpp>
-#include <algorithm>
 #include <csignal>
 #include <exception>
 #include <memory>
@@ -26,17 +25,15 @@ HttpHost::HttpHost(const ServerOptions& options, std::unique_ptr<net::ssl::conte
       access_(std::move(access)),
       metrics_(metrics),
       registry_(options.maxConnections, options.maxConnectionsPerAddress),
-      // Stand-ins may run the loop beside the configured threads: never the single-thread hint.
-      ioc_(static_cast<int>(std::max(2u, options.threads))),
+      workers_(options.threads),
       checkPool_(authenticator_ ? kCheckThreads : 1),
       services_{&options_, &registry_, authenticator_.get(), &checkPool_, metrics, access_.get()},
-      acceptor_(net::make_strand(ioc_)),
-      signals_(ioc_, SIGINT, SIGTERM, SIGHUP),
-      workers_(ioc_) {}
+      acceptor_(control_),
+      signals_(control_, SIGINT, SIGTERM, SIGHUP) {}
 
 HttpHost::~HttpHost() {
   Shutdown();
-  ioc_.stop();
+  workers_.Stop();
   workers_.Join();
 }
 
@@ -79,20 +76,21 @@ void HttpHost::Run() {
   WaitForSignal();
   DoAccept();
   zdl::SetWaitObserver(&workers_);
-  workers_.Start(options_.threads);
+  workers_.Start();
+  {
+    const auto busy = net::make_work_guard(control_);
+    control_.run();
+  }
 
-  WaitForShutdownRequest();
   NotifyStopping();
-  net::post(acceptor_.get_executor(), [this] {
-    boost::system::error_code ignored;
-    acceptor_.close(ignored);
-    signals_.cancel(ignored);
-  });
+  boost::system::error_code ignored;
+  acceptor_.close(ignored);
+  signals_.cancel(ignored);
   registry_.StopAll();
   if (!registry_.WaitUntilEmpty(options_.drainTimeout)) {
     fail({}, "shutting down with " + std::to_string(registry_.size()) + " connections still open");
   }
-  ioc_.stop();
+  workers_.Stop();
   workers_.Join();
   zdl::SetWaitObserver(nullptr);
   // Checks still queued are abandoned: their sessions can no longer answer.
@@ -100,25 +98,16 @@ void HttpHost::Run() {
   checkPool_.join();
 }
 
-void HttpHost::Shutdown() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  shutdown_ = true;
-  shutdownRequested_.notify_all();
-}
-
-void HttpHost::WaitForShutdownRequest() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  shutdownRequested_.wait(lock, [this] { return shutdown_; });
-}
+void HttpHost::Shutdown() { control_.stop(); }
 
 void HttpHost::DoAccept() {
-  // Each connection gets its own strand, so its handlers never run concurrently.
-  acceptor_.async_accept(net::make_strand(ioc_), [this](boost::system::error_code ec, tcp::socket socket) {
-    OnAccept(ec, std::move(socket));
-  });
+  // The connection lives on the next loop. It gets a strand of its own there, so that its
+  // handlers never run concurrently while a stand-in runs the loop beside a waiting thread.
+  acceptor_.async_accept(net::make_strand(workers_.NextLoop()),
+                         [this](boost::system::error_code ec, ConnectionSocket socket) { OnAccept(ec, std::move(socket)); });
 }
 
-void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
+void HttpHost::OnAccept(boost::system::error_code ec, ConnectionSocket socket) {
   if (ec == net::error::operation_aborted || !acceptor_.is_open()) return;
   if (ec) {
     fail(ec, "accept");
@@ -130,9 +119,9 @@ void HttpHost::OnAccept(boost::system::error_code ec, tcp::socket socket) {
     // The stream's TLS state holds its own reference to the context, so a reload may drop
     // this one while the connection goes on.
     if (std::shared_ptr<net::ssl::context> tls = CurrentTls()) {
-      StartSession(TlsStream(std::move(socket), *tls));
+      StartSession(TlsConnection(std::move(socket), *tls));
     } else {
-      StartSession(PlainStream(std::move(socket)));
+      StartSession(PlainConnection(std::move(socket)));
     }
   }
   DoAccept();

@@ -1,9 +1,16 @@
 // The HTTP/1.1 host of zebd: accepts connections on one address, over TLS when it has a TLS
-// context, reads requests on a pool of worker threads, asks for credentials when it has an
-// authenticator, and hands each admitted request to the extension (see HttpSession.h). It owns
-// the listening socket, the worker threads, the password check pool and the set of open
-// connections, shuts down on SIGINT/SIGTERM, and on SIGHUP reads its TLS certificate and key
-// and its auth file again without touching open connections.
+// context, and serves each on one of its event loops (see WorkerPool.h), which reads its
+// requests, asks for credentials when the host has an authenticator, and hands each admitted
+// request to the extension (see HttpSession.h). It owns the listening socket, the event loops
+// and their threads, the password check pool and the set of open connections, shuts down on
+// SIGINT/SIGTERM, and on SIGHUP reads its TLS certificate and key and its auth file again
+// without touching open connections.
+//
+// One acceptor, run by the thread that calls Run, hands the accepted connections to the loops in
+// turn: a connection is handed over once, never its requests; the loops share connections
+// evenly however few there are (a hash of addresses, as with one listening socket per loop, may
+// put a handful of busy clients on one loop); and there is one listening socket to bind, report
+// and close, which drops no connection waiting in the queue of another.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -11,12 +18,9 @@
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/ssl/context.hpp>
 #include <boost/asio/thread_pool.hpp>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "server/Authenticator.h"
 #include "server/ConnectionRegistry.h"
@@ -42,10 +46,11 @@ class HttpHost {
   // port. Throws boost::system::system_error when it cannot.
   std::string Listen(const boost::asio::ip::tcp::endpoint& endpoint);
 
-  // REQUIRES: Listen succeeded. Serves on options.threads worker threads until Shutdown is
-  // called or SIGINT/SIGTERM arrives, then stops accepting, closes idle connections, lets
-  // requests under way finish (waiting at most options.drainTimeout) and returns once every
-  // worker thread has ended.
+  // REQUIRES: Listen succeeded. Serves on options.threads event loops, each run by a thread of
+  // its own, until Shutdown is called or SIGINT/SIGTERM arrives, then stops accepting, closes idle
+  // connections, lets requests under way finish (waiting at most options.drainTimeout) and
+  // returns once every loop's thread has ended. The calling thread accepts connections and takes
+  // the signals.
   void Run();
 
   // Asks Run to shut down. Thread-safe; may be called more than once.
@@ -65,10 +70,9 @@ class HttpHost {
 
  private:
   void DoAccept();
-  void OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
+  void OnAccept(boost::system::error_code ec, ConnectionSocket socket);
   template <class Stream>
   void StartSession(Stream&& stream);
-  void WaitForShutdownRequest();
   void WaitForSignal();
 
   const ServerOptions options_;
@@ -77,19 +81,16 @@ class HttpHost {
   const std::unique_ptr<Authenticator> authenticator_;
   const std::unique_ptr<AccessPolicy> access_;
   Metrics* const metrics_;
-  ConnectionRegistry registry_;  // declared before ioc_: sessions deregister as ioc_ dies
-  boost::asio::io_context ioc_;
-  // Declared after ioc_: destroyed first, dropping the sessions of abandoned checks while the
-  // I/O objects they hold can still be closed.
+  ConnectionRegistry registry_;  // declared before workers_: sessions deregister as its loops die
+  WorkerPool workers_;           // the loops the connections live on
+  // Declared after workers_: destroyed first, dropping the sessions of abandoned checks while
+  // the I/O objects they hold can still be closed.
   boost::asio::thread_pool checkPool_;
   SessionServices services_;
+  // The loop of the acceptor and the signals, run by the thread in Run; stopped by Shutdown.
+  boost::asio::io_context control_{1};
   boost::asio::ip::tcp::acceptor acceptor_;
   boost::asio::signal_set signals_;
-  WorkerPool workers_;  // declared after ioc_, whose loop it runs
-
-  std::mutex mutex_;
-  std::condition_variable shutdownRequested_;
-  bool shutdown_ = false;  // guarded by mutex_
 };
 
 }  // namespace zeb::server

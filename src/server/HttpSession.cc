@@ -23,6 +23,7 @@ namespace net = boost::asio;
 namespace {
 
 constexpr std::size_t kIdleReadBytes = 1024;
+constexpr std::size_t kKeptResponseBytes = 64 * 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 constexpr std::string_view kUnauthorizedBody = "Authentication required.\n";
 constexpr std::string_view kInternalErrorBody = "Internal server error.\n";
@@ -378,19 +379,24 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   call.forwardedBy = ToStd(request["X-Zeb-Forwarded-By"]);
   call.declaredBytes = declaredBytes;
 
-  ExtensionResult result = CallExtension(call);
+  const ExtensionResult result = CallExtension(call, response_);
   if (result.threw) {
     // The request was read whole, so the connection can serve the next one.
     fail({}, "extension failed: " + result.error);
     return Respond(InternalErrorResponse(closeAfter), closeAfter);
   }
   // An error status ends the connection after whatever was written (often nothing).
-  Respond(std::move(result.response), closeAfter || result.status == HSE_STATUS_ERROR);
+  Send(closeAfter || result.status == HSE_STATUS_ERROR);
 }
 
 template <class Stream>
 void HttpSession<Stream>::Respond(std::string response, bool closeAfter) {
   response_ = std::move(response);
+  Send(closeAfter);
+}
+
+template <class Stream>
+void HttpSession<Stream>::Send(bool closeAfter) {
   if (response_.empty()) return OnWrite(closeAfter, {}, 0);
   Lowest().expires_after(options_.writeTimeout);
   net::async_write(stream_, net::buffer(response_),
@@ -403,7 +409,12 @@ void HttpSession<Stream>::OnWrite(bool closeAfter, beast::error_code ec, std::si
     fail(ec, "write response to " + remoteAddress_);
     return Close();
   }
-  response_.clear();
+  // The buffer a connection keeps is that of a usual response, not of its largest.
+  if (response_.capacity() > kKeptResponseBytes) {
+    std::string().swap(response_);
+  } else {
+    response_.clear();
+  }
   if (closeAfter || stopping_) return CloseLingering();
   WaitForRequest();
 }
@@ -450,7 +461,7 @@ void HttpSession<Stream>::Close() {
   Lowest().socket().close(ec);
 }
 
-template class HttpSession<PlainStream>;
-template class HttpSession<TlsStream>;
+template class HttpSession<PlainConnection>;
+template class HttpSession<TlsConnection>;
 
 }  // namespace zeb::server

@@ -11,7 +11,9 @@
 
 #include <array>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/io_context.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
@@ -52,6 +54,13 @@ struct SessionServices {
 using PlainStream = boost::beast::tcp_stream;
 using TlsStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
 
+// A connection of the host runs on a strand of its loop. The strand is named by its own type, so
+// that no step of a request goes through a type-erased executor (and its copies).
+using ConnectionExecutor = boost::asio::strand<boost::asio::io_context::executor_type>;
+using ConnectionSocket = boost::asio::ip::tcp::socket::rebind_executor<ConnectionExecutor>::other;
+using PlainConnection = boost::beast::basic_stream<boost::asio::ip::tcp, ConnectionExecutor>;
+using TlsConnection = boost::beast::ssl_stream<PlainConnection>;
+
 // The host's answer to a request without valid credentials. closeAfter adds
 // "Connection: close".
 std::string UnauthorizedResponse(bool closeAfter);
@@ -64,7 +73,7 @@ std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter)
 // extension wrote is sent). closeAfter adds "Connection: close".
 std::string InternalErrorResponse(bool closeAfter);
 
-// Stream is PlainStream or TlsStream.
+// Stream is PlainConnection or TlsConnection.
 template <class Stream>
 class HttpSession : public Connection, public std::enable_shared_from_this<HttpSession<Stream>> {
  public:
@@ -93,9 +102,9 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
 
  private:
   enum class Phase { kHandshake, kIdle, kHeader, kThrottled, kChecking, kBody, kWriting, kClosing };
-  static constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
+  static constexpr bool kTls = std::is_same_v<Stream, TlsConnection>;
 
-  boost::beast::tcp_stream& Lowest() { return boost::beast::get_lowest_layer(stream_); }
+  PlainConnection& Lowest() { return boost::beast::get_lowest_layer(stream_); }
   void Handshake();
   void OnHandshake(boost::beast::error_code ec);
   void WaitForRequest();
@@ -110,7 +119,10 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   void ReadBody();
   void OnBody(boost::beast::error_code ec, std::size_t bytes);
   void Handle(std::uint64_t declaredBytes, bool bodyRead);
+  // Sends response (an answer of the host itself), then goes on as Send does.
   void Respond(std::string response, bool closeAfter);
+  // Sends response_, then closes the connection when closeAfter, else waits for the next request.
+  void Send(bool closeAfter);
   void OnWrite(bool closeAfter, boost::beast::error_code ec, std::size_t bytes);
   void CloseLingering();
   void CloseTcpLingering();
@@ -124,10 +136,15 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   const ServerOptions& options_;
   const std::string remoteAddress_;
   const unsigned short localPort_;      // asked once: a connection's local port never changes
-  boost::asio::steady_timer throttle_;  // holds back a password check from a failing address
+  // Holds back a password check from a failing address.
+  boost::asio::basic_waitable_timer<std::chrono::steady_clock, boost::asio::wait_traits<std::chrono::steady_clock>,
+                                    ConnectionExecutor>
+      throttle_;
   boost::beast::flat_buffer buffer_;
   boost::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
-  std::string response_;          // bytes being written; kept alive until the write completes
+  // Bytes being written; kept alive until the write completes, and its capacity kept for the
+  // next response.
+  std::string response_;
   std::array<char, 4096> drain_;  // discarded bytes of a lingering close
   Phase phase_ = Phase::kHeader;
   bool stopping_ = false;
@@ -138,7 +155,7 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   std::string unavailable_;  // why the current request's credentials could not be checked
 };
 
-extern template class HttpSession<PlainStream>;
-extern template class HttpSession<TlsStream>;
+extern template class HttpSession<PlainConnection>;
+extern template class HttpSession<TlsConnection>;
 
 }  // namespace zeb::server

@@ -1,5 +1,6 @@
 #include "server/WorkerPool.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -7,80 +8,106 @@
 
 namespace zeb::server {
 
-namespace {
-// The pool the calling thread belongs to, if any.
-thread_local WorkerPool* tPool = nullptr;
-}  // namespace
+thread_local WorkerPool::Lane* WorkerPool::current_ = nullptr;
 
-void WorkerPool::Start(unsigned threads) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  workers_ += threads;
-  for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { RunWorker(); });
+WorkerPool::WorkerPool(unsigned loops) {
+  for (unsigned i = 0; i < std::max(loops, 1u); ++i) lanes_.push_back(std::make_unique<Lane>(*this));
+}
+
+WorkerPool::~WorkerPool() {
+  Stop();
+  Join();
+}
+
+boost::asio::io_context& WorkerPool::NextLoop() {
+  return Loop(next_.fetch_add(1, std::memory_order_relaxed) % lanes_.size());
+}
+
+void WorkerPool::Start() {
+  std::lock_guard<std::mutex> lock(threadsMutex_);
+  for (auto& lane : lanes_) threads_.emplace_back([this, &lane = *lane] { RunWorker(lane); });
+}
+
+void WorkerPool::Stop() {
+  for (auto& lane : lanes_) lane->ioc.stop();
 }
 
 void WorkerPool::Join() {
+  for (auto& lane : lanes_) {
+    std::lock_guard<std::mutex> lock(lane->mutex);
+    lane->stopping = true;
+    lane->needed.notify_all();
+  }
+  // No stand-in starts once its lane is stopping, so the list is complete.
   std::vector<std::thread> threads;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    needed_.notify_all();
+    std::lock_guard<std::mutex> lock(threadsMutex_);
     threads.swap(threads_);
   }
   for (auto& thread : threads) thread.join();
 }
 
 void WorkerPool::WaitBegins() {
-  if (tPool != this) return;
-  std::lock_guard<std::mutex> lock(mutex_);
-  ++waiting_;
-  if (running_ >= waiting_ || stopping_) return;
-  if (idle_ > 0) {
-    needed_.notify_one();
-  } else if (threads_.size() < workers_ + kMaxStandIns) {
-    threads_.emplace_back([this] { RunStandIn(); });
+  Lane* lane = current_;
+  if (lane == nullptr || &lane->pool != this) return;
+  std::lock_guard<std::mutex> lock(lane->mutex);
+  ++lane->waiting;
+  if (lane->running >= lane->waiting || lane->stopping) return;
+  if (lane->idle > 0) {
+    lane->needed.notify_one();
+  } else {
+    AddStandIn(*lane);
   }
 }
 
 void WorkerPool::WaitEnds() {
-  if (tPool != this) return;
-  std::lock_guard<std::mutex> lock(mutex_);
-  --waiting_;
+  Lane* lane = current_;
+  if (lane == nullptr || &lane->pool != this) return;
+  std::lock_guard<std::mutex> lock(lane->mutex);
+  --lane->waiting;
 }
 
-void WorkerPool::RunWorker() {
-  tPool = this;
-  RunLoop(false);
+void WorkerPool::AddStandIn(Lane& lane) {
+  std::lock_guard<std::mutex> lock(threadsMutex_);
+  if (standIns_ >= kMaxStandIns) return;
+  ++standIns_;
+  threads_.emplace_back([this, &lane] { RunStandIn(lane); });
 }
 
-// A stand-in runs one handler at a time while pool threads wait, and parks when they are back.
-// One that is in the loop with nothing to do just waits there for the next handler.
-void WorkerPool::RunStandIn() {
-  tPool = this;
-  std::unique_lock<std::mutex> lock(mutex_);
+void WorkerPool::RunWorker(Lane& lane) {
+  current_ = &lane;
+  RunLoop(lane, false);
+}
+
+// A stand-in runs one handler at a time while its loop's threads wait, and parks when they are
+// back. One that is in the loop with nothing to do just waits there for the next handler.
+void WorkerPool::RunStandIn(Lane& lane) {
+  current_ = &lane;
+  std::unique_lock<std::mutex> lock(lane.mutex);
   for (;;) {
-    ++idle_;
-    needed_.wait(lock, [this] { return stopping_ || running_ < waiting_; });
-    --idle_;
-    if (stopping_) return;
-    ++running_;
+    ++lane.idle;
+    lane.needed.wait(lock, [&lane] { return lane.stopping || lane.running < lane.waiting; });
+    --lane.idle;
+    if (lane.stopping) return;
+    ++lane.running;
     lock.unlock();
-    const bool more = RunLoop(true);
+    const bool more = RunLoop(lane, true);
     lock.lock();
-    --running_;
+    --lane.running;
     if (!more) return;
   }
 }
 
 // A handler that throws does not end the thread; sessions catch what the extension raises, so
 // this is only a last line of defence.
-bool WorkerPool::RunLoop(bool single) {
+bool WorkerPool::RunLoop(Lane& lane, bool single) {
   for (;;) {
     try {
       if (!single) {
-        ioc_.run();
+        lane.ioc.run();
         return false;
       }
-      return ioc_.run_one() > 0;
+      return lane.ioc.run_one() > 0;
     } catch (const std::exception& e) {
       fail({}, std::string("worker: ") + e.what());
       if (single) return true;

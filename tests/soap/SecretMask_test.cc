@@ -84,6 +84,18 @@ TEST(SecretMask, KeepsWellFormedTextsWellFormedAndOthersUntouched) {
   EXPECT_EQ(plain, inPlace);
 }
 
+// The quick look for a secret word that spares most texts the masking scan finds it in any case.
+TEST(SecretMask, InPlaceMaskingFindsTheWordsInAnyCase) {
+  for (const std::string name : {"Password", "PIN", "pIn", "z:PASSWORD", "NewValue", "nEWVALUE"}) {
+    std::string text = "<a>x</a><" + name + ">hunter2</" + name + ">";
+    MaskSecretsInPlace(text, true);
+    EXPECT_EQ(std::string::npos, text.find("hunter2")) << name;
+  }
+  std::string harmless = "<NewValue>k3y</NewValue><P/><n";
+  MaskSecretsInPlace(harmless, false);
+  EXPECT_EQ("<NewValue>k3y</NewValue><P/><n", harmless);
+}
+
 TEST(SecretMask, ASecretOverSeveralLinesKeepsTheLineCount) {
   EXPECT_EQ("<password>********\n********\n********</password>\n<a/>",
             Mask("<password>one\ntwo\nthree</password>\n<a/>"));

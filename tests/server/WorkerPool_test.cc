@@ -1,0 +1,91 @@
+#include "server/WorkerPool.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/asio/post.hpp>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace zeb::server {
+namespace {
+
+using std::chrono::seconds;
+namespace net = boost::asio;
+
+// The thread a handler posted to the loop ran on; a default id when none ran it in time.
+std::thread::id ThreadOf(net::io_context& loop) {
+  auto ran = std::make_shared<std::promise<std::thread::id>>();
+  std::future<std::thread::id> id = ran->get_future();
+  net::post(loop, [ran] { ran->set_value(std::this_thread::get_id()); });
+  if (id.wait_for(seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "no thread ran the loop";
+    return {};
+  }
+  return id.get();
+}
+
+TEST(WorkerPool, ConnectionsGoToTheLoopsInTurnAndEachLoopKeepsItsThread) {
+  WorkerPool pool(3);
+  ASSERT_EQ(3u, pool.size());
+  std::vector<net::io_context*> given;
+  for (int i = 0; i < 6; ++i) given.push_back(&pool.NextLoop());
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(&pool.Loop(i % 3), given[i]) << i;
+
+  pool.Start();
+  const std::thread::id first = ThreadOf(pool.Loop(0));
+  const std::thread::id second = ThreadOf(pool.Loop(1));
+  EXPECT_NE(first, second);
+  EXPECT_NE(std::this_thread::get_id(), first);
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(first, ThreadOf(pool.Loop(0)));
+    EXPECT_EQ(second, ThreadOf(pool.Loop(1)));
+  }
+  pool.Stop();
+  pool.Join();
+}
+
+// A handler that waits for the database holds its loop's thread; a stand-in serves that loop's
+// other handlers meanwhile, and no more threads run it once the wait is over.
+TEST(WorkerPool, AStandInServesTheLoopOfAWaitingThread) {
+  WorkerPool pool(2);
+  zdl::SetWaitObserver(&pool);
+  pool.Start();
+  const std::thread::id worker = ThreadOf(pool.Loop(0));
+  std::promise<void> release;
+  std::promise<void> released;
+  net::post(pool.Loop(0), [&] {
+    const zdl::CZDLWait wait;
+    release.get_future().wait();
+    released.set_value();
+  });
+  // Served while the loop's thread waits: without a stand-in this would never run.
+  const std::thread::id standIn = ThreadOf(pool.Loop(0));
+  EXPECT_NE(worker, standIn);
+  EXPECT_NE(ThreadOf(pool.Loop(1)), standIn);
+  release.set_value();
+  EXPECT_EQ(std::future_status::ready, released.get_future().wait_for(seconds(10)));
+  pool.Stop();
+  pool.Join();
+  zdl::SetWaitObserver(nullptr);
+}
+
+// Waits of threads that run no loop of the pool are not the pool's to cover.
+TEST(WorkerPool, AWaitOutsideTheLoopsStartsNoStandIn) {
+  WorkerPool pool(1);
+  zdl::SetWaitObserver(&pool);
+  pool.Start();
+  const std::thread::id worker = ThreadOf(pool.Loop(0));
+  {
+    const zdl::CZDLWait wait;
+    EXPECT_EQ(worker, ThreadOf(pool.Loop(0)));
+  }
+  pool.Stop();
+  pool.Join();
+  zdl::SetWaitObserver(nullptr);
+}
+
+}  // namespace
+}  // namespace zeb::server
