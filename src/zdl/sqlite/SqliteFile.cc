@@ -1,5 +1,7 @@
 #include "zdl/sqlite/SqliteFile.h"
 
+#include <chrono>
+
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -11,6 +13,7 @@ namespace {
 
 // SQLite's own default: a checkpoint once the log holds this many pages.
 constexpr int kCheckpointFrames = 1000;
+constexpr std::chrono::milliseconds kCheckpointPause{50};
 
 std::mutex gFilesMutex;
 std::map<std::string, std::weak_ptr<SqliteFile>> gFiles;
@@ -68,6 +71,9 @@ void SqliteFile::Checkpoints() {
     lock.unlock();
     if (db) sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     lock.lock();
+    // While readers keep the log from starting over, every commit finds it past the threshold:
+    // one checkpoint per pause copies a page changed by many commits once, not once per commit.
+    due_.wait_for(lock, kCheckpointPause, [this] { return stopping_; });
   }
   lock.unlock();
   sqlite3_close(db);
