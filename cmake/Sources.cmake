@@ -171,6 +171,7 @@ set(ZEB_TEST_SOURCES
   tests/soap/CXMLElement_test.cc
   tests/dispatch/ProcessSOAPRequest_test.cc
   tests/dispatch/MethodTable_test.cc
+  tests/dispatch/GetRoundTrips_test.cc
   tests/soap/SecretMask_test.cc
   tests/extension/TraceLog_test.cc
   tests/extension/CQuillonExtension_test.cc

@@ -108,6 +108,11 @@ class CZDLSession final : public SqlRunner {
   bool InTransaction() const { return depth_ > 0; }
   // Statements sent to the database so far (not those answered by a read-ahead).
   std::uint64_t statementsRun() const { return statementsRun_; }
+  // Round trips to the database server so far (see DbConnection::roundTrips).
+  std::uint64_t roundTrips() const { return connection_->roundTrips(); }
+  // Whether reading ahead in one batch (CZDLReadAhead) saves round trips on this back end; where
+  // it does not, builders read as they go.
+  bool pipelinesReads() const { return connection_->pipelinesReads(); }
   // Installs the hook the outermost commits call (null: none). The caller keeps it alive.
   void SetCommitHook(CommitHook* hook) { hook_ = hook; }
   // Tells the session that the record lists wrote this row. The commit hook sees the

@@ -45,6 +45,11 @@ class DbConnection {
   virtual void EndRead() = 0;
   // Ends a read-only transaction that a write transaction follows at once.
   virtual void EndReadForWrite() { EndRead(); }
+  // Times this connection sent commands to a database server and waited for the answer (a
+  // pipeline of several statements is one); 0 for a back end without a server.
+  virtual std::uint64_t roundTrips() const { return 0; }
+  // Whether statements sent together (Send) cost less than one at a time: a server's round trip.
+  virtual bool pipelinesReads() const { return false; }
 };
 
 // Connections made again by this process since it started (lost, or closed by the server). A

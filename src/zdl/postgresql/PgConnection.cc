@@ -428,6 +428,12 @@ void PgConnection::Connect() {
 
 PGresult* PgConnection::Collect(bool sent) {
   if (!sent) return PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+  ++roundTrips_;
+  PGresult* last = Drain();
+  return last ? last : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+}
+
+PGresult* PgConnection::Drain() {
   PGresult* last = nullptr;
   for (;;) {
     AwaitResult();
@@ -436,7 +442,7 @@ PGresult* PgConnection::Collect(bool sent) {
     PQclear(last);
     last = result;
   }
-  return last ? last : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+  return last;
 }
 
 PGresult* PgConnection::Exec(const char* sql) { return Collect(PQsendQuery(conn_, sql) == 1); }
@@ -663,6 +669,7 @@ void PgConnection::RunPipeline(const std::vector<PgStatement*>& statements) {
   if (start) sent = sent && PQsendQueryParams(conn_, kBeginRead, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
   for (PgStatement* statement : statements) sent = sent && statement->SendPipelined();
   sent = sent && PQpipelineSync(conn_) == 1;
+  ++roundTrips_;
   PGresult* failure = nullptr;
   bool lost = !sent;
   for (int i = start ? -1 : 0; !lost && i < static_cast<int>(statements.size()); ++i) {
@@ -753,7 +760,7 @@ void PgConnection::EndReadForWrite() {
 void PgConnection::CollectEndOfRead() {
   if (!endingRead_) return;
   endingRead_ = false;
-  if (conn_) PQclear(Collect(true));
+  if (conn_) PQclear(Drain());
 }
 
 }  // namespace zeb::zdl

@@ -5,6 +5,7 @@
 // the tables it wrote on the change channel when it commits (see PgChangeListener).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -58,6 +59,11 @@ class PgConnection : public DbConnection {
   // Sends the statements in one pipeline (with the start of a read snapshot that is still to be
   // sent) and reads every result: one round trip for all of them.
   void Send(const std::vector<DbStatement*>& statements) override;
+  // Every command sent and waited for counts, making and preparing included. The COMMIT that
+  // ends a read snapshot is sent without waiting and collected with the next command (by then
+  // long answered): it does not count.
+  std::uint64_t roundTrips() const override { return roundTrips_; }
+  bool pipelinesReads() const override { return true; }
 
   // Used by the statements of this connection.
   // A read snapshot has begun, but its start travels with its first statement.
@@ -115,6 +121,8 @@ class PgConnection : public DbConnection {
   // The pipeline of Send, once.
   void RunPipeline(const std::vector<PgStatement*>& statements);
   void Announce();
+  // Reads every result of the commands sent last and returns the last one (nullptr when none).
+  pg_result* Drain();
 
   const std::string location_;
   const std::string token_;
@@ -130,6 +138,7 @@ class PgConnection : public DbConnection {
   bool commitPending_ = false;  // the read snapshot ends with the next transaction start
   std::string unused_;  // DEALLOCATE commands for the next transaction start
   std::set<std::string> written_;
+  std::uint64_t roundTrips_ = 0;
 };
 
 }  // namespace zeb::zdl
