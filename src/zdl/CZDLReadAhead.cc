@@ -1,5 +1,9 @@
 #include "zdl/CZDLReadAhead.h"
 
+#include <algorithm>
+
+#include "zdl/base/Schema.h"
+
 namespace zeb::zdl {
 
 namespace {
@@ -37,12 +41,15 @@ CZDLReadAhead::CZDLReadAhead(CZDLSession& session) : session_(session), outer_(s
 CZDLReadAhead::~CZDLReadAhead() { session_.readAhead_ = outer_; }
 
 void CZDLReadAhead::Add(const std::string& sql, const std::vector<CZDLValue>& values) {
+  if (Find(sql, values)) return;
   queued_.push_back({sql, values});
   pending_.push_back({sql, values, false, false});
 }
 
 void CZDLReadAhead::Add(const std::string& keyed, const std::vector<CZDLValue>& keys, const std::string& batch,
                         const std::vector<CZDLValue>& values) {
+  const bool known = std::all_of(keys.begin(), keys.end(), [&](const CZDLValue& key) { return Find(keyed, {key}); });
+  if (known) return;
   queued_.push_back({batch, values});
   pending_.push_back({keyed, keys, true, false});
 }
@@ -84,6 +91,21 @@ void CZDLReadAhead::Run() {
   }
   queued_.clear();
   pending_.clear();
+}
+
+void CZDLReadAhead::Know(const CItem& record) {
+  const TableDef& table = record.table();
+  std::vector<std::string> names;
+  std::vector<CZDLValue> row;
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    names.push_back(table.columns[i].name);
+    row.push_back(record.Value(static_cast<int>(i)));
+  }
+  ResultSet result;
+  result.columns = ResultColumns(std::move(names));
+  result.rows.push_back(std::move(row));
+  const std::string sql = "SELECT * FROM " + table.name + " WHERE " + table.keyName() + " = ?";
+  answers_[sql][KeyOf(std::vector<CZDLValue>{CZDLValue(record.GetID())})] = std::move(result);
 }
 
 const ResultSet* CZDLReadAhead::Find(const std::string& sql, const std::vector<CZDLValue>& values) const {

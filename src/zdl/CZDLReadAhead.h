@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "zdl/CItem.h"
 #include "zdl/CZDLSession.h"
 
 namespace zeb::zdl {
@@ -28,7 +29,8 @@ class CZDLReadAhead {
   CZDLReadAhead(const CZDLReadAhead&) = delete;
   CZDLReadAhead& operator=(const CZDLReadAhead&) = delete;
 
-  // Each statement text is added once per read-ahead; additions are queued until Run.
+  // Each statement text is added once per read-ahead; additions are queued until Run. What this
+  // read-ahead or an outer one has answered already is not read again.
   // The statement itself with these values.
   void Add(const std::string& sql, const std::vector<CZDLValue>& values);
   // keyed has one placeholder, the key. batch, run with values, returns keyed's columns followed
@@ -40,6 +42,9 @@ class CZDLReadAhead {
   void Add(const std::string& keyed, const std::string& batch, const std::vector<CZDLValue>& values);
   // Runs every queued statement (see CZDLSession::QueryAll).
   void Run();
+  // Answers the read of the record by identifier (as CFastAccess::SelectByID and
+  // CItemListBase::SelectByID run it) with the record as already read, in the same snapshot.
+  void Know(const CItem& record);
 
   // The answer to sql with values, or nullptr when it was not read ahead.
   const ResultSet* Find(const std::string& sql, const std::vector<CZDLValue>& values) const;

@@ -388,6 +388,23 @@ TEST_P(BackEndTest, AConnectionLostInsideAPipelineFailsThatRequestOnly) {
   EXPECT_EQ(1u, CountPartitions());
 }
 
+// A batch read after another process changed a record shows the record as the request's first
+// read found it: one snapshot, never a mix of the old and the new record.
+TEST_P(BackEndTest, ABatchedReadSeesTheSnapshotOfTheFirstRead) {
+  const CZDLID id = AddPartition(session(), "Old", "before");
+  auto other = CZDLDatabase::Open(location_);
+  CZDLReadScope snapshot(session());
+  EXPECT_EQ(1u, CountPartitions());
+  other->Session().Execute("UPDATE RoutePartition SET Name = ?, Description = ? WHERE pkid = ?", {"New", "after", id});
+  CZDLReadAhead ahead(session());
+  ahead.Add("SELECT Name FROM RoutePartition WHERE pkid = ?", {id});
+  ahead.Add("SELECT Description FROM RoutePartition WHERE pkid = ?", {id});
+  ahead.Run();
+  EXPECT_EQ("Old", session().Query("SELECT Name FROM RoutePartition WHERE pkid = ?", {id}).rows.at(0).at(0).AsText());
+  EXPECT_EQ("before",
+            session().Query("SELECT Description FROM RoutePartition WHERE pkid = ?", {id}).rows.at(0).at(0).AsText());
+}
+
 // Two handles on one database stand for two server processes.
 TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   if (embedded()) GTEST_SKIP() << "one process per embedded database";

@@ -2,6 +2,7 @@
 
 #include "builders/CXMLNPDirectoryNumber.h"
 #include "handlers/dialplan/NumPlanLookup.h"
+#include "zdl/CZDLReadAhead.h"
 
 namespace zeb {
 
@@ -252,6 +253,8 @@ void CLineHandler::Remove(XmlNode request, CXMLElement& result) {
 void CLineHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CZDLID id;
+  // The line found by pattern is not read again by the builder.
+  zdl::CZDLReadAhead known(db());
   if (cursor.Is("uuid")) {
     // By identifier the builder finds the line itself (and checks its usage).
     id = ParseID(RequireValue(cursor.node(), ValueWording::kMustHave));
@@ -261,6 +264,7 @@ void CLineHandler::Get(XmlNode request, CXMLElement& result) {
     RequireNumPlan(list, zdl::kUsageDirectoryNumber, "The specified Directory Number was not found.",
                    kNotDirectoryNumber);
     id = list.GetCurrentItem()->GetID();
+    known.Know(*list.GetCurrentItem());
   }
   CXMLElement holder;
   holder.AddNewChild<CXMLNPDirectoryNumber>()->BuildFromDatabase(db(), id);
