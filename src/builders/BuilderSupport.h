@@ -11,6 +11,7 @@
 #include "soap/CXMLElement.h"
 #include "soap/RequestContext.h"
 #include "zdl/CFastAccess.h"
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/base/CZDLID.h"
 

@@ -4,6 +4,20 @@
 
 namespace zeb {
 
+namespace {
+const char kMembers[] = "SELECT * FROM callingSearchSpaceMember where fkCallingSearchSpace = ?";
+}  // namespace
+
+void CXMLCallingSearchSpace::ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id) {
+  if (id.isNull()) return;
+  ahead.AddRecord("CallingSearchSpace", id);
+  ahead.Add(kMembers, {id});
+  ahead.Add(zdl::RecordByIdSql(*zdl::FindTable("RoutePartition")),
+            "SELECT RoutePartition.*, RoutePartition.pkid FROM callingSearchSpaceMember JOIN RoutePartition ON "
+            "RoutePartition.pkid = callingSearchSpaceMember.fkRoutePartition WHERE fkCallingSearchSpace = ?",
+            {id});
+}
+
 void CXMLCallingSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id,
                                                RenderMode mode) {
   BuildReference(*this, session, "CallingSearchSpace", "callingSearchSpace", id, mode,
@@ -19,7 +33,7 @@ void CXMLCallingSearchSpaceMembers::BuildFromDatabase(zdl::CZDLSession& session,
                                                       RenderMode mode) {
   SetTag("members");
   zdl::CFastAccess rows(session, "callingSearchSpaceMember");
-  rows.SelectCustom("SELECT * FROM callingSearchSpaceMember where fkCallingSearchSpace = ?", {cssId});
+  rows.SelectCustom(kMembers, {cssId});
   for (; !rows.IsEOF(); rows.MoveNext()) AddNewChild<CXMLCallingSearchSpaceMember>()->BuildFromRow(session, rows, mode);
 }
 

@@ -10,6 +10,8 @@ class CXMLCallingSearchSpace : public CXMLElement {
   // Mode kNames: "callingSearchSpaceName"; other modes: uuid, name, description, clause,
   // dialPlanWizardGenID, members. Builds nothing for a null or unknown identifier.
   void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
+  // Queues in ahead what BuildFromDatabase reads in mode kFull (and of an auto search space).
+  static void ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id);
 };
 
 // "members": one "member" per member row, in the order the database returns them; each holds

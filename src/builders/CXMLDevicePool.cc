@@ -1,5 +1,7 @@
 #include "builders/CXMLDevicePool.h"
 
+#include <optional>
+
 #include "builders/CXMLCallingSearchSpace.h"
 #include "builders/CXMLDialcore.h"
 
@@ -17,11 +19,31 @@ const char kRelatedRegions[] =
     "RegionMatrix.fkRegion_B = Region.pkid AND fkRegion_A = ? OR RegionMatrix.fkRegion_A = Region.pkid AND "
     "fkRegion_B = ? ORDER BY Region.name";
 
+// What the pool element reads beyond its row, in one round trip where the back end can; the
+// embedded one reads as it goes.
+void ReadPoolAhead(std::optional<zdl::CZDLReadAhead>& ahead, zdl::CZDLSession& session,
+                   const zdl::CFastAccess& row) {
+  if (!session.pipelinesReads()) return;
+  ahead.emplace(session);
+  ahead->AddRecord("datetimeSetting", row.getID("fkDateTimeSetting"));
+  CXMLDialcoreGroup::ReadAhead(*ahead, row.getID("fkDialcoreGroup"));
+  CXMLCallingSearchSpace::ReadAhead(*ahead, row.getID("fkCallingSearchSpace_Autoregistration"));
+  const zdl::CZDLID region = row.getID("fkRegion");
+  if (!region.isNull()) {
+    ahead->AddRecord("Region", region);
+    ahead->Add(kRelatedRegions, {region, region});
+  }
+  ahead->AddRecord("Haven", row.getID("fkHaven"));
+  ahead->Run();
+}
+
 }  // namespace
 
 void CXMLDevicePool::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   BuildReference(*this, session, "DevicePool", "devicePool", id, mode,
                  [&](CXMLElement&, const zdl::CFastAccess& row) {
+                   std::optional<zdl::CZDLReadAhead> ahead;
+                   ReadPoolAhead(ahead, session, row);
                    AddReferences(session, row, mode);
                    AddSettings(session, row, mode);
                  });

@@ -1,5 +1,7 @@
 #include "builders/CXMLDeviceProfile.h"
 
+#include <optional>
+
 #include "builders/CXMLIPPhone.h"
 #include "zdl/CTypeList.h"
 #include "zdl/TypeEnums.h"
@@ -36,6 +38,12 @@ void CXMLDeviceProfile::BuildFromRow(zdl::CZDLSession& session, const zdl::CFast
   AddChild("name", device.getString("Name"));
   AddChild("description", device.getString("Description"));
   AddProfileProductTexts(*this, session);
+  std::optional<zdl::CZDLReadAhead> ahead;
+  if (session.pipelinesReads()) {
+    ReadChildRowsAhead(ahead.emplace(session), id,
+                       {"DeviceNumPlanMap", "SpeedDial", "DeviceAddOnModuleMap", "VoxbeamSubscribedService"});
+    ahead->Run();
+  }
   AddNewChild<CXMLPhoneLines>()->BuildFromDatabase(session, id);
   AddChild("numberOfButtons", std::to_string(ModelButtonCount(session, device.getInt("tkModel"))));
   AddChild("phoneTemplateId", device.getGuid("fkPhoneTemplate"));

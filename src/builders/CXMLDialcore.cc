@@ -15,7 +15,25 @@ const char kNodeWithProcessNode[] =
     "SELECT Dialcore.*, ProcessNode.Name AS ProcessNodeName FROM Dialcore LEFT OUTER JOIN ProcessNode ON "
     "ProcessNode.pkid = Dialcore.fkProcessNode WHERE Dialcore.pkid = ?";
 
+const char kMembers[] = "SELECT * FROM DialcoreGroupMember where fkDialcoreGroup = ?";
+
 }  // namespace
+
+void CXMLDialcoreGroup::ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id) {
+  if (id.isNull()) return;
+  ahead.AddRecord("DialcoreGroup", id);
+  ahead.Add(kMembers, {id});
+  ahead.Add(kNodeWithProcessNode,
+            "SELECT Dialcore.*, ProcessNode.Name AS ProcessNodeName, Dialcore.pkid FROM Dialcore LEFT OUTER JOIN "
+            "ProcessNode ON ProcessNode.pkid = Dialcore.fkProcessNode WHERE Dialcore.pkid IN (SELECT fkDialcore FROM "
+            "DialcoreGroupMember WHERE fkDialcoreGroup = ?)",
+            {id});
+  ahead.Add(zdl::RecordByIdSql(*zdl::FindTable("RoutePartition")),
+            "SELECT RoutePartition.*, RoutePartition.pkid FROM RoutePartition WHERE pkid IN (SELECT "
+            "Dialcore.fkRoutePartition_Autoregistration FROM Dialcore JOIN DialcoreGroupMember ON "
+            "DialcoreGroupMember.fkDialcore = Dialcore.pkid WHERE DialcoreGroupMember.fkDialcoreGroup = ?)",
+            {id});
+}
 
 void CXMLDialcoreGroup::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode) {
   SetTag("dialcoreGroup");
@@ -30,7 +48,7 @@ void CXMLDialcoreGroupMembers::BuildFromDatabase(zdl::CZDLSession& session, cons
                                                  RenderMode mode) {
   SetTag("members");
   zdl::CFastAccess rows(session, "DialcoreGroupMember");
-  rows.SelectCustom("SELECT * FROM DialcoreGroupMember where fkDialcoreGroup = ?", {groupId});
+  rows.SelectCustom(kMembers, {groupId});
   for (; !rows.IsEOF(); rows.MoveNext())
     AddNewChild<CXMLDialcoreGroupMember>()->BuildFromRow(session, rows, mode);
 }

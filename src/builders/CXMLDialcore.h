@@ -12,6 +12,9 @@ namespace zeb {
 class CXMLDialcoreGroup : public CXMLElement {
  public:
   void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
+  // Queues in ahead what BuildFromDatabase reads in modes other than kNames: the group, its
+  // members, their nodes and the nodes' auto-registration partitions.
+  static void ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id);
 };
 
 // "members": one "member" per member row of the group, in the order the database returns them.

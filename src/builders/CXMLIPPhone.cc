@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <optional>
-#include <vector>
 
 #include "builders/CXMLCallingSearchSpace.h"
 #include "builders/CXMLComponentVersionCache.h"
@@ -10,7 +9,6 @@
 #include "builders/CXMLURLCache.h"
 #include "soap/Namespaces.h"
 #include "zdl/CTypeList.h"
-#include "zdl/CZDLReadAhead.h"
 
 namespace zeb {
 
@@ -100,12 +98,8 @@ void ReadPhoneAhead(zdl::CZDLReadAhead& ahead, const zdl::CFastAccess& device, R
   const zdl::CZDLID id = device.getID("pkid");
   const zdl::Statement lookups = LookupsOf(device);
   ahead.Add(lookups.sql, lookups.values);
-  std::vector<const char*> tables{"DeviceAddOnModuleMap"};
-  if (mode == RenderMode::kNames) tables.insert(tables.end(), {"DeviceNumPlanMap", "SpeedDial"});
-  for (const char* table : tables) {
-    const zdl::Statement rows = ChildRows(table, id);
-    ahead.Add(rows.sql, rows.values);
-  }
+  ReadChildRowsAhead(ahead, id, {"DeviceAddOnModuleMap"});
+  if (mode == RenderMode::kNames) ReadChildRowsAhead(ahead, id, {"DeviceNumPlanMap", "SpeedDial"});
   ReadServiceRowsAhead(ahead, device, id);
   ahead.Run();
 }
@@ -119,6 +113,14 @@ void AddTypeText(CXMLElement& parent, const char* tag, zdl::CZDLSession& session
 }
 
 }  // namespace
+
+void ReadChildRowsAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& device,
+                        std::initializer_list<const char*> tables) {
+  for (const char* table : tables) {
+    const zdl::Statement rows = ChildRows(table, device);
+    ahead.Add(rows.sql, rows.values);
+  }
+}
 
 bool ProductSupportsFeature(zdl::CZDLSession& session, long product, long feature) {
   return !session

@@ -4,6 +4,7 @@
 // and by the other device builders (voice-mail ports, route points, gateway ports).
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,11 @@ constexpr long kFeaturePhoneServices = 1;
 bool ProductSupportsFeature(zdl::CZDLSession& session, long product, long feature);
 // The number of buttons of a model ("NumButtons" of TypeModel); 0 for an unknown model.
 long ModelButtonCount(zdl::CZDLSession& session, long model);
+
+// Queues in ahead the rows of the device's child tables ("DeviceNumPlanMap", "SpeedDial", ...) as
+// the companions below read them.
+void ReadChildRowsAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& device,
+                        std::initializer_list<const char*> tables);
 
 // The attributes of a device element in rendering mode kNamespaces: xmlns, xsi:xmlns and
 // xsi:schemaLocation (the ZEB namespace and this machine's schema document).

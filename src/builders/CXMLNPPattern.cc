@@ -1,15 +1,46 @@
 #include "builders/CXMLNPPattern.h"
 
+#include <optional>
+#include <utility>
+
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/TypeEnums.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb {
 
 namespace {
 
+const char kDestinationMap[] = "SELECT fkDevice FROM DeviceNumPlanMap WHERE fkNumPlan = ?";
+
 // The Name column of the record id names in table, or "" when there is none.
 std::string NameOf(zdl::CZDLSession& session, const char* table, const zdl::CZDLID& id) {
   zdl::CFastAccess row(session, table);
   return ReadRecord(row, id) ? row.getString("Name") : std::string();
+}
+
+// What the pattern element reads beyond its row (the names it shows and, of a route pattern, the
+// destination), in one round trip where the back end can; the embedded one reads as it goes.
+void ReadPatternAhead(std::optional<zdl::CZDLReadAhead>& ahead, zdl::CZDLSession& session,
+                      const zdl::CFastAccess& row, bool route) {
+  if (!session.pipelinesReads()) return;
+  ahead.emplace(session);
+  for (const auto& [table, column] : {std::pair{"RoutePartition", "fkRoutePartition"}, {"DialPlan", "fkDialPlan"},
+                                      {"DigitDiscardInstruction", "fkDigitDiscardInstruction"},
+                                      {"RouteFilter", "fkRouteFilter"}}) {
+    ahead->AddRecord(table, row.getID(column));
+  }
+  const zdl::CZDLID id = row.getID("pkid");
+  if (route) {
+    ahead->Add(kDestinationMap, {id});
+    ahead->Add(zdl::RecordByIdSql(*zdl::FindTable("Device")),
+               "SELECT Device.*, Device.pkid FROM Device WHERE pkid IN (SELECT fkDevice FROM DeviceNumPlanMap WHERE "
+               "fkNumPlan = ?)",
+               {id});
+  } else {
+    ahead->AddRecord("CallingSearchSpace", row.getID("fkCallingSearchSpace_Translation"));
+  }
+  ahead->Run();
 }
 
 }  // namespace
@@ -49,6 +80,8 @@ void CXMLNPPattern::AddDialPlan(zdl::CZDLSession& session, const zdl::CZDLID& id
 void CXMLTranslationPattern::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id) {
   zdl::CFastAccess row(session, "NumPlan");
   if (!ReadRecord(row, id)) return;
+  std::optional<zdl::CZDLReadAhead> ahead;
+  ReadPatternAhead(ahead, session, row, false);
   BuildFromRow(session, row);
   AddChild("callingSearchSpaceName",
            NameOf(session, "CallingSearchSpace", row.getID("fkCallingSearchSpace_Translation")));
@@ -57,6 +90,8 @@ void CXMLTranslationPattern::BuildFromDatabase(zdl::CZDLSession& session, const 
 void CXMLRoutePattern::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id) {
   zdl::CFastAccess row(session, "NumPlan");
   if (!ReadRecord(row, id)) return;
+  std::optional<zdl::CZDLReadAhead> ahead;
+  ReadPatternAhead(ahead, session, row, true);
   BuildFromRow(session, row);
   AddDestination(session, id);
   AddChild("withTag", row.getString("WithTag"));
@@ -65,7 +100,7 @@ void CXMLRoutePattern::BuildFromDatabase(zdl::CZDLSession& session, const zdl::C
 void CXMLRoutePattern::AddDestination(zdl::CZDLSession& session, const zdl::CZDLID& id) {
   CXMLElement* destination = AddNewChild<CXMLElement>("destination");
   zdl::CFastAccess map(session, "DeviceNumPlanMap");
-  map.SelectCustom("SELECT fkDevice FROM DeviceNumPlanMap WHERE fkNumPlan = ?", {id});
+  map.SelectCustom(kDestinationMap, {id});
   if (map.IsEOF()) return;
   zdl::CFastAccess device(session, "Device");
   if (!ReadRecord(device, map.getID("fkDevice"))) return;

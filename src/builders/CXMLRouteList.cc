@@ -10,14 +10,25 @@ void CXMLRouteList::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDL
                  });
 }
 
+namespace {
+const char kMembers[] =
+    "SELECT RouteList.*, RouteGroup.Name AS RouteGroupName FROM RouteList "
+    "LEFT JOIN RouteGroup ON RouteGroup.pkid = RouteList.fkRouteGroup WHERE RouteList.fkDevice = ? "
+    "ORDER BY RouteList.RouteGroupSelectionOrder, RouteGroup.Name";
+}  // namespace
+
+void CXMLRouteListMembers::ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& routeList) {
+  ahead.Add(kMembers, {routeList});
+}
+
+bool CXMLRouteListMembers::Exist(zdl::CZDLSession& session, const zdl::CZDLID& routeList) {
+  return !session.Query(kMembers, {routeList}).rows.empty();
+}
+
 void CXMLRouteListMembers::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& routeList) {
   SetTag("members");
   zdl::CFastAccess rows(session, "RouteList");
-  rows.SelectCustom(
-      "SELECT RouteList.*, RouteGroup.Name AS RouteGroupName FROM RouteList "
-      "LEFT JOIN RouteGroup ON RouteGroup.pkid = RouteList.fkRouteGroup WHERE RouteList.fkDevice = ? "
-      "ORDER BY RouteList.RouteGroupSelectionOrder, RouteGroup.Name",
-      {routeList});
+  rows.SelectCustom(kMembers, {routeList});
   for (; !rows.IsEOF(); rows.MoveNext()) AddNewChild<CXMLRouteListMember>()->BuildFromRow(session, rows);
 }
 

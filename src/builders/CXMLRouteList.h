@@ -17,6 +17,10 @@ class CXMLRouteList : public CXMLElement {
 // group name).
 class CXMLRouteListMembers : public CXMLElement {
  public:
+  // Queues the member rows in ahead, as BuildFromDatabase reads them.
+  static void ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& routeList);
+  // Whether the route list has a member row.
+  static bool Exist(zdl::CZDLSession& session, const zdl::CZDLID& routeList);
   void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& routeList);
 };
 

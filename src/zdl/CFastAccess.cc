@@ -9,10 +9,14 @@ CFastAccess::CFastAccess(CZDLSession& session, std::string table) : session_(ses
   if (!table_) throw CZDLException(kZDLInvalidParameter, "Unknown table: " + table);
 }
 
+std::string RecordByIdSql(const TableDef& table) {
+  return "SELECT * FROM " + table.name + " WHERE " + table.keyName() + " = ?";
+}
+
 void CFastAccess::SelectAll() { SelectCustom("SELECT * FROM " + table_->name); }
 
 void CFastAccess::SelectByID(const CZDLID& id) {
-  SelectCustom("SELECT * FROM " + table_->name + " WHERE " + table_->keyName() + " = ?", {CZDLValue(id)});
+  SelectCustom(RecordByIdSql(*table_), {CZDLValue(id)});
 }
 
 void CFastAccess::SelectCustom(const std::string& sql, const std::vector<CZDLValue>& values) {

@@ -11,6 +11,9 @@
 
 namespace zeb::zdl {
 
+// The statement that reads one record of table by identifier (one ? placeholder).
+std::string RecordByIdSql(const TableDef& table);
+
 class CFastAccess {
  public:
   CFastAccess(CZDLSession& session, std::string table);

@@ -1,5 +1,6 @@
 #include "zdl/CItemList.h"
 
+#include "zdl/CFastAccess.h"
 #include "zdl/Integrity.h"
 #include "zdl/WriteHooks.h"
 #include "zdl/base/CZDLException.h"
@@ -29,7 +30,7 @@ void CItemListBase::Load(const std::string& sql, const std::vector<CZDLValue>& v
 void CItemListBase::SelectAll() { Load("SELECT * FROM " + table_.name, {}); }
 
 void CItemListBase::SelectByID(const CZDLID& id) {
-  Load("SELECT * FROM " + table_.name + " WHERE " + table_.keyName() + " = ?", {CZDLValue(id)});
+  Load(RecordByIdSql(table_), {CZDLValue(id)});
 }
 
 void CItemListBase::SelectBy(int column, const CZDLValue& value) {

@@ -1,7 +1,10 @@
 #include "zdl/CZDLReadAhead.h"
 
 #include <algorithm>
+#include <set>
 
+#include "zdl/CFastAccess.h"
+#include "zdl/base/CZDLException.h"
 #include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
@@ -80,17 +83,28 @@ void CZDLReadAhead::Run() {
     }
     ResultSet empty;
     empty.columns = results[i].columns.WithoutLast();
-    for (const CZDLValue& key : pending.keys) answers.emplace(KeyOf(key), empty);
+    // Keys answered already (by another batch of the same statement) keep their answer.
+    std::set<std::string> covered;
+    for (const CZDLValue& key : pending.keys) {
+      if (answers.emplace(KeyOf(key), empty).second) covered.insert(KeyOf(key));
+    }
     for (auto& row : results[i].rows) {
       const std::string key = KeyOf(row.back());
-      auto found = pending.coverReturned ? answers.emplace(key, empty).first : answers.find(key);
-      if (found == answers.end()) continue;
+      if (pending.coverReturned && answers.emplace(key, empty).second) covered.insert(key);
+      if (!covered.count(key)) continue;
       row.pop_back();
-      found->second.rows.push_back(std::move(row));
+      answers[key].rows.push_back(std::move(row));
     }
   }
   queued_.clear();
   pending_.clear();
+}
+
+void CZDLReadAhead::AddRecord(const std::string& table, const CZDLID& id) {
+  if (id.isNull()) return;
+  const TableDef* def = FindTable(table);
+  if (!def) throw CZDLException(kZDLInvalidParameter, "Unknown table: " + table);
+  Add(RecordByIdSql(*def), {CZDLValue(id)});
 }
 
 void CZDLReadAhead::Know(const CItem& record) {
@@ -104,8 +118,7 @@ void CZDLReadAhead::Know(const CItem& record) {
   ResultSet result;
   result.columns = ResultColumns(std::move(names));
   result.rows.push_back(std::move(row));
-  const std::string sql = "SELECT * FROM " + table.name + " WHERE " + table.keyName() + " = ?";
-  answers_[sql][KeyOf(std::vector<CZDLValue>{CZDLValue(record.GetID())})] = std::move(result);
+  answers_[RecordByIdSql(table)][KeyOf(std::vector<CZDLValue>{CZDLValue(record.GetID())})] = std::move(result);
 }
 
 const ResultSet* CZDLReadAhead::Find(const std::string& sql, const std::vector<CZDLValue>& values) const {

@@ -29,8 +29,8 @@ class CZDLReadAhead {
   CZDLReadAhead(const CZDLReadAhead&) = delete;
   CZDLReadAhead& operator=(const CZDLReadAhead&) = delete;
 
-  // Each statement text is added once per read-ahead; additions are queued until Run. What this
-  // read-ahead or an outer one has answered already is not read again.
+  // Additions are queued until Run. What this read-ahead or an outer one has answered already is
+  // not read again; of two batches of one statement, the first to answer a key answers it.
   // The statement itself with these values.
   void Add(const std::string& sql, const std::vector<CZDLValue>& values);
   // keyed has one placeholder, the key. batch, run with values, returns keyed's columns followed
@@ -40,6 +40,9 @@ class CZDLReadAhead {
            const std::vector<CZDLValue>& values);
   // The same where the keys are not known beforehand: only the keys batch returns are covered.
   void Add(const std::string& keyed, const std::string& batch, const std::vector<CZDLValue>& values);
+  // The read of the record of table by identifier, as CFastAccess::SelectByID runs it; nothing
+  // for the null identifier (which is never read).
+  void AddRecord(const std::string& table, const CZDLID& id);
   // Runs every queued statement (see CZDLSession::QueryAll).
   void Run();
   // Answers the read of the record by identifier (as CFastAccess::SelectByID and

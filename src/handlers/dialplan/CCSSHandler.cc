@@ -120,12 +120,7 @@ void CCSSHandler::Get(XmlNode request, CXMLElement& result) {
                                     : FindIdByName<zdl::CCallingSearchSpaceList>(db(), which.value, kNotFound);
   // What the element reads, in one go (on the shared back end, in one round trip).
   zdl::CZDLReadAhead ahead(db());
-  ahead.Add("SELECT * FROM CallingSearchSpace WHERE pkid = ?", {id});
-  ahead.Add("SELECT * FROM callingSearchSpaceMember where fkCallingSearchSpace = ?", {id});
-  ahead.Add("SELECT * FROM RoutePartition WHERE pkid = ?",
-            "SELECT RoutePartition.*, RoutePartition.pkid FROM callingSearchSpaceMember JOIN RoutePartition ON "
-            "RoutePartition.pkid = callingSearchSpaceMember.fkRoutePartition WHERE fkCallingSearchSpace = ?",
-            {id});
+  CXMLCallingSearchSpace::ReadAhead(ahead, id);
   ahead.Run();
   CXMLElement holder;
   holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, RenderMode::kFull);

@@ -2,6 +2,7 @@
 
 #include "builders/CXMLNPPattern.h"
 #include "handlers/dialplan/NumPlanLookup.h"
+#include "zdl/CZDLReadAhead.h"
 
 namespace zeb {
 
@@ -315,6 +316,9 @@ void CPatternHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CNumPlanList list(db());
   SelectPattern(cursor, list, "Found NULL, expecting <uuid> or <pattern>", kind().getNotFound);
   const zdl::CZDLID id = list.GetCurrentItem()->GetID();
+  // The builder does not read the pattern again.
+  zdl::CZDLReadAhead known(db());
+  known.Know(*list.GetCurrentItem());
   CXMLElement holder;
   if (kind().IsRoute()) {
     holder.AddNewChild<CXMLRoutePattern>()->BuildFromDatabase(db(), id);

@@ -6,6 +6,7 @@
 
 #include "builders/CXMLRouteList.h"
 #include "handlers/RequestReader.h"
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/Records.h"
 #include "zdl/TypeEnums.h"
 
@@ -217,9 +218,12 @@ void CRouteListHandler::Get(XmlNode request, CXMLElement& result) {
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kRouteList);
   const zdl::CZDLID id = devices.GetCurrentItem()->GetID();
-  zdl::CRouteListList members(db());
-  members.SelectByDeviceID(id);
-  if (members.Count() == 0) ThrowNotFound("Route List not found.");
+  // The members are read once, for the check and the element; the list is not read again.
+  zdl::CZDLReadAhead ahead(db());
+  ahead.Know(*devices.GetCurrentItem());
+  CXMLRouteListMembers::ReadAhead(ahead, id);
+  ahead.Run();
+  if (!CXMLRouteListMembers::Exist(db(), id)) ThrowNotFound("Route List not found.");
   CXMLElement holder;
   holder.AddNewChild<CXMLRouteList>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);

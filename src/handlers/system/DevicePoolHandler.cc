@@ -195,6 +195,9 @@ void CDevicePoolHandler::Get(XmlNode request, CXMLElement& result) {
   Identify(cursor, list,
            ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustContain, kNotFound,
                         "<name> or <uuid>"));
+  // The builder does not read the pool again.
+  zdl::CZDLReadAhead known(db());
+  known.Know(*list.GetCurrentItem());
   CXMLElement holder;
   holder.AddNewChild<CXMLDevicePool>()->BuildFromDatabase(db(), list.GetCurrentItem()->GetID(),
                                                           RenderMode::kFull);
