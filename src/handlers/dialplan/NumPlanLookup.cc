@@ -1,5 +1,7 @@
 #include "handlers/dialplan/NumPlanLookup.h"
 
+#include <optional>
+
 namespace zeb {
 
 namespace {
@@ -16,31 +18,66 @@ void MatchReference(std::string& where, std::vector<zdl::CZDLValue>& values, con
   }
 }
 
-zdl::CZDLID ReadPartition(ElementCursor& cursor, zdl::CZDLSession& session) {
+// A reference an identification gives by identifier or by name; a name is looked up in the
+// statement that selects the number, and again on its own only when that finds nothing.
+struct NamedReference {
+  zdl::CZDLID id;
+  std::optional<std::string> name;
+};
+
+// "<element>Id" (without a value: the null identifier) or "<element>Name" (without a value: the
+// null identifier, else the name); false when the cursor is on neither. Advances past it.
+bool ReadNamedReference(ElementCursor& cursor, const std::string& element, NamedReference& reference) {
+  if (cursor.Is((element + "Id").c_str())) {
+    reference.id = ParseID(ValueOrEmpty(cursor.node()));
+  } else if (cursor.Is((element + "Name").c_str())) {
+    reference.name = ValueOf(cursor.node());
+  } else {
+    return false;
+  }
+  cursor.Advance();
+  return true;
+}
+
+const char kPartitionNotFound[] = "Route Partition not found.";
+const char kFilterNotFound[] = "Route Filter not found.";
+
+NamedReference ReadPartition(ElementCursor& cursor) {
   cursor.RequireNotNull("Found NULL, expecting <routePartitionId>");
-  zdl::CZDLID partition;
-  if (!ReadUpdateReference<zdl::CRoutePartitionList>(cursor, session, "routePartition",
-                                                     "Route Partition not found.",
-                                                     [&](const zdl::CZDLID& id) { partition = id; })) {
+  NamedReference partition;
+  if (!ReadNamedReference(cursor, "routePartition", partition)) {
     cursor.ThrowFound("<routePartitionId> or <routePartitionName>");
   }
   return partition;
 }
 
-zdl::CZDLID ReadFilter(ElementCursor& cursor, zdl::CZDLSession& session, bool byName) {
+NamedReference ReadFilter(ElementCursor& cursor, bool byName) {
   cursor.RequireNotNull("Found NULL, expecting <routeFilterId>");
+  NamedReference filter;
   if (!byName) {
     // Lines name the filter element but never use its value.
     if (!cursor.Is("routeFilterId")) cursor.ThrowFound("<routeFilterId>");
     cursor.Advance();
-    return zdl::CZDLID();
+    return filter;
   }
-  zdl::CZDLID filter;
-  if (!ReadUpdateReference<zdl::CRouteFilterList>(cursor, session, "routeFilter", "Route Filter not found.",
-                                                  [&](const zdl::CZDLID& id) { filter = id; })) {
-    cursor.ThrowFound("<routeFilterId> or <routeFilterName>");
-  }
+  if (!ReadNamedReference(cursor, "routeFilter", filter)) cursor.ThrowFound("<routeFilterId> or <routeFilterName>");
   return filter;
+}
+
+// Throws the not-found text when the reference names a record by a name no record has.
+template <class List>
+void RequireNamed(zdl::CZDLSession& session, const NamedReference& reference, const char* notFound) {
+  if (reference.name) FindIdByName<List>(session, *reference.name, notFound);
+}
+
+// "column = ?" with the identifier, "column IS NULL" for the null identifier, or the record of
+// that name in table.
+void MatchNamedReference(zdl::CZDLSession& session, std::string& where, std::vector<zdl::CZDLValue>& values,
+                         const char* column, const char* table, const NamedReference& reference) {
+  if (!reference.name) return MatchReference(where, values, column, reference.id);
+  where += std::string(" AND ") + column + " = (SELECT pkid FROM " + table + " WHERE " +
+           session.dialect().Equals("Name", true) + ")";
+  values.emplace_back(*reference.name);
 }
 
 }  // namespace
@@ -66,9 +103,23 @@ void IdentifyNumPlan(ElementCursor& cursor, zdl::CZDLSession& session, zdl::CNum
   const std::string pattern = how.patternNeedsValue ? RequireValue(cursor.node(), ValueWording::kMustHave)
                                                      : ValueOrEmpty(cursor.node());
   cursor.Advance();
-  const zdl::CZDLID partition = ReadPartition(cursor, session);
-  const zdl::CZDLID filter = ReadFilter(cursor, session, how.filterByName);
-  SelectByDNPatternAndPartitionIDAndFilterID(list, pattern, partition, filter);
+  const NamedReference partition = ReadPartition(cursor);
+  NamedReference filter;
+  try {
+    filter = ReadFilter(cursor, how.filterByName);
+  } catch (...) {
+    // An unknown partition is reported before what follows it.
+    RequireNamed<zdl::CRoutePartitionList>(session, partition, kPartitionNotFound);
+    throw;
+  }
+  std::string where = "DNOrPattern = ?";
+  std::vector<zdl::CZDLValue> values{pattern};
+  MatchNamedReference(session, where, values, "fkRoutePartition", "RoutePartition", partition);
+  MatchNamedReference(session, where, values, "fkRouteFilter", "RouteFilter", filter);
+  list.SelectWhere(where, values);
+  if (list.Count() > 0) return;
+  RequireNamed<zdl::CRoutePartitionList>(session, partition, kPartitionNotFound);
+  RequireNamed<zdl::CRouteFilterList>(session, filter, kFilterNotFound);
 }
 
 void RequireNumPlan(zdl::CNumPlanList& list, zdl::PatternUsage usage, const std::string& notFound,

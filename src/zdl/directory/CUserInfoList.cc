@@ -1,6 +1,9 @@
 #include "zdl/directory/CUserInfoList.h"
 
 #include "zdl/CLdapConfig.h"
+#include "zdl/CProcessConfigList.h"
+#include "zdl/CZDLReadAhead.h"
+#include "zdl/base/Schema.h"
 #include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
@@ -98,6 +101,15 @@ void CUserInfoList::Update() {
 }
 
 std::unique_ptr<CUserInfoList> OpenUserDirectory(CZDLSession& session) {
+  // The directory settings and the embedded directory's own settings travel together where the
+  // back end can.
+  CZDLReadAhead ahead(session);
+  if (session.pipelinesReads()) {
+    ahead.Add("SELECT * FROM " + FindTable("ProcessConfig")->name + " WHERE fkProcessNode = ? ORDER BY paramName",
+              {CZDLValue(EnterpriseWideNode())});
+    ahead.Add("SELECT * FROM " + FindTable("DirectoryConfig")->name, {});
+    ahead.Run();
+  }
   const CLdapConfig config(session);
   return std::make_unique<CUserInfoList>(session, config.settings());
 }

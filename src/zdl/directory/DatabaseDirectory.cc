@@ -4,8 +4,10 @@
 #include <strings.h>
 
 #include <mutex>
+#include <optional>
 
 #include "zdl/CZDLDatabase.h"
+#include "zdl/CZDLReadAhead.h"
 #include "zdl/Records.h"
 #include "zdl/SecretHash.h"
 #include "zdl/base/CZDLException.h"
@@ -14,6 +16,11 @@
 namespace zeb::zdl {
 
 namespace {
+
+// An entry's attributes, secrets left out.
+const char kAttributes[] =
+    "SELECT attrName, attrValue FROM DirectoryAttribute WHERE fkDirectoryEntry = ? AND attrName NOT IN "
+    "('password', 'pin') ORDER BY attrName, position";
 
 // Remembers the last manager password that matched the stored hash, so that each request does
 // not pay for the slow hash again. A changed stored hash or password is verified afresh.
@@ -101,6 +108,18 @@ std::vector<DirectoryEntry> DatabaseDirectory::Search(const DirectoryFilter& fil
   }
   const std::string sql = "SELECT pkid, Name FROM DirectoryEntry" + (where.empty() ? "" : " WHERE " + where) +
                           " ORDER BY Name";
+  // An entry found by name comes with its attributes in one round trip where the back end can.
+  std::optional<CZDLReadAhead> ahead;
+  if (filter.kind == DirectoryFilter::Kind::kRn && session_.pipelinesReads()) {
+    ahead.emplace(session_);
+    ahead->Add(sql, values);
+    ahead->Add(kAttributes,
+               "SELECT attrName, attrValue, fkDirectoryEntry FROM DirectoryAttribute WHERE fkDirectoryEntry IN (SELECT "
+               "pkid FROM DirectoryEntry WHERE Name = ?) AND attrName NOT IN ('password', 'pin') ORDER BY attrName, "
+               "position",
+               values);
+    ahead->Run();
+  }
   std::vector<DirectoryEntry> entries;
   for (const auto& row : session_.Query(sql, values).rows) {
     DirectoryEntry entry;
@@ -114,10 +133,7 @@ std::vector<DirectoryEntry> DatabaseDirectory::Search(const DirectoryFilter& fil
 }
 
 void DatabaseDirectory::LoadAttributes(DirectoryEntry& entry) {
-  const ResultSet rows = session_.Query(
-      "SELECT attrName, attrValue FROM DirectoryAttribute WHERE fkDirectoryEntry = ? AND attrName NOT IN "
-      "('password', 'pin') ORDER BY attrName, position",
-      {CZDLValue(entry.id)});
+  const ResultSet rows = session_.Query(kAttributes, {CZDLValue(entry.id)});
   for (const auto& row : rows.rows) entry.attributes[row[0].AsText()].push_back(row[1].AsText());
 }
 
