@@ -1,6 +1,7 @@
 #include "builders/CXMLCallingSearchSpace.h"
 
 #include "builders/CXMLRoutePartition.h"
+#include "zdl/CItemList.h"
 
 namespace zeb {
 
@@ -16,6 +17,28 @@ void CXMLCallingSearchSpace::ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZD
             "SELECT RoutePartition.*, RoutePartition.pkid FROM callingSearchSpaceMember JOIN RoutePartition ON "
             "RoutePartition.pkid = callingSearchSpaceMember.fkRoutePartition WHERE fkCallingSearchSpace = ?",
             {id});
+}
+
+void CXMLCallingSearchSpace::ReadAheadByName(zdl::CZDLReadAhead& ahead, zdl::CZDLSession& session,
+                                             const std::string& name) {
+  const zdl::TableDef& table = *zdl::FindTable("CallingSearchSpace");
+  const std::string byName = zdl::SelectBySql(session.dialect(), table, table.Find("Name"));
+  const std::string ids = " IN (SELECT pkid" + byName.substr(byName.find(" FROM ")) + ")";
+  ahead.Add(byName, {name});
+  ahead.Add(zdl::RecordByIdSql(table),
+            "SELECT CallingSearchSpace.*, CallingSearchSpace.pkid" + byName.substr(byName.find(" FROM ")), {name});
+  ahead.Add(kMembers,
+            "SELECT callingSearchSpaceMember.*, fkCallingSearchSpace FROM callingSearchSpaceMember WHERE "
+            "fkCallingSearchSpace" + ids,
+            {name});
+  ahead.Add(zdl::RecordByIdSql(*zdl::FindTable("RoutePartition")),
+            "SELECT RoutePartition.*, RoutePartition.pkid FROM callingSearchSpaceMember JOIN RoutePartition ON "
+            "RoutePartition.pkid = callingSearchSpaceMember.fkRoutePartition WHERE fkCallingSearchSpace" + ids,
+            {name});
+}
+
+void CXMLCallingSearchSpace::CoverFound(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id) {
+  ahead.Cover(kMembers, id);
 }
 
 void CXMLCallingSearchSpace::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id,

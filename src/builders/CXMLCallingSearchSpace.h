@@ -12,6 +12,10 @@ class CXMLCallingSearchSpace : public CXMLElement {
   void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode);
   // Queues in ahead what BuildFromDatabase reads in mode kFull (and of an auto search space).
   static void ReadAhead(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id);
+  // The same for the calling search space of that name, with the look-up of its identifier by
+  // name (as CCallingSearchSpaceList::SelectByName runs it); then CoverFound with what it found.
+  static void ReadAheadByName(zdl::CZDLReadAhead& ahead, zdl::CZDLSession& session, const std::string& name);
+  static void CoverFound(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id);
 };
 
 // "members": one "member" per member row, in the order the database returns them; each holds

@@ -53,22 +53,22 @@ long WithFallBacks(zdl::CZDLSession& session, const zdl::CFastAccess& device, co
   return value;
 }
 
-zdl::Statement LookupsOf(const zdl::CFastAccess& device) {
-  static const char kSql[] =
-      "SELECT (SELECT Name FROM CallingSearchSpace WHERE pkid = ?), (SELECT Name FROM DevicePool WHERE pkid = ?), "
-      "(SELECT Name FROM Location WHERE pkid = ?), (SELECT Name FROM MediaResourceList WHERE pkid = ?), "
-      "(SELECT Name FROM CallingSearchSpace WHERE pkid = ?), (SELECT Name FROM AARNeighborhood WHERE pkid = ?), "
-      "(SELECT Name FROM SoftkeyTemplate WHERE pkid = ?), "
-      "(SELECT COUNT(*) FROM ProductSupportsFeature WHERE tkProduct = ? AND tkFeature = ?)";
-  return {kSql,
-          {device.Get("fkCallingSearchSpace"), device.Get("fkDevicePool"), device.Get("fkLocation"),
-           device.Get("fkMediaResourceList"), device.Get("fkCallingSearchSpace_AAR"), device.Get("fkAARNeighborhood"),
-           device.Get("fkSoftkeyTemplate"), device.Get("tkProduct"), kFeaturePhoneServices}};
+// The names of the records the device refers to and whether its product has phone services,
+// for the device "d" (a select list and its FROM).
+std::string LookupColumns() {
+  return "SELECT (SELECT Name FROM CallingSearchSpace WHERE pkid = d.fkCallingSearchSpace), (SELECT Name FROM "
+         "DevicePool WHERE pkid = d.fkDevicePool), (SELECT Name FROM Location WHERE pkid = d.fkLocation), (SELECT "
+         "Name FROM MediaResourceList WHERE pkid = d.fkMediaResourceList), (SELECT Name FROM CallingSearchSpace "
+         "WHERE pkid = d.fkCallingSearchSpace_AAR), (SELECT Name FROM AARNeighborhood WHERE pkid = "
+         "d.fkAARNeighborhood), (SELECT Name FROM SoftkeyTemplate WHERE pkid = d.fkSoftkeyTemplate), (SELECT "
+         "COUNT(*) FROM ProductSupportsFeature WHERE tkProduct = d.tkProduct AND tkFeature = " +
+         std::to_string(kFeaturePhoneServices) + ")";
 }
 
+std::string LookupsSql() { return LookupColumns() + " FROM Device d WHERE d.pkid = ?"; }
+
 PhoneLookups ReadLookups(zdl::CZDLSession& session, const zdl::CFastAccess& device) {
-  const zdl::Statement statement = LookupsOf(device);
-  const zdl::ResultSet result = session.Query(statement.sql, statement.values);
+  const zdl::ResultSet result = session.Query(LookupsSql(), {device.Get("pkid")});
   const std::vector<zdl::CZDLValue>& row = result.rows.at(0);
   auto name = [&](int column) -> std::optional<std::string> {
     if (row[column].IsNull()) return std::nullopt;
@@ -79,29 +79,45 @@ PhoneLookups ReadLookups(zdl::CZDLSession& session, const zdl::CFastAccess& devi
   return lookups;
 }
 
-// The phone-service rows, read only for a product that has phone services: the statement the
-// builder runs per table, answered by one that finds no row for another product.
-void ReadServiceRowsAhead(zdl::CZDLReadAhead& ahead, const zdl::CFastAccess& device, const zdl::CZDLID& id) {
-  for (const char* table : {"Voxbeam", "VoxbeamSubscribedService"}) {
-    const std::string name = table;
-    ahead.Add(ChildRows(table, id).sql, {id},
-              "SELECT " + name + ".*, " + name + ".fkDevice FROM " + name +
-                  " WHERE fkDevice = ? AND EXISTS (SELECT 1 FROM ProductSupportsFeature WHERE tkProduct = ? AND "
-                  "tkFeature = ?)",
-              {id, device.Get("tkProduct"), kFeaturePhoneServices});
-  }
+// The devices a read-ahead reads for: a condition on "Device d" and its values.
+struct DeviceSelector {
+  std::string where;
+  std::vector<zdl::CZDLValue> values;
+};
+
+const char* const kServiceTables[] = {"Voxbeam", "VoxbeamSubscribedService"};
+
+std::vector<const char*> ChildTables(RenderMode mode) {
+  std::vector<const char*> tables{"DeviceAddOnModuleMap"};
+  if (mode == RenderMode::kNames) tables.insert(tables.end(), {"DeviceNumPlanMap", "SpeedDial"});
+  return tables;
 }
 
-// What the phone element reads beyond its device row, sent together where the back end can
-// (one round trip on the shared back end); the embedded one reads as it goes.
-void ReadPhoneAhead(zdl::CZDLReadAhead& ahead, const zdl::CFastAccess& device, RenderMode mode) {
-  const zdl::CZDLID id = device.getID("pkid");
-  const zdl::Statement lookups = LookupsOf(device);
-  ahead.Add(lookups.sql, lookups.values);
-  ReadChildRowsAhead(ahead, id, {"DeviceAddOnModuleMap"});
-  if (mode == RenderMode::kNames) ReadChildRowsAhead(ahead, id, {"DeviceNumPlanMap", "SpeedDial"});
-  ReadServiceRowsAhead(ahead, device, id);
-  ahead.Run();
+// keyed (its one placeholder the device) for the selected devices; keys: the devices, when known.
+void AddPerDevice(zdl::CZDLReadAhead& ahead, const std::string& keyed, const std::string& batch,
+                  const DeviceSelector& selector, const std::vector<zdl::CZDLValue>& keys) {
+  if (keys.empty()) return ahead.Add(keyed, batch, selector.values);
+  ahead.Add(keyed, keys, batch, selector.values);
+}
+
+// What the phone element reads beyond its device row, for the devices selector picks: names,
+// child rows and, for a product that has phone services only, the service rows.
+void ReadPhoneAhead(zdl::CZDLReadAhead& ahead, const DeviceSelector& selector,
+                    const std::vector<zdl::CZDLValue>& keys, RenderMode mode) {
+  const std::string devices = " IN (SELECT d.pkid FROM Device d WHERE " + selector.where;
+  AddPerDevice(ahead, LookupsSql(), LookupColumns() + ", d.pkid FROM Device d WHERE " + selector.where, selector,
+               keys);
+  auto rows = [&](const std::string& table, const std::string& condition) {
+    AddPerDevice(ahead, ChildRows(table.c_str(), zdl::CZDLID()).sql,
+                 "SELECT " + table + ".*, " + table + ".fkDevice FROM " + table + " WHERE fkDevice" + devices +
+                     condition + ")",
+                 selector, keys);
+  };
+  for (const char* table : ChildTables(mode)) rows(table, "");
+  for (const char* table : kServiceTables) {
+    rows(table, " AND EXISTS (SELECT 1 FROM ProductSupportsFeature p WHERE p.tkProduct = d.tkProduct AND "
+                "p.tkFeature = " + std::to_string(kFeaturePhoneServices) + ")");
+  }
 }
 
 void AddName(CXMLElement& parent, const char* tag, const std::optional<std::string>& name) {
@@ -164,6 +180,22 @@ void AddDeviceReferences(CXMLElement& element, zdl::CZDLSession& session, const 
 
 // --- the phone ---
 
+std::string CXMLIPPhone::ByNameSql(zdl::CZDLSession& session) {
+  return "SELECT * FROM Device WHERE " + session.dialect().Equals("Name", true);
+}
+
+void CXMLIPPhone::ReadAheadByName(zdl::CZDLReadAhead& ahead, zdl::CZDLSession& session, const std::string& name,
+                                  RenderMode mode) {
+  ahead.Add(ByNameSql(session), {name});
+  ReadPhoneAhead(ahead, {session.dialect().Equals("d.Name", true), {name}}, {}, mode);
+}
+
+void CXMLIPPhone::CoverFound(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id, RenderMode mode) {
+  std::vector<const char*> tables = ChildTables(mode);
+  tables.insert(tables.end(), std::begin(kServiceTables), std::end(kServiceTables));
+  for (const char* table : tables) ahead.Cover(ChildRows(table, id).sql, id);
+}
+
 void CXMLIPPhone::BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                                     const std::string& versionStamp) {
   zdl::CFastAccess device(session, "Device");
@@ -179,7 +211,11 @@ void CXMLIPPhone::BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess
   AddAttribute("uuid", device.getGuid("pkid"));
   AddDeviceIdentity(*this, session, device);
   std::optional<zdl::CZDLReadAhead> ahead;
-  if (session.pipelinesReads()) ReadPhoneAhead(ahead.emplace(session), device, mode);
+  if (session.pipelinesReads()) {
+    const zdl::CZDLValue id = device.Get("pkid");
+    ReadPhoneAhead(ahead.emplace(session), {"d.pkid = ?", {id}}, {id}, mode);
+    ahead->Run();
+  }
   const PhoneLookups lookups = ReadLookups(session, device);
   AddReferences(session, device, mode, lookups);
   AddNewChild<CXMLLoadInformation>()->BuildFromDatabase(session, device.getString("SpecialLoadInformation"),

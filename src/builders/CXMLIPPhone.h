@@ -47,6 +47,12 @@ class CXMLIPPhone : public CXMLElement {
   // adds the namespace attributes; mode kTftp renders the locales in their TFTP form.
   void BuildFromDatabase(zdl::CZDLSession& session, const zdl::CZDLID& id, RenderMode mode,
                          const std::string& versionStamp);
+  // The statement that finds a device by name, and the read ahead of what the element reads
+  // for the device of that name (with that statement); then CoverFound with what it found.
+  static std::string ByNameSql(zdl::CZDLSession& session);
+  static void ReadAheadByName(zdl::CZDLReadAhead& ahead, zdl::CZDLSession& session, const std::string& name,
+                              RenderMode mode);
+  static void CoverFound(zdl::CZDLReadAhead& ahead, const zdl::CZDLID& id, RenderMode mode);
   // The same from a row of table Device already read.
   void BuildFromRow(zdl::CZDLSession& session, const zdl::CFastAccess& device, RenderMode mode,
                     const std::string& versionStamp);

@@ -33,12 +33,17 @@ void CItemListBase::SelectByID(const CZDLID& id) {
   Load(RecordByIdSql(table_), {CZDLValue(id)});
 }
 
+std::string SelectBySql(const Dialect& dialect, const TableDef& table, int column) {
+  const ColumnDef& def = table.columns.at(column);
+  return "SELECT * FROM " + table.name + " WHERE " + dialect.Equals(def.name, def.noCase());
+}
+
 void CItemListBase::SelectBy(int column, const CZDLValue& value) {
   const ColumnDef& def = table_.columns.at(column);
   if (value.IsNull()) {
     Load("SELECT * FROM " + table_.name + " WHERE " + def.name + " IS NULL", {});
   } else {
-    Load("SELECT * FROM " + table_.name + " WHERE " + session_.dialect().Equals(def.name, def.noCase()), {value});
+    Load(SelectBySql(session_.dialect(), table_, column), {value});
   }
 }
 

@@ -12,6 +12,9 @@
 
 namespace zeb::zdl {
 
+// The statement CItemListBase::SelectBy runs for a value that is not NULL (one ? placeholder).
+std::string SelectBySql(const Dialect& dialect, const TableDef& table, int column);
+
 class CItemListBase {
  public:
   CItemListBase(CZDLSession& session, const TableDef& table);

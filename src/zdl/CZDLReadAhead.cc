@@ -83,6 +83,7 @@ void CZDLReadAhead::Run() {
     }
     ResultSet empty;
     empty.columns = results[i].columns.WithoutLast();
+    noRows_.emplace(pending.keyed, empty);
     // Keys answered already (by another batch of the same statement) keep their answer.
     std::set<std::string> covered;
     for (const CZDLValue& key : pending.keys) {
@@ -98,6 +99,11 @@ void CZDLReadAhead::Run() {
   }
   queued_.clear();
   pending_.clear();
+}
+
+void CZDLReadAhead::Cover(const std::string& keyed, const CZDLValue& key) {
+  auto empty = noRows_.find(keyed);
+  if (empty != noRows_.end()) answers_[keyed].emplace(KeyOf(key), empty->second);
 }
 
 void CZDLReadAhead::AddRecord(const std::string& table, const CZDLID& id) {

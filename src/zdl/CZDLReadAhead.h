@@ -45,6 +45,10 @@ class CZDLReadAhead {
   void AddRecord(const std::string& table, const CZDLID& id);
   // Runs every queued statement (see CZDLSession::QueryAll).
   void Run();
+  // Answers keyed for key with no rows unless a batch of keyed run before answered it: for the
+  // key of a record the same batches found by name, once it is known. Nothing when no batch of
+  // keyed ran.
+  void Cover(const std::string& keyed, const CZDLValue& key);
   // Answers the read of the record by identifier (as CFastAccess::SelectByID and
   // CItemListBase::SelectByID run it) with the record as already read, in the same snapshot.
   void Know(const CItem& record);
@@ -65,6 +69,7 @@ class CZDLReadAhead {
   std::vector<Statement> queued_;
   std::vector<Pending> pending_;
   std::map<std::string, std::map<std::string, ResultSet>> answers_;  // statement text, values
+  std::map<std::string, ResultSet> noRows_;  // a batch's empty answer, by statement text
 };
 
 }  // namespace zeb::zdl

@@ -354,9 +354,17 @@ void CPhoneHandler::Get(XmlNode request, CXMLElement& result) {
     phone->BuildFromDatabase(db(), id, RenderMode::kNames, context().versionStamp);
   } else if (cursor.Is("phoneName")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
+    // The phone and what its element reads, in one round trip where the back end can.
+    zdl::CZDLReadAhead ahead(db());
+    const bool pipelined = db().pipelinesReads();
+    if (pipelined) {
+      CXMLIPPhone::ReadAheadByName(ahead, db(), name, RenderMode::kNames);
+      ahead.Run();
+    }
     zdl::CFastAccess device(db(), "Device");
-    device.SelectCustom("SELECT * FROM Device WHERE " + db().dialect().Equals("Name", true), {name});
+    device.SelectCustom(CXMLIPPhone::ByNameSql(db()), {name});
     if (device.IsEOF()) ThrowNotFound("The specified phone was not found.");
+    if (pipelined) CXMLIPPhone::CoverFound(ahead, device.getID("pkid"), RenderMode::kNames);
     phone->BuildFromRow(db(), device, RenderMode::kNames, context().versionStamp);
   } else {
     cursor.ThrowFound("<phoneName> or <phoneId>.");

@@ -116,12 +116,22 @@ void CCSSHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const Identified which = ReadIdentifier(
       cursor, ByNameOrUuid("Found NULL, expecting <uuid> or <name>", ValueWording::kMustContain, kNotFound));
+  // What the element reads, in one go (on the shared back end, in one round trip, the look-up by
+  // name included).
+  zdl::CZDLReadAhead ahead(db());
+  const bool byName = !which.byId && db().pipelinesReads();
+  if (byName) {
+    CXMLCallingSearchSpace::ReadAheadByName(ahead, db(), which.value);
+    ahead.Run();
+  }
   const zdl::CZDLID id = which.byId ? ParseID(which.value)
                                     : FindIdByName<zdl::CCallingSearchSpaceList>(db(), which.value, kNotFound);
-  // What the element reads, in one go (on the shared back end, in one round trip).
-  zdl::CZDLReadAhead ahead(db());
-  CXMLCallingSearchSpace::ReadAhead(ahead, id);
-  ahead.Run();
+  if (byName) {
+    CXMLCallingSearchSpace::CoverFound(ahead, id);
+  } else {
+    CXMLCallingSearchSpace::ReadAhead(ahead, id);
+    ahead.Run();
+  }
   CXMLElement holder;
   holder.AddNewChild<CXMLCallingSearchSpace>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);
