@@ -55,17 +55,22 @@ long WithFallBacks(zdl::CZDLSession& session, const zdl::CFastAccess& device, co
 
 // The names of the records the device refers to and whether its product has phone services,
 // for the device "d" (a select list and its FROM).
-std::string LookupColumns() {
-  return "SELECT (SELECT Name FROM CallingSearchSpace WHERE pkid = d.fkCallingSearchSpace), (SELECT Name FROM "
+const std::string& LookupColumns() {
+  static const std::string columns =
+      "SELECT (SELECT Name FROM CallingSearchSpace WHERE pkid = d.fkCallingSearchSpace), (SELECT Name FROM "
          "DevicePool WHERE pkid = d.fkDevicePool), (SELECT Name FROM Location WHERE pkid = d.fkLocation), (SELECT "
          "Name FROM MediaResourceList WHERE pkid = d.fkMediaResourceList), (SELECT Name FROM CallingSearchSpace "
          "WHERE pkid = d.fkCallingSearchSpace_AAR), (SELECT Name FROM AARNeighborhood WHERE pkid = "
          "d.fkAARNeighborhood), (SELECT Name FROM SoftkeyTemplate WHERE pkid = d.fkSoftkeyTemplate), (SELECT "
          "COUNT(*) FROM ProductSupportsFeature WHERE tkProduct = d.tkProduct AND tkFeature = " +
-         std::to_string(kFeaturePhoneServices) + ")";
+      std::to_string(kFeaturePhoneServices) + ")";
+  return columns;
 }
 
-std::string LookupsSql() { return LookupColumns() + " FROM Device d WHERE d.pkid = ?"; }
+const std::string& LookupsSql() {
+  static const std::string sql = LookupColumns() + " FROM Device d WHERE d.pkid = ?";
+  return sql;
+}
 
 PhoneLookups ReadLookups(zdl::CZDLSession& session, const zdl::CFastAccess& device) {
   const zdl::ResultSet result = session.Query(LookupsSql(), {device.Get("pkid")});

@@ -485,5 +485,27 @@ TEST_P(BackEndTest, ReadAheadAnswersCoveredKeysAndLeavesTheRestToTheDatabase) {
   EXPECT_EQ(before + 4, session().statementsRun());
 }
 
+// Keys learnt from the batches themselves: a record found by name, its rows read by the name.
+TEST_P(BackEndTest, ReadAheadCoversKeysFoundLaterAndAnswersEachKeyOnce) {
+  const CZDLID a = AddPartition(session(), "A", "first");
+  const CZDLID b = AddPartition(session(), "B", "second");
+  const std::string byId = "SELECT Description FROM RoutePartition WHERE pkid = ?";
+  const std::string rows = "SELECT Name FROM RoutePartition WHERE pkid = ? AND Description = 'none'";
+  CZDLReadScope snapshot(session());
+  CZDLReadAhead ahead(session());
+  ahead.Add(byId, "SELECT Description, pkid FROM RoutePartition WHERE Name = ?", {"A"});
+  ahead.Add(byId, "SELECT Description, pkid FROM RoutePartition", {});  // a second batch of the same statement
+  ahead.Add(rows, "SELECT Name, pkid FROM RoutePartition WHERE Description = 'none' AND Name = ?", {"A"});
+  ahead.Run();
+  ahead.Cover(rows, a);
+  const std::uint64_t before = session().statementsRun();
+  EXPECT_EQ(1u, session().Query(byId, {a}).rows.size());  // not twice
+  EXPECT_EQ("second", session().Query(byId, {b}).rows.at(0).at(0).AsText());
+  EXPECT_TRUE(session().Query(rows, {a}).rows.empty());
+  EXPECT_EQ(before, session().statementsRun());
+  EXPECT_TRUE(session().Query(rows, {b}).rows.empty());  // not covered: read
+  EXPECT_EQ(before + 1, session().statementsRun());
+}
+
 }  // namespace
 }  // namespace zeb::zdl
