@@ -277,7 +277,11 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
       "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Front');"
       "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
       "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM RoutePartition;"
+      "CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID);"
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
+  db_ = CZDLDatabase::Open(location_);
+  // The dropped index of the audit log: creating it again succeeds only if it is gone.
+  Raw("CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID); DROP INDEX ix_AuditLog_RecordID");
   db_ = CZDLDatabase::Open(location_);
   CRoutePartitionList list(session());
   list.SelectByName("survivor");
