@@ -18,7 +18,7 @@ $sudo apt-get install -y --no-install-recommends \
   libboost-dev libssl-dev libcrypt-dev libxml2-dev libsqlite3-dev libpq-dev libldap-dev libargon2-dev \
   libgtest-dev googletest libbenchmark-dev \
   libsystemd-dev prometheus-cpp-dev systemd \
-  curl openssl sqlite3 wrk nginx-light postgresql \
+  curl openssl sqlite3 wrk eatmydata nginx-light postgresql \
   whois apache2-utils dpkg-dev man-db slapd ldap-utils \
   python3-zeep python3-suds python3-lxml python3-xmlschema php-cli php-soap
 # The node soap client of the toolkit tests runs on the machine's node; Debian's when there is none.

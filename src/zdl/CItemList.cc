@@ -1,5 +1,7 @@
 #include "zdl/CItemList.h"
 
+#include <strings.h>
+
 #include "zdl/CFastAccess.h"
 #include "zdl/Integrity.h"
 #include "zdl/WriteHooks.h"
@@ -12,8 +14,14 @@ CItemListBase::CItemListBase(CZDLSession& session, const TableDef& table) : sess
 
 void CItemListBase::Load(const std::string& sql, const std::vector<CZDLValue>& values) {
   const ResultSet result = session_.Query(sql, values);
+  // "SELECT *" gives the declared columns in their order (an upgraded table has added ones at
+  // its end): look a name up only where it is not the declared one at its place.
   std::vector<int> map(result.columns.size());
-  for (std::size_t i = 0; i < result.columns.size(); ++i) map[i] = table_.Find(result.columns[i]);
+  for (std::size_t i = 0; i < result.columns.size(); ++i) {
+    const bool inPlace = i < table_.columns.size() &&
+                         strcasecmp(table_.columns[i].name.c_str(), result.columns[i].c_str()) == 0;
+    map[i] = inPlace ? static_cast<int>(i) : table_.Find(result.columns[i]);
+  }
   items_.clear();
   deleted_.clear();
   cursor_ = 0;

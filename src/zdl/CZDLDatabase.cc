@@ -52,6 +52,16 @@ void UpgradeFromVersion(CZDLSession& session, long long version) {
       RefreshCallingSearchSpaceClause(session, row[0]);
     }
   }
+  if (version < 3) {
+    // Every change paid for these index entries in its own transaction: the audit log's index
+    // by record, for a rare look-up that a scan of the log in time order serves well enough,
+    // and the entries of the references a row leaves unset.
+    session.Execute("DROP INDEX IF EXISTS ix_AuditLog_RecordID");
+    for (const TableDef* table : AllTables()) {
+      for (const std::string& sql : session.dialect().DropReferenceIndexes(*table)) session.Execute(sql);
+      for (const std::string& sql : session.dialect().CreateIndexes(*table)) session.Execute(sql);
+    }
+  }
 }
 
 // Brings an older database up to the declaration: new tables are created, new columns added,

@@ -277,7 +277,21 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
       "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Front');"
       "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
       "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM RoutePartition;"
+      "CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID);"
+      "DROP INDEX ix_NumPlan_fkDialPlan; CREATE INDEX ix_NumPlan_fkDialPlan ON NumPlan (fkDialPlan);"
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
+  db_ = CZDLDatabase::Open(location_);
+  // A reference's index leaves out the rows that refer to nothing, as on a new database.
+  const std::string definition =
+      session()
+          .Query(embedded() ? "SELECT sql FROM sqlite_master WHERE name = 'ix_NumPlan_fkDialPlan'"
+                            : "SELECT indexdef FROM pg_indexes WHERE indexname = 'ix_numplan_fkdialplan'")
+          .rows.at(0)
+          .at(0)
+          .AsText();
+  EXPECT_NE(std::string::npos, definition.find("IS NOT NULL")) << definition;
+  // The dropped index of the audit log: creating it again succeeds only if it is gone.
+  Raw("CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID); DROP INDEX ix_AuditLog_RecordID");
   db_ = CZDLDatabase::Open(location_);
   CRoutePartitionList list(session());
   list.SelectByName("survivor");

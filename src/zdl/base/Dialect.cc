@@ -13,6 +13,10 @@ const char* DeleteRule(OnDelete rule) {
       return " ON DELETE RESTRICT";
   }
 }
+std::string IndexName(const TableDef& table, const ColumnDef& column) {
+  return "ix_" + table.name + "_" + column.name;
+}
+
 }  // namespace
 
 std::string Dialect::ColumnDefinition(const ColumnDef& column) const {
@@ -57,9 +61,23 @@ std::vector<std::string> Dialect::CreateIndexes(const TableDef& table) const {
                          table.name + " (" + columns + ")");
   }
   for (int index : table.indexes) {
-    const std::string& column = table.columns[index].name;
-    statements.push_back("CREATE INDEX IF NOT EXISTS ix_" + table.name + "_" + column + " ON " + table.name +
-                         " (" + column + ")");
+    const ColumnDef& column = table.columns[index];
+    std::string sql = "CREATE INDEX IF NOT EXISTS " + IndexName(table, column) + " ON " + table.name + " (" +
+                      column.name + ")";
+    // Most references of a row are usually unset, and a change pays for every index entry it
+    // writes; what looks rows up by a reference (integrity checks, lists) looks for a value.
+    if (column.kind == ColKind::kRef) sql += " WHERE " + column.name + " IS NOT NULL";
+    statements.push_back(std::move(sql));
+  }
+  return statements;
+}
+
+std::vector<std::string> Dialect::DropReferenceIndexes(const TableDef& table) const {
+  std::vector<std::string> statements;
+  for (int index : table.indexes) {
+    const ColumnDef& column = table.columns[index];
+    if (column.kind == ColKind::kRef)
+      statements.push_back("DROP INDEX IF EXISTS " + IndexName(table, column));
   }
   return statements;
 }

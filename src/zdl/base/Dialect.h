@@ -54,6 +54,9 @@ class Dialect {
   // The statements that create the table with its indexes.
   std::vector<std::string> CreateTable(const TableDef& table) const;
   std::vector<std::string> CreateIndexes(const TableDef& table) const;
+  // The statements that drop the indexes of the table's references (CreateIndexes makes them
+  // again), for databases made when they held the rows that refer to nothing.
+  std::vector<std::string> DropReferenceIndexes(const TableDef& table) const;
   std::string ColumnDefinition(const ColumnDef& column) const;
 };
 

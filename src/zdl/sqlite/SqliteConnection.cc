@@ -162,6 +162,7 @@ SqliteConnection::~SqliteConnection() {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     ReleaseTurn();
   }
+  for (sqlite3_stmt* control : controls_) sqlite3_finalize(control);
   sqlite3_close(db_);
 }
 
@@ -176,6 +177,23 @@ void SqliteConnection::ExecScript(const std::string& sql) {
   const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
   AfterStep();
   if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
+}
+
+int SqliteConnection::Run(Control control) {
+  static const char* const kSql[kControls] = {"BEGIN IMMEDIATE", "BEGIN DEFERRED", "COMMIT"};
+  sqlite3_stmt*& statement = controls_[control];
+  if (!statement) {
+    const int rc = sqlite3_prepare_v2(db_, kSql[control], -1, &statement, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  const int stepped = sqlite3_step(statement);
+  const int rc = sqlite3_reset(statement);
+  AfterStep();
+  return stepped == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+void SqliteConnection::RunOrFail(Control control) {
+  if (Run(control) != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
 }
 
 // Another process holds a lock: wait for it, up to the time-out, without holding up the other
@@ -249,7 +267,7 @@ void SqliteConnection::BeginWrite() {
   if (!file_->gate().Acquire(kLockTimeout)) Busy();
   holdsTurn_ = true;
   try {
-    ExecScript("BEGIN IMMEDIATE");
+    RunOrFail(kBeginImmediate);
   } catch (...) {
     ReleaseTurn();
     throw;
@@ -280,14 +298,14 @@ void SqliteConnection::BeginWrite() {
 //   reading the same file can see a commit up to one sync early.
 void SqliteConnection::Commit() {
   if (!groupCommit_) {
-    ExecScript("COMMIT");
+    RunOrFail(kCommit);
     ReleaseTurn();
     return;
   }
   GroupCommit& commits = file_->commits();
   const std::uint64_t number = commits.Reserve();
   try {
-    ExecScript("COMMIT");
+    RunOrFail(kCommit);
   } catch (...) {
     commits.Written(number);
     throw;  // the session rolls back, which passes the turn on
@@ -306,7 +324,7 @@ void SqliteConnection::Rollback() {
 }
 
 void SqliteConnection::BeginRead() {
-  ExecScript("BEGIN DEFERRED");
+  RunOrFail(kBeginDeferred);
   noteSnapshot_ = true;
   seen_ = 0;
 }
@@ -319,7 +337,7 @@ void SqliteConnection::EndRead() {
 // The write transaction that follows waits for everything this one saw, and more.
 void SqliteConnection::EndReadForWrite() {
   noteSnapshot_ = false;
-  if (!sqlite3_get_autocommit(db_)) ExecScript("COMMIT");
+  if (!sqlite3_get_autocommit(db_)) RunOrFail(kCommit);
 }
 
 std::string SqliteDialect::ColumnType(const ColumnDef& column) const {

@@ -16,6 +16,7 @@
 #include "zdl/base/Dialect.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace zeb::zdl {
 
@@ -59,7 +60,15 @@ class SqliteConnection : public DbConnection {
   // them must not tell of a write that a power loss could still undo.
   void AwaitSeenDurable();
 
+  // The statements that begin and end transactions, prepared once: parsing one again costs as
+  // much as a short read.
+  enum Control { kBeginImmediate, kBeginDeferred, kCommit, kControls };
+  // Runs that statement; returns SQLite's result code.
+  int Run(Control control);
+  void RunOrFail(Control control);
+
   sqlite3* db_ = nullptr;
+  sqlite3_stmt* controls_[kControls] = {};
   std::shared_ptr<SqliteFile> file_;
   bool groupCommit_ = false;   // synchronous=NORMAL, commits synced through the file's group commit
   bool holdsTurn_ = false;
