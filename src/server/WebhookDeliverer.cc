@@ -33,14 +33,16 @@ std::string Seconds(std::chrono::milliseconds span) {
 
 }  // namespace
 
-WebhookDeliverer::WebhookDeliverer(zdl::CZDLDatabase& database, Options options,
-                                   std::function<void(const std::string&)> warn)
+WebhookDeliverer::WebhookDeliverer(zdl::CZDLDatabase& database, const CommittedEvents* committed,
+                                   Options options, std::function<void(const std::string&)> warn)
     : database_(database),
       options_(std::move(options)),
       warn_(std::move(warn)),
       shared_(zdl::IsSharedLocation(database.location())),
       tls_(MakeWebhookTlsContext(options_.caFile)),
-      timer_(ioc_) {
+      committed_(committed),
+      timer_(ioc_),
+      again_(ioc_) {
   Schedule(std::chrono::milliseconds(0));
   thread_ = std::thread([this] {
     ioc_.run();
@@ -89,12 +91,11 @@ void WebhookDeliverer::Tick() {
       nextRefresh_ = Clock::now() + options_.refreshInterval;
     }
     // While every subscription has a post under way, each answer reads on by itself: a wake
-    // need not read the newest id again, which under a write load would be once per write.
+    // need not look for the newest id again, which under a write load would be once per write.
     const bool idle = std::any_of(targets_.begin(), targets_.end(),
                                   [](const auto& entry) { return !entry.second->inFlight; });
     if (holder_ && !targets_.empty() && (idle || Clock::now() >= nextNewest_)) {
-      nextNewest_ = Clock::now() + options_.pollInterval;
-      const std::int64_t newest = zdl::NewestChangeEventId(session);
+      const std::int64_t newest = Newest(session, idle);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         newest_ = newest;
@@ -173,13 +174,42 @@ bool WebhookDeliverer::HoldDeliveryLock(zdl::CZDLSession& session) {
   return session.Query(kTakeLock).rows[0][0].AsInt() != 0;
 }
 
-void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
-  zdl::CZDLSession& session = database_.Session();
-  if (target->batch.empty()) {
-    zdl::CZDLReadScope snapshot(session);
-    zdl::ReadChangeEvents(session, target->position, kBatch,
-                          [&](const zdl::ChangeEvent& event) { target->batch.push_back(event); });
+std::int64_t WebhookDeliverer::Newest(zdl::CZDLSession& session, bool idle) {
+  const bool poll = committed_ ? Clock::now() >= nextNewest_ : idle || Clock::now() >= nextNewest_;
+  if (poll) {
+    nextNewest_ = Clock::now() + options_.pollInterval;
+    tableNewest_ = zdl::NewestChangeEventId(session);
   }
+  return std::max({tableNewest_, newest_, committed_ ? committed_->Newest() : 0});
+}
+
+void WebhookDeliverer::Fill(Target& target) {
+  if (committed_) {
+    const CommittedEvents::Lookup found = committed_->After(target.position, kBatch);
+    for (const CommittedEvents::Event& event : found.events) target.batch.push_back(*event);
+    if (found.holeMayFill) LookAgainSoon();
+    // With nothing from memory, the table is read only when it may have more.
+    if (!found.events.empty() || (!found.readTable && target.position >= tableNewest_)) return;
+  }
+  zdl::CZDLSession& session = database_.Session();
+  zdl::CZDLReadScope snapshot(session);
+  zdl::ReadChangeEvents(session, target.position, kBatch,
+                        [&](const zdl::ChangeEvent& event) { target.batch.push_back(event); });
+}
+
+void WebhookDeliverer::LookAgainSoon() {
+  if (againPending_) return;
+  againPending_ = true;
+  again_.expires_after(CommittedEvents::kHoleWait);
+  again_.async_wait([this](const boost::system::error_code& error) {
+    againPending_ = false;
+    // The tick's timer ends early, as a wake ends it.
+    if (!error) timer_.cancel();
+  });
+}
+
+void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
+  if (target->batch.empty()) Fill(*target);
   // Events of other methods are passed over.
   while (!target->batch.empty() &&
          !zdl::WebhookMethodMatches(target->row.methods, target->batch.front().method)) {
