@@ -67,6 +67,12 @@ std::chrono::milliseconds WebhookDeliverer::Backoff(const Options& options, int 
 }
 
 void WebhookDeliverer::Wake() {
+  // While every subscription has a post under way, each answer reads on by itself: no tick is
+  // needed, which under a write load would be one per write. (Done sets listening_ before it
+  // looks for events, and this looks at listening_ after the event was handed over: one of the
+  // two sees the other.)
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (!listening_.load()) return;
   if (woken_.exchange(true)) return;
   net::post(ioc_, [this] { timer_.cancel(); });
 }
@@ -114,7 +120,14 @@ void WebhookDeliverer::Tick() {
     if (!failing_) warn_(std::string("webhooks: cannot read the database: ") + error.what());
     failing_ = true;
   }
+  Listen();
   Schedule(options_.pollInterval);
+}
+
+void WebhookDeliverer::Listen() {
+  listening_ = std::any_of(targets_.begin(), targets_.end(),
+                           [](const auto& entry) { return !entry.second->inFlight; });
+  std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
 std::shared_ptr<WebhookDeliverer::Target> WebhookDeliverer::MakeTarget(const zdl::WebhookSubscription& row) {
@@ -226,6 +239,7 @@ void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
                       {"X-Zeb-Event-ID", std::to_string(event.id)}};
   if (target->failuresInARow > 0) ++target->retries;
   target->inFlight = true;
+  Listen();
   target->channel->Post(
       std::move(body), headers, options_.timeout,
       [this, weak = std::weak_ptr<Target>(target), id = event.id](const std::string& problem) {
@@ -237,6 +251,7 @@ void WebhookDeliverer::Done(const std::shared_ptr<Target>& target, std::int64_t 
                             const std::string& problem) {
   target->inFlight = false;
   if (target->removed) return;
+  Listen();
   try {
     if (!problem.empty()) return Failed(*target, problem);
     target->batch.pop_front();

@@ -102,6 +102,8 @@ class WebhookDeliverer {
   // The newest event id: from memory, and from the table when its poll is due (or always
   // without memory).
   std::int64_t Newest(zdl::CZDLSession& session, bool idle);
+  // Whether wakes are wanted: some subscription has no post under way.
+  void Listen();
   // Memory may soon get the event a subscription waits for: a tick within the hole's wait.
   void LookAgainSoon();
   void Done(const std::shared_ptr<Target>& target, std::int64_t id, const std::string& problem);
@@ -125,6 +127,7 @@ class WebhookDeliverer {
   bool holder_ = false;
   bool failing_ = false;  // the database cannot be read (said once)
   std::atomic<bool> woken_{false};
+  std::atomic<bool> listening_{true};  // see Listen
   mutable std::mutex mutex_;  // targets_, newest_ and holder_ as MetricsText reads them
   std::map<std::int64_t, std::shared_ptr<Target>> targets_;
   std::int64_t newest_ = 0;
