@@ -144,6 +144,7 @@ set(ZEB_SERVER_SOURCES
   src/server/Authenticator.cc
   src/server/BasicCredentials.cc
   src/server/ClientTls.cc
+  src/server/CommittedEvents.cc
   src/server/ConnectionRegistry.cc
   src/server/EventStream.cc
   src/server/ExtensionCall.cc
@@ -217,6 +218,7 @@ set(ZEB_TEST_SOURCES
   tests/server/PrimaryClient_test.cc
   tests/server/ConnectionRegistry_test.cc
   tests/server/WorkerPool_test.cc
+  tests/server/CommittedEvents_test.cc
   tests/server/EventStream_test.cc
   tests/server/WebhookClient_test.cc
   tests/e2e/DeviceTest.cc

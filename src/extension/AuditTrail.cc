@@ -47,7 +47,8 @@ void AuditTrail::BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& ta
   event.recordTable = table.name;
   event.recordId = key.AsText();
   event.recordName = context_.recordName;
-  zdl::AppendChangeEvent(session, event);
+  event.id = zdl::AppendChangeEvent(session, event);
+  event_ = std::move(event);
   written_ = true;
 }
 

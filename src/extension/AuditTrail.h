@@ -17,6 +17,7 @@
 
 #include "soap/RequestContext.h"
 #include "zdl/AuditLog.h"
+#include "zdl/ChangeEvents.h"
 #include "zdl/CZDLSession.h"
 
 namespace zeb {
@@ -45,6 +46,9 @@ class AuditTrail : public zdl::CommitHook {
 
   void BeforeCommit(zdl::CZDLSession& session, const zdl::TableDef& table,
                     const zdl::CZDLValue& key) override;
+  // The change event appended, with its id; null when none was. Whether its transaction then
+  // committed is for the caller to know.
+  const zdl::ChangeEvent* event() const { return written_ ? &event_ : nullptr; }
 
  private:
   RequestContext& context_;
@@ -52,6 +56,7 @@ class AuditTrail : public zdl::CommitHook {
   const std::string& requestText_;
   const bool auditRows_;
   bool written_ = false;
+  zdl::ChangeEvent event_;
 };
 
 // Writes the audit rows of refused attempts (AuditRow::refusal), apart from the requests: a

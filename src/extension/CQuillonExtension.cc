@@ -162,6 +162,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
   origin.clientUser = ServerVariable(ecb, "REMOTE_USER");
   origin.forwardedBy = ForwardedBy(ServerVariable(ecb, kForwardedByVariable));
   RequestContext context;
+  std::optional<zdl::ChangeEvent> committedEvent;
   bool forwarded = false;
   Refusal refusal{};
   bool refused = true;
@@ -204,6 +205,9 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
       }
       const long length = ProcessSOAPRequest(requestText.c_str(), buffer, context);
       forwarded = standby && standby->forwarded();
+      // A failed commit throws, and every throw ends as the request's fault: without one, the
+      // event's transaction committed.
+      if (audit && audit->event() && context.faultCode.empty()) committedEvent = *audit->event();
       if (forwarded) {
         // The primary's answer as it came; the trace record says where it came from.
         Write(ecb, standby->relayed().data(), standby->relayed().size());
@@ -252,6 +256,7 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     summary.refusalStatus = refused ? RefusalStatus(refusal) : 0;
     summary.accessStatus = context.accessStatus;
     summary.forwarded = forwarded;
+    summary.committedEvent = committedEvent ? &*committedEvent : nullptr;
     summary.elapsed = std::chrono::steady_clock::now() - started;
     options_.observer(summary);
   }

@@ -17,6 +17,7 @@
 #include "extension/RefusalResponses.h"
 #include "extension/StandbyGate.h"
 #include "extension/TraceLog.h"
+#include "zdl/ChangeEvents.h"
 
 namespace zeb {
 
@@ -34,6 +35,10 @@ struct RequestSummary {
   std::size_t traceBytes = 0;  // what the trace record added to the trace file
   bool directoryFault = false;  // the fault came from the directory server
   bool forwarded = false;       // a write the primary's node answered (relayed as it was)
+  // The change event of a request answered without a fault, once its transactions committed;
+  // null otherwise (also when a faulted request had committed its event: readers find it in
+  // the table).
+  const zdl::ChangeEvent* committedEvent = nullptr;
 };
 
 struct ExtensionOptions {

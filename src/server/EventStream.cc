@@ -14,9 +14,32 @@ constexpr std::size_t kPage = 200;
 const auto kKeepAliveFrame = std::make_shared<const std::string>(": keep-alive\n\n");
 }  // namespace
 
-EventStream::EventStream(zdl::CZDLDatabase& database, Options options,
+// The database reads of one cycle share one snapshot, begun at the first of them: a cycle
+// served from memory reads nothing.
+class EventStream::Snapshot {
+ public:
+  explicit Snapshot(zdl::CZDLDatabase& database) : database_(database) {}
+  zdl::CZDLSession& operator()() {
+    if (!session_) {
+      session_ = &database_.Session();
+      scope_.emplace(*session_);
+    }
+    return *session_;
+  }
+
+ private:
+  zdl::CZDLDatabase& database_;
+  zdl::CZDLSession* session_ = nullptr;
+  std::optional<zdl::CZDLReadScope> scope_;
+};
+
+EventStream::EventStream(zdl::CZDLDatabase& database, const CommittedEvents* committed, Options options,
                          std::function<void(const std::string&)> warn)
-    : database_(database), options_(options), warn_(std::move(warn)), thread_([this] { Loop(); }) {}
+    : database_(database),
+      committed_(committed),
+      options_(options),
+      warn_(std::move(warn)),
+      thread_([this] { Loop(); }) {}
 
 EventStream::~EventStream() {
   {
@@ -59,7 +82,9 @@ void EventStream::Loop() {
       ring_.clear();
       wake_.wait(lock, [this] { return stop_ || !newcomers_.empty(); });
     } else {
-      wake_.wait_for(lock, options_.pollInterval, [this] { return stop_ || woken_ || !newcomers_.empty(); });
+      const std::chrono::milliseconds wait =
+          holeMayFill_ ? std::min(options_.pollInterval, CommittedEvents::kHoleWait) : options_.pollInterval;
+      wake_.wait_for(lock, wait, [this] { return stop_ || woken_ || !newcomers_.empty(); });
     }
     if (stop_) return;
     woken_ = false;
@@ -73,13 +98,12 @@ void EventStream::Loop() {
 
 void EventStream::Cycle(std::vector<Newcomer>& newcomers) {
   try {
-    zdl::CZDLSession& session = database_.Session();
-    zdl::CZDLReadScope snapshot(session);
-    ReadNew(session);
-    for (Newcomer& newcomer : newcomers) Admit(session, newcomer);
+    Snapshot snapshot(database_);
+    ReadNew(snapshot);
+    for (Newcomer& newcomer : newcomers) Admit(snapshot(), newcomer);
     newcomers.clear();
     clients_.erase(std::remove_if(clients_.begin(), clients_.end(),
-                                  [&](Client& client) { return !Feed(session, client); }),
+                                  [&](Client& client) { return !Feed(snapshot, client); }),
                    clients_.end());
     if (failing_) warn_("event stream: reading the change events works again");
     failing_ = false;
@@ -93,19 +117,45 @@ void EventStream::Cycle(std::vector<Newcomer>& newcomers) {
   clientCount_ = clients_.size();
 }
 
-void EventStream::ReadNew(zdl::CZDLSession& session) {
-  if (!head_) head_ = zdl::NewestChangeEventId(session);
+void EventStream::ReadNew(Snapshot& snapshot) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!head_) {
+    head_ = zdl::NewestChangeEventId(snapshot());
+    nextPoll_ = now + options_.pollInterval;
+  }
+  bool table = !committed_ || now >= nextPoll_;
+  if (committed_ && TakeCommitted()) table = true;
+  if (table) {
+    ReadTable(snapshot());
+    nextPoll_ = now + options_.pollInterval;
+    if (committed_) TakeCommitted();
+  }
+}
+
+bool EventStream::TakeCommitted() {
+  for (;;) {
+    const CommittedEvents::Lookup found = committed_->After(*head_, kPage);
+    holeMayFill_ = found.holeMayFill;
+    if (found.events.empty()) return found.readTable;
+    for (const CommittedEvents::Event& event : found.events) Push(*event);
+  }
+}
+
+void EventStream::ReadTable(zdl::CZDLSession& session) {
   for (;;) {
     std::size_t read = 0;
     zdl::ReadChangeEvents(session, *head_, kPage, [&](const zdl::ChangeEvent& event) {
-      ring_.push_back(
-          {event.id, std::make_shared<const std::string>(Frame(event.id, zdl::ChangeEventJson(event)))});
-      head_ = event.id;
+      Push(event);
       ++read;
     });
-    while (ring_.size() > options_.ringEvents) ring_.pop_front();
     if (read < kPage) return;
   }
+}
+
+void EventStream::Push(const zdl::ChangeEvent& event) {
+  ring_.push_back({event.id, std::make_shared<const std::string>(Frame(event.id, zdl::ChangeEventJson(event)))});
+  head_ = event.id;
+  if (ring_.size() > options_.ringEvents) ring_.pop_front();
 }
 
 void EventStream::Admit(zdl::CZDLSession& session, Newcomer& newcomer) {
@@ -118,7 +168,7 @@ void EventStream::Admit(zdl::CZDLSession& session, Newcomer& newcomer) {
   clients_.push_back({std::move(sink), since ? *since : *head_, std::chrono::steady_clock::now()});
 }
 
-bool EventStream::Feed(zdl::CZDLSession& session, Client& client) {
+bool EventStream::Feed(Snapshot& snapshot, Client& client) {
   if (client.sink->Gone()) return false;
   const auto now = std::chrono::steady_clock::now();
   while (client.position < *head_) {
@@ -137,7 +187,7 @@ bool EventStream::Feed(zdl::CZDLSession& session, Client& client) {
     if (client.sink->Queued() > options_.maxQueuedBytes / 2) return true;
     const std::int64_t from = client.position;
     bool gap = false;
-    zdl::ReadChangeEvents(session, from, kPage, [&](const zdl::ChangeEvent& event) {
+    zdl::ReadChangeEvents(snapshot(), from, kPage, [&](const zdl::ChangeEvent& event) {
       gap = gap || event.id != client.position + 1;
       if (gap) return;
       client.sink->Send(std::make_shared<const std::string>(Frame(event.id, zdl::ChangeEventJson(event))));

@@ -1,9 +1,11 @@
-// The live side of the change events: one thread that follows the ChangeEvent table while at
-// least one client listens (polling it every pollInterval, or at once when woken by a commit of
-// this node) and hands each client the events after its position, oldest first. Clients that
-// are behind are served from the database a page at a time, those that keep up from a ring of
-// the latest events shared by all, so a new event is read once however many clients there are.
-// A client whose queue passes maxQueuedBytes is cut; writers never wait for clients.
+// The live side of the change events: one thread that follows the change events while at least
+// one client listens and hands each client the events after its position, oldest first. Woken
+// by a commit of this node, it takes the new events from memory (CommittedEvents) when they
+// follow on from the newest it has; it reads the ChangeEvent table every pollInterval (events of
+// other nodes) and when memory cannot give what follows. Clients that are behind are served from
+// the database a page at a time, those that keep up from a ring of the latest events shared by
+// all, so a new event is framed once however many clients there are. A client whose queue
+// passes maxQueuedBytes is cut; writers never wait for clients.
 #pragma once
 
 #include <atomic>
@@ -18,6 +20,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "server/CommittedEvents.h"
 
 namespace zeb::zdl {
 class CZDLDatabase;
@@ -54,8 +58,10 @@ class EventStream {
     std::size_t ringEvents = 4096;
   };
 
-  // database must outlive the stream; warn receives one line per failed reading.
-  EventStream(zdl::CZDLDatabase& database, Options options, std::function<void(const std::string&)> warn);
+  // database and committed (null: the table only) must outlive the stream; warn receives one
+  // line per failed reading.
+  EventStream(zdl::CZDLDatabase& database, const CommittedEvents* committed, Options options,
+              std::function<void(const std::string&)> warn);
   ~EventStream();  // stops the thread; clients are cut
   EventStream(const EventStream&) = delete;
   EventStream& operator=(const EventStream&) = delete;
@@ -63,7 +69,7 @@ class EventStream {
   // Takes a client: with since, it gets every event after that id (or is refused when those
   // are pruned); without, the events from now on.
   void Add(std::shared_ptr<EventSink> sink, std::optional<std::int64_t> since);
-  // A change was committed on this node: read at once.
+  // A change was committed on this node: look at once.
   void Wake();
   std::size_t Clients() const { return clientCount_.load(); }
 
@@ -82,14 +88,22 @@ class EventStream {
   };
   using Newcomer = std::pair<std::shared_ptr<EventSink>, std::optional<std::int64_t>>;
 
+  class Snapshot;
+
   void Loop();
   void Cycle(std::vector<Newcomer>& newcomers);
-  void ReadNew(zdl::CZDLSession& session);
+  void ReadNew(Snapshot& snapshot);
+  // Appends to the ring the events after head_ that memory holds; true when the table is to be
+  // read for what follows.
+  bool TakeCommitted();
+  void ReadTable(zdl::CZDLSession& session);
+  void Push(const zdl::ChangeEvent& event);
   void Admit(zdl::CZDLSession& session, Newcomer& newcomer);
   // Hands the client what it has not had; false when it is to be dropped.
-  bool Feed(zdl::CZDLSession& session, Client& client);
+  bool Feed(Snapshot& snapshot, Client& client);
 
   zdl::CZDLDatabase& database_;
+  const CommittedEvents* const committed_;
   const Options options_;
   const std::function<void(const std::string&)> warn_;
   std::mutex mutex_;
@@ -101,6 +115,8 @@ class EventStream {
   std::vector<Client> clients_;
   std::optional<std::int64_t> head_;  // the newest event read
   std::deque<Framed> ring_;
+  std::chrono::steady_clock::time_point nextPoll_{};  // the table is read by then at the latest
+  bool holeMayFill_ = false;  // memory may yet get the event after head_: look again soon
   bool failing_ = false;
   std::atomic<std::size_t> clientCount_{0};
   std::thread thread_;

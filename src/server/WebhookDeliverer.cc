@@ -33,14 +33,16 @@ std::string Seconds(std::chrono::milliseconds span) {
 
 }  // namespace
 
-WebhookDeliverer::WebhookDeliverer(zdl::CZDLDatabase& database, Options options,
-                                   std::function<void(const std::string&)> warn)
+WebhookDeliverer::WebhookDeliverer(zdl::CZDLDatabase& database, const CommittedEvents* committed,
+                                   Options options, std::function<void(const std::string&)> warn)
     : database_(database),
       options_(std::move(options)),
       warn_(std::move(warn)),
       shared_(zdl::IsSharedLocation(database.location())),
       tls_(MakeWebhookTlsContext(options_.caFile)),
-      timer_(ioc_) {
+      committed_(committed),
+      timer_(ioc_),
+      again_(ioc_) {
   Schedule(std::chrono::milliseconds(0));
   thread_ = std::thread([this] {
     ioc_.run();
@@ -65,6 +67,12 @@ std::chrono::milliseconds WebhookDeliverer::Backoff(const Options& options, int 
 }
 
 void WebhookDeliverer::Wake() {
+  // While every subscription has a post under way, each answer reads on by itself: no tick is
+  // needed, which under a write load would be one per write. (Done sets listening_ before it
+  // looks for events, and this looks at listening_ after the event was handed over: one of the
+  // two sees the other.)
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (!listening_.load()) return;
   if (woken_.exchange(true)) return;
   net::post(ioc_, [this] { timer_.cancel(); });
 }
@@ -89,12 +97,11 @@ void WebhookDeliverer::Tick() {
       nextRefresh_ = Clock::now() + options_.refreshInterval;
     }
     // While every subscription has a post under way, each answer reads on by itself: a wake
-    // need not read the newest id again, which under a write load would be once per write.
+    // need not look for the newest id again, which under a write load would be once per write.
     const bool idle = std::any_of(targets_.begin(), targets_.end(),
                                   [](const auto& entry) { return !entry.second->inFlight; });
     if (holder_ && !targets_.empty() && (idle || Clock::now() >= nextNewest_)) {
-      nextNewest_ = Clock::now() + options_.pollInterval;
-      const std::int64_t newest = zdl::NewestChangeEventId(session);
+      const std::int64_t newest = Newest(session, idle);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         newest_ = newest;
@@ -113,7 +120,14 @@ void WebhookDeliverer::Tick() {
     if (!failing_) warn_(std::string("webhooks: cannot read the database: ") + error.what());
     failing_ = true;
   }
+  Listen();
   Schedule(options_.pollInterval);
+}
+
+void WebhookDeliverer::Listen() {
+  listening_ = std::any_of(targets_.begin(), targets_.end(),
+                           [](const auto& entry) { return !entry.second->inFlight; });
+  std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
 std::shared_ptr<WebhookDeliverer::Target> WebhookDeliverer::MakeTarget(const zdl::WebhookSubscription& row) {
@@ -173,13 +187,42 @@ bool WebhookDeliverer::HoldDeliveryLock(zdl::CZDLSession& session) {
   return session.Query(kTakeLock).rows[0][0].AsInt() != 0;
 }
 
-void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
-  zdl::CZDLSession& session = database_.Session();
-  if (target->batch.empty()) {
-    zdl::CZDLReadScope snapshot(session);
-    zdl::ReadChangeEvents(session, target->position, kBatch,
-                          [&](const zdl::ChangeEvent& event) { target->batch.push_back(event); });
+std::int64_t WebhookDeliverer::Newest(zdl::CZDLSession& session, bool idle) {
+  const bool poll = committed_ ? Clock::now() >= nextNewest_ : idle || Clock::now() >= nextNewest_;
+  if (poll) {
+    nextNewest_ = Clock::now() + options_.pollInterval;
+    tableNewest_ = zdl::NewestChangeEventId(session);
   }
+  return std::max({tableNewest_, newest_, committed_ ? committed_->Newest() : 0});
+}
+
+void WebhookDeliverer::Fill(Target& target) {
+  if (committed_) {
+    const CommittedEvents::Lookup found = committed_->After(target.position, kBatch);
+    for (const CommittedEvents::Event& event : found.events) target.batch.push_back(*event);
+    if (found.holeMayFill) LookAgainSoon();
+    // With nothing from memory, the table is read only when it may have more.
+    if (!found.events.empty() || (!found.readTable && target.position >= tableNewest_)) return;
+  }
+  zdl::CZDLSession& session = database_.Session();
+  zdl::CZDLReadScope snapshot(session);
+  zdl::ReadChangeEvents(session, target.position, kBatch,
+                        [&](const zdl::ChangeEvent& event) { target.batch.push_back(event); });
+}
+
+void WebhookDeliverer::LookAgainSoon() {
+  if (againPending_) return;
+  againPending_ = true;
+  again_.expires_after(CommittedEvents::kHoleWait);
+  again_.async_wait([this](const boost::system::error_code& error) {
+    againPending_ = false;
+    // The tick's timer ends early, as a wake ends it.
+    if (!error) timer_.cancel();
+  });
+}
+
+void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
+  if (target->batch.empty()) Fill(*target);
   // Events of other methods are passed over.
   while (!target->batch.empty() &&
          !zdl::WebhookMethodMatches(target->row.methods, target->batch.front().method)) {
@@ -196,6 +239,7 @@ void WebhookDeliverer::Next(const std::shared_ptr<Target>& target) {
                       {"X-Zeb-Event-ID", std::to_string(event.id)}};
   if (target->failuresInARow > 0) ++target->retries;
   target->inFlight = true;
+  Listen();
   target->channel->Post(
       std::move(body), headers, options_.timeout,
       [this, weak = std::weak_ptr<Target>(target), id = event.id](const std::string& problem) {
@@ -207,6 +251,7 @@ void WebhookDeliverer::Done(const std::shared_ptr<Target>& target, std::int64_t 
                             const std::string& problem) {
   target->inFlight = false;
   if (target->removed) return;
+  Listen();
   try {
     if (!problem.empty()) return Failed(*target, problem);
     target->batch.pop_front();

@@ -3,8 +3,10 @@
 // is retried after a back-off that doubles up to a cap; the delivered position is stored in the
 // database (at least every kPersistEvery while delivering, and at the end), so that a restart
 // sends again at most what was in flight: delivery is at least once. Subscriptions are read
-// again every refreshInterval; new events are looked for every pollInterval, or at once when
-// woken. A slow or failing receiver holds up only its own subscription.
+// again every refreshInterval. The events this node commits come from memory (CommittedEvents)
+// when they follow on from a subscription's position; the ChangeEvent table is read every
+// pollInterval for the newest id (events of other nodes), and for the events memory cannot give.
+// A slow or failing receiver holds up only its own subscription.
 //
 // On a shared database exactly one node delivers: the one holding a session-level advisory
 // lock; the others try to take it at every refresh, so one of them takes over within a refresh
@@ -25,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "server/CommittedEvents.h"
 #include "server/WebhookClient.h"
 #include "zdl/ChangeEvents.h"
 #include "zdl/Webhooks.h"
@@ -49,9 +52,9 @@ class WebhookDeliverer {
   };
   static constexpr std::chrono::milliseconds kPersistEvery{250};
 
-  // database must outlive the deliverer; warn receives the log lines. Throws
-  // std::runtime_error when options.caFile cannot be read.
-  WebhookDeliverer(zdl::CZDLDatabase& database, Options options,
+  // database and committed (null: the table only) must outlive the deliverer; warn receives
+  // the log lines. Throws std::runtime_error when options.caFile cannot be read.
+  WebhookDeliverer(zdl::CZDLDatabase& database, const CommittedEvents* committed, Options options,
                    std::function<void(const std::string&)> warn);
   ~WebhookDeliverer();  // stores the positions reached and stops
   WebhookDeliverer(const WebhookDeliverer&) = delete;
@@ -93,6 +96,16 @@ class WebhookDeliverer {
   void Refresh(zdl::CZDLSession& session);
   bool HoldDeliveryLock(zdl::CZDLSession& session);
   void Next(const std::shared_ptr<Target>& target);
+  // Reads into the empty batch the events after the target's position: from memory, else from
+  // the table when it may hold some.
+  void Fill(Target& target);
+  // The newest event id: from memory, and from the table when its poll is due (or always
+  // without memory).
+  std::int64_t Newest(zdl::CZDLSession& session, bool idle);
+  // Whether wakes are wanted: some subscription has no post under way.
+  void Listen();
+  // Memory may soon get the event a subscription waits for: a tick within the hole's wait.
+  void LookAgainSoon();
   void Done(const std::shared_ptr<Target>& target, std::int64_t id, const std::string& problem);
   void Failed(Target& target, const std::string& problem);
   void Persist(Target& target, bool now);
@@ -105,15 +118,20 @@ class WebhookDeliverer {
   const bool shared_;
   std::shared_ptr<boost::asio::ssl::context> tls_;
   boost::asio::io_context ioc_;
+  const CommittedEvents* const committed_;
   boost::asio::steady_timer timer_;
+  boost::asio::steady_timer again_;  // for LookAgainSoon
+  bool againPending_ = false;
   std::chrono::steady_clock::time_point nextRefresh_{};
   std::chrono::steady_clock::time_point nextNewest_{};  // the newest id is read again by then at the latest
   bool holder_ = false;
   bool failing_ = false;  // the database cannot be read (said once)
   std::atomic<bool> woken_{false};
+  std::atomic<bool> listening_{true};  // see Listen
   mutable std::mutex mutex_;  // targets_, newest_ and holder_ as MetricsText reads them
   std::map<std::int64_t, std::shared_ptr<Target>> targets_;
   std::int64_t newest_ = 0;
+  std::int64_t tableNewest_ = 0;  // the newest id the table had at the last poll
   std::thread thread_;
 };
 

@@ -22,6 +22,7 @@
 #include "server/AdminListener.h"
 #include "server/AuditPruner.h"
 #include "server/Authenticator.h"
+#include "server/CommittedEvents.h"
 #include "server/EventStream.h"
 #include "server/HttpHost.h"
 #include "server/ListenAddress.h"
@@ -134,14 +135,20 @@ struct Monitoring {
 };
 
 // Who hears of the change events: the admin listener's stream (with an admin listener) and the
-// webhooks. Both are woken by this node's commits.
+// webhooks. Both are woken by this node's commits, whose events they find in memory.
 struct ChangeFeeds {
+  server::CommittedEvents committed;
   std::unique_ptr<server::EventStream> stream;
   std::unique_ptr<server::WebhookDeliverer> webhooks;
 
   void Wake() const {
     if (stream) stream->Wake();
     if (webhooks) webhooks->Wake();
+  }
+  // REQUIRES: the event's transaction committed.
+  void Committed(const zeb::zdl::ChangeEvent& event) {
+    if (stream || webhooks) committed.Add(event);
+    Wake();
   }
   std::string MetricsText() const {
     std::string text;
@@ -361,15 +368,20 @@ int main(int argc, char** argv) {
     server::WebhookDeliverer::Options webhookOptions;
     webhookOptions.failingAfter = options.webhookFailingAfter;
     webhookOptions.caFile = options.webhookCa;
-    feeds.webhooks = std::make_unique<server::WebhookDeliverer>(*database, webhookOptions, Warn);
+    feeds.webhooks = std::make_unique<server::WebhookDeliverer>(*database, &feeds.committed, webhookOptions, Warn);
   } catch (const std::exception& e) {
     std::cerr << "zebd: " << e.what() << std::endl;
     return kExitFailure;
   }
-  if (adminEndpoint) feeds.stream = std::make_unique<server::EventStream>(*database, server::EventStream::Options{}, Warn);
+  if (adminEndpoint)
+    feeds.stream = std::make_unique<server::EventStream>(*database, &feeds.committed, server::EventStream::Options{}, Warn);
   extensionOptions.observer = [&monitoring, &feeds](const zeb::RequestSummary& summary) {
     if (monitoring.metrics) monitoring.metrics->OnRequest(summary);
-    if (MayHaveChanged(summary)) feeds.Wake();
+    if (summary.committedEvent) {
+      feeds.Committed(*summary.committedEvent);
+    } else if (MayHaveChanged(summary)) {
+      feeds.Wake();
+    }
   };
   std::unique_ptr<zeb::zdl::StandbyWatch> standby;
   if (zeb::zdl::IsSharedLocation(options.database)) {

@@ -8,6 +8,8 @@
 
 #include "support/SoapText.h"
 #include "support/TempDir.h"
+#include "zdl/CZDLDatabase.h"
+#include "zdl/ChangeEvents.h"
 
 namespace zeb {
 namespace {
@@ -252,6 +254,38 @@ class FakeForwarder : public WriteForwarder {
   int calls = 0;
   std::string body, soapAction, authorization, forwardedBy;
 };
+
+// The observer hears of a write's change event, with the id the database gave it, once the
+// request answered without a fault; a refused write (rolled back) gives none.
+TEST(ChangeEventHandOverTest, OnlyACommittedWriteHandsOverItsEventWithItsId) {
+  TempDir dir;
+  std::unique_ptr<zdl::CZDLDatabase> database = zdl::CZDLDatabase::Open(dir / "zeb.db");
+  std::vector<zdl::ChangeEvent> heard;
+  ExtensionOptions options;
+  options.traceDir = dir / "trace";
+  options.session = [&database] { return &database->Session(); };
+  options.observer = [&heard](const RequestSummary& summary) {
+    if (summary.committedEvent) heard.push_back(*summary.committedEvent);
+  };
+  CQuillonExtension extension(options);
+  auto post = [&extension](const std::string& name) {
+    FakeRequest request("POST", "text/xml",
+                        test::RequestEnvelope("<addRoutePartition><newRoutePartition><name>" + name +
+                                              "</name></newRoutePartition></addRoutePartition>"));
+    extension.HttpExtensionProc(&request.ecb);
+  };
+  post("a");
+  post("a");  // refused: the name exists
+  post("b");
+  std::string stored;
+  zdl::ReadChangeEvents(database->Session(), 0, 10, [&](const zdl::ChangeEvent& event) {
+    stored += zdl::ChangeEventJson(event) + "\n";
+  });
+  std::string handed;
+  for (const zdl::ChangeEvent& event : heard) handed += zdl::ChangeEventJson(event) + "\n";
+  EXPECT_EQ(2u, heard.size());
+  EXPECT_EQ(stored, handed);
+}
 
 class ReadOnlyExtensionTest : public ::testing::Test {
  protected:

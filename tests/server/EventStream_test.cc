@@ -103,7 +103,7 @@ class EventStreamTest : public ::testing::Test {
 
 TEST_F(EventStreamTest, AClientBehindGetsPagesAsItReadsAndIsNotCut) {
   Append(600);
-  EventStream stream(*database_, Small(), [](const std::string&) {});
+  EventStream stream(*database_, nullptr, Small(), [](const std::string&) {});
   auto sink = std::make_shared<HeldSink>();
   stream.Add(sink, 0);
   ASSERT_TRUE(sink->Eventually([&] { return sink->accepted && sink->queued > 0; }));
@@ -118,7 +118,7 @@ TEST_F(EventStreamTest, AClientBehindGetsPagesAsItReadsAndIsNotCut) {
 }
 
 TEST_F(EventStreamTest, ALiveClientThatStopsReadingIsCutAtTheBound) {
-  EventStream stream(*database_, Small(), [](const std::string&) {});
+  EventStream stream(*database_, nullptr, Small(), [](const std::string&) {});
   auto reader = std::make_shared<HeldSink>(true), stuck = std::make_shared<HeldSink>();
   stream.Add(reader, std::nullopt);
   stream.Add(stuck, std::nullopt);
@@ -139,7 +139,7 @@ TEST_F(EventStreamTest, AnIdBeforeTheOldestKeptIsRefusedWithIt) {
   zdl::ReadChangeEvents(database_->Session(), 4, 1, [&](const zdl::ChangeEvent& event) {
     fifth = EventStream::Frame(event.id, zdl::ChangeEventJson(event));
   });
-  EventStream stream(*database_, Small(), [](const std::string&) {});
+  EventStream stream(*database_, nullptr, Small(), [](const std::string&) {});
   auto late = std::make_shared<HeldSink>(), current = std::make_shared<HeldSink>();
   stream.Add(late, 3);
   stream.Add(current, 4);
@@ -147,6 +147,31 @@ TEST_F(EventStreamTest, AnIdBeforeTheOldestKeptIsRefusedWithIt) {
   EXPECT_TRUE(current->Eventually([&] { return current->accepted && current->text == fifth; }))
       << current->text;
   EXPECT_FALSE(late->accepted);
+}
+
+// The table is read only to fill a hole in memory (the poll is far off): an event from memory
+// goes out without the table, and one missing from memory comes from the table in its place.
+TEST_F(EventStreamTest, MemoryFeedsClientsAndTheTableFillsItsHoles) {
+  EventStream::Options options = Small();
+  options.pollInterval = std::chrono::seconds(30);
+  CommittedEvents committed;
+  EventStream stream(*database_, &committed, options, [](const std::string&) {});
+  auto sink = std::make_shared<HeldSink>(true);
+  stream.Add(sink, std::nullopt);
+  ASSERT_TRUE(sink->Eventually([&] { return sink->accepted; }));
+  Append(3);
+  std::string expected;
+  zdl::ReadChangeEvents(database_->Session(), 0, 3, [&](const zdl::ChangeEvent& event) {
+    expected += EventStream::Frame(event.id, zdl::ChangeEventJson(event));
+    if (event.id != 2) committed.Add(event);  // 2 as if another node had committed it
+  });
+  zdl::ChangeEvent fourth;
+  fourth.id = 4;
+  fourth.method = "removeLine";
+  committed.Add(fourth);  // in memory only: it can only come from there
+  stream.Wake();
+  expected += EventStream::Frame(4, zdl::ChangeEventJson(fourth));
+  EXPECT_TRUE(sink->Eventually([&] { return sink->text == expected; })) << sink->text;
 }
 
 }  // namespace
