@@ -80,9 +80,11 @@ prepare() {
 }
 
 # Requests per second of the envelope file $2 POSTed to port $1 over $3 connections.
+# wrk wants at least one connection per thread: one connection gets one thread.
 rate() {
-  local out
-  out="$(wrk -t2 -c"$3" -d"${duration}s" -s "$here/post.lua" "http://127.0.0.1:$1/" -- "$2")"
+  local out threads=2
+  (($3 > 1)) || threads=1
+  out="$(wrk -t"$threads" -c"$3" -d"${duration}s" -s "$here/post.lua" "http://127.0.0.1:$1/" -- "$2")"
   echo "$out" | grep -E "Non-2xx|Socket errors" >&2 || true
   echo "$out" | sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p'
 }
