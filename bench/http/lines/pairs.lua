@@ -10,6 +10,9 @@ function setup(thread)
 end
 
 local counter = 0
+-- Patterns differ from run to run: a run ends with lines added and not yet removed, and the next
+-- run against the same database would otherwise add those patterns again and count faults.
+local run = os.time() % 1000
 local added = {}  -- identifiers of lines added and not yet being removed
 removed = 0
 faults = 0
@@ -25,7 +28,7 @@ function request()
   local line = table.remove(added)
   if line then return post("<removeLine><uuid>" .. line .. "</uuid></removeLine>") end
   counter = counter + 1
-  return post("<addLine><newLine><pattern>" .. string.format("7%d%09d", id or 0, counter) .. "</pattern><usage/>"
+  return post("<addLine><newLine><pattern>" .. string.format("7%d%03d%09d", id or 0, run, counter) .. "</pattern><usage/>"
     .. "<routePartitionName>Bench</routePartitionName><callPickupGroup/>"
     .. "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/>"
     .. "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>")
