@@ -1,7 +1,7 @@
 // Delivers the change events to the webhook subscriptions: on a thread of its own, each
 // subscription's events are POSTed one at a time, in order, signed with its secret; a failure
 // is retried after a back-off that doubles up to a cap; the delivered position is stored in the
-// database (at least every kPersistEvery while delivering, and at the end), so that a restart
+// database (at most once every kPersistEvery while delivering, and at the end), so that a restart
 // sends again at most what was in flight: delivery is at least once. Subscriptions are read
 // again every refreshInterval. The events this node commits come from memory (CommittedEvents)
 // when they follow on from a subscription's position; the ChangeEvent table is read every
