@@ -5,7 +5,9 @@
 // ends the connection.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <boost/asio/buffer.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/stream_traits.hpp>
@@ -18,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "server/EventStream.h"
 #include "server/HttpSession.h"
@@ -63,6 +66,7 @@ class SseSession : public EventSink, public std::enable_shared_from_this<SseSess
 
  private:
   static constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
+  static constexpr std::size_t kMaxGathered = 64;  // frames per write
 
   boost::beast::tcp_stream& Lowest() { return boost::beast::get_lowest_layer(stream_); }
 
@@ -81,9 +85,10 @@ class SseSession : public EventSink, public std::enable_shared_from_this<SseSess
     Post([](SseSession& self) { self.WriteNext(); });
   }
 
-  // On the listener's thread.
+  // On the listener's thread. Writes every frame queued so far in one gathered write: under a
+  // burst of changes the stream queues faster than one write per frame could keep up.
   void WriteNext() {
-    std::shared_ptr<const std::string> next;
+    std::vector<std::shared_ptr<const std::string>> batch;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (pending_.empty() || gone_) {
@@ -93,20 +98,26 @@ class SseSession : public EventSink, public std::enable_shared_from_this<SseSess
         if (closeWhenWritten_ && pending_.empty()) Close();
         return;
       }
-      next = pending_.front();
+      const std::size_t count = std::min(pending_.size(), kMaxGathered);
+      batch.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
     }
+    std::vector<boost::asio::const_buffer> buffers;
+    buffers.reserve(batch.size());
+    for (const auto& bytes : batch) buffers.emplace_back(boost::asio::buffer(*bytes));
     Lowest().expires_after(kWriteTimeout);
-    boost::asio::async_write(
-        stream_, boost::asio::buffer(*next),
-        [self = this->shared_from_this(), next](boost::beast::error_code ec, std::size_t) {
-          {
-            std::lock_guard<std::mutex> lock(self->mutex_);
-            self->pending_.pop_front();
-            self->queued_ -= next->size();
-          }
-          if (ec) return self->Close();
-          self->WriteNext();
-        });
+    boost::asio::async_write(stream_, buffers,
+                             [self = this->shared_from_this(), batch = std::move(batch)](
+                                 boost::beast::error_code ec, std::size_t) {
+                               {
+                                 std::lock_guard<std::mutex> lock(self->mutex_);
+                                 for (const auto& bytes : batch) {
+                                   self->pending_.pop_front();
+                                   self->queued_ -= bytes->size();
+                                 }
+                               }
+                               if (ec) return self->Close();
+                               self->WriteNext();
+                             });
   }
 
   // A client sends nothing after its request; a read that ends means it has gone.
