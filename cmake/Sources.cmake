@@ -56,6 +56,7 @@ set(ZEB_SOURCES
   src/soap/SecretMask.cc
   src/handlers/CRequestHandler.cc
   src/handlers/RequestReader.cc
+  src/builders/ElementTable.cc
   src/dispatch/MethodTable.cc
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
