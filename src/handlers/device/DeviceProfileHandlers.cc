@@ -19,6 +19,13 @@ void SkipFollowed(ElementCursor& cursor, const char* element) {
   cursor.RequireNotNull(kMoreElements);
 }
 
+// Forms of elements that are read past: their content is not looked at.
+std::vector<ElementForm> ReadPast(std::initializer_list<const char*> names) {
+  std::vector<ElementForm> forms;
+  for (const char* name : names) forms.push_back({name, Form::kValue});
+  return forms;
+}
+
 }  // namespace
 
 // A profile reads its product and device settings past and keeps no phone-service settings.
@@ -32,23 +39,15 @@ const ElementTable kDeviceProfileElements = {
         Custom("name", Form::kValue, kReq, kNo),
         Custom("newName", Form::kValue, kNo, kOpt),
         Custom("description", Form::kValue, kOpt, kOpt),
-        Choice({{"product", Form::kValue}, {"productInfo", Form::kAttribute}}, kReq, kNo),
+        Choice({{"product", Form::kValue}, {"productInfo", Form::kValue}}, kReq, kNo),
         Custom("model", Form::kValue, kReq, kNo),
         Custom("class", Form::kValue, kReq, kNo),
         Custom("protocol", Form::kValue, kReq, kNo),
         Custom("protocolSide", Form::kValue, kReq, kNo),
-        Choice({{"callingSearchSpace", Form::kUuid},
-                {"callingSearchSpaceId", Form::kId},
-                {"callingSearchSpaceName", Form::kName}},
-               kOpt, kNo),
-        Choice({{"devicePool", Form::kUuid}, {"devicePoolId", Form::kId}, {"devicePoolName", Form::kName}},
-               kOpt, kNo),
-        Choice({{"location", Form::kUuid}, {"locationId", Form::kId}, {"locationName", Form::kName}}, kOpt,
-               kNo),
-        Choice({{"mediaResourceList", Form::kUuid},
-                {"mediaResourceListId", Form::kId},
-                {"mediaResourceListName", Form::kName}},
-               kOpt, kNo),
+        Choice(ReadPast({"callingSearchSpace", "callingSearchSpaceId", "callingSearchSpaceName"}), kOpt, kNo),
+        Choice(ReadPast({"devicePool", "devicePoolId", "devicePoolName"}), kOpt, kNo),
+        Choice(ReadPast({"location", "locationId", "locationName"}), kOpt, kNo),
+        Choice(ReadPast({"mediaResourceList", "mediaResourceListId", "mediaResourceListName"}), kOpt, kNo),
         Custom("loadInformation", Form::kValue, kOpt, kNo),
         Custom("vendorConfig", Form::kValue, kOpt, kNo),
         Custom("versionStamp", Form::kValue, kOpt, kNo),

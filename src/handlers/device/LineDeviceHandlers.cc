@@ -81,7 +81,7 @@ std::vector<ElementRow> HeadRows(std::vector<ElementRow> rest) {
       Custom("name", Form::kValue, kReq, kNo),
       NewName(Cols::kName),
       Optional("description", Kind::kText, Cols::kDescription, kOpt, kOpt),
-      Choice({{"product", Form::kValue}, {"productInfo", Form::kAttribute}}, kReq, kNo),
+      Choice({{"product", Form::kValue}, {"productInfo", Form::kValue}}, kReq, kNo),  // read past
   };
   rows.insert(rows.end(), rest.begin(), rest.end());
   return rows;
