@@ -7,20 +7,17 @@ namespace zeb {
 
 namespace {
 
+template <class T>
+T ByShape(Shape shape, T add, T update, T get) {
+  if (shape == Shape::kAdd) return add;
+  return shape == Shape::kUpdate ? update : get;
+}
+
 unsigned char BitOf(Shape shape) { return static_cast<unsigned char>(1u << static_cast<unsigned>(shape)); }
 
 }  // namespace
 
-Presence ElementRow::In(Shape shape) const {
-  switch (shape) {
-    case Shape::kAdd:
-      return add;
-    case Shape::kUpdate:
-      return update;
-    default:
-      return get;
-  }
-}
+Presence ElementRow::In(Shape shape) const { return ByShape(shape, add, update, get); }
 
 const ElementForm* ElementRow::FormNamed(const char* name, Shape shape) const {
   for (const ElementForm& form : forms) {
@@ -68,15 +65,12 @@ ElementRow IdentifiedBy(const char* idElement, const char* nameElement, Presence
   return Choice({{idElement, Form::kId}, {nameElement, Form::kName}}, kNo, update, get);
 }
 
-const char* ElementTable::Method(Shape shape) const {
-  switch (shape) {
-    case Shape::kAdd:
-      return add;
-    case Shape::kUpdate:
-      return update;
-    default:
-      return get;
-  }
+const char* ElementTable::Method(Shape shape) const { return ByShape(shape, add, update, get); }
+
+std::vector<ElementRow> Join(std::initializer_list<std::vector<ElementRow>> parts) {
+  std::vector<ElementRow> rows;
+  for (const auto& part : parts) rows.insert(rows.end(), part.begin(), part.end());
+  return rows;
 }
 
 }  // namespace zeb

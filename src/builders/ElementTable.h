@@ -5,6 +5,7 @@
 // and choices of a request are declared once. Pure data: the table knows no request or record.
 #pragma once
 
+#include <initializer_list>
 #include <vector>
 
 namespace zeb {
@@ -80,6 +81,9 @@ ElementRow WithEmpty(ElementRow row, IfEmpty add, IfEmpty update);
 std::vector<ElementForm> UuidIdOrName(const char* element, const char* idElement, const char* nameElement);
 // The identification of a get, update or remove request: one of two elements, required.
 ElementRow IdentifiedBy(const char* idElement, const char* nameElement, Presence update, Presence get);
+
+// The rows of parts, one after the other.
+std::vector<ElementRow> Join(std::initializer_list<std::vector<ElementRow>> parts);
 
 struct ElementTable {
   // The methods whose requests the rows describe (nullptr: the family has none). An add

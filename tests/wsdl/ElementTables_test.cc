@@ -113,13 +113,17 @@ class Schema {
     }
   }
 
-  // An optional choice of one sequence is a run whose first particle makes the rest required.
+  // An optional choice of one sequence: its first particle is optional, and each required one
+  // after it is required only with the first ("+").
   void ChoiceContent(XmlNode choice, bool optional, std::vector<std::string>& out) const {
     XmlNode first = choice.FirstElementChild();
-    if (first.Is("sequence") && !first.NextElementSibling()) {
+    if (optional && first.Is("sequence") && !first.NextElementSibling()) {
       std::vector<std::string> run;
       Content(first, false, run);
-      for (std::size_t i = 0; i < run.size(); ++i) out.push_back(run[i] + (i == 0 ? "?" : "+"));
+      for (std::size_t i = 0; i < run.size(); ++i) {
+        const bool alone = run[i].back() == '?';
+        out.push_back(run[i] + (alone ? "" : i == 0 ? "?" : "+"));
+      }
       return;
     }
     std::vector<std::string> names;

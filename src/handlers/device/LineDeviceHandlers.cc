@@ -76,15 +76,13 @@ const LineRules kDeviceLines{true, false, false};
 
 // The rows both kinds begin with.
 std::vector<ElementRow> HeadRows(std::vector<ElementRow> rest) {
-  std::vector<ElementRow> rows = {
-      IdentifiedBy("uuid", "name", kReq, kReq),
-      Custom("name", Form::kValue, kReq, kNo),
-      NewName(Cols::kName),
-      Optional("description", Kind::kText, Cols::kDescription, kOpt, kOpt),
-      Choice({{"product", Form::kValue}, {"productInfo", Form::kValue}}, kReq, kNo),  // read past
-  };
-  rows.insert(rows.end(), rest.begin(), rest.end());
-  return rows;
+  return Join(
+      {{
+           IdentifiedBy("uuid", "name", kReq, kReq), Custom("name", Form::kValue, kReq, kNo),
+           NewName(Cols::kName), Optional("description", Kind::kText, Cols::kDescription, kOpt, kOpt),
+           Choice({{"product", Form::kValue}, {"productInfo", Form::kValue}}, kReq, kNo),  // read past
+       },
+       rest});
 }
 
 // A reference both requests know, with the same forms.
@@ -128,33 +126,30 @@ const ElementTable kCTIRoutePointElements = {
 // also be <lineIdentifier>.
 const ElementTable kVoiceMailPortElements = {
     "addVoiceMailPort", "updateVoiceMailPort", "getVoiceMailPort",
-    HeadRows({
-        Custom("model", Form::kValue, kReq, kNo),
-        Custom("class", Form::kValue, kReq, kNo),
-        Custom("protocol", Form::kValue, kReq, kNo),
-        Custom("protocolSide", Form::kValue, kReq, kNo),
-        Choice({{"callingSearchSpace", Form::kUuid},
-                {"callingSearchSpaceId", Form::kId, kInUpdate},
-                {"callingSearchSpaceName", Form::kName}},
-               kOpt, kOpt),
-        Choice({{"devicePool", Form::kUuid, kInAdd},
-                {"devicePoolId", Form::kId, kInUpdate},
-                {"devicePoolName", Form::kName}},
-               kReq, kOpt),
-        Choice(UuidIdOrName("location", "locationId", "locationName"), kOpt, kOpt),
-        Choice(UuidIdOrName("mediaResourceList", "mediaResourceListId", "mediaResourceListName"), kOpt, kOpt),
-        Choice(UuidIdOrName("automatedAlternateRoutingCSS", "automatedAlternateRoutingCSSId",
-                            "automatedAlternateRoutingCSSName"),
-               kOpt, kOpt),
-        Choice(UuidIdOrName("aarNeighborhood", "aarNeighborhoodId", "aarNeighborhoodName"), kOpt, kOpt),
-        Custom("loadInformation", Form::kValue, kOpt, kOpt),
-        Custom("vendorConfig", Form::kValue, kOpt, kOpt),
-        Custom("versionStamp", Form::kValue, kOpt, kNo),
-        Custom("traceFlag", Form::kValue, kOpt, kOpt),
-        Custom("associatedPC", Form::kValue, kOpt, kOpt),
-        Custom("line", Form::kChildren, kNo, kOpt),
-        Choice({{"line", Form::kChildren}, {"lineIdentifier", Form::kChildren}}, kReq, kOpt),
-    })};
+    HeadRows(Join({{
+                       Custom("model", Form::kValue, kReq, kNo),
+                       Custom("class", Form::kValue, kReq, kNo),
+                       Custom("protocol", Form::kValue, kReq, kNo),
+                       Custom("protocolSide", Form::kValue, kReq, kNo),
+                       Choice({{"callingSearchSpace", Form::kUuid},
+                               {"callingSearchSpaceId", Form::kId, kInUpdate},
+                               {"callingSearchSpaceName", Form::kName}},
+                              kOpt, kOpt),
+                       Choice({{"devicePool", Form::kUuid, kInAdd},
+                               {"devicePoolId", Form::kId, kInUpdate},
+                               {"devicePoolName", Form::kName}},
+                              kReq, kOpt),
+                   },
+                   DeviceReferenceRows(),
+                   {
+                       Custom("loadInformation", Form::kValue, kOpt, kOpt),
+                       Custom("vendorConfig", Form::kValue, kOpt, kOpt),
+                       Custom("versionStamp", Form::kValue, kOpt, kNo),
+                       Custom("traceFlag", Form::kValue, kOpt, kOpt),
+                       Custom("associatedPC", Form::kValue, kOpt, kOpt),
+                       Custom("line", Form::kChildren, kNo, kOpt),
+                       Choice({{"line", Form::kChildren}, {"lineIdentifier", Form::kChildren}}, kReq, kOpt),
+                   }}))};
 
 const LineDeviceKind kCTIRoutePoint{true,
                                     zdl::kProductCTIRoutePoint,

@@ -22,8 +22,7 @@ std::vector<ElementRow> NewNumberRows() {
 }
 
 std::vector<ElementRow> WithNode(std::vector<ElementRow> rows) {
-  rows.push_back(Choice({{"dialcoreId", Form::kId}, {"dialcoreName", Form::kName}}, kReq, kNo));
-  return rows;
+  return Join({rows, {Choice({{"dialcoreId", Form::kId}, {"dialcoreName", Form::kName}}, kReq, kNo)}});
 }
 
 }  // namespace

@@ -110,27 +110,27 @@ namespace {
 
 // The rows of a new pattern up to its tail, which differs between the kinds.
 std::vector<ElementRow> NewPatternRows(std::vector<ElementRow> tail) {
-  std::vector<ElementRow> rows = {
-      Custom("pattern", Form::kValue, kReq, kNo),
-      Custom("description", Form::kValue, kOpt, kNo),
-      Custom("usage", Form::kValue, kReq, kNo),
-      Choice({{"routePartition", Form::kUuid}, {"routePartitionName", Form::kName}}, kOpt, kNo),
-      Custom("blockEnable", Form::kValue, kReq, kNo),
-      Custom("calledPartyTransformationMask", Form::kValue, kReq, kNo),
-      Custom("callingPartyTransformationMask", Form::kValue, kReq, kNo),
-      Custom("useCallingPartyPhoneMask", Form::kValue, kReq, kNo),
-      Choice({{"dialPlan", Form::kUuid}, {"dialPlanName", Form::kName}}, kReq, kNo),
-      Custom("dialPlanWizardGenId", Form::kValue, kReq, kNo),
-      Choice({{"digitDiscardInstruction", Form::kUuid}, {"digitDiscardInstructionName", Form::kName}}, kReq,
-             kNo),
-      Custom("messageWaiting", Form::kValue, kReq, kNo),
-      Custom("networkLocation", Form::kValue, kReq, kNo),
-      Custom("patternUrgency", Form::kValue, kReq, kNo),
-      Custom("prefixDigitsOut", Form::kValue, kReq, kNo),
-      Choice({{"routeFilter", Form::kUuid}, {"routeFilterName", Form::kName}}, kReq, kNo),
-  };
-  rows.insert(rows.end(), tail.begin(), tail.end());
-  return rows;
+  return Join(
+      {{
+           Custom("pattern", Form::kValue, kReq, kNo),
+           Custom("description", Form::kValue, kOpt, kNo),
+           Custom("usage", Form::kValue, kReq, kNo),
+           Choice({{"routePartition", Form::kUuid}, {"routePartitionName", Form::kName}}, kOpt, kNo),
+           Custom("blockEnable", Form::kValue, kReq, kNo),
+           Custom("calledPartyTransformationMask", Form::kValue, kReq, kNo),
+           Custom("callingPartyTransformationMask", Form::kValue, kReq, kNo),
+           Custom("useCallingPartyPhoneMask", Form::kValue, kReq, kNo),
+           Choice({{"dialPlan", Form::kUuid}, {"dialPlanName", Form::kName}}, kReq, kNo),
+           Custom("dialPlanWizardGenId", Form::kValue, kReq, kNo),
+           Choice({{"digitDiscardInstruction", Form::kUuid}, {"digitDiscardInstructionName", Form::kName}},
+                  kReq, kNo),
+           Custom("messageWaiting", Form::kValue, kReq, kNo),
+           Custom("networkLocation", Form::kValue, kReq, kNo),
+           Custom("patternUrgency", Form::kValue, kReq, kNo),
+           Custom("prefixDigitsOut", Form::kValue, kReq, kNo),
+           Choice({{"routeFilter", Form::kUuid}, {"routeFilterName", Form::kName}}, kReq, kNo),
+       },
+       tail});
 }
 
 }  // namespace
