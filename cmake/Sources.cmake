@@ -56,6 +56,7 @@ set(ZEB_SOURCES
   src/soap/SecretMask.cc
   src/handlers/CRequestHandler.cc
   src/handlers/RequestReader.cc
+  src/builders/ElementTable.cc
   src/dispatch/MethodTable.cc
   src/builders/BuilderSupport.cc
   src/builders/CXMLRoutePartition.cc
@@ -245,6 +246,7 @@ set(ZEB_TEST_SOURCES
   tests/e2e/LineDevice_e2e_test.cc
   tests/support/SchemaValidator.cc
   tests/wsdl/ServiceDocuments_test.cc
+  tests/wsdl/ElementTables_test.cc
   tests/e2e/ServiceDocuments_e2e_test.cc
   tests/e2e/Operations_e2e_test.cc
   tests/e2e/ChangeEvents_e2e_test.cc

@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <climits>
+#include <cstring>
 
+#include "zdl/CItem.h"
 #include "zdl/CTypeList.h"
 
 namespace zeb {
@@ -96,6 +98,62 @@ long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::st
   auto number = FindTypeEnum(session, table, text);
   if (!number) throw zdl::CZDLException(zdl::kZDLInvalidParameter, "Invalid Parameter: " + text);
   return *number;
+}
+
+namespace {
+
+// The rows of a run of generic values: from the row named first to the next kCustom row.
+std::pair<const ElementRow*, const ElementRow*> ValueRun(const ElementTable& table, const char* first) {
+  const ElementRow* begin = table.rows.data();
+  const ElementRow* end = begin + table.rows.size();
+  while (begin != end && std::strcmp(begin->forms.front().name, first) != 0) ++begin;
+  const ElementRow* last = begin;
+  while (last != end && last->kind != Kind::kCustom) ++last;
+  return {begin, last};
+}
+
+ValueWording WordingOf(IfEmpty empty) {
+  if (empty == IfEmpty::kMustHave) return ValueWording::kMustHave;
+  if (empty == IfEmpty::kThenMustHave) return ValueWording::kThenMustHave;
+  return ValueWording::kMustContain;
+}
+
+void StoreValue(const ElementRow& row, XmlNode element, IfEmpty empty, zdl::CItem& record) {
+  std::optional<std::string> value = element.Value();
+  if (!value) {
+    if (empty == IfEmpty::kLeave) return;
+    if (empty != IfEmpty::kClear)
+      throw CInvalidValueException(MissingValueText(element.LocalName(), WordingOf(empty)));
+    value = row.kind == Kind::kBoolean ? "false" : "";
+  }
+  if (row.kind == Kind::kText) record.SetValue(row.field, zdl::CZDLValue(*value));
+  if (row.kind == Kind::kNumber) record.SetValue(row.field, zdl::CZDLValue(ParseLong(*value)));
+  if (row.kind == Kind::kBoolean) record.SetValue(row.field, zdl::CZDLValue(ParseBoolean(*value)));
+}
+
+}  // namespace
+
+bool AtValues(const ElementCursor& cursor, const ElementTable& table, Shape shape, const char* first) {
+  if (cursor.AtEnd()) return false;
+  const std::string name = cursor.node().LocalName();
+  auto [row, end] = ValueRun(table, first);
+  for (; row != end; ++row) {
+    if (row->In(shape) != Presence::kAbsent && row->FormNamed(name.c_str(), shape)) return true;
+  }
+  return false;
+}
+
+void ReadValues(ElementCursor& cursor, const ElementTable& table, Shape shape, const char* first,
+                zdl::CItem& record) {
+  auto [row, end] = ValueRun(table, first);
+  for (; row != end; ++row) {
+    const ElementForm& form = row->forms.front();
+    if (row->In(shape) == Presence::kAbsent || !(form.shapes & (1u << static_cast<unsigned>(shape))))
+      continue;
+    if (!cursor.Is(form.name)) continue;
+    if (row->kind != Kind::kSkipped) StoreValue(*row, cursor.node(), row->EmptyIn(shape), record);
+    cursor.Advance();
+  }
 }
 
 void ThrowNotFound(const std::string& message) { throw zdl::CZDLException(zdl::kZDLRecordNotFound, message); }

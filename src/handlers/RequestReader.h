@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "builders/ElementTable.h"
 #include "soap/XmlDocument.h"
 #include "soap/ZebExceptions.h"
 #include "zdl/base/CZDLException.h"
@@ -16,6 +17,7 @@
 namespace zeb {
 
 namespace zdl {
+class CItem;
 class CZDLSession;
 }
 
@@ -97,6 +99,15 @@ inline zdl::CZDLID ParseID(const std::string& text) { return zdl::CZDLID(text); 
 // The value of the required "name" element that starts an add request; a missing element or
 // value throws. Advances past it.
 std::string ReadAddName(ElementCursor& cursor);
+
+// True when the cursor is on an element of a row of table, in shape, from the row whose first
+// form is named first up to the next kCustom row.
+bool AtValues(const ElementCursor& cursor, const ElementTable& table, Shape shape, const char* first);
+// Reads those rows in their order into record: each row's element, when the cursor is on it,
+// is stored in the row's field as its kind says (an empty one as the row's IfEmpty in shape
+// says) and passed. REQUIRES: the table has a row whose first form is named first.
+void ReadValues(ElementCursor& cursor, const ElementTable& table, Shape shape, const char* first,
+                zdl::CItem& record);
 
 // Throws CZDLException(kZDLRecordNotFound, message).
 [[noreturn]] void ThrowNotFound(const std::string& message);

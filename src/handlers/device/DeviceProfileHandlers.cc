@@ -1,6 +1,7 @@
 #include "handlers/device/DeviceProfileHandlers.h"
 
 #include "builders/CXMLDeviceProfile.h"
+#include "handlers/ElementTables.h"
 #include "handlers/device/PhoneHandlers.h"
 #include "zdl/CSystem.h"
 #include "zdl/TypeEnums.h"
@@ -18,7 +19,59 @@ void SkipFollowed(ElementCursor& cursor, const char* element) {
   cursor.RequireNotNull(kMoreElements);
 }
 
+// Forms of elements that are read past: their content is not looked at.
+std::vector<ElementForm> ReadPast(std::initializer_list<const char*> names) {
+  std::vector<ElementForm> forms;
+  for (const char* name : names) forms.push_back({name, Form::kValue});
+  return forms;
+}
+
 }  // namespace
+
+// A profile reads its product and device settings past and keeps no phone-service settings.
+const ElementTable kDeviceProfileElements = {
+    "addDeviceProfile",
+    "updateDeviceProfile",
+    "getDeviceProfile",
+    {
+        IdentifiedBy("profileId", "profileName", kNo, kReq),
+        IdentifiedBy("uuid", "name", kReq, kNo),
+        Custom("name", Form::kValue, kReq, kNo),
+        Custom("newName", Form::kValue, kNo, kOpt),
+        Custom("description", Form::kValue, kOpt, kOpt),
+        Choice({{"product", Form::kValue}, {"productInfo", Form::kValue}}, kReq, kNo),
+        Custom("model", Form::kValue, kReq, kNo),
+        Custom("class", Form::kValue, kReq, kNo),
+        Custom("protocol", Form::kValue, kReq, kNo),
+        Custom("protocolSide", Form::kValue, kReq, kNo),
+        Choice(ReadPast({"callingSearchSpace", "callingSearchSpaceId", "callingSearchSpaceName"}), kOpt, kNo),
+        Choice(ReadPast({"devicePool", "devicePoolId", "devicePoolName"}), kOpt, kNo),
+        Choice(ReadPast({"location", "locationId", "locationName"}), kOpt, kNo),
+        Choice(ReadPast({"mediaResourceList", "mediaResourceListId", "mediaResourceListName"}), kOpt, kNo),
+        Custom("loadInformation", Form::kValue, kOpt, kNo),
+        Custom("vendorConfig", Form::kValue, kOpt, kNo),
+        Custom("versionStamp", Form::kValue, kOpt, kNo),
+        Custom("traceFlag", Form::kValue, kOpt, kNo),
+        Custom("associatedPC", Form::kValue, kOpt, kNo),
+        Custom("lines", Form::kChildren, kOpt, kOpt),
+        Custom("numberOfButtons", Form::kValue, kOpt, kNo),
+        Choice({{"phoneTemplate", Form::kUuid},
+                {"phoneTemplateId", Form::kId},
+                {"phoneTemplateName", Form::kName}},
+               kOpt, kOpt),
+        Custom("speeddials", Form::kChildren, kOpt, kOpt),
+        Custom("addOnModules", Form::kChildren, kOpt, kOpt),
+        Optional("idleTimeout", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("authenticationURL", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("directoryURL", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("idleURL", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("informationURL", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("messagesURL", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("proxyServerURL", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("servicesURL", Kind::kSkipped, -1, kOpt, kNo),
+        Custom("services", Form::kChildren, kOpt, kOpt),
+        Choice(UuidIdOrName("softkeyTemplate", "softkeyTemplateId", "softkeyTemplateName"), kOpt, kOpt),
+    }};
 
 void CDeviceProfileHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -94,11 +147,7 @@ void CDeviceProfileHandler::ReadTemplatesAndLists(ElementCursor& cursor, zdl::CD
     cursor.Advance();
   }
   ReplaceSpeeddialsAndModules(cursor, id, children);
-  // A profile keeps no phone-service settings of its own.
-  for (const char* element : {"idleTimeout", "authenticationURL", "directoryURL", "idleURL", "informationURL",
-                              "messagesURL", "proxyServerURL", "servicesURL"}) {
-    if (cursor.Is(element)) cursor.Advance();
-  }
+  ReadValues(cursor, kDeviceProfileElements, Shape::kAdd, "idleTimeout", profile);
   if (cursor.Is("services")) {
     ReadSubscribedServices(db(), cursor.node(), id, children.services);
     cursor.Advance();

@@ -127,15 +127,6 @@ void ReadLineIdentifier(zdl::CZDLSession& session, XmlNode line, const zdl::CZDL
   row->PutNumPlanID(FindDirectoryNumber(session, pattern, partition, "Directory Number not found."));
 }
 
-// Reads a text setting: stores the value, or clears it when empty and emptyClears.
-template <class Put>
-void ReadText(ElementCursor& cursor, const char* element, bool emptyClears, Put put) {
-  if (!cursor.Is(element)) return;
-  auto value = ValueOf(cursor.node());
-  if (value || emptyClears) put(value.value_or(""));
-  cursor.Advance();
-}
-
 }  // namespace
 
 void DeviceChildren::Update() {
@@ -244,17 +235,6 @@ zdl::SmartItemPtr<zdl::CVoxbeam> SettingsOf(zdl::CVoxbeamList& list, const zdl::
   auto settings = list.Insert();
   settings->PutDeviceID(device);
   return settings;
-}
-
-void ReadPhoneServiceSettings(ElementCursor& cursor, zdl::CVoxbeam& settings, bool emptyClears) {
-  ReadText(cursor, "idleTimeout", emptyClears, [&](const std::string& v) { settings.PutIdleTimeout(ParseLong(v)); });
-  ReadText(cursor, "authenticationURL", emptyClears, [&](const std::string& v) { settings.PutAuthenticationURL(v); });
-  ReadText(cursor, "directoryURL", emptyClears, [&](const std::string& v) { settings.PutDirectoryServicesURL2(v); });
-  ReadText(cursor, "idleURL", emptyClears, [&](const std::string& v) { settings.PutIdleURL(v); });
-  ReadText(cursor, "informationURL", emptyClears, [&](const std::string& v) { settings.PutDirectoryServicesURL1(v); });
-  ReadText(cursor, "messagesURL", emptyClears, [&](const std::string& v) { settings.PutVoiceMailURL1(v); });
-  ReadText(cursor, "proxyServerURL", emptyClears, [&](const std::string& v) { settings.PutProxyURL(v); });
-  ReadText(cursor, "servicesURL", emptyClears, [&](const std::string& v) { settings.PutVoiceMailURL2(v); });
 }
 
 void ReadSubscribedServices(zdl::CZDLSession& session, XmlNode services, const zdl::CZDLID& device,

@@ -67,9 +67,6 @@ void ReplaceSpeeddialsAndModules(ElementCursor& cursor, const zdl::CZDLID& devic
 
 // The device's phone-service settings row in list: the stored one, or a new one.
 zdl::SmartItemPtr<zdl::CVoxbeam> SettingsOf(zdl::CVoxbeamList& list, const zdl::CZDLID& device, bool isNew);
-// Reads the optional settings idleTimeout .. servicesURL at the cursor, in their order. An
-// element without a value clears the setting when emptyClears, else leaves it unchanged.
-void ReadPhoneServiceSettings(ElementCursor& cursor, zdl::CVoxbeam& settings, bool emptyClears);
 // Replaces the device's subscribed services in list by the <service> children of services.
 void ReadSubscribedServices(zdl::CZDLSession& session, XmlNode services, const zdl::CZDLID& device,
                             zdl::CVoxbeamSubscribedServiceList& list);

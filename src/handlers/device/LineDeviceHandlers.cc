@@ -2,6 +2,7 @@
 
 #include "builders/CXMLCTIRoutePoint.h"
 #include "builders/CXMLVoiceMailPort.h"
+#include "handlers/ElementTables.h"
 #include "handlers/device/DeviceReaders.h"
 #include "handlers/device/PhoneHandlers.h"
 
@@ -73,7 +74,82 @@ const char* const kSkipped[] = {"mediaResourceList",
 // Both kinds read their lines with the rules of the gateway port: a ring setting per line.
 const LineRules kDeviceLines{true, false, false};
 
+// The rows both kinds begin with.
+std::vector<ElementRow> HeadRows(std::vector<ElementRow> rest) {
+  return Join(
+      {{
+           IdentifiedBy("uuid", "name", kReq, kReq), Custom("name", Form::kValue, kReq, kNo),
+           NewName(Cols::kName), Optional("description", Kind::kText, Cols::kDescription, kOpt, kOpt),
+           Choice({{"product", Form::kValue}, {"productInfo", Form::kValue}}, kReq, kNo),  // read past
+       },
+       rest});
+}
+
+// A reference both requests know, with the same forms.
+ElementRow Reference(const char* element, const char* idElement, const char* nameElement, Presence add) {
+  return Choice({{element, Form::kUuid}, {idElement, Form::kId}, {nameElement, Form::kName}}, add, kOpt);
+}
+
 }  // namespace
+
+// A route point reads past, one by one, the elements of a device it has no use for.
+const ElementTable kCTIRoutePointElements = {
+    "addCTIRoutePoint", "updateCTIRoutePoint", "getCTIRoutePoint",
+    HeadRows({
+        Choice({{"model", Form::kValue}, {"modelInfo", Form::kValue}}, kReq, kNo),
+        Custom("class", Form::kValue, kReq, kNo),
+        Custom("protocol", Form::kValue, kReq, kNo),
+        Custom("protocolSide", Form::kValue, kReq, kNo),
+        Reference("callingSearchSpace", "callingSearchSpaceId", "callingSearchSpaceName", kOpt),
+        Choice({{"devicePool", Form::kUuid, kInAdd},
+                {"devicePoolId", Form::kId},
+                {"devicePoolName", Form::kName}},
+               kReq, kOpt),
+        Reference("location", "locationId", "locationName", kOpt),
+        Custom("mediaResourceList", Form::kValue, kOpt, kNo),
+        Custom("mediaResourceListId", Form::kValue, kOpt, kNo),
+        Custom("mediaResourceListName", Form::kValue, kOpt, kNo),
+        Custom("automatedAlternateRoutingCSS", Form::kValue, kOpt, kNo),
+        Custom("automatedAlternateRoutingCSSId", Form::kValue, kOpt, kNo),
+        Custom("automatedAlternateRoutingCSSName", Form::kValue, kOpt, kNo),
+        Custom("aarNeighborhood", Form::kValue, kOpt, kNo),
+        Custom("aarNeighborhoodId", Form::kValue, kOpt, kNo),
+        Custom("aarNeighborhoodName", Form::kValue, kOpt, kNo),
+        Custom("loadInformation", Form::kValue, kOpt, kNo),
+        Custom("vendorConfig", Form::kValue, kOpt, kNo),
+        Custom("versionStamp", Form::kValue, kOpt, kNo),
+        Custom("traceFlag", Form::kValue, kOpt, kNo),
+        Custom("lines", Form::kChildren, kOpt, kOpt),
+    })};
+
+// A port's update replaces its lines when a <line> follows the settings; its later siblings may
+// also be <lineIdentifier>.
+const ElementTable kVoiceMailPortElements = {
+    "addVoiceMailPort", "updateVoiceMailPort", "getVoiceMailPort",
+    HeadRows(Join({{
+                       Custom("model", Form::kValue, kReq, kNo),
+                       Custom("class", Form::kValue, kReq, kNo),
+                       Custom("protocol", Form::kValue, kReq, kNo),
+                       Custom("protocolSide", Form::kValue, kReq, kNo),
+                       Choice({{"callingSearchSpace", Form::kUuid},
+                               {"callingSearchSpaceId", Form::kId, kInUpdate},
+                               {"callingSearchSpaceName", Form::kName}},
+                              kOpt, kOpt),
+                       Choice({{"devicePool", Form::kUuid, kInAdd},
+                               {"devicePoolId", Form::kId, kInUpdate},
+                               {"devicePoolName", Form::kName}},
+                              kReq, kOpt),
+                   },
+                   DeviceReferenceRows(),
+                   {
+                       Custom("loadInformation", Form::kValue, kOpt, kOpt),
+                       Custom("vendorConfig", Form::kValue, kOpt, kOpt),
+                       Custom("versionStamp", Form::kValue, kOpt, kNo),
+                       Custom("traceFlag", Form::kValue, kOpt, kOpt),
+                       Custom("associatedPC", Form::kValue, kOpt, kOpt),
+                       Custom("line", Form::kChildren, kNo, kOpt),
+                       Choice({{"line", Form::kChildren}, {"lineIdentifier", Form::kChildren}}, kReq, kOpt),
+                   }}))};
 
 const LineDeviceKind kCTIRoutePoint{true,
                                     zdl::kProductCTIRoutePoint,
@@ -217,14 +293,8 @@ void CLineDeviceHandler::Update(XmlNode request, CXMLElement& result) {
   const zdl::CZDLID id = device->GetID();
   zdl::CDeviceNumPlanMapList lines(db());
 
-  if (cursor.Is("newName")) {
-    device->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  if (cursor.Is("description")) {
-    device->PutDescription(ValueOrEmpty(cursor.node()));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kind_.routePoint ? kCTIRoutePointElements : kVoiceMailPortElements, Shape::kUpdate,
+             "newName", *device);
   if (kind_.routePoint) {
     ReadRoutePointUpdateReferences(cursor, *device);
     ReadLinesElement(cursor, id, lines);

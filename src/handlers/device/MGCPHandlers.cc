@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "builders/CXMLMGCP.h"
+#include "handlers/ElementTables.h"
 #include "handlers/device/GatewayEndpointHandlers.h"
 #include "zdl/TypeEnums.h"
 
@@ -114,6 +115,28 @@ void DeleteMemberDevices(zdl::CZDLSession& session, const std::string& where, co
 }
 
 }  // namespace
+
+// A gateway's units, subunits and endpoints are added by methods of their own.
+const ElementTable kMGCPElements = {
+    "addMGCP",
+    "updateMGCP",
+    "getMGCP",
+    {
+        Choice({{"domainName", Form::kName}, {"uuid", Form::kId}}, kNo, kReq, kReq),
+        Custom("domainName", Form::kValue, kReq, kNo),
+        Custom("newDomainName", Form::kValue, kNo, kOpt),
+        Custom("description", Form::kValue, kOpt, kOpt),
+        Custom("product", Form::kValue, kReq, kOpt),
+        Custom("model", Form::kValue, kReq, kOpt),
+        Choice({{"dialcoreGroup", Form::kUuid}, {"dialcoreGroupName", Form::kName}}, kReq, kOpt),
+        Custom("units", Form::kChildren, kOpt, kNo),
+        // Read by the add's own code, where versionStamp and loadInformation are required.
+        Optional("scratch", Kind::kText, zdl::MGCPCols::kScratch, kOpt, kOpt),
+        WithEmpty(Optional("vendorConfig", Kind::kText, zdl::MGCPCols::kXML, kOpt, kOpt), IfEmpty::kLeave,
+                  IfEmpty::kThenMustHave),
+        Optional("versionStamp", Kind::kSkipped, -1, kReq, kOpt),
+        Optional("loadInformation", Kind::kText, zdl::MGCPCols::kSpecialLoadInformation, kReq, kOpt),
+    }};
 
 void CMGCPHandler::Written(XmlNode request, CXMLElement& result, Write write) {
   zdl::CZDLTransaction transaction(db());
@@ -403,19 +426,7 @@ zdl::CZDLID CMGCPHandler::WriteUpdate(XmlNode request) {
     cursor.Advance();
   }
   if (cursor.Is("units")) throw CInvalidValueException("Cannot update <units>. Use remove and add.");
-  if (cursor.Is("scratch")) {
-    gateway->PutScratch(ValueOrEmpty(cursor.node()));
-    cursor.Advance();
-  }
-  if (cursor.Is("vendorConfig")) {
-    gateway->PutXML(RequireValue(cursor.node(), ValueWording::kThenMustHave));
-    cursor.Advance();
-  }
-  if (cursor.Is("versionStamp")) cursor.Advance();
-  if (cursor.Is("loadInformation")) {
-    gateway->PutSpecialLoadInformation(ValueOrEmpty(cursor.node()));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kMGCPElements, Shape::kUpdate, "scratch", *gateway);
   cursor.RequireEnd(false);
   gateways.Update();
   return id;

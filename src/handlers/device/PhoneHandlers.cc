@@ -1,6 +1,7 @@
 #include "handlers/device/PhoneHandlers.h"
 
 #include "builders/CXMLIPPhone.h"
+#include "handlers/ElementTables.h"
 #include "zdl/TypeEnums.h"
 
 namespace zeb {
@@ -39,13 +40,76 @@ void ReadExtensionMobility(ElementCursor& cursor, zdl::CDevice& device) {
   cursor.Advance();
 }
 
-bool AtPhoneServiceSetting(const ElementCursor& cursor) {
-  for (const char* name : {"idleTimeout", "authenticationURL", "directoryURL", "idleURL", "informationURL",
-                           "messagesURL", "proxyServerURL", "servicesURL"}) {
-    if (cursor.Is(name)) return true;
-  }
-  return false;
+using Settings = zdl::VoxbeamCols;
+
+}  // namespace
+
+std::vector<ElementRow> DeviceReferenceRows() {
+  return {
+      Choice(UuidIdOrName("location", "locationId", "locationName"), kOpt, kOpt),
+      Choice(UuidIdOrName("mediaResourceList", "mediaResourceListId", "mediaResourceListName"), kOpt, kOpt),
+      Choice(UuidIdOrName("automatedAlternateRoutingCSS", "automatedAlternateRoutingCSSId",
+                          "automatedAlternateRoutingCSSName"),
+             kOpt, kOpt),
+      Choice(UuidIdOrName("aarNeighborhood", "aarNeighborhoodId", "aarNeighborhoodName"), kOpt, kOpt),
+  };
 }
+
+const ElementTable kPhoneElements = {
+    "addPhone", "updatePhone", "getPhone",
+    Join({{
+              IdentifiedBy("phoneId", "phoneName", kNo, kReq),
+              IdentifiedBy("uuid", "name", kReq, kNo),
+              Custom("name", Form::kValue, kReq, kNo),
+              Custom("newName", Form::kValue, kNo, kOpt),
+              Custom("description", Form::kValue, kOpt, kOpt),
+              Choice({{"product", Form::kValue}, {"productInfo", Form::kAttribute}}, kReq, kNo),
+              Custom("model", Form::kValue, kReq, kNo),
+              Custom("class", Form::kValue, kReq, kNo),
+              Custom("protocol", Form::kValue, kReq, kOpt),
+              Custom("protocolSide", Form::kValue, kReq, kOpt),
+              // In an update every callingSearchSpace... element ending in "e" is a name.
+              Choice({{"callingSearchSpace", Form::kUuid, kInAdd},
+                      {"callingSearchSpace", Form::kName, kInUpdate},
+                      {"callingSearchSpaceId", Form::kId, kInUpdate},
+                      {"callingSearchSpaceName", Form::kName}},
+                     kOpt, kOpt),
+              Choice(UuidIdOrName("devicePool", "devicePoolId", "devicePoolName"), kOpt, kOpt),
+          },
+          DeviceReferenceRows(),
+          {
+              // The device settings (ReadDeviceSettings).
+              Optional("loadInformation", Kind::kText, Cols::kSpecialLoadInformation, kOpt, kOpt),
+              Optional("vendorConfig", Kind::kText, Cols::kXML, kOpt, kOpt),
+              Optional("versionStamp", Kind::kSkipped, -1, kOpt, kNo),
+              WithEmpty(Optional("traceFlag", Kind::kBoolean, Cols::kDeviceLevelTraceFlag, kOpt, kOpt),
+                        IfEmpty::kMustContain, IfEmpty::kThenMustHave),
+              Optional("associatedPC", Kind::kText, Cols::kAssociatedPC, kOpt, kOpt),
+              Custom("lines", Form::kChildren, kOpt, kOpt),
+              Custom("numberOfButtons", Form::kValue, kOpt, kNo),
+              Choice({{"phoneTemplateId", Form::kId},
+                      {"phoneTemplate", Form::kUuid},
+                      {"phoneTemplateName", Form::kName}},
+                     kOpt, kOpt),
+              Custom("ringSetting", Form::kValue, kNo, kOpt),
+              Custom("speeddials", Form::kChildren, kOpt, kOpt),
+              Custom("addOnModules", Form::kChildren, kOpt, kOpt),
+              // The phone-service settings (ReadPhoneServiceSettings).
+              Optional("idleTimeout", Kind::kNumber, Settings::kIdleTimeout, kOpt, kOpt),
+              Optional("authenticationURL", Kind::kText, Settings::kAuthenticationURL, kOpt, kOpt),
+              Optional("directoryURL", Kind::kText, Settings::kDirectoryServicesURL2, kOpt, kOpt),
+              Optional("idleURL", Kind::kText, Settings::kIdleURL, kOpt, kOpt),
+              Optional("informationURL", Kind::kText, Settings::kDirectoryServicesURL1, kOpt, kOpt),
+              Optional("messagesURL", Kind::kText, Settings::kVoiceMailURL1, kOpt, kOpt),
+              Optional("proxyServerURL", Kind::kText, Settings::kProxyURL, kOpt, kOpt),
+              Optional("servicesURL", Kind::kText, Settings::kVoiceMailURL2, kOpt, kOpt),
+              Custom("services", Form::kChildren, kOpt, kOpt),
+              Choice(UuidIdOrName("softkeyTemplate", "softkeyTemplateId", "softkeyTemplateName"), kOpt, kOpt),
+              Choice(UuidIdOrName("defaultProfile", "defaultProfileId", "defaultProfileName"), kOpt, kOpt),
+              Custom("enableExtensionMobility", Form::kValue, Presence::kWithPrevious, kOpt),
+          }})};
+
+namespace {
 
 // Writes the device and the rows that hang off it as one unit: a phone never exists without
 // the line appearances its request asked for.
@@ -125,21 +189,7 @@ zdl::CZDLID FindSoftkeyTemplateByExactName(zdl::CZDLSession& session, const std:
 }
 
 void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpdate) {
-  auto text = [&](const char* element, void (zdl::CDevice::*put)(const std::string&)) {
-    if (!cursor.Is(element)) return;
-    auto value = ValueOf(cursor.node());
-    if (value || isUpdate) (device.*put)(value.value_or(""));
-    cursor.Advance();
-  };
-  text("loadInformation", &zdl::CDevice::PutSpecialLoadInformation);
-  text("vendorConfig", &zdl::CDevice::PutXML);
-  if (!isUpdate && cursor.Is("versionStamp")) cursor.Advance();
-  if (cursor.Is("traceFlag")) {
-    const auto wording = isUpdate ? ValueWording::kThenMustHave : ValueWording::kMustContain;
-    device.PutDeviceLevelTraceFlag(ParseBoolean(RequireValue(cursor.node(), wording)));
-    cursor.Advance();
-  }
-  text("associatedPC", &zdl::CDevice::PutAssociatedPC);
+  ReadValues(cursor, kPhoneElements, isUpdate ? Shape::kUpdate : Shape::kAdd, "loadInformation", device);
 }
 
 // --- addPhone ---
@@ -227,7 +277,7 @@ void CPhoneHandler::ReadLines(ElementCursor& cursor, zdl::CDevice& device, Devic
 }
 
 void CPhoneHandler::ReadServices(ElementCursor& cursor, const zdl::CZDLID& id, DeviceChildren& children) {
-  ReadPhoneServiceSettings(cursor, *SettingsOf(children.settings, id, true), false);
+  ReadValues(cursor, kPhoneElements, Shape::kAdd, "idleTimeout", *SettingsOf(children.settings, id, true));
   if (cursor.Is("services")) {
     ReadSubscribedServices(db(), cursor.node(), id, children.services);
     cursor.Advance();
@@ -313,7 +363,10 @@ void CPhoneHandler::ReadUpdateLists(ElementCursor& cursor, zdl::CDevice& device,
     cursor.Advance();
   }
   ReplaceSpeeddialsAndModules(cursor, id, children);
-  if (AtPhoneServiceSetting(cursor)) ReadPhoneServiceSettings(cursor, *SettingsOf(children.settings, id, false), true);
+  if (AtValues(cursor, kPhoneElements, Shape::kUpdate, "idleTimeout")) {
+    ReadValues(cursor, kPhoneElements, Shape::kUpdate, "idleTimeout",
+               *SettingsOf(children.settings, id, false));
+  }
   if (cursor.Is("services")) {
     ReadSubscribedServices(db(), cursor.node(), id, children.services);
     cursor.Advance();

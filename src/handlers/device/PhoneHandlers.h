@@ -43,6 +43,9 @@ void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpda
 // The softkey template whose name is exactly name (case included).
 zdl::CZDLID FindSoftkeyTemplateByExactName(zdl::CZDLSession& session, const std::string& name,
                                            const std::string& notFound);
+// The rows of the optional references location, media resource list, AAR calling search space
+// and AAR neighborhood, as a phone's and a voice-mail port's requests have them.
+std::vector<ElementRow> DeviceReferenceRows();
 // How update requests name their device.
 extern const Identification kIdentifyDevice;
 // Finds the default profile of that name, refusing a device that is not a profile.

@@ -1,6 +1,7 @@
 #include "handlers/dialplan/CCSSHandler.h"
 
 #include "builders/CXMLCallingSearchSpace.h"
+#include "handlers/ElementTables.h"
 #include "zdl/CZDLReadAhead.h"
 
 namespace zeb {
@@ -11,6 +12,20 @@ const char kMoreElements[] = "NULL element found. Expecting more elements.";
 const char kNotFound[] = "The specified calling search space was not found.";
 
 }  // namespace
+
+const ElementTable kCSSElements = {
+    "addCSS",
+    "updateCSS",
+    "getCSS",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::CallingSearchSpaceCols::kName),
+        Optional("description", Kind::kText, zdl::CallingSearchSpaceCols::kDescription, kOpt, kOpt),
+        Optional("clause", Kind::kSkipped, -1, kOpt, kNo),
+        Optional("dialPlanWizardGenId", Kind::kSkipped, -1, kOpt, kNo),
+        Custom("members", Form::kChildren, kReq, kOpt),
+    }};
 
 void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -82,14 +97,7 @@ void CCSSHandler::Update(XmlNode request, CXMLElement& result) {
            ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
                         "Calling search space not found."));
   auto css = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    css->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  if (cursor.Is("description")) {
-    css->PutDescription(ValueOrEmpty(cursor.node()));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kCSSElements, Shape::kUpdate, "newName", *css);
   zdl::CCallingSearchSpaceMemberList members(db());
   const bool replaceMembers = cursor.Is("members");
   if (replaceMembers) {

@@ -2,6 +2,7 @@
 
 #include "builders/CXMLCallPark.h"
 #include "builders/CXMLCallPickup.h"
+#include "handlers/ElementTables.h"
 #include "handlers/dialplan/NumPlanLookup.h"
 
 namespace zeb {
@@ -13,7 +14,23 @@ void Build(CXMLElement& holder, zdl::CZDLSession& session, const zdl::CZDLID& id
   holder.AddNewChild<Builder>()->BuildFromDatabase(session, id);
 }
 
+// The rows of a new call park or pickup group before the call park's node.
+std::vector<ElementRow> NewNumberRows() {
+  return {Custom("pattern", Form::kValue, kReq, kNo), Custom("description", Form::kValue, kOpt, kNo),
+          Custom("usage", Form::kValue, kReq, kNo),
+          Choice({{"routePartition", Form::kUuid}, {"routePartitionName", Form::kName}}, kOpt, kNo)};
+}
+
+std::vector<ElementRow> WithNode(std::vector<ElementRow> rows) {
+  return Join({rows, {Choice({{"dialcoreId", Form::kId}, {"dialcoreName", Form::kName}}, kReq, kNo)}});
+}
+
 }  // namespace
+
+// The get and update requests name a number by "uuid" or by pattern, partition and filter, a
+// choice the rows do not declare yet.
+const ElementTable kCallParkElements = {"addCallPark", nullptr, nullptr, WithNode(NewNumberRows())};
+const ElementTable kCallPickupElements = {"addCallPickupGroup", nullptr, nullptr, NewNumberRows()};
 
 const CallNumberKind kCallPark{zdl::kUsageCallPark,
                                true,

@@ -1,6 +1,7 @@
 #include "handlers/dialplan/DDIHandler.h"
 
 #include "builders/CXMLDigitDiscardInstruction.h"
+#include "handlers/ElementTables.h"
 #include "handlers/dialplan/DialPlanHandler.h"
 #include "handlers/dialplan/DialPlanTagHandler.h"
 
@@ -32,6 +33,23 @@ zdl::CZDLID FindDialPlanByName(zdl::CZDLSession& session, XmlNode element) {
 }
 
 }  // namespace
+
+// The clause is made from the members, never taken from a request.
+const ElementTable kDDIElements = {"addDDI",
+                                   "updateDDI",
+                                   "getDDI",
+                                   {
+                                       IdentifiedBy("uuid", "name", kReq, kReq),
+                                       Custom("name", Form::kValue, kReq, kNo),
+                                       NewName(zdl::DigitDiscardInstructionCols::kName),
+                                       Custom("clause", Form::kValue, kOpt, kNo),
+                                       Choice({{"dialPlan", Form::kUuid, kInAdd},
+                                               {"dialPlanId", Form::kId, kInUpdate},
+                                               {"dialPlanName", Form::kName}},
+                                              kReq, kOpt),
+                                       Custom("digitAnalysisId", Form::kValue, kOpt, kNo),
+                                       Custom("members", Form::kChildren, kOpt, kOpt),
+                                   }};
 
 void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -99,10 +117,7 @@ void CDDIHandler::Update(XmlNode request, CXMLElement& result) {
   zdl::CDigitDiscardInstructionList list(db());
   Identify(cursor, list, DDIIdentification(DialPlanOperation::kUpdate));
   auto ddi = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    ddi->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kDDIElements, Shape::kUpdate, "newName", *ddi);
   if (cursor.Is("dialPlanId")) {
     ddi->PutDialPlanID(ParseID(RequireValue(cursor.node(), ValueWording::kMustContain)));
     cursor.Advance();

@@ -1,6 +1,7 @@
 #include "handlers/dialplan/DialPlanHandler.h"
 
 #include "builders/CXMLDialPlan.h"
+#include "handlers/ElementTables.h"
 #include "zdl/Records.h"
 
 namespace zeb {
@@ -15,6 +16,17 @@ Identification PlanIdentification(DialPlanOperation operation) {
 }
 
 }  // namespace
+
+const ElementTable kDialPlanElements = {
+    "addDialPlan",
+    "updateDialPlan",
+    "getDialPlan",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::DialPlanCols::kName),
+        Optional("description", Kind::kText, zdl::DialPlanCols::kDescription, kOpt, kOpt),
+    }};
 
 Identification DialPlanFamilyIdentification(DialPlanOperation operation, const char* updateNotFound,
                                             const char* notFound, bool uuidFirst) {
@@ -37,9 +49,7 @@ void CDialPlanHandler::Add(XmlNode request, CXMLElement& result) {
   auto plan = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
   plan->PutName(ReadAddName(cursor));
-  if (cursor.Is("description")) {
-    if (auto value = ValueOf(cursor.node())) plan->PutDescription(*value);
-  }
+  ReadValues(cursor, kDialPlanElements, Shape::kAdd, "description", *plan);
   list.Update();
   Return(result, plan->GetID());
 }
@@ -49,14 +59,7 @@ void CDialPlanHandler::Update(XmlNode request, CXMLElement& result) {
   zdl::CDialPlanList list(db());
   Identify(cursor, list, PlanIdentification(DialPlanOperation::kUpdate));
   auto plan = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    plan->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  if (cursor.Is("description")) {
-    plan->PutDescription(ValueOrEmpty(cursor.node()));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kDialPlanElements, Shape::kUpdate, "newName", *plan);
   cursor.RequireEnd();
   list.Update();
   Return(result, plan->GetID());

@@ -1,6 +1,7 @@
 #include "handlers/dialplan/DialPlanTagHandler.h"
 
 #include "builders/CXMLDialPlan.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "handlers/dialplan/DialPlanHandler.h"
 #include "zdl/base/Dialect.h"
@@ -40,6 +41,21 @@ zdl::CZDLID ReadDialPlanUuid(XmlNode element) {
 }
 
 }  // namespace
+
+const ElementTable kDialPlanTagElements = {
+    "addDialPlanTag",
+    "updateDialPlanTag",
+    "getDialPlanTag",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::DialPlanTagCols::kTag),
+        Choice({{"dialPlan", Form::kUuid}, {"dialPlanName", Form::kName, kInAdd}}, kReq, kOpt),
+        Custom("operator", Form::kValue, kReq, kOpt),
+        WithEmpty(Optional("suppressFromRouteFilter", Kind::kBoolean,
+                           zdl::DialPlanTagCols::kSuppressFromRouteFilter, kOpt, kOpt),
+                  IfEmpty::kLeave, IfEmpty::kMustContain),
+    }};
 
 zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagByName(zdl::CZDLSession& session, const std::string& name,
                                                    const zdl::CZDLID& preferred, const std::string& notFound) {
@@ -88,9 +104,7 @@ void CDialPlanTagHandler::Add(XmlNode request, CXMLElement& result) {
   cursor.Expect("operator", "<operator>", "NULL element found. Expecting <operator>");
   tag->PutMaxOperator(TagOperatorNumber(RequireValue(cursor.node(), ValueWording::kMustContain)));
   cursor.Advance();
-  if (cursor.Is("suppressFromRouteFilter")) {
-    if (auto value = ValueOf(cursor.node())) tag->PutSuppressFromRouteFilter(ParseBoolean(*value));
-  }
+  ReadValues(cursor, kDialPlanTagElements, Shape::kAdd, "suppressFromRouteFilter", *tag);
   list.Update();
   Return(result, tag->GetID());
 }
@@ -100,10 +114,7 @@ void CDialPlanTagHandler::Update(XmlNode request, CXMLElement& result) {
   TagsByName list(db());
   Identify(cursor, list, TagIdentification(DialPlanOperation::kUpdate));
   auto tag = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    tag->PutTag(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kDialPlanTagElements, Shape::kUpdate, "newName", *tag);
   if (cursor.Is("dialPlan")) {
     tag->PutDialPlanID(ReadDialPlanUuid(cursor.node()));
     cursor.Advance();
@@ -112,10 +123,7 @@ void CDialPlanTagHandler::Update(XmlNode request, CXMLElement& result) {
     tag->PutMaxOperator(TagOperatorNumber(RequireValue(cursor.node(), ValueWording::kMustContain)));
     cursor.Advance();
   }
-  if (cursor.Is("suppressFromRouteFilter")) {
-    tag->PutSuppressFromRouteFilter(ParseBoolean(RequireValue(cursor.node(), ValueWording::kMustContain)));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kDialPlanTagElements, Shape::kUpdate, "suppressFromRouteFilter", *tag);
   cursor.RequireEnd();
   list.Update();
   Return(result, tag->GetID());

@@ -1,6 +1,7 @@
 #include "handlers/dialplan/LineHandlers.h"
 
 #include "builders/CXMLNPDirectoryNumber.h"
+#include "handlers/ElementTables.h"
 #include "handlers/dialplan/NumPlanLookup.h"
 #include "zdl/CZDLReadAhead.h"
 
@@ -64,6 +65,29 @@ void ReadCallForward(ElementCursor& cursor, zdl::CNumPlan& line, const ForwardSe
 }
 
 }  // namespace
+
+// The get and update requests name a line by "uuid" or by pattern, partition and filter, a
+// choice the rows do not declare yet.
+const ElementTable kLineElements = {
+    "addLine",
+    nullptr,
+    nullptr,
+    {
+        Custom("pattern", Form::kValue, kReq, kNo),
+        Custom("description", Form::kValue, kOpt, kNo),
+        Custom("usage", Form::kValue, kReq, kNo),
+        Choice({{"routePartition", Form::kUuid}, {"routePartitionName", Form::kName}}, kReq, kNo),
+        Custom("callForwardAll", Form::kChildren, kOpt, kNo),
+        Custom("callForwardBusy", Form::kChildren, kOpt, kNo),
+        Custom("callForwardNoAnswer", Form::kChildren, kOpt, kNo),
+        Custom("callPickupGroup", Form::kUuid, kReq, kNo),
+        Custom("callWaitingEnabled", Form::kValue, kReq, kNo),
+        Custom("cfaCSSClause", Form::kValue, kReq, kNo),
+        Custom("mwiStatus", Form::kValue, kReq, kNo),
+        Custom("shareLineAppearanceCSS", Form::kUuid, kReq, kNo),
+        Custom("useFullyQualCallingPartyNum", Form::kValue, kReq, kNo),
+        Custom("voiceMailProfile", Form::kUuid, kOpt, kNo),
+    }};
 
 // --- addLine ---
 

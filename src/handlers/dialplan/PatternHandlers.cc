@@ -1,6 +1,7 @@
 #include "handlers/dialplan/PatternHandlers.h"
 
 #include "builders/CXMLNPPattern.h"
+#include "handlers/ElementTables.h"
 #include "handlers/dialplan/NumPlanLookup.h"
 #include "zdl/CZDLReadAhead.h"
 
@@ -104,6 +105,47 @@ void CPatternHandler::SelectPattern(ElementCursor& cursor, zdl::CNumPlanList& li
 }
 
 // --- add ---
+
+namespace {
+
+// The rows of a new pattern up to its tail, which differs between the kinds.
+std::vector<ElementRow> NewPatternRows(std::vector<ElementRow> tail) {
+  return Join(
+      {{
+           Custom("pattern", Form::kValue, kReq, kNo),
+           Custom("description", Form::kValue, kOpt, kNo),
+           Custom("usage", Form::kValue, kReq, kNo),
+           Choice({{"routePartition", Form::kUuid}, {"routePartitionName", Form::kName}}, kOpt, kNo),
+           Custom("blockEnable", Form::kValue, kReq, kNo),
+           Custom("calledPartyTransformationMask", Form::kValue, kReq, kNo),
+           Custom("callingPartyTransformationMask", Form::kValue, kReq, kNo),
+           Custom("useCallingPartyPhoneMask", Form::kValue, kReq, kNo),
+           Choice({{"dialPlan", Form::kUuid}, {"dialPlanName", Form::kName}}, kReq, kNo),
+           Custom("dialPlanWizardGenId", Form::kValue, kReq, kNo),
+           Choice({{"digitDiscardInstruction", Form::kUuid}, {"digitDiscardInstructionName", Form::kName}},
+                  kReq, kNo),
+           Custom("messageWaiting", Form::kValue, kReq, kNo),
+           Custom("networkLocation", Form::kValue, kReq, kNo),
+           Custom("patternUrgency", Form::kValue, kReq, kNo),
+           Custom("prefixDigitsOut", Form::kValue, kReq, kNo),
+           Choice({{"routeFilter", Form::kUuid}, {"routeFilterName", Form::kName}}, kReq, kNo),
+       },
+       tail});
+}
+
+}  // namespace
+
+// The get and update requests name a pattern by "uuid" or by pattern, partition and filter, a
+// choice the rows do not declare yet.
+const ElementTable kTransPatternElements = {
+    "addTransPattern", nullptr, nullptr,
+    NewPatternRows(
+        {Choice({{"callingSearchSpace", Form::kUuid}, {"callingSearchSpaceName", Form::kName}}, kReq, kNo)})};
+const ElementTable kRoutePatternElements = {
+    "addRoutePattern", nullptr, nullptr,
+    NewPatternRows({Custom("destination", Form::kChildren, kReq, kNo),
+                    Custom("withTag", Form::kValue, kOpt, kNo),
+                    Custom("withValueClause", Form::kValue, kOpt, kNo)})};
 
 void CPatternHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

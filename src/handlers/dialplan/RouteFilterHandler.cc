@@ -1,6 +1,7 @@
 #include "handlers/dialplan/RouteFilterHandler.h"
 
 #include "builders/CXMLRouteFilter.h"
+#include "handlers/ElementTables.h"
 #include "handlers/dialplan/DialPlanHandler.h"
 #include "handlers/dialplan/DialPlanTagHandler.h"
 
@@ -19,6 +20,23 @@ Identification FilterIdentification(DialPlanOperation operation) {
 }
 
 }  // namespace
+
+// The clause is made from the members, never taken from a request.
+const ElementTable kRouteFilterElements = {"addRouteFilter",
+                                           "updateRouteFilter",
+                                           "getRouteFilter",
+                                           {
+                                               IdentifiedBy("uuid", "name", kReq, kReq),
+                                               Custom("name", Form::kValue, kReq, kNo),
+                                               NewName(zdl::RouteFilterCols::kName),
+                                               Custom("clause", Form::kValue, kOpt, kNo),
+                                               Choice({{"dialPlan", Form::kUuid, kInAdd},
+                                                       {"dialPlanId", Form::kId, kInUpdate},
+                                                       {"dialPlanName", Form::kName}},
+                                                      kReq, kOpt),
+                                               Custom("dialPlanWizardGenId", Form::kValue, kOpt, kNo),
+                                               Custom("members", Form::kChildren, kReq, kOpt),
+                                           }};
 
 void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -103,10 +121,7 @@ void CRouteFilterHandler::Update(XmlNode request, CXMLElement& result) {
   zdl::CRouteFilterList list(db());
   Identify(cursor, list, FilterIdentification(DialPlanOperation::kUpdate));
   auto filter = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    filter->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kRouteFilterElements, Shape::kUpdate, "newName", *filter);
   if (cursor.Is("dialPlanName")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
     filter->PutDialPlanID(FindIdByName<zdl::CDialPlanList>(db(), name, kDialPlanNotFound));

@@ -1,6 +1,7 @@
 #include "handlers/dialplan/RouteGroupHandlers.h"
 
 #include "builders/CXMLRouteGroup.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
@@ -53,6 +54,19 @@ void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRout
 
 }  // namespace
 
+// The description of a new group is read past, not stored.
+const ElementTable kRouteGroupElements = {"addRouteGroup",
+                                          "updateRouteGroup",
+                                          "getRouteGroup",
+                                          {
+                                              IdentifiedBy("uuid", "name", kReq, kReq),
+                                              Custom("name", Form::kValue, kReq, kNo),
+                                              NewName(zdl::RouteGroupCols::kName),
+                                              Custom("description", Form::kValue, kOpt, kNo),
+                                              Custom("dialPlanWizardGenId", Form::kValue, kOpt, kNo),
+                                              Custom("members", Form::kChildren, kReq, kOpt),
+                                          }};
+
 void CRouteGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <routeGroup>");
@@ -87,10 +101,7 @@ void CRouteGroupHandler::Update(XmlNode request, CXMLElement& result) {
   Identify(cursor, list,
            ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, kGroupNotFound));
   auto group = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kRouteGroupElements, Shape::kUpdate, "newName", *group);
   zdl::CRouteGroupDeviceMapList map(db());
   const bool replaceMembers = cursor.Is("members");
   if (replaceMembers) {

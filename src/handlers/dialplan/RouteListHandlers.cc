@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "builders/CXMLRouteList.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "zdl/CZDLReadAhead.h"
 #include "zdl/Records.h"
@@ -146,6 +147,18 @@ long VariantToLong(const std::string& text) {
   return static_cast<long>(value);
 }
 
+const ElementTable kRouteListElements = {
+    "addRouteList",
+    "updateRouteList",
+    "getRouteList",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::DeviceCols::kName),
+        Optional("description", Kind::kText, zdl::DeviceCols::kDescription, kOpt, kOpt),
+        Custom("members", Form::kChildren, kReq, kOpt),
+    }};
+
 void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <routeList>");
@@ -175,14 +188,7 @@ void CRouteListHandler::Update(XmlNode request, CXMLElement& result) {
   zdl::CDeviceList devices(db());
   Identify(cursor, devices, kRouteList);
   auto device = devices.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    device->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  if (cursor.Is("description")) {
-    device->PutDescription(ValueOrEmpty(cursor.node()));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kRouteListElements, Shape::kUpdate, "newName", *device);
   zdl::CRouteListList members(db());
   const bool replaceMembers = cursor.Is("members");
   if (replaceMembers) {

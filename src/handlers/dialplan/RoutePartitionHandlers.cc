@@ -1,6 +1,7 @@
 #include "handlers/dialplan/RoutePartitionHandlers.h"
 
 #include "builders/CXMLRoutePartition.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
@@ -22,6 +23,19 @@ void DropCached(zdl::CZDLSession& session, const zdl::CZDLID& id) {
 
 }  // namespace
 
+const ElementTable kRoutePartitionElements = {
+    "addRoutePartition",
+    "updateRoutePartition",
+    "getRoutePartition",
+    {
+        IdentifiedBy("partitionId", "partitionName", kNo, kReq),
+        IdentifiedBy("uuid", "name", kReq, kNo),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::RoutePartitionCols::kName),
+        Optional("description", Kind::kText, zdl::RoutePartitionCols::kDescription, kOpt, kOpt),
+        Optional("dialPlanWizardGenId", Kind::kSkipped, -1, kOpt, kOpt),
+    }};
+
 void CRoutePartitionHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <newRoutePartition>");
@@ -33,11 +47,7 @@ void CRoutePartitionHandler::Add(XmlNode request, CXMLElement& result) {
     partition->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
     cursor.Advance();
   }
-  if (cursor.Is("description")) {
-    if (auto value = ValueOf(cursor.node())) partition->PutDescription(*value);
-    cursor.Advance();
-  }
-  if (cursor.Is("dialPlanWizardGenId")) cursor.Advance();
+  ReadValues(cursor, kRoutePartitionElements, Shape::kAdd, "description", *partition);
   list.Update();
   Return(result, partition->GetID());
 }
@@ -49,15 +59,7 @@ void CRoutePartitionHandler::Update(XmlNode request, CXMLElement& result) {
            {"Found NULL, expecting <name> or <uuid>", "<uuid> or <name>", "name", ValueWording::kMustHave, "uuid",
             ValueWording::kMustHave, "Route Partition not found."});
   auto partition = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    partition->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  if (cursor.Is("description")) {
-    partition->PutDescription(ValueOrEmpty(cursor.node()));
-    cursor.Advance();
-  }
-  if (cursor.Is("dialPlanWizardGenId")) cursor.Advance();
+  ReadValues(cursor, kRoutePartitionElements, Shape::kUpdate, "newName", *partition);
   cursor.RequireEnd();
   list.Update();
   DropCached(db(), partition->GetID());

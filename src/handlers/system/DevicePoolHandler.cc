@@ -1,6 +1,7 @@
 #include "handlers/system/DevicePoolHandler.h"
 
 #include "builders/CXMLDevicePool.h"
+#include "handlers/ElementTables.h"
 
 namespace zeb {
 
@@ -109,7 +110,33 @@ void ReadUpdatedReference(zdl::CZDLSession& session, ElementCursor& cursor, Pool
   cursor.Advance();
 }
 
+// A reference of a pool: adding by "uuid" or name, updating by identifier or name.
+std::vector<ElementForm> PoolForms(const char* element, const char* idElement, const char* nameElement) {
+  return {{element, Form::kUuid, kInAdd}, {idElement, Form::kId, kInUpdate}, {nameElement, Form::kName}};
+}
+
 }  // namespace
+
+const ElementTable kDevicePoolElements = {
+    "addDevicePool",
+    "updateDevicePool",
+    "getDevicePool",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::DevicePoolCols::kName),
+        Choice(PoolForms("autoSearchSpace", "autoSearchSpaceId", "autoSearchSpaceName"), kOpt, kOpt),
+        Choice(PoolForms("dateTimeSetting", "dateTimeSettingId", "dateTimeSettingName"), kReq, kOpt),
+        Choice(PoolForms("dialcoreGroup", "dialcoreGroupId", "dialcoreGroupName"), kReq, kOpt),
+        Choice(PoolForms("mediaResourceList", "mediaResourceListId", "mediaResourceListName"), kOpt, kOpt),
+        Choice(PoolForms("region", "regionId", "regionName"), kReq, kOpt),
+        Choice(PoolForms("softkeyTemplate", "softkeyTemplateId", "softkeyTemplateName"), kReq, kOpt),
+        Custom("networkLocale", Form::kValue, kOpt, kOpt),
+        Custom("userLocale", Form::kValue, kOpt, kOpt),
+        Custom("networkHoldMOHAudioSourceId", Form::kValue, kOpt, kOpt),
+        Custom("userHoldMOHAudioSourceId", Form::kValue, kOpt, kOpt),
+        Choice(PoolForms("havenInfo", "havenInfoId", "havenName"), kReq, kOpt),
+    }};
 
 void CDevicePoolHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -165,10 +192,7 @@ void CDevicePoolHandler::Update(XmlNode request, CXMLElement& result) {
            ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
                         "Device Pool not found."));
   auto pool = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    pool->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kDevicePoolElements, Shape::kUpdate, "newName", *pool);
   for (const PoolReference* ref : {&kAutoSearchSpace, &kDateTimeSetting, &kDialcoreGroup, &kMediaResourceList,
                                    &kRegion, &kSoftkeyTemplate}) {
     ReadUpdatedReference(db(), cursor, *pool, *ref);

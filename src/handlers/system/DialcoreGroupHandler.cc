@@ -1,6 +1,7 @@
 #include "handlers/system/DialcoreGroupHandler.h"
 
 #include "builders/CXMLDialcore.h"
+#include "handlers/ElementTables.h"
 
 namespace zeb {
 
@@ -9,6 +10,19 @@ namespace {
 const char kNotFound[] = "The specified Dialcore group was not found.";
 
 }  // namespace
+
+// In an update an empty <tftpDefault> clears the flag.
+const ElementTable kDialcoreGroupElements = {
+    "addDialcoreGroup",
+    "updateDialcoreGroup",
+    "getDialcoreGroup",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::DialcoreGroupCols::kName),
+        Optional("tftpDefault", Kind::kBoolean, zdl::DialcoreGroupCols::kIsTFTPDefault, kOpt, kOpt),
+        Custom("members", Form::kChildren, kReq, kOpt),
+    }};
 
 void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -19,10 +33,7 @@ void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = wrapper.EnterCurrent();
   group->PutName(ReadAddName(cursor));
   cursor.RequireNotNull("NULL element found. Expecting <tftpDefault> or <members>");
-  if (cursor.Is("tftpDefault")) {
-    if (auto value = ValueOf(cursor.node())) group->PutIsTFTPDefault(ParseBoolean(*value));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kDialcoreGroupElements, Shape::kAdd, "tftpDefault", *group);
   cursor.Expect("members", "<members>", "NULL element found. Expecting <members>");
 
   // The group is written before its members are read, so a refused group is reported first; a
@@ -64,15 +75,7 @@ void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement& result) {
   Identify(cursor, list,
            ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, kNotFound));
   auto group = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    group->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  if (cursor.Is("tftpDefault")) {
-    // An empty element clears the flag.
-    group->PutIsTFTPDefault(ParseBoolean(ValueOf(cursor.node()).value_or("false")));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kDialcoreGroupElements, Shape::kUpdate, "newName", *group);
   zdl::CDialcoreGroupMemberList members(db());
   const bool replaceMembers = cursor.Is("members");
   if (replaceMembers) {

@@ -1,6 +1,7 @@
 #include "handlers/system/DialcoreHandler.h"
 
 #include "builders/CXMLDialcore.h"
+#include "handlers/ElementTables.h"
 
 namespace zeb {
 
@@ -33,6 +34,20 @@ void ReadOptional(ElementCursor& cursor, const char* element, Node& node,
 }
 
 }  // namespace
+
+const ElementTable kDialcoreElements = {
+    "addDialcore",
+    "updateDialcore",
+    "getDialcore",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::DialcoreCols::kName),
+        Optional("description", Kind::kText, zdl::DialcoreCols::kDescription, kOpt, kOpt),
+        Custom("autoregistration", Form::kChildren, kOpt, kOpt),
+        Custom("ports", Form::kChildren, kReq, kOpt),
+        Choice({{"processNode", Form::kUuid}, {"processNodeName", Form::kName}}, kReq, kNo),
+    }};
 
 void CDialcoreHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -112,11 +127,7 @@ void CDialcoreHandler::Update(XmlNode request, CXMLElement& result) {
       cursor, list,
       ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Dialcore not found."));
   auto node = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    node->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  ReadOptional(cursor, "description", *node, &Node::PutDescription);
+  ReadValues(cursor, kDialcoreElements, Shape::kUpdate, "newName", *node);
   if (cursor.Is("autoregistration")) {
     ReadAutoregistration(cursor.node(), *node, false);
     cursor.Advance();

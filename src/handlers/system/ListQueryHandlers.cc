@@ -2,6 +2,7 @@
 
 #include "builders/CXMLCallingSearchSpace.h"
 #include "builders/CXMLRoutePartition.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "zdl/CDeviceReportList.h"
 #include "zdl/CTypeList.h"
@@ -112,6 +113,9 @@ void CListQueryHandler::ListCSSByName(XmlNode request, CXMLElement& result) {
                                                                     RenderMode::kFull);
   }
 }
+
+const ElementTable kNumDevicesElements = {
+    nullptr, nullptr, "getNumDevices", {Custom("class", Form::kValue, kNo, kNo, kReq)}};
 
 void CListQueryHandler::GetNumDevices(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);

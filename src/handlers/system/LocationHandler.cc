@@ -1,6 +1,7 @@
 #include "handlers/system/LocationHandler.h"
 
 #include "builders/CXMLLocation.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
@@ -12,6 +13,20 @@ const char kNotFound[] = "The specified Location was not found.";
 
 }  // namespace
 
+const ElementTable kLocationElements = {
+    "addLocation",
+    "updateLocation",
+    "getLocation",
+    {
+        IdentifiedBy("uuid", "name", kReq, kReq),
+        Custom("name", Form::kValue, kReq, kNo),
+        NewName(zdl::LocationCols::kName),
+        // The location number is the library's to assign; the one given is read past.
+        Optional("id", Kind::kSkipped, -1, kReq, kNo),
+        WithEmpty(Optional("kbits", Kind::kNumber, zdl::LocationCols::kKbits, kReq, kOpt),
+                  IfEmpty::kMustContain, IfEmpty::kMustContain),
+    }};
+
 void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
   wrapper.RequireNotNull("Found NULL, expecting <location>");
@@ -19,7 +34,6 @@ void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
   auto location = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
   location->PutName(ReadAddName(cursor));
-  // The location number is the library's to assign; the one given is read past.
   cursor.Expect("id", "<id>", "NULL element found. Expecting <id>.");
   cursor.Advance();
   cursor.Expect("kbits", "<kbits>", "NULL element found. Expecting <kbits>.");
@@ -35,14 +49,7 @@ void CLocationHandler::Update(XmlNode request, CXMLElement& result) {
       cursor, list,
       ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, "Location not found."));
   auto location = list.GetCurrentItem();
-  if (cursor.Is("newName")) {
-    location->PutName(RequireValue(cursor.node(), ValueWording::kMustContain));
-    cursor.Advance();
-  }
-  if (cursor.Is("kbits")) {
-    location->PutKbits(ParseLong(RequireValue(cursor.node(), ValueWording::kMustContain)));
-    cursor.Advance();
-  }
+  ReadValues(cursor, kLocationElements, Shape::kUpdate, "newName", *location);
   list.Update();
   Return(result, location->GetID());
 }

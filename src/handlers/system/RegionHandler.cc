@@ -1,6 +1,7 @@
 #include "handlers/system/RegionHandler.h"
 
 #include "builders/CXMLDevicePool.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 
@@ -14,6 +15,17 @@ Identification ByUuidOrName(ValueWording nameWording) {
 }
 
 }  // namespace
+
+// A region's update is the update of one entry of the region matrix.
+const ElementTable kRegionElements = {"addRegion",
+                                      "updateRegionMatrix",
+                                      "getRegion",
+                                      {
+                                          IdentifiedBy("uuid", "name", kNo, kReq),
+                                          Custom("uuid", Form::kId, kNo, kReq),
+                                          Custom("name", Form::kValue, kReq, kNo),
+                                          Custom("bandwidth", Form::kValue, kNo, kReq),
+                                      }};
 
 void CRegionHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

@@ -4,6 +4,7 @@
 
 #include "builders/BuilderSupport.h"
 #include "builders/CXMLUser.h"
+#include "handlers/ElementTables.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 #include "zdl/directory/CUserInfoList.h"
@@ -150,6 +151,38 @@ void ReadUpdateNames(ElementCursor& cursor, CUserInfo& user) {
 }
 
 }  // namespace
+
+// A user is an entry of the directory, not a record: the rows declare the wire only, and
+// kSharedFields above reads the optional fields.
+const ElementTable kUserElements = {"addUser",
+                                    "updateUser",
+                                    "getUser",
+                                    {
+                                        Custom("ldapRN", Form::kValue, kNo, kReq, kReq),
+                                        Custom("firstname", Form::kValue, kReq, kOpt),
+                                        Custom("lastname", Form::kValue, kReq, kOpt),
+                                        Custom("ldapRN", Form::kValue, kReq, kNo),
+                                        Custom("ldapDN", Form::kValue, kReq, kNo),
+                                        Custom("email", Form::kValue, kReq, kOpt),
+                                        Custom("userid", Form::kValue, kOpt, kNo),
+                                        Custom("password", Form::kValue, kReq, kOpt),
+                                        Custom("pin", Form::kValue, kReq, kOpt),
+                                        Custom("telephoneNumber", Form::kValue, kOpt, kOpt),
+                                        Custom("extension", Form::kValue, kOpt, kOpt),
+                                        Custom("department", Form::kValue, kOpt, kOpt),
+                                        Custom("location", Form::kValue, kOpt, kOpt),
+                                        Custom("manager", Form::kValue, kOpt, kOpt),
+                                        Custom("locale", Form::kValue, kOpt, kOpt),
+                                        Custom("aaKeyPadMapping", Form::kValue, kOpt, kOpt),
+                                        Custom("associatedDevices", Form::kChildren, kOpt, kOpt),
+                                        Custom("associatedPC", Form::kValue, kOpt, kOpt),
+                                        Custom("authenticationProxyRights", Form::kValue, kOpt, kOpt),
+                                        Custom("autoAttendantNameDialing", Form::kValue, kOpt, kOpt),
+                                        Custom("enableCTI", Form::kValue, kOpt, kOpt),
+                                        Custom("enableCTIAllDevices", Form::kValue, kOpt, kOpt),
+                                        Custom("iaqExtension", Form::kValue, kOpt, kOpt),
+                                        Custom("phoneProfiles", Form::kChildren, kOpt, kOpt),
+                                    }};
 
 void CUserHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
