@@ -189,7 +189,6 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresCopy_test.cc
   tests/zdl/AuditLog_test.cc
   tests/zdl/ChangeEvents_test.cc
-  tests/zdl/CopyProgressView_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLMGCP_test.cc
@@ -217,7 +216,6 @@ set(ZEB_TEST_SOURCES
   tests/server/GroupFile_test.cc
   tests/server/ListenAddress_test.cc
   tests/server/PrimaryClient_test.cc
-  tests/server/ConnectionRegistry_test.cc
   tests/server/WorkerPool_test.cc
   tests/server/CommittedEvents_test.cc
   tests/server/EventStream_test.cc

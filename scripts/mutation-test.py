@@ -34,7 +34,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-TREE_PARTS = ["CMakeLists.txt", "cmake", "src"]
+TREE_PARTS = ["CMakeLists.txt", "cmake", "src", "tests/pg"]
 FAILED_TEST = re.compile(r"^\[  FAILED  \] ([A-Za-z0-9_/.]+)", re.M)
 
 
@@ -270,6 +270,7 @@ def run_shards(binary, gtest_filter, shards, timeout, work):
     failure; stops the others as soon as one fails. Returns (passed, failing test names, output
     of the failing shard)."""
     scratch = tempfile.mkdtemp(prefix="run-", dir=work)
+    os.chmod(scratch, 0o755)  # the test clusters run as their own user under root
     env = test_env(scratch)
     processes = []
     try:

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "soap/ZebExceptions.h"
 #include "support/SoapText.h"
 
@@ -91,23 +89,6 @@ TEST(ProcessSOAPRequestTest, DocumentTypesAndUndefinedEntitiesAreRefused) {
   EXPECT_EQ(std::string::npos, response.find("lollol"));
   EXPECT_NE(std::string::npos, Process("<Envelope><Body><fooBar>&ext;</fooBar></Body></Envelope>")
                                    .find("Entity &apos;ext&apos; not defined"));
-}
-
-TEST(ProcessSOAPRequestTest, NullTextThrows) {
-  zdl::CGenericBuffer buffer;
-  RequestContext context;
-  EXPECT_THROW(ProcessSOAPRequest(nullptr, buffer, context), std::invalid_argument);
-}
-
-TEST(FaultsTest, DetailedFaultKeepsMessageRawPlainFaultEscapesIt) {
-  CXMLElement body("SOAP-ENV:Body");
-  AddDetailedFault("loc", &body, "getPhone", 2, 7u, "a & <b>");
-  AddFault(&body, "SOAP-ENV:Client", "a & <b>");
-  const std::string text = body.ToString();
-  EXPECT_NE(std::string::npos, text.find("<faultstring>\r\n<![CDATA[a & <b>]]></faultstring>\r\n"));
-  EXPECT_NE(std::string::npos, text.find("<message>\r\n<![CDATA[a & <b>]]></message>\r\n"));
-  EXPECT_NE(std::string::npos, text.find("xsi:schemaLocation=\"loc\" sequence=\"7\">\r\n<code>2</code>"));
-  EXPECT_NE(std::string::npos, text.find("<faultstring>a &amp; &lt;b&gt;</faultstring>"));
 }
 
 TEST(FaultsTest, FaultTextsAreValidUtf8AndXmlCharacters) {

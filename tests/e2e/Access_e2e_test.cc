@@ -72,23 +72,9 @@ std::string Refused(const std::string& statusAndHeaders, std::string text) {
 const std::string kForbidden = "HTTP/1.1 403 Forbidden\r\n";
 const std::string kOk = "HTTP/1.1 200 OK";
 
-std::string AddPartition(const std::string& name) {
-  return "<addRoutePartition><newRoutePartition><name>" + name + "</name></newRoutePartition></addRoutePartition>";
-}
 const std::string kGetPartition = "<getRoutePartition><name>P1</name></getRoutePartition>";
 const std::string kListParameters =
     "<listServiceParameters><nodeName>CM1</nodeName><serviceType>Directory</serviceType></listServiceParameters>";
-
-// Waits (bounded) until check holds.
-template <class Check>
-bool Eventually(Check check, Millis timeout = kDefaultTimeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!check()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(Millis(50));
-  }
-  return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Roles from a group file, rate limits
@@ -126,14 +112,15 @@ class AccessTest : public ::testing::Test {
 
 TEST_F(AccessTest, EachRoleCallsWhatItMayAndIsRefusedTheRestBeforeAnyDatabaseWork) {
   auto zebd = Start({"--group-file", Groups("# who may do what\nread: mon\nwrite: prov\nadmin: alice\n")});
-  ASSERT_EQ(kOk, StatusLineOf(As(*zebd, "prov", AddPartition("P1"))));
+  ASSERT_EQ(kOk, StatusLineOf(As(*zebd, "prov", AddPartitionRequest("P1"))));
   EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", kGetPartition)));
   EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "alice", kListParameters)));
 
   const std::string before = ConfigurationOf(*zebd);
-  EXPECT_EQ(Refused(kForbidden, "User \"mon\" may not call addRoutePartition: it needs the write role, and the user "
-                                "has the read role."),
-            As(*zebd, "mon", AddPartition("P2")));
+  EXPECT_EQ(Refused(kForbidden,
+                    "User \"mon\" may not call addRoutePartition: it needs the write role, and the user "
+                    "has the read role."),
+            As(*zebd, "mon", AddPartitionRequest("P2")));
   EXPECT_EQ(Refused(kForbidden, "User \"prov\" may not call listServiceParameters: it needs the admin role, and the "
                                 "user has the write role."),
             As(*zebd, "prov", kListParameters));
@@ -178,20 +165,20 @@ TEST_F(AccessTest, EachRoleCallsWhatItMayAndIsRefusedTheRestBeforeAnyDatabaseWor
 TEST_F(AccessTest, SighupReadsTheGroupFileAgainAndABadOneKeepsTheRolesInUse) {
   const std::string groups = Groups("read: mon\n");
   auto zebd = Start({"--group-file", groups});
-  EXPECT_EQ("HTTP/1.1 403 Forbidden", StatusLineOf(As(*zebd, "mon", AddPartition("P1"))));
+  EXPECT_EQ("HTTP/1.1 403 Forbidden", StatusLineOf(As(*zebd, "mon", AddPartitionRequest("P1"))));
 
   std::ofstream(groups) << "read: mon\nwrite: mon prov\n";
   zebd->Signal(SIGHUP);
   ASSERT_TRUE(Eventually([&] { return zebd->StderrText().find("read again (2 users)") != std::string::npos; }));
   EXPECT_NE(std::string::npos, zebd->StderrText().find("line 2: 'mon' is also in the read group (line 1); the higher "
                                                        "role, write, is theirs"));
-  EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", AddPartition("P1"))));
+  EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", AddPartitionRequest("P1"))));
 
   std::ofstream(groups) << "read mon\n";
   zebd->Signal(SIGHUP);
   ASSERT_TRUE(Eventually([&] { return zebd->StderrText().find("keeping the roles read before") != std::string::npos; }));
   EXPECT_NE(std::string::npos, zebd->StderrText().find("line 1: no colon"));
-  EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", AddPartition("P2"))));
+  EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", AddPartitionRequest("P2"))));
 }
 
 TEST_F(AccessTest, BadGroupFileOrAccessOptionsStopTheStart) {
@@ -218,10 +205,10 @@ TEST_F(AccessTest, BadGroupFileOrAccessOptionsStopTheStart) {
 
 TEST_F(AccessTest, WritesOverTheLimitAre429WithRetryAfterPerUserAndReadsGoOn) {
   auto zebd = Start({"--write-rate-limit", "0.01/s,burst=2", "--rate-limit", "1000"});
-  ASSERT_EQ(kOk, StatusLineOf(As(*zebd, "prov", AddPartition("P1"))));
-  ASSERT_EQ(kOk, StatusLineOf(As(*zebd, "prov", AddPartition("P2"))));
+  ASSERT_EQ(kOk, StatusLineOf(As(*zebd, "prov", AddPartitionRequest("P1"))));
+  ASSERT_EQ(kOk, StatusLineOf(As(*zebd, "prov", AddPartitionRequest("P2"))));
   const std::string before = DatabaseSnapshot(zebd->dbPath());
-  const std::string refused = As(*zebd, "prov", AddPartition("P3"));
+  const std::string refused = As(*zebd, "prov", AddPartitionRequest("P3"));
   // A token comes every 100 s: the wait is what is left of it.
   const std::string retry = refused.substr(refused.find("Retry-After: ") + 13, 3);
   const int seconds = std::atoi(retry.c_str());
@@ -235,7 +222,7 @@ TEST_F(AccessTest, WritesOverTheLimitAre429WithRetryAfterPerUserAndReadsGoOn) {
   EXPECT_EQ(before, DatabaseSnapshot(zebd->dbPath()));
   // Without a group file everyone is admin, and each user has buckets of its own.
   EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "prov", kGetPartition)));
-  EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "alice", AddPartition("P3"))));
+  EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "alice", AddPartitionRequest("P3"))));
   const std::string metrics = BodyOf(AdminGet(zebd->adminPort(), "/metrics"));
   EXPECT_TRUE(HasLine(metrics, "zebd_rate_limited_total{method=\"addRoutePartition\"} 1")) << metrics;
   EXPECT_TRUE(HasLine(metrics, "zebd_rate_limited_total{method=\"getRoutePartition\"} 0"));
@@ -307,11 +294,12 @@ TEST_F(DirectorySignInTest, MembersGetTheRoleOfTheirGroupAndOnlyTheRightPassword
   RecordProperty("first_request_ms", std::to_string(first));
   RecordProperty("cached_request_ms", std::to_string(cached));
 
-  EXPECT_EQ(kOk, StatusLineOf(As("prov", "prov-pw", AddPartition("P1"))));
+  EXPECT_EQ(kOk, StatusLineOf(As("prov", "prov-pw", AddPartitionRequest("P1"))));
   EXPECT_EQ(kOk, StatusLineOf(As("mon", "mon:pw-ä", kGetPartition)));
-  EXPECT_EQ(Refused(kForbidden, "User \"mon\" may not call addRoutePartition: it needs the write role, and the user "
-                                "has the read role."),
-            As("mon", "mon:pw-ä", AddPartition("P2")));
+  EXPECT_EQ(Refused(kForbidden,
+                    "User \"mon\" may not call addRoutePartition: it needs the write role, and the user "
+                    "has the read role."),
+            As("mon", "mon:pw-ä", AddPartitionRequest("P2")));
   EXPECT_EQ(kOk, StatusLineOf(As("zoë", "zoë-pw", kListParameters)));
   EXPECT_EQ(Refused(kForbidden, "User \"stranger\" may not call getRoutePartition: it needs the read role, and the "
                                 "user has no role."),

@@ -33,11 +33,8 @@ class CTIRoutePointTest : public GatewayTest {
     const std::string uuid =
         Column("SELECT pkid FROM DeviceNumPlanMap WHERE NumPlanIndex = " + std::to_string(index) + " AND fkDevice = ?",
                device);
-    return "<line  uuid=\"" + uuid + "\" index=\"" + std::to_string(index) + "\">\r\n" +
-           El("label", "L" + pattern) + El("display", "D") + "<dirn  uuid=\"" + dirn + "\"></dirn>\r\n" +
-           El("ringSetting", "Ring Once") + El("consecutiveRingSetting", "Use System Default") +
-           El("e164Mask", "") + El("dialPlanWizardId", "0") + El("mwlPolicy", "Light Only") +
-           "</line>\r\n";
+    return LineElement(uuid, index, "L" + pattern, "D", dirn, "Ring Once", "Use System Default", "", 0,
+                       "Light Only");
   }
 
   std::string dn1001_;

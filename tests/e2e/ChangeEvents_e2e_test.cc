@@ -39,15 +39,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool Eventually(const std::function<bool()>& condition, Millis timeout = Millis(15'000)) {
-  const auto deadline = Clock::now() + timeout;
-  while (!condition()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(Millis(20));
-  }
-  return true;
-}
-
 // Reads from fd until `until` holds for what arrived, the peer closes, or the deadline.
 std::string ReadUntil(int fd, const std::function<bool(const std::string&)>& until, Millis timeout) {
   std::string data;
@@ -199,24 +190,13 @@ std::string WithoutTime(const std::string& json) {
       json, std::regex("\"time\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z\""), "\"time\":\"T\"");
 }
 
-std::string Post(int port, const std::string& element) {
-  return BodyOf(PostSoap(port, SoapEnvelope(element)));
-}
-
-std::string ReturnOf(const std::string& envelope) {
-  const std::size_t from = envelope.find("<return>");
-  const std::size_t to = envelope.find("</return>");
-  return from == std::string::npos || to == std::string::npos ? "" : envelope.substr(from + 8, to - from - 8);
-}
-
 std::string AddPartition(int port, const std::string& name) {
-  return ReturnOf(Post(port, "<addRoutePartition><newRoutePartition><name>" + name +
-                                 "</name></newRoutePartition></addRoutePartition>"));
+  return ReturnText(PostElement(port, AddPartitionRequest(name)));
 }
 
 std::string RemovePartition(int port, const std::string& name) {
-  return ReturnOf(
-      Post(port, "<removeRoutePartition><partitionName>" + name + "</partitionName></removeRoutePartition>"));
+  return ReturnText(PostElement(
+      port, "<removeRoutePartition><partitionName>" + name + "</partitionName></removeRoutePartition>"));
 }
 
 std::string EventJson(int id, const std::string& method, const std::string& recordId,

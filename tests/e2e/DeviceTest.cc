@@ -50,6 +50,16 @@ std::string PhoneHead(const std::string& name, const std::string& product,
          "</product><model/><class/><protocol>Station</protocol><protocolSide>User</protocolSide>";
 }
 
+std::string LineElement(const std::string& uuid, int index, const std::string& label,
+                        const std::string& display, const std::string& dirn, const std::string& ring,
+                        const std::string& consecutive, const std::string& mask, int wizard,
+                        const std::string& mwl) {
+  return "<line  uuid=\"" + uuid + "\" index=\"" + std::to_string(index) + "\">\r\n" + El("label", label) +
+         El("display", display) + Ref("dirn", dirn) + El("ringSetting", ring) +
+         El("consecutiveRingSetting", consecutive) + El("e164Mask", mask) +
+         El("dialPlanWizardId", std::to_string(wizard)) + El("mwlPolicy", mwl) + "</line>\r\n";
+}
+
 std::string DeviceTest::AddPhone(const std::string& elements) {
   return CallForId("addPhone", "<addPhone><newPhone>" + elements + "</newPhone></addPhone>");
 }

@@ -15,6 +15,13 @@ namespace zeb::test {
 std::string PhoneHead(const std::string& name, const std::string& product = "Desk Phone 12",
                       const std::string& description = "");
 
+// A line appearance as a device element renders it.
+std::string LineElement(const std::string& uuid, int index, const std::string& label,
+                        const std::string& display, const std::string& dirn,
+                        const std::string& ring = "Use System Default",
+                        const std::string& consecutive = "Use System Default", const std::string& mask = "",
+                        int wizard = 0, const std::string& mwl = "Use System Policy");
+
 class DeviceTest : public ZebdTest {
  protected:
   // The database zebd serves, opened in this process on first use.

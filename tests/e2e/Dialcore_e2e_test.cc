@@ -64,8 +64,7 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
       "<routePartitionName>auto</routePartitionName><e164Mask>0611XXXX</e164Mask></autoregistration>" +
           PortsRequest({"2002", "2001", "2000", "2427", "2428"}) +
           "<processNode uuid=\"{5EED0000-0000-0000-0000-000000000001}\"/></dialcore></addDialcore>");
-  const std::string autoPartition = "<routePartition  uuid=\"" + partition + "\">\r\n" + El("name", "Auto") +
-                                    El("description", "") + El("dialPlanWizardGenId", "0") + "</routePartition>\r\n";
+  const std::string autoPartition = PartitionElement(partition, "Auto");
   AutoRegistration registration{"1000", "1999", "1000", autoPartition, "0611XXXX"};
   EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node B", "Second &amp; spare", registration,
                                                          {"2002", "2001", "2000", "2427", "2428"})),

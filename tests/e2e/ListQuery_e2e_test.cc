@@ -138,8 +138,7 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
                 "</member></members></newCSS></addCSS>");
   const std::string staff = CallForId("addCSS", "<addCSS><newCSS><name>Staff</name><members/></newCSS></addCSS>");
   auto partition = [](const std::string& id, const std::string& name) {
-    return "<routePartition  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<description>" + name +
-           " numbers</description>\r\n<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n";
+    return PartitionElement(id, name, name + " numbers");
   };
   EXPECT_EQ(Listed("listRoutePartitionByName", partition(lab, "INT_Lab") + partition(internal, "Internal")),
             Search("listRoutePartitionByName", "int%"));

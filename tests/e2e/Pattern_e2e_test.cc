@@ -295,8 +295,7 @@ class NumberKindTest : public PatternTest, public ::testing::WithParamInterface<
     std::string text = "<" + kind().element + "  uuid=\"" + id + "\">\r\n" + El("pattern", pattern) +
                        El("usage", kind().usage);
     if (!partition.empty() && kind().node.empty()) {
-      text += "<routePartition  uuid=\"" + partition + "\">\r\n" + El("name", "Team") + El("description", "") +
-              El("dialPlanWizardGenId", "0") + "</routePartition>\r\n";
+      text += PartitionElement(partition, "Team");
     } else if (!partition.empty()) {
       text += Ref("routePartition", partition);
     }

@@ -45,17 +45,6 @@ class PhoneTest : public DeviceTest {
   std::string internal_, dn1000_, dn1001_;
 };
 
-// A line element as the phone element renders it.
-std::string Line(const std::string& uuid, int index, const std::string& label, const std::string& display,
-                 const std::string& dirn, const std::string& ring, const std::string& consecutive,
-                 const std::string& mask, int wizard, const std::string& mwl) {
-  return "<line  uuid=\"" + uuid + "\" index=\"" + std::to_string(index) + "\">\r\n<label>" + label +
-         "</label>\r\n<display>" + display + "</display>\r\n<dirn  uuid=\"" + dirn + "\"></dirn>\r\n<ringSetting>" +
-         ring + "</ringSetting>\r\n<consecutiveRingSetting>" + consecutive + "</consecutiveRingSetting>\r\n<e164Mask>" +
-         mask + "</e164Mask>\r\n<dialPlanWizardId>" + std::to_string(wizard) + "</dialPlanWizardId>\r\n<mwlPolicy>" +
-         mwl + "</mwlPolicy>\r\n</line>\r\n";
-}
-
 // The phone with two lines, two speed dials, one add-on module, two services and both calling
 // search spaces (the benchmark's phone).
 std::string FullPhoneRequest(const std::string& dn1001, const std::string& name) {
@@ -96,20 +85,19 @@ TEST_F(PhoneTest, GetPhoneRendersThePhoneWithEverythingThatHangsOffIt) {
   Db().Execute("UPDATE Device SET tkUserLocale = 2, tkCountry = 7 WHERE pkid = ?", {id});
 
   const std::string expected =
-      "<return>\r\n<device  xsi:type=\"zeb:XIPPhone\" ctiid=\"" + Column("SELECT CtiId FROM Device WHERE pkid = ?", id) +
-      "\" uuid=\"" + id + "\">\r\n" + El("name", "SEP00AA") + El("description", "Reception &amp; desk") +
-      El("product", "Desk Phone 40") + El("model", "Desk Phone 40") + El("class", "Phone") +
-      El("protocol", "Station") + El("protocolSide", "User") + El("callingSearchSpaceName", "Office") +
-      El("devicePoolName", "Default") + El("locationName", "HQ") +
-      El("mediaResourceListName", "Media 1") + El("callingSearchSpaceName", "Overflow") +
-      "<aarNeighborhood  uuid=\"" + north + "\">\r\n" + El("name", "North") + "</aarNeighborhood>\r\n" +
-      El("loadInformation", "DP40.3-0-2") + El("vendorConfig", "&lt;cfg/&gt;") +
-      El("versionStamp", "{STAMP}") + El("traceFlag", "true") + El("associatedPC", "pc-7") +
-      "<lines>\r\n" +
-      Line(ChildId("DeviceNumPlanMap", id, "NumPlanIndex", 0), 1, "Main", "Reception", dn1000_, "Ring", "Flash Only",
-           "+4930XXXX", 0, "Light Only") +
-      Line(ChildId("DeviceNumPlanMap", id, "NumPlanIndex", 1), 2, "Second", "Back", dn1001_, "Use System Default",
-           "Use System Default", "", 0, "Use System Policy") +
+      "<return>\r\n<device  xsi:type=\"zeb:XIPPhone\" ctiid=\"" +
+      Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" +
+      El("name", "SEP00AA") + El("description", "Reception &amp; desk") + El("product", "Desk Phone 40") +
+      El("model", "Desk Phone 40") + El("class", "Phone") + El("protocol", "Station") +
+      El("protocolSide", "User") + El("callingSearchSpaceName", "Office") + El("devicePoolName", "Default") +
+      El("locationName", "HQ") + El("mediaResourceListName", "Media 1") +
+      El("callingSearchSpaceName", "Overflow") + "<aarNeighborhood  uuid=\"" + north + "\">\r\n" +
+      El("name", "North") + "</aarNeighborhood>\r\n" + El("loadInformation", "DP40.3-0-2") +
+      El("vendorConfig", "&lt;cfg/&gt;") + El("versionStamp", "{STAMP}") + El("traceFlag", "true") +
+      El("associatedPC", "pc-7") + "<lines>\r\n" +
+      LineElement(ChildId("DeviceNumPlanMap", id, "NumPlanIndex", 0), 1, "Main", "Reception", dn1000_, "Ring",
+                  "Flash Only", "+4930XXXX", 0, "Light Only") +
+      LineElement(ChildId("DeviceNumPlanMap", id, "NumPlanIndex", 1), 2, "Second", "Back", dn1001_) +
       "</lines>\r\n" + El("numberOfButtons", "4") + El("phoneTemplateId", kTemplate40) +
       "<speeddials>\r\n<speeddial  index=\"1\">\r\n" + El("dirn", "2000") + El("label", "Boss") +
       "</speeddial>\r\n<speeddial  index=\"3\">\r\n" + El("dirn", "2001") + El("label", "") +
@@ -117,18 +105,19 @@ TEST_F(PhoneTest, GetPhoneRendersThePhoneWithEverythingThatHangsOffIt) {
       ChildId("DeviceAddOnModuleMap", id, "ModuleIndex", 0) + "\" index=\"1\">\r\n" +
       El("loadInformation", "AM.1-0") + El("phoneTemplateId", kAddOnTemplate) +
       "</addOnModule>\r\n</addOnModules>\r\n" + "<userLocale>\r\n" + El("name", "German Germany") +
-      El("DialcoreVersion", "1.0.0.1") + El("componentVersion", "1.0.0.1") +
-      El("writtenLanguage", "German") + El("SpokenLanguage", "German") + El("winCharSet", "iso-8859-1") +
-      "</userLocale>\r\n" + El("country", "New Zealand") + El("idleTimeout", "30") +
-      El("authenticationURL", "http://auth") + El("directoryURL", "http://dir") + El("idleURL", "") +
-      El("informationURL", "http://info") + El("messagesURL", "http://msg") +
-      El("proxyServerURL", "http://proxy") + El("servicesURL", "http://svc") + "<services>\r\n" +
-      "<service  uuid=\"" + ChildId("VoxbeamSubscribedService", id, "serviceName", 0) + "\">\r\n" +
-      El("name", "Directory") + El("url", "http://d?a=1&amp;b=2") + "<voxbeamService  uuid=\"" +
-      kDirectoryService + "\"></voxbeamService>\r\n</service>\r\n" + "<service  uuid=\"" +
+      El("DialcoreVersion", "1.0.0.1") + El("componentVersion", "1.0.0.1") + El("writtenLanguage", "German") +
+      El("SpokenLanguage", "German") + El("winCharSet", "iso-8859-1") + "</userLocale>\r\n" +
+      El("country", "New Zealand") + El("idleTimeout", "30") + El("authenticationURL", "http://auth") +
+      El("directoryURL", "http://dir") + El("idleURL", "") + El("informationURL", "http://info") +
+      El("messagesURL", "http://msg") + El("proxyServerURL", "http://proxy") +
+      El("servicesURL", "http://svc") + "<services>\r\n" + "<service  uuid=\"" +
+      ChildId("VoxbeamSubscribedService", id, "serviceName", 0) + "\">\r\n" + El("name", "Directory") +
+      El("url", "http://d?a=1&amp;b=2") + "<voxbeamService  uuid=\"" + kDirectoryService +
+      "\"></voxbeamService>\r\n</service>\r\n" + "<service  uuid=\"" +
       ChildId("VoxbeamSubscribedService", id, "serviceName", 1) + "\">\r\n" + El("name", "Rooms") +
-      El("url", "http://r") + "<voxbeamService  uuid=\"" + kRoomsService + "\"></voxbeamService>\r\n</service>\r\n" +
-      "</services>\r\n" + El("softkeyTemplateName", "Standard Feature") + "<defaultProfile  uuid=\"" + profile +
+      El("url", "http://r") + "<voxbeamService  uuid=\"" + kRoomsService +
+      "\"></voxbeamService>\r\n</service>\r\n" + "</services>\r\n" +
+      El("softkeyTemplateName", "Standard Feature") + "<defaultProfile  uuid=\"" + profile +
       "\"></defaultProfile>\r\n" + El("enableExtensionMobility", "true") + "</device>\r\n</return>\r\n";
   EXPECT_EQ(Response("getPhone", expected), Get("sep00aa"));
   // By identifier, with prefixed elements and a sequence.
@@ -163,22 +152,23 @@ TEST_F(PhoneTest, UpdateReplacesListsClearsReferencesAndKeepsWhatItDoesNotName) 
                  "<speeddials/><idleTimeout>12</idleTimeout><softkeyTemplateName>Standard User</softkeyTemplateName>"
                  "</updatePhone>"));
   // No calling search space or device pool is left; the services it did not name stay.
-  EXPECT_EQ(PhoneResponse(id, "SEP3", "Desk Phone 12",
-                          El("loadInformation", "L9") + Settings("false") + "<lines>\r\n" +
-                              Line(ChildId("DeviceNumPlanMap", id, "pkid", 0), 4, "New", "D", dn1001_,
-                                   "Use System Default", "Use System Default", "", 0, "None") +
-                              "</lines>\r\n" + El("numberOfButtons", "2") + El("phoneTemplateId", "") +
-                              El("speeddials", "") + El("addOnModules", "") + El("country", "") +
-                              El("idleTimeout", "12") + El("authenticationURL", "") + El("directoryURL", "") +
-                              El("idleURL", "") + El("informationURL", "") + El("messagesURL", "") +
-                              El("proxyServerURL", "") + El("servicesURL", "") + "<services>\r\n<service  uuid=\"" +
-                              ChildId("VoxbeamSubscribedService", id, "pkid", 0) + "\">\r\n" + El("name", "S") +
-                              El("url", "u") + Ref("voxbeamService", kRoomsService) + "</service>\r\n</services>\r\n" +
-                              El("softkeyTemplateName", "Standard User") +
-                              // No default profile: the element is there with an empty "uuid".
-                              "<defaultProfile  uuid=\"\"></defaultProfile>\r\n" +
-                              El("enableExtensionMobility", "false")),
-            Get("SEP3"));
+  EXPECT_EQ(
+      PhoneResponse(id, "SEP3", "Desk Phone 12",
+                    El("loadInformation", "L9") + Settings("false") + "<lines>\r\n" +
+                        LineElement(ChildId("DeviceNumPlanMap", id, "pkid", 0), 4, "New", "D", dn1001_,
+                                    "Use System Default", "Use System Default", "", 0, "None") +
+                        "</lines>\r\n" + El("numberOfButtons", "2") + El("phoneTemplateId", "") +
+                        El("speeddials", "") + El("addOnModules", "") + El("country", "") +
+                        El("idleTimeout", "12") + El("authenticationURL", "") + El("directoryURL", "") +
+                        El("idleURL", "") + El("informationURL", "") + El("messagesURL", "") +
+                        El("proxyServerURL", "") + El("servicesURL", "") + "<services>\r\n<service  uuid=\"" +
+                        ChildId("VoxbeamSubscribedService", id, "pkid", 0) + "\">\r\n" + El("name", "S") +
+                        El("url", "u") + Ref("voxbeamService", kRoomsService) +
+                        "</service>\r\n</services>\r\n" + El("softkeyTemplateName", "Standard User") +
+                        // No default profile: the element is there with an empty "uuid".
+                        "<defaultProfile  uuid=\"\"></defaultProfile>\r\n" +
+                        El("enableExtensionMobility", "false")),
+      Get("SEP3"));
   EXPECT_EQ("1", Column("SELECT tkRingSetting FROM Device WHERE pkid = ?", id));
   // An update without lists leaves them.
   EXPECT_EQ(Standard("updatePhone", id), Call("<updatePhone><uuid>" + id + "</uuid><traceFlag>true</traceFlag></updatePhone>"));

@@ -15,10 +15,6 @@ class RoutePartitionTest : public ZebdTest {
   std::string Got(const std::string& method, const std::string& element, const std::string& sequence = "") {
     return Response(method, "<return>\r\n" + element + "</return>\r\n", sequence);
   }
-  static std::string PartitionElement(const std::string& id, const std::string& name, const std::string& description) {
-    return "<routePartition  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<description>" + description +
-           "</description>\r\n<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n";
-  }
 };
 
 TEST_F(RoutePartitionTest, AddGetUpdateRemoveRoundTrip) {

@@ -80,21 +80,16 @@ class StandbyTest : public ::testing::Test {
     return BodyOf(PostSoap(node.port(), SoapEnvelope(requestElement)));
   }
   static std::string AddPartition(const ZebdProcess& node, const std::string& name) {
-    return Call(node, "<addRoutePartition><newRoutePartition><name>" + name +
-                          "</name></newRoutePartition></addRoutePartition>");
+    return Call(node, AddPartitionRequest(name));
   }
   static std::string GetPartition(const ZebdProcess& node, const std::string& id) {
     return Call(node, "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>");
   }
   static std::string Partition(const std::string& id, const std::string& name) {
-    return ResponseEnvelope(SchemaHost(), "getRoutePartition",
-                            Returned("<routePartition  uuid=\"" + id + "\">\r\n" + El("name", name) +
-                                     El("description", "") + El("dialPlanWizardGenId", "0") + "</routePartition>\r\n"));
+    return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
   }
-  static std::string Added(const std::string& id) { return StandardResponse(SchemaHost(), "addRoutePartition", id); }
-  static std::string ReturnedId(const std::string& envelope) {
-    const std::size_t start = envelope.find("<return>");
-    return start == std::string::npos ? "" : envelope.substr(start + 8, 38);
+  static std::string Added(const std::string& id) {
+    return StandardResponse(SchemaHost(), "addRoutePartition", id);
   }
   // Asks until the answer is expected or the time is up; returns the last answer.
   static std::string AskUntil(const std::function<std::string()>& ask, const std::string& expected, Millis limit) {
@@ -130,7 +125,7 @@ std::string StandbyTest::primaryDb_;
 std::string StandbyTest::standbyDb_;
 
 TEST_F(StandbyTest, ARenameOnThePrimaryIsServedByTheStandbyWithinTheBound) {
-  const std::string id = ReturnedId(AddPartition(*primary_, "Before"));
+  const std::string id = ReturnText(AddPartition(*primary_, "Before"));
   ASSERT_EQ(38u, id.size());
   // Served, and so cached, by the standby's node.
   ASSERT_EQ(Partition(id, "Before"), AskUntil([&] { return GetPartition(*standby_, id); }, Partition(id, "Before"),
@@ -148,7 +143,7 @@ TEST_F(StandbyTest, AWriteToTheStandbyIsForwardedAndReadableThroughBoth) {
   const std::string response = PostSoap(standby_->port(), SoapEnvelope("<addRoutePartition><newRoutePartition>"
                                                                        "<name>Forwarded</name></newRoutePartition>"
                                                                        "</addRoutePartition>"));
-  const std::string id = ReturnedId(BodyOf(response));
+  const std::string id = ReturnText(BodyOf(response));
   ASSERT_EQ(38u, id.size()) << response;
   EXPECT_EQ("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(Added(id).size()) +
                 "\r\n\r\n" + Added(id),
@@ -161,13 +156,13 @@ TEST_F(StandbyTest, AWriteToTheStandbyIsForwardedAndReadableThroughBoth) {
   EXPECT_EQ(1, Count("SELECT count(*) FROM AuditLog WHERE Method = 'addRoutePartition' AND ForwardedBy LIKE '%:" +
                      std::to_string(standby_->port()) + " for 127.0.0.1'"));
   // A second write goes over the kept-alive connection.
-  EXPECT_EQ(38u, ReturnedId(AddPartition(*standby_, "ForwardedAgain")).size());
+  EXPECT_EQ(38u, ReturnText(AddPartition(*standby_, "ForwardedAgain")).size());
   // The primary's node restarted on its port closed that connection: the next write takes a new one.
   const std::string port = std::to_string(primary_->port());
   ASSERT_EQ(0, primary_->Stop());
   primary_ = std::make_unique<ZebdProcess>(
       std::vector<std::string>{"--db", primaryDb_, "--listen", "127.0.0.1:" + port});
-  EXPECT_EQ(38u, ReturnedId(AddPartition(*standby_, "AfterRestart")).size());
+  EXPECT_EQ(38u, ReturnText(AddPartition(*standby_, "AfterRestart")).size());
 }
 
 TEST_F(StandbyTest, AWriteTheStandbyCannotForwardIsRefusedAndChangesNothing) {

@@ -33,21 +33,11 @@ class TwoNodesTest : public ::testing::Test {
   static std::string Standard(const std::string& method, const std::string& text) {
     return StandardResponse(SchemaHost(), method, text);
   }
-  static std::string AddPartitionRequest(const std::string& name) {
-    return "<addRoutePartition><newRoutePartition><name>" + name + "</name></newRoutePartition></addRoutePartition>";
-  }
   static std::string GetPartition(const ZebdProcess& node, const std::string& name) {
     return Call(node, "<getRoutePartition><partitionName>" + name + "</partitionName></getRoutePartition>");
   }
   static std::string PartitionResponse(const std::string& id, const std::string& name) {
-    return ResponseEnvelope(SchemaHost(), "getRoutePartition",
-                            Returned("<routePartition  uuid=\"" + id + "\">\r\n" + El("name", name) +
-                                     El("description", "") + El("dialPlanWizardGenId", "0") + "</routePartition>\r\n"));
-  }
-  // The identifier a standard response returns.
-  static std::string ReturnedId(const std::string& envelope) {
-    const std::size_t start = envelope.find("<return>");
-    return start == std::string::npos ? "" : envelope.substr(start + 8, 38);
+    return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
   }
 
   std::string server_;
@@ -57,12 +47,13 @@ class TwoNodesTest : public ::testing::Test {
 };
 
 TEST_F(TwoNodesTest, WhatOneNodeWritesTheOtherReads) {
-  const std::string id = ReturnedId(Call(*a_, AddPartitionRequest("Lobby")));
+  const std::string id = ReturnText(Call(*a_, AddPartitionRequest("Lobby")));
   ASSERT_EQ(38u, id.size());
   EXPECT_EQ(PartitionResponse(id, "Lobby"), GetPartition(*b_, "LOBBY"));
-  const std::string css = ReturnedId(Call(*b_, "<addCSS><newCSS><name>Front</name><members><member index=\"1\">"
-                                               "<routePartitionName>lobby</routePartitionName></member></members>"
-                                               "</newCSS></addCSS>"));
+  const std::string css = ReturnText(Call(*b_,
+                                          "<addCSS><newCSS><name>Front</name><members><member index=\"1\">"
+                                          "<routePartitionName>lobby</routePartitionName></member></members>"
+                                          "</newCSS></addCSS>"));
   ASSERT_EQ(38u, css.size());
   EXPECT_EQ(Standard("updateRoutePartition", id),
             Call(*a_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>Hall</newName></updateRoutePartition>"));
@@ -100,7 +91,7 @@ TEST_F(TwoNodesTest, TheSameNewNameThroughBothNodesAtOnceIsAddedOnce) {
     for (auto& client : clients) client.join();
     const int winner = answers[0].find("<return>") != std::string::npos ? 0 : 1;
     const int loser = 1 - winner;
-    EXPECT_EQ(Standard("addRoutePartition", ReturnedId(answers[winner])), answers[winner]) << round;
+    EXPECT_EQ(Standard("addRoutePartition", ReturnText(answers[winner])), answers[winner]) << round;
     EXPECT_EQ(Fault("addRoutePartition", 3, "A Route Partition named \"" + names[loser] + "\" already exists."),
               answers[loser])
         << round;
@@ -108,7 +99,7 @@ TEST_F(TwoNodesTest, TheSameNewNameThroughBothNodesAtOnceIsAddedOnce) {
 }
 
 TEST_F(TwoNodesTest, ANodeLivesThroughLosingItsDatabase) {
-  const std::string id = ReturnedId(Call(*a_, AddPartitionRequest("Kept")));
+  const std::string id = ReturnText(Call(*a_, AddPartitionRequest("Kept")));
   const std::string name = database_->name();  // hex digits: no quoting needed
   const std::string cut =
       "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = '" + name + "'";

@@ -41,19 +41,15 @@ TEST_F(VoiceMailPortTest, PortIsRenderedWithItsReferencesSettingsAndLine) {
       "<traceFlag>true</traceFlag>" + std::string(kLine1000));
   const std::string expected =
       "<return>\r\n<voiceMailPort  xsi:type=\"zeb:XVoiceMailPort\" ctiid=\"" +
-      Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" + El("name", "VM1") +
-      El("description", "Port &amp; one") + El("product", "Voice Mail Port") +
+      Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" +
+      El("name", "VM1") + El("description", "Port &amp; one") + El("product", "Voice Mail Port") +
       El("model", "Voice Mail Port") + El("class", "Voice Mail Port") + El("protocol", "Station") +
       El("protocolSide", "Network") + DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" +
       El("name", "HQ") + El("kbits", "0") + "</location>\r\n" + El("mediaResourceListName", "MRL1") +
       El("automatedAlternateRoutingCSSName", "AarCss") + "<aarNeighborhood  uuid=\"" + north + "\">\r\n" +
       El("name", "North") + "</aarNeighborhood>\r\n" + El("loadInformation", "VM.1-0") +
       El("vendorConfig", "cfg") + El("versionStamp", "{STAMP}") + El("traceFlag", "true") +
-      "<line  uuid=\"" + LineOf(id) + "\" index=\"1\">\r\n" + El("label", "VM 1") + El("display", "Voice") +
-      "<dirn  uuid=\"" + dn1000_ + "\"></dirn>\r\n" + El("ringSetting", "Ring") +
-      El("consecutiveRingSetting", "Use System Default") + El("e164Mask", "") +
-      El("dialPlanWizardId", "0") + El("mwlPolicy", "Use System Policy") + "</line>\r\n" +
-      "</voiceMailPort>\r\n</return>\r\n";
+      LineElement(LineOf(id), 1, "VM 1", "Voice", dn1000_, "Ring") + "</voiceMailPort>\r\n</return>\r\n";
   EXPECT_EQ(Response("getVoiceMailPort", expected),
             WithoutStamp(Call("<getVoiceMailPort><name>vm1</name></getVoiceMailPort>")));
   // By identifier, with prefixed elements and a sequence.

@@ -350,4 +350,28 @@ std::string BodyOf(const std::string& response) {
 
 std::string StatusLineOf(const std::string& response) { return response.substr(0, response.find("\r\n")); }
 
+std::string PostElement(int port, const std::string& element) {
+  return BodyOf(PostSoap(port, SoapEnvelope(element)));
+}
+
+std::string ReturnText(const std::string& envelope) {
+  const std::size_t from = envelope.find("<return>");
+  const std::size_t to = envelope.find("</return>");
+  return from == std::string::npos || to == std::string::npos ? "" : envelope.substr(from + 8, to - from - 8);
+}
+
+std::string AddPartitionRequest(const std::string& name) {
+  return "<addRoutePartition><newRoutePartition><name>" + name +
+         "</name></newRoutePartition></addRoutePartition>";
+}
+
+bool Eventually(const std::function<bool()>& condition, Millis timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (!condition()) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(Millis(20));
+  }
+  return true;
+}
+
 }  // namespace zeb::test

@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -163,5 +164,14 @@ std::string SoapEnvelope(std::string_view innerXml);
 // The part of a raw response after the blank line, and its status line without CR LF.
 std::string BodyOf(const std::string& response);
 std::string StatusLineOf(const std::string& response);
+
+// POSTs one request element in an envelope on a new connection; returns the response body.
+std::string PostElement(int port, const std::string& element);
+// The text of the response's <return> element ("" when there is none).
+std::string ReturnText(const std::string& envelope);
+// The request that adds a route partition of the name.
+std::string AddPartitionRequest(const std::string& name);
+// Whether the condition holds before the timeout (asked every 20 ms).
+bool Eventually(const std::function<bool()>& condition, Millis timeout = Millis(15'000));
 
 }  // namespace zeb::test

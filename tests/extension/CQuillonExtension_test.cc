@@ -91,14 +91,6 @@ std::string Refusal(const std::string& statusAndHeader, const std::string& code,
          "\r\n\r\n" + body;
 }
 
-TEST_F(CQuillonExtensionTest, VersionAndDescription) {
-  HSE_VERSION_INFO info;
-  EXPECT_EQ(kTrue, extension_.GetExtensionVersion(&info));
-  EXPECT_EQ(0x40000u, info.dwExtensionVersion);
-  EXPECT_STREQ("Quillon Extension", info.lpszExtensionDesc);
-  EXPECT_EQ(kTrue, extension_.TerminateExtension(1));
-}
-
 TEST_F(CQuillonExtensionTest, RefusalsAreOneWriteAndOtherMethodsGetNoBytesAndNoRequestId) {
   FakeRequest put("PUT", "text/xml", "<x/>"), del("DELETE", "text/xml", "");
   EXPECT_EQ(HSE_STATUS_ERROR, extension_.HttpExtensionProc(&put.ecb));
@@ -139,17 +131,6 @@ TEST_F(CQuillonExtensionTest, ContentTypeMustContainTextXml) {
   }
 }
 
-TEST_F(CQuillonExtensionTest, AdmittedRequestWritesHeaderThenEnvelope) {
-  FakeRequest request("POST", "text/xml", test::RequestEnvelope("<fooBar/>"));
-  extension_.HttpExtensionProc(&request.ecb);
-  ASSERT_EQ(2u, request.writes.size());
-  const std::string envelope = test::FaultEnvelope("localhost", "fooBar", 5002, "Unknown method: fooBar");
-  EXPECT_EQ("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(envelope.size()) +
-                "\r\n\r\n",
-            request.writes[0]);
-  EXPECT_EQ(envelope, request.writes[1]);
-}
-
 TEST_F(CQuillonExtensionTest, TraceRecordsCarryIdsClientAndTexts) {
   FakeRequest get("GET", "", "");
   get.remoteUser = "a-user-name-longer-than-twenty-four-characters";
@@ -166,73 +147,6 @@ TEST_F(CQuillonExtensionTest, TraceRecordsCarryIdsClientAndTexts) {
                                           "<Envelope><Body><fooBar/></Body></Envelope>\r\nResponseContents: \r\n"
                                           "<SOAP-ENV:Envelope  xmlns"));
 }
-
-namespace access_text {
-
-// The envelope of a plain Client fault as the SOAP layer writes it (text holds no & < > ').
-std::string ClientFault(std::string text) {
-  for (std::size_t at = 0; (at = text.find('"', at)) != std::string::npos; at += 6) text.replace(at, 1, "&quot;");
-  return test::Envelope(test::PlainFault("SOAP-ENV:Client", text));
-}
-
-}  // namespace access_text
-
-TEST_F(CQuillonExtensionTest, MethodTheRoleDoesNotAllowIsAnswered403BeforeItRunsAndTraced) {
-  FakeRequest request("POST", "text/xml", test::RequestEnvelope("<addRoutePartition><name>x</name></addRoutePartition>"));
-  request.remoteUser = "mon";
-  request.variables["ZEB_ROLE"] = "read";
-  extension_.HttpExtensionProc(&request.ecb);
-  const std::string envelope =
-      access_text::ClientFault("User \"mon\" may not call addRoutePartition: it needs the write role, and the user has the read role.");
-  const std::string header =
-      "HTTP/1.1 403 Forbidden\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(envelope.size()) + "\r\n\r\n";
-  ASSERT_EQ(2u, request.writes.size());
-  EXPECT_EQ(header, request.writes[0]);
-  EXPECT_EQ(envelope, request.writes[1]);
-  const std::string trace = TraceText();
-  EXPECT_NE(std::string::npos, trace.find("Client User ID: mon\r\nRequestID: 1\r\n"));
-  EXPECT_NE(std::string::npos, trace.find("ResponseContents: \r\nHTTP/1.1 403 Forbidden\r"));
-
-  // The role allows it: the method runs (and, without a database here, says so). A role the
-  // extension does not know allows nothing.
-  FakeRequest read("POST", "text/xml", test::RequestEnvelope("<getCSS><name>x</name></getCSS>"));
-  read.variables["ZEB_ROLE"] = "admin";
-  extension_.HttpExtensionProc(&read.ecb);
-  EXPECT_EQ(0u, read.Response().rfind("HTTP/1.1 200 OK\r\n", 0));
-  FakeRequest odd("POST", "text/xml", test::RequestEnvelope("<getCSS><name>x</name></getCSS>"));
-  odd.remoteUser = "eve";
-  odd.variables["ZEB_ROLE"] = "root";
-  extension_.HttpExtensionProc(&odd.ecb);
-  EXPECT_EQ(0u, odd.Response().rfind("HTTP/1.1 403 Forbidden\r\n", 0));
-  EXPECT_NE(std::string::npos, odd.Response().find("it needs the read role, and the user has no role."));
-}
-
-TEST_F(CQuillonExtensionTest, CallOverTheRateLimitIsAnswered429WithRetryAfter) {
-  auto call = [this](const std::string& method) {
-    FakeRequest request("POST", "text/xml", test::RequestEnvelope("<" + method + "/>"));
-    request.remoteUser = "prov";
-    request.variables["ZEB_WRITE_RATE_LIMIT"] = "0.5/s,burst=2";
-    extension_.HttpExtensionProc(&request.ecb);
-    return request.Response();
-  };
-  EXPECT_EQ(0u, call("addCSS").rfind("HTTP/1.1 200 OK\r\n", 0));
-  EXPECT_EQ(0u, call("removeCSS").rfind("HTTP/1.1 200 OK\r\n", 0));
-  const std::string refused = call("updateCSS");
-  const std::string envelope = access_text::ClientFault(
-      "User \"prov\" is over its rate limit of 0.5/s,burst=2 for write and admin methods: retry after 2 s.");
-  EXPECT_EQ("HTTP/1.1 429 Too Many Requests\r\nRetry-After: 2\r\nContent-Type: text/xml\r\nContent-Length: " +
-                std::to_string(envelope.size()) + "\r\n\r\n" + envelope,
-            refused);
-  // Reads are not write-limited; unknown names are no method and take no token.
-  EXPECT_EQ(0u, call("getCSS").rfind("HTTP/1.1 200 OK\r\n", 0));
-  EXPECT_NE(std::string::npos, call("addNothing").find("Unknown method: addNothing"));
-}
-
-}  // namespace
-}  // namespace zeb
-
-namespace zeb {
-namespace {
 
 // Records what it was asked to forward; answers with a fixed reply or fails.
 class FakeForwarder : public WriteForwarder {

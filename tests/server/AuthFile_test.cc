@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -79,52 +77,6 @@ TEST(UserTable, ParsesUsableLinesAndExplainsTheOthers) {
       "line is ignored",
   };
   EXPECT_EQ(expected, warnings);
-}
-
-class AuthFileTest : public ::testing::Test {
- protected:
-  AuthFileTest() {
-    char pattern[] = "/tmp/zeb-authfile-XXXXXX";
-    dir_ = mkdtemp(pattern);
-    path_ = dir_ + "/users";
-  }
-  ~AuthFileTest() override { std::filesystem::remove_all(dir_); }
-
-  // Writes a new file and renames it over the old one, as editors and tools do.
-  void Replace(const std::string& text) {
-    std::ofstream(path_ + ".new") << text;
-    std::filesystem::rename(path_ + ".new", path_);
-  }
-
-  AuthFile::Warn Collect() {
-    return [this](const std::string& message) { warnings_.push_back(message); };
-  }
-
-  std::string dir_;
-  std::string path_;
-  std::vector<std::string> warnings_;
-};
-
-TEST_F(AuthFileTest, FollowsTheFileOnDiskAndNamesItInWarnings) {
-  const std::string hash = MakeHash("$y$", "pw");
-  Replace("alice:" + hash + "\n");
-  AuthFile file(path_, Collect());
-  auto first = file.Current();
-  EXPECT_NE(nullptr, first->Find("alice"));
-  EXPECT_EQ(first, file.Current());  // unchanged: the same table, not read again
-  EXPECT_TRUE(warnings_.empty());
-
-  Replace("bob:" + hash + "\nbroken\n");
-  auto second = file.Current();
-  EXPECT_EQ(nullptr, second->Find("alice"));
-  EXPECT_NE(nullptr, second->Find("bob"));
-  EXPECT_NE(nullptr, first->Find("alice"));  // a table once handed out does not change
-  // A file that is gone lets nobody in until it is back: shown by Secure_e2e_test.
-  const std::vector<std::string> expected = {
-      "auth file '" + path_ + "' line 2: not of the form user:hash; the line is ignored",
-      "auth file '" + path_ + "' read again: 1 users",
-  };
-  EXPECT_EQ(expected, warnings_);
 }
 
 }  // namespace

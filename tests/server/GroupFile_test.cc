@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <stdexcept>
-
-#include "support/TempDir.h"
 
 namespace zeb::server {
 namespace {
@@ -45,37 +42,6 @@ TEST(RoleTableTest, MalformedLinesAndUnknownRolesAreRefusedWithTheirLine) {
   EXPECT_EQ("line 1: unknown role \"none\" (read, write or admin)", ErrorOf("none: a"));
   EXPECT_EQ("line 1: unknown role \"\" (read, write or admin)", ErrorOf(": a"));
   EXPECT_EQ("", ErrorOf("admin:\n"));
-}
-
-TEST(GroupFileTest, ReloadTakesTheNewFileOrKeepsTheOldAndSaysWhy) {
-  test::TempDir dir;
-  const std::string path = dir / "groups";
-  std::ofstream(path) << "read: mon\n";
-  std::vector<std::string> messages;
-  GroupFile file(path, [&](const std::string& message) { messages.push_back(message); });
-  EXPECT_EQ(Role::kRead, file.Current()->RoleOf("mon"));
-
-  std::ofstream(path) << "write: mon\nadmin: mon\n";
-  file.Reload();
-  EXPECT_EQ(Role::kAdmin, file.Current()->RoleOf("mon"));
-  std::ofstream(path) << "write: mon\nwriters: x\n";
-  file.Reload();
-  EXPECT_EQ(Role::kAdmin, file.Current()->RoleOf("mon"));
-  ASSERT_EQ(3u, messages.size());
-  EXPECT_NE(std::string::npos, messages[0].find("line 2: 'mon' is also in the write group (line 1)"));
-  EXPECT_EQ("reload: group file '" + path + "' read again (1 users)", messages[1]);
-  EXPECT_EQ("reload: group file '" + path +
-                "': line 2: unknown role \"writers\" (read, write or admin); keeping the roles read before",
-            messages[2]);
-
-  EXPECT_THROW(GroupFile(dir / "missing", [](const std::string&) {}), std::runtime_error);
-  try {
-    GroupFile bad(path, [](const std::string&) {});
-    ADD_FAILURE() << "a bad group file was taken";
-  } catch (const std::runtime_error& e) {
-    EXPECT_EQ("group file '" + path + "': line 2: unknown role \"writers\" (read, write or admin)",
-              std::string(e.what()));
-  }
 }
 
 }  // namespace

@@ -62,6 +62,12 @@ inline std::string El(const std::string& tag, const std::string& text) {
 inline std::string Ref(const std::string& tag, const std::string& id) {
   return "<" + tag + "  uuid=\"" + id + "\"></" + tag + ">\r\n";
 }
+// A route partition element as a get writes it.
+inline std::string PartitionElement(const std::string& id, const std::string& name,
+                                    const std::string& description = "") {
+  return "<routePartition  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", description) +
+         El("dialPlanWizardGenId", "0") + "</routePartition>\r\n";
+}
 // The return element of a get method holding the element built.
 inline std::string Returned(const std::string& element) { return "<return>\r\n" + element + "</return>\r\n"; }
 
