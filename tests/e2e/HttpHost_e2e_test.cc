@@ -316,8 +316,8 @@ TEST(ZebdCommandLine, HelpAnswersAndBadOptionsExitWithStatus2) {
 
 TEST(ZebdCommandLine, AddressInUseFailsWithStatus1) {
   ZebdProcess first;
-  CommandResult result =
-      RunZebd({"--listen", "127.0.0.1:" + std::to_string(first.port()), "--trace-dir", first.traceDir()});
+  CommandResult result = RunZebd({"--listen", "127.0.0.1:" + std::to_string(first.port()), "--trace-dir",
+                                  first.traceDir(), "--db", first.traceDir() + "/second.db"});
   EXPECT_EQ(1, result.exitCode);
   EXPECT_NE(std::string::npos, result.err.find("zebd: ")) << result.err;
 }
