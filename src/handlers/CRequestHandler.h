@@ -19,6 +19,11 @@ namespace zdl {
 class CZDLSession;
 }
 
+// The shape of every operation of a handler family: it reads request (the method's element) and
+// fills result (the content of the response's "return" element), or throws. Families declare
+// their operations with it ("HandlerOperation Add, Get;"), so the shape is written once.
+using HandlerOperation = void(XmlNode request, CXMLElement& result);
+
 class CRequestHandler {
  public:
   explicit CRequestHandler(RequestContext& context);
@@ -44,7 +49,7 @@ class CRequestHandler {
 
 // Serves a method by one operation of a handler family: the handler is made for the request
 // (with args, such as the family's kind, after the context) and the operation called once.
-template <class Handler, void (Handler::*Operation)(XmlNode, CXMLElement&), const auto&... args>
+template <class Handler, HandlerOperation Handler::*Operation, const auto&... args>
 void Serve(RequestContext& context, XmlNode request, CXMLElement& result) {
   Handler handler(context, args...);
   (handler.*Operation)(request, result);

@@ -17,7 +17,7 @@ class CRemoveDeviceHandler : public CRequestHandler {
   // method is kRemovePhone or kRemoveDeviceProfile.
   CRemoveDeviceHandler(RequestContext& context, const char* method)
       : CRequestHandler(context), method_(method) {}
-  void Remove(XmlNode request, CXMLElement& result);
+  HandlerOperation Remove;
 
  private:
   const std::string method_;

@@ -50,15 +50,15 @@ zdl::CZDLID AddGatewayEndpointDevice(zdl::CZDLSession& session, XmlNode holder);
 class CGatewayEndpointHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
+  HandlerOperation Add;
   // Changes the device fields the request names, then the fields of its access-kind section;
   // ports are replaced as a whole.
-  void Update(XmlNode request, CXMLElement& result);
+  HandlerOperation Update;
   // Removes the gateway device with its access record and ports. A device still in a route
   // group is refused by the library with a message naming the group.
-  void Remove(XmlNode request, CXMLElement& result);
+  HandlerOperation Remove;
   // Answers the device element (rendering mode kFull) of the gateway.
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Get;
 };
 
 }  // namespace zeb

@@ -34,12 +34,11 @@ class CLineDeviceHandler : public CRequestHandler {
   CLineDeviceHandler(RequestContext& context, const LineDeviceKind& kind)
       : CRequestHandler(context), kind_(kind) {}
   // Reads the add request and writes the device with its line appearances in one transaction.
-  void Add(XmlNode request, CXMLElement& result);
+  HandlerOperation Add;
   // Changes the elements the request names; <lines> (route point) or <line> (port) replaces the
   // device's line appearances.
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Update;
+  HandlerOperation Remove, Get;
 
  private:
   // The device the request names (by <uuid> or <name>), refusing devices of another class.

@@ -10,9 +10,7 @@ namespace zeb {
 class CDeviceLoginHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Login(XmlNode request, CXMLElement& result);
-  void Logout(XmlNode request, CXMLElement& result);
-  void Reset(XmlNode request, CXMLElement& result);
+  HandlerOperation Login, Logout, Reset;
 
  private:
   zdl::CZDLID ReadProfile(ElementCursor& cursor);

@@ -13,16 +13,9 @@ class CMGCPHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
   // The writes answer the gateway's identifier.
-  void AddMGCP(XmlNode request, CXMLElement& result);
-  void AddUnit(XmlNode request, CXMLElement& result);
-  void AddSubunit(XmlNode request, CXMLElement& result);
-  void AddEndpoint(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void RemoveUnit(XmlNode request, CXMLElement& result);
-  void RemoveSubunit(XmlNode request, CXMLElement& result);
-  void RemoveEndpoint(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation AddMGCP, AddUnit, AddSubunit, AddEndpoint, Update, Remove, RemoveUnit, RemoveSubunit,
+      RemoveEndpoint;
+  HandlerOperation Get;
 
  private:
   using Write = zdl::CZDLID (CMGCPHandler::*)(XmlNode request);

@@ -11,12 +11,12 @@ class CPhoneHandler : public CRequestHandler {
   using CRequestHandler::CRequestHandler;
   // Reads <newPhone> and writes the phone with its line appearances, speed dials, add-on
   // modules, phone-service settings and subscribed services in one transaction.
-  void Add(XmlNode request, CXMLElement& result);
+  HandlerOperation Add;
   // Changes the elements the request names; lines, speed dials, add-on modules and services
   // are replaced as a whole.
-  void Update(XmlNode request, CXMLElement& result);
+  HandlerOperation Update;
   // Answers the phone element (rendering mode kNames) of the phone named by <phoneId> or <phoneName>.
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Get;
 
  private:
   // --- add ---

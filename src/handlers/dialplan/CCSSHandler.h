@@ -10,10 +10,7 @@ namespace zeb {
 class CCSSHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, Update, Remove, Get;
 
  private:
   // Replaces the members of css in members by the children of the "members" element.

@@ -30,10 +30,7 @@ class CCallNumberHandler : public CRequestHandler {
  public:
   CCallNumberHandler(RequestContext& context, const CallNumberKind& kind)
       : CRequestHandler(context), kind_(kind) {}
-  void Add(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, Update, Remove, Get;
 
  private:
   // Reads the identification and selects the number into list; throws notFound or the

@@ -11,10 +11,7 @@ namespace zeb {
 class CDDIHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, Update, Remove, Get;
 
  private:
   // Replaces the members of ddi by the children of "members"; each tag must be of dial plan plan.

@@ -20,10 +20,7 @@ Identification DialPlanFamilyIdentification(DialPlanOperation operation, const c
 class CDialPlanHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, Update, Remove, Get;
 };
 
 }  // namespace zeb

@@ -27,10 +27,7 @@ long TagOperatorNumber(const std::string& text);
 class CDialPlanTagHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, Update, Remove, Get;
 };
 
 }  // namespace zeb

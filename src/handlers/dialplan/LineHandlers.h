@@ -11,11 +11,10 @@ namespace zeb {
 class CLineHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
+  HandlerOperation Add;
   // Changes the elements the request names; all are optional.
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Update;
+  HandlerOperation Remove, Get;
 
  private:
   // The positions of an add request, in their order. Each gets the cursor on its position,

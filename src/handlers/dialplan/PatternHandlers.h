@@ -27,10 +27,7 @@ extern const PatternKind kRoutePattern;
 class CPatternHandler : public CRequestHandler {
  public:
   CPatternHandler(RequestContext& context, const PatternKind& kind) : CRequestHandler(context), kind_(kind) {}
-  void Add(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, Update, Remove, Get;
 
  private:
   // Reads the pattern identification ("uuid", or "pattern", the partition and the route filter)

@@ -11,10 +11,7 @@ namespace zeb {
 class CRouteFilterHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, Update, Remove, Get;
 
  private:
   // The filter's dial plan as "dialPlanName" or "dialPlan" (add).

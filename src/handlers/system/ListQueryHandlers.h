@@ -10,13 +10,8 @@ namespace zeb {
 class CListQueryHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void ListPhoneByName(XmlNode request, CXMLElement& result);
-  void ListPhoneByDescription(XmlNode request, CXMLElement& result);
-  void ListUserByName(XmlNode request, CXMLElement& result);
-  void ListRoutePlanByType(XmlNode request, CXMLElement& result);
-  void ListRoutePartitionByName(XmlNode request, CXMLElement& result);
-  void ListCSSByName(XmlNode request, CXMLElement& result);
-  void GetNumDevices(XmlNode request, CXMLElement& result);
+  HandlerOperation ListPhoneByName, ListPhoneByDescription, ListUserByName, ListRoutePlanByType,
+      ListRoutePartitionByName, ListCSSByName, GetNumDevices;
 };
 
 }  // namespace zeb

@@ -9,10 +9,7 @@ namespace zeb {
 class CRegionHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Add(XmlNode request, CXMLElement& result);
-  void UpdateMatrix(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
+  HandlerOperation Add, UpdateMatrix, Remove, Get;
 };
 
 }  // namespace zeb

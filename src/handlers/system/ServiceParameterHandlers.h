@@ -13,9 +13,7 @@ class CProcessConfigList;
 class CServiceParameterHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void List(XmlNode request, CXMLElement& result);
-  void Get(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
+  HandlerOperation List, Get, Update;
 
  private:
   // Reads the identifying elements and leaves list on the parameter they name, the cursor after

@@ -9,10 +9,7 @@ namespace zeb {
 class CUserHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
-  void Get(XmlNode request, CXMLElement& result);
-  void Add(XmlNode request, CXMLElement& result);
-  void Remove(XmlNode request, CXMLElement& result);
-  void Update(XmlNode request, CXMLElement& result);
+  HandlerOperation Get, Add, Remove, Update;
 };
 
 }  // namespace zeb
