@@ -65,6 +65,11 @@ ElementRow IdentifiedBy(const char* idElement, const char* nameElement, Presence
   return Choice({{idElement, Form::kId}, {nameElement, Form::kName}}, kNo, update, get);
 }
 
+std::vector<ElementRow> NamedRecordRows(int nameField) {
+  return {IdentifiedBy("uuid", "name", kReq, kReq), Custom("name", Form::kValue, kReq, kNo),
+          NewName(nameField)};
+}
+
 const char* ElementTable::Method(Shape shape) const { return ByShape(shape, add, update, get); }
 
 std::vector<ElementRow> Join(std::initializer_list<std::vector<ElementRow>> parts) {

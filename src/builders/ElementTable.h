@@ -81,6 +81,9 @@ ElementRow WithEmpty(ElementRow row, IfEmpty add, IfEmpty update);
 std::vector<ElementForm> UuidIdOrName(const char* element, const char* idElement, const char* nameElement);
 // The identification of a get, update or remove request: one of two elements, required.
 ElementRow IdentifiedBy(const char* idElement, const char* nameElement, Presence update, Presence get);
+// The rows that open the tables of most families: update and get name the record by "uuid" or
+// "name", an add gives its "name", and an update may rename it by "newName" (stored in field).
+std::vector<ElementRow> NamedRecordRows(int nameField);
 
 // The rows of parts, one after the other.
 std::vector<ElementRow> Join(std::initializer_list<std::vector<ElementRow>> parts);

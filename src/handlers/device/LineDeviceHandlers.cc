@@ -77,9 +77,9 @@ const LineRules kDeviceLines{true, false, false};
 // The rows both kinds begin with.
 std::vector<ElementRow> HeadRows(std::vector<ElementRow> rest) {
   return Join(
-      {{
-           IdentifiedBy("uuid", "name", kReq, kReq), Custom("name", Form::kValue, kReq, kNo),
-           NewName(Cols::kName), Optional("description", Kind::kText, Cols::kDescription, kOpt, kOpt),
+      {NamedRecordRows(Cols::kName),
+       {
+           Optional("description", Kind::kText, Cols::kDescription, kOpt, kOpt),
            Choice({{"product", Form::kValue}, {"productInfo", Form::kValue}}, kReq, kNo),  // read past
        },
        rest});

@@ -14,18 +14,14 @@ const char kNotFound[] = "The specified calling search space was not found.";
 }  // namespace
 
 const ElementTable kCSSElements = {
-    "addCSS",
-    "updateCSS",
-    "getCSS",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::CallingSearchSpaceCols::kName),
-        Optional("description", Kind::kText, zdl::CallingSearchSpaceCols::kDescription, kOpt, kOpt),
-        Optional("clause", Kind::kSkipped, -1, kOpt, kNo),
-        Optional("dialPlanWizardGenId", Kind::kSkipped, -1, kOpt, kNo),
-        Custom("members", Form::kChildren, kReq, kOpt),
-    }};
+    "addCSS", "updateCSS", "getCSS",
+    Join({NamedRecordRows(zdl::CallingSearchSpaceCols::kName),
+          {
+              Optional("description", Kind::kText, zdl::CallingSearchSpaceCols::kDescription, kOpt, kOpt),
+              Optional("clause", Kind::kSkipped, -1, kOpt, kNo),
+              Optional("dialPlanWizardGenId", Kind::kSkipped, -1, kOpt, kNo),
+              Custom("members", Form::kChildren, kReq, kOpt),
+          }})};
 
 void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

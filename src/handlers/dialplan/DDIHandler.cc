@@ -13,7 +13,6 @@ const char kUpdateNotFound[] = "Digit Discard Instruction not found.";
 const char kNotFound[] = "The specified Digit Discard Instruction was not found.";
 const char kDialPlanNotFound[] = "Dial Plan not found.";
 const char kTagNotFound[] = "The specified Dial Plan Tag was not found.";
-const char kDialPlanBeforeMembers[] = "NULL element found. Expecting <dialPlan> or <dialPlanName>";
 
 Identification DDIIdentification(DialPlanOperation operation) {
   return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound);
@@ -27,29 +26,40 @@ void RequireTagOfPlan(const zdl::CZDLID& tagPlan, const zdl::CZDLID& plan) {
       "this Digit Discard Instruction.");
 }
 
-zdl::CZDLID FindDialPlanByName(zdl::CZDLSession& session, XmlNode element) {
-  return FindIdByName<zdl::CDialPlanList>(session, RequireValue(element, ValueWording::kMustContain),
-                                          kDialPlanNotFound);
+void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
+                zdl::CDigitDiscardInstructionMemberList& members, const ElementCursor& member) {
+  if (!member.Is("member")) member.ThrowFound("<member>");
+  auto row = members.Insert();
+  row->PutDDIID(ddi);
+  ElementCursor cursor = member.EnterCurrent();
+  cursor.RequireNotNull("NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>.");
+  zdl::SmartItemPtr<zdl::CDialPlanTag> tag;
+  if (cursor.Is("dialPlanTagName")) {
+    tag = FindTagByName(session, RequireValue(cursor.node(), ValueWording::kMustContain), plan, kTagNotFound);
+  } else if (cursor.Is("dialPlanTag")) {
+    tag = FindTagById(session, ParseID(RequireAttribute(cursor.node(), "uuid")), kTagNotFound);
+  } else {
+    cursor.ThrowFound("<dialPlanTagName> or <dialPlanTag>");
+  }
+  RequireTagOfPlan(tag->GetDialPlanID(), plan);
+  row->PutDialPlanTagID(tag->GetID());
+}
+
+// Replaces the members of ddi by the children of "members"; each tag must be of dial plan plan.
+void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
+                 zdl::CDigitDiscardInstructionMemberList& members, XmlNode element) {
+  members.SelectByDDIID(ddi);
+  members.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
+    ReadMember(session, ddi, plan, members, member);
+  }
 }
 
 }  // namespace
 
-// The clause is made from the members, never taken from a request.
-const ElementTable kDDIElements = {"addDDI",
-                                   "updateDDI",
-                                   "getDDI",
-                                   {
-                                       IdentifiedBy("uuid", "name", kReq, kReq),
-                                       Custom("name", Form::kValue, kReq, kNo),
-                                       NewName(zdl::DigitDiscardInstructionCols::kName),
-                                       Custom("clause", Form::kValue, kOpt, kNo),
-                                       Choice({{"dialPlan", Form::kUuid, kInAdd},
-                                               {"dialPlanId", Form::kId, kInUpdate},
-                                               {"dialPlanName", Form::kName}},
-                                              kReq, kOpt),
-                                       Custom("digitAnalysisId", Form::kValue, kOpt, kNo),
-                                       Custom("members", Form::kChildren, kOpt, kOpt),
-                                   }};
+const ElementTable kDDIElements = {
+    "addDDI", "updateDDI", "getDDI",
+    ClauseFamilyRows(zdl::DigitDiscardInstructionCols::kName, "digitAnalysisId", kOpt)};
 
 void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
@@ -58,24 +68,14 @@ void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   auto ddi = list.Insert();
   ElementCursor cursor = wrapper.EnterCurrent();
   ddi->PutName(ReadAddName(cursor));
-  cursor.RequireNotNull(kDialPlanBeforeMembers);
-  if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
-    cursor.Advance();
-    cursor.RequireNotNull(kDialPlanBeforeMembers);
-  }
-  if (cursor.Is("dialPlan")) {
-    ddi->PutDialPlanID(ParseID(RequireAttribute(cursor.node(), "uuid")));
-  } else if (cursor.Is("dialPlanName")) {
-    ddi->PutDialPlanID(FindDialPlanByName(db(), cursor.node()));
-  } else {
-    cursor.ThrowFound("<dialPlan> or <dialPlanName>");
-  }
+  SkipClause(cursor, "NULL element found. Expecting <dialPlan> or <dialPlanName>");
+  ddi->PutDialPlanID(ReadAddDialPlan(db(), cursor, "<dialPlan> or <dialPlanName>", kDialPlanNotFound));
   cursor.Advance();
   if (cursor.Is("digitAnalysisId")) cursor.Advance();
   zdl::CDigitDiscardInstructionMemberList members(db());
   if (!cursor.AtEnd()) {
     if (!cursor.Is("members")) cursor.ThrowFound("<members>");
-    ReadMembers(ddi->GetID(), ddi->GetDialPlanID(), members, cursor.node());
+    ReadMembers(db(), ddi->GetID(), ddi->GetDialPlanID(), members, cursor.node());
   }
   zdl::CZDLTransaction transaction(db());
   list.Update();
@@ -84,51 +84,17 @@ void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
   Return(result, ddi->GetID());
 }
 
-void CDDIHandler::ReadMembers(const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
-                              zdl::CDigitDiscardInstructionMemberList& members, XmlNode element) {
-  members.SelectByDDIID(ddi);
-  members.DeleteAll();
-  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
-    ReadMember(ddi, plan, members, member);
-  }
-}
-
-void CDDIHandler::ReadMember(const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
-                             zdl::CDigitDiscardInstructionMemberList& members, const ElementCursor& member) {
-  if (!member.Is("member")) member.ThrowFound("<member>");
-  auto row = members.Insert();
-  row->PutDDIID(ddi);
-  ElementCursor cursor = member.EnterCurrent();
-  cursor.RequireNotNull("NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>.");
-  zdl::SmartItemPtr<zdl::CDialPlanTag> tag;
-  if (cursor.Is("dialPlanTagName")) {
-    tag = FindTagByName(db(), RequireValue(cursor.node(), ValueWording::kMustContain), plan, kTagNotFound);
-  } else if (cursor.Is("dialPlanTag")) {
-    tag = FindTagById(db(), ParseID(RequireAttribute(cursor.node(), "uuid")), kTagNotFound);
-  } else {
-    cursor.ThrowFound("<dialPlanTagName> or <dialPlanTag>");
-  }
-  RequireTagOfPlan(tag->GetDialPlanID(), plan);
-  row->PutDialPlanTagID(tag->GetID());
-}
-
 void CDDIHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDigitDiscardInstructionList list(db());
   Identify(cursor, list, DDIIdentification(DialPlanOperation::kUpdate));
   auto ddi = list.GetCurrentItem();
   ReadValues(cursor, kDDIElements, Shape::kUpdate, "newName", *ddi);
-  if (cursor.Is("dialPlanId")) {
-    ddi->PutDialPlanID(ParseID(RequireValue(cursor.node(), ValueWording::kMustContain)));
-    cursor.Advance();
-  } else if (cursor.Is("dialPlanName")) {
-    ddi->PutDialPlanID(FindDialPlanByName(db(), cursor.node()));
-    cursor.Advance();
-  }
+  if (auto plan = ReadUpdateDialPlan(db(), cursor, kDialPlanNotFound)) ddi->PutDialPlanID(*plan);
   zdl::CDigitDiscardInstructionMemberList members(db());
   const bool replaceMembers = cursor.Is("members");
   if (replaceMembers) {
-    ReadMembers(ddi->GetID(), ddi->GetDialPlanID(), members, cursor.node());
+    ReadMembers(db(), ddi->GetID(), ddi->GetDialPlanID(), members, cursor.node());
     cursor.Advance();
   } else {
     // Members that stay must still fit the instruction's (possibly new) dial plan.

@@ -18,15 +18,11 @@ Identification PlanIdentification(DialPlanOperation operation) {
 }  // namespace
 
 const ElementTable kDialPlanElements = {
-    "addDialPlan",
-    "updateDialPlan",
-    "getDialPlan",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::DialPlanCols::kName),
-        Optional("description", Kind::kText, zdl::DialPlanCols::kDescription, kOpt, kOpt),
-    }};
+    "addDialPlan", "updateDialPlan", "getDialPlan",
+    Join({NamedRecordRows(zdl::DialPlanCols::kName),
+          {
+              Optional("description", Kind::kText, zdl::DialPlanCols::kDescription, kOpt, kOpt),
+          }})};
 
 Identification DialPlanFamilyIdentification(DialPlanOperation operation, const char* updateNotFound,
                                             const char* notFound, bool uuidFirst) {
@@ -40,6 +36,49 @@ Identification DialPlanFamilyIdentification(DialPlanOperation operation, const c
           "uuid",
           ValueWording::kMustHave,
           update ? updateNotFound : notFound};
+}
+
+std::vector<ElementRow> ClauseFamilyRows(int nameField, const char* extra, Presence membersInAdd) {
+  return Join({NamedRecordRows(nameField),
+               {
+                   Custom("clause", Form::kValue, kOpt, kNo),
+                   Choice({{"dialPlan", Form::kUuid, kInAdd},
+                           {"dialPlanId", Form::kId, kInUpdate},
+                           {"dialPlanName", Form::kName}},
+                          kReq, kOpt),
+                   Custom(extra, Form::kValue, kOpt, kNo),
+                   Custom("members", Form::kChildren, membersInAdd, kOpt),
+               }});
+}
+
+void SkipClause(ElementCursor& cursor, const char* nullText) {
+  cursor.RequireNotNull(nullText);
+  if (!cursor.Is("clause")) return;
+  cursor.Advance();
+  cursor.RequireNotNull("NULL element found. Expecting <dialPlan> or <dialPlanName>");
+}
+
+zdl::CZDLID ReadAddDialPlan(zdl::CZDLSession& session, const ElementCursor& cursor, const char* expected,
+                            const char* notFound) {
+  if (cursor.Is("dialPlan")) return ParseID(RequireAttribute(cursor.node(), "uuid"));
+  if (!cursor.Is("dialPlanName")) cursor.ThrowFound(expected);
+  return FindIdByName<zdl::CDialPlanList>(session, RequireValue(cursor.node(), ValueWording::kMustContain),
+                                          notFound);
+}
+
+std::optional<zdl::CZDLID> ReadUpdateDialPlan(zdl::CZDLSession& session, ElementCursor& cursor,
+                                              const char* notFound) {
+  std::optional<zdl::CZDLID> plan;
+  if (cursor.Is("dialPlanId")) {
+    plan = ParseID(RequireValue(cursor.node(), ValueWording::kMustContain));
+  } else if (cursor.Is("dialPlanName")) {
+    plan = FindIdByName<zdl::CDialPlanList>(session, RequireValue(cursor.node(), ValueWording::kMustContain),
+                                            notFound);
+  } else {
+    return plan;
+  }
+  cursor.Advance();
+  return plan;
 }
 
 void CDialPlanHandler::Add(XmlNode request, CXMLElement& result) {

@@ -43,19 +43,15 @@ zdl::CZDLID ReadDialPlanUuid(XmlNode element) {
 }  // namespace
 
 const ElementTable kDialPlanTagElements = {
-    "addDialPlanTag",
-    "updateDialPlanTag",
-    "getDialPlanTag",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::DialPlanTagCols::kTag),
-        Choice({{"dialPlan", Form::kUuid}, {"dialPlanName", Form::kName, kInAdd}}, kReq, kOpt),
-        Custom("operator", Form::kValue, kReq, kOpt),
-        WithEmpty(Optional("suppressFromRouteFilter", Kind::kBoolean,
-                           zdl::DialPlanTagCols::kSuppressFromRouteFilter, kOpt, kOpt),
-                  IfEmpty::kLeave, IfEmpty::kMustContain),
-    }};
+    "addDialPlanTag", "updateDialPlanTag", "getDialPlanTag",
+    Join({NamedRecordRows(zdl::DialPlanTagCols::kTag),
+          {
+              Choice({{"dialPlan", Form::kUuid}, {"dialPlanName", Form::kName, kInAdd}}, kReq, kOpt),
+              Custom("operator", Form::kValue, kReq, kOpt),
+              WithEmpty(Optional("suppressFromRouteFilter", Kind::kBoolean,
+                                 zdl::DialPlanTagCols::kSuppressFromRouteFilter, kOpt, kOpt),
+                        IfEmpty::kLeave, IfEmpty::kMustContain),
+          }})};
 
 zdl::SmartItemPtr<zdl::CDialPlanTag> FindTagByName(zdl::CZDLSession& session, const std::string& name,
                                                    const zdl::CZDLID& preferred, const std::string& notFound) {

@@ -19,74 +19,8 @@ Identification FilterIdentification(DialPlanOperation operation) {
   return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound, /*uuidFirst=*/true);
 }
 
-}  // namespace
-
-// The clause is made from the members, never taken from a request.
-const ElementTable kRouteFilterElements = {"addRouteFilter",
-                                           "updateRouteFilter",
-                                           "getRouteFilter",
-                                           {
-                                               IdentifiedBy("uuid", "name", kReq, kReq),
-                                               Custom("name", Form::kValue, kReq, kNo),
-                                               NewName(zdl::RouteFilterCols::kName),
-                                               Custom("clause", Form::kValue, kOpt, kNo),
-                                               Choice({{"dialPlan", Form::kUuid, kInAdd},
-                                                       {"dialPlanId", Form::kId, kInUpdate},
-                                                       {"dialPlanName", Form::kName}},
-                                                      kReq, kOpt),
-                                               Custom("dialPlanWizardGenId", Form::kValue, kOpt, kNo),
-                                               Custom("members", Form::kChildren, kReq, kOpt),
-                                           }};
-
-void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
-  ElementCursor wrapper = ElementCursor::Enter(request);
-  wrapper.RequireNotNull("Found NULL, expecting <rfPtr>");
-  zdl::CRouteFilterList list(db());
-  auto filter = list.Insert();
-  ElementCursor cursor = wrapper.EnterCurrent();
-  filter->PutName(ReadAddName(cursor));
-  cursor.RequireNotNull(kMoreElements);
-  if (cursor.Is("clause")) {  // the clause is made from the members, never taken from a request
-    cursor.Advance();
-    cursor.RequireNotNull("NULL element found. Expecting <dialPlan> or <dialPlanName>");
-  }
-  filter->PutDialPlanID(ReadAddDialPlan(cursor));
-  cursor.Advance();
-  cursor.RequireNotNull(kMoreElements);
-  if (cursor.Is("dialPlanWizardGenId")) {
-    cursor.Advance();
-    cursor.RequireNotNull("NULL element found. Expecting <members>");
-  }
-  if (!cursor.Is("members")) cursor.ThrowFound("<members>");
-  zdl::CRouteFilterMemberList members(db());
-  ReadMembers(filter->GetID(), filter->GetDialPlanID(), members, cursor.node());
-  zdl::CZDLTransaction transaction(db());
-  list.Update();
-  if (members.Count() > 0) members.Update();
-  transaction.Commit();
-  Return(result, filter->GetID());
-}
-
-zdl::CZDLID CRouteFilterHandler::ReadAddDialPlan(const ElementCursor& cursor) {
-  if (cursor.Is("dialPlanName")) {
-    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
-    return FindIdByName<zdl::CDialPlanList>(db(), name, kDialPlanNotFound);
-  }
-  if (cursor.Is("dialPlan")) return ParseID(RequireAttribute(cursor.node(), "uuid"));
-  cursor.ThrowFound("<dialPlanName> or <dialPlan>");
-}
-
-void CRouteFilterHandler::ReadMembers(const zdl::CZDLID& filter, const zdl::CZDLID& plan,
-                                      zdl::CRouteFilterMemberList& members, XmlNode element) {
-  members.SelectByRouteFilterID(filter);
-  members.DeleteAll();
-  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
-    ReadMember(filter, plan, members, member);
-  }
-}
-
-void CRouteFilterHandler::ReadMember(const zdl::CZDLID& filter, const zdl::CZDLID& plan,
-                                     zdl::CRouteFilterMemberList& members, const ElementCursor& member) {
+void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& filter, const zdl::CZDLID& plan,
+                zdl::CRouteFilterMemberList& members, const ElementCursor& member) {
   if (!member.Is("member")) member.ThrowFound("<member>");
   auto row = members.Insert();
   row->PutRouteFilterID(filter);
@@ -95,7 +29,7 @@ void CRouteFilterHandler::ReadMember(const zdl::CZDLID& filter, const zdl::CZDLI
   cursor.RequireNotNull("NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>.");
   if (cursor.Is("dialPlanTagName")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
-    row->PutDialPlanTagID(FindTagByName(db(), name, plan, kTagNotFound)->GetID());
+    row->PutDialPlanTagID(FindTagByName(session, name, plan, kTagNotFound)->GetID());
     cursor.Advance();
     cursor.RequireNotNull("NULL element found. Expecting <digits>.");
   } else if (cursor.Is("dialPlanTag")) {
@@ -111,9 +45,51 @@ void CRouteFilterHandler::ReadMember(const zdl::CZDLID& filter, const zdl::CZDLI
     cursor.RequireNotNull("NULL element found. Expecting <operator>.");
   }
   cursor.Expect("operator", "<operator>", "NULL element found. Expecting <operator>.");
-  row->PutOperator(TypeEnum(db(), "TypeOperator", RequireValue(cursor.node(), ValueWording::kMustContain)));
+  row->PutOperator(
+      TypeEnum(session, "TypeOperator", RequireValue(cursor.node(), ValueWording::kMustContain)));
   cursor.Advance();
   if (!cursor.AtEnd()) cursor.ThrowFound("no more elements");
+}
+
+// Replaces the members of filter (whose dial plan is plan) by the children of "members".
+void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& filter, const zdl::CZDLID& plan,
+                 zdl::CRouteFilterMemberList& members, XmlNode element) {
+  members.SelectByRouteFilterID(filter);
+  members.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
+    ReadMember(session, filter, plan, members, member);
+  }
+}
+
+}  // namespace
+
+const ElementTable kRouteFilterElements = {
+    "addRouteFilter", "updateRouteFilter", "getRouteFilter",
+    ClauseFamilyRows(zdl::RouteFilterCols::kName, "dialPlanWizardGenId", kReq)};
+
+void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
+  ElementCursor wrapper = ElementCursor::Enter(request);
+  wrapper.RequireNotNull("Found NULL, expecting <rfPtr>");
+  zdl::CRouteFilterList list(db());
+  auto filter = list.Insert();
+  ElementCursor cursor = wrapper.EnterCurrent();
+  filter->PutName(ReadAddName(cursor));
+  SkipClause(cursor, kMoreElements);
+  filter->PutDialPlanID(ReadAddDialPlan(db(), cursor, "<dialPlanName> or <dialPlan>", kDialPlanNotFound));
+  cursor.Advance();
+  cursor.RequireNotNull(kMoreElements);
+  if (cursor.Is("dialPlanWizardGenId")) {
+    cursor.Advance();
+    cursor.RequireNotNull("NULL element found. Expecting <members>");
+  }
+  if (!cursor.Is("members")) cursor.ThrowFound("<members>");
+  zdl::CRouteFilterMemberList members(db());
+  ReadMembers(db(), filter->GetID(), filter->GetDialPlanID(), members, cursor.node());
+  zdl::CZDLTransaction transaction(db());
+  list.Update();
+  if (members.Count() > 0) members.Update();
+  transaction.Commit();
+  Return(result, filter->GetID());
 }
 
 void CRouteFilterHandler::Update(XmlNode request, CXMLElement& result) {
@@ -122,17 +98,10 @@ void CRouteFilterHandler::Update(XmlNode request, CXMLElement& result) {
   Identify(cursor, list, FilterIdentification(DialPlanOperation::kUpdate));
   auto filter = list.GetCurrentItem();
   ReadValues(cursor, kRouteFilterElements, Shape::kUpdate, "newName", *filter);
-  if (cursor.Is("dialPlanName")) {
-    const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
-    filter->PutDialPlanID(FindIdByName<zdl::CDialPlanList>(db(), name, kDialPlanNotFound));
-    cursor.Advance();
-  } else if (cursor.Is("dialPlanId")) {
-    filter->PutDialPlanID(ParseID(RequireValue(cursor.node(), ValueWording::kMustContain)));
-    cursor.Advance();
-  }
+  if (auto plan = ReadUpdateDialPlan(db(), cursor, kDialPlanNotFound)) filter->PutDialPlanID(*plan);
   zdl::CRouteFilterMemberList members(db());
   const bool replaceMembers = cursor.Is("members");
-  if (replaceMembers) ReadMembers(filter->GetID(), filter->GetDialPlanID(), members, cursor.node());
+  if (replaceMembers) ReadMembers(db(), filter->GetID(), filter->GetDialPlanID(), members, cursor.node());
   // Whatever follows is not looked at.
   zdl::CZDLTransaction transaction(db());
   if (replaceMembers) members.Update();

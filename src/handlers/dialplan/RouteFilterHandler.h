@@ -12,15 +12,6 @@ class CRouteFilterHandler : public CRequestHandler {
  public:
   using CRequestHandler::CRequestHandler;
   HandlerOperation Add, Update, Remove, Get;
-
- private:
-  // The filter's dial plan as "dialPlanName" or "dialPlan" (add).
-  zdl::CZDLID ReadAddDialPlan(const ElementCursor& cursor);
-  // Replaces the members of filter (whose dial plan is plan) by the children of "members".
-  void ReadMembers(const zdl::CZDLID& filter, const zdl::CZDLID& plan, zdl::CRouteFilterMemberList& members,
-                   XmlNode element);
-  void ReadMember(const zdl::CZDLID& filter, const zdl::CZDLID& plan, zdl::CRouteFilterMemberList& members,
-                  const ElementCursor& member);
 };
 
 }  // namespace zeb

@@ -55,17 +55,13 @@ void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRout
 }  // namespace
 
 // The description of a new group is read past, not stored.
-const ElementTable kRouteGroupElements = {"addRouteGroup",
-                                          "updateRouteGroup",
-                                          "getRouteGroup",
-                                          {
-                                              IdentifiedBy("uuid", "name", kReq, kReq),
-                                              Custom("name", Form::kValue, kReq, kNo),
-                                              NewName(zdl::RouteGroupCols::kName),
-                                              Custom("description", Form::kValue, kOpt, kNo),
-                                              Custom("dialPlanWizardGenId", Form::kValue, kOpt, kNo),
-                                              Custom("members", Form::kChildren, kReq, kOpt),
-                                          }};
+const ElementTable kRouteGroupElements = {"addRouteGroup", "updateRouteGroup", "getRouteGroup",
+                                          Join({NamedRecordRows(zdl::RouteGroupCols::kName),
+                                                {
+                                                    Custom("description", Form::kValue, kOpt, kNo),
+                                                    Custom("dialPlanWizardGenId", Form::kValue, kOpt, kNo),
+                                                    Custom("members", Form::kChildren, kReq, kOpt),
+                                                }})};
 
 void CRouteGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

@@ -148,16 +148,12 @@ long VariantToLong(const std::string& text) {
 }
 
 const ElementTable kRouteListElements = {
-    "addRouteList",
-    "updateRouteList",
-    "getRouteList",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::DeviceCols::kName),
-        Optional("description", Kind::kText, zdl::DeviceCols::kDescription, kOpt, kOpt),
-        Custom("members", Form::kChildren, kReq, kOpt),
-    }};
+    "addRouteList", "updateRouteList", "getRouteList",
+    Join({NamedRecordRows(zdl::DeviceCols::kName),
+          {
+              Optional("description", Kind::kText, zdl::DeviceCols::kDescription, kOpt, kOpt),
+              Custom("members", Form::kChildren, kReq, kOpt),
+          }})};
 
 void CRouteListHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

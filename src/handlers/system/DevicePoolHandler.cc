@@ -118,25 +118,22 @@ std::vector<ElementForm> PoolForms(const char* element, const char* idElement, c
 }  // namespace
 
 const ElementTable kDevicePoolElements = {
-    "addDevicePool",
-    "updateDevicePool",
-    "getDevicePool",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::DevicePoolCols::kName),
-        Choice(PoolForms("autoSearchSpace", "autoSearchSpaceId", "autoSearchSpaceName"), kOpt, kOpt),
-        Choice(PoolForms("dateTimeSetting", "dateTimeSettingId", "dateTimeSettingName"), kReq, kOpt),
-        Choice(PoolForms("dialcoreGroup", "dialcoreGroupId", "dialcoreGroupName"), kReq, kOpt),
-        Choice(PoolForms("mediaResourceList", "mediaResourceListId", "mediaResourceListName"), kOpt, kOpt),
-        Choice(PoolForms("region", "regionId", "regionName"), kReq, kOpt),
-        Choice(PoolForms("softkeyTemplate", "softkeyTemplateId", "softkeyTemplateName"), kReq, kOpt),
-        Custom("networkLocale", Form::kValue, kOpt, kOpt),
-        Custom("userLocale", Form::kValue, kOpt, kOpt),
-        Custom("networkHoldMOHAudioSourceId", Form::kValue, kOpt, kOpt),
-        Custom("userHoldMOHAudioSourceId", Form::kValue, kOpt, kOpt),
-        Choice(PoolForms("havenInfo", "havenInfoId", "havenName"), kReq, kOpt),
-    }};
+    "addDevicePool", "updateDevicePool", "getDevicePool",
+    Join({NamedRecordRows(zdl::DevicePoolCols::kName),
+          {
+              Choice(PoolForms("autoSearchSpace", "autoSearchSpaceId", "autoSearchSpaceName"), kOpt, kOpt),
+              Choice(PoolForms("dateTimeSetting", "dateTimeSettingId", "dateTimeSettingName"), kReq, kOpt),
+              Choice(PoolForms("dialcoreGroup", "dialcoreGroupId", "dialcoreGroupName"), kReq, kOpt),
+              Choice(PoolForms("mediaResourceList", "mediaResourceListId", "mediaResourceListName"), kOpt,
+                     kOpt),
+              Choice(PoolForms("region", "regionId", "regionName"), kReq, kOpt),
+              Choice(PoolForms("softkeyTemplate", "softkeyTemplateId", "softkeyTemplateName"), kReq, kOpt),
+              Custom("networkLocale", Form::kValue, kOpt, kOpt),
+              Custom("userLocale", Form::kValue, kOpt, kOpt),
+              Custom("networkHoldMOHAudioSourceId", Form::kValue, kOpt, kOpt),
+              Custom("userHoldMOHAudioSourceId", Form::kValue, kOpt, kOpt),
+              Choice(PoolForms("havenInfo", "havenInfoId", "havenName"), kReq, kOpt),
+          }})};
 
 void CDevicePoolHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

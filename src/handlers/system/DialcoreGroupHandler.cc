@@ -13,16 +13,12 @@ const char kNotFound[] = "The specified Dialcore group was not found.";
 
 // In an update an empty <tftpDefault> clears the flag.
 const ElementTable kDialcoreGroupElements = {
-    "addDialcoreGroup",
-    "updateDialcoreGroup",
-    "getDialcoreGroup",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::DialcoreGroupCols::kName),
-        Optional("tftpDefault", Kind::kBoolean, zdl::DialcoreGroupCols::kIsTFTPDefault, kOpt, kOpt),
-        Custom("members", Form::kChildren, kReq, kOpt),
-    }};
+    "addDialcoreGroup", "updateDialcoreGroup", "getDialcoreGroup",
+    Join({NamedRecordRows(zdl::DialcoreGroupCols::kName),
+          {
+              Optional("tftpDefault", Kind::kBoolean, zdl::DialcoreGroupCols::kIsTFTPDefault, kOpt, kOpt),
+              Custom("members", Form::kChildren, kReq, kOpt),
+          }})};
 
 void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

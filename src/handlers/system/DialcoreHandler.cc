@@ -36,18 +36,14 @@ void ReadOptional(ElementCursor& cursor, const char* element, Node& node,
 }  // namespace
 
 const ElementTable kDialcoreElements = {
-    "addDialcore",
-    "updateDialcore",
-    "getDialcore",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::DialcoreCols::kName),
-        Optional("description", Kind::kText, zdl::DialcoreCols::kDescription, kOpt, kOpt),
-        Custom("autoregistration", Form::kChildren, kOpt, kOpt),
-        Custom("ports", Form::kChildren, kReq, kOpt),
-        Choice({{"processNode", Form::kUuid}, {"processNodeName", Form::kName}}, kReq, kNo),
-    }};
+    "addDialcore", "updateDialcore", "getDialcore",
+    Join({NamedRecordRows(zdl::DialcoreCols::kName),
+          {
+              Optional("description", Kind::kText, zdl::DialcoreCols::kDescription, kOpt, kOpt),
+              Custom("autoregistration", Form::kChildren, kOpt, kOpt),
+              Custom("ports", Form::kChildren, kReq, kOpt),
+              Choice({{"processNode", Form::kUuid}, {"processNodeName", Form::kName}}, kReq, kNo),
+          }})};
 
 void CDialcoreHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);

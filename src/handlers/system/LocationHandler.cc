@@ -14,18 +14,14 @@ const char kNotFound[] = "The specified Location was not found.";
 }  // namespace
 
 const ElementTable kLocationElements = {
-    "addLocation",
-    "updateLocation",
-    "getLocation",
-    {
-        IdentifiedBy("uuid", "name", kReq, kReq),
-        Custom("name", Form::kValue, kReq, kNo),
-        NewName(zdl::LocationCols::kName),
-        // The location number is the library's to assign; the one given is read past.
-        Optional("id", Kind::kSkipped, -1, kReq, kNo),
-        WithEmpty(Optional("kbits", Kind::kNumber, zdl::LocationCols::kKbits, kReq, kOpt),
-                  IfEmpty::kMustContain, IfEmpty::kMustContain),
-    }};
+    "addLocation", "updateLocation", "getLocation",
+    Join({NamedRecordRows(zdl::LocationCols::kName),
+          {
+              // The location number is the library's to assign; the one given is read past.
+              Optional("id", Kind::kSkipped, -1, kReq, kNo),
+              WithEmpty(Optional("kbits", Kind::kNumber, zdl::LocationCols::kKbits, kReq, kOpt),
+                        IfEmpty::kMustContain, IfEmpty::kMustContain),
+          }})};
 
 void CLocationHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor wrapper = ElementCursor::Enter(request);
