@@ -116,6 +116,16 @@ void ReadSharedFields(zdl::CZDLSession& session, ElementCursor& cursor, Mode mod
   for (const Field& field : kSharedFields) ReadField(session, cursor, field, mode, user);
 }
 
+// The table rows of the shared fields, each optional in both requests.
+std::vector<ElementRow> SharedFieldRows() {
+  std::vector<ElementRow> rows;
+  for (const Field& field : kSharedFields) {
+    const bool children = field.kind == Kind::kDevices || field.kind == Kind::kProfiles;
+    rows.push_back(Custom(field.element, children ? Form::kChildren : Form::kValue, kOpt, kOpt));
+  }
+  return rows;
+}
+
 // addUser's required positions after the names: ldapDN (not read), email, userid (optional,
 // not read), password and pin.
 void ReadAddCredentials(ElementCursor& cursor, CUserInfo& user) {
@@ -152,37 +162,21 @@ void ReadUpdateNames(ElementCursor& cursor, CUserInfo& user) {
 
 }  // namespace
 
-// A user is an entry of the directory, not a record: the rows declare the wire only, and
-// kSharedFields above reads the optional fields.
-const ElementTable kUserElements = {"addUser",
-                                    "updateUser",
-                                    "getUser",
-                                    {
-                                        Custom("ldapRN", Form::kValue, kNo, kReq, kReq),
-                                        Custom("firstname", Form::kValue, kReq, kOpt),
-                                        Custom("lastname", Form::kValue, kReq, kOpt),
-                                        Custom("ldapRN", Form::kValue, kReq, kNo),
-                                        Custom("ldapDN", Form::kValue, kReq, kNo),
-                                        Custom("email", Form::kValue, kReq, kOpt),
-                                        Custom("userid", Form::kValue, kOpt, kNo),
-                                        Custom("password", Form::kValue, kReq, kOpt),
-                                        Custom("pin", Form::kValue, kReq, kOpt),
-                                        Custom("telephoneNumber", Form::kValue, kOpt, kOpt),
-                                        Custom("extension", Form::kValue, kOpt, kOpt),
-                                        Custom("department", Form::kValue, kOpt, kOpt),
-                                        Custom("location", Form::kValue, kOpt, kOpt),
-                                        Custom("manager", Form::kValue, kOpt, kOpt),
-                                        Custom("locale", Form::kValue, kOpt, kOpt),
-                                        Custom("aaKeyPadMapping", Form::kValue, kOpt, kOpt),
-                                        Custom("associatedDevices", Form::kChildren, kOpt, kOpt),
-                                        Custom("associatedPC", Form::kValue, kOpt, kOpt),
-                                        Custom("authenticationProxyRights", Form::kValue, kOpt, kOpt),
-                                        Custom("autoAttendantNameDialing", Form::kValue, kOpt, kOpt),
-                                        Custom("enableCTI", Form::kValue, kOpt, kOpt),
-                                        Custom("enableCTIAllDevices", Form::kValue, kOpt, kOpt),
-                                        Custom("iaqExtension", Form::kValue, kOpt, kOpt),
-                                        Custom("phoneProfiles", Form::kChildren, kOpt, kOpt),
-                                    }};
+// A user is an entry of the directory, not a record: the rows declare the wire only, and the
+// optional fields come from kSharedFields above, which reads them.
+const ElementTable kUserElements = {"addUser", "updateUser", "getUser",
+                                    Join({{
+                                              Custom("ldapRN", Form::kValue, kNo, kReq, kReq),
+                                              Custom("firstname", Form::kValue, kReq, kOpt),
+                                              Custom("lastname", Form::kValue, kReq, kOpt),
+                                              Custom("ldapRN", Form::kValue, kReq, kNo),
+                                              Custom("ldapDN", Form::kValue, kReq, kNo),
+                                              Custom("email", Form::kValue, kReq, kOpt),
+                                              Custom("userid", Form::kValue, kOpt, kNo),
+                                              Custom("password", Form::kValue, kReq, kOpt),
+                                              Custom("pin", Form::kValue, kReq, kOpt),
+                                          },
+                                          SharedFieldRows()})};
 
 void CUserHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
