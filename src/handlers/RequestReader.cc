@@ -176,6 +176,20 @@ Identification ByNameOrUuid(const std::string& nullText, ValueWording nameWordin
   return {nullText, expected, "name", nameWording, "uuid", ValueWording::kMustHave, notFound};
 }
 
+Identification FamilyIdentification(FamilyOperation operation, const char* updateNotFound,
+                                    const char* notFound, bool uuidFirst) {
+  const bool update = operation == FamilyOperation::kUpdate;
+  const char* named = update || !uuidFirst ? "<name> or <uuid>" : "<uuid> or <name>";
+  const char* expected = update || uuidFirst ? "<uuid> or <name>" : "<name> or <uuid>";
+  return {std::string("Found NULL, expecting ") + named,
+          expected,
+          "name",
+          operation == FamilyOperation::kGet ? ValueWording::kMustContain : ValueWording::kMustHave,
+          "uuid",
+          ValueWording::kMustHave,
+          update ? updateNotFound : notFound};
+}
+
 Identified ReadIdentifier(ElementCursor& cursor, const Identification& how) {
   cursor.RequireNotNull(how.nullText);
   Identified which;

@@ -150,6 +150,15 @@ struct Identification {
 Identification ByNameOrUuid(const std::string& nullText, ValueWording nameWording,
                             const std::string& notFound, const std::string& expected = "<uuid> or <name>");
 
+enum class FamilyOperation { kUpdate, kRemove, kGet };
+
+// The identification of an update, remove or get request of a family that names its record by
+// "name" or "uuid". Update reports a missing record with updateNotFound, remove and get with
+// notFound; get words a "name" without value "must contain". uuidFirst names the elements
+// "<uuid> or <name>" in the remove and get messages (else "<name> or <uuid>").
+Identification FamilyIdentification(FamilyOperation operation, const char* updateNotFound,
+                                    const char* notFound, bool uuidFirst = false);
+
 struct Identified {
   bool byId = false;
   std::string value;  // the element's value

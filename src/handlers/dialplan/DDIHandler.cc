@@ -14,8 +14,8 @@ const char kNotFound[] = "The specified Digit Discard Instruction was not found.
 const char kDialPlanNotFound[] = "Dial Plan not found.";
 const char kTagNotFound[] = "The specified Dial Plan Tag was not found.";
 
-Identification DDIIdentification(DialPlanOperation operation) {
-  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound);
+Identification DDIIdentification(FamilyOperation operation) {
+  return FamilyIdentification(operation, kUpdateNotFound, kNotFound);
 }
 
 // A tag may be discarded only by an instruction of its own dial plan.
@@ -87,7 +87,7 @@ void CDDIHandler::Add(XmlNode request, CXMLElement& result) {
 void CDDIHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDigitDiscardInstructionList list(db());
-  Identify(cursor, list, DDIIdentification(DialPlanOperation::kUpdate));
+  Identify(cursor, list, DDIIdentification(FamilyOperation::kUpdate));
   auto ddi = list.GetCurrentItem();
   ReadValues(cursor, kDDIElements, Shape::kUpdate, "newName", *ddi);
   if (auto plan = ReadUpdateDialPlan(db(), cursor, kDialPlanNotFound)) ddi->PutDialPlanID(*plan);
@@ -115,13 +115,13 @@ void CDDIHandler::Update(XmlNode request, CXMLElement& result) {
 void CDDIHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result, RemoveIdentified<zdl::CDigitDiscardInstructionList>(
-                     db(), cursor, DDIIdentification(DialPlanOperation::kRemove)));
+                     db(), cursor, DDIIdentification(FamilyOperation::kRemove)));
 }
 
 void CDDIHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  const zdl::CZDLID id = IdentifiedID<zdl::CDigitDiscardInstructionList>(
-      db(), cursor, DDIIdentification(DialPlanOperation::kGet));
+  const zdl::CZDLID id =
+      IdentifiedID<zdl::CDigitDiscardInstructionList>(db(), cursor, DDIIdentification(FamilyOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLDigitDiscardInstruction>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);

@@ -11,8 +11,8 @@ namespace {
 const char kUpdateNotFound[] = "Dial Plan not found.";
 const char kNotFound[] = "The specified dial plan was not found.";
 
-Identification PlanIdentification(DialPlanOperation operation) {
-  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound);
+Identification PlanIdentification(FamilyOperation operation) {
+  return FamilyIdentification(operation, kUpdateNotFound, kNotFound);
 }
 
 }  // namespace
@@ -23,20 +23,6 @@ const ElementTable kDialPlanElements = {
           {
               Optional("description", Kind::kText, zdl::DialPlanCols::kDescription, kOpt, kOpt),
           }})};
-
-Identification DialPlanFamilyIdentification(DialPlanOperation operation, const char* updateNotFound,
-                                            const char* notFound, bool uuidFirst) {
-  const bool update = operation == DialPlanOperation::kUpdate;
-  const char* named = update || !uuidFirst ? "<name> or <uuid>" : "<uuid> or <name>";
-  const char* expected = update || uuidFirst ? "<uuid> or <name>" : "<name> or <uuid>";
-  return {std::string("Found NULL, expecting ") + named,
-          expected,
-          "name",
-          operation == DialPlanOperation::kGet ? ValueWording::kMustContain : ValueWording::kMustHave,
-          "uuid",
-          ValueWording::kMustHave,
-          update ? updateNotFound : notFound};
-}
 
 std::vector<ElementRow> ClauseFamilyRows(int nameField, const char* extra, Presence membersInAdd) {
   return Join({NamedRecordRows(nameField),
@@ -96,7 +82,7 @@ void CDialPlanHandler::Add(XmlNode request, CXMLElement& result) {
 void CDialPlanHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDialPlanList list(db());
-  Identify(cursor, list, PlanIdentification(DialPlanOperation::kUpdate));
+  Identify(cursor, list, PlanIdentification(FamilyOperation::kUpdate));
   auto plan = list.GetCurrentItem();
   ReadValues(cursor, kDialPlanElements, Shape::kUpdate, "newName", *plan);
   cursor.RequireEnd();
@@ -107,13 +93,13 @@ void CDialPlanHandler::Update(XmlNode request, CXMLElement& result) {
 void CDialPlanHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result,
-         RemoveIdentified<zdl::CDialPlanList>(db(), cursor, PlanIdentification(DialPlanOperation::kRemove)));
+         RemoveIdentified<zdl::CDialPlanList>(db(), cursor, PlanIdentification(FamilyOperation::kRemove)));
 }
 
 void CDialPlanHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id =
-      IdentifiedID<zdl::CDialPlanList>(db(), cursor, PlanIdentification(DialPlanOperation::kGet));
+      IdentifiedID<zdl::CDialPlanList>(db(), cursor, PlanIdentification(FamilyOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLDialPlan>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);

@@ -1,7 +1,6 @@
 // addDialPlan, updateDialPlan, removeDialPlan and getDialPlan: one family class, an operation per
-// method. Also the way the dial plan families (dial plans, tags, route filters, digit discard
-// instructions) name the record of their update, remove and get methods, and what route filters
-// and digit discard instructions share: a dial plan, and a clause made from tag members.
+// method. Also what route filters and digit discard instructions share: a dial plan, and a clause
+// made from tag members.
 #pragma once
 
 #include <optional>
@@ -12,15 +11,6 @@
 #include "handlers/RequestReader.h"
 
 namespace zeb {
-
-enum class DialPlanOperation { kUpdate, kRemove, kGet };
-
-// The identification of an update, remove or get method of a dial plan family: "name" or
-// "uuid". Update reports a missing record with updateNotFound, remove and get with notFound;
-// get words a "name" without value "must contain". uuidFirst names the elements "<uuid> or
-// <name>" in the remove and get messages (else "<name> or <uuid>").
-Identification DialPlanFamilyIdentification(DialPlanOperation operation, const char* updateNotFound,
-                                            const char* notFound, bool uuidFirst = false);
 
 // The rows of a family whose clause is made from its members, never taken from a request: its
 // name (stored in nameField), "clause", its dial plan (by "uuid" or name in an add, by identifier

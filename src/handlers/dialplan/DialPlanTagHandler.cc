@@ -28,8 +28,8 @@ class TagsByName : public zdl::CDialPlanTagList {
   void SelectByName(const std::string& name) { SelectTagsByName(*this, name); }
 };
 
-Identification TagIdentification(DialPlanOperation operation) {
-  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound);
+Identification TagIdentification(FamilyOperation operation) {
+  return FamilyIdentification(operation, kUpdateNotFound, kNotFound);
 }
 
 // The "uuid" attribute of a "dialPlan" element.
@@ -108,7 +108,7 @@ void CDialPlanTagHandler::Add(XmlNode request, CXMLElement& result) {
 void CDialPlanTagHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   TagsByName list(db());
-  Identify(cursor, list, TagIdentification(DialPlanOperation::kUpdate));
+  Identify(cursor, list, TagIdentification(FamilyOperation::kUpdate));
   auto tag = list.GetCurrentItem();
   ReadValues(cursor, kDialPlanTagElements, Shape::kUpdate, "newName", *tag);
   if (cursor.Is("dialPlan")) {
@@ -127,12 +127,12 @@ void CDialPlanTagHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDialPlanTagHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  Return(result, RemoveIdentified<TagsByName>(db(), cursor, TagIdentification(DialPlanOperation::kRemove)));
+  Return(result, RemoveIdentified<TagsByName>(db(), cursor, TagIdentification(FamilyOperation::kRemove)));
 }
 
 void CDialPlanTagHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  const zdl::CZDLID id = IdentifiedID<TagsByName>(db(), cursor, TagIdentification(DialPlanOperation::kGet));
+  const zdl::CZDLID id = IdentifiedID<TagsByName>(db(), cursor, TagIdentification(FamilyOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLDialPlanTag>()->BuildFromDatabase(db(), id);
   ReturnChildren(result, holder);

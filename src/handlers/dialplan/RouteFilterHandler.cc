@@ -15,8 +15,8 @@ const char kNotFound[] = "The specified Route Filter was not found.";
 const char kDialPlanNotFound[] = "The specified Dial Plan was not found.";
 const char kTagNotFound[] = "The specified Dial Plan Tag was not found.";
 
-Identification FilterIdentification(DialPlanOperation operation) {
-  return DialPlanFamilyIdentification(operation, kUpdateNotFound, kNotFound, /*uuidFirst=*/true);
+Identification FilterIdentification(FamilyOperation operation) {
+  return FamilyIdentification(operation, kUpdateNotFound, kNotFound, /*uuidFirst=*/true);
 }
 
 void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& filter, const zdl::CZDLID& plan,
@@ -95,7 +95,7 @@ void CRouteFilterHandler::Add(XmlNode request, CXMLElement& result) {
 void CRouteFilterHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteFilterList list(db());
-  Identify(cursor, list, FilterIdentification(DialPlanOperation::kUpdate));
+  Identify(cursor, list, FilterIdentification(FamilyOperation::kUpdate));
   auto filter = list.GetCurrentItem();
   ReadValues(cursor, kRouteFilterElements, Shape::kUpdate, "newName", *filter);
   if (auto plan = ReadUpdateDialPlan(db(), cursor, kDialPlanNotFound)) filter->PutDialPlanID(*plan);
@@ -113,13 +113,13 @@ void CRouteFilterHandler::Update(XmlNode request, CXMLElement& result) {
 void CRouteFilterHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   Return(result, RemoveIdentified<zdl::CRouteFilterList>(db(), cursor,
-                                                         FilterIdentification(DialPlanOperation::kRemove)));
+                                                         FilterIdentification(FamilyOperation::kRemove)));
 }
 
 void CRouteFilterHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id =
-      IdentifiedID<zdl::CRouteFilterList>(db(), cursor, FilterIdentification(DialPlanOperation::kGet));
+      IdentifiedID<zdl::CRouteFilterList>(db(), cursor, FilterIdentification(FamilyOperation::kGet));
   CXMLElement holder;
   holder.AddNewChild<CXMLRouteFilter>()->BuildFromDatabase(db(), id, RenderMode::kFull);
   ReturnChildren(result, holder);

@@ -95,7 +95,7 @@ void CRouteGroupHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CRouteGroupList list(db());
   Identify(cursor, list,
-           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave, kGroupNotFound));
+           FamilyIdentification(FamilyOperation::kUpdate, kGroupNotFound, kSpecifiedGroupNotFound));
   auto group = list.GetCurrentItem();
   ReadValues(cursor, kRouteGroupElements, Shape::kUpdate, "newName", *group);
   zdl::CRouteGroupDeviceMapList map(db());
@@ -114,10 +114,10 @@ void CRouteGroupHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CRouteGroupHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  Return(result, RemoveIdentified<zdl::CRouteGroupList>(
-                     db(), cursor,
-                     ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
-                                  kSpecifiedGroupNotFound, "<name> or <uuid>")));
+  Return(result,
+         RemoveIdentified<zdl::CRouteGroupList>(
+             db(), cursor,
+             FamilyIdentification(FamilyOperation::kRemove, kGroupNotFound, kSpecifiedGroupNotFound)));
 }
 
 void CRouteGroupHandler::Get(XmlNode request, CXMLElement& result) {

@@ -11,6 +11,10 @@ const char kMoreComma[] = "NULL element found, expecting more elements.";
 const char kMoreStop[] = "NULL element found. Expecting more elements.";
 const char kNotFound[] = "The specified Device Pool was not found.";
 
+Identification PoolIdentification(FamilyOperation operation) {
+  return FamilyIdentification(operation, "Device Pool not found.", kNotFound);
+}
+
 // One record a pool refers to. Adding names it as <element uuid="..."> or <nameElement>; updating
 // as <element>Id holding the identifier, or <nameElement>.
 struct PoolReference {
@@ -185,9 +189,7 @@ void CDevicePoolHandler::ReadHoldAudioSources(ElementCursor& cursor, zdl::CDevic
 void CDevicePoolHandler::Update(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDevicePoolList list(db());
-  Identify(cursor, list,
-           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
-                        "Device Pool not found."));
+  Identify(cursor, list, PoolIdentification(FamilyOperation::kUpdate));
   auto pool = list.GetCurrentItem();
   ReadValues(cursor, kDevicePoolElements, Shape::kUpdate, "newName", *pool);
   for (const PoolReference* ref : {&kAutoSearchSpace, &kDateTimeSetting, &kDialcoreGroup, &kMediaResourceList,
@@ -204,18 +206,14 @@ void CDevicePoolHandler::Update(XmlNode request, CXMLElement& result) {
 
 void CDevicePoolHandler::Remove(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
-  Return(result, RemoveIdentified<zdl::CDevicePoolList>(
-                     db(), cursor,
-                     ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustHave,
-                                  kNotFound, "<name> or <uuid>")));
+  Return(result,
+         RemoveIdentified<zdl::CDevicePoolList>(db(), cursor, PoolIdentification(FamilyOperation::kRemove)));
 }
 
 void CDevicePoolHandler::Get(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = ElementCursor::Enter(request);
   zdl::CDevicePoolList list(db());
-  Identify(cursor, list,
-           ByNameOrUuid("Found NULL, expecting <name> or <uuid>", ValueWording::kMustContain, kNotFound,
-                        "<name> or <uuid>"));
+  Identify(cursor, list, PoolIdentification(FamilyOperation::kGet));
   // The builder does not read the pool again.
   zdl::CZDLReadAhead known(db());
   known.Know(*list.GetCurrentItem());
