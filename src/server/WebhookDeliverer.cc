@@ -98,8 +98,7 @@ void WebhookDeliverer::Tick() {
     }
     // While every subscription has a post under way, each answer reads on by itself: a wake
     // need not look for the newest id again, which under a write load would be once per write.
-    const bool idle = std::any_of(targets_.begin(), targets_.end(),
-                                  [](const auto& entry) { return !entry.second->inFlight; });
+    const bool idle = SomeIdle();
     if (holder_ && !targets_.empty() && (idle || Clock::now() >= nextNewest_)) {
       const std::int64_t newest = Newest(session, idle);
       {
@@ -124,9 +123,13 @@ void WebhookDeliverer::Tick() {
   Schedule(options_.pollInterval);
 }
 
+bool WebhookDeliverer::SomeIdle() const {
+  return std::any_of(targets_.begin(), targets_.end(),
+                     [](const auto& entry) { return !entry.second->inFlight; });
+}
+
 void WebhookDeliverer::Listen() {
-  listening_ = std::any_of(targets_.begin(), targets_.end(),
-                           [](const auto& entry) { return !entry.second->inFlight; });
+  listening_ = SomeIdle();
   std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 

@@ -102,7 +102,9 @@ class WebhookDeliverer {
   // The newest event id: from memory, and from the table when its poll is due (or always
   // without memory).
   std::int64_t Newest(zdl::CZDLSession& session, bool idle);
-  // Whether wakes are wanted: some subscription has no post under way.
+  // Whether some subscription has no post under way.
+  bool SomeIdle() const;
+  // Whether wakes are wanted: SomeIdle.
   void Listen();
   // Memory may soon get the event a subscription waits for: a tick within the hole's wait.
   void LookAgainSoon();
