@@ -150,6 +150,17 @@ struct Identification {
 Identification ByNameOrUuid(const std::string& nullText, ValueWording nameWording,
                             const std::string& notFound, const std::string& expected = "<uuid> or <name>");
 
+// Replaces the rows of members, which the caller has selected, by a row for each child of
+// element: each child must be a "member", and read(row, member) fills the row inserted for it.
+template <class MemberList, class Read>
+void ReplaceMembers(MemberList& members, XmlNode element, Read read) {
+  members.DeleteAll();
+  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
+    if (!member.Is("member")) member.ThrowFound("<member>");
+    read(*members.Insert(), member);
+  }
+}
+
 enum class FamilyOperation { kUpdate, kRemove, kGet };
 
 // The identification of an update, remove or get request of a family that names its record by

@@ -59,26 +59,23 @@ void CCSSHandler::Add(XmlNode request, CXMLElement& result) {
 
 void CCSSHandler::ReadMembers(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members, XmlNode element) {
   members.SelectByCallingSearchSpaceID(css);
-  members.DeleteAll();
-  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
-    ReadMember(css, members, member);
-  }
+  ReplaceMembers(members, element, [&](zdl::CCallingSearchSpaceMember& row, const ElementCursor& member) {
+    ReadMember(css, row, member);
+  });
 }
 
-void CCSSHandler::ReadMember(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members,
+void CCSSHandler::ReadMember(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMember& row,
                              const ElementCursor& member) {
-  if (!member.Is("member")) member.ThrowFound("<member>");
-  auto row = members.Insert();
-  row->PutCallingSearchSpaceID(css);
-  row->PutSortOrder(ParseLong(RequireAttribute(member.node(), "index")));
+  row.PutCallingSearchSpaceID(css);
+  row.PutSortOrder(ParseLong(RequireAttribute(member.node(), "index")));
   ElementCursor partition = member.EnterCurrent();
   partition.RequireNotNull("NULL element found. Expecting <routePartitionName> or <routePartitionId>.");
   if (partition.Is("routePartitionName")) {
     const std::string name = RequireValue(partition.node(), ValueWording::kMustContain);
-    row->PutRoutePartitionID(
+    row.PutRoutePartitionID(
         FindIdByName<zdl::CRoutePartitionList>(db(), name, "The specified route partition was not found."));
   } else if (partition.Is("routePartition")) {
-    row->PutRoutePartitionID(ParseID(RequireAttribute(partition.node(), "uuid")));
+    row.PutRoutePartitionID(ParseID(RequireAttribute(partition.node(), "uuid")));
   } else if (partition.Is("routePartitionId")) {
     throw CUnexpectedNodeException("Deprecated element. Please use <routePartition> or <routePartitionName.");
   } else {

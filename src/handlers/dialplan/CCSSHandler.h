@@ -15,7 +15,7 @@ class CCSSHandler : public CRequestHandler {
  private:
   // Replaces the members of css in members by the children of the "members" element.
   void ReadMembers(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members, XmlNode element);
-  void ReadMember(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMemberList& members, const ElementCursor& member);
+  void ReadMember(const zdl::CZDLID& css, zdl::CCallingSearchSpaceMember& row, const ElementCursor& member);
 };
 
 }  // namespace zeb

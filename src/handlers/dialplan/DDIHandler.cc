@@ -27,10 +27,8 @@ void RequireTagOfPlan(const zdl::CZDLID& tagPlan, const zdl::CZDLID& plan) {
 }
 
 void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
-                zdl::CDigitDiscardInstructionMemberList& members, const ElementCursor& member) {
-  if (!member.Is("member")) member.ThrowFound("<member>");
-  auto row = members.Insert();
-  row->PutDDIID(ddi);
+                zdl::CDigitDiscardInstructionMember& row, const ElementCursor& member) {
+  row.PutDDIID(ddi);
   ElementCursor cursor = member.EnterCurrent();
   cursor.RequireNotNull("NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>.");
   zdl::SmartItemPtr<zdl::CDialPlanTag> tag;
@@ -42,17 +40,17 @@ void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& ddi, const zdl::CZ
     cursor.ThrowFound("<dialPlanTagName> or <dialPlanTag>");
   }
   RequireTagOfPlan(tag->GetDialPlanID(), plan);
-  row->PutDialPlanTagID(tag->GetID());
+  row.PutDialPlanTagID(tag->GetID());
 }
 
 // Replaces the members of ddi by the children of "members"; each tag must be of dial plan plan.
 void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& ddi, const zdl::CZDLID& plan,
                  zdl::CDigitDiscardInstructionMemberList& members, XmlNode element) {
   members.SelectByDDIID(ddi);
-  members.DeleteAll();
-  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
-    ReadMember(session, ddi, plan, members, member);
-  }
+  ReplaceMembers(members, element,
+                 [&](zdl::CDigitDiscardInstructionMember& row, const ElementCursor& member) {
+                   ReadMember(session, ddi, plan, row, member);
+                 });
 }
 
 }  // namespace

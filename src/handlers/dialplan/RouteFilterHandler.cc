@@ -20,33 +20,30 @@ Identification FilterIdentification(FamilyOperation operation) {
 }
 
 void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& filter, const zdl::CZDLID& plan,
-                zdl::CRouteFilterMemberList& members, const ElementCursor& member) {
-  if (!member.Is("member")) member.ThrowFound("<member>");
-  auto row = members.Insert();
-  row->PutRouteFilterID(filter);
-  row->PutPrecedence(ParseLong(RequireAttribute(member.node(), "priority")));
+                zdl::CRouteFilterMember& row, const ElementCursor& member) {
+  row.PutRouteFilterID(filter);
+  row.PutPrecedence(ParseLong(RequireAttribute(member.node(), "priority")));
   ElementCursor cursor = member.EnterCurrent();
   cursor.RequireNotNull("NULL element found. Expecting <dialPlanTagName> or <dialPlanTag>.");
   if (cursor.Is("dialPlanTagName")) {
     const std::string name = RequireValue(cursor.node(), ValueWording::kMustContain);
-    row->PutDialPlanTagID(FindTagByName(session, name, plan, kTagNotFound)->GetID());
+    row.PutDialPlanTagID(FindTagByName(session, name, plan, kTagNotFound)->GetID());
     cursor.Advance();
     cursor.RequireNotNull("NULL element found. Expecting <digits>.");
   } else if (cursor.Is("dialPlanTag")) {
-    row->PutDialPlanTagID(ParseID(RequireAttribute(cursor.node(), "uuid")));
+    row.PutDialPlanTagID(ParseID(RequireAttribute(cursor.node(), "uuid")));
     cursor.Advance();
     cursor.RequireNotNull(kMoreElements);
   } else {
     cursor.ThrowFound("<dialPlanTagName> or <dialPlanTag>");
   }
   if (cursor.Is("digits")) {
-    row->PutDigits(ValueOrEmpty(cursor.node()));
+    row.PutDigits(ValueOrEmpty(cursor.node()));
     cursor.Advance();
     cursor.RequireNotNull("NULL element found. Expecting <operator>.");
   }
   cursor.Expect("operator", "<operator>", "NULL element found. Expecting <operator>.");
-  row->PutOperator(
-      TypeEnum(session, "TypeOperator", RequireValue(cursor.node(), ValueWording::kMustContain)));
+  row.PutOperator(TypeEnum(session, "TypeOperator", RequireValue(cursor.node(), ValueWording::kMustContain)));
   cursor.Advance();
   if (!cursor.AtEnd()) cursor.ThrowFound("no more elements");
 }
@@ -55,10 +52,9 @@ void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& filter, const zdl:
 void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& filter, const zdl::CZDLID& plan,
                  zdl::CRouteFilterMemberList& members, XmlNode element) {
   members.SelectByRouteFilterID(filter);
-  members.DeleteAll();
-  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
-    ReadMember(session, filter, plan, members, member);
-  }
+  ReplaceMembers(members, element, [&](zdl::CRouteFilterMember& row, const ElementCursor& member) {
+    ReadMember(session, filter, plan, row, member);
+  });
 }
 
 }  // namespace

@@ -26,30 +26,27 @@ zdl::CZDLID ReadMemberDevice(zdl::CZDLSession& session, const ElementCursor& cur
 }
 
 // One "member": its port attribute, selection order, wizard number and device.
-void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRouteGroupDeviceMapList& map,
+void ReadMember(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRouteGroupDeviceMap& row,
                 const ElementCursor& member) {
-  if (!member.Is("member")) member.ThrowFound("<member>");
-  auto row = map.Insert();
-  row->PutRouteGroupID(group);
-  row->PutPort(ParseLong(RequireAttribute(member.node(), "port")));
+  row.PutRouteGroupID(group);
+  row.PutPort(ParseLong(RequireAttribute(member.node(), "port")));
   ElementCursor cursor = member.EnterCurrent();
   cursor.Expect("deviceSelectionOrder", "<deviceSelectionOrder>", "NULL element found, expecting <deviceSelectionOrder>");
-  row->PutDeviceSelectionOrder(ParseLong(ValueOrEmpty(cursor.node())));
+  row.PutDeviceSelectionOrder(ParseLong(ValueOrEmpty(cursor.node())));
   cursor.Advance();
   cursor.Expect("dialPlanWizardGenId", "<dialPlanWizardGenId>", "NULL element found, expecting <dialPlanWizardGenId>");
   cursor.Advance();
   cursor.RequireNotNull("NULL element found, expecting <device> or <deviceName>");
-  row->PutDeviceID(ReadMemberDevice(session, cursor));
+  row.PutDeviceID(ReadMemberDevice(session, cursor));
 }
 
 // Replaces the group's device map by the children of the "members" element.
 void ReadMembers(zdl::CZDLSession& session, const zdl::CZDLID& group, zdl::CRouteGroupDeviceMapList& map,
                  XmlNode members) {
   map.SelectByRouteGroupID(group);
-  map.DeleteAll();
-  for (ElementCursor member = ElementCursor::Enter(members); !member.AtEnd(); member.Advance()) {
-    ReadMember(session, group, map, member);
-  }
+  ReplaceMembers(map, members, [&](zdl::CRouteGroupDeviceMap& row, const ElementCursor& member) {
+    ReadMember(session, group, row, member);
+  });
 }
 
 }  // namespace

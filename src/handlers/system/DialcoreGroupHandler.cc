@@ -46,23 +46,20 @@ void CDialcoreGroupHandler::Add(XmlNode request, CXMLElement& result) {
 void CDialcoreGroupHandler::ReadMembers(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,
                                         XmlNode element) {
   members.SelectByDialcoreGroupID(group);
-  members.DeleteAll();
-  for (ElementCursor member = ElementCursor::Enter(element); !member.AtEnd(); member.Advance()) {
-    ReadMember(group, members, member);
-  }
+  ReplaceMembers(members, element, [&](zdl::CDialcoreGroupMember& row, const ElementCursor& member) {
+    ReadMember(group, row, member);
+  });
 }
 
-void CDialcoreGroupHandler::ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,
+void CDialcoreGroupHandler::ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMember& row,
                                        const ElementCursor& member) {
-  if (!member.Is("member")) member.ThrowFound("<member>");
-  auto row = members.Insert();
-  row->PutDialcoreGroupID(group);
-  row->PutPriority(ParseLong(RequireAttribute(member.node(), "priority")));
+  row.PutDialcoreGroupID(group);
+  row.PutPriority(ParseLong(RequireAttribute(member.node(), "priority")));
   ElementCursor node = member.EnterCurrent();
   node.RequireNotNull("NULL element found. Expecting <dialcore>");
   if (!node.Is("dialcore") && !node.Is("dialcoreName")) node.ThrowFound("<dialcore> or <dialcoreName>");
-  row->PutDialcoreID(ReadReference(db(), node.node(), "dialcoreName", &FindIdByName<zdl::CDialcoreList>,
-                                   "The specified Dialcore was not found."));
+  row.PutDialcoreID(ReadReference(db(), node.node(), "dialcoreName", &FindIdByName<zdl::CDialcoreList>,
+                                  "The specified Dialcore was not found."));
 }
 
 void CDialcoreGroupHandler::Update(XmlNode request, CXMLElement& result) {

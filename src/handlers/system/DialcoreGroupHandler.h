@@ -16,8 +16,7 @@ class CDialcoreGroupHandler : public CRequestHandler {
  private:
   // Replaces the members of group in members by the children of the "members" element.
   void ReadMembers(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members, XmlNode element);
-  void ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMemberList& members,
-                  const ElementCursor& member);
+  void ReadMember(const zdl::CZDLID& group, zdl::CDialcoreGroupMember& row, const ElementCursor& member);
 };
 
 }  // namespace zeb
