@@ -1,5 +1,6 @@
 #include "zdl/AuditLog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -101,6 +102,15 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text) {
   return seconds * kMicrosPerSecond + fraction;
 }
 
+// The time part of the audit log's key: 16 decimal digits and '-'. Every key of a row written at
+// or after that time sorts after it, every key of an earlier row before it.
+std::string AuditKeyBefore(std::int64_t micros) {
+  std::string key(17, '-');
+  auto digits = static_cast<std::uint64_t>(std::max<std::int64_t>(micros, 0));
+  for (int i = 15; i >= 0; --i, digits /= 10) key[i] = static_cast<char>('0' + digits % 10);
+  return key;
+}
+
 AuditRow RowOf(const std::vector<CZDLValue>& values) {
   AuditRow row;
   row.timeMicros = values[0].AsInt();
@@ -170,9 +180,12 @@ std::int64_t NowMicros() {
 }
 
 void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
-  session.Execute("INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  {CZDLValue(CZDLID::New()), CZDLValue(static_cast<long long>(row.timeMicros)),
-                   CZDLValue(row.node), CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user),
+  const std::string key = AuditKeyBefore(row.timeMicros) + CZDLID::New().str();
+  static const std::string kInsert =
+      "INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+  session.Execute(kInsert,
+                  {CZDLValue(key), CZDLValue(static_cast<long long>(row.timeMicros)), CZDLValue(row.node),
+                   CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user),
                    CZDLValue(row.clientAddress), CZDLValue(row.method), CZDLValue(row.recordTable),
                    row.recordId.empty() ? CZDLValue() : CZDLValue(row.recordId), CZDLValue(row.request),
                    CZDLValue(row.refusal), CZDLValue(row.forwardedBy)});
@@ -180,23 +193,21 @@ void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
 
 void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
                    const std::function<void(const AuditRow&)>& emit) {
-  std::string where = "(Time > ? OR (Time = ? AND pkid > ?))";
+  std::string where = "pkid > ?";
   std::vector<CZDLValue> fixed;
   if (!filter.user.empty()) where += " AND UserName = ?", fixed.emplace_back(filter.user);
   if (!filter.method.empty()) where += " AND Method = ?", fixed.emplace_back(filter.method);
   if (!filter.recordId.empty()) where += " AND RecordID = ?", fixed.emplace_back(filter.recordId);
   const std::string sql = "SELECT " + kRowColumns + ", pkid FROM AuditLog WHERE " + where +
-                          " ORDER BY Time, pkid LIMIT " + std::to_string(kPageRows);
-  // Pages continue after the last row seen; "~" sorts after every braced identifier.
-  long long lastTime = filter.sinceMicros ? *filter.sinceMicros - 1 : std::numeric_limits<long long>::min();
-  std::string lastKey = "~";
+                          " ORDER BY pkid LIMIT " + std::to_string(kPageRows);
+  // Pages continue after the last key seen; the keys order the rows by time.
+  std::string lastKey = filter.sinceMicros ? AuditKeyBefore(*filter.sinceMicros) : "";
   for (;;) {
-    std::vector<CZDLValue> values{CZDLValue(lastTime), CZDLValue(lastTime), CZDLValue(lastKey)};
+    std::vector<CZDLValue> values{CZDLValue(lastKey)};
     values.insert(values.end(), fixed.begin(), fixed.end());
     const ResultSet page = session.Query(sql, values);
     for (const auto& row : page.rows) emit(RowOf(row));
     if (page.rows.size() < static_cast<std::size_t>(kPageRows)) return;
-    lastTime = page.rows.back()[0].AsInt();
     lastKey = page.rows.back().back().AsText();  // pkid, after the row's columns
   }
 }
@@ -206,9 +217,9 @@ long long PruneAuditRows(CZDLSession& session, std::int64_t beforeMicros) {
   for (;;) {
     CZDLTransaction transaction(session);
     const long long batch = session.Execute(
-        "DELETE FROM AuditLog WHERE pkid IN (SELECT pkid FROM AuditLog WHERE Time < ? LIMIT " +
+        "DELETE FROM AuditLog WHERE pkid IN (SELECT pkid FROM AuditLog WHERE pkid < ? ORDER BY pkid LIMIT " +
             std::to_string(kPruneBatch) + ")",
-        {CZDLValue(static_cast<long long>(beforeMicros))});
+        {CZDLValue(AuditKeyBefore(beforeMicros))});
     transaction.Commit();
     removed += batch;
     if (batch < kPruneBatch) return removed;

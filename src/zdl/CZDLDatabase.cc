@@ -41,6 +41,23 @@ void CreateAll(CZDLSession& session, bool seed) {
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
 
+// The audit log was keyed by random identifiers and indexed by time; its key now starts with the
+// time, and the rows are stored in key order (schema/Audit.def). The table is made again under its
+// new declaration and the rows copied with their keys prefixed by their times.
+void RekeyAuditLog(CZDLSession& session) {
+  TableDef rekeyed = TableOf("AuditEntry");
+  const std::string name = rekeyed.name;
+  rekeyed.name += "Rekeyed";
+  for (const std::string& sql : session.dialect().CreateTable(rekeyed)) session.Execute(sql);
+  std::string columns;
+  for (std::size_t i = 1; i < rekeyed.columns.size(); ++i) columns += ", " + rekeyed.columns[i].name;
+  const std::string time = "CAST(Time AS TEXT)";
+  session.Execute("INSERT INTO " + rekeyed.name + " (pkid" + columns + ") SELECT substr('0000000000000000' || " +
+                  time + ", length(" + time + ") + 1) || '-' || pkid" + columns + " FROM " + name);
+  session.Execute("DROP TABLE " + name);
+  session.Execute("ALTER TABLE " + rekeyed.name + " RENAME TO " + name);
+}
+
 // The steps of an upgrade from version that comparing the declaration with the database cannot
 // find; they run once the declared tables, columns and indexes are there.
 void UpgradeFromVersion(CZDLSession& session, long long version) {
@@ -62,6 +79,7 @@ void UpgradeFromVersion(CZDLSession& session, long long version) {
       for (const std::string& sql : session.dialect().CreateIndexes(*table)) session.Execute(sql);
     }
   }
+  if (version < 4) RekeyAuditLog(session);
 }
 
 // Brings an older database up to the declaration: new tables are created, new columns added,

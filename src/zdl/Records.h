@@ -17,6 +17,7 @@ namespace zeb::zdl {
 #define ZDL_REF(I, Stem, sql, Target, OnDel, Flags) k##Stem,
 #define ZDL_UNIQUE(...)
 #define ZDL_INDEX(...)
+#define ZDL_CLUSTERED(...)
 #define ZDL_END(I) kColumnCount }; };
 #include "zdl/schema/Schema.def"
 #undef ZDL_TABLE
@@ -86,6 +87,7 @@ namespace zeb::zdl {
 #undef ZDL_REF
 #undef ZDL_UNIQUE
 #undef ZDL_INDEX
+#undef ZDL_CLUSTERED
 #undef ZDL_END
 
 }  // namespace zeb::zdl

@@ -15,6 +15,7 @@
 #include "e2e/ZebdProcess.h"
 #include "support/PgScratchDatabase.h"
 #include "support/TempDir.h"
+#include "zdl/AuditLog.h"
 #include "zdl/CFastAccess.h"
 #include "zdl/CTypeList.h"
 #include "zdl/CZDLDatabase.h"
@@ -277,6 +278,13 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
       "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Front');"
       "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
       "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM RoutePartition;"
+      "DROP TABLE AuditLog; CREATE TABLE AuditLog (pkid TEXT PRIMARY KEY NOT NULL, Time BIGINT NOT NULL DEFAULT 0, "
+      "Node TEXT DEFAULT '', RequestID BIGINT DEFAULT 0, UserName TEXT DEFAULT '', ClientAddress TEXT DEFAULT '', "
+      "Method TEXT DEFAULT '', RecordTable TEXT DEFAULT '', RecordID TEXT, Request TEXT DEFAULT '', "
+      "Refusal TEXT DEFAULT '', ForwardedBy TEXT DEFAULT '');"
+      "CREATE INDEX ix_AuditLog_Time ON AuditLog (Time);"
+      "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{A0000000-0000-0000-0000-000000000001}', 20000, 'later');"
+      "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{B0000000-0000-0000-0000-000000000001}', 10000, 'earlier');"
       "CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID);"
       "DROP INDEX ix_NumPlan_fkDialPlan; CREATE INDEX ix_NumPlan_fkDialPlan ON NumPlan (fkDialPlan);"
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
@@ -290,6 +298,11 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
           .at(0)
           .AsText();
   EXPECT_NE(std::string::npos, definition.find("IS NOT NULL")) << definition;
+  // The audit log's rows, keyed again by their times: read and removed in time order.
+  std::vector<std::string> methods;
+  ReadAuditRows(session(), {}, [&methods](const AuditRow& row) { methods.push_back(row.method); });
+  EXPECT_EQ((std::vector<std::string>{"earlier", "later"}), methods);
+  EXPECT_EQ(1, PruneAuditRows(session(), 15000));
   // The dropped index of the audit log: creating it again succeeds only if it is gone.
   Raw("CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID); DROP INDEX ix_AuditLog_RecordID");
   db_ = CZDLDatabase::Open(location_);

@@ -37,6 +37,7 @@ std::vector<std::string> Dialect::CreateTable(const TableDef& table) const {
     sql += ColumnDefinition(table.columns[i]);
   }
   sql += ")";
+  if (table.clustered) sql += ClusteredTableOption();
   std::vector<std::string> statements{sql};
   for (std::string& index : CreateIndexes(table)) statements.push_back(std::move(index));
   return statements;

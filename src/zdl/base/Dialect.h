@@ -50,6 +50,8 @@ class Dialect {
   virtual bool CarriesOurMark(SqlRunner&) const { return true; }
   // After a database of ours was opened (outside any transaction).
   virtual void AfterOpen(SqlRunner&) const {}
+  // What follows "CREATE TABLE name (...)" for a table stored in its key's index.
+  virtual const char* ClusteredTableOption() const { return ""; }
 
   // The statements that create the table with its indexes.
   std::vector<std::string> CreateTable(const TableDef& table) const;

@@ -117,6 +117,7 @@ std::vector<const TableDef*> Declare() {
 #define ZDL_REF(I, Stem, sql, Target, OnDel, Flags) AddRef(t, sql, #Target, OnDelete::k##OnDel, Flags);
 #define ZDL_UNIQUE(I, Key, message, ...) AddUnique(t, #Key, message, {__VA_ARGS__});
 #define ZDL_INDEX(I, column) t.indexes.push_back(t.Find(column));
+#define ZDL_CLUSTERED(I) t.clustered = true;
 #define ZDL_END(I) }
 #include "zdl/schema/Schema.def"
 #undef ZDL_TABLE
@@ -125,6 +126,7 @@ std::vector<const TableDef*> Declare() {
 #undef ZDL_REF
 #undef ZDL_UNIQUE
 #undef ZDL_INDEX
+#undef ZDL_CLUSTERED
 #undef ZDL_END
   return schema.Finish();
 }

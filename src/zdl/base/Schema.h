@@ -51,6 +51,8 @@ struct TableDef {
   std::vector<int> indexes;
   std::vector<ReferenceDef> referencedBy;
   int labelColumn = -1;  // the column that names a row in messages, or -1
+  // Rows are stored in the key's own index, in key order, where the back end can (ZDL_CLUSTERED).
+  bool clustered = false;
 
   // Index of the column with this name (case-insensitive), or -1.
   int Find(const std::string& column) const;

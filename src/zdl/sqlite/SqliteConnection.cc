@@ -60,12 +60,18 @@ constexpr int kApplicationId = 0x5A454231;
 class SqliteStatement : public DbStatement {
  public:
   SqliteStatement(SqliteConnection& connection, sqlite3* db, sqlite3_stmt* statement)
-      : connection_(connection), db_(db), statement_(statement) {}
+      : connection_(connection),
+        db_(db),
+        statement_(statement),
+        parameters_(static_cast<std::size_t>(sqlite3_bind_parameter_count(statement))) {}
   ~SqliteStatement() override { sqlite3_finalize(statement_); }
 
+  // Texts are bound without a copy: the caller's values outlive every step of this binding (the
+  // session steps a statement before it returns), and every later run binds the parameters again
+  // before its first step. Clearing is needed only when a run leaves parameters out.
   void Bind(const std::vector<CZDLValue>& values) override {
     sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
+    if (values.size() < parameters_) sqlite3_clear_bindings(statement_);
     for (std::size_t i = 0; i < values.size(); ++i) {
       const int index = static_cast<int>(i) + 1;
       const CZDLValue& value = values[i];
@@ -75,7 +81,7 @@ class SqliteStatement : public DbStatement {
         case CZDLValue::Kind::kInt: rc = sqlite3_bind_int64(statement_, index, value.AsInt()); break;
         case CZDLValue::Kind::kText:
           rc = sqlite3_bind_text(statement_, index, value.TextRef().data(), static_cast<int>(value.TextRef().size()),
-                                 SQLITE_TRANSIENT);
+                                 SQLITE_STATIC);
           break;
       }
       if (rc != SQLITE_OK) Fail(db_, rc);
@@ -113,6 +119,7 @@ class SqliteStatement : public DbStatement {
   SqliteConnection& connection_;
   sqlite3* db_;
   sqlite3_stmt* statement_;
+  const std::size_t parameters_;
 };
 
 // The database holds the whole configuration: a new file is made readable by its owner only,

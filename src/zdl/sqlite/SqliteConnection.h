@@ -91,6 +91,8 @@ class SqliteDialect : public Dialect {
   void PrepareSchema(SqlRunner& session) const override;
   bool CarriesOurMark(SqlRunner& session) const override;
   void AfterOpen(SqlRunner& session) const override;
+  // One b-tree instead of a row table and a key index: a row costs one page less to write.
+  const char* ClusteredTableOption() const override { return " WITHOUT ROWID"; }
 };
 
 // Opens the file at path afresh, read-only, and reads its catalogue, so that a file removed,
