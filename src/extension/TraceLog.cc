@@ -4,25 +4,51 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 namespace zeb {
 
 namespace {
 
-// Appends text as a text-mode stream writes it: each LF becomes CR LF.
+// Appends text as a text-mode stream writes it: each LF becomes CR LF. Room for the worst case
+// is made once and the lines are copied into it, since a response has a line per element.
 void AppendTextMode(std::string& out, const std::string& text) {
-  std::size_t from = 0;
-  for (std::size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', from)) {
-    out.append(text, from, lf - from);
-    out += "\r\n";
-    from = lf + 1;
+  const std::size_t at = out.size();
+  out.resize(at + 2 * text.size());
+  char* const begin = &out[0];
+  char* dest = begin + at;
+  const char* from = text.data();
+  const char* const end = from + text.size();
+  for (const char* lf; (lf = static_cast<const char*>(std::memchr(from, '\n', end - from))); from = lf + 1) {
+    std::memcpy(dest, from, lf - from);
+    dest += lf - from;
+    *dest++ = '\r';
+    *dest++ = '\n';
   }
-  out.append(text, from, std::string::npos);
+  std::memcpy(dest, from, end - from);
+  out.resize(dest + (end - from) - begin);
 }
 
 void AppendLine(std::string& out, const std::string& text) {
   AppendTextMode(out, text);
   out += "\r\n";
 }
+
+// The record's time as written; requests of the same second on a thread share one formatting.
+const char* RecordTime(std::time_t requestTime) {
+  thread_local std::time_t formatted = -1;
+  thread_local char when[64] = {};
+  if (requestTime != formatted) {
+    std::tm local{};
+    localtime_r(&requestTime, &local);
+    std::strftime(when, sizeof when, "%m/%d/%Y-%H:%M:%S", &local);
+    formatted = requestTime;
+  }
+  return when;
+}
+
+// A thread's record buffer keeps the capacity of a usual record, not of its largest.
+constexpr std::size_t kKeptRecordBytes = 64 * 1024;
 
 bool FileSize(const std::string& name, std::uint64_t* size) {
   struct stat info;
@@ -79,22 +105,26 @@ void TraceLog::Open() {
 std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
                                 const std::string& responseText, const std::string& clientAddress,
                                 const std::string& clientUser) {
-  char when[64] = {};
-  std::tm local{};
-  localtime_r(&requestTime, &local);
-  std::strftime(when, sizeof when, "%m/%d/%Y-%H:%M:%S", &local);
-
-  std::string record;
-  record.reserve(requestText.size() + responseText.size() + 256);
-  AppendLine(record, std::string("RequestTime: ") + when);
+  thread_local std::string record;
+  record.clear();
+  record.reserve(2 * (requestText.size() + responseText.size()) + 256);
+  record += "RequestTime: ";
+  record += RecordTime(requestTime);
+  record += "\r\n";
   AppendLine(record, "Client IP: " + clientAddress);
   AppendLine(record, "Client User ID: " + clientUser);
-  AppendLine(record, "RequestID: " + std::to_string(requestId));
-  AppendLine(record, "RequestContents: ");
+  record += "RequestID: ";
+  record += std::to_string(requestId);
+  record += "\r\nRequestContents: \r\n";
   AppendLine(record, requestText);
-  AppendLine(record, "ResponseContents: ");
+  record += "ResponseContents: \r\n";
   AppendLine(record, responseText);
+  const std::size_t written = Append(record);
+  if (record.capacity() > kKeptRecordBytes) std::string().swap(record);
+  return written;
+}
 
+std::size_t TraceLog::Append(const std::string& record) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!stream_) Open();
   if (!stream_) return 0;

@@ -39,6 +39,8 @@ class TraceLog {
  private:
   std::string FileName(unsigned number) const;
   void Open();
+  // Writes a whole record to the open file under the lock; returns the bytes written.
+  std::size_t Append(const std::string& record);
 
   const std::string directory_;
   const std::uint64_t limit_;

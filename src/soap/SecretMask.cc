@@ -3,9 +3,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <set>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "soap/CXMLElement.h"
 #include "soap/Faults.h"
@@ -68,23 +71,39 @@ std::string Unescaped(string_view text) {
   return out;
 }
 
-// Whether one of the lower-case words, which all begin with the letter first, occurs in text in
-// any case. memchr finds the places of the first letter, in either case, many bytes at a time:
-// every request and response is asked this, and most hold no such word.
-bool ContainsNoCase(string_view text, char first, std::initializer_list<string_view> lowerWords) {
-  const char* end = text.data() + text.size();
-  for (const char letter : {first, static_cast<char>(first - ('a' - 'A'))}) {
-    for (const char* at = text.data(); (at = static_cast<const char*>(std::memchr(at, letter, end - at))); ++at) {
-      for (const string_view word : lowerWords) {
-        if (AtNoCase(text, at - text.data(), word)) return true;
-      }
+// Calls found(pos) at each 'p' and 'w' of text, in either case, until it returns true; true
+// then. Sixteen bytes are looked at a time where the processor allows it: every request and
+// response is asked this and most hold no secret word, so the scan is what it costs.
+template <class Found>
+bool AnyAnchor(string_view text, Found found) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i fold = _mm_set1_epi8(0x20), p = _mm_set1_epi8('p'), w = _mm_set1_epi8('w');
+  for (; i + 16 <= text.size(); i += 16) {
+    const __m128i bytes =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)), fold);
+    auto mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, p), _mm_cmpeq_epi8(bytes, w))));
+    for (; mask != 0; mask &= mask - 1) {
+      if (found(i + static_cast<std::size_t>(__builtin_ctz(mask)))) return true;
     }
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    const char c = LowerAscii(text[i]);
+    if ((c == 'p' || c == 'w') && found(i)) return true;
   }
   return false;
 }
 
+// Whether a secret word occurs in text in any case: "pin" is looked for at its 'p', "password"
+// and "newvalue" at their 'w', which markup holds far less often than the 'n' of every "xmlns".
 bool MayHoldSecret(string_view text, bool maskNewValue) {
-  return ContainsNoCase(text, 'p', {"pin", "password"}) || (maskNewValue && ContainsNoCase(text, 'n', {"newvalue"}));
+  return AnyAnchor(text, [&](std::size_t pos) {
+    if (LowerAscii(text[pos]) == 'p') return AtNoCase(text, pos, "pin");
+    return (pos >= 4 && AtNoCase(text, pos - 4, "password")) ||
+           (maskNewValue && pos >= 2 && AtNoCase(text, pos - 2, "newvalue"));
+  });
 }
 
 // A lexical scanner over markup that copies text to out, masking secrets on the way. Every
