@@ -20,7 +20,10 @@ exec_path="$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")"
 for file in "$unit" "$root$exec_path" "$root/usr/share/man/man8/zebd.8.gz" "$root/usr/share/zebd/ldap/zeb-schema.ldif"; do
   [[ -f "$file" ]] || { echo "package-check: missing ${file#"$root"}" >&2; exit 1; }
 done
-"$root$exec_path" --help | grep -q -- '--admin-listen' || { echo "package-check: packaged zebd does not run" >&2; exit 1; }
+# The help is read whole before it is searched: grep -q leaving the pipe early would kill zebd
+# with SIGPIPE half-way through its help, which pipefail reports as a failure.
+help="$("$root$exec_path" --help)" || { echo "package-check: packaged zebd does not run" >&2; exit 1; }
+grep -q -- '--admin-listen' <<<"$help" || { echo "package-check: packaged zebd has no --admin-listen" >&2; exit 1; }
 man -l "$root/usr/share/man/man8/zebd.8.gz" >/dev/null
 
 mkdir -p "$root/verify"
