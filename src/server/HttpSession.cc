@@ -24,6 +24,7 @@ namespace {
 
 constexpr std::size_t kIdleReadBytes = 1024;
 constexpr std::size_t kKeptResponseBytes = 64 * 1024;
+constexpr std::size_t kKeptBodyBytes = 16 * 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 constexpr std::string_view kUnauthorizedBody = "Authentication required.\n";
 constexpr std::string_view kInternalErrorBody = "Internal server error.\n";
@@ -209,7 +210,16 @@ void HttpSession<Stream>::OnIdleRead(beast::error_code ec, std::size_t bytes) {
 template <class Stream>
 void HttpSession<Stream>::ReadHeader() {
   phase_ = Phase::kHeader;
-  parser_.emplace();
+  if (parser_) {
+    body_ = std::move(parser_->get().body());
+    parser_.reset();
+  }
+  // The string a body is read into is kept for the next request when it is of a usual size.
+  if (body_.capacity() > kKeptBodyBytes) std::string().swap(body_);
+  body_.clear();
+  arena_.Reset();
+  parser_.emplace(std::piecewise_construct, std::forward_as_tuple(std::move(body_)),
+                  std::make_tuple(ArenaAllocator<char>(arena_)));
   parser_->header_limit(options_.maxHeaderBytes);
   // No body limit while reading the header: a large Content-Length is answered, not an error.
   // (A maximum, not boost::none: this Beast compares the length with the optional, and any

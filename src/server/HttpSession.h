@@ -34,6 +34,7 @@
 #include "server/ConnectionRegistry.h"
 #include "server/ExtensionCall.h"
 #include "server/Metrics.h"
+#include "server/RequestArena.h"
 #include "server/ServerOptions.h"
 
 namespace zeb::server {
@@ -149,8 +150,14 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   boost::asio::basic_waitable_timer<std::chrono::steady_clock, boost::asio::wait_traits<std::chrono::steady_clock>,
                                     ConnectionExecutor>
       throttle_;
+  using Parser = boost::beast::http::request_parser<boost::beast::http::string_body, ArenaAllocator<char>>;
+
   boost::beast::flat_buffer buffer_;
-  boost::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+  // The fields of the current request's header live in arena_; its body's string is handed from
+  // one request's parser to the next, with its capacity (a parser is good for one request only).
+  RequestArena arena_;
+  boost::optional<Parser> parser_;
+  std::string body_;
   // Bytes being written; kept alive until the write completes, and its capacity kept for the
   // next response.
   std::string response_;
