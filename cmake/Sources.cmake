@@ -216,6 +216,7 @@ set(ZEB_TEST_SOURCES
   tests/server/GroupFile_test.cc
   tests/server/ListenAddress_test.cc
   tests/server/PrimaryClient_test.cc
+  tests/server/RequestArena_test.cc
   tests/server/WorkerPool_test.cc
   tests/server/CommittedEvents_test.cc
   tests/server/EventStream_test.cc

@@ -68,6 +68,21 @@ void ConnectionRegistry::StopAll() {
   for (auto& connection : open) connection->Stop();
 }
 
+void ConnectionRegistry::ExpireOverdue(std::int64_t now) {
+  // Expired outside the lock, as in StopAll.
+  std::vector<std::shared_ptr<Connection>> overdue;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& entry : connections_) {
+      auto connection = entry.second.connection.lock();
+      if (!connection) continue;
+      const std::int64_t due = connection->deadline.load(std::memory_order_relaxed);
+      if (due != 0 && due <= now) overdue.push_back(std::move(connection));
+    }
+  }
+  for (auto& connection : overdue) connection->Expire();
+}
+
 bool ConnectionRegistry::WaitUntilEmpty(std::chrono::steady_clock::duration timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return empty_.wait_for(lock, timeout, [this] { return connections_.empty(); });

@@ -25,6 +25,12 @@ class Connection {
   // Since when the connection has waited for its next request (steady clock ticks), or 0 while
   // it is doing anything else. Set by the connection without a lock; read by the registry.
   std::atomic<std::int64_t> idleSince{0};
+  // When the connection's current wait runs out (steady clock ticks), or 0 while it waits for
+  // nothing with a time limit. Set by the connection without a lock; read by the sweep.
+  std::atomic<std::int64_t> deadline{0};
+  // Closes the connection if its deadline has passed by the time the connection looks; called
+  // by the sweep. Thread-safe.
+  virtual void Expire() = 0;
 };
 
 enum class Admission {
@@ -52,6 +58,10 @@ class ConnectionRegistry {
 
   // Calls Connection::Stop on every open connection, and refuses new ones from then on.
   void StopAll();
+
+  // Calls Connection::Expire on every connection whose deadline is at or before now (steady
+  // clock ticks).
+  void ExpireOverdue(std::int64_t now);
 
   // Blocks until no connection is open or the timeout passes. Returns true when none is open.
   bool WaitUntilEmpty(std::chrono::steady_clock::duration timeout);

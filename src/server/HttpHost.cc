@@ -28,6 +28,7 @@ HttpHost::HttpHost(const ServerOptions& options, std::unique_ptr<net::ssl::conte
       workers_(options.threads),
       checkPool_(authenticator_ ? kCheckThreads : 1),
       services_{&options_, &registry_, authenticator_.get(), &checkPool_, metrics, access_.get()},
+      sweep_(workers_.Loop(0)),
       acceptor_(control_),
       signals_(control_, SIGINT, SIGTERM, SIGHUP) {}
 
@@ -47,6 +48,15 @@ void HttpHost::WaitForSignal() {
     if (signal != SIGHUP) return Shutdown();
     Reload();
     WaitForSignal();
+  });
+}
+
+void HttpHost::Sweep() {
+  sweep_.expires_after(kSweepPeriod);
+  sweep_.async_wait([this](boost::system::error_code ec) {
+    if (ec) return;
+    registry_.ExpireOverdue(std::chrono::steady_clock::now().time_since_epoch().count());
+    Sweep();
   });
 }
 
@@ -75,6 +85,7 @@ std::shared_ptr<net::ssl::context> HttpHost::CurrentTls() const {
 void HttpHost::Run() {
   WaitForSignal();
   DoAccept();
+  Sweep();
   zdl::SetWaitObserver(&workers_);
   workers_.Start();
   {

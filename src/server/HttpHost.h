@@ -17,6 +17,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/ssl/context.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <memory>
 #include <mutex>
@@ -67,6 +68,9 @@ class HttpHost {
   std::size_t OpenConnections() const { return registry_.size(); }
   // Threads that compute password hashes; each check also holds its hash's working memory.
   static constexpr std::size_t kCheckThreads = 2;
+  // How often the open connections are checked for a step that has run out of time: a
+  // connection is closed at most this long after its deadline.
+  static constexpr std::chrono::seconds kSweepPeriod{1};
 
  private:
   void DoAccept();
@@ -74,6 +78,8 @@ class HttpHost {
   template <class Stream>
   void StartSession(Stream&& stream);
   void WaitForSignal();
+  // Closes, every kSweepPeriod, the connections whose deadline has passed.
+  void Sweep();
 
   const ServerOptions options_;
   mutable std::mutex tlsMutex_;
@@ -87,6 +93,9 @@ class HttpHost {
   // the I/O objects they hold can still be closed.
   boost::asio::thread_pool checkPool_;
   SessionServices services_;
+  // Runs on the first loop, so that it goes on while requests drain at shutdown; declared after
+  // workers_, so that it goes before the loops do.
+  boost::asio::steady_timer sweep_;
   // The loop of the acceptor and the signals, run by the thread in Run; stopped by Shutdown.
   boost::asio::io_context control_{1};
   boost::asio::ip::tcp::acceptor acceptor_;

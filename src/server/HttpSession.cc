@@ -24,6 +24,7 @@ namespace {
 
 constexpr std::size_t kIdleReadBytes = 1024;
 constexpr std::size_t kKeptResponseBytes = 64 * 1024;
+constexpr std::size_t kKeptBodyBytes = 16 * 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 constexpr std::string_view kUnauthorizedBody = "Authentication required.\n";
 constexpr std::string_view kInternalErrorBody = "Internal server error.\n";
@@ -104,7 +105,7 @@ HttpSession<Stream>::~HttpSession() {
 template <class Stream>
 std::string HttpSession<Stream>::PeerAddress() {
   beast::error_code ec;
-  auto address = Lowest().socket().remote_endpoint(ec).address();
+  auto address = Lowest().remote_endpoint(ec).address();
   if (ec) return "";
   // A dual-stack listener sees IPv4 clients as ::ffff:a.b.c.d; report them as a.b.c.d.
   if (address.is_v6() && address.to_v6().is_v4_mapped()) {
@@ -116,7 +117,7 @@ std::string HttpSession<Stream>::PeerAddress() {
 template <class Stream>
 unsigned short HttpSession<Stream>::LocalPort() {
   beast::error_code ignored;
-  return Lowest().socket().local_endpoint(ignored).port();
+  return Lowest().local_endpoint(ignored).port();
 }
 
 template <class Stream>
@@ -144,13 +145,29 @@ void HttpSession<Stream>::Stop() {
   });
 }
 
+template <class Stream>
+void HttpSession<Stream>::Expire() {
+  net::post(stream_.get_executor(), [self = this->shared_from_this()] {
+    // The connection may have moved on to another step since the sweep looked.
+    const std::int64_t due = self->deadline.load(std::memory_order_relaxed);
+    if (due == 0 || due > std::chrono::steady_clock::now().time_since_epoch().count()) return;
+    self->Close();
+  });
+}
+
+template <class Stream>
+void HttpSession<Stream>::Arm(std::chrono::steady_clock::duration limit) {
+  deadline.store((std::chrono::steady_clock::now() + limit).time_since_epoch().count(),
+                 std::memory_order_relaxed);
+}
+
 // The handshake counts against the header time-out: a client that stalls in it is a client
 // that stalls before its header.
 template <class Stream>
 void HttpSession<Stream>::Handshake() {
   if constexpr (kTls) {
     phase_ = Phase::kHandshake;
-    Lowest().expires_after(options_.headerTimeout);
+    Arm(options_.headerTimeout);
     stream_.async_handshake(net::ssl::stream_base::server,
                             beast::bind_front_handler(&HttpSession::OnHandshake, this->shared_from_this()));
   }
@@ -172,8 +189,9 @@ template <class Stream>
 void HttpSession<Stream>::WaitForRequest() {
   if (buffer_.size() > 0) return ReadHeader();
   phase_ = Phase::kIdle;
-  idleSince.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
-  Lowest().expires_after(options_.idleTimeout);
+  const auto now = std::chrono::steady_clock::now();
+  idleSince.store(now.time_since_epoch().count(), std::memory_order_relaxed);
+  deadline.store((now + options_.idleTimeout).time_since_epoch().count(), std::memory_order_relaxed);
   stream_.async_read_some(buffer_.prepare(kIdleReadBytes),
                           beast::bind_front_handler(&HttpSession::OnIdleRead, this->shared_from_this()));
 }
@@ -192,13 +210,22 @@ void HttpSession<Stream>::OnIdleRead(beast::error_code ec, std::size_t bytes) {
 template <class Stream>
 void HttpSession<Stream>::ReadHeader() {
   phase_ = Phase::kHeader;
-  parser_.emplace();
+  if (parser_) {
+    body_ = std::move(parser_->get().body());
+    parser_.reset();
+  }
+  // The string a body is read into is kept for the next request when it is of a usual size.
+  if (body_.capacity() > kKeptBodyBytes) std::string().swap(body_);
+  body_.clear();
+  arena_.Reset();
+  parser_.emplace(std::piecewise_construct, std::forward_as_tuple(std::move(body_)),
+                  std::make_tuple(ArenaAllocator<char>(arena_)));
   parser_->header_limit(options_.maxHeaderBytes);
   // No body limit while reading the header: a large Content-Length is answered, not an error.
   // (A maximum, not boost::none: this Beast compares the length with the optional, and any
   // length is greater than none.)
   parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
-  Lowest().expires_after(options_.headerTimeout);
+  Arm(options_.headerTimeout);
   http::async_read_header(stream_, buffer_, *parser_,
                           beast::bind_front_handler(&HttpSession::OnHeader, this->shared_from_this()));
 }
@@ -245,6 +272,7 @@ void HttpSession<Stream>::Authenticate() {
   if (attempt.notBefore <= now) return CheckPassword(std::move(attempt));
   // An address with recent failures waits its turn on a timer; the worker thread moves on.
   phase_ = Phase::kThrottled;
+  Disarm();
   throttle_.expires_at(attempt.notBefore);
   throttle_.async_wait(
       [self = this->shared_from_this(), attempt = std::move(attempt)](beast::error_code ec) mutable {
@@ -258,6 +286,7 @@ void HttpSession<Stream>::Authenticate() {
 template <class Stream>
 void HttpSession<Stream>::CheckPassword(Authenticator::Attempt attempt) {
   phase_ = Phase::kChecking;
+  Disarm();
   net::post(*services_.checkPool, [self = this->shared_from_this(), attempt = std::move(attempt)]() mutable {
     Authenticator::CheckResult result = Authenticator::Verify(attempt);
     net::post(self->stream_.get_executor(), [self, attempt = std::move(attempt), result = std::move(result)] {
@@ -308,7 +337,7 @@ void HttpSession<Stream>::Admit(bool authorized) {
 // Clients that announce a body with "Expect: 100-continue" wait for this interim answer.
 template <class Stream>
 void HttpSession<Stream>::SendContinue() {
-  Lowest().expires_after(options_.bodyTimeout);
+  Arm(options_.bodyTimeout);
   net::async_write(stream_, net::buffer(kContinue.data(), kContinue.size()),
                    [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
                      if (ec) {
@@ -322,7 +351,7 @@ void HttpSession<Stream>::SendContinue() {
 template <class Stream>
 void HttpSession<Stream>::ReadBody() {
   phase_ = Phase::kBody;
-  Lowest().expires_after(options_.bodyTimeout);
+  Arm(options_.bodyTimeout);
   http::async_read(stream_, buffer_, *parser_,
                    beast::bind_front_handler(&HttpSession::OnBody, this->shared_from_this()));
 }
@@ -398,7 +427,7 @@ void HttpSession<Stream>::Respond(std::string response, bool closeAfter) {
 template <class Stream>
 void HttpSession<Stream>::Send(bool closeAfter) {
   if (response_.empty()) return OnWrite(closeAfter, {}, 0);
-  Lowest().expires_after(options_.writeTimeout);
+  Arm(options_.writeTimeout);
   net::async_write(stream_, net::buffer(response_),
                    beast::bind_front_handler(&HttpSession::OnWrite, this->shared_from_this(), closeAfter));
 }
@@ -425,7 +454,7 @@ template <class Stream>
 void HttpSession<Stream>::CloseLingering() {
   phase_ = Phase::kClosing;
   if constexpr (kTls) {
-    Lowest().expires_after(kLingerTime);
+    Arm(kLingerTime);
     stream_.async_shutdown(
         [self = this->shared_from_this()](beast::error_code) { self->CloseTcpLingering(); });
   } else {
@@ -439,9 +468,9 @@ void HttpSession<Stream>::CloseLingering() {
 template <class Stream>
 void HttpSession<Stream>::CloseTcpLingering() {
   beast::error_code ec;
-  Lowest().socket().shutdown(net::ip::tcp::socket::shutdown_send, ec);
+  Lowest().shutdown(net::ip::tcp::socket::shutdown_send, ec);
   if (ec) return Close();
-  Lowest().expires_after(kLingerTime);
+  Arm(kLingerTime);
   Lowest().async_read_some(net::buffer(drain_),
                            beast::bind_front_handler(&HttpSession::OnDrain, this->shared_from_this()));
 }
@@ -456,9 +485,10 @@ void HttpSession<Stream>::OnDrain(beast::error_code ec, std::size_t /*bytes*/) {
 template <class Stream>
 void HttpSession<Stream>::Close() {
   phase_ = Phase::kClosing;
+  Disarm();
   beast::error_code ec;
-  Lowest().socket().shutdown(net::ip::tcp::socket::shutdown_both, ec);
-  Lowest().socket().close(ec);
+  Lowest().shutdown(net::ip::tcp::socket::shutdown_both, ec);
+  Lowest().close(ec);
 }
 
 template class HttpSession<PlainConnection>;

@@ -5,8 +5,10 @@
 //
 // Life of a connection: [TLS handshake] -> [idle wait] -> header -> [credentials] ->
 // [100 Continue] -> body -> extension (or 401) -> write, then back to idle wait, or to a
-// lingering close. Every step runs on the session's strand under its own time-out. The session
-// owns itself through shared_ptr copies held by its pending handlers and dies after the last one.
+// lingering close. Every step runs on the session's strand under its own time-out: a step sets
+// the connection's deadline, and the host's sweep closes the connections whose deadline has
+// passed (a step arms no timer of its own). The session owns itself through shared_ptr copies
+// held by its pending handlers and dies after the last one.
 #pragma once
 
 #include <array>
@@ -32,6 +34,7 @@
 #include "server/ConnectionRegistry.h"
 #include "server/ExtensionCall.h"
 #include "server/Metrics.h"
+#include "server/RequestArena.h"
 #include "server/ServerOptions.h"
 
 namespace zeb::server {
@@ -58,8 +61,8 @@ using TlsStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
 // that no step of a request goes through a type-erased executor (and its copies).
 using ConnectionExecutor = boost::asio::strand<boost::asio::io_context::executor_type>;
 using ConnectionSocket = boost::asio::ip::tcp::socket::rebind_executor<ConnectionExecutor>::other;
-using PlainConnection = boost::beast::basic_stream<boost::asio::ip::tcp, ConnectionExecutor>;
-using TlsConnection = boost::beast::ssl_stream<PlainConnection>;
+using PlainConnection = ConnectionSocket;
+using TlsConnection = boost::beast::ssl_stream<ConnectionSocket>;
 
 // The host's answer to a request without valid credentials. closeAfter adds
 // "Connection: close".
@@ -100,11 +103,18 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   // Thread-safe.
   void Stop() override;
 
+  // Closes the connection when its deadline has passed. Thread-safe.
+  void Expire() override;
+
  private:
   enum class Phase { kHandshake, kIdle, kHeader, kThrottled, kChecking, kBody, kWriting, kClosing };
   static constexpr bool kTls = std::is_same_v<Stream, TlsConnection>;
 
-  PlainConnection& Lowest() { return boost::beast::get_lowest_layer(stream_); }
+  ConnectionSocket& Lowest() { return boost::beast::get_lowest_layer(stream_); }
+  // The current step must end within limit from now.
+  void Arm(std::chrono::steady_clock::duration limit);
+  // The current step waits for nothing with a time limit.
+  void Disarm() { deadline.store(0, std::memory_order_relaxed); }
   void Handshake();
   void OnHandshake(boost::beast::error_code ec);
   void WaitForRequest();
@@ -140,8 +150,14 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   boost::asio::basic_waitable_timer<std::chrono::steady_clock, boost::asio::wait_traits<std::chrono::steady_clock>,
                                     ConnectionExecutor>
       throttle_;
+  using Parser = boost::beast::http::request_parser<boost::beast::http::string_body, ArenaAllocator<char>>;
+
   boost::beast::flat_buffer buffer_;
-  boost::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+  // The fields of the current request's header live in arena_; its body's string is handed from
+  // one request's parser to the next, with its capacity (a parser is good for one request only).
+  RequestArena arena_;
+  boost::optional<Parser> parser_;
+  std::string body_;
   // Bytes being written; kept alive until the write completes, and its capacity kept for the
   // next response.
   std::string response_;
