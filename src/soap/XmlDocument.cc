@@ -4,8 +4,10 @@
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
-#include <libxml/dict.h>
 #include <libxml/xmlsave.h>
+// After parser.h, which declares the types they use.
+#include <libxml/dict.h>
+#include <libxml/encoding.h>
 
 #include <cstring>
 #include <mutex>
@@ -116,6 +118,42 @@ std::string ContentOf(const xmlNode* node) {
   return node->content ? reinterpret_cast<const char*>(node->content) : "";
 }
 
+// Parses a text held whole in memory, as xmlCtxtReadMemory does, except that the input has no
+// read callback. A memory input's callback has nothing more to give, yet the parser calls it at
+// every step through the last few hundred bytes of a document, which for a request of a few
+// hundred bytes is most of it. A text in another encoding than UTF-8 (UTF-16 or UCS-4, known by
+// its first bytes) is converted as the parser reads on, through that callback, so it keeps it.
+// Returns the document, or null if the text is not well-formed.
+xmlDocPtr ParseWhole(xmlParserCtxtPtr ctxt, const char* text, std::size_t length, int options) {
+  if (length >= 4) {
+    const xmlCharEncoding encoding = xmlDetectCharEncoding(reinterpret_cast<const xmlChar*>(text), 4);
+    if (encoding != XML_CHAR_ENCODING_NONE && encoding != XML_CHAR_ENCODING_UTF8) {
+      return xmlCtxtReadMemory(ctxt, text, static_cast<int>(length), nullptr, nullptr, options);
+    }
+  }
+  xmlCtxtReset(ctxt);
+  xmlParserInputBufferPtr buffer =
+      xmlParserInputBufferCreateMem(text, static_cast<int>(length), XML_CHAR_ENCODING_NONE);
+  if (!buffer) return nullptr;
+  buffer->readcallback = nullptr;
+  buffer->closecallback = nullptr;
+  xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE);
+  if (!input) {
+    xmlFreeParserInputBuffer(buffer);
+    return nullptr;
+  }
+  inputPush(ctxt, input);
+  xmlCtxtUseOptions(ctxt, options);
+  xmlParseDocument(ctxt);
+  xmlDocPtr doc = ctxt->myDoc;
+  ctxt->myDoc = nullptr;
+  if (doc && !ctxt->wellFormed) {
+    xmlFreeDoc(doc);
+    return nullptr;
+  }
+  return doc;
+}
+
 }  // namespace
 
 // --- XmlNode ---
@@ -221,7 +259,7 @@ bool XmlDocument::LoadXML(const char* text, std::size_t length) {
   ParseState state;
   ctxt->_private = &state;
   const int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR | XML_PARSE_IGNORE_ENC;
-  doc_ = xmlCtxtReadMemory(ctxt, length ? text : "", static_cast<int>(length), nullptr, nullptr, options);
+  doc_ = ParseWhole(ctxt, length ? text : "", length, options);
   const bool ok = doc_ && ctxt->wellFormed && !state.doctype;
   ctxt->_private = nullptr;
   if (ok) return true;

@@ -79,6 +79,35 @@ TEST(ProcessSOAPRequestTest, MalformedXmlNamesLineColumnCodeAndSourceLine) {
             Process("<Envelope>\n <b></a>\n</Envelope>"));
 }
 
+// A long request on one line is parsed whole, and one cut short is reported where it ends: the
+// parser reads the text from memory with no callback for more input.
+TEST(ProcessSOAPRequestTest, LongOneLineRequestsAndTheirTruncations) {
+  std::string items;
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    items += "<item n=\"" + n + "\" kind=\"k" + n + "\">value " + n + "</item>";
+  }
+  const std::string request =
+      "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+      "<SOAP-ENV:Body><fooBar sequence=\"3\">" +
+      items + "</fooBar></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+  EXPECT_EQ(FaultEnvelope("localhost", "fooBar", 5002, "Unknown method: fooBar", "3"), Process(request));
+  struct Case {
+    std::size_t cut;
+    const char* error;
+  } cases[] = {
+      {request.size() - 30,
+       "Message: expected &apos;&gt;&apos;\nSource = Line : 1, Char : %zu\nCode : c00ce049"},
+      {700,
+       "Message: Premature end of data in tag item line 1\nSource = Line : 1, Char : %zu\nCode : c00ce04d"},
+  };
+  for (const Case& c : cases) {
+    char expected[160];
+    std::snprintf(expected, sizeof expected, c.error, c.cut + 1);
+    EXPECT_NE(std::string::npos, Process(request.substr(0, c.cut)).find(expected)) << expected;
+  }
+}
+
 TEST(ProcessSOAPRequestTest, DocumentTypesAndUndefinedEntitiesAreRefused) {
   const std::string laughs =
       "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;\">]>\n"
