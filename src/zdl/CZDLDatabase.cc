@@ -41,21 +41,24 @@ void CreateAll(CZDLSession& session, bool seed) {
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
 
-// The audit log was keyed by random identifiers and indexed by time; its key now starts with the
-// time, and the rows are stored in key order (schema/Audit.def). The table is made again under its
-// new declaration and the rows copied with their keys prefixed by their times.
-void RekeyAuditLog(CZDLSession& session) {
-  TableDef rekeyed = TableOf("AuditEntry");
-  const std::string name = rekeyed.name;
+// The audit log and the change events were keyed by random identifiers; their keys now start with
+// the row's time, and the rows are stored in key order (schema/Audit.def). The table is made again
+// under its declaration, the rows copied with their keys prefixed by their times, and the declared
+// indexes built once the new table has the old one's name.
+void RekeyByTime(CZDLSession& session, const char* ident) {
+  const TableDef& table = TableOf(ident);
+  TableDef rekeyed = table;
   rekeyed.name += "Rekeyed";
-  for (const std::string& sql : session.dialect().CreateTable(rekeyed)) session.Execute(sql);
+  session.Execute(session.dialect().CreateTable(rekeyed).front());
   std::string columns;
-  for (std::size_t i = 1; i < rekeyed.columns.size(); ++i) columns += ", " + rekeyed.columns[i].name;
+  for (std::size_t i = 1; i < table.columns.size(); ++i) columns += ", " + table.columns[i].name;
   const std::string time = "CAST(Time AS TEXT)";
-  session.Execute("INSERT INTO " + rekeyed.name + " (pkid" + columns + ") SELECT substr('0000000000000000' || " +
-                  time + ", length(" + time + ") + 1) || '-' || pkid" + columns + " FROM " + name);
-  session.Execute("DROP TABLE " + name);
-  session.Execute("ALTER TABLE " + rekeyed.name + " RENAME TO " + name);
+  session.Execute("INSERT INTO " + rekeyed.name + " (pkid" + columns +
+                  ") SELECT substr('0000000000000000' || " + time + ", length(" + time +
+                  ") + 1) || '-' || pkid" + columns + " FROM " + table.name);
+  session.Execute("DROP TABLE " + table.name);
+  session.Execute("ALTER TABLE " + rekeyed.name + " RENAME TO " + table.name);
+  for (const std::string& sql : session.dialect().CreateIndexes(table)) session.Execute(sql);
 }
 
 // The steps of an upgrade from version that comparing the declaration with the database cannot
@@ -79,7 +82,8 @@ void UpgradeFromVersion(CZDLSession& session, long long version) {
       for (const std::string& sql : session.dialect().CreateIndexes(*table)) session.Execute(sql);
     }
   }
-  if (version < 4) RekeyAuditLog(session);
+  if (version < 4) RekeyByTime(session, "AuditEntry");
+  if (version < 5) RekeyByTime(session, "ChangeEvent");
 }
 
 // Brings an older database up to the declaration: new tables are created, new columns added,

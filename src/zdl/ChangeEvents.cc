@@ -62,7 +62,7 @@ std::string ChangeEventKind(const std::string& method) {
 }
 
 std::int64_t AppendChangeEvent(CZDLSession& session, const ChangeEvent& event) {
-  std::vector<CZDLValue> values{CZDLValue(CZDLID::New()),
+  std::vector<CZDLValue> values{CZDLValue(TimeOrderedKey(event.timeMicros)),
                                 CZDLValue(static_cast<long long>(event.timeMicros)),
                                 CZDLValue(event.user),
                                 CZDLValue(event.method),

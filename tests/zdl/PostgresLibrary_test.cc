@@ -20,6 +20,7 @@
 #include "zdl/CTypeList.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLReadAhead.h"
+#include "zdl/ChangeEvents.h"
 #include "zdl/Records.h"
 #include "zdl/base/CZDLException.h"
 
@@ -275,17 +276,32 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
       "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
       "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition "
       "ON NumPlan (DNOrPattern, COALESCE(CAST(fkRoutePartition AS TEXT), ''));"
-      "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', 'Front');"
+      "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', "
+      "'Front');"
       "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
-      "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM RoutePartition;"
-      "DROP TABLE AuditLog; CREATE TABLE AuditLog (pkid TEXT PRIMARY KEY NOT NULL, Time BIGINT NOT NULL DEFAULT 0, "
-      "Node TEXT DEFAULT '', RequestID BIGINT DEFAULT 0, UserName TEXT DEFAULT '', ClientAddress TEXT DEFAULT '', "
+      "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM "
+      "RoutePartition;"
+      "DROP TABLE AuditLog; CREATE TABLE AuditLog (pkid TEXT PRIMARY KEY NOT NULL, Time BIGINT NOT NULL "
+      "DEFAULT 0, "
+      "Node TEXT DEFAULT '', RequestID BIGINT DEFAULT 0, UserName TEXT DEFAULT '', ClientAddress TEXT "
+      "DEFAULT '', "
       "Method TEXT DEFAULT '', RecordTable TEXT DEFAULT '', RecordID TEXT, Request TEXT DEFAULT '', "
       "Refusal TEXT DEFAULT '', ForwardedBy TEXT DEFAULT '');"
       "CREATE INDEX ix_AuditLog_Time ON AuditLog (Time);"
-      "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{A0000000-0000-0000-0000-000000000001}', 20000, 'later');"
-      "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{B0000000-0000-0000-0000-000000000001}', 10000, 'earlier');"
+      "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{A0000000-0000-0000-0000-000000000001}', 20000, "
+      "'later');"
+      "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{B0000000-0000-0000-0000-000000000001}', 10000, "
+      "'earlier');"
       "CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID);"
+      "DROP TABLE ChangeEvent; CREATE TABLE ChangeEvent (pkid TEXT PRIMARY KEY NOT NULL, ID BIGINT NOT NULL "
+      "DEFAULT 0, "
+      "Time BIGINT NOT NULL DEFAULT 0, UserName TEXT DEFAULT '', Method TEXT DEFAULT '', Kind TEXT DEFAULT "
+      "'', "
+      "RecordTable TEXT DEFAULT '', RecordID TEXT, RecordName TEXT DEFAULT '');"
+      "CREATE UNIQUE INDEX ux_ChangeEvent_ID ON ChangeEvent (ID);"
+      "INSERT INTO ChangeEvent (pkid, ID, Time, Method) VALUES ('{E0000000-0000-0000-0000-000000000001}', 7, "
+      "30000, "
+      "'addLine');"
       "DROP INDEX ix_NumPlan_fkDialPlan; CREATE INDEX ix_NumPlan_fkDialPlan ON NumPlan (fkDialPlan);"
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
   db_ = CZDLDatabase::Open(location_);
@@ -303,6 +319,15 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
   ReadAuditRows(session(), {}, [&methods](const AuditRow& row) { methods.push_back(row.method); });
   EXPECT_EQ((std::vector<std::string>{"earlier", "later"}), methods);
   EXPECT_EQ(1, PruneAuditRows(session(), 15000));
+  // The change events, keyed again by their times, keep their ids and their unique index on them.
+  EXPECT_EQ("0000000000030000-{E0000000-0000-0000-0000-000000000001}",
+            session().Query("SELECT pkid FROM ChangeEvent WHERE ID = 7").rows.at(0).at(0).AsText());
+  EXPECT_EQ(8, AppendChangeEvent(session(), ChangeEvent{}));
+  EXPECT_EQ(kZDLDuplicate, Refusal([&] {
+                             session().Execute("INSERT INTO ChangeEvent (pkid, ID) VALUES (?, 8)", {"0-{x}"});
+                           }).first);
+  EXPECT_EQ(1u, Count(embedded() ? "SELECT 1 FROM sqlite_master WHERE name = 'ux_ChangeEvent_ID'"
+                                 : "SELECT 1 FROM pg_indexes WHERE indexname = 'ux_changeevent_id'"));
   // The dropped index of the audit log: creating it again succeeds only if it is gone.
   Raw("CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID); DROP INDEX ix_AuditLog_RecordID");
   db_ = CZDLDatabase::Open(location_);
