@@ -126,13 +126,13 @@ void CSOAPRequest::Process(CXMLElement* root, RequestContext& context) {
     }
     XmlNode envelope = document.FirstChild();
     while (envelope && !envelope.IsElement()) envelope = envelope.NextSibling();
-    if (!envelope || envelope.LocalName() != "Envelope") {
+    if (!envelope.Is("Envelope")) {
       AddPlainFault(body, context, kClient, "SOAP Envelope element not found!");
       return;
     }
     XmlNode bodyElement = envelope.FirstElementChild();
-    if (bodyElement && bodyElement.LocalName() == "Header") bodyElement = bodyElement.NextElementSibling();
-    if (!bodyElement || bodyElement.LocalName() != "Body") {
+    if (bodyElement.Is("Header")) bodyElement = bodyElement.NextElementSibling();
+    if (!bodyElement.Is("Body")) {
       AddPlainFault(body, context, kClient, "SOAP Body element not found!");
       return;
     }

@@ -38,7 +38,7 @@ class ElementCursor {
   XmlNode node() const { return node_; }
   bool AtEnd() const { return !node_; }
   // True when the cursor is on an element of that local name.
-  bool Is(const char* localName) const { return node_ && node_.LocalName() == localName; }
+  bool Is(const char* localName) const { return node_.Is(localName); }
   // The qualified name as the client wrote it.
   std::string Name() const { return node_.Name(); }
   // Moves to the next element sibling (NULL after the last).

@@ -169,13 +169,20 @@ std::string XmlNode::Name() const {
   return name;
 }
 
-std::string XmlNode::LocalName() const {
-  std::string name = Name();
-  std::size_t colon = name.rfind(':');
-  return colon == std::string::npos ? name : name.substr(colon + 1);
+// The name after its last colon. libxml2 keeps a declared prefix apart from the name, and leaves
+// an undeclared one in it.
+const char* XmlNode::LocalNameText() const {
+  if (!node_ || !node_->name) return "";
+  const char* name = reinterpret_cast<const char*>(node_->name);
+  const char* colon = std::strrchr(name, ':');
+  return colon ? colon + 1 : name;
 }
 
-bool XmlNode::Is(const char* localName) const { return node_ && LocalName() == localName; }
+std::string XmlNode::LocalName() const { return LocalNameText(); }
+
+bool XmlNode::Is(const char* localName) const {
+  return node_ && std::strcmp(LocalNameText(), localName) == 0;
+}
 
 XmlNode XmlNode::FirstChild() const { return XmlNode(node_ ? node_->children : nullptr); }
 XmlNode XmlNode::NextSibling() const { return XmlNode(node_ ? node_->next : nullptr); }

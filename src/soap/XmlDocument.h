@@ -52,6 +52,8 @@ class XmlNode {
   std::string Xml() const;
 
  private:
+  const char* LocalNameText() const;
+
   _xmlNode* node_ = nullptr;
 };
 
