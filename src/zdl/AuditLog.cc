@@ -101,6 +101,15 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text) {
   return seconds * kMicrosPerSecond + fraction;
 }
 
+// The time part of the audit log's key: 16 decimal digits and '-'. Every key of a row written at
+// or after that time sorts after it, every key of an earlier row before it.
+std::string AuditKeyBefore(std::int64_t micros) {
+  std::string key(17, '-');
+  auto digits = static_cast<std::uint64_t>(std::max<std::int64_t>(micros, 0));
+  for (int i = 15; i >= 0; --i, digits /= 10) key[i] = static_cast<char>('0' + digits % 10);
+  return key;
+}
+
 AuditRow RowOf(const std::vector<CZDLValue>& values) {
   AuditRow row;
   row.timeMicros = values[0].AsInt();
@@ -169,17 +178,8 @@ std::int64_t NowMicros() {
       .count();
 }
 
-std::string TimeKeyBefore(std::int64_t micros) {
-  std::string key(17, '-');
-  auto digits = static_cast<std::uint64_t>(std::max<std::int64_t>(micros, 0));
-  for (int i = 15; i >= 0; --i, digits /= 10) key[i] = static_cast<char>('0' + digits % 10);
-  return key;
-}
-
-std::string TimeOrderedKey(std::int64_t micros) { return TimeKeyBefore(micros) + CZDLID::New().str(); }
-
 void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
-  const std::string key = TimeOrderedKey(row.timeMicros);
+  const std::string key = AuditKeyBefore(row.timeMicros) + CZDLID::New().str();
   static const std::string kInsert =
       "INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
   session.Execute(kInsert,
@@ -200,7 +200,7 @@ void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
   const std::string sql = "SELECT " + kRowColumns + ", pkid FROM AuditLog WHERE " + where +
                           " ORDER BY pkid LIMIT " + std::to_string(kPageRows);
   // Pages continue after the last key seen; the keys order the rows by time.
-  std::string lastKey = filter.sinceMicros ? TimeKeyBefore(*filter.sinceMicros) : "";
+  std::string lastKey = filter.sinceMicros ? AuditKeyBefore(*filter.sinceMicros) : "";
   for (;;) {
     std::vector<CZDLValue> values{CZDLValue(lastKey)};
     values.insert(values.end(), fixed.begin(), fixed.end());
@@ -218,7 +218,7 @@ long long PruneAuditRows(CZDLSession& session, std::int64_t beforeMicros) {
     const long long batch = session.Execute(
         "DELETE FROM AuditLog WHERE pkid IN (SELECT pkid FROM AuditLog WHERE pkid < ? ORDER BY pkid LIMIT " +
             std::to_string(kPruneBatch) + ")",
-        {CZDLValue(TimeKeyBefore(beforeMicros))});
+        {CZDLValue(AuditKeyBefore(beforeMicros))});
     transaction.Commit();
     removed += batch;
     if (batch < kPruneBatch) return removed;

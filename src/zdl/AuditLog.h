@@ -62,14 +62,6 @@ std::optional<std::int64_t> ParseAuditTime(const std::string& text, std::int64_t
 
 std::int64_t NowMicros();
 
-// The key of a row of a log stored in time order (the audit log, the change events): the time as
-// 16 decimal digits, '-', and a random braced identifier.
-std::string TimeOrderedKey(std::int64_t micros);
-
-// The time part of such a key: 16 decimal digits and '-'. Every key of a row written at or after
-// that time sorts after it, every key of an earlier row before it.
-std::string TimeKeyBefore(std::int64_t micros);
-
 // RFC 3339 UTC with microseconds: "2024-05-07T09:30:00.000000Z".
 std::string FormatTime(std::int64_t micros);
 

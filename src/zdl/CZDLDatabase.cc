@@ -41,24 +41,27 @@ void CreateAll(CZDLSession& session, bool seed) {
                   {kSchemaVersion, CZDLDatabase::SchemaFingerprint(dialect)});
 }
 
-// The audit log and the change events were keyed by random identifiers; their keys now start with
-// the row's time, and the rows are stored in key order (schema/Audit.def). The table is made again
-// under its declaration, the rows copied with their keys prefixed by their times, and the declared
-// indexes built once the new table has the old one's name.
-void RekeyByTime(CZDLSession& session, const char* ident) {
+// The table is made again under its declaration and the rows copied with the key that
+// keyExpression gives each, and the declared indexes are built once the new table has the old
+// one's name, so that they keep their names.
+void Rekey(CZDLSession& session, const char* ident, const std::string& keyExpression) {
   const TableDef& table = TableOf(ident);
   TableDef rekeyed = table;
   rekeyed.name += "Rekeyed";
   session.Execute(session.dialect().CreateTable(rekeyed).front());
   std::string columns;
   for (std::size_t i = 1; i < table.columns.size(); ++i) columns += ", " + table.columns[i].name;
-  const std::string time = "CAST(Time AS TEXT)";
-  session.Execute("INSERT INTO " + rekeyed.name + " (pkid" + columns +
-                  ") SELECT substr('0000000000000000' || " + time + ", length(" + time +
-                  ") + 1) || '-' || pkid" + columns + " FROM " + table.name);
+  session.Execute("INSERT INTO " + rekeyed.name + " (pkid" + columns + ") SELECT " + keyExpression + columns +
+                  " FROM " + table.name);
   session.Execute("DROP TABLE " + table.name);
   session.Execute("ALTER TABLE " + rekeyed.name + " RENAME TO " + table.name);
   for (const std::string& sql : session.dialect().CreateIndexes(table)) session.Execute(sql);
+}
+
+// A number column as 16 decimal digits.
+std::string Padded(const std::string& column) {
+  const std::string text = "CAST(" + column + " AS TEXT)";
+  return "substr('0000000000000000' || " + text + ", length(" + text + ") + 1)";
 }
 
 // The steps of an upgrade from version that comparing the declaration with the database cannot
@@ -82,8 +85,12 @@ void UpgradeFromVersion(CZDLSession& session, long long version) {
       for (const std::string& sql : session.dialect().CreateIndexes(*table)) session.Execute(sql);
     }
   }
-  if (version < 4) RekeyByTime(session, "AuditEntry");
-  if (version < 5) RekeyByTime(session, "ChangeEvent");
+  // The audit log's rows were keyed by random identifiers, and the change events by random
+  // identifiers or, in version 5, by their times. The audit log's keys now start with the row's
+  // time and the events are keyed by their ids; both tables are stored in key order
+  // (schema/Audit.def, schema/ChangeEvents.def).
+  if (version < 4) Rekey(session, "AuditEntry", Padded("Time") + " || '-' || pkid");
+  if (version < 6) Rekey(session, "ChangeEvent", Padded("ID"));
 }
 
 // Brings an older database up to the declaration: new tables are created, new columns added,

@@ -1,5 +1,8 @@
 #include "zdl/ChangeEvents.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLSession.h"
@@ -16,16 +19,20 @@ constexpr int kPruneBatch = 1000;
 // shared back end ids are handed out in the order their transactions commit.
 constexpr char kNumberingLock[] = "SELECT pg_advisory_xact_lock(1514488389)";
 
-// The id is the newest plus one, read inside the transaction (and, shared, under the lock), so
-// that a rolled-back change leaves no gap and ids follow the commits.
-constexpr char kInsert[] =
+// An event's key is its id as 16 decimal digits (EventKey), so that the key alone orders the
+// events, finds the newest and reads on from an id. The id is the newest plus one, read inside
+// the transaction (and, shared, under the lock), so that a rolled-back change leaves no gap and
+// ids follow the commits.
+const std::string kNextIdValue = "COALESCE((SELECT ID FROM ChangeEvent ORDER BY pkid DESC LIMIT 1), 0) + 1";
+const std::string kInsert =
     "INSERT INTO ChangeEvent (pkid, ID, Time, UserName, Method, Kind, RecordTable, RecordID, RecordName) "
-    "VALUES (?, (SELECT COALESCE(MAX(ID), 0) + 1 FROM ChangeEvent), ?, ?, ?, ?, ?, ?, ?) RETURNING ID";
+    "VALUES (lpad(CAST(" +
+    kNextIdValue + " AS TEXT), 16, '0'), " + kNextIdValue + ", ?, ?, ?, ?, ?, ?, ?) RETURNING ID";
 
 // The embedded back end has one writer at a time: inside its transaction the newest id is read
 // and the next bound to a plain insert, which costs SQLite far less than RETURNING and a
 // sub-select in one statement.
-constexpr char kNextId[] = "SELECT COALESCE(MAX(ID), 0) + 1 FROM ChangeEvent";
+const std::string kNextId = "SELECT " + kNextIdValue;
 constexpr char kInsertNumbered[] =
     "INSERT INTO ChangeEvent (pkid, ID, Time, UserName, Method, Kind, RecordTable, RecordID, RecordName) "
     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
@@ -45,6 +52,12 @@ ChangeEvent EventOf(const std::vector<CZDLValue>& values) {
   return event;
 }
 
+std::string EventKey(std::int64_t id) {
+  char key[24];
+  std::snprintf(key, sizeof key, "%016lld", static_cast<long long>(std::max<std::int64_t>(id, 0)));
+  return key;
+}
+
 std::int64_t SingleId(CZDLSession& session, const std::string& sql) {
   const ResultSet result = session.Query(sql);
   if (result.rows.empty() || result.rows[0][0].IsNull()) return 0;
@@ -62,8 +75,7 @@ std::string ChangeEventKind(const std::string& method) {
 }
 
 std::int64_t AppendChangeEvent(CZDLSession& session, const ChangeEvent& event) {
-  std::vector<CZDLValue> values{CZDLValue(TimeOrderedKey(event.timeMicros)),
-                                CZDLValue(static_cast<long long>(event.timeMicros)),
+  std::vector<CZDLValue> values{CZDLValue(static_cast<long long>(event.timeMicros)),
                                 CZDLValue(event.user),
                                 CZDLValue(event.method),
                                 CZDLValue(event.kind),
@@ -72,7 +84,7 @@ std::int64_t AppendChangeEvent(CZDLSession& session, const ChangeEvent& event) {
                                 CZDLValue(event.recordName)};
   if (!IsSharedLocation(session.database().location())) {
     const std::int64_t id = SingleId(session, kNextId);
-    values.insert(values.begin() + 1, CZDLValue(static_cast<long long>(id)));
+    values.insert(values.begin(), {CZDLValue(EventKey(id)), CZDLValue(static_cast<long long>(id))});
     session.Execute(kInsertNumbered, values);
     return id;
   }
@@ -85,17 +97,17 @@ std::int64_t AppendChangeEvent(CZDLSession& session, const ChangeEvent& event) {
 void ReadChangeEvents(CZDLSession& session, std::int64_t afterId, std::size_t limit,
                       const std::function<void(const ChangeEvent&)>& emit) {
   const ResultSet rows =
-      session.Query("SELECT " + kColumns + " FROM ChangeEvent WHERE ID > ? ORDER BY ID LIMIT ?",
-                    {CZDLValue(static_cast<long long>(afterId)), CZDLValue(static_cast<long long>(limit))});
+      session.Query("SELECT " + kColumns + " FROM ChangeEvent WHERE pkid > ? ORDER BY pkid LIMIT ?",
+                    {CZDLValue(EventKey(afterId)), CZDLValue(static_cast<long long>(limit))});
   for (const auto& row : rows.rows) emit(EventOf(row));
 }
 
 std::int64_t OldestChangeEventId(CZDLSession& session) {
-  return SingleId(session, "SELECT MIN(ID) FROM ChangeEvent");
+  return SingleId(session, "SELECT ID FROM ChangeEvent ORDER BY pkid LIMIT 1");
 }
 
 std::int64_t NewestChangeEventId(CZDLSession& session) {
-  return SingleId(session, "SELECT MAX(ID) FROM ChangeEvent");
+  return SingleId(session, "SELECT ID FROM ChangeEvent ORDER BY pkid DESC LIMIT 1");
 }
 
 std::string ChangeEventJson(const ChangeEvent& event) {
@@ -119,8 +131,8 @@ long long PruneChangeEvents(CZDLSession& session, std::int64_t beforeMicros) {
   for (;;) {
     CZDLTransaction transaction(session);
     const long long batch = session.Execute(
-        "DELETE FROM ChangeEvent WHERE ID IN (SELECT ID FROM ChangeEvent WHERE Time < ? AND ID < "
-        "(SELECT MAX(ID) FROM ChangeEvent) ORDER BY ID LIMIT " +
+        "DELETE FROM ChangeEvent WHERE pkid IN (SELECT pkid FROM ChangeEvent WHERE Time < ? AND pkid < "
+        "(SELECT MAX(pkid) FROM ChangeEvent) ORDER BY pkid LIMIT " +
             std::to_string(kPruneBatch) + ")",
         {CZDLValue(static_cast<long long>(beforeMicros))});
     transaction.Commit();
