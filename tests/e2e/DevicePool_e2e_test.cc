@@ -1,7 +1,6 @@
 // Device pools through real HTTP.
 #include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
-#include "zdl/CZDLDatabase.h"
 
 namespace zeb::test {
 namespace {
@@ -44,9 +43,8 @@ class DevicePoolTest : public ZebdTest {
     group_ = CallForId("addDialcoreGroup",
                        "<addDialcoreGroup><dialcoreGroup><name>Pool nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
     region_ = CallForId("addRegion", "<addRegion><region><name>West</name></region></addRegion>");
-    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-    db->Session().Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES (?, 'Music')", {kMediaList});
-    entry_ = db->Session().Query("SELECT pkid FROM RegionMatrix").rows.at(0).at(0).AsText();
+    Db().Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES (?, 'Music')", {kMediaList});
+    entry_ = Db().Query("SELECT pkid FROM RegionMatrix").rows.at(0).at(0).AsText();
   }
 
   // A node group without members.
@@ -98,9 +96,8 @@ TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
   const std::string get = "<zeb:getDevicePool sequence=\"5\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getDevicePool>";
   EXPECT_EQ(plain, Call(get));
   // An empty media resource list reference (a list keyed by the empty text) is no reference either.
-  auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-  db->Session().Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES ('', 'Blank')");
-  db->Session().Execute("UPDATE DevicePool SET fkMediaResourceList = '' WHERE pkid = ?", {zdl::CZDLID(id)});
+  Db().Execute("INSERT INTO MediaResourceList (pkid, Name) VALUES ('', 'Blank')");
+  Db().Execute("UPDATE DevicePool SET fkMediaResourceList = '' WHERE pkid = ?", {zdl::CZDLID(id)});
   EXPECT_EQ(plain, Call(get));
 }
 
@@ -165,12 +162,9 @@ TEST_F(DevicePoolTest, RemoveAnswersTheIdentifierUnlessADeviceUsesThePool) {
             GetPool("<uuid>" + id + "</uuid>"));
   // The region it used can go now that the pool has.
   EXPECT_EQ(Standard("removeRegion", region_), Call("<removeRegion><name>West</name></removeRegion>"));
-  {
-    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-    db->Session().Execute(
-        "INSERT INTO Device (pkid, Name, fkDevicePool) VALUES (?, ?, ?)",
-        {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", "{5EED0000-0000-0000-0007-000000000001}"});
-  }
+  Db().Execute(
+      "INSERT INTO Device (pkid, Name, fkDevicePool) VALUES (?, ?, ?)",
+      {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", "{5EED0000-0000-0000-0007-000000000001}"});
   ExpectRefused(
       "<removeDevicePool><name>Default</name></removeDevicePool>", "removeDevicePool", 4,
       "The Device Pool \"Default\" cannot be removed because it is still used by Device \"Lobby phone\".");

@@ -55,8 +55,6 @@ TEST_F(DeviceProfileTest, AddStoresTheFixedProductAndGetRendersTheProfile) {
       ServiceElement(service), "User Profile");
   EXPECT_EQ(Response("getDeviceProfile", Returned(expected)),
             Call("<getDeviceProfile><profileName>ROAMER</profileName></getDeviceProfile>"));
-  EXPECT_EQ(Response("getDeviceProfile", Returned(expected), "3"),
-            Call("<zeb:getDeviceProfile sequence=\"3\"><zeb:profileId>" + id + "</zeb:profileId></zeb:getDeviceProfile>"));
   EXPECT_EQ("35|254|1|0", Column("SELECT tkProduct || '|' || tkClass || '|' || tkProtocolSide || '|' || "
                                  "tkDeviceProtocol FROM Device WHERE pkid = ?", id));
   // Phone-service URLs are accepted and have no effect.

@@ -4,16 +4,6 @@
 
 namespace zeb::test {
 
-zdl::CZDLSession& DeviceTest::Db() {
-  if (!db_) db_ = zdl::CZDLDatabase::Open(zebd_.dbPath());
-  return db_->Session();
-}
-
-std::string DeviceTest::Column(const std::string& sql, const std::string& value) {
-  const zdl::ResultSet result = Db().Query(sql, {value});
-  return result.rows.empty() ? "" : result.rows[0][0].AsText();
-}
-
 std::string DeviceTest::Joined(const std::string& sql, const std::string& value) {
   std::string joined;
   for (const auto& row : Db().Query(sql, {value}).rows) joined += (joined.empty() ? "" : ",") + row[0].AsText();

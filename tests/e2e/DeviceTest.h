@@ -3,11 +3,9 @@
 // straight into the database beside the server, since their families are built elsewhere).
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "e2e/ZebdTest.h"
-#include "zdl/CZDLDatabase.h"
 
 namespace zeb::test {
 
@@ -24,10 +22,6 @@ std::string LineElement(const std::string& uuid, int index, const std::string& l
 
 class DeviceTest : public ZebdTest {
  protected:
-  // The database zebd serves, opened in this process on first use.
-  zdl::CZDLSession& Db();
-  // The first column of the first row of sql with one bound value ("" when there is no row).
-  std::string Column(const std::string& sql, const std::string& value);
   // The first column of every row, joined with commas.
   std::string Joined(const std::string& sql, const std::string& value);
 
@@ -47,9 +41,6 @@ class DeviceTest : public ZebdTest {
 
   // The response with every version stamp's value replaced by {STAMP}.
   static std::string WithoutStamp(std::string response);
-
- private:
-  std::unique_ptr<zdl::CZDLDatabase> db_;
 };
 
 }  // namespace zeb::test

@@ -84,7 +84,7 @@ TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
   // Neither the plans' keys nor the order of writing favour "alpha", which sorts first without case.
   const std::string beta = "{00000000-0000-0000-0000-00000000000B}", alpha = "{FFFFFFFF-0000-0000-0000-00000000000A}";
   for (const auto& [id, name] : {std::pair(beta, "Beta"), std::pair(alpha, "alpha")}) {
-    OpenDatabase()->Session().Execute("INSERT INTO DialPlan (pkid, Name) VALUES (?, ?)", {id, name});
+    Db().Execute("INSERT INTO DialPlan (pkid, Name) VALUES (?, ?)", {id, name});
   }
   const std::string betaTag = AddTag("CODE", "Beta"), alphaTag = AddTag("CODE", "alpha");
   EXPECT_EQ(Got("getDialPlanTag", TagElement(alphaTag, "CODE", alpha, "==", "false")),
@@ -208,15 +208,13 @@ TEST_F(RouteFilterTest, RefusalsNameTheProblemAndChangeNothing) {
                                                        "</dialPlanName><members>" +
                                                            MemberRequest("1", "AREA-CODE", "1", "==") +
                                                            "</members></rfPtr></addRouteFilter>");
-  {  // A route pattern that uses the filter, written where the API cannot write it yet.
-    auto db = OpenDatabase();
-    zdl::CNumPlanList patterns(db->Session());
-    auto pattern = patterns.Insert();
-    pattern->PutDNOrPattern("9.@");
-    pattern->PutPatternUsageType(5);
-    pattern->PutRouteFilterID(zdl::CZDLID(used));
-    patterns.Update();
-  }
+  // A route pattern that uses the filter, written where the API cannot write it yet.
+  zdl::CNumPlanList patterns(Db());
+  auto pattern = patterns.Insert();
+  pattern->PutDNOrPattern("9.@");
+  pattern->PutPatternUsageType(5);
+  pattern->PutRouteFilterID(zdl::CZDLID(used));
+  patterns.Update();
   auto add = [](const std::string& inner) { return "<addRouteFilter><rfPtr>" + inner + "</rfPtr></addRouteFilter>"; };
   const std::string head = "<name>N</name><dialPlanName>NA</dialPlanName><members>";
   auto member = [&](const std::string& inner) { return add(head + "<member priority=\"1\">" + inner + "</member></members>"); };

@@ -49,9 +49,6 @@ class DialcoreTest : public ZebdTest {
   std::string GetNode(const std::string& identifying) {
     return Call("<getDialcore>" + identifying + "</getDialcore>");
   }
-  std::string Got(const std::string& method, const std::string& element, const std::string& sequence = "") const {
-    return Response(method, Returned(element), sequence);
-  }
 };
 
 TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {

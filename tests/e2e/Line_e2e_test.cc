@@ -51,8 +51,8 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
           profile + "\"/><junk/></newLine></addLine>",
       kLenient);
   const std::string neighborhood = InsertNamed<zdl::CAARNeighborhoodList>("North & South");
-  OpenDatabase()->Session().Execute("UPDATE NumPlan SET fkAARNeighborhood = ? WHERE pkid = ?",
-                                    {zdl::CZDLID(neighborhood), zdl::CZDLID(id)});
+  Db().Execute("UPDATE NumPlan SET fkAARNeighborhood = ? WHERE pkid = ?",
+               {zdl::CZDLID(neighborhood), zdl::CZDLID(id)});
 
   const std::string settings =
       El("callWaitingEnabled", "On") + El("cfaCSSClause", "") + El("mwiStatus", "Default");
@@ -112,15 +112,12 @@ TEST_F(LineTest, SamePatternInTwoPartitionsAreTwoLines) {
 
 TEST_F(LineTest, LineOnADeviceCannotBeRemoved) {
   const std::string line = AddLine("4000");
-  {
-    auto db = OpenDatabase();
-    zdl::CDeviceNumPlanMapList appearances(db->Session());
-    auto appearance = appearances.Insert();
-    appearance->PutDeviceID(zdl::CZDLID(InsertDevice("SEP000000000001", 7)));
-    appearance->PutNumPlanID(zdl::CZDLID(line));
-    appearance->PutNumPlanIndex(1);
-    appearances.Update();
-  }
+  zdl::CDeviceNumPlanMapList appearances(Db());
+  auto appearance = appearances.Insert();
+  appearance->PutDeviceID(zdl::CZDLID(InsertDevice("SEP000000000001", 7)));
+  appearance->PutNumPlanID(zdl::CZDLID(line));
+  appearance->PutNumPlanIndex(1);
+  appearances.Update();
   ExpectRefused(
       "<removeLine><uuid>" + line + "</uuid></removeLine>", "removeLine", 4,
       "The Number Plan entry \"4000\" cannot be removed because it is still used by a line appearance of "

@@ -1,7 +1,6 @@
 // The list and count queries through real HTTP.
 #include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
-#include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
 
 namespace zeb::test {
@@ -9,23 +8,10 @@ namespace {
 
 class ListQueryTest : public ZebdTest {
  protected:
-  ListQueryTest() : db_(zdl::CZDLDatabase::Open(zebd_.dbPath())), session_(db_->Session()) {}
-
-  // Devices, patterns and route filters the API cannot create yet, written through the library.
-  std::string AddDevice(const std::string& name, long product, const std::string& description = "",
-                        long deviceClass = 0) {
-    zdl::CDeviceList devices(session_);
-    auto device = devices.Insert();
-    device->PutName(name);
-    device->PutDescription(description);
-    device->PutProduct(product);
-    if (deviceClass) device->PutClass(deviceClass);
-    devices.Update();
-    return device->GetID().str();
-  }
+  // Patterns and route filters the API cannot create yet, written through the library.
   std::string AddNumber(const std::string& pattern, long usage, const std::string& partition = "",
                         const std::string& filter = "") {
-    zdl::CNumPlanList numbers(session_);
+    zdl::CNumPlanList numbers(Db());
     auto number = numbers.Insert();
     number->PutDNOrPattern(pattern);
     number->PutPatternUsageType(usage);
@@ -35,16 +21,13 @@ class ListQueryTest : public ZebdTest {
     return number->GetID().str();
   }
   std::string AddRouteFilter(const std::string& name) {
-    zdl::CRouteFilterList filters(session_);
+    zdl::CRouteFilterList filters(Db());
     auto filter = filters.Insert();
     filter->PutName(name);
     filters.Update();
     return filter->GetID().str();
   }
-  std::string AddDescribedPartition(const std::string& name) {
-    return CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>" + name + "</name><description>" + name +
-                                              " numbers</description></newRoutePartition></addRoutePartition>");
-  }
+  std::string AddDescribedPartition(const std::string& name) { return AddPartition(name, name + " numbers"); }
 
   static std::string Phone(const std::string& id, const std::string& name, const std::string& model) {
     return "<phone  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<product>" + model + "</product>\r\n<model>" +
@@ -58,17 +41,14 @@ class ListQueryTest : public ZebdTest {
   std::string Search(const std::string& method, const std::string& text) {
     return Call("<" + method + "><searchString>" + text + "</searchString></" + method + ">");
   }
-
-  std::unique_ptr<zdl::CZDLDatabase> db_;
-  zdl::CZDLSession& session_;
 };
 
 TEST_F(ListQueryTest, PhonesMatchNameOrDescriptionPatternsWithoutRegardToCase) {
-  const std::string a = AddDevice("SEPAAA", 7, "Lobby phone");
-  const std::string b = AddDevice("sepabb", 8, "Front 100% desk");
-  const std::string c = AddDevice("SEPX_Y", 35, "O'Brien's phone");
-  AddDevice("SEPGATE", 30, "Lobby gateway");
-  AddDevice("SEPPROFILE", 7, "Lobby profile", 254);
+  const std::string a = InsertDevice("SEPAAA", 7, "Lobby phone");
+  const std::string b = InsertDevice("sepabb", 8, "Front 100% desk");
+  const std::string c = InsertDevice("SEPX_Y", 35, "O'Brien's phone");
+  InsertDevice("SEPGATE", 30, "Lobby gateway");
+  InsertDevice("SEPPROFILE", 7, "Lobby profile", 254);
   const std::string pa = Phone(a, "SEPAAA", "Desk Phone 12"), pb = Phone(b, "sepabb", "Desk Phone 40"),
                     pc = Phone(c, "SEPX_Y", "Desk Phone 60");
   struct Case {
@@ -92,10 +72,10 @@ TEST_F(ListQueryTest, PhonesMatchNameOrDescriptionPatternsWithoutRegardToCase) {
 }
 
 TEST_F(ListQueryTest, GetNumDevicesCountsTheClass) {
-  AddDevice("SEP1", 7);
-  AddDevice("SEP2", 8);
-  AddDevice("GW1", 30);
-  AddDevice("PROFILE1", 7, "", 254);
+  InsertDevice("SEP1", 7);
+  InsertDevice("SEP2", 8);
+  InsertDevice("GW1", 30);
+  InsertDevice("PROFILE1", 7, "", 254);
   const std::pair<const char*, const char*> cases[] = {
       {"Phone", "2"}, {"Gateway", "1"}, {"Device Profile", "1"}, {"Route List", "0"}};
   for (const auto& [deviceClass, count] : cases) {
@@ -165,12 +145,13 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
 TEST_F(ListQueryTest, TenThousandPhonesAreReturnedWhole) {
   constexpr int kPhones = 10000;
   {
-    zdl::CZDLTransaction transaction(session_);
+    zdl::CZDLTransaction transaction(Db());
     for (int i = 0; i < kPhones; ++i) {
       char name[16];
       std::snprintf(name, sizeof name, "SEP%06d", i);
-      session_.Execute("INSERT INTO Device (pkid, Name, tkClass, tkModel, tkProduct, CtiId) VALUES (?, ?, 1, 7, 7, ?)",
-                       {zdl::CZDLID::New(), std::string(name), i + 1});
+      Db().Execute(
+          "INSERT INTO Device (pkid, Name, tkClass, tkModel, tkProduct, CtiId) VALUES (?, ?, 1, 7, 7, ?)",
+          {zdl::CZDLID::New(), std::string(name), i + 1});
     }
     transaction.Commit();
   }

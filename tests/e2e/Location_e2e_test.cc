@@ -1,7 +1,6 @@
 // Locations through real HTTP.
 #include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
-#include "zdl/CZDLDatabase.h"
 
 namespace zeb::test {
 namespace {
@@ -44,12 +43,9 @@ TEST_F(LocationTest, AddGetUpdateRemoveRoundTrip) {
 
 TEST_F(LocationTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string hub = AddLocation("Hub", "64");
-  {
-    // A device placed in the location, written behind the server's back.
-    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-    db->Session().Execute("INSERT INTO Device (pkid, Name, fkLocation) VALUES (?, ?, ?)",
-                          {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", hub});
-  }
+  // A device placed in the location, written behind the server's back.
+  Db().Execute("INSERT INTO Device (pkid, Name, fkLocation) VALUES (?, ?, ?)",
+               {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", hub});
   auto add = [](const std::string& content) { return "<addLocation><location>" + content + "</location></addLocation>"; };
   ExpectAllRefused(zebd_, {
       {"<addLocation/>", kUnexpectedNode, "Found NULL, expecting <location>"},

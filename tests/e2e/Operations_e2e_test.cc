@@ -41,6 +41,31 @@ std::string AddPartition(int port, const std::string& name) {
   return ReturnText(PostElement(port, AddPartitionRequest(name)));
 }
 
+// A PostgreSQL cluster of the test's own (tests/pg/cluster.sh), stopped when the test ends.
+class PrivateCluster {
+ public:
+  PrivateCluster() {
+    // Under root the cluster runs as another user, who must be able to reach its directory.
+    std::filesystem::permissions(base_.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    const CommandResult started = Run("start");
+    uri_ = started.exitCode == 0 ? started.out.substr(0, started.out.find('\n')) : "";
+    error_ = started.err;
+  }
+  ~PrivateCluster() { Run("stop"); }
+  // Runs cluster.sh with action ("pause", "resume", "freeze", "thaw") on this cluster.
+  CommandResult Run(const std::string& action) const {
+    return RunCommand({"bash", std::string(ZEB_SOURCE_DIR) + "/tests/pg/cluster.sh", action, base_ / "pg"},
+                      Millis(120'000));
+  }
+  const std::string& uri() const { return uri_; }  // "" when the start failed, with error()
+  const std::string& error() const { return error_; }
+
+ private:
+  TempDir base_;
+  std::string uri_, error_;
+};
+
 // `zebd audit --db` on the server's database with extra filters: its JSON lines.
 std::vector<std::string> AuditLines(const ZebdProcess& zebd, std::vector<std::string> filters = {}) {
   filters.insert(filters.begin(), {"audit", "--db", zebd.dbPath()});
@@ -160,26 +185,16 @@ TEST(AdminListener, ReadinessFollowsTheEmbeddedDatabaseFile) {
 
 TEST(AdminListener, ReadinessFollowsPostgresql) {
   if (!std::getenv("ZEB_TEST_PG")) GTEST_SKIP() << "needs ZEB_TEST_PG";
-  TempDir base;
-  // Under root the cluster runs as another user, who must be able to reach its directory.
-  std::filesystem::permissions(base.path(), std::filesystem::perms::others_exec,
-                               std::filesystem::perm_options::add);
-  const std::string dir = base / "pg";
-  const std::string script = std::string(ZEB_SOURCE_DIR) + "/tests/pg/cluster.sh";
-  CommandResult started = RunCommand({"bash", script, "start", dir}, Millis(120'000));
-  ASSERT_EQ(0, started.exitCode) << started.err;
-  const std::string uri = started.out.substr(0, started.out.find('\n'));
-  {
-    ZebdProcess zebd({"--admin-listen", "0", "--db", uri});
-    EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
-    ASSERT_EQ(0, RunCommand({"bash", script, "pause", dir}, Millis(60'000)).exitCode);
-    const std::string down = AdminGet(zebd.adminPort(), "/readyz");
-    EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(down)) << down;
-    ASSERT_EQ(0, RunCommand({"bash", script, "resume", dir}, Millis(60'000)).exitCode);
-    EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
-    EXPECT_LE(1, Sample(BodyOf(AdminGet(zebd.adminPort(), "/metrics")), "zebd_database_reconnects_total"));
-  }
-  RunCommand({"bash", script, "stop", dir}, Millis(60'000));
+  const PrivateCluster cluster;
+  ASSERT_NE("", cluster.uri()) << cluster.error();
+  ZebdProcess zebd({"--admin-listen", "0", "--db", cluster.uri()});
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
+  ASSERT_EQ(0, cluster.Run("pause").exitCode);
+  const std::string down = AdminGet(zebd.adminPort(), "/readyz");
+  EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(down)) << down;
+  ASSERT_EQ(0, cluster.Run("resume").exitCode);
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
+  EXPECT_LE(1, Sample(BodyOf(AdminGet(zebd.adminPort(), "/metrics")), "zebd_database_reconnects_total"));
 }
 
 // A database server whose every process is stopped costs a request its time limit and no more:
@@ -187,18 +202,12 @@ TEST(AdminListener, ReadinessFollowsPostgresql) {
 // works on a fresh connection, counted as a reconnect.
 TEST(RequestDeadline, AHungDatabaseServerCostsARequestItsTimeLimit) {
   if (!std::getenv("ZEB_TEST_PG")) GTEST_SKIP() << "needs ZEB_TEST_PG";
-  TempDir base;
-  std::filesystem::permissions(base.path(), std::filesystem::perms::others_exec,
-                               std::filesystem::perm_options::add);
-  const std::string dir = base / "pg";
-  const std::string script = std::string(ZEB_SOURCE_DIR) + "/tests/pg/cluster.sh";
-  CommandResult started = RunCommand({"bash", script, "start", dir}, Millis(120'000));
-  ASSERT_EQ(0, started.exitCode) << started.err;
-  const std::string uri = started.out.substr(0, started.out.find('\n'));
+  const PrivateCluster cluster;
+  ASSERT_NE("", cluster.uri()) << cluster.error();
   {
-    ZebdProcess zebd({"--admin-listen", "0", "--db", uri, "--request-timeout", "2"});
+    ZebdProcess zebd({"--admin-listen", "0", "--db", cluster.uri(), "--request-timeout", "2"});
     ASSERT_FALSE(AddPartition(zebd.port(), "before").empty());
-    ASSERT_EQ(0, RunCommand({"bash", script, "freeze", dir}).exitCode);
+    ASSERT_EQ(0, cluster.Run("freeze").exitCode);
     for (const std::string& request :
          {std::string("<getRoutePartition><partitionName>before</partitionName></getRoutePartition>"),
           std::string("<addRoutePartition><newRoutePartition><name>cut</name></newRoutePartition></addRoutePartition>")}) {
@@ -212,7 +221,7 @@ TEST(RequestDeadline, AHungDatabaseServerCostsARequestItsTimeLimit) {
       std::printf("hung PostgreSQL: fault after %lld ms\n", elapsed);
     }
     EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
-    ASSERT_EQ(0, RunCommand({"bash", script, "thaw", dir}).exitCode);
+    ASSERT_EQ(0, cluster.Run("thaw").exitCode);
     EXPECT_NE(std::string::npos,
               PostElement(zebd.port(),
                           "<getRoutePartition><partitionName>before</partitionName></getRoutePartition>")
@@ -240,7 +249,6 @@ TEST(RequestDeadline, AHungDatabaseServerCostsARequestItsTimeLimit) {
     EXPECT_LE(2, Sample(metrics, "zebd_database_errors_total{kind=\"unavailable\"}"));
     EXPECT_EQ(0, Sample(metrics, "zebd_directory_errors_total{kind=\"unavailable\"}"));
   }
-  RunCommand({"bash", script, "stop", dir}, Millis(60'000));
 }
 
 TEST(AuditTest, ChangesLeaveOneRowEachWithUserAndMaskedSecrets) {

@@ -1,7 +1,6 @@
 // Regions and their bandwidth matrix through real HTTP.
 #include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
-#include "zdl/CZDLDatabase.h"
 
 namespace zeb::test {
 namespace {
@@ -68,11 +67,7 @@ TEST_F(RegionTest, EveryPairOfRegionsHasOneMatrixEntry) {
 }
 
 TEST_F(RegionTest, NewEntriesTakeTheEnterpriseDefaultBandwidth) {
-  {
-    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-    db->Session().Execute(
-        "UPDATE ProcessConfig SET paramValue = '3' WHERE paramName = 'DefaultRegionBandwidth'");
-  }
+  Db().Execute("UPDATE ProcessConfig SET paramValue = '3' WHERE paramName = 'DefaultRegionBandwidth'");
   const std::string north = AddRegion("North");
   const std::string view = GetRegion("North");
   EXPECT_EQ(RegionResponse(north, "North", Related(EntryId(view, "Default"), "Default", "G.723")), view);

@@ -5,17 +5,7 @@
 namespace zeb::test {
 namespace {
 
-class RoutePartitionTest : public ZebdTest {
- protected:
-  std::string AddPartition(const std::string& name, const std::string& description = "") {
-    return CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>" + name + "</name>" +
-                                              (description.empty() ? "" : "<description>" + description + "</description>") +
-                                              "</newRoutePartition></addRoutePartition>");
-  }
-  std::string Got(const std::string& method, const std::string& element, const std::string& sequence = "") {
-    return Response(method, "<return>\r\n" + element + "</return>\r\n", sequence);
-  }
-};
+class RoutePartitionTest : public ZebdTest {};
 
 TEST_F(RoutePartitionTest, AddGetUpdateRemoveRoundTrip) {
   const std::string id = AddPartition("Internal", "Staff &amp; \"guests\" &lt;x&gt;");

@@ -3,36 +3,20 @@
 // straight into zebd's database, and identifiers read back from it.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "e2e/ZebdTest.h"
 #include "zdl/CFastAccess.h"
-#include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
 
 namespace zeb::test {
 
 class RoutingTest : public ZebdTest {
  protected:
-  std::unique_ptr<zdl::CZDLDatabase> OpenDatabase() { return zdl::CZDLDatabase::Open(zebd_.dbPath()); }
-
-  // A device of the product (30 is an analog gateway, 37 a route list).
-  std::string InsertDevice(const std::string& name, long product = 30) {
-    auto db = OpenDatabase();
-    zdl::CDeviceList devices(db->Session());
-    auto device = devices.Insert();
-    device->PutName(name);
-    device->PutProduct(product);
-    devices.Update();
-    return device->GetID().str();
-  }
-
   // A record that has only a name.
   template <class List>
   std::string InsertNamed(const std::string& name) {
-    auto db = OpenDatabase();
-    List list(db->Session());
+    List list(Db());
     auto record = list.Insert();
     record->PutName(name);
     list.Update();
@@ -43,20 +27,10 @@ class RoutingTest : public ZebdTest {
   // there is none).
   std::string RowId(const std::string& table, const std::string& ownerColumn, const std::string& owner,
                     const std::string& column, const std::string& value) {
-    auto db = OpenDatabase();
-    zdl::CFastAccess rows(db->Session(), table);
+    zdl::CFastAccess rows(Db(), table);
     rows.SelectCustom("SELECT pkid FROM " + table + " WHERE " + ownerColumn + " = ? AND " + column + " = ?",
                       {zdl::CZDLID(owner), zdl::CZDLID(value)});
     return rows.IsEOF() ? "" : rows.getGuid("pkid");
-  }
-
-  long long CountRows(const std::string& table) {
-    return OpenDatabase()->Session().Query("SELECT COUNT(*) FROM " + table).rows[0][0].AsInt();
-  }
-
-  // The response of a get method that found element.
-  std::string Got(const std::string& method, const std::string& element, const std::string& sequence = "") const {
-    return Response(method, Returned(element), sequence);
   }
 
   // Expects the plain Server fault that a value the variant conversion refuses ends in, and an

@@ -2,7 +2,6 @@
 #include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 #include "zdl/CProcessConfigList.h"
-#include "zdl/CZDLDatabase.h"
 
 namespace zeb::test {
 namespace {
@@ -15,16 +14,14 @@ class ServiceParameterTest : public ZebdTest {
  protected:
   // Writes rows the API cannot create: a node, and a parameter of a node.
   std::string AddNode(const std::string& name) {
-    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-    zdl::CProcessNodeList nodes(db->Session());
+    zdl::CProcessNodeList nodes(Db());
     auto node = nodes.Insert();
     node->PutName(name);
     nodes.Update();
     return node->GetID().str();
   }
   void AddParameter(const std::string& node, long service, const std::string& name, const std::string& value) {
-    auto db = zdl::CZDLDatabase::Open(zebd_.dbPath());
-    zdl::CProcessConfigList parameters(db->Session());
+    zdl::CProcessConfigList parameters(Db());
     auto parameter = parameters.Insert();
     parameter->PutProcessNodeID(zdl::CZDLID(node));
     parameter->PutServiceType(service);
@@ -90,10 +87,7 @@ TEST_F(ServiceParameterTest, GetNamesTheParameterByUuidOrByNodeServiceAndName) {
   // Enterprise-wide parameters belong to the pseudo node, not to each node.
   const std::string dn = Call("<getServiceParameter><name>DirectoryManagerDn</name><processNodeId>" + kEnterprise +
                               "</processNodeId><service>Directory</service></getServiceParameter>");
-  const std::string dnId = zdl::CZDLDatabase::Open(zebd_.dbPath())
-                               ->Session()
-                               .Query("SELECT pkid FROM ProcessConfig WHERE paramName = 'DirectoryManagerDn'")
-                               .rows.at(0).at(0).AsText();
+  const std::string dnId = Column("SELECT pkid FROM ProcessConfig WHERE paramName = ?", "DirectoryManagerDn");
   EXPECT_EQ(ParameterElement(dnId, "EnterpriseWideData", "DirectoryManagerDn", "Directory",
                              "cn=Directory Manager,o=zeb", "String"),
             dn);

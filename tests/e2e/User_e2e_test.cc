@@ -44,17 +44,8 @@ class UserTest : public ZebdTest, public ::testing::WithParamInterface<Directory
   }
   void AddUser(const std::string& request) { EXPECT_EQ(Standard("addUser", "true"), Call(request)); }
 
-  // A device the API cannot create yet, written through the library.
-  std::string AddDeviceProfile(const std::string& name) {
-    auto db = zebd_.OpenDatabase();
-    zdl::CDeviceList devices(db->Session());
-    auto device = devices.Insert();
-    device->PutName(name);
-    device->PutProduct(7);
-    device->PutClass(254);
-    devices.Update();
-    return device->GetID().str();
-  }
+  // A device profile, which the API cannot create yet.
+  std::string AddDeviceProfile(const std::string& name) { return InsertDevice(name, 7, "", 254); }
 
   std::string GetUser(const std::string& rn) { return Call("<getUser><ldapRN>" + rn + "</ldapRN></getUser>"); }
 
@@ -198,7 +189,6 @@ TEST_P(UserTest, RemoveDeletesTheUser) {
   AddUser(NewUser("eve"));
   EXPECT_EQ(Standard("removeUser", "true"), Call("<removeUser><ldapRN>Eve</ldapRN></removeUser>"));
   EXPECT_EQ(Fault("getUser", kNotFound, "The user: eve was not found."), GetUser("eve"));
-  EXPECT_EQ(Fault("removeUser", kNotFound, "User: eve not found."), Call("<removeUser><ldapRN>eve</ldapRN></removeUser>"));
   AddUser(NewUser("eve"));
 }
 

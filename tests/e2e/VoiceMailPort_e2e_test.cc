@@ -52,10 +52,6 @@ TEST_F(VoiceMailPortTest, PortIsRenderedWithItsReferencesSettingsAndLine) {
       LineElement(LineOf(id), 1, "VM 1", "Voice", dn1000_, "Ring") + "</voiceMailPort>\r\n</return>\r\n";
   EXPECT_EQ(Response("getVoiceMailPort", expected),
             WithoutStamp(Call("<getVoiceMailPort><name>vm1</name></getVoiceMailPort>")));
-  // By identifier, with prefixed elements and a sequence.
-  EXPECT_EQ(Response("getVoiceMailPort", expected, "4"),
-            WithoutStamp(Call("<zeb:getVoiceMailPort sequence=\"4\"><zeb:uuid>" + id +
-                              "</zeb:uuid></zeb:getVoiceMailPort>")));
   // Whatever product the request names, the port is product 27.
   EXPECT_EQ("27|8|85", Column("SELECT tkProduct || '|' || tkClass || '|' || tkModel FROM Device WHERE pkid = ?", id));
 }

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "soap/Namespaces.h"
+#include "zdl/Records.h"
 
 namespace zeb::test {
 
@@ -35,9 +36,37 @@ std::string ZebdTest::CallForId(const std::string& method, const std::string& re
   return id;
 }
 
-std::string ZebdTest::AddPartition(const std::string& name) {
-  return CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>" + name +
-                                            "</name></newRoutePartition></addRoutePartition>");
+std::string ZebdTest::AddPartition(const std::string& name, const std::string& description) {
+  return CallForId("addRoutePartition",
+                   "<addRoutePartition><newRoutePartition><name>" + name + "</name>" +
+                       (description.empty() ? "" : "<description>" + description + "</description>") +
+                       "</newRoutePartition></addRoutePartition>");
+}
+
+zdl::CZDLSession& ZebdTest::Db() {
+  if (!db_) db_ = zebd_.OpenDatabase();
+  return db_->Session();
+}
+
+std::string ZebdTest::Column(const std::string& sql, const std::string& value) {
+  const zdl::ResultSet result = Db().Query(sql, {value});
+  return result.rows.empty() ? "" : result.rows[0][0].AsText();
+}
+
+long long ZebdTest::CountRows(const std::string& table) {
+  return Db().Query("SELECT COUNT(*) FROM " + table).rows[0][0].AsInt();
+}
+
+std::string ZebdTest::InsertDevice(const std::string& name, long product, const std::string& description,
+                                   long deviceClass) {
+  zdl::CDeviceList devices(Db());
+  auto device = devices.Insert();
+  device->PutName(name);
+  device->PutDescription(description);
+  device->PutProduct(product);
+  if (deviceClass) device->PutClass(deviceClass);
+  devices.Update();
+  return device->GetID().str();
 }
 
 void ZebdTest::ExpectRefused(const std::string& requestElement, const std::string& method, int code,

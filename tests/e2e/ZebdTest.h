@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "e2e/ZebdProcess.h"
 #include "support/DatabaseSnapshot.h"
 #include "support/SoapText.h"
+#include "zdl/CZDLDatabase.h"
 
 namespace zeb::test {
 
@@ -35,8 +37,19 @@ class ZebdTest : public ::testing::Test {
   // Calls and returns the identifier a standard response carries, checking the response bytes.
   std::string CallForId(const std::string& method, const std::string& requestElement,
                         RequestCheck check = RequestCheck::kSchema);
-  // Adds a route partition by name and returns its identifier.
-  std::string AddPartition(const std::string& name);
+  // Adds a route partition by name (with a description when one is given); returns its identifier.
+  std::string AddPartition(const std::string& name, const std::string& description = "");
+
+  // The database zebd serves, opened in this process on first use, for records the API cannot
+  // write and for rows read back.
+  zdl::CZDLSession& Db();
+  // The first column of the first row of sql with one bound value ("" when there is no row).
+  std::string Column(const std::string& sql, const std::string& value);
+  long long CountRows(const std::string& table);
+  // A device of the product (30 is an analog gateway, 37 a route list, 7 a desk phone); class 0
+  // leaves the class unset.
+  std::string InsertDevice(const std::string& name, long product = 30, const std::string& description = "",
+                           long deviceClass = 0);
 
   // The expected envelopes, with this server's schema host.
   std::string Fault(const std::string& method, int code, const std::string& message,
@@ -49,6 +62,11 @@ class ZebdTest : public ::testing::Test {
   std::string Response(const std::string& method, const std::string& ret, const std::string& sequence = "") const {
     return ResponseEnvelope(SchemaHost(), method, ret, sequence);
   }
+  // The response of a get method that found element.
+  std::string Got(const std::string& method, const std::string& element,
+                  const std::string& sequence = "") const {
+    return Response(method, Returned(element), sequence);
+  }
 
   // Expects the request to be answered with exactly this detailed fault and to leave every
   // table as it was.
@@ -59,6 +77,9 @@ class ZebdTest : public ::testing::Test {
   virtual std::string Snapshot() const { return DatabaseSnapshot(zebd_.dbPath()); }
 
   ZebdProcess zebd_;
+
+ private:
+  std::unique_ptr<zdl::CZDLDatabase> db_;
 };
 
 // Codes of the request errors.
