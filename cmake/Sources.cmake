@@ -16,6 +16,7 @@ set(ZEB_SOURCES
   src/zdl/CZDLSession.cc
   src/zdl/TypeTableCache.cc
   src/zdl/CZDLDatabase.cc
+  src/zdl/ResponseCache.cc
   src/zdl/SeedData.cc
   src/zdl/CItem.cc
   src/zdl/CItemList.cc
@@ -189,6 +190,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/PostgresCopy_test.cc
   tests/zdl/AuditLog_test.cc
   tests/zdl/ChangeEvents_test.cc
+  tests/zdl/ResponseCache_test.cc
   tests/builders/CXMLCallingSearchSpace_test.cc
   tests/builders/CXMLIPPhone_test.cc
   tests/builders/CXMLMGCP_test.cc

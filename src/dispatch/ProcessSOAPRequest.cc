@@ -1,6 +1,7 @@
 #include "dispatch/ProcessSOAPRequest.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -10,6 +11,7 @@
 #include "dispatch/MethodTable.h"
 #include "soap/Namespaces.h"
 #include "soap/ZebExceptions.h"
+#include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLSession.h"
 #include "zdl/base/CZDLException.h"
 
@@ -34,6 +36,23 @@ std::string NameIn(XmlNode parent, bool direct) {
     return text ? text.NodeValue().value_or("") : "";
   }
   return "";
+}
+
+// Where the answer of a get may be kept and found again: on a database that keeps answers.
+zdl::ResponseCache* KeptAnswers(const MethodEntry& entry, const RequestContext& context) {
+  if (entry.role != Role::kRead || std::strncmp(entry.name, "get", 3) != 0 || !context.db) return nullptr;
+  return context.db->database().responses();
+}
+
+// What an answer is kept under: the method and its request's elements as they came (not the
+// request element's own attributes, such as its sequence, which the answer does not depend on).
+std::string AnswerKey(const std::string& method, XmlNode request) {
+  std::string key = method;
+  for (XmlNode child = request.FirstElementChild(); child; child = child.NextElementSibling()) {
+    key += '\n';
+    key += child.Xml();
+  }
+  return key;
 }
 
 // The name the request names, for its change event; "" when it names none.
@@ -179,11 +198,21 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     schemaLocation = &HostSchemaLocation();
     if (entry->role != Role::kRead) context.recordName = RecordNameOf(node_);
     auto result = std::make_unique<CXMLElement>("return");
-    {
-      // The request's reads share one snapshot (a write ends it and takes the write lock).
-      std::optional<zdl::CZDLReadScope> snapshot;
-      if (context.db) snapshot.emplace(*context.db);
-      entry->serve(context, node_, *result);
+    zdl::ResponseCache* kept = KeptAnswers(*entry, context);
+    const std::string key = kept ? AnswerKey(method, node_) : std::string();
+    std::string answer;
+    if (kept && kept->Find(key, context.versionStamp, &answer)) {
+      result->SetRaw(std::move(answer));
+    } else {
+      // Taken before the snapshot, so that a change the snapshot misses keeps the answer out.
+      const std::uint64_t generation = kept ? kept->Generation() : 0;
+      {
+        // The request's reads share one snapshot (a write ends it and takes the write lock).
+        std::optional<zdl::CZDLReadScope> snapshot;
+        if (context.db) snapshot.emplace(*context.db);
+        entry->serve(context, node_, *result);
+      }
+      if (kept) kept->Store(generation, key, result->ToString(), context.versionStamp);
     }
     CXMLElement* response = body->AddNewChild("zeb:" + method + "Response");
     AddZebAttributes(response, *schemaLocation, sequence);

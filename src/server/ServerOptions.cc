@@ -218,6 +218,15 @@ const std::vector<OptionEntry>& Options() {
        "15", [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->requestTimeout); }},
       {"drain-timeout", "S", "seconds requests under way may take to finish when zebd stops", "10",
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->drainTimeout); }},
+      {"read-cache", "MS",
+       "milliseconds a get's answer may be served again from memory on a PostgreSQL database; 0 keeps none",
+       "2000",
+       [](std::string_view v, ServerOptions* o) {
+         std::uint64_t n = 0;
+         if (!ParseUnsigned(v, 0, 60'000, &n)) return false;
+         o->readCache = std::chrono::milliseconds(n);
+         return true;
+       }},
       {"audit-retention", "DAYS", "days audit rows are kept; 0 keeps them for ever", "365",
        [](std::string_view v, ServerOptions* o) {
          std::uint64_t n = 0;

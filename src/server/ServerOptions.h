@@ -46,6 +46,7 @@ struct ServerOptions {
   std::chrono::milliseconds requestTimeout{15'000};  // one request's waits for database servers
   bool audit = true;                               // append an audit row for every change
   unsigned auditRetentionDays = 365;               // 0 keeps audit rows for ever
+  std::chrono::milliseconds readCache{2000};       // age of a get's answer served from memory (PostgreSQL)
   unsigned eventRetentionDays = 7;                 // 0 keeps change events for ever
   std::chrono::milliseconds webhookFailingAfter{3'600'000};  // then a subscription is marked failing
   std::string webhookCa;                           // "" trusts the system's store

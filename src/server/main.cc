@@ -251,6 +251,7 @@ std::unique_ptr<zeb::zdl::CZDLDatabase> OpenDatabase(const server::ServerOptions
   if (made) key->Save(keyPath);
   try {
     auto database = zdl::CZDLDatabase::Open(options.database, key);
+    database->KeepAnswersFor(options.readCache);
     if (made) Warn("made the secret key file " + keyPath + " (every node of the cluster needs a copy)");
     return database;
   } catch (const zdl::CZDLException& error) {

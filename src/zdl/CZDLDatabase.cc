@@ -1,6 +1,8 @@
 #include "zdl/CZDLDatabase.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <unordered_map>
 
 #include "zdl/CProcessConfigList.h"
@@ -245,13 +247,31 @@ void CZDLDatabase::StartListener() {
       [this] { InvalidateForUnknownChange(); });
 }
 
+void CZDLDatabase::KeepAnswersFor(std::chrono::milliseconds age) {
+  responses_.SetMaxAge(age);
+  if (!shared_ || !responses_.keeps()) return;
+  ListenForChanges();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (!listener_->listening() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+ResponseCache* CZDLDatabase::responses() {
+  if (!shared_ || !responses_.keeps()) return nullptr;
+  ListenForChanges();
+  return listener_->listening() ? &responses_ : nullptr;
+}
+
 void CZDLDatabase::InvalidateCaches() {
   types_.Invalidate();
+  responses_.Invalidate();
   std::lock_guard<std::mutex> lock(cachesMutex_);
   for (auto& entry : caches_) entry.second->Invalidate();
 }
 
 void CZDLDatabase::InvalidateForTables(const std::vector<std::string>& tables) {
+  responses_.Invalidate();
   bool typeTable = false;
   for (const std::string& name : tables) {
     const TableDef* table = FindTable(name);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "zdl/CZDLSession.h"
+#include "zdl/ResponseCache.h"
 #include "zdl/SecretKey.h"
 #include "zdl/TypeTableCache.h"
 #include "zdl/base/Dialect.h"
@@ -85,7 +87,19 @@ class CZDLDatabase {
     if (!slot) slot = std::make_unique<T>();
     return static_cast<T&>(*slot);
   }
-  // Drops the type tables and every module cache.
+  // The answers of reads kept for repeated requests, where keeping them pays and the changes of
+  // other processes are heard: on a shared database while its announcements arrive. Null
+  // elsewhere, and while the announcements' connection is down.
+  ResponseCache* responses();
+  // REQUIRES: before the first request. How long kept answers may be served; 0 (as until
+  // this is called) keeps none. On a shared database it starts listening for changes and
+  // waits a moment for the listening to begin, so that answers are kept from the first request.
+  void KeepAnswersFor(std::chrono::milliseconds age);
+  // A commit of this process ended, or may have: drops the answers it may have made stale.
+  void NoteCommit() {
+    if (shared_) responses_.Invalidate();
+  }
+  // Drops the type tables, every module cache and the kept answers.
   void InvalidateCaches();
   // Drops what another process's change of these tables (lower-cased) made stale.
   void InvalidateForTables(const std::vector<std::string>& tables);
@@ -135,6 +149,7 @@ class CZDLDatabase {
   TypeTableCache types_;
   std::mutex cachesMutex_;
   std::unordered_map<std::type_index, std::unique_ptr<ModuleCache>> caches_;
+  ResponseCache responses_;
   std::mutex sessionsMutex_;
   std::vector<std::unique_ptr<CZDLSession>> sessions_;
   std::atomic<std::uint64_t> foreignChanges_{0};

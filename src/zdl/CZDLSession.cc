@@ -172,12 +172,15 @@ void CZDLSession::Commit() {
     if (hook_ && firstTable_) hook_->BeforeCommit(*this, *firstTable_, firstKey_);
     connection_->Commit();
   } catch (...) {
+    // A commit whose answer was lost may still have been made.
+    database_.NoteCommit();
     try {
       connection_->Rollback();
     } catch (...) {
     }
     throw;
   }
+  database_.NoteCommit();
 }
 
 void CZDLSession::Rollback() {

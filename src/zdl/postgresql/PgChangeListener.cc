@@ -78,7 +78,10 @@ bool PgChangeListener::Wait(int fd, bool forWrite, int timeoutMs) {
 }
 
 void PgChangeListener::Run() {
-  while (Wait(-1, false, Listen())) {
+  for (;;) {
+    const int pause = Listen();
+    listening_.store(false, std::memory_order_release);
+    if (!Wait(-1, false, pause)) return;
   }
 }
 
@@ -99,6 +102,8 @@ int PgChangeListener::Listen() {
   const bool listening = PQresultStatus(result) == PGRES_COMMAND_OK;
   PQclear(result);
   if (!listening) return kRefusedRetryMs;
+  // Heard from now on; what was missed before is dropped by the gap's handler.
+  listening_.store(true, std::memory_order_release);
   onGap_();
   std::string token;
   std::vector<std::string> tables;

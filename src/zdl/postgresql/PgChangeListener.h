@@ -4,6 +4,7 @@
 // reported as a gap, since announcements may have been missed meanwhile.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -26,6 +27,10 @@ class PgChangeListener {
   PgChangeListener(const PgChangeListener&) = delete;
   PgChangeListener& operator=(const PgChangeListener&) = delete;
 
+  // Whether announcements are heard now: the connection is up and listening. While it is not,
+  // changes of other processes may go unannounced.
+  bool listening() const { return listening_.load(std::memory_order_acquire); }
+
   // Splits an announcement into its token and tables; false when it is not one.
   static bool ParsePayload(const std::string& payload, std::string* token, std::vector<std::string>* tables);
 
@@ -43,6 +48,7 @@ class PgChangeListener {
   ChangeHandler onChange_;
   GapHandler onGap_;
   int stopPipe_[2] = {-1, -1};
+  std::atomic<bool> listening_{false};
   std::thread thread_;
 };
 
