@@ -103,12 +103,7 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text) {
 
 // The time part of the audit log's key: 16 decimal digits and '-'. Every key of a row written at
 // or after that time sorts after it, every key of an earlier row before it.
-std::string AuditKeyBefore(std::int64_t micros) {
-  std::string key(17, '-');
-  auto digits = static_cast<std::uint64_t>(std::max<std::int64_t>(micros, 0));
-  for (int i = 15; i >= 0; --i, digits /= 10) key[i] = static_cast<char>('0' + digits % 10);
-  return key;
-}
+std::string AuditKeyBefore(std::int64_t micros) { return SixteenDigits(micros) + '-'; }
 
 AuditRow RowOf(const std::vector<CZDLValue>& values) {
   AuditRow row;
@@ -127,6 +122,13 @@ AuditRow RowOf(const std::vector<CZDLValue>& values) {
 }
 
 }  // namespace
+
+std::string SixteenDigits(std::int64_t value) {
+  std::string digits(16, '0');
+  auto rest = static_cast<std::uint64_t>(std::max<std::int64_t>(value, 0));
+  for (int i = 15; i >= 0 && rest > 0; --i, rest /= 10) digits[i] = static_cast<char>('0' + rest % 10);
+  return digits;
+}
 
 void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';

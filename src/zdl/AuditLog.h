@@ -39,6 +39,10 @@ struct AuditFilter {
   std::string recordId;                     // canonical identifier; "" for any
 };
 
+// value (0 when negative) as 16 decimal digits: keys that begin with it sort as the values do.
+// The audit log's and the change events' keys are made of it.
+std::string SixteenDigits(std::int64_t value);
+
 // Appends the row. REQUIRES: the session is inside the write transaction of the change.
 void AppendAuditRow(CZDLSession& session, const AuditRow& row);
 

@@ -1,8 +1,5 @@
 #include "zdl/ChangeEvents.h"
 
-#include <algorithm>
-#include <cstdio>
-
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLSession.h"
@@ -19,15 +16,17 @@ constexpr int kPruneBatch = 1000;
 // shared back end ids are handed out in the order their transactions commit.
 constexpr char kNumberingLock[] = "SELECT pg_advisory_xact_lock(1514488389)";
 
-// An event's key is its id as 16 decimal digits (EventKey), so that the key alone orders the
+// An event's key is its id as 16 decimal digits (SixteenDigits), so that the key alone orders the
 // events, finds the newest and reads on from an id. The id is the newest plus one, read inside
 // the transaction (and, shared, under the lock), so that a rolled-back change leaves no gap and
 // ids follow the commits.
 const std::string kNextIdValue = "COALESCE((SELECT ID FROM ChangeEvent ORDER BY pkid DESC LIMIT 1), 0) + 1";
+// The newest id is read once, for the key and the id.
 const std::string kInsert =
-    "INSERT INTO ChangeEvent (pkid, ID, Time, UserName, Method, Kind, RecordTable, RecordID, RecordName) "
-    "VALUES (lpad(CAST(" +
-    kNextIdValue + " AS TEXT), 16, '0'), " + kNextIdValue + ", ?, ?, ?, ?, ?, ?, ?) RETURNING ID";
+    "WITH next AS (SELECT " + kNextIdValue +
+    " AS ID) INSERT INTO ChangeEvent (pkid, ID, Time, UserName, Method, Kind, RecordTable, RecordID, RecordName) "
+    "VALUES ((SELECT lpad(CAST(ID AS TEXT), 16, '0') FROM next), (SELECT ID FROM next), ?, ?, ?, ?, ?, ?, ?) "
+    "RETURNING ID";
 
 // The embedded back end has one writer at a time: inside its transaction the newest id is read
 // and the next bound to a plain insert, which costs SQLite far less than RETURNING and a
@@ -50,12 +49,6 @@ ChangeEvent EventOf(const std::vector<CZDLValue>& values) {
   event.recordId = values[6].AsText();
   event.recordName = values[7].AsText();
   return event;
-}
-
-std::string EventKey(std::int64_t id) {
-  char key[24];
-  std::snprintf(key, sizeof key, "%016lld", static_cast<long long>(std::max<std::int64_t>(id, 0)));
-  return key;
 }
 
 std::int64_t SingleId(CZDLSession& session, const std::string& sql) {
@@ -84,7 +77,7 @@ std::int64_t AppendChangeEvent(CZDLSession& session, const ChangeEvent& event) {
                                 CZDLValue(event.recordName)};
   if (!IsSharedLocation(session.database().location())) {
     const std::int64_t id = SingleId(session, kNextId);
-    values.insert(values.begin(), {CZDLValue(EventKey(id)), CZDLValue(static_cast<long long>(id))});
+    values.insert(values.begin(), {CZDLValue(SixteenDigits(id)), CZDLValue(static_cast<long long>(id))});
     session.Execute(kInsertNumbered, values);
     return id;
   }
@@ -98,7 +91,7 @@ void ReadChangeEvents(CZDLSession& session, std::int64_t afterId, std::size_t li
                       const std::function<void(const ChangeEvent&)>& emit) {
   const ResultSet rows =
       session.Query("SELECT " + kColumns + " FROM ChangeEvent WHERE pkid > ? ORDER BY pkid LIMIT ?",
-                    {CZDLValue(EventKey(afterId)), CZDLValue(static_cast<long long>(limit))});
+                    {CZDLValue(SixteenDigits(afterId)), CZDLValue(static_cast<long long>(limit))});
   for (const auto& row : rows.rows) emit(EventOf(row));
 }
 
