@@ -40,6 +40,10 @@ class CZDLWait {
   WaitObserver* observer_ = nullptr;
 };
 
+// How long a writer's wait for its turn, or for the sync of its commit, goes unreported: most
+// end within a commit or two, sooner than a stand-in thread would be woken to serve meanwhile.
+constexpr std::chrono::milliseconds kUnreportedWait{2};
+
 using DeadlineClock = std::chrono::steady_clock;
 
 // The time by which the calling thread's request must be answered, for the scope's duration

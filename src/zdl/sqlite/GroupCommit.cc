@@ -1,5 +1,7 @@
 #include "zdl/sqlite/GroupCommit.h"
 
+#include <optional>
+
 #include "zdl/base/DatabaseWait.h"
 
 namespace zeb::zdl {
@@ -13,13 +15,21 @@ void GroupCommit::Written(std::uint64_t number) {
 void GroupCommit::WaitDurable(std::uint64_t number, const std::function<void()>& sync) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (durable_ >= number) return;
-  CZDLWait wait;
+  // The wait is reported (so that a stand-in serves the thread's other requests) once it
+  // outlasts a short one, or as this thread starts a sync, which the disk may make long.
+  std::optional<CZDLWait> wait;
+  const auto reportAt = std::chrono::steady_clock::now() + kUnreportedWait;
   while (durable_ < number) {
     if (syncing_ || written_ <= durable_) {
       // A sync is under way, or the commit waited for is still being written.
-      changed_.wait(lock);
+      if (wait) {
+        changed_.wait(lock);
+      } else if (changed_.wait_until(lock, reportAt) == std::cv_status::timeout) {
+        wait.emplace();
+      }
       continue;
     }
+    if (!wait) wait.emplace();
     syncing_ = true;
     const std::uint64_t covered = written_;
     lock.unlock();
