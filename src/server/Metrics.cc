@@ -12,6 +12,7 @@
 
 #include "dispatch/MethodTable.h"
 #include "zdl/DatabaseHealth.h"
+#include "zdl/ResponseCache.h"
 #include "zdl/base/CZDLException.h"
 #include "zdl/base/DbDriver.h"
 
@@ -44,6 +45,12 @@ const char* DatabaseErrorKind(std::string_view faultCode) {
   if (faultCode == std::to_string(zdl::kZDLDatabaseUnavailable)) return "unavailable";
   if (faultCode == std::to_string(zdl::kZDLBusy)) return "busy";
   return nullptr;
+}
+
+// Raises counter to count, a count kept elsewhere that only grows.
+void CatchUp(prometheus::Counter& counter, std::uint64_t count) {
+  const auto value = static_cast<double>(count);
+  if (value > counter.Value()) counter.Increment(value - counter.Value());
 }
 
 }  // namespace
@@ -103,6 +110,10 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
   reconnects_ =
       counter("zebd_database_reconnects_total", "Database connections made again after they were lost");
   forwarded_ = counter("zebd_forwarded_total", "Write requests this read-only node forwarded to the primary's node");
+  readCacheHits_ =
+      counter("zebd_read_cache_hits_total", "Gets answered from the kept answers (--read-cache)");
+  readCacheMisses_ = counter("zebd_read_cache_misses_total",
+                             "Gets that found no kept answer to serve and read the database");
   readOnly_ = gauge("zebd_database_read_only", "1 while the database is a read-only hot standby, else 0");
   replicationDelay_ = gauge("zebd_replication_delay_seconds",
                             "How far the standby's replay lags behind its primary (0 on a primary)");
@@ -221,10 +232,11 @@ std::string Metrics::Text() {
       readOnly_->Set(replication.readOnly ? 1 : 0);
       replicationDelay_->Set(replication.delaySeconds);
     }
-    // The database layer keeps its own count; the counter catches up with it, so that it is
-    // exported as a counter and never goes down.
-    const double reconnects = static_cast<double>(zdl::DatabaseReconnects());
-    if (reconnects > reconnects_->Value()) reconnects_->Increment(reconnects - reconnects_->Value());
+    // The database layer keeps its own counts; the counters catch up with them, so that they
+    // are exported as counters and never go down.
+    CatchUp(*reconnects_, zdl::DatabaseReconnects());
+    CatchUp(*readCacheHits_, zdl::ResponseCache::Hits());
+    CatchUp(*readCacheMisses_, zdl::ResponseCache::Misses());
   }
   std::ostringstream out;
   prom::TextSerializer().Serialize(out, registry_->Collect());

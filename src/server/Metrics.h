@@ -102,6 +102,8 @@ class Metrics {
   prometheus::Gauge* openConnections_;
   prometheus::Counter* reconnects_;
   prometheus::Counter* forwarded_;
+  prometheus::Counter* readCacheHits_;
+  prometheus::Counter* readCacheMisses_;
   prometheus::Gauge* readOnly_;
   prometheus::Gauge* replicationDelay_;
   std::unordered_map<std::string_view, std::unique_ptr<MethodSeries>> methods_;  // fixed after construction

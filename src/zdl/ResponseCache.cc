@@ -1,6 +1,16 @@
 #include "zdl/ResponseCache.h"
 
+#include <atomic>
+
 namespace zeb::zdl {
+
+namespace {
+std::atomic<std::uint64_t> gHits{0};
+std::atomic<std::uint64_t> gMisses{0};
+}  // namespace
+
+std::uint64_t ResponseCache::Hits() { return gHits.load(std::memory_order_relaxed); }
+std::uint64_t ResponseCache::Misses() { return gMisses.load(std::memory_order_relaxed); }
 
 std::uint64_t ResponseCache::Generation() const {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -11,7 +21,11 @@ bool ResponseCache::Find(const std::string& key, const std::string& token, std::
                          Clock::time_point now) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = entries_.find(key);
-  if (found == entries_.end() || now - found->second.stored >= maxAge_) return false;
+  if (found == entries_.end() || now - found->second.stored >= maxAge_) {
+    gMisses.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  }
+  gHits.fetch_add(1, std::memory_order_relaxed);
   const std::vector<std::string>& pieces = found->second.pieces;
   answer->assign(pieces.front());
   for (std::size_t i = 1; i < pieces.size(); ++i) {

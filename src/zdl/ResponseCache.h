@@ -44,6 +44,10 @@ class ResponseCache {
   // Drops every answer and moves the generation.
   void Invalidate();
 
+  // The look-ups of every cache of the process so far that found an answer, and that did not.
+  static std::uint64_t Hits();
+  static std::uint64_t Misses();
+
  private:
   struct Entry {
     std::vector<std::string> pieces;  // the answer cut at the token's places

@@ -22,21 +22,6 @@
 namespace zeb::test {
 namespace {
 
-// GETs path from the admin listener; returns the whole response.
-std::string AdminGet(int port, const std::string& path, const std::string& method = "GET") {
-  RawConnection connection(port);
-  connection.Send(method + " " + path + " HTTP/1.1\r\nHost: zebd\r\n\r\n");
-  return connection.ReadResponse();
-}
-
-// The value of one sample line of the exposition ("name{labels}"), or -1 when absent.
-double Sample(const std::string& metrics, const std::string& series) {
-  const std::string key = "\n" + series + " ";
-  const std::size_t at = ("\n" + metrics).find(key);
-  if (at == std::string::npos) return -1;
-  return std::atof(metrics.c_str() + at + key.size() - 1);
-}
-
 std::string AddPartition(int port, const std::string& name) {
   return ReturnText(PostElement(port, AddPartitionRequest(name)));
 }
@@ -89,7 +74,7 @@ TEST(AdminListener, CountsRequestsByMethodOutcomeAndRefusal) {
   get.Send("GET / HTTP/1.1\r\nHost: zebd\r\n\r\n");
   ASSERT_NE("", get.ReadResponse());
 
-  const std::string response = AdminGet(zebd.adminPort(), "/metrics");
+  const std::string response = AdminRequest(zebd.adminPort(), "/metrics");
   ASSERT_EQ("HTTP/1.1 200 OK", StatusLineOf(response));
   const std::string metrics = BodyOf(response);
   EXPECT_EQ(2, Sample(metrics, "zebd_requests_total{method=\"unknown\",outcome=\"5002\"}"));
@@ -103,20 +88,20 @@ TEST(AdminListener, CountsRequestsByMethodOutcomeAndRefusal) {
   EXPECT_EQ(1, Sample(metrics, "zebd_build_info{version=\"1.0.0\"}"));
 
   PostElement(zebd.port(), "<fooBar/>");
-  EXPECT_EQ(3, Sample(BodyOf(AdminGet(zebd.adminPort(), "/metrics")),
+  EXPECT_EQ(3, Sample(BodyOf(AdminRequest(zebd.adminPort(), "/metrics")),
                       "zebd_requests_total{method=\"unknown\",outcome=\"5002\"}"));
 }
 
 TEST(AdminListener, AnswersOnlyGetOnItsPathsAndNeverSoap) {
   ZebdProcess zebd({"--admin-listen", "127.0.0.1:0"});
-  EXPECT_EQ("ok\n", BodyOf(AdminGet(zebd.adminPort(), "/healthz")));
-  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
+  EXPECT_EQ("ok\n", BodyOf(AdminRequest(zebd.adminPort(), "/healthz")));
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminRequest(zebd.adminPort(), "/readyz")));
   for (const auto& [method, path] : std::vector<std::pair<std::string, std::string>>{{"POST", "/metrics"},
                                                                                      {"HEAD", "/healthz"},
                                                                                      {"GET", "/"},
                                                                                      {"GET", "/metrics/x"},
                                                                                      {"DELETE", "/readyz"}}) {
-    EXPECT_EQ("HTTP/1.1 404 Not Found", StatusLineOf(AdminGet(zebd.adminPort(), path, method)))
+    EXPECT_EQ("HTTP/1.1 404 Not Found", StatusLineOf(AdminRequest(zebd.adminPort(), path, method)))
         << method << path;
   }
   RawConnection soap(zebd.adminPort());
@@ -172,15 +157,15 @@ TEST(AdminListener, RefusesAndThrottlesAsTheSoapListenerDoes) {
 TEST(AdminListener, ReadinessFollowsTheEmbeddedDatabaseFile) {
   if (std::getenv("ZEB_TEST_DB")) GTEST_SKIP() << "about the embedded file";
   ZebdProcess zebd({"--admin-listen", "0"});
-  ASSERT_EQ("ready\n", BodyOf(AdminGet(zebd.adminPort(), "/readyz")));
+  ASSERT_EQ("ready\n", BodyOf(AdminRequest(zebd.adminPort(), "/readyz")));
   std::filesystem::rename(zebd.dbPath(), zebd.dbPath() + ".away");
-  const std::string away = AdminGet(zebd.adminPort(), "/readyz");
+  const std::string away = AdminRequest(zebd.adminPort(), "/readyz");
   EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(away));
   EXPECT_EQ(0u, BodyOf(away).find("database: ")) << away;
   EXPECT_EQ(BodyOf(away).size() - 1, BodyOf(away).find('\n'));  // one line
-  EXPECT_EQ("ok\n", BodyOf(AdminGet(zebd.adminPort(), "/healthz")));
+  EXPECT_EQ("ok\n", BodyOf(AdminRequest(zebd.adminPort(), "/healthz")));
   std::filesystem::rename(zebd.dbPath() + ".away", zebd.dbPath());
-  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminRequest(zebd.adminPort(), "/readyz")));
 }
 
 TEST(AdminListener, ReadinessFollowsPostgresql) {
@@ -188,13 +173,13 @@ TEST(AdminListener, ReadinessFollowsPostgresql) {
   const PrivateCluster cluster;
   ASSERT_NE("", cluster.uri()) << cluster.error();
   ZebdProcess zebd({"--admin-listen", "0", "--db", cluster.uri()});
-  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminRequest(zebd.adminPort(), "/readyz")));
   ASSERT_EQ(0, cluster.Run("pause").exitCode);
-  const std::string down = AdminGet(zebd.adminPort(), "/readyz");
+  const std::string down = AdminRequest(zebd.adminPort(), "/readyz");
   EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(down)) << down;
   ASSERT_EQ(0, cluster.Run("resume").exitCode);
-  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
-  EXPECT_LE(1, Sample(BodyOf(AdminGet(zebd.adminPort(), "/metrics")), "zebd_database_reconnects_total"));
+  EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(AdminRequest(zebd.adminPort(), "/readyz")));
+  EXPECT_LE(1, Sample(BodyOf(AdminRequest(zebd.adminPort(), "/metrics")), "zebd_database_reconnects_total"));
 }
 
 // A database server whose every process is stopped costs a request its time limit and no more:
@@ -220,7 +205,7 @@ TEST(RequestDeadline, AHungDatabaseServerCostsARequestItsTimeLimit) {
       EXPECT_GT(4000, elapsed);
       std::printf("hung PostgreSQL: fault after %lld ms\n", elapsed);
     }
-    EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(AdminGet(zebd.adminPort(), "/readyz")));
+    EXPECT_EQ("HTTP/1.1 503 Service Unavailable", StatusLineOf(AdminRequest(zebd.adminPort(), "/readyz")));
     ASSERT_EQ(0, cluster.Run("thaw").exitCode);
     EXPECT_NE(std::string::npos,
               PostElement(zebd.port(),
@@ -233,7 +218,7 @@ TEST(RequestDeadline, AHungDatabaseServerCostsARequestItsTimeLimit) {
     // A broken connection is replaced when its thread serves again, and which thread serves a
     // request is up to the host (on a busy machine one thread may take them all): ask with
     // several requests at once, so that every thread serves, until one of those threads has.
-    std::string metrics = BodyOf(AdminGet(zebd.adminPort(), "/metrics"));
+    std::string metrics = BodyOf(AdminRequest(zebd.adminPort(), "/metrics"));
     for (int i = 0; i < 40 && Sample(metrics, "zebd_database_reconnects_total") < 1; ++i) {
       std::vector<std::thread> askers;
       for (int k = 0; k < 4; ++k) {
@@ -243,7 +228,7 @@ TEST(RequestDeadline, AHungDatabaseServerCostsARequestItsTimeLimit) {
         });
       }
       for (std::thread& asker : askers) asker.join();
-      metrics = BodyOf(AdminGet(zebd.adminPort(), "/metrics"));
+      metrics = BodyOf(AdminRequest(zebd.adminPort(), "/metrics"));
     }
     EXPECT_LE(1, Sample(metrics, "zebd_database_reconnects_total"));
     EXPECT_LE(2, Sample(metrics, "zebd_database_errors_total{kind=\"unavailable\"}"));
@@ -373,7 +358,7 @@ TEST(ServiceLifecycle, IdleKeepAliveConnectionsMakeRoomAtTheCap) {
   idle[2]->Send(SoapRequest(SoapEnvelope("<fooBar/>")));
   EXPECT_NE("", idle[2]->ReadResponse());
 
-  const std::string metrics = BodyOf(AdminGet(zebd.adminPort(), "/metrics"));
+  const std::string metrics = BodyOf(AdminRequest(zebd.adminPort(), "/metrics"));
   EXPECT_EQ(2, Sample(metrics, "zebd_idle_connections_evicted_total"));
   EXPECT_EQ(0, Sample(metrics, "zebd_connections_refused_total"));
 }

@@ -369,6 +369,19 @@ std::string AddPartitionRequest(const std::string& name) {
          "</name></newRoutePartition></addRoutePartition>";
 }
 
+std::string AdminRequest(int port, const std::string& path, const std::string& method) {
+  RawConnection connection(port);
+  connection.Send(method + " " + path + " HTTP/1.1\r\nHost: zebd\r\n\r\n");
+  return connection.ReadResponse();
+}
+
+double Sample(const std::string& metrics, const std::string& series) {
+  const std::string key = "\n" + series + " ";
+  const std::size_t at = ("\n" + metrics).find(key);
+  if (at == std::string::npos) return -1;
+  return std::atof(metrics.c_str() + at + key.size() - 1);
+}
+
 bool Eventually(const std::function<bool()>& condition, Millis timeout) {
   const auto deadline = Clock::now() + timeout;
   while (!condition()) {

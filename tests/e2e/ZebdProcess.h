@@ -171,6 +171,11 @@ std::string PostElement(int port, const std::string& element);
 std::string ReturnText(const std::string& envelope);
 // The request that adds a route partition of the name.
 std::string AddPartitionRequest(const std::string& name);
+// Sends a request without credentials (GET by default) for path to the admin listener on port;
+// returns the whole response.
+std::string AdminRequest(int port, const std::string& path, const std::string& method = "GET");
+// The value of one sample line of a /metrics exposition ("name{labels}"), or -1 when absent.
+double Sample(const std::string& metrics, const std::string& series);
 // Whether the condition holds before the timeout (asked every 20 ms).
 bool Eventually(const std::function<bool()>& condition, Millis timeout = Millis(15'000));
 
