@@ -200,20 +200,24 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
     auto result = std::make_unique<CXMLElement>("return");
     zdl::ResponseCache* kept = KeptAnswers(*entry, context);
     const std::string key = kept ? AnswerKey(method, node_) : std::string();
-    std::string answer;
-    if (kept && kept->Find(key, context.versionStamp, &answer)) {
-      result->SetRaw(std::move(answer));
-    } else {
-      // Taken before the snapshot, so that a change the snapshot misses keeps the answer out.
-      const std::uint64_t generation = kept ? kept->Generation() : 0;
-      {
-        // The request's reads share one snapshot (a write ends it and takes the write lock).
-        std::optional<zdl::CZDLReadScope> snapshot;
-        if (context.db) snapshot.emplace(*context.db);
+    // Taken before the snapshot, so that a change the snapshot misses keeps the answer out.
+    const std::uint64_t generation = kept ? kept->Generation() : 0;
+    bool built = false;
+    {
+      // The request's reads share one snapshot (a write ends it and takes the write lock). A
+      // kept answer is looked up once the snapshot has shown the changes of other processes.
+      std::optional<zdl::CZDLReadScope> snapshot;
+      if (context.db) snapshot.emplace(*context.db);
+      std::string answer;
+      if (kept) context.db->LookForOthersChanges();
+      if (kept && kept->Find(key, context.versionStamp, &answer)) {
+        result->SetRaw(std::move(answer));
+      } else {
         entry->serve(context, node_, *result);
+        built = true;
       }
-      if (kept) kept->Store(generation, key, result->ToString(), context.versionStamp);
     }
+    if (kept && built) kept->Store(generation, key, result->ToString(), context.versionStamp);
     CXMLElement* response = body->AddNewChild("zeb:" + method + "Response");
     AddZebAttributes(response, *schemaLocation, sequence);
     response->AdoptChild(std::move(result));

@@ -219,7 +219,7 @@ const std::vector<OptionEntry>& Options() {
       {"drain-timeout", "S", "seconds requests under way may take to finish when zebd stops", "10",
        [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->drainTimeout); }},
       {"read-cache", "MS",
-       "milliseconds a get's answer may be served again from memory on a PostgreSQL database; 0 keeps none",
+       "milliseconds a get's answer may be served again from memory unless a change drops it; 0 keeps none",
        "2000",
        [](std::string_view v, ServerOptions* o) {
          std::uint64_t n = 0;

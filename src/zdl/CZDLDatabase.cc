@@ -258,7 +258,8 @@ void CZDLDatabase::KeepAnswersFor(std::chrono::milliseconds age) {
 }
 
 ResponseCache* CZDLDatabase::responses() {
-  if (!shared_ || !responses_.keeps()) return nullptr;
+  if (!responses_.keeps()) return nullptr;
+  if (!shared_) return &responses_;
   ListenForChanges();
   return listener_->listening() ? &responses_ : nullptr;
 }

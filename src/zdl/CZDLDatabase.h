@@ -87,8 +87,9 @@ class CZDLDatabase {
     if (!slot) slot = std::make_unique<T>();
     return static_cast<T&>(*slot);
   }
-  // The answers of reads kept for repeated requests, where keeping them pays and the changes of
-  // other processes are heard: on a shared database while its announcements arrive. Null
+  // The answers of reads kept for repeated requests, once an age is set and where the changes
+  // of other processes are heard: on a shared database while its announcements arrive; on a
+  // file, each look-up first asks its snapshot (CZDLSession::LookForOthersChanges). Null
   // elsewhere, and while the announcements' connection is down.
   ResponseCache* responses();
   // REQUIRES: before the first request. How long kept answers may be served; 0 (as until
@@ -97,8 +98,10 @@ class CZDLDatabase {
   void KeepAnswersFor(std::chrono::milliseconds age);
   // A commit of this process ended, or may have: drops the answers it may have made stale.
   void NoteCommit() {
-    if (shared_) responses_.Invalidate();
+    if (responses_.keeps()) responses_.Invalidate();
   }
+  // Another connection changed the data: drops the kept answers.
+  void DropKeptAnswers() { responses_.Invalidate(); }
   // Drops the type tables, every module cache and the kept answers.
   void InvalidateCaches();
   // Drops what another process's change of these tables (lower-cased) made stale.

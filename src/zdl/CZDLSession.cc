@@ -219,6 +219,10 @@ void CZDLSession::EndRead() {
   connection_->EndRead();
 }
 
+void CZDLSession::LookForOthersChanges() {
+  if (connection_->OthersChangedData()) database_.DropKeptAnswers();
+}
+
 CZDLReadScope::CZDLReadScope(CZDLSession& session) : session_(session) {
   if (session_.InTransaction()) return;
   session_.BeginRead();

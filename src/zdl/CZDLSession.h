@@ -122,6 +122,10 @@ class CZDLSession final : public SqlRunner {
   // A read-only snapshot; see CZDLReadScope.
   void BeginRead();
   void EndRead();
+  // REQUIRES: a read-only snapshot. Drops the answers the database keeps when the snapshot
+  // holds a change that another connection committed since this session last looked: the
+  // embedded file may be written by other processes, which announce nothing.
+  void LookForOthersChanges();
 
  private:
   friend class CZDLReadAhead;

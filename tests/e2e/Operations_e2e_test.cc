@@ -18,6 +18,7 @@
 
 #include "e2e/TlsConnection.h"
 #include "e2e/ZebdProcess.h"
+#include "e2e/ZebdTest.h"
 
 namespace zeb::test {
 namespace {
@@ -288,6 +289,34 @@ TEST(AuditTest, ChangesLeaveOneRowEachWithUserAndMaskedSecrets) {
   const CommandResult help = RunZebd({"audit", "--help"});
   EXPECT_EQ(0, help.exitCode);
   EXPECT_EQ(0u, help.out.find("usage: zebd audit --db LOCATION")) << help.out;
+}
+
+// On the embedded file a kept answer lasts until the next commit, whoever makes it: zebd itself,
+// or another process, which tells zebd nothing.
+TEST(KeptAnswers, OnTheEmbeddedFileEveryCommitDropsThem) {
+  if (std::getenv("ZEB_TEST_DB")) GTEST_SKIP() << "about the embedded file";
+  ZebdProcess zebd({"--read-cache", "60000", "--admin-listen", "0"});
+  const std::string id = AddPartition(zebd.port(), "Desk");
+  ASSERT_EQ(38u, id.size());
+  const std::string get = "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>";
+  const auto answer = [&id](const std::string& name) {
+    return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
+  };
+  const auto hits = [&zebd] {
+    return Sample(BodyOf(AdminRequest(zebd.adminPort(), "/metrics")), "zebd_read_cache_hits_total");
+  };
+  // A worker's first look drops what is kept; soon a get is answered from memory.
+  ASSERT_TRUE(Eventually([&] { return PostElement(zebd.port(), get) == answer("Desk") && hits() > 0; },
+                         Millis(5'000)));
+
+  zebd.OpenDatabase()->Session().Execute("UPDATE RoutePartition SET Name = 'Quiet' WHERE Name = 'Desk'", {});
+  EXPECT_EQ(answer("Quiet"), PostElement(zebd.port(), get));
+  EXPECT_EQ(answer("Quiet"), PostElement(zebd.port(), get));
+  ASSERT_NE(std::string::npos,
+            PostElement(zebd.port(), "<updateRoutePartition><uuid>" + id +
+                                         "</uuid><newName>Counter</newName></updateRoutePartition>")
+                .find("<return>"));
+  EXPECT_EQ(answer("Counter"), PostElement(zebd.port(), get));
 }
 
 TEST(ServiceLifecycle, SigtermFinishesInFlightRequestsAndLosesNoAcknowledgedOne) {

@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "support/TempDir.h"
+#include "zdl/CZDLSession.h"
+#include "zdl/ResponseCache.h"
 #include "zdl/base/CZDLException.h"
 
 namespace zeb::zdl {
@@ -32,6 +34,44 @@ TEST(CZDLDatabaseTest, ForeignFilesAreRefused) {
   std::ofstream(dir / "text.db") << "these are not the bytes of a database file, but long enough to look at";
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CZDLDatabase::Open(dir / "text.db"); }));
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CZDLDatabase::Open(dir / "missing/dir/zeb.db"); }));
+}
+
+// The file tells nothing of other writers' commits: a look at the snapshot finds them, and the
+// kept answers go. A worker's first look cannot know what came before it, so it drops them too.
+TEST(CZDLDatabaseTest, KeptAnswersGoOnceASnapshotShowsAnotherConnectionsCommit) {
+  test::TempDir dir;
+  std::unique_ptr<CZDLDatabase> db = CZDLDatabase::Open(dir / "zeb.db");
+  db->KeepAnswersFor(std::chrono::minutes(1));
+  ResponseCache* kept = db->responses();
+  ASSERT_NE(nullptr, kept);
+  CZDLSession& session = db->Session();
+  std::string answer;
+  const auto lookThenStore = [&] {
+    const std::uint64_t generation = kept->Generation();
+    CZDLReadScope snapshot(session);
+    session.LookForOthersChanges();
+    const bool found = kept->Find("key", "", &answer);
+    kept->Store(generation, "key", "answer", "");
+    return found;
+  };
+  EXPECT_FALSE(lookThenStore());
+  lookThenStore();
+  EXPECT_TRUE(lookThenStore());
+
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open((dir / "zeb.db").c_str(), &other));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "CREATE TABLE Scratch (x)", nullptr, nullptr, nullptr));
+  sqlite3_close(other);
+  EXPECT_FALSE(lookThenStore()) << "served across another connection's commit";
+
+  lookThenStore();
+  ASSERT_TRUE(lookThenStore());
+  {
+    CZDLTransaction transaction(session);
+    session.Execute("CREATE TABLE Own (x)");
+    transaction.Commit();
+  }
+  EXPECT_FALSE(kept->Find("key", "", &answer)) << "kept across this process's own commit";
 }
 
 TEST(CZDLIDTest, ParsesClientTextIntoCanonicalForm) {

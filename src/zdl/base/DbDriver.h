@@ -45,6 +45,11 @@ class DbConnection {
   virtual void EndRead() = 0;
   // Ends a read-only transaction that a write transaction follows at once.
   virtual void EndReadForWrite() { EndRead(); }
+  // REQUIRES: a read-only transaction. Takes its snapshot if no statement has yet, and tells
+  // whether it holds a change that another connection (of this process or another) committed
+  // since this connection's previous call; true at the first call. A back end whose changes
+  // are announced otherwise answers false.
+  virtual bool OthersChangedData() { return false; }
   // Times this connection sent commands to a database server and waited for the answer (a
   // pipeline of several statements is one); 0 for a back end without a server.
   virtual std::uint64_t roundTrips() const { return 0; }

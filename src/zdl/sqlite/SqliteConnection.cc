@@ -186,13 +186,17 @@ void SqliteConnection::ExecScript(const std::string& sql) {
   if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
 }
 
-int SqliteConnection::Run(Control control) {
-  static const char* const kSql[kControls] = {"BEGIN IMMEDIATE", "BEGIN DEFERRED", "COMMIT"};
+sqlite3_stmt* SqliteConnection::ControlStatement(Control control) {
+  static const char* const kSql[kControls] = {"BEGIN IMMEDIATE", "BEGIN DEFERRED", "COMMIT",
+                                              "PRAGMA data_version"};
   sqlite3_stmt*& statement = controls_[control];
-  if (!statement) {
-    const int rc = sqlite3_prepare_v2(db_, kSql[control], -1, &statement, nullptr);
-    if (rc != SQLITE_OK) return rc;
-  }
+  if (!statement) sqlite3_prepare_v2(db_, kSql[control], -1, &statement, nullptr);
+  return statement;
+}
+
+int SqliteConnection::Run(Control control) {
+  sqlite3_stmt* statement = ControlStatement(control);
+  if (!statement) return sqlite3_errcode(db_);
   const int stepped = sqlite3_step(statement);
   const int rc = sqlite3_reset(statement);
   AfterStep();
@@ -339,6 +343,19 @@ void SqliteConnection::BeginRead() {
 void SqliteConnection::EndRead() {
   EndReadForWrite();
   AwaitSeenDurable();
+}
+
+// The data version changes when a read transaction begins on a snapshot that holds commits of
+// other connections, which is what the first statement of a deferred transaction does.
+bool SqliteConnection::OthersChangedData() {
+  sqlite3_stmt* statement = ControlStatement(kDataVersion);
+  const bool row = statement && sqlite3_step(statement) == SQLITE_ROW;
+  const std::int64_t version = row ? sqlite3_column_int64(statement, 0) : -1;
+  if (statement) sqlite3_reset(statement);
+  AfterStep();
+  const bool changed = version < 0 || version != dataVersion_;
+  dataVersion_ = version;
+  return changed;
 }
 
 // The write transaction that follows waits for everything this one saw, and more.

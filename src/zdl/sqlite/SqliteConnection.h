@@ -36,6 +36,7 @@ class SqliteConnection : public DbConnection {
   void BeginRead() override;
   void EndRead() override;
   void EndReadForWrite() override;
+  bool OthersChangedData() override;
 
   // Called by the connection's statements after each step.
   void AfterStep() {
@@ -62,7 +63,9 @@ class SqliteConnection : public DbConnection {
 
   // The statements that begin and end transactions, prepared once: parsing one again costs as
   // much as a short read.
-  enum Control { kBeginImmediate, kBeginDeferred, kCommit, kControls };
+  enum Control { kBeginImmediate, kBeginDeferred, kCommit, kDataVersion, kControls };
+  // That statement, prepared on first use; null when it cannot be.
+  sqlite3_stmt* ControlStatement(Control control);
   // Runs that statement; returns SQLite's result code.
   int Run(Control control);
   void RunOrFail(Control control);
@@ -74,6 +77,7 @@ class SqliteConnection : public DbConnection {
   bool holdsTurn_ = false;
   bool noteSnapshot_ = false;  // a read transaction whose snapshot is not yet taken
   std::uint64_t seen_ = 0;     // the latest commit the current transaction may see
+  std::int64_t dataVersion_ = -1;                     // what OthersChangedData last read; -1 before
   std::chrono::steady_clock::time_point deadline_{};  // of the current wait for a lock
   std::optional<CZDLWait> busyWait_;
 };
