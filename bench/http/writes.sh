@@ -4,7 +4,7 @@
 # synchronous=FULL), in the directory zebd's database is in: the single-connection sync rate.
 # Then, against zebd on a fresh database there, addLine+removeLine pairs and addPhone with two
 # lines, each over CONNECTIONS connections for SECONDS, with wrk's latency distribution, and the
-# getCSS rate of the same zebd. Last, when eatmydata is installed, the pairs again against a zebd
+# getCSS rate of the same zebd (which keeps no answers here, so that each get reads the file). Last, when eatmydata is installed, the pairs again against a zebd
 # on another fresh database whose syncs eatmydata makes free: what a write costs beside the disk.
 #
 # Usage: bench/http/writes.sh [-b BUILD_DIR] [-d SECONDS] [-c CONNECTIONS]
@@ -68,7 +68,7 @@ start_zebd() {
   local name="$1"
   shift
   mkdir -p "$work/$name"
-  "$@" "$build_dir/zebd" --listen 127.0.0.1:0 --trace-dir "$work/$name/trace" --db "$work/$name/zeb.db" \
+  "$@" "$build_dir/zebd" --listen 127.0.0.1:0 --trace-dir "$work/$name/trace" --db "$work/$name/zeb.db" --read-cache 0 \
     >"$work/$name/zebd.out" 2>&1 &
   zebd_pid=$!
   for _ in $(seq 100); do
