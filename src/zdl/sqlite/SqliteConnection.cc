@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <thread>
 
 #include "zdl/base/CZDLException.h"
@@ -57,19 +58,26 @@ constexpr int kApplicationId = 0x5A454231;
   }
 }
 
+// A statement of a worker's connection. While the worker holds a write transaction it runs on
+// the file's writer instead; it is prepared on each of the two on first need (there, when it
+// names a table the transaction made).
 class SqliteStatement : public DbStatement {
  public:
-  SqliteStatement(SqliteConnection& connection, sqlite3* db, sqlite3_stmt* statement)
-      : connection_(connection),
-        db_(db),
-        statement_(statement),
-        parameters_(static_cast<std::size_t>(sqlite3_bind_parameter_count(statement))) {}
-  ~SqliteStatement() override { sqlite3_finalize(statement_); }
+  SqliteStatement(SqliteConnection& connection, std::string sql)
+      : connection_(connection), sql_(std::move(sql)) {
+    Choose();
+    parameters_ = static_cast<std::size_t>(sqlite3_bind_parameter_count(statement_));
+  }
+  ~SqliteStatement() override {
+    sqlite3_finalize(own_);
+    sqlite3_finalize(onWriter_);
+  }
 
   // Texts are bound without a copy: the caller's values outlive every step of this binding (the
   // session steps a statement before it returns), and every later run binds the parameters again
   // before its first step. Clearing is needed only when a run leaves parameters out.
   void Bind(const std::vector<CZDLValue>& values) override {
+    Choose();
     sqlite3_reset(statement_);
     if (values.size() < parameters_) sqlite3_clear_bindings(statement_);
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -84,18 +92,18 @@ class SqliteStatement : public DbStatement {
                                  SQLITE_STATIC);
           break;
       }
-      if (rc != SQLITE_OK) Fail(db_, rc);
+      if (rc != SQLITE_OK) Fail(current_->db(), rc);
     }
   }
 
   bool Step() override {
     const int rc = sqlite3_step(statement_);
-    connection_.AfterStep();
+    current_->AfterStep();
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    const int extended = sqlite3_extended_errcode(db_);
+    const int extended = sqlite3_extended_errcode(current_->db());
     sqlite3_reset(statement_);
-    Fail(db_, extended);
+    Fail(current_->db(), extended);
   }
 
   int ColumnCount() override { return sqlite3_column_count(statement_); }
@@ -113,13 +121,32 @@ class SqliteStatement : public DbStatement {
     }
   }
 
-  long long Changes() override { return sqlite3_changes(db_); }
+  long long Changes() override { return sqlite3_changes(current_->db()); }
 
  private:
+  // Picks the connection this run goes to, and its handle of the statement.
+  void Choose() {
+    current_ = &connection_.Current();
+    const bool own = current_ == &connection_;
+    sqlite3_stmt*& handle = own ? own_ : onWriter_;
+    if (!handle) {
+      if (sqlite3_prepare_v2(current_->db(), sql_.c_str(), static_cast<int>(sql_.size()), &handle, nullptr) !=
+          SQLITE_OK) {
+        Fail(current_->db(), sqlite3_extended_errcode(current_->db()));
+      }
+      if (!own) writer_ = current_->shared_from_this();  // finalized before the writer closes
+    }
+    statement_ = handle;
+  }
+
   SqliteConnection& connection_;
-  sqlite3* db_;
-  sqlite3_stmt* statement_;
-  const std::size_t parameters_;
+  const std::string sql_;
+  sqlite3_stmt* own_ = nullptr;
+  sqlite3_stmt* onWriter_ = nullptr;
+  std::shared_ptr<SqliteConnection> writer_;
+  SqliteConnection* current_ = nullptr;
+  sqlite3_stmt* statement_ = nullptr;
+  std::size_t parameters_ = 0;
 };
 
 // The database holds the whole configuration: a new file is made readable by its owner only,
@@ -139,10 +166,13 @@ void MakePrivate(const std::string& path) {
 
 }  // namespace
 
-SqliteConnection::SqliteConnection(const std::string& path) {
+SqliteConnection::SqliteConnection(const std::string& path, Role role) {
   MakePrivate(path);
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
+  // The writer is used by one worker at a time, in its turn; but a worker finalizes its
+  // statements there whenever it closes, so the writer guards itself.
+  const int threading = role == Role::kWriter ? SQLITE_OPEN_FULLMUTEX : SQLITE_OPEN_NOMUTEX;
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | threading, nullptr);
   if (rc != SQLITE_OK) {
     const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
@@ -166,7 +196,8 @@ SqliteConnection::SqliteConnection(const std::string& path) {
 
 SqliteConnection::~SqliteConnection() {
   if (holdsTurn_) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(Current().db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    writing_ = false;
     ReleaseTurn();
   }
   for (sqlite3_stmt* control : controls_) sqlite3_finalize(control);
@@ -174,16 +205,14 @@ SqliteConnection::~SqliteConnection() {
 }
 
 std::unique_ptr<DbStatement> SqliteConnection::Prepare(const std::string& sql) {
-  sqlite3_stmt* statement = nullptr;
-  const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
-  if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
-  return std::make_unique<SqliteStatement>(*this, db_, statement);
+  return std::make_unique<SqliteStatement>(*this, sql);
 }
 
 void SqliteConnection::ExecScript(const std::string& sql) {
-  const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-  AfterStep();
-  if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
+  SqliteConnection& current = Current();
+  const int rc = sqlite3_exec(current.db_, sql.c_str(), nullptr, nullptr, nullptr);
+  current.AfterStep();
+  if (rc != SQLITE_OK) Fail(current.db_, sqlite3_extended_errcode(current.db_));
 }
 
 sqlite3_stmt* SqliteConnection::ControlStatement(Control control) {
@@ -254,7 +283,13 @@ void SqliteConnection::ReleaseTurn() {
   file_->gate().Release();
 }
 
+// Through this connection's own handle of the log (the writer's is in another worker's use by
+// now): a sync covers the whole file, whichever handle wrote to it.
 void SqliteConnection::SyncLog() {
+  if (!logOpen_) {
+    Run(kDataVersion);  // a read opens the log
+    logOpen_ = true;
+  }
   sqlite3_file* log = nullptr;
   if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods) {
     throw CZDLException(kZDLGeneralError, "Database error: the write-ahead log is not open.");
@@ -273,17 +308,21 @@ void SqliteConnection::AwaitSeenDurable() {
 }
 
 void SqliteConnection::BeginWrite() {
-  UseGroupCommitInWal();
+  if (!writer_) writer_ = file_->Writer();
   deadline_ = std::chrono::steady_clock::now() + kLockTimeout;
   if (!file_->gate().Acquire(kLockTimeout)) Busy();
   holdsTurn_ = true;
+  writing_ = true;
+  writer_->deadline_ = deadline_;  // the turn and another process's lock share one time-out
   try {
-    RunOrFail(kBeginImmediate);
+    writer_->UseGroupCommitInWal();
+    writer_->RunOrFail(kBeginImmediate);
   } catch (...) {
+    writing_ = false;
     ReleaseTurn();
     throw;
   }
-  deadline_ = {};
+  deadline_ = writer_->deadline_ = {};
   seen_ = file_->commits().Latest();
 }
 
@@ -308,30 +347,46 @@ void SqliteConnection::BeginWrite() {
 //   may hold and ends only after that commit is durable (AwaitSeenDurable). Another process
 //   reading the same file can see a commit up to one sync early.
 void SqliteConnection::Commit() {
-  if (!groupCommit_) {
-    RunOrFail(kCommit);
+  SqliteConnection& writer = Current();
+  if (!writer.groupCommit_) {
+    writer.RunOrFail(kCommit);
+    writing_ = false;
     ReleaseTurn();
     return;
   }
   GroupCommit& commits = file_->commits();
   const std::uint64_t number = commits.Reserve();
   try {
-    RunOrFail(kCommit);
+    writer.RunOrFail(kCommit);
   } catch (...) {
     commits.Written(number);
     throw;  // the session rolls back, which passes the turn on
   }
   commits.Written(number);
+  writing_ = false;
   ReleaseTurn();
   commits.WaitDurable(number, [this] { SyncLog(); });
 }
 
 void SqliteConnection::Rollback() {
-  const int rc = sqlite3_get_autocommit(db_) ? SQLITE_OK : sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  AfterStep();
+  SqliteConnection& writer = Current();
+  const int rc = sqlite3_get_autocommit(writer.db_)
+                     ? SQLITE_OK
+                     : sqlite3_exec(writer.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  // Its message is read while the turn still keeps the writer's other users away.
+  std::exception_ptr failure;
+  if (rc != SQLITE_OK) {
+    try {
+      Fail(writer.db_, sqlite3_extended_errcode(writer.db_));
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  writer.AfterStep();
+  writing_ = false;
   ReleaseTurn();
   AwaitSeenDurable();
-  if (rc != SQLITE_OK) Fail(db_, sqlite3_extended_errcode(db_));
+  if (failure) std::rethrow_exception(failure);
 }
 
 void SqliteConnection::BeginRead() {

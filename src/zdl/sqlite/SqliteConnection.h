@@ -1,8 +1,9 @@
-// The embedded back end: one SQLite connection in WAL mode, foreign keys enforced. Writers of
-// this process take turns through the file's write gate (first come, first served); the busy
-// handler only waits for other processes. Commits are made durable by group commit (see
-// Commit), so that a write acknowledged to a client survives a crash or a power loss exactly as
-// with synchronous=FULL, while one sync of the log serves every commit that was ready for it.
+// The embedded back end: one SQLite connection per worker in WAL mode, foreign keys enforced.
+// Writers of this process take turns through the file's write gate (first come, first served),
+// and their write transactions all run on the file's one writer connection; the busy handler
+// only waits for other processes. Commits are made durable by group commit (see Commit), so that
+// a write acknowledged to a client survives a crash or a power loss exactly as with
+// synchronous=FULL, while one sync of the log serves every commit that was ready for it.
 #pragma once
 
 #include <chrono>
@@ -22,10 +23,15 @@ namespace zeb::zdl {
 
 class SqliteFile;
 
-class SqliteConnection : public DbConnection {
+class SqliteConnection : public DbConnection, public std::enable_shared_from_this<SqliteConnection> {
  public:
+  // What a connection is for: a worker's own (its reads; its write transactions run on the
+  // file's writer), or the file's writer, on which the write transactions of every worker of
+  // this process run in turn.
+  enum class Role { kWorker, kWriter };
+
   // Opens (creating when missing) the file at path. Throws kZDLDatabaseUnavailable on failure.
-  explicit SqliteConnection(const std::string& path);
+  explicit SqliteConnection(const std::string& path, Role role = Role::kWorker);
   ~SqliteConnection() override;
 
   std::unique_ptr<DbStatement> Prepare(const std::string& sql) override;
@@ -37,6 +43,11 @@ class SqliteConnection : public DbConnection {
   void EndRead() override;
   void EndReadForWrite() override;
   bool OthersChangedData() override;
+
+  // The connection a statement of this one runs on now: the file's writer while this one holds
+  // a write transaction there, else itself.
+  SqliteConnection& Current() { return writing_ ? *writer_ : *this; }
+  sqlite3* db() const { return db_; }
 
   // Called by the connection's statements after each step.
   void AfterStep() {
@@ -73,6 +84,9 @@ class SqliteConnection : public DbConnection {
   sqlite3* db_ = nullptr;
   sqlite3_stmt* controls_[kControls] = {};
   std::shared_ptr<SqliteFile> file_;
+  std::shared_ptr<SqliteConnection> writer_;  // the file's writer, from the first write on
+  bool writing_ = false;                      // a write transaction of this one is open on writer_
+  bool logOpen_ = false;                      // this connection has opened the write-ahead log
   bool groupCommit_ = false;   // synchronous=NORMAL, commits synced through the file's group commit
   bool holdsTurn_ = false;
   bool noteSnapshot_ = false;  // a read transaction whose snapshot is not yet taken

@@ -1,11 +1,12 @@
 #include "zdl/sqlite/SqliteFile.h"
 
-#include <chrono>
-
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
+
+#include "zdl/sqlite/SqliteConnection.h"
 
 namespace zeb::zdl {
 
@@ -40,6 +41,16 @@ SqliteFile::~SqliteFile() {
     due_.notify_all();
   }
   if (checkpointer_.joinable()) checkpointer_.join();
+}
+
+std::shared_ptr<SqliteConnection> SqliteFile::Writer() {
+  std::lock_guard<std::mutex> lock(writerMutex_);
+  std::shared_ptr<SqliteConnection> writer = writer_.lock();
+  if (!writer) {
+    writer = std::make_shared<SqliteConnection>(path_, SqliteConnection::Role::kWriter);
+    writer_ = writer;
+  }
+  return writer;
 }
 
 void SqliteFile::NoteLogSize(int frames) {

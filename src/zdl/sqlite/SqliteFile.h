@@ -15,6 +15,8 @@
 
 namespace zeb::zdl {
 
+class SqliteConnection;
+
 class SqliteFile {
  public:
   // The shared state of the file at path (one per file while any connection holds it).
@@ -25,6 +27,11 @@ class SqliteFile {
 
   WriteGate& gate() { return gate_; }
   GroupCommit& commits() { return commits_; }
+  // The connection every write transaction of this process runs on, in turn (opened on first
+  // use, closed with the last worker connection that used it). Only it changes the file here,
+  // so its page cache stays valid from one write to the next, where a worker's own would have
+  // been emptied by the commits of the others.
+  std::shared_ptr<SqliteConnection> Writer();
 
   // The log holds frames frames after a commit: past a threshold the checkpointing thread
   // copies them into the database file, on a connection of its own, in the background.
@@ -37,6 +44,8 @@ class SqliteFile {
   const std::string path_;
   WriteGate gate_;
   GroupCommit commits_;
+  std::mutex writerMutex_;
+  std::weak_ptr<SqliteConnection> writer_;  // guarded by writerMutex_
   std::mutex mutex_;
   std::condition_variable due_;
   bool checkpointDue_ = false;  // guarded by mutex_, as is stopping_
