@@ -96,12 +96,11 @@ class CZDLDatabase {
   // this is called) keeps none. On a shared database it starts listening for changes and
   // waits a moment for the listening to begin, so that answers are kept from the first request.
   void KeepAnswersFor(std::chrono::milliseconds age);
-  // A commit of this process ended, or may have: drops the answers it may have made stale.
+  // A commit ended, or may have (one of this process, or another connection's that a snapshot
+  // showed): drops the answers it may have made stale.
   void NoteCommit() {
     if (responses_.keeps()) responses_.Invalidate();
   }
-  // Another connection changed the data: drops the kept answers.
-  void DropKeptAnswers() { responses_.Invalidate(); }
   // Drops the type tables, every module cache and the kept answers.
   void InvalidateCaches();
   // Drops what another process's change of these tables (lower-cased) made stale.

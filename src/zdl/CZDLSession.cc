@@ -220,7 +220,7 @@ void CZDLSession::EndRead() {
 }
 
 void CZDLSession::LookForOthersChanges() {
-  if (connection_->OthersChangedData()) database_.DropKeptAnswers();
+  if (connection_->OthersChangedData()) database_.NoteCommit();
 }
 
 CZDLReadScope::CZDLReadScope(CZDLSession& session) : session_(session) {
