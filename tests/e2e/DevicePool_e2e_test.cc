@@ -35,8 +35,8 @@ class DevicePoolTest : public ZebdTest {
   // Records a full pool refers to: a calling search space for automatic registration with one
   // partition, a node group without members, a region beside the seeded one, and a media
   // resource list (which the API cannot create).
-  void AddReferencedRecords() {
-    CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>Lobby</name></newRoutePartition></addRoutePartition>");
+  void SetUp() override {
+    AddPartition("Lobby");
     css_ = CallForId("addCSS",
                      "<addCSS><newCSS><name>Auto</name><members><member index=\"1\"><routePartitionName>Lobby"
                      "</routePartitionName></member></members></newCSS></addCSS>");
@@ -65,10 +65,9 @@ class DevicePoolTest : public ZebdTest {
   std::string WestElement() const { return RegionElement(region_, "West", "Default"); }
   std::string PoolResponse(const std::string& id, const std::string& name, const std::string& content,
                            const std::string& sequence = "") {
-    return Response("getDevicePool",
-                    "<return>\r\n<devicePool  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n" +
-                        content + "</devicePool>\r\n</return>\r\n",
-                    sequence);
+    return Got("getDevicePool",
+               "<devicePool  uuid=\"" + id + "\">\r\n" + El("name", name) + content + "</devicePool>\r\n",
+               sequence);
   }
   std::string GetPool(const std::string& identifying) {
     return Call("<getDevicePool>" + identifying + "</getDevicePool>");
@@ -78,7 +77,6 @@ class DevicePoolTest : public ZebdTest {
 };
 
 TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
-  AddReferencedRecords();
   const std::string id = CallForId(
       "addDevicePool", "<zeb:addDevicePool><zeb:p><zeb:name>Plain</zeb:name><zeb:dateTimeSetting uuid=\"" +
                            std::string(kDateTime) + "\"/><zeb:dialcoreGroup uuid=\"" + group_ +
@@ -89,8 +87,7 @@ TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
   // Neither automatic-registration search space nor media resource list; the locales unset.
   const std::string plain = PoolResponse(id, "Plain",
                                          kDateTimeElement + GroupElement(group_, "Pool nodes") + WestElement() +
-                                             "<softkeyTemplate  uuid=\"" + kSoftkeyStandard +
-                                             "\"></softkeyTemplate>\r\n" + Settings("", "", "0", "0") +
+                                             Ref("softkeyTemplate", kSoftkeyStandard) + Settings("", "", "0", "0") +
                                              HavenElement(kHavenDisable, "Disable"),
                                          "5");
   const std::string get = "<zeb:getDevicePool sequence=\"5\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getDevicePool>";
@@ -102,7 +99,6 @@ TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
 }
 
 TEST_F(DevicePoolTest, AddByNamesWithEveryElementThenUpdateReplacesWhatItNames) {
-  AddReferencedRecords();
   const std::string id = CallForId(
       "addDevicePool",
       "<addDevicePool><devicePool><name>Branch &amp; Co</name><autoSearchSpaceName>auto</autoSearchSpaceName>"
@@ -125,21 +121,14 @@ TEST_F(DevicePoolTest, AddByNamesWithEveryElementThenUpdateReplacesWhatItNames) 
             Call("<updateDevicePool><name>Branch &amp; Co</name></updateDevicePool>"));
   EXPECT_EQ(full, GetPool("<uuid>" + id + "</uuid>"));
 
-  EXPECT_EQ(
-      Standard("updateDevicePool", id),
-      Call(
-          "<updateDevicePool><uuid>" + id +
-          "</uuid><newName>Annex</newName><autoSearchSpaceId/>"
-          "<dateTimeSettingId>" +
-          kDateTime +
-          "</dateTimeSettingId><dialcoreGroupName>Other nodes"
-          "</dialcoreGroupName><mediaResourceListName/><regionId>" +
-          kDefaultRegion +
-          "</regionId>"
-          "<softkeyTemplateName>Standard Feature</softkeyTemplateName><networkLocale/>"
-          "<userLocale>French France</userLocale><networkHoldMOHAudioSourceId>7</networkHoldMOHAudioSourceId>"
-          "<userHoldMOHAudioSourceId>-2</userHoldMOHAudioSourceId><havenInfoId>" +
-          kHavenDefault + "</havenInfoId></updateDevicePool>"));
+  EXPECT_EQ(Standard("updateDevicePool", id),
+            Call("<updateDevicePool><uuid>" + id + "</uuid><newName>Annex</newName><autoSearchSpaceId/>"
+                 "<dateTimeSettingId>" + kDateTime + "</dateTimeSettingId><dialcoreGroupName>Other nodes"
+                 "</dialcoreGroupName><mediaResourceListName/><regionId>" + kDefaultRegion + "</regionId>"
+                 "<softkeyTemplateName>Standard Feature</softkeyTemplateName><networkLocale/>"
+                 "<userLocale>French France</userLocale><networkHoldMOHAudioSourceId>7</networkHoldMOHAudioSourceId>"
+                 "<userHoldMOHAudioSourceId>-2</userHoldMOHAudioSourceId><havenInfoId>" + kHavenDefault +
+                 "</havenInfoId></updateDevicePool>"));
   // No search space or media resource list is left; the region now relates to West.
   EXPECT_EQ(PoolResponse(
                 id, "Annex",
@@ -150,7 +139,6 @@ TEST_F(DevicePoolTest, AddByNamesWithEveryElementThenUpdateReplacesWhatItNames) 
 }
 
 TEST_F(DevicePoolTest, RemoveAnswersTheIdentifierUnlessADeviceUsesThePool) {
-  AddReferencedRecords();
   const std::string pool =
       "<devicePool><name>Gone</name><dateTimeSettingName>Default</dateTimeSettingName>"
       "<dialcoreGroupName>Default</dialcoreGroupName><regionName>West</regionName>"
@@ -162,16 +150,13 @@ TEST_F(DevicePoolTest, RemoveAnswersTheIdentifierUnlessADeviceUsesThePool) {
             GetPool("<uuid>" + id + "</uuid>"));
   // The region it used can go now that the pool has.
   EXPECT_EQ(Standard("removeRegion", region_), Call("<removeRegion><name>West</name></removeRegion>"));
-  Db().Execute(
-      "INSERT INTO Device (pkid, Name, fkDevicePool) VALUES (?, ?, ?)",
-      {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", "{5EED0000-0000-0000-0007-000000000001}"});
-  ExpectRefused(
-      "<removeDevicePool><name>Default</name></removeDevicePool>", "removeDevicePool", 4,
-      "The Device Pool \"Default\" cannot be removed because it is still used by Device \"Lobby phone\".");
+  Db().Execute("INSERT INTO Device (pkid, Name, fkDevicePool) VALUES (?, ?, ?)",
+               {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", "{5EED0000-0000-0000-0007-000000000001}"});
+  ExpectRefused("<removeDevicePool><name>Default</name></removeDevicePool>", "removeDevicePool", 4,
+                "The Device Pool \"Default\" cannot be removed because it is still used by Device \"Lobby phone\".");
 }
 
 TEST_F(DevicePoolTest, RefusalsNameTheProblemAndChangeNothing) {
-  AddReferencedRecords();
   // The elements of a complete request, to be cut short or spoiled one at a time.
   const std::string name = "<name>P</name>", dts = "<dateTimeSettingName>Default</dateTimeSettingName>",
                     group = "<dialcoreGroupName>Default</dialcoreGroupName>",
@@ -182,9 +167,8 @@ TEST_F(DevicePoolTest, RefusalsNameTheProblemAndChangeNothing) {
   auto update = [](const std::string& content) {
     return "<updateDevicePool><name>Default</name>" + content + "</updateDevicePool>";
   };
-  ExpectRefused("<addDevicePool/>", "addDevicePool", kUnexpectedNode,
-                "Unexpected element. Found NULL, expecting <devicePool>");
   ExpectAllRefused(zebd_, {
+      {"<addDevicePool/>", kUnexpectedNode, "Found NULL, expecting <devicePool>"},
       {add(name + "<dateTimeSettingName>Nope</dateTimeSettingName>"), kNotFound,
        "DateTimeSetting not found."},
       {add(name + dts + group + "<regionName>Nope</regionName>"), kNotFound, "Region not found."},

@@ -23,16 +23,12 @@ std::string PortsRequest(const Ports& p) {
 // The full "dialcore" element as getDialcore and node group members write it.
 std::string NodeElement(const std::string& id, const std::string& name, const std::string& description,
                         const AutoRegistration& a, const Ports& p) {
-  return "<dialcore  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<description>" + description +
-         "</description>\r\n<autoRegistration>\r\n<startDN>" + a.start + "</startDN>\r\n<endDN>" + a.end +
-         "</endDN>\r\n<nextDN>" + a.next + "</nextDN>\r\n" + a.partition + "<e164Mask>" + a.mask +
-         "</e164Mask>\r\n</autoRegistration>\r\n<ports>\r\n<analogAccessPort>" + p.analog +
-         "</analogAccessPort>\r\n<digitalAccessPort>" + p.digital +
-         "</digitalAccessPort>\r\n<ethernetPhonePort>" + p.ethernet +
-         "</ethernetPhonePort>\r\n<mgcpPorts>\r\n<listen>" + p.listen + "</listen>\r\n<keepAlive>" +
-         p.keepAlive +
-         "</keepAlive>\r\n</mgcpPorts>\r\n</ports>\r\n<processNodeName>ZEBNODE1</processNodeName>\r\n"
-         "</dialcore>\r\n";
+  return "<dialcore  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", description) +
+         "<autoRegistration>\r\n" + El("startDN", a.start) + El("endDN", a.end) + El("nextDN", a.next) + a.partition +
+         El("e164Mask", a.mask) + "</autoRegistration>\r\n<ports>\r\n" + El("analogAccessPort", p.analog) +
+         El("digitalAccessPort", p.digital) + El("ethernetPhonePort", p.ethernet) + "<mgcpPorts>\r\n" +
+         El("listen", p.listen) + El("keepAlive", p.keepAlive) + "</mgcpPorts>\r\n</ports>\r\n" +
+         El("processNodeName", "ZEBNODE1") + "</dialcore>\r\n";
 }
 
 const std::string kSeededNodeElement = NodeElement(kSeededNode, "ZEBNODE1", "Call-processing node ZEBNODE1",
@@ -52,8 +48,7 @@ class DialcoreTest : public ZebdTest {
 };
 
 TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
-  const std::string partition =
-      CallForId("addRoutePartition", "<addRoutePartition><newRoutePartition><name>Auto</name></newRoutePartition></addRoutePartition>");
+  const std::string partition = AddPartition("Auto");
   const std::string id = CallForId(
       "addDialcore",
       "<addDialcore><dialcore><name>Node B</name><description>Second &amp; spare</description>"
@@ -61,10 +56,9 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
       "<routePartitionName>auto</routePartitionName><e164Mask>0611XXXX</e164Mask></autoregistration>" +
           PortsRequest({"2002", "2001", "2000", "2427", "2428"}) +
           "<processNode uuid=\"{5EED0000-0000-0000-0000-000000000001}\"/></dialcore></addDialcore>");
-  const std::string autoPartition = PartitionElement(partition, "Auto");
-  AutoRegistration registration{"1000", "1999", "1000", autoPartition, "0611XXXX"};
+  AutoRegistration registration{"1000", "1999", "1000", PartitionElement(partition, "Auto"), "0611XXXX"};
   EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node B", "Second &amp; spare", registration,
-                                                         {"2002", "2001", "2000", "2427", "2428"})),
+                                           {"2002", "2001", "2000", "2427", "2428"})),
             GetNode("<name>node b</name>"));
 
   // An empty description and an empty partition clear them; the ports are replaced.
@@ -80,7 +74,7 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
   EXPECT_EQ(Standard("updateDialcore", id),
             Call("<updateDialcore><name>Node C</name><autoregistration><routePartitionId>" + partition +
                  "</routePartitionId></autoregistration></updateDialcore>"));
-  registration.partition = autoPartition;
+  registration.partition = PartitionElement(partition, "Auto");
   EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node C", "", registration, {"7", "8", "9", "10", "11"})),
             GetNode("<name>Node C</name>"));
 
@@ -92,9 +86,6 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
 TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
   const std::string ports = PortsRequest({"1", "2", "3", "4", "5"});
   const std::string node = "<processNodeName>ZEBNODE1</processNodeName>";
-  const std::string firstPorts =
-      "<analogAccessPort>1</analogAccessPort><digitalAccessPort>2</digitalAccessPort>"
-      "<ethernetPhonePort>3</ethernetPhonePort>";
   auto add = [](const std::string& content) { return "<addDialcore><dialcore>" + content + "</dialcore></addDialcore>"; };
   ExpectAllRefused(zebd_, {
       {"<addDialcore/>", kUnexpectedNode, "Found NULL, expecting <dialcore>"},
@@ -117,10 +108,8 @@ class DialcoreGroupTest : public DialcoreTest {
   }
   std::string GroupElement(const std::string& id, const std::string& name, const std::string& tftp,
                            const std::string& members) {
-    return "<dialcoreGroup  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<tftpDefault>" + tftp +
-           "</tftpDefault>\r\n" +
-           (members.empty() ? "<members></members>\r\n" : "<members>\r\n" + members + "</members>\r\n") +
-           "</dialcoreGroup>\r\n";
+    return "<dialcoreGroup  uuid=\"" + id + "\">\r\n" + El("name", name) + El("tftpDefault", tftp) + "<members>" +
+           (members.empty() ? "" : "\r\n" + members) + "</members>\r\n</dialcoreGroup>\r\n";
   }
   std::string GetGroup(const std::string& name) {
     return Call("<getDialcoreGroup><name>" + name + "</name></getDialcoreGroup>");
@@ -128,6 +117,10 @@ class DialcoreGroupTest : public DialcoreTest {
 };
 
 TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
+  // The seeded group holds the seeded node.
+  EXPECT_EQ(Got("getDialcoreGroup", GroupElement("{5EED0000-0000-0000-0002-000000000001}", "Default", "true",
+                                                 Member("0", kSeededNodeElement))),
+            GetGroup("Default"));
   const std::string b = AddNode("B"), c = AddNode("C", {"6", "7", "8", "9", "10"});
   const std::string group = CallForId("addDialcoreGroup",
                                       "<addDialcoreGroup><dialcoreGroup><name>Three</name><members>"
@@ -170,12 +163,6 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
 
   EXPECT_EQ(Standard("removeDialcoreGroup", group),
             Call("<removeDialcoreGroup><uuid>" + group + "</uuid></removeDialcoreGroup>"));
-}
-
-TEST_F(DialcoreGroupTest, TheSeededGroupHasTheSeededNode) {
-  EXPECT_EQ(Got("getDialcoreGroup", GroupElement("{5EED0000-0000-0000-0002-000000000001}", "Default", "true",
-                                                 Member("0", kSeededNodeElement))),
-            GetGroup("Default"));
 }
 
 TEST_F(DialcoreGroupTest, GroupRefusalsNameTheProblemAndChangeNothing) {

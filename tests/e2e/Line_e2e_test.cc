@@ -7,19 +7,10 @@ namespace {
 
 class LineTest : public RoutingTest {
  protected:
-  std::string AddCss(const std::string& name) {
-    return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name><members/></newCSS></addCSS>");
-  }
-  // A line with only the required elements; partition is the routePartition element's text.
   std::string AddLine(const std::string& pattern, const std::string& partition = "<routePartition/>") {
-    return CallForId("addLine",
-                     "<addLine><newLine><pattern>" + pattern + "</pattern><usage/>" + partition +
-                         "<callPickupGroup/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/>"
-                         "<mwiStatus/><shareLineAppearanceCSS/>"
-                         "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>");
+    return CallForId("addLine", NewLine(pattern, partition));
   }
   std::string GetLine(const std::string& id) { return Call("<getLine><uuid>" + id + "</uuid></getLine>"); }
-  std::string LineResponse(const std::string& element) { return Got("getLine", element); }
 };
 
 TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
@@ -29,44 +20,36 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   const std::string profile = InsertNamed<zdl::CVoiceMessagingProfileList>("Mailbox");
   // usage names a route, yet a directory number is added; what follows the last position is
   // ignored, and a forward without a calling search space is not shown.
+  const std::string byCss = "<callingSearchSpace uuid=\"" + css + "\"/>";
   const std::string id = CallForId(
       "addLine",
       "<addLine><newLine><pattern>1000</pattern><description>Desk</description><usage>Route</usage>"
-      "<routePartitionName>staff</routePartitionName>"
-      "<callForwardAll><forwardToVoiceMail>true</forwardToVoiceMail><callingSearchSpace uuid=\"" +
-          css +
-          "\"/><destination>2000</destination></callForwardAll>"
-          "<callForwardBusy><callingSearchSpace uuid=\"" +
-          css +
-          "\"/><destination/></callForwardBusy>"
-          "<callForwardNoAnswer><callingSearchSpace/><destination>3000</destination></callForwardNoAnswer>"
-          "<callPickupGroup uuid=\"" +
-          group +
-          "\"/><callWaitingEnabled>On</callWaitingEnabled>"
-          "<cfaCSSClause>ignored</cfaCSSClause><mwiStatus>ignored</mwiStatus>"
-          "<shareLineAppearanceCSS uuid=\"" +
-          css +
-          "\"/>"
-          "<useFullyQualCallingPartyNum>Default</useFullyQualCallingPartyNum><voiceMailProfile uuid=\"" +
+      "<routePartitionName>staff</routePartitionName><callForwardAll><forwardToVoiceMail>true</forwardToVoiceMail>" +
+          byCss + "<destination>2000</destination></callForwardAll><callForwardBusy>" + byCss +
+          "<destination/></callForwardBusy><callForwardNoAnswer><callingSearchSpace/><destination>3000</destination>"
+          "</callForwardNoAnswer><callPickupGroup uuid=\"" + group + "\"/><callWaitingEnabled>On</callWaitingEnabled>"
+          "<cfaCSSClause>ignored</cfaCSSClause><mwiStatus>ignored</mwiStatus><shareLineAppearanceCSS uuid=\"" + css +
+          "\"/><useFullyQualCallingPartyNum>Default</useFullyQualCallingPartyNum><voiceMailProfile uuid=\"" +
           profile + "\"/><junk/></newLine></addLine>",
       kLenient);
   const std::string neighborhood = InsertNamed<zdl::CAARNeighborhoodList>("North & South");
   Db().Execute("UPDATE NumPlan SET fkAARNeighborhood = ? WHERE pkid = ?",
                {zdl::CZDLID(neighborhood), zdl::CZDLID(id)});
 
-  const std::string settings =
-      El("callWaitingEnabled", "On") + El("cfaCSSClause", "") + El("mwiStatus", "Default");
-  EXPECT_EQ(LineResponse(
-                "<directoryNumber  uuid=\"" + id + "\">\r\n" + El("pattern", "1000") + El("usage", "Device") +
-                Ref("routePartition", partition) + "<aarNeighborhood  uuid=\"" + neighborhood + "\">\r\n" +
-                El("name", "North &amp; South") + "</aarNeighborhood>\r\n" + "<callForwardAll>\r\n" +
-                El("forwardToVoiceMail", "true") + Ref("callingSearchSpace", css) +
-                El("destination", "2000") + "</callForwardAll>\r\n<callForwardBusy>\r\n" +
-                El("forwardToVoiceMail", "false") + Ref("callingSearchSpace", css) + El("destination", "") +
-                "</callForwardBusy>\r\n" + Ref("callPickupGroup", group) + settings +
-                Ref("shareLineAppearanceCSS", css) + El("useFullyQualCallingPartyNum", "Default") +
-                Ref("voiceMailProfile", profile) + "</directoryNumber>\r\n"),
-            GetLine(id));
+  const std::string aar = "<aarNeighborhood  uuid=\"" + neighborhood + "\">\r\n" + El("name", "North &amp; South") +
+                          "</aarNeighborhood>\r\n";
+  const std::string busy = "<callForwardBusy>\r\n" + El("forwardToVoiceMail", "false") +
+                           Ref("callingSearchSpace", css) + El("destination", "") + "</callForwardBusy>\r\n";
+  EXPECT_EQ(
+      Got("getLine",
+          "<directoryNumber  uuid=\"" + id + "\">\r\n" + El("pattern", "1000") + El("usage", "Device") +
+              Ref("routePartition", partition) + aar + "<callForwardAll>\r\n" +
+              El("forwardToVoiceMail", "true") + Ref("callingSearchSpace", css) + El("destination", "2000") +
+              "</callForwardAll>\r\n" + busy + Ref("callPickupGroup", group) +
+              El("callWaitingEnabled", "On") + El("cfaCSSClause", "") + El("mwiStatus", "Default") +
+              Ref("shareLineAppearanceCSS", css) + El("useFullyQualCallingPartyNum", "Default") +
+              Ref("voiceMailProfile", profile) + "</directoryNumber>\r\n"),
+      GetLine(id));
 
   // Empty elements clear: no partition, no forward, no pickup group, no profile.
   EXPECT_EQ(Standard("updateLine", id),
@@ -76,15 +59,12 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
                  "<callPickupGroupId/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/>"
                  "<shareLineAppearanceCSSId/><useFullyQualCallingPartyNum>On</useFullyQualCallingPartyNum>"
                  "<voiceMailProfileId/></updateLine>"));
-  const std::string updated =
-      "<directoryNumber  uuid=\"" + id + "\">\r\n" + El("pattern", "1001") + El("usage", "Device") +
-      Ref("routePartition", "") + "<aarNeighborhood  uuid=\"" + neighborhood + "\">\r\n" +
-      El("name", "North &amp; South") + "</aarNeighborhood>\r\n<callForwardBusy>\r\n" +
-      El("forwardToVoiceMail", "false") + Ref("callingSearchSpace", css) + El("destination", "") +
-      "</callForwardBusy>\r\n" + Ref("callPickupGroup", "") + El("callWaitingEnabled", "Off") +
-      El("cfaCSSClause", "") + El("mwiStatus", "Default") + Ref("shareLineAppearanceCSS", "") +
-      El("useFullyQualCallingPartyNum", "On") + "</directoryNumber>\r\n";
-  EXPECT_EQ(LineResponse(updated),
+  EXPECT_EQ(Got("getLine", "<directoryNumber  uuid=\"" + id + "\">\r\n" + El("pattern", "1001") +
+                               El("usage", "Device") + Ref("routePartition", "") + aar + busy +
+                               Ref("callPickupGroup", "") + El("callWaitingEnabled", "Off") +
+                               El("cfaCSSClause", "") + El("mwiStatus", "Default") +
+                               Ref("shareLineAppearanceCSS", "") + El("useFullyQualCallingPartyNum", "On") +
+                               "</directoryNumber>\r\n"),
             Call("<getLine><pattern>1001</pattern><routePartitionId/><routeFilterId/></getLine>"));
 
   EXPECT_EQ(Standard("removeLine", id, "10"),
@@ -112,12 +92,8 @@ TEST_F(LineTest, SamePatternInTwoPartitionsAreTwoLines) {
 
 TEST_F(LineTest, LineOnADeviceCannotBeRemoved) {
   const std::string line = AddLine("4000");
-  zdl::CDeviceNumPlanMapList appearances(Db());
-  auto appearance = appearances.Insert();
-  appearance->PutDeviceID(zdl::CZDLID(InsertDevice("SEP000000000001", 7)));
-  appearance->PutNumPlanID(zdl::CZDLID(line));
-  appearance->PutNumPlanIndex(1);
-  appearances.Update();
+  Db().Execute("INSERT INTO DeviceNumPlanMap (pkid, fkDevice, fkNumPlan, NumPlanIndex) VALUES (?, ?, ?, 1)",
+               {zdl::CZDLID::New(), zdl::CZDLID(InsertDevice("SEP000000000001", 7)), zdl::CZDLID(line)});
   ExpectRefused(
       "<removeLine><uuid>" + line + "</uuid></removeLine>", "removeLine", 4,
       "The Number Plan entry \"4000\" cannot be removed because it is still used by a line appearance of "
@@ -133,10 +109,7 @@ TEST_F(LineTest, LineMethodsRefuseNumbersOfOtherKinds) {
       {"<getLine>" + byPattern + "</getLine>", kNotFound, message},
       {"<removeLine><uuid>" + group + "</uuid></removeLine>", kNotFound, message},
       // The pattern is taken in its partition whatever its usage.
-      {"<addLine><newLine><pattern>5000</pattern><usage/><routePartition/><callPickupGroup/>"
-       "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/>"
-       "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>",
-       3, "The pattern 5000 already exists in this route partition."},
+      {NewLine("5000"), 3, "The pattern 5000 already exists in this route partition."},
   });
 }
 

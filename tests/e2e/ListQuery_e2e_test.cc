@@ -1,14 +1,13 @@
 // The list and count queries through real HTTP.
 #include "e2e/Refusals.h"
-#include "e2e/ZebdTest.h"
-#include "zdl/Records.h"
+#include "e2e/RoutingTest.h"
 
 namespace zeb::test {
 namespace {
 
-class ListQueryTest : public ZebdTest {
+class ListQueryTest : public RoutingTest {
  protected:
-  // Patterns and route filters the API cannot create yet, written through the library.
+  // A pattern the API cannot create yet, written through the library.
   std::string AddNumber(const std::string& pattern, long usage, const std::string& partition = "",
                         const std::string& filter = "") {
     zdl::CNumPlanList numbers(Db());
@@ -20,18 +19,11 @@ class ListQueryTest : public ZebdTest {
     numbers.Update();
     return number->GetID().str();
   }
-  std::string AddRouteFilter(const std::string& name) {
-    zdl::CRouteFilterList filters(Db());
-    auto filter = filters.Insert();
-    filter->PutName(name);
-    filters.Update();
-    return filter->GetID().str();
-  }
   std::string AddDescribedPartition(const std::string& name) { return AddPartition(name, name + " numbers"); }
 
   static std::string Phone(const std::string& id, const std::string& name, const std::string& model) {
-    return "<phone  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<product>" + model + "</product>\r\n<model>" +
-           model + "</model>\r\n</phone>\r\n";
+    return "<phone  uuid=\"" + id + "\">\r\n" + El("name", name) + El("product", model) + El("model", model) +
+           "</phone>\r\n";
   }
   // The response of a list method whose return holds items (empty: an empty return).
   std::string Listed(const std::string& method, const std::string& items, const std::string& sequence = "") {
@@ -86,16 +78,16 @@ TEST_F(ListQueryTest, GetNumDevicesCountsTheClass) {
 
 TEST_F(ListQueryTest, RoutePlansListByUsageOrAllInPatternOrder) {
   const std::string internal = AddDescribedPartition("Internal"), pub = AddDescribedPartition("Public");
-  const std::string local = AddRouteFilter("Local & Free");
+  const std::string local = InsertNamed<zdl::CRouteFilterList>("Local & Free");
   const std::string line = AddNumber("1000", 2, internal);
   const std::string translation = AddNumber("1000", 3, pub);
   const std::string orphan = AddNumber("2000", 2);
   const std::string route = AddNumber("9.@", 5, pub, local);
   auto plan = [](const std::string& id, const std::string& pattern, const std::string& partition,
                  const std::string& usage, const std::string& filter) {
-    return "<routePlan  uuid=\"" + id + "\">\r\n<directoryNumber>" + pattern + "</directoryNumber>\r\n"
-           "<routePartitionName>" + partition + "</routePartitionName>\r\n<usage>" + usage + "</usage>\r\n"
-           "<routeFilterName>" + filter + "</routeFilterName>\r\n</routePlan>\r\n";
+    return "<routePlan  uuid=\"" + id + "\">\r\n" + El("directoryNumber", pattern) +
+           El("routePartitionName", partition) + El("usage", usage) + El("routeFilterName", filter) +
+           "</routePlan>\r\n";
   };
   EXPECT_EQ(Listed("listRoutePlanByType", plan(line, "1000", "Internal", "Device", "") +
                                               plan(orphan, "2000", "", "Device", "")),
@@ -116,7 +108,7 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
       "addCSS", "<addCSS><newCSS><name>Lobby</name><members><member index=\"1\"><routePartitionName>Public"
                 "</routePartitionName></member><member index=\"2\"><routePartitionName>Internal</routePartitionName>"
                 "</member></members></newCSS></addCSS>");
-  const std::string staff = CallForId("addCSS", "<addCSS><newCSS><name>Staff</name><members/></newCSS></addCSS>");
+  const std::string staff = AddCss("Staff");
   auto partition = [](const std::string& id, const std::string& name) {
     return PartitionElement(id, name, name + " numbers");
   };
@@ -128,16 +120,15 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
   EXPECT_EQ(Listed("listRoutePartitionByName",
                    partition(lab, "INT_Lab") + partition(internal, "Internal") + partition(pub, "Public")),
             Search("listRoutePartitionByName", "%"));
+  auto css = [](const std::string& id, const std::string& name, const std::string& clause, const std::string& members) {
+    return "<callingSearchSpace  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", "") +
+           El("clause", clause) + El("dialPlanWizardGenID", "0") + Members(members) + "</callingSearchSpace>\r\n";
+  };
   const std::string lobbyElement =
-      "<callingSearchSpace  uuid=\"" + lobby + "\">\r\n<name>Lobby</name>\r\n<description></description>\r\n"
-      "<clause>Public:Internal</clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members>\r\n"
-      "<member  index=\"1\">\r\n<routePartitionName>Public</routePartitionName>\r\n</member>\r\n"
-      "<member  index=\"2\">\r\n<routePartitionName>Internal</routePartitionName>\r\n</member>\r\n"
-      "</members>\r\n</callingSearchSpace>\r\n";
-  const std::string staffElement =
-      "<callingSearchSpace  uuid=\"" + staff + "\">\r\n<name>Staff</name>\r\n<description></description>\r\n"
-      "<clause></clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members></members>\r\n"
-      "</callingSearchSpace>\r\n";
+      css(lobby, "Lobby", "Public:Internal",
+          "<member  index=\"1\">\r\n" + El("routePartitionName", "Public") + "</member>\r\n<member  index=\"2\">\r\n" +
+              El("routePartitionName", "Internal") + "</member>\r\n");
+  const std::string staffElement = css(staff, "Staff", "", "");
   EXPECT_EQ(Listed("listCSSByName", lobbyElement + staffElement), Search("listCSSByName", "%"));
   EXPECT_EQ(Listed("listCSSByName", staffElement), Search("listCSSByName", "STAFF"));
 }

@@ -16,10 +16,8 @@ class LocationTest : public ZebdTest {
   }
   std::string LocationResponse(const std::string& id, const std::string& name, const std::string& number,
                                const std::string& kbits, const std::string& sequence = "") {
-    return Response("getLocation",
-                    "<return>\r\n<location  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<id>" +
-                        number + "</id>\r\n<kbits>" + kbits + "</kbits>\r\n</location>\r\n</return>\r\n",
-                    sequence);
+    return Got("getLocation", "<location  uuid=\"" + id + "\">\r\n" + El("name", name) + El("id", number) +
+                                  El("kbits", kbits) + "</location>\r\n", sequence);
   }
 };
 

@@ -11,22 +11,14 @@ const std::string kMissing = "{00000000-0000-0000-0000-00000000DEAD}";
 
 class PatternTest : public RoutingTest {
  protected:
-  // Positions 5 to 16 of the add order with nothing set.
-  static std::string Routing() {
-    return "<blockEnable>false</blockEnable><calledPartyTransformationMask/><callingPartyTransformationMask/>"
-           "<useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/><digitDiscardInstruction/><messageWaiting/>"
-           "<networkLocation/><patternUrgency>false</patternUrgency><prefixDigitsOut/><routeFilter/>";
-  }
   std::string AddTranslation(const std::string& pattern, const std::string& partition = "") {
     return CallForId("addTransPattern", "<addTransPattern><newPattern><pattern>" + pattern + "</pattern><usage/>" +
                                             partition + Routing() + "<callingSearchSpace/></newPattern></addTransPattern>");
   }
   // A route pattern to the gateway, in partition A, through the route filter named filter.
   static std::string RouteVia(const std::string& gateway, const std::string& filter) {
-    std::string routing = Routing();
-    routing.replace(routing.find("<routeFilter/>"), 14, "<routeFilterName>" + filter + "</routeFilterName>");
     return "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-           routing + "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>";
+           Replace(Routing(), "<routeFilter/>", "<routeFilterName>" + filter + "</routeFilterName>") + "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>";
   }
   // The content of a pattern with nothing set but its pattern, usage and partition.
   static std::string PlainContent(const std::string& pattern, const std::string& usage,
@@ -49,11 +41,8 @@ class PatternTest : public RoutingTest {
 
 // An add skips an empty boolean, which the schema does not describe (it asks for true or false).
 TEST_F(PatternTest, EmptyBooleansOfAnAddAreSkipped) {
-  std::string routing = Routing();
-  for (const std::string name : {"blockEnable", "patternUrgency"}) {
-    const std::string set = "<" + name + ">false</" + name + ">";
-    routing.replace(routing.find(set), set.size(), "<" + name + "/>");
-  }
+  const std::string routing = Replace(Replace(Routing(), "<blockEnable>false</blockEnable>", "<blockEnable/>"),
+                                     "<patternUrgency>false</patternUrgency>", "<patternUrgency/>");
   const std::string id = CallForId("addTransPattern",
                                    "<addTransPattern><newPattern><pattern>7</pattern><usage/>" + routing +
                                        "<callingSearchSpace/></newPattern></addTransPattern>",
@@ -64,7 +53,7 @@ TEST_F(PatternTest, EmptyBooleansOfAnAddAreSkipped) {
 
 TEST_F(PatternTest, TranslationPatternRoundTrip) {
   const std::string partition = AddPartition("Outside");
-  CallForId("addCSS", "<addCSS><newCSS><name>Trunks</name><members/></newCSS></addCSS>");
+  AddCss("Trunks");
   const std::string plan = InsertNamed<zdl::CDialPlanList>("Plan");
   InsertNamed<zdl::CDigitDiscardInstructionList>("PreDot");
   InsertNamed<zdl::CRouteFilterList>("Local");
@@ -125,10 +114,9 @@ TEST_F(PatternTest, RoutePatternKeepsItsDestinationInADeviceMap) {
   const std::string get = "<getRoutePattern><pattern>8[1-5]XX!</pattern><routePartitionId/><routeFilterId/>"
                           "</getRoutePattern>";
   auto element = [&](const std::string& destination, const std::string& description, const std::string& tag) {
-    std::string content = PlainContent("8[1-5]XX!", "Route", "");
-    content.replace(0, content.find("<usage>"), El("pattern", "8[1-5]XX!") + El("description", description));
-    return "<pattern  uuid=\"" + id + "\">\r\n" + content + "<destination>\r\n" + destination +
-           "</destination>\r\n" + El("withTag", tag) + "</pattern>\r\n";
+    return "<pattern  uuid=\"" + id + "\">\r\n" +
+           Replace(PlainContent("8[1-5]XX!", "Route", ""), El("description", ""), El("description", description)) +
+           "<destination>\r\n" + destination + "</destination>\r\n" + El("withTag", tag) + "</pattern>\r\n";
   };
   EXPECT_EQ(Got("getRoutePattern", element(El("routeListName", "RL1"), "", "T")), Call(get));
 
@@ -180,11 +168,7 @@ TEST_F(PatternTest, WildcardsAreKeptAndPatternsAreUniqueWithinTheirPartitionAndF
 }
 
 TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
-  const std::string line = CallForId(
-      "addLine",
-      "<addLine><newLine><pattern>500</pattern><usage/><routePartition/><callPickupGroup/>"
-      "<callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/><shareLineAppearanceCSS/>"
-      "<useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></newLine></addLine>");
+  const std::string line = CallForId("addLine", NewLine("500"));
   const std::string trans = AddTranslation("600");
   const std::string gateway = InsertDevice("GW1", 30);
   const std::string routeId = CallForId("addRoutePattern", "<addRoutePattern><newPattern><pattern>2</pattern><usage/>" +
@@ -193,17 +177,11 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
   const std::string byTrans = "<pattern>600</pattern><routePartitionId/><routeFilterId/>";
   const std::string byRoute = "<updateRoutePattern><uuid>" + routeId + "</uuid>";
   const std::string head = "<addTransPattern><newPattern><pattern>1</pattern><usage/>";
-  // The add order up to position n (after the head) with nothing set, and the end of the request.
-  auto upTo = [&](std::size_t count) {
-    const std::string routing = Routing();
-    std::size_t end = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::size_t empty = routing.find("/>", end), close = routing.find("</", end);
-      end = close < empty ? routing.find('>', close) + 1 : empty + 2;
-    }
-    return head + routing.substr(0, end);
-  };
   const std::string end = "</newPattern></addTransPattern>";
+  // An add with nothing set but the element that replaces the empty one named.
+  auto with = [&](const std::string& empty, const std::string& element) {
+    return head + Replace(Routing(), "<" + empty + "/>", element) + "<callingSearchSpace/>" + end;
+  };
   const std::string route = "<addRoutePattern><newPattern><pattern>1</pattern><usage/>" + Routing();
   const std::string routeEnd = "</newPattern></addRoutePattern>";
   ExpectAllRefused(zebd_, {
@@ -212,11 +190,11 @@ TEST_F(PatternTest, RefusalsNameTheProblemAndChangeNothing) {
        "Deprecated element <routePartitionId>. Please use <routePartition> or <routePartitionName>."},
       {head + "<routePartitionName>Nope</routePartitionName>" + end, kNotFound,
        "The specified Route Partition was not found."},
-      {upTo(3) + "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask>" + end, 8,
+      {with("useCallingPartyPhoneMask", "<useCallingPartyPhoneMask>Sometimes</useCallingPartyPhoneMask>"), 8,
        "Invalid Parameter: Sometimes"},
-      {upTo(6) + "<digitDiscardInstructionName>Nope</digitDiscardInstructionName>" + end, kNotFound,
+      {with("digitDiscardInstruction", "<digitDiscardInstructionName>Nope</digitDiscardInstructionName>"), kNotFound,
        "DigitDiscardInstruction not found."},
-      {upTo(11) + "<routeFilterName>Nope</routeFilterName>" + end, kNotFound, "RouteFilter not found."},
+      {with("routeFilter", "<routeFilterName>Nope</routeFilterName>"), kNotFound, "RouteFilter not found."},
       // Without a value a translation pattern is written without one, and the library refuses it.
       {"<addTransPattern><newPattern><pattern/><usage/>" + Routing() + "<callingSearchSpace/>" + end, 6,
        "The Number Plan entry cannot be written without a value for DNOrPattern."},
@@ -366,11 +344,7 @@ TEST_F(PatternTest, CallParkNeedsItsNode) {
 TEST_F(PatternTest, APickupGroupThatALineNamesStays) {
   const std::string id = CallForId("addCallPickupGroup",
                                    "<addCallPickupGroup><callPickup><pattern>*88</pattern><usage/></callPickup></addCallPickupGroup>");
-  CallForId("addLine",
-            "<addLine><newLine><pattern>1000</pattern><usage/><routePartition/><callPickupGroup uuid=\"" + id +
-                "\"/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
-                "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum>"
-                "</newLine></addLine>");
+  CallForId("addLine", Replace(NewLine("1000"), "<callPickupGroup/>", "<callPickupGroup uuid=\"" + id + "\"/>"));
   ExpectRefused("<removeCallPickupGroup><uuid>" + id + "</uuid></removeCallPickupGroup>", "removeCallPickupGroup", 4,
                 "The Number Plan entry \"*88\" cannot be removed because it is still used by Number Plan entry "
                 "\"1000\".");

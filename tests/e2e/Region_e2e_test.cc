@@ -26,14 +26,13 @@ class RegionTest : public ZebdTest {
     return response.substr(uuid + 22, 38);
   }
   std::string Related(const std::string& entry, const std::string& name, const std::string& bandwidth) {
-    return "<relatedRegion  uuid=\"" + entry + "\">\r\n<name>" + name + "</name>\r\n<bandwidth>" + bandwidth +
-           "</bandwidth>\r\n</relatedRegion>\r\n";
+    return "<relatedRegion  uuid=\"" + entry + "\">\r\n" + El("name", name) + El("bandwidth", bandwidth) +
+           "</relatedRegion>\r\n";
   }
   std::string RegionResponse(const std::string& id, const std::string& name, const std::string& related) {
-    return Response("getRegion",
-                    "<return>\r\n<region  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n" +
-                        (related.empty() ? "" : "<relatedRegions>\r\n" + related + "</relatedRegions>\r\n") +
-                        "</region>\r\n</return>\r\n");
+    return Got("getRegion", "<region  uuid=\"" + id + "\">\r\n" + El("name", name) +
+                                (related.empty() ? "" : "<relatedRegions>\r\n" + related + "</relatedRegions>\r\n") +
+                                "</region>\r\n");
   }
 };
 

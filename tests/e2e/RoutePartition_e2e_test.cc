@@ -65,15 +65,14 @@ TEST_F(RoutePartitionTest, RefusalsNameTheProblemAndChangeNothing) {
 class CallingSearchSpaceTest : public RoutePartitionTest {
  protected:
   static std::string Member(int index, const std::string& name) {
-    return "<member  index=\"" + std::to_string(index) + "\">\r\n<routePartitionName>" + name +
-           "</routePartitionName>\r\n</member>\r\n";
+    return "<member  index=\"" + std::to_string(index) + "\">\r\n" + El("routePartitionName", name) + "</member>\r\n";
   }
   static std::string CssElement(const std::string& id, const std::string& name, const std::string& description,
                                 const std::string& clause, const std::string& members) {
-    return "<callingSearchSpace  uuid=\"" + id + "\">\r\n<name>" + name + "</name>\r\n<description>" + description +
-           "</description>\r\n<clause>" + clause + "</clause>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n" +
-           (members.empty() ? "<members></members>\r\n" : "<members>\r\n" + members + "</members>\r\n") +
-           "</callingSearchSpace>\r\n";
+    return "<callingSearchSpace  uuid=\"" + id + "\">\r\n" + El("name", name) +
+           El("description", description) + El("clause", clause) + El("dialPlanWizardGenID", "0") +
+           "<members>" + (members.empty() ? "" : "\r\n" + members) +
+           "</members>\r\n</callingSearchSpace>\r\n";
   }
 };
 

@@ -23,6 +23,28 @@ class RoutingTest : public ZebdTest {
     return record->GetID().str();
   }
 
+  // Positions 5 to 16 of a pattern's add order with nothing set.
+  static std::string Routing() {
+    return "<blockEnable>false</blockEnable><calledPartyTransformationMask/><callingPartyTransformationMask/>"
+           "<useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/><digitDiscardInstruction/><messageWaiting/>"
+           "<networkLocation/><patternUrgency>false</patternUrgency><prefixDigitsOut/><routeFilter/>";
+  }
+  std::string AddCss(const std::string& name) {
+    return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name><members/></newCSS></addCSS>");
+  }
+  // An addLine with only the required elements; partition is the routePartition element's text.
+  static std::string NewLine(const std::string& pattern, const std::string& partition = "<routePartition/>") {
+    return "<addLine><newLine><pattern>" + pattern + "</pattern><usage/>" + partition +
+           "<callPickupGroup/><callWaitingEnabled>Off</callWaitingEnabled><cfaCSSClause/><mwiStatus/>"
+           "<shareLineAppearanceCSS/><useFullyQualCallingPartyNum>Off</useFullyQualCallingPartyNum></"
+           "newLine></addLine>";
+  }
+
+  // text with the first occurrence of from replaced by to.
+  static std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+  }
+
   // The pkid of the row of table whose column ownerColumn is owner and column is value ("" when
   // there is none).
   std::string RowId(const std::string& table, const std::string& ownerColumn, const std::string& owner,

@@ -1,7 +1,6 @@
 // Service parameters through real HTTP.
 #include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
-#include "zdl/CProcessConfigList.h"
 
 namespace zeb::test {
 namespace {
@@ -12,22 +11,11 @@ const std::string kMaxCallDuration = "{5EED0000-0000-0000-0010-000000000101}";
 
 class ServiceParameterTest : public ZebdTest {
  protected:
-  // Writes rows the API cannot create: a node, and a parameter of a node.
-  std::string AddNode(const std::string& name) {
-    zdl::CProcessNodeList nodes(Db());
-    auto node = nodes.Insert();
-    node->PutName(name);
-    nodes.Update();
-    return node->GetID().str();
-  }
-  void AddParameter(const std::string& node, long service, const std::string& name, const std::string& value) {
-    zdl::CProcessConfigList parameters(Db());
-    auto parameter = parameters.Insert();
-    parameter->PutProcessNodeID(zdl::CZDLID(node));
-    parameter->PutServiceType(service);
-    parameter->PutParamName(name);
-    parameter->PutParamValue(value);
-    parameters.Update();
+  // A parameter of a node, which the API cannot create.
+  void AddParameter(const std::string& node, int service, const std::string& name, const std::string& value) {
+    Db().Execute("INSERT INTO ProcessConfig (pkid, fkProcessNode, tkService, paramName, paramValue) "
+                 "VALUES (?, ?, ?, ?, ?)",
+                 {zdl::CZDLID::New(), zdl::CZDLID(node), service, name, value});
   }
 
   std::string List(const std::string& node, const std::string& service) {
@@ -35,7 +23,7 @@ class ServiceParameterTest : public ZebdTest {
                 "</serviceType></listServiceParameters>");
   }
   static std::string Param(const std::string& name, const std::string& value) {
-    return "<param>\r\n<name>" + name + "</name>\r\n<value>" + value + "</value>\r\n</param>\r\n";
+    return "<param>\r\n" + El("name", name) + El("value", value) + "</param>\r\n";
   }
   std::string Listed(const std::string& params) {
     return Response("listServiceParameters",
@@ -66,7 +54,7 @@ class ServiceParameterTest : public ZebdTest {
 TEST_F(ServiceParameterTest, ListMergesTheNodesAndTheEnterpriseWideParametersByName) {
   AddParameter(kEnterprise, 1, "AlarmThreshold", "5 & more");
   AddParameter(kEnterprise, 3, "TraceLevel", "3");
-  AddNode("ZEBNODE2");
+  Db().Execute("INSERT INTO ProcessNode (pkid, Name) VALUES (?, 'ZEBNODE2')", {zdl::CZDLID::New()});
   EXPECT_EQ(Listed(Param("AlarmThreshold", "5 &amp; more") + Param("MaxCallDuration", "720") +
                    Param("StatisticsEnabled", "false")),
             List("ZEBNODE1", "Call Processing"));

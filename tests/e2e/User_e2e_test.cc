@@ -7,7 +7,6 @@
 #include "support/TempDir.h"
 #include "zdl/CLdapConfig.h"
 #include "zdl/CProcessConfigList.h"
-#include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
 #include "zdl/SecretHash.h"
 #include "zdl/directory/CUserInfoList.h"
@@ -247,24 +246,22 @@ TEST_P(UserTest, ListByNameMatchesGivenNameAndSurnamePatterns) {
     AddUser(NewUser(rn, "", first, last));
   }
   auto user = [](const std::string& rn, const std::string& first, const std::string& last) {
-    return "<user>\r\n<ldapRN>" + rn + "</ldapRN>\r\n<firstname>" + first + "</firstname>\r\n<lastname>" + last +
-           "</lastname>\r\n</user>\r\n";
+    return "<user>\r\n" + El("ldapRN", rn) + El("firstname", first) + El("lastname", last) + "</user>\r\n";
   };
-  auto list = [&](const std::string& first, const std::string& last) {
-    return Call("<listUserByName><firstname>" + first + "</firstname><lastname>" + last +
-                "</lastname></listUserByName>");
-  };
-  auto listed = [&](const std::string& items) {
-    return Response("listUserByName", items.empty() ? "<return></return>\r\n" : "<return>\r\n" + items + "</return>\r\n");
+  auto expectListed = [&](const std::string& items, const std::string& first, const std::string& last) {
+    EXPECT_EQ(Response("listUserByName", items.empty() ? "<return></return>\r\n" : Returned(items)),
+              Call("<listUserByName><firstname>" + first + "</firstname><lastname>" + last +
+                   "</lastname></listUserByName>"))
+        << first << " " << last;
   };
   const std::string ann = user("ann", "Ann", "Lee"), anna = user("anna", "Anna", "O&apos;Neil"),
                     bob = user("bob", "Bob", "Lee"), pct = user("pct", "100%", "Sure_ly"), zoe = user("zoe", "Zoë", "Ng");
-  EXPECT_EQ(listed(ann + bob), list("", "lee"));
-  EXPECT_EQ(listed(ann), list("a_n", "l%"));
-  EXPECT_EQ(listed(pct), list("100%", "sure_ly"));
-  EXPECT_EQ(listed(zoe), list("Zo_", ""));
-  EXPECT_EQ(listed(ann + anna + bob + pct + zoe), list("", ""));
-  EXPECT_EQ(listed(""), list("*", ""));
+  expectListed(ann + bob, "", "lee");
+  expectListed(ann, "a_n", "l%");
+  expectListed(pct, "100%", "sure_ly");
+  expectListed(zoe, "Zo_", "");
+  expectListed(ann + anna + bob + pct + zoe, "", "");
+  expectListed("", "*", "");
 }
 
 // One case for each place that reads an element, and for each rule of the shared parts.
