@@ -120,15 +120,9 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
   EXPECT_EQ(Listed("listRoutePartitionByName",
                    partition(lab, "INT_Lab") + partition(internal, "Internal") + partition(pub, "Public")),
             Search("listRoutePartitionByName", "%"));
-  auto css = [](const std::string& id, const std::string& name, const std::string& clause, const std::string& members) {
-    return "<callingSearchSpace  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", "") +
-           El("clause", clause) + El("dialPlanWizardGenID", "0") + Members(members) + "</callingSearchSpace>\r\n";
-  };
   const std::string lobbyElement =
-      css(lobby, "Lobby", "Public:Internal",
-          "<member  index=\"1\">\r\n" + El("routePartitionName", "Public") + "</member>\r\n<member  index=\"2\">\r\n" +
-              El("routePartitionName", "Internal") + "</member>\r\n");
-  const std::string staffElement = css(staff, "Staff", "", "");
+      CssElement(lobby, "Lobby", "", "Public:Internal", CssMember(1, "Public") + CssMember(2, "Internal"));
+  const std::string staffElement = CssElement(staff, "Staff", "", "", "");
   EXPECT_EQ(Listed("listCSSByName", lobbyElement + staffElement), Search("listCSSByName", "%"));
   EXPECT_EQ(Listed("listCSSByName", staffElement), Search("listCSSByName", "STAFF"));
 }

@@ -1,11 +1,11 @@
 // Route partitions and calling search spaces through real HTTP.
 #include "e2e/Refusals.h"
-#include "e2e/ZebdTest.h"
+#include "e2e/RoutingTest.h"
 
 namespace zeb::test {
 namespace {
 
-class RoutePartitionTest : public ZebdTest {};
+class RoutePartitionTest : public RoutingTest {};
 
 TEST_F(RoutePartitionTest, AddGetUpdateRemoveRoundTrip) {
   const std::string id = AddPartition("Internal", "Staff &amp; \"guests\" &lt;x&gt;");
@@ -62,19 +62,7 @@ TEST_F(RoutePartitionTest, RefusalsNameTheProblemAndChangeNothing) {
   });
 }
 
-class CallingSearchSpaceTest : public RoutePartitionTest {
- protected:
-  static std::string Member(int index, const std::string& name) {
-    return "<member  index=\"" + std::to_string(index) + "\">\r\n" + El("routePartitionName", name) + "</member>\r\n";
-  }
-  static std::string CssElement(const std::string& id, const std::string& name, const std::string& description,
-                                const std::string& clause, const std::string& members) {
-    return "<callingSearchSpace  uuid=\"" + id + "\">\r\n" + El("name", name) +
-           El("description", description) + El("clause", clause) + El("dialPlanWizardGenID", "0") +
-           "<members>" + (members.empty() ? "" : "\r\n" + members) +
-           "</members>\r\n</callingSearchSpace>\r\n";
-  }
-};
+class CallingSearchSpaceTest : public RoutePartitionTest {};
 
 // The clause names the member partitions in member order and follows members and partition names.
 TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
@@ -89,30 +77,30 @@ TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                 "</members></newCSS></addCSS>",
       kLenient);
   EXPECT_EQ(Got("getCSS", CssElement(css, "Lobby", "Front desk", "P1:P2:P3",
-                                     Member(2, "P2") + Member(1, "P1") + Member(3, "P3"))),
+                                     CssMember(2, "P2") + CssMember(1, "P1") + CssMember(3, "P3"))),
             Call("<getCSS><name>LOBBY</name></getCSS>"));
   EXPECT_EQ(Standard("updateCSS", css),
             Call("<updateCSS><name>Lobby</name><newName>Hall</newName><members><member index=\"5\">"
                  "<routePartitionName>P3</routePartitionName></member><member index=\"4\"><routePartitionName>P1"
                  "</routePartitionName></member></members></updateCSS>"));
-  EXPECT_EQ(Got("getCSS", CssElement(css, "Hall", "Front desk", "P1:P3", Member(5, "P3") + Member(4, "P1"))),
+  EXPECT_EQ(Got("getCSS", CssElement(css, "Hall", "Front desk", "P1:P3", CssMember(5, "P3") + CssMember(4, "P1"))),
             Call("<getCSS><uuid>" + css + "</uuid></getCSS>"));
   EXPECT_EQ(Standard("updateRoutePartition", p3),
             Call("<updateRoutePartition><name>P3</name><newName>Back</newName></updateRoutePartition>"));
   EXPECT_EQ(Standard("updateCSS", css), Call("<updateCSS><uuid>" + css + "</uuid><description/></updateCSS>"));
-  EXPECT_EQ(Got("getCSS", CssElement(css, "Hall", "", "P1:Back", Member(5, "Back") + Member(4, "P1"))),
+  EXPECT_EQ(Got("getCSS", CssElement(css, "Hall", "", "P1:Back", CssMember(5, "Back") + CssMember(4, "P1"))),
             Call("<getCSS><uuid>" + css + "</uuid></getCSS>"));
   EXPECT_EQ(Standard("removeCSS", css), Call("<removeCSS><name>Hall</name></removeCSS>"));
   EXPECT_EQ(Standard("removeRoutePartition", p3),
             Call("<removeRoutePartition><partitionId>" + p3 + "</partitionId></removeRoutePartition>"));
   // Empty members write the search space alone.
-  const std::string empty = CallForId("addCSS", "<addCSS><newCSS><name>Empty</name><members/></newCSS></addCSS>");
+  const std::string empty = AddCss("Empty");
   EXPECT_EQ(Got("getCSS", CssElement(empty, "Empty", "", "", "")), Call("<getCSS><name>Empty</name></getCSS>"));
 }
 
 TEST_F(CallingSearchSpaceTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPartition("P1");
-  CallForId("addCSS", "<addCSS><newCSS><name>Taken</name><members/></newCSS></addCSS>");
+  AddCss("Taken");
   const std::string member = "<member index=\"1\"><routePartitionName>P1</routePartitionName></member>";
   auto add = [](const std::string& inner) { return "<addCSS><newCSS><name>N</name>" + inner + "</newCSS></addCSS>"; };
   auto withMember = [&](const std::string& inner) {

@@ -1,6 +1,7 @@
-// The fixture shared by the dial plan end-to-end tests (lines, patterns, route lists and groups,
-// dial plans, route filters, digit discard instructions): records the API cannot create written
-// straight into zebd's database, and identifiers read back from it.
+// The fixture shared by the dial plan end-to-end tests (partitions and calling search spaces, lines,
+// patterns, route lists and groups, dial plans, route filters, digit discard instructions, the
+// list queries over them): records the API cannot create written straight into zebd's database,
+// identifiers read back from it, and the requests and elements several of them build.
 #pragma once
 
 #include <string>
@@ -64,6 +65,16 @@ class RoutingTest : public ZebdTest {
               Call(requestElement))
         << requestElement;
     EXPECT_EQ(before, Snapshot()) << "the refused request changed the database: " << requestElement;
+  }
+
+  // A calling search space as getCSS and the list of them write it, and one of its members.
+  static std::string CssElement(const std::string& id, const std::string& name, const std::string& description,
+                                const std::string& clause, const std::string& members) {
+    return "<callingSearchSpace  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", description) +
+           El("clause", clause) + El("dialPlanWizardGenID", "0") + Members(members) + "</callingSearchSpace>\r\n";
+  }
+  static std::string CssMember(int index, const std::string& name) {
+    return "<member  index=\"" + std::to_string(index) + "\">\r\n" + El("routePartitionName", name) + "</member>\r\n";
   }
 
   // A <members> element as built: empty on one line, or its children between lines.
