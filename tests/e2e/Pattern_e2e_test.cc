@@ -18,7 +18,8 @@ class PatternTest : public RoutingTest {
   // A route pattern to the gateway, in partition A, through the route filter named filter.
   static std::string RouteVia(const std::string& gateway, const std::string& filter) {
     return "<addRoutePattern><newPattern><pattern>9.@</pattern><usage/><routePartitionName>A</routePartitionName>" +
-           Replace(Routing(), "<routeFilter/>", "<routeFilterName>" + filter + "</routeFilterName>") + "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>";
+           Replace(Routing(), "<routeFilter/>", "<routeFilterName>" + filter + "</routeFilterName>") +
+           "<destination><gateway uuid=\"" + gateway + "\"/></destination></newPattern></addRoutePattern>";
   }
   // The content of a pattern with nothing set but its pattern, usage and partition.
   static std::string PlainContent(const std::string& pattern, const std::string& usage,
