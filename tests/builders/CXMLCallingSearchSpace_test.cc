@@ -14,22 +14,13 @@ namespace {
 class CallingSearchSpaceBuilderTest : public ::testing::Test {
  protected:
   CallingSearchSpaceBuilderTest() : db_(zdl::CZDLDatabase::Open(dir_ / "zeb.db")), session_(db_->Session()) {
-    zdl::CRoutePartitionList partitions(session_);
-    auto partition = partitions.Insert();
-    partition->PutName("P<1>");
-    partitions.Update();
-    partition_ = partition->GetID();
-    zdl::CCallingSearchSpaceList list(session_);
-    auto css = list.Insert();
-    css->PutName("C");
-    list.Update();
-    css_ = css->GetID();
-    zdl::CCallingSearchSpaceMemberList members(session_);
-    auto member = members.Insert();
-    member->PutCallingSearchSpaceID(css_);
-    member->PutRoutePartitionID(partition_);
-    member->PutSortOrder(4);
-    members.Update();
+    session_.ExecScript(
+        "INSERT INTO RoutePartition (pkid, Name) VALUES ('{00000000-0000-0000-0000-0000000000A1}', 'P<1>');"
+        "INSERT INTO CallingSearchSpace (pkid, Name, Clause) VALUES ('{00000000-0000-0000-0000-0000000000A2}', 'C', "
+        "'P<1>');"
+        "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition, SortOrder) VALUES "
+        "('{00000000-0000-0000-0000-0000000000A3}', '{00000000-0000-0000-0000-0000000000A2}', "
+        "'{00000000-0000-0000-0000-0000000000A1}', 4)");
   }
 
   std::string Build(RenderMode mode) {
@@ -50,14 +41,14 @@ class CallingSearchSpaceBuilderTest : public ::testing::Test {
   test::TempDir dir_;
   std::unique_ptr<zdl::CZDLDatabase> db_;
   zdl::CZDLSession& session_;
-  zdl::CZDLID partition_, css_;
+  const zdl::CZDLID partition_{"{00000000-0000-0000-0000-0000000000A1}"};
+  const zdl::CZDLID css_{"{00000000-0000-0000-0000-0000000000A2}"};
 };
 
 // getCSS and getDevicePool show the name forms; the device form nests the cached partition.
 TEST_F(CallingSearchSpaceBuilderTest, CachedPartitionKeepsItsTextUntilThisServerChangesIt) {
-  const std::string member = "<member  index=\"4\">\r\n<routePartition  uuid=\"" + partition_.str() +
-                             "\">\r\n<name>P&lt;1&gt;</name>\r\n<description></description>\r\n"
-                             "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n</member>\r\n";
+  const std::string member =
+      "<member  index=\"4\">\r\n" + test::PartitionElement(partition_.str(), "P&lt;1&gt;") + "</member>\r\n";
   EXPECT_NE(std::string::npos, Build(RenderMode::kNamespaces).find(member));
   session_.Execute("UPDATE RoutePartition SET Name = 'Elsewhere' WHERE pkid = ?", {partition_});
   EXPECT_NE(std::string::npos, Build(RenderMode::kNamespaces).find(member));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "builders/CXMLDialcore.h"
+#include "support/SoapText.h"
 #include "support/TempDir.h"
 #include "zdl/Records.h"
 
@@ -74,10 +75,10 @@ TEST_F(DevicePoolBuilderTest, DeviceFormNestsTheAutoSearchSpacePartitionsInFull)
   EXPECT_NE(std::string::npos,
             text.find("<dialcoreGroup></dialcoreGroup>\r\n<autoSearchSpace  uuid=\"{00000000-0000-0000-0000-0000000000A2}"
                       "\">\r\n<name>Auto</name>\r\n<description></description>\r\n<clause>Lobby</clause>\r\n"
-                      "<members>\r\n<member  index=\"0\">\r\n<routePartition  uuid=\"{00000000-0000-0000-0000-0000000000A1}"
-                      "\">\r\n<name>Lobby</name>\r\n<description></description>\r\n"
-                      "<dialPlanWizardGenId>0</dialPlanWizardGenId>\r\n</routePartition>\r\n</member>\r\n</members>\r\n"
-                      "<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n</autoSearchSpace>\r\n<softkeyTemplate"))
+                      "<members>\r\n<member  index=\"0\">\r\n" +
+                      test::PartitionElement("{00000000-0000-0000-0000-0000000000A1}", "Lobby") +
+                      "</member>\r\n</members>\r\n<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n"
+                      "</autoSearchSpace>\r\n<softkeyTemplate"))
       << text;
 }
 

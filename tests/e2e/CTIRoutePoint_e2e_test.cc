@@ -6,12 +6,6 @@
 namespace zeb::test {
 namespace {
 
-// The elements of a route point request from name to the device pool; the product is not stored.
-std::string PointHead(const std::string& name) {
-  return "<name>" + name + "</name><product>Desk Phone 12</product><model/><class/><protocol>Station</protocol>"
-         "<protocolSide>User</protocolSide><devicePoolName>Default</devicePoolName>";
-}
-
 std::string LineTo(int index, const std::string& pattern) {
   return "<line index=\"" + std::to_string(index) + "\"><label>L" + pattern + "</label><display>D</display><dirn>"
          "<pattern>" + pattern + "</pattern><usage>Device</usage><routePartitionName>Internal</routePartitionName>"
@@ -20,10 +14,6 @@ std::string LineTo(int index, const std::string& pattern) {
 
 class CTIRoutePointTest : public GatewayTest {
  protected:
-  void SetUp() override {
-    GatewayTest::SetUp();
-    dn1001_ = AddNumber("1001", internal_);
-  }
   std::string AddPoint(const std::string& content) {
     return CallForId("addCTIRoutePoint", "<addCTIRoutePoint><routePoint>" + content +
                                              "</routePoint></addCTIRoutePoint>");
@@ -36,8 +26,6 @@ class CTIRoutePointTest : public GatewayTest {
     return LineElement(uuid, index, "L" + pattern, "D", dirn, "Ring Once", "Use System Default", "", 0,
                        "Light Only");
   }
-
-  std::string dn1001_;
 };
 
 TEST_F(CTIRoutePointTest, RoutePointIsRenderedWithItsLines) {
@@ -51,30 +39,23 @@ TEST_F(CTIRoutePointTest, RoutePointIsRenderedWithItsLines) {
       "</lines>");
   const std::string expected =
       "<return>\r\n<routePoint  uuid=\"" + id + "\" ctiid=\"" + Column("SELECT CtiId FROM Device WHERE pkid = ?", id) +
-      "\">\r\n" + El("name", "RP1") + El("description", "Queue &lt;1&gt;") +
-      El("product", "CTI Route Point") + El("model", "CTI Route Point") +
-      El("class", "CTI Route Point") + El("protocol", "Station") + El("protocolSide", "Network") +
+      "\">\r\n" +
+      Identity("RP1", "Queue &lt;1&gt;", "CTI Route Point", "CTI Route Point", "Station", "Network") +
       DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" + El("name", "HQ") +
       El("kbits", "0") + "</location>\r\n<lines>\r\n" + RenderedLine(id, 1, "1000", dn1000_) +
       RenderedLine(id, 2, "1001", dn1001_) + "</lines>\r\n</routePoint>\r\n</return>\r\n";
   EXPECT_EQ(Response("getCTIRoutePoint", expected), Call("<getCTIRoutePoint><name>RP1</name></getCTIRoutePoint>"));
-  EXPECT_EQ(Response("getCTIRoutePoint", expected, "3"),
-            Call("<zeb:getCTIRoutePoint sequence=\"3\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getCTIRoutePoint>"));
+  EXPECT_EQ(Response("getCTIRoutePoint", expected),
+            Call("<getCTIRoutePoint><uuid>" + id + "</uuid></getCTIRoutePoint>"));
   // Any product gives product 26; the skipped elements store nothing; the trace flag is kept.
   EXPECT_EQ("26|10|73||1|", Column("SELECT tkProduct || '|' || tkClass || '|' || tkModel || '|' || "
                                   "SpecialLoadInformation || '|' || DeviceLevelTraceFlag || '|' || xml "
                                   "FROM Device WHERE pkid = ?", id));
 }
 
-TEST_F(CTIRoutePointTest, RoutePointWithoutLinesIsWritten) {
-  const std::string id = AddPoint(PointHead("RP0"));
-  EXPECT_EQ("RP0", Column("SELECT Name FROM Device WHERE pkid = ?", id));
-  EXPECT_EQ("0", Column("SELECT COUNT(*) FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
-}
-
 TEST_F(CTIRoutePointTest, UpdateChangesNamedFieldsAndReplacesTheLines) {
   AddNamed("Location", "HQ");
-  const std::string id = AddPoint(PointHead("RP2") + "<locationName>HQ</locationName><lines>" + LineTo(1, "1000") +
+  const std::string id = AddPoint(StationHead("RP2") + "<locationName>HQ</locationName><lines>" + LineTo(1, "1000") +
                                   LineTo(2, "1001") + "</lines>");
   EXPECT_EQ(Standard("updateCTIRoutePoint", id),
             Call("<updateCTIRoutePoint><name>RP2</name><newName>RP3</newName><description>d</description>"
@@ -92,7 +73,7 @@ TEST_F(CTIRoutePointTest, UpdateChangesNamedFieldsAndReplacesTheLines) {
 }
 
 TEST_F(CTIRoutePointTest, RefusalsNameTheProblemAndChangeNothing) {
-  AddPoint(PointHead("RP5") + "<lines>" + LineTo(1, "1000") + "</lines>");
+  AddPoint(StationHead("RP5"));  // a route point needs no lines
   AddPhone(PhoneHead("SEP1"));
   const std::string unknown = "{00000000-0000-0000-0000-00000000DEAD}";
   auto add = [](const std::string& content) {
@@ -108,7 +89,7 @@ TEST_F(CTIRoutePointTest, RefusalsNameTheProblemAndChangeNothing) {
        "NULL element found. Expecting <description> or <calledPartyTransformationMask>"},
       {add(identity + "<callingSearchSpaceId>" + unknown + "</callingSearchSpaceId>"), kUnexpectedNode,
        "NULL element found. Expecting <devicePool>."},
-      {add(PointHead("X") + "<associatedPC/>"), kUnexpectedNode,
+      {add(StationHead("X") + "<associatedPC/>"), kUnexpectedNode,
        "<associatedPC> is not a valid element of this request type."},
       {update("<mediaResourceListName>MRL</mediaResourceListName>"), kUnexpectedNode,
        "<mediaResourceListName> is not a valid element of this request type."},

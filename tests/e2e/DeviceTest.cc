@@ -4,6 +4,12 @@
 
 namespace zeb::test {
 
+void DeviceTest::SetUp() {
+  internal_ = AddPartition("Internal");
+  dn1000_ = AddNumber("1000", internal_);
+  dn1001_ = AddNumber("1001", internal_);
+}
+
 std::string DeviceTest::Joined(const std::string& sql, const std::string& value) {
   std::string joined;
   for (const auto& row : Db().Query(sql, {value}).rows) joined += (joined.empty() ? "" : ",") + row[0].AsText();
@@ -48,6 +54,17 @@ std::string LineElement(const std::string& uuid, int index, const std::string& l
          El("display", display) + Ref("dirn", dirn) + El("ringSetting", ring) +
          El("consecutiveRingSetting", consecutive) + El("e164Mask", mask) +
          El("dialPlanWizardId", std::to_string(wizard)) + El("mwlPolicy", mwl) + "</line>\r\n";
+}
+
+std::string Identity(const std::string& name, const std::string& description, const std::string& product,
+                     const std::string& deviceClass, const std::string& protocol, const std::string& side) {
+  return El("name", name) + El("description", description) + El("product", product) + El("model", product) +
+         El("class", deviceClass) + El("protocol", protocol) + El("protocolSide", side);
+}
+
+std::string DeviceTest::DeviceTag(const std::string& tag, const std::string& type, const std::string& id) {
+  return "<" + tag + "  xsi:type=\"zeb:" + type + "\" ctiid=\"" +
+         Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n";
 }
 
 std::string DeviceTest::AddPhone(const std::string& elements) {

@@ -20,8 +20,15 @@ std::string LineElement(const std::string& uuid, int index, const std::string& l
                         const std::string& consecutive = "Use System Default", const std::string& mask = "",
                         int wizard = 0, const std::string& mwl = "Use System Policy");
 
+// A device's elements from name to protocolSide as a get renders them; the model is the product.
+std::string Identity(const std::string& name, const std::string& description, const std::string& product,
+                     const std::string& deviceClass, const std::string& protocol, const std::string& side);
+
+// Partition Internal holds directory numbers 1000 and 1001.
 class DeviceTest : public ZebdTest {
  protected:
+  void SetUp() override;
+
   // The first column of every row, joined with commas.
   std::string Joined(const std::string& sql, const std::string& value);
 
@@ -39,8 +46,13 @@ class DeviceTest : public ZebdTest {
                                                                              "</routePartitionName></lineIdentifier>"
                                                                              "</lines>");
 
+  // The start tag of a device element of the schema type given: <tag  xsi:type ctiid uuid>.
+  std::string DeviceTag(const std::string& tag, const std::string& type, const std::string& id);
+
   // The response with every version stamp's value replaced by {STAMP}.
   static std::string WithoutStamp(std::string response);
+
+  std::string internal_, dn1000_, dn1001_;
 };
 
 }  // namespace zeb::test

@@ -17,20 +17,17 @@ TEST_F(GatewayEndpointTest, AnalogGatewayIsRenderedWithItsPortsAndLines) {
   const std::string id = AddGateway(AnalogGatewayRequest("AA1", AnalogPort(1, true) + AnalogPort(2, false)));
   const std::string lineId = Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", id);
   const std::string expected =
-      "<return>\r\n<device  xsi:type=\"zeb:XAnalogGateway\" ctiid=\"" + Column("SELECT CtiId FROM Device WHERE pkid = ?", id) +
-      "\" uuid=\"" + id + "\">\r\n" + El("name", "AA1") + El("description", "Lobby &amp; hall") +
-      El("product", "Analog Access 2") + El("model", "Analog Access 2") + El("class", "Gateway") +
-      El("protocol", "Analog Access") + El("protocolSide", "Network") + DevicePoolElement() +
+      "<return>\r\n" + DeviceTag("device", "XAnalogGateway", id) +
+      Identity("AA1", "Lobby &amp; hall", "Analog Access 2", "Gateway", "Analog Access", "Network") +
+      DevicePoolElement() +
       El("vendorConfig", "&lt;vendorConfig&gt;&lt;cfg a=&quot;1&quot;/&gt;&lt;/vendorConfig&gt;") +
       El("versionStamp", "{STAMP}") + El("networkLocale", "New_Zealand") +
       El("trunkSelectionOrder", "Bottom Up") + El("helpURL", "") + "<ports>\r\n" +
       RenderedAnalogPort(PortId("AnalogAccessPort", id, 1), 1, lineId) +
       RenderedAnalogPort(PortId("AnalogAccessPort", id, 2), 2, "") + "</ports>\r\n</device>\r\n</return>\r\n";
   EXPECT_EQ(Response("getGatewayEndpoint", expected), Get("aa1"));
-  // By identifier, with prefixed elements and a sequence.
-  EXPECT_EQ(Response("getGatewayEndpoint", expected, "9"),
-            WithoutStamp(Call("<zeb:getGatewayEndpoint sequence=\"9\"><zeb:uuid>" + id +
-                              "</zeb:uuid></zeb:getGatewayEndpoint>")));
+  EXPECT_EQ(Response("getGatewayEndpoint", expected),
+            WithoutStamp(Call("<getGatewayEndpoint><uuid>" + id + "</uuid></getGatewayEndpoint>")));
 }
 
 // A line keeps the index it was written with and reads back under the port it was written
@@ -59,14 +56,13 @@ TEST_F(GatewayEndpointTest, LineReadsBackUnderThePortItWasWrittenUnder) {
 
 TEST_F(GatewayEndpointTest, PriGatewayIsRenderedWithEveryField) {
   const std::string id = AddGateway(PriGatewayRequest("PRI1"));
-  const std::string expected =
-      "<return>\r\n<device  xsi:type=\"zeb:XPRIGateway\" ctiid=\"" + Column("SELECT CtiId FROM Device WHERE pkid = ?", id) +
-      "\" uuid=\"" + id + "\">\r\n" + El("name", "PRI1") + El("description", "") +
-      El("product", "Digital Access PRI") + El("model", "Digital Access PRI") + El("class", "Gateway") +
-      El("protocol", "Digital Access PRI") + El("protocolSide", "User") + DevicePoolElement() +
-      El("loadInformation", "DPRI.2-0-1") + El("vendorConfig", "") + El("versionStamp", "{STAMP}") +
-      El("networkLocale", "Japan") + RenderedPriFields() + "</device>\r\n</return>\r\n";
-  EXPECT_EQ(Response("getGatewayEndpoint", expected), Get("PRI1"));
+  EXPECT_EQ(Got("getGatewayEndpoint",
+                DeviceTag("device", "XPRIGateway", id) +
+                    Identity("PRI1", "", "Digital Access PRI", "Gateway", "Digital Access PRI", "User") +
+                    DevicePoolElement() + El("loadInformation", "DPRI.2-0-1") + El("vendorConfig", "") +
+                    El("versionStamp", "{STAMP}") + El("networkLocale", "Japan") + RenderedPriFields() +
+                    "</device>\r\n"),
+            Get("PRI1"));
 }
 
 TEST_F(GatewayEndpointTest, T1GatewayKeepsEncodingAndPortsAndMaxPorts) {

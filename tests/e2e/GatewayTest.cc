@@ -7,6 +7,10 @@ std::string GatewayHead(const std::string& name, const std::string& product, con
          "</protocol><protocolSide>Network</protocolSide><devicePoolName>Default</devicePoolName>";
 }
 
+std::string StationHead(const std::string& name) {
+  return PhoneHead(name) + "<devicePoolName>Default</devicePoolName>";
+}
+
 std::string AnalogPort(int number, bool withLine) {
   const std::string n = std::to_string(number);
   return "<port portNumber=\"" + n + "\"><attendantDN>10" + n + "</attendantDN><callerIdEnable>true</callerIdEnable>"
@@ -77,11 +81,6 @@ std::string RenderedPriFields() {
          El("statusPoll", "false") + El("stripCountOut", "2") + El("trunkPadRx", "9dB") +
          El("trunkPadTx", "3dB") + El("trunkLevel", "-6dB") + El("yellowAlarm", "Bit 2") +
          El("zeroSuppression", "AMI");
-}
-
-void GatewayTest::SetUp() {
-  internal_ = AddPartition("Internal");
-  dn1000_ = AddNumber("1000", internal_);
 }
 
 std::string GatewayTest::AddGateway(const std::string& content) {

@@ -8,6 +8,8 @@
 
 namespace zeb::test {
 
+// The elements of a route point or voice-mail port request from name to the device pool.
+std::string StationHead(const std::string& name);
 // The common part of a gateway endpoint request, from name to the device pool.
 std::string GatewayHead(const std::string& name, const std::string& product, const std::string& protocol);
 // An analog port request; with a line, the line has the port's number as index and number 1000.
@@ -24,8 +26,6 @@ std::string RenderedPriFields();
 
 class GatewayTest : public DeviceTest {
  protected:
-  void SetUp() override;
-
   std::string AddGateway(const std::string& content);
   // The analog port of AnalogPort(number, lineId != "") as rendered.
   std::string RenderedAnalogPort(const std::string& uuid, int number, const std::string& lineId);
@@ -33,8 +33,6 @@ class GatewayTest : public DeviceTest {
   std::string DevicePoolElement();
   // The identifier of the port of device with that number.
   std::string PortId(const std::string& table, const std::string& device, int number);
-
-  std::string internal_, dn1000_;
 };
 
 }  // namespace zeb::test

@@ -12,15 +12,13 @@ struct LineDeviceKind {
   std::string suffix;   // of the method names
   std::string wrapper;  // the add request's element
   std::string lines;    // "%" stands for the line elements of an add request
-  std::string notThisKind, removeNotFound, getNotFound;
+  std::string notThisKind, notFound;
 };
 
 const LineDeviceKind kRoutePoint{"CTIRoutePoint", "routePoint", "<lines>%</lines>",
-                                 "The specified device is not a CTI Route Point.", "route point not found.",
-                                 "route point not found."};
+                                 "The specified device is not a CTI Route Point.", "route point not found."};
 const LineDeviceKind kVoiceMailPort{"VoiceMailPort", "voiceMailPort", "%",
                                     "The device specified is not a Voice Mail Port.",
-                                    "The specified VoiceMailPort was not found.",
                                     "The specified VoiceMailPort was not found."};
 
 class LineDeviceTest : public GatewayTest, public ::testing::WithParamInterface<LineDeviceKind> {
@@ -37,17 +35,13 @@ class LineDeviceTest : public GatewayTest, public ::testing::WithParamInterface<
   std::string Named(const std::string& verb, const std::string& name) const {
     return "<" + verb + kind().suffix + "><name>" + name + "</name></" + verb + kind().suffix + ">";
   }
-  static std::string Head(const std::string& name) {
-    return "<name>" + name + "</name><product>Desk Phone 12</product><model/><class/><protocol>Station</protocol>"
-           "<protocolSide>User</protocolSide><devicePoolName>Default</devicePoolName>";
-  }
   static std::string Line(const std::string& dirn) {
     return "<line index=\"1\"><label/><display/><dirn uuid=\"" + dirn + "\"/><ringSetting>Ring</ringSetting></line>";
   }
 };
 
 TEST_P(LineDeviceTest, RemoveTakesTheLineAppearancesAlong) {
-  const std::string id = CallForId("add" + kind().suffix, Add(Head("D1") + Lines(Line(dn1000_))));
+  const std::string id = CallForId("add" + kind().suffix, Add(StationHead("D1") + Lines(Line(dn1000_))));
   EXPECT_EQ("1", Column("SELECT COUNT(*) FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
   EXPECT_EQ(Standard("remove" + kind().suffix, id), Call(Named("remove", "D1")));
   EXPECT_EQ("0", Column("SELECT COUNT(*) FROM Device WHERE pkid = ?", id));
@@ -55,7 +49,7 @@ TEST_P(LineDeviceTest, RemoveTakesTheLineAppearancesAlong) {
 }
 
 TEST_P(LineDeviceTest, RefusalsNameTheProblemAndChangeNothing) {
-  CallForId("add" + kind().suffix, Add(Head("D5") + Lines(Line(dn1000_))));
+  CallForId("add" + kind().suffix, Add(StationHead("D5") + Lines(Line(dn1000_))));
   AddPhone(PhoneHead("SEP1"));
   const std::string identity =
       "<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide>User</protocolSide>";
@@ -67,16 +61,16 @@ TEST_P(LineDeviceTest, RefusalsNameTheProblemAndChangeNothing) {
       {Add(identity + "<callingSearchSpaceName>Nope</callingSearchSpaceName>"), kNotFound,
        "Calling search space not found."},
       // The device and its lines are one unit: a line that cannot be written leaves no device.
-      {Add(Head("X") + Lines(Line(kUnknown))), 5,
+      {Add(StationHead("X") + Lines(Line(kUnknown))), 5,
        "The Number Plan entry " + kUnknown + " referred to by this line appearance does not exist."},
-      {Add(Head("d5") + Lines(Line(dn1000_))), 3, "A Device named \"d5\" already exists."},
+      {Add(StationHead("d5") + Lines(Line(dn1000_))), 3, "A Device named \"d5\" already exists."},
       {update + "<devicePoolName>Nope</devicePoolName>" + updateEnd, kNotFound, "Device Pool not found."},
       {update + "<callingSearchSpaceName>Nope</callingSearchSpaceName>" + updateEnd, kNotFound,
        "Calling Search Space not found."},
       {Named("update", "SEP1"), kNotFound, kind().notThisKind},
-      {Named("remove", "Nope"), kNotFound, kind().removeNotFound},
+      {Named("remove", "Nope"), kNotFound, kind().notFound},
       {Named("remove", "SEP1"), kNotFound, kind().notThisKind},
-      {Named("get", "Nope"), kNotFound, kind().getNotFound},
+      {Named("get", "Nope"), kNotFound, kind().notFound},
       {Named("get", "SEP1"), kNotFound, kind().notThisKind},
   });
 }

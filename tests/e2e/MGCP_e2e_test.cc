@@ -13,14 +13,20 @@ std::string Endpoint(int port, const std::string& name) {
          "</ports><trunkSelectionOrder>Top Down</trunkSelectionOrder></endpoint>";
 }
 
-std::string Subunit(int index, const std::string& vic, const std::string& endpoints) {
-  return "<subunit index=\"" + std::to_string(index) + "\"><product>" + vic + "</product><endpoints>" + endpoints +
-         "</endpoints></subunit>";
+// A unit or subunit of the product holding its list of subunits or endpoints, in a request or,
+// rendered, as getMGCP writes it.
+std::string Slot(const std::string& tag, int index, const std::string& product, const std::string& children,
+                 bool rendered) {
+  const std::string nl = rendered ? "\r\n" : "", list = tag == "unit" ? "subunits" : "endpoints";
+  return "<" + tag + (rendered ? "  " : " ") + "index=\"" + std::to_string(index) + "\">" + nl + "<product>" +
+         product + "</product>" + nl + "<" + list + ">" + nl + children + "</" + list + ">" + nl + "</" + tag + ">" +
+         nl;
 }
-
-std::string Unit(int index, const std::string& module, const std::string& subunits) {
-  return "<unit index=\"" + std::to_string(index) + "\"><product>" + module + "</product><subunits>" + subunits +
-         "</subunits></unit>";
+std::string Subunit(int index, const std::string& vic, const std::string& endpoints, bool rendered = false) {
+  return Slot("subunit", index, vic, endpoints, rendered);
+}
+std::string Unit(int index, const std::string& module, const std::string& subunits, bool rendered = false) {
+  return Slot("unit", index, module, subunits, rendered);
 }
 
 std::string GatewayRequest(const std::string& domain, const std::string& units) {
@@ -37,13 +43,10 @@ class MGCPTest : public GatewayTest {
   // The endpoint element of Endpoint(port, name) as getMGCP renders it.
   std::string RenderedEndpoint(int port, const std::string& name) {
     const std::string id = DeviceId(name);
-    return "<endpoint  index=\"" + std::to_string(port) + "\">\r\n<device  xsi:type=\"zeb:XAnalogGateway\" ctiid=\"" +
-           Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" +
-           El("name", name) + El("description", "") + El("product", "MGCP Station") +
-           El("model", "MGCP Station") + El("class", "Gateway") + El("protocol", "Analog Access") +
-           El("protocolSide", "Network") + El("devicePoolName", "Default") + El("vendorConfig", "") +
-           El("versionStamp", "{STAMP}") + El("networkLocale", "Germany") +
-           El("trunkSelectionOrder", "Top Down") + El("helpURL", "") + "<ports>\r\n" +
+    return "<endpoint  index=\"" + std::to_string(port) + "\">\r\n" + DeviceTag("device", "XAnalogGateway", id) +
+           Identity(name, "", "MGCP Station", "Gateway", "Analog Access", "Network") +
+           El("devicePoolName", "Default") + El("vendorConfig", "") + El("versionStamp", "{STAMP}") +
+           El("networkLocale", "Germany") + El("trunkSelectionOrder", "Top Down") + El("helpURL", "") + "<ports>\r\n" +
            RenderedAnalogPort(PortId("AnalogAccessPort", id, 1), 1, "") + "</ports>\r\n</device>\r\n</endpoint>\r\n";
   }
 
@@ -66,34 +69,24 @@ TEST_F(MGCPTest, GetMGCPRendersTheGatewayTree) {
                                                         Subunit(0, "One-Port T1", Endpoint(2, "EP-D")) +
                                                             Subunit(2, "Two-Port E&amp;M", Endpoint(5, "EP-E"))) +
                                                    "</units>"));
-  auto subunit = [](int index, const std::string& vic, const std::string& endpoints) {
-    return "<subunit  index=\"" + std::to_string(index) + "\">\r\n" + El("product", vic) + "<endpoints>\r\n" +
-           endpoints + "</endpoints>\r\n</subunit>\r\n";
-  };
-  auto unit = [](int index, const std::string& module, const std::string& subunits) {
-    return "<unit  index=\"" + std::to_string(index) + "\">\r\n" + El("product", module) + "<subunits>\r\n" +
-           subunits + "</subunits>\r\n</unit>\r\n";
-  };
   const std::string expected =
       "<return>\r\n<mgcp  xsi:type=\"zeb:XMGCP\" uuid=\"" + id + "\">\r\n" + El("domainName", "gw1.example") +
       El("description", "Branch") + El("product", "Branch Gateway 2") +
       El("model", "Branch Gateway 2") + El("dialcoreGroupName", "Default") + "<units>\r\n" +
-      unit(0, "Voice Network Module",
-           subunit(0, "Two-Port FXS", RenderedEndpoint(1, "EP-B") + RenderedEndpoint(3, "EP-A")) +
-               subunit(1, "Two-Port FXO", RenderedEndpoint(0, "EP-C"))) +
-      unit(1, "High-Density Module",
-           subunit(0, "One-Port T1", RenderedEndpoint(2, "EP-D")) +
-               subunit(2, "Two-Port E&amp;M", RenderedEndpoint(5, "EP-E"))) +
+      Unit(0, "Voice Network Module",
+           Subunit(0, "Two-Port FXS", RenderedEndpoint(1, "EP-B") + RenderedEndpoint(3, "EP-A"), true) +
+               Subunit(1, "Two-Port FXO", RenderedEndpoint(0, "EP-C"), true), true) +
+      Unit(1, "High-Density Module",
+           Subunit(0, "One-Port T1", RenderedEndpoint(2, "EP-D"), true) +
+               Subunit(2, "Two-Port E&amp;M", RenderedEndpoint(5, "EP-E"), true), true) +
       "</units>\r\n" + El("scratch", "s") + El("vendorConfig", "v") + El("versionStamp", "{STAMP}") +
       El("loadInformation", "BG2.1") + "</mgcp>\r\n</return>\r\n";
   EXPECT_EQ(Response("getMGCP", expected),
             WithoutStamp(Call("<getMGCP><domainName>GW1.example</domainName></getMGCP>")));
-  EXPECT_EQ(Response("getMGCP", expected, "4"),
-            WithoutStamp(Call("<zeb:getMGCP sequence=\"4\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getMGCP>")));
-  // Ports 3 and 1 leave the first subunit beginning at 1; the other subunits keep their own.
-  EXPECT_EQ("1", Column("SELECT BeginPort FROM MGCPSlotConfig WHERE Slot = 0 AND Subunit = 0 AND fkMGCP = ?", id));
-  EXPECT_EQ("0", Column("SELECT BeginPort FROM MGCPSlotConfig WHERE Slot = 0 AND Subunit = 1 AND fkMGCP = ?", id));
-  EXPECT_EQ("5", Column("SELECT BeginPort FROM MGCPSlotConfig WHERE Slot = 1 AND Subunit = 2 AND fkMGCP = ?", id));
+  EXPECT_EQ(Response("getMGCP", expected),
+            WithoutStamp(Call("<getMGCP><uuid>" + id + "</uuid></getMGCP>")));
+  // Each unit's row, then its subunits': ports 3 and 1 leave the first subunit beginning at 1.
+  EXPECT_EQ("0,1,0,0,2,5", Joined("SELECT BeginPort FROM MGCPSlotConfig WHERE fkMGCP = ? ORDER BY Slot, Subunit", id));
 }
 
 TEST_F(MGCPTest, UnitsSubunitsAndEndpointsAreAddedAndRemovedWithTheirDevices) {

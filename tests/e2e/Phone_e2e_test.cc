@@ -12,12 +12,6 @@ const char kRoomsService[] = "{5EED0000-0000-0000-0009-000000000002}";
 
 class PhoneTest : public DeviceTest {
  protected:
-  void SetUp() override {
-    internal_ = AddPartition("Internal");
-    dn1000_ = AddNumber("1000", internal_);
-    dn1001_ = AddNumber("1001", internal_);
-  }
-
   std::string Get(const std::string& name) {
     return WithoutStamp(Call("<getPhone><phoneName>" + name + "</phoneName></getPhone>"));
   }
@@ -28,21 +22,17 @@ class PhoneTest : public DeviceTest {
                   device);
   }
 
-  // The getPhone response for a phone of the product with no description, from its load on.
+  // The getPhone response for a phone of the product, from its calling search space or load on.
   std::string PhoneResponse(const std::string& id, const std::string& name, const std::string& product,
-                            const std::string& rest) {
-    return Response("getPhone", Returned("<device  xsi:type=\"zeb:XIPPhone\" ctiid=\"" +
-                                         Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id +
-                                         "\">\r\n" + El("name", name) + El("description", "") + El("product", product) +
-                                         El("model", product) + El("class", "Phone") + El("protocol", "Station") +
-                                         El("protocolSide", "User") + rest + "</device>\r\n"));
+                            const std::string& rest, const std::string& description = "") {
+    return Got("getPhone", DeviceTag("device", "XIPPhone", id) +
+                               Identity(name, description, product, "Phone", "Station", "User") + rest +
+                               "</device>\r\n");
   }
   // The device settings after the load information.
   static std::string Settings(const std::string& trace) {
     return El("vendorConfig", "") + El("versionStamp", "{STAMP}") + El("traceFlag", trace) + El("associatedPC", "");
   }
-
-  std::string internal_, dn1000_, dn1001_;
 };
 
 // The phone with two lines, two speed dials, one add-on module, two services and both calling
@@ -84,12 +74,9 @@ TEST_F(PhoneTest, GetPhoneRendersThePhoneWithEverythingThatHangsOffIt) {
   const std::string id = AddPhone(FullPhoneRequest(dn1001_, "SEP00AA"));
   Db().Execute("UPDATE Device SET tkUserLocale = 2, tkCountry = 7 WHERE pkid = ?", {id});
 
-  const std::string expected =
-      "<return>\r\n<device  xsi:type=\"zeb:XIPPhone\" ctiid=\"" +
-      Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" +
-      El("name", "SEP00AA") + El("description", "Reception &amp; desk") + El("product", "Desk Phone 40") +
-      El("model", "Desk Phone 40") + El("class", "Phone") + El("protocol", "Station") +
-      El("protocolSide", "User") + El("callingSearchSpaceName", "Office") + El("devicePoolName", "Default") +
+  const std::string expected = PhoneResponse(
+      id, "SEP00AA", "Desk Phone 40",
+      El("callingSearchSpaceName", "Office") + El("devicePoolName", "Default") +
       El("locationName", "HQ") + El("mediaResourceListName", "Media 1") +
       El("callingSearchSpaceName", "Overflow") + "<aarNeighborhood  uuid=\"" + north + "\">\r\n" +
       El("name", "North") + "</aarNeighborhood>\r\n" + El("loadInformation", "DP40.3-0-2") +
@@ -110,19 +97,16 @@ TEST_F(PhoneTest, GetPhoneRendersThePhoneWithEverythingThatHangsOffIt) {
       El("country", "New Zealand") + El("idleTimeout", "30") + El("authenticationURL", "http://auth") +
       El("directoryURL", "http://dir") + El("idleURL", "") + El("informationURL", "http://info") +
       El("messagesURL", "http://msg") + El("proxyServerURL", "http://proxy") +
-      El("servicesURL", "http://svc") + "<services>\r\n" + "<service  uuid=\"" +
+      El("servicesURL", "http://svc") + "<services>\r\n<service  uuid=\"" +
       ChildId("VoxbeamSubscribedService", id, "serviceName", 0) + "\">\r\n" + El("name", "Directory") +
-      El("url", "http://d?a=1&amp;b=2") + "<voxbeamService  uuid=\"" + kDirectoryService +
-      "\"></voxbeamService>\r\n</service>\r\n" + "<service  uuid=\"" +
-      ChildId("VoxbeamSubscribedService", id, "serviceName", 1) + "\">\r\n" + El("name", "Rooms") +
-      El("url", "http://r") + "<voxbeamService  uuid=\"" + kRoomsService +
-      "\"></voxbeamService>\r\n</service>\r\n" + "</services>\r\n" +
-      El("softkeyTemplateName", "Standard Feature") + "<defaultProfile  uuid=\"" + profile +
-      "\"></defaultProfile>\r\n" + El("enableExtensionMobility", "true") + "</device>\r\n</return>\r\n";
-  EXPECT_EQ(Response("getPhone", expected), Get("sep00aa"));
-  // By identifier, with prefixed elements and a sequence.
-  EXPECT_EQ(Response("getPhone", expected, "7"),
-            WithoutStamp(Call("<zeb:getPhone sequence=\"7\"><zeb:phoneId>" + id + "</zeb:phoneId></zeb:getPhone>")));
+      El("url", "http://d?a=1&amp;b=2") + Ref("voxbeamService", kDirectoryService) +
+      "</service>\r\n<service  uuid=\"" + ChildId("VoxbeamSubscribedService", id, "serviceName", 1) +
+      "\">\r\n" + El("name", "Rooms") + El("url", "http://r") + Ref("voxbeamService", kRoomsService) +
+      "</service>\r\n</services>\r\n" + El("softkeyTemplateName", "Standard Feature") +
+      Ref("defaultProfile", profile) + El("enableExtensionMobility", "true"),
+      "Reception &amp; desk");
+  EXPECT_EQ(expected, Get("sep00aa"));
+  EXPECT_EQ(expected, WithoutStamp(Call("<getPhone><phoneId>" + id + "</phoneId></getPhone>")));
 }
 
 TEST_F(PhoneTest, ProductWithoutPhoneServicesHasNoServiceSection) {

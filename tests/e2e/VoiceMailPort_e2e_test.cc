@@ -6,12 +6,6 @@
 namespace zeb::test {
 namespace {
 
-// The elements of a port request from name to the device pool; the product named is not stored.
-std::string PortHead(const std::string& name, const std::string& product = "Desk Phone 12") {
-  return "<name>" + name + "</name><product>" + product + "</product><model/><class/><protocol>Station</protocol>"
-         "<protocolSide>User</protocolSide><devicePoolName>Default</devicePoolName>";
-}
-
 const char kLine1000[] =
     "<line index=\"1\"><label>VM 1</label><display>Voice</display><dirn><pattern>1000</pattern><usage>Device</usage>"
     "<routePartitionName>Internal</routePartitionName></dirn><ringSetting>Ring</ringSetting></line>";
@@ -21,9 +15,6 @@ class VoiceMailPortTest : public GatewayTest {
   std::string AddPort(const std::string& content) {
     return CallForId("addVoiceMailPort", "<addVoiceMailPort><voiceMailPort>" + content +
                                              "</voiceMailPort></addVoiceMailPort>");
-  }
-  std::string LineOf(const std::string& device) {
-    return Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", device);
   }
 };
 
@@ -40,16 +31,16 @@ TEST_F(VoiceMailPortTest, PortIsRenderedWithItsReferencesSettingsAndLine) {
       "</aarNeighborhoodName><loadInformation>VM.1-0</loadInformation><vendorConfig>cfg</vendorConfig><versionStamp/>"
       "<traceFlag>true</traceFlag>" + std::string(kLine1000));
   const std::string expected =
-      "<return>\r\n<voiceMailPort  xsi:type=\"zeb:XVoiceMailPort\" ctiid=\"" +
-      Column("SELECT CtiId FROM Device WHERE pkid = ?", id) + "\" uuid=\"" + id + "\">\r\n" +
-      El("name", "VM1") + El("description", "Port &amp; one") + El("product", "Voice Mail Port") +
-      El("model", "Voice Mail Port") + El("class", "Voice Mail Port") + El("protocol", "Station") +
-      El("protocolSide", "Network") + DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" +
+      "<return>\r\n" + DeviceTag("voiceMailPort", "XVoiceMailPort", id) +
+      Identity("VM1", "Port &amp; one", "Voice Mail Port", "Voice Mail Port", "Station", "Network") +
+      DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" +
       El("name", "HQ") + El("kbits", "0") + "</location>\r\n" + El("mediaResourceListName", "MRL1") +
       El("automatedAlternateRoutingCSSName", "AarCss") + "<aarNeighborhood  uuid=\"" + north + "\">\r\n" +
       El("name", "North") + "</aarNeighborhood>\r\n" + El("loadInformation", "VM.1-0") +
       El("vendorConfig", "cfg") + El("versionStamp", "{STAMP}") + El("traceFlag", "true") +
-      LineElement(LineOf(id), 1, "VM 1", "Voice", dn1000_, "Ring") + "</voiceMailPort>\r\n</return>\r\n";
+      LineElement(Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", id), 1, "VM 1", "Voice", dn1000_,
+                  "Ring") +
+      "</voiceMailPort>\r\n</return>\r\n";
   EXPECT_EQ(Response("getVoiceMailPort", expected),
             WithoutStamp(Call("<getVoiceMailPort><name>vm1</name></getVoiceMailPort>")));
   // Whatever product the request names, the port is product 27.
@@ -57,18 +48,17 @@ TEST_F(VoiceMailPortTest, PortIsRenderedWithItsReferencesSettingsAndLine) {
 }
 
 TEST_F(VoiceMailPortTest, UpdateChangesNamedFieldsAndReplacesTheLine) {
-  const std::string dn1001 = AddNumber("1001", internal_);
   AddNamed("Location", "HQ");
-  const std::string id = AddPort(PortHead("VM2") + "<locationName>HQ</locationName><traceFlag>true</traceFlag>" +
+  const std::string id = AddPort(StationHead("VM2") + "<locationName>HQ</locationName><traceFlag>true</traceFlag>" +
                                  std::string(kLine1000));
   EXPECT_EQ(Standard("updateVoiceMailPort", id),
             Call("<updateVoiceMailPort><name>VM2</name><newName>VM3</newName><description>new</description>"
                  "<devicePoolName>Default</devicePoolName><locationName/><traceFlag>false</traceFlag>"
-                 "<line index=\"2\"><label/><display/><dirn uuid=\"" + dn1001 + "\"/><ringSetting>Disable"
+                 "<line index=\"2\"><label/><display/><dirn uuid=\"" + dn1001_ + "\"/><ringSetting>Disable"
                  "</ringSetting></line></updateVoiceMailPort>"));
   EXPECT_EQ("VM3|new||0", Column("SELECT Name || '|' || Description || '|' || COALESCE(fkLocation, '') || '|' || "
                                  "DeviceLevelTraceFlag FROM Device WHERE pkid = ?", id));
-  EXPECT_EQ(dn1001 + "|2|1", Joined("SELECT fkNumPlan || '|' || NumPlanIndex || '|' || tkRingSetting "
+  EXPECT_EQ(dn1001_ + "|2|1", Joined("SELECT fkNumPlan || '|' || NumPlanIndex || '|' || tkRingSetting "
                                     "FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
   // Without <line> the line appearances stay.
   EXPECT_EQ(Standard("updateVoiceMailPort", id, "7"),
@@ -78,7 +68,7 @@ TEST_F(VoiceMailPortTest, UpdateChangesNamedFieldsAndReplacesTheLine) {
 }
 
 TEST_F(VoiceMailPortTest, RefusalsNameTheProblemAndChangeNothing) {
-  AddPort(PortHead("VM5") + kLine1000);
+  AddPort(StationHead("VM5") + kLine1000);
   auto add = [](const std::string& content) {
     return "<addVoiceMailPort><voiceMailPort>" + content + "</voiceMailPort></addVoiceMailPort>";
   };
@@ -88,8 +78,8 @@ TEST_F(VoiceMailPortTest, RefusalsNameTheProblemAndChangeNothing) {
   ExpectAllRefused(zebd_, {
       {add("<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide>Left</protocolSide>"),
        8, "Invalid Parameter: Left"},
-      {add(PortHead("X")), kUnexpectedNode, "NULL element found, expecting <line> or <lineIdentifier>"},
-      {add(PortHead("X") + "<line index=\"1\"><label/><display/><dirn uuid=\"" + dn1000_ + "\"/></line>"),
+      {add(StationHead("X")), kUnexpectedNode, "NULL element found, expecting <line> or <lineIdentifier>"},
+      {add(StationHead("X") + "<line index=\"1\"><label/><display/><dirn uuid=\"" + dn1000_ + "\"/></line>"),
        kUnexpectedNode, "NULL element found. Expecting <ringSetting>."},
       {update("<devicePoolId/>"), kInvalidValue, "Then element, <devicePoolId>, must have a value."},
       {update("<country/>"), kUnexpectedNode, "<country> is not a valid element of this request type."},
