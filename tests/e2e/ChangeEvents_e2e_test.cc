@@ -12,20 +12,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <regex>
 #include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
+#include "e2e/TlsConnection.h"
 #include "e2e/ZebdProcess.h"
 #include "server/WebhookClient.h"
 #include "support/PgScratchDatabase.h"
@@ -52,19 +48,6 @@ std::string ReadUntil(int fd, const std::function<bool(const std::string&)>& unt
     data.append(buffer, static_cast<std::size_t>(n));
   }
   return data;
-}
-
-int Connect(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    throw std::runtime_error("cannot connect");
-  }
-  return fd;
 }
 
 // A webhook receiver on a loopback port that stays the same across Stop and Start: it records
@@ -141,20 +124,16 @@ class Receiver {
           return in.size() >= end + 4 + length;
         },
         Millis(5000));
-    Post post;
     const std::size_t end = data.find("\r\n\r\n");
     if (end == std::string::npos) return false;
-    std::size_t line = data.find("\r\n") + 2;
-    while (line < end) {
-      const std::size_t next = data.find("\r\n", line);
-      const std::string header = data.substr(line, next - line);
-      std::string name = header.substr(0, header.find(':'));
+    Post post{{{"request-line", data.substr(0, data.find("\r\n"))}}, data.substr(end + 4)};
+    for (std::size_t line = data.find("\r\n") + 2, next; line < end; line = next + 2) {
+      next = data.find("\r\n", line);
+      const std::size_t colon = data.find(':', line);
+      std::string name = data.substr(line, colon - line);
       for (char& c : name) c = static_cast<char>(std::tolower(c));
-      post.headers[name] = header.substr(header.find(':') + 2);
-      line = next + 2;
+      post.headers[name] = data.substr(colon + 2, next - colon - 2);
     }
-    post.headers["request-line"] = data.substr(0, data.find("\r\n"));
-    post.body = data.substr(end + 4);
     const std::string answer = std::string("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n") +
                                (mode_ == Connections::kSaysClose ? "Connection: close\r\n" : "") + "\r\n";
     send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
@@ -194,11 +173,6 @@ std::string AddPartition(int port, const std::string& name) {
   return ReturnText(PostElement(port, AddPartitionRequest(name)));
 }
 
-std::string RemovePartition(int port, const std::string& name) {
-  return ReturnText(PostElement(
-      port, "<removeRoutePartition><partitionName>" + name + "</partitionName></removeRoutePartition>"));
-}
-
 std::string EventJson(int id, const std::string& method, const std::string& recordId,
                       const std::string& name) {
   const std::string kind = method.rfind("add", 0) == 0 ? "add" : "remove";
@@ -207,22 +181,25 @@ std::string EventJson(int id, const std::string& method, const std::string& reco
          "\",\"recordName\":\"" + name + "\"}";
 }
 
-// Subscribes the receiver to zebd's database with the secret; returns the command's output.
-std::string Subscribe(const ZebdProcess& zebd, const std::string& url, const std::string& extra = "") {
-  const std::string secretFile = zebd.dir() + "/hook.secret";
-  std::ofstream(secretFile) << "s3cret\n";
+// `zebd webhook add` on zebd's database, with the secret in secretFile.
+CommandResult AddWebhook(const ZebdProcess& zebd, const std::string& url, const std::string& secretFile,
+                         const std::string& methods = "") {
   std::vector<std::string> args{"webhook", "add",           "--db",     zebd.dbPath(),  "--url",
                                 url,       "--secret-file", secretFile, "--secret-key", zebd.keyPath()};
-  if (!extra.empty()) args.insert(args.end(), {"--methods", extra});
-  const CommandResult result = RunZebd(args);
+  if (!methods.empty()) args.insert(args.end(), {"--methods", methods});
+  return RunZebd(args);
+}
+
+// Subscribes the receiver to zebd's database with the secret "s3cret"; returns the command's output.
+std::string Subscribe(const ZebdProcess& zebd, const std::string& url, const std::string& methods = "") {
+  std::ofstream(zebd.dir() + "/hook.secret") << "s3cret\n";
+  const CommandResult result = AddWebhook(zebd, url, zebd.dir() + "/hook.secret", methods);
   EXPECT_EQ(0, result.exitCode) << result.err;
   return result.out;
 }
 
 std::string WebhookList(const ZebdProcess& zebd) {
-  const CommandResult result = RunZebd({"webhook", "list", "--db", zebd.dbPath()});
-  EXPECT_EQ(0, result.exitCode) << result.err;
-  return result.out;
+  return RunZebd({"webhook", "list", "--db", zebd.dbPath()}).out;
 }
 
 // The ids of the posts, in arrival order.
@@ -231,25 +208,35 @@ std::vector<int> Ids(const std::vector<Receiver::Post>& posts) {
   for (const Receiver::Post& post : posts) ids.push_back(std::stoi(post.headers.at("x-zeb-event-id")));
   return ids;
 }
+std::size_t Distinct(Receiver& receiver) {
+  const std::vector<int> ids = Ids(receiver.Posts());
+  return std::set<int>(ids.begin(), ids.end()).size();
+}
 
-TEST(WebhookTest, TenChangesGiveTenSignedEventsInOrder) {
-  Receiver receiver, removals;
-  ZebdProcess zebd;
+// Events go one after another on one kept connection; a receiver that closes its connections
+// without saying so gets each event once the connection is made again, with no failure counted.
+TEST(WebhookTest, TenChangesGiveTenSignedEventsInOrderOverKeptOrRemadeConnections) {
+  Receiver receiver, removals, keeps(Receiver::Connections::kKeeps),
+      closes(Receiver::Connections::kClosesSilently);
+  ZebdProcess zebd({"--admin-listen", "0"});
   EXPECT_EQ("webhook 1 added: " + receiver.Url() + "\n", Subscribe(zebd, receiver.Url()));
   Subscribe(zebd, removals.Url(), "remove*");
-  std::vector<std::string> expected, expectedRemovals;
-  std::vector<std::string> ids;
+  Subscribe(zebd, keeps.Url());
+  Subscribe(zebd, closes.Url());
+  std::vector<std::string> expected(10), ids;
   for (int i = 1; i <= 5; ++i) {
     ids.push_back(AddPartition(zebd.port(), "P" + std::to_string(i)));
-    expected.push_back(EventJson(i, "addRoutePartition", ids.back(), "P" + std::to_string(i)));
+    expected[i - 1] = EventJson(i, "addRoutePartition", ids.back(), "P" + std::to_string(i));
   }
   for (int i = 1; i <= 5; ++i) {
-    RemovePartition(zebd.port(), "p" + std::to_string(i));
-    expected.push_back(EventJson(5 + i, "removeRoutePartition", ids[i - 1], "p" + std::to_string(i)));
-    expectedRemovals.push_back(expected.back());
+    PostElement(zebd.port(), "<removeRoutePartition><partitionName>p" + std::to_string(i) +
+                                 "</partitionName></removeRoutePartition>");
+    expected[4 + i] = EventJson(5 + i, "removeRoutePartition", ids[i - 1], "p" + std::to_string(i));
   }
-  ASSERT_TRUE(Eventually([&] { return receiver.Count() >= 10 && removals.Count() >= 5; }))
-      << receiver.Count() << " " << WebhookList(zebd) << zebd.StderrText();
+  ASSERT_TRUE(Eventually([&] {
+    return receiver.Count() >= 10 && removals.Count() >= 5 && keeps.Count() == 10 && closes.Count() == 10;
+  })) << receiver.Count()
+      << " " << WebhookList(zebd) << zebd.StderrText();
 
   const std::vector<Receiver::Post> posts = receiver.Posts();
   ASSERT_EQ(10u, posts.size());
@@ -267,10 +254,18 @@ TEST(WebhookTest, TenChangesGiveTenSignedEventsInOrder) {
   }
   std::vector<std::string> removed;
   for (const Receiver::Post& post : removals.Posts()) removed.push_back(WithoutTime(post.body));
-  EXPECT_EQ(expectedRemovals, removed);
+  EXPECT_EQ(std::vector<std::string>(expected.begin() + 5, expected.end()), removed);
   EXPECT_TRUE(Eventually([&] {
     return WebhookList(zebd).find("1\tok\t10\t*\t" + receiver.Url()) != std::string::npos;
   })) << WebhookList(zebd);
+  const std::vector<int> all = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  EXPECT_EQ(all, Ids(keeps.Posts()));
+  EXPECT_EQ(all, Ids(closes.Posts()));
+  EXPECT_EQ(1, keeps.ConnectionsAccepted());
+  EXPECT_EQ(10, closes.ConnectionsAccepted());
+  const std::string metrics = AdminRequest(zebd.adminPort(), "/metrics");
+  EXPECT_NE(std::string::npos, metrics.find("zebd_webhook_failures_total{subscription=\"4\"} 0\n"))
+      << metrics;
 }
 
 TEST(WebhookTest, ReceiverDownAndZebdKilledLosesNoEvent) {
@@ -293,12 +288,9 @@ TEST(WebhookTest, ReceiverDownAndZebdKilledLosesNoEvent) {
   receiver.Start();
   ZebdProcess second({"--db", first->dbPath(), "--secret-key", first->keyPath()});
   for (int i = 1; i <= 3; ++i) AddPartition(second.port(), "C" + std::to_string(i));
-  ASSERT_TRUE(Eventually([&] {
-    const std::vector<int> ids = Ids(receiver.Posts());
-    return std::set<int>(ids.begin(), ids.end()).size() == 10;
-  })) << second.StderrText();
+  ASSERT_TRUE(Eventually([&] { return Distinct(receiver) == 10; })) << second.StderrText();
   // Every event arrived, in order; one sent again is the same event.
-  std::vector<int> ids = Ids(receiver.Posts());
+  const std::vector<int> ids = Ids(receiver.Posts());
   EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
   EXPECT_EQ(std::set<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), std::set<int>(ids.begin(), ids.end()));
   EXPECT_TRUE(Eventually([&] { return WebhookList(second).find("\tok\t10\t") != std::string::npos; }))
@@ -318,11 +310,7 @@ std::string PostOnce(const std::string& url, const std::string& caFile) {
 
 TEST(WebhookTest, TlsReceiversAreVerified) {
   TempDir dir;
-  const CommandResult made =
-      RunCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
-                  "-keyout", dir / "key.pem", "-out", dir / "cert.pem", "-days", "2", "-subj",
-                  "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1"});
-  ASSERT_EQ(0, made.exitCode) << made.err;
+  MakeCertificate(dir / "cert.pem", dir / "key.pem");
   // zebd itself serves HTTPS here; it refuses a JSON body, which shows the TLS session stood.
   ZebdProcess receiver({"--tls-cert", dir / "cert.pem", "--tls-key", dir / "key.pem"});
   const std::string url = "https://127.0.0.1:" + std::to_string(receiver.port()) + "/";
@@ -335,20 +323,16 @@ TEST(WebhookCommandTest, RefusesBadInputStoresTheSecretSealedAndRemoves) {
   ZebdProcess zebd;
   const std::string secretFile = zebd.dir() + "/hook.secret";
   std::ofstream(secretFile) << "topsecret\n";
-  const auto add = [&](const std::string& url, const std::string& file) {
-    return RunZebd({"webhook", "add", "--db", zebd.dbPath(), "--url", url, "--secret-file", file,
-                    "--secret-key", zebd.keyPath()});
-  };
-  const CommandResult ftp = add("ftp://hooks.example/", secretFile);
+  const CommandResult ftp = AddWebhook(zebd, "ftp://hooks.example/", secretFile);
   EXPECT_EQ(2, ftp.exitCode);
   EXPECT_EQ(0u, ftp.err.find(
                     "zebd webhook: --url ftp://hooks.example/: the URL must start with http:// or https://\n"
                     "usage: zebd webhook add"))
       << ftp.err;
-  const CommandResult unreadable = add("https://hooks.example/", zebd.dir() + "/none");
+  const CommandResult unreadable = AddWebhook(zebd, "https://hooks.example/", zebd.dir() + "/none");
   EXPECT_EQ(1, unreadable.exitCode);
   EXPECT_EQ("zebd webhook: --secret-file " + zebd.dir() + "/none cannot be read\n", unreadable.err);
-  ASSERT_EQ(0, add("https://hooks.example/", secretFile).exitCode);
+  ASSERT_EQ(0, AddWebhook(zebd, "https://hooks.example/", secretFile).exitCode);
 
   auto database = zebd.OpenDatabase();
   const std::string stored =
@@ -366,17 +350,15 @@ TEST(WebhookCommandTest, RefusesBadInputStoresTheSecretSealedAndRemoves) {
 }
 
 // An SSE client of the admin listener.
-class EventClient {
+class EventClient : public RawConnection {
  public:
-  EventClient(int port, const std::string& target, const std::string& header) : fd_(Connect(port)) {
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: zebd\r\n" + header + "\r\n";
-    send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
+  EventClient(int port, const std::string& target, const std::string& header = "") : RawConnection(port) {
+    Send("GET " + target + " HTTP/1.1\r\nHost: zebd\r\n" + header + "\r\n");
   }
-  ~EventClient() { close(fd_); }
-  // What arrives until `frames` event frames are there (or the timeout).
-  std::string Read(std::size_t frames, Millis timeout = Millis(10'000)) {
+  // What has arrived once `frames` event frames are there (or at the timeout).
+  std::string Read(std::size_t frames) {
     received_ += ReadUntil(
-        fd_, [&](const std::string& in) { return Count(received_ + in) >= frames; }, timeout);
+        fd_, [&](const std::string& in) { return Count(received_ + in) >= frames; }, Millis(10'000));
     return received_;
   }
 
@@ -387,43 +369,12 @@ class EventClient {
       count += text.find("\n\n", at + 1) != std::string::npos;
     return count;
   }
-  int fd_;
   std::string received_;
 };
 
 std::string Frames(const std::string& stream) {
   const std::size_t body = stream.find("\r\n\r\n");
   return body == std::string::npos ? stream : WithoutTime(stream.substr(body + 4));
-}
-
-// What the server sends until it closes (or the timeout).
-std::string AnswerOf(int port, const std::string& target, const std::string& header) {
-  const int fd = Connect(port);
-  const std::string request = "GET " + target + " HTTP/1.1\r\nHost: zebd\r\n" + header + "\r\n";
-  send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-  std::string answer = ReadUntil(
-      fd, [](const std::string&) { return false; }, Millis(5000));
-  close(fd);
-  return answer;
-}
-
-// Events go one after another on one kept connection; a receiver that closes its connections
-// without saying so gets each event once the connection is made again, with no failure counted.
-TEST(WebhookTest, OneKeptConnectionCarriesTheEventsAndAClosedOneIsMadeAgain) {
-  Receiver keeps(Receiver::Connections::kKeeps), closes(Receiver::Connections::kClosesSilently);
-  ZebdProcess zebd({"--admin-listen", "0"});
-  Subscribe(zebd, keeps.Url());
-  Subscribe(zebd, closes.Url());
-  for (int i = 1; i <= 6; ++i) AddPartition(zebd.port(), "K" + std::to_string(i));
-  ASSERT_TRUE(Eventually([&] { return keeps.Count() == 6 && closes.Count() == 6; }))
-      << keeps.Count() << " " << closes.Count() << zebd.StderrText();
-  EXPECT_EQ(std::vector<int>({1, 2, 3, 4, 5, 6}), Ids(keeps.Posts()));
-  EXPECT_EQ(std::vector<int>({1, 2, 3, 4, 5, 6}), Ids(closes.Posts()));
-  EXPECT_EQ(1, keeps.ConnectionsAccepted());
-  EXPECT_EQ(6, closes.ConnectionsAccepted());
-  const std::string metrics = AnswerOf(zebd.adminPort(), "/metrics", "");
-  EXPECT_NE(std::string::npos, metrics.find("zebd_webhook_failures_total{subscription=\"2\"} 0\n"))
-      << metrics;
 }
 
 TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds) {
@@ -440,30 +391,29 @@ TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds)
   EXPECT_EQ(0u, stream.find("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\n")) << stream;
   EXPECT_EQ(frame(2) + frame(3), Frames(stream));
   // Without an id, a client gets what comes from now on.
-  EventClient live(zebd.adminPort(), "/events", "");
+  EventClient live(zebd.adminPort(), "/events");
   ASSERT_TRUE(Eventually([&] {
-    return AnswerOf(zebd.adminPort(), "/metrics", "").find("\nzebd_event_stream_clients 2\n") !=
-           std::string::npos;
+    return Sample(BodyOf(AdminRequest(zebd.adminPort(), "/metrics")), "zebd_event_stream_clients") == 2;
   }));
   ids.push_back(AddPartition(zebd.port(), "S4"));
   EXPECT_EQ(frame(2) + frame(3) + frame(4), Frames(resumed.Read(3)));
   EXPECT_EQ(frame(4), Frames(live.Read(1)));
-  EventClient fromStart(zebd.adminPort(), "/events?since=0", "");
+  EventClient fromStart(zebd.adminPort(), "/events?since=0");
   EXPECT_EQ(frame(1) + frame(2) + frame(3) + frame(4), Frames(fromStart.Read(4)));
 
   // Once events are pruned, asking for them is answered with the oldest kept.
   auto database = zebd.OpenDatabase();
   EXPECT_EQ(3, zdl::PruneChangeEvents(database->Session(), zdl::NowMicros() + 1));
   const std::string gone = "The events asked for are no longer kept; the oldest kept is 4.\n";
+  EventClient pruned(zebd.adminPort(), "/events", "Last-Event-ID: 2\r\n");
   EXPECT_EQ("HTTP/1.1 410 Gone\r\nContent-Type: text/plain\r\nX-Zeb-Oldest-Event-ID: 4\r\nContent-Length: " +
                 std::to_string(gone.size()) + "\r\nConnection: close\r\n\r\n" + gone,
-            AnswerOf(zebd.adminPort(), "/events", "Last-Event-ID: 2\r\n"));
-  EXPECT_EQ(0u, AnswerOf(zebd.adminPort(), "/events?since=x", "").find("HTTP/1.1 400 Bad Request\r\n"));
+            pruned.ReadResponse());
+  EXPECT_EQ("HTTP/1.1 400 Bad Request", StatusLineOf(AdminRequest(zebd.adminPort(), "/events?since=x")));
 }
 
 bool Delivers(const ZebdProcess& node) {
-  return AnswerOf(node.adminPort(), "/metrics", "").find("\nzebd_webhook_delivering 1\n") !=
-         std::string::npos;
+  return Sample(BodyOf(AdminRequest(node.adminPort(), "/metrics")), "zebd_webhook_delivering") == 1;
 }
 
 TEST(WebhookTest, TwoNodesOnOneDatabaseDeliverEachEventOnceAndTakeOver) {
@@ -487,10 +437,7 @@ TEST(WebhookTest, TwoNodesOnOneDatabaseDeliverEachEventOnceAndTakeOver) {
   nodes[holder]->Signal(SIGKILL);
   nodes[holder]->Stop();
   AddPartition(nodes[1 - holder]->port(), "N11");
-  ASSERT_TRUE(Eventually([&] {
-    const std::vector<int> ids = Ids(receiver.Posts());
-    return std::set<int>(ids.begin(), ids.end()).size() == 11;
-  })) << nodes[1 - holder]->StderrText();
+  ASSERT_TRUE(Eventually([&] { return Distinct(receiver) == 11; })) << nodes[1 - holder]->StderrText();
   EXPECT_TRUE(Delivers(*nodes[1 - holder]));
 }
 

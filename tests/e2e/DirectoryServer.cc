@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "support/TempDir.h"
+#include "zdl/Base64.h"
 
 namespace zeb::test {
 
@@ -101,12 +102,10 @@ std::vector<std::string> TestDirectoryServer::Values(const std::string& base, co
   for (std::string line; std::getline(in, line);) {
     if (line.compare(0, attribute.size() + 2, attribute + ": ") == 0) {
       values.push_back(line.substr(attribute.size() + 2));
-    } else if (line.compare(0, attribute.size() + 3, attribute + ":: ") == 0) {
-      // Base64 for values that are not plain ASCII text: decoded by base64(1).
-      TempDir dir;
-      const std::string encoded = dir / "value";
-      std::ofstream(encoded) << line.substr(attribute.size() + 3) << "\n";
-      values.push_back(RunCommand({"base64", "-d", encoded}).out);
+    } else if (std::vector<unsigned char> bytes;
+               line.compare(0, attribute.size() + 3, attribute + ":: ") == 0 &&
+               zdl::FromBase64(line.substr(attribute.size() + 3), bytes)) {
+      values.emplace_back(bytes.begin(), bytes.end());  // a value that is not plain ASCII text
     }
   }
   return values;

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <string>
-
 #include "e2e/ZebdProcess.h"
 
 namespace zeb::test {

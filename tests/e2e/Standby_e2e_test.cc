@@ -3,12 +3,8 @@
 // drops its caches when the replay moves, forwards writes to the primary's node (or says why it
 // cannot), and `zebd copy` reads from the standby. Skipped without PostgreSQL's programs.
 #include <glob.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <sstream>
-#include <thread>
+#include <sys/stat.h>
 
 #include "e2e/ZebdTest.h"
 #include "extension/StandbyGate.h"
@@ -16,7 +12,6 @@
 #include "support/TempDir.h"
 #include "support/TestSecretKey.h"
 #include "zdl/CZDLDatabase.h"
-#include "zdl/CopyDatabase.h"
 
 namespace zeb::test {
 namespace {
@@ -88,23 +83,9 @@ class StandbyTest : public ::testing::Test {
   static std::string Partition(const std::string& id, const std::string& name) {
     return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
   }
-  static std::string Added(const std::string& id) {
-    return StandardResponse(SchemaHost(), "addRoutePartition", id);
-  }
-  // Asks until the answer is expected or the time is up; returns the last answer.
-  static std::string AskUntil(const std::function<std::string()>& ask, const std::string& expected, Millis limit) {
-    const auto start = std::chrono::steady_clock::now();
-    std::string answer = ask();
-    while (answer != expected && ElapsedMs(start) < limit.count()) {
-      std::this_thread::sleep_for(Millis(20));
-      answer = ask();
-    }
-    return answer;
-  }
-  std::string Ready() const {
-    RawConnection admin(standby_->adminPort());
-    admin.Send("GET /readyz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-    return admin.ReadResponse();
+  // Whether the standby's node serves the partition with the name within kFreshWithin.
+  bool StandbyServes(const std::string& id, const std::string& name) const {
+    return Eventually([&] { return GetPartition(*standby_, id) == Partition(id, name); }, kFreshWithin);
   }
   // Rows of the primary's database that the SQL counts.
   static long long Count(const std::string& sql) {
@@ -114,43 +95,36 @@ class StandbyTest : public ::testing::Test {
     return session.Query(sql).rows.at(0).at(0).AsInt();
   }
 
-  static TempDir* dir_;
-  static std::string primaryDb_, standbyDb_;
+  inline static TempDir* dir_ = nullptr;
+  inline static std::string primaryDb_, standbyDb_;
   std::unique_ptr<ZebdProcess> primary_;
   std::unique_ptr<ZebdProcess> standby_;
 };
-
-TempDir* StandbyTest::dir_ = nullptr;
-std::string StandbyTest::primaryDb_;
-std::string StandbyTest::standbyDb_;
 
 TEST_F(StandbyTest, ARenameOnThePrimaryIsServedByTheStandbyWithinTheBound) {
   const std::string id = ReturnText(AddPartition(*primary_, "Before"));
   ASSERT_EQ(38u, id.size());
   // Served, and so cached, by the standby's node.
-  ASSERT_EQ(Partition(id, "Before"), AskUntil([&] { return GetPartition(*standby_, id); }, Partition(id, "Before"),
-                                              kFreshWithin));
+  ASSERT_TRUE(StandbyServes(id, "Before")) << GetPartition(*standby_, id);
   ASSERT_EQ(StandardResponse(SchemaHost(), "updateRoutePartition", id),
             Call(*primary_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>After</newName></updateRoutePartition>"));
   const auto renamed = std::chrono::steady_clock::now();
-  EXPECT_EQ(Partition(id, "After"),
-            AskUntil([&] { return GetPartition(*standby_, id); }, Partition(id, "After"), kFreshWithin));
+  EXPECT_TRUE(StandbyServes(id, "After")) << GetPartition(*standby_, id);
   EXPECT_LT(ElapsedMs(renamed), kFreshWithin.count());
-  EXPECT_EQ("ready: read-only standby, replication delay 0.00 s\n", BodyOf(Ready()));
+  EXPECT_EQ("ready: read-only standby, replication delay 0.00 s\n",
+            BodyOf(AdminRequest(standby_->adminPort(), "/readyz")));
 }
 
 TEST_F(StandbyTest, AWriteToTheStandbyIsForwardedAndReadableThroughBoth) {
-  const std::string response = PostSoap(standby_->port(), SoapEnvelope("<addRoutePartition><newRoutePartition>"
-                                                                       "<name>Forwarded</name></newRoutePartition>"
-                                                                       "</addRoutePartition>"));
+  const std::string response = PostSoap(standby_->port(), SoapEnvelope(AddPartitionRequest("Forwarded")));
   const std::string id = ReturnText(BodyOf(response));
   ASSERT_EQ(38u, id.size()) << response;
-  EXPECT_EQ("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(Added(id).size()) +
-                "\r\n\r\n" + Added(id),
+  const std::string added = StandardResponse(SchemaHost(), "addRoutePartition", id);
+  EXPECT_EQ("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(added.size()) +
+                "\r\n\r\n" + added,
             response);
   EXPECT_EQ(Partition(id, "Forwarded"), GetPartition(*primary_, id));
-  EXPECT_EQ(Partition(id, "Forwarded"),
-            AskUntil([&] { return GetPartition(*standby_, id); }, Partition(id, "Forwarded"), kFreshWithin));
+  EXPECT_TRUE(StandbyServes(id, "Forwarded")) << GetPartition(*standby_, id);
   // The standby's trace says where the answer came from; the primary's audit row who forwarded it.
   EXPECT_NE(std::string::npos, standby_->TraceFile().find("Forwarded to " + PrimaryUrl() + "\r\nHTTP/1.1 200 OK"));
   EXPECT_EQ(1, Count("SELECT count(*) FROM AuditLog WHERE Method = 'addRoutePartition' AND ForwardedBy LIKE '%:" +
@@ -183,13 +157,9 @@ TEST_F(StandbyTest, AWriteTheStandbyCannotForwardIsRefusedAndChangesNothing) {
 
 TEST_F(StandbyTest, CopyReadsFromTheStandby) {
   TempDir target;
-  const std::string file = target.path() + "/copy.db";
-  std::vector<std::string> args = {"--from", standbyDb_, "--to", file};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  std::ostringstream out, err;
-  EXPECT_EQ(0, zdl::RunCopyCommand(static_cast<int>(argv.size()), argv.data(), out, err, false)) << err.str();
-  EXPECT_NE(std::string::npos, out.str().find("RoutePartition")) << out.str();
+  const CommandResult copied = RunZebd({"copy", "--from", standbyDb_, "--to", target / "copy.db"});
+  EXPECT_EQ(0, copied.exitCode) << copied.err;
+  EXPECT_NE(std::string::npos, copied.out.find("RoutePartition")) << copied.out;
 }
 
 }  // namespace

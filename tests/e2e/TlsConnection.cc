@@ -33,4 +33,18 @@ long TlsConnection::Read(char* data, std::size_t size) {
   return n <= 0 && SSL_get_error(ssl_, n) == SSL_ERROR_WANT_READ ? kRetry : n;
 }
 
+void MakeCertificate(const std::string& certFile, const std::string& keyFile, const std::string& cn) {
+  const CommandResult made =
+      RunCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                  "-keyout", keyFile, "-out", certFile, "-days", "2", "-subj", "/CN=" + cn, "-addext",
+                  "subjectAltName=IP:127.0.0.1"});
+  if (made.exitCode != 0) throw std::runtime_error("openssl req: " + made.err);
+}
+
+std::string AuthLine(const std::string& user, const std::string& password) {
+  const CommandResult hash = RunCommand({"mkpasswd", "-m", "sha512crypt", password});
+  if (hash.exitCode != 0) throw std::runtime_error("mkpasswd: " + hash.err);
+  return user + ":" + hash.out.substr(0, hash.out.find('\n'));
+}
+
 }  // namespace zeb::test

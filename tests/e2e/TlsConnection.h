@@ -1,5 +1,6 @@
 // A TLS client connection for the end-to-end tests, for what curl cannot be steered to do
-// (several requests on one connection, a header sent without its body).
+// (several requests on one connection, a header sent without its body), and the credentials the
+// tests make for zebd with the usual tools.
 #pragma once
 
 #include <openssl/ssl.h>
@@ -26,5 +27,12 @@ class TlsConnection : public RawConnection {
   SSL_CTX* context_ = nullptr;
   SSL* ssl_ = nullptr;
 };
+
+// Makes a self-signed P-256 certificate for 127.0.0.1 with subject CN=cn, and its key, with
+// openssl; throws std::runtime_error when that fails.
+void MakeCertificate(const std::string& certFile, const std::string& keyFile,
+                     const std::string& cn = "localhost");
+// The auth file line of user with password, hashed by mkpasswd as sha512crypt.
+std::string AuthLine(const std::string& user, const std::string& password);
 
 }  // namespace zeb::test

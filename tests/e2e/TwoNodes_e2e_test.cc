@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <thread>
 
 #include "e2e/ZebdTest.h"
@@ -36,6 +35,10 @@ class TwoNodesTest : public ::testing::Test {
   static std::string GetPartition(const ZebdProcess& node, const std::string& name) {
     return Call(node, "<getRoutePartition><partitionName>" + name + "</partitionName></getRoutePartition>");
   }
+  static std::string Rename(const std::string& id, const std::string& name) {
+    return "<updateRoutePartition><uuid>" + id + "</uuid><newName>" + name +
+           "</newName></updateRoutePartition>";
+  }
   static std::string PartitionResponse(const std::string& id, const std::string& name) {
     return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
   }
@@ -55,8 +58,7 @@ TEST_F(TwoNodesTest, WhatOneNodeWritesTheOtherReads) {
                                           "<routePartitionName>lobby</routePartitionName></member></members>"
                                           "</newCSS></addCSS>"));
   ASSERT_EQ(38u, css.size());
-  EXPECT_EQ(Standard("updateRoutePartition", id),
-            Call(*a_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>Hall</newName></updateRoutePartition>"));
+  EXPECT_EQ(Standard("updateRoutePartition", id), Call(*a_, Rename(id, "Hall")));
   EXPECT_EQ(PartitionResponse(id, "Hall"), GetPartition(*b_, "hall"));
   EXPECT_EQ(ResponseEnvelope(SchemaHost(), "getCSS",
                              "<return>\r\n<callingSearchSpace  uuid=\"" + css +
@@ -80,19 +82,15 @@ TEST_F(TwoNodesTest, KeptAnswersGiveWayToAnnouncedChanges) {
   const std::string id = ReturnText(Call(*a_, AddPartitionRequest("Desk")));
   ASSERT_EQ(38u, id.size());
   const std::string get = "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>";
-  const auto rename = [&id](const std::string& name) {
-    return "<updateRoutePartition><uuid>" + id + "</uuid><newName>" + name +
-           "</newName></updateRoutePartition>";
-  };
   EXPECT_EQ(PartitionResponse(id, "Desk"), Call(*a_, get));
   ASSERT_EQ("", PgRun(database_->location(), "UPDATE RoutePartition SET Name = 'Quiet' WHERE Name = 'Desk'"));
   EXPECT_EQ(PartitionResponse(id, "Quiet"), Call(*b_, get));
   EXPECT_EQ(PartitionResponse(id, "Desk"), Call(*a_, get));
 
-  ASSERT_EQ(Standard("updateRoutePartition", id), Call(*a_, rename("Counter")));
+  ASSERT_EQ(Standard("updateRoutePartition", id), Call(*a_, Rename(id, "Counter")));
   EXPECT_EQ(PartitionResponse(id, "Counter"), Call(*a_, get));
 
-  ASSERT_EQ(Standard("updateRoutePartition", id), Call(*b_, rename("Booth")));
+  ASSERT_EQ(Standard("updateRoutePartition", id), Call(*b_, Rename(id, "Booth")));
   EXPECT_TRUE(Eventually([&] { return Call(*a_, get) == PartitionResponse(id, "Booth"); }, Millis(5'000)));
 
   // The first get and each get after a change read the database; the get after the SQL did not.
@@ -109,12 +107,10 @@ TEST_F(TwoNodesTest, TheSameNewNameThroughBothNodesAtOnceIsAddedOnce) {
     std::vector<std::thread> clients;
     for (int i = 0; i < 2; ++i) {
       clients.emplace_back([&, i] {
-        const ZebdProcess& node = i == 0 ? *a_ : *b_;
-        const std::string request = SoapRequest(SoapEnvelope(AddPartitionRequest(names[i])));
-        RawConnection connection(node.port());
+        RawConnection connection((i == 0 ? *a_ : *b_).port());
         ++ready;
         while (ready < 2) std::this_thread::yield();
-        connection.Send(request);
+        connection.Send(SoapRequest(SoapEnvelope(AddPartitionRequest(names[i]))));
         answers[i] = BodyOf(connection.ReadResponse());
       });
     }
@@ -147,8 +143,7 @@ TEST_F(TwoNodesTest, ANodeLivesThroughLosingItsDatabase) {
   }
   ASSERT_EQ("", PgRun(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS true"));
   EXPECT_EQ(PartitionResponse(id, "Kept"), GetPartition(*a_, "Kept"));
-  EXPECT_EQ(Standard("updateRoutePartition", id),
-            Call(*b_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>Back</newName></updateRoutePartition>"));
+  EXPECT_EQ(Standard("updateRoutePartition", id), Call(*b_, Rename(id, "Back")));
 }
 
 }  // namespace

@@ -27,10 +27,8 @@ TEST_F(WriteQueueTest, ReadIsServedWhileWritersWaitForAnotherProcessesLock) {
 
   std::vector<std::future<std::string>> writers;
   for (int i = 0; i < 4; ++i) {
-    writers.push_back(std::async(std::launch::async, [this, i] {
-      return Call("<addRoutePartition><newRoutePartition><name>W" + std::to_string(i) +
-                  "</name></newRoutePartition></addRoutePartition>");
-    }));
+    writers.push_back(std::async(std::launch::async,
+                                 [this, i] { return Call(AddPartitionRequest("W" + std::to_string(i))); }));
   }
   std::this_thread::sleep_for(Millis(300));
   const auto start = std::chrono::steady_clock::now();
