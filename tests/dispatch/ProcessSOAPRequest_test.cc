@@ -66,17 +66,20 @@ TEST(ProcessSOAPRequestTest, EnvelopeShapeFaults) {
             Process("<Envelope><Body> text only <!-- c --></Body></Envelope>"));
 }
 
-TEST(ProcessSOAPRequestTest, EmptyBodyIsAParseError) {
+// Invalid bytes in the quoted source line become replacement characters.
+TEST(ProcessSOAPRequestTest, ParseErrorsNameLineColumnCodeAndSourceLine) {
   EXPECT_EQ(ClientFault("\n&lt;![CDATA[\nAn error occured during parsing\n   Message: Document is empty\n"
                         "Source = Line : 1, Char : 1\nCode : c00ce004, Source Text : \n]]&gt;\n"),
             Process(""));
-}
-
-TEST(ProcessSOAPRequestTest, MalformedXmlNamesLineColumnCodeAndSourceLine) {
-  EXPECT_EQ(ClientFault("\n&lt;![CDATA[\nAn error occured during parsing\n   Message: Opening and ending tag "
-                        "mismatch: b line 2 and a\nSource = Line : 2, Char : 9\nCode : c00ce04c, Source Text :  "
-                        "&lt;b&gt;&lt;/a&gt;\n]]&gt;\n"),
-            Process("<Envelope>\n <b></a>\n</Envelope>"));
+  EXPECT_EQ(
+      ClientFault("\n&lt;![CDATA[\nAn error occured during parsing\n   Message: Opening and ending tag "
+                  "mismatch: b line 2 and a\nSource = Line : 2, Char : 9\nCode : c00ce04c, Source Text :  "
+                  "&lt;b&gt;&lt;/a&gt;\n]]&gt;\n"),
+      Process("<Envelope>\n <b></a>\n</Envelope>"));
+  EXPECT_NE(
+      std::string::npos,
+      Process("<Envelope><Body>\xFF</Body></Envelope>")
+          .find("Source Text : &lt;Envelope&gt;&lt;Body&gt;\xEF\xBF\xBD&lt;/Body&gt;&lt;/Envelope&gt;\n"));
 }
 
 // A long request on one line is parsed whole, and one cut short is reported where it ends: the
@@ -140,12 +143,6 @@ TEST(FaultsTest, CDataIsSplitWhereTheMessageWouldEndIt) {
   AddDetailedFault("loc", &body, "addPhone", 3, std::nullopt, "Name \"a]]>b]]]>\xFF\" exists.");
   const std::string cdata = "<![CDATA[Name \"a]]]]><![CDATA[>b]]]]]><![CDATA[>\xEF\xBF\xBD\" exists.]]>";
   EXPECT_NE(std::string::npos, body.ToString().find("<message>\r\n" + cdata + "</message>"));
-}
-
-TEST(ProcessSOAPRequestTest, ParseErrorQuotesInvalidBytesAsReplacementCharacters) {
-  const std::string response = Process("<Envelope><Body>\xFF</Body></Envelope>");
-  EXPECT_NE(std::string::npos,
-            response.find("Source Text : &lt;Envelope&gt;&lt;Body&gt;\xEF\xBF\xBD&lt;/Body&gt;&lt;/Envelope&gt;\n"));
 }
 
 TEST(ComErrorMessageTest, FallsBackToDispatchAndUnknownTexts) {

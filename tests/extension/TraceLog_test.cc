@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iomanip>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -16,12 +18,7 @@ using test::TempDir;
 
 std::time_t FixedTime() {
   std::tm when{};
-  when.tm_year = 126;
-  when.tm_mon = 11;
-  when.tm_mday = 5;
-  when.tm_hour = 9;
-  when.tm_min = 8;
-  when.tm_sec = 7;
+  std::istringstream("12/05/2026-09:08:07") >> std::get_time(&when, "%m/%d/%Y-%H:%M:%S");
   when.tm_isdst = -1;
   return std::mktime(&when);
 }

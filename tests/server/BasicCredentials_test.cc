@@ -20,10 +20,11 @@ std::string Basic(const std::string& userColonPassword) {
 
 TEST(ParseBasicAuthorization, DecodesUserAndPassword) {
   struct Case {
-    const char* header;
+    std::string header;
     const char* user;
     std::string password;
   };
+  const std::string longest(kMaxPasswordBytes, 'p');
   const std::vector<Case> cases = {
       {"Basic YWxpY2U6c2VjcmV0", "alice", "secret"},
       {"basic YWxpY2U6c2VjcmV0", "alice", "secret"},
@@ -33,11 +34,8 @@ TEST(ParseBasicAuthorization, DecodesUserAndPassword) {
       {"Basic YTpiYw==", "a", "bc"},                            // two padding bytes
       {"Basic YTpiOmM6", "a", "b:c:"},                          // the password keeps its colons
       {"Basic w6lsw6huZTpwdw==", "\xc3\xa9l\xc3\xa8ne", "pw"},  // UTF-8 user name
+      {Basic("a:" + longest), "a", longest},
   };
-  const std::string longest(kMaxPasswordBytes, 'p');
-  auto credentials = ParseBasicAuthorization(Basic("a:" + longest));
-  ASSERT_TRUE(credentials.has_value());
-  EXPECT_EQ(longest, credentials->password);
   for (const Case& c : cases) {
     auto credentials = ParseBasicAuthorization(c.header);
     ASSERT_TRUE(credentials.has_value()) << c.header;

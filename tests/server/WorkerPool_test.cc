@@ -48,12 +48,17 @@ TEST(WorkerPool, ConnectionsGoToTheLoopsInTurnAndEachLoopKeepsItsThread) {
 }
 
 // A handler that waits for the database holds its loop's thread; a stand-in serves that loop's
-// other handlers meanwhile, and no more threads run it once the wait is over.
+// other handlers meanwhile, and no more threads run it once the wait is over. Waits of threads
+// that run no loop of the pool are not the pool's to cover.
 TEST(WorkerPool, AStandInServesTheLoopOfAWaitingThread) {
   WorkerPool pool(2);
   zdl::SetWaitObserver(&pool);
   pool.Start();
   const std::thread::id worker = ThreadOf(pool.Loop(0));
+  {
+    const zdl::CZDLWait wait;
+    EXPECT_EQ(worker, ThreadOf(pool.Loop(0)));
+  }
   std::promise<void> release;
   std::promise<void> released;
   net::post(pool.Loop(0), [&] {
@@ -67,21 +72,6 @@ TEST(WorkerPool, AStandInServesTheLoopOfAWaitingThread) {
   EXPECT_NE(ThreadOf(pool.Loop(1)), standIn);
   release.set_value();
   EXPECT_EQ(std::future_status::ready, released.get_future().wait_for(seconds(10)));
-  pool.Stop();
-  pool.Join();
-  zdl::SetWaitObserver(nullptr);
-}
-
-// Waits of threads that run no loop of the pool are not the pool's to cover.
-TEST(WorkerPool, AWaitOutsideTheLoopsStartsNoStandIn) {
-  WorkerPool pool(1);
-  zdl::SetWaitObserver(&pool);
-  pool.Start();
-  const std::thread::id worker = ThreadOf(pool.Loop(0));
-  {
-    const zdl::CZDLWait wait;
-    EXPECT_EQ(worker, ThreadOf(pool.Loop(0)));
-  }
   pool.Stop();
   pool.Join();
   zdl::SetWaitObserver(nullptr);

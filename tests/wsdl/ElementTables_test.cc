@@ -28,26 +28,26 @@ const ElementTable* const kTables[] = {
     &kNumDevicesElements};
 
 // Requests of the schema that no element table declares yet.
-const std::set<std::string> kNotYetTabled = {"AddGatewayEndpointRequest",
-                                             "GetGatewayEndpointRequest",
-                                             "UpdateGatewayEndpointRequest",
-                                             "AddMGCPUnitRequest",
-                                             "AddMGCPSubunitRequest",
-                                             "AddMGCPEndpointRequest",
-                                             "GetLineRequest",
-                                             "UpdateLineRequest",
-                                             "GetTransPatternRequest",
-                                             "UpdateTransPatternRequest",
-                                             "GetRoutePatternRequest",
-                                             "UpdateRoutePatternRequest",
-                                             "GetCallParkRequest",
-                                             "UpdateCallParkRequest",
-                                             "GetCallPickupGroupRequest",
-                                             "UpdateCallPickupGroupRequest",
-                                             "GetServiceParameterRequest",
-                                             "UpdateServiceParameterRequest"};
+const std::set<std::string> kNotYetTabled = [] {
+  std::set<std::string> names = {"AddMGCPUnitRequest", "AddMGCPSubunitRequest", "AddMGCPEndpointRequest",
+                                 "AddGatewayEndpointRequest"};
+  for (const char* kind : {"GatewayEndpoint", "Line", "TransPattern", "RoutePattern", "CallPark",
+                           "CallPickupGroup", "ServiceParameter"}) {
+    names.insert(std::string("Get") + kind + "Request");
+    names.insert(std::string("Update") + kind + "Request");
+  }
+  return names;
+}();
 
 std::string Unprefixed(const std::string& qname) { return qname.substr(qname.find(':') + 1); }
+
+// Names sorted and joined by "|".
+std::string Alternatives(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : "|") + name;
+  return joined;
+}
 
 // The schema's complex types and groups by name, and a flattening of a type's content into one
 // line per particle: "name" (a choice: its names sorted and joined by "|"), each name marked
@@ -73,10 +73,8 @@ class Schema {
     std::vector<std::string> names;
     for (const auto& [name, node] : types_) {
       const bool request = name.size() > 7 && name.compare(name.size() - 7, 7, "Request") == 0;
-      if (request &&
-          (name.rfind("Add", 0) == 0 || name.rfind("Update", 0) == 0 || name.rfind("Get", 0) == 0)) {
+      if (request && (name.rfind("Add", 0) == 0 || name.rfind("Update", 0) == 0 || name.rfind("Get", 0) == 0))
         names.push_back(name);
-      }
     }
     return names;
   }
@@ -130,10 +128,7 @@ class Schema {
     for (XmlNode node = first; node; node = node.NextElementSibling()) {
       names.push_back(node.Is("element") ? Marked(node) : "(" + node.LocalName() + ")");
     }
-    std::sort(names.begin(), names.end());
-    std::string joined;
-    for (const std::string& name : names) joined += (joined.empty() ? "" : "|") + name;
-    out.push_back(joined + (optional ? "?" : ""));
+    out.push_back(Alternatives(names) + (optional ? "?" : ""));
   }
 
   std::string Marked(XmlNode element) const {
@@ -154,16 +149,7 @@ class Schema {
 };
 
 const char* Mark(Form form) {
-  switch (form) {
-    case Form::kUuid:
-      return "@";
-    case Form::kChildren:
-      return "/";
-    case Form::kAttribute:
-      return "=";
-    default:
-      return "";
-  }
+  return form == Form::kUuid ? "@" : form == Form::kChildren ? "/" : form == Form::kAttribute ? "=" : "";
 }
 
 // The table's rows of shape, flattened as Schema::Flatten does.
@@ -177,12 +163,9 @@ std::vector<std::string> Flatten(const ElementTable& table, Shape shape) {
     for (const ElementForm& form : row.forms) {
       if (form.shapes & bit) names.push_back(std::string(form.name) + Mark(form.form));
     }
-    std::sort(names.begin(), names.end());
-    std::string joined;
-    for (const std::string& name : names) joined += (joined.empty() ? "" : "|") + name;
-    out.push_back(joined + (presence == Presence::kOptional       ? "?"
-                            : presence == Presence::kWithPrevious ? "+"
-                                                                  : ""));
+    out.push_back(Alternatives(names) + (presence == Presence::kOptional       ? "?"
+                                         : presence == Presence::kWithPrevious ? "+"
+                                                                               : ""));
   }
   return out;
 }

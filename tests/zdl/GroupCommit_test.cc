@@ -25,9 +25,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // Wraps the default VFS: a file is the base VFS's file followed by its base methods and a flag
-// that marks a log. Every
-// write to a log is numbered; a sync of a log records the number of the last write before it
-// began, which it made durable.
+// that marks a log. Every write to a log is numbered; a sync of a log records the number of the
+// last write before it began, which it made durable.
 struct LogShim {
   static LogShim& Get() {
     static LogShim shim;

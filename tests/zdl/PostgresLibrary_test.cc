@@ -118,10 +118,9 @@ class BackEndTest : public ::testing::TestWithParam<const char*> {
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, BackEndTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_P(BackEndTest, NamesAreUniqueFoundWithoutRegardToCaseAndBoundNeverInterpreted) {
+// Uniqueness without regard to case is shown by ConcurrentWritersOfOneNameGetOneDuplicate.
+TEST_P(BackEndTest, NamesAreFoundWithoutRegardToCaseAndBoundNeverInterpreted) {
   AddPartition(session(), "Internal");
-  EXPECT_EQ(std::make_pair(static_cast<int>(kZDLDuplicate), std::string("A Route Partition named \"INTERNAL\" already exists.")),
-            Refusal([&] { AddPartition(session(), "INTERNAL"); }));
   CRoutePartitionList list(session());
   list.SelectByName("iNtErNaL");
   ASSERT_EQ(1u, list.Count());
@@ -274,35 +273,29 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
   // numbers unique by pattern and partition alone, a calling search space without its clause.
   Raw("DROP TABLE MGCPDeviceMember; DROP TABLE MGCPSlotConfig; DROP TABLE MGCP;"
       "ALTER TABLE RoutePartition DROP COLUMN Description; DELETE FROM TypeClass WHERE Enum = 254;"
-      "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter; CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition "
-      "ON NumPlan (DNOrPattern, COALESCE(CAST(fkRoutePartition AS TEXT), ''));"
+      "DROP INDEX ux_NumPlan_PatternInPartitionAndFilter;"
+      "CREATE UNIQUE INDEX ux_NumPlan_PatternInPartition ON NumPlan (DNOrPattern, "
+      "COALESCE(CAST(fkRoutePartition AS TEXT), ''));"
       "INSERT INTO CallingSearchSpace (pkid, Name) VALUES ('{C0000000-0000-0000-0000-000000000001}', "
       "'Front');"
       "INSERT INTO callingSearchSpaceMember (pkid, fkCallingSearchSpace, fkRoutePartition) SELECT "
       "'{C0000000-0000-0000-0000-000000000002}', '{C0000000-0000-0000-0000-000000000001}', pkid FROM "
-      "RoutePartition;"
-      "DROP TABLE AuditLog; CREATE TABLE AuditLog (pkid TEXT PRIMARY KEY NOT NULL, Time BIGINT NOT NULL "
-      "DEFAULT 0, "
-      "Node TEXT DEFAULT '', RequestID BIGINT DEFAULT 0, UserName TEXT DEFAULT '', ClientAddress TEXT "
-      "DEFAULT '', "
-      "Method TEXT DEFAULT '', RecordTable TEXT DEFAULT '', RecordID TEXT, Request TEXT DEFAULT '', "
-      "Refusal TEXT DEFAULT '', ForwardedBy TEXT DEFAULT '');"
-      "CREATE INDEX ix_AuditLog_Time ON AuditLog (Time);"
+      "RoutePartition; DROP TABLE AuditLog;"
+      "CREATE TABLE AuditLog (pkid TEXT PRIMARY KEY NOT NULL, Time BIGINT NOT NULL DEFAULT 0, Node TEXT "
+      "DEFAULT '', RequestID BIGINT DEFAULT 0, UserName TEXT DEFAULT '', ClientAddress TEXT DEFAULT '', "
+      "Method TEXT DEFAULT '', RecordTable TEXT DEFAULT '', RecordID TEXT, Request TEXT DEFAULT '', Refusal "
+      "TEXT DEFAULT '', ForwardedBy TEXT DEFAULT ''); CREATE INDEX ix_AuditLog_Time ON AuditLog (Time);"
       "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{A0000000-0000-0000-0000-000000000001}', 20000, "
       "'later');"
       "INSERT INTO AuditLog (pkid, Time, Method) VALUES ('{B0000000-0000-0000-0000-000000000001}', 10000, "
-      "'earlier');"
-      "CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID);"
-      "DROP TABLE ChangeEvent; CREATE TABLE ChangeEvent (pkid TEXT PRIMARY KEY NOT NULL, ID BIGINT NOT NULL "
-      "DEFAULT 0, "
-      "Time BIGINT NOT NULL DEFAULT 0, UserName TEXT DEFAULT '', Method TEXT DEFAULT '', Kind TEXT DEFAULT "
-      "'', "
+      "'earlier'); CREATE INDEX ix_AuditLog_RecordID ON AuditLog (RecordID); DROP TABLE ChangeEvent;"
+      "CREATE TABLE ChangeEvent (pkid TEXT PRIMARY KEY NOT NULL, ID BIGINT NOT NULL DEFAULT 0, Time BIGINT "
+      "NOT NULL DEFAULT 0, UserName TEXT DEFAULT '', Method TEXT DEFAULT '', Kind TEXT DEFAULT '', "
       "RecordTable TEXT DEFAULT '', RecordID TEXT, RecordName TEXT DEFAULT '');"
       "CREATE UNIQUE INDEX ux_ChangeEvent_ID ON ChangeEvent (ID);"
       "INSERT INTO ChangeEvent (pkid, ID, Time, Method) VALUES ('{E0000000-0000-0000-0000-000000000001}', 7, "
-      "30000, "
-      "'addLine');"
-      "DROP INDEX ix_NumPlan_fkDialPlan; CREATE INDEX ix_NumPlan_fkDialPlan ON NumPlan (fkDialPlan);"
+      "30000, 'addLine'); DROP INDEX ix_NumPlan_fkDialPlan;"
+      "CREATE INDEX ix_NumPlan_fkDialPlan ON NumPlan (fkDialPlan);"
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
   db_ = CZDLDatabase::Open(location_);
   // A reference's index leaves out the rows that refer to nothing, as on a new database.
