@@ -118,19 +118,28 @@ TEST_F(DeviceProfileTest, LoginAndLogoutAreRecordedOnTheDevice) {
                            "'|' || LoginExpiry FROM Device WHERE pkid = ?", phone));
   ExpectRefused("<doDeviceLogout><deviceName>SEP7</deviceName></doDeviceLogout>", "doDeviceLogout", 11,
                 "Nobody is logged in to the device \"SEP7\".");
+  // A login without a duration never ends: the device stays taken until a logout.
+  const std::string endless = "<doDeviceLogin><deviceName>SEP7</deviceName><loginDuration>0</loginDuration>"
+                              "<profileName>Visitor</profileName><userId>u</userId></doDeviceLogin>";
+  EXPECT_EQ(Standard("doDeviceLogin", "true"), Call(endless));
+  ExpectRefused(endless, "doDeviceLogin", 11,
+                "A user is logged in to the device \"SEP7\" already; log that user out first.");
+  EXPECT_EQ(Standard("doDeviceLogout", "true"),
+            Call("<doDeviceLogout><deviceName>SEP7</deviceName></doDeviceLogout>"));
   EXPECT_EQ(Standard("removeDeviceProfile", profile),
             Call("<removeDeviceProfile><deviceName>Visitor</deviceName></removeDeviceProfile>"));
 }
 
 TEST_F(DeviceProfileTest, ResetsAreRecordedWithTheirType) {
-  const std::string phone = AddPhone(PhoneHead("SEP8"));
+  AddPhone(PhoneHead("SEP8"));
+  const std::string phone = AddPhone(PhoneHead("SEP9"));
   EXPECT_EQ(Standard("doDeviceReset", "true"),
             Call("<doDeviceReset><deviceName>SEP8</deviceName><isHardReset>false</isHardReset></doDeviceReset>"));
   EXPECT_EQ(Standard("doDeviceReset", "true"),
             Call("<doDeviceReset><deviceId>" + phone + "</deviceId><isHardReset>true</isHardReset></doDeviceReset>"));
-  EXPECT_EQ("SEP8:7:2,SEP8:7:1",
-            Joined("SELECT DeviceName || ':' || tkModel || ':' || ResetType FROM DeviceReset WHERE fkDevice = ? "
-                   "ORDER BY ResetTime, ResetType DESC", phone));
+  // One reset each, so that the order of the rows cannot hide which type each got.
+  EXPECT_EQ("SEP8:7:2,SEP9:7:1", Joined("SELECT DeviceName || ':' || tkModel || ':' || ResetType FROM DeviceReset "
+                                        "WHERE DeviceName LIKE ? ORDER BY DeviceName", "SEP%"));
 }
 
 TEST_F(DeviceProfileTest, RefusalsNameTheProblemAndChangeNothing) {

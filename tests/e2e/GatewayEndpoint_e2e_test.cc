@@ -2,6 +2,7 @@
 // real HTTP, for analog, T1 and PRI gateways.
 #include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
+#include "zdl/postgresql/PgConnection.h"
 
 namespace zeb::test {
 namespace {
@@ -28,6 +29,19 @@ TEST_F(GatewayEndpointTest, AnalogGatewayIsRenderedWithItsPortsAndLines) {
   EXPECT_EQ(Response("getGatewayEndpoint", expected), Get("aa1"));
   EXPECT_EQ(Response("getGatewayEndpoint", expected),
             WithoutStamp(Call("<getGatewayEndpoint><uuid>" + id + "</uuid></getGatewayEndpoint>")));
+}
+
+// The device and its access rows are written as one: a database that refuses the access row
+// leaves no device behind either.
+TEST_F(GatewayEndpointTest, AWriteRefusedPartWayLeavesNothing) {
+  if (zdl::IsPostgresLocation(zebd_.dbPath())) GTEST_SKIP() << "the refusal is an SQLite trigger";
+  Db().Execute("CREATE TRIGGER Refuse BEFORE INSERT ON AnalogAccess BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  const std::string before = Snapshot();
+  const std::string response = Call("<addGatewayEndpoint><newGateway>" +
+                                    AnalogGatewayRequest("AA9", AnalogPort(1, false)) +
+                                    "</newGateway></addGatewayEndpoint>");
+  EXPECT_NE(std::string::npos, response.find("<![CDATA[Database error: refused]]></faultstring>")) << response;
+  EXPECT_EQ(before, Snapshot());
 }
 
 // A line keeps the index it was written with and reads back under the port it was written

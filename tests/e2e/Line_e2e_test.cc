@@ -26,7 +26,7 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
       "<addLine><newLine><pattern>1000</pattern><description>Desk</description><usage>Route</usage>"
       "<routePartitionName>staff</routePartitionName><callForwardAll><forwardToVoiceMail>true</forwardToVoiceMail>" +
           byCss + "<destination>2000</destination></callForwardAll><callForwardBusy>" + byCss +
-          "<destination/></callForwardBusy><callForwardNoAnswer><callingSearchSpace/><destination>3000</destination>"
+          "<destination>2500</destination></callForwardBusy><callForwardNoAnswer><callingSearchSpace/><destination>3000</destination>"
           "</callForwardNoAnswer><callPickupGroup uuid=\"" + group + "\"/><callWaitingEnabled>On</callWaitingEnabled>"
           "<cfaCSSClause>ignored</cfaCSSClause><mwiStatus>ignored</mwiStatus><shareLineAppearanceCSS uuid=\"" + css +
           "\"/><useFullyQualCallingPartyNum>Default</useFullyQualCallingPartyNum><voiceMailProfile uuid=\"" +
@@ -39,7 +39,7 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   const std::string aar = "<aarNeighborhood  uuid=\"" + neighborhood + "\">\r\n" + El("name", "North &amp; South") +
                           "</aarNeighborhood>\r\n";
   const std::string busy = "<callForwardBusy>\r\n" + El("forwardToVoiceMail", "false") +
-                           Ref("callingSearchSpace", css) + El("destination", "") + "</callForwardBusy>\r\n";
+                           Ref("callingSearchSpace", css) + El("destination", "2500") + "</callForwardBusy>\r\n";
   EXPECT_EQ(
       Got("getLine",
           "<directoryNumber  uuid=\"" + id + "\">\r\n" + El("pattern", "1000") + El("usage", "Device") +

@@ -189,6 +189,10 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
       {"<addMGCPEndpoint><domainName>gw8</domainName><unit index=\"0\"/><subunit index=\"0\"/>" +
            Endpoint(1, "EP-NEW") + "</addMGCPEndpoint>",
        "MGCPDeviceMember table already has entry with slot(0), subunit(0), port(1)"},
+      // Two endpoints of one request on the same port.
+      {"<addMGCPSubunit><domainName>gw8</domainName><unit index=\"0\"/>" +
+           Subunit(1, "None", Endpoint(2, "EP-A") + Endpoint(2, "EP-B")) + "</addMGCPSubunit>",
+       "MGCPDeviceMember table already has entry with slot(0), subunit(1), port(2)"},
       {"<removeMGCPUnit><domainName>gw8</domainName><unit index=\"7\"/></removeMGCPUnit>",
        "MGCPSlotConfig table does not have unit(7)"},
       {"<removeMGCPSubunit><domainName>gw8</domainName><unit index=\"0\"/><subunit index=\"9\"/></removeMGCPSubunit>",

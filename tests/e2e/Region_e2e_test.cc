@@ -70,6 +70,14 @@ TEST_F(RegionTest, NewEntriesTakeTheEnterpriseDefaultBandwidth) {
   const std::string north = AddRegion("North");
   const std::string view = GetRegion("North");
   EXPECT_EQ(RegionResponse(north, "North", Related(EntryId(view, "Default"), "Default", "G.723")), view);
+  // A number that names no bandwidth means G.711.
+  Db().Execute("UPDATE ProcessConfig SET paramValue = '99' WHERE paramName = 'DefaultRegionBandwidth'");
+  const std::string south = AddRegion("South");
+  const std::string southView = GetRegion("South");
+  EXPECT_EQ(RegionResponse(south, "South",
+                           Related(EntryId(southView, "Default"), "Default", "G.711") +
+                               Related(EntryId(southView, "North"), "North", "G.711")),
+            southView);
 }
 
 TEST_F(RegionTest, RefusalsNameTheProblemAndChangeNothing) {
