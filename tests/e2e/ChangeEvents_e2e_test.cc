@@ -356,7 +356,7 @@ class EventClient : public RawConnection {
     Send("GET " + target + " HTTP/1.1\r\nHost: zebd\r\n" + header + "\r\n");
   }
   // What has arrived once `frames` event frames are there (or at the timeout).
-  std::string Read(std::size_t frames) {
+  std::string ReadFrames(std::size_t frames) {
     received_ += ReadUntil(
         fd_, [&](const std::string& in) { return Count(received_ + in) >= frames; }, Millis(10'000));
     return received_;
@@ -387,7 +387,7 @@ TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds)
   };
 
   EventClient resumed(zebd.adminPort(), "/events", "Last-Event-ID: 1\r\n");
-  const std::string stream = resumed.Read(2);
+  const std::string stream = resumed.ReadFrames(2);
   EXPECT_EQ(0u, stream.find("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\n")) << stream;
   EXPECT_EQ(frame(2) + frame(3), Frames(stream));
   // Without an id, a client gets what comes from now on.
@@ -396,10 +396,10 @@ TEST(EventsEndpointTest, ResumesAfterLastEventIdThenGoesLiveAndRefusesPrunedIds)
     return Sample(BodyOf(AdminRequest(zebd.adminPort(), "/metrics")), "zebd_event_stream_clients") == 2;
   }));
   ids.push_back(AddPartition(zebd.port(), "S4"));
-  EXPECT_EQ(frame(2) + frame(3) + frame(4), Frames(resumed.Read(3)));
-  EXPECT_EQ(frame(4), Frames(live.Read(1)));
+  EXPECT_EQ(frame(2) + frame(3) + frame(4), Frames(resumed.ReadFrames(3)));
+  EXPECT_EQ(frame(4), Frames(live.ReadFrames(1)));
   EventClient fromStart(zebd.adminPort(), "/events?since=0");
-  EXPECT_EQ(frame(1) + frame(2) + frame(3) + frame(4), Frames(fromStart.Read(4)));
+  EXPECT_EQ(frame(1) + frame(2) + frame(3) + frame(4), Frames(fromStart.ReadFrames(4)));
 
   // Once events are pruned, asking for them is answered with the oldest kept.
   auto database = zebd.OpenDatabase();
