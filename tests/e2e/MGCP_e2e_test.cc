@@ -86,7 +86,9 @@ TEST_F(MGCPTest, GetMGCPRendersTheGatewayTree) {
   EXPECT_EQ(Response("getMGCP", expected),
             WithoutStamp(Call("<getMGCP><uuid>" + id + "</uuid></getMGCP>")));
   // Each unit's row, then its subunits': ports 3 and 1 leave the first subunit beginning at 1.
-  EXPECT_EQ("0,1,0,0,2,5", Joined("SELECT BeginPort FROM MGCPSlotConfig WHERE fkMGCP = ? ORDER BY Slot, Subunit", id));
+  // A unit's own row (no subunit) sorts before its subunits' on both back ends.
+  EXPECT_EQ("0,1,0,0,2,5", Joined("SELECT BeginPort FROM MGCPSlotConfig WHERE fkMGCP = ? "
+                                  "ORDER BY Slot, COALESCE(Subunit, -1)", id));
 }
 
 TEST_F(MGCPTest, UnitsSubunitsAndEndpointsAreAddedAndRemovedWithTheirDevices) {
