@@ -6,6 +6,7 @@ set(ZEB_SOURCES
   src/zdl/base/Schema.cc
   src/zdl/base/Dialect.cc
   src/zdl/base/DatabaseWait.cc
+  src/zdl/base/Durability.cc
   src/zdl/sqlite/SqliteConnection.cc
   src/zdl/sqlite/SqliteFile.cc
   src/zdl/sqlite/WriteGate.cc

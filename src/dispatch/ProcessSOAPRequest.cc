@@ -14,6 +14,7 @@
 #include "zdl/CZDLDatabase.h"
 #include "zdl/CZDLSession.h"
 #include "zdl/base/CZDLException.h"
+#include "zdl/base/Durability.h"
 
 namespace zeb {
 
@@ -217,7 +218,9 @@ void CSOAPRequestElement::Process(CXMLElement* body, RequestContext& context) {
         built = true;
       }
     }
-    if (kept && built) kept->Store(generation, key, result->ToString(), context.versionStamp);
+    // An answer that waits for a sync is not kept: another request could be given it sooner.
+    if (kept && built && !zdl::DurabilityPending())
+      kept->Store(generation, key, result->ToString(), context.versionStamp);
     CXMLElement* response = body->AddNewChild("zeb:" + method + "Response");
     AddZebAttributes(response, *schemaLocation, sequence);
     response->AdoptChild(std::move(result));

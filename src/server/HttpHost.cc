@@ -10,6 +10,7 @@
 #include "server/ListenAddress.h"
 #include "server/ServiceNotify.h"
 #include "server/TlsContext.h"
+#include "zdl/base/Durability.h"
 
 namespace zeb::server {
 
@@ -34,6 +35,7 @@ HttpHost::HttpHost(const ServerOptions& options, std::unique_ptr<net::ssl::conte
 
 HttpHost::~HttpHost() {
   Shutdown();
+  zdl::AwaitHandedOn();
   workers_.Stop();
   workers_.Join();
 }
@@ -101,6 +103,8 @@ void HttpHost::Run() {
   if (!registry_.WaitUntilEmpty(options_.drainTimeout)) {
     fail({}, "shutting down with " + std::to_string(registry_.size()) + " connections still open");
   }
+  // Answers waiting for a sync reach the loops when it ends.
+  zdl::AwaitHandedOn();
   workers_.Stop();
   workers_.Join();
   zdl::SetWaitObserver(nullptr);

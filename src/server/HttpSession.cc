@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "server/ServiceDocumentRoute.h"
+#include "zdl/base/Durability.h"
 
 namespace zeb::server {
 
@@ -408,6 +409,9 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   call.forwardedBy = ToStd(request["X-Zeb-Forwarded-By"]);
   call.declaredBytes = declaredBytes;
 
+  // An answer that tells of a commit goes out once a sync has made the commit durable; the thread
+  // does not wait for that sync but serves other connections meanwhile.
+  zdl::DeferredDurability durability;
   const ExtensionResult result = CallExtension(call, response_);
   if (result.threw) {
     // The request was read whole, so the connection can serve the next one.
@@ -415,7 +419,16 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
     return Respond(InternalErrorResponse(closeAfter), closeAfter);
   }
   // An error status ends the connection after whatever was written (often nothing).
-  Send(closeAfter || result.status == HSE_STATUS_ERROR);
+  closeAfter = closeAfter || result.status == HSE_STATUS_ERROR;
+  if (!durability.pending()) return Send(closeAfter);
+  durability.Then([self = this->shared_from_this(), closeAfter](bool durable) {
+    net::post(self->stream_.get_executor(), [self, closeAfter, durable] {
+      if (durable) return self->Send(closeAfter);
+      // The answer would tell of a write that a power loss may still undo.
+      fail({}, "answer withheld: the write-ahead log could not be synced");
+      self->Respond(InternalErrorResponse(true), true);
+    });
+  });
 }
 
 template <class Stream>

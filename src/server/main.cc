@@ -45,6 +45,7 @@
 #include "zdl/StandbyWatch.h"
 #include "zdl/base/CZDLException.h"
 #include "zdl/base/DatabaseWait.h"
+#include "zdl/base/Durability.h"
 #include "zdl/directory/DirectorySetup.h"
 #include "zdl/directory/DirectorySignIn.h"
 
@@ -378,10 +379,11 @@ int main(int argc, char** argv) {
     feeds.stream = std::make_unique<server::EventStream>(*database, &feeds.committed, server::EventStream::Options{}, Warn);
   extensionOptions.observer = [&monitoring, &feeds](const zeb::RequestSummary& summary) {
     if (monitoring.metrics) monitoring.metrics->OnRequest(summary);
+    // The feeds hear of a commit once it is durable, as the client does.
     if (summary.committedEvent) {
-      feeds.Committed(*summary.committedEvent);
+      zeb::zdl::AfterDurable([&feeds, event = *summary.committedEvent] { feeds.Committed(event); });
     } else if (MayHaveChanged(summary)) {
-      feeds.Wake();
+      zeb::zdl::AfterDurable([&feeds] { feeds.Wake(); });
     }
   };
   std::unique_ptr<zeb::zdl::StandbyWatch> standby;

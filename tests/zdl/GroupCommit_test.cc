@@ -11,12 +11,15 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "support/TempDir.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
+#include "zdl/base/Durability.h"
+#include "zdl/sqlite/GroupCommit.h"
 #include "zdl/sqlite/WriteGate.h"
 
 namespace zeb::zdl {
@@ -46,6 +49,7 @@ struct LogShim {
   std::atomic<long> durable{0};
   std::atomic<long> syncs{0};
   std::atomic<bool> holdSyncs{false};  // syncs wait while set
+  std::atomic<bool> failSyncs{false};  // syncs fail while set
   std::atomic<bool> syncWaiting{false};
 
  private:
@@ -91,6 +95,10 @@ struct LogShim {
     shim.syncWaiting = true;
     while (shim.holdSyncs) std::this_thread::sleep_for(1ms);
     std::this_thread::sleep_for(2ms);  // slow, so that commits arrive while a sync is under way
+    if (shim.failSyncs) {
+      shim.syncWaiting = false;
+      return SQLITE_IOERR_FSYNC;
+    }
     const int rc = base->xSync(file, flags);
     ++shim.syncs;
     long known = shim.durable.load();
@@ -199,6 +207,62 @@ TEST_F(GroupCommitTest, ReadThatSawAnUnsyncedCommitEndsOnlyAfterItsSync) {
   shim_.holdSyncs = false;
   EXPECT_EQ(1u, reader.get());
   writer.get();
+}
+
+// Inside a deferred scope a commit returns before its sync; the scope hands the outcome on once
+// the log's own syncing thread has covered the commit, after the work given to AfterDurable.
+TEST_F(GroupCommitTest, DeferredCommitReturnsAtOnceAndIsHandedOnOnceSynced) {
+  shim_.holdSyncs = true;
+  std::promise<bool> handed;
+  std::vector<std::string> order;
+  {
+    DeferredDurability scope;
+    AddPartition(db_->Session(), "deferred");
+    const long written = LogShim::LastWrite();
+    ASSERT_TRUE(scope.pending());
+    EXPECT_TRUE(DurabilityPending());
+    AfterDurable([&] { order.push_back("after"); });
+    scope.Then([&, written](bool durable) {
+      order.push_back("done");
+      handed.set_value(durable && shim_.durable >= written);
+    });
+  }
+  EXPECT_FALSE(DurabilityPending());
+  std::future<bool> outcome = handed.get_future();
+  EXPECT_EQ(std::future_status::timeout, outcome.wait_for(50ms)) << "handed on before the sync";
+  shim_.holdSyncs = false;
+  EXPECT_TRUE(outcome.get()) << "handed on as durable before a sync covered the commit";
+  EXPECT_EQ((std::vector<std::string>{"after", "done"}), order);
+
+  // A sync that fails is handed on as such; the next one covers the commit again.
+  shim_.failSyncs = true;
+  for (const bool fails : {true, false}) {
+    std::promise<bool> next;
+    {
+      DeferredDurability scope;
+      AddPartition(db_->Session(), fails ? "failed" : "after failure");
+      scope.Then([&](bool durable) { next.set_value(durable); });
+    }
+    EXPECT_EQ(!fails, next.get_future().get());
+    shim_.failSyncs = false;
+  }
+}
+
+// A log that stops hands on every answer still waiting: one whose commit was written after a
+// sync, one whose commit never will be as not durable, so that no answer waits for ever.
+TEST(GroupCommitStopTest, StoppingHandsEveryWaitingAnswerOn) {
+  std::atomic<int> syncs{0};
+  GroupCommit commits([&] { ++syncs; });
+  const std::uint64_t written = commits.Reserve();
+  commits.Written(written);
+  const std::uint64_t never = commits.Reserve();
+  std::promise<bool> first, second;
+  commits.WhenDurable(written, [&](bool durable) { first.set_value(durable); });
+  EXPECT_TRUE(first.get_future().get());
+  commits.WhenDurable(never, [&](bool durable) { second.set_value(durable); });
+  commits.Stop();
+  EXPECT_FALSE(second.get_future().get());
+  EXPECT_EQ(1, syncs.load());
 }
 
 TEST(WriteGateTest, TurnsGoInArrivalOrderAndAWaiterThatGivesUpLeavesTheQueue) {

@@ -1,10 +1,24 @@
 #include "zdl/sqlite/GroupCommit.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <optional>
 
 #include "zdl/base/DatabaseWait.h"
 
 namespace zeb::zdl {
+
+GroupCommit::~GroupCommit() { Stop(); }
+
+void GroupCommit::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    changed_.notify_all();
+  }
+  if (syncer_.joinable()) syncer_.join();
+}
 
 void GroupCommit::Written(std::uint64_t number) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -15,6 +29,7 @@ void GroupCommit::Written(std::uint64_t number) {
 void GroupCommit::WaitDurable(std::uint64_t number, const std::function<void()>& sync) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (durable_ >= number) return;
+  if (backgroundSync_ && !stopping_ && DeferredDurability::Note(*this, number)) return;
   // The wait is reported (so that a stand-in serves the thread's other requests) once it
   // outlasts a short one, or as this thread starts a sync, which the disk may make long.
   std::optional<CZDLWait> wait;
@@ -43,8 +58,86 @@ void GroupCommit::WaitDurable(std::uint64_t number, const std::function<void()>&
     }
     lock.lock();
     syncing_ = false;
-    durable_ = covered;
+    durable_ = std::max(durable_, covered);
     changed_.notify_all();
+  }
+}
+
+void GroupCommit::WhenDurable(std::uint64_t number, std::function<void(bool durable)> done) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (durable_ >= number) {
+    lock.unlock();
+    return done(true);
+  }
+  if (stopping_) {
+    // No syncing thread any more: this thread syncs.
+    lock.unlock();
+    bool durable = true;
+    try {
+      WaitDurable(number, backgroundSync_);
+    } catch (...) {
+      durable = false;
+    }
+    return done(durable);
+  }
+  dones_.emplace_back(number, std::move(done));
+  if (!syncer_.joinable()) syncer_ = std::thread([this] { Syncs(); });
+  changed_.notify_all();
+}
+
+void GroupCommit::TakeDones(std::uint64_t upTo, std::vector<Done>& ready) {
+  const auto waiting = std::stable_partition(dones_.begin(), dones_.end(),
+                                             [upTo](const Done& done) { return done.first > upTo; });
+  std::move(waiting, dones_.end(), std::back_inserter(ready));
+  dones_.erase(waiting, dones_.end());
+}
+
+// Syncs back to back while a done waits for a commit that is written, so that each sync covers
+// every commit written while the one before it ran.
+void GroupCommit::Syncs() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  std::vector<Done> ready;
+  const auto hand = [&](bool durable) {
+    lock.unlock();
+    for (auto& done : ready) done.second(durable);
+    ready.clear();
+    lock.lock();
+  };
+  for (;;) {
+    TakeDones(durable_, ready);
+    if (!ready.empty()) {
+      hand(true);
+      continue;
+    }
+    if (dones_.empty() && stopping_) return;
+    if (dones_.empty() || syncing_ || written_ <= durable_) {
+      // Once stopping, nothing is written any more: a done still waiting cannot be covered.
+      if (stopping_ && !syncing_) {
+        TakeDones(UINT64_MAX, ready);
+        hand(false);
+        continue;
+      }
+      changed_.wait(lock);
+      continue;
+    }
+    syncing_ = true;
+    const std::uint64_t covered = written_;
+    lock.unlock();
+    bool synced = true;
+    try {
+      backgroundSync_();
+    } catch (...) {
+      synced = false;
+    }
+    lock.lock();
+    syncing_ = false;
+    changed_.notify_all();
+    if (synced) {
+      durable_ = std::max(durable_, covered);
+    } else {
+      TakeDones(covered, ready);  // they learn it; later commits wait for the next try
+      hand(false);
+    }
   }
 }
 

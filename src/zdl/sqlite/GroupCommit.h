@@ -3,6 +3,10 @@
 // log has covered its number: when no sync is under way it runs one itself, covering every
 // commit written so far; otherwise it waits for that sync, and the commits that finished while
 // it ran are covered together by the next one.
+//
+// A committer inside a DeferredDurability scope does not wait: the scope notes the number, and
+// the log's syncing thread runs the syncs that cover such numbers, back to back while any is
+// waiting, then hands each its outcome.
 #pragma once
 
 #include <atomic>
@@ -10,12 +14,21 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "zdl/base/Durability.h"
 
 namespace zeb::zdl {
 
-class GroupCommit {
+class GroupCommit : public DurableLog {
  public:
-  GroupCommit() = default;
+  // sync is what the syncing thread runs: it makes everything written to the log so far durable
+  // and throws when it cannot. It is called on that thread only.
+  explicit GroupCommit(std::function<void()> sync = {}) : backgroundSync_(std::move(sync)) {}
+  // Stops the syncing thread once every waiting done has run.
+  ~GroupCommit() override;
   GroupCommit(const GroupCommit&) = delete;
   GroupCommit& operator=(const GroupCommit&) = delete;
 
@@ -28,17 +41,35 @@ class GroupCommit {
   // The number of the latest commit begun; a snapshot taken now sees no later one.
   std::uint64_t Latest() const { return reserved_.load(std::memory_order_seq_cst); }
 
-  // Returns once commit number is durable. sync makes everything written to the log so far
-  // durable and throws when it cannot (then the caller learns it, and another waiter tries).
+  // Returns once commit number is durable, or at once when the thread's DeferredDurability scope
+  // takes note of it. sync makes everything written to the log so far durable and throws when it
+  // cannot (then the caller learns it, and another waiter tries).
   void WaitDurable(std::uint64_t number, const std::function<void()>& sync);
 
+  // REQUIRES: the log was made with a sync.
+  void WhenDurable(std::uint64_t number, std::function<void(bool durable)> done) override;
+
+  // Ends the syncing thread once every waiting done has run. Called by the owner of what the
+  // sync uses, before it goes.
+  void Stop();
+
  private:
+  using Done = std::pair<std::uint64_t, std::function<void(bool)>>;
+
+  void Syncs();
+  // REQUIRES: mutex_ held. Moves the dones whose numbers are at most upTo into ready.
+  void TakeDones(std::uint64_t upTo, std::vector<Done>& ready);
+
+  const std::function<void()> backgroundSync_;
   std::atomic<std::uint64_t> reserved_{0};
   std::mutex mutex_;
   std::condition_variable changed_;
   std::uint64_t written_ = 0;  // guarded by mutex_, as are the fields below
   std::uint64_t durable_ = 0;
   bool syncing_ = false;
+  std::vector<Done> dones_;  // waiting for their numbers to be durable
+  bool stopping_ = false;
+  std::thread syncer_;  // started with the first done that waits
 };
 
 }  // namespace zeb::zdl

@@ -283,15 +283,9 @@ void SqliteConnection::ReleaseTurn() {
   file_->gate().Release();
 }
 
-// Through this connection's own handle of the log (the writer's is in another worker's use by
-// now): a sync covers the whole file, whichever handle wrote to it.
-void SqliteConnection::SyncLog() {
-  if (!logOpen_) {
-    Run(kDataVersion);  // a read opens the log
-    logOpen_ = true;
-  }
+void SyncWriteAheadLog(sqlite3* db) {
   sqlite3_file* log = nullptr;
-  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods) {
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods) {
     throw CZDLException(kZDLGeneralError, "Database error: the write-ahead log is not open.");
   }
   // The sync SQLite itself runs for a commit with synchronous=FULL.
@@ -300,6 +294,16 @@ void SqliteConnection::SyncLog() {
     throw CZDLException(kZDLGeneralError, std::string("Database error: the write-ahead log cannot be synced (") +
                                               sqlite3_errstr(rc) + ").");
   }
+}
+
+// Through this connection's own handle of the log (the writer's is in another worker's use by
+// now): a sync covers the whole file, whichever handle wrote to it.
+void SqliteConnection::SyncLog() {
+  if (!logOpen_) {
+    Run(kDataVersion);  // a read opens the log
+    logOpen_ = true;
+  }
+  SyncWriteAheadLog(db_);
 }
 
 void SqliteConnection::AwaitSeenDurable() {

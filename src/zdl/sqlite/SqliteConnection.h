@@ -113,6 +113,11 @@ class SqliteDialect : public Dialect {
   const char* ClusteredTableOption() const override { return " WITHOUT ROWID"; }
 };
 
+// Makes everything written to the write-ahead log of db's file so far durable, through db's own
+// handle of the log (a sync covers the whole file, whichever handle wrote to it). REQUIRES: db
+// has opened the log (a read does). Throws CZDLException when it cannot.
+void SyncWriteAheadLog(sqlite3* db);
+
 // Opens the file at path afresh, read-only, and reads its catalogue, so that a file removed,
 // replaced or made unreadable since connections were opened is noticed (they would go on
 // reading it). Throws CZDLException kZDLDatabaseUnavailable with the path and SQLite's reason.

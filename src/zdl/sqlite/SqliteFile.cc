@@ -35,6 +35,8 @@ std::shared_ptr<SqliteFile> SqliteFile::For(const std::string& path) {
 }
 
 SqliteFile::~SqliteFile() {
+  commits_.Stop();
+  sqlite3_close(syncHandle_);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -51,6 +53,21 @@ std::shared_ptr<SqliteConnection> SqliteFile::Writer() {
     writer_ = writer;
   }
   return writer;
+}
+
+void SqliteFile::SyncInBackground() {
+  if (!syncHandle_) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+      const std::string reason = sqlite3_errmsg(db);
+      sqlite3_close(db);
+      throw CZDLException(kZDLGeneralError, "Database error: the write-ahead log cannot be synced (" + reason + ").");
+    }
+    // A read opens the log.
+    sqlite3_exec(db, "PRAGMA data_version", nullptr, nullptr, nullptr);
+    syncHandle_ = db;
+  }
+  SyncWriteAheadLog(syncHandle_);
 }
 
 void SqliteFile::NoteLogSize(int frames) {

@@ -1,6 +1,7 @@
 // What the connections of one process to one embedded database file share: the write turn, the
-// group commit of the write-ahead log, and the thread that checkpoints the log, so that no
-// writer pays for a checkpoint while others wait for their turn.
+// group commit of the write-ahead log (whose syncing thread syncs through a handle of its own),
+// and the thread that checkpoints the log, so that no writer pays for a checkpoint while others
+// wait for their turn.
 #pragma once
 
 #include <atomic>
@@ -12,6 +13,8 @@
 
 #include "zdl/sqlite/GroupCommit.h"
 #include "zdl/sqlite/WriteGate.h"
+
+struct sqlite3;
 
 namespace zeb::zdl {
 
@@ -38,11 +41,14 @@ class SqliteFile {
   void NoteLogSize(int frames);
 
  private:
-  explicit SqliteFile(std::string path) : path_(std::move(path)) {}
+  explicit SqliteFile(std::string path) : path_(std::move(path)), commits_([this] { SyncInBackground(); }) {}
   void Checkpoints();
+  // The group commit's background sync, on its syncing thread.
+  void SyncInBackground();
 
   const std::string path_;
   WriteGate gate_;
+  sqlite3* syncHandle_ = nullptr;  // the syncing thread's, opened on its first sync
   GroupCommit commits_;
   std::mutex writerMutex_;
   std::weak_ptr<SqliteConnection> writer_;  // guarded by writerMutex_
