@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <future>
 #include <map>
 #include <mutex>
@@ -263,6 +264,34 @@ TEST(GroupCommitStopTest, StoppingHandsEveryWaitingAnswerOn) {
   commits.Stop();
   EXPECT_FALSE(second.get_future().get());
   EXPECT_EQ(1, syncs.load());
+}
+
+// Readers that never stop keep passive checkpoints from bringing the log back to its start; the
+// checkpointing thread then takes the write turn and has the log start over, so that it stays
+// bounded however long the writes go on (here about six times the size it starts over at).
+TEST(LogRestartTest, LogStaysBoundedWhileReadsNeverStop) {
+  test::TempDir dir;
+  auto db = CZDLDatabase::Open(dir / "zeb.db");
+  CZDLSession& session = db->Session();
+  session.ExecScript("CREATE TABLE Scratch (v BLOB); INSERT INTO Scratch (v) VALUES (NULL)");
+  std::atomic<bool> writing{true};
+  std::thread reader([&] {
+    CZDLSession& own = db->Session();
+    while (writing) {
+      CZDLReadScope snapshot(own);
+      own.Query("SELECT length(v) FROM Scratch");
+    }
+  });
+  std::uintmax_t largest = 0;
+  for (int i = 0; i < 2500; ++i) {  // each commit writes about ten pages of the log
+    CZDLTransaction transaction(session);
+    session.Execute("UPDATE Scratch SET v = zeroblob(?)", {CZDLValue(static_cast<long long>(32768 + i))});
+    transaction.Commit();
+    largest = std::max(largest, std::filesystem::file_size(dir / "zeb.db-wal"));
+  }
+  writing = false;
+  reader.join();
+  EXPECT_LT(largest, 40u << 20) << "the log grew to " << largest << " bytes";
 }
 
 TEST(WriteGateTest, TurnsGoInArrivalOrderAndAWaiterThatGivesUpLeavesTheQueue) {

@@ -267,7 +267,8 @@ void SqliteConnection::UseGroupCommitInWal() {
   sqlite3_finalize(mode);
   AfterStep();
   if (!wal) return;
-  ExecScript("PRAGMA synchronous = NORMAL");
+  // A log that starts over is cut back to this size, and is written in place below it.
+  ExecScript("PRAGMA synchronous = NORMAL; PRAGMA journal_size_limit = 67108864");
   groupCommit_ = true;
 }
 

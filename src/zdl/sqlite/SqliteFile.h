@@ -43,6 +43,8 @@ class SqliteFile {
  private:
   explicit SqliteFile(std::string path) : path_(std::move(path)), commits_([this] { SyncInBackground(); }) {}
   void Checkpoints();
+  // Has the log written from its start again by the next commit.
+  void RestartLog(sqlite3* db);
   // The group commit's background sync, on its syncing thread.
   void SyncInBackground();
 
