@@ -54,10 +54,10 @@ bare_rate() {
   awk -v n="$commits" -v t="$(elapsed "$start")" 'BEGIN { printf "%.0f", n / t }'
 }
 
-# wrk's requests per second, 99th percentile and maximum latency, from its output on stdin.
+# wrk's requests per second, mean, 99th percentile and maximum latency, from its output on stdin.
 summary() {
-  awk '/^ *Latency +[0-9]/ { max = $4 } /^ *99% / { p99 = $2 } /^Requests\/sec/ { rps = $2 }
-       END { printf "%s requests/s, p99 %s, max %s", rps, p99, max }'
+  awk '/^ *Latency +[0-9]/ { mean = $2; max = $4 } /^ *99% / { p99 = $2 } /^Requests\/sec/ { rps = $2 }
+       END { printf "%s requests/s, mean %s, p99 %s, max %s", rps, mean, p99, max }'
 }
 
 echo "bare SQLite loop: one connection, WAL, synchronous=FULL, $duration s" >&2

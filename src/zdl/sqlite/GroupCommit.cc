@@ -1,6 +1,7 @@
 #include "zdl/sqlite/GroupCommit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -8,6 +9,10 @@
 #include "zdl/base/DatabaseWait.h"
 
 namespace zeb::zdl {
+
+namespace {
+constexpr std::chrono::microseconds kSyncPause{1000};
+}  // namespace
 
 GroupCommit::~GroupCommit() { Stop(); }
 
@@ -92,11 +97,12 @@ void GroupCommit::TakeDones(std::uint64_t upTo, std::vector<Done>& ready) {
   dones_.erase(waiting, dones_.end());
 }
 
-// Syncs back to back while a done waits for a commit that is written, so that each sync covers
-// every commit written while the one before it ran.
+// Syncs while a done waits for a commit that is written, each covering every commit written
+// since the one before it began.
 void GroupCommit::Syncs() {
   std::unique_lock<std::mutex> lock(mutex_);
   std::vector<Done> ready;
+  std::chrono::steady_clock::time_point lastStart{};
   const auto hand = [&](bool durable) {
     lock.unlock();
     for (auto& done : ready) done.second(durable);
@@ -120,6 +126,14 @@ void GroupCommit::Syncs() {
       changed_.wait(lock);
       continue;
     }
+    // Syncs start at most once a pause, so that the commits written meanwhile share the next one
+    // (a sync costs the processor too). Only answers wait for it; their threads serve others.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < lastStart + kSyncPause && !stopping_) {
+      changed_.wait_until(lock, lastStart + kSyncPause);
+      continue;
+    }
+    lastStart = now;
     syncing_ = true;
     const std::uint64_t covered = written_;
     lock.unlock();

@@ -5,8 +5,8 @@
 // it ran are covered together by the next one.
 //
 // A committer inside a DeferredDurability scope does not wait: the scope notes the number, and
-// the log's syncing thread runs the syncs that cover such numbers, back to back while any is
-// waiting, then hands each its outcome.
+// the log's syncing thread runs the syncs that cover such numbers, one a millisecond at most
+// while any is waiting, then hands each its outcome.
 #pragma once
 
 #include <atomic>
