@@ -24,6 +24,7 @@ while getopts "b:d:c:h" opt; do
     *) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
+threads=$((connections < 2 ? connections : 2))  # wrk wants a connection per thread
 for tool in wrk curl sqlite3; do
   command -v "$tool" >/dev/null || { echo "writes.sh: $tool is not installed" >&2; exit 2; }
 done
@@ -86,16 +87,16 @@ ZEBD_PORT="$port" ZEBD_DB="$work/durable/zeb.db" BENCH_WORK="$work" \
   ZEB_LOAD_PHONES="${ZEB_LOAD_PHONES:-$build_dir/bench/zeb_load_phones}" bash "$here/phones-prepare.sh" >&2
 
 echo "zebd addLine+removeLine pairs: wrk $connections connections, $duration s" >&2
-out="$(wrk -t2 -c"$connections" -d"${duration}s" --latency -s "$here/lines/pairs.lua" "http://127.0.0.1:$port/")"
+out="$(wrk -t"$threads" -c"$connections" -d"${duration}s" --latency -s "$here/lines/pairs.lua" "http://127.0.0.1:$port/")"
 pairs="$(echo "$out" | sed -n 's/^addLine+removeLine pairs\/s: *\([0-9.]*\).*/\1/p')"
 pairs_summary="$(echo "$out" | summary)"
 echo "zebd addPhone with two lines: wrk $connections connections, $duration s" >&2
-out="$(wrk -t2 -c"$connections" -d"${duration}s" --latency -s "$here/phones/unique.lua" "http://127.0.0.1:$port/" \
+out="$(wrk -t"$threads" -c"$connections" -d"${duration}s" --latency -s "$here/phones/unique.lua" "http://127.0.0.1:$port/" \
   -- "$here/phones/addPhone.xml")"
 phones_summary="$(echo "$out" | summary)"
 echo "$out" | grep -E "Non-2xx|Socket errors" >&2 || true
 echo "zebd getCSS: wrk $connections connections, $duration s" >&2
-out="$(wrk -t2 -c"$connections" -d"${duration}s" -s "$here/post.lua" "http://127.0.0.1:$port/" \
+out="$(wrk -t"$threads" -c"$connections" -d"${duration}s" -s "$here/post.lua" "http://127.0.0.1:$port/" \
   -- "$here/partitions/getCSS.xml")"
 css="$(echo "$out" | sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p')"
 kill "$zebd_pid" && wait "$zebd_pid" 2>/dev/null || true
@@ -106,7 +107,7 @@ if command -v eatmydata >/dev/null; then
   start_zebd free eatmydata
   ZEBD_PORT="$port" ZEBD_DB="$work/free/zeb.db" BENCH_WORK="$work" bash "$here/lines-prepare.sh"
   echo "zebd addLine+removeLine pairs under eatmydata: wrk $connections connections, $duration s" >&2
-  out="$(wrk -t2 -c"$connections" -d"${duration}s" --latency -s "$here/lines/pairs.lua" "http://127.0.0.1:$port/")"
+  out="$(wrk -t"$threads" -c"$connections" -d"${duration}s" --latency -s "$here/lines/pairs.lua" "http://127.0.0.1:$port/")"
   free_pairs="$(echo "$out" | sed -n 's/^addLine+removeLine pairs\/s: *\([0-9.]*\).*/\1/p')"
   free_summary="$(echo "$out" | summary)"
 fi

@@ -126,10 +126,11 @@ void GroupCommit::Syncs() {
       changed_.wait(lock);
       continue;
     }
-    // Syncs start at most once a pause, so that the commits written meanwhile share the next one
-    // (a sync costs the processor too). Only answers wait for it; their threads serve others.
+    // While other writers wait for their turn, syncs start at most once a pause, so that their
+    // commits share the next one (a sync costs the processor too); only answers wait for it, and
+    // their threads serve others. A writer alone gets its sync at once.
     const auto now = std::chrono::steady_clock::now();
-    if (now < lastStart + kSyncPause && !stopping_) {
+    if (now < lastStart + kSyncPause && !stopping_ && moreComing_ && moreComing_()) {
       changed_.wait_until(lock, lastStart + kSyncPause);
       continue;
     }

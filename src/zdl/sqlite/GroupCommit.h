@@ -5,8 +5,8 @@
 // it ran are covered together by the next one.
 //
 // A committer inside a DeferredDurability scope does not wait: the scope notes the number, and
-// the log's syncing thread runs the syncs that cover such numbers, one a millisecond at most
-// while any is waiting, then hands each its outcome.
+// the log's syncing thread runs the syncs that cover such numbers while any is waiting (one a
+// millisecond at most while other writers wait for their turn), then hands each its outcome.
 #pragma once
 
 #include <atomic>
@@ -25,8 +25,10 @@ namespace zeb::zdl {
 class GroupCommit : public DurableLog {
  public:
   // sync is what the syncing thread runs: it makes everything written to the log so far durable
-  // and throws when it cannot. It is called on that thread only.
-  explicit GroupCommit(std::function<void()> sync = {}) : backgroundSync_(std::move(sync)) {}
+  // and throws when it cannot. It is called on that thread only. moreComing tells whether other
+  // writers wait for their turn, whose commits the next sync might as well cover.
+  explicit GroupCommit(std::function<void()> sync = {}, std::function<bool()> moreComing = {})
+      : backgroundSync_(std::move(sync)), moreComing_(std::move(moreComing)) {}
   // Stops the syncing thread once every waiting done has run.
   ~GroupCommit() override;
   GroupCommit(const GroupCommit&) = delete;
@@ -61,6 +63,7 @@ class GroupCommit : public DurableLog {
   void TakeDones(std::uint64_t upTo, std::vector<Done>& ready);
 
   const std::function<void()> backgroundSync_;
+  const std::function<bool()> moreComing_;
   std::atomic<std::uint64_t> reserved_{0};
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -41,7 +41,9 @@ class SqliteFile {
   void NoteLogSize(int frames);
 
  private:
-  explicit SqliteFile(std::string path) : path_(std::move(path)), commits_([this] { SyncInBackground(); }) {}
+  explicit SqliteFile(std::string path)
+      : path_(std::move(path)),
+        commits_([this] { SyncInBackground(); }, [this] { return gate_.Waiting() > 0; }) {}
   void Checkpoints();
   // Has the log written from its start again by the next commit.
   void RestartLog(sqlite3* db);
