@@ -31,11 +31,7 @@ void DeferredDurability::Then(std::function<void(bool durable)> done) {
   handed_ = true;
   if (active_) tScope = nullptr;
   active_ = false;
-  if (!log_) {
-    for (auto& work : after_) work();
-    done(true);
-    return;
-  }
+  if (!log_) return done(true);  // AfterDurable ran its work at once
   {
     std::lock_guard<std::mutex> lock(gHandedMutex);
     ++gHanded;

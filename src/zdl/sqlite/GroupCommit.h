@@ -25,7 +25,7 @@ namespace zeb::zdl {
 class GroupCommit : public DurableLog {
  public:
   // sync is what the syncing thread runs: it makes everything written to the log so far durable
-  // and throws when it cannot. It is called on that thread only. moreComing tells whether other
+  // and throws when it cannot; it never runs twice at once. moreComing tells whether other
   // writers wait for their turn, whose commits the next sync might as well cover.
   explicit GroupCommit(std::function<void()> sync = {}, std::function<bool()> moreComing = {})
       : backgroundSync_(std::move(sync)), moreComing_(std::move(moreComing)) {}
