@@ -11,6 +11,7 @@ set(ZEB_SOURCES
   src/zdl/sqlite/SqliteFile.cc
   src/zdl/sqlite/WriteGate.cc
   src/zdl/sqlite/GroupCommit.cc
+  src/zdl/sqlite/LogWriteBatch.cc
   src/zdl/postgresql/PgConnection.cc
   src/zdl/postgresql/PgDialect.cc
   src/zdl/postgresql/PgChangeListener.cc
@@ -183,6 +184,7 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/DatabaseWait_test.cc
   tests/zdl/GroupCommit_test.cc
+  tests/zdl/LogWriteBatch_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
   tests/zdl/SecretKey_test.cc

@@ -268,7 +268,7 @@ TEST(GroupCommitStopTest, StoppingHandsEveryWaitingAnswerOn) {
 
 // Readers that never stop keep passive checkpoints from bringing the log back to its start; the
 // checkpointing thread then takes the write turn and has the log start over, so that it stays
-// bounded however long the writes go on (here about six times the size it starts over at).
+// bounded however long the writes go on.
 TEST(LogRestartTest, LogStaysBoundedWhileReadsNeverStop) {
   test::TempDir dir;
   auto db = CZDLDatabase::Open(dir / "zeb.db");
@@ -291,7 +291,9 @@ TEST(LogRestartTest, LogStaysBoundedWhileReadsNeverStop) {
   }
   writing = false;
   reader.join();
-  EXPECT_LT(largest, 40u << 20) << "the log grew to " << largest << " bytes";
+  // It starts over past 32 MiB; commits go on while the checkpointer copies and waits for its
+  // turn (without starting over, the log reaches about 185 MB here).
+  EXPECT_LT(largest, 56u << 20) << "the log grew to " << largest << " bytes";
 }
 
 TEST(WriteGateTest, TurnsGoInArrivalOrderAndAWaiterThatGivesUpLeavesTheQueue) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "zdl/base/CZDLException.h"
+#include "zdl/sqlite/LogWriteBatch.h"
 #include "zdl/sqlite/SqliteFile.h"
 
 namespace zeb::zdl {
@@ -170,9 +171,12 @@ SqliteConnection::SqliteConnection(const std::string& path, Role role) {
   MakePrivate(path);
   // The writer is used by one worker at a time, in its turn; but a worker finalizes its
   // statements there whenever it closes, so the writer guards itself.
-  const int threading = role == Role::kWriter ? SQLITE_OPEN_FULLMUTEX : SQLITE_OPEN_NOMUTEX;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | threading, nullptr);
+  // Only the writer writes the log, so only it gathers each commit's writes into one.
+  const bool writer = role == Role::kWriter;
+  const int rc = sqlite3_open_v2(path.c_str(), &db_,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                     (writer ? SQLITE_OPEN_FULLMUTEX : SQLITE_OPEN_NOMUTEX),
+                                 writer ? LogWriteBatchVfs() : nullptr);
   if (rc != SQLITE_OK) {
     const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
