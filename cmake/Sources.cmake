@@ -184,7 +184,6 @@ set(ZEB_TEST_SOURCES
   tests/zdl/CZDLDatabase_test.cc
   tests/zdl/DatabaseWait_test.cc
   tests/zdl/GroupCommit_test.cc
-  tests/zdl/LogWriteBatch_test.cc
   tests/zdl/CXMLParse_test.cc
   tests/zdl/Directory_test.cc
   tests/zdl/SecretKey_test.cc

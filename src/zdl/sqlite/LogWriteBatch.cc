@@ -22,7 +22,7 @@ constexpr sqlite3_int64 kMaxWrite = 64 * 1024;
 constexpr int kMinBelowFileBytes = 1024;
 
 struct BatchFile {
-  sqlite3_file io;     // first: SQLite sees a BatchFile as an sqlite3_file
+  sqlite3_file io;      // first: SQLite sees a BatchFile as an sqlite3_file
   sqlite3_file* below;  // the same allocation, after this struct
   bool log;             // the write-ahead log: its writes are gathered
   bool commitPageNext;  // the last write was the header of a commit's last frame
@@ -100,8 +100,7 @@ int Write(sqlite3_file* file, const void* in, int amount, sqlite3_int64 offset) 
   batch->size += amount;
   const bool completesCommit = batch->commitPageNext;
   const auto* bytes = static_cast<const unsigned char*>(in);
-  batch->commitPageNext =
-      amount == kFrameHeaderBytes && (bytes[4] | bytes[5] | bytes[6] | bytes[7]) != 0;
+  batch->commitPageNext = amount == kFrameHeaderBytes && (bytes[4] | bytes[5] | bytes[6] | bytes[7]) != 0;
   if (completesCommit || batch->size >= kMaxGathered) return WriteGathered(batch);
   return SQLITE_OK;
 }
@@ -142,7 +141,9 @@ int ShmLock(sqlite3_file* file, int offset, int n, int flags) {
   return Below(file).xShmLock(Of(file)->below, offset, n, flags);
 }
 void ShmBarrier(sqlite3_file* file) { Below(file).xShmBarrier(Of(file)->below); }
-int ShmUnmap(sqlite3_file* file, int deleteFlag) { return Below(file).xShmUnmap(Of(file)->below, deleteFlag); }
+int ShmUnmap(sqlite3_file* file, int deleteFlag) {
+  return Below(file).xShmUnmap(Of(file)->below, deleteFlag);
+}
 
 int Fetch(sqlite3_file* file, sqlite3_int64 offset, int amount, void** out) {
   if (Below(file).iVersion < 3) {
@@ -155,9 +156,11 @@ int Unfetch(sqlite3_file* file, sqlite3_int64 offset, void* page) {
   return Below(file).iVersion < 3 ? SQLITE_OK : Below(file).xUnfetch(Of(file)->below, offset, page);
 }
 
+// clang-format off
 const sqlite3_io_methods kMethods = {
-    3,         Close,    Read,     Write,   Truncate, Sync,  FileSize, Lock,  Unlock, CheckReservedLock,
-    FileControl, SectorSize, DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier, ShmUnmap, Fetch, Unfetch};
+    3, Close, Read, Write, Truncate, Sync, FileSize, Lock, Unlock, CheckReservedLock, FileControl, SectorSize,
+    DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier, ShmUnmap, Fetch, Unfetch};
+// clang-format on
 
 int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
   sqlite3_vfs* below = BelowVfs();
@@ -173,7 +176,9 @@ int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int
   return rc;
 }
 
-int Delete(sqlite3_vfs*, const char* name, int syncDir) { return BelowVfs()->xDelete(BelowVfs(), name, syncDir); }
+int Delete(sqlite3_vfs*, const char* name, int syncDir) {
+  return BelowVfs()->xDelete(BelowVfs(), name, syncDir);
+}
 int Access(sqlite3_vfs*, const char* name, int flags, int* out) {
   return BelowVfs()->xAccess(BelowVfs(), name, flags, out);
 }
@@ -189,7 +194,9 @@ void DlClose(sqlite3_vfs*, void* handle) { BelowVfs()->xDlClose(BelowVfs(), hand
 int Randomness(sqlite3_vfs*, int size, char* out) { return BelowVfs()->xRandomness(BelowVfs(), size, out); }
 int Sleep(sqlite3_vfs*, int micros) { return BelowVfs()->xSleep(BelowVfs(), micros); }
 int CurrentTime(sqlite3_vfs*, double* out) { return BelowVfs()->xCurrentTime(BelowVfs(), out); }
-int GetLastError(sqlite3_vfs*, int size, char* out) { return BelowVfs()->xGetLastError(BelowVfs(), size, out); }
+int GetLastError(sqlite3_vfs*, int size, char* out) {
+  return BelowVfs()->xGetLastError(BelowVfs(), size, out);
+}
 int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) {
   sqlite3_vfs* below = BelowVfs();
   if (below->iVersion >= 2 && below->xCurrentTimeInt64) return below->xCurrentTimeInt64(below, out);
