@@ -46,7 +46,6 @@ sqlite3_vfs* BelowVfs() {
 }
 
 int WriteGathered(BatchFile* file) {
-  file->commitPageNext = false;
   const sqlite3_int64 size = file->size;
   file->size = 0;
   for (sqlite3_int64 done = 0; done < size; done += kMaxWrite) {
@@ -87,6 +86,11 @@ bool Reserve(BatchFile* file, sqlite3_int64 needed) {
 int Write(sqlite3_file* file, const void* in, int amount, sqlite3_int64 offset) {
   BatchFile* batch = Of(file);
   if (!batch->log) return Below(file).xWrite(batch->below, in, amount, offset);
+  // This write ends a commit when the one before was the header of its last frame; a commit's
+  // header marks the next write so, whichever way this one goes out.
+  const bool completesCommit = batch->commitPageNext;
+  const auto* bytes = static_cast<const unsigned char*>(in);
+  batch->commitPageNext = amount == kFrameHeaderBytes && (bytes[4] | bytes[5] | bytes[6] | bytes[7]) != 0;
   if (batch->size > 0 && offset != batch->start + batch->size) {
     const int rc = WriteGathered(batch);
     if (rc != SQLITE_OK) return rc;
@@ -98,9 +102,6 @@ int Write(sqlite3_file* file, const void* in, int amount, sqlite3_int64 offset) 
   if (batch->size == 0) batch->start = offset;
   std::memcpy(batch->data + batch->size, in, static_cast<std::size_t>(amount));
   batch->size += amount;
-  const bool completesCommit = batch->commitPageNext;
-  const auto* bytes = static_cast<const unsigned char*>(in);
-  batch->commitPageNext = amount == kFrameHeaderBytes && (bytes[4] | bytes[5] | bytes[6] | bytes[7]) != 0;
   if (completesCommit || batch->size >= kMaxGathered) return WriteGathered(batch);
   return SQLITE_OK;
 }
