@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace zeb {
@@ -57,15 +58,24 @@ bool FileSize(const std::string& name, std::uint64_t* size) {
   return true;
 }
 
-// Opens name for writing (appending or from the start) with mode 0600, also when it exists
-// already with a looser one. Null when it cannot be opened.
-std::FILE* OpenPrivate(const std::string& name, bool append) {
-  const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0600);
-  if (fd < 0) return nullptr;
-  fchmod(fd, 0600);
-  std::FILE* stream = fdopen(fd, append ? "ab" : "wb");
-  if (!stream) close(fd);
-  return stream;
+// Opens name for appending (after what it holds, or from the start) with mode 0600, also when it
+// exists already with a looser one. -1 when it cannot be opened.
+int OpenPrivate(const std::string& name, bool keep) {
+  const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND | (keep ? 0 : O_TRUNC), 0600);
+  if (fd >= 0) fchmod(fd, 0600);
+  return fd;
+}
+
+// Writes all of text, or as much as the file takes; returns the bytes written.
+std::size_t WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
 }
 
 }  // namespace
@@ -82,24 +92,33 @@ std::string TraceLog::FileName(unsigned number) const {
   return directory_ + "/ZEBAPI-" + std::to_string(number) + ".txt";
 }
 
-// REQUIRES: mutex_ held, stream_ closed.
+struct TraceLog::File {
+  explicit File(int descriptor) : fd(descriptor) {}
+  ~File() { close(fd); }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  const int fd;
+};
+
+// REQUIRES: mutex_ held, no file open.
 void TraceLog::Open() {
-  const char* mode = "wb";
+  bool keep = false;
   std::uint64_t size = 0;
   if (currentFile_.empty()) {
     rotation_ = 0;
     currentFile_ = FileName(rotation_);
-  } else if (FileSize(currentFile_, &size)) {
-    if (size >= limit_ + 1) {
-      rotation_ = (rotation_ + 1) % kFileCount;
-      currentFile_ = FileName(rotation_);
-    } else {
-      mode = "ab";
-    }
+  } else if (full_ || (FileSize(currentFile_, &size) && size >= limit_ + 1)) {
+    rotation_ = (rotation_ + 1) % kFileCount;
+    currentFile_ = FileName(rotation_);
+  } else {
+    keep = true;
   }
-  stream_ = OpenPrivate(currentFile_, mode[0] == 'a');
-  size_ = 0;
-  if (stream_ && mode[0] == 'a' && !FileSize(currentFile_, &size_)) size_ = 0;
+  full_ = false;
+  const int fd = OpenPrivate(currentFile_, keep);
+  if (fd < 0) return;
+  file_ = std::make_shared<File>(fd);
+  struct stat info;
+  size_ = keep && fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
 std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
@@ -125,26 +144,28 @@ std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint
 }
 
 std::size_t TraceLog::Append(const std::string& record) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!stream_) Open();
-  if (!stream_) return 0;
-  const std::size_t written = std::fwrite(record.data(), 1, record.size(), stream_);
-  std::fflush(stream_);
-  // The file grows only by our records while it is open, so its size is counted, not asked for.
-  size_ += record.size();
-  if (size_ > limit_) {
-    std::fclose(stream_);
-    stream_ = nullptr;
+  std::shared_ptr<File> file;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!file_) Open();
+    if (!file_) return 0;
+    file = file_;
+    // The file grows only by our records while it is open, so its size is counted, not asked
+    // for. The record that takes it past the limit is its last: later ones open the next file
+    // while this one is still being written.
+    size_ += record.size();
+    if (size_ > limit_) {
+      file_.reset();
+      full_ = true;
+    }
   }
-  return written;
+  // Every record goes in one append, so records written at once land whole, one after another.
+  return WriteAll(file->fd, record);
 }
 
 void TraceLog::CloseTraceLog() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (stream_) {
-    std::fclose(stream_);
-    stream_ = nullptr;
-  }
+  file_.reset();
 }
 
 }  // namespace zeb

@@ -1,12 +1,14 @@
 // The request trace log: one record per request (time, client, ID, request and response texts)
 // in ZEBAPI-0.txt .. ZEBAPI-49.txt of one directory, rotating when a file grows past the size
 // limit. Files are written the way a text-mode stream writes them: every line feed, those inside
-// the request and response texts included, becomes CR LF. One lock serialises everything.
+// the request and response texts included, becomes CR LF. A record reaches its file in one
+// append; the lock covers only the choice of file, so two requests write their records at once.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <cstddef>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -37,18 +39,22 @@ class TraceLog {
   const std::string& directory() const { return directory_; }
 
  private:
+  // An open trace file; closed once the log and every write under way have let go of it.
+  struct File;
+
   std::string FileName(unsigned number) const;
   void Open();
-  // Writes a whole record to the open file under the lock; returns the bytes written.
+  // Appends a whole record to the current file; returns the bytes written.
   std::size_t Append(const std::string& record);
 
   const std::string directory_;
   const std::uint64_t limit_;
-  std::mutex mutex_;
+  std::mutex mutex_;  // guards the members below
   std::string currentFile_;
   unsigned rotation_ = 0;
-  std::FILE* stream_ = nullptr;
-  std::uint64_t size_ = 0;  // bytes in the open file
+  std::shared_ptr<File> file_;
+  std::uint64_t size_ = 0;  // bytes in the open file, the records still being written included
+  bool full_ = false;       // the last file was closed for its size: the next one is a new file
 };
 
 }  // namespace zeb
