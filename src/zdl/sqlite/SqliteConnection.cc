@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cstring>
 #include <exception>
 #include <thread>
 
@@ -262,15 +264,18 @@ int SqliteConnection::OnLogWritten(void* self, sqlite3*, const char*, int frames
   return SQLITE_OK;
 }
 
-void SqliteConnection::UseGroupCommitInWal() {
-  if (groupCommit_) return;
+bool SqliteConnection::InWalMode() {
   sqlite3_stmt* mode = nullptr;
-  if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) != SQLITE_OK) return;
+  if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) != SQLITE_OK) return false;
   const bool wal = sqlite3_step(mode) == SQLITE_ROW &&
                    sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
   sqlite3_finalize(mode);
   AfterStep();
-  if (!wal) return;
+  return wal;
+}
+
+void SqliteConnection::UseGroupCommitInWal() {
+  if (groupCommit_ || !InWalMode()) return;
   // A log that starts over is cut back to this size, and is written in place below it.
   ExecScript("PRAGMA synchronous = NORMAL; PRAGMA journal_size_limit = 67108864");
   groupCommit_ = true;
@@ -410,8 +415,16 @@ void SqliteConnection::EndRead() {
 }
 
 // The data version changes when a read transaction begins on a snapshot that holds commits of
-// other connections, which is what the first statement of a deferred transaction does.
+// other connections, which is what the first statement of a deferred transaction does. Every
+// commit in WAL mode publishes a new wal-index header (its change counter, log size and salts),
+// and a read transaction takes its snapshot from that header: while the header is the one seen
+// before the data version was last read, the data version is still the same, and asking again
+// (which takes and releases a read lock through SQLite's shared-memory locks, the costliest part
+// of answering a kept answer) is skipped.
 bool SqliteConnection::OthersChangedData() {
+  unsigned char header[sizeof seenHeader_];
+  const bool steady = ReadWalIndexHeader(header);
+  if (steady && seenHeaderValid_ && std::memcmp(header, seenHeader_, sizeof header) == 0) return false;
   sqlite3_stmt* statement = ControlStatement(kDataVersion);
   const bool row = statement && sqlite3_step(statement) == SQLITE_ROW;
   const std::int64_t version = row ? sqlite3_column_int64(statement, 0) : -1;
@@ -419,7 +432,43 @@ bool SqliteConnection::OthersChangedData() {
   AfterStep();
   const bool changed = version < 0 || version != dataVersion_;
   dataVersion_ = version;
+  // A commit published between reading the header and reading the version changes the header
+  // again, so the next look asks again.
+  seenHeaderValid_ = steady && row;
+  if (seenHeaderValid_) std::memcpy(seenHeader_, header, sizeof header);
+  if (row && !walIndexWatched_) WatchWalIndex();
   return changed;
+}
+
+// REQUIRES: a read transaction of this connection is open (the log and the wal-index are then
+// open in WAL mode).
+void SqliteConnection::WatchWalIndex() {
+  walIndexWatched_ = true;
+  if (!InWalMode()) return;
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods || file->pMethods->iVersion < 2 || !file->pMethods->xShmMap) {
+    return;
+  }
+  // The region the connection has mapped already (32 KiB is SQLite's region size); nothing is
+  // created or extended.
+  void volatile* region = nullptr;
+  if (file->pMethods->xShmMap(file, 0, 32 * 1024, 0, &region) == SQLITE_OK && region) {
+    walIndex_ = static_cast<const volatile unsigned char*>(region);
+  }
+}
+
+// The header is kept twice; a commit writes the second copy, then the first. Read in the other
+// order, two equal copies are a header no commit is writing, as SQLite's own readers check it.
+// Byte 12 is non-zero once the wal-index is initialised.
+bool SqliteConnection::ReadWalIndexHeader(unsigned char* header) const {
+  if (!walIndex_) return false;
+  constexpr std::size_t kCopy = sizeof seenHeader_;
+  unsigned char second[kCopy];
+  for (std::size_t i = 0; i < kCopy; ++i) header[i] = walIndex_[i];
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  for (std::size_t i = 0; i < kCopy; ++i) second[i] = walIndex_[kCopy + i];
+  return std::memcmp(header, second, kCopy) == 0 && header[12] != 0;
 }
 
 // The write transaction that follows waits for everything this one saw, and more.

@@ -64,6 +64,13 @@ class SqliteConnection : public DbConnection, public std::enable_shared_from_thi
   // Switches to group commit once the file is in WAL mode (a new file gets there after its
   // schema is made).
   void UseGroupCommitInWal();
+  // Whether the file is in WAL mode for this connection.
+  bool InWalMode();
+  // Keeps a view of the file's shared wal-index once the connection has it open in WAL mode.
+  void WatchWalIndex();
+  // Reads the header of the shared wal-index; false when there is no view of it, or while a
+  // commit is changing it.
+  bool ReadWalIndexHeader(unsigned char* header) const;
   void NoteSnapshot();
   void ReleaseTurn();
   // Makes everything written to the log so far durable.
@@ -92,6 +99,14 @@ class SqliteConnection : public DbConnection, public std::enable_shared_from_thi
   bool noteSnapshot_ = false;  // a read transaction whose snapshot is not yet taken
   std::uint64_t seen_ = 0;     // the latest commit the current transaction may see
   std::int64_t dataVersion_ = -1;                     // what OthersChangedData last read; -1 before
+  // Region 0 of the wal-index SQLite shares between the file's connections, mapped for this
+  // connection as long as it is open (it holds its shared lock on the file, so the file cannot
+  // leave WAL mode meanwhile); null when not known.
+  const volatile unsigned char* walIndex_ = nullptr;
+  bool walIndexWatched_ = false;  // WatchWalIndex has run
+  // The wal-index header as read just before dataVersion_ was, when seenHeaderValid_.
+  unsigned char seenHeader_[48] = {};
+  bool seenHeaderValid_ = false;
   std::chrono::steady_clock::time_point deadline_{};  // of the current wait for a lock
   std::optional<CZDLWait> busyWait_;
 };
