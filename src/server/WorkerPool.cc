@@ -1,6 +1,7 @@
 #include "server/WorkerPool.h"
 
 #include <algorithm>
+#include <boost/asio/post.hpp>
 #include <exception>
 #include <string>
 
@@ -92,6 +93,10 @@ void WorkerPool::RunStandIn(Lane& lane) {
     ++lane.running;
     lock.unlock();
     const bool more = RunLoop(lane, true);
+    // run_one leaves what its handler queued for later (the next step of a write, say) in the
+    // loop without waking another of the loop's threads, which may sleep on until some unrelated
+    // event: the response would stall half sent. A no-op post wakes one to take it.
+    if (more) boost::asio::post(lane.ioc, [] {});
     lock.lock();
     --lane.running;
     if (!more) return;

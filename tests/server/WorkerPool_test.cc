@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/asio/defer.hpp>
 #include <boost/asio/post.hpp>
 #include <chrono>
 #include <future>
@@ -72,6 +73,31 @@ TEST(WorkerPool, AStandInServesTheLoopOfAWaitingThread) {
   EXPECT_NE(ThreadOf(pool.Loop(1)), standIn);
   release.set_value();
   EXPECT_EQ(std::future_status::ready, released.get_future().wait_for(seconds(10)));
+  pool.Stop();
+  pool.Join();
+  zdl::SetWaitObserver(nullptr);
+}
+
+// A stand-in runs one handler and leaves. What that handler queued for later (the next step of
+// a write, say) still runs although the loop's own thread is asleep in the loop by then.
+TEST(WorkerPool, WorkAStandInQueuedRunsAfterItLeaves) {
+  WorkerPool pool(1);
+  zdl::SetWaitObserver(&pool);
+  pool.Start();
+  std::promise<void> waitOver;
+  auto followUp = std::make_shared<std::promise<void>>();
+  std::future<void> ran = followUp->get_future();
+  net::post(pool.Loop(0), [&] {
+    const zdl::CZDLWait wait;
+    waitOver.get_future().wait();
+  });
+  // Run by the stand-in: it ends the wait, lets the loop's thread fall asleep, then queues.
+  net::post(pool.Loop(0), [&, followUp] {
+    waitOver.set_value();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    net::defer(pool.Loop(0), [followUp] { followUp->set_value(); });
+  });
+  EXPECT_EQ(std::future_status::ready, ran.wait_for(seconds(10)));
   pool.Stop();
   pool.Join();
   zdl::SetWaitObserver(nullptr);
