@@ -418,6 +418,10 @@ int main(int argc, char** argv) {
     pruner = std::make_unique<server::AuditPruner>(*database, auditRetention, options.eventRetentionDays, Warn);
 
   int exitCode = Serve(options, endpoint, adminEndpoint, std::move(security), monitoring, feeds, extensionOptions);
+  // The host's signal handling ended with it. A second SIGTERM or SIGINT (a service manager that
+  // repeats its request) must not cut short the final close of the database.
+  std::signal(SIGTERM, SIG_IGN);
+  std::signal(SIGINT, SIG_IGN);
 
   pruner.reset();
   feeds.webhooks.reset();
