@@ -117,8 +117,7 @@ void TraceLog::Open() {
   const int fd = OpenPrivate(currentFile_, keep);
   if (fd < 0) return;
   file_ = std::make_shared<File>(fd);
-  struct stat info;
-  size_ = keep && fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  size_ = keep ? size : 0;
 }
 
 std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
