@@ -93,13 +93,17 @@ void WorkerPool::RunStandIn(Lane& lane) {
     ++lane.running;
     lock.unlock();
     const bool more = RunLoop(lane, true);
-    // run_one leaves what its handler queued for later (the next step of a write, say) in the
-    // loop without waking another of the loop's threads, which may sleep on until some unrelated
-    // event: the response would stall half sent. A no-op post wakes one to take it.
-    if (more) boost::asio::post(lane.ioc, [] {});
     lock.lock();
     --lane.running;
     if (!more) return;
+    if (lane.stopping || lane.running < lane.waiting) continue;
+    // Parking. run_one leaves what its handler queued for later (the next step of a write, say)
+    // in the loop without waking another of the loop's threads, which may sleep on until some
+    // unrelated event: the response would stall half sent. A no-op post wakes one to take it.
+    // (A stand-in that goes on running takes that work itself.)
+    lock.unlock();
+    boost::asio::post(lane.ioc, [] {});
+    lock.lock();
   }
 }
 

@@ -1,6 +1,7 @@
 #include "server/WorkerPool.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <boost/asio/defer.hpp>
 #include <boost/asio/post.hpp>
@@ -98,6 +99,38 @@ TEST(WorkerPool, WorkAStandInQueuedRunsAfterItLeaves) {
     net::defer(pool.Loop(0), [followUp] { followUp->set_value(); });
   });
   EXPECT_EQ(std::future_status::ready, ran.wait_for(seconds(10)));
+  pool.Stop();
+  pool.Join();
+  zdl::SetWaitObserver(nullptr);
+}
+
+// The CPU time the process has used so far.
+std::chrono::microseconds CpuTime() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+// A stand-in with nothing to do sleeps in the loop: it does not spin while the wait goes on.
+TEST(WorkerPool, AStandInWithNothingToDoSleeps) {
+  WorkerPool pool(1);
+  zdl::SetWaitObserver(&pool);
+  pool.Start();
+  std::promise<void> waitOver;
+  std::promise<void> waitBegun;
+  net::post(pool.Loop(0), [&] {
+    const zdl::CZDLWait wait;
+    waitBegun.set_value();
+    waitOver.get_future().wait();
+  });
+  waitBegun.get_future().wait();
+  ThreadOf(pool.Loop(0));  // served by the stand-in, which then waits for more
+  const auto before = CpuTime();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const auto used = CpuTime() - before;
+  waitOver.set_value();
+  EXPECT_LT(used.count(), 100'000) << "microseconds of CPU in 400 ms of waiting";
   pool.Stop();
   pool.Join();
   zdl::SetWaitObserver(nullptr);
