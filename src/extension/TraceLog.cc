@@ -59,8 +59,11 @@ bool FileSize(const std::string& name, std::uint64_t* size) {
 }
 
 // Opens name for appending (after what it holds, or from the start) with mode 0600, also when it
-// exists already with a looser one. -1 when it cannot be opened.
+// exists already with a looser one. -1 when it cannot be opened. A file started from the start is
+// removed and made anew rather than truncated: ext4 writes a truncated file back as soon as it is
+// closed (its guard for files replaced by truncation), which the request that rotates would pay.
 int OpenPrivate(const std::string& name, bool keep) {
+  if (!keep) unlink(name.c_str());
   const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND | (keep ? 0 : O_TRUNC), 0600);
   if (fd >= 0) fchmod(fd, 0600);
   return fd;
