@@ -13,6 +13,8 @@
 #include "zdl/Drivers.h"
 #include "zdl/base/CZDLException.h"
 #include "zdl/base/CZDLID.h"
+#include "zdl/base/Dialect.h"
+#include "zdl/base/Schema.h"
 
 namespace zeb::zdl {
 
@@ -105,6 +107,21 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text) {
 // or after that time sorts after it, every key of an earlier row before it.
 std::string AuditKeyBefore(std::int64_t micros) { return SixteenDigits(micros) + '-'; }
 
+// The lowest sequence number a row written at micros can have.
+long long FirstSequence(std::int64_t micros) {
+  return static_cast<long long>(std::max<std::int64_t>(micros, 0)) * kLogSequencesPerMicro;
+}
+// The position after which reading starts so as to see every row written at or after micros
+// (and, by key, none written before), and the one before which every row is older than micros:
+// a key, or a sequence number where the log is stored by sequence.
+CZDLValue ReadFrom(bool sequenced, std::int64_t micros) {
+  return sequenced ? CZDLValue(FirstSequence(micros) - 1) : CZDLValue(AuditKeyBefore(micros));
+}
+CZDLValue OlderThan(bool sequenced, std::int64_t micros) {
+  return sequenced ? CZDLValue(FirstSequence(micros)) : CZDLValue(AuditKeyBefore(micros));
+}
+std::string PositionColumn(bool sequenced) { return sequenced ? kLogSequence : "pkid"; }
+
 AuditRow RowOf(const std::vector<CZDLValue>& values) {
   AuditRow row;
   row.timeMicros = values[0].AsInt();
@@ -182,9 +199,9 @@ std::int64_t NowMicros() {
 
 void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
   const std::string key = AuditKeyBefore(row.timeMicros) + CZDLID::New().str();
-  static const std::string kInsert =
-      "INSERT INTO AuditLog (pkid, " + kRowColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-  session.Execute(kInsert,
+  static const std::string kKeyed = Dialect::InsertRow(TableOf("AuditEntry"), false);
+  static const std::string kSequenced = Dialect::InsertRow(TableOf("AuditEntry"), true);
+  session.Execute(session.dialect().SequencesLogs() ? kSequenced : kKeyed,
                   {CZDLValue(key), CZDLValue(static_cast<long long>(row.timeMicros)), CZDLValue(row.node),
                    CZDLValue(static_cast<long long>(row.requestId)), CZDLValue(row.user),
                    CZDLValue(row.clientAddress), CZDLValue(row.method), CZDLValue(row.recordTable),
@@ -194,33 +211,39 @@ void AppendAuditRow(CZDLSession& session, const AuditRow& row) {
 
 void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
                    const std::function<void(const AuditRow&)>& emit) {
-  std::string where = "pkid > ?";
+  const bool sequenced = session.dialect().SequencesLogs();
+  const std::string position = PositionColumn(sequenced);
+  std::string where = position + " > ?";
   std::vector<CZDLValue> fixed;
+  if (filter.sinceMicros) where += " AND Time >= ?", fixed.emplace_back(static_cast<long long>(*filter.sinceMicros));
   if (!filter.user.empty()) where += " AND UserName = ?", fixed.emplace_back(filter.user);
   if (!filter.method.empty()) where += " AND Method = ?", fixed.emplace_back(filter.method);
   if (!filter.recordId.empty()) where += " AND RecordID = ?", fixed.emplace_back(filter.recordId);
-  const std::string sql = "SELECT " + kRowColumns + ", pkid FROM AuditLog WHERE " + where +
-                          " ORDER BY pkid LIMIT " + std::to_string(kPageRows);
-  // Pages continue after the last key seen; the keys order the rows by time.
-  std::string lastKey = filter.sinceMicros ? AuditKeyBefore(*filter.sinceMicros) : "";
+  const std::string sql = "SELECT " + kRowColumns + ", " + position + " FROM AuditLog WHERE " + where +
+                          " ORDER BY " + position + " LIMIT " + std::to_string(kPageRows);
+  // Pages continue after the last position seen.
+  CZDLValue last = filter.sinceMicros ? ReadFrom(sequenced, *filter.sinceMicros)
+                                      : (sequenced ? CZDLValue(-1LL) : CZDLValue(std::string()));
   for (;;) {
-    std::vector<CZDLValue> values{CZDLValue(lastKey)};
+    std::vector<CZDLValue> values{last};
     values.insert(values.end(), fixed.begin(), fixed.end());
     const ResultSet page = session.Query(sql, values);
     for (const auto& row : page.rows) emit(RowOf(row));
     if (page.rows.size() < static_cast<std::size_t>(kPageRows)) return;
-    lastKey = page.rows.back().back().AsText();  // pkid, after the row's columns
+    last = page.rows.back().back();  // the position, after the row's columns
   }
 }
 
 long long PruneAuditRows(CZDLSession& session, std::int64_t beforeMicros) {
+  const bool sequenced = session.dialect().SequencesLogs();
+  const std::string position = PositionColumn(sequenced);
+  const std::string sql = "DELETE FROM AuditLog WHERE " + position + " IN (SELECT " + position +
+                          " FROM AuditLog WHERE " + position + " < ? ORDER BY " + position + " LIMIT " +
+                          std::to_string(kPruneBatch) + ")";
   long long removed = 0;
   for (;;) {
     CZDLTransaction transaction(session);
-    const long long batch = session.Execute(
-        "DELETE FROM AuditLog WHERE pkid IN (SELECT pkid FROM AuditLog WHERE pkid < ? ORDER BY pkid LIMIT " +
-            std::to_string(kPruneBatch) + ")",
-        {CZDLValue(AuditKeyBefore(beforeMicros))});
+    const long long batch = session.Execute(sql, {OlderThan(sequenced, beforeMicros)});
     transaction.Commit();
     removed += batch;
     if (batch < kPruneBatch) return removed;

@@ -44,17 +44,21 @@ void CreateAll(CZDLSession& session, bool seed) {
 }
 
 // The table is made again under its declaration and the rows copied with the key that
-// keyExpression gives each, and the declared indexes are built once the new table has the old
-// one's name, so that they keep their names.
-void Rekey(CZDLSession& session, const char* ident, const std::string& keyExpression) {
+// keyExpression gives each (and, for a log stored by sequence, the number sequenceExpression
+// gives), and the declared indexes are built once the new table has the old one's name, so that
+// they keep their names.
+void Rekey(CZDLSession& session, const char* ident, const std::string& keyExpression,
+           const std::string& sequenceExpression = "") {
   const TableDef& table = TableOf(ident);
   TableDef rekeyed = table;
   rekeyed.name += "Rekeyed";
   session.Execute(session.dialect().CreateTable(rekeyed).front());
   std::string columns;
   for (std::size_t i = 1; i < table.columns.size(); ++i) columns += ", " + table.columns[i].name;
-  session.Execute("INSERT INTO " + rekeyed.name + " (pkid" + columns + ") SELECT " + keyExpression + columns +
-                  " FROM " + table.name);
+  const std::string sequence = sequenceExpression.empty() ? "" : std::string(kLogSequence) + ", ";
+  const std::string sequenceValue = sequenceExpression.empty() ? "" : sequenceExpression + ", ";
+  session.Execute("INSERT INTO " + rekeyed.name + " (" + sequence + "pkid" + columns + ") SELECT " + sequenceValue +
+                  keyExpression + columns + " FROM " + table.name);
   session.Execute("DROP TABLE " + table.name);
   session.Execute("ALTER TABLE " + rekeyed.name + " RENAME TO " + table.name);
   for (const std::string& sql : session.dialect().CreateIndexes(table)) session.Execute(sql);
@@ -93,6 +97,13 @@ void UpgradeFromVersion(CZDLSession& session, long long version) {
   // (schema/Audit.def, schema/ChangeEvents.def).
   if (version < 4) Rekey(session, "AuditEntry", Padded("Time") + " || '-' || pkid");
   if (version < 6) Rekey(session, "ChangeEvent", Padded("ID"));
+  // The audit log is stored by sequence number where the back end can (AuditLog.h): the rows
+  // are numbered in key order, those of one microsecond counted up from its first number.
+  if (version < 7 && session.dialect().SequencesLogs()) {
+    Rekey(session, "AuditEntry", "pkid",
+          "Time * " + std::to_string(kLogSequencesPerMicro) +
+              " + row_number() OVER (PARTITION BY Time ORDER BY pkid) - 1");
+  }
 }
 
 // Brings an older database up to the declaration: new tables are created, new columns added,

@@ -25,15 +25,6 @@ std::vector<int> SelfReferences(const TableDef& table) {
   return columns;
 }
 
-std::string InsertStatement(const TableDef& table) {
-  std::string names, marks;
-  for (std::size_t i = 0; i < table.columns.size(); ++i) {
-    names += (i ? ", " : "") + table.columns[i].name;
-    marks += i ? ", ?" : "?";
-  }
-  return "INSERT INTO " + table.name + " (" + names + ") VALUES (" + marks + ")";
-}
-
 constexpr long long kProgressRows = 500;
 
 double Seconds() {
@@ -41,14 +32,17 @@ double Seconds() {
 }
 
 void CopyTable(CZDLSession& source, CZDLSession& target, const TableDef& table, const CopyProgress& progress) {
-  const ResultSet rows = source.Query("SELECT * FROM " + table.name);
+  // A log's rows go in key order, which is the order they were appended in, so that a target
+  // that numbers them in that order numbers them as the source's appender did.
+  const ResultSet rows =
+      source.Query("SELECT * FROM " + table.name + (table.log ? " ORDER BY " + table.keyName() : ""));
   const long long total = static_cast<long long>(rows.rows.size());
   long long done = 0;
   if (progress) progress(table.name, 0, total);
   std::vector<int> from(table.columns.size());
   for (std::size_t i = 0; i < table.columns.size(); ++i) from[i] = rows.Column(table.columns[i].name);
   const std::vector<int> selfReferences = SelfReferences(table);
-  const std::string insert = InsertStatement(table);
+  const std::string insert = target.dialect().InsertRow(table);
   std::vector<std::pair<std::vector<CZDLValue>, int>> later;  // (value, key) and the column
   for (const auto& row : rows.rows) {
     std::vector<CZDLValue> values(table.columns.size());

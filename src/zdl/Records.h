@@ -18,6 +18,7 @@ namespace zeb::zdl {
 #define ZDL_UNIQUE(...)
 #define ZDL_INDEX(...)
 #define ZDL_CLUSTERED(...)
+#define ZDL_LOG(...)
 #define ZDL_END(I) kColumnCount }; };
 #include "zdl/schema/Schema.def"
 #undef ZDL_TABLE
@@ -88,6 +89,7 @@ namespace zeb::zdl {
 #undef ZDL_UNIQUE
 #undef ZDL_INDEX
 #undef ZDL_CLUSTERED
+#undef ZDL_LOG
 #undef ZDL_END
 
 }  // namespace zeb::zdl

@@ -112,29 +112,35 @@ TEST_F(AuditLogTest, HookRowCommitsWithTheChangeOrNotAtAll) {
   EXPECT_EQ(4u, Rows().size());
 }
 
-TEST_F(AuditLogTest, ReadsInTimeOrderAcrossPagesWithFiltersAndPrunesByAge) {
+// Rows are read in the order they were written, which is time order unless the clock went back.
+TEST_F(AuditLogTest, ReadsInOrderAcrossPagesWithFiltersAndPrunesByAge) {
   {
     CZDLTransaction transaction(session_);
-    for (int i = 0; i < 1200; ++i)
-      Append(1000 + (i % 600), i % 2 ? "bob" : "ann", i % 3 ? "addLine" : "removeLine");
+    for (int i = 0; i < 1200; ++i) Append(1000 + i / 2, i % 2 ? "bob" : "ann", i % 3 ? "addLine" : "removeLine");
     Append(50 * kHour, "ann", "addLine");
+    Append(1200, "cid", "clockWentBack");
     transaction.Commit();
   }
   const std::vector<AuditRow> all = Rows();
-  ASSERT_EQ(1201u, all.size());
-  for (std::size_t i = 1; i < all.size(); ++i) ASSERT_LE(all[i - 1].timeMicros, all[i].timeMicros);
+  ASSERT_EQ(1202u, all.size());
+  for (std::size_t i = 1; i < 1201; ++i) ASSERT_LE(all[i - 1].timeMicros, all[i].timeMicros);
+  EXPECT_EQ("clockWentBack", all.back().method);
 
   AuditFilter filter;
   filter.user = "ann";
   filter.method = "removeLine";
   EXPECT_EQ(200u, Rows(filter).size());
   filter = {};
-  filter.sinceMicros = 1500;
+  filter.sinceMicros = 1500;  // the row of 1200 written last is not among them
   EXPECT_EQ(201u, Rows(filter).size());
+  filter.sinceMicros = 1200;
+  EXPECT_EQ(802u, Rows(filter).size());
 
+  // Only rows older than the limit go; one written out of order may stay until its successors go.
   EXPECT_EQ(1200, PruneAuditRows(session_, kHour));
-  ASSERT_EQ(1u, Rows().size());
+  ASSERT_EQ(2u, Rows().size());
   EXPECT_EQ(50 * kHour, Rows()[0].timeMicros);
+  EXPECT_EQ(2, PruneAuditRows(session_, 51 * kHour));
 }
 
 TEST(AuditTime, ParsesDatesTimesOffsetsAndAges) {

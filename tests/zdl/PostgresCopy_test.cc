@@ -8,6 +8,7 @@
 #include "e2e/ZebdProcess.h"
 #include "support/PgScratchDatabase.h"
 #include "support/TempDir.h"
+#include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
 #include "zdl/base/Schema.h"
@@ -59,6 +60,25 @@ void Fill(const std::string& location) {
   devices.Update();
   phone->PutDeviceDefaultProfileID(profile->GetID());
   devices.Update();
+  // Audit rows, the last two written after the clock went back.
+  for (const std::int64_t time : {3000, 1000, 2000}) {
+    CZDLTransaction transaction(session);
+    AuditRow row;
+    row.timeMicros = time;
+    row.method = "m" + std::to_string(time);
+    AppendAuditRow(session, row);
+    transaction.Commit();
+  }
+}
+
+// The methods of the audit rows at or after since, in the order they are read.
+std::string AuditMethods(const std::string& location, std::int64_t since) {
+  auto db = CZDLDatabase::Open(location);
+  AuditFilter filter;
+  filter.sinceMicros = since;
+  std::string methods;
+  ReadAuditRows(db->Session(), filter, [&methods](const AuditRow& row) { methods += row.method + " "; });
+  return methods;
 }
 
 class CopyTest : public ::testing::TestWithParam<const char*> {
@@ -98,6 +118,9 @@ TEST_P(CopyTest, EveryRowArrivesOnceAndOnlyAnEmptyTargetIsFilled) {
   EXPECT_NE(std::string::npos, result.out.find(" tables, every count matches\n")) << result.out;
   const std::string copied = Dump(target_);
   EXPECT_EQ(Dump(source_), copied);
+  // The copied audit log is read in time order, and by time.
+  EXPECT_EQ("m1000 m2000 m3000 ", AuditMethods(target_, 0));
+  EXPECT_EQ("m2000 m3000 ", AuditMethods(target_, 1500));
 
   const test::CommandResult again = Copy(source_, target_);
   EXPECT_EQ(1, again.exitCode);

@@ -31,16 +31,33 @@ std::string Dialect::ColumnDefinition(const ColumnDef& column) const {
 }
 
 std::vector<std::string> Dialect::CreateTable(const TableDef& table) const {
+  const bool sequenced = table.log && SequencesLogs();
   std::string sql = "CREATE TABLE " + table.name + " (";
-  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+  if (sequenced) sql += std::string(kLogSequence) + " INTEGER PRIMARY KEY, " + table.keyName() + " TEXT NOT NULL";
+  for (std::size_t i = sequenced ? 1 : 0; i < table.columns.size(); ++i) {
     if (i) sql += ", ";
     sql += ColumnDefinition(table.columns[i]);
   }
   sql += ")";
-  if (table.clustered) sql += ClusteredTableOption();
+  if (table.clustered && !sequenced) sql += ClusteredTableOption();
   std::vector<std::string> statements{sql};
   for (std::string& index : CreateIndexes(table)) statements.push_back(std::move(index));
   return statements;
+}
+
+std::string Dialect::InsertRow(const TableDef& table, bool sequenced) {
+  std::string names, values;
+  if (sequenced) {
+    names = std::string(kLogSequence) + ", ";
+    values = "max(?" + std::to_string(table.logTime + 1) + " * " + std::to_string(kLogSequencesPerMicro) +
+             ", coalesce((SELECT max(" + kLogSequence + ") FROM " + table.name + ") + 1, 0)), ";
+  }
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    names += (i ? ", " : "") + table.columns[i].name;
+    values += i ? ", ?" : "?";
+    if (sequenced) values += std::to_string(i + 1);  // numbered: the time is bound twice
+  }
+  return "INSERT INTO " + table.name + " (" + names + ") VALUES (" + values + ")";
 }
 
 std::vector<std::string> Dialect::CreateIndexes(const TableDef& table) const {

@@ -52,7 +52,15 @@ class Dialect {
   virtual void AfterOpen(SqlRunner&) const {}
   // What follows "CREATE TABLE name (...)" for a table stored in its key's index.
   virtual const char* ClusteredTableOption() const { return ""; }
+  // Whether a log (TableDef::log) is stored by a sequence number in a column of its own
+  // (kLogSequence, before the key), which the appender gives each row, rather than by its key.
+  // The key column then has no index.
+  virtual bool SequencesLogs() const { return false; }
 
+  // "INSERT INTO table (...) VALUES (...)" of one row, taking the declared columns in order; for
+  // a log stored by sequence, it numbers the row too.
+  std::string InsertRow(const TableDef& table) const { return InsertRow(table, table.log && SequencesLogs()); }
+  static std::string InsertRow(const TableDef& table, bool sequenced);
   // The statements that create the table with its indexes.
   std::vector<std::string> CreateTable(const TableDef& table) const;
   std::vector<std::string> CreateIndexes(const TableDef& table) const;

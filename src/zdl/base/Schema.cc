@@ -118,6 +118,7 @@ std::vector<const TableDef*> Declare() {
 #define ZDL_UNIQUE(I, Key, message, ...) AddUnique(t, #Key, message, {__VA_ARGS__});
 #define ZDL_INDEX(I, column) t.indexes.push_back(t.Find(column));
 #define ZDL_CLUSTERED(I) t.clustered = true;
+#define ZDL_LOG(I, time) t.clustered = t.log = true, t.logTime = t.Find(time);
 #define ZDL_END(I) }
 #include "zdl/schema/Schema.def"
 #undef ZDL_TABLE
@@ -127,6 +128,7 @@ std::vector<const TableDef*> Declare() {
 #undef ZDL_UNIQUE
 #undef ZDL_INDEX
 #undef ZDL_CLUSTERED
+#undef ZDL_LOG
 #undef ZDL_END
   return schema.Finish();
 }

@@ -53,11 +53,24 @@ struct TableDef {
   int labelColumn = -1;  // the column that names a row in messages, or -1
   // Rows are stored in the key's own index, in key order, where the back end can (ZDL_CLUSTERED).
   bool clustered = false;
+  // A log (ZDL_LOG): rows are only appended and removed oldest first. A back end may store them
+  // by a sequence number of their own (Dialect::SequencesLogs) instead of in key order; the
+  // number is made from the row's time, in logTime (microseconds since 1970).
+  bool log = false;
+  int logTime = -1;
 
   // Index of the column with this name (case-insensitive), or -1.
   int Find(const std::string& column) const;
   const std::string& keyName() const { return columns[0].name; }
 };
+
+// The column of a sequence-stored log (Dialect::SequencesLogs) that orders its rows. A row's
+// number is the larger of its time times kLogSequencesPerMicro and the last row's number plus
+// one. So the numbers keep the order rows were appended in, every row written at or after time
+// t has a number of at least t times kLogSequencesPerMicro, and every row numbered below that is
+// older than t.
+inline constexpr char kLogSequence[] = "Seq";
+inline constexpr long long kLogSequencesPerMicro = 1024;
 
 // Every declared table, in declaration order (each after the tables it refers to).
 const std::vector<const TableDef*>& AllTables();
