@@ -222,8 +222,7 @@ void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
   const std::string sql = "SELECT " + kRowColumns + ", " + position + " FROM AuditLog WHERE " + where +
                           " ORDER BY " + position + " LIMIT " + std::to_string(kPageRows);
   // Pages continue after the last position seen.
-  CZDLValue last = filter.sinceMicros ? ReadFrom(sequenced, *filter.sinceMicros)
-                                      : (sequenced ? CZDLValue(-1LL) : CZDLValue(std::string()));
+  CZDLValue last = ReadFrom(sequenced, filter.sinceMicros.value_or(0));
   for (;;) {
     std::vector<CZDLValue> values{last};
     values.insert(values.end(), fixed.begin(), fixed.end());

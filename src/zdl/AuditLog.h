@@ -46,9 +46,9 @@ std::string SixteenDigits(std::int64_t value);
 // Appends the row. REQUIRES: the session is inside the write transaction of the change.
 void AppendAuditRow(CZDLSession& session, const AuditRow& row);
 
-// Calls emit for every row matching the filter, oldest first (in the order they were appended,
-// where the log is stored by sequence number, which differs only if the clock went back). Reads in pages, so that a long log
-// is never held in memory whole.
+// Calls emit for every row matching the filter, oldest first (where the log is stored by
+// sequence number: in the order they were appended, which differs only if the clock went back).
+// Reads in pages, so that a long log is never held in memory whole.
 void ReadAuditRows(CZDLSession& session, const AuditFilter& filter,
                    const std::function<void(const AuditRow&)>& emit);
 
