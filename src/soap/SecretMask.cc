@@ -379,6 +379,25 @@ void MaskQuotedLine(std::string& response, string_view maskedRequest) {
                    EscapeXML(ValidXmlText(LineOf(maskedRequest, line))));
 }
 
+// Calls edit with the text of each element of the response that can quote the request (a
+// fault's faultstring, and the message of its detail), and puts the edited text back.
+template <class Edit>
+void ForEachMessage(std::string& response, Edit edit) {
+  static constexpr std::pair<string_view, string_view> kMessages[] = {{"<faultstring>", "</faultstring>"},
+                                                                      {"<message>", "</message>"}};
+  for (const auto& [open, close] : kMessages) {
+    for (std::size_t at = response.find(open); at != npos; at = response.find(open, at)) {
+      const std::size_t from = at + open.size();
+      const std::size_t end = response.find(close, from);
+      if (end == npos) break;
+      std::string text = response.substr(from, end - from);
+      edit(text);
+      response.replace(from, end - from, text);
+      at = from + text.size() + close.size();
+    }
+  }
+}
+
 // Secrets shorter than this are not looked for elsewhere in a response: they would mask too
 // much that is no secret.
 constexpr std::size_t kMinEchoedSecret = 4;
@@ -410,12 +429,16 @@ MaskedExchange MaskExchange(std::string request, std::string response, bool newV
   masker.Scan(request, 0);
   if (masked.request == request || masked.response.empty()) return masked;
   MaskQuotedLine(masked.response, masked.request);
-  // Any other echo of a secret, raw or escaped (a fault quoting a value).
-  for (const std::string& secret : masker.secrets()) {
-    if (secret.size() < kMinEchoedSecret) continue;
-    ReplaceAll(masked.response, secret, kSecretMask);
-    ReplaceAll(masked.response, EscapeXML(ValidXmlText(secret)), kSecretMask);
-  }
+  // Any other echo of a secret, raw or escaped: only a fault's message quotes request values, so
+  // only its texts are searched, and a secret that happens to equal fixed markup ("Client")
+  // leaves the rest of the response as it was.
+  ForEachMessage(masked.response, [&](std::string& message) {
+    for (const std::string& secret : masker.secrets()) {
+      if (secret.size() < kMinEchoedSecret) continue;
+      ReplaceAll(message, secret, kSecretMask);
+      ReplaceAll(message, EscapeXML(ValidXmlText(secret)), kSecretMask);
+    }
+  });
   return masked;
 }
 

@@ -117,13 +117,23 @@ TEST(MaskExchange, TheSourceLineAParseErrorQuotesIsMaskedToo) {
       masked.response);
 }
 
-TEST(MaskExchange, AnyOtherEchoOfASecretInTheResponseIsMasked) {
+TEST(MaskExchange, AnEchoOfASecretInAFaultMessageIsMasked) {
   const std::string request = "<x><pin>a&amp;b-4711</pin><password>ab</password></x>";
-  const MaskedExchange masked =
-      MaskExchange(request, "<m>PIN a&amp;b-4711 or a&b-4711; ab stays</m>", false);
-  EXPECT_EQ("<m>PIN ******** or ********; ab stays</m>", masked.response);
+  const MaskedExchange masked = MaskExchange(
+      request, "<faultstring>PIN a&amp;b-4711 or a&b-4711; ab stays</faultstring><message>a&b-4711</message>",
+      false);
+  EXPECT_EQ("<faultstring>PIN ******** or ********; ab stays</faultstring><message>********</message>",
+            masked.response);
   // Without a secret in the request, the response is only masked as a text of its own.
   EXPECT_EQ("<m>a&amp;b-4711</m>", MaskExchange("<x/>", "<m>a&amp;b-4711</m>", false).response);
+}
+
+TEST(MaskExchange, ASecretEqualToFixedTextLeavesTheRestOfTheResponseAlone) {
+  const std::string request = "<x><password>Client</password></x>";
+  const std::string response =
+      "<faultcode>SOAP-ENV:Client</faultcode><faultstring>Client</faultstring><b>Client</b>";
+  EXPECT_EQ("<faultcode>SOAP-ENV:Client</faultcode><faultstring>********</faultstring><b>Client</b>",
+            MaskExchange(request, response, false).response);
 }
 
 }  // namespace
