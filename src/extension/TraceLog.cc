@@ -110,7 +110,9 @@ void TraceLog::Open() {
   if (currentFile_.empty()) {
     rotation_ = 0;
     currentFile_ = FileName(rotation_);
-  } else if (full_ || (FileSize(currentFile_, &size) && size >= limit_ + 1)) {
+  } else if (!FileSize(currentFile_, &size)) {
+    // The file is gone (removed from outside): it is started again under the same name.
+  } else if (full_ || size >= limit_ + 1) {
     rotation_ = (rotation_ + 1) % kFileCount;
     currentFile_ = FileName(rotation_);
   } else {

@@ -48,6 +48,13 @@ TEST(TraceLogTest, RecordThatCrossesTheLimitStaysWholeAndTheNextMovesOn) {
   EXPECT_NE(std::string::npos, first.find(std::string(300, 'b') + "\r\n"));
   EXPECT_GT(first.size(), 1000u);
   EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-1.txt").find("RequestID: 3\r\n"));
+  // A full file removed from outside is started again under its own name, not the next.
+  log.WriteTraceRecord(std::string(1000, 'd'), 4, FixedTime(), "", "", "");
+  std::filesystem::remove(dir / "ZEBAPI-1.txt");
+  log.WriteTraceRecord("e", 5, FixedTime(), "", "", "");
+  log.CloseTraceLog();
+  EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-1.txt").find("RequestID: 5\r\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "ZEBAPI-2.txt"));
 }
 
 TEST(TraceLogTest, RotationWrapsFromFortyNineToZero) {
