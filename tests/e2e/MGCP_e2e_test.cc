@@ -158,6 +158,7 @@ TEST_F(MGCPTest, AnAddThatFailsPartWayLeavesNothingAndItsCorrectedRetrySucceeds)
 TEST_F(MGCPTest, RefusalsNameTheProblem) {
   CallForId("addMGCP", GatewayRequest("gw8", "<units>" + Unit(0, "None", Subunit(0, "None", Endpoint(1, "EP-Z"))) +
                                                      "</units>"));
+  CallForId("addMGCP", GatewayRequest("gw9", ""));
   ExpectAllRefused(zebd_, {
       {"<addMGCP/>", kUnexpectedNode, "Found NULL, expecting <newMGCP>"},
       {"<addMGCP><m/></addMGCP>", kUnexpectedNode, "  Found NULL, expecting <domainName>"},
@@ -197,6 +198,9 @@ TEST_F(MGCPTest, RefusalsNameTheProblem) {
        "MGCPDeviceMember table already has entry with slot(0), subunit(1), port(2)"},
       {"<removeMGCPUnit><domainName>gw8</domainName><unit index=\"7\"/></removeMGCPUnit>",
        "MGCPSlotConfig table does not have unit(7)"},
+      // A gateway without any unit fails the unit check itself.
+      {"<removeMGCPUnit><domainName>gw9</domainName><unit index=\"0\"/></removeMGCPUnit>",
+       "MGCPSlotConfig table does not already have the unit(0)"},
       {"<removeMGCPSubunit><domainName>gw8</domainName><unit index=\"0\"/><subunit index=\"9\"/></removeMGCPSubunit>",
        "Subunit not found"},
       {"<removeMGCPEndpoint><domainName>gw8</domainName><unit index=\"0\"/><subunit index=\"0\"/><endpoint "

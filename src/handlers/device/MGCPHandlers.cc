@@ -457,11 +457,9 @@ zdl::CZDLID CMGCPHandler::WriteRemoveUnit(XmlNode request) {
   ElementCursor cursor = ElementCursor::Enter(request);
   const zdl::CZDLID id = FindGateway(db(), cursor, kFoundNullGateway);
   const long slot = ReadIndexed(cursor, "unit", "NULL element found. Expecting <unit>");
+  if (!FindUnit(db(), id, slot)) ThrowRowFault(Indexes("MGCPSlotConfig table does not have unit(%d)", slot));
   zdl::CMGCPSlotConfigList slots(db());
-  SelectSlots(slots, id, false);
-  if (slots.Count() == 0) ThrowRowFault("Unit not found");
   slots.SelectWhere("fkMGCP = ? AND Slot = ?", {id, slot});
-  if (slots.Count() == 0) ThrowRowFault(Indexes("MGCPSlotConfig table does not have unit(%d)", slot));
   DeleteMemberDevices(db(), "fkMGCP = ? AND Slot = ?", {id, slot});
   slots.DeleteAll();
   slots.Update();
