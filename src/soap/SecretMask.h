@@ -44,9 +44,9 @@ struct MaskedExchange {
 // request is masked as MaskSecrets does. The response is masked too, and so are its quotes of
 // the request: the source line a parse-error fault quotes (escaped) becomes the masked line,
 // and any other copy of a secret of the request (raw or escaped, four bytes or more) in a
-// fault's faultstring or detail message becomes the mask. Pass an empty response for a text that has none (an audit row, a log line). Takes
-// the texts by value, so that a caller done with them moves them in and nothing is copied when
-// they hold no secret.
+// fault's faultstring or detail message becomes the mask. Pass an empty response for a text
+// that has none (an audit row, a log line). Takes the texts by value, so that a caller done
+// with them moves them in and nothing is copied when they hold no secret.
 MaskedExchange MaskExchange(std::string request, std::string response, bool newValueHarmless);
 
 }  // namespace zeb
