@@ -86,6 +86,10 @@ void UpgradeFromVersion(CZDLSession& session, long long version) {
     // by record, for a rare look-up that a scan of the log in time order serves well enough,
     // and the entries of the references a row leaves unset.
     session.Execute("DROP INDEX IF EXISTS ix_AuditLog_RecordID");
+  }
+  if (version < 8) {
+    // Reference indexes are built as CreateIndexes declares them now: partial where the
+    // reference may be unset (from version 3), whole where it never is (from version 8).
     for (const TableDef* table : AllTables()) {
       for (const std::string& sql : session.dialect().DropReferenceIndexes(*table)) session.Execute(sql);
       for (const std::string& sql : session.dialect().CreateIndexes(*table)) session.Execute(sql);

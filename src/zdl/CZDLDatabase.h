@@ -24,7 +24,7 @@ namespace zeb::zdl {
 
 // Bumped with every upgrade step that is more than adding tables, columns, indexes and type
 // rows (those are applied by comparing the declaration with the database).
-constexpr int kSchemaVersion = 7;
+constexpr int kSchemaVersion = 8;
 
 // A module-wide cache of database content. Each kind exists once per database and is dropped
 // by InvalidateCaches (when another writer may have changed what it holds).

@@ -267,6 +267,25 @@ TEST_P(BackEndTest, ReopeningKeepsDataAndDoesNotReseed) {
   EXPECT_EQ(0u, Count("SELECT * FROM SoftkeyTemplate WHERE Name = ?", {"Standard Feature"}));
 }
 
+// A look-up by any reference is an index search, not a read of the whole table: a partial
+// index that the planner cannot prove covers "column = ?" would leave every such look-up a scan.
+TEST_P(BackEndTest, EveryReferenceIsLookedUpThroughAnIndex) {
+  if (!embedded()) session().Execute("SET enable_seqscan = off");
+  for (const TableDef* table : AllTables()) {
+    for (const ColumnDef& column : table->columns) {
+      if (column.kind != ColKind::kRef) continue;
+      const std::string select = "SELECT pkid FROM " + table->name + " WHERE " + column.name + " = ?";
+      std::string plan;
+      for (const auto& row : session().Query((embedded() ? "EXPLAIN QUERY PLAN " : "EXPLAIN ") + select,
+                                             {CZDLID::New()}).rows) {
+        plan += row.back().AsText() + "\n";
+      }
+      EXPECT_NE(std::string::npos, plan.find(embedded() ? "USING INDEX" : "Index")) << select << "\n" << plan;
+    }
+  }
+  if (!embedded()) session().Execute("RESET enable_seqscan");
+}
+
 TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
   AddPartition(session(), "Survivor");
   // An older build: no MGCP tables, no Description column on partitions, fewer type rows,
@@ -295,7 +314,8 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
       "CREATE UNIQUE INDEX ux_ChangeEvent_ID ON ChangeEvent (ID);"
       "INSERT INTO ChangeEvent (pkid, ID, Time, Method) VALUES ('{E0000000-0000-0000-0000-000000000001}', 7, "
       "30000, 'addLine'); DROP INDEX ix_NumPlan_fkDialPlan;"
-      "CREATE INDEX ix_NumPlan_fkDialPlan ON NumPlan (fkDialPlan);"
+      "CREATE INDEX ix_NumPlan_fkDialPlan ON NumPlan (fkDialPlan); DROP INDEX ix_SpeedDial_fkDevice;"
+      "CREATE INDEX ix_SpeedDial_fkDevice ON SpeedDial (fkDevice) WHERE fkDevice IS NOT NULL;"
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
   db_ = CZDLDatabase::Open(location_);
   // A reference's index leaves out the rows that refer to nothing, as on a new database.
@@ -307,6 +327,15 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
           .at(0)
           .AsText();
   EXPECT_NE(std::string::npos, definition.find("IS NOT NULL")) << definition;
+  // One that is never unset is indexed whole.
+  EXPECT_EQ(std::string::npos,
+            session()
+                .Query(embedded() ? "SELECT sql FROM sqlite_master WHERE name = 'ix_SpeedDial_fkDevice'"
+                                  : "SELECT indexdef FROM pg_indexes WHERE indexname = 'ix_speeddial_fkdevice'")
+                .rows.at(0)
+                .at(0)
+                .AsText()
+                .find("IS NOT NULL"));
   // The audit log's rows, keyed again by their times: read and removed in time order.
   std::vector<std::string> methods;
   ReadAuditRows(session(), {}, [&methods](const AuditRow& row) { methods.push_back(row.method); });

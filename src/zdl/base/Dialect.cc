@@ -84,7 +84,9 @@ std::vector<std::string> Dialect::CreateIndexes(const TableDef& table) const {
                       column.name + ")";
     // Most references of a row are usually unset, and a change pays for every index entry it
     // writes; what looks rows up by a reference (integrity checks, lists) looks for a value.
-    if (column.kind == ColKind::kRef) sql += " WHERE " + column.name + " IS NOT NULL";
+    // A reference that is never unset gets a whole index: SQLite does not use a partial one for
+    // "column = ?" on a NOT NULL column, so every look-up by it would read the whole table.
+    if (column.kind == ColKind::kRef && !column.notNull()) sql += " WHERE " + column.name + " IS NOT NULL";
     statements.push_back(std::move(sql));
   }
   return statements;
