@@ -318,24 +318,21 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
       "CREATE INDEX ix_SpeedDial_fkDevice ON SpeedDial (fkDevice) WHERE fkDevice IS NOT NULL;"
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
   db_ = CZDLDatabase::Open(location_);
-  // A reference's index leaves out the rows that refer to nothing, as on a new database.
-  const std::string definition =
-      session()
-          .Query(embedded() ? "SELECT sql FROM sqlite_master WHERE name = 'ix_NumPlan_fkDialPlan'"
-                            : "SELECT indexdef FROM pg_indexes WHERE indexname = 'ix_numplan_fkdialplan'")
-          .rows.at(0)
-          .at(0)
-          .AsText();
-  EXPECT_NE(std::string::npos, definition.find("IS NOT NULL")) << definition;
-  // One that is never unset is indexed whole.
-  EXPECT_EQ(std::string::npos,
-            session()
-                .Query(embedded() ? "SELECT sql FROM sqlite_master WHERE name = 'ix_SpeedDial_fkDevice'"
-                                  : "SELECT indexdef FROM pg_indexes WHERE indexname = 'ix_speeddial_fkdevice'")
-                .rows.at(0)
-                .at(0)
-                .AsText()
-                .find("IS NOT NULL"));
+  const auto definition = [this](const std::string& index) {
+    return session()
+        .Query(embedded() ? "SELECT sql FROM sqlite_master WHERE name = ?"
+                          : "SELECT indexdef FROM pg_indexes WHERE indexname = lower(?)",
+               {index})
+        .rows.at(0)
+        .at(0)
+        .AsText();
+  };
+  // A reference's index leaves out the rows that refer to nothing, as on a new database; one
+  // that is never unset is indexed whole.
+  EXPECT_NE(std::string::npos, definition("ix_NumPlan_fkDialPlan").find("IS NOT NULL"))
+      << definition("ix_NumPlan_fkDialPlan");
+  EXPECT_EQ(std::string::npos, definition("ix_SpeedDial_fkDevice").find("IS NOT NULL"))
+      << definition("ix_SpeedDial_fkDevice");
   // The audit log's rows, keyed again by their times: read and removed in time order.
   std::vector<std::string> methods;
   ReadAuditRows(session(), {}, [&methods](const AuditRow& row) { methods.push_back(row.method); });
