@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "support/Partitions.h"
 #include "support/TempDir.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
@@ -34,13 +35,7 @@ class AuditLogTest : public ::testing::Test {
  protected:
   AuditLogTest() : db_(CZDLDatabase::Open(dir_ / "zeb.db")), session_(db_->Session()) {}
 
-  CZDLID AddPartition(const std::string& name) {
-    CRoutePartitionList list(session_);
-    auto partition = list.Insert();
-    partition->PutName(name);
-    list.Update();
-    return partition->GetID();
-  }
+  CZDLID AddPartition(const std::string& name) { return test::AddPartition(session_, name); }
 
   std::vector<AuditRow> Rows(const AuditFilter& filter = {}) {
     std::vector<AuditRow> rows;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "e2e/ZebdProcess.h"
+#include "support/BothBackEnds.h"
+#include "support/Partitions.h"
 #include "support/PgScratchDatabase.h"
 #include "support/TempDir.h"
 #include "zdl/AuditLog.h"
@@ -18,6 +20,8 @@
 
 namespace zeb::zdl {
 namespace {
+
+using test::AddPartition;
 
 constexpr std::int64_t kHour = 3'600'000'000;
 
@@ -37,28 +41,8 @@ class EventHook : public CommitHook {
   }
 };
 
-class ChangeEventsTest : public ::testing::TestWithParam<const char*> {
+class ChangeEventsTest : public test::OnBothBackEnds {
  protected:
-  void SetUp() override {
-    if (std::string(GetParam()) == "sqlite") {
-      location_ = dir_ / "zeb.db";
-    } else {
-      const std::string server = test::PgScratchDatabase::ServerForTests();
-      if (server.empty()) GTEST_SKIP() << "no PostgreSQL server: set ZEB_TEST_PG (see tests/pg/cluster.sh)";
-      scratch_ = std::make_unique<test::PgScratchDatabase>(server, test::ZebdBuildStamp());
-      location_ = scratch_->location();
-    }
-    db_ = CZDLDatabase::Open(location_);
-  }
-
-  CZDLID AddPartition(CZDLSession& session, const std::string& name) {
-    CRoutePartitionList list(session);
-    auto partition = list.Insert();
-    partition->PutName(name);
-    list.Update();
-    return partition->GetID();
-  }
-
   std::vector<ChangeEvent> Events() {
     std::vector<ChangeEvent> events;
     ReadChangeEvents(db_->Session(), 0, 1000, [&events](const ChangeEvent& e) { events.push_back(e); });
@@ -72,11 +56,6 @@ class ChangeEventsTest : public ::testing::TestWithParam<const char*> {
     AppendChangeEvent(db_->Session(), event);
     transaction.Commit();
   }
-
-  test::TempDir dir_;
-  std::unique_ptr<test::PgScratchDatabase> scratch_;
-  std::string location_;
-  std::unique_ptr<CZDLDatabase> db_;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, ChangeEventsTest, ::testing::Values("sqlite", "postgresql"),

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/Partitions.h"
 #include "support/TempDir.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
@@ -28,6 +29,7 @@ namespace zeb::zdl {
 namespace {
 
 using namespace std::chrono_literals;
+using test::AddPartition;
 
 // Wraps the default VFS: a file is the base VFS's file followed by its base methods and a flag
 // that marks a log. Every write to a log is numbered; a sync of a log records the number of the
@@ -128,11 +130,6 @@ class GroupCommitTest : public ::testing::Test {
   ~GroupCommitTest() override {
     db_.reset();
     shim_.Uninstall();
-  }
-  static void AddPartition(CZDLSession& session, const std::string& name) {
-    CRoutePartitionList list(session);
-    list.Insert()->PutName(name);
-    list.Update();
   }
 
   LogShim& shim_;

@@ -13,7 +13,9 @@
 
 #include "builders/CXMLRoutePartition.h"
 #include "e2e/ZebdProcess.h"
+#include "support/BothBackEnds.h"
 #include "support/PgScratchDatabase.h"
+#include "support/Partitions.h"
 #include "support/TempDir.h"
 #include "zdl/AuditLog.h"
 #include "zdl/CFastAccess.h"
@@ -37,29 +39,12 @@ std::pair<int, std::string> Refusal(const std::function<void()>& action) {
   return {0, ""};
 }
 
-CZDLID AddPartition(CZDLSession& session, const std::string& name, const std::string& description = "") {
-  CRoutePartitionList list(session);
-  auto partition = list.Insert();
-  partition->PutName(name);
-  partition->PutDescription(description);
-  list.Update();
-  return partition->GetID();
-}
+using test::AddPartition;
 
 std::vector<std::string> Names(CRoutePartitionList& list) {
   std::vector<std::string> names;
   for (list.MoveFirst(); !list.IsEOF(); list.MoveNext()) names.push_back(list.GetCurrentItem()->GetName());
   return names;
-}
-
-// Waits (bounded) until condition holds.
-bool Eventually(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
 }
 
 // A module cache that counts how often it was dropped; it depends on route partitions only.
@@ -70,23 +55,8 @@ class PartitionCountingCache : public ModuleCache {
   std::atomic<int> drops{0};
 };
 
-class BackEndTest : public ::testing::TestWithParam<const char*> {
+class BackEndTest : public test::OnBothBackEnds {
  protected:
-  void SetUp() override {
-    if (std::string(GetParam()) == "sqlite") {
-      location_ = dir_ / "zeb.db";
-    } else {
-      server_ = test::PgScratchDatabase::ServerForTests();
-      if (server_.empty()) GTEST_SKIP() << "no PostgreSQL server: set ZEB_TEST_PG (see tests/pg/cluster.sh)";
-      scratch_ = std::make_unique<test::PgScratchDatabase>(server_, test::ZebdBuildStamp());
-      location_ = scratch_->location();
-    }
-    db_ = CZDLDatabase::Open(location_);
-  }
-
-  CZDLSession& session() { return db_->Session(); }
-  bool embedded() const { return scratch_ == nullptr; }
-
   // Closes the library's handle and runs sql on a connection of its own, as another program would.
   void Raw(const std::string& sql) {
     db_.reset();
@@ -107,12 +77,6 @@ class BackEndTest : public ::testing::TestWithParam<const char*> {
   }
 
   std::size_t CountPartitions() { return Count("SELECT * FROM RoutePartition"); }
-
-  test::TempDir dir_;
-  std::string server_;
-  std::unique_ptr<test::PgScratchDatabase> scratch_;
-  std::string location_;
-  std::unique_ptr<CZDLDatabase> db_;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, BackEndTest, ::testing::Values("sqlite", "postgresql"),
@@ -482,7 +446,7 @@ TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   CZDLSession& session = node->Session();
   PartitionCountingCache& cache = node->Cache<PartitionCountingCache>();
   // Connecting the listener counts as a gap: everything is dropped once.
-  ASSERT_TRUE(Eventually([&] { return cache.drops == 1; }));
+  ASSERT_TRUE(test::Eventually([&] { return cache.drops == 1; }));
 
   // Own writes, and other tables' writes, leave the cache alone; the partition write then
   // arrives after them.
@@ -491,7 +455,7 @@ TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   regions.Insert()->PutName("Elsewhere");
   regions.Update();
   const CZDLID id = AddPartition(other->Session(), "Theirs");
-  ASSERT_TRUE(Eventually([&] { return cache.drops >= 2; }));
+  ASSERT_TRUE(test::Eventually([&] { return cache.drops >= 2; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(2, cache.drops);
 
@@ -501,7 +465,7 @@ TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
     CZDLReadScope snapshot(session);
     EXPECT_EQ(2u, CountPartitions());
     AddPartition(other->Session(), "Meanwhile");
-    ASSERT_TRUE(Eventually([&] { return cache.drops == 3; }));
+    ASSERT_TRUE(test::Eventually([&] { return cache.drops == 3; }));
     EXPECT_EQ(2u, CountPartitions());
   }
   EXPECT_EQ(4, cache.drops);
@@ -518,13 +482,13 @@ TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   list.SelectByID(id);
   list.GetCurrentItem()->PutName("Renamed");
   list.Update();
-  EXPECT_TRUE(Eventually([&] {
+  EXPECT_TRUE(test::Eventually([&] {
     CZDLReadScope snapshot(session);
     return partitions.Lookup(session, id).find("<name>Renamed</name>") != std::string::npos;
   }));
   EXPECT_EQ("", CTypeList(session, "TypeClass").GetStringRef(77));
   other->Session().Execute("INSERT INTO TypeClass (Enum, Name) VALUES (?, ?)", {77, "Test Class"});
-  EXPECT_TRUE(Eventually([&] { return CTypeList(session, "TypeClass").GetStringRef(77) == "Test Class"; }));
+  EXPECT_TRUE(test::Eventually([&] { return CTypeList(session, "TypeClass").GetStringRef(77) == "Test Class"; }));
 }
 
 TEST_P(BackEndTest, ReadAheadAnswersCoveredKeysAndLeavesTheRestToTheDatabase) {
