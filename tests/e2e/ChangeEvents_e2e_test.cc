@@ -169,10 +169,6 @@ std::string WithoutTime(const std::string& json) {
       json, std::regex("\"time\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z\""), "\"time\":\"T\"");
 }
 
-std::string AddPartition(int port, const std::string& name) {
-  return ReturnText(PostElement(port, AddPartitionRequest(name)));
-}
-
 std::string EventJson(int id, const std::string& method, const std::string& recordId,
                       const std::string& name) {
   const std::string kind = method.rfind("add", 0) == 0 ? "add" : "remove";

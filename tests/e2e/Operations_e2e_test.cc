@@ -19,10 +19,6 @@
 namespace zeb::test {
 namespace {
 
-std::string AddPartition(int port, const std::string& name) {
-  return ReturnText(PostElement(port, AddPartitionRequest(name)));
-}
-
 // A PostgreSQL cluster of the test's own (tests/pg/cluster.sh), stopped when the test ends.
 class PrivateCluster {
  public:

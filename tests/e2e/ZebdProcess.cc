@@ -369,6 +369,10 @@ std::string AddPartitionRequest(const std::string& name) {
          "</name></newRoutePartition></addRoutePartition>";
 }
 
+std::string AddPartition(int port, const std::string& name) {
+  return ReturnText(PostElement(port, AddPartitionRequest(name)));
+}
+
 std::string AdminRequest(int port, const std::string& path, const std::string& method) {
   RawConnection connection(port);
   connection.Send(method + " " + path + " HTTP/1.1\r\nHost: zebd\r\n\r\n");

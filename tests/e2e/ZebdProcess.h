@@ -171,6 +171,8 @@ std::string PostElement(int port, const std::string& element);
 std::string ReturnText(const std::string& envelope);
 // The request that adds a route partition of the name.
 std::string AddPartitionRequest(const std::string& name);
+// Adds a route partition of the name through the zebd on port; returns its id.
+std::string AddPartition(int port, const std::string& name);
 // Sends a request without credentials (GET by default) for path to the admin listener on port;
 // returns the whole response.
 std::string AdminRequest(int port, const std::string& path, const std::string& method = "GET");

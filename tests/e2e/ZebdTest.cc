@@ -17,20 +17,10 @@ std::string ZebdTest::Call(const std::string& requestElement, RequestCheck check
   return BodyOf(response);
 }
 
-std::string ZebdTest::ReturnOf(const std::string& envelope) {
-  const std::size_t start = envelope.find("<return>");
-  const std::size_t end = envelope.find("</return>");
-  if (start == std::string::npos || end == std::string::npos) {
-    ADD_FAILURE() << "no return element in:\n" << envelope;
-    return "";
-  }
-  return envelope.substr(start + 8, end - start - 8);
-}
-
 std::string ZebdTest::CallForId(const std::string& method, const std::string& requestElement,
                                 RequestCheck check) {
   const std::string envelope = Call(requestElement, check);
-  const std::string id = ReturnOf(envelope);
+  const std::string id = ReturnText(envelope);
   EXPECT_EQ(Standard(method, id), envelope);
   EXPECT_EQ(38u, id.size()) << envelope;
   return id;

@@ -32,8 +32,6 @@ class ZebdTest : public ::testing::Test {
 
   // POSTs a SOAP envelope holding requestElement and returns the response body (the envelope).
   std::string Call(const std::string& requestElement, RequestCheck check = RequestCheck::kSchema);
-  // The text of the response's <return> element; fails the test when there is none.
-  std::string ReturnOf(const std::string& envelope);
   // Calls and returns the identifier a standard response carries, checking the response bytes.
   std::string CallForId(const std::string& method, const std::string& requestElement,
                         RequestCheck check = RequestCheck::kSchema);
