@@ -16,16 +16,6 @@ std::string DeviceTest::Joined(const std::string& sql, const std::string& value)
   return joined;
 }
 
-std::string DeviceTest::AddNumber(const std::string& pattern, const std::string& partition, long usage) {
-  zdl::CNumPlanList numbers(Db());
-  auto number = numbers.Insert();
-  number->PutDNOrPattern(pattern);
-  number->PutPatternUsageType(usage);
-  number->PutRoutePartitionID(zdl::CZDLID(partition));
-  numbers.Update();
-  return number->GetID().str();
-}
-
 std::string DeviceTest::AddNamed(const std::string& table, const std::string& name) {
   const std::string id = zdl::CZDLID::New().str();
   Db().Execute("INSERT INTO " + table + " (pkid, Name) VALUES (?, ?)", {id, name});

@@ -32,8 +32,6 @@ class DeviceTest : public ZebdTest {
   // The first column of every row, joined with commas.
   std::string Joined(const std::string& sql, const std::string& value);
 
-  // A number plan row (usage 2 is a directory number) in the partition ("" for none).
-  std::string AddNumber(const std::string& pattern, const std::string& partition, long usage = 2);
   // A record with only a name in table Location, MediaResourceList or AARNeighborhood.
   std::string AddNamed(const std::string& table, const std::string& name);
   // A calling search space whose members are the partitions named.

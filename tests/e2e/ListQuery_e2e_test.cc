@@ -7,18 +7,6 @@ namespace {
 
 class ListQueryTest : public RoutingTest {
  protected:
-  // A pattern the API cannot create yet, written through the library.
-  std::string AddNumber(const std::string& pattern, long usage, const std::string& partition = "",
-                        const std::string& filter = "") {
-    zdl::CNumPlanList numbers(Db());
-    auto number = numbers.Insert();
-    number->PutDNOrPattern(pattern);
-    number->PutPatternUsageType(usage);
-    if (!partition.empty()) number->PutRoutePartitionID(zdl::CZDLID(partition));
-    if (!filter.empty()) number->PutRouteFilterID(zdl::CZDLID(filter));
-    numbers.Update();
-    return number->GetID().str();
-  }
   std::string AddDescribedPartition(const std::string& name) { return AddPartition(name, name + " numbers"); }
 
   static std::string Phone(const std::string& id, const std::string& name, const std::string& model) {
@@ -79,10 +67,10 @@ TEST_F(ListQueryTest, GetNumDevicesCountsTheClass) {
 TEST_F(ListQueryTest, RoutePlansListByUsageOrAllInPatternOrder) {
   const std::string internal = AddDescribedPartition("Internal"), pub = AddDescribedPartition("Public");
   const std::string local = InsertNamed<zdl::CRouteFilterList>("Local & Free");
-  const std::string line = AddNumber("1000", 2, internal);
-  const std::string translation = AddNumber("1000", 3, pub);
-  const std::string orphan = AddNumber("2000", 2);
-  const std::string route = AddNumber("9.@", 5, pub, local);
+  const std::string line = AddNumber("1000", internal);
+  const std::string translation = AddNumber("1000", pub, 3);
+  const std::string orphan = AddNumber("2000");
+  const std::string route = AddNumber("9.@", pub, 5, local);
   auto plan = [](const std::string& id, const std::string& pattern, const std::string& partition,
                  const std::string& usage, const std::string& filter) {
     return "<routePlan  uuid=\"" + id + "\">\r\n" + El("directoryNumber", pattern) +

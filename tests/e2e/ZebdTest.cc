@@ -26,6 +26,18 @@ std::string ZebdTest::CallForId(const std::string& method, const std::string& re
   return id;
 }
 
+std::string ZebdTest::AddNumber(const std::string& pattern, const std::string& partition, long usage,
+                                const std::string& filter) {
+  zdl::CNumPlanList numbers(Db());
+  auto number = numbers.Insert();
+  number->PutDNOrPattern(pattern);
+  number->PutPatternUsageType(usage);
+  if (!partition.empty()) number->PutRoutePartitionID(zdl::CZDLID(partition));
+  if (!filter.empty()) number->PutRouteFilterID(zdl::CZDLID(filter));
+  numbers.Update();
+  return number->GetID().str();
+}
+
 std::string ZebdTest::AddPartition(const std::string& name, const std::string& description) {
   return CallForId("addRoutePartition",
                    "<addRoutePartition><newRoutePartition><name>" + name + "</name>" +

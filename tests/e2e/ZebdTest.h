@@ -48,6 +48,10 @@ class ZebdTest : public ::testing::Test {
   // leaves the class unset.
   std::string InsertDevice(const std::string& name, long product = 30, const std::string& description = "",
                            long deviceClass = 0);
+  // A number plan row (usage 2 is a directory number, 3 a translation, 5 a route pattern) in the
+  // partition and route filter given ("" for none), written through the library.
+  std::string AddNumber(const std::string& pattern, const std::string& partition = "", long usage = 2,
+                        const std::string& filter = "");
 
   // The expected envelopes, with this server's schema host.
   std::string Fault(const std::string& method, int code, const std::string& message,
