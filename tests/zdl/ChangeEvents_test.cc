@@ -8,11 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/ZebdProcess.h"
 #include "support/BothBackEnds.h"
 #include "support/Partitions.h"
-#include "support/PgScratchDatabase.h"
-#include "support/TempDir.h"
 #include "zdl/AuditLog.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/Records.h"
