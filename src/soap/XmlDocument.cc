@@ -121,15 +121,15 @@ std::string ContentOf(const xmlNode* node) {
 // Parses a text held whole in memory, as xmlCtxtReadMemory does, except that the input has no
 // read callback. A memory input's callback has nothing more to give, yet the parser calls it at
 // every step through the last few hundred bytes of a document, which for a request of a few
-// hundred bytes is most of it. A text in another encoding than UTF-8 (UTF-16 or UCS-4, known by
-// its first bytes) is converted as the parser reads on, through that callback, so it keeps it.
+// hundred bytes is most of it. The text is UTF-8 whatever it looks like: first bytes that the
+// parser would take for another encoding (EBCDIC, say, which has no NUL byte to end the request
+// text early) are read as UTF-8 all the same, and so answered with a parse error.
 // Returns the document, or null if the text is not well-formed.
 xmlDocPtr ParseWhole(xmlParserCtxtPtr ctxt, const char* text, std::size_t length, int options) {
+  bool otherEncoding = false;
   if (length >= 4) {
     const xmlCharEncoding encoding = xmlDetectCharEncoding(reinterpret_cast<const xmlChar*>(text), 4);
-    if (encoding != XML_CHAR_ENCODING_NONE && encoding != XML_CHAR_ENCODING_UTF8) {
-      return xmlCtxtReadMemory(ctxt, text, static_cast<int>(length), nullptr, nullptr, options);
-    }
+    otherEncoding = encoding != XML_CHAR_ENCODING_NONE && encoding != XML_CHAR_ENCODING_UTF8;
   }
   xmlCtxtReset(ctxt);
   xmlParserInputBufferPtr buffer =
@@ -144,6 +144,9 @@ xmlDocPtr ParseWhole(xmlParserCtxtPtr ctxt, const char* text, std::size_t length
   }
   inputPush(ctxt, input);
   xmlCtxtUseOptions(ctxt, options);
+  // A known encoding turns off the parser's guess from the first bytes; a UTF-8 text keeps the
+  // guess, which is what skips its byte order mark. xmlCtxtReset frees the name.
+  if (otherEncoding) ctxt->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
   xmlParseDocument(ctxt);
   xmlDocPtr doc = ctxt->myDoc;
   ctxt->myDoc = nullptr;

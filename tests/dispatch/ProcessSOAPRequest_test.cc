@@ -76,6 +76,13 @@ TEST(ProcessSOAPRequestTest, ParseErrorsNameLineColumnCodeAndSourceLine) {
                   "mismatch: b line 2 and a\nSource = Line : 2, Char : 9\nCode : c00ce04c, Source Text :  "
                   "&lt;b&gt;&lt;/a&gt;\n]]&gt;\n"),
       Process("<Envelope>\n <b></a>\n</Envelope>"));
+  // "<?xml version="1.0"?><Envelope><Body><fooBar/></Body></Envelope>" in EBCDIC (code page 37),
+  // whose first bytes the parser would take for that encoding, is read as UTF-8 all the same.
+  EXPECT_NE(std::string::npos,
+            Process("\x4c\x6f\xa7\x94\x93\x40\xa5\x85\x99\xa2\x89\x96\x95\x7e\x7f\xf1\x4b\xf0\x7f\x6f\x6e\x4c"
+                    "\xc5\x95\xa5\x85\x93\x96\x97\x85\x6e\x4c\xc2\x96\x84\xa8\x6e\x4c\x86\x96\x96\xc2\x81\x99"
+                    "\x61\x6e\x4c\x61\xc2\x96\x84\xa8\x6e\x4c\x61\xc5\x95\xa5\x85\x93\x96\x97\x85\x6e")
+                .find("Message: Start tag expected, &apos;&lt;&apos; not found\nSource = Line : 1, Char : 1\n"));
   EXPECT_NE(
       std::string::npos,
       Process("<Envelope><Body>\xFF</Body></Envelope>")
