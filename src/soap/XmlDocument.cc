@@ -230,10 +230,14 @@ std::optional<std::string> XmlNode::Value() const {
   return value;
 }
 
-bool XmlNode::HasAttributes() const { return node_ && node_->type == XML_ELEMENT_NODE && node_->properties; }
+// libxml2 keeps namespace declarations apart from the other attributes; in the element's
+// attribute map they are attributes like the rest.
+bool XmlNode::HasAttributes() const {
+  return node_ && node_->type == XML_ELEMENT_NODE && (node_->properties || node_->nsDef);
+}
 
 std::optional<std::string> XmlNode::Attribute(const char* name) const {
-  if (!HasAttributes()) return std::nullopt;
+  if (!node_ || node_->type != XML_ELEMENT_NODE) return std::nullopt;
   for (xmlAttr* attr = node_->properties; attr; attr = attr->next) {
     XmlNode handle(reinterpret_cast<xmlNode*>(attr));
     if (handle.Name() == name) return handle.NodeValue();

@@ -116,6 +116,9 @@ TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
        "The \"uuid\" attribute of <dialPlan> cannot be NULL."},
       {tag("<name>T</name><dialPlan id=\"1\"/>"), kInvalidValue,
        "The element, <dialPlan>, must contain a \"uuid\" attribute."},
+      // A namespace declaration is one of the element's attributes.
+      {tag("<name>T</name><dialPlan xmlns:q=\"urn:x\"/>"), kInvalidValue,
+       "The element, <dialPlan>, must contain a \"uuid\" attribute."},
       {tag("<name>T</name><dialPlanName>Nope</dialPlanName>"), kNotFound, "Dial Plan not found."},
       {tag("<name>area-code</name><dialPlanName>NA</dialPlanName><operator>==</operator>"), 3,
        "The dial plan tag area-code already exists in this dial plan."},
