@@ -102,14 +102,20 @@ long TypeEnum(zdl::CZDLSession& session, const std::string& table, const std::st
 
 namespace {
 
-// The rows of a run of generic values: from the row named first to the next kCustom row.
-std::pair<const ElementRow*, const ElementRow*> ValueRun(const ElementTable& table, const char* first) {
+// The rows of a run of generic values: from the row named first to the next kCustom row, or to
+// the row named last (included) when last is given.
+std::pair<const ElementRow*, const ElementRow*> ValueRun(const ElementTable& table, const char* first,
+                                                         const char* last = nullptr) {
   const ElementRow* begin = table.rows.data();
   const ElementRow* end = begin + table.rows.size();
   while (begin != end && std::strcmp(begin->forms.front().name, first) != 0) ++begin;
-  const ElementRow* last = begin;
-  while (last != end && last->kind != Kind::kCustom) ++last;
-  return {begin, last};
+  const ElementRow* stop = begin;
+  while (stop != end && stop->kind != Kind::kCustom) {
+    const bool isLast = last && std::strcmp(stop->forms.front().name, last) == 0;
+    ++stop;
+    if (isLast) break;
+  }
+  return {begin, stop};
 }
 
 ValueWording WordingOf(IfEmpty empty) {
@@ -144,8 +150,8 @@ bool AtValues(const ElementCursor& cursor, const ElementTable& table, Shape shap
 }
 
 void ReadValues(ElementCursor& cursor, const ElementTable& table, Shape shape, const char* first,
-                zdl::CItem& record) {
-  auto [row, end] = ValueRun(table, first);
+                zdl::CItem& record, const char* last) {
+  auto [row, end] = ValueRun(table, first, last);
   for (; row != end; ++row) {
     const ElementForm& form = row->forms.front();
     if (row->In(shape) == Presence::kAbsent || !(form.shapes & (1u << static_cast<unsigned>(shape))))

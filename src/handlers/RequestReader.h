@@ -105,9 +105,10 @@ std::string ReadAddName(ElementCursor& cursor);
 bool AtValues(const ElementCursor& cursor, const ElementTable& table, Shape shape, const char* first);
 // Reads those rows in their order into record: each row's element, when the cursor is on it,
 // is stored in the row's field as its kind says (an empty one as the row's IfEmpty in shape
-// says) and passed. REQUIRES: the table has a row whose first form is named first.
+// says) and passed. A last name ends the rows at the row of that name instead. REQUIRES: the
+// table has a row whose first form is named first.
 void ReadValues(ElementCursor& cursor, const ElementTable& table, Shape shape, const char* first,
-                zdl::CItem& record);
+                zdl::CItem& record, const char* last = nullptr);
 
 // Throws CZDLException(kZDLRecordNotFound, message).
 [[noreturn]] void ThrowNotFound(const std::string& message);

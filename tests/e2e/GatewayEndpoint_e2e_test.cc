@@ -169,6 +169,9 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
       "<digitSending>DTMF</digitSending><expectedDigits>4</expectedDigits><finalDigits significant=\"true\">3"
       "</finalDigits><presentationBit>Allowed</presentationBit><silenceSuppressionThreshold>Low"
       "</silenceSuppressionThreshold><smdiPortNumber>1</smdiPortNumber><startDialProtocol>Wink</startDialProtocol>";
+  std::string emptyEndpoint = T1GatewayRequest("X", "u-law");
+  const std::string endpoint = "<endpointId>ep-5</endpointId>";
+  emptyEndpoint.replace(emptyEndpoint.find(endpoint), endpoint.size(), "<endpointId/>");
   ExpectAllRefused(zebd_, {
       {"<addGatewayEndpoint/>", kUnexpectedNode, "Found NULL, expecting <name>"},
       {add("<name>X</name><product>Desk Phone 12</product>"), kInvalidValue,
@@ -191,6 +194,10 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
        kNotFound, "Calling Search Space not found."},
       {"<updateGatewayEndpoint><name>AA5</name><t1/></updateGatewayEndpoint>", kUnexpectedNode,
        "Found <t1>, expecting <analog>."},
+      {"<updateGatewayEndpoint><name>AA5</name><associatedPC>pc</associatedPC></updateGatewayEndpoint>",
+       kUnexpectedNode, "Found <associatedPC>, expecting <analog>."},
+      // A port's required text needs a value, as every other required element does.
+      {add(emptyEndpoint), kInvalidValue, "The element, <endpointId>, must contain a value."},
       // A device of another protocol is refused before any element is read, access section or not.
       {"<updateGatewayEndpoint><name>SEP1</name><analog/></updateGatewayEndpoint>", kInvalidValue,
        "Invalid Device Protocol for an Analog or Digital Gateway."},

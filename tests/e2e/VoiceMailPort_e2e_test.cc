@@ -79,6 +79,11 @@ TEST_F(VoiceMailPortTest, RefusalsNameTheProblemAndChangeNothing) {
       {add("<name>X</name><product/><model/><class/><protocol>Station</protocol><protocolSide>Left</protocolSide>"),
        8, "Invalid Parameter: Left"},
       {add(StationHead("X")), kUnexpectedNode, "NULL element found, expecting <line> or <lineIdentifier>"},
+      // A port has no associated PC, unlike a phone.
+      {add(StationHead("X") + "<associatedPC>pc</associatedPC>" + kLine1000), kUnexpectedNode,
+       "Found <associatedPC>, expecting <line> or <lineIdentifier>."},
+      {update("<associatedPC>pc</associatedPC>"), kUnexpectedNode,
+       "<associatedPC> is not a valid element of this request type."},
       {add(StationHead("X") + "<line index=\"1\"><label/><display/><dirn uuid=\"" + dn1000_ + "\"/></line>"),
        kUnexpectedNode, "NULL element found. Expecting <ringSetting>."},
       {update("<devicePoolId/>"), kInvalidValue, "Then element, <devicePoolId>, must have a value."},

@@ -70,7 +70,7 @@ void ReadField(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& ite
     if (!cursor.Is(field.element)) cursor.ThrowFound(std::string("<") + field.element + ">");
   }
   auto value = ValueOf(cursor.node());
-  if (field.kind == Kind::kText && !value) {
+  if (field.kind == Kind::kText && !value && (field.optional || allOptional)) {
     if (allOptional) Store(session, item, field, "");
   } else if (field.kind != Kind::kSkip) {
     Store(session, item, field, value ? *value : RequireValue(cursor.node(), ValueWording::kMustContain));
@@ -580,7 +580,7 @@ void CGatewayEndpointHandler::Update(XmlNode request, CXMLElement& result) {
   }
   ReadUpdateReference(db(), cursor, *device, kUpdateCallingSearchSpace);
   for (const UpdateReference& reference : kUpdateReferences) ReadUpdateReference(db(), cursor, *device, reference);
-  ReadDeviceSettings(cursor, *device, true);
+  ReadDeviceSettings(cursor, *device, true, AssociatedPC::kNone);
   if (cursor.Is("country")) {
     device->PutCountry(TypeEnum(db(), "TypeCountry", RequireValue(cursor.node(), ValueWording::kThenMustHave)));
     cursor.Advance();

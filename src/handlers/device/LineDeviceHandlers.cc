@@ -146,7 +146,6 @@ const ElementTable kVoiceMailPortElements = {
                        Custom("vendorConfig", Form::kValue, kOpt, kOpt),
                        Custom("versionStamp", Form::kValue, kOpt, kNo),
                        Custom("traceFlag", Form::kValue, kOpt, kOpt),
-                       Custom("associatedPC", Form::kValue, kOpt, kOpt),
                        Custom("line", Form::kChildren, kNo, kOpt),
                        Choice({{"line", Form::kChildren}, {"lineIdentifier", Form::kChildren}}, kReq, kOpt),
                    }}))};
@@ -195,7 +194,7 @@ void CLineDeviceHandler::Add(XmlNode request, CXMLElement& result) {
   } else {
     ReadPortIdentity(cursor, *device);
     ReadPortReferences(cursor, *device);
-    ReadDeviceSettings(cursor, *device, false);
+    ReadDeviceSettings(cursor, *device, false, AssociatedPC::kNone);
     RequireNoLineAppearances(db(), id);
     ReadLines(db(), cursor.node(), id, lines, kDeviceLines);
   }
@@ -301,7 +300,7 @@ void CLineDeviceHandler::Update(XmlNode request, CXMLElement& result) {
     cursor.RequireEnd();
   } else {
     ReadPortUpdateReferences(cursor, *device);
-    ReadDeviceSettings(cursor, *device, true);
+    ReadDeviceSettings(cursor, *device, true, AssociatedPC::kNone);
     if (cursor.Is("line")) {
       lines.SelectByDeviceID(id);
       lines.DeleteAll();

@@ -188,8 +188,9 @@ zdl::CZDLID FindSoftkeyTemplateByExactName(zdl::CZDLSession& session, const std:
   ThrowNotFound(notFound);
 }
 
-void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpdate) {
-  ReadValues(cursor, kPhoneElements, isUpdate ? Shape::kUpdate : Shape::kAdd, "loadInformation", device);
+void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpdate, AssociatedPC associatedPC) {
+  ReadValues(cursor, kPhoneElements, isUpdate ? Shape::kUpdate : Shape::kAdd, "loadInformation", device,
+             associatedPC == AssociatedPC::kRead ? "associatedPC" : "traceFlag");
 }
 
 // --- addPhone ---
@@ -205,7 +206,7 @@ void CPhoneHandler::Add(XmlNode request, CXMLElement& result) {
   ElementCursor cursor = wrapper.EnterCurrent();
   ReadIdentity(cursor, *device);
   for (const AddReference& reference : kAddReferences) ReadAddReference(db(), cursor, *device, reference);
-  ReadDeviceSettings(cursor, *device, false);
+  ReadDeviceSettings(cursor, *device, false, AssociatedPC::kRead);
   ReadLines(cursor, *device, children);
   ReadServices(cursor, id, children);
   ReadTemplatesAndProfile(cursor, *device);
@@ -324,7 +325,7 @@ void CPhoneHandler::Update(XmlNode request, CXMLElement& result) {
   if (cursor.Is("protocol")) cursor.Advance();
   if (cursor.Is("protocolSide")) cursor.Advance();
   ReadUpdateReferences(cursor, *device);
-  ReadDeviceSettings(cursor, *device, true);
+  ReadDeviceSettings(cursor, *device, true, AssociatedPC::kRead);
   ReadUpdateLists(cursor, *device, children);
   ReadUpdateTemplatesAndProfile(cursor, *device);
   cursor.RequireEnd();

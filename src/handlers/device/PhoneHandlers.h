@@ -37,9 +37,11 @@ class CPhoneHandler : public CRequestHandler {
 
 // --- pieces the device profile handlers share ---
 
-// Reads the optional device settings loadInformation, vendorConfig, (add only) versionStamp,
-// traceFlag and associatedPC at the cursor. In an update an empty value clears the setting.
-void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpdate);
+// Reads the optional device settings loadInformation, vendorConfig, (add only) versionStamp and
+// traceFlag at the cursor, then associatedPC when the device is a phone: other devices have no
+// associated PC. In an update an empty value clears the setting.
+enum class AssociatedPC { kRead, kNone };
+void ReadDeviceSettings(ElementCursor& cursor, zdl::CDevice& device, bool isUpdate, AssociatedPC associatedPC);
 // The softkey template whose name is exactly name (case included).
 zdl::CZDLID FindSoftkeyTemplateByExactName(zdl::CZDLSession& session, const std::string& name,
                                            const std::string& notFound);
