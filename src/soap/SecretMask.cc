@@ -106,11 +106,17 @@ bool MayHoldSecret(string_view text, bool maskNewValue) {
   });
 }
 
+// Where a text comes from. A request may hide a secret element in a comment or CDATA section,
+// closed or not. A response's sections hold fault messages, which name elements as text
+// ("expecting <password>"): there a secret tag that the section never closes is such a name.
+enum class Source { kRequest, kResponse };
+
 // A lexical scanner over markup that copies text to out, masking secrets on the way. Every
 // position it returns is within the text; an unterminated construct runs to the end.
 class Masker {
  public:
-  Masker(bool maskNewValue, std::string& out) : maskNewValue_(maskNewValue), out_(out) {}
+  Masker(bool maskNewValue, std::string& out, Source source = Source::kRequest)
+      : maskNewValue_(maskNewValue), source_(source), out_(out) {}
 
   // The secret values met, one piece per line of each.
   const std::set<std::string>& secrets() const { return secrets_; }
@@ -143,7 +149,7 @@ class Masker {
     if (At(text, lt, "<?")) return Verbatim(text, lt, text.find("?>", lt + 2), 2);
     if (At(text, lt, "<!")) return Declaration(text, lt);
     if (At(text, lt, "</")) return EndTag(text, lt);
-    if (lt + 1 < text.size() && StartsName(text[lt + 1])) return Element(text, lt);
+    if (lt + 1 < text.size() && StartsName(text[lt + 1])) return Element(text, lt, nesting);
     out_ += '<';  // not markup: a stray '<' in a malformed text
     return lt + 1;
   }
@@ -211,7 +217,7 @@ class Masker {
   }
 
   // A start tag, then for a secret element its content up to the matching end tag.
-  std::size_t Element(string_view text, std::size_t lt) {
+  std::size_t Element(string_view text, std::size_t lt, int nesting) {
     std::size_t i = lt + 1;
     while (i < text.size() && !IsSpace(text[i]) && text[i] != '>' && text[i] != '/' && text[i] != '<') ++i;
     const bool secret = IsSecret(text.substr(lt + 1, i - lt - 1));
@@ -221,6 +227,7 @@ class Masker {
     if (!secret || empty) return i;
     // Also after a malformed start tag, where content and tag cannot be told apart.
     const std::size_t end = ContentEnd(text, i);
+    if (end == text.size() && nesting > 0 && source_ == Source::kResponse) return i;
     Mask(text.substr(i, end - i));
     return end;
   }
@@ -344,6 +351,7 @@ class Masker {
   }
 
   const bool maskNewValue_;
+  const Source source_;
   std::string& out_;
   std::set<std::string> secrets_;
 };
@@ -419,7 +427,12 @@ MaskedExchange MaskExchange(std::string request, std::string response, bool newV
   const bool maskNewValue = !newValueHarmless;
   MaskedExchange masked;
   masked.response = std::move(response);
-  MaskSecretsInPlace(masked.response, maskNewValue);
+  if (MayHoldSecret(masked.response, maskNewValue)) {
+    std::string out;
+    out.reserve(masked.response.size());
+    Masker(maskNewValue, out, Source::kResponse).Scan(masked.response, 0);
+    masked.response = std::move(out);
+  }
   if (!MayHoldSecret(request, maskNewValue)) {
     masked.request = std::move(request);
     return masked;

@@ -12,7 +12,9 @@
 //  - the value of every attribute of a secret element (namespace declarations excepted), and of
 //    every attribute named like a secret on any element;
 //  - the same inside comments and CDATA sections, whose text is scanned as markup (a fault
-//    quoting the source line of a parse error carries it in a CDATA section);
+//    quoting the source line of a parse error carries it in a CDATA section); in a response a
+//    secret tag that its section never closes is a fault message naming the element
+//    ("expecting <password>") and stays as it is;
 //  - every quoted literal of a document type declaration (an entity value could carry a secret
 //    that a reference inside a secret element names).
 // Delimiters stay where they are, so a well-formed text stays well-formed, and a secret that

@@ -128,6 +128,17 @@ TEST(MaskExchange, AnEchoOfASecretInAFaultMessageIsMasked) {
   EXPECT_EQ("<m>a&amp;b-4711</m>", MaskExchange("<x/>", "<m>a&amp;b-4711</m>", false).response);
 }
 
+// A fault message names secret elements as text; an element it quotes whole is masked still.
+TEST(MaskExchange, AMessageThatNamesASecretElementKeepsItsText) {
+  const std::string fault =
+      "<faultstring>\r\n<![CDATA[Unexpected element. Found NULL, expecting <password>]]></faultstring>"
+      "<message>\r\n<![CDATA[The element, <Pin>, must contain a value.]]></message>";
+  EXPECT_EQ(fault, MaskExchange("<addUser/>", fault, false).response);
+  EXPECT_EQ("<message><![CDATA[got <pin>********</pin> for <password>]]></message>",
+            MaskExchange("<x/>", "<message><![CDATA[got <pin>12</pin> for <password>]]></message>", false)
+                .response);
+}
+
 TEST(MaskExchange, ASecretEqualToFixedTextLeavesTheRestOfTheResponseAlone) {
   const std::string request = "<x><password>Client</password></x>";
   const std::string response =
