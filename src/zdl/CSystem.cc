@@ -117,9 +117,13 @@ void CSystem::DeviceLogin(const CZDLID& deviceId, const CZDLID& profileId, const
 void CSystem::DeviceLogout(const CZDLID& deviceId) {
   CDeviceList devices(session_);
   auto device = SelectDevice(devices, deviceId, "device");
-  if (device->GetCurrentLoginProfileID().isNull()) {
-    throw CZDLException(kZDLInvalidOperation, "Nobody is logged in to the device " + Quoted(device->GetName()) + ".");
+  if (!IsPhoneClass(device->GetClass())) {
+    throw CZDLException(kZDLInvalidOperation,
+                        "The device " + Quoted(device->GetName()) + " is not a phone; nobody can log in to it.");
   }
+  // Logging out a phone nobody is logged in to leaves it as it is: a script can make sure a
+  // phone is free without first asking whether it is.
+  if (device->GetCurrentLoginProfileID().isNull()) return;
   device->PutCurrentLoginProfileID(CZDLID());
   device->PutLoginUserID("");
   device->PutLoginTime(0);

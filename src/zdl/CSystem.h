@@ -40,8 +40,8 @@ class CSystem {
   void DeviceLogin(const CZDLID& device, const CZDLID& profile, const std::string& userId, long durationMinutes,
                    bool force);
 
-  // Clears the device's login. Throws ID 2 for a device that does not exist and
-  // kZDLInvalidOperation when nobody is logged in to it.
+  // Clears the phone's login, if any. Throws ID 2 for a device that does not exist and
+  // kZDLInvalidOperation for one that is not a phone.
   void DeviceLogout(const CZDLID& device);
 
   // Records a reset (kResetHard or kResetSoft) of the device of that name and model. Throws
