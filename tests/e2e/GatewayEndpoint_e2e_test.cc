@@ -172,6 +172,9 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
   std::string emptyEndpoint = T1GatewayRequest("X", "u-law");
   const std::string endpoint = "<endpointId>ep-5</endpointId>";
   emptyEndpoint.replace(emptyEndpoint.find(endpoint), endpoint.size(), "<endpointId/>");
+  std::string emptyInterface = PriGatewayRequest("X");
+  const std::string interface = "<interfaceId present=\"true\">12</interfaceId>";
+  emptyInterface.replace(emptyInterface.find(interface), interface.size(), "<interfaceId present=\"true\"/>");
   ExpectAllRefused(zebd_, {
       {"<addGatewayEndpoint/>", kUnexpectedNode, "Found NULL, expecting <name>"},
       {add("<name>X</name><product>Desk Phone 12</product>"), kInvalidValue,
@@ -196,8 +199,9 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
        "Found <t1>, expecting <analog>."},
       {"<updateGatewayEndpoint><name>AA5</name><associatedPC>pc</associatedPC></updateGatewayEndpoint>",
        kUnexpectedNode, "Found <associatedPC>, expecting <analog>."},
-      // A port's required text needs a value, as every other required element does.
+      // Required texts need a value, as every other required element does.
       {add(emptyEndpoint), kInvalidValue, "The element, <endpointId>, must contain a value."},
+      {add(emptyInterface), kInvalidValue, "The element, <interfaceId>, must contain a value."},
       // A device of another protocol is refused before any element is read, access section or not.
       {"<updateGatewayEndpoint><name>SEP1</name><analog/></updateGatewayEndpoint>", kInvalidValue,
        "Invalid Device Protocol for an Analog or Digital Gateway."},

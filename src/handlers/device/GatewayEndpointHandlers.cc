@@ -259,12 +259,15 @@ const Field kPriTail[] = {
     {"zeroSuppression", "tkZeroSuppression", Kind::kEnum, "TypeZeroSuppression"},
 };
 
-// <interfaceId present="...">: the interface identifier and whether it is present.
+// <interfaceId present="...">: the interface identifier and whether it is present. An add needs
+// the identifier, as every required element of the PRI part needs its value; an update may
+// clear it.
 void ReadInterfaceId(ElementCursor& cursor, zdl::CDigitalAccessPri& pri, bool optional) {
   if (optional && !cursor.Is("interfaceId")) return;
   cursor.Expect("interfaceId", "<interfaceId>", "NULL element found. Expecting <interfaceId>.");
   pri.PutInterfaceIdentifierPresent(ParseBoolean(RequireAttribute(cursor.node(), "present")));
-  pri.PutInterfaceIdentifier(ValueOrEmpty(cursor.node()));
+  pri.PutInterfaceIdentifier(optional ? ValueOrEmpty(cursor.node())
+                                      : RequireValue(cursor.node(), ValueWording::kMustContain));
   cursor.Advance();
 }
 
