@@ -115,7 +115,7 @@ enum class Source { kRequest, kResponse };
 // position it returns is within the text; an unterminated construct runs to the end.
 class Masker {
  public:
-  Masker(bool maskNewValue, std::string& out, Source source = Source::kRequest)
+  Masker(bool maskNewValue, std::string& out, Source source)
       : maskNewValue_(maskNewValue), source_(source), out_(out) {}
 
   // The secret values met, one piece per line of each.
@@ -410,14 +410,16 @@ void ForEachMessage(std::string& response, Edit edit) {
 // much that is no secret.
 constexpr std::size_t kMinEchoedSecret = 4;
 
-}  // namespace
-
-std::string MaskSecrets(string_view text, bool maskNewValue) {
+std::string Masked(string_view text, bool maskNewValue, Source source) {
   std::string out;
   out.reserve(text.size());
-  Masker(maskNewValue, out).Scan(text, 0);
+  Masker(maskNewValue, out, source).Scan(text, 0);
   return out;
 }
+
+}  // namespace
+
+std::string MaskSecrets(string_view text, bool maskNewValue) { return Masked(text, maskNewValue, Source::kRequest); }
 
 void MaskSecretsInPlace(std::string& text, bool maskNewValue) {
   if (MayHoldSecret(text, maskNewValue)) text = MaskSecrets(text, maskNewValue);
@@ -428,17 +430,14 @@ MaskedExchange MaskExchange(std::string request, std::string response, bool newV
   MaskedExchange masked;
   masked.response = std::move(response);
   if (MayHoldSecret(masked.response, maskNewValue)) {
-    std::string out;
-    out.reserve(masked.response.size());
-    Masker(maskNewValue, out, Source::kResponse).Scan(masked.response, 0);
-    masked.response = std::move(out);
+    masked.response = Masked(masked.response, maskNewValue, Source::kResponse);
   }
   if (!MayHoldSecret(request, maskNewValue)) {
     masked.request = std::move(request);
     return masked;
   }
   masked.request.reserve(request.size());
-  Masker masker(maskNewValue, masked.request);
+  Masker masker(maskNewValue, masked.request, Source::kRequest);
   masker.Scan(request, 0);
   if (masked.request == request || masked.response.empty()) return masked;
   MaskQuotedLine(masked.response, masked.request);

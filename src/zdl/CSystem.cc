@@ -35,6 +35,14 @@ void CopyRows(CZDLSession& session, int deviceColumn, const CZDLID& from, const 
   target.Update();
 }
 
+// Logins and logouts are of phones only.
+void RequirePhone(const CDevice& device) {
+  if (!IsPhoneClass(device.GetClass())) {
+    throw CZDLException(kZDLInvalidOperation,
+                        "The device " + Quoted(device.GetName()) + " is not a phone; nobody can log in to it.");
+  }
+}
+
 long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
 bool HasActiveLogin(const CDevice& device) {
@@ -94,10 +102,7 @@ void CSystem::DeviceLogin(const CZDLID& deviceId, const CZDLID& profileId, const
   CDeviceList devices(session_), profiles(session_);
   auto device = SelectDevice(devices, deviceId, "device");
   auto profile = SelectDevice(profiles, profileId, "device profile");
-  if (!IsPhoneClass(device->GetClass())) {
-    throw CZDLException(kZDLInvalidOperation,
-                        "The device " + Quoted(device->GetName()) + " is not a phone; nobody can log in to it.");
-  }
+  RequirePhone(*device);
   if (profile->GetClass() != kClassDeviceProfile) {
     throw CZDLException(kZDLInvalidOperation, "The device " + Quoted(profile->GetName()) + " is not a device profile.");
   }
@@ -117,10 +122,7 @@ void CSystem::DeviceLogin(const CZDLID& deviceId, const CZDLID& profileId, const
 void CSystem::DeviceLogout(const CZDLID& deviceId) {
   CDeviceList devices(session_);
   auto device = SelectDevice(devices, deviceId, "device");
-  if (!IsPhoneClass(device->GetClass())) {
-    throw CZDLException(kZDLInvalidOperation,
-                        "The device " + Quoted(device->GetName()) + " is not a phone; nobody can log in to it.");
-  }
+  RequirePhone(*device);
   // Logging out a phone nobody is logged in to leaves it as it is: a script can make sure a
   // phone is free without first asking whether it is.
   if (device->GetCurrentLoginProfileID().isNull()) return;
