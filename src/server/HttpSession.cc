@@ -361,6 +361,12 @@ template <class Stream>
 void HttpSession<Stream>::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
   // A chunked body that grows past the limit: its size is unknown, only that it is too large.
   if (ec == http::error::body_limit) return Handle(kMaxBodyBytes + 1, false);
+  // The client ended its side before the body it declared was complete: the request goes on
+  // with a body that did not arrive whole, which is answered 413 (and traced) before the close.
+  if (ec == http::error::partial_message) {
+    const auto declared = parser_->content_length();
+    return Handle(declared ? *declared : kMaxBodyBytes + 1, false);
+  }
   if (ec) {
     fail(ec, "read body from " + remoteAddress_);
     return Close();

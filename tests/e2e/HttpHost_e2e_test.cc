@@ -178,6 +178,18 @@ TEST(HttpHostRequests, LargerBodiesGetThe413ResponseThenAnOrderlyClose) {
   ASSERT_TRUE(client.Send(HeaderOf(SoapRequest(BodyOfSize(41 * 1024), "Expect: 100-continue\r\n"))));
   EXPECT_EQ(kTooLargeResponse, client.ReadResponse());
   EXPECT_TRUE(client.WaitClosedWithoutData(Millis(3000)));
+  // A body the client stops sending before its declared end did not arrive whole either: it
+  // gets the same answer, and its record in the trace.
+  RawConnection cut(zebd.port());
+  const std::string request = SoapRequest(kBody);
+  ASSERT_TRUE(cut.Send(request.substr(0, request.size() - 10)));
+  cut.EndSending();
+  EXPECT_EQ(kTooLargeResponse, cut.ReadResponse());
+  ASSERT_EQ(0, zebd.Stop());
+  EXPECT_NE(std::string::npos,
+            zebd.TraceFile().find("RequestID: 5\r\nRequestContents: \r\n\r\nResponseContents: \r\n"
+                                  "HTTP/1.1 413 Request Entity Too Large"))
+      << zebd.TraceFile();
 }
 
 TEST(HttpHostRequests, SlowBodyWithinTheTimeoutIsAnsweredAndAStalledOneCutOff) {

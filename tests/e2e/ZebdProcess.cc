@@ -227,6 +227,8 @@ long RawConnection::Read(char* data, std::size_t size) {
   return n < 0 && errno == EINTR ? kRetry : n;
 }
 
+void RawConnection::EndSending() { ::shutdown(fd_, SHUT_WR); }
+
 bool RawConnection::Send(std::string_view bytes) {
   checker_.Sent(bytes);
   while (!bytes.empty()) {

@@ -116,6 +116,8 @@ class RawConnection {
   // peer has gone.
   bool Send(std::string_view bytes);
   bool SendSlowly(std::string_view bytes, std::size_t chunk, Millis pause);
+  // Ends this side's sending (the server reads the end of the stream); reading goes on.
+  void EndSending();
 
   // Reads one complete response: status line, headers and a Content-Length body (up to close
   // when there is none). Returns whatever arrived before a close or the timeout when it is
