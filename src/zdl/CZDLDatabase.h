@@ -110,9 +110,13 @@ class CZDLDatabase {
     InvalidateCaches();
     NoteForeignChange();
   }
-  // Counts the invalidations caused by other processes. A session that filled a cache from a
-  // snapshot taken before the count moved drops the caches again (see CZDLSession).
+  // Counts the invalidations caused by other processes, and the cache entries this process
+  // dropped after committing the change that made them stale. A session that filled a cache
+  // from a snapshot taken before the count moved drops the caches again (see CZDLSession).
   std::uint64_t foreignChanges() const { return foreignChanges_.load(std::memory_order_acquire); }
+  // Called after dropping a cache entry whose record this process changed and committed: a
+  // request whose snapshot is older than the commit may fill the entry again from it.
+  void NoteDroppedAfterCommit() { NoteForeignChange(); }
   // The location without secrets, for messages.
   std::string DisplayName() const;
   // Whether the server is read-only now (a hot standby); see ServerRole.

@@ -490,6 +490,28 @@ TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   EXPECT_TRUE(test::Eventually([&] { return CTypeList(session, "TypeClass").GetStringRef(77) == "Test Class"; }));
 }
 
+// A request that fills the partition cache from a snapshot older than a rename this process
+// committed (and noted) drops the caches when its snapshot ends, so the old name does not stay.
+TEST_P(BackEndTest, ACacheEntryFilledFromASnapshotOlderThanItsChangeDoesNotOutliveIt) {
+  const CZDLID id = AddPartition(session(), "Old");
+  CXMLRoutePartitionCache& partitions = db_->Cache<CXMLRoutePartitionCache>();
+  {
+    CZDLReadScope snapshot(session());
+    EXPECT_EQ(1u, CountPartitions());
+    std::thread([&] {
+      CRoutePartitionList list(db_->Session());
+      list.SelectByID(id);
+      list.GetCurrentItem()->PutName("New");
+      list.Update();
+      partitions.Drop(id);
+      db_->NoteDroppedAfterCommit();
+    }).join();
+    EXPECT_NE(std::string::npos, partitions.Lookup(session(), id).find("<name>Old</name>"));
+  }
+  CZDLReadScope snapshot(session());
+  EXPECT_NE(std::string::npos, partitions.Lookup(session(), id).find("<name>New</name>"));
+}
+
 TEST_P(BackEndTest, ReadAheadAnswersCoveredKeysAndLeavesTheRestToTheDatabase) {
   const CZDLID a = AddPartition(session(), "A", "first");
   const CZDLID b = AddPartition(session(), "B", "second");

@@ -17,8 +17,10 @@ const Identification kByPartitionIdOrName{"Found NULL, expecting <partitionId> o
                                           ValueWording::kMustHave,
                                           "The specified route partition was not found."};
 
+// REQUIRES: the change of the partition is committed.
 void DropCached(zdl::CZDLSession& session, const zdl::CZDLID& id) {
   session.database().Cache<CXMLRoutePartitionCache>().Drop(id);
+  session.database().NoteDroppedAfterCommit();
 }
 
 }  // namespace
