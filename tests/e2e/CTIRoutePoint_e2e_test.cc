@@ -93,6 +93,9 @@ TEST_F(CTIRoutePointTest, RefusalsNameTheProblemAndChangeNothing) {
        "<associatedPC> is not a valid element of this request type."},
       {update("<mediaResourceListName>MRL</mediaResourceListName>"), kUnexpectedNode,
        "<mediaResourceListName> is not a valid element of this request type."},
+      // An update names its references by identifier or name only.
+      {update("<location uuid=\"" + unknown + "\"/>"), kUnexpectedNode,
+       "<location> is not a valid element of this request type."},
       {update("<lines><line index=\"1\"><label/><display/><dirn uuid=\"" + dn1001_ + "\"/></line></lines>"),
        kUnexpectedNode, "NULL element found. Expecting <ringSetting>."},
       {"<removeCTIRoutePoint><uuid>" + unknown + "</uuid></removeCTIRoutePoint>", kNotFound,

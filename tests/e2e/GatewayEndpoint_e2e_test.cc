@@ -199,6 +199,9 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
        "Found <t1>, expecting <analog>."},
       {"<updateGatewayEndpoint><name>AA5</name><associatedPC>pc</associatedPC></updateGatewayEndpoint>",
        kUnexpectedNode, "Found <associatedPC>, expecting <analog>."},
+      {"<updateGatewayEndpoint><name>AA5</name><devicePool uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"
+       "</updateGatewayEndpoint>",
+       kUnexpectedNode, "Found <devicePool>, expecting <analog>."},
       // Required texts need a value, as every other required element does.
       {add(emptyEndpoint), kInvalidValue, "The element, <endpointId>, must contain a value."},
       {add(emptyInterface), kInvalidValue, "The element, <interfaceId>, must contain a value."},

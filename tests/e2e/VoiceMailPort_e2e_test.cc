@@ -88,6 +88,8 @@ TEST_F(VoiceMailPortTest, RefusalsNameTheProblemAndChangeNothing) {
        kUnexpectedNode, "NULL element found. Expecting <ringSetting>."},
       {update("<devicePoolId/>"), kInvalidValue, "Then element, <devicePoolId>, must have a value."},
       {update("<country/>"), kUnexpectedNode, "<country> is not a valid element of this request type."},
+      {update("<callingSearchSpace uuid=\"{00000000-0000-0000-0000-00000000DEAD}\"/>"), kUnexpectedNode,
+       "<callingSearchSpace> is not a valid element of this request type."},
   });
 }
 

@@ -283,7 +283,7 @@ void ReadAddReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CIt
 
 void ReadUpdateReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,
                          const UpdateReference& form) {
-  if (cursor.Is(form.element)) {
+  if (form.element && cursor.Is(form.element)) {
     if (auto uuid = AttributeOf(cursor.node(), "uuid")) record.SetValue(form.column, ParseID(*uuid));
   } else if (cursor.Is(form.idElement)) {
     record.SetValue(form.column, ParseID(ValueOrEmpty(cursor.node())));
@@ -294,6 +294,12 @@ void ReadUpdateReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::
     return;
   }
   cursor.Advance();
+}
+
+void ReadUpdateReferenceByIdOrName(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,
+                                   UpdateReference form) {
+  form.element = nullptr;
+  ReadUpdateReference(session, cursor, record, form);
 }
 
 bool ReadRequiredReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,

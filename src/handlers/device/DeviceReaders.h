@@ -90,7 +90,7 @@ void ReadAddReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CIt
 // One optional reference of an update request: every form is accepted, and an empty value
 // clears the reference.
 struct UpdateReference {
-  const char* element;    // "uuid" attribute; without it the reference is left as it is
+  const char* element;    // "uuid" attribute; without it the reference is left as it is (may be null)
   const char* idElement;  // the identifier as the value
   const char* nameElement;
   const char* notFound;
@@ -99,6 +99,10 @@ struct UpdateReference {
 };
 void ReadUpdateReference(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,
                          const UpdateReference& form);
+// The same in an update that names the record by identifier or name only: the element form is
+// not one of its elements, and stays at the cursor.
+void ReadUpdateReferenceByIdOrName(zdl::CZDLSession& session, ElementCursor& cursor, zdl::CItem& record,
+                                   UpdateReference form);
 
 // The same reference where a value is required: the element form needs its "uuid" attribute
 // ("No "uuid" attribute found in <element>."), and an identifier or name element without a

@@ -462,7 +462,7 @@ const Identification kIdentifyGateway =
                  "The specified Gateway was not found.");
 
 const UpdateReference kUpdateCallingSearchSpace = {
-    "callingSearchSpace", "callingSearchSpaceId", "callingSearchSpaceName", "Calling Search Space not found.",
+    nullptr, "callingSearchSpaceId", "callingSearchSpaceName", "Calling Search Space not found.",
     FindIdByName<zdl::CCallingSearchSpaceList>, Cols::kCallingSearchSpaceID};
 
 // A <ports> element at the cursor replaces the device's ports and their line appearances.
@@ -582,7 +582,9 @@ void CGatewayEndpointHandler::Update(XmlNode request, CXMLElement& result) {
     cursor.Advance();
   }
   ReadUpdateReference(db(), cursor, *device, kUpdateCallingSearchSpace);
-  for (const UpdateReference& reference : kUpdateReferences) ReadUpdateReference(db(), cursor, *device, reference);
+  for (const UpdateReference& reference : kUpdateReferences) {
+    ReadUpdateReferenceByIdOrName(db(), cursor, *device, reference);
+  }
   ReadDeviceSettings(cursor, *device, true, AssociatedPC::kNone);
   if (cursor.Is("country")) {
     device->PutCountry(TypeEnum(db(), "TypeCountry", RequireValue(cursor.node(), ValueWording::kThenMustHave)));

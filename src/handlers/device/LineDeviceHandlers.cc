@@ -42,7 +42,7 @@ const UpdateReference kDevicePool = {"devicePool",
 const UpdateReference kLocation = {
     "location",       "locationId", "locationName", "Location not found.", FindIdByName<zdl::CLocationList>,
     Cols::kLocationID};
-const UpdateReference kUpdateCallingSearchSpace = {"callingSearchSpace",
+const UpdateReference kUpdateCallingSearchSpace = {nullptr,
                                                    "callingSearchSpaceId",
                                                    "callingSearchSpaceName",
                                                    "Calling Search Space not found.",
@@ -85,9 +85,20 @@ std::vector<ElementRow> HeadRows(std::vector<ElementRow> rest) {
        rest});
 }
 
-// A reference both requests know, with the same forms.
+// A reference both requests know: the add by its "uuid" attribute, identifier or name, the
+// update by identifier or name only.
 ElementRow Reference(const char* element, const char* idElement, const char* nameElement, Presence add) {
-  return Choice({{element, Form::kUuid}, {idElement, Form::kId}, {nameElement, Form::kName}}, add, kOpt);
+  return Choice({{element, Form::kUuid, kInAdd}, {idElement, Form::kId}, {nameElement, Form::kName}}, add, kOpt);
+}
+
+// The rows with their "uuid" attribute forms left to the add.
+std::vector<ElementRow> UuidFormsInAddOnly(std::vector<ElementRow> rows) {
+  for (ElementRow& row : rows) {
+    for (ElementForm& form : row.forms) {
+      if (form.form == Form::kUuid) form.shapes &= kInAdd;
+    }
+  }
+  return rows;
 }
 
 }  // namespace
@@ -131,7 +142,7 @@ const ElementTable kVoiceMailPortElements = {
                        Custom("class", Form::kValue, kReq, kNo),
                        Custom("protocol", Form::kValue, kReq, kNo),
                        Custom("protocolSide", Form::kValue, kReq, kNo),
-                       Choice({{"callingSearchSpace", Form::kUuid},
+                       Choice({{"callingSearchSpace", Form::kUuid, kInAdd},
                                {"callingSearchSpaceId", Form::kId, kInUpdate},
                                {"callingSearchSpaceName", Form::kName}},
                               kOpt, kOpt),
@@ -140,7 +151,7 @@ const ElementTable kVoiceMailPortElements = {
                                {"devicePoolName", Form::kName}},
                               kReq, kOpt),
                    },
-                   DeviceReferenceRows(),
+                   UuidFormsInAddOnly(DeviceReferenceRows()),
                    {
                        Custom("loadInformation", Form::kValue, kOpt, kOpt),
                        Custom("vendorConfig", Form::kValue, kOpt, kOpt),
@@ -316,7 +327,7 @@ void CLineDeviceHandler::Update(XmlNode request, CXMLElement& result) {
 void CLineDeviceHandler::ReadRoutePointUpdateReferences(ElementCursor& cursor, zdl::CDevice& device) {
   ReadUpdateReference(db(), cursor, device, kUpdateCallingSearchSpace);
   ReadRequiredReference(db(), cursor, device, kUpdateDevicePool, ValueWording::kMustContain);
-  ReadUpdateReference(db(), cursor, device, kLocation);
+  ReadUpdateReferenceByIdOrName(db(), cursor, device, kLocation);
 }
 
 void CLineDeviceHandler::ReadPortUpdateReferences(ElementCursor& cursor, zdl::CDevice& device) {
@@ -324,7 +335,7 @@ void CLineDeviceHandler::ReadPortUpdateReferences(ElementCursor& cursor, zdl::CD
   ReadRequiredReference(db(), cursor, device, kUpdateDevicePool, ValueWording::kThenMustHave);
   // kUpdateReferences begins with the device pool, read above with its own wording.
   for (int i = 1; i < kDeviceReferenceCount - 1; ++i)
-    ReadUpdateReference(db(), cursor, device, kUpdateReferences[i]);
+    ReadUpdateReferenceByIdOrName(db(), cursor, device, kUpdateReferences[i]);
 }
 
 // --- remove and get ---
