@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "builders/BuilderSupport.h"
 #include "handlers/RequestReader.h"
 #include "zdl/Records.h"
 #include "zdl/TypeEnums.h"
