@@ -1,6 +1,5 @@
 // addCTIRoutePoint, updateCTIRoutePoint, removeCTIRoutePoint and getCTIRoutePoint through real
 // HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
 
 namespace zeb::test {

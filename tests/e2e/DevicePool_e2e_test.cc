@@ -1,5 +1,4 @@
 // Device pools through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 
 namespace zeb::test {
@@ -37,9 +36,7 @@ class DevicePoolTest : public ZebdTest {
   // resource list (which the API cannot create).
   void SetUp() override {
     AddPartition("Lobby");
-    css_ = CallForId("addCSS",
-                     "<addCSS><newCSS><name>Auto</name><members><member index=\"1\"><routePartitionName>Lobby"
-                     "</routePartitionName></member></members></newCSS></addCSS>");
+    css_ = AddCSS("Auto", "Lobby");
     group_ = CallForId("addDialcoreGroup",
                        "<addDialcoreGroup><dialcoreGroup><name>Pool nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
     region_ = CallForId("addRegion", "<addRegion><region><name>West</name></region></addRegion>");

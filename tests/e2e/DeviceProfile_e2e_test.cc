@@ -1,6 +1,5 @@
 // Device profiles, auto-generated profiles, login, logout and reset through real HTTP.
 #include "e2e/DeviceTest.h"
-#include "e2e/Refusals.h"
 
 namespace zeb::test {
 namespace {

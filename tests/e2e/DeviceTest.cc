@@ -22,13 +22,6 @@ std::string DeviceTest::AddNamed(const std::string& table, const std::string& na
   return id;
 }
 
-std::string DeviceTest::AddCSS(const std::string& name, const std::string& memberPartition) {
-  const std::string members = memberPartition.empty() ? "<members/>"
-                                                      : "<members><member index=\"1\"><routePartitionName>" +
-                                                            memberPartition + "</routePartitionName></member></members>";
-  return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name>" + members + "</newCSS></addCSS>");
-}
-
 std::string PhoneHead(const std::string& name, const std::string& product,
                                   const std::string& description) {
   return "<name>" + name + "</name>" + (description.empty() ? "" : "<description>" + description + "</description>") +

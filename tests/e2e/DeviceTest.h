@@ -34,8 +34,6 @@ class DeviceTest : public ZebdTest {
 
   // A record with only a name in table Location, MediaResourceList or AARNeighborhood.
   std::string AddNamed(const std::string& table, const std::string& name);
-  // A calling search space whose members are the partitions named.
-  std::string AddCSS(const std::string& name, const std::string& memberPartition = "");
 
   std::string AddPhone(const std::string& elements);
   std::string AddProfile(const std::string& name, const std::string& rest = "<lines><lineIdentifier>"

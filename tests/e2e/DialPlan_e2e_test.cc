@@ -1,5 +1,4 @@
 // Dial plans, dial plan tags, route filters and digit discard instructions through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
 
 namespace zeb::test {

@@ -1,5 +1,4 @@
 // Call-processing nodes and node groups through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 
 namespace zeb::test {

@@ -1,6 +1,5 @@
 // addGatewayEndpoint, updateGatewayEndpoint, removeGatewayEndpoint and getGatewayEndpoint through
 // real HTTP, for analog, T1 and PRI gateways.
-#include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
 #include "zdl/postgresql/PgConnection.h"
 

@@ -1,7 +1,6 @@
 // What CTI route points and voice-mail ports share: devices with line appearances, added,
 // updated, removed and found the same way.
 #include "e2e/GatewayTest.h"
-#include "e2e/Refusals.h"
 
 namespace zeb::test {
 namespace {

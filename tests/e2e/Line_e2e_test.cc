@@ -1,5 +1,4 @@
 // Lines (directory numbers) through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
 
 namespace zeb::test {
@@ -14,7 +13,7 @@ class LineTest : public RoutingTest {
 };
 
 TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
-  const std::string partition = AddPartition("Staff"), css = AddCss("Forward");
+  const std::string partition = AddPartition("Staff"), css = AddCSS("Forward");
   const std::string group = CallForId(
       "addCallPickupGroup", "<addCallPickupGroup><callPickup><pattern>*77</pattern><usage/></callPickup></addCallPickupGroup>");
   const std::string profile = InsertNamed<zdl::CVoiceMessagingProfileList>("Mailbox");

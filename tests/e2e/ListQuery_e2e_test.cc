@@ -1,5 +1,4 @@
 // The list and count queries through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
 
 namespace zeb::test {
@@ -96,7 +95,7 @@ TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
       "addCSS", "<addCSS><newCSS><name>Lobby</name><members><member index=\"1\"><routePartitionName>Public"
                 "</routePartitionName></member><member index=\"2\"><routePartitionName>Internal</routePartitionName>"
                 "</member></members></newCSS></addCSS>");
-  const std::string staff = AddCss("Staff");
+  const std::string staff = AddCSS("Staff");
   auto partition = [](const std::string& id, const std::string& name) {
     return PartitionElement(id, name, name + " numbers");
   };

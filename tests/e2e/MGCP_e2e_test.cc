@@ -1,6 +1,5 @@
 // The ten MGCP gateway methods through real HTTP: the gateway tree rendered by getMGCP, adds
 // that fail part-way and leave nothing behind, and the refusals.
-#include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
 
 namespace zeb::test {

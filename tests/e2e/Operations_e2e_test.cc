@@ -266,24 +266,22 @@ TEST(KeptAnswers, OnTheEmbeddedFileEveryCommitDropsThem) {
   const std::string id = AddPartition(zebd.port(), "Desk");
   ASSERT_EQ(38u, id.size());
   const std::string get = "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>";
-  const auto answer = [&id](const std::string& name) {
-    return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
-  };
   const auto hits = [&zebd] {
     return Sample(BodyOf(AdminRequest(zebd.adminPort(), "/metrics")), "zebd_read_cache_hits_total");
   };
   // A worker's first look drops what is kept; soon a get is answered from memory.
-  ASSERT_TRUE(Eventually([&] { return PostElement(zebd.port(), get) == answer("Desk") && hits() > 0; },
-                         Millis(5'000)));
+  ASSERT_TRUE(
+      Eventually([&] { return PostElement(zebd.port(), get) == GotPartition(id, "Desk") && hits() > 0; },
+                 Millis(5'000)));
 
   zebd.OpenDatabase()->Session().Execute("UPDATE RoutePartition SET Name = 'Quiet' WHERE Name = 'Desk'", {});
-  EXPECT_EQ(answer("Quiet"), PostElement(zebd.port(), get));
-  EXPECT_EQ(answer("Quiet"), PostElement(zebd.port(), get));
+  EXPECT_EQ(GotPartition(id, "Quiet"), PostElement(zebd.port(), get));
+  EXPECT_EQ(GotPartition(id, "Quiet"), PostElement(zebd.port(), get));
   ASSERT_NE(std::string::npos,
             PostElement(zebd.port(), "<updateRoutePartition><uuid>" + id +
                                          "</uuid><newName>Counter</newName></updateRoutePartition>")
                 .find("<return>"));
-  EXPECT_EQ(answer("Counter"), PostElement(zebd.port(), get));
+  EXPECT_EQ(GotPartition(id, "Counter"), PostElement(zebd.port(), get));
 }
 
 TEST(ServiceLifecycle, SigtermFinishesInFlightRequestsAndLosesNoAcknowledgedOne) {

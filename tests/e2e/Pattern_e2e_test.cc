@@ -1,6 +1,5 @@
 // Translation patterns, route patterns, call park numbers and call pickup groups through real
 // HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
 
 namespace zeb::test {
@@ -54,7 +53,7 @@ TEST_F(PatternTest, EmptyBooleansOfAnAddAreSkipped) {
 
 TEST_F(PatternTest, TranslationPatternRoundTrip) {
   const std::string partition = AddPartition("Outside");
-  AddCss("Trunks");
+  AddCSS("Trunks");
   const std::string plan = InsertNamed<zdl::CDialPlanList>("Plan");
   InsertNamed<zdl::CDigitDiscardInstructionList>("PreDot");
   InsertNamed<zdl::CRouteFilterList>("Local");

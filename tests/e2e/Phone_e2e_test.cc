@@ -1,6 +1,5 @@
 // addPhone, updatePhone, getPhone and removePhone through real HTTP.
 #include "e2e/DeviceTest.h"
-#include "e2e/Refusals.h"
 
 namespace zeb::test {
 namespace {

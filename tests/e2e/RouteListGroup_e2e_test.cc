@@ -1,5 +1,4 @@
 // Route groups and route lists through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
 
 namespace zeb::test {
@@ -120,7 +119,7 @@ class RouteListTest : public RouteGroupTest {
 
 TEST_F(RouteListTest, MembersRoundTripWithTheirDigitManipulation) {
   const std::string g1 = AddGroup("G1", ""), g2 = AddGroup("G2", "");
-  const std::string css = AddCss("Out");
+  const std::string css = AddCSS("Out");
   CallForId("addDialPlan", "<addDialPlan><dialPlan><name>NA</name></dialPlan></addDialPlan>");
   const std::string ddi =
       CallForId("addDDI", "<addDDI><ddi><name>PreDot</name><dialPlanName>NA</dialPlanName></ddi></addDDI>");

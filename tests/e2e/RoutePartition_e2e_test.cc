@@ -1,5 +1,4 @@
 // Route partitions and calling search spaces through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/RoutingTest.h"
 
 namespace zeb::test {
@@ -37,8 +36,7 @@ TEST_F(RoutePartitionTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPartition("Used");
   AddPartition("Other");
   AddPartition("a]]&gt;b");
-  CallForId("addCSS", "<addCSS><newCSS><name>Lobby</name><members><member index=\"1\"><routePartitionName>Used"
-                      "</routePartitionName></member></members></newCSS></addCSS>");
+  AddCSS("Lobby", "Used");
   ExpectAllRefused(zebd_, {
       {"<addRoutePartition/>", kUnexpectedNode, "Found NULL, expecting <newRoutePartition>"},
       {"<addRoutePartition><newRoutePartition><description>only</description></newRoutePartition></addRoutePartition>", 6,
@@ -94,13 +92,13 @@ TEST_F(CallingSearchSpaceTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
   EXPECT_EQ(Standard("removeRoutePartition", p3),
             Call("<removeRoutePartition><partitionId>" + p3 + "</partitionId></removeRoutePartition>"));
   // Empty members write the search space alone.
-  const std::string empty = AddCss("Empty");
+  const std::string empty = AddCSS("Empty");
   EXPECT_EQ(Got("getCSS", CssElement(empty, "Empty", "", "", "")), Call("<getCSS><name>Empty</name></getCSS>"));
 }
 
 TEST_F(CallingSearchSpaceTest, RefusalsNameTheProblemAndChangeNothing) {
   AddPartition("P1");
-  AddCss("Taken");
+  AddCSS("Taken");
   const std::string member = "<member index=\"1\"><routePartitionName>P1</routePartitionName></member>";
   auto add = [](const std::string& inner) { return "<addCSS><newCSS><name>N</name>" + inner + "</newCSS></addCSS>"; };
   auto withMember = [&](const std::string& inner) {

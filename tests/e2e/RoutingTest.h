@@ -12,6 +12,23 @@
 
 namespace zeb::test {
 
+// A <members> element as built: empty on one line, or its children between lines.
+inline std::string Members(const std::string& children) {
+  return children.empty() ? "<members></members>\r\n" : "<members>\r\n" + children + "</members>\r\n";
+}
+
+// A calling search space as getCSS and the list of them write it, and one of its members.
+inline std::string CssElement(const std::string& id, const std::string& name, const std::string& description,
+                              const std::string& clause, const std::string& members) {
+  return "<callingSearchSpace  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", description) +
+         El("clause", clause) + El("dialPlanWizardGenID", "0") + Members(members) +
+         "</callingSearchSpace>\r\n";
+}
+inline std::string CssMember(int index, const std::string& name) {
+  return "<member  index=\"" + std::to_string(index) + "\">\r\n" + El("routePartitionName", name) +
+         "</member>\r\n";
+}
+
 class RoutingTest : public ZebdTest {
  protected:
   // A record that has only a name.
@@ -29,9 +46,6 @@ class RoutingTest : public ZebdTest {
     return "<blockEnable>false</blockEnable><calledPartyTransformationMask/><callingPartyTransformationMask/>"
            "<useCallingPartyPhoneMask/><dialPlan/><dialPlanWizardGenId/><digitDiscardInstruction/><messageWaiting/>"
            "<networkLocation/><patternUrgency>false</patternUrgency><prefixDigitsOut/><routeFilter/>";
-  }
-  std::string AddCss(const std::string& name) {
-    return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name><members/></newCSS></addCSS>");
   }
   // An addLine with only the required elements; partition is the routePartition element's text.
   static std::string NewLine(const std::string& pattern, const std::string& partition = "<routePartition/>") {
@@ -65,21 +79,6 @@ class RoutingTest : public ZebdTest {
               Call(requestElement))
         << requestElement;
     EXPECT_EQ(before, Snapshot()) << "the refused request changed the database: " << requestElement;
-  }
-
-  // A calling search space as getCSS and the list of them write it, and one of its members.
-  static std::string CssElement(const std::string& id, const std::string& name, const std::string& description,
-                                const std::string& clause, const std::string& members) {
-    return "<callingSearchSpace  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", description) +
-           El("clause", clause) + El("dialPlanWizardGenID", "0") + Members(members) + "</callingSearchSpace>\r\n";
-  }
-  static std::string CssMember(int index, const std::string& name) {
-    return "<member  index=\"" + std::to_string(index) + "\">\r\n" + El("routePartitionName", name) + "</member>\r\n";
-  }
-
-  // A <members> element as built: empty on one line, or its children between lines.
-  static std::string Members(const std::string& children) {
-    return children.empty() ? "<members></members>\r\n" : "<members>\r\n" + children + "</members>\r\n";
   }
 };
 

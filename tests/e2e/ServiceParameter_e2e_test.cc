@@ -1,5 +1,4 @@
 // Service parameters through real HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 
 namespace zeb::test {

@@ -71,21 +71,16 @@ class StandbyTest : public ::testing::Test {
   }
   std::string PrimaryUrl() const { return "http://127.0.0.1:" + std::to_string(primary_->port()) + "/"; }
 
-  static std::string Call(const ZebdProcess& node, const std::string& requestElement) {
-    return BodyOf(PostSoap(node.port(), SoapEnvelope(requestElement)));
-  }
   static std::string AddPartition(const ZebdProcess& node, const std::string& name) {
-    return Call(node, AddPartitionRequest(name));
+    return PostElement(node.port(), AddPartitionRequest(name));
   }
   static std::string GetPartition(const ZebdProcess& node, const std::string& id) {
-    return Call(node, "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>");
-  }
-  static std::string Partition(const std::string& id, const std::string& name) {
-    return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
+    return PostElement(node.port(),
+                       "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>");
   }
   // Whether the standby's node serves the partition with the name within kFreshWithin.
   bool StandbyServes(const std::string& id, const std::string& name) const {
-    return Eventually([&] { return GetPartition(*standby_, id) == Partition(id, name); }, kFreshWithin);
+    return Eventually([&] { return GetPartition(*standby_, id) == GotPartition(id, name); }, kFreshWithin);
   }
   // Rows of the primary's database that the SQL counts.
   static long long Count(const std::string& sql) {
@@ -107,7 +102,8 @@ TEST_F(StandbyTest, ARenameOnThePrimaryIsServedByTheStandbyWithinTheBound) {
   // Served, and so cached, by the standby's node.
   ASSERT_TRUE(StandbyServes(id, "Before")) << GetPartition(*standby_, id);
   ASSERT_EQ(StandardResponse(SchemaHost(), "updateRoutePartition", id),
-            Call(*primary_, "<updateRoutePartition><uuid>" + id + "</uuid><newName>After</newName></updateRoutePartition>"));
+            PostElement(primary_->port(), "<updateRoutePartition><uuid>" + id +
+                                              "</uuid><newName>After</newName></updateRoutePartition>"));
   const auto renamed = std::chrono::steady_clock::now();
   EXPECT_TRUE(StandbyServes(id, "After")) << GetPartition(*standby_, id);
   EXPECT_LT(ElapsedMs(renamed), kFreshWithin.count());
@@ -123,7 +119,7 @@ TEST_F(StandbyTest, AWriteToTheStandbyIsForwardedAndReadableThroughBoth) {
   EXPECT_EQ("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(added.size()) +
                 "\r\n\r\n" + added,
             response);
-  EXPECT_EQ(Partition(id, "Forwarded"), GetPartition(*primary_, id));
+  EXPECT_EQ(GotPartition(id, "Forwarded"), GetPartition(*primary_, id));
   EXPECT_TRUE(StandbyServes(id, "Forwarded")) << GetPartition(*standby_, id);
   // The standby's trace says where the answer came from; the primary's audit row who forwarded it.
   EXPECT_NE(std::string::npos, standby_->TraceFile().find("Forwarded to " + PrimaryUrl() + "\r\nHTTP/1.1 200 OK"));

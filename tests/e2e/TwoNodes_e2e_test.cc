@@ -7,7 +7,7 @@
 #include <atomic>
 #include <thread>
 
-#include "e2e/ZebdTest.h"
+#include "e2e/RoutingTest.h"
 #include "support/PgScratchDatabase.h"
 
 namespace zeb::test {
@@ -23,8 +23,8 @@ class TwoNodesTest : public ::testing::Test {
     b_ = std::make_unique<ZebdProcess>(std::vector<std::string>{"--db", database_->location()});
   }
 
-  static std::string Call(const ZebdProcess& node, const std::string& requestElement) {
-    return BodyOf(PostSoap(node.port(), SoapEnvelope(requestElement)));
+  static std::string Call(const ZebdProcess& node, const std::string& element) {
+    return PostElement(node.port(), element);
   }
   static std::string Fault(const std::string& method, int code, const std::string& message) {
     return FaultEnvelope(SchemaHost(), method, code, message);
@@ -39,9 +39,6 @@ class TwoNodesTest : public ::testing::Test {
     return "<updateRoutePartition><uuid>" + id + "</uuid><newName>" + name +
            "</newName></updateRoutePartition>";
   }
-  static std::string PartitionResponse(const std::string& id, const std::string& name) {
-    return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
-  }
 
   std::string server_;
   std::unique_ptr<PgScratchDatabase> database_;  // outlives the nodes
@@ -52,20 +49,16 @@ class TwoNodesTest : public ::testing::Test {
 TEST_F(TwoNodesTest, WhatOneNodeWritesTheOtherReads) {
   const std::string id = ReturnText(Call(*a_, AddPartitionRequest("Lobby")));
   ASSERT_EQ(38u, id.size());
-  EXPECT_EQ(PartitionResponse(id, "Lobby"), GetPartition(*b_, "LOBBY"));
+  EXPECT_EQ(GotPartition(id, "Lobby"), GetPartition(*b_, "LOBBY"));
   const std::string css = ReturnText(Call(*b_,
                                           "<addCSS><newCSS><name>Front</name><members><member index=\"1\">"
                                           "<routePartitionName>lobby</routePartitionName></member></members>"
                                           "</newCSS></addCSS>"));
   ASSERT_EQ(38u, css.size());
   EXPECT_EQ(Standard("updateRoutePartition", id), Call(*a_, Rename(id, "Hall")));
-  EXPECT_EQ(PartitionResponse(id, "Hall"), GetPartition(*b_, "hall"));
+  EXPECT_EQ(GotPartition(id, "Hall"), GetPartition(*b_, "hall"));
   EXPECT_EQ(ResponseEnvelope(SchemaHost(), "getCSS",
-                             "<return>\r\n<callingSearchSpace  uuid=\"" + css +
-                                 "\">\r\n<name>Front</name>\r\n<description></description>\r\n<clause>Hall</clause>\r\n"
-                                 "<dialPlanWizardGenID>0</dialPlanWizardGenID>\r\n<members>\r\n<member  index=\"1\">"
-                                 "\r\n<routePartitionName>Hall</routePartitionName>\r\n</member>\r\n</members>\r\n"
-                                 "</callingSearchSpace>\r\n</return>\r\n"),
+                             Returned(CssElement(css, "Front", "", "Hall", CssMember(1, "Hall")))),
             Call(*a_, "<getCSS><name>front</name></getCSS>"));
   EXPECT_EQ(Fault("removeRoutePartition", 4,
                   "The Route Partition \"Hall\" cannot be removed because it is still used by a Calling Search Space "
@@ -82,16 +75,16 @@ TEST_F(TwoNodesTest, KeptAnswersGiveWayToAnnouncedChanges) {
   const std::string id = ReturnText(Call(*a_, AddPartitionRequest("Desk")));
   ASSERT_EQ(38u, id.size());
   const std::string get = "<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>";
-  EXPECT_EQ(PartitionResponse(id, "Desk"), Call(*a_, get));
+  EXPECT_EQ(GotPartition(id, "Desk"), Call(*a_, get));
   ASSERT_EQ("", PgRun(database_->location(), "UPDATE RoutePartition SET Name = 'Quiet' WHERE Name = 'Desk'"));
-  EXPECT_EQ(PartitionResponse(id, "Quiet"), Call(*b_, get));
-  EXPECT_EQ(PartitionResponse(id, "Desk"), Call(*a_, get));
+  EXPECT_EQ(GotPartition(id, "Quiet"), Call(*b_, get));
+  EXPECT_EQ(GotPartition(id, "Desk"), Call(*a_, get));
 
   ASSERT_EQ(Standard("updateRoutePartition", id), Call(*a_, Rename(id, "Counter")));
-  EXPECT_EQ(PartitionResponse(id, "Counter"), Call(*a_, get));
+  EXPECT_EQ(GotPartition(id, "Counter"), Call(*a_, get));
 
   ASSERT_EQ(Standard("updateRoutePartition", id), Call(*b_, Rename(id, "Booth")));
-  EXPECT_TRUE(Eventually([&] { return Call(*a_, get) == PartitionResponse(id, "Booth"); }, Millis(5'000)));
+  EXPECT_TRUE(Eventually([&] { return Call(*a_, get) == GotPartition(id, "Booth"); }, Millis(5'000)));
 
   // The first get and each get after a change read the database; the get after the SQL did not.
   const std::string metrics = BodyOf(AdminRequest(a_->adminPort(), "/metrics"));
@@ -131,7 +124,7 @@ TEST_F(TwoNodesTest, ANodeLivesThroughLosingItsDatabase) {
       "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = '" + name + "'";
   // A server restart ends every connection; the next request connects again.
   ASSERT_EQ("", PgRun(server_, cut));
-  EXPECT_EQ(PartitionResponse(id, "Kept"), GetPartition(*a_, "Kept"));
+  EXPECT_EQ(GotPartition(id, "Kept"), GetPartition(*a_, "Kept"));
 
   // While the database cannot be reached, requests are answered with the library's fault.
   ASSERT_EQ("", PgRun(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false; " + cut));
@@ -142,7 +135,7 @@ TEST_F(TwoNodesTest, ANodeLivesThroughLosingItsDatabase) {
     EXPECT_NE(std::string::npos, refused.find("<request>getRoutePartition</request>")) << refused;
   }
   ASSERT_EQ("", PgRun(server_, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS true"));
-  EXPECT_EQ(PartitionResponse(id, "Kept"), GetPartition(*a_, "Kept"));
+  EXPECT_EQ(GotPartition(id, "Kept"), GetPartition(*a_, "Kept"));
   EXPECT_EQ(Standard("updateRoutePartition", id), Call(*b_, Rename(id, "Back")));
 }
 

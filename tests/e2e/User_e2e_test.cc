@@ -2,7 +2,6 @@
 #include <map>
 
 #include "e2e/DirectoryServer.h"
-#include "e2e/Refusals.h"
 #include "e2e/ZebdTest.h"
 #include "support/TempDir.h"
 #include "zdl/CLdapConfig.h"

@@ -1,6 +1,5 @@
 // addVoiceMailPort, updateVoiceMailPort, removeVoiceMailPort and getVoiceMailPort through real
 // HTTP.
-#include "e2e/Refusals.h"
 #include "e2e/GatewayTest.h"
 
 namespace zeb::test {

@@ -19,8 +19,7 @@ class WriteQueueTest : public ZebdTest {
 TEST_F(WriteQueueTest, ReadIsServedWhileWritersWaitForAnotherProcessesLock) {
   if (zdl::IsPostgresLocation(zebd_.dbPath())) GTEST_SKIP() << "a lock of the embedded database file";
   AddPartition("Seen");
-  CallForId("addCSS", "<addCSS><newCSS><name>Watched</name><members><member index=\"1\"><routePartitionName>Seen"
-                      "</routePartitionName></member></members></newCSS></addCSS>");
+  AddCSS("Watched", "Seen");
   sqlite3* other = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open(zebd_.dbPath().c_str(), &other));
   ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));

@@ -45,6 +45,14 @@ std::string ZebdTest::AddPartition(const std::string& name, const std::string& d
                        "</newRoutePartition></addRoutePartition>");
 }
 
+std::string ZebdTest::AddCSS(const std::string& name, const std::string& memberPartition) {
+  const std::string members = memberPartition.empty()
+                                  ? "<members/>"
+                                  : "<members><member index=\"1\"><routePartitionName>" + memberPartition +
+                                        "</routePartitionName></member></members>";
+  return CallForId("addCSS", "<addCSS><newCSS><name>" + name + "</name>" + members + "</newCSS></addCSS>");
+}
+
 zdl::CZDLSession& ZebdTest::Db() {
   if (!db_) db_ = zebd_.OpenDatabase();
   return db_->Session();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/Refusals.h"
 #include "e2e/ZebdProcess.h"
 #include "support/DatabaseSnapshot.h"
 #include "support/SoapText.h"
@@ -18,6 +19,10 @@ namespace zeb::test {
 
 // The host name every handler puts into its schema location.
 const std::string& SchemaHost();
+// The answer of getRoutePartition that found the partition.
+inline std::string GotPartition(const std::string& id, const std::string& name) {
+  return ResponseEnvelope(SchemaHost(), "getRoutePartition", Returned(PartitionElement(id, name)));
+}
 
 // Whether an accepted request is checked against the served schema (ServedSchema.h). kLenient is
 // for the requests of tests of the server's leniency, which it reads although the schema does not
@@ -37,6 +42,8 @@ class ZebdTest : public ::testing::Test {
                         RequestCheck check = RequestCheck::kSchema);
   // Adds a route partition by name (with a description when one is given); returns its identifier.
   std::string AddPartition(const std::string& name, const std::string& description = "");
+  // Adds a calling search space with the partition named as its one member ("" for none).
+  std::string AddCSS(const std::string& name, const std::string& memberPartition = "");
 
   // The database zebd serves, opened in this process on first use, for records the API cannot
   // write and for rows read back.

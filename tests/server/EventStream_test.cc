@@ -1,6 +1,6 @@
 // The event stream with clients that read at their own pace: one behind is fed from the database
 // a page at a time and never cut for it, one that keeps up but stops reading is cut at the
-// bound, and one asking for pruned events is refused with the oldest id kept.
+// bound. The refusal of pruned ids is shown by EventsEndpointTest.
 #include "server/EventStream.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +24,7 @@ class HeldSink : public EventSink {
   void Accept() override {
     Note([&] { accepted = true; });
   }
-  void Refuse(std::int64_t oldest) override {
-    Note([&] { refusedWith = oldest; });
-  }
+  void Refuse(std::int64_t) override {}
   void Send(std::shared_ptr<const std::string> bytes) override {
     Note([&] {
       if (!reads_) queued += bytes->size();
@@ -61,7 +59,6 @@ class HeldSink : public EventSink {
   }
 
   bool accepted = false, cut = false;
-  std::int64_t refusedWith = 0;
   std::size_t queued = 0;
   std::string text;
 
@@ -130,23 +127,6 @@ TEST_F(EventStreamTest, ALiveClientThatStopsReadingIsCutAtTheBound) {
   EXPECT_TRUE(stuck->Eventually([&] { return stuck->cut; }));
   EXPECT_TRUE(reader->Eventually([&] { return reader->text.find("id: 30\n") != std::string::npos; }));
   EXPECT_FALSE(reader->Gone());
-}
-
-TEST_F(EventStreamTest, AnIdBeforeTheOldestKeptIsRefusedWithIt) {
-  Append(5);
-  EXPECT_EQ(4, zdl::PruneChangeEvents(database_->Session(), zdl::NowMicros() + 1));
-  std::string fifth;
-  zdl::ReadChangeEvents(database_->Session(), 4, 1, [&](const zdl::ChangeEvent& event) {
-    fifth = EventStream::Frame(event.id, zdl::ChangeEventJson(event));
-  });
-  EventStream stream(*database_, nullptr, Small(), [](const std::string&) {});
-  auto late = std::make_shared<HeldSink>(), current = std::make_shared<HeldSink>();
-  stream.Add(late, 3);
-  stream.Add(current, 4);
-  EXPECT_TRUE(late->Eventually([&] { return late->refusedWith == 5; }));
-  EXPECT_TRUE(current->Eventually([&] { return current->accepted && current->text == fifth; }))
-      << current->text;
-  EXPECT_FALSE(late->accepted);
 }
 
 // The table is read only to fill a hole in memory (the poll is far off): an event from memory

@@ -29,10 +29,9 @@ std::multiset<std::string> Values(const std::string& text, const std::string& pr
 }
 
 TEST(ServiceDocumentsTest, EveryMethodHasItsElementsAndOperationInDocumentsThatCompile) {
+  // The schema served alone is compiled by every end-to-end test that validates a response; the
+  // one embedded in the WSDL is compiled here.
   const ServiceDocuments& documents = Documents();
-  // A method without its types, a reference to an undefined type or a content model that is not
-  // deterministic stops the schema from compiling.
-  EXPECT_NO_THROW(test::SchemaValidator validator(documents.Schema()));
   const std::string wsdl = documents.Wsdl("https://zeb.example:8443/QMSApi/ZEB/V1/");
   const std::string embedded = wsdl.substr(wsdl.find("<xsd:schema"), wsdl.find("</wsdl:types>") - wsdl.find("<xsd:schema"));
   EXPECT_NO_THROW(test::SchemaValidator validator(embedded));

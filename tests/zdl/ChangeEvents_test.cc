@@ -22,18 +22,15 @@ using test::AddPartition;
 
 constexpr std::int64_t kHour = 3'600'000'000;
 
-// Appends an event for the first written record, as the server's hook does.
+// Appends an event for the first written record, as the server's hook does; every field of an
+// event is compared through requests by the webhook and event stream tests.
 class EventHook : public CommitHook {
  public:
   void BeforeCommit(CZDLSession& session, const TableDef& table, const CZDLValue& key) override {
     ChangeEvent event;
     event.timeMicros = NowMicros();
-    event.user = "ann";
-    event.method = "addRoutePartition";
-    event.kind = ChangeEventKind(event.method);
     event.recordTable = table.name;
     event.recordId = key.AsText();
-    event.recordName = "P";
     AppendChangeEvent(session, event);
   }
 };
@@ -77,11 +74,6 @@ TEST_P(ChangeEventsTest, OneEventPerCommittedChangeNumberedWithoutGaps) {
   EXPECT_EQ(first.str(), events[0].recordId);
   EXPECT_EQ(2, events[1].id);
   EXPECT_EQ(third.str(), events[1].recordId);
-  EXPECT_EQ("ann", events[1].user);
-  EXPECT_EQ("addRoutePartition", events[1].method);
-  EXPECT_EQ("add", events[1].kind);
-  EXPECT_EQ("RoutePartition", events[1].recordTable);
-  EXPECT_EQ("P", events[1].recordName);
   EXPECT_EQ(1, OldestChangeEventId(session));
   EXPECT_EQ(2, NewestChangeEventId(session));
 }
