@@ -91,6 +91,7 @@ TEST_F(RegionTest, RefusalsNameTheProblemAndChangeNothing) {
       {matrix("<uuid>" + std::string(kDefaultRegion) + "</uuid><bandwidth>G.711</bandwidth>"), kNotFound,
        "Region Matrix not found."},
       {matrix("<uuid>" + entry + "</uuid><bandwidth>G.999</bandwidth>"), 8, "Invalid Parameter: G.999"},
+      {matrix("<uuid>" + entry + "</uuid>"), kUnexpectedNode, "NULL element found, expecting <bandwidth>"},
       {"<removeRegion><name>Nope</name></removeRegion>", kNotFound, "The specified Region was not found."},
       {"<removeRegion><name>Default</name></removeRegion>", 4,
        "The Region \"Default\" cannot be removed because it is still used by Device Pool \"Default\"."},

@@ -45,7 +45,7 @@ void CRegionHandler::UpdateMatrix(XmlNode request, CXMLElement& result) {
   list.SelectByID(ParseID(RequireValue(cursor.node(), ValueWording::kMustHave)));
   if (list.Count() == 0) ThrowNotFound("Region Matrix not found.");
   cursor.Advance();
-  cursor.Expect("bandwidth", "<bandwidth>", "Found NULL, expecting <bandwidth>");
+  cursor.Expect("bandwidth", "<bandwidth>", "NULL element found, expecting <bandwidth>");
   auto entry = list.GetCurrentItem();
   entry->PutBandwidthEnum(
       TypeEnum(db(), "TypeBandwidth", RequireValue(cursor.node(), ValueWording::kMustContain)));
