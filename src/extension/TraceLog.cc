@@ -156,15 +156,27 @@ std::size_t TraceLog::Append(const std::string& record) {
     file = file_;
     // The file grows only by our records while it is open, so its size is counted, not asked
     // for. The record that takes it past the limit is its last: later ones open the next file
-    // while this one is still being written.
+    // while this one is still being written. Before closing, the file itself is asked: emptied
+    // from outside (a copy-then-truncate rotation) or cut short by a full disk, it holds less
+    // than was counted and goes on taking records until it really is past the limit.
     size_ += record.size();
+    if (size_ > limit_) {
+      struct stat info;
+      if (fstat(file_->fd, &info) == 0) {
+        const std::uint64_t real = static_cast<std::uint64_t>(info.st_size) + writing_ + record.size();
+        if (real < size_) size_ = real;
+      }
+    }
     if (size_ > limit_) {
       file_.reset();
       full_ = true;
     }
+    writing_ += record.size();
   }
   // Every record goes in one append, so records written at once land whole, one after another.
-  return WriteAll(file->fd, record);
+  const std::size_t written = WriteAll(file->fd, record);
+  writing_ -= record.size();
+  return written;
 }
 
 void TraceLog::CloseTraceLog() {

@@ -5,6 +5,7 @@
 // append; the lock covers only the choice of file, so two requests write their records at once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstddef>
 #include <ctime>
@@ -55,6 +56,7 @@ class TraceLog {
   std::shared_ptr<File> file_;
   std::uint64_t size_ = 0;  // bytes in the open file, the records still being written included
   bool full_ = false;       // the last file was closed for its size: the next one is a new file
+  std::atomic<std::uint64_t> writing_{0};  // bytes of records being written, not yet in their file
 };
 
 }  // namespace zeb

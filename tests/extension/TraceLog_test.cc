@@ -57,6 +57,24 @@ TEST(TraceLogTest, RecordThatCrossesTheLimitStaysWholeAndTheNextMovesOn) {
   EXPECT_FALSE(std::filesystem::exists(dir / "ZEBAPI-2.txt"));
 }
 
+// A file emptied from outside (copy-then-truncate rotation) goes on until it really is full.
+TEST(TraceLogTest, FileEmptiedFromOutsideTakesRecordsUntilItIsReallyFull) {
+  TempDir dir;
+  TraceLog log(dir.path(), 1000);
+  log.WriteTraceRecord(std::string(700, 'a'), 1, FixedTime(), "", "", "");
+  std::filesystem::resize_file(dir / "ZEBAPI-0.txt", 0);
+  // 1,600 bytes counted, 800 in the file:
+  log.WriteTraceRecord(std::string(700, 'b'), 2, FixedTime(), "", "", "");
+  log.WriteTraceRecord("c", 3, FixedTime(), "", "", "");
+  log.WriteTraceRecord(std::string(200, 'd'), 4, FixedTime(), "", "", "");  // really past 1000
+  log.WriteTraceRecord("e", 5, FixedTime(), "", "", "");
+  log.CloseTraceLog();
+  const std::string first = ReadFile(dir / "ZEBAPI-0.txt");
+  EXPECT_EQ(0u, first.find("RequestTime: 12/05/2026-09:08:07\r\nClient IP: \r\nClient User ID: \r\nRequestID: 2"));
+  EXPECT_NE(std::string::npos, first.find("RequestID: 4\r\n"));
+  EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-1.txt").find("RequestID: 5\r\n"));
+}
+
 TEST(TraceLogTest, RotationWrapsFromFortyNineToZero) {
   TempDir dir;
   TraceLog log(dir.path(), 10);  // every record fills a file
