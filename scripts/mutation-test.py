@@ -16,6 +16,7 @@ suites face exactly the same mutants.
     scripts/mutation-test.py --suite before=main      # ... and the tests of main beside it
     scripts/mutation-test.py --only css-clause-order  # one mutation (comma-separated ids)
     scripts/mutation-test.py --check                  # only check that every mutation applies
+    scripts/mutation-test.py --without 'A.x:B.*'      # as if the tests A.x and B.* were deleted
 
 Everything happens under --work (default build-mutation/): the source copy, the build, the results
 (results.tsv, appended as mutations finish, so that --resume can continue an interrupted run). The
@@ -303,11 +304,14 @@ def run_shards(binary, gtest_filter, shards, timeout, work):
         shutil.rmtree(scratch, ignore_errors=True)
 
 
-def run_suite(binary, hint, shards, timeout, work, focused=False):
+def run_suite(binary, hint, shards, timeout, work, focused=False, without=None):
     """'survived', or 'killed by NAME'. A failing test is run once more alone; if it then passes
     the failure was a flake and the phase is run again (twice at most). Focused, only the tests the
-    hint names run."""
+    hint names run. The tests `without` matches (a colon-separated gtest filter) never run."""
     phases = ([hint] if focused else [hint, "-" + hint]) if hint else ["*"]
+    if without:
+        # gtest takes everything after the first "-" as patterns to leave out.
+        phases = [p + (":" if "-" in p else "-") + without for p in phases]
     for gtest_filter in phases:
         for attempt in range(3):
             passed, names, _ = run_shards(binary, gtest_filter, shards, timeout, work)
@@ -346,6 +350,9 @@ def main():
                         help="run only the tests a mutation's hint names (a survivor then survived those only)")
     parser.add_argument("--check", action="store_true", help="only check that every mutation applies")
     parser.add_argument("--skip-baseline", action="store_true", help="do not run the suites on the unmutated code")
+    parser.add_argument("--without", metavar="FILTER",
+                        help="colon-separated gtest patterns of tests never to run, as if they were deleted: "
+                             "shows whether a trim of the suite lets mutants survive")
     args = parser.parse_args()
 
     mutations = parse_mutations(args.mutations)
@@ -429,7 +436,7 @@ def main():
     if not args.skip_baseline:
         for name, binary in binaries.items():
             started = time.monotonic()
-            outcome = run_suite(binary, None, args.shards, args.timeout, work)
+            outcome = run_suite(binary, None, args.shards, args.timeout, work, without=args.without)
             print(f"  suite {name} on the unmutated code: {'passes' if outcome == 'survived' else outcome} "
                   f"({time.monotonic() - started:.0f} s)", flush=True)
             if outcome != "survived":
@@ -454,7 +461,7 @@ def main():
                 else:
                     for name, binary in binaries.items():
                         outcomes[name] = run_suite(binary, m.fields.get("hint"), args.shards, args.timeout, work,
-                                                   args.focused)
+                                                   args.focused, args.without)
             finally:
                 with open(path, "w", encoding="utf-8") as f:
                     f.write(original)
