@@ -161,9 +161,12 @@ std::size_t TraceLog::Append(const std::string& record) {
     // than was counted and goes on taking records until it really is past the limit.
     size_ += record.size();
     if (size_ > limit_) {
+      // The records still being written are counted before the file is asked: one that lands
+      // in between is then counted twice (the file closes a record early), never missed.
+      const std::uint64_t inFlight = writing_.load();
       struct stat info;
       if (fstat(file_->fd, &info) == 0) {
-        const std::uint64_t real = static_cast<std::uint64_t>(info.st_size) + writing_ + record.size();
+        const std::uint64_t real = static_cast<std::uint64_t>(info.st_size) + inFlight + record.size();
         if (real < size_) size_ = real;
       }
     }
