@@ -23,6 +23,17 @@ timeval AsTimeval(DeadlineClock::duration duration) {
   return timeval{static_cast<time_t>(us / 1'000'000), static_cast<suseconds_t>(us % 1'000'000)};
 }
 
+// The library sets up its global options on the first call into it, and that call must not
+// run in two threads at once. Requests open connections from several workers, so the first
+// call is made here, once, and every other thread waits until it has returned.
+void InitializeLibraryOnce() {
+  static const bool initialized = [] {
+    int version = 0;
+    return ldap_get_option(nullptr, LDAP_OPT_PROTOCOL_VERSION, &version) == LDAP_OPT_SUCCESS;
+  }();
+  (void)initialized;
+}
+
 // Codes after which the connection is gone or the server cannot serve: the directory is
 // unusable until it is back.
 bool IsOutage(int rc) {
@@ -97,6 +108,7 @@ const std::vector<std::string>& LdapEntry::Values(const std::string& attribute) 
 }
 
 LdapConnection::LdapConnection(const std::string& url, bool startTls) : startTls_(startTls) {
+  InitializeLibraryOnce();
   LDAPURLDesc* parsed = nullptr;
   const bool usable = ldap_url_parse(url.c_str(), &parsed) == LDAP_URL_SUCCESS &&
                       (strcasecmp(parsed->lud_scheme, "ldap") == 0 || strcasecmp(parsed->lud_scheme, "ldaps") == 0);
