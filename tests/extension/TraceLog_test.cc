@@ -99,12 +99,13 @@ TEST(TraceLogTest, MissingDirectoryDropsRecordsSilently) {
 TEST(TraceLogTest, ConcurrentRecordsNeverInterleaveNorGetLostAcrossRotation) {
   TempDir dir;
   TraceLog log(dir.path(), 100000);  // about ninety records a file: 18 files
+  const std::time_t when = FixedTime();  // mktime is not safe to call from several threads
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([&log, t] {
+    threads.emplace_back([&log, t, when] {
       for (int i = 0; i < 200; ++i) {
         const std::string body(500, static_cast<char>('a' + t));
-        log.WriteTraceRecord(body, static_cast<std::uint32_t>(t * 1000 + i), FixedTime(), body, "", "");
+        log.WriteTraceRecord(body, static_cast<std::uint32_t>(t * 1000 + i), when, body, "", "");
       }
     });
   }

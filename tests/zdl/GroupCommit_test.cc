@@ -77,9 +77,11 @@ struct LogShim {
     ExtraOf(file) = {file->pMethods, (flags & SQLITE_OPEN_WAL) != 0};
     std::lock_guard<std::mutex> lock(shim.mutex);
     auto made = shim.methods.emplace(file->pMethods, *file->pMethods);
-    made.first->second.xWrite = &Write;
-    made.first->second.xRead = &Read;
-    made.first->second.xSync = &Sync;
+    if (made.second) {  // files already open read this entry: it is filled in once
+      made.first->second.xWrite = &Write;
+      made.first->second.xRead = &Read;
+      made.first->second.xSync = &Sync;
+    }
     file->pMethods = &made.first->second;
     return rc;
   }
