@@ -76,7 +76,8 @@ stop_nodes() {
 prepare() {
   ZEBD_PORT="$1" ZEBD_DB="$2" BENCH_WORK="$work" bash "$here/partitions-prepare.sh"
   ZEBD_PORT="$1" ZEBD_DB="$2" BENCH_WORK="$work" bash "$here/lines-prepare.sh"
-  if [[ -n "$phones" ]]; then ZEBD_PORT="$1" ZEBD_DB="$2" BENCH_WORK="$work" bash "$here/phones-prepare.sh"; fi
+  if [[ -n "$phones" ]]; then ZEBD_PORT="$1" ZEBD_DB="$2" BENCH_WORK="$work" \
+    ZEB_LOAD_PHONES="${ZEB_LOAD_PHONES:-$build_dir/bench/zeb_load_phones}" bash "$here/phones-prepare.sh"; fi
 }
 
 # Requests per second of the envelope file $2 POSTed to port $1 over $3 connections.

@@ -8,7 +8,8 @@
 # Always measures the unknown-method request (<fooBar/>) and nginx; every NAME=FILE adds one
 # more zebd measurement POSTing that envelope file. Builds nothing: ZEBD defaults to
 # BUILD_DIR/zebd and BUILD_DIR to ./build. Needs wrk and nginx (Debian nginx-light).
-# PREPARE_SCRIPT runs once zebd is up, before any measurement, with ZEBD_PORT, ZEBD_DB and
+# PREPARE_SCRIPT runs once zebd is up, before any measurement, with ZEBD_PORT, ZEBD_DB,
+# ZEB_LOAD_PHONES (the loader of BUILD_DIR unless set) and
 # BENCH_WORK (a scratch directory) in its environment: it creates the records the envelopes
 # need (and may write the envelope files themselves).
 set -euo pipefail
@@ -152,7 +153,8 @@ printf '<?xml version="1.0" encoding="utf-8"?>\r\n<SOAP-ENV:Envelope xmlns:SOAP-
 
 start_zebd
 if [[ -n "$prepare" ]]; then
-  ZEBD_PORT="$zebd_port" ZEBD_DB="$work/zeb.db" BENCH_WORK="$work" bash "$prepare" || {
+  ZEBD_PORT="$zebd_port" ZEBD_DB="$work/zeb.db" BENCH_WORK="$work" \
+    ZEB_LOAD_PHONES="${ZEB_LOAD_PHONES:-$build_dir/bench/zeb_load_phones}" bash "$prepare" || {
     echo "run.sh: $prepare failed" >&2; exit 1; }
 fi
 body_size="$(response_body_size "$work/unknown-method.xml")"
