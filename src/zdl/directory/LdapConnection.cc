@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <memory>
+#include <mutex>
 
 #include "zdl/base/CZDLException.h"
 #include "zdl/base/DatabaseWait.h"
@@ -27,11 +28,11 @@ timeval AsTimeval(DeadlineClock::duration duration) {
 // run in two threads at once. Requests open connections from several workers, so the first
 // call is made here, once, and every other thread waits until it has returned.
 void InitializeLibraryOnce() {
-  static const bool initialized = [] {
+  static std::once_flag once;
+  std::call_once(once, [] {
     int version = 0;
-    return ldap_get_option(nullptr, LDAP_OPT_PROTOCOL_VERSION, &version) == LDAP_OPT_SUCCESS;
-  }();
-  (void)initialized;
+    ldap_get_option(nullptr, LDAP_OPT_PROTOCOL_VERSION, &version);
+  });
 }
 
 // Codes after which the connection is gone or the server cannot serve: the directory is
