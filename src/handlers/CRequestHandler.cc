@@ -12,7 +12,6 @@ void CRequestHandler::Return(CXMLElement& result, const zdl::CZDLID& id) {
 
 void CRequestHandler::ReturnChildren(CXMLElement& result, CXMLElement& holder) {
   result.AdoptChildren(holder);
-  result.RemoveEmptyChildren();
 }
 
 zdl::CZDLSession& CRequestHandler::db() const {

@@ -34,8 +34,9 @@ class CRequestHandler {
  protected:
   // The standard answer of add, update and remove: the identifier text, or "true" for null.
   static void Return(CXMLElement& result, const zdl::CZDLID& id);
-  // The answer of get methods: the children of holder, moved in order, without those that
-  // write nothing.
+  // The answer of get methods: the children of holder, moved in order. A builder that found no
+  // record stays as a child that writes nothing, so `return` then still ends its start tag with
+  // CR LF, as any element with children does.
   static void ReturnChildren(CXMLElement& result, CXMLElement& holder);
 
   RequestContext& context() const { return context_; }

@@ -36,7 +36,7 @@ TEST_F(DialPlanTest, DialPlanRoundTrip) {
   EXPECT_EQ(Got("getDialPlan", PlanElement(plan, "South", "")),
             Call("<getDialPlan><uuid>" + plan + "</uuid></getDialPlan>"));
   EXPECT_EQ(Standard("removeDialPlan", plan), Call("<removeDialPlan><name>South</name></removeDialPlan>"));
-  EXPECT_EQ(Response("getDialPlan", "<return></return>\r\n"),
+  EXPECT_EQ(Response("getDialPlan", "<return>\r\n</return>\r\n"),
             Call("<getDialPlan><uuid>" + plan + "</uuid></getDialPlan>"));
 }
 
@@ -276,7 +276,7 @@ TEST_F(DDITest, MembersRoundTripAndStayWithinTheDialPlan) {
 
   EXPECT_EQ(Standard("removeDDI", ddi), Call("<removeDDI><uuid>" + ddi + "</uuid></removeDDI>"));
   EXPECT_EQ(0, CountRows("DigitDiscardInstructionMember"));
-  EXPECT_EQ(Response("getDDI", "<return></return>\r\n"), Call("<getDDI><uuid>" + ddi + "</uuid></getDDI>"));
+  EXPECT_EQ(Response("getDDI", "<return>\r\n</return>\r\n"), Call("<getDDI><uuid>" + ddi + "</uuid></getDDI>"));
 }
 
 TEST_F(DDITest, RefusalsNameTheProblemAndChangeNothing) {

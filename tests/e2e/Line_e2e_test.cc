@@ -69,7 +69,7 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   EXPECT_EQ(Standard("removeLine", id, "10"),
             Call("<zeb:removeLine sequence=\"10\"><zeb:uuid>" + id + "</zeb:uuid></zeb:removeLine>"));
   // By identifier getLine builds what it finds: nothing.
-  EXPECT_EQ(Response("getLine", "<return></return>\r\n"), GetLine(id));
+  EXPECT_EQ(Response("getLine", "<return>\r\n</return>\r\n"), GetLine(id));
 }
 
 TEST_F(LineTest, SamePatternInTwoPartitionsAreTwoLines) {

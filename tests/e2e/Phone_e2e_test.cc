@@ -159,7 +159,7 @@ TEST_F(PhoneTest, UpdateReplacesListsClearsReferencesAndKeepsWhatItDoesNotName) 
 }
 
 TEST_F(PhoneTest, GetByUnknownIdAnswersAnEmptyReturnAndRemoveTakesTheLines) {
-  EXPECT_EQ(Response("getPhone", "<return></return>\r\n"),
+  EXPECT_EQ(Response("getPhone", "<return>\r\n</return>\r\n"),
             Call("<getPhone><phoneId>{00000000-0000-0000-0000-00000000ABCD}</phoneId></getPhone>"));
   const std::string id = AddPhone(PhoneHead("SEP4") + "<lines><line index=\"1\"><label/><display/><dirn uuid=\"" +
                                   dn1000_ + "\"/></line></lines>");

@@ -18,7 +18,7 @@ TEST_F(RoutePartitionTest, AddGetUpdateRemoveRoundTrip) {
   EXPECT_EQ(Standard("removeRoutePartition", id),
             Call("<removeRoutePartition><partitionName>Inside Calls</partitionName></removeRoutePartition>"));
   // By identifier a partition that does not exist is an empty return.
-  EXPECT_EQ(Response("getRoutePartition", "<return></return>\r\n"),
+  EXPECT_EQ(Response("getRoutePartition", "<return>\r\n</return>\r\n"),
             Call("<getRoutePartition><partitionId>" + id + "</partitionId></getRoutePartition>"));
 }
 
