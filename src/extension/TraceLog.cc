@@ -100,29 +100,34 @@ struct TraceLog::File {
   ~File() { close(fd); }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
+
   const int fd;
+  std::atomic<std::uint64_t> writing{0};  // bytes of records being written, not yet in the file
 };
 
 // REQUIRES: mutex_ held, no file open.
 void TraceLog::Open() {
   bool keep = false;
   std::uint64_t size = 0;
+  // The last record of the file closed last may still be on its way into it.
+  const std::shared_ptr<File> closed = closed_.lock();
+  const std::uint64_t inFlight = closed ? closed->writing.load() : 0;
   if (currentFile_.empty()) {
     rotation_ = 0;
     currentFile_ = FileName(rotation_);
   } else if (!FileSize(currentFile_, &size)) {
     // The file is gone (removed from outside): it is started again under the same name.
-  } else if (full_ || size >= limit_ + 1) {
+  } else if (size + inFlight >= limit_ + 1) {
     rotation_ = (rotation_ + 1) % kFileCount;
     currentFile_ = FileName(rotation_);
   } else {
+    // Not full (emptied from outside since it was closed, say): records go on into it.
     keep = true;
   }
-  full_ = false;
   const int fd = OpenPrivate(currentFile_, keep);
   if (fd < 0) return;
   file_ = std::make_shared<File>(fd);
-  size_ = keep ? size : 0;
+  size_ = keep ? size + inFlight : 0;
 }
 
 std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
@@ -149,41 +154,55 @@ std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint
 
 std::size_t TraceLog::Append(const std::string& record) {
   std::shared_ptr<File> file;
+  bool last = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_) Open();
     if (!file_) return 0;
     file = file_;
-    // The file grows only by our records while it is open, so its size is counted, not asked
-    // for. The record that takes it past the limit is its last: later ones open the next file
-    // while this one is still being written. Before closing, the file itself is asked: emptied
-    // from outside (a copy-then-truncate rotation) or cut short by a full disk, it holds less
-    // than was counted and goes on taking records until it really is past the limit.
+    // The file grows by our records while it is open, so its size is counted. The record that
+    // takes it past the limit is its last: later ones open the next file while this one is
+    // still being written. Before closing, the file itself is asked: emptied from outside (a
+    // copy-then-truncate rotation) or cut short by a full disk, it holds less than was counted
+    // and goes on taking records until it really is past the limit. The records still being
+    // written are counted before the file is asked: one that lands in between is then counted
+    // twice (the file closes a record early), never missed.
     size_ += record.size();
     if (size_ > limit_) {
-      // The records still being written are counted before the file is asked: one that lands
-      // in between is then counted twice (the file closes a record early), never missed.
-      const std::uint64_t inFlight = writing_.load();
+      const std::uint64_t inFlight = file->writing.load();
       struct stat info;
-      if (fstat(file_->fd, &info) == 0) {
+      if (fstat(file->fd, &info) == 0) {
         const std::uint64_t real = static_cast<std::uint64_t>(info.st_size) + inFlight + record.size();
         if (real < size_) size_ = real;
       }
     }
-    if (size_ > limit_) {
+    last = size_ > limit_;
+    if (last) {
+      closed_ = file_;
       file_.reset();
-      full_ = true;
     }
-    writing_ += record.size();
+    file->writing += record.size();
   }
   // Every record goes in one append, so records written at once land whole, one after another.
   const std::size_t written = WriteAll(file->fd, record);
-  writing_ -= record.size();
+  // Where the append left the file is its size at that moment, growth from outside included:
+  // a file grown from outside is closed after the record that takes it past the limit. Asked
+  // here, outside the lock, it costs the other writers nothing.
+  const off_t end = lseek(file->fd, 0, SEEK_CUR);
+  file->writing -= record.size();
+  if (!last && end > 0 && static_cast<std::uint64_t>(end) > limit_) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file_ == file) {
+      closed_ = file_;
+      file_.reset();
+    }
+  }
   return written;
 }
 
 void TraceLog::CloseTraceLog() {
   std::lock_guard<std::mutex> lock(mutex_);
+  closed_ = file_;
   file_.reset();
 }
 

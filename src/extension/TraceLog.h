@@ -54,9 +54,8 @@ class TraceLog {
   std::string currentFile_;
   unsigned rotation_ = 0;
   std::shared_ptr<File> file_;
-  std::uint64_t size_ = 0;  // bytes in the open file, the records still being written included
-  bool full_ = false;       // the last file was closed for its size: the next one is a new file
-  std::atomic<std::uint64_t> writing_{0};  // bytes of records being written, not yet in their file
+  std::uint64_t size_ = 0;      // bytes in the open file, the records still being written included
+  std::weak_ptr<File> closed_;  // the file last closed, while records are still being written to it
 };
 
 }  // namespace zeb

@@ -63,7 +63,7 @@ TEST(TraceLogTest, FileEmptiedFromOutsideTakesRecordsUntilItIsReallyFull) {
   TraceLog log(dir.path(), 1000);
   log.WriteTraceRecord(std::string(700, 'a'), 1, FixedTime(), "", "", "");
   std::filesystem::resize_file(dir / "ZEBAPI-0.txt", 0);
-  // 1,600 bytes counted, 800 in the file:
+  // 1,600 bytes written, 800 in the file:
   log.WriteTraceRecord(std::string(700, 'b'), 2, FixedTime(), "", "", "");
   log.WriteTraceRecord("c", 3, FixedTime(), "", "", "");
   log.WriteTraceRecord(std::string(200, 'd'), 4, FixedTime(), "", "", "");  // really past 1000
@@ -73,6 +73,27 @@ TEST(TraceLogTest, FileEmptiedFromOutsideTakesRecordsUntilItIsReallyFull) {
   EXPECT_EQ(0u, first.find("RequestTime: 12/05/2026-09:08:07\r\nClient IP: \r\nClient User ID: \r\nRequestID: 2"));
   EXPECT_NE(std::string::npos, first.find("RequestID: 4\r\n"));
   EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-1.txt").find("RequestID: 5\r\n"));
+}
+
+// A file grown from outside is closed after the record that takes it past the limit; a full
+// file emptied from outside before the next record takes that record instead of the next file.
+TEST(TraceLogTest, TheFileItselfSaysWhenItIsFull) {
+  TempDir dir;
+  TraceLog log(dir.path(), 1000);
+  log.WriteTraceRecord("a", 1, FixedTime(), "", "", "");
+  { std::ofstream(dir / "ZEBAPI-0.txt", std::ios::app) << std::string(850, 'x'); }
+  log.WriteTraceRecord("b", 2, FixedTime(), "", "", "");  // takes the file past 1000
+  log.WriteTraceRecord("c", 3, FixedTime(), "", "", "");
+  EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-0.txt").find("RequestID: 2\r\n"));
+  EXPECT_EQ(0u, ReadFile(dir / "ZEBAPI-1.txt").find("RequestTime: 12/05/2026-09:08:07\r\nClient IP: \r\n"
+                                                     "Client User ID: \r\nRequestID: 3\r\n"));
+  log.WriteTraceRecord(std::string(1000, 'd'), 4, FixedTime(), "", "", "");  // fills ZEBAPI-1
+  std::filesystem::resize_file(dir / "ZEBAPI-1.txt", 0);
+  log.WriteTraceRecord("e", 5, FixedTime(), "", "", "");
+  log.CloseTraceLog();
+  EXPECT_EQ(0u, ReadFile(dir / "ZEBAPI-1.txt").find("RequestTime: 12/05/2026-09:08:07\r\nClient IP: \r\n"
+                                                     "Client User ID: \r\nRequestID: 5\r\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "ZEBAPI-2.txt"));
 }
 
 TEST(TraceLogTest, RotationWrapsFromFortyNineToZero) {
