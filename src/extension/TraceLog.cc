@@ -177,10 +177,7 @@ std::size_t TraceLog::Append(const std::string& record) {
       }
     }
     last = size_ > limit_;
-    if (last) {
-      closed_ = file_;
-      file_.reset();
-    }
+    if (last) Close();
     file->writing += record.size();
   }
   // Every record goes in one append, so records written at once land whole, one after another.
@@ -192,18 +189,20 @@ std::size_t TraceLog::Append(const std::string& record) {
   file->writing -= record.size();
   if (!last && end > 0 && static_cast<std::uint64_t>(end) > limit_) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (file_ == file) {
-      closed_ = file_;
-      file_.reset();
-    }
+    if (file_ == file) Close();
   }
   return written;
 }
 
-void TraceLog::CloseTraceLog() {
-  std::lock_guard<std::mutex> lock(mutex_);
+// REQUIRES: mutex_ held.
+void TraceLog::Close() {
   closed_ = file_;
   file_.reset();
+}
+
+void TraceLog::CloseTraceLog() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Close();
 }
 
 }  // namespace zeb

@@ -45,6 +45,8 @@ class TraceLog {
 
   std::string FileName(unsigned number) const;
   void Open();
+  // Lets go of the open file; records still being written to it finish first.
+  void Close();
   // Appends a whole record to the current file; returns the bytes written.
   std::size_t Append(const std::string& record);
 
