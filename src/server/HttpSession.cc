@@ -85,6 +85,25 @@ std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter)
                            closeAfter);
 }
 
+// A request that is not HTTP/1.1 as it must be gets a plain answer before the connection is
+// closed, so that a client is told what is wrong rather than left with a dropped connection it
+// may retry. The extension never sees it, so it leaves no trace record.
+std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerLimit) {
+  if (ec == http::error::header_limit) {
+    return PlainTextResponse("HTTP/1.1 431 Request Header Fields Too Large", "",
+                             "The request header is larger than " + std::to_string(headerLimit) + " bytes.\n", true);
+  }
+  return PlainTextResponse("HTTP/1.1 400 Bad Request", "", "The request is not valid HTTP: " + ec.message() + ".\n",
+                           true);
+}
+
+// Errors of the HTTP parser that the client caused by what it sent, not by going away.
+bool IsMalformedRequest(beast::error_code ec) {
+  return ec.category() == beast::error_code(http::error::bad_target).category() &&
+         ec != http::error::end_of_stream && ec != http::error::partial_message && ec != http::error::need_more &&
+         ec != http::error::need_buffer;
+}
+
 std::string InternalErrorResponse(bool closeAfter) {
   return PlainTextResponse("HTTP/1.1 500 Internal Server Error", "", kInternalErrorBody, closeAfter);
 }
@@ -233,6 +252,7 @@ void HttpSession<Stream>::ReadHeader() {
 
 template <class Stream>
 void HttpSession<Stream>::OnHeader(beast::error_code ec, std::size_t /*bytes*/) {
+  if (IsMalformedRequest(ec)) return RefuseMalformed(ec);
   if (ec) {
     fail(ec, "read header from " + remoteAddress_);
     return Close();
@@ -335,6 +355,12 @@ void HttpSession<Stream>::Admit(bool authorized) {
   ReadBody();
 }
 
+template <class Stream>
+void HttpSession<Stream>::RefuseMalformed(beast::error_code ec) {
+  phase_ = Phase::kWriting;
+  Respond(MalformedRequestResponse(ec, options_.maxHeaderBytes), true);
+}
+
 // Clients that announce a body with "Expect: 100-continue" wait for this interim answer.
 template <class Stream>
 void HttpSession<Stream>::SendContinue() {
@@ -367,6 +393,8 @@ void HttpSession<Stream>::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
     const auto declared = parser_->content_length();
     return Handle(declared ? *declared : kMaxBodyBytes + 1, false);
   }
+  // A chunked body whose framing is broken.
+  if (IsMalformedRequest(ec)) return RefuseMalformed(ec);
   if (ec) {
     fail(ec, "read body from " + remoteAddress_);
     return Close();

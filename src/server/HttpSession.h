@@ -120,6 +120,8 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
   void WaitForRequest();
   void OnIdleRead(boost::beast::error_code ec, std::size_t bytes);
   void ReadHeader();
+  // Answers a request the HTTP parser refused with 400 (431 for a header too large) and closes.
+  void RefuseMalformed(boost::beast::error_code ec);
   void OnHeader(boost::beast::error_code ec, std::size_t bytes);
   void Authenticate();
   void CheckPassword(Authenticator::Attempt attempt);

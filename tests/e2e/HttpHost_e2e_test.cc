@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <future>
 #include <thread>
+#include <utility>
 
 #include "e2e/ZebdProcess.h"
 
@@ -127,19 +128,36 @@ TEST(HttpHostConnections, ConnectionsPastEitherCapAreClosedAtOnce) {
 // ---------------------------------------------------------------------------------------------
 // Requests and bodies
 
-TEST(HttpHostRequests, RequestsTheHostCannotServeAreClosedWithoutAnAnswer) {
-  ZebdProcess zebd({"--max-header-bytes", "1024"});
+TEST(HttpHostRequests, MethodsTheHostCannotServeAreClosedWithoutAnAnswer) {
+  ZebdProcess zebd;
   std::string put = SoapRequest(kBody), remove = put;
-  const std::string refused[] = {
-      put.replace(0, 4, "PUT"),
-      remove.replace(0, 4, "DELETE"),
-      "POST /zebapi HTTP/1.1\r\nContent-Length: banana\r\n\r\n",
-      SoapRequest(kBody, "X-Padding: " + std::string(1100, 'a') + "\r\n"),
-  };
-  for (const std::string& request : refused) {
+  for (const std::string& request : {put.replace(0, 4, "PUT"), remove.replace(0, 4, "DELETE")}) {
     RawConnection client(zebd.port());
     ASSERT_TRUE(client.Send(request));
     EXPECT_TRUE(client.WaitClosedWithoutData(Millis(3000))) << request.substr(0, 40);
+  }
+}
+
+// A request the HTTP parser refuses is told why, and its connection is closed after the answer.
+TEST(HttpHostRequests, MalformedRequestsAreAnsweredAndClosed) {
+  ZebdProcess zebd({"--max-header-bytes", "1024"});
+  const std::string chunked = ChunkedRequest(kBody);
+  const std::pair<std::string, std::string> refused[] = {
+      {"POST /zebapi HTTP/1.1\r\nContent-Length: banana\r\n\r\n",
+       "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: 51\r\nConnection: close\r\n\r\n"
+       "The request is not valid HTTP: bad Content-Length.\n"},
+      {SoapRequest(kBody, "X-Padding: " + std::string(1100, 'a') + "\r\n"),
+       "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Type: text/plain\r\nContent-Length: 46\r\n"
+       "Connection: close\r\n\r\nThe request header is larger than 1024 bytes.\n"},
+      {HeaderOf(chunked) + "zz\r\n" + kBody + "\r\n0\r\n\r\n",
+       "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: 42\r\nConnection: close\r\n\r\n"
+       "The request is not valid HTTP: bad chunk.\n"},
+  };
+  for (const auto& [request, answer] : refused) {
+    RawConnection client(zebd.port());
+    ASSERT_TRUE(client.Send(request));
+    EXPECT_EQ(answer, client.ReadResponse()) << request.substr(0, 40);
+    EXPECT_TRUE(client.WaitClosedWithoutData(Millis(3000)));
   }
   RawConnection client(zebd.port());
   EXPECT_EQ(kOk, StatusOfAnswer(client, SoapRequest(kBody, "X-Padding: " + std::string(500, 'a') + "\r\n")))
