@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -203,6 +205,11 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
     std::string address = host.Listen(endpoint);
     extensionOptions.node = HostName() + address.substr(address.rfind(':'));
     zeb::LoadExtension(extensionOptions);
+    // The extension made the trace directory if it could. A record that cannot be written is
+    // dropped without a word, request by request, so an unusable directory is told once here.
+    if (access(extensionOptions.traceDir.c_str(), W_OK | X_OK) != 0)
+      Warn("the trace directory " + extensionOptions.traceDir + " cannot be written (" + std::strerror(errno) +
+           "): requests are not traced until it can be");
     zeb::HSE_VERSION_INFO version;
     zeb::GetExtensionVersion(&version);
     std::unique_ptr<server::AdminListener> admin;

@@ -284,6 +284,18 @@ TEST(KeptAnswers, OnTheEmbeddedFileEveryCommitDropsThem) {
   EXPECT_EQ(GotPartition(id, "Counter"), PostElement(zebd.port(), get));
 }
 
+// A record that cannot be written is dropped without a word; the start says so once.
+TEST(ServiceLifecycle, AnUnwritableTraceDirectoryIsToldAtStart) {
+  TempDir elsewhere;
+  const std::string missing = elsewhere / "missing/trace";
+  ZebdProcess untraced({"--trace-dir", missing});
+  EXPECT_NE(std::string::npos, untraced.StderrText().find("zebd: the trace directory " + missing +
+                                                          " cannot be written (No such file or directory): "
+                                                          "requests are not traced until it can be\n"));
+  ZebdProcess traced;
+  EXPECT_EQ(std::string::npos, traced.StderrText().find("trace directory"));
+}
+
 TEST(ServiceLifecycle, SigtermFinishesInFlightRequestsAndLosesNoAcknowledgedOne) {
   ZebdProcess zebd({"--threads", "2"});
   // A request that has begun to arrive when the signal comes is still answered.
