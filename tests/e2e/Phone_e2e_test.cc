@@ -194,7 +194,7 @@ TEST_F(PhoneTest, AddRefusalsNameTheProblemAndChangeNothing) {
        "NULL element found, expecting <routePartitionId> or <routeParititionName>"},
       {line(labels +
        "<dirn><pattern>1234</pattern><usage/><routePartitionName>Internal</routePartitionName></dirn>"),
-       kNotFound, "Directory Number 1234 not found."},
+       kNotFound, "Directory Number1234not found."},
       {line(labels + "<dirn><pattern>9000</pattern><usage/><routePartitionId>" + internal_ +
        "</routePartitionId></dirn>"),
        kNotFound, "The NumPlan specified is not a Directory Number."},

@@ -56,7 +56,9 @@ zdl::CZDLID ReadDirn(zdl::CZDLSession& session, const ElementCursor& cursor, con
   } else {
     part.ThrowFound("<routePartitionId> or <routePartitionName>");
   }
-  return FindDirectoryNumber(session, pattern, partition, "Directory Number " + pattern + " not found.");
+  // The pattern runs into the words without blanks ("Directory Number1000not found."): clients
+  // match this message as it stands.
+  return FindDirectoryNumber(session, pattern, partition, "Directory Number" + pattern + "not found.");
 }
 
 // The optional settings after <dirn>: ring settings, E.164 mask, wizard number, lamp policy.
