@@ -99,9 +99,10 @@ std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerL
 
 // Errors of the HTTP parser that the client caused by what it sent, not by going away.
 bool IsMalformedRequest(beast::error_code ec) {
-  return ec.category() == beast::error_code(http::error::bad_target).category() &&
-         ec != http::error::end_of_stream && ec != http::error::partial_message && ec != http::error::need_more &&
-         ec != http::error::need_buffer;
+  if (ec == http::error::header_limit) return true;
+  if (ec.category() != beast::error_code(http::error::bad_method).category()) return false;
+  const int value = ec.value();
+  return value >= static_cast<int>(http::error::bad_line_ending) && value <= static_cast<int>(http::error::bad_obs_fold);
 }
 
 std::string InternalErrorResponse(bool closeAfter) {
