@@ -359,6 +359,7 @@ void HttpSession<Stream>::Admit(bool authorized) {
 template <class Stream>
 void HttpSession<Stream>::RefuseMalformed(beast::error_code ec) {
   phase_ = Phase::kWriting;
+  if (services_.metrics) services_.metrics->OnMalformedRequest(ec == http::error::header_limit);
   Respond(MalformedRequestResponse(ec, options_.maxHeaderBytes), true);
 }
 

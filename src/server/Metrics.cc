@@ -89,8 +89,10 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
     databaseErrors_->Add({{"kind", kind}});
     directoryErrors_->Add({{"kind", kind}});
   }
-  for (const char* status : {"401", "405", "413", "415", "503"}) refusals_->Add({{"status", status}});
+  for (const char* status : {"400", "401", "405", "413", "415", "431", "503"}) refusals_->Add({{"status", status}});
+  malformed_ = &Counter(*refusals_, "status", "400");
   unauthorized_ = &Counter(*refusals_, "status", "401");
+  headerTooLarge_ = &Counter(*refusals_, "status", "431");
   signInUnavailable_ = &Counter(*refusals_, "status", "503");
 
   auto counter = [this](const char* name, const char* help) {
@@ -208,6 +210,7 @@ void Metrics::OnRequest(const RequestSummary& summary) {
 
 void Metrics::OnUnauthorized() { unauthorized_->Increment(); }
 void Metrics::OnSignInUnavailable() { signInUnavailable_->Increment(); }
+void Metrics::OnMalformedRequest(bool headerTooLarge) { (headerTooLarge ? headerTooLarge_ : malformed_)->Increment(); }
 void Metrics::OnAuthenticationFailure() { authenticationFailures_->Increment(); }
 void Metrics::OnTlsHandshakeFailure() { tlsFailures_->Increment(); }
 void Metrics::OnConnectionRefused() { connectionsRefused_->Increment(); }

@@ -45,6 +45,7 @@ class Metrics {
   // The host's own events.
   void OnUnauthorized();           // a request answered 401 by the host
   void OnSignInUnavailable();      // a request answered 503: the directory could not sign it in
+  void OnMalformedRequest(bool headerTooLarge);  // answered 400, or 431 for a header too large
   void OnAuthenticationFailure();  // a password check that failed
   void OnTlsHandshakeFailure();
   void OnConnectionRefused();      // closed at once: a connection cap was reached
@@ -94,6 +95,8 @@ class Metrics {
   prometheus::Family<prometheus::Counter>* directoryErrors_;
   prometheus::Counter* unauthorized_;
   prometheus::Counter* signInUnavailable_;
+  prometheus::Counter* malformed_;
+  prometheus::Counter* headerTooLarge_;
   prometheus::Counter* authenticationFailures_;
   prometheus::Counter* tlsFailures_;
   prometheus::Counter* connectionsRefused_;

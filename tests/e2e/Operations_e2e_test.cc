@@ -66,6 +66,9 @@ TEST(AdminListener, CountsRequestsByMethodOutcomeAndRefusal) {
   RawConnection get(zebd.port());
   get.Send("GET / HTTP/1.1\r\nHost: zebd\r\n\r\n");
   ASSERT_NE("", get.ReadResponse());
+  RawConnection garbled(zebd.port());
+  garbled.Send("POST / HTTP/1.1\r\nContent-Length: x\r\n\r\n");
+  ASSERT_NE("", garbled.ReadResponse());
 
   const std::string response = AdminRequest(zebd.adminPort(), "/metrics");
   ASSERT_EQ("HTTP/1.1 200 OK", StatusLineOf(response));
@@ -75,6 +78,8 @@ TEST(AdminListener, CountsRequestsByMethodOutcomeAndRefusal) {
   EXPECT_EQ(1, Sample(metrics, "zebd_requests_total{method=\"addRoutePartition\",outcome=\"3\"}"));
   EXPECT_EQ(1, Sample(metrics, "zebd_requests_total{method=\"getRoutePartition\",outcome=\"2\"}"));
   EXPECT_EQ(1, Sample(metrics, "zebd_refusals_total{status=\"405\"}"));
+  EXPECT_EQ(1, Sample(metrics, "zebd_refusals_total{status=\"400\"}"));
+  EXPECT_EQ(0, Sample(metrics, "zebd_refusals_total{status=\"431\"}"));
   EXPECT_EQ(2, Sample(metrics, "zebd_request_duration_seconds_count{family=\"add\"}"));
   EXPECT_LE(1, Sample(metrics, "zebd_open_connections"));  // the GET's, still open
   EXPECT_LT(0, Sample(metrics, "zebd_trace_bytes_written_total"));
