@@ -88,8 +88,8 @@ std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter)
 // A request that is not HTTP/1.1 as it must be gets a plain answer before the connection is
 // closed, so that a client is told what is wrong rather than left with a dropped connection it
 // may retry. The extension never sees it, so it leaves no trace record.
-std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerLimit) {
-  if (ec == http::error::header_limit) {
+std::string MalformedRequestResponse(beast::error_code ec, bool headerTooLarge, std::uint64_t headerLimit) {
+  if (headerTooLarge) {
     return PlainTextResponse("HTTP/1.1 431 Request Header Fields Too Large", "",
                              "The request header is larger than " + std::to_string(headerLimit) + " bytes.\n", true);
   }
@@ -253,8 +253,8 @@ void HttpSession<Stream>::ReadHeader() {
 
 template <class Stream>
 void HttpSession<Stream>::OnHeader(beast::error_code ec, std::size_t /*bytes*/) {
-  if (IsMalformedRequest(ec)) return RefuseMalformed(ec);
   if (ec) {
+    if (IsMalformedRequest(ec)) return RefuseMalformed(ec);
     fail(ec, "read header from " + remoteAddress_);
     return Close();
   }
@@ -359,8 +359,9 @@ void HttpSession<Stream>::Admit(bool authorized) {
 template <class Stream>
 void HttpSession<Stream>::RefuseMalformed(beast::error_code ec) {
   phase_ = Phase::kWriting;
-  if (services_.metrics) services_.metrics->OnMalformedRequest(ec == http::error::header_limit);
-  Respond(MalformedRequestResponse(ec, options_.maxHeaderBytes), true);
+  const bool headerTooLarge = ec == http::error::header_limit;
+  if (services_.metrics) services_.metrics->OnMalformedRequest(headerTooLarge);
+  Respond(MalformedRequestResponse(ec, headerTooLarge, options_.maxHeaderBytes), true);
 }
 
 // Clients that announce a body with "Expect: 100-continue" wait for this interim answer.
@@ -395,9 +396,9 @@ void HttpSession<Stream>::OnBody(beast::error_code ec, std::size_t /*bytes*/) {
     const auto declared = parser_->content_length();
     return Handle(declared ? *declared : kMaxBodyBytes + 1, false);
   }
-  // A chunked body whose framing is broken.
-  if (IsMalformedRequest(ec)) return RefuseMalformed(ec);
   if (ec) {
+    // A chunked body whose framing is broken.
+    if (IsMalformedRequest(ec)) return RefuseMalformed(ec);
     fail(ec, "read body from " + remoteAddress_);
     return Close();
   }
