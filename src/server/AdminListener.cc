@@ -1,6 +1,7 @@
 #include "server/AdminListener.h"
 
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -71,9 +72,19 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
     parser_->body_limit(kBodyLimit);
     http::async_read(stream_, buffer_, *parser_,
                      [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
-                       if (ec) return self->Close();
-                       self->Answer();
+                       if (!ec) return self->Answer();
+                       if (IsMalformedRequest(ec)) return self->RefuseMalformed(ec);
+                       self->Close();
                      });
+  }
+
+  // A request that is not valid HTTP is told so, as on the SOAP listener, then closed.
+  void RefuseMalformed(beast::error_code ec) {
+    if (services_.metrics) services_.metrics->OnMalformedRequest(ec == http::error::header_limit);
+    refusal_ = MalformedRequestResponse(ec, kHeaderLimit);
+    Lowest().expires_after(AdminListener::kRequestTimeout);
+    net::async_write(stream_, net::buffer(refusal_),
+                     [self = this->shared_from_this()](beast::error_code, std::size_t) { self->Shutdown(); });
   }
 
   // Settles the credentials, then answers. An address that failed recently waits its turn on
@@ -175,6 +186,7 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
   beast::flat_buffer buffer_;
   boost::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::string_body> response_;
+  std::string refusal_;  // the answer to a malformed request, kept until it is written
   net::steady_timer throttle_;  // an address with recent failures waits here for its check
   std::string address_;
 };

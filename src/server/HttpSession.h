@@ -75,6 +75,12 @@ std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter)
 // The host's answer to a request whose extension call ended in an exception (nothing the
 // extension wrote is sent). closeAfter adds "Connection: close".
 std::string InternalErrorResponse(bool closeAfter);
+// True when the HTTP parser's error ec was caused by what the client sent (a request that is
+// not valid HTTP, or a header over the limit), not by a connection that went away.
+bool IsMalformedRequest(boost::beast::error_code ec);
+// The answer to such a request, which closes the connection: 431 when ec is the header limit
+// (headerLimit bytes), otherwise 400 with the parser's reason.
+std::string MalformedRequestResponse(boost::beast::error_code ec, std::uint64_t headerLimit);
 
 // Stream is PlainConnection or TlsConnection.
 template <class Stream>

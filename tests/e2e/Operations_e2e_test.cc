@@ -105,6 +105,11 @@ TEST(AdminListener, AnswersOnlyGetOnItsPathsAndNeverSoap) {
   soap.Send(SoapRequest(SoapEnvelope("<fooBar/>")));
   EXPECT_EQ("HTTP/1.1 404 Not Found", StatusLineOf(soap.ReadResponse()));
   EXPECT_EQ("", zebd.TraceFile());  // nothing reached the extension
+  RawConnection garbled(zebd.adminPort());
+  garbled.Send("GET /metrics HTTP/1.1\r\nContent-Length: x\r\n\r\n");
+  EXPECT_EQ("HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: 51\r\nConnection: close\r\n\r\n"
+            "The request is not valid HTTP: bad Content-Length.\n",
+            garbled.ReadResponse());
 
   CommandResult exposed = RunZebd({"--admin-listen", "0.0.0.0:0", "--db", zebd.dir() + "/x.db"});
   EXPECT_EQ(2, exposed.exitCode);
