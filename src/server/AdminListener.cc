@@ -1,8 +1,8 @@
 #include "server/AdminListener.h"
 
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/write.hpp>
 #include <boost/asio/strand.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
@@ -80,8 +80,7 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
 
   // A request that is not valid HTTP is told so, as on the SOAP listener, then closed.
   void RefuseMalformed(beast::error_code ec) {
-    if (services_.metrics) services_.metrics->OnMalformedRequest(ec == http::error::header_limit);
-    refusal_ = MalformedRequestResponse(ec, kHeaderLimit);
+    refusal_ = MalformedRequestResponse(ec, kHeaderLimit, services_.metrics);
     Lowest().expires_after(AdminListener::kRequestTimeout);
     net::async_write(stream_, net::buffer(refusal_),
                      [self = this->shared_from_this()](beast::error_code, std::size_t) { self->Shutdown(); });

@@ -88,8 +88,10 @@ std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter)
 // A request that is not HTTP/1.1 as it must be gets a plain answer before the connection is
 // closed, so that a client is told what is wrong rather than left with a dropped connection it
 // may retry. The extension never sees it, so it leaves no trace record.
-std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerLimit) {
-  if (ec == http::error::header_limit) {
+std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerLimit, Metrics* metrics) {
+  const bool headerTooLarge = ec == http::error::header_limit;
+  if (metrics) metrics->OnMalformedRequest(headerTooLarge);
+  if (headerTooLarge) {
     return PlainTextResponse("HTTP/1.1 431 Request Header Fields Too Large", "",
                              "The request header is larger than " + std::to_string(headerLimit) + " bytes.\n", true);
   }
@@ -359,9 +361,7 @@ void HttpSession<Stream>::Admit(bool authorized) {
 template <class Stream>
 void HttpSession<Stream>::RefuseMalformed(beast::error_code ec) {
   phase_ = Phase::kWriting;
-  const bool headerTooLarge = ec == http::error::header_limit;
-  if (services_.metrics) services_.metrics->OnMalformedRequest(headerTooLarge);
-  Respond(MalformedRequestResponse(ec, options_.maxHeaderBytes), true);
+  Respond(MalformedRequestResponse(ec, options_.maxHeaderBytes, services_.metrics), true);
 }
 
 // Clients that announce a body with "Expect: 100-continue" wait for this interim answer.

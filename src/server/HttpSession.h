@@ -79,8 +79,8 @@ std::string InternalErrorResponse(bool closeAfter);
 // not valid HTTP, or a header over the limit), not by a connection that went away.
 bool IsMalformedRequest(boost::beast::error_code ec);
 // The answer to such a request, which closes the connection: 431 when ec is the header limit
-// (headerLimit bytes), otherwise 400 with the parser's reason.
-std::string MalformedRequestResponse(boost::beast::error_code ec, std::uint64_t headerLimit);
+// (headerLimit bytes), otherwise 400 with the parser's reason. Counts it in metrics, if any.
+std::string MalformedRequestResponse(boost::beast::error_code ec, std::uint64_t headerLimit, Metrics* metrics);
 
 // Stream is PlainConnection or TlsConnection.
 template <class Stream>
