@@ -73,14 +73,18 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
     http::async_read(stream_, buffer_, *parser_,
                      [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
                        if (!ec) return self->Answer();
-                       if (IsMalformedRequest(ec)) return self->RefuseMalformed(ec);
+                       if (IsMalformedRequest(ec))
+                         return self->Refuse(MalformedRequestResponse(ec, kHeaderLimit, self->services_.metrics));
+                       if (ec == http::error::body_limit)
+                         return self->Refuse(BodyTooLargeResponse(kBodyLimit, self->services_.metrics));
                        self->Close();
                      });
   }
 
-  // A request that is not valid HTTP is told so, as on the SOAP listener, then closed.
-  void RefuseMalformed(beast::error_code ec) {
-    refusal_ = MalformedRequestResponse(ec, kHeaderLimit, services_.metrics);
+  // A request that is not valid HTTP, or has a body larger than any of these paths takes, is
+  // told so, as on the SOAP listener, then closed.
+  void Refuse(std::string answer) {
+    refusal_ = std::move(answer);
     Lowest().expires_after(AdminListener::kRequestTimeout);
     net::async_write(stream_, net::buffer(refusal_),
                      [self = this->shared_from_this()](beast::error_code, std::size_t) { self->Shutdown(); });

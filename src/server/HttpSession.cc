@@ -99,6 +99,12 @@ std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerL
                            true);
 }
 
+std::string BodyTooLargeResponse(std::uint64_t bodyLimit, Metrics* metrics) {
+  if (metrics) metrics->OnBodyTooLarge();
+  return PlainTextResponse("HTTP/1.1 413 Request Entity Too Large", "",
+                           "The request body is larger than " + std::to_string(bodyLimit) + " bytes.\n", true);
+}
+
 // Errors of the HTTP parser that the client caused by what it sent, not by going away.
 bool IsMalformedRequest(beast::error_code ec) {
   if (ec == http::error::header_limit) return true;

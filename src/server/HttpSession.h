@@ -81,6 +81,9 @@ bool IsMalformedRequest(boost::beast::error_code ec);
 // The answer to such a request, which closes the connection: 431 when ec is the header limit
 // (headerLimit bytes), otherwise 400 with the parser's reason. Counts it in metrics, if any.
 std::string MalformedRequestResponse(boost::beast::error_code ec, std::uint64_t headerLimit, Metrics* metrics);
+// The answer to a request whose body passes bodyLimit bytes on a listener that takes no such
+// body, which closes the connection: 413. Counts it in metrics, if any.
+std::string BodyTooLargeResponse(std::uint64_t bodyLimit, Metrics* metrics);
 
 // Stream is PlainConnection or TlsConnection.
 template <class Stream>

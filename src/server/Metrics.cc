@@ -93,6 +93,7 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
   malformed_ = &Counter(*refusals_, "status", "400");
   unauthorized_ = &Counter(*refusals_, "status", "401");
   headerTooLarge_ = &Counter(*refusals_, "status", "431");
+  bodyTooLarge_ = &Counter(*refusals_, "status", "413");
   signInUnavailable_ = &Counter(*refusals_, "status", "503");
 
   auto counter = [this](const char* name, const char* help) {
@@ -211,6 +212,7 @@ void Metrics::OnRequest(const RequestSummary& summary) {
 void Metrics::OnUnauthorized() { unauthorized_->Increment(); }
 void Metrics::OnSignInUnavailable() { signInUnavailable_->Increment(); }
 void Metrics::OnMalformedRequest(bool headerTooLarge) { (headerTooLarge ? headerTooLarge_ : malformed_)->Increment(); }
+void Metrics::OnBodyTooLarge() { bodyTooLarge_->Increment(); }
 void Metrics::OnAuthenticationFailure() { authenticationFailures_->Increment(); }
 void Metrics::OnTlsHandshakeFailure() { tlsFailures_->Increment(); }
 void Metrics::OnConnectionRefused() { connectionsRefused_->Increment(); }

@@ -46,6 +46,7 @@ class Metrics {
   void OnUnauthorized();           // a request answered 401 by the host
   void OnSignInUnavailable();      // a request answered 503: the directory could not sign it in
   void OnMalformedRequest(bool headerTooLarge);  // answered 400, or 431 for a header too large
+  void OnBodyTooLarge();                         // answered 413 by the host
   void OnAuthenticationFailure();  // a password check that failed
   void OnTlsHandshakeFailure();
   void OnConnectionRefused();      // closed at once: a connection cap was reached
@@ -97,6 +98,7 @@ class Metrics {
   prometheus::Counter* signInUnavailable_;
   prometheus::Counter* malformed_;
   prometheus::Counter* headerTooLarge_;
+  prometheus::Counter* bodyTooLarge_;
   prometheus::Counter* authenticationFailures_;
   prometheus::Counter* tlsFailures_;
   prometheus::Counter* connectionsRefused_;

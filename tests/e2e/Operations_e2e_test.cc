@@ -110,6 +110,12 @@ TEST(AdminListener, AnswersOnlyGetOnItsPathsAndNeverSoap) {
   EXPECT_EQ("HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: 51\r\nConnection: close\r\n\r\n"
             "The request is not valid HTTP: bad Content-Length.\n",
             garbled.ReadResponse());
+  RawConnection large(zebd.adminPort());
+  large.Send("GET /metrics HTTP/1.1\r\nContent-Length: 1025\r\n\r\n");
+  EXPECT_EQ("HTTP/1.1 413 Request Entity Too Large\r\nContent-Type: text/plain\r\nContent-Length: 44\r\n"
+            "Connection: close\r\n\r\nThe request body is larger than 1024 bytes.\n",
+            large.ReadResponse());
+  EXPECT_EQ(1, Sample(BodyOf(AdminRequest(zebd.adminPort(), "/metrics")), "zebd_refusals_total{status=\"413\"}"));
 
   CommandResult exposed = RunZebd({"--admin-listen", "0.0.0.0:0", "--db", zebd.dir() + "/x.db"});
   EXPECT_EQ(2, exposed.exitCode);
