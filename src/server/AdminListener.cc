@@ -137,7 +137,7 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
     response_.version(11);
     response_.keep_alive(false);
     if (!authorized) {
-      if (services_.metrics) services_.metrics->OnUnauthorized();
+      if (services_.metrics) services_.metrics->OnRefusal(401);
       response_.result(http::status::unauthorized);
       response_.set(http::field::www_authenticate, "Basic realm=\"ZEB API\"");
       response_.set(http::field::content_type, "text/plain");
@@ -189,7 +189,7 @@ class AdminExchange : public std::enable_shared_from_this<AdminExchange<Stream>>
   beast::flat_buffer buffer_;
   boost::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::string_body> response_;
-  std::string refusal_;  // the answer to a malformed request, kept until it is written
+  std::string refusal_;  // the answer to a refused request, kept until it is written
   net::steady_timer throttle_;  // an address with recent failures waits here for its check
   std::string address_;
 };

@@ -90,7 +90,7 @@ std::string DocumentsForbiddenResponse(const std::string& user, bool closeAfter)
 // may retry. The extension never sees it, so it leaves no trace record.
 std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerLimit, Metrics* metrics) {
   const bool headerTooLarge = ec == http::error::header_limit;
-  if (metrics) metrics->OnMalformedRequest(headerTooLarge);
+  if (metrics) metrics->OnRefusal(headerTooLarge ? 431 : 400);
   if (headerTooLarge) {
     return PlainTextResponse("HTTP/1.1 431 Request Header Fields Too Large", "",
                              "The request header is larger than " + std::to_string(headerLimit) + " bytes.\n", true);
@@ -100,7 +100,7 @@ std::string MalformedRequestResponse(beast::error_code ec, std::uint64_t headerL
 }
 
 std::string BodyTooLargeResponse(std::uint64_t bodyLimit, Metrics* metrics) {
-  if (metrics) metrics->OnBodyTooLarge();
+  if (metrics) metrics->OnRefusal(413);
   return PlainTextResponse("HTTP/1.1 413 Request Entity Too Large", "",
                            "The request body is larger than " + std::to_string(bodyLimit) + " bytes.\n", true);
 }
@@ -420,11 +420,11 @@ void HttpSession<Stream>::Handle(std::uint64_t declaredBytes, bool bodyRead) {
   phase_ = Phase::kWriting;
   bool closeAfter = !bodyRead || !keepAlive_;
   if (!authorized_ && !unavailable_.empty()) {
-    if (services_.metrics) services_.metrics->OnSignInUnavailable();
+    if (services_.metrics) services_.metrics->OnRefusal(503);
     return Respond(SignInUnavailableResponse(unavailable_, closeAfter), closeAfter);
   }
   if (!authorized_) {
-    if (services_.metrics) services_.metrics->OnUnauthorized();
+    if (services_.metrics) services_.metrics->OnRefusal(401);
     return Respond(UnauthorizedResponse(closeAfter), closeAfter);
   }
 

@@ -90,11 +90,6 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
     directoryErrors_->Add({{"kind", kind}});
   }
   for (const char* status : {"400", "401", "405", "413", "415", "431", "503"}) refusals_->Add({{"status", status}});
-  malformed_ = &Counter(*refusals_, "status", "400");
-  unauthorized_ = &Counter(*refusals_, "status", "401");
-  headerTooLarge_ = &Counter(*refusals_, "status", "431");
-  bodyTooLarge_ = &Counter(*refusals_, "status", "413");
-  signInUnavailable_ = &Counter(*refusals_, "status", "503");
 
   auto counter = [this](const char* name, const char* help) {
     return &prom::BuildCounter().Name(name).Help(help).Register(*registry_).Add({});
@@ -190,11 +185,7 @@ prom::Counter& Metrics::FaultCounter(MethodSeries& series, std::string_view faul
 
 void Metrics::OnRequest(const RequestSummary& summary) {
   if (summary.traceBytes) traceBytes_->Increment(static_cast<double>(summary.traceBytes));
-  if (summary.refusalStatus) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Counter(*refusals_, "status", std::to_string(summary.refusalStatus)).Increment();
-    return;
-  }
+  if (summary.refusalStatus) return OnRefusal(summary.refusalStatus);
   if (summary.forwarded) forwarded_->Increment();
   MethodSeries& series = SeriesOf(summary.method);
   series.latency->Observe(std::chrono::duration<double>(summary.elapsed).count());
@@ -209,10 +200,10 @@ void Metrics::OnRequest(const RequestSummary& summary) {
     (summary.directoryFault ? directoryErrors_ : databaseErrors_)->Add({{"kind", kind}}).Increment();
 }
 
-void Metrics::OnUnauthorized() { unauthorized_->Increment(); }
-void Metrics::OnSignInUnavailable() { signInUnavailable_->Increment(); }
-void Metrics::OnMalformedRequest(bool headerTooLarge) { (headerTooLarge ? headerTooLarge_ : malformed_)->Increment(); }
-void Metrics::OnBodyTooLarge() { bodyTooLarge_->Increment(); }
+void Metrics::OnRefusal(int status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Counter(*refusals_, "status", std::to_string(status)).Increment();
+}
 void Metrics::OnAuthenticationFailure() { authenticationFailures_->Increment(); }
 void Metrics::OnTlsHandshakeFailure() { tlsFailures_->Increment(); }
 void Metrics::OnConnectionRefused() { connectionsRefused_->Increment(); }

@@ -42,11 +42,11 @@ class Metrics {
 
   // The extension's observer (ExtensionOptions::observer). Thread-safe, as are all below.
   void OnRequest(const RequestSummary& summary);
+  // A request refused before any method, answered with status: by the extension (through
+  // OnRequest), or by the host itself (400 or 431: not valid HTTP or a header too large; 413: a
+  // body too large for the admin listener; 401; 503: the directory could not sign it in).
+  void OnRefusal(int status);
   // The host's own events.
-  void OnUnauthorized();           // a request answered 401 by the host
-  void OnSignInUnavailable();      // a request answered 503: the directory could not sign it in
-  void OnMalformedRequest(bool headerTooLarge);  // answered 400, or 431 for a header too large
-  void OnBodyTooLarge();                         // answered 413 by the host
   void OnAuthenticationFailure();  // a password check that failed
   void OnTlsHandshakeFailure();
   void OnConnectionRefused();      // closed at once: a connection cap was reached
@@ -94,11 +94,6 @@ class Metrics {
   prometheus::Family<prometheus::Counter>* forbidden_;
   prometheus::Family<prometheus::Counter>* rateLimited_;
   prometheus::Family<prometheus::Counter>* directoryErrors_;
-  prometheus::Counter* unauthorized_;
-  prometheus::Counter* signInUnavailable_;
-  prometheus::Counter* malformed_;
-  prometheus::Counter* headerTooLarge_;
-  prometheus::Counter* bodyTooLarge_;
   prometheus::Counter* authenticationFailures_;
   prometheus::Counter* tlsFailures_;
   prometheus::Counter* connectionsRefused_;
@@ -112,7 +107,7 @@ class Metrics {
   prometheus::Gauge* readOnly_;
   prometheus::Gauge* replicationDelay_;
   std::unordered_map<std::string_view, std::unique_ptr<MethodSeries>> methods_;  // fixed after construction
-  std::mutex mutex_;  // making a new fault series; the open-connections source; reconnects_
+  std::mutex mutex_;  // making a new fault series; refusals by status; the open-connections source; reconnects_
   std::function<std::size_t()> openConnectionCount_;
   std::function<Replication()> replication_;
 };
