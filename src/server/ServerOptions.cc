@@ -23,6 +23,7 @@ struct OptionEntry {
   const char* defaultText;
   Setter set;
   bool repeatable = false;  // given once per value (its setter refuses a repeated value)
+  std::string accepts = "";  // what a valid value is, in words; empty: the placeholder says it
 };
 
 // Unsigned decimal within [min, max]; no sign, no blanks, no suffix.
@@ -35,9 +36,10 @@ bool ParseUnsigned(std::string_view text, std::uint64_t min, std::uint64_t max, 
   return true;
 }
 
+constexpr int kMaxSeconds = 86400;  // a day
+
 // Seconds as a positive decimal number ("10", "0.25"), at most a day.
 bool ParseSeconds(std::string_view text, std::chrono::milliseconds* out) {
-  constexpr double kMaxSeconds = 86400;
   std::string copy(text);
   char* end = nullptr;
   double seconds = std::strtod(copy.c_str(), &end);
@@ -131,6 +133,29 @@ std::string AccessProblem(const ServerOptions& options) {
   return "";
 }
 
+// An option whose value is a whole number from min to max.
+template <typename T>
+OptionEntry WholeNumber(const char* name, const char* placeholder, const char* description,
+                        const char* defaultText, T ServerOptions::*member, std::uint64_t min,
+                        std::uint64_t max) {
+  Setter set = [member, min, max](std::string_view v, ServerOptions* o) {
+    std::uint64_t n = 0;
+    if (!ParseUnsigned(v, min, max, &n)) return false;
+    o->*member = T(n);
+    return true;
+  };
+  const std::string accepts = "a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+  return {name, placeholder, description, defaultText, std::move(set), false, accepts};
+}
+
+// An option whose value is a number of seconds (ParseSeconds).
+OptionEntry Seconds(const char* name, const char* description, const char* defaultText,
+                    std::chrono::milliseconds ServerOptions::*member) {
+  Setter set = [member](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &(o->*member)); };
+  const std::string accepts = "a number of seconds above 0 and at most " + std::to_string(kMaxSeconds);
+  return {name, "S", description, defaultText, std::move(set), false, accepts};
+}
+
 unsigned DefaultThreads() {
   unsigned cores = std::thread::hardware_concurrency();
   return cores == 0 ? 1 : cores;
@@ -153,106 +178,75 @@ const std::vector<OptionEntry>& Options() {
       {"secret-key", "FILE", "key of the secret service parameters, made (mode 0600) when absent",
        "beside the --db file, its extension replaced by .key; zeb.key for PostgreSQL",
        FileName(&ServerOptions::secretKey)},
-      {"threads", "N", "worker threads handling requests", "the number of cores",
-       [](std::string_view v, ServerOptions* o) {
-         std::uint64_t n = 0;
-         if (!ParseUnsigned(v, 1, 1024, &n)) return false;
-         o->threads = static_cast<unsigned>(n);
-         return true;
-       }},
-      {"max-connections", "N", "open connections; past this, new ones are closed at once", "1024",
-       [](std::string_view v, ServerOptions* o) {
-         std::uint64_t n = 0;
-         if (!ParseUnsigned(v, 1, 1'000'000, &n)) return false;
-         o->maxConnections = static_cast<std::size_t>(n);
-         return true;
-       }},
-      {"max-connections-per-address", "N", "open connections from one client address", "256",
-       [](std::string_view v, ServerOptions* o) {
-         std::uint64_t n = 0;
-         if (!ParseUnsigned(v, 1, 1'000'000, &n)) return false;
-         o->maxConnectionsPerAddress = static_cast<std::size_t>(n);
-         return true;
-       }},
-      {"max-header-bytes", "N", "largest request header accepted", "8192",
-       [](std::string_view v, ServerOptions* o) {
-         std::uint64_t n = 0;
-         if (!ParseUnsigned(v, 256, 1 << 20, &n)) return false;
-         o->maxHeaderBytes = static_cast<std::uint32_t>(n);
-         return true;
-       }},
-      {"header-timeout", "S", "seconds to receive a request header", "10",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->headerTimeout); }},
-      {"body-timeout", "S", "seconds to receive a request body after its header", "10",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->bodyTimeout); }},
-      {"idle-timeout", "S", "seconds a kept-alive connection may wait for its next request", "60",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->idleTimeout); }},
-      {"write-timeout", "S", "seconds to send one response to a client that reads slowly", "30",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->writeTimeout); }},
+      WholeNumber("threads", "N", "worker threads handling requests", "the number of cores",
+                  &ServerOptions::threads, 1, 1024),
+      WholeNumber("max-connections", "N", "open connections; past this, new ones are closed at once", "1024",
+                  &ServerOptions::maxConnections, 1, 1'000'000),
+      WholeNumber("max-connections-per-address", "N", "open connections from one client address", "256",
+                  &ServerOptions::maxConnectionsPerAddress, 1, 1'000'000),
+      WholeNumber("max-header-bytes", "N", "largest request header accepted", "8192",
+                  &ServerOptions::maxHeaderBytes, 256, 1 << 20),
+      Seconds("header-timeout", "seconds to receive a request header", "10", &ServerOptions::headerTimeout),
+      Seconds("body-timeout", "seconds to receive a request body after its header", "10",
+              &ServerOptions::bodyTimeout),
+      Seconds("idle-timeout", "seconds a kept-alive connection may wait for its next request", "60",
+              &ServerOptions::idleTimeout),
+      Seconds("write-timeout", "seconds to send one response to a client that reads slowly", "30",
+              &ServerOptions::writeTimeout),
       {"tls-cert", "FILE", "PEM certificate chain; with --tls-key, serve HTTPS (TLS 1.2 and 1.3)", "none",
        FileName(&ServerOptions::tlsCert)},
       {"tls-key", "FILE", "unencrypted PEM private key of the --tls-cert certificate", "none",
        FileName(&ServerOptions::tlsKey)},
       {"auth-file", "FILE", "require HTTP Basic authentication against user:crypt-hash lines", "none",
        FileName(&ServerOptions::authFile)},
-      {"group-file", "FILE", "roles of the --auth-file users: 'role: user user ...' lines (read, write, admin)",
+      {"group-file", "FILE",
+       "roles of the --auth-file users: 'role: user user ...' lines (read, write, admin)",
        "none: every user is admin", FileName(&ServerOptions::groupFile)},
-      {"auth-directory", nullptr, "check HTTP Basic credentials by binding as the user on the directory server",
-       "off",
+      {"auth-directory", nullptr,
+       "check HTTP Basic credentials by binding as the user on the directory server", "off",
        [](std::string_view, ServerOptions* o) {
          o->authDirectory = true;
          return true;
        }},
-      {"role-group", "ROLE=DN", "with --auth-directory: the groupOfNames whose members have ROLE; once per role",
-       "none", ParseRoleGroup, /*repeatable=*/true},
-      {"auth-directory-cache", "S", "seconds a directory sign-in is trusted before the user binds again", "60",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->authDirectoryCache); }},
-      {"rate-limit", "R[/s][,burst=B]", "requests a second per user (per address without credentials)", "none",
-       Limit(&ServerOptions::rateLimit)},
-      {"write-rate-limit", "R[/s][,burst=B]", "requests a second per user to the write and admin methods", "none",
-       Limit(&ServerOptions::writeRateLimit)},
-      {"admin-listen", "[HOST:]PORT", "serve /metrics, /healthz and /readyz on this address (loopback without HOST)",
-       "none", ParseAdminListen},
-      {"request-timeout", "S",
-       "seconds a request may wait for the database and directory servers; past them it fails with ID 7",
-       "15", [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->requestTimeout); }},
-      {"drain-timeout", "S", "seconds requests under way may take to finish when zebd stops", "10",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->drainTimeout); }},
-      {"read-cache", "MS",
-       "milliseconds a get's answer may be served again from memory unless a change drops it; 0 keeps none",
-       "2000",
-       [](std::string_view v, ServerOptions* o) {
-         std::uint64_t n = 0;
-         if (!ParseUnsigned(v, 0, 60'000, &n)) return false;
-         o->readCache = std::chrono::milliseconds(n);
-         return true;
-       }},
-      {"audit-retention", "DAYS", "days audit rows are kept; 0 keeps them for ever", "365",
-       [](std::string_view v, ServerOptions* o) {
-         std::uint64_t n = 0;
-         if (!ParseUnsigned(v, 0, 100'000, &n)) return false;
-         o->auditRetentionDays = static_cast<unsigned>(n);
-         return true;
-       }},
-      {"event-retention", "DAYS", "days change events are kept for /events and the webhooks; 0 keeps them for ever",
-       "7",
-       [](std::string_view v, ServerOptions* o) {
-         std::uint64_t n = 0;
-         if (!ParseUnsigned(v, 0, 100'000, &n)) return false;
-         o->eventRetentionDays = static_cast<unsigned>(n);
-         return true;
-       }},
-      {"webhook-failing-after", "S", "seconds a webhook may fail before it is marked failing", "3600",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->webhookFailingAfter); }},
-      {"webhook-ca", "FILE", "PEM certificates webhook receivers are verified against", "the system's trust store",
-       FileName(&ServerOptions::webhookCa)},
+      {"role-group", "ROLE=DN",
+       "with --auth-directory: the groupOfNames whose members have ROLE; once per role", "none",
+       ParseRoleGroup, /*repeatable=*/true},
+      Seconds("auth-directory-cache", "seconds a directory sign-in is trusted before the user binds again",
+              "60", &ServerOptions::authDirectoryCache),
+      {"rate-limit", "R[/s][,burst=B]", "requests a second per user (per address without credentials)",
+       "none", Limit(&ServerOptions::rateLimit)},
+      {"write-rate-limit", "R[/s][,burst=B]", "requests a second per user to the write and admin methods",
+       "none", Limit(&ServerOptions::writeRateLimit)},
+      {"admin-listen", "[HOST:]PORT",
+       "serve /metrics, /healthz and /readyz on this address (loopback without HOST)", "none",
+       ParseAdminListen},
+      Seconds(
+          "request-timeout",
+          "seconds a request may wait for the database and directory servers; past them it fails with ID 7",
+          "15", &ServerOptions::requestTimeout),
+      Seconds("drain-timeout", "seconds requests under way may take to finish when zebd stops", "10",
+              &ServerOptions::drainTimeout),
+      WholeNumber("read-cache", "MS",
+                  "milliseconds a get's answer may be served again from memory unless a change drops it; 0 "
+                  "keeps none",
+                  "2000", &ServerOptions::readCache, 0, 60'000),
+      WholeNumber("audit-retention", "DAYS", "days audit rows are kept; 0 keeps them for ever", "365",
+                  &ServerOptions::auditRetentionDays, 0, 100'000),
+      WholeNumber("event-retention", "DAYS",
+                  "days change events are kept for /events and the webhooks; 0 keeps them for ever", "7",
+                  &ServerOptions::eventRetentionDays, 0, 100'000),
+      Seconds("webhook-failing-after", "seconds a webhook may fail before it is marked failing", "3600",
+              &ServerOptions::webhookFailingAfter),
+      {"webhook-ca", "FILE", "PEM certificates webhook receivers are verified against",
+       "the system's trust store", FileName(&ServerOptions::webhookCa)},
       {"no-audit", nullptr, "write no audit rows", "audit on",
        [](std::string_view, ServerOptions* o) {
          o->audit = false;
          return true;
        }},
       {"primary-url", "URL",
-       "on a read-only standby, forward write requests to this zebd node on the primary (http:// or https://)",
+       "on a read-only standby, forward write requests to this zebd node on the primary (http:// or "
+       "https://)",
        "none: writes are refused",
        [](std::string_view v, ServerOptions* o) {
          o->primaryUrl = std::string(v);
@@ -260,10 +254,11 @@ const std::vector<OptionEntry>& Options() {
        }},
       {"primary-ca", "FILE", "PEM certificates that an https --primary-url is verified against",
        "the system's trust store", FileName(&ServerOptions::primaryCa)},
-      {"standby-poll", "S", "on a read-only standby, seconds between checks of its replay (drops stale caches)",
-       "0.5", [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->standbyPoll); }},
-      {"max-replication-delay", "S", "a read-only standby lagging behind its primary by more is not ready", "30",
-       [](std::string_view v, ServerOptions* o) { return ParseSeconds(v, &o->maxReplicationDelay); }},
+      Seconds("standby-poll",
+              "on a read-only standby, seconds between checks of its replay (drops stale caches)", "0.5",
+              &ServerOptions::standbyPoll),
+      Seconds("max-replication-delay", "a read-only standby lagging behind its primary by more is not ready",
+              "30", &ServerOptions::maxReplicationDelay),
       {"insecure", nullptr, "allow a non-loopback --listen address without TLS and authentication", "off",
        [](std::string_view, ServerOptions* o) {
          o->insecure = true;
@@ -328,7 +323,7 @@ ParseResult ParseServerOptions(int argc, const char* const* argv, ServerOptions*
     }
     if (!option->set(value, options)) {
       *error = "invalid value '" + std::string(value) + "' for option '--" + std::string(name) +
-               "' (expected " + option->placeholder + ")";
+               "' (expected " + (option->accepts.empty() ? option->placeholder : option->accepts) + ")";
       return ParseResult::kError;
     }
   }

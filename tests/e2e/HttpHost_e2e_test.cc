@@ -319,6 +319,16 @@ TEST(ZebdCommandLine, HelpAnswersAndBadOptionsExitWithStatus2) {
             RunZebd({"--tls-cert", "cert.pem"}).err.find("'--tls-cert' and '--tls-key' must be given together"));
   EXPECT_NE(std::string::npos,
             RunZebd({"--no-audit", "--no-audit"}).err.find("zebd: option '--no-audit' is given more than once"));
+  // A value out of range names the range, a value of another form the form.
+  const std::pair<std::vector<std::string>, std::string> explained[] = {
+      {{"--read-cache", "70000"},
+       "invalid value '70000' for option '--read-cache' (expected a whole number from 0 to 60000)\n"},
+      {{"--drain-timeout=0"}, "'--drain-timeout' (expected a number of seconds above 0 and at most 86400)\n"},
+      {{"--listen", "h:x"}, "'--listen' (expected HOST:PORT)\n"},
+  };
+  for (const auto& [args, message] : explained) {
+    EXPECT_NE(std::string::npos, RunZebd(args).err.find(message)) << args[0];
+  }
 }
 
 TEST(ZebdCommandLine, AddressInUseFailsWithStatus1) {
