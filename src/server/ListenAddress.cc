@@ -1,6 +1,7 @@
 #include "server/ListenAddress.h"
 
 #include <boost/asio/io_context.hpp>
+#include <stdexcept>
 
 namespace zeb::server {
 
@@ -10,7 +11,12 @@ using tcp = net::ip::tcp;
 tcp::endpoint ResolveListenEndpoint(const std::string& host, std::uint16_t port) {
   net::io_context ioc;
   tcp::resolver resolver(ioc);
-  return *resolver.resolve(host, std::to_string(port), tcp::resolver::numeric_service).begin();
+  boost::system::error_code ec;
+  const auto found = resolver.resolve(host, std::to_string(port), tcp::resolver::numeric_service, ec);
+  if (ec || found.empty())
+    throw std::runtime_error("cannot listen on " + host + ": the host does not resolve (" +
+                             (ec ? ec.message() : "no address") + ")");
+  return *found.begin();
 }
 
 bool IsLoopback(const net::ip::address& address) {

@@ -11,7 +11,7 @@
 namespace zeb::server {
 
 // The endpoint a listener for host:port binds: the first address the host resolves to. Numeric
-// addresses are taken as they are. Throws boost::system::system_error when the host does not
+// addresses are taken as they are. Throws std::runtime_error, naming the host, when it does not
 // resolve.
 boost::asio::ip::tcp::endpoint ResolveListenEndpoint(const std::string& host, std::uint16_t port);
 

@@ -331,12 +331,18 @@ TEST(ZebdCommandLine, HelpAnswersAndBadOptionsExitWithStatus2) {
   }
 }
 
-TEST(ZebdCommandLine, AddressInUseFailsWithStatus1) {
+TEST(ZebdCommandLine, AddressInUseOrUnknownHostFailsWithStatus1) {
   ZebdProcess first;
   CommandResult result = RunZebd({"--listen", "127.0.0.1:" + std::to_string(first.port()), "--trace-dir",
                                   first.traceDir(), "--db", first.traceDir() + "/second.db"});
   EXPECT_EQ(1, result.exitCode);
   EXPECT_NE(std::string::npos, result.err.find("zebd: ")) << result.err;
+  // A host that does not resolve is named (.invalid names never resolve).
+  result = RunZebd({"--listen", "nohost.invalid:80", "--db", first.traceDir() + "/second.db"});
+  EXPECT_EQ(1, result.exitCode);
+  EXPECT_NE(std::string::npos,
+            result.err.find("zebd: cannot listen on nohost.invalid: the host does not resolve ("))
+      << result.err;
 }
 
 }  // namespace
