@@ -19,4 +19,10 @@ Grant AccessPolicy::For(const std::string& user, std::optional<Role> signInRole)
   return grant;
 }
 
+std::vector<std::string> AccessPolicy::Mismatches(AuthFile* authFile) const {
+  if (!authFile || !setup_.groups) return {};
+  return RoleMismatches(*authFile->Current(), authFile->path(), *setup_.groups->Current(),
+                        setup_.groups->path());
+}
+
 }  // namespace zeb::server

@@ -7,9 +7,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dispatch/Role.h"
 #include "extension/AccessGate.h"
+#include "server/AuthFile.h"
 #include "server/GroupFile.h"
 
 namespace zeb::server {
@@ -39,6 +41,9 @@ class AccessPolicy {
   void Reload() {
     if (setup_.groups) setup_.groups->Reload();
   }
+
+  // Where the group file and the auth file disagree (RoleMismatches); empty without either.
+  std::vector<std::string> Mismatches(AuthFile* authFile) const;
 
  private:
   Setup setup_;

@@ -64,6 +64,13 @@ UserTable UserTable::Parse(std::string_view text, std::vector<std::string>* warn
   return table;
 }
 
+std::vector<std::string> UserTable::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : hashes_) names.push_back(entry.first);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 const std::string* UserTable::Find(const std::string& user) const {
   auto found = hashes_.find(user);
   return found == hashes_.end() ? nullptr : &found->second;

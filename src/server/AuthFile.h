@@ -37,6 +37,8 @@ class UserTable {
   const std::string& decoyHash() const { return decoyHash_; }
 
   std::size_t size() const { return hashes_.size(); }
+  // The user names, sorted.
+  std::vector<std::string> Names() const;
 
  private:
   std::unordered_map<std::string, std::string> hashes_;

@@ -93,6 +93,8 @@ class Authenticator {
   void Finish(const Attempt& attempt, bool passed, const std::string& address, Clock::time_point now);
 
   bool directory() const { return directory_ != nullptr; }
+  // The auth file; nullptr when signing in with a directory.
+  AuthFile* file() { return file_.get(); }
 
  private:
   struct Verified {

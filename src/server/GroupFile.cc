@@ -1,5 +1,6 @@
 #include "server/GroupFile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -64,6 +65,45 @@ RoleTable RoleTable::Parse(std::string_view text, std::vector<std::string>* note
 Role RoleTable::RoleOf(const std::string& user) const {
   auto found = roles_.find(user);
   return found == roles_.end() ? Role::kNone : found->second;
+}
+
+std::vector<std::string> RoleTable::Users() const {
+  std::vector<std::string> users;
+  for (const auto& entry : roles_) users.push_back(entry.first);
+  std::sort(users.begin(), users.end());
+  return users;
+}
+
+namespace {
+
+// "a, b, c", at most ten names, then how many more there are.
+std::string NameList(const std::vector<std::string>& names) {
+  constexpr std::size_t kShown = 10;
+  std::string text;
+  for (std::size_t i = 0; i < names.size() && i < kShown; ++i) text += (i ? ", " : "") + names[i];
+  if (names.size() > kShown) text += " and " + std::to_string(names.size() - kShown) + " more";
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> RoleMismatches(const UserTable& users, const std::string& authPath,
+                                        const RoleTable& roles, const std::string& groupPath) {
+  std::vector<std::string> strangers, roleless;
+  for (const std::string& user : roles.Users()) {
+    if (users.Find(user) == nullptr) strangers.push_back(user);
+  }
+  for (const std::string& user : users.Names()) {
+    if (roles.RoleOf(user) == Role::kNone) roleless.push_back(user);
+  }
+  std::vector<std::string> lines;
+  if (!strangers.empty())
+    lines.push_back("group file '" + groupPath + "' names users that auth file '" + authPath +
+                    "' does not: " + NameList(strangers));
+  if (!roleless.empty())
+    lines.push_back("auth file '" + authPath + "' has users without a role in group file '" + groupPath +
+                    "', who may call no method: " + NameList(roleless));
+  return lines;
 }
 
 GroupFile::GroupFile(std::string path, Warn warn) : path_(std::move(path)), warn_(std::move(warn)) {

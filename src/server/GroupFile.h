@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dispatch/Role.h"
+#include "server/AuthFile.h"
 
 namespace zeb::server {
 
@@ -27,6 +28,8 @@ class RoleTable {
   // The user's role; Role::kNone for a user the file does not name.
   Role RoleOf(const std::string& user) const;
   std::size_t size() const { return roles_.size(); }
+  // The users the file names, sorted.
+  std::vector<std::string> Users() const;
 
  private:
   std::unordered_map<std::string, Role> roles_;
@@ -46,6 +49,7 @@ class GroupFile {
   void Reload();
 
   std::shared_ptr<const RoleTable> Current() const;
+  const std::string& path() const { return path_; }
 
  private:
   std::shared_ptr<const RoleTable> Read() const;
@@ -55,5 +59,12 @@ class GroupFile {
   mutable std::mutex mutex_;
   std::shared_ptr<const RoleTable> table_;  // guarded by mutex_
 };
+
+// Lines for the operator when an auth file and its group file disagree: users the group file
+// names that the auth file does not (a misspelt name, or a user removed from one file only), and
+// users of the auth file the group file gives no role, who may call no method. Empty when every
+// user has a role and every member of a group is a user. Each list names at most ten users.
+std::vector<std::string> RoleMismatches(const UserTable& users, const std::string& authPath,
+                                        const RoleTable& roles, const std::string& groupPath);
 
 }  // namespace zeb::server

@@ -75,7 +75,11 @@ void HttpHost::Reload() {
     }
   }
   if (authenticator_) authenticator_->ReloadUsers();
-  if (access_) access_->Reload();
+  if (access_) {
+    access_->Reload();
+    for (const std::string& line : access_->Mismatches(authenticator_ ? authenticator_->file() : nullptr))
+      fail({}, "reload: " + line);
+  }
   NotifyReady();
 }
 

@@ -81,6 +81,9 @@ Security LoadSecurity(const server::ServerOptions& options) {
   access.writeRateLimit = options.writeRateLimit;
   if (access.groups || access.directoryRoles || access.rateLimit || access.writeRateLimit)
     security.access = std::make_unique<server::AccessPolicy>(std::move(access));
+  if (security.access && security.authenticator) {
+    for (const std::string& line : security.access->Mismatches(security.authenticator->file())) Warn(line);
+  }
   return security;
 }
 

@@ -157,12 +157,23 @@ TEST_F(AccessTest, SighupReadsTheGroupFileAgainAndABadOneKeepsTheRolesInUse) {
   const std::string groups = Groups("read: mon\n");
   auto zebd = Start({"--group-file", groups});
   EXPECT_EQ("HTTP/1.1 403 Forbidden", StatusLineOf(As(*zebd, "mon", AddPartitionRequest("P1"))));
+  // The users the group file leaves without a role are named at start and after every reading.
+  const std::string roleless =
+      "has users without a role in group file '" + groups + "', who may call no method: ";
+  EXPECT_NE(std::string::npos, zebd->StderrText().find(roleless + "alice, nobody, prov\n"));
 
-  std::ofstream(groups) << "read: mon\nwrite: mon prov\n";
+  std::ofstream(groups) << "read: mon\nwrite: mon prov carl\n";
   zebd->Signal(SIGHUP);
-  ASSERT_TRUE(Eventually([&] { return zebd->StderrText().find("read again (2 users)") != std::string::npos; }));
-  EXPECT_NE(std::string::npos, zebd->StderrText().find("line 2: 'mon' is also in the read group (line 1); the higher "
-                                                       "role, write, is theirs"));
+  ASSERT_TRUE(
+      Eventually([&] { return zebd->StderrText().find("read again (3 users)") != std::string::npos; }));
+  const std::string log = zebd->StderrText();
+  EXPECT_NE(std::string::npos, log.find("line 2: 'mon' is also in the read group (line 1); the higher "
+                                        "role, write, is theirs"));
+  EXPECT_NE(std::string::npos,
+            log.find("zebd: reload: group file '" + groups + "' names users that auth file '" +
+                     std::string(*dir_ / "users") + "' does not: carl\n"))
+      << log;
+  EXPECT_NE(std::string::npos, log.find(roleless + "alice, nobody\n"));
   EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", AddPartitionRequest("P1"))));
 
   std::ofstream(groups) << "read mon\n";

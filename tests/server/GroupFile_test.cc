@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "server/TestHashes.h"
+
 namespace zeb::server {
 namespace {
 
@@ -42,6 +44,30 @@ TEST(RoleTableTest, MalformedLinesAndUnknownRolesAreRefusedWithTheirLine) {
   EXPECT_EQ("line 1: unknown role \"none\" (read, write or admin)", ErrorOf("none: a"));
   EXPECT_EQ("line 1: unknown role \"\" (read, write or admin)", ErrorOf(": a"));
   EXPECT_EQ("", ErrorOf("admin:\n"));
+}
+
+TEST(RoleTableTest, MismatchesWithTheAuthFileNameAtMostTenUsersPerList) {
+  const std::string hash = test::MakeHash("$y$", "pw");
+  std::string auth;
+  for (const char* user :
+       {"mon", "prov", "u01", "u02", "u03", "u04", "u05", "u06", "u07", "u08", "u09", "u10", "u11"})
+    auth += user + (":" + hash) + "\n";
+  std::vector<std::string> notes;
+  const UserTable users = UserTable::Parse(auth, &notes);
+  ASSERT_EQ(13u, users.size());
+  EXPECT_EQ(
+      (std::vector<std::string>{
+          "group file 'g' names users that auth file 'a' does not: Mon, carl",
+          "auth file 'a' has users without a role in group file 'g', who may call no method: u01, u02, u03, "
+          "u04, u05, u06, u07, u08, u09, u10 and 1 more"}),
+      RoleMismatches(users, "a", RoleTable::Parse("read: mon Mon\nwrite: prov carl\n", &notes), "g"));
+  EXPECT_EQ(
+      (std::vector<std::string>{
+          "auth file 'a' has users without a role in group file 'g', who may call no method: u01, u02, u03, "
+          "u04, u05, u06, u07, u08, u09, u10"}),
+      RoleMismatches(users, "a", RoleTable::Parse("read: mon prov u11\n", &notes), "g"));
+  EXPECT_EQ(std::vector<std::string>{}, RoleMismatches(UserTable::Parse("mon:" + hash, &notes), "a",
+                                                       RoleTable::Parse("read: mon", &notes), "g"));
 }
 
 }  // namespace
