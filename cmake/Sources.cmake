@@ -166,6 +166,7 @@ set(ZEB_SERVER_SOURCES
   src/server/ServiceDocumentRoute.cc
   src/server/ServiceNotify.cc
   src/server/TlsContext.cc
+  src/server/TraceLoss.cc
   src/server/WebhookClient.cc
   src/server/WebhookCommand.cc
   src/server/WebhookDeliverer.cc
@@ -225,6 +226,7 @@ set(ZEB_TEST_SOURCES
   tests/server/CommittedEvents_test.cc
   tests/server/EventStream_test.cc
   tests/server/WebhookClient_test.cc
+  tests/server/TraceLoss_test.cc
   tests/e2e/DeviceTest.cc
   tests/e2e/Phone_e2e_test.cc
   tests/e2e/DeviceProfile_e2e_test.cc

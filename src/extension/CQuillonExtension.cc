@@ -247,8 +247,12 @@ int CQuillonExtension::CallFunction(EXTENSION_CONTROL_BLOCK* ecb) {
     refusalAudit_->Record(std::move(row));
   }
   RequestSummary summary;
-  summary.traceBytes = trace_.WriteTraceRecord(requestText, origin.requestId, requestTime, responseText,
-                                               TraceField(origin.clientAddress), TraceField(origin.clientUser));
+  const TraceLog::Written traced =
+      trace_.WriteTraceRecord(requestText, origin.requestId, requestTime, responseText,
+                              TraceField(origin.clientAddress), TraceField(origin.clientUser));
+  summary.traceBytes = traced.bytes;
+  summary.traceLost = !traced.whole;
+  summary.traceError = traced.error;
   if (options_.observer) {
     summary.method = context.method;
     summary.faultCode = context.faultCode;

@@ -33,6 +33,8 @@ struct RequestSummary {
   int accessStatus = 0;        // 403 or 429 when the method was refused to its caller; else 0
   std::chrono::steady_clock::duration elapsed{};
   std::size_t traceBytes = 0;  // what the trace record added to the trace file
+  bool traceLost = false;      // the trace record did not reach its file whole
+  int traceError = 0;          // then the errno that stopped it
   bool directoryFault = false;  // the fault came from the directory server
   bool forwarded = false;       // a write the primary's node answered (relayed as it was)
   // The change event of a request answered without a fault, once its transactions committed;

@@ -69,16 +69,20 @@ int OpenPrivate(const std::string& name, bool keep) {
   return fd;
 }
 
-// Writes all of text, or as much as the file takes; returns the bytes written.
-std::size_t WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+// Writes all of text, or as much as the file takes.
+TraceLog::Written WriteAll(int fd, const std::string& text) {
+  TraceLog::Written written;
+  while (written.bytes < text.size()) {
+    const ssize_t n = write(fd, text.data() + written.bytes, text.size() - written.bytes);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
+    if (n <= 0) {
+      written.error = n < 0 ? errno : ENOSPC;
+      return written;
+    }
+    written.bytes += static_cast<std::size_t>(n);
   }
-  return done;
+  written.whole = true;
+  return written;
 }
 
 }  // namespace
@@ -130,9 +134,10 @@ void TraceLog::Open() {
   size_ = keep ? size + inFlight : 0;
 }
 
-std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
-                                const std::string& responseText, const std::string& clientAddress,
-                                const std::string& clientUser) {
+TraceLog::Written TraceLog::WriteTraceRecord(const std::string& requestText, std::uint32_t requestId,
+                                             std::time_t requestTime, const std::string& responseText,
+                                             const std::string& clientAddress,
+                                             const std::string& clientUser) {
   thread_local std::string record;
   record.clear();
   record.reserve(2 * (requestText.size() + responseText.size()) + 256);
@@ -147,18 +152,22 @@ std::size_t TraceLog::WriteTraceRecord(const std::string& requestText, std::uint
   AppendLine(record, requestText);
   record += "ResponseContents: \r\n";
   AppendLine(record, responseText);
-  const std::size_t written = Append(record);
+  const Written written = Append(record);
   if (record.capacity() > kKeptRecordBytes) std::string().swap(record);
   return written;
 }
 
-std::size_t TraceLog::Append(const std::string& record) {
+TraceLog::Written TraceLog::Append(const std::string& record) {
   std::shared_ptr<File> file;
   bool last = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_) Open();
-    if (!file_) return 0;
+    if (!file_) {
+      Written dropped;
+      dropped.error = errno;
+      return dropped;
+    }
     file = file_;
     // The file grows by our records while it is open, so its size is counted. The record that
     // takes it past the limit is its last: later ones open the next file while this one is
@@ -181,7 +190,7 @@ std::size_t TraceLog::Append(const std::string& record) {
     file->writing += record.size();
   }
   // Every record goes in one append, so records written at once land whole, one after another.
-  const std::size_t written = WriteAll(file->fd, record);
+  const Written written = WriteAll(file->fd, record);
   // Where the append left the file is its size at that moment, growth from outside included:
   // a file grown from outside is closed after the record that takes it past the limit. Asked
   // here, outside the lock, it costs the other writers nothing.

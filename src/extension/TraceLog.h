@@ -29,11 +29,18 @@ class TraceLog {
   // Creates the directory itself (not its parents); failures are ignored.
   void CreateDirectory() const;
 
-  // Writes one record and flushes it. A file that cannot be opened drops the record silently.
-  // Returns the bytes written (0 when dropped).
-  std::size_t WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
-                        const std::string& responseText, const std::string& clientAddress,
-                        const std::string& clientUser);
+  // What became of one record.
+  struct Written {
+    std::size_t bytes = 0;  // what reached the file
+    bool whole = false;     // all of the record did
+    int error = 0;          // the errno that stopped it, when it did not
+  };
+
+  // Writes one record and flushes it. A file that cannot be opened drops the record, and a full
+  // disk cuts it short; the request goes on either way, and the outcome says what happened.
+  Written WriteTraceRecord(const std::string& requestText, std::uint32_t requestId, std::time_t requestTime,
+                           const std::string& responseText, const std::string& clientAddress,
+                           const std::string& clientUser);
 
   void CloseTraceLog();
 
@@ -47,8 +54,8 @@ class TraceLog {
   void Open();
   // Lets go of the open file; records still being written to it finish first.
   void Close();
-  // Appends a whole record to the current file; returns the bytes written.
-  std::size_t Append(const std::string& record);
+  // Appends a whole record to the current file.
+  Written Append(const std::string& record);
 
   const std::string directory_;
   const std::uint64_t limit_;

@@ -104,6 +104,9 @@ Metrics::Metrics(const std::string& version) : registry_(std::make_shared<prom::
   idleEvicted_ = counter("zebd_idle_connections_evicted_total",
                          "Idle keep-alive connections closed to make room for a new connection at the cap");
   traceBytes_ = counter("zebd_trace_bytes_written_total", "Bytes written to the trace files");
+  traceLost_ =
+      counter("zebd_trace_records_lost_total",
+              "Trace records that did not reach the trace files whole (directory unusable, disk full)");
   openConnections_ = gauge("zebd_open_connections", "Open client connections of the SOAP listener");
   reconnects_ =
       counter("zebd_database_reconnects_total", "Database connections made again after they were lost");
@@ -185,6 +188,7 @@ prom::Counter& Metrics::FaultCounter(MethodSeries& series, std::string_view faul
 
 void Metrics::OnRequest(const RequestSummary& summary) {
   if (summary.traceBytes) traceBytes_->Increment(static_cast<double>(summary.traceBytes));
+  if (summary.traceLost) traceLost_->Increment();
   if (summary.refusalStatus) return OnRefusal(summary.refusalStatus);
   if (summary.forwarded) forwarded_->Increment();
   MethodSeries& series = SeriesOf(summary.method);

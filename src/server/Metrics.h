@@ -99,6 +99,7 @@ class Metrics {
   prometheus::Counter* connectionsRefused_;
   prometheus::Counter* idleEvicted_;
   prometheus::Counter* traceBytes_;
+  prometheus::Counter* traceLost_;
   prometheus::Gauge* openConnections_;
   prometheus::Counter* reconnects_;
   prometheus::Counter* forwarded_;

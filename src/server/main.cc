@@ -34,6 +34,7 @@
 #include "server/ServerOptions.h"
 #include "server/ServiceNotify.h"
 #include "server/TlsContext.h"
+#include "server/TraceLoss.h"
 #include "server/WebhookCommand.h"
 #include "server/WebhookDeliverer.h"
 #include "wsdl/ServiceDocuments.h"
@@ -135,6 +136,7 @@ std::string HostName() {
 
 // What runs beside the SOAP listener. Made before the host, ended after it.
 struct Monitoring {
+  std::unique_ptr<server::TraceLoss> traceLoss;
   std::unique_ptr<server::Metrics> metrics;
   std::unique_ptr<server::ReadinessProbe> readiness;
   zeb::zdl::StandbyWatch* standby = nullptr;  // on PostgreSQL
@@ -210,9 +212,11 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
     zeb::LoadExtension(extensionOptions);
     // The extension made the trace directory if it could. A record that cannot be written is
     // dropped without a word, request by request, so an unusable directory is told once here.
-    if (access(extensionOptions.traceDir.c_str(), W_OK | X_OK) != 0)
+    if (access(extensionOptions.traceDir.c_str(), W_OK | X_OK) != 0) {
       Warn("the trace directory " + extensionOptions.traceDir + " cannot be written (" + std::strerror(errno) +
            "): requests are not traced until it can be");
+      monitoring.traceLoss->AlreadyLosing();
+    }
     zeb::HSE_VERSION_INFO version;
     zeb::GetExtensionVersion(&version);
     std::unique_ptr<server::AdminListener> admin;
@@ -387,7 +391,9 @@ int main(int argc, char** argv) {
   }
   if (adminEndpoint)
     feeds.stream = std::make_unique<server::EventStream>(*database, &feeds.committed, server::EventStream::Options{}, Warn);
+  monitoring.traceLoss = std::make_unique<server::TraceLoss>(extensionOptions.traceDir, Warn);
   extensionOptions.observer = [&monitoring, &feeds](const zeb::RequestSummary& summary) {
+    monitoring.traceLoss->OnRecord(summary.traceLost, summary.traceError);
     if (monitoring.metrics) monitoring.metrics->OnRequest(summary);
     // The feeds hear of a commit once it is durable, as the client does.
     if (summary.committedEvent) {

@@ -300,14 +300,26 @@ TEST(KeptAnswers, OnTheEmbeddedFileEveryCommitDropsThem) {
   EXPECT_EQ(GotPartition(id, "Counter"), PostElement(zebd.port(), get));
 }
 
-// A record that cannot be written is dropped without a word; the start says so once.
-TEST(ServiceLifecycle, AnUnwritableTraceDirectoryIsToldAtStart) {
+// A record that cannot be written is dropped, not the request: the start says so once, the lost
+// records are counted, and stderr says when records arrive again.
+TEST(ServiceLifecycle, AnUnwritableTraceDirectoryIsToldAtStartAndItsLostRecordsCounted) {
   TempDir elsewhere;
   const std::string missing = elsewhere / "missing/trace";
-  ZebdProcess untraced({"--trace-dir", missing});
+  ZebdProcess untraced({"--trace-dir", missing, "--admin-listen", "0"});
   EXPECT_NE(std::string::npos, untraced.StderrText().find("zebd: the trace directory " + missing +
                                                           " cannot be written (No such file or directory): "
                                                           "requests are not traced until it can be\n"));
+  EXPECT_NE("", AddPartition(untraced.port(), "Untraced"));
+  EXPECT_NE(std::string::npos,
+            AdminRequest(untraced.adminPort(), "/metrics").find("\nzebd_trace_records_lost_total 1\n"));
+  std::filesystem::create_directories(missing);
+  EXPECT_NE("", AddPartition(untraced.port(), "Traced"));
+  EXPECT_TRUE(Eventually([&] {
+    return untraced.StderrText().find("zebd: trace records reach the trace directory " + missing +
+                                      " again (lost or cut short meanwhile: 1)\n") != std::string::npos;
+  })) << untraced.StderrText();
+  EXPECT_EQ(std::string::npos, untraced.StderrText().find("are being lost"));
+  EXPECT_NE(std::string::npos, ReadFile(missing + "/ZEBAPI-0.txt").find("<name>Traced</name>"));
   ZebdProcess traced;
   EXPECT_EQ(std::string::npos, traced.StderrText().find("trace directory"));
 }

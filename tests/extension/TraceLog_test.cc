@@ -1,7 +1,10 @@
 #include "extension/TraceLog.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
@@ -35,6 +38,34 @@ TEST(TraceLogTest, FirstRecordOfARunReplacesFileZeroAndUsesCrLfEverywhere) {
             "RequestTime: 12/05/2026-09:08:07\r\nClient IP: \r\nClient User ID: \r\nRequestID: 18\r\n"
             "RequestContents: \r\n\r\nResponseContents: \r\n\r\n",
             ReadFile(dir / "ZEBAPI-0.txt"));
+}
+
+// A record that cannot be written, or only in part, says so; the next one that can be is written.
+TEST(TraceLogTest, ARecordLostOrCutShortSaysWhy) {
+  TempDir dir;
+  TraceLog missing(dir / "missing");
+  TraceLog::Written written = missing.WriteTraceRecord("<a/>", 1, FixedTime(), "", "", "");
+  EXPECT_EQ(0u, written.bytes);
+  EXPECT_FALSE(written.whole);
+  EXPECT_EQ(ENOENT, written.error);
+  std::filesystem::create_directory(dir / "missing");
+  written = missing.WriteTraceRecord("<a/>", 2, FixedTime(), "", "", "");
+  EXPECT_TRUE(written.whole);
+  EXPECT_EQ(written.bytes, ReadFile(dir / "missing/ZEBAPI-0.txt").size());
+
+  // A file size limit stands in for a full disk: the write stops part-way with EFBIG.
+  rlimit before;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &before));
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = written.bytes + 100;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  const TraceLog::Written cut = missing.WriteTraceRecord(std::string(300, 'x'), 3, FixedTime(), "", "", "");
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(100u, cut.bytes);
+  EXPECT_FALSE(cut.whole);
+  EXPECT_EQ(EFBIG, cut.error);
 }
 
 TEST(TraceLogTest, RecordThatCrossesTheLimitStaysWholeAndTheNextMovesOn) {
