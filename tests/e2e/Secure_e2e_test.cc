@@ -216,20 +216,22 @@ TEST_F(SecureTest, ChangedAuthFileTakesEffectWithoutARestart) {
 }
 
 TEST_F(SecureTest, RepeatedFailuresSlowThatAddressDownButNoOtherClient) {
-  auto zebd = StartSecure(AuthFile({"alice"}));
+  auto zebd = StartSecure(AuthFile({"alice", "carol"}));
   // Four failures from 127.0.0.1: the next check there waits 1.6 s.
   for (int i = 0; i < 4; ++i) ASSERT_EQ(kUnauthorized, CurlAs(zebd->port(), "alice", "guess").out);
 
   auto start = Clock::now();
-  auto attempt = [&](const std::string& password, const std::string& address) {
-    return std::async(std::launch::async, [&, password, address] {
-      CommandResult result = CurlAs(zebd->port(), "alice", password, {"--interface", address});
+  auto attempt = [&](const std::string& user, const std::string& password, const std::string& address) {
+    return std::async(std::launch::async, [&, user, password, address] {
+      CommandResult result = CurlAs(zebd->port(), user, password, {"--interface", address});
       return std::make_pair(StatusLineOf(result.out), ElapsedMs(start));
     });
   };
-  auto throttled = attempt("alice-secret", "127.0.0.1");
-  auto otherRight = attempt("alice-secret", "127.0.0.2");
-  auto otherWrong = attempt("guess", "127.0.0.3");
+  // The other client signs in as another user: a success remembered for alice's exact
+  // credentials would let hers in at once, wherever they come from.
+  auto throttled = attempt("alice", "alice-secret", "127.0.0.1");
+  auto otherRight = attempt("carol", "carol-secret", "127.0.0.2");
+  auto otherWrong = attempt("alice", "guess", "127.0.0.3");
   const auto [throttledStatus, throttledMs] = throttled.get();
   const auto [rightStatus, rightMs] = otherRight.get();
   const auto [wrongStatus, wrongMs] = otherWrong.get();
