@@ -210,8 +210,8 @@ int Serve(const server::ServerOptions& options, const boost::asio::ip::tcp::endp
     std::string address = host.Listen(endpoint);
     extensionOptions.node = HostName() + address.substr(address.rfind(':'));
     zeb::LoadExtension(extensionOptions);
-    // The extension made the trace directory if it could. A record that cannot be written is
-    // dropped without a word, request by request, so an unusable directory is told once here.
+    // The extension made the trace directory if it could. An unusable one is told here, before
+    // any request; the trace loss watch then says only when records reach it again.
     if (access(extensionOptions.traceDir.c_str(), W_OK | X_OK) != 0) {
       Warn("the trace directory " + extensionOptions.traceDir + " cannot be written (" + std::strerror(errno) +
            "): requests are not traced until it can be");
