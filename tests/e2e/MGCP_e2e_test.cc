@@ -59,15 +59,13 @@ class MGCPTest : public GatewayTest {
 };
 
 TEST_F(MGCPTest, GetMGCPRendersTheGatewayTree) {
-  const std::string id = CallForId(
-      "addMGCP", GatewayRequest("gw1.example", "<units>" +
-                                                   Unit(0, "Voice Network Module",
-                                                        Subunit(0, "Two-Port FXS", Endpoint(3, "EP-A") + Endpoint(1, "EP-B")) +
-                                                            Subunit(1, "Two-Port FXO", Endpoint(0, "EP-C"))) +
-                                                   Unit(1, "High-Density Module",
-                                                        Subunit(0, "One-Port T1", Endpoint(2, "EP-D")) +
-                                                            Subunit(2, "Two-Port E&amp;M", Endpoint(5, "EP-E"))) +
-                                                   "</units>"));
+  const std::string units = Unit(0, "Voice Network Module",
+                                 Subunit(0, "Two-Port FXS", Endpoint(3, "EP-A") + Endpoint(1, "EP-B")) +
+                                     Subunit(1, "Two-Port FXO", Endpoint(0, "EP-C"))) +
+                            Unit(1, "High-Density Module",
+                                 Subunit(0, "One-Port T1", Endpoint(2, "EP-D")) +
+                                     Subunit(2, "Two-Port E&amp;M", Endpoint(5, "EP-E")));
+  const std::string id = CallForId("addMGCP", GatewayRequest("gw1.example", "<units>" + units + "</units>"));
   const std::string expected =
       "<return>\r\n<mgcp  xsi:type=\"zeb:XMGCP\" uuid=\"" + id + "\">\r\n" + El("domainName", "gw1.example") +
       El("description", "Branch") + El("product", "Branch Gateway 2") +

@@ -162,14 +162,15 @@ TEST_F(RouteListTest, MembersRoundTripWithTheirDigitManipulation) {
 TEST_F(RouteListTest, ASelectionOrderThatIsNotANumberFailsWithTheServerFault) {
   AddGroup("G1", "");
   const std::string list = AddList("RL", SimpleMember("G1", "1"));
+  const auto update = [](const std::string& order) {
+    return "<updateRouteList><name>RL</name><members>" + SimpleMember("G1", order) +
+           "</members></updateRouteList>";
+  };
   ExpectServerFault("<addRouteList><routeList><name>RL2</name><members>" + SimpleMember("G1", "one") +
                     "</members></routeList></addRouteList>");
-  ExpectServerFault("<updateRouteList><name>RL</name><members>" + SimpleMember("G1", "1x") +
-                    "</members></updateRouteList>");
-  ExpectServerFault("<updateRouteList><name>RL</name><members>" + SimpleMember("G1", "99999999999") +
-                    "</members></updateRouteList>");
-  EXPECT_EQ(Standard("updateRouteList", list),
-            Call("<updateRouteList><name>RL</name><members>" + SimpleMember("G1", "-3.5") + "</members></updateRouteList>"));
+  ExpectServerFault(update("1x"));
+  ExpectServerFault(update("99999999999"));
+  EXPECT_EQ(Standard("updateRouteList", list), Call(update("-3.5")));
 }
 
 TEST_F(RouteListTest, RefusalsNameTheProblemAndChangeNothing) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "e2e/ZebdProcess.h"
 
@@ -71,9 +70,7 @@ std::vector<std::string> Shapes(const std::string& request) {
 std::string FilesUnder(const std::string& dir) {
   std::string all;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    all += std::string(std::istreambuf_iterator<char>(in), {});
+    if (entry.is_regular_file()) all += ReadFile(entry.path());
   }
   return all;
 }

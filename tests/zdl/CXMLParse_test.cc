@@ -44,9 +44,7 @@ TEST(CXMLParseTest, XMLChangeMergesAsDocumented) {
        "<a>x &amp; &lt;y&gt;</a>"},
       {"prefixed names are matched as written", "<p:a>1</p:a><a>2</a>", "<a>3</a>", "<p:a>1</p:a><a>3</a>"},
   };
-  for (const MergeCase& c : cases) {
-    EXPECT_EQ(c.expected, CXMLParse::XMLChange(c.current, c.change)) << c.what;
-  }
+  for (const MergeCase& c : cases) EXPECT_EQ(c.expected, CXMLParse::XMLChange(c.current, c.change)) << c.what;
 }
 
 TEST(CXMLParseTest, ChangeThatIsNotWellFormedIsRefused) {

@@ -24,12 +24,17 @@ int ExceptionId(const std::function<void()>& action) {
   return 0;
 }
 
+// Runs sql on a connection of its own to the file, as another process would.
+void RunElsewhere(const std::string& path, const char* sql) {
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &other));
+  EXPECT_EQ(SQLITE_OK, sqlite3_exec(other, sql, nullptr, nullptr, nullptr)) << sql;
+  sqlite3_close(other);
+}
+
 TEST(CZDLDatabaseTest, ForeignFilesAreRefused) {
   test::TempDir dir;
-  sqlite3* db = nullptr;
-  ASSERT_EQ(SQLITE_OK, sqlite3_open((dir / "other.db").c_str(), &db));
-  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "CREATE TABLE notes (text TEXT)", nullptr, nullptr, nullptr));
-  sqlite3_close(db);
+  RunElsewhere(dir / "other.db", "CREATE TABLE notes (text TEXT)");
   EXPECT_EQ(kZDLSchemaMismatch, ExceptionId([&] { CZDLDatabase::Open(dir / "other.db"); }));
   std::ofstream(dir / "text.db") << "these are not the bytes of a database file, but long enough to look at";
   EXPECT_EQ(kZDLDatabaseUnavailable, ExceptionId([&] { CZDLDatabase::Open(dir / "text.db"); }));
@@ -58,10 +63,7 @@ TEST(CZDLDatabaseTest, KeptAnswersGoOnceASnapshotShowsAnotherConnectionsCommit) 
   lookThenStore();
   EXPECT_TRUE(lookThenStore());
 
-  sqlite3* other = nullptr;
-  ASSERT_EQ(SQLITE_OK, sqlite3_open((dir / "zeb.db").c_str(), &other));
-  ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "CREATE TABLE Scratch (x)", nullptr, nullptr, nullptr));
-  sqlite3_close(other);
+  RunElsewhere(dir / "zeb.db", "CREATE TABLE Scratch (x)");
   EXPECT_FALSE(lookThenStore()) << "served across another connection's commit";
 
   // From its third look on, a worker compares the header of SQLite's shared wal-index with the
@@ -71,12 +73,8 @@ TEST(CZDLDatabaseTest, KeptAnswersGoOnceASnapshotShowsAnotherConnectionsCommit) 
     lookThenStore();
     lookThenStore();
     ASSERT_TRUE(lookThenStore()) << round;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open((dir / "zeb.db").c_str(), &other));
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "INSERT INTO Scratch VALUES (1)", nullptr, nullptr, nullptr));
-    if (round % 2) {
-      ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr));
-    }
-    sqlite3_close(other);
+    RunElsewhere(dir / "zeb.db", round % 2 ? "INSERT INTO Scratch VALUES (1); PRAGMA wal_checkpoint(TRUNCATE)"
+                                           : "INSERT INTO Scratch VALUES (1)");
     EXPECT_FALSE(lookThenStore()) << "served across another connection's commit in round " << round;
   }
 

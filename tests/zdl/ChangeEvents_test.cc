@@ -81,9 +81,7 @@ TEST_P(ChangeEventsTest, OneEventPerCommittedChangeNumberedWithoutGaps) {
 TEST_P(ChangeEventsTest, PruneKeepsTheNewestSoNumberingGoesOn) {
   EXPECT_EQ(0, OldestChangeEventId(db_->Session()));
   const std::int64_t now = NowMicros();
-  AppendAt(now - 3 * kHour);
-  AppendAt(now - 2 * kHour);
-  AppendAt(now - 1 * kHour);
+  for (const int hours : {3, 2, 1}) AppendAt(now - hours * kHour);
   EXPECT_EQ(2, PruneChangeEvents(db_->Session(), now));
   EXPECT_EQ(3, OldestChangeEventId(db_->Session()));
   AppendAt(now);

@@ -103,14 +103,13 @@ struct LogShim {
     shim.syncWaiting = true;
     while (shim.holdSyncs) std::this_thread::sleep_for(1ms);
     std::this_thread::sleep_for(2ms);  // slow, so that commits arrive while a sync is under way
-    if (shim.failSyncs) {
-      shim.syncWaiting = false;
-      return SQLITE_IOERR_FSYNC;
-    }
-    const int rc = base->xSync(file, flags);
-    ++shim.syncs;
-    long known = shim.durable.load();
-    while (known < reached && !shim.durable.compare_exchange_weak(known, reached)) {
+    int rc = SQLITE_IOERR_FSYNC;
+    if (!shim.failSyncs) {
+      rc = base->xSync(file, flags);
+      ++shim.syncs;
+      long known = shim.durable.load();
+      while (known < reached && !shim.durable.compare_exchange_weak(known, reached)) {
+      }
     }
     shim.syncWaiting = false;
     return rc;

@@ -76,6 +76,10 @@ class BackEndTest : public test::OnBothBackEnds {
   }
 
   std::size_t CountPartitions() { return Count("SELECT * FROM RoutePartition"); }
+  // The first column of the first row, as text.
+  std::string Text(const std::string& sql, const std::vector<CZDLValue>& values = {}) {
+    return session().Query(sql, values).rows.at(0).at(0).AsText();
+  }
 };
 
 INSTANTIATE_TEST_SUITE_P(BothBackEnds, BackEndTest, ::testing::Values("sqlite", "postgresql"),
@@ -221,13 +225,9 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
       "UPDATE ZebSchema SET version = 1, fingerprint = 'older'");
   db_ = CZDLDatabase::Open(location_);
   const auto definition = [this](const std::string& index) {
-    return session()
-        .Query(embedded() ? "SELECT sql FROM sqlite_master WHERE name = ?"
-                          : "SELECT indexdef FROM pg_indexes WHERE indexname = lower(?)",
-               {index})
-        .rows.at(0)
-        .at(0)
-        .AsText();
+    return Text(embedded() ? "SELECT sql FROM sqlite_master WHERE name = ?"
+                           : "SELECT indexdef FROM pg_indexes WHERE indexname = lower(?)",
+                {index});
   };
   // A reference's index leaves out the rows that refer to nothing, as on a new database; one
   // that is never unset is indexed whole.
@@ -241,8 +241,7 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
   EXPECT_EQ((std::vector<std::string>{"earlier", "later"}), methods);
   EXPECT_EQ(1, PruneAuditRows(session(), 15000));
   // The change events, keyed again by their ids: read on from an id, and numbered on.
-  EXPECT_EQ("0000000000000007",
-            session().Query("SELECT pkid FROM ChangeEvent WHERE ID = 7").rows.at(0).at(0).AsText());
+  EXPECT_EQ("0000000000000007", Text("SELECT pkid FROM ChangeEvent WHERE ID = 7"));
   EXPECT_EQ(8, AppendChangeEvent(session(), ChangeEvent{}));
   std::vector<std::int64_t> ids;
   ReadChangeEvents(session(), 6, 10, [&ids](const ChangeEvent& event) { ids.push_back(event.id); });
@@ -257,7 +256,7 @@ TEST_P(BackEndTest, OlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
   list.Update();
   EXPECT_EQ(0u, Count("SELECT * FROM MGCP"));
   EXPECT_EQ("Device Profile", CTypeList(session(), "TypeClass").GetStringRef(254));
-  EXPECT_EQ("Survivor", session().Query("SELECT Clause FROM CallingSearchSpace").rows.at(0).at(0).AsText());
+  EXPECT_EQ("Survivor", Text("SELECT Clause FROM CallingSearchSpace"));
   // Two numbers that share pattern and partition and differ in their route filter.
   session().ExecScript(
       "INSERT INTO RouteFilter (pkid, Name) VALUES ('{F0000000-0000-0000-0000-000000000001}', 'RF');"
@@ -275,7 +274,7 @@ TEST_P(BackEndTest, ConcurrentWritersOfOneNameGetOneDuplicate) {
   auto other = CZDLDatabase::Open(location_);
   CZDLDatabase* handles[] = {db_.get(), other.get()};
   for (int round = 0; round < 10; ++round) {
-    const std::string name = "Race" + std::to_string(round);
+    const std::string names[2] = {"Race" + std::to_string(round), "RACE" + std::to_string(round)};
     std::pair<int, std::string> results[2];
     std::atomic<int> ready{0};
     std::vector<std::thread> writers;
@@ -284,7 +283,7 @@ TEST_P(BackEndTest, ConcurrentWritersOfOneNameGetOneDuplicate) {
         CZDLSession& session = handles[i]->Session();
         ++ready;
         while (ready < 2) std::this_thread::yield();
-        results[i] = Refusal([&] { AddPartition(session, i == 0 ? name : "RACE" + std::to_string(round)); });
+        results[i] = Refusal([&] { AddPartition(session, names[i]); });
       });
     }
     for (auto& writer : writers) writer.join();
@@ -292,8 +291,7 @@ TEST_P(BackEndTest, ConcurrentWritersOfOneNameGetOneDuplicate) {
     const int loser = 1 - winner;
     ASSERT_EQ(0, results[winner].first) << round << ": " << results[winner].second;
     EXPECT_EQ(kZDLDuplicate, results[loser].first) << round;
-    const std::string lost = loser == 0 ? name : "RACE" + std::to_string(round);
-    EXPECT_EQ("A Route Partition named \"" + lost + "\" already exists.", results[loser].second);
+    EXPECT_EQ("A Route Partition named \"" + names[loser] + "\" already exists.", results[loser].second);
   }
   CRoutePartitionList list(session());
   list.SelectWhere("Name LIKE ?", {"race%"});
@@ -371,18 +369,16 @@ TEST_P(BackEndTest, ABatchedReadSeesTheSnapshotOfTheFirstRead) {
   ahead.Add("SELECT Name FROM RoutePartition WHERE pkid = ?", {id});
   ahead.Add("SELECT Description FROM RoutePartition WHERE pkid = ?", {id});
   ahead.Run();
-  EXPECT_EQ("Old", session().Query("SELECT Name FROM RoutePartition WHERE pkid = ?", {id}).rows.at(0).at(0).AsText());
-  EXPECT_EQ("before",
-            session().Query("SELECT Description FROM RoutePartition WHERE pkid = ?", {id}).rows.at(0).at(0).AsText());
+  EXPECT_EQ("Old", Text("SELECT Name FROM RoutePartition WHERE pkid = ?", {id}));
+  EXPECT_EQ("before", Text("SELECT Description FROM RoutePartition WHERE pkid = ?", {id}));
 }
 
 // Two handles on one database stand for two server processes.
 TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   if (embedded()) GTEST_SKIP() << "one process per embedded database";
-  auto& node = db_;
   auto other = CZDLDatabase::Open(location_);
-  CZDLSession& session = node->Session();
-  PartitionCountingCache& cache = node->Cache<PartitionCountingCache>();
+  CZDLSession& session = db_->Session();
+  PartitionCountingCache& cache = db_->Cache<PartitionCountingCache>();
   // Connecting the listener counts as a gap: everything is dropped once.
   ASSERT_TRUE(test::Eventually([&] { return cache.drops == 1; }));
 
@@ -414,7 +410,7 @@ TEST_P(BackEndTest, AnotherProcessesChangesDropTheCachesTheyConcern) {
   EXPECT_EQ(4, cache.drops);
 
   // The partition element cache and the type tables are read again after another process's change.
-  CXMLRoutePartitionCache& partitions = node->Cache<CXMLRoutePartitionCache>();
+  CXMLRoutePartitionCache& partitions = db_->Cache<CXMLRoutePartitionCache>();
   EXPECT_NE(std::string::npos, partitions.Lookup(session, id).find("<name>Theirs</name>"));
   CRoutePartitionList list(other->Session());
   list.SelectByID(id);
