@@ -53,14 +53,11 @@ std::string TakeRequest(std::string& sent) {
   const std::size_t headerEnd = sent.find("\r\n\r\n");
   const std::string header = sent.substr(0, headerEnd);
   const std::size_t length = header.find("Content-Length: ");
-  if (headerEnd == std::string::npos || header.find("Transfer-Encoding") != std::string::npos) {
-    sent.clear();
-    return "";
-  }
   const std::size_t total =
       headerEnd + 4 +
       (length == std::string::npos ? 0 : std::strtoul(header.c_str() + length + 16, nullptr, 10));
-  if (total > sent.size()) {
+  if (headerEnd == std::string::npos || header.find("Transfer-Encoding") != std::string::npos ||
+      total > sent.size()) {
     sent.clear();
     return "";
   }
