@@ -376,8 +376,7 @@ std::string AdminRequest(int port, const std::string& path, const std::string& m
 double Sample(const std::string& metrics, const std::string& series) {
   const std::string key = "\n" + series + " ";
   const std::size_t at = ("\n" + metrics).find(key);
-  if (at == std::string::npos) return -1;
-  return std::atof(metrics.c_str() + at + key.size() - 1);
+  return at == std::string::npos ? -1 : std::atof(metrics.c_str() + at + key.size() - 1);
 }
 
 ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
