@@ -37,7 +37,8 @@ class ZebdTest : public ::testing::Test {
 
   // POSTs a SOAP envelope holding requestElement and returns the response body (the envelope).
   std::string Call(const std::string& requestElement, RequestCheck check = RequestCheck::kSchema);
-  // Calls method with the one element <uuid>id</uuid>, or <name>name</name>: a get or a remove.
+  // Calls method with one element in its request: <uuid>id</uuid>, <name>name</name>, or
+  // <element>value</element>, as gets and removes identify a record.
   std::string ById(const std::string& method, const std::string& id) { return CallWith(method, "uuid", id); }
   std::string ByName(const std::string& method, const std::string& name) {
     return CallWith(method, "name", name);
