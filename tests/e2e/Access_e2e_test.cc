@@ -60,7 +60,14 @@ std::string Refused(const std::string& statusAndHeaders, std::string text) {
          "\r\n\r\n" + envelope;
 }
 
-const std::string kForbidden = "HTTP/1.1 403 Forbidden\r\n";
+// The 403 answer to user calling a method that needs role, when the user has `has` ("no role", say).
+std::string Forbidden(const std::string& user, const std::string& method, const std::string& role,
+                      const std::string& has) {
+  return Refused("HTTP/1.1 403 Forbidden\r\n", "User \"" + user + "\" may not call " + method +
+                                                   ": it needs the " + role + " role, and the user has " +
+                                                   has + ".");
+}
+
 const std::string kOk = "HTTP/1.1 200 OK";
 
 const std::string kGetPartition = "<getRoutePartition><name>P1</name></getRoutePartition>";
@@ -106,18 +113,13 @@ TEST_F(AccessTest, EachRoleCallsWhatItMayAndIsRefusedTheRestBeforeAnyDatabaseWor
   EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "alice", kListParameters)));
 
   const std::string before = ConfigurationOf(*zebd);
-  EXPECT_EQ(Refused(kForbidden,
-                    "User \"mon\" may not call addRoutePartition: it needs the write role, and the user "
-                    "has the read role."),
+  EXPECT_EQ(Forbidden("mon", "addRoutePartition", "write", "the read role"),
             As(*zebd, "mon", AddPartitionRequest("P2")));
-  EXPECT_EQ(Refused(kForbidden, "User \"prov\" may not call listServiceParameters: it needs the admin role, and the "
-                                "user has the write role."),
+  EXPECT_EQ(Forbidden("prov", "listServiceParameters", "admin", "the write role"),
             As(*zebd, "prov", kListParameters));
   // A known user in no group may call nothing, nor read the service documents; an unknown
   // password is still 401.
-  EXPECT_EQ(Refused(kForbidden, "User \"nobody\" may not call getRoutePartition: it needs the read role, and the "
-                                "user has no role."),
-            As(*zebd, "nobody", kGetPartition));
+  EXPECT_EQ(Forbidden("nobody", "getRoutePartition", "read", "no role"), As(*zebd, "nobody", kGetPartition));
   const std::string wsdl = GetAs(zebd->port(), "nobody", "nobody-pw", "/QMSApi/ZEB/V1/zebsoap.wsdl");
   EXPECT_EQ("HTTP/1.1 403 Forbidden", StatusLineOf(wsdl));
   EXPECT_EQ(
@@ -131,8 +133,8 @@ TEST_F(AccessTest, EachRoleCallsWhatItMayAndIsRefusedTheRestBeforeAnyDatabaseWor
   // Traced with the status line, counted by method, and recorded as refused attempts (written
   // apart from the request, so they may take a moment).
   const std::string trace = zebd->TraceFile();
-  EXPECT_NE(std::string::npos, trace.find("Client User ID: mon\r\n"));
-  EXPECT_NE(std::string::npos, trace.find("ResponseContents: \r\nHTTP/1.1 403 Forbidden\r"));
+  EXPECT_TRUE(Contains(trace, "Client User ID: mon\r\n"));
+  EXPECT_TRUE(Contains(trace, "ResponseContents: \r\nHTTP/1.1 403 Forbidden\r"));
   const std::string metrics = BodyOf(GetAs(zebd->adminPort(), "alice", "alice-pw", "/metrics"));
   EXPECT_TRUE(HasLine(metrics, "zebd_forbidden_total{method=\"addRoutePartition\"} 1")) << metrics;
   EXPECT_TRUE(HasLine(metrics, "zebd_forbidden_total{method=\"listServiceParameters\"} 1"));
@@ -141,16 +143,15 @@ TEST_F(AccessTest, EachRoleCallsWhatItMayAndIsRefusedTheRestBeforeAnyDatabaseWor
   std::string audit;
   EXPECT_TRUE(Eventually([&] {
     audit = RunZebd({"audit", "--db", zebd->dbPath()}).out;
-    std::size_t refused = 0;
-    for (std::size_t at = 0; (at = audit.find("\"refusal\":\"forbidden\"", at)) != std::string::npos; ++at) ++refused;
-    return refused == 3;
+    return Occurrences(audit, "\"refusal\":\"forbidden\"") == 3;
   })) << audit;
-  EXPECT_NE(std::string::npos, audit.find("\"user\":\"mon\",\"clientAddress\":\"127.0.0.1\",\"method\":\"addRoutePartition\","
-                                          "\"recordTable\":\"\",\"recordId\":\"\",\"refusal\":\"forbidden\",\"request\":\"<"))
-      << audit;
+  EXPECT_TRUE(Contains(audit,
+                       "\"user\":\"mon\",\"clientAddress\":\"127.0.0.1\",\"method\":\"addRoutePartition\","
+                       "\"recordTable\":\"\",\"recordId\":\"\",\"refusal\":\"forbidden\",\"request\":\"<"));
   // The change prov made is a row without a refusal.
-  EXPECT_NE(std::string::npos, audit.find("\"user\":\"prov\",\"clientAddress\":\"127.0.0.1\",\"method\":\"addRoutePartition\","
-                                          "\"recordTable\":\"RoutePartition\""));
+  EXPECT_TRUE(Contains(audit,
+                       "\"user\":\"prov\",\"clientAddress\":\"127.0.0.1\",\"method\":\"addRoutePartition\","
+                       "\"recordTable\":\"RoutePartition\""));
 }
 
 TEST_F(AccessTest, SighupReadsTheGroupFileAgainAndABadOneKeepsTheRolesInUse) {
@@ -160,26 +161,25 @@ TEST_F(AccessTest, SighupReadsTheGroupFileAgainAndABadOneKeepsTheRolesInUse) {
   // The users the group file leaves without a role are named at start and after every reading.
   const std::string roleless =
       "has users without a role in group file '" + groups + "', who may call no method: ";
-  EXPECT_NE(std::string::npos, zebd->StderrText().find(roleless + "alice, nobody, prov\n"));
+  EXPECT_TRUE(Contains(zebd->StderrText(), roleless + "alice, nobody, prov\n"));
 
   std::ofstream(groups) << "read: mon\nwrite: mon prov carl\n";
   zebd->Signal(SIGHUP);
   ASSERT_TRUE(
       Eventually([&] { return zebd->StderrText().find("read again (3 users)") != std::string::npos; }));
   const std::string log = zebd->StderrText();
-  EXPECT_NE(std::string::npos, log.find("line 2: 'mon' is also in the read group (line 1); the higher "
-                                        "role, write, is theirs"));
-  EXPECT_NE(std::string::npos,
-            log.find("zebd: reload: group file '" + groups + "' names users that auth file '" +
-                     std::string(*dir_ / "users") + "' does not: carl\n"))
-      << log;
-  EXPECT_NE(std::string::npos, log.find(roleless + "alice, nobody\n"));
+  EXPECT_TRUE(Contains(log,
+                       "line 2: 'mon' is also in the read group (line 1); the higher "
+                       "role, write, is theirs"));
+  EXPECT_TRUE(Contains(log, "zebd: reload: group file '" + groups + "' names users that auth file '" +
+                                std::string(*dir_ / "users") + "' does not: carl\n"));
+  EXPECT_TRUE(Contains(log, roleless + "alice, nobody\n"));
   EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", AddPartitionRequest("P1"))));
 
   std::ofstream(groups) << "read mon\n";
   zebd->Signal(SIGHUP);
   ASSERT_TRUE(Eventually([&] { return zebd->StderrText().find("keeping the roles read before") != std::string::npos; }));
-  EXPECT_NE(std::string::npos, zebd->StderrText().find("line 1: no colon"));
+  EXPECT_TRUE(Contains(zebd->StderrText(), "line 1: no colon"));
   EXPECT_EQ(kOk, StatusLineOf(As(*zebd, "mon", AddPartitionRequest("P2"))));
 }
 
@@ -188,7 +188,7 @@ TEST_F(AccessTest, BadGroupFileOrAccessOptionsStopTheStart) {
   CommandResult bad = RunZebd({"--listen", "127.0.0.1:0", "--db", *dir_ / "x.db", "--trace-dir", *dir_ / "t",
                                "--auth-file", users, "--group-file", Groups("read: mon\nauditors: x\n")});
   EXPECT_EQ(1, bad.exitCode);
-  EXPECT_NE(std::string::npos, bad.err.find("line 2: unknown role \"auditors\" (read, write or admin)")) << bad.err;
+  EXPECT_TRUE(Contains(bad.err, "line 2: unknown role \"auditors\" (read, write or admin)"));
   const std::vector<std::vector<std::string>> refused = {
       {"--group-file", users},
       {"--role-group", "read=cn=r"},
@@ -212,8 +212,7 @@ TEST_F(AccessTest, WritesOverTheLimitAre429WithRetryAfterPerUserAndReadsGoOn) {
   const std::string before = DatabaseSnapshot(zebd->dbPath());
   const std::string refused = As(*zebd, "prov", AddPartitionRequest("P3"));
   // A token comes every 100 s: the wait is what is left of it.
-  const std::string retry = refused.substr(refused.find("Retry-After: ") + 13, 3);
-  const int seconds = std::atoi(retry.c_str());
+  const int seconds = std::atoi(refused.c_str() + refused.find("Retry-After: ") + 13);
   EXPECT_LE(90, seconds);
   EXPECT_GE(100, seconds);
   const std::string wait = std::to_string(seconds);
@@ -289,13 +288,10 @@ class DirectorySignInTest : public ::testing::Test {
 TEST_F(DirectorySignInTest, MembersGetTheRoleOfTheirGroupAndOnlyTheRightPasswordSignsIn) {
   EXPECT_EQ(kOk, StatusLineOf(As("prov", "prov-pw", AddPartitionRequest("P1"))));
   EXPECT_EQ(kOk, StatusLineOf(As("mon", "mon:pw-ä", kGetPartition)));
-  EXPECT_EQ(Refused(kForbidden,
-                    "User \"mon\" may not call addRoutePartition: it needs the write role, and the user "
-                    "has the read role."),
+  EXPECT_EQ(Forbidden("mon", "addRoutePartition", "write", "the read role"),
             As("mon", "mon:pw-ä", AddPartitionRequest("P2")));
   EXPECT_EQ(kOk, StatusLineOf(As("zoë", "zoë-pw", kListParameters)));
-  EXPECT_EQ(Refused(kForbidden, "User \"stranger\" may not call getRoutePartition: it needs the read role, and the "
-                                "user has no role."),
+  EXPECT_EQ(Forbidden("stranger", "getRoutePartition", "read", "no role"),
             As("stranger", "stranger-pw", kGetPartition));
   // Wrong, empty and other people's passwords; a name that is the uid only without regard to
   // case; a name with filter syntax.
@@ -304,8 +300,8 @@ TEST_F(DirectorySignInTest, MembersGetTheRoleOfTheirGroupAndOnlyTheRightPassword
            {"nobody", "x"}}) {
     EXPECT_EQ("HTTP/1.1 401 Unauthorized", StatusLineOf(As(user, password, kGetPartition))) << user << ":" << password;
   }
-  EXPECT_NE(std::string::npos, zebd_->StderrText().find("authentication of 'mon' from 127.0.0.1 failed"));
-  EXPECT_NE(std::string::npos, zebd_->StderrText().find("authentication of an unknown user from 127.0.0.1 failed"));
+  EXPECT_TRUE(Contains(zebd_->StderrText(), "authentication of 'mon' from 127.0.0.1 failed"));
+  EXPECT_TRUE(Contains(zebd_->StderrText(), "authentication of an unknown user from 127.0.0.1 failed"));
 }
 
 TEST_F(DirectorySignInTest, UnreachableDirectoryIs503WithAReasonAndNeverASignIn) {

@@ -43,9 +43,8 @@ TEST_F(CTIRoutePointTest, RoutePointIsRenderedWithItsLines) {
       DevicePoolElement() + "<location  uuid=\"" + location + "\">\r\n" + El("name", "HQ") +
       El("kbits", "0") + "</location>\r\n<lines>\r\n" + RenderedLine(id, 1, "1000", dn1000_) +
       RenderedLine(id, 2, "1001", dn1001_) + "</lines>\r\n</routePoint>\r\n</return>\r\n";
-  EXPECT_EQ(Response("getCTIRoutePoint", expected), Call("<getCTIRoutePoint><name>RP1</name></getCTIRoutePoint>"));
-  EXPECT_EQ(Response("getCTIRoutePoint", expected),
-            Call("<getCTIRoutePoint><uuid>" + id + "</uuid></getCTIRoutePoint>"));
+  EXPECT_EQ(Response("getCTIRoutePoint", expected), ByName("getCTIRoutePoint", "RP1"));
+  EXPECT_EQ(Response("getCTIRoutePoint", expected), ById("getCTIRoutePoint", id));
   // Any product gives product 26; the skipped elements store nothing; the trace flag is kept.
   EXPECT_EQ("26|10|73||1|", Column("SELECT tkProduct || '|' || tkClass || '|' || tkModel || '|' || "
                                   "SpecialLoadInformation || '|' || DeviceLevelTraceFlag || '|' || xml "

@@ -44,11 +44,6 @@ class DevicePoolTest : public ZebdTest {
     entry_ = Db().Query("SELECT pkid FROM RegionMatrix").rows.at(0).at(0).AsText();
   }
 
-  // A node group without members.
-  static std::string GroupElement(const std::string& id, const std::string& name) {
-    return "<dialcoreGroup  uuid=\"" + id + "\">\r\n" + El("name", name) + El("tftpDefault", "false") +
-           "<members></members>\r\n</dialcoreGroup>\r\n";
-  }
   std::string AutoSearchSpaceElement() const {
     return "<autoSearchSpace  uuid=\"" + css_ + "\">\r\n" + El("name", "Auto") + El("description", "") +
            El("clause", "Lobby") + "<members>\r\n<member  index=\"1\">\r\n" + El("routePartitionName", "Lobby") +
@@ -66,9 +61,6 @@ class DevicePoolTest : public ZebdTest {
                "<devicePool  uuid=\"" + id + "\">\r\n" + El("name", name) + content + "</devicePool>\r\n",
                sequence);
   }
-  std::string GetPool(const std::string& identifying) {
-    return Call("<getDevicePool>" + identifying + "</getDevicePool>");
-  }
 
   std::string css_, group_, region_, entry_;
 };
@@ -82,11 +74,12 @@ TEST_F(DevicePoolTest, AddByIdentifiersWithoutOptionalElements) {
                            "\"/><zeb:ignored/></zeb:p></zeb:addDevicePool>",
       kLenient);
   // Neither automatic-registration search space nor media resource list; the locales unset.
-  const std::string plain = PoolResponse(id, "Plain",
-                                         kDateTimeElement + GroupElement(group_, "Pool nodes") + WestElement() +
-                                             Ref("softkeyTemplate", kSoftkeyStandard) + Settings("", "", "0", "0") +
-                                             HavenElement(kHavenDisable, "Disable"),
-                                         "5");
+  const std::string plain =
+      PoolResponse(id, "Plain",
+                   kDateTimeElement + DialcoreGroupElement(group_, "Pool nodes", "false") + WestElement() +
+                       Ref("softkeyTemplate", kSoftkeyStandard) + Settings("", "", "0", "0") +
+                       HavenElement(kHavenDisable, "Disable"),
+                   "5");
   const std::string get = "<zeb:getDevicePool sequence=\"5\"><zeb:uuid>" + id + "</zeb:uuid></zeb:getDevicePool>";
   EXPECT_EQ(plain, Call(get));
   // An empty media resource list reference (a list keyed by the empty text) is no reference either.
@@ -107,16 +100,16 @@ TEST_F(DevicePoolTest, AddByNamesWithEveryElementThenUpdateReplacesWhatItNames) 
       "</devicePool></addDevicePool>");
   const std::string full = PoolResponse(
       id, "Branch &amp; Co",
-      kDateTimeElement + GroupElement(group_, "Pool nodes") + AutoSearchSpaceElement() +
+      kDateTimeElement + DialcoreGroupElement(group_, "Pool nodes", "false") + AutoSearchSpaceElement() +
           Ref("mediaResourceList", kMediaList) + WestElement() + Ref("softkeyTemplate", kSoftkeyFeature) +
-          Settings("Germany", "German Germany", "3", "4") + HavenElement(kHavenDefault, "Use Default Gateway"));
-  EXPECT_EQ(full, GetPool("<name>branch &amp; co</name>"));
+          Settings("Germany", "German Germany", "3", "4") +
+          HavenElement(kHavenDefault, "Use Default Gateway"));
+  EXPECT_EQ(full, ByName("getDevicePool", "branch &amp; co"));
   const std::string other = CallForId(
       "addDialcoreGroup", "<addDialcoreGroup><dialcoreGroup><name>Other nodes</name><members/></dialcoreGroup></addDialcoreGroup>");
   // An update that names nothing changes nothing.
-  EXPECT_EQ(Standard("updateDevicePool", id),
-            Call("<updateDevicePool><name>Branch &amp; Co</name></updateDevicePool>"));
-  EXPECT_EQ(full, GetPool("<uuid>" + id + "</uuid>"));
+  EXPECT_EQ(Standard("updateDevicePool", id), ByName("updateDevicePool", "Branch &amp; Co"));
+  EXPECT_EQ(full, ById("getDevicePool", id));
 
   EXPECT_EQ(Standard("updateDevicePool", id),
             Call("<updateDevicePool><uuid>" + id + "</uuid><newName>Annex</newName><autoSearchSpaceId/>"
@@ -127,12 +120,13 @@ TEST_F(DevicePoolTest, AddByNamesWithEveryElementThenUpdateReplacesWhatItNames) 
                  "<userHoldMOHAudioSourceId>-2</userHoldMOHAudioSourceId><havenInfoId>" + kHavenDefault +
                  "</havenInfoId></updateDevicePool>"));
   // No search space or media resource list is left; the region now relates to West.
-  EXPECT_EQ(PoolResponse(
-                id, "Annex",
-                kDateTimeElement + GroupElement(other, "Other nodes") + RegionElement(kDefaultRegion, "Default", "West") +
-                    Ref("softkeyTemplate", kSoftkeyFeature) + Settings("", "French France", "7", "-2") +
-                    HavenElement(kHavenDefault, "Use Default Gateway")),
-            GetPool("<uuid>" + id + "</uuid>"));
+  EXPECT_EQ(
+      PoolResponse(id, "Annex",
+                   kDateTimeElement + DialcoreGroupElement(other, "Other nodes", "false") +
+                       RegionElement(kDefaultRegion, "Default", "West") +
+                       Ref("softkeyTemplate", kSoftkeyFeature) + Settings("", "French France", "7", "-2") +
+                       HavenElement(kHavenDefault, "Use Default Gateway")),
+      ById("getDevicePool", id));
 }
 
 TEST_F(DevicePoolTest, RemoveAnswersTheIdentifierUnlessADeviceUsesThePool) {
@@ -141,12 +135,11 @@ TEST_F(DevicePoolTest, RemoveAnswersTheIdentifierUnlessADeviceUsesThePool) {
       "<dialcoreGroupName>Default</dialcoreGroupName><regionName>West</regionName>"
       "<softkeyTemplateName>Standard User</softkeyTemplateName><havenName>Disable</havenName></devicePool>";
   const std::string id = CallForId("addDevicePool", "<addDevicePool>" + pool + "</addDevicePool>");
-  EXPECT_EQ(Standard("removeDevicePool", id),
-            Call("<removeDevicePool><uuid>" + id + "</uuid></removeDevicePool>"));
+  EXPECT_EQ(Standard("removeDevicePool", id), ById("removeDevicePool", id));
   EXPECT_EQ(Fault("getDevicePool", kNotFound, "The specified Device Pool was not found."),
-            GetPool("<uuid>" + id + "</uuid>"));
+            ById("getDevicePool", id));
   // The region it used can go now that the pool has.
-  EXPECT_EQ(Standard("removeRegion", region_), Call("<removeRegion><name>West</name></removeRegion>"));
+  EXPECT_EQ(Standard("removeRegion", region_), ByName("removeRegion", "West"));
   Db().Execute("INSERT INTO Device (pkid, Name, fkDevicePool) VALUES (?, ?, ?)",
                {"{00000000-0000-0000-0000-0000000000D1}", "Lobby phone", "{5EED0000-0000-0000-0007-000000000001}"});
   ExpectRefused("<removeDevicePool><name>Default</name></removeDevicePool>", "removeDevicePool", 4,

@@ -1,5 +1,7 @@
 #include "e2e/DeviceTest.h"
 
+#include <regex>
+
 #include "zdl/Records.h"
 
 namespace zeb::test {
@@ -61,12 +63,8 @@ std::string DeviceTest::AddProfile(const std::string& name, const std::string& r
 }
 
 std::string DeviceTest::WithoutStamp(std::string response) {
-  const std::string open = "<versionStamp>", close = "</versionStamp>";
-  for (std::size_t at = response.find(open); at != std::string::npos; at = response.find(open, at + 1)) {
-    const std::size_t end = response.find(close, at);
-    response.replace(at + open.size(), end - at - open.size(), "{STAMP}");
-  }
-  return response;
+  static const std::regex kStamp("<versionStamp>[^<]*</versionStamp>");
+  return std::regex_replace(response, kStamp, "<versionStamp>{STAMP}</versionStamp>");
 }
 
 }  // namespace zeb::test

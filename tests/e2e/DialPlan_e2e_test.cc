@@ -33,11 +33,9 @@ TEST_F(DialPlanTest, DialPlanRoundTrip) {
             Call("<getDialPlan sequence=\"3\"><name>NORTH</name></getDialPlan>"));
   EXPECT_EQ(Standard("updateDialPlan", plan),
             Call("<updateDialPlan><uuid>" + plan + "</uuid><newName>South</newName><description/></updateDialPlan>"));
-  EXPECT_EQ(Got("getDialPlan", PlanElement(plan, "South", "")),
-            Call("<getDialPlan><uuid>" + plan + "</uuid></getDialPlan>"));
-  EXPECT_EQ(Standard("removeDialPlan", plan), Call("<removeDialPlan><name>South</name></removeDialPlan>"));
-  EXPECT_EQ(Response("getDialPlan", "<return>\r\n</return>\r\n"),
-            Call("<getDialPlan><uuid>" + plan + "</uuid></getDialPlan>"));
+  EXPECT_EQ(Got("getDialPlan", PlanElement(plan, "South", "")), ById("getDialPlan", plan));
+  EXPECT_EQ(Standard("removeDialPlan", plan), ByName("removeDialPlan", "South"));
+  EXPECT_EQ(Response("getDialPlan", "<return>\r\n</return>\r\n"), ById("getDialPlan", plan));
 }
 
 TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
@@ -48,32 +46,32 @@ TEST_F(DialPlanTest, TagRoundTripAndOperatorNumbers) {
                                       "\"/><operator>exists</operator><suppressFromRouteFilter>true"
                                       "</suppressFromRouteFilter></dialPlanTag></addDialPlanTag>");
   EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "AREA-CODE", plan, "==", "true")),
-            Call("<getDialPlanTag><name>area-code</name></getDialPlanTag>"));
+            ByName("getDialPlanTag", "area-code"));
   for (const std::string op : {"NOT-SELECTED", "EXISTS", "DOES-NOT-EXIST", "=="}) {
     EXPECT_EQ(Standard("updateDialPlanTag", tag),
               Call("<updateDialPlanTag><uuid>" + tag + "</uuid><operator>" + op + "</operator></updateDialPlanTag>"));
     EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "AREA-CODE", plan, op, "true")),
-              Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
+              ById("getDialPlanTag", tag));
   }
   EXPECT_EQ(Standard("updateDialPlanTag", tag),
             Call("<updateDialPlanTag><name>AREA-CODE</name><newName>AREA</newName><dialPlan uuid=\"" + other +
                  "\"/><suppressFromRouteFilter>false</suppressFromRouteFilter></updateDialPlanTag>"));
   EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "AREA", other, "==", "false")),
-            Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
-  EXPECT_EQ(Standard("removeDialPlanTag", tag), Call("<removeDialPlanTag><uuid>" + tag + "</uuid></removeDialPlanTag>"));
+            ById("getDialPlanTag", tag));
+  EXPECT_EQ(Standard("removeDialPlanTag", tag), ById("removeDialPlanTag", tag));
 }
 
 TEST_F(DialPlanTest, AnUnsetDialPlanKeepsAnEmptyUuid) {
   const std::string tag = CallForId("addDialPlanTag", "<addDialPlanTag><dialPlanTag><name>LOOSE</name><dialPlan uuid=\"\"/>"
                                                       "<operator>EXISTS</operator></dialPlanTag></addDialPlanTag>");
   EXPECT_EQ(Got("getDialPlanTag", TagElement(tag, "LOOSE", "", "EXISTS", "false")),
-            Call("<getDialPlanTag><uuid>" + tag + "</uuid></getDialPlanTag>"));
+            ById("getDialPlanTag", tag));
   const std::string filter = CallForId(
       "addRouteFilter", "<addRouteFilter><rfPtr><name>Loose</name><dialPlan uuid=\"\"/><members/></rfPtr></addRouteFilter>");
   EXPECT_EQ(Got("getRouteFilter", "<routeFilter  uuid=\"" + filter + "\">\r\n" + El("name", "Loose") +
-                                      El("clause", "") + Ref("dialPlan", "") + El("dialPlanWizardGenId", "0") +
-                                      Members("") + "</routeFilter>\r\n"),
-            Call("<getRouteFilter><name>Loose</name></getRouteFilter>"));
+                                      El("clause", "") + Ref("dialPlan", "") +
+                                      El("dialPlanWizardGenId", "0") + Members("") + "</routeFilter>\r\n"),
+            ByName("getRouteFilter", "Loose"));
 }
 
 TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
@@ -84,7 +82,7 @@ TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
   }
   const std::string betaTag = AddTag("CODE", "Beta"), alphaTag = AddTag("CODE", "alpha");
   EXPECT_EQ(Got("getDialPlanTag", TagElement(alphaTag, "CODE", alpha, "==", "false")),
-            Call("<getDialPlanTag><name>code</name></getDialPlanTag>"));
+            ByName("getDialPlanTag", "code"));
   // A filter without a dial plan takes the same tag for a member named so.
   const std::string filter = CallForId(
       "addRouteFilter", "<addRouteFilter><rfPtr><name>Any</name><dialPlan uuid=\"\"/><members><member priority=\"1\">"
@@ -92,10 +90,8 @@ TEST_F(DialPlanTest, ATagNameInTwoPlansMeansTheTagOfThePlanThatSortsFirst) {
                         "</rfPtr></addRouteFilter>");
   EXPECT_NE("", RowId("RouteFilterMember", "fkRouteFilter", filter, "fkDialPlanTag", alphaTag));
   CallForId("removeRouteFilter", "<removeRouteFilter><name>Any</name></removeRouteFilter>");
-  EXPECT_EQ(Standard("removeDialPlanTag", alphaTag),
-            Call("<removeDialPlanTag><name>CODE</name></removeDialPlanTag>"));
-  EXPECT_EQ(Standard("removeDialPlanTag", betaTag),
-            Call("<removeDialPlanTag><name>CODE</name></removeDialPlanTag>"));
+  EXPECT_EQ(Standard("removeDialPlanTag", alphaTag), ByName("removeDialPlanTag", "CODE"));
+  EXPECT_EQ(Standard("removeDialPlanTag", betaTag), ByName("removeDialPlanTag", "CODE"));
 }
 
 TEST_F(DialPlanTest, RefusalsNameTheProblemAndChangeNothing) {
@@ -172,7 +168,7 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
                               FilterMember(filter, area_, "1", "214", "==");
   // Members of one priority are one group; NOT-SELECTED members add nothing to the clause.
   EXPECT_EQ(Got("getRouteFilter", FilterElement(filter, "Local", "(AREA-CODE == 214)", members)),
-            Call("<getRouteFilter><name>local</name></getRouteFilter>"));
+            ByName("getRouteFilter", "local"));
 
   EXPECT_EQ(Standard("updateRouteFilter", filter),
             Call("<updateRouteFilter><uuid>" + filter + "</uuid><newName>Metro</newName><members>" +
@@ -186,17 +182,18 @@ TEST_F(RouteFilterTest, MembersMakeTheClauseAndAreReplacedOnUpdate) {
                      Returned(FilterElement(filter, "Metro", "(AREA-CODE == 972 AND OFFICE EXISTS)",
                                             FilterMember(filter, area_, "1", "972", "==") +
                                                 FilterMember(filter, office_, "1", "", "EXISTS")))),
-            Call("<getRouteFilter><uuid>" + filter + "</uuid></getRouteFilter>"));
+            ById("getRouteFilter", filter));
 
   EXPECT_EQ(Standard("updateRouteFilter", filter),
             Call("<updateRouteFilter><name>Metro</name><members>" + MemberRequest("3", "AREA-CODE", "", "DOES-NOT-EXIST") +
                  MemberRequest("1", "OFFICE", "", "EXISTS") + "</members></updateRouteFilter>"));
-  EXPECT_EQ(Got("getRouteFilter", FilterElement(filter, "Metro", "(OFFICE EXISTS) OR (AREA-CODE DOES-NOT-EXIST)",
-                                                FilterMember(filter, office_, "1", "", "EXISTS") +
-                                                    FilterMember(filter, area_, "3", "", "DOES-NOT-EXIST"))),
-            Call("<getRouteFilter><name>Metro</name></getRouteFilter>"));
+  EXPECT_EQ(
+      Got("getRouteFilter", FilterElement(filter, "Metro", "(OFFICE EXISTS) OR (AREA-CODE DOES-NOT-EXIST)",
+                                          FilterMember(filter, office_, "1", "", "EXISTS") +
+                                              FilterMember(filter, area_, "3", "", "DOES-NOT-EXIST"))),
+      ByName("getRouteFilter", "Metro"));
 
-  EXPECT_EQ(Standard("removeRouteFilter", filter), Call("<removeRouteFilter><name>Metro</name></removeRouteFilter>"));
+  EXPECT_EQ(Standard("removeRouteFilter", filter), ByName("removeRouteFilter", "Metro"));
   EXPECT_EQ(0, CountRows("RouteFilterMember"));
 }
 
@@ -261,9 +258,9 @@ TEST_F(DDITest, MembersRoundTripAndStayWithinTheDialPlan) {
       "addDDI", "<addDDI><ddi><name>Intl</name><clause>x</clause><dialPlanName>NA</dialPlanName>"
                 "<digitAnalysisId>7</digitAnalysisId><members><member><dialPlanTagName>code</dialPlanTagName></member>"
                 "<member><dialPlanTag uuid=\"" + access_ + "\"/></member></members></ddi></addDDI>");
-  EXPECT_EQ(Got("getDDI", DdiElement(ddi, "Intl", "ACCESS CODE", "NA", na_,
-                                                   DdiMember(access_) + DdiMember(code_))),
-            Call("<getDDI><name>INTL</name></getDDI>"));
+  EXPECT_EQ(
+      Got("getDDI", DdiElement(ddi, "Intl", "ACCESS CODE", "NA", na_, DdiMember(access_) + DdiMember(code_))),
+      ByName("getDDI", "INTL"));
 
   // Moving the instruction to another plan needs members of that plan.
   ExpectRefused("<updateDDI><name>Intl</name><dialPlanName>EU</dialPlanName></updateDDI>", "updateDDI", kInvalidValue,
@@ -272,11 +269,11 @@ TEST_F(DDITest, MembersRoundTripAndStayWithinTheDialPlan) {
             Call("<updateDDI><uuid>" + ddi + "</uuid><newName>World</newName><dialPlanId>" + eu_ +
                  "</dialPlanId><members><member><dialPlanTagName>CODE</dialPlanTagName></member></members></updateDDI>"));
   EXPECT_EQ(Got("getDDI", DdiElement(ddi, "World", "CODE", "EU", eu_, DdiMember(euCode_))),
-            Call("<getDDI><uuid>" + ddi + "</uuid></getDDI>"));
+            ById("getDDI", ddi));
 
-  EXPECT_EQ(Standard("removeDDI", ddi), Call("<removeDDI><uuid>" + ddi + "</uuid></removeDDI>"));
+  EXPECT_EQ(Standard("removeDDI", ddi), ById("removeDDI", ddi));
   EXPECT_EQ(0, CountRows("DigitDiscardInstructionMember"));
-  EXPECT_EQ(Response("getDDI", "<return>\r\n</return>\r\n"), Call("<getDDI><uuid>" + ddi + "</uuid></getDDI>"));
+  EXPECT_EQ(Response("getDDI", "<return>\r\n</return>\r\n"), ById("getDDI", ddi));
 }
 
 TEST_F(DDITest, RefusalsNameTheProblemAndChangeNothing) {

@@ -41,9 +41,6 @@ class DialcoreTest : public ZebdTest {
                      "<addDialcore><dialcore><name>" + name + "</name>" + PortsRequest(ports) +
                          "<processNodeName>ZEBNODE1</processNodeName></dialcore></addDialcore>");
   }
-  std::string GetNode(const std::string& identifying) {
-    return Call("<getDialcore>" + identifying + "</getDialcore>");
-  }
 };
 
 TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
@@ -58,7 +55,7 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
   AutoRegistration registration{"1000", "1999", "1000", PartitionElement(partition, "Auto"), "0611XXXX"};
   EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node B", "Second &amp; spare", registration,
                                            {"2002", "2001", "2000", "2427", "2428"})),
-            GetNode("<name>node b</name>"));
+            ByName("getDialcore", "node b"));
 
   // An empty description and an empty partition clear them; the ports are replaced.
   EXPECT_EQ(Standard("updateDialcore", id),
@@ -69,17 +66,17 @@ TEST_F(DialcoreTest, AddGetUpdateRemoveRoundTrip) {
   registration.start = "2000";
   registration.partition = "";
   EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node C", "", registration, {"7", "8", "9", "10", "11"})),
-            GetNode("<uuid>" + id + "</uuid>"));
+            ById("getDialcore", id));
   EXPECT_EQ(Standard("updateDialcore", id),
             Call("<updateDialcore><name>Node C</name><autoregistration><routePartitionId>" + partition +
                  "</routePartitionId></autoregistration></updateDialcore>"));
   registration.partition = PartitionElement(partition, "Auto");
   EXPECT_EQ(Got("getDialcore", NodeElement(id, "Node C", "", registration, {"7", "8", "9", "10", "11"})),
-            GetNode("<name>Node C</name>"));
+            ByName("getDialcore", "Node C"));
 
-  EXPECT_EQ(Standard("removeDialcore", id), Call("<removeDialcore><name>Node C</name></removeDialcore>"));
+  EXPECT_EQ(Standard("removeDialcore", id), ByName("removeDialcore", "Node C"));
   EXPECT_EQ(Fault("getDialcore", kNotFound, "The specified Dialcore was not found."),
-            GetNode("<uuid>" + id + "</uuid>"));
+            ById("getDialcore", id));
 }
 
 TEST_F(DialcoreTest, NodeRefusalsNameTheProblemAndChangeNothing) {
@@ -105,20 +102,13 @@ class DialcoreGroupTest : public DialcoreTest {
   std::string Member(const std::string& priority, const std::string& node) {
     return "<member  priority=\"" + priority + "\">\r\n" + node + "</member>\r\n";
   }
-  std::string GroupElement(const std::string& id, const std::string& name, const std::string& tftp,
-                           const std::string& members) {
-    return "<dialcoreGroup  uuid=\"" + id + "\">\r\n" + El("name", name) + El("tftpDefault", tftp) + "<members>" +
-           (members.empty() ? "" : "\r\n" + members) + "</members>\r\n</dialcoreGroup>\r\n";
-  }
-  std::string GetGroup(const std::string& name) {
-    return Call("<getDialcoreGroup><name>" + name + "</name></getDialcoreGroup>");
-  }
+  std::string GetGroup(const std::string& name) { return ByName("getDialcoreGroup", name); }
 };
 
 TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
   // The seeded group holds the seeded node.
-  EXPECT_EQ(Got("getDialcoreGroup", GroupElement("{5EED0000-0000-0000-0002-000000000001}", "Default", "true",
-                                                 Member("0", kSeededNodeElement))),
+  EXPECT_EQ(Got("getDialcoreGroup", DialcoreGroupElement("{5EED0000-0000-0000-0002-000000000001}", "Default",
+                                                         "true", Member("0", kSeededNodeElement))),
             GetGroup("Default"));
   const std::string b = AddNode("B"), c = AddNode("C", {"6", "7", "8", "9", "10"});
   const std::string group = CallForId("addDialcoreGroup",
@@ -132,36 +122,36 @@ TEST_F(DialcoreGroupTest, MembersKeepTheirOrderAndAreReplacedAsAWhole) {
                                       kLenient);
   const std::string nodeB = NodeElement(b, "B", "", {}, {"1", "2", "3", "4", "5"});
   const std::string nodeC = NodeElement(c, "C", "", {}, {"6", "7", "8", "9", "10"});
-  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(
-                         group, "Three", "false",
-                         Member("2", nodeC) + Member("0", kSeededNodeElement) + Member("1", nodeB))),
-            GetGroup("three"));
+  EXPECT_EQ(
+      Got("getDialcoreGroup",
+          DialcoreGroupElement(group, "Three", "false",
+                               Member("2", nodeC) + Member("0", kSeededNodeElement) + Member("1", nodeB))),
+      GetGroup("three"));
 
   EXPECT_EQ(Standard("updateDialcoreGroup", group),
             Call("<updateDialcoreGroup><uuid>" + group +
                  "</uuid><newName>One</newName><tftpDefault>true</tftpDefault>"
                  "<members><member priority=\"5\"><dialcoreName>B</dialcoreName></member></members>"
                  "</updateDialcoreGroup>"));
-  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "One", "true", Member("5", nodeB))),
+  EXPECT_EQ(Got("getDialcoreGroup", DialcoreGroupElement(group, "One", "true", Member("5", nodeB))),
             GetGroup("One"));
   // A node in a group cannot go; one that has left it can.
   EXPECT_EQ(
       Fault("removeDialcore", 4,
             "The Dialcore \"B\" cannot be removed because it is still used by a Dialcore Group member of "
             "Dialcore Group \"One\"."),
-      Call("<removeDialcore><name>B</name></removeDialcore>"));
-  EXPECT_EQ(Standard("removeDialcore", c), Call("<removeDialcore><uuid>" + c + "</uuid></removeDialcore>"));
+      ByName("removeDialcore", "B"));
+  EXPECT_EQ(Standard("removeDialcore", c), ById("removeDialcore", c));
   // Without members the list stays; an empty members element empties it.
   EXPECT_EQ(Standard("updateDialcoreGroup", group),
             Call("<updateDialcoreGroup><name>One</name><tftpDefault/></updateDialcoreGroup>", kLenient));
-  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "One", "false", Member("5", nodeB))),
+  EXPECT_EQ(Got("getDialcoreGroup", DialcoreGroupElement(group, "One", "false", Member("5", nodeB))),
             GetGroup("One"));
   EXPECT_EQ(Standard("updateDialcoreGroup", group),
             Call("<updateDialcoreGroup><name>One</name><members/></updateDialcoreGroup>"));
-  EXPECT_EQ(Got("getDialcoreGroup", GroupElement(group, "One", "false", "")), GetGroup("One"));
+  EXPECT_EQ(Got("getDialcoreGroup", DialcoreGroupElement(group, "One", "false", "")), GetGroup("One"));
 
-  EXPECT_EQ(Standard("removeDialcoreGroup", group),
-            Call("<removeDialcoreGroup><uuid>" + group + "</uuid></removeDialcoreGroup>"));
+  EXPECT_EQ(Standard("removeDialcoreGroup", group), ById("removeDialcoreGroup", group));
 }
 
 TEST_F(DialcoreGroupTest, GroupRefusalsNameTheProblemAndChangeNothing) {

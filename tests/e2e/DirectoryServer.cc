@@ -64,11 +64,7 @@ std::string TestDirectoryServer::MakeUserBase() {
   static std::atomic<int> counter{0};
   const std::string ou = "t" + std::to_string(getpid()) + "-" + std::to_string(++counter);
   const std::string base = "ou=" + ou + "," + base_;
-  TempDir dir;
-  const std::string ldif = dir / "ou.ldif";
-  std::ofstream(ldif) << "dn: " << base << "\nobjectClass: organizationalUnit\nou: " << ou << "\n";
-  const CommandResult added = Ldap("ldapadd", {"-f", ldif});
-  if (added.exitCode != 0) throw std::runtime_error("cannot add " + base + ": " + added.err);
+  Add("dn: " + base + "\nobjectClass: organizationalUnit\nou: " + ou + "\n");
   madeBases_.push_back(base);
   return base;
 }

@@ -43,20 +43,20 @@ TEST_F(DirectoryServerTest, NamesWithDirectorySyntaxAreJustNames) {
   const std::vector<std::string> names = {"*)(uid=*", "a,ou=x", "Zo\xc3\xab", "back\\slash", "#lead+plus"};
   for (const std::string& rn : names) AddUser(rn);
   for (const std::string& rn : names) {
-    const std::string user = Call("<getUser><ldapRN>" + rn + "</ldapRN></getUser>");
-    EXPECT_NE(std::string::npos, user.find("<ldapRN>" + rn + "</ldapRN>")) << user;
+    const std::string user = CallWith("getUser", "ldapRN", rn);
+    EXPECT_TRUE(Contains(user, "<ldapRN>" + rn + "</ldapRN>"));
   }
-  EXPECT_NE(std::string::npos, Call("<getUser><ldapRN>a,ou=x</ldapRN></getUser>")
-                                   .find("<ldapDN>uid=a\\2Cou\\3Dx," + base_ + "</ldapDN>"));
+  EXPECT_TRUE(
+      Contains(CallWith("getUser", "ldapRN", "a,ou=x"), "<ldapDN>uid=a\\2Cou\\3Dx," + base_ + "</ldapDN>"));
   // A wildcard or a filter is looked up as the name it is, and names no one.
   for (const std::string probe : {"*", "a*", "*)(objectClass=*"}) {
     ExpectRefused("<removeUser><ldapRN>" + probe + "</ldapRN></removeUser>", "removeUser", kNotFound,
                   "User: " + probe + " not found.");
   }
-  EXPECT_EQ(Standard("removeUser", "true"), Call("<removeUser><ldapRN>*)(uid=*</ldapRN></removeUser>"));
+  EXPECT_EQ(Standard("removeUser", "true"), CallWith("removeUser", "ldapRN", "*)(uid=*"));
   const std::string left = server_.Dump(base_);
-  EXPECT_EQ(std::string::npos, left.find("uid: *)(uid=*"));
-  EXPECT_NE(std::string::npos, left.find("uid: a,ou=x"));
+  EXPECT_FALSE(Contains(left, "uid: *)(uid=*"));
+  EXPECT_TRUE(Contains(left, "uid: a,ou=x"));
 }
 
 // The server's own match ignores leading, trailing and repeated blanks; a name matches as it
@@ -70,25 +70,23 @@ TEST_F(DirectoryServerTest, ANearNameIsNotTheUser) {
     ExpectRefused("<removeUser><ldapRN>" + near + "</ldapRN></removeUser>", "removeUser", kNotFound,
                   "User: " + near + " not found.");
   }
-  EXPECT_NE(std::string::npos, Call("<getUser><ldapRN>SP</ldapRN></getUser>").find("<ldapRN>sp</ldapRN>"));
+  EXPECT_TRUE(Contains(CallWith("getUser", "ldapRN", "SP"), "<ldapRN>sp</ldapRN>"));
   const std::string added = Call(AddUserRequest("sp "));
-  EXPECT_NE(std::string::npos,
-            added.find("The directory server refused the user name \"sp \": it takes it for the name of an "
-                       "existing user, as it ignores leading, trailing and repeated blanks in names."))
-      << added;
+  EXPECT_TRUE(Contains(added,
+                       "The directory server refused the user name \"sp \": it takes it for the name of an "
+                       "existing user, as it ignores leading, trailing and repeated blanks in names."));
   const std::string left = server_.Dump(base_);
-  EXPECT_NE(std::string::npos, left.find("uid: sp\n")) << left;
-  EXPECT_NE(std::string::npos, left.find("uid: t  w")) << left;
+  EXPECT_TRUE(Contains(left, "uid: sp\n"));
+  EXPECT_TRUE(Contains(left, "uid: t  w"));
 }
 
 // A name the server will not take gets a fault with its reason, not the outage fault.
 TEST_F(DirectoryServerTest, ANameTheServerRefusesSaysWhy) {
   const std::string name(16000, 'n');
   const std::string added = Call(AddUserRequest(name));
-  EXPECT_NE(std::string::npos, added.find("<code>8</code>")) << added.substr(0, 2000);
-  EXPECT_NE(std::string::npos, added.find("The directory server refused the user name \"" + name.substr(0, 64) +
-                                          "...\" (16000 bytes): Invalid DN syntax (invalid DN)."))
-      << added.substr(0, 2000);
+  EXPECT_TRUE(Contains(added, "<code>8</code>"));
+  EXPECT_TRUE(Contains(added, "The directory server refused the user name \"" + name.substr(0, 64) +
+                                  "...\" (16000 bytes): Invalid DN syntax (invalid DN)."));
 }
 
 // An entry made outside zebd with a user name another entry has: which one is meant is
@@ -104,8 +102,8 @@ TEST_F(DirectoryServerTest, TwoEntriesWithOneUserNameAreAnErrorThatChangesNothin
                                     "<updateUser><ldapRN>twin</ldapRN><lastname>X</lastname></updateUser>",
                                     "<getUser><ldapRN>twin</ldapRN></getUser>"}) {
     const std::string answer = Call(request);
-    EXPECT_NE(std::string::npos, answer.find("The directory holds 2 entries with the user name \"twin\" (")) << answer;
-    EXPECT_NE(std::string::npos, answer.find("the name is ambiguous, and nothing was read or changed.")) << answer;
+    EXPECT_TRUE(Contains(answer, "The directory holds 2 entries with the user name \"twin\" ("));
+    EXPECT_TRUE(Contains(answer, "the name is ambiguous, and nothing was read or changed."));
   }
   EXPECT_EQ(before, server_.Dump(base_));
 }
@@ -143,7 +141,7 @@ TEST_F(DirectoryServerTest, SettingsTheDirectoryRefusesAreNotWritten) {
   }
   // The test server speaks no TLS.
   const std::string tls = Call(ParameterUpdate("DirectoryStartTLS", "true"));
-  EXPECT_NE(std::string::npos, tls.find(prefix + "The directory cannot be used: StartTLS failed")) << tls;
+  EXPECT_TRUE(Contains(tls, prefix + "The directory cannot be used: StartTLS failed"));
   AddUser("still");
 }
 
@@ -169,11 +167,11 @@ TEST_F(DirectoryServerTest, TheDirectoryCommandChecksBeforeItWrites) {
   const CommandResult embedded =
       RunZebd({"directory", "--db", zebd_.dbPath(), "--secret-key", zebd_.keyPath(), "--url", ""});
   EXPECT_EQ(0, embedded.exitCode) << embedded.err;
-  EXPECT_NE(std::string::npos, embedded.out.find("the cluster's directory is now the embedded directory"));
+  EXPECT_TRUE(Contains(embedded.out, "the cluster's directory is now the embedded directory"));
   EXPECT_EQ(Fault("getUser", kNotFound, "The user: kept was not found."),
-            Call("<getUser><ldapRN>kept</ldapRN></getUser>"));
+            CallWith("getUser", "ldapRN", "kept"));
   UseDirectoryServer(zebd_, server_, base_);
-  EXPECT_NE(std::string::npos, Call("<getUser><ldapRN>kept</ldapRN></getUser>").find("<ldapRN>kept</ldapRN>"));
+  EXPECT_TRUE(Contains(CallWith("getUser", "ldapRN", "kept"), "<ldapRN>kept</ldapRN>"));
 }
 
 // Stopping the directory makes the user methods fail at once with the unusable-database fault,
@@ -187,17 +185,16 @@ TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   UseDirectoryServer(zebd, server, server.MakeUserBase());
   auto call = [&](const std::string& request) { return PostElement(zebd.port(), request); };
   const std::string get = "<getUser><ldapRN>ola</ldapRN></getUser>";
-  ASSERT_NE(std::string::npos, call(AddUserRequest("ola")).find("<return>true</return>"));
+  ASSERT_TRUE(Contains(call(AddUserRequest("ola")), "<return>true</return>"));
   server.Script("halt");
   const auto start = std::chrono::steady_clock::now();
   for (const std::string& request : {get, std::string("<listUserByName><firstname/><lastname/></listUserByName>")}) {
     const std::string answer = call(request);
-    EXPECT_NE(std::string::npos, answer.find("The directory cannot be used: Can't contact LDAP server."))
-        << answer;
+    EXPECT_TRUE(Contains(answer, "The directory cannot be used: Can't contact LDAP server."));
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   server.Script("resume");
-  EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
+  EXPECT_TRUE(Contains(call(get), "<ldapRN>ola</ldapRN>"));
 
   // A server that takes connections but answers nothing holds a request no longer than one
   // operation's time-out (it is not asked twice).
@@ -206,10 +203,10 @@ TEST(DirectoryOutageTest, RequestsFailClearlyAndRecoverWithoutARestart) {
   client.Send(SoapRequest(SoapEnvelope(get)));
   const auto frozen = std::chrono::steady_clock::now();
   const std::string answer = BodyOf(client.ReadResponse(Millis(60'000)));
-  EXPECT_NE(std::string::npos, answer.find("The directory cannot be used: Timed out.")) << answer;
+  EXPECT_TRUE(Contains(answer, "The directory cannot be used: Timed out."));
   EXPECT_LT(std::chrono::steady_clock::now() - frozen, zdl::LdapConnection::kOperationTimeout + std::chrono::seconds(5));
   server.Script("thaw");
-  EXPECT_NE(std::string::npos, call(get).find("<ldapRN>ola</ldapRN>"));
+  EXPECT_TRUE(Contains(call(get), "<ldapRN>ola</ldapRN>"));
 }
 
 // A directory server that stops answering holds only the requests that need it: with two clients
@@ -223,7 +220,7 @@ TEST(DirectoryOutageTest, AHungServerHoldsOnlyTheRequestsThatNeedIt) {
   UseDirectoryServer(zebd, server, server.MakeUserBase());
   auto call = [&](const std::string& request) { return PostElement(zebd.port(), request); };
   auto admin = [&](const std::string& path) { return AdminRequest(zebd.adminPort(), path); };
-  ASSERT_NE(std::string::npos, call(AddPartitionRequest("P")).find("<return>"));
+  ASSERT_TRUE(Contains(call(AddPartitionRequest("P")), "<return>"));
   server.Script("freeze");
   std::atomic<bool> stop{false};
   std::atomic<int> userFaults{0};
@@ -239,9 +236,8 @@ TEST(DirectoryOutageTest, AHungServerHoldsOnlyTheRequestsThatNeedIt) {
   long long slowest = 0;
   for (int i = 0; i < 20; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_NE(std::string::npos,
-              call("<getRoutePartition><partitionName>P</partitionName></getRoutePartition>")
-                  .find("<name>P</name>"));
+    EXPECT_TRUE(Contains(call("<getRoutePartition><partitionName>P</partitionName></getRoutePartition>"),
+                         "<name>P</name>"));
     slowest = std::max(slowest, ElapsedMs(start));
   }
   EXPECT_GT(1000, slowest);
@@ -256,9 +252,9 @@ TEST(DirectoryOutageTest, AHungServerHoldsOnlyTheRequestsThatNeedIt) {
   server.Script("thaw");
   EXPECT_TRUE(Eventually([&] { return StatusLineOf(admin("/readyz")) == "HTTP/1.1 200 OK"; }, Millis(5'000)));
   const std::string metrics = BodyOf(admin("/metrics"));
-  EXPECT_NE(std::string::npos, metrics.find("zebd_directory_errors_total{kind=\"unavailable\"} ")) << metrics;
-  EXPECT_EQ(std::string::npos, metrics.find("zebd_directory_errors_total{kind=\"unavailable\"} 0\n")) << metrics;
-  EXPECT_NE(std::string::npos, metrics.find("zebd_database_errors_total{kind=\"unavailable\"} 0\n")) << metrics;
+  EXPECT_TRUE(Contains(metrics, "zebd_directory_errors_total{kind=\"unavailable\"} "));
+  EXPECT_FALSE(Contains(metrics, "zebd_directory_errors_total{kind=\"unavailable\"} 0\n"));
+  EXPECT_TRUE(Contains(metrics, "zebd_database_errors_total{kind=\"unavailable\"} 0\n"));
 }
 
 // A node without the key of a database's secrets says so and does not start, and leaves no key
@@ -270,7 +266,7 @@ TEST(SecretKeyStartTest, ANodeWithoutTheKeyRefusesToStart) {
   const CommandResult refused = RunZebd({"--listen", "127.0.0.1:0", "--db", first.dbPath(), "--trace-dir",
                                          dir / "trace", "--secret-key", dir / "other.key"});
   EXPECT_EQ(1, refused.exitCode);
-  EXPECT_NE(std::string::npos, refused.err.find("this node has no secret key file " + dir / "other.key")) << refused.err;
+  EXPECT_TRUE(Contains(refused.err, "this node has no secret key file " + dir / "other.key"));
   EXPECT_FALSE(std::filesystem::exists(dir / "other.key"));
 }
 

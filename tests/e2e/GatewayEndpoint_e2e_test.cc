@@ -8,9 +8,7 @@ namespace {
 
 class GatewayEndpointTest : public GatewayTest {
  protected:
-  std::string Get(const std::string& name) {
-    return WithoutStamp(Call("<getGatewayEndpoint><name>" + name + "</name></getGatewayEndpoint>"));
-  }
+  std::string Get(const std::string& name) { return WithoutStamp(ByName("getGatewayEndpoint", name)); }
 };
 
 TEST_F(GatewayEndpointTest, AnalogGatewayIsRenderedWithItsPortsAndLines) {
@@ -26,8 +24,7 @@ TEST_F(GatewayEndpointTest, AnalogGatewayIsRenderedWithItsPortsAndLines) {
       RenderedAnalogPort(PortId("AnalogAccessPort", id, 1), 1, lineId) +
       RenderedAnalogPort(PortId("AnalogAccessPort", id, 2), 2, "") + "</ports>\r\n</device>\r\n</return>\r\n";
   EXPECT_EQ(Response("getGatewayEndpoint", expected), Get("aa1"));
-  EXPECT_EQ(Response("getGatewayEndpoint", expected),
-            WithoutStamp(Call("<getGatewayEndpoint><uuid>" + id + "</uuid></getGatewayEndpoint>")));
+  EXPECT_EQ(Response("getGatewayEndpoint", expected), WithoutStamp(ById("getGatewayEndpoint", id)));
 }
 
 // The device and its access rows are written as one: a database that refuses the access row
@@ -39,26 +36,23 @@ TEST_F(GatewayEndpointTest, AWriteRefusedPartWayLeavesNothing) {
   const std::string response = Call("<addGatewayEndpoint><newGateway>" +
                                     AnalogGatewayRequest("AA9", AnalogPort(1, false)) +
                                     "</newGateway></addGatewayEndpoint>");
-  EXPECT_NE(std::string::npos, response.find("<![CDATA[Database error: refused]]></faultstring>")) << response;
+  EXPECT_TRUE(Contains(response, "<![CDATA[Database error: refused]]></faultstring>"));
   EXPECT_EQ(before, Snapshot());
 }
 
 // A line keeps the index it was written with and reads back under the port it was written
 // under, also when the two differ and another port has the number of the index.
 TEST_F(GatewayEndpointTest, LineReadsBackUnderThePortItWasWrittenUnder) {
-  const auto indexOne = [](std::string text, const std::string& from) {
-    return text.replace(text.find(from), from.size(), "index=\"1\"");
-  };
-  const std::string id =
-      AddGateway(AnalogGatewayRequest("AA7", AnalogPort(1, false) + indexOne(AnalogPort(7, true), "index=\"7\"")));
+  const std::string seven = "index=\"7\"", one = "index=\"1\"";
+  const std::string id = AddGateway(
+      AnalogGatewayRequest("AA7", AnalogPort(1, false) + Replace(AnalogPort(7, true), seven, one)));
   const std::string lineId = Column("SELECT pkid FROM DeviceNumPlanMap WHERE fkDevice = ?", id);
   EXPECT_EQ("1|7", Column("SELECT NumPlanIndex || '|' || PortNum FROM DeviceNumPlanMap WHERE fkDevice = ?", id));
-  const std::string ports = "<ports>\r\n" + RenderedAnalogPort(PortId("AnalogAccessPort", id, 1), 1, "") +
-                            indexOne(RenderedAnalogPort(PortId("AnalogAccessPort", id, 7), 7, lineId),
-                                     "index=\"7\"") +
-                            "</ports>\r\n";
+  const std::string ports =
+      "<ports>\r\n" + RenderedAnalogPort(PortId("AnalogAccessPort", id, 1), 1, "") +
+      Replace(RenderedAnalogPort(PortId("AnalogAccessPort", id, 7), 7, lineId), seven, one) + "</ports>\r\n";
   const std::string got = Get("AA7");
-  EXPECT_NE(std::string::npos, got.find(ports)) << got;
+  EXPECT_TRUE(Contains(got, ports));
   // A line stored without its port (by an older build) is shown under the port of its index.
   Db().Execute("UPDATE DeviceNumPlanMap SET PortNum = NULL WHERE fkDevice = ?", {id});
   const std::string older = Get("AA7");
@@ -82,27 +76,23 @@ TEST_F(GatewayEndpointTest, T1GatewayKeepsEncodingAndPortsAndMaxPorts) {
   const std::string id = AddGateway(T1GatewayRequest("T1A", "u-law"));
   const std::string t1 = Get("T1A");
   const std::string portId = PortId("DigitalAccessT1Port", id, 5);
-  EXPECT_NE(std::string::npos,
-            t1.find(El("networkLocale", "United_States") + El("trunkSelectionOrder", "Top Down") +
-                    El("clockReference", "Internal") + El("csuParam", "-7.5db") +
-                    El("digitSending", "MF") + El("encode", "u-law") + El("fdlChannel", "None") +
-                    El("framing", "ESF") + El("maxPorts", "24") + "<ports>\r\n<port  uuid=\"" + portId +
-                    "\">\r\n"))
-      << t1;
+  EXPECT_TRUE(Contains(t1, El("networkLocale", "United_States") + El("trunkSelectionOrder", "Top Down") +
+                               El("clockReference", "Internal") + El("csuParam", "-7.5db") +
+                               El("digitSending", "MF") + El("encode", "u-law") + El("fdlChannel", "None") +
+                               El("framing", "ESF") + El("maxPorts", "24") + "<ports>\r\n<port  uuid=\"" +
+                               portId + "\">\r\n"));
   // A T1 port has no SMDI port number: the element is there, with the zero of an unset number.
-  EXPECT_NE(std::string::npos, t1.find(El("silenceSuppressionThreshold", "Default") + El("smdiPortNumber", "0") +
-                                       El("startDialProtocol", "Immediate")))
-      << t1;
+  EXPECT_TRUE(Contains(t1, El("silenceSuppressionThreshold", "Default") + El("smdiPortNumber", "0") +
+                               El("startDialProtocol", "Immediate")));
   // The port ends with its vendor configuration: its caller id and endpoint id are stored only.
-  EXPECT_NE(std::string::npos, t1.find("<timer>0</timer>\r\n</timers>\r\n" + El("vendorConfig", "") +
-                                       "</port>\r\n</ports>\r\n" + El("yellowAlarm", "F-Bit") +
-                                       El("zeroSuppression", "B8ZS") + "</device>\r\n"))
-      << t1;
+  EXPECT_TRUE(Contains(t1, "<timer>0</timer>\r\n</timers>\r\n" + El("vendorConfig", "") +
+                               "</port>\r\n</ports>\r\n" + El("yellowAlarm", "F-Bit") +
+                               El("zeroSuppression", "B8ZS") + "</device>\r\n"));
   EXPECT_EQ("ep-5", Column("SELECT EndpointID FROM DigitalAccessT1Port WHERE fkDevice = ?", id));
   EXPECT_EQ("1", Column("SELECT Encode FROM DigitalAccessT1 WHERE fkDevice = ?", id));
   // A stored 0 renders A-law.
   Db().Execute("UPDATE DigitalAccessT1 SET Encode = 0 WHERE fkDevice = ?", {id});
-  EXPECT_NE(std::string::npos, Get("T1A").find(El("encode", "A-law")));
+  EXPECT_TRUE(Contains(Get("T1A"), El("encode", "A-law")));
 }
 
 TEST_F(GatewayEndpointTest, DeviceWithoutAccessPartIsWrittenAlone) {
@@ -133,8 +123,7 @@ TEST_F(GatewayEndpointTest, UpdateReplacesPortsAndChangesFields) {
 
 TEST_F(GatewayEndpointTest, RemoveTakesTheAccessRowsAndPortsAlong) {
   const std::string id = AddGateway(AnalogGatewayRequest("AA4", AnalogPort(1, true)));
-  EXPECT_EQ(Standard("removeGatewayEndpoint", id),
-            Call("<removeGatewayEndpoint><uuid>" + id + "</uuid></removeGatewayEndpoint>"));
+  EXPECT_EQ(Standard("removeGatewayEndpoint", id), ById("removeGatewayEndpoint", id));
   for (const char* table : {"Device", "AnalogAccess", "AnalogAccessPort", "DeviceNumPlanMap"}) {
     const std::string key = std::string(table) == "Device" ? "pkid" : "fkDevice";
     EXPECT_EQ("0", Column(std::string("SELECT COUNT(*) FROM ") + table + " WHERE " + key + " = ?", id)) << table;
@@ -168,12 +157,11 @@ TEST_F(GatewayEndpointTest, RefusalsNameTheProblemAndChangeNothing) {
       "<digitSending>DTMF</digitSending><expectedDigits>4</expectedDigits><finalDigits significant=\"true\">3"
       "</finalDigits><presentationBit>Allowed</presentationBit><silenceSuppressionThreshold>Low"
       "</silenceSuppressionThreshold><smdiPortNumber>1</smdiPortNumber><startDialProtocol>Wink</startDialProtocol>";
-  std::string emptyEndpoint = T1GatewayRequest("X", "u-law");
-  const std::string endpoint = "<endpointId>ep-5</endpointId>";
-  emptyEndpoint.replace(emptyEndpoint.find(endpoint), endpoint.size(), "<endpointId/>");
-  std::string emptyInterface = PriGatewayRequest("X");
-  const std::string interface = "<interfaceId present=\"true\">12</interfaceId>";
-  emptyInterface.replace(emptyInterface.find(interface), interface.size(), "<interfaceId present=\"true\"/>");
+  const std::string emptyEndpoint =
+      Replace(T1GatewayRequest("X", "u-law"), "<endpointId>ep-5</endpointId>", "<endpointId/>");
+  const std::string emptyInterface =
+      Replace(PriGatewayRequest("X"), "<interfaceId present=\"true\">12</interfaceId>",
+              "<interfaceId present=\"true\"/>");
   ExpectAllRefused(zebd_, {
       {"<addGatewayEndpoint/>", kUnexpectedNode, "Found NULL, expecting <name>"},
       {add("<name>X</name><product>Desk Phone 12</product>"), kInvalidValue,

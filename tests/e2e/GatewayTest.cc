@@ -111,7 +111,7 @@ std::string GatewayTest::RenderedAnalogPort(const std::string& uuid, int number,
 }
 
 std::string GatewayTest::DevicePoolElement() {
-  const std::string response = Call("<getDevicePool><name>Default</name></getDevicePool>");
+  const std::string response = ByName("getDevicePool", "Default");
   const std::string start = "<return>\r\n";
   const std::size_t from = response.find(start) + start.size();
   return response.substr(from, response.find("</return>") - from);

@@ -204,10 +204,9 @@ TEST(HttpHostRequests, LargerBodiesGetThe413ResponseThenAnOrderlyClose) {
   cut.EndSending();
   EXPECT_EQ(kTooLargeResponse, cut.ReadResponse());
   ASSERT_EQ(0, zebd.Stop());
-  EXPECT_NE(std::string::npos,
-            zebd.TraceFile().find("RequestID: 5\r\nRequestContents: \r\n\r\nResponseContents: \r\n"
-                                  "HTTP/1.1 413 Request Entity Too Large"))
-      << zebd.TraceFile();
+  EXPECT_TRUE(Contains(zebd.TraceFile(),
+                       "RequestID: 5\r\nRequestContents: \r\n\r\nResponseContents: \r\n"
+                       "HTTP/1.1 413 Request Entity Too Large"));
 }
 
 TEST(HttpHostRequests, SlowBodyWithinTheTimeoutIsAnsweredAndAStalledOneCutOff) {
@@ -250,11 +249,12 @@ TEST(HttpHostExtension, RequestTextAndItsTraceEndAtTheFirstNulByteAndNameTheClie
   ZebdProcess zebd;
   const std::string envelope = "<Envelope><Body><fooBar/></Body></Envelope>";
   const std::string answer = BodyOf(PostSoap(zebd.port(), envelope + std::string("\0<bazQux/>", 10)));
-  EXPECT_NE(std::string::npos, answer.find("Unknown method: fooBar")) << answer;
+  EXPECT_TRUE(Contains(answer, "Unknown method: fooBar"));
   ASSERT_EQ(0, zebd.Stop());
-  EXPECT_NE(std::string::npos, zebd.TraceFile().find("Client IP: 127.0.0.1\r\nClient User ID: \r\nRequestID: 1\r\n"
-                                                     "RequestContents: \r\n" + envelope + "\r\nResponseContents: "))
-      << zebd.TraceFile();
+  EXPECT_TRUE(Contains(zebd.TraceFile(),
+                       "Client IP: 127.0.0.1\r\nClient User ID: \r\nRequestID: 1\r\n"
+                       "RequestContents: \r\n" +
+                           envelope + "\r\nResponseContents: "));
 }
 
 TEST(HttpHostExtension, AnExceptionOfTheExtensionIsAnsweredWith500AndNoTraceRecord) {
@@ -273,8 +273,8 @@ TEST(HttpHostExtension, AnExceptionOfTheExtensionIsAnsweredWith500AndNoTraceReco
   std::filesystem::rename(dir / "gone", dir / "db");
   EXPECT_EQ(kOk, StatusOfAnswer(client, SoapRequest(kBody)));
   ASSERT_EQ(0, zebd.Stop());
-  EXPECT_EQ(std::string::npos, zebd.TraceFile().find("RequestID: 1\r\n"));
-  EXPECT_NE(std::string::npos, zebd.TraceFile().find("RequestID: 2\r\n"));
+  EXPECT_FALSE(Contains(zebd.TraceFile(), "RequestID: 1\r\n"));
+  EXPECT_TRUE(Contains(zebd.TraceFile(), "RequestID: 2\r\n"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -290,7 +290,7 @@ TEST(HttpHostShutdown, IdleConnectionDoesNotDelayAnOrderlyShutdown) {
   EXPECT_EQ(0, zebd.Stop());
   EXPECT_LT(ElapsedMs(start), 10000);
   EXPECT_TRUE(client.WaitClosedWithoutData(Millis(1000)));
-  EXPECT_NE(std::string::npos, zebd.TraceFile().find("last-request-marker"));
+  EXPECT_TRUE(Contains(zebd.TraceFile(), "last-request-marker"));
   EXPECT_EQ("", zebd.StderrText());
 }
 
@@ -300,7 +300,7 @@ TEST(HttpHostShutdown, IdleConnectionDoesNotDelayAnOrderlyShutdown) {
 TEST(ZebdCommandLine, HelpAnswersAndBadOptionsExitWithStatus2) {
   CommandResult result = RunZebd({"--help"});
   EXPECT_EQ(0, result.exitCode);
-  EXPECT_NE(std::string::npos, result.out.find("--listen HOST:PORT")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "--listen HOST:PORT"));
 
   const std::vector<std::vector<std::string>> bad = {
       {"--bogus"},         {"--threads", "0"},         {"--listen", "127.0.0.1"},
@@ -312,23 +312,20 @@ TEST(ZebdCommandLine, HelpAnswersAndBadOptionsExitWithStatus2) {
   for (const auto& args : bad) {
     CommandResult result = RunZebd(args);
     EXPECT_EQ(2, result.exitCode) << args[0];
-    EXPECT_NE(std::string::npos, result.err.find("zebd: ")) << args[0];
+    EXPECT_TRUE(Contains(result.err, "zebd: ")) << args[0];
     EXPECT_EQ("", result.out) << args[0];
   }
-  EXPECT_NE(std::string::npos,
-            RunZebd({"--tls-cert", "cert.pem"}).err.find("'--tls-cert' and '--tls-key' must be given together"));
-  EXPECT_NE(std::string::npos,
-            RunZebd({"--no-audit", "--no-audit"}).err.find("zebd: option '--no-audit' is given more than once"));
-  // A value out of range names the range, a value of another form the form.
+  // Some say more: options that go together or once only; a value out of range names the range,
+  // a value of another form the form.
   const std::pair<std::vector<std::string>, std::string> explained[] = {
+      {{"--tls-cert", "cert.pem"}, "'--tls-cert' and '--tls-key' must be given together"},
+      {{"--no-audit", "--no-audit"}, "zebd: option '--no-audit' is given more than once"},
       {{"--read-cache", "70000"},
        "invalid value '70000' for option '--read-cache' (expected a whole number from 0 to 60000)\n"},
       {{"--drain-timeout=0"}, "'--drain-timeout' (expected a number of seconds above 0 and at most 86400)\n"},
       {{"--listen", "h:x"}, "'--listen' (expected HOST:PORT)\n"},
   };
-  for (const auto& [args, message] : explained) {
-    EXPECT_NE(std::string::npos, RunZebd(args).err.find(message)) << args[0];
-  }
+  for (const auto& [args, message] : explained) EXPECT_TRUE(Contains(RunZebd(args).err, message)) << args[0];
 }
 
 TEST(ZebdCommandLine, AddressInUseOrUnknownHostFailsWithStatus1) {
@@ -336,13 +333,11 @@ TEST(ZebdCommandLine, AddressInUseOrUnknownHostFailsWithStatus1) {
   CommandResult result = RunZebd({"--listen", "127.0.0.1:" + std::to_string(first.port()), "--trace-dir",
                                   first.traceDir(), "--db", first.traceDir() + "/second.db"});
   EXPECT_EQ(1, result.exitCode);
-  EXPECT_NE(std::string::npos, result.err.find("zebd: ")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "zebd: "));
   // A host that does not resolve is named (.invalid names never resolve).
   result = RunZebd({"--listen", "nohost.invalid:80", "--db", first.traceDir() + "/second.db"});
   EXPECT_EQ(1, result.exitCode);
-  EXPECT_NE(std::string::npos,
-            result.err.find("zebd: cannot listen on nohost.invalid: the host does not resolve ("))
-      << result.err;
+  EXPECT_TRUE(Contains(result.err, "zebd: cannot listen on nohost.invalid: the host does not resolve ("));
 }
 
 }  // namespace

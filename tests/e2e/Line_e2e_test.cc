@@ -9,7 +9,6 @@ class LineTest : public RoutingTest {
   std::string AddLine(const std::string& pattern, const std::string& partition = "<routePartition/>") {
     return CallForId("addLine", NewLine(pattern, partition));
   }
-  std::string GetLine(const std::string& id) { return Call("<getLine><uuid>" + id + "</uuid></getLine>"); }
 };
 
 TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
@@ -48,7 +47,7 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
               El("callWaitingEnabled", "On") + El("cfaCSSClause", "") + El("mwiStatus", "Default") +
               Ref("shareLineAppearanceCSS", css) + El("useFullyQualCallingPartyNum", "Default") +
               Ref("voiceMailProfile", profile) + "</directoryNumber>\r\n"),
-      GetLine(id));
+      ById("getLine", id));
 
   // Empty elements clear: no partition, no forward, no pickup group, no profile.
   EXPECT_EQ(Standard("updateLine", id),
@@ -69,7 +68,7 @@ TEST_F(LineTest, AddGetUpdateRemoveRoundTrip) {
   EXPECT_EQ(Standard("removeLine", id, "10"),
             Call("<zeb:removeLine sequence=\"10\"><zeb:uuid>" + id + "</zeb:uuid></zeb:removeLine>"));
   // By identifier getLine builds what it finds: nothing.
-  EXPECT_EQ(Response("getLine", "<return>\r\n</return>\r\n"), GetLine(id));
+  EXPECT_EQ(Response("getLine", "<return>\r\n</return>\r\n"), ById("getLine", id));
 }
 
 TEST_F(LineTest, SamePatternInTwoPartitionsAreTwoLines) {

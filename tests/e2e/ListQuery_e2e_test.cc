@@ -18,7 +18,7 @@ class ListQueryTest : public RoutingTest {
                     sequence);
   }
   std::string Search(const std::string& method, const std::string& text) {
-    return Call("<" + method + "><searchString>" + text + "</searchString></" + method + ">");
+    return CallWith(method, "searchString", text);
   }
 };
 
@@ -58,8 +58,7 @@ TEST_F(ListQueryTest, GetNumDevicesCountsTheClass) {
   const std::pair<const char*, const char*> cases[] = {
       {"Phone", "2"}, {"Gateway", "1"}, {"Device Profile", "1"}, {"Route List", "0"}};
   for (const auto& [deviceClass, count] : cases) {
-    EXPECT_EQ(Standard("getNumDevices", count),
-              Call(std::string("<getNumDevices><class>") + deviceClass + "</class></getNumDevices>"));
+    EXPECT_EQ(Standard("getNumDevices", count), CallWith("getNumDevices", "class", deviceClass));
   }
 }
 
@@ -76,16 +75,15 @@ TEST_F(ListQueryTest, RoutePlansListByUsageOrAllInPatternOrder) {
            El("routePartitionName", partition) + El("usage", usage) + El("routeFilterName", filter) +
            "</routePlan>\r\n";
   };
-  EXPECT_EQ(Listed("listRoutePlanByType", plan(line, "1000", "Internal", "Device", "") +
-                                              plan(orphan, "2000", "", "Device", "")),
-            Call("<listRoutePlanByType><usage>Device</usage></listRoutePlanByType>"));
+  EXPECT_EQ(Listed("listRoutePlanByType",
+                   plan(line, "1000", "Internal", "Device", "") + plan(orphan, "2000", "", "Device", "")),
+            CallWith("listRoutePlanByType", "usage", "Device"));
   EXPECT_EQ(Listed("listRoutePlanByType", plan(line, "1000", "Internal", "Device", "") +
                                               plan(translation, "1000", "Public", "Translation", "") +
                                               plan(orphan, "2000", "", "Device", "") +
                                               plan(route, "9.@", "Public", "Route", "Local &amp; Free")),
             Call("<listRoutePlanByType><usage/></listRoutePlanByType>"));
-  EXPECT_EQ(Listed("listRoutePlanByType", ""),
-            Call("<listRoutePlanByType><usage>Call Park</usage></listRoutePlanByType>"));
+  EXPECT_EQ(Listed("listRoutePlanByType", ""), CallWith("listRoutePlanByType", "usage", "Call Park"));
 }
 
 TEST_F(ListQueryTest, PartitionsAndSearchSpacesMatchNamePatterns) {
@@ -135,15 +133,12 @@ TEST_F(ListQueryTest, TenThousandPhonesAreReturnedWhole) {
   const std::string answer = connection.ReadResponse(Millis{60'000});
   EXPECT_EQ("HTTP/1.1 200 OK", StatusLineOf(answer));
   const std::string response = BodyOf(answer);
-  std::size_t phones = 0;
-  for (std::size_t at = 0; (at = response.find("<phone  uuid=", at + 1)) != std::string::npos;) ++phones;
-  EXPECT_EQ(static_cast<std::size_t>(kPhones), phones);
-  EXPECT_NE(std::string::npos, response.find("<name>SEP000000</name>"));
+  EXPECT_EQ(static_cast<std::size_t>(kPhones), Occurrences(response, "<phone  uuid="));
+  EXPECT_TRUE(Contains(response, "<name>SEP000000</name>"));
   const std::string tail = "<name>SEP009999</name>\r\n<product>Desk Phone 12</product>\r\n<model>Desk Phone 12"
                            "</model>\r\n</phone>\r\n</return>\r\n</zeb:listPhoneByNameResponse>\r\n" + kEnvelopeEnd;
   EXPECT_EQ(tail, response.substr(response.size() - tail.size()));
-  EXPECT_EQ(Standard("getNumDevices", std::to_string(kPhones)),
-            Call("<getNumDevices><class>Phone</class></getNumDevices>"));
+  EXPECT_EQ(Standard("getNumDevices", std::to_string(kPhones)), CallWith("getNumDevices", "class", "Phone"));
 }
 
 TEST_F(ListQueryTest, RefusalsNameTheProblem) {

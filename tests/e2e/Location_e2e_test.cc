@@ -23,19 +23,18 @@ class LocationTest : public ZebdTest {
 TEST_F(LocationTest, AddGetUpdateRemoveRoundTrip) {
   // The library numbers locations; the number given is not stored.
   const std::string hub = AddLocation("Hub", "64"), branch = AddLocation("Branch", "12abc", kLenient);
-  EXPECT_EQ(LocationResponse(hub, "Hub", "1", "64"), Call("<getLocation><name>hub</name></getLocation>"));
+  EXPECT_EQ(LocationResponse(hub, "Hub", "1", "64"), ByName("getLocation", "hub"));
   EXPECT_EQ(LocationResponse(branch, "Branch", "2", "12", "8"),
             Call("<zeb:getLocation sequence=\"8\"><zeb:uuid>" + branch + "</zeb:uuid></zeb:getLocation>"));
 
   EXPECT_EQ(Standard("updateLocation", branch), Call("<updateLocation><uuid>" + branch +
                                                      "</uuid><newName>Annex</newName><kbits>256</kbits>"
                                                      "</updateLocation>"));
-  EXPECT_EQ(LocationResponse(branch, "Annex", "2", "256"),
-            Call("<getLocation><name>Annex</name></getLocation>"));
+  EXPECT_EQ(LocationResponse(branch, "Annex", "2", "256"), ByName("getLocation", "Annex"));
 
-  EXPECT_EQ(Standard("removeLocation", branch), Call("<removeLocation><name>Annex</name></removeLocation>"));
+  EXPECT_EQ(Standard("removeLocation", branch), ByName("removeLocation", "Annex"));
   EXPECT_EQ(Fault("getLocation", kNotFound, "The specified Location was not found."),
-            Call("<getLocation><uuid>" + branch + "</uuid></getLocation>"));
+            ById("getLocation", branch));
 }
 
 TEST_F(LocationTest, RefusalsNameTheProblemAndChangeNothing) {

@@ -55,11 +55,6 @@ class RoutingTest : public ZebdTest {
            "newLine></addLine>";
   }
 
-  // text with the first occurrence of from replaced by to.
-  static std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    return text.replace(text.find(from), from.size(), to);
-  }
-
   // The pkid of the row of table whose column ownerColumn is owner and column is value ("" when
   // there is none).
   std::string RowId(const std::string& table, const std::string& ownerColumn, const std::string& owner,

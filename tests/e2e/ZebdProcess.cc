@@ -21,7 +21,6 @@
 #include <utility>
 
 #include "support/PgScratchDatabase.h"
-#include "support/TempDir.h"
 #include "support/TestSecretKey.h"
 #include "zdl/CZDLDatabase.h"
 #include "zdl/postgresql/PgConnection.h"
@@ -59,24 +58,26 @@ int WaitUntil(pid_t pid, Clock::time_point deadline) {
   for (;;) {
     int status = 0;
     pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) {
-      if (WIFEXITED(status)) return WEXITSTATUS(status);
-      if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-      return -1;
-    }
+    if (done == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     if (done < 0 && errno != EINTR) return -1;
     if (Clock::now() >= deadline) return kStillRunning;
     std::this_thread::sleep_for(Millis(5));
   }
 }
 
-int KillAndReap(pid_t pid, Millis timeout) {
-  kill(pid, SIGTERM);
-  int code = WaitUntil(pid, Clock::now() + timeout);
+// Waits for the child until the deadline and kills one still running then (returning -1).
+int Reap(pid_t pid, Clock::time_point deadline) {
+  const int code = WaitUntil(pid, deadline);
   if (code != kStillRunning) return code;
   kill(pid, SIGKILL);
   WaitUntil(pid, Clock::now() + kDefaultTimeout);
   return -1;
+}
+
+int KillAndReap(pid_t pid, Millis timeout) {
+  kill(pid, SIGTERM);
+  return Reap(pid, Clock::now() + timeout);
 }
 
 // Starts args[0] (searched on PATH when it has no '/') with its standard output and error
@@ -106,17 +107,19 @@ ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
     : traceDir_(dir_ / "trace"), dbPath_(DatabaseArgument(dir_.path(), extraArgs, &scratch_)) {
   // zebd refuses an option given twice: a default the test gives itself is left out. Answers
   // are not kept unless a test asks: tests change the database behind zebd and read at once.
-  std::vector<std::string> args = {ZEBD_PATH};
-  for (const auto& byDefault : std::vector<std::pair<std::string, std::string>>{{"--listen", "127.0.0.1:0"},
-                                                                                {"--trace-dir", traceDir_},
-                                                                                {"--db", dbPath_},
-                                                                                {"--secret-key", keyPath()},
-                                                                                {"--read-cache", "0"}}) {
-    const std::string& option = byDefault.first;
-    const bool given = std::any_of(extraArgs.begin(), extraArgs.end(), [&option](const std::string& arg) {
+  const auto given = [&extraArgs](const std::string& option) {
+    return std::any_of(extraArgs.begin(), extraArgs.end(), [&option](const std::string& arg) {
       return arg == option || arg.rfind(option + "=", 0) == 0;
     });
-    if (!given) args.insert(args.end(), {option, byDefault.second});
+  };
+  const std::pair<std::string, std::string> defaults[] = {{"--listen", "127.0.0.1:0"},
+                                                          {"--trace-dir", traceDir_},
+                                                          {"--db", dbPath_},
+                                                          {"--secret-key", keyPath()},
+                                                          {"--read-cache", "0"}};
+  std::vector<std::string> args = {ZEBD_PATH};
+  for (const auto& [option, value] : defaults) {
+    if (!given(option)) args.insert(args.end(), {option, value});
   }
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   WriteTestSecretKey(keyPath());
@@ -131,10 +134,7 @@ ZebdProcess::ZebdProcess(const std::vector<std::string>& extraArgs)
     if (at != std::string::npos && out.find('\n', at) != std::string::npos) {
       port_ = std::atoi(out.c_str() + out.rfind(':', out.find('\n', at)) + 1);
       if (at > 0) adminPort_ = std::atoi(out.c_str() + out.rfind(':', at) + 1);
-      const auto has = [&](const char* option) {
-        return std::find(extraArgs.begin(), extraArgs.end(), option) != extraArgs.end();
-      };
-      if (!has("--tls-cert") && !has("--auth-file")) NoteSchemaSource(port_);
+      if (!given("--tls-cert") && !given("--auth-file")) NoteSchemaSource(port_);
       return;
     }
     code = WaitUntil(pid_, std::min(deadline, Clock::now() + Millis(5)));
@@ -171,22 +171,13 @@ std::string ZebdBuildStamp() {
 
 CommandResult RunCommand(const std::vector<std::string>& args, Millis timeout) {
   TempDir dir;
-  pid_t pid = Spawn(args, dir / "out", dir / "err");
-  CommandResult result;
-  result.exitCode = WaitUntil(pid, Clock::now() + timeout);
-  if (result.exitCode == kStillRunning) {
-    kill(pid, SIGKILL);
-    WaitUntil(pid, Clock::now() + kDefaultTimeout);
-    result.exitCode = -1;
-  }
-  result.out = ReadFile(dir / "out");
-  result.err = ReadFile(dir / "err");
-  return result;
+  const int code = Reap(Spawn(args, dir / "out", dir / "err"), Clock::now() + timeout);
+  return {code, ReadFile(dir / "out"), ReadFile(dir / "err")};
 }
 
 CommandResult RunZebd(const std::vector<std::string>& args, Millis timeout) {
-  std::vector<std::string> argv = args;
-  argv.insert(argv.begin(), ZEBD_PATH);
+  std::vector<std::string> argv = {ZEBD_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
   return RunCommand(argv, timeout);
 }
 
@@ -273,47 +264,47 @@ bool RawConnection::ReceiveMore(Clock::time_point deadline) {
   return false;
 }
 
+std::size_t RawConnection::HeaderEnd(Clock::time_point deadline) {
+  std::size_t end;
+  while ((end = pending_.find("\r\n\r\n")) == std::string::npos && ReceiveMore(deadline)) {
+  }
+  return end;
+}
+
+std::string RawConnection::Take(std::size_t size) {
+  std::string taken = pending_.substr(0, size);
+  pending_.erase(0, size);
+  checker_.Received(taken);
+  return taken;
+}
+
 std::string RawConnection::ReadResponse(Millis timeout) {
   auto deadline = Clock::now() + timeout;
   complete_ = false;
-  std::size_t headerEnd;
-  while ((headerEnd = pending_.find("\r\n\r\n")) == std::string::npos) {
-    if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
-  }
+  const std::size_t headerEnd = HeaderEnd(deadline);
+  if (headerEnd == std::string::npos) return std::exchange(pending_, std::string());
   // 1xx answers ("HTTP/1.1 100 Continue") and 304 Not Modified have no body; any other response
   // without a Content-Length runs to the close.
   const bool bodiless = pending_.size() > 12 && (pending_[9] == '1' || pending_.compare(9, 4, "304 ") == 0);
-  std::size_t length = 0;
-  std::size_t field = pending_.find("\r\nContent-Length: ");
-  if (!bodiless && field < headerEnd) {
-    length = std::strtoul(pending_.c_str() + field + 18, nullptr, 10);
-  } else if (!bodiless) {
+  const std::size_t field = pending_.find("\r\nContent-Length: ");
+  if (!bodiless && field > headerEnd) {
     std::string all = ReadUntilClose(deadline);
     complete_ = closed_;
     if (complete_) checker_.Received(all);
     return all;
   }
-  std::size_t total = headerEnd + 4 + length;
+  const std::size_t total =
+      headerEnd + 4 + (bodiless ? 0 : std::strtoul(pending_.c_str() + field + 18, nullptr, 10));
   while (pending_.size() < total) {
     if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
   }
   complete_ = true;
-  std::string response = pending_.substr(0, total);
-  pending_.erase(0, total);
-  checker_.Received(response);
-  return response;
+  return Take(total);
 }
 
 std::string RawConnection::ReadHeader(Millis timeout) {
-  auto deadline = Clock::now() + timeout;
-  std::size_t headerEnd;
-  while ((headerEnd = pending_.find("\r\n\r\n")) == std::string::npos) {
-    if (!ReceiveMore(deadline)) return std::exchange(pending_, std::string());
-  }
-  std::string header = pending_.substr(0, headerEnd + 4);
-  pending_.erase(0, headerEnd + 4);
-  checker_.Received(header);
-  return header;
+  const std::size_t headerEnd = HeaderEnd(Clock::now() + timeout);
+  return headerEnd == std::string::npos ? std::exchange(pending_, std::string()) : Take(headerEnd + 4);
 }
 
 std::string RawConnection::ReadUntilClose(Clock::time_point deadline) {
@@ -366,9 +357,10 @@ std::string ReturnText(const std::string& envelope) {
   return from == std::string::npos || to == std::string::npos ? "" : envelope.substr(from + 8, to - from - 8);
 }
 
-std::string AddPartitionRequest(const std::string& name) {
-  return "<addRoutePartition><newRoutePartition><name>" + name +
-         "</name></newRoutePartition></addRoutePartition>";
+std::string AddPartitionRequest(const std::string& name, const std::string& description) {
+  return "<addRoutePartition><newRoutePartition><name>" + name + "</name>" +
+         (description.empty() ? "" : "<description>" + description + "</description>") +
+         "</newRoutePartition></addRoutePartition>";
 }
 
 std::string AddPartition(int port, const std::string& name) {
@@ -384,8 +376,21 @@ std::string AdminRequest(int port, const std::string& path, const std::string& m
 double Sample(const std::string& metrics, const std::string& series) {
   const std::string key = "\n" + series + " ";
   const std::size_t at = ("\n" + metrics).find(key);
-  if (at == std::string::npos) return -1;
-  return std::atof(metrics.c_str() + at + key.size() - 1);
+  return at == std::string::npos ? -1 : std::atof(metrics.c_str() + at + key.size() - 1);
+}
+
+::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
+  const bool holds = text.find(part) != std::string::npos;
+  return (holds ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+         << "\"" << part << "\" is " << (holds ? "" : "not ") << "in:\n"
+         << text;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+    ++count;
+  return count;
 }
 
 bool Eventually(const std::function<bool()>& condition, Millis timeout) {

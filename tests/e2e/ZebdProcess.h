@@ -8,6 +8,7 @@
 // instead of hanging it. Failures to start throw std::runtime_error with zebd's stderr.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -20,16 +21,13 @@
 #include "e2e/ServedSchema.h"
 #include "support/TempDir.h"
 
-namespace zeb::test {
-
-class PgScratchDatabase;
-}  // namespace zeb::test
-
 namespace zeb::zdl {
 class CZDLDatabase;
 }  // namespace zeb::zdl
 
 namespace zeb::test {
+
+class PgScratchDatabase;
 
 using Millis = std::chrono::milliseconds;
 
@@ -147,6 +145,10 @@ class RawConnection {
   // Appends what arrives before the deadline to pending_; false on close or timeout.
   bool ReceiveMore(std::chrono::steady_clock::time_point deadline);
   std::string ReadUntilClose(std::chrono::steady_clock::time_point deadline);
+  // Where the header in pending_ ends ("\r\n\r\n"), waiting for it; npos on close or timeout.
+  std::size_t HeaderEnd(std::chrono::steady_clock::time_point deadline);
+  // Removes the first size bytes of pending_, checks them as a response, and returns them.
+  std::string Take(std::size_t size);
 
   ExchangeChecker checker_;
   std::string pending_;  // received, not yet returned
@@ -171,8 +173,8 @@ std::string StatusLineOf(const std::string& response);
 std::string PostElement(int port, const std::string& element);
 // The text of the response's <return> element ("" when there is none).
 std::string ReturnText(const std::string& envelope);
-// The request that adds a route partition of the name.
-std::string AddPartitionRequest(const std::string& name);
+// The request that adds a route partition of the name (and the description, when one is given).
+std::string AddPartitionRequest(const std::string& name, const std::string& description = "");
 // Adds a route partition of the name through the zebd on port; returns its id.
 std::string AddPartition(int port, const std::string& name);
 // Sends a request without credentials (GET by default) for path to the admin listener on port;
@@ -180,6 +182,10 @@ std::string AddPartition(int port, const std::string& name);
 std::string AdminRequest(int port, const std::string& path, const std::string& method = "GET");
 // The value of one sample line of a /metrics exposition ("name{labels}"), or -1 when absent.
 double Sample(const std::string& metrics, const std::string& series);
+// Whether text holds part, for EXPECT_TRUE and EXPECT_FALSE: either failure shows both.
+::testing::AssertionResult Contains(const std::string& text, const std::string& part);
+// How many times part occurs in text, counting from the end of each occurrence.
+std::size_t Occurrences(const std::string& text, const std::string& part);
 // Whether the condition holds before the timeout (asked every 20 ms).
 bool Eventually(const std::function<bool()>& condition, Millis timeout = Millis(15'000));
 

@@ -39,10 +39,7 @@ std::string ZebdTest::AddNumber(const std::string& pattern, const std::string& p
 }
 
 std::string ZebdTest::AddPartition(const std::string& name, const std::string& description) {
-  return CallForId("addRoutePartition",
-                   "<addRoutePartition><newRoutePartition><name>" + name + "</name>" +
-                       (description.empty() ? "" : "<description>" + description + "</description>") +
-                       "</newRoutePartition></addRoutePartition>");
+  return CallForId("addRoutePartition", AddPartitionRequest(name, description));
 }
 
 std::string ZebdTest::AddCSS(const std::string& name, const std::string& memberPartition) {

@@ -37,6 +37,15 @@ class ZebdTest : public ::testing::Test {
 
   // POSTs a SOAP envelope holding requestElement and returns the response body (the envelope).
   std::string Call(const std::string& requestElement, RequestCheck check = RequestCheck::kSchema);
+  // Calls method with one element in its request: <uuid>id</uuid>, <name>name</name>, or
+  // <element>value</element>, as gets and removes identify a record.
+  std::string ById(const std::string& method, const std::string& id) { return CallWith(method, "uuid", id); }
+  std::string ByName(const std::string& method, const std::string& name) {
+    return CallWith(method, "name", name);
+  }
+  std::string CallWith(const std::string& method, const std::string& element, const std::string& value) {
+    return Call("<" + method + "><" + element + ">" + value + "</" + element + "></" + method + ">");
+  }
   // Calls and returns the identifier a standard response carries, checking the response bytes.
   std::string CallForId(const std::string& method, const std::string& requestElement,
                         RequestCheck check = RequestCheck::kSchema);
@@ -75,6 +84,11 @@ class ZebdTest : public ::testing::Test {
   std::string Got(const std::string& method, const std::string& element,
                   const std::string& sequence = "") const {
     return Response(method, Returned(element), sequence);
+  }
+
+  // text with the first occurrence of from replaced by to.
+  static std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
   }
 
   // Expects the request to be answered with exactly this detailed fault and to leave every

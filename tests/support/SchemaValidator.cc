@@ -37,8 +37,7 @@ xmlNode* Next(xmlNode* node) { return node ? Element(node->next) : nullptr; }
 // True for an element of that local name in namespace ns ("" for none; null: any namespace).
 bool Is(const xmlNode* node, const char* name, const char* ns = kEnvelopeNs) {
   if (!node || std::strcmp(reinterpret_cast<const char*>(node->name), name) != 0) return false;
-  if (!ns) return true;
-  return std::strcmp(node->ns ? reinterpret_cast<const char*>(node->ns->href) : "", ns) == 0;
+  return !ns || std::strcmp(node->ns ? reinterpret_cast<const char*>(node->ns->href) : "", ns) == 0;
 }
 
 // The first element in the envelope's Body, or null.

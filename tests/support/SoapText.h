@@ -68,6 +68,12 @@ inline std::string PartitionElement(const std::string& id, const std::string& na
   return "<routePartition  uuid=\"" + id + "\">\r\n" + El("name", name) + El("description", description) +
          El("dialPlanWizardGenId", "0") + "</routePartition>\r\n";
 }
+// A node group as a get writes it; members are its <member> elements.
+inline std::string DialcoreGroupElement(const std::string& id, const std::string& name,
+                                        const std::string& tftp, const std::string& members = "") {
+  return "<dialcoreGroup  uuid=\"" + id + "\">\r\n" + El("name", name) + El("tftpDefault", tftp) +
+         "<members>" + (members.empty() ? "" : "\r\n" + members) + "</members>\r\n</dialcoreGroup>\r\n";
+}
 // The return element of a get method holding the element built.
 inline std::string Returned(const std::string& element) { return "<return>\r\n" + element + "</return>\r\n"; }
 

@@ -2,9 +2,6 @@
 // so that a test may open a server's database with it.
 #pragma once
 
-#include <sys/stat.h>
-
-#include <fstream>
 #include <memory>
 #include <string>
 
