@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace zeb {
 
 namespace {
+
+constexpr std::chrono::nanoseconds kSizeCheckInterval = std::chrono::milliseconds(1);
 
 // Appends text as a text-mode stream writes it: each LF becomes CR LF. Room for the worst case
 // is made once and the lines are copied into it, since a response has a line per element.
@@ -191,12 +194,21 @@ TraceLog::Written TraceLog::Append(const std::string& record) {
   }
   // Every record goes in one append, so records written at once land whole, one after another.
   const Written written = WriteAll(file->fd, record);
-  // Where the append left the file is its size at that moment, growth from outside included:
-  // a file grown from outside is closed after the record that takes it past the limit. Asked
-  // here, outside the lock, it costs the other writers nothing.
-  const off_t end = lseek(file->fd, 0, SEEK_CUR);
+  // Where the append left the file is its size at that moment, growth from outside included: a
+  // file grown from outside is closed after the first record that finds it past the limit.
+  // Asking costs a system call (about a microsecond, a twentieth of a small request), so it is
+  // asked at most once a millisecond: every record while requests are few, and under load the
+  // file goes past the limit by at most a millisecond of records. Asked here, outside the lock.
+  off_t end = 0;
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+  if (!last && now >= nextSizeCheck_.load(std::memory_order_relaxed)) {
+    nextSizeCheck_.store(now + kSizeCheckInterval.count(), std::memory_order_relaxed);
+    end = lseek(file->fd, 0, SEEK_CUR);
+  }
   file->writing -= record.size();
-  if (!last && end > 0 && static_cast<std::uint64_t>(end) > limit_) {
+  if (end > 0 && static_cast<std::uint64_t>(end) > limit_) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (file_ == file) Close();
   }

@@ -6,8 +6,8 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -65,6 +65,8 @@ class TraceLog {
   std::shared_ptr<File> file_;
   std::uint64_t size_ = 0;      // bytes in the open file, the records still being written included
   std::weak_ptr<File> closed_;  // the file last closed, while records are still being written to it
+  // When an append next asks the file for its real size (steady clock, nanoseconds).
+  std::atomic<std::int64_t> nextSizeCheck_{0};
 };
 
 }  // namespace zeb

@@ -106,13 +106,15 @@ TEST(TraceLogTest, FileEmptiedFromOutsideTakesRecordsUntilItIsReallyFull) {
   EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-1.txt").find("RequestID: 5\r\n"));
 }
 
-// A file grown from outside is closed after the record that takes it past the limit; a full
-// file emptied from outside before the next record takes that record instead of the next file.
+// A file grown from outside is closed after the first record that finds it past the limit (the
+// file is asked at most once a millisecond); a full file emptied from outside before the next
+// record takes that record instead of the next file.
 TEST(TraceLogTest, TheFileItselfSaysWhenItIsFull) {
   TempDir dir;
   TraceLog log(dir.path(), 1000);
   log.WriteTraceRecord("a", 1, FixedTime(), "", "", "");
   { std::ofstream(dir / "ZEBAPI-0.txt", std::ios::app) << std::string(850, 'x'); }
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
   log.WriteTraceRecord("b", 2, FixedTime(), "", "", "");  // takes the file past 1000
   log.WriteTraceRecord("c", 3, FixedTime(), "", "", "");
   EXPECT_NE(std::string::npos, ReadFile(dir / "ZEBAPI-0.txt").find("RequestID: 2\r\n"));
