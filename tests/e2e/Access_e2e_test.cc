@@ -24,19 +24,14 @@ std::string Basic(const std::string& user, const std::string& password) {
   return "Authorization: Basic " + Base64Of(user + ":" + password) + "\r\n";
 }
 
-// Sends a request on a new connection; returns the whole response.
-std::string Exchange(int port, const std::string& request) {
-  RawConnection connection(port);
-  connection.Send(request);
-  return connection.ReadResponse(Millis(30'000));
-}
 std::string PostAs(int port, const std::string& user, const std::string& password,
                    const std::string& element) {
-  return Exchange(port, SoapRequest(SoapEnvelope(element), Basic(user, password)));
+  return Exchange(port, SoapRequest(SoapEnvelope(element), Basic(user, password)), Millis(30'000));
 }
 // A GET as user, of the service documents or (with the same credentials) of the admin listener.
 std::string GetAs(int port, const std::string& user, const std::string& password, const std::string& path) {
-  return Exchange(port, "GET " + path + " HTTP/1.1\r\nHost: zebd\r\n" + Basic(user, password) + "\r\n");
+  return Exchange(port, "GET " + path + " HTTP/1.1\r\nHost: zebd\r\n" + Basic(user, password) + "\r\n",
+                  Millis(30'000));
 }
 
 // Every row but the audit log's: a refused attempt adds an audit row and nothing else.

@@ -43,13 +43,6 @@ class PrivateCluster {
   std::string uri_, error_;
 };
 
-// Sends request on a new connection to port; returns the response.
-std::string Exchange(int port, const std::string& request, Millis timeout = kDefaultTimeout) {
-  RawConnection connection(port);
-  connection.Send(request);
-  return connection.ReadResponse(timeout);
-}
-
 // `zebd audit --db` on the server's database with extra filters: its JSON lines.
 std::vector<std::string> AuditLines(const ZebdProcess& zebd, std::vector<std::string> filters = {}) {
   filters.insert(filters.begin(), {"audit", "--db", zebd.dbPath()});

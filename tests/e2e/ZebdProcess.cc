@@ -326,11 +326,13 @@ std::string SoapRequest(std::string_view body, std::string_view extraHeaders) {
          std::string(body);
 }
 
-std::string PostSoap(int port, std::string_view body) {
+std::string Exchange(int port, const std::string& request, Millis timeout) {
   RawConnection connection(port);
-  connection.Send(SoapRequest(body));
-  return connection.ReadResponse();
+  connection.Send(request);
+  return connection.ReadResponse(timeout);
 }
+
+std::string PostSoap(int port, std::string_view body) { return Exchange(port, SoapRequest(body)); }
 
 std::string SoapEnvelope(std::string_view innerXml) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"

@@ -160,6 +160,8 @@ class RawConnection {
 // A POST request with Content-Type text/xml and the given body, keep-alive, as raw bytes.
 // extraHeaders are full header lines ending in "\r\n".
 std::string SoapRequest(std::string_view body, std::string_view extraHeaders = "");
+// Sends request on a new connection and returns the raw response bytes.
+std::string Exchange(int port, const std::string& request, Millis timeout = kDefaultTimeout);
 // POSTs the body on a new connection and returns the raw response bytes.
 std::string PostSoap(int port, std::string_view body);
 // A SOAP 1.1 envelope around one request element, as an administrative client sends it.
