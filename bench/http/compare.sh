@@ -78,9 +78,6 @@ start() {
 start "${builds[0]}" 0
 start "${builds[1]}" 1
 
-printf '<?xml version="1.0" encoding="utf-8"?>\r\n<SOAP-ENV:Envelope xmlns:SOAP-ENV="http://schemas.xmlsoap.org/soap/envelope/"><SOAP-ENV:Body><fooBar/></SOAP-ENV:Body></SOAP-ENV:Envelope>\r\n' \
-  >"$work/unknown-method.xml"
-
 # One wrk run of request $1 against node $2 for $3 seconds; prints its rate.
 rate() {
   local url="http://127.0.0.1:${ports[$2]}/" out
@@ -91,7 +88,7 @@ rate() {
   fi
   local body="$here/phones/getPhone.xml"
   [[ "$1" == getCSS ]] && body="$here/partitions/getCSS.xml"
-  [[ "$1" == unknown-method ]] && body="$work/unknown-method.xml"
+  [[ "$1" == unknown-method ]] && body="$here/unknown-method.xml"
   out="$(taskset -c "$client_cpu" wrk -t1 -c32 -d"$3s" -s "$here/post.lua" "$url" -- "$body")"
   echo "$out" | grep -qE "Non-2xx|Socket errors" && [[ "$1" != unknown-method ]] && return
   echo "$out" | sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p'

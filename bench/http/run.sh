@@ -148,8 +148,6 @@ measure() {
 }
 
 echo "unknown-method: <fooBar/>" >&2
-printf '<?xml version="1.0" encoding="utf-8"?>\r\n<SOAP-ENV:Envelope xmlns:SOAP-ENV="http://schemas.xmlsoap.org/soap/envelope/"><SOAP-ENV:Body><fooBar/></SOAP-ENV:Body></SOAP-ENV:Envelope>\r\n' \
-  >"$work/unknown-method.xml"
 
 start_zebd
 if [[ -n "$prepare" ]]; then
@@ -157,9 +155,9 @@ if [[ -n "$prepare" ]]; then
     ZEB_LOAD_PHONES="${ZEB_LOAD_PHONES:-$build_dir/bench/zeb_load_phones}" bash "$prepare" || {
     echo "run.sh: $prepare failed" >&2; exit 1; }
 fi
-body_size="$(response_body_size "$work/unknown-method.xml")"
+body_size="$(response_body_size "$here/unknown-method.xml")"
 names=(unknown-method)
-files=("$work/unknown-method.xml")
+files=("$here/unknown-method.xml")
 for arg in "$@"; do
   names+=("${arg%%=*}")
   files+=("${arg#*=}")
